@@ -64,17 +64,17 @@ std::pair<T, bool> runWithDeadline(double seconds, const std::function<T(GCancel
 
 SecretServiceState probe(GCancellable* cancellable) {
     GErrorHolder error;
-    GObjectPtr<SecretService> service(secret_service_get_sync(
-        static_cast<SecretServiceFlags>(SECRET_SERVICE_OPEN_SESSION |
-                                        SECRET_SERVICE_LOAD_COLLECTIONS),
-        cancellable, &error.error));
+    GObjectPtr<SecretService> service(
+        secret_service_get_sync(static_cast<SecretServiceFlags>(SECRET_SERVICE_OPEN_SESSION |
+                                                                SECRET_SERVICE_LOAD_COLLECTIONS),
+                                cancellable, &error.error));
     if (!service) {
         return g_cancellable_is_cancelled(cancellable) ? SecretServiceState::timedOut
                                                        : SecretServiceState::absent;
     }
-    GObjectPtr<SecretCollection> collection(secret_collection_for_alias_sync(
-        service.get(), SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, cancellable,
-        &error.error));
+    GObjectPtr<SecretCollection> collection(
+        secret_collection_for_alias_sync(service.get(), SECRET_COLLECTION_DEFAULT,
+                                         SECRET_COLLECTION_NONE, cancellable, &error.error));
     if (!collection) {
         return g_cancellable_is_cancelled(cancellable) ? SecretServiceState::timedOut
                                                        : SecretServiceState::locked;
@@ -86,8 +86,10 @@ SecretServiceState probe(GCancellable* cancellable) {
 struct Attributes {
     Attributes(const std::string& service, const std::string& account)
         : table(g_hash_table_new(g_str_hash, g_str_equal)) {
-        g_hash_table_insert(table, const_cast<char*>("service"), const_cast<char*>(service.c_str()));
-        g_hash_table_insert(table, const_cast<char*>("account"), const_cast<char*>(account.c_str()));
+        g_hash_table_insert(table, const_cast<char*>("service"),
+                            const_cast<char*>(service.c_str()));
+        g_hash_table_insert(table, const_cast<char*>("account"),
+                            const_cast<char*>(account.c_str()));
     }
     ~Attributes() { g_hash_table_unref(table); }
     Attributes(const Attributes&) = delete;
@@ -112,8 +114,8 @@ SecretServiceItem::SecretServiceItem(std::string service, std::string account, s
 SecretRead SecretServiceItem::read() {
     auto body = [this](GCancellable* cancellable) -> SecretRead {
         GErrorHolder error;
-        GObjectPtr<SecretService> service(secret_service_get_sync(
-            SECRET_SERVICE_OPEN_SESSION, cancellable, &error.error));
+        GObjectPtr<SecretService> service(
+            secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, cancellable, &error.error));
         if (!service) {
             return {SecretStatus::unavailable, {}};
         }
@@ -164,8 +166,8 @@ SecretStatus SecretServiceItem::store(ByteView value) {
             return SecretStatus::unavailable;
         }
         GErrorHolder error;
-        GObjectPtr<SecretService> service(secret_service_get_sync(
-            SECRET_SERVICE_OPEN_SESSION, cancellable, &error.error));
+        GObjectPtr<SecretService> service(
+            secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, cancellable, &error.error));
         if (!service) {
             return SecretStatus::unavailable;
         }
