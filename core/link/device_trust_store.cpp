@@ -1,9 +1,11 @@
 #include "core/link/device_trust_store.h"
 
 #include <unicode/ucol.h>
+#include <unicode/uloc.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <nlohmann/json.hpp>
 
 #include "platform/log/logger.h"
@@ -25,18 +27,8 @@ const Logger& log() {
     return logger;
 }
 
-std::string lowerHex(ByteView bytes) {
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const auto byte : bytes) {
-        text += digits[byte >> 4];
-        text += digits[byte & 0x0F];
-    }
-    return text;
-}
-
-std::string encodeItem(const crypto::Ed25519SigningKey& identity, const std::vector<RememberedDevice>& peers,
+std::string encodeItem(const crypto::Ed25519SigningKey& identity,
+                       const std::vector<RememberedDevice>& peers,
                        const std::map<std::string, std::vector<Uuid>>& stopped) {
     nlohmann::ordered_json json;
     json["identity"] = base64Encode(identity.seed().view());
@@ -94,7 +86,8 @@ std::optional<DecodedItem> decodeItem(const Bytes& bytes) {
             if (!key || key->size() != crypto::PublicKey{}.size()) {
                 return std::nullopt;
             }
-            item.peers.push_back(RememberedDevice{std::move(*key), entry["name"].get<std::string>()});
+            item.peers.push_back(
+                RememberedDevice{std::move(*key), entry["name"].get<std::string>()});
         }
     }
     if (const auto stopped = json.find("stopped"); stopped != json.end()) {
@@ -215,8 +208,13 @@ DeviceTrustStore::Opened DeviceTrustStore::open(std::shared_ptr<StoredSecret> it
         case SecretStatus::notFound: {
             auto identity = crypto::Ed25519SigningKey::generate();
             const auto text = encodeItem(identity, {}, {});
-            if (item->add(asBytes(text)) != SecretStatus::ok) {
-                return {nullptr, StoreError::writeFailed};
+            switch (item->add(asBytes(text))) {
+                case SecretStatus::ok:
+                    break;
+                case SecretStatus::unavailable:
+                    return {nullptr, StoreError::unavailable};
+                default:
+                    return {nullptr, StoreError::writeFailed};
             }
             return {std::shared_ptr<DeviceTrustStore>(
                         new DeviceTrustStore(std::move(item), std::move(identity), {})),
@@ -240,25 +238,31 @@ std::vector<RememberedDevice> DeviceTrustStore::peers() const {
         std::lock_guard lock(mutex_);
         sorted = contents_.peers;
     }
+    // The C locale maps to ICU's POSIX tailoring, which orders by case; use the root order there.
+    const char* locale = uloc_getDefault();
+    if (std::strcmp(locale, "en_US_POSIX") == 0) {
+        locale = "";
+    }
     UErrorCode status = U_ZERO_ERROR;
-    UCollator* collator = ucol_open(nullptr, &status);
+    UCollator* collator = ucol_open(locale, &status);
     if (U_SUCCESS(status)) {
         ucol_setStrength(collator, UCOL_SECONDARY);
     }
-    std::stable_sort(sorted.begin(), sorted.end(), [&](const RememberedDevice& a, const RememberedDevice& b) {
-        if (collator) {
-            UErrorCode compareStatus = U_ZERO_ERROR;
-            const auto order = ucol_strcollUTF8(collator, a.name.data(), static_cast<int32_t>(a.name.size()),
-                                                b.name.data(), static_cast<int32_t>(b.name.size()),
-                                                &compareStatus);
-            if (U_SUCCESS(compareStatus) && order != UCOL_EQUAL) {
-                return order == UCOL_LESS;
+    std::stable_sort(
+        sorted.begin(), sorted.end(), [&](const RememberedDevice& a, const RememberedDevice& b) {
+            if (collator) {
+                UErrorCode compareStatus = U_ZERO_ERROR;
+                const auto order = ucol_strcollUTF8(
+                    collator, a.name.data(), static_cast<int32_t>(a.name.size()), b.name.data(),
+                    static_cast<int32_t>(b.name.size()), &compareStatus);
+                if (U_SUCCESS(compareStatus) && order != UCOL_EQUAL) {
+                    return order == UCOL_LESS;
+                }
+            } else if (a.name != b.name) {
+                return a.name < b.name;
             }
-        } else if (a.name != b.name) {
-            return a.name < b.name;
-        }
-        return a.id() < b.id();
-    });
+            return a.id() < b.id();
+        });
     if (collator) {
         ucol_close(collator);
     }
@@ -267,7 +271,7 @@ std::vector<RememberedDevice> DeviceTrustStore::peers() const {
 
 std::string DeviceTrustStore::fingerprint() const {
     const auto digest = crypto::sha256(identity_.publicKey());
-    return lowerHex(digest);
+    return hexString(digest);
 }
 
 std::optional<StoreError> DeviceTrustStore::forget(const std::string& deviceKey) {

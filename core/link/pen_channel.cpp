@@ -1,0 +1,913 @@
+#include "core/link/pen_channel.h"
+
+#include <netinet/in.h>
+#include <netinet/ip.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <asio/read.hpp>
+#include <asio/write.hpp>
+
+#include "platform/dispatch/main_queue.h"
+#include "platform/log/logger.h"
+#include "protocol/base64.h"
+#include "protocol/json_codec.h"
+
+namespace quillory {
+
+namespace {
+
+constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr const char* kPairingExpired = "Pairing expired. Select your Mac to try again.";
+
+const Logger& channelLog() {
+    static const Logger logger("app.quillory.connection", "channel");
+    return logger;
+}
+
+session_crypto::Side sideOf(SessionRole role) {
+    return role == SessionRole::mac ? session_crypto::Side::mac : session_crypto::Side::pad;
+}
+
+ConnectionEnd endFor(PenChannel::Cause cause) {
+    using Cause = PenChannel::Cause;
+    switch (cause) {
+        case Cause::peerStopped:
+        case Cause::intentStopped:
+        case Cause::application:
+            return ConnectionEnd(ConnectionEnd::Case::stopped);
+        case Cause::handshakeTimeout:
+            return ConnectionEnd::failure(kPairingExpired);
+        case Cause::frameSizeExceeded:
+        case Cause::invalidFrame:
+        case Cause::handshakeRejected:
+        case Cause::decryptionFailed:
+        case Cause::invalidPayload:
+            return ConnectionEnd(ConnectionEnd::Case::verification);
+        case Cause::unsupportedVersion:
+            return ConnectionEnd(ConnectionEnd::Case::incompatible);
+        case Cause::identityMismatch:
+            return ConnectionEnd(ConnectionEnd::Case::identityChanged);
+        case Cause::pairingNotAllowed:
+            return ConnectionEnd(ConnectionEnd::Case::trustRequired);
+        case Cause::storageFailure:
+            return ConnectionEnd(ConnectionEnd::Case::storage);
+        case Cause::systemPaused:
+        case Cause::peerClosed:
+        case Cause::networkFailure:
+        case Cause::heartbeatExpired:
+        case Cause::writeBackpressure:
+            break;
+    }
+    return ConnectionEnd(ConnectionEnd::Case::interrupted);
+}
+
+SessionPayload payloadOf(SessionPayload::Kind kind) {
+    SessionPayload payload;
+    payload.kind = kind;
+    return payload;
+}
+
+}  // namespace
+
+const char* PenChannel::Termination::rawValue(Cause cause) {
+    static constexpr const char* names[] = {
+        "application",       "systemPaused",      "peerStopped",      "intentStopped",
+        "peerClosed",        "networkFailure",    "handshakeTimeout", "heartbeatExpired",
+        "frameSizeExceeded", "writeBackpressure", "invalidFrame",     "unsupportedVersion",
+        "handshakeRejected", "decryptionFailed",  "invalidPayload",   "identityMismatch",
+        "pairingNotAllowed", "storageFailure",
+    };
+    return names[static_cast<std::size_t>(cause)];
+}
+
+std::shared_ptr<PenChannel> PenChannel::create(StreamConnection connection, Role role,
+                                               std::string name,
+                                               std::shared_ptr<DeviceTrustStore> store, Uuid intent,
+                                               std::optional<std::string> expectedPeer,
+                                               bool allowPairing, Options options) {
+    if (connection.fd() < 0 || !store) {
+        return nullptr;
+    }
+    return std::shared_ptr<PenChannel>(
+        new PenChannel(connection.release(), role, std::move(name), std::move(store), intent,
+                       std::move(expectedPeer), allowPairing, std::move(options)));
+}
+
+PenChannel::PenChannel(int fd, Role role, std::string name, std::shared_ptr<DeviceTrustStore> store,
+                       Uuid intent, std::optional<std::string> expectedPeer, bool allowPairing,
+                       Options options)
+    : role_(role),
+      name_(SessionHello::cleanedName(name, role)),
+      store_(std::move(store)),
+      intent_(intent),
+      expectedPeer_(std::move(expectedPeer)),
+      allowPairing_(allowPairing),
+      timers_(options.timers ? options.timers : std::make_shared<SystemTransportTimers>()),
+      queue_(std::make_unique<SerialQueue>("com.quillory.transport")),
+      socket_(queue_->context()),
+      pendingFd_(fd),
+      options_(std::move(options)),
+      readBuffer_(kReadChunk) {}
+
+PenChannel::~PenChannel() {
+    if (pendingFd_ >= 0) {
+        StreamConnection(pendingFd_).cancel();
+    }
+    // The queue goes first, so no handler runs against a half-destroyed channel.
+    std::error_code ignored;
+    socket_.close(ignored);
+    queue_.reset();
+}
+
+template <typename Work>
+void PenChannel::onQueue(Work work) {
+    queue_->async([self = shared_from_this(), work = std::move(work)]() mutable { work(*self); });
+}
+
+template <typename Work>
+bool PenChannel::onQueueSync(Work work) {
+    bool result = false;
+    auto body = [&] { result = work(*this); };
+    if (queue_->isCurrent()) {
+        body();
+        return result;
+    }
+    return queue_->sync(body) && result;
+}
+
+template <typename Callback, typename... Args>
+void PenChannel::post(const Callback& callback, Args&&... args) {
+    if (!callback || phase_ == Phase::closed) {
+        return;
+    }
+    MainQueue::post([callback, ... args = std::forward<Args>(args)]() mutable {
+        callback(std::move(args)...);
+    });
+}
+
+void PenChannel::start() {
+    onQueue([](PenChannel& self) { self.begin(); });
+}
+
+void PenChannel::close(ConnectionEnd end, Cause cause) {
+    onQueue([end = std::move(end), cause](PenChannel& self) mutable {
+        self.finish(std::move(end), cause);
+    });
+}
+
+bool PenChannel::stop() {
+    return onQueueSync([](PenChannel& self) { return self.stopNow(); });
+}
+
+bool PenChannel::approve() {
+    return onQueueSync([](PenChannel& self) { return self.approveNow(); });
+}
+
+void PenChannel::send(StudioSignal studio) {
+    onQueue([studio = std::move(studio)](PenChannel& self) mutable {
+        auto payload = payloadOf(SessionPayload::Kind::studio);
+        payload.studio = std::move(studio);
+        self.sendSealed(std::move(payload));
+    });
+}
+
+void PenChannel::send(ControlsSignal controls) {
+    onQueue([controls = std::move(controls)](PenChannel& self) mutable {
+        auto payload = payloadOf(SessionPayload::Kind::controls);
+        payload.controls = std::move(controls);
+        self.sendSealed(std::move(payload));
+    });
+}
+
+void PenChannel::send(DesktopContext desktopContext) {
+    onQueue([context = std::move(desktopContext)](PenChannel& self) mutable {
+        auto payload = payloadOf(SessionPayload::Kind::desktop);
+        payload.desktop = std::move(context);
+        self.sendSealed(std::move(payload));
+    });
+}
+
+void PenChannel::send(std::vector<PenSample> samples) {
+    onQueue([samples = std::move(samples)](PenChannel& self) mutable {
+        if (self.role_ != Role::pad) {
+            channelLog().error("Dropped pen samples: only a pad sends them");
+            return;
+        }
+        if (self.phase_ != Phase::ready) {
+            self.discardedSamples_ += samples.size();
+            return;
+        }
+        for (auto& sample : samples) {
+            if (self.outboundSamples_.size() == kMaxBufferedSamples) {
+                self.outboundSamples_.pop_front();
+                ++self.discardedSamples_;
+            }
+            self.outboundSamples_.push_back(std::move(sample));
+        }
+        self.flushSamples();
+    });
+}
+
+void PenChannel::send(DesktopAction action) {
+    onQueue([action = std::move(action)](PenChannel& self) mutable {
+        if (self.role_ != Role::pad) {
+            channelLog().error("Dropped a desktop action: only a pad sends them");
+            return;
+        }
+        auto payload = payloadOf(SessionPayload::Kind::action);
+        payload.action = std::move(action);
+        self.sendSealed(std::move(payload));
+    });
+}
+
+void PenChannel::setLocalDisplay(std::optional<DisplayGeometry> display) {
+    onQueue([display](PenChannel& self) { self.localDisplay_ = display; });
+}
+
+void PenChannel::setInputReceivers(std::function<void(const std::vector<PenSample>&)> samples,
+                                   std::function<void(const DesktopAction&)> action,
+                                   std::function<void()> cancelled, std::function<void()> ended) {
+    onQueue([samples = std::move(samples), action = std::move(action),
+             cancelled = std::move(cancelled), ended = std::move(ended)](PenChannel& self) mutable {
+        self.samplesReceiver_ = std::move(samples);
+        self.actionReceiver_ = std::move(action);
+        self.cancelledReceiver_ = std::move(cancelled);
+        self.endedReceiver_ = std::move(ended);
+    });
+}
+
+// MARK: handshake
+
+void PenChannel::begin() {
+    if (phase_ != Phase::idle) {
+        return;
+    }
+    startedAt_ = timers_->nowNanoseconds();
+    lastInbound_ = startedAt_;
+    const int fd = pendingFd_;
+    pendingFd_ = -1;
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    std::error_code error;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        StreamConnection(fd).cancel();
+        phase_ = Phase::awaitCommit;
+        finish(endFor(Cause::networkFailure), Cause::networkFailure);
+        return;
+    }
+    const int family = address.ss_family;
+    const bool inet = family == AF_INET || family == AF_INET6;
+    socket_.assign(asio::generic::stream_protocol(family, inet ? IPPROTO_TCP : 0), fd, error);
+    if (inet) {
+        const int one = 1;
+        const int serviceClass = 0x88;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        // Best effort: interactive video service class.
+        if (family == AF_INET) {
+            ::setsockopt(fd, IPPROTO_IP, IP_TOS, &serviceClass, sizeof serviceClass);
+        } else {
+            ::setsockopt(fd, IPPROTO_IPV6, IPV6_TCLASS, &serviceClass, sizeof serviceClass);
+        }
+    }
+    phase_ = Phase::awaitCommit;
+    if (error) {
+        finish(endFor(Cause::networkFailure), Cause::networkFailure);
+        return;
+    }
+
+    ephemeral_ = options_.ephemeralPrivateKey
+                     ? crypto::X25519PrivateKey::fromRaw(options_.ephemeralPrivateKey->view())
+                     : std::nullopt;
+    if (!ephemeral_) {
+        ephemeral_ = crypto::X25519PrivateKey::generate();
+    }
+    nonce_ =
+        options_.nonce && options_.nonce->size() == 32 ? *options_.nonce : crypto::randomBytes(32);
+    const auto body = session_crypto::helloBody(sideOf(role_), store_->identityPublicKey(),
+                                                ephemeral_->publicKey(), nonce_, intent_, name_);
+    ownCommit_ = crypto::sha256(body);
+    sendLine(SessionPacket::Kind::commit, ownCommit_);
+    armHandshakeDeadline(kHandshakeDeadline);
+    readMore();
+}
+
+void PenChannel::readMore() {
+    socket_.async_read_some(
+        asio::buffer(readBuffer_),
+        [self = shared_from_this()](const std::error_code& error, std::size_t count) {
+            if (self->phase_ == Phase::closed) {
+                return;
+            }
+            if (error) {
+                self->fail(error == asio::error::eof ? Cause::peerClosed : Cause::networkFailure);
+                return;
+            }
+            self->received(count);
+            if (self->phase_ != Phase::closed) {
+                self->readMore();
+            }
+        });
+}
+
+void PenChannel::received(std::size_t count) {
+    auto result = decoder_.append(ByteView(readBuffer_.data(), count));
+    if (!result.packets.empty()) {
+        lastInbound_ = timers_->nowNanoseconds();
+    }
+    for (const auto& packet : result.packets) {
+        if (phase_ == Phase::closed) {
+            return;
+        }
+        handle(packet);
+    }
+    if (result.error && phase_ != Phase::closed) {
+        if (*result.error == ProtocolError::unsupportedVersion) {
+            fail(Cause::unsupportedVersion);
+        } else {
+            fail(decoder_.lineTooLong() ? Cause::frameSizeExceeded : Cause::invalidFrame);
+        }
+    }
+}
+
+void PenChannel::handle(const SessionPacket& packet) {
+    switch (packet.kind) {
+        case SessionPacket::Kind::commit:
+            handleCommit(packet);
+            return;
+        case SessionPacket::Kind::hello:
+            handleHello(packet);
+            return;
+        case SessionPacket::Kind::sealed:
+            handleSealed(packet);
+            return;
+    }
+}
+
+void PenChannel::handleCommit(const SessionPacket& packet) {
+    if (phase_ != Phase::awaitCommit || packet.data.size() != ownCommit_.size()) {
+        fail(Cause::invalidFrame);
+        return;
+    }
+    std::copy(packet.data.begin(), packet.data.end(), peerCommit_.begin());
+    SessionHello hello;
+    hello.role = role_;
+    hello.name = name_;
+    const auto identity = store_->identityPublicKey();
+    hello.identity.assign(identity.begin(), identity.end());
+    hello.ephemeral.assign(ephemeral_->publicKey().begin(), ephemeral_->publicKey().end());
+    hello.nonce = nonce_;
+    hello.intent = intent_;
+    const auto signature = store_->sign(session_crypto::signedMessage(ownCommit_, peerCommit_));
+    hello.signature.assign(signature.begin(), signature.end());
+    phase_ = Phase::awaitHello;
+    sendLine(SessionPacket::Kind::hello, asBytes(dumpJSON(hello.toJSON())));
+}
+
+void PenChannel::handleHello(const SessionPacket& packet) {
+    if (phase_ != Phase::awaitHello) {
+        fail(Cause::invalidFrame);
+        return;
+    }
+    const std::string_view text(reinterpret_cast<const char*>(packet.data.data()),
+                                packet.data.size());
+    const auto json = parseJSON(text);
+    const auto hello = json ? SessionHello::fromJSON(*json) : std::nullopt;
+    if (!hello) {
+        fail(Cause::handshakeRejected);
+        return;
+    }
+    const auto peerRole = role_ == Role::mac ? Role::pad : Role::mac;
+    if (!hello->isValid(role_)) {
+        fail(Cause::handshakeRejected);
+        return;
+    }
+    const auto body = session_crypto::helloBody(sideOf(peerRole), hello->identity, hello->ephemeral,
+                                                hello->nonce, hello->intent, hello->name);
+    const auto ownIdentity = store_->identityPublicKey();
+    const bool reflected = std::equal(hello->identity.begin(), hello->identity.end(),
+                                      ownIdentity.begin(), ownIdentity.end());
+    if (crypto::sha256(body) != peerCommit_ || reflected ||
+        !crypto::ed25519Verify(hello->identity,
+                               session_crypto::signedMessage(peerCommit_, ownCommit_),
+                               hello->signature)) {
+        fail(Cause::handshakeRejected);
+        return;
+    }
+    const auto shared = ephemeral_->sharedSecret(hello->ephemeral);
+    if (!shared) {
+        fail(Cause::handshakeRejected);
+        return;
+    }
+    RememberedDevice peer{hello->identity, hello->name};
+    if (role_ == Role::pad && expectedPeer_ && peer.id() != *expectedPeer_) {
+        fail(Cause::identityMismatch);
+        return;
+    }
+    const auto& macCommit = role_ == Role::mac ? ownCommit_ : peerCommit_;
+    const auto& padCommit = role_ == Role::mac ? peerCommit_ : ownCommit_;
+    keys_ = session_crypto::deriveKeys(sideOf(role_), shared->view(), macCommit, padCommit);
+    if (!keys_) {
+        fail(Cause::handshakeRejected);
+        return;
+    }
+    sealer_ = session_crypto::RecordSealer(keys_->sendKey, keys_->sendIV);
+    opener_ = session_crypto::RecordOpener(keys_->receiveKey, keys_->receiveIV);
+    peer_ = peer;
+    peerIntent_ = hello->intent;
+    phase_ = Phase::awaitTrust;
+    post(onPeer, peer, hello->intent);
+
+    const auto known = store_->device(peer.id());
+    localKnown_ = known.has_value();
+    armHeartbeat();
+    armPing();
+    if (role_ == Role::mac && localKnown_ && store_->isStopped(peer.id(), hello->intent)) {
+        beginStopping(endFor(Cause::intentStopped), Cause::intentStopped);
+        return;
+    }
+    sendPayload(
+        payloadOf(localKnown_ ? SessionPayload::Kind::known : SessionPayload::Kind::unknown));
+}
+
+// MARK: sealed records
+
+void PenChannel::handleSealed(const SessionPacket& packet) {
+    if (!keys_) {
+        fail(Cause::invalidFrame);
+        return;
+    }
+    const auto sequence = opener_.next();
+    const auto plaintext = opener_.open(packet.data);
+    if (!plaintext) {
+        fail(Cause::decryptionFailed);
+        return;
+    }
+    auto payload = SessionPayload::decode(
+        std::string_view(reinterpret_cast<const char*>(plaintext->data()), plaintext->size()));
+    if (payload && payload->counter != sequence) {
+        fail(Cause::decryptionFailed);
+        return;
+    }
+    if (!payload) {
+        fail(Cause::invalidPayload);
+        return;
+    }
+    handlePayload(std::move(*payload));
+}
+
+bool PenChannel::acceptsKind(SessionPayload::Kind kind) const {
+    using Kind = SessionPayload::Kind;
+    const bool always = kind == Kind::stop;
+    const bool liveness = kind == Kind::ping || kind == Kind::pong;
+    switch (phase_) {
+        case Phase::awaitTrust:
+            return always || kind == Kind::known || kind == Kind::unknown;
+        case Phase::confirming:
+            return always || liveness || (kind == Kind::approve && !remoteApproved_);
+        case Phase::awaitSaved:
+            return always || liveness || kind == Kind::saved;
+        case Phase::ready:
+            switch (kind) {
+                case Kind::input:
+                case Kind::action:
+                    return role_ == Role::mac;
+                case Kind::desktop:
+                    return role_ == Role::pad;
+                case Kind::controls:
+                case Kind::studio:
+                case Kind::ping:
+                case Kind::pong:
+                case Kind::stop:
+                    return true;
+                default:
+                    return false;
+            }
+        default:
+            return false;
+    }
+}
+
+void PenChannel::handlePayload(SessionPayload payload) {
+    using Kind = SessionPayload::Kind;
+    if (phase_ == Phase::stopping) {
+        if (payload.kind == Kind::input && payload.samples) {
+            discardedSamples_ += payload.samples->size();
+        }
+        return;
+    }
+    if (!acceptsKind(payload.kind)) {
+        fail(Cause::invalidPayload);
+        return;
+    }
+    if (!payload.isValid()) {
+        channelLog().error("Dropped an invalid \"%s\" payload",
+                           std::string(rawValue(payload.kind)).c_str());
+        if (payload.kind == Kind::input || payload.kind == Kind::action) {
+            if (payload.samples) {
+                discardedSamples_ += payload.samples->size();
+            }
+            if (cancelledReceiver_) {
+                cancelledReceiver_();
+            }
+        }
+        return;
+    }
+    switch (payload.kind) {
+        case Kind::input:
+            deliverSamples(std::move(*payload.samples));
+            return;
+        case Kind::action:
+            if (actionReceiver_) {
+                actionReceiver_(*payload.action);
+            }
+            return;
+        case Kind::desktop:
+            post(onDesktopContext, std::move(*payload.desktop));
+            return;
+        case Kind::controls:
+            post(onControls, std::move(*payload.controls));
+            return;
+        case Kind::studio:
+            post(onStudio, std::move(*payload.studio));
+            return;
+        case Kind::ping: {
+            auto pong = payloadOf(Kind::pong);
+            pong.probe = payload.probe;
+            pong.display = localDisplay_;
+            sendPayload(std::move(pong));
+            return;
+        }
+        case Kind::pong:
+            handlePong(payload);
+            return;
+        case Kind::known:
+        case Kind::unknown:
+        case Kind::approve:
+        case Kind::saved:
+        case Kind::stop:
+            handleTrust(payload.kind);
+            return;
+    }
+}
+
+void PenChannel::deliverSamples(std::vector<PenSample> samples) {
+    if (samples.empty()) {
+        if (cancelledReceiver_) {
+            cancelledReceiver_();
+        }
+        return;
+    }
+    if (samplesReceiver_) {
+        samplesReceiver_(samples);
+    } else if (onSamples) {
+        post(onSamples, std::move(samples));
+    } else {
+        discardedSamples_ += samples.size();
+    }
+}
+
+void PenChannel::handlePong(const SessionPayload& payload) {
+    if (payload.display && payload.display->isValid() && payload.display != lastPostedDisplay_) {
+        lastPostedDisplay_ = payload.display;
+        post(onDisplay, *payload.display);
+    }
+    if (!payload.probe) {
+        post(onLatency, LinkLatency::unsupported());
+        return;
+    }
+    if (!probe_ || *payload.probe != *probe_) {
+        return;
+    }
+    probe_.reset();
+    const double milliseconds = static_cast<double>(timers_->nowNanoseconds() - probeSentAt_) / 1e6;
+    post(onLatency, LinkLatency::measured(milliseconds));
+}
+
+void PenChannel::handleTrust(SessionPayload::Kind kind) {
+    using Kind = SessionPayload::Kind;
+    switch (kind) {
+        case Kind::stop:
+            finish(endFor(Cause::peerStopped), Cause::peerStopped);
+            return;
+        case Kind::known:
+        case Kind::unknown: {
+            remoteKnown_ = kind == Kind::known;
+            const bool needsCode = !(localKnown_ && remoteKnown_);
+            if (needsCode && !allowPairing_) {
+                beginStopping(endFor(Cause::pairingNotAllowed), Cause::pairingNotAllowed);
+            } else if (needsCode) {
+                phase_ = Phase::confirming;
+                armHandshakeDeadline(kPairingDeadline);
+                post(onPairing, keys_->code, peer_->name);
+            } else {
+                save();
+            }
+            return;
+        }
+        case Kind::approve:
+            receivedApprove();
+            return;
+        case Kind::saved:
+            becomeReady();
+            return;
+        default:
+            return;
+    }
+}
+
+// MARK: trust phase
+
+bool PenChannel::approveNow() {
+    switch (phase_) {
+        case Phase::confirming:
+            if (!localApproved_) {
+                localApproved_ = true;
+                sendPayload(payloadOf(SessionPayload::Kind::approve));
+                post(onApprovalChange, true, remoteApproved_);
+                if (remoteApproved_) {
+                    save();
+                }
+            }
+            return true;
+        case Phase::awaitSaved:
+        case Phase::ready:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void PenChannel::receivedApprove() {
+    remoteApproved_ = true;
+    post(onApprovalChange, localApproved_, true);
+    if (localApproved_) {
+        save();
+    }
+}
+
+void PenChannel::save() {
+    if (const auto error = store_->remember(*peer_)) {
+        channelLog().error("The trusted device could not be saved: %s", describe(*error));
+        fail(Cause::storageFailure);
+        return;
+    }
+    saved_ = true;
+    phase_ = Phase::awaitSaved;
+    sendPayload(payloadOf(SessionPayload::Kind::saved));
+}
+
+void PenChannel::becomeReady() {
+    handshakeDeadline_.cancel();
+    phase_ = Phase::ready;
+    post(onReady);
+}
+
+bool PenChannel::stopNow() {
+    switch (phase_) {
+        case Phase::stopping:
+        case Phase::closed:
+            return true;
+        case Phase::idle:
+        case Phase::awaitCommit:
+        case Phase::awaitHello:
+            finish(ConnectionEnd(ConnectionEnd::Case::stopped), Cause::application);
+            return true;
+        default:
+            break;
+    }
+    if (store_->device(peer_->id()) && store_->recordStopped(peer_->id(), *peerIntent_)) {
+        fail(Cause::storageFailure);
+        return false;
+    }
+    beginStopping(ConnectionEnd(ConnectionEnd::Case::stopped), Cause::application);
+    return true;
+}
+
+void PenChannel::beginStopping(ConnectionEnd end, Cause cause) {
+    sendPayload(payloadOf(SessionPayload::Kind::stop));
+    phase_ = Phase::stopping;
+    pingTimer_.cancel();
+    decided_ = Decided{std::move(end), cause};
+    std::weak_ptr<PenChannel> weakSelf = weak_from_this();
+    stopTimer_ = timers_->after(*queue_, kStopDelay, [weakSelf] {
+        if (auto self = weakSelf.lock(); self && self->decided_) {
+            self->finish(self->decided_->end, self->decided_->cause);
+        }
+    });
+}
+
+// MARK: closing
+
+void PenChannel::fail(Cause cause) {
+    if (decided_) {
+        // A stop already decided how this ends; the peer's reaction must not change it.
+        finish(decided_->end, decided_->cause);
+    } else {
+        finish(endFor(cause), cause);
+    }
+}
+
+void PenChannel::finish(ConnectionEnd end, Cause cause) {
+    if (phase_ == Phase::closed) {
+        return;
+    }
+    phase_ = Phase::closed;
+    handshakeDeadline_.cancel();
+    heartbeat_.cancel();
+    pingTimer_.cancel();
+    stopTimer_.cancel();
+    std::error_code ignored;
+    socket_.close(ignored);
+    if (pendingFd_ >= 0) {
+        StreamConnection(pendingFd_).cancel();
+        pendingFd_ = -1;
+    }
+    const auto pending = static_cast<long>(writeQueue_.size());
+    writeQueue_.clear();
+    queuedBytes_ = 0;
+    discardedSamples_ += outboundSamples_.size();
+    outboundSamples_.clear();
+    if (auto ended = std::move(endedReceiver_)) {
+        samplesReceiver_ = nullptr;
+        actionReceiver_ = nullptr;
+        cancelledReceiver_ = nullptr;
+        ended();
+    }
+    channelLog().info(
+        "Closed %s: %s, reason %s, pending %ld, inbound age %f ms, discarded input %ld",
+        role_ == Role::mac ? "mac" : "pad", Termination::rawValue(cause), end.caseName().c_str(),
+        pending, secondsSince(lastInbound_) * 1e3, static_cast<long>(discardedSamples_));
+    if (onEnded) {
+        // Holds the channel until the main queue has seen its end.
+        MainQueue::post([self = shared_from_this(), callback = onEnded, end = std::move(end)] {
+            callback(end);
+        });
+    }
+}
+
+// MARK: writing
+
+void PenChannel::sendLine(SessionPacket::Kind kind, ByteView data) {
+    if (phase_ == Phase::closed) {
+        return;
+    }
+    SessionPacket packet{kind, Bytes(data.begin(), data.end())};
+    auto line = packet.encodeLine();
+    if (line.size() > SessionPacket::kMaxLineBytes + 1) {
+        channelLog().error("Dropped an outbound line of %zu bytes", line.size() - 1);
+        return;
+    }
+    queuedBytes_ += line.size();
+    writeQueue_.push_back(std::move(line));
+    if (queuedBytes_ > kMaxQueuedBytes || writeQueue_.size() > kMaxQueuedLines) {
+        fail(Cause::writeBackpressure);
+        return;
+    }
+    writeNext();
+}
+
+bool PenChannel::sendSealed(SessionPayload payload) {
+    using Kind = SessionPayload::Kind;
+    const auto kind = payload.kind;
+    const bool control = kind == Kind::known || kind == Kind::unknown || kind == Kind::approve ||
+                         kind == Kind::saved || kind == Kind::stop || kind == Kind::ping ||
+                         kind == Kind::pong;
+    if (!control) {
+        const bool padOnly = kind == Kind::input || kind == Kind::action;
+        const bool macOnly = kind == Kind::desktop;
+        if ((padOnly && role_ != Role::pad) || (macOnly && role_ != Role::mac)) {
+            channelLog().error("Dropped a \"%s\" payload: wrong direction",
+                               std::string(rawValue(kind)).c_str());
+            return false;
+        }
+        if (phase_ != Phase::ready) {
+            channelLog().debug("Dropped a \"%s\" payload before the link is ready",
+                               std::string(rawValue(kind)).c_str());
+            return false;
+        }
+        if (!payload.isValid()) {
+            channelLog().error("Dropped an invalid \"%s\" payload",
+                               std::string(rawValue(kind)).c_str());
+            return false;
+        }
+    }
+    return sendPayload(std::move(payload));
+}
+
+bool PenChannel::sendPayload(SessionPayload payload) {
+    if (!keys_ || phase_ == Phase::closed) {
+        return false;
+    }
+    payload.counter = sealer_.next();
+    const auto plaintext = payload.encode();
+    // Checked before sealing: a sealed record that is never sent would break the sequence.
+    if (plaintext.size() > kMaxPayloadBytes) {
+        channelLog().error("Dropped a \"%s\" payload of %zu bytes",
+                           std::string(rawValue(payload.kind)).c_str(), plaintext.size());
+        return false;
+    }
+    const auto sealed = sealer_.seal(asBytes(plaintext));
+    sendLine(SessionPacket::Kind::sealed, sealed);
+    return true;
+}
+
+void PenChannel::flushSamples() {
+    while (phase_ == Phase::ready && !outboundSamples_.empty() &&
+           writeQueue_.size() <= kMaxPendingLinesForSamples) {
+        const auto count = std::min(outboundSamples_.size(), kMaxSamplesPerLine);
+        std::vector<PenSample> batch(outboundSamples_.begin(),
+                                     outboundSamples_.begin() + static_cast<std::ptrdiff_t>(count));
+        outboundSamples_.erase(outboundSamples_.begin(),
+                               outboundSamples_.begin() + static_cast<std::ptrdiff_t>(count));
+        auto payload = payloadOf(SessionPayload::Kind::input);
+        payload.samples = std::move(batch);
+        if (!sendSealed(std::move(payload))) {
+            discardedSamples_ += count;
+        }
+    }
+}
+
+void PenChannel::writeNext() {
+    if (writing_ || writeQueue_.empty() || phase_ == Phase::closed) {
+        return;
+    }
+    writing_ = true;
+    asio::async_write(socket_, asio::buffer(writeQueue_.front()),
+                      [self = shared_from_this()](const std::error_code& error, std::size_t) {
+                          self->writing_ = false;
+                          if (self->phase_ == Phase::closed) {
+                              return;
+                          }
+                          if (error) {
+                              self->fail(Cause::networkFailure);
+                              return;
+                          }
+                          self->queuedBytes_ -= self->writeQueue_.front().size();
+                          self->writeQueue_.pop_front();
+                          self->writeNext();
+                          if (self->role_ == Role::pad) {
+                              self->flushSamples();
+                          }
+                      });
+}
+
+// MARK: timers
+
+double PenChannel::secondsSince(std::uint64_t nanoseconds) const {
+    const auto now = timers_->nowNanoseconds();
+    return now > nanoseconds ? static_cast<double>(now - nanoseconds) / 1e9 : 0.0;
+}
+
+void PenChannel::armHandshakeDeadline(double seconds) {
+    std::weak_ptr<PenChannel> weakSelf = weak_from_this();
+    handshakeDeadline_ = timers_->after(*queue_, seconds, [weakSelf] {
+        if (auto self = weakSelf.lock(); self && self->phase_ != Phase::ready) {
+            self->fail(Cause::handshakeTimeout);
+        }
+    });
+}
+
+void PenChannel::armHeartbeat() {
+    const double remaining = kHeartbeatExpiry - secondsSince(lastInbound_);
+    std::weak_ptr<PenChannel> weakSelf = weak_from_this();
+    heartbeat_ = timers_->after(*queue_, std::max(remaining, 0.0), [weakSelf] {
+        auto self = weakSelf.lock();
+        if (!self || self->phase_ == Phase::closed) {
+            return;
+        }
+        // One timer for the whole link: it sleeps again for whatever time the last line bought.
+        if (self->secondsSince(self->lastInbound_) >= kHeartbeatExpiry) {
+            self->fail(Cause::heartbeatExpired);
+        } else {
+            self->armHeartbeat();
+        }
+    });
+}
+
+void PenChannel::armPing() {
+    std::weak_ptr<PenChannel> weakSelf = weak_from_this();
+    pingTimer_ = timers_->after(*queue_, kPingInterval, [weakSelf] {
+        if (auto self = weakSelf.lock()) {
+            self->ping();
+        }
+    });
+}
+
+void PenChannel::ping() {
+    if (phase_ == Phase::closed || phase_ == Phase::stopping) {
+        return;
+    }
+    if (probe_) {
+        post(onLatency, LinkLatency::timedOut());
+    }
+    probe_ = Uuid::random();
+    probeSentAt_ = timers_->nowNanoseconds();
+    auto payload = payloadOf(SessionPayload::Kind::ping);
+    payload.probe = probe_;
+    sendPayload(std::move(payload));
+    armPing();
+}
+
+}  // namespace quillory
