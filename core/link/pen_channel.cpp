@@ -199,6 +199,14 @@ void PenChannel::send(std::vector<PenSample> samples) {
             self.discardedSamples_ += samples.size();
             return;
         }
+        if (samples.empty()) {
+            // The tablet cancelled its input: what is buffered goes first, then the empty batch.
+            self.flushSamples();
+            auto payload = payloadOf(SessionPayload::Kind::input);
+            payload.samples = std::vector<PenSample>{};
+            self.sendSealed(std::move(payload));
+            return;
+        }
         for (auto& sample : samples) {
             if (self.outboundSamples_.size() == kMaxBufferedSamples) {
                 self.outboundSamples_.pop_front();
