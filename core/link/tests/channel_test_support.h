@@ -125,8 +125,14 @@ class ChannelTest : public ::testing::Test {
         for (auto& events : allEvents) {
             runUntil([&] { return events->endedCount > 0; });
         }
+        // Each channel goes away on this thread once its queue has handed back every reference.
+        std::vector<std::weak_ptr<PenChannel>> gone(channels.begin(), channels.end());
         channels.clear();
-        main->runUntilIdle();
+        allEvents.clear();
+        EXPECT_TRUE(runUntil([&] {
+            return std::all_of(gone.begin(), gone.end(),
+                               [](const auto& channel) { return channel.expired(); });
+        }));
     }
 
     // Runs main-queue work as it arrives until the condition holds; false after 10 s of waiting.

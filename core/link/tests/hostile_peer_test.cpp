@@ -21,6 +21,11 @@ class HostilePeer : public ChannelTest {
         pad = std::make_unique<ScriptedPad>(padFd);
     }
 
+    void TearDown() override {
+        mac = {};
+        ChannelTest::TearDown();
+    }
+
     void startHost(std::shared_ptr<DeviceTrustStore> store = memoryStore(filled(32, 0x01))) {
         store_ = store;
         mac = endpoint(macFd_, SessionRole::mac, std::move(store), Uuid::random());
