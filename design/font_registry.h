@@ -11,7 +11,7 @@ class DesignResources;
 // The module's own typeface. The three faces are registered with Qt once, on first use; each
 // face then has a family name of its own ("Barlow Semi Condensed Medium", ...) with the single
 // style "Regular", so a face is chosen by family, never by weight. A face whose file is missing
-// or unreadable is drawn in the system UI family at the same size.
+// or unreadable is drawn in the system UI family at the same size. GUI thread only.
 class FontRegistry {
   public:
     static constexpr const char* faces[] = {"Regular", "Medium", "SemiBold"};
