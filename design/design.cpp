@@ -29,13 +29,6 @@ Design* Design::qmlAttachedProperties(QObject* object) {
     return new Design(object);
 }
 
-DesignTheme Design::themeOf(QObject* object) {
-    if (Design* attached = existingAttached(object)) {
-        return attached->theme();
-    }
-    return inheritedAt(object);
-}
-
 DesignTheme Design::inheritedAt(QObject* owner) {
     auto* item = qobject_cast<QQuickItem*>(owner);
     if (!item) {

@@ -49,9 +49,6 @@ class Design final : public QObject {
     void setIconFamily(AppIconFamily family);
     void resetIconFamily();
 
-    // The theme in effect at an item, for C++ items that draw themselves.
-    static DesignTheme themeOf(QObject* object);
-
   signals:
     void themeChanged();
 

@@ -36,6 +36,7 @@ PortalAppearanceSource::PortalAppearanceSource(QDBusConnection bus, QObject* par
     read(appearanceGroup, QStringLiteral("color-scheme"));
     read(appearanceGroup, QStringLiteral("contrast"));
     read(interfaceGroup, QStringLiteral("enable-animations"));
+    read(interfaceGroup, QStringLiteral("text-scaling-factor"));
     read(a11yGroup, QStringLiteral("high-contrast"));
 }
 
@@ -82,6 +83,12 @@ bool PortalAppearanceSource::apply(const QString& group, const QString& key,
     if (group == a11yGroup && key == QLatin1String("high-contrast")) {
         gnomeHighContrast_ = plain.toBool();
         settings_.highContrast = *gnomeHighContrast_ || portalHighContrast_.value_or(false);
+        return true;
+    }
+    if (group == interfaceGroup && key == QLatin1String("text-scaling-factor")) {
+        // GNOME's "Large Text" setting; a value outside what any desktop offers is ignored.
+        const double scale = plain.toDouble();
+        settings_.textScale = scale >= 0.5 && scale <= 4.0 ? std::optional(scale) : std::nullopt;
         return true;
     }
     if (group == interfaceGroup && key == QLatin1String("enable-animations")) {

@@ -8,8 +8,9 @@
 namespace quillory {
 
 // The desktop's settings through the XDG desktop portal (org.freedesktop.portal.Settings): the
-// colour scheme, high contrast and whether animations are on. Reads asynchronously, so a missing
-// or slow portal never blocks the caller; until an answer arrives every value is unknown.
+// colour scheme, high contrast, whether animations are on and the text scale. Reads asynchronously,
+// so a missing or slow portal never blocks the caller; until an answer arrives every value is
+// unknown.
 class PortalAppearanceSource final : public AppearanceSource {
     Q_OBJECT
 

@@ -79,8 +79,8 @@ class DesignTypographyFonts final : public QObject {
 
     Q_INVOKABLE QFont font(const QString& face, qreal size) const;
 
-#define QUILLORY_TEXT_STYLE(name)              \
-    QFont name() const {                       \
+#define QUILLORY_TEXT_STYLE(name)                  \
+    QFont name() const {                           \
         return designFont(DesignTypography::name); \
     }
     QUILLORY_TEXT_STYLE(largeTitle)
@@ -124,8 +124,8 @@ class PadTypeFonts final : public QObject {
   public:
     static PadTypeFonts* create(QQmlEngine*, QJSEngine*);
 
-#define QUILLORY_TEXT_STYLE(name)     \
-    QFont name() const {              \
+#define QUILLORY_TEXT_STYLE(name)         \
+    QFont name() const {                  \
         return designFont(PadType::name); \
     }
     QUILLORY_TEXT_STYLE(body)

@@ -113,6 +113,12 @@ TEST(PortalAppearanceSource, ReadsTheDesktopKeysThroughNestedVariants) {
     EXPECT_TRUE(portal.apply(a11y, QStringLiteral("high-contrast"), false));
     EXPECT_EQ(portal.settings().highContrast, false);
 
+    const QString interface = QStringLiteral("org.gnome.desktop.interface");
+    EXPECT_TRUE(portal.apply(interface, QStringLiteral("text-scaling-factor"), nested(1.25)));
+    EXPECT_EQ(portal.settings().textScale, 1.25);
+    EXPECT_TRUE(portal.apply(interface, QStringLiteral("text-scaling-factor"), nested(0.0)));
+    EXPECT_EQ(portal.settings().textScale, std::nullopt);
+
     EXPECT_FALSE(portal.apply(appearance, QStringLiteral("accent-color"), nested(1u)));
 }
 

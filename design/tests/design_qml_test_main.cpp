@@ -11,7 +11,8 @@ Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
 
 namespace quillory {
 
-// Lets the QML tests play the desktop: `appearance.set(dark, highContrast, reduceMotion)`.
+// Lets the QML tests play the desktop: `appearance.set(dark, highContrast, reduceMotion)`,
+// `appearance.setTextScale(1.5)`.
 class AppearanceControl : public QObject {
     Q_OBJECT
 
@@ -19,12 +20,17 @@ class AppearanceControl : public QObject {
     explicit AppearanceControl(FakeAppearanceSource* source) : source_(source) {}
 
     Q_INVOKABLE void set(bool dark, bool highContrast, bool reduceMotion) {
-        source_->setSettings(
-            {.dark = dark, .highContrast = highContrast, .reduceMotion = reduceMotion});
+        settings_ = {.dark = dark, .highContrast = highContrast, .reduceMotion = reduceMotion};
+        source_->setSettings(settings_);
+    }
+    Q_INVOKABLE void setTextScale(double scale) {
+        settings_.textScale = scale;
+        source_->setSettings(settings_);
     }
 
   private:
     FakeAppearanceSource* source_;
+    AppearanceSettings settings_;
 };
 
 class Setup : public QObject {

@@ -66,6 +66,14 @@ Item {
         size: 80
     }
 
+    Component {
+        id: swatch
+
+        Item {
+            property color accent: Design.colors.accent
+        }
+    }
+
     TestCase {
         name: "Design"
         when: windowShown
@@ -91,6 +99,24 @@ Item {
             compare(grandchild.family, "systemSymbols")
             // Only the subtree changes.
             verify(Qt.colorEqual(plain.accent, "#345cff"))
+        }
+
+        function test_reparentedItemTakesItsNewAncestorsTheme() {
+            var item = createTemporaryObject(swatch, plain)
+            verify(Qt.colorEqual(item.accent, "#345cff"))
+            item.parent = grandchild
+            verify(Qt.colorEqual(item.accent, "#b8412c"))
+            item.parent = plain
+            verify(Qt.colorEqual(item.accent, "#345cff"))
+        }
+
+        function test_textScaleGrowsTextAndIcons() {
+            appearance.setTextScale(1.5)
+            compare(DesignTypography.body.pixelSize, 24)
+            compare(icon.implicitWidth, 60)
+            appearance.setTextScale(1)
+            compare(DesignTypography.body.pixelSize, 16)
+            compare(icon.implicitWidth, 40)
         }
 
         function test_coloursFollowTheAppearance() {
