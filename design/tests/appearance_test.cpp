@@ -8,7 +8,7 @@
 #include "design/colors.h"
 #include "design/motion.h"
 #include "design/portal_appearance_source.h"
-#include "design/tests/test_user_defaults.h"
+#include "platform/defaults/user_defaults.h"
 
 namespace quillory {
 namespace {
@@ -16,14 +16,14 @@ namespace {
 class AppearanceTest : public testing::Test {
   protected:
     void SetUp() override {
-        defaults = std::make_shared<TestUserDefaults>();
+        defaults = std::make_shared<MemoryUserDefaults>();
         auto owned = std::make_unique<FakeAppearanceSource>();
         desktop = owned.get();
         Appearance::shared()->setSources(defaults, std::move(owned));
     }
     void TearDown() override { Appearance::shared()->setSources(nullptr, nullptr); }
 
-    std::shared_ptr<TestUserDefaults> defaults;
+    std::shared_ptr<MemoryUserDefaults> defaults;
     FakeAppearanceSource* desktop = nullptr;
 };
 
@@ -46,8 +46,8 @@ TEST_F(AppearanceTest, OverrideWinsOverTheDesktopValueByValue) {
     appearance.setOverride({.dark = false});
     EXPECT_FALSE(appearance.dark());
     EXPECT_TRUE(appearance.highContrast());  // Not overridden: still the desktop's.
-    EXPECT_EQ(defaults->values.at(Appearance::darkKey), false);
-    EXPECT_EQ(defaults->values.count(Appearance::highContrastKey), 0u);
+    EXPECT_EQ(defaults->boolValue(Appearance::darkKey), false);
+    EXPECT_EQ(defaults->value(Appearance::highContrastKey), std::nullopt);
 
     // The override is read back from the defaults by a fresh start.
     Appearance::shared()->setSources(defaults, std::make_unique<FakeAppearanceSource>());
@@ -56,8 +56,8 @@ TEST_F(AppearanceTest, OverrideWinsOverTheDesktopValueByValue) {
 }
 
 TEST_F(AppearanceTest, DamagedOverridesAreIgnored) {
-    defaults->values[Appearance::darkKey] = "yes";
-    defaults->values[Appearance::textScaleKey] = 100.0;
+    defaults->set(Appearance::darkKey, "yes");
+    defaults->set(Appearance::textScaleKey, 100.0);
     auto owned = std::make_unique<FakeAppearanceSource>();
     owned->setSettings({.dark = true, .textScale = 1.25});
     Appearance::shared()->setSources(defaults, std::move(owned));
