@@ -141,12 +141,6 @@ Item {
             tryCompare(mover, "x", 0)
         }
 
-        function test_springsCarryTheirConversion() {
-            fuzzyCompare(Motion.press.spring, 9.398, 0.001)
-            fuzzyCompare(Motion.press.damping, 0.4821, 0.0001)
-            compare(Motion.bouncy.response, 0.36)
-        }
-
         function test_iconAndBadgeDrawInThemeColours() {
             waitForRendering(icon)
             var image = grabImage(icon)
