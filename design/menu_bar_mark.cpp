@@ -83,8 +83,8 @@ QImage draw(State state, qreal scale, QSvgRenderer* mark) {
         mark->render(&painter, QRectF(QPointF(0, height - fitted.height()), fitted));
     }
 
-    // The badge is specified with the origin at the bottom left; flip once so its numbers stay
-    // as specified and it lands over the upper right of the mark.
+    // The badge's numbers are in bottom-left coordinates; one flip keeps them as designed and
+    // puts the badge over the upper right of the mark.
     painter.translate(0, height);
     painter.scale(1, -1);
     painter.translate(-1.5, -1.0);
