@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/desktop/x11_connection.h"
+
 namespace quillory {
 
 namespace {
@@ -28,23 +30,16 @@ bool hasXTest(const char* display) {
 }
 
 std::unique_ptr<XTestInputSink> XTestInputSink::connect(const char* display, std::string& error) {
-    int screenNumber = 0;
-    xcb_connection_t* connection = xcb_connect(display, &screenNumber);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
-        error = "no X server answers";
+    const auto x11 = X11Connection::open(display, error);
+    if (!x11.connection) {
         return nullptr;
     }
-    if (!xtestPresent(connection)) {
-        xcb_disconnect(connection);
+    if (!xtestPresent(x11.connection)) {
+        xcb_disconnect(x11.connection);
         error = "the X server offers no XTEST";
         return nullptr;
     }
-    auto screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; i < screenNumber && screens.rem > 0; ++i) {
-        xcb_screen_next(&screens);
-    }
-    return std::unique_ptr<XTestInputSink>(new XTestInputSink(connection, screens.data->root));
+    return std::unique_ptr<XTestInputSink>(new XTestInputSink(x11.connection, x11.screen->root));
 }
 
 XTestInputSink::XTestInputSink(xcb_connection_t* connection, xcb_window_t root)
