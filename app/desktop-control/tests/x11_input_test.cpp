@@ -17,6 +17,8 @@
 #include "app/desktop-control/tests/x11_observer.h"
 #include "platform/desktop/x11_connection.h"
 #include "platform/desktop/x11_desktop.h"
+#include "platform/input/input_backend.h"
+#include "platform/input/uinput_input_sink.h"
 #include "platform/input/xtest_input_sink.h"
 
 namespace quillory::testing {
@@ -117,6 +119,9 @@ TEST_F(X11Input, TheServersDisplayAndLayoutAreRead) {
     EXPECT_GE(layout->descriptor(), 0);
     EXPECT_EQ(layout->current()->stroke(U'a'), (KeyStroke{KEY_A, false, false}));
     EXPECT_FALSE(layout->dispatchPending());
+    if (access(UinputInputSink::path, W_OK) != 0) {
+        EXPECT_EQ(openInputBackend(desktop->rootBounds()).status.kind, InputBackendKind::xtest);
+    }
 
     // The user switches the layout: the next lookup follows.
     ASSERT_EQ(std::system("setxkbmap de"), 0);
