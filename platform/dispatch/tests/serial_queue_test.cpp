@@ -77,14 +77,14 @@ TEST(SerialQueue, CancelledTimersNeverFire) {
     std::promise<void> reached;
     {
         Timer soon = queue.after(0.05, [&] { ++fired; });
-        Timer repeating = queue.every(0.01, [&] { ++fired; });
+        Timer repeating = queue.every(0.05, [&] { ++fired; });
         soon.cancel();
         repeating.cancel();
         // Destroying a handle cancels too.
-        Timer dropped = queue.after(0.0, [&] { ++fired; });
+        Timer dropped = queue.after(0.05, [&] { ++fired; });
     }
     // A later, uncancelled timer fires after the cancelled ones were due.
-    Timer marker = queue.after(0.1, [&] { reached.set_value(); });
+    Timer marker = queue.after(0.2, [&] { reached.set_value(); });
     reached.get_future().wait();
     ASSERT_TRUE(queue.sync([] {}));
     EXPECT_EQ(fired.load(), 0);
@@ -143,12 +143,16 @@ TEST(SerialQueue, DropsPendingWorkWhenDestroyed) {
 
 TEST(SerialQueue, MayBeDestroyedByItsOwnWork) {
     auto queue = std::make_unique<SerialQueue>("test.self");
+    std::promise<void> submitted;
     std::promise<void> destroyed;
     SerialQueue* raw = queue.get();
-    raw->async([owned = std::shared_ptr<SerialQueue>(std::move(queue)), &destroyed]() mutable {
+    raw->async([owned = std::shared_ptr<SerialQueue>(std::move(queue)), &destroyed,
+                ready = submitted.get_future().share()]() mutable {
+        ready.wait();  // async() has returned; nothing touches the queue from outside any more
         owned.reset();
         destroyed.set_value();
     });
+    submitted.set_value();
     destroyed.get_future().wait();
 }
 
