@@ -49,7 +49,8 @@ using Signature = std::array<std::uint8_t, 64>;
 Bytes randomBytes(std::size_t count);
 Sha256Digest sha256(ByteView data);
 
-// RFC 5869; returns nothing when the length is out of range.
+// RFC 5869 with SHA-256; returns nothing when the length is outside 1...8160 or the expanded key is
+// shorter than 32 bytes.
 std::optional<SecretBytes> hkdfExtract(ByteView salt, ByteView inputKeyMaterial);
 std::optional<SecretBytes> hkdfExpand(ByteView pseudoRandomKey, ByteView info, std::size_t length);
 std::optional<SecretBytes> hkdfSha256(ByteView inputKeyMaterial, ByteView salt, ByteView info,
@@ -90,7 +91,8 @@ class X25519PrivateKey {
 };
 
 // RFC 8439 AEAD: 32-byte key, 12-byte nonce; sealed output is ciphertext followed by the 16-byte
-// tag.
+// tag. Sealing with a key or nonce of another size is a programming error and aborts; opening
+// returns nothing for them, as for any forged or altered input.
 constexpr std::size_t kChaChaTagSize = 16;
 Bytes chacha20Poly1305Seal(ByteView key, ByteView nonce, ByteView plaintext, ByteView aad);
 std::optional<Bytes> chacha20Poly1305Open(ByteView key, ByteView nonce, ByteView sealed,
