@@ -11,18 +11,6 @@ std::string dumpJSON(const OrderedJson& value) {
     return value.dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
 }
 
-std::string dumpJSON(const Json& value) {
-    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
-}
-
-std::optional<Json> parseJSON(std::string_view text) {
-    Json value = Json::parse(text.begin(), text.end(), nullptr, false);
-    if (value.is_discarded()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 namespace json_codec {
 
 bool decodeValue(const Json& json, bool& out) {

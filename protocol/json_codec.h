@@ -22,14 +22,13 @@
 //  - decoding never throws; validity of the content is a separate `isValid` predicate.
 namespace quillory {
 
-using Json = nlohmann::json;
-using OrderedJson = nlohmann::ordered_json;
+// One JSON type for both directions: its objects keep their keys in insertion order, which fixes
+// the emitted order, and small objects look keys up faster than a tree would.
+using Json = nlohmann::ordered_json;
+using OrderedJson = Json;
 
 // Compact UTF-8 JSON text with no escaping of "/"; ill-formed UTF-8 is replaced rather than thrown.
 std::string dumpJSON(const OrderedJson& value);
-std::string dumpJSON(const Json& value);
-// Nothing when the text is not JSON.
-std::optional<Json> parseJSON(std::string_view text);
 
 namespace json_codec {
 

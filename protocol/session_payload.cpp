@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "protocol/json_parser.h"
+
 namespace quillory {
 namespace {
 
