@@ -13,6 +13,7 @@
 #include "platform/log/logger.h"
 #include "protocol/base64.h"
 #include "protocol/json_codec.h"
+#include "protocol/json_parser.h"
 
 namespace quillory {
 

@@ -18,6 +18,7 @@
 #include "core/link/tests/memory_secret.h"
 #include "platform/dispatch/main_queue.h"
 #include "protocol/base64.h"
+#include "protocol/json_parser.h"
 #include "protocol/packet_decoder.h"
 
 namespace quillory::testing {
