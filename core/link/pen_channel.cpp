@@ -700,9 +700,12 @@ bool PenChannel::stopNow() {
         default:
             break;
     }
-    if (store_->device(peer_->id()) && store_->recordStopped(peer_->id(), *peerIntent_)) {
-        fail(Cause::storageFailure);
-        return false;
+    if (store_->device(peer_->id())) {
+        if (const auto error = store_->recordStopped(peer_->id(), *peerIntent_)) {
+            channelLog().error("The stop could not be recorded: %s", describe(*error));
+            fail(Cause::storageFailure);
+            return false;
+        }
     }
     beginStopping(ConnectionEnd(ConnectionEnd::Case::stopped), Cause::application);
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -13,9 +14,9 @@ namespace quillory::testing {
 class MemorySecret final : public StoredSecret {
   public:
     std::optional<Bytes> value;
-    bool failWrites = false;
-    bool unavailable = false;
-    int writes = 0;
+    std::atomic<bool> failWrites{false};
+    std::atomic<bool> unavailable{false};
+    std::atomic<int> writes{0};
 
     SecretRead read() override {
         if (unavailable) {

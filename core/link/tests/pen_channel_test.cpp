@@ -245,6 +245,30 @@ TEST_F(LinkedChannels, StoppedIntentIsRefusedWhileANewIntentPairs) {
         runUntil([&] { return fresh.mac.events->readyCount && fresh.pad.events->readyCount; }));
 }
 
+TEST_F(LinkedChannels, StorageFailuresEndTheLinkAsStorage) {
+    auto item = std::make_shared<MemorySecret>();
+    auto macStore = DeviceTrustStore::open(item).store;
+    auto padStore = memoryStore();
+    item->failWrites = true;
+    auto refused = connect(macStore, padStore, Uuid::random());
+    ASSERT_TRUE(runUntil([&] { return refused.mac.events->code && refused.pad.events->code; }));
+    EXPECT_TRUE(refused.pad.channel->approve());
+    EXPECT_TRUE(refused.mac.channel->approve());
+    ASSERT_TRUE(runUntil([&] { return refused.mac.events->endedCount == 1; }));
+    EXPECT_EQ(refused.mac.events->end, ConnectionEnd(ConnectionEnd::Case::storage));
+    EXPECT_EQ(refused.pad.events->readyCount, 0);
+    EXPECT_TRUE(macStore->peers().empty());
+
+    // A stop that cannot be recorded is reported as such.
+    item->failWrites = false;
+    auto link = connect(macStore, padStore, Uuid::random());
+    pair(link, true);
+    item->failWrites = true;
+    EXPECT_FALSE(link.mac.channel->stop());
+    ASSERT_TRUE(runUntil([&] { return link.mac.events->endedCount == 1; }));
+    EXPECT_EQ(link.mac.events->end, ConnectionEnd(ConnectionEnd::Case::storage));
+}
+
 TEST_F(LinkedChannels, UnknownPeerWithoutPairingNeedsTrust) {
     auto link = connect(memoryStore(), memoryStore(), Uuid::random(), std::nullopt, false);
     ASSERT_TRUE(runUntil([&] { return link.mac.events->endedCount == 1; }));
