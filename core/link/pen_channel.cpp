@@ -11,7 +11,6 @@
 
 #include "platform/dispatch/main_queue.h"
 #include "platform/log/logger.h"
-#include "protocol/base64.h"
 #include "protocol/json_codec.h"
 #include "protocol/json_parser.h"
 
