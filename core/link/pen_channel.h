@@ -14,7 +14,9 @@
 #include "core/link/session_crypto.h"
 #include "core/link/stream_connection.h"
 #include "core/link/transport_timers.h"
+#include "platform/dispatch/main_queue.h"
 #include "platform/dispatch/serial_queue.h"
+#include "platform/log/logger.h"
 #include "protocol/connection_end.h"
 #include "protocol/controls_signal.h"
 #include "protocol/desktop_action.h"
@@ -160,8 +162,20 @@ class PenChannel : public std::enable_shared_from_this<PenChannel> {
     void onQueue(Work work);
     template <typename Work>
     bool onQueueSync(Work work);
+    // Posts a callback to the main queue, unless it is unset or the channel has ended.
     template <typename Callback, typename... Args>
-    void post(const Callback& callback, Args&&... args);
+    void post(const Callback& callback, Args&&... args) {
+        if (!callback || phase_ == Phase::closed) {
+            return;
+        }
+        MainQueue::post([callback, ... args = std::forward<Args>(args)]() mutable {
+            callback(std::move(args)...);
+        });
+    }
+    static const Logger& log();
+    static session_crypto::Side sideOf(Role role);
+    static ConnectionEnd endFor(Cause cause);
+    static SessionPayload payloadOf(SessionPayload::Kind kind);
 
     void begin();
     void readMore();
