@@ -1,0 +1,90 @@
+#include "platform/process/process_info.h"
+
+#include <sys/utsname.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+namespace quillory {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+template <class T>
+std::optional<T> readFile(const fs::path& path) {
+    std::ifstream file(path);
+    T value{};
+    if (file >> value) {
+        return value;
+    }
+    return std::nullopt;
+}
+
+ThermalState stateOfTrip(const std::string& type) {
+    if (type == "critical" || type == "hot") {
+        return ThermalState::critical;
+    }
+    if (type == "passive") {
+        return ThermalState::serious;
+    }
+    return type == "active" ? ThermalState::fair : ThermalState::nominal;
+}
+
+ThermalState stateOfZone(const fs::path& zone) {
+    const std::optional<long> temperature = readFile<long>(zone / "temp");
+    ThermalState state = ThermalState::nominal;
+    if (!temperature) {
+        return state;
+    }
+    for (int trip = 0;; ++trip) {
+        const std::string prefix = "trip_point_" + std::to_string(trip) + "_";
+        const std::optional<long> limit = readFile<long>(zone / (prefix + "temp"));
+        const std::optional<std::string> type = readFile<std::string>(zone / (prefix + "type"));
+        if (!limit || !type) {
+            return state;
+        }
+        // Zones without a sensor of their own report trip points of 0 or below.
+        if (*limit > 0 && *temperature >= *limit) {
+            state = std::max(state, stateOfTrip(*type));
+        }
+    }
+}
+
+}  // namespace
+
+std::string operatingSystemVersion() {
+    std::string name;
+    std::ifstream release("/etc/os-release");
+    for (std::string line; std::getline(release, line);) {
+        if (line.starts_with("PRETTY_NAME=")) {
+            name = line.substr(12);
+            if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+                name = name.substr(1, name.size() - 2);
+            }
+        }
+    }
+    utsname system{};
+    if (uname(&system) == 0) {
+        const std::string kernel = std::string(system.sysname) + " " + system.release;
+        name = name.empty() ? kernel : name + "; " + kernel;
+    }
+    return name.empty() ? "Linux" : name;
+}
+
+ThermalState currentThermalState() {
+    ThermalState state = ThermalState::nominal;
+    std::error_code error;
+    for (fs::directory_iterator entry("/sys/class/thermal", error);
+         !error && entry != fs::directory_iterator(); entry.increment(error)) {
+        if (entry->path().filename().string().starts_with("thermal_zone")) {
+            state = std::max(state, stateOfZone(entry->path()));
+        }
+    }
+    return state;
+}
+
+}  // namespace quillory
