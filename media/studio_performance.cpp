@@ -20,7 +20,6 @@ namespace quillory {
 namespace {
 
 using Values = std::map<std::string, double>;
-using Entries = std::unordered_map<std::string_view, const StudioStatistics*>;
 
 constexpr std::string_view separator = " · ";
 constexpr std::string_view sides[] = {"local", "remote"};
@@ -45,7 +44,8 @@ const std::string* textOf(const StudioStatistics& entry, const std::string& key)
     return found == entry.values.end() ? nullptr : std::get_if<std::string>(&found->second);
 }
 
-const StudioStatistics* entryOf(const Entries& entries, const std::string* id) {
+template <class Index>
+const StudioStatistics* entryOf(const Index& entries, const std::string* id) {
     if (id == nullptr) {
         return nullptr;
     }
@@ -166,12 +166,12 @@ std::optional<std::string> StudioPerformance::interfaceName(std::string_view add
 
 void StudioPerformance::parseStatistics(const StudioStatisticsReport& report, Values values) {
     values["thermalState"] = static_cast<double>(environment_.thermalState());
-    readRoute(report, values);
-
-    Entries entries;
+    EntryIndex entries;
     for (const StudioStatistics& entry : report.statistics) {
         entries.emplace(entry.id, &entry);
     }
+    readRoute(report, entries, values);
+
     const std::string type = isSender() ? "outbound-rtp" : "inbound-rtp";
     const std::string frameKey = isSender() ? "framesEncoded" : "framesDecoded";
     for (const StudioStatistics& entry : report.statistics) {
@@ -214,16 +214,13 @@ void StudioPerformance::parseStatistics(const StudioStatisticsReport& report, Va
     }
 }
 
-void StudioPerformance::readRoute(const StudioStatisticsReport& report, Values& values) {
+void StudioPerformance::readRoute(const StudioStatisticsReport& report, const EntryIndex& entries,
+                                  Values& values) {
     const auto transport =
         std::find_if(report.statistics.begin(), report.statistics.end(),
                      [](const auto& entry) { return entry.type == "transport"; });
     if (transport == report.statistics.end()) {
         return;
-    }
-    Entries entries;
-    for (const StudioStatistics& entry : report.statistics) {
-        entries.emplace(entry.id, &entry);
     }
     const std::string* pairID = textOf(*transport, "selectedCandidatePairId");
     const StudioStatistics* pair = entryOf(entries, pairID);

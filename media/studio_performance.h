@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "media/studio_performance_trace.h"
@@ -147,8 +148,12 @@ class StudioPerformance {
         std::map<std::string, double> values;
     };
 
+    // The report's entries by id.
+    using EntryIndex = std::unordered_map<std::string_view, const StudioStatistics*>;
+
     bool isSender() const { return role_ == "sender"; }
-    void readRoute(const StudioStatisticsReport& report, std::map<std::string, double>& values);
+    void readRoute(const StudioStatisticsReport& report, const EntryIndex& entries,
+                   std::map<std::string, double>& values);
     void appendSample(double time, const std::string& statisticsID,
                       std::map<std::string, double> numbers, std::optional<std::string> limitation,
                       std::map<std::string, double> values);

@@ -3,10 +3,14 @@
 #include <sys/utsname.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
+
+#include "platform/clock/clock.h"
 
 namespace quillory {
 
@@ -54,7 +58,35 @@ ThermalState stateOfZone(const fs::path& zone) {
     }
 }
 
+ThermalState readThermalState() {
+    ThermalState state = ThermalState::nominal;
+    std::error_code error;
+    for (fs::directory_iterator entry("/sys/class/thermal", error);
+         !error && entry != fs::directory_iterator(); entry.increment(error)) {
+        if (entry->path().filename().string().starts_with("thermal_zone")) {
+            state = std::max(state, stateOfZone(entry->path()));
+        }
+    }
+    return state;
+}
+
 }  // namespace
+
+ThermalState currentThermalState() {
+    // Some zones answer slowly (firmware or device sensors), so the zones are read at most once
+    // per interval, whoever asks.
+    constexpr std::uint64_t refreshNanoseconds = 5'000'000'000;
+    static std::atomic<std::uint64_t> readAt{0};
+    static std::atomic<ThermalState> cached{ThermalState::nominal};
+    const std::uint64_t now = uptimeNanoseconds();
+    std::uint64_t last = readAt.load();
+    if (last == 0 || now - last >= refreshNanoseconds) {
+        if (readAt.compare_exchange_strong(last, now)) {
+            cached = readThermalState();
+        }
+    }
+    return cached.load();
+}
 
 std::string operatingSystemVersion() {
     std::string name;
@@ -73,18 +105,6 @@ std::string operatingSystemVersion() {
         name = name.empty() ? kernel : name + "; " + kernel;
     }
     return name.empty() ? "Linux" : name;
-}
-
-ThermalState currentThermalState() {
-    ThermalState state = ThermalState::nominal;
-    std::error_code error;
-    for (fs::directory_iterator entry("/sys/class/thermal", error);
-         !error && entry != fs::directory_iterator(); entry.increment(error)) {
-        if (entry->path().filename().string().starts_with("thermal_zone")) {
-            state = std::max(state, stateOfZone(entry->path()));
-        }
-    }
-    return state;
 }
 
 }  // namespace quillory
