@@ -10,40 +10,23 @@ namespace quillory {
 namespace {
 
 StudioAdaptationAssessment full() {
-    StudioAdaptationAssessment a;
-    a.targetFPS = 60;
-    a.observedFPS = 30;
-    a.evidenceValidity = "measured";
-    a.filteredQP = 26.5;
-    a.recoveryCondition = "improving";
-    a.reason = "funded-recovery";
-    a.previousWidth = 1280;
-    a.previousHeight = 720;
-    a.targetWidth = 1920;
-    a.targetHeight = 1080;
-    a.requestWidth = 1920;
-    a.requestHeight = 1080;
-    a.observedWidth = 1280;
-    a.observedHeight = 720;
-    a.allocatedBitrateBps = 6'000'000;
-    a.retentionBitrateBps = 720'000.0;
-    a.nextLevelBitrateBps = 2'400'000.0;
-    a.intervalSeconds = 1.0;
-    a.intervalFrames = 30;
-    a.meanQP = 27.0;
-    a.packetQueueMS = 3.5;
-    a.retransmissionFraction = 0.0;
-    a.submittedFrames = 30;
-    a.droppedFrames = 1;
-    a.outputFrames = 29;
-    a.consecutiveKeyframeDrops = 0;
-    a.successfulOutputAtTarget = true;
-    a.healthySeconds = 3.25;
-    return a;
+    return *StudioAdaptationAssessment::decoded(R"({
+        "targetFPS": 60, "observedFPS": 30, "evidenceValidity": "measured", "filteredQP": 26.5,
+        "recoveryCondition": "improving", "reason": "funded-recovery", "recoveryBlockers": [],
+        "previousWidth": 1280, "previousHeight": 720, "targetWidth": 1920, "targetHeight": 1080,
+        "requestWidth": 1920, "requestHeight": 1080, "observedWidth": 1280, "observedHeight": 720,
+        "allocatedBitrateBps": 6000000, "retentionBitrateBps": 720000.0,
+        "nextLevelBitrateBps": 2400000.0, "intervalSeconds": 1.0, "intervalFrames": 30,
+        "meanQP": 27.0, "packetQueueMS": 3.5, "retransmissionFraction": 0.0,
+        "submittedFrames": 30, "droppedFrames": 1, "outputFrames": 29,
+        "consecutiveKeyframeDrops": 0, "successfulOutputAtTarget": true, "healthySeconds": 3.25
+    })");
 }
 
 TEST(StudioAdaptationAssessmentTest, RoundTripsWithSortedKeysAndEveryField) {
     const StudioAdaptationAssessment a = full();
+    EXPECT_EQ(a.requestHeight, 1080);
+    EXPECT_EQ(a.healthySeconds, 3.25);
     const std::optional<std::string> text = a.encoded();
     ASSERT_TRUE(text);
     EXPECT_EQ(StudioAdaptationAssessment::decoded(*text), a);
