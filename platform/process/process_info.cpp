@@ -58,19 +58,19 @@ ThermalState stateOfZone(const fs::path& zone) {
     }
 }
 
-ThermalState readThermalState() {
+}  // namespace
+
+ThermalState thermalStateOfZones(const fs::path& root) {
     ThermalState state = ThermalState::nominal;
     std::error_code error;
-    for (fs::directory_iterator entry("/sys/class/thermal", error);
-         !error && entry != fs::directory_iterator(); entry.increment(error)) {
+    for (fs::directory_iterator entry(root, error); !error && entry != fs::directory_iterator();
+         entry.increment(error)) {
         if (entry->path().filename().string().starts_with("thermal_zone")) {
             state = std::max(state, stateOfZone(entry->path()));
         }
     }
     return state;
 }
-
-}  // namespace
 
 ThermalState currentThermalState() {
     // Some zones answer slowly (firmware or device sensors), so the zones are read at most once
@@ -82,7 +82,7 @@ ThermalState currentThermalState() {
     std::uint64_t last = readAt.load();
     if (last == 0 || now - last >= refreshNanoseconds) {
         if (readAt.compare_exchange_strong(last, now)) {
-            cached = readThermalState();
+            cached = thermalStateOfZones("/sys/class/thermal");
         }
     }
     return cached.load();

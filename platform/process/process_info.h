@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace quillory {
@@ -15,5 +16,7 @@ enum class ThermalState { nominal = 0, fair = 1, serious = 2, critical = 3 };
 // fair, past a passive (throttling) one serious, past a hot or critical one critical. A machine
 // without readable zones is nominal.
 ThermalState currentThermalState();
+// The same reading of the zones below `root` (the kernel's is /sys/class/thermal), uncached.
+ThermalState thermalStateOfZones(const std::filesystem::path& root);
 
 }  // namespace quillory
