@@ -33,10 +33,33 @@ constexpr const char* counters[] = {
 
 // The configuration key of one field of the local or remote media candidate.
 std::string routeKey(std::string_view side, std::string_view field) {
-    std::string key = std::string(side) + "Media" + std::string(field);
-    key[side.size() + 5] =
-        static_cast<char>(std::toupper(static_cast<unsigned char>(key[side.size() + 5])));
-    return key;
+    std::string capitalised(field);
+    capitalised[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(capitalised[0])));
+    return std::string(side) + "Media" + capitalised;
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// Up to six characters of the first "profile-level-id=" parameter of an fmtp line.
+std::optional<std::string> profileLevel(std::string_view fmtp) {
+    constexpr std::string_view prefix = "profile-level-id=";
+    for (std::size_t start = 0; start <= fmtp.size();) {
+        const std::size_t end = std::min(fmtp.find(';', start), fmtp.size());
+        const std::string_view piece = trimmed(fmtp.substr(start, end - start));
+        if (piece.starts_with(prefix)) {
+            return std::string(piece.substr(prefix.size(), 6));
+        }
+        start = end + 1;
+    }
+    return std::nullopt;
 }
 
 const std::string* textOf(const StudioStatistics& entry, const std::string& key) {
@@ -173,7 +196,6 @@ void StudioPerformance::parseStatistics(const StudioStatisticsReport& report, Va
     readRoute(report, entries, values);
 
     const std::string type = isSender() ? "outbound-rtp" : "inbound-rtp";
-    const std::string frameKey = isSender() ? "framesEncoded" : "framesDecoded";
     for (const StudioStatistics& entry : report.statistics) {
         if (entry.type != type) {
             continue;
@@ -183,28 +205,13 @@ void StudioPerformance::parseStatistics(const StudioStatisticsReport& report, Va
                 configuration_["negotiatedCodec"] = *mime;
             }
             if (const std::string* fmtp = textOf(*codec, "sdpFmtpLine")) {
-                constexpr std::string_view prefix = "profile-level-id=";
-                for (std::size_t start = 0; start <= fmtp->size();) {
-                    std::size_t end = std::min(fmtp->find(';', start), fmtp->size());
-                    std::string_view piece = std::string_view(*fmtp).substr(start, end - start);
-                    while (!piece.empty() && std::isspace(static_cast<unsigned char>(piece[0]))) {
-                        piece.remove_prefix(1);
-                    }
-                    while (!piece.empty() &&
-                           std::isspace(static_cast<unsigned char>(piece.back()))) {
-                        piece.remove_suffix(1);
-                    }
-                    if (piece.starts_with(prefix)) {
-                        configuration_["negotiatedProfileLevel"] =
-                            std::string(piece.substr(prefix.size(), 6));
-                        break;
-                    }
-                    start = end + 1;
+                if (std::optional<std::string> level = profileLevel(*fmtp)) {
+                    configuration_["negotiatedProfileLevel"] = std::move(*level);
                 }
             }
         }
         Values numbers = numericValues(entry.values);
-        if (!numbers.contains(frameKey)) {
+        if (!numbers.contains(frameKey())) {
             continue;
         }
         const std::string* limitation = textOf(entry, "qualityLimitationReason");
@@ -293,15 +300,15 @@ void StudioPerformance::appendSample(double time, const std::string& statisticsI
     const Values& current = previous_->values;
     const Values* baseline = old ? &old->values : nullptr;
     const bool sender = isSender();
-    const std::string frameKey = sender ? "framesEncoded" : "framesDecoded";
+    const std::string frameCounter = frameKey();
 
     removeNonFinite(values);
     const auto delta = [&](const std::string& key) { return counterDelta(key, current, baseline); };
-    const auto set = [&](const std::string& key, std::optional<double> value,
-                         bool removeWhenAbsent) {
+    // Measures that cannot be formed are removed, even when the caller passed them.
+    const auto set = [&](const std::string& key, std::optional<double> value) {
         if (value) {
             values[key] = *value;
-        } else if (removeWhenAbsent) {
+        } else {
             values.erase(key);
         }
     };
@@ -325,15 +332,15 @@ void StudioPerformance::appendSample(double time, const std::string& statisticsI
     const auto rate = [&](const char* key, const std::string& counter, double scale) {
         if (baseline) {
             const std::optional<double> change = delta(counter);
-            set(key, change ? std::optional(*change * scale / seconds) : std::nullopt, true);
+            set(key, change ? std::optional(*change * scale / seconds) : std::nullopt);
         }
     };
 
-    set("frameWidth", number("frameWidth"), true);
-    set("frameHeight", number("frameHeight"), true);
+    set("frameWidth", number("frameWidth"));
+    set("frameHeight", number("frameHeight"));
     const std::optional<double> jitter = number("jitter");
-    set("jitterMS", jitter ? std::optional(*jitter * 1000.0) : std::nullopt, true);
-    rate("fps", frameKey, 1.0);
+    set("jitterMS", jitter ? std::optional(*jitter * 1000.0) : std::nullopt);
+    rate("fps", frameCounter, 1.0);
     rate("bitrateBps", sender ? "bytesSent" : "bytesReceived", 8.0);
 
     const std::optional<double> bytesSent = delta("bytesSent");
@@ -345,14 +352,13 @@ void StudioPerformance::appendSample(double time, const std::string& statisticsI
             values["retransmissionPercent"] = *retransmitted * 100.0 / *bytesSent;
         }
     }
-    set("encoderTargetBitrateBps", sender ? number("targetBitrate") : std::nullopt, true);
-    set("encodeMS", ratio("totalEncodeTime", "framesEncoded", 1000.0), true);
-    set("meanQP", ratio("qpSum", frameKey, 1.0), true);
-    set("packetSendQueueMS", ratio("totalPacketSendDelay", "packetsSent", 1000.0), true);
-    set("assemblyMS", ratio("totalAssemblyTime", "framesAssembledFromMultiplePackets", 1000.0),
-        true);
-    set("receiveProcessingMS", ratio("totalProcessingDelay", "framesDecoded", 1000.0), true);
-    set("interFrameMeanMS", ratio("totalInterFrameDelay", "framesDecoded", 1000.0), true);
+    set("encoderTargetBitrateBps", sender ? number("targetBitrate") : std::nullopt);
+    set("encodeMS", ratio("totalEncodeTime", "framesEncoded", 1000.0));
+    set("meanQP", ratio("qpSum", frameCounter, 1.0));
+    set("packetSendQueueMS", ratio("totalPacketSendDelay", "packetsSent", 1000.0));
+    set("assemblyMS", ratio("totalAssemblyTime", "framesAssembledFromMultiplePackets", 1000.0));
+    set("receiveProcessingMS", ratio("totalProcessingDelay", "framesDecoded", 1000.0));
+    set("interFrameMeanMS", ratio("totalInterFrameDelay", "framesDecoded", 1000.0));
     {
         const std::optional<double> frames = delta("framesDecoded");
         const std::optional<double> total = delta("totalInterFrameDelay");
@@ -363,16 +369,14 @@ void StudioPerformance::appendSample(double time, const std::string& statisticsI
             values["interFrameStdDevMS"] = std::sqrt(variance) * 1000.0;
         }
     }
-    set("decodeMS", ratio("totalDecodeTime", "framesDecoded", 1000.0), true);
-    set("bufferMS", ratio("jitterBufferDelay", "jitterBufferEmittedCount", 1000.0), true);
-    set("bufferTargetMS", ratio("jitterBufferTargetDelay", "jitterBufferEmittedCount", 1000.0),
-        true);
-    set("bufferMinimumMS", ratio("jitterBufferMinimumDelay", "jitterBufferEmittedCount", 1000.0),
-        true);
+    set("decodeMS", ratio("totalDecodeTime", "framesDecoded", 1000.0));
+    set("bufferMS", ratio("jitterBufferDelay", "jitterBufferEmittedCount", 1000.0));
+    set("bufferTargetMS", ratio("jitterBufferTargetDelay", "jitterBufferEmittedCount", 1000.0));
+    set("bufferMinimumMS", ratio("jitterBufferMinimumDelay", "jitterBufferEmittedCount", 1000.0));
     for (const char* counter : counters) {
-        set(counter, delta(counter), true);
+        set(counter, delta(counter));
     }
-    set("freezeSeconds", delta("totalFreezesDuration"), true);
+    set("freezeSeconds", delta("totalFreezesDuration"));
     {
         const std::optional<double> lost = delta("packetsLost");
         const std::optional<double> received = delta("packetsReceived");
@@ -382,13 +386,13 @@ void StudioPerformance::appendSample(double time, const std::string& statisticsI
     }
     removeNonFinite(values);
 
-    samples_.push_back(
-        Sample{environment_.clock->nowSeconds() - startTime_, values, std::move(limitation)});
+    samples_.push_back(Sample{environment_.clock->nowSeconds() - startTime_, std::move(values),
+                              std::move(limitation)});
     if (samples_.size() > static_cast<std::size_t>(capacity_)) {
         samples_.erase(samples_.begin());
         ++discarded_;
     }
-    publishSummary(values);
+    publishSummary(samples_.back().values);
 }
 
 void StudioPerformance::publishSummary(const Values& values) {

@@ -152,6 +152,8 @@ class StudioPerformance {
     using EntryIndex = std::unordered_map<std::string_view, const StudioStatistics*>;
 
     bool isSender() const { return role_ == "sender"; }
+    // The counter that tells whether an RTP entry carries the side's frames.
+    std::string frameKey() const { return isSender() ? "framesEncoded" : "framesDecoded"; }
     void readRoute(const StudioStatisticsReport& report, const EntryIndex& entries,
                    std::map<std::string, double>& values);
     void appendSample(double time, const std::string& statisticsID,
