@@ -137,7 +137,8 @@ class StudioPerformanceTrace {
     // `origin` is the system uptime that becomes elapsed time 0.
     StudioPerformanceTrace(int capacity, int startupCapacity, double origin);
 
-    // Drops the event when its time lies before the origin, or a time or value is not finite.
+    // Drops the event when its time lies before the origin or is not finite, or its value is not
+    // finite; a target time that is not finite is left off the event.
     void record(Stage stage, Details details, double time);
     Snapshot snapshot() const;
     // Stops recording for good; snapshots keep working.
