@@ -121,22 +121,6 @@ TEST(StudioPerformanceTraceTest, FinishStopsRecordingButNotSnapshots) {
     EXPECT_EQ(snapshot.clock.size(), 65u);
 }
 
-TEST(StudioPerformanceTraceTest, StagesHaveTheirNamesAndStartupFlags) {
-    EXPECT_EQ(RawValues<Stage>::names.size(), 38u);
-    EXPECT_EQ(rawValue(Stage::presenterGeometry), "presenterGeometry");
-    EXPECT_EQ(fromRawValue<Stage>("statisticsDelivered"), Stage::statisticsDelivered);
-    EXPECT_FALSE(fromRawValue<Stage>("Capture"));
-    int startup = 0;
-    for (Stage stage : allCases<Stage>()) {
-        startup += StudioPerformanceTrace::isStartupStage(stage) ? 1 : 0;
-    }
-    EXPECT_EQ(startup, 20);
-    EXPECT_FALSE(StudioPerformanceTrace::isStartupStage(Stage::capture));
-    EXPECT_FALSE(StudioPerformanceTrace::isStartupStage(Stage::diagnosticHeartbeat));
-    EXPECT_TRUE(StudioPerformanceTrace::isStartupStage(Stage::encoderDrop));
-    EXPECT_TRUE(StudioPerformanceTrace::isStartupStage(Stage::presenterGeometry));
-}
-
 Event fullEvent() {
     StudioAdaptationAssessment assessment;
     assessment.reason = "held";

@@ -85,10 +85,9 @@ TEST(StudioPlaybackPolicyTest, FieldTrialsAndDescriptionsAgree) {
     EXPECT_EQ(sender.at("senderProbingConfiguration"),
               trials.at("WebRTC-Bwe-ProbingConfiguration"));
     EXPECT_EQ(sender.at("senderFactoryMaximumBitrateBps"), "28000000");
+    // Seconds and factors are written as floating-point numbers.
     EXPECT_EQ(sender.at("senderResolutionRecoverySeconds"), "3.0");
-    EXPECT_EQ(sender.at("senderResolutionRecoveryStepSeconds"), "1.0");
     EXPECT_EQ(sender.at("senderResolutionPromotionHeadroom"), "1.2");
-    EXPECT_EQ(sender.at("senderResolutionRetentionHeadroom"), "0.8");
 
     const auto receiver = StudioPlaybackPolicy::receiverDescription();
     EXPECT_EQ(receiver.size(), 7u);
