@@ -23,6 +23,7 @@ Item {
     }
 
     Row {
+        objectName: "codeRow"
         anchors.fill: parent
         spacing: 8
 

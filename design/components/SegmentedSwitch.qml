@@ -36,7 +36,15 @@ FocusScope {
         activated(options[index].value)
     }
 
-    implicitWidth: row.implicitWidth
+    // Without a segment width, every segment is as wide as the widest title needs.
+    implicitWidth: {
+        if (fixedWidth)
+            return options.length * segmentWidth
+        let widest = 0
+        for (let i = 0; i < segments.count; ++i)
+            widest = Math.max(widest, segments.itemAt(i).titleWidth)
+        return segments.count * (widest + 32)
+    }
     implicitHeight: segmentHeight
     activeFocusOnTab: true
     Accessible.role: Accessible.PageTabList
@@ -125,11 +133,11 @@ FocusScope {
                 id: segment
 
                 readonly property bool selected: index === control.selectedIndex
+                readonly property real titleWidth: label.implicitWidth
 
                 objectName: "segment" + index
                 Layout.fillWidth: !control.fixedWidth
-                Layout.preferredWidth: control.fixedWidth ? control.segmentWidth
-                                                          : label.implicitWidth + 32
+                Layout.preferredWidth: control.fixedWidth ? control.segmentWidth : 1
                 Layout.preferredHeight: control.segmentHeight
                 Accessible.role: Accessible.PageTab
                 Accessible.name: modelData.title

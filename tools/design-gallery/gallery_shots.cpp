@@ -1,6 +1,7 @@
 #include "tools/design-gallery/gallery_shots.h"
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFont>
@@ -182,9 +183,9 @@ class Shooter {
         settle(60);
         auto* sample = window->property("sample").value<QQuickItem*>();
         const QPointF centre = sample->mapToScene(QPointF(sample->width(), sample->height()) / 2);
-        if (state != ButtonState::rest) {
-            sendMouse(window.get(), QEvent::MouseMove, centre, Qt::NoButton, Qt::NoButton);
-        }
+        // The real pointer may lie anywhere over the new window: every shot places it itself.
+        sendMouse(window.get(), QEvent::MouseMove,
+                  state == ButtonState::rest ? QPointF(1, 1) : centre, Qt::NoButton, Qt::NoButton);
         if (state == ButtonState::pressed) {
             sendMouse(window.get(), QEvent::MouseButtonPress, centre, Qt::LeftButton,
                       Qt::LeftButton);
@@ -266,6 +267,8 @@ int writeGalleryShots(const QString& directory) {
     }
     // A fixed family, so that shots compare across machines.
     QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
+    // Out of the way of every window, so that it hovers nothing by itself.
+    QCursor::setPos(0, 0);
     Shooter shooter(dir);
     if (!shooter.galleries() || !shooter.buttonStates()) {
         return -1;
