@@ -16,7 +16,9 @@ void DotGrid::paint(QPainter* painter) {
     constexpr qreal dot = 2;
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(Qt::NoPen);
-    painter->setBrush(QColor::fromRgbF(0.5, 0.5, 0.5, 0.3));
+    QColor grey(0x8E, 0x8E, 0x93);
+    grey.setAlphaF(0.3);
+    painter->setBrush(grey);
     for (qreal x = start; x < width(); x += step) {
         for (qreal y = start; y < height(); y += step) {
             painter->drawEllipse(QRectF(x, y, dot, dot));

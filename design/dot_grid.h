@@ -6,8 +6,8 @@
 
 namespace quillory {
 
-// A pattern of 2-point grey dots, 24 points apart, the first 12 points in from the top left;
-// no dot is cut by the item's edge.
+// A pattern of 2-point grey dots, 24 points apart, the first 12 points in from the top left; a
+// row or column starts only inside the item.
 class DotGrid : public QQuickPaintedItem {
     Q_OBJECT
     QML_ELEMENT

@@ -2,10 +2,12 @@ import QtQuick
 import QtQuick.Templates as T
 import QuilloryDesign
 
-// The quietest button: the label (plain text of `text`, or a contentItem of its own) only dims
-// on hover and press.
+// The quietest button: the label (plain text of `text` in `foreground`, or a contentItem of its
+// own) only dims on hover and press.
 T.AbstractButton {
     id: control
+
+    property color foreground: Design.colors.primaryText
 
     readonly property bool pointerHovered: pointer.hovering
 
@@ -30,7 +32,7 @@ T.AbstractButton {
     contentItem: DText {
         text: control.text
         font: control.font
-        color: Design.colors.secondaryText
+        color: control.foreground
     }
 
     background: FocusRing {

@@ -57,6 +57,18 @@ ScrollView {
                 currentIndex: gallery.paletteNames.indexOf(gallery.palette)
                 onActivated: index => gallery.palette = gallery.paletteNames[index]
                 implicitWidth: 200
+                font: DesignTypography.body
+                palette.button: Design.colors.controlFill
+                palette.buttonText: Design.colors.primaryText
+                palette.window: Design.colors.surface
+                palette.base: Design.colors.surface
+                palette.text: Design.colors.primaryText
+                palette.windowText: Design.colors.primaryText
+                palette.highlight: Design.colors.accent
+                palette.highlightedText: Design.colors.onAccent
+                palette.light: Design.colors.surface
+                palette.mid: Design.colors.rule
+                palette.dark: Design.colors.primaryText
             }
         }
 
@@ -143,7 +155,6 @@ ScrollView {
 
             DotGrid {
                 anchors.fill: parent
-                anchors.margins: 6
             }
 
             RowLayout {

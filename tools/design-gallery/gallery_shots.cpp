@@ -57,7 +57,8 @@ constexpr std::array<ButtonCase, 6> buttons = {{
             ControlFace { anchors.fill: parent; primary: true; radius: 14 }
             DText { anchors.centerIn: parent; text: "Press style"; color: Design.colors.onAccent }
         })"},
-    {"plain", "DesignPlainButtonStyle", R"(text: "Acknowledgements")"},
+    {"plain", "DesignPlainButtonStyle",
+     R"(text: "Acknowledgements"; foreground: Design.colors.secondaryText)"},
     {"companion", "CompanionButtonStyle", R"(text: "Primary action"; primary: true)"},
     {"inline", "CompanionInlineButtonStyle", R"(text: "Forget"; destructive: true)"},
 }};

@@ -162,14 +162,5 @@ Item {
             compare(fill.color, Design.colors.accent)
             mouseRelease(selected, 10, 10)
         }
-
-        function test_pill_sizes() {
-            const regular = make("PillButtonStyle", { size: "regular" })
-            const large = make("PillButtonStyle", { size: "large", y: 140 })
-            verify(regular.implicitHeight >= 44)
-            verify(large.implicitHeight >= 52)
-            compare(regular.leftPadding, 20)
-            compare(large.leftPadding, 24)
-        }
     }
 }
