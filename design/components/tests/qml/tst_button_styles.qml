@@ -151,16 +151,5 @@ Item {
             compare(quiet.tint, Design.colors.secondaryText)
         }
 
-        function test_floating_button_shape_and_selection() {
-            const round = make("FloatingIconButtonStyle", { dimension: 40 })
-            compare(round.shapeRadius, 20)
-            const square = make("FloatingIconButtonStyle", { dimension: 40, radius: 8, x: 200 })
-            compare(square.shapeRadius, 8)
-            const selected = make("FloatingIconButtonStyle", { selected: true, x: 300 })
-            const fill = findChild(selected, "floatingFill")
-            mousePress(selected, 10, 10)
-            compare(fill.color, Design.colors.accent)
-            mouseRelease(selected, 10, 10)
-        }
     }
 }

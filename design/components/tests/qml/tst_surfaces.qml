@@ -22,12 +22,6 @@ Item {
         }
     }
 
-    StatusDot {
-        id: dot
-
-        x: 200
-    }
-
     IconTile {
         id: tile
 
@@ -94,16 +88,6 @@ Item {
             desktop.set(true, false, true)
             scope.DesignControl.materialMode = "fallback"
             compare(fill().color.a, 1)
-        }
-
-        function test_status_dot_keeps_its_size_and_colours() {
-            compare(dot.width, 8)
-            compare(dot.height, 8)
-            compare(findChild(dot, "dotHalo").width, 14)
-            dot.kind = "live"
-            compare(dot.tone, Design.colors.success)
-            dot.kind = "idle"
-            compare(dot.tone, Design.colors.secondaryText)
         }
 
         function test_any_tint_turns_the_icon_white() {
