@@ -1,11 +1,10 @@
-#include "protocol/json_parser.h"
-
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <string>
 #include <unordered_map>
 
+#include "protocol/json_codec.h"
 #include "protocol/text_rules.h"
 
 namespace quillory {

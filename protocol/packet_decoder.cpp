@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "protocol/json_parser.h"
-
 namespace quillory {
 
 std::optional<SessionPacket> PacketDecoder::decodeLine(std::string_view line,

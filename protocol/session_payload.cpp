@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "protocol/json_parser.h"
-
 namespace quillory {
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "protocol/json_parser.h"
+#include "protocol/json_codec.h"
 
 using namespace quillory;
 

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "protocol/base64.h"
-#include "protocol/json_parser.h"
 #include "protocol/session_hello.h"
 #include "protocol/session_payload.h"
 

@@ -1,8 +1,8 @@
-#include "protocol/json_parser.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "protocol/json_codec.h"
 
 namespace quillory {
 namespace {
