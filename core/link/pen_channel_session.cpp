@@ -2,7 +2,6 @@
 
 #include "core/link/pen_channel.h"
 #include "protocol/json_codec.h"
-#include "protocol/json_parser.h"
 
 // The secured session on top of the byte stream: the commit-then-reveal handshake, sealed
 // records, and the trust phase up to ready.

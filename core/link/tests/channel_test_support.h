@@ -19,7 +19,6 @@
 #include "core/link/tests/scripted_pad.h"
 #include "platform/dispatch/main_queue.h"
 #include "protocol/base64.h"
-#include "protocol/json_parser.h"
 #include "protocol/packet_decoder.h"
 
 namespace quillory::testing {

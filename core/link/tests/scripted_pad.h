@@ -10,7 +10,6 @@
 
 #include "core/link/session_crypto.h"
 #include "protocol/json_codec.h"
-#include "protocol/json_parser.h"
 #include "protocol/packet_decoder.h"
 #include "protocol/session_hello.h"
 #include "protocol/session_packet.h"
