@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -41,10 +43,14 @@ class MemoryUserDefaults final : public UserDefaults {
 };
 
 // One JSON document on disk, rewritten atomically (temporary file, fsync, rename) on each change,
-// so a crash mid-write leaves the previous document whole.
+// so a crash mid-write leaves the previous document whole. Writers in several processes take a
+// lock on a sidecar file and merge with what is on disk, so no writer's key is lost; readers see
+// other processes' changes. A change that cannot be written is kept and retried with the next one.
+// A document that does not parse is moved aside as "<name>.corrupt-<time>" before it is replaced.
 class FileUserDefaults final : public UserDefaults {
   public:
     explicit FileUserDefaults(std::filesystem::path path);
+    ~FileUserDefaults() override;
 
     std::optional<nlohmann::json> value(const std::string& key) const override;
     void set(const std::string& key, nlohmann::json value) override;
@@ -53,12 +59,29 @@ class FileUserDefaults final : public UserDefaults {
     const std::filesystem::path& path() const { return path_; }
 
   private:
+    // Identifies one version of the file; every write renames a new inode into place.
+    struct FileVersion {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = 0;
+        std::int64_t modifiedNanoseconds = 0;
+        bool operator==(const FileVersion&) const = default;
+    };
+
     void reloadLocked() const;
-    void writeLocked(const nlohmann::json& document);
+    void change(const std::string& key, std::optional<nlohmann::json> value);
+    bool flushLocked();
+    void moveCorruptAsideLocked();
+    bool writeLocked(const nlohmann::json& document);
 
     std::filesystem::path path_;
     mutable std::mutex mutex_;
+    // The last document read or written that parsed.
     mutable nlohmann::json values_ = nlohmann::json::object();
+    mutable std::optional<FileVersion> version_;
+    mutable bool corrupt_ = false;
+    // Changes not yet on disk; a missing value is a removal.
+    std::map<std::string, std::optional<nlohmann::json>> pending_;
 };
 
 }  // namespace quillory
