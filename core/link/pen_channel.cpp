@@ -115,10 +115,8 @@ PenChannel::~PenChannel() {
     if (pendingFd_ >= 0) {
         StreamConnection(pendingFd_).cancel();
     }
-    // The queue goes first, so no handler runs against a half-destroyed channel.
     std::error_code ignored;
     socket_.close(ignored);
-    queue_.reset();
 }
 
 template <typename Work>
@@ -159,6 +157,11 @@ void PenChannel::close(ConnectionEnd end, Cause cause) {
 
 bool PenChannel::stop() {
     return onQueueSync([](PenChannel& self) { return self.stopNow(); });
+}
+
+std::optional<PenChannel::Cause> PenChannel::closedCause() const {
+    const int cause = closedCause_.load();
+    return cause < 0 ? std::nullopt : std::optional<Cause>(static_cast<Cause>(cause));
 }
 
 bool PenChannel::approve() {
@@ -296,8 +299,8 @@ void PenChannel::begin() {
     const auto body = session_crypto::helloBody(sideOf(role_), store_->identityPublicKey(),
                                                 ephemeral_->publicKey(), nonce_, intent_, name_);
     ownCommit_ = crypto::sha256(body);
-    sendLine(SessionPacket::Kind::commit, ownCommit_);
     armHandshakeDeadline(kHandshakeDeadline);
+    sendLine(SessionPacket::Kind::commit, ownCommit_);
     readMore();
 }
 
@@ -722,6 +725,7 @@ void PenChannel::finish(ConnectionEnd end, Cause cause) {
         return;
     }
     phase_ = Phase::closed;
+    closedCause_.store(static_cast<int>(cause));
     handshakeDeadline_.cancel();
     heartbeat_.cancel();
     pingTimer_.cancel();

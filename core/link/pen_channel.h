@@ -1,6 +1,7 @@
 #pragma once
 
 #include <asio/generic/stream_protocol.hpp>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -97,6 +98,9 @@ class PenChannel : public std::enable_shared_from_this<PenChannel> {
     // Pad role only.
     void send(std::vector<PenSample> samples);
     void send(DesktopAction action);
+
+    // Why the channel closed; nothing while it is open. Any thread.
+    std::optional<Cause> closedCause() const;
 
     void setLocalDisplay(std::optional<DisplayGeometry> display);
     // Called on the transport queue.
@@ -199,10 +203,12 @@ class PenChannel : public std::enable_shared_from_this<PenChannel> {
     const std::optional<std::string> expectedPeer_;
     const bool allowPairing_;
     std::shared_ptr<TransportTimers> timers_;
+    // Declared before the socket, so the socket goes first.
     std::unique_ptr<SerialQueue> queue_;
     asio::generic::stream_protocol::socket socket_;
     int pendingFd_;
     Options options_;
+    std::atomic<int> closedCause_{-1};
 
     // Everything below belongs to the transport queue.
     Phase phase_ = Phase::idle;

@@ -185,6 +185,7 @@ class RawEnd {
     RawEnd& operator=(const RawEnd&) = delete;
 
     int fd() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
     void closeNow() {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -274,9 +275,15 @@ class ScriptedPad {
         return raw.write(lineOf(SessionPacket::Kind::commit, ownCommit));
     }
 
+    Bytes ephemeralPublic() const {
+        return ephemeralOverride
+                   ? *ephemeralOverride
+                   : Bytes(ephemeral.publicKey().begin(), ephemeral.publicKey().end());
+    }
+
     Bytes body() const {
         return session_crypto::helloBody(session_crypto::Side::pad, identity.publicKey(),
-                                         ephemeral.publicKey(), nonce, intent, name);
+                                         ephemeralPublic(), nonce, intent, name);
     }
 
     SessionHello hello() const {
@@ -284,7 +291,7 @@ class ScriptedPad {
         hello.role = SessionRole::pad;
         hello.name = name;
         hello.identity.assign(identity.publicKey().begin(), identity.publicKey().end());
-        hello.ephemeral.assign(ephemeral.publicKey().begin(), ephemeral.publicKey().end());
+        hello.ephemeral = ephemeralPublic();
         hello.nonce = nonce;
         hello.intent = intent;
         const auto signature = identity.sign(session_crypto::signedMessage(ownCommit, macCommit));
@@ -354,6 +361,7 @@ class ScriptedPad {
     Bytes nonce;
     Uuid intent;
     std::string name = "Scripted iPad";
+    std::optional<Bytes> ephemeralOverride;
     Bytes macCommit;
     Bytes ownCommit;
     std::optional<SessionHello> macHello;
