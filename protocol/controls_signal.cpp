@@ -22,31 +22,11 @@ bool ControlsSignal::isValid() const {
 }
 
 OrderedJson ControlsSignal::toJSON() const {
-    return json_codec::ObjectWriter()
-        .field("id", id)
-        .field("kind", kind)
-        .field("applicationID", applicationID)
-        .field("name", name)
-        .field("commands", commands)
-        .field("keys", keys)
-        .field("final", final)
-        .take();
+    return json_codec::encodeFields(*this);
 }
 
 std::optional<ControlsSignal> ControlsSignal::fromJSON(const Json& json) {
-    ControlsSignal signal;
-    json_codec::ObjectReader reader(json);
-    reader.required("id", signal.id);
-    reader.required("kind", signal.kind);
-    reader.optional("applicationID", signal.applicationID);
-    reader.optional("name", signal.name);
-    reader.optional("commands", signal.commands);
-    reader.optional("keys", signal.keys);
-    reader.optional("final", signal.final);
-    if (!reader.ok()) {
-        return std::nullopt;
-    }
-    return signal;
+    return json_codec::decodeFields<ControlsSignal>(json);
 }
 
 }  // namespace quillory

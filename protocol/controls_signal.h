@@ -30,6 +30,18 @@ struct ControlsSignal {
     // valid commands, keys a chord). Which fields a kind carries is left to the receiver.
     bool isValid() const;
 
+    // The JSON fields in order (see json_codec.h).
+    template <class Self, class Visit>
+    static void fields(Self& self, Visit&& visit) {
+        visit("id", self.id);
+        visit("kind", self.kind);
+        visit("applicationID", self.applicationID);
+        visit("name", self.name);
+        visit("commands", self.commands);
+        visit("keys", self.keys);
+        visit("final", self.final);
+    }
+
     OrderedJson toJSON() const;
     static std::optional<ControlsSignal> fromJSON(const Json& json);
 

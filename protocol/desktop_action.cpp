@@ -21,27 +21,11 @@ bool DesktopAction::isValid() const {
 }
 
 OrderedJson DesktopAction::toJSON() const {
-    return json_codec::ObjectWriter()
-        .field("contextID", contextID)
-        .field("studioID", studioID)
-        .field("kind", kind)
-        .field("token", token)
-        .field("keys", keys)
-        .take();
+    return json_codec::encodeFields(*this);
 }
 
 std::optional<DesktopAction> DesktopAction::fromJSON(const Json& json) {
-    DesktopAction action;
-    json_codec::ObjectReader reader(json);
-    reader.required("contextID", action.contextID);
-    reader.optional("studioID", action.studioID);
-    reader.required("kind", action.kind);
-    reader.optional("token", action.token);
-    reader.required("keys", action.keys);
-    if (!reader.ok()) {
-        return std::nullopt;
-    }
-    return action;
+    return json_codec::decodeFields<DesktopAction>(json);
 }
 
 }  // namespace quillory

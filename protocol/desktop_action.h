@@ -23,6 +23,16 @@ struct DesktopAction {
     // Keys empty or a valid chord; "tap" and "begin" need a chord; "begin" and "end" a token.
     bool isValid() const;
 
+    // The JSON fields in order (see json_codec.h).
+    template <class Self, class Visit>
+    static void fields(Self& self, Visit&& visit) {
+        visit("contextID", self.contextID);
+        visit("studioID", self.studioID);
+        visit("kind", self.kind);
+        visit("token", self.token);
+        visit("keys", self.keys);
+    }
+
     OrderedJson toJSON() const;
     static std::optional<DesktopAction> fromJSON(const Json& json);
 

@@ -11,29 +11,11 @@ bool DesktopContext::isValid() const {
 }
 
 OrderedJson DesktopContext::toJSON() const {
-    return json_codec::ObjectWriter()
-        .field("id", id)
-        .field("platform", platform)
-        .field("applicationID", applicationID)
-        .field("name", name)
-        .field("inputEnabled", inputEnabled)
-        .field("iconPNG", iconPNG)
-        .take();
+    return json_codec::encodeFields(*this);
 }
 
 std::optional<DesktopContext> DesktopContext::fromJSON(const Json& json) {
-    DesktopContext context;
-    json_codec::ObjectReader reader(json);
-    reader.required("id", context.id);
-    reader.required("platform", context.platform);
-    reader.required("applicationID", context.applicationID);
-    reader.required("name", context.name);
-    reader.required("inputEnabled", context.inputEnabled);
-    reader.optional("iconPNG", context.iconPNG);
-    if (!reader.ok()) {
-        return std::nullopt;
-    }
-    return context;
+    return json_codec::decodeFields<DesktopContext>(json);
 }
 
 }  // namespace quillory

@@ -23,6 +23,17 @@ struct DesktopContext {
     // isValidIconPNG.
     bool isValid() const;
 
+    // The JSON fields in order (see json_codec.h).
+    template <class Self, class Visit>
+    static void fields(Self& self, Visit&& visit) {
+        visit("id", self.id);
+        visit("platform", self.platform);
+        visit("applicationID", self.applicationID);
+        visit("name", self.name);
+        visit("inputEnabled", self.inputEnabled);
+        visit("iconPNG", self.iconPNG);
+    }
+
     OrderedJson toJSON() const;
     static std::optional<DesktopContext> fromJSON(const Json& json);
 

@@ -7,18 +7,11 @@ bool DisplayGeometry::isValid() const {
 }
 
 OrderedJson DisplayGeometry::toJSON() const {
-    return json_codec::ObjectWriter().field("width", width).field("height", height).take();
+    return json_codec::encodeFields(*this);
 }
 
 std::optional<DisplayGeometry> DisplayGeometry::fromJSON(const Json& json) {
-    DisplayGeometry geometry;
-    json_codec::ObjectReader reader(json);
-    reader.required("width", geometry.width);
-    reader.required("height", geometry.height);
-    if (!reader.ok()) {
-        return std::nullopt;
-    }
-    return geometry;
+    return json_codec::decodeFields<DisplayGeometry>(json);
 }
 
 }  // namespace quillory

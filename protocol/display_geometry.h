@@ -17,6 +17,13 @@ struct DisplayGeometry {
     // Both sides in 1...16384.
     bool isValid() const;
 
+    // The JSON fields in order (see json_codec.h).
+    template <class Self, class Visit>
+    static void fields(Self& self, Visit&& visit) {
+        visit("width", self.width);
+        visit("height", self.height);
+    }
+
     OrderedJson toJSON() const;
     static std::optional<DisplayGeometry> fromJSON(const Json& json);
 

@@ -107,17 +107,16 @@ OrderedJson encodeValue(const std::vector<T>& values) {
     return array;
 }
 
-// Reads the fields of one JSON object; the first missing or mistyped required field, or mistyped
-// optional field, makes the whole read fail.
+// Reads the fields of one JSON object. A std::optional member is optional, every other member
+// required; the first missing required or mistyped field makes the whole read fail.
 class ObjectReader {
   public:
     explicit ObjectReader(const Json& json) : object_(json.is_object() ? &json : nullptr) {}
 
     bool ok() const { return object_ != nullptr; }
-    bool has(const char* key) const { return ok() && object_->contains(key); }
 
     template <class T>
-    void required(const char* key, T& out) {
+    void read(const char* key, T& out) {
         if (!ok()) {
             return;
         }
@@ -128,16 +127,14 @@ class ObjectReader {
     }
 
     template <class T>
-    void optional(const char* key, std::optional<T>& out) {
+    void read(const char* key, std::optional<T>& out) {
         if (!ok()) {
             return;
         }
         const auto found = object_->find(key);
         if (found == object_->end()) {
             out.reset();
-            return;
-        }
-        if (!decodeValue(*found, out.emplace())) {
+        } else if (!decodeValue(*found, out.emplace())) {
             object_ = nullptr;
         }
     }
@@ -168,6 +165,27 @@ class ObjectWriter {
   private:
     OrderedJson object_ = OrderedJson::object();
 };
+
+// A record lists its fields once, in JSON order, in a static member
+//   template <class Self, class Visit> static void fields(Self& self, Visit&& visit);
+// that calls visit("key", self.member) for each; these two build toJSON and fromJSON from it.
+template <class T>
+OrderedJson encodeFields(const T& record) {
+    ObjectWriter writer;
+    T::fields(record, [&](const char* key, const auto& value) { writer.field(key, value); });
+    return writer.take();
+}
+
+template <class T>
+std::optional<T> decodeFields(const Json& json) {
+    T record;
+    ObjectReader reader(json);
+    T::fields(record, [&](const char* key, auto& value) { reader.read(key, value); });
+    if (!reader.ok()) {
+        return std::nullopt;
+    }
+    return record;
+}
 
 }  // namespace json_codec
 }  // namespace quillory

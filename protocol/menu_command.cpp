@@ -14,23 +14,11 @@ bool MenuCommand::isValid() const {
 }
 
 OrderedJson MenuCommand::toJSON() const {
-    return json_codec::ObjectWriter()
-        .field("title", title)
-        .field("path", path)
-        .field("keys", keys)
-        .take();
+    return json_codec::encodeFields(*this);
 }
 
 std::optional<MenuCommand> MenuCommand::fromJSON(const Json& json) {
-    MenuCommand command;
-    json_codec::ObjectReader reader(json);
-    reader.required("title", command.title);
-    reader.required("path", command.path);
-    reader.required("keys", command.keys);
-    if (!reader.ok()) {
-        return std::nullopt;
-    }
-    return command;
+    return json_codec::decodeFields<MenuCommand>(json);
 }
 
 }  // namespace quillory

@@ -19,6 +19,14 @@ struct MenuCommand {
     // Title 1–128 bytes, at most 6 path titles of 1–128 bytes, all clean; keys empty or a chord.
     bool isValid() const;
 
+    // The JSON fields in order (see json_codec.h).
+    template <class Self, class Visit>
+    static void fields(Self& self, Visit&& visit) {
+        visit("title", self.title);
+        visit("path", self.path);
+        visit("keys", self.keys);
+    }
+
     OrderedJson toJSON() const;
     static std::optional<MenuCommand> fromJSON(const Json& json);
 

@@ -15,35 +15,11 @@ bool PenSample::isValid() const {
 }
 
 OrderedJson PenSample::toJSON() const {
-    return json_codec::ObjectWriter()
-        .field("sequence", sequence)
-        .field("phase", phase)
-        .field("x", x)
-        .field("y", y)
-        .field("pressure", pressure)
-        .field("altitude", altitude)
-        .field("azimuth", azimuth)
-        .field("timestamp", timestamp)
-        .field("studioID", studioID)
-        .take();
+    return json_codec::encodeFields(*this);
 }
 
 std::optional<PenSample> PenSample::fromJSON(const Json& json) {
-    PenSample sample;
-    json_codec::ObjectReader reader(json);
-    reader.required("sequence", sample.sequence);
-    reader.required("phase", sample.phase);
-    reader.required("x", sample.x);
-    reader.required("y", sample.y);
-    reader.required("pressure", sample.pressure);
-    reader.required("altitude", sample.altitude);
-    reader.required("azimuth", sample.azimuth);
-    reader.required("timestamp", sample.timestamp);
-    reader.optional("studioID", sample.studioID);
-    if (!reader.ok()) {
-        return std::nullopt;
-    }
-    return sample;
+    return json_codec::decodeFields<PenSample>(json);
 }
 
 }  // namespace quillory

@@ -26,6 +26,20 @@ struct PenSample {
 
     bool isValid() const;
 
+    // The JSON fields in order (see json_codec.h).
+    template <class Self, class Visit>
+    static void fields(Self& self, Visit&& visit) {
+        visit("sequence", self.sequence);
+        visit("phase", self.phase);
+        visit("x", self.x);
+        visit("y", self.y);
+        visit("pressure", self.pressure);
+        visit("altitude", self.altitude);
+        visit("azimuth", self.azimuth);
+        visit("timestamp", self.timestamp);
+        visit("studioID", self.studioID);
+    }
+
     OrderedJson toJSON() const;
     static std::optional<PenSample> fromJSON(const Json& json);
 

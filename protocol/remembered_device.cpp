@@ -18,18 +18,11 @@ std::string RememberedDevice::id() const {
 }
 
 OrderedJson RememberedDevice::toJSON() const {
-    return json_codec::ObjectWriter().field("publicKey", publicKey).field("name", name).take();
+    return json_codec::encodeFields(*this);
 }
 
 std::optional<RememberedDevice> RememberedDevice::fromJSON(const Json& json) {
-    RememberedDevice device;
-    json_codec::ObjectReader reader(json);
-    reader.required("publicKey", device.publicKey);
-    reader.required("name", device.name);
-    if (!reader.ok()) {
-        return std::nullopt;
-    }
-    return device;
+    return json_codec::decodeFields<RememberedDevice>(json);
 }
 
 }  // namespace quillory

@@ -17,6 +17,13 @@ struct RememberedDevice {
     // The device key: lowercase hex of SHA-256(publicKey), two digits per byte.
     std::string id() const;
 
+    // The JSON fields in order (see json_codec.h).
+    template <class Self, class Visit>
+    static void fields(Self& self, Visit&& visit) {
+        visit("publicKey", self.publicKey);
+        visit("name", self.name);
+    }
+
     OrderedJson toJSON() const;
     static std::optional<RememberedDevice> fromJSON(const Json& json);
 

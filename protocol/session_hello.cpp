@@ -32,31 +32,11 @@ std::string SessionHello::cleanedName(std::string_view name, SessionRole role) {
 }
 
 OrderedJson SessionHello::toJSON() const {
-    return json_codec::ObjectWriter()
-        .field("role", role)
-        .field("name", name)
-        .field("identity", identity)
-        .field("ephemeral", ephemeral)
-        .field("nonce", nonce)
-        .field("intent", intent)
-        .field("signature", signature)
-        .take();
+    return json_codec::encodeFields(*this);
 }
 
 std::optional<SessionHello> SessionHello::fromJSON(const Json& json) {
-    SessionHello hello;
-    json_codec::ObjectReader reader(json);
-    reader.required("role", hello.role);
-    reader.required("name", hello.name);
-    reader.required("identity", hello.identity);
-    reader.required("ephemeral", hello.ephemeral);
-    reader.required("nonce", hello.nonce);
-    reader.required("intent", hello.intent);
-    reader.required("signature", hello.signature);
-    if (!reader.ok()) {
-        return std::nullopt;
-    }
-    return hello;
+    return json_codec::decodeFields<SessionHello>(json);
 }
 
 }  // namespace quillory

@@ -41,6 +41,18 @@ struct SessionHello {
     // a character boundary; an empty result becomes "Mac" or "iPad".
     static std::string cleanedName(std::string_view name, SessionRole role);
 
+    // The JSON fields in order (see json_codec.h).
+    template <class Self, class Visit>
+    static void fields(Self& self, Visit&& visit) {
+        visit("role", self.role);
+        visit("name", self.name);
+        visit("identity", self.identity);
+        visit("ephemeral", self.ephemeral);
+        visit("nonce", self.nonce);
+        visit("intent", self.intent);
+        visit("signature", self.signature);
+    }
+
     OrderedJson toJSON() const;
     static std::optional<SessionHello> fromJSON(const Json& json);
 

@@ -20,9 +20,9 @@ std::optional<SessionPacket> SessionPacket::fromJSON(const Json& json) {
     SessionPacket packet;
     std::int64_t version = 0;
     json_codec::ObjectReader reader(json);
-    reader.required("version", version);
-    reader.required("kind", packet.kind);
-    reader.required("data", packet.data);
+    reader.read("version", version);
+    reader.read("kind", packet.kind);
+    reader.read("data", packet.data);
     if (!reader.ok() || version != kProtocolVersion) {
         return std::nullopt;
     }

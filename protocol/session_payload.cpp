@@ -72,17 +72,7 @@ bool SessionPayload::isValid() const {
 }
 
 OrderedJson SessionPayload::toJSON() const {
-    return json_codec::ObjectWriter()
-        .field("kind", kind)
-        .field("counter", counter)
-        .field("samples", samples)
-        .field("action", action)
-        .field("desktop", desktop)
-        .field("controls", controls)
-        .field("studio", studio)
-        .field("probe", probe)
-        .field("display", display)
-        .take();
+    return json_codec::encodeFields(*this);
 }
 
 std::string SessionPayload::encode() const {
@@ -90,22 +80,12 @@ std::string SessionPayload::encode() const {
 }
 
 std::optional<SessionPayload> SessionPayload::fromJSON(const Json& json) {
-    SessionPayload payload;
-    json_codec::ObjectReader reader(json);
-    reader.required("kind", payload.kind);
-    reader.required("counter", payload.counter);
-    reader.optional("samples", payload.samples);
-    reader.optional("action", payload.action);
-    reader.optional("desktop", payload.desktop);
-    reader.optional("controls", payload.controls);
-    reader.optional("studio", payload.studio);
-    reader.optional("probe", payload.probe);
-    reader.optional("display", payload.display);
-    if (!reader.ok()) {
+    auto payload = json_codec::decodeFields<SessionPayload>(json);
+    if (!payload) {
         return std::nullopt;
     }
-    const unsigned required = fieldRule(payload.kind).required;
-    if ((presentFields(payload) & required) != required) {
+    const unsigned required = fieldRule(payload->kind).required;
+    if ((presentFields(*payload) & required) != required) {
         return std::nullopt;
     }
     return payload;

@@ -53,6 +53,20 @@ struct SessionPayload {
     // (at most 128 samples).
     bool isValid() const;
 
+    // The JSON fields in order (see json_codec.h).
+    template <class Self, class Visit>
+    static void fields(Self& self, Visit&& visit) {
+        visit("kind", self.kind);
+        visit("counter", self.counter);
+        visit("samples", self.samples);
+        visit("action", self.action);
+        visit("desktop", self.desktop);
+        visit("controls", self.controls);
+        visit("studio", self.studio);
+        visit("probe", self.probe);
+        visit("display", self.display);
+    }
+
     OrderedJson toJSON() const;
     std::string encode() const;
     // Nothing when a required field of the kind is missing or any field is mistyped.

@@ -132,45 +132,11 @@ bool StudioSignal::isValid() const {
 }
 
 OrderedJson StudioSignal::toJSON() const {
-    return json_codec::ObjectWriter()
-        .field("id", id)
-        .field("kind", kind)
-        .field("sdp", sdp)
-        .field("width", width)
-        .field("height", height)
-        .field("message", message)
-        .field("sourceID", sourceID)
-        .field("sourceName", sourceName)
-        .field("sources", sources)
-        .field("viewport", viewport)
-        .field("preset", preset)
-        .field("settingsID", settingsID)
-        .field("feedback", feedback)
-        .field("thumbnail", thumbnail)
-        .take();
+    return json_codec::encodeFields(*this);
 }
 
 std::optional<StudioSignal> StudioSignal::fromJSON(const Json& json) {
-    StudioSignal signal;
-    json_codec::ObjectReader reader(json);
-    reader.required("id", signal.id);
-    reader.required("kind", signal.kind);
-    reader.optional("sdp", signal.sdp);
-    reader.optional("width", signal.width);
-    reader.optional("height", signal.height);
-    reader.optional("message", signal.message);
-    reader.optional("sourceID", signal.sourceID);
-    reader.optional("sourceName", signal.sourceName);
-    reader.optional("sources", signal.sources);
-    reader.optional("viewport", signal.viewport);
-    reader.optional("preset", signal.preset);
-    reader.optional("settingsID", signal.settingsID);
-    reader.optional("feedback", signal.feedback);
-    reader.optional("thumbnail", signal.thumbnail);
-    if (!reader.ok()) {
-        return std::nullopt;
-    }
-    return signal;
+    return json_codec::decodeFields<StudioSignal>(json);
 }
 
 }  // namespace quillory

@@ -58,6 +58,25 @@ struct StudioSignal {
     // settings id, "feedback" its report.
     bool isValid() const;
 
+    // The JSON fields in order (see json_codec.h).
+    template <class Self, class Visit>
+    static void fields(Self& self, Visit&& visit) {
+        visit("id", self.id);
+        visit("kind", self.kind);
+        visit("sdp", self.sdp);
+        visit("width", self.width);
+        visit("height", self.height);
+        visit("message", self.message);
+        visit("sourceID", self.sourceID);
+        visit("sourceName", self.sourceName);
+        visit("sources", self.sources);
+        visit("viewport", self.viewport);
+        visit("preset", self.preset);
+        visit("settingsID", self.settingsID);
+        visit("feedback", self.feedback);
+        visit("thumbnail", self.thumbnail);
+    }
+
     OrderedJson toJSON() const;
     static std::optional<StudioSignal> fromJSON(const Json& json);
 

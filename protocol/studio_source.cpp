@@ -11,27 +11,11 @@ bool StudioSource::isValid() const {
 }
 
 OrderedJson StudioSource::toJSON() const {
-    return json_codec::ObjectWriter()
-        .field("id", id)
-        .field("kind", kind)
-        .field("name", name)
-        .field("application", application)
-        .field("iconPNG", iconPNG)
-        .take();
+    return json_codec::encodeFields(*this);
 }
 
 std::optional<StudioSource> StudioSource::fromJSON(const Json& json) {
-    StudioSource source;
-    json_codec::ObjectReader reader(json);
-    reader.required("id", source.id);
-    reader.required("kind", source.kind);
-    reader.required("name", source.name);
-    reader.optional("application", source.application);
-    reader.optional("iconPNG", source.iconPNG);
-    if (!reader.ok()) {
-        return std::nullopt;
-    }
-    return source;
+    return json_codec::decodeFields<StudioSource>(json);
 }
 
 }  // namespace quillory

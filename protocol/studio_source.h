@@ -21,6 +21,16 @@ struct StudioSource {
     // Name 1–256 bytes, application at most 256 bytes, both clean; icon passes isValidIconPNG.
     bool isValid() const;
 
+    // The JSON fields in order (see json_codec.h).
+    template <class Self, class Visit>
+    static void fields(Self& self, Visit&& visit) {
+        visit("id", self.id);
+        visit("kind", self.kind);
+        visit("name", self.name);
+        visit("application", self.application);
+        visit("iconPNG", self.iconPNG);
+    }
+
     OrderedJson toJSON() const;
     static std::optional<StudioSource> fromJSON(const Json& json);
 

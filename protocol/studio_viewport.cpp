@@ -9,23 +9,11 @@ bool StudioViewport::isValid() const {
 }
 
 OrderedJson StudioViewport::toJSON() const {
-    return json_codec::ObjectWriter()
-        .field("width", width)
-        .field("height", height)
-        .field("actualPixels", actualPixels)
-        .take();
+    return json_codec::encodeFields(*this);
 }
 
 std::optional<StudioViewport> StudioViewport::fromJSON(const Json& json) {
-    StudioViewport viewport;
-    json_codec::ObjectReader reader(json);
-    reader.required("width", viewport.width);
-    reader.required("height", viewport.height);
-    reader.required("actualPixels", viewport.actualPixels);
-    if (!reader.ok()) {
-        return std::nullopt;
-    }
-    return viewport;
+    return json_codec::decodeFields<StudioViewport>(json);
 }
 
 }  // namespace quillory

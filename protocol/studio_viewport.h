@@ -16,6 +16,14 @@ struct StudioViewport {
     // Each side in 1...16384.
     bool isValid() const;
 
+    // The JSON fields in order (see json_codec.h).
+    template <class Self, class Visit>
+    static void fields(Self& self, Visit&& visit) {
+        visit("width", self.width);
+        visit("height", self.height);
+        visit("actualPixels", self.actualPixels);
+    }
+
     OrderedJson toJSON() const;
     static std::optional<StudioViewport> fromJSON(const Json& json);
 
