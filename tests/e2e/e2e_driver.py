@@ -26,6 +26,10 @@ class Failure(Exception):
     pass
 
 
+class Skip(Exception):
+    pass
+
+
 class Process:
     """A child with piped standard streams; its output lines are parsed as JSON when they can be."""
 
@@ -116,6 +120,7 @@ class Scenario:
         self.host_env = os.environ.copy()
         self.host_env["XDG_DATA_HOME"] = os.path.join(os.environ["HOME"], "host-data")
         self.host_name = f"E2E Host {os.getpid()}"
+        self.cleanups = []
 
     def start_host(self, port=0, env=None):
         host = Process("host", [self.host_binary, "--name", self.host_name, "--port", str(port)],
@@ -157,12 +162,80 @@ class Scenario:
     def close(self):
         for process in reversed(self.processes):
             process.close()
+        for cleanup in self.cleanups:
+            cleanup()
 
     def transcripts(self):
         for process in self.processes:
             print(f"--- {process.name} (exit {process.child.returncode})")
             for line in process.transcript:
                 print("   ", line)
+
+
+class PrivateAvahi:
+    """A system bus and an avahi-daemon of this scenario's own, the daemon in its own network
+    and mount namespaces, so that stopping it disturbs nobody else."""
+
+    BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path={socket}</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+"""
+    DAEMON_CONFIG = """[server]
+use-ipv4=yes
+use-ipv6=no
+allow-interfaces=lo
+enable-dbus=yes
+ratelimit-interval-usec=1000000
+ratelimit-burst=1000
+[wide-area]
+enable-wide-area=no
+[publish]
+publish-hinfo=no
+publish-workstation=no
+"""
+
+    def __init__(self, folder):
+        os.makedirs(folder, exist_ok=True)
+        bus_config = os.path.join(folder, "bus.conf")
+        with open(bus_config, "w") as file:
+            file.write(self.BUS_CONFIG.format(socket=os.path.join(folder, "system_bus_socket")))
+        self.daemon_config = os.path.join(folder, "avahi-daemon.conf")
+        with open(self.daemon_config, "w") as file:
+            file.write(self.DAEMON_CONFIG)
+        self.bus = Process("system bus", ["dbus-daemon", "--config-file", bus_config, "--nofork",
+                                          "--print-address=1"])
+        address = self.bus.expect(lambda event: "text" in event)["text"]
+        self.env = os.environ.copy()
+        self.env["DBUS_SYSTEM_BUS_ADDRESS"] = address
+        self.daemon = None
+
+    def start(self):
+        # The daemon's pid file and socket live in a folder of its own mount namespace.
+        self.daemon = Process("avahi-daemon", [
+            "unshare", "-m", "-n", "sh", "-c",
+            "mount -t tmpfs tmpfs /run/avahi-daemon && ip link set lo up && "
+            "exec avahi-daemon -f \"$0\" --no-drop-root --no-chroot --no-rlimits",
+            self.daemon_config], self.env)
+        self.daemon.expect(lambda event: "Server startup complete" in str(event))
+
+    def stop(self):
+        self.daemon.child.terminate()
+        self.daemon.wait()
+
+    def close(self):
+        for process in (self.daemon, self.bus):
+            if process:
+                process.kill()
 
 
 def check(condition, message):
@@ -339,6 +412,41 @@ def scenario_bad_input(s):
     fails_cleanly(1, "No paired computer matches “elsewhere”", "draw", "--host", "elsewhere")
 
 
+def scenario_avahi_restart(s):
+    if os.geteuid() != 0:
+        print("skipped: a private avahi-daemon needs root for its namespaces")
+        raise Skip()
+    avahi = PrivateAvahi(os.path.join(os.environ["HOME"], "avahi"))
+    s.cleanups.append(avahi.close)
+    avahi.start()
+    env = s.host_env.copy()
+    env["DBUS_SYSTEM_BUS_ADDRESS"] = avahi.env["DBUS_SYSTEM_BUS_ADDRESS"]
+    host = s.start_host(env=env)
+    pad_env = avahi.env
+
+    def listed():
+        deadline = time.monotonic() + WAIT
+        while True:
+            code, events, _ = s.run_pad("list", "--wait", "2", env=pad_env)
+            check(code == 0, f"list exited with {code}")
+            if any(e["name"] == s.host_name for e in events_named(events, "host")):
+                return True
+            if time.monotonic() > deadline:
+                return False
+
+    check(listed(), "the host was not advertised")
+    avahi.stop()
+    host.expect(lambda event: "lost the Avahi daemon" in event.get("stderr", ""))
+    # Without a daemon the host still takes a tablet.
+    s.pair(host)
+    code, events, _ = s.run_pad("list", "--wait", "1", env=pad_env)
+    check(not events_named(events, "host"), "listed without a daemon")
+    avahi.start()
+    check(listed(), "the host was not advertised again when the daemon returned")
+    check(not [e for e in drain(host) if e.get("event") == "listenerFailed"],
+          "the listener failed with the daemon")
+
+
 def drain(process):
     events = []
     while not process.lines.empty():
@@ -358,6 +466,7 @@ SCENARIOS = {
     "forget": scenario_forget,
     "second-connection": scenario_second_connection,
     "bad-input": scenario_bad_input,
+    "avahi-restart": scenario_avahi_restart,
 }
 
 
@@ -378,12 +487,17 @@ def main():
     scenario = Scenario(arguments)
     try:
         SCENARIOS[arguments.scenario](scenario)
+    except Skip:
+        scenario.close()
+        return SKIP
     except Failure as failure:
         print(f"FAILED {arguments.scenario}: {failure}")
         scenario.close()
         scenario.transcripts()
         return 1
     scenario.close()
+    if os.environ.get("QUILLORY_E2E_VERBOSE"):
+        scenario.transcripts()
     print(f"passed {arguments.scenario}")
     return 0
 
