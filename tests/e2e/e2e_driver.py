@@ -145,8 +145,9 @@ class Scenario:
                 events.append(event)
         return code, events, process
 
-    def pair(self, host):
-        pad = self.pad("pair", "--host", "127.0.0.1", "--port", str(host.port))
+    def pair(self, host, where=None, env=None):
+        where = where or ["--host", "127.0.0.1", "--port", str(host.port)]
+        pad = self.pad("pair", *where, env=env)
         pad_code = pad.expect("pairing")["code"]
         host_code = host.expect("pairing")["code"]
         check(pad_code == host_code, f"codes differ: pad {pad_code}, host {host_code}")
@@ -435,10 +436,14 @@ def scenario_avahi_restart(s):
                 return False
 
     check(listed(), "the host was not advertised")
+    # This daemon knows no other host: pairing finds this one by itself.
+    paired = s.pair(host, where=["--wait", "5"], env=pad_env)
+    check(paired["name"] == s.host_name, f"paired with {paired}")
     avahi.stop()
     host.expect(lambda event: "lost the Avahi daemon" in event.get("stderr", ""))
     # Without a daemon the host still takes a tablet.
-    s.pair(host)
+    code, events, _ = s.run_pad("pair", "--host", "127.0.0.1", "--port", str(host.port))
+    check(code == 0 and events_named(events, "paired"), f"no pairing without a daemon: {events}")
     code, events, _ = s.run_pad("list", "--wait", "1", env=pad_env)
     check(not events_named(events, "host"), "listed without a daemon")
     avahi.start()

@@ -114,14 +114,21 @@ bool PadSession::openTrustStore() {
 void PadSession::browse(std::function<void()> settled) {
     browser_ = CompanionBrowser::create();
     std::weak_ptr<PadSession> weak = weak_from_this();
+    // Whichever comes first ends the browsing, once.
+    auto finish = [weak, settled] {
+        auto self = weak.lock();
+        if (!self || !self->browser_) {
+            return;
+        }
+        self->browseTimer_.cancel();
+        self->settleTimer_.cancel();
+        settled();
+        self->browser_.reset();
+    };
     // Done when the network has answered and no new host appeared for a moment, or at the limit.
-    auto settleSoon = [weak, settled] {
+    auto settleSoon = [weak, finish] {
         if (auto self = weak.lock()) {
-            self->settleTimer_ = MainQueue::after(0.5, [weak, settled] {
-                if (auto self = weak.lock()) {
-                    settled();
-                }
-            });
+            self->settleTimer_ = MainQueue::after(0.5, finish);
         }
     };
     browser_->onAllForNow = settleSoon;
@@ -130,17 +137,12 @@ void PadSession::browse(std::function<void()> settled) {
             settleSoon();
         }
     };
-    browseTimer_ = MainQueue::after(options_.wait, [weak, settled] {
-        if (auto self = weak.lock()) {
-            settled();
-        }
-    });
+    browseTimer_ = MainQueue::after(options_.wait, finish);
     browser_->start();
 }
 
 void PadSession::listHosts() {
     const auto hosts = browser_->hosts();
-    browser_->stop();
     for (const auto& host : hosts) {
         output_->event(
             "host",
@@ -160,9 +162,6 @@ void PadSession::listHosts() {
 }
 
 void PadSession::pairWithFoundHost() {
-    if (finished_ || channel_ || !browser_) {
-        return;
-    }
     std::optional<CompanionHost> chosen;
     for (const auto& host : browser_->hosts()) {
         if (host.version == CompanionListener::kProtocolVersion) {
@@ -170,9 +169,6 @@ void PadSession::pairWithFoundHost() {
             break;
         }
     }
-    browser_->stop();
-    browseTimer_.cancel();
-    settleTimer_.cancel();
     if (!chosen) {
         fail("No Quillory computer found on the network. Name one with --host and --port.");
         return;
