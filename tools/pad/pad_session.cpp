@@ -312,8 +312,11 @@ void PadSession::ready() {
 
 void PadSession::contextArrived(const DesktopContext& context) {
     context_ = context;
+    // Pairing has no use for it beyond scripts.
     output_->event("context", {{"context", context.toJSON()}},
-                   "The computer shows " + context.name + ".");
+                   options_.command == PadOptions::Command::pair
+                       ? std::string()
+                       : "The computer shows " + context.name + ".");
     if (options_.command == PadOptions::Command::draw && !tick_.isScheduled() && !stopRequested_ &&
         stroke_.empty()) {
         drawNextStroke();
