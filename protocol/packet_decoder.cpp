@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "protocol/json_parser.h"
+
 namespace quillory {
 
 std::optional<SessionPacket> PacketDecoder::decodeLine(std::string_view line,

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "protocol/json_parser.h"
+
 namespace quillory {
 namespace {
 
@@ -71,7 +73,7 @@ bool SessionPayload::isValid() const {
            (!display || display->isValid());
 }
 
-OrderedJson SessionPayload::toJSON() const {
+Json SessionPayload::toJSON() const {
     return json_codec::encodeFields(*this);
 }
 

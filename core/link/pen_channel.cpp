@@ -11,8 +11,8 @@
 
 #include "platform/dispatch/main_queue.h"
 #include "platform/log/logger.h"
-#include "protocol/base64.h"
 #include "protocol/json_codec.h"
+#include "protocol/json_parser.h"
 
 namespace quillory {
 
@@ -119,9 +119,20 @@ PenChannel::~PenChannel() {
     socket_.close(ignored);
 }
 
+void PenChannel::releaseOnMain(std::shared_ptr<PenChannel> self) {
+    // A channel must not be destroyed on its own queue: the queue's thread would have to outlive
+    // its owner. Once closed, the transport side hands its references to the main queue.
+    if (self->phase_ == Phase::closed) {
+        MainQueue::post([self = std::move(self)] {});
+    }
+}
+
 template <typename Work>
 void PenChannel::onQueue(Work work) {
-    queue_->async([self = shared_from_this(), work = std::move(work)]() mutable { work(*self); });
+    queue_->async([self = shared_from_this(), work = std::move(work)]() mutable {
+        work(*self);
+        releaseOnMain(std::move(self));
+    });
 }
 
 template <typename Work>
@@ -305,21 +316,21 @@ void PenChannel::begin() {
 }
 
 void PenChannel::readMore() {
-    socket_.async_read_some(
-        asio::buffer(readBuffer_),
-        [self = shared_from_this()](const std::error_code& error, std::size_t count) {
-            if (self->phase_ == Phase::closed) {
-                return;
-            }
+    socket_.async_read_some(asio::buffer(readBuffer_), [self = shared_from_this()](
+                                                           const std::error_code& error,
+                                                           std::size_t count) mutable {
+        if (self->phase_ != Phase::closed) {
             if (error) {
                 self->fail(error == asio::error::eof ? Cause::peerClosed : Cause::networkFailure);
-                return;
+            } else {
+                self->received(count);
+                if (self->phase_ != Phase::closed) {
+                    self->readMore();
+                }
             }
-            self->received(count);
-            if (self->phase_ != Phase::closed) {
-                self->readMore();
-            }
-        });
+        }
+        releaseOnMain(std::move(self));
+    });
 }
 
 void PenChannel::received(std::size_t count) {
@@ -688,9 +699,12 @@ bool PenChannel::stopNow() {
         default:
             break;
     }
-    if (store_->device(peer_->id()) && store_->recordStopped(peer_->id(), *peerIntent_)) {
-        fail(Cause::storageFailure);
-        return false;
+    if (store_->device(peer_->id())) {
+        if (const auto error = store_->recordStopped(peer_->id(), *peerIntent_)) {
+            channelLog().error("The stop could not be recorded: %s", describe(*error));
+            fail(Cause::storageFailure);
+            return false;
+        }
     }
     beginStopping(ConnectionEnd(ConnectionEnd::Case::stopped), Cause::application);
     return true;
@@ -751,12 +765,12 @@ void PenChannel::finish(ConnectionEnd end, Cause cause) {
         "Closed %s: %s, reason %s, pending %ld, inbound age %f ms, discarded input %ld",
         role_ == Role::mac ? "mac" : "pad", Termination::rawValue(cause), end.caseName().c_str(),
         pending, secondsSince(lastInbound_) * 1e3, static_cast<long>(discardedSamples_));
-    if (onEnded) {
-        // Holds the channel until the main queue has seen its end.
-        MainQueue::post([self = shared_from_this(), callback = onEnded, end = std::move(end)] {
+    // Holds the channel until the main queue has seen its end.
+    MainQueue::post([self = shared_from_this(), callback = onEnded, end = std::move(end)] {
+        if (callback) {
             callback(end);
-        });
-    }
+        }
+    });
 }
 
 // MARK: writing
@@ -846,23 +860,28 @@ void PenChannel::writeNext() {
         return;
     }
     writing_ = true;
-    asio::async_write(socket_, asio::buffer(writeQueue_.front()),
-                      [self = shared_from_this()](const std::error_code& error, std::size_t) {
-                          self->writing_ = false;
-                          if (self->phase_ == Phase::closed) {
-                              return;
-                          }
-                          if (error) {
-                              self->fail(Cause::networkFailure);
-                              return;
-                          }
-                          self->queuedBytes_ -= self->writeQueue_.front().size();
-                          self->writeQueue_.pop_front();
-                          self->writeNext();
-                          if (self->role_ == Role::pad) {
-                              self->flushSamples();
-                          }
-                      });
+    asio::async_write(
+        socket_, asio::buffer(writeQueue_.front()),
+        [self = shared_from_this()](const std::error_code& error, std::size_t) mutable {
+            self->writing_ = false;
+            if (self->phase_ != Phase::closed) {
+                self->written(error);
+            }
+            releaseOnMain(std::move(self));
+        });
+}
+
+void PenChannel::written(const std::error_code& error) {
+    if (error) {
+        fail(Cause::networkFailure);
+        return;
+    }
+    queuedBytes_ -= writeQueue_.front().size();
+    writeQueue_.pop_front();
+    writeNext();
+    if (role_ == Role::pad) {
+        flushSamples();
+    }
 }
 
 // MARK: timers

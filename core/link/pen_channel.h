@@ -188,6 +188,8 @@ class PenChannel : public std::enable_shared_from_this<PenChannel> {
     bool sendSealed(SessionPayload payload);
     void flushSamples();
     void writeNext();
+    void written(const std::error_code& error);
+    static void releaseOnMain(std::shared_ptr<PenChannel> self);
 
     void armHandshakeDeadline(double seconds);
     void armHeartbeat();

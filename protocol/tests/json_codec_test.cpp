@@ -4,6 +4,7 @@
 #include <string>
 
 #include "protocol/base64.h"
+#include "protocol/json_parser.h"
 #include "protocol/session_hello.h"
 #include "protocol/session_payload.h"
 
@@ -132,6 +133,15 @@ TEST(JsonCodec, PayloadNeedsItsKindsFieldsAndNoOthers) {
     tooMany.samples->push_back(sample(2));
     EXPECT_FALSE(tooMany.isValid());
     EXPECT_TRUE(SessionPayload::decode(tooMany.encode()));
+}
+
+TEST(JsonCodec, DeeplyNestedFeedbackIsRefusedWhole) {
+    // An opaque report nested deep enough to exhaust the stack is turned away.
+    const std::string deep =
+        R"({"kind":"studio","counter":1,"studio":{"id":"01000000-0000-0000-0000-)"
+        R"(000000000000","kind":"feedback","feedback":{"a":)" +
+        std::string(30'000, '[') + std::string(30'000, ']') + "}}}";
+    EXPECT_FALSE(SessionPayload::decode(deep));
 }
 
 TEST(JsonCodec, UuidTextRules) {

@@ -4,6 +4,7 @@
 
 #include "protocol/base64.h"
 #include "protocol/connection_end.h"
+#include "protocol/json_parser.h"
 #include "protocol/link_latency.h"
 #include "protocol/reconnect_delay.h"
 #include "protocol/remembered_device.h"

@@ -6,6 +6,7 @@
 #include "protocol/desktop_action.h"
 #include "protocol/desktop_context.h"
 #include "protocol/image_rules.h"
+#include "protocol/json_parser.h"
 #include "protocol/studio_signal.h"
 #include "protocol/text_rules.h"
 

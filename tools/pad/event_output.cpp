@@ -4,10 +4,10 @@
 
 namespace quillory::pad {
 
-void EventOutput::event(std::string_view name, OrderedJson fields, const std::string& text) {
+void EventOutput::event(std::string_view name, Json fields, const std::string& text) {
     std::lock_guard lock(mutex_);
     if (json_) {
-        OrderedJson line{{"event", name}};
+        Json line{{"event", name}};
         for (auto& [key, value] : fields.items()) {
             line[key] = std::move(value);
         }

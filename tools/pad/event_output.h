@@ -16,7 +16,7 @@ class EventOutput {
 
     bool json() const { return json_; }
     // {"event":name, ...fields} as a JSON line; else `text` as a line when not empty.
-    void event(std::string_view name, OrderedJson fields, const std::string& text);
+    void event(std::string_view name, Json fields, const std::string& text);
     // An "error" event, or the message on standard error.
     void error(const std::string& message);
 

@@ -11,7 +11,7 @@ namespace quillory::pad {
 
 namespace {
 
-OrderedJson samplesJSON(const std::vector<PenSample>& samples) {
+Json samplesJSON(const std::vector<PenSample>& samples) {
     return json_codec::encodeValue(samples);
 }
 

@@ -21,6 +21,11 @@ class HostilePeer : public ChannelTest {
         pad = std::make_unique<ScriptedPad>(padFd);
     }
 
+    void TearDown() override {
+        mac = {};
+        ChannelTest::TearDown();
+    }
+
     void startHost(std::shared_ptr<DeviceTrustStore> store = memoryStore(filled(32, 0x01))) {
         store_ = store;
         mac = endpoint(macFd_, SessionRole::mac, std::move(store), Uuid::random());
@@ -265,12 +270,26 @@ TEST_F(HostilePeer, WrongPhaseOrDirectionClosesButBadContentOnlyDrops) {
     EXPECT_EQ(mac.events->cancelledReceived, 1);
     EXPECT_EQ(mac.events->endedCount, 0);
 
-    // A second approval, then a "desktop" payload, which only a host sends.
-    ASSERT_TRUE(pad->send(Kind::approve));
+    // A "desktop" payload, which only a host sends.
+    SessionPayload desktop;
+    desktop.kind = Kind::desktop;
+    desktop.desktop = DesktopContext{};
+    desktop.desktop->id = Uuid::random();
+    desktop.desktop->applicationID = "org.example.editor";
+    desktop.desktop->name = "Editor";
+    ASSERT_TRUE(desktop.isValid());
+    ASSERT_TRUE(pad->sendPayload(desktop));
     ASSERT_TRUE(runUntil([&] { return mac.events->endedCount == 1; }));
     EXPECT_EQ(mac.channel->closedCause(), Cause::invalidPayload);
     EXPECT_EQ(mac.events->endedReceived, 1);
     EXPECT_EQ(mac.events->samplesReceived, 1);
+}
+
+TEST_F(HostilePeer, SecondApprovalIsAViolation) {
+    reachReady();
+    ASSERT_TRUE(pad->send(Kind::approve));
+    ASSERT_TRUE(runUntil([&] { return mac.events->endedCount == 1; }));
+    EXPECT_EQ(mac.channel->closedCause(), Cause::invalidPayload);
 }
 
 TEST_F(HostilePeer, SilentPeerIsClosedAtTheHandshakeDeadline) {

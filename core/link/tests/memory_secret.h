@@ -1,6 +1,12 @@
 #pragma once
 
+#include <atomic>
+#include <memory>
+#include <optional>
+
+#include "core/link/device_trust_store.h"
 #include "platform/secrets/stored_secret.h"
+#include "protocol/base64.h"
 
 namespace quillory::testing {
 
@@ -8,9 +14,9 @@ namespace quillory::testing {
 class MemorySecret final : public StoredSecret {
   public:
     std::optional<Bytes> value;
-    bool failWrites = false;
-    bool unavailable = false;
-    int writes = 0;
+    std::atomic<bool> failWrites{false};
+    std::atomic<bool> unavailable{false};
+    std::atomic<int> writes{0};
 
     SecretRead read() override {
         if (unavailable) {
@@ -35,5 +41,16 @@ class MemorySecret final : public StoredSecret {
         return SecretStatus::ok;
     }
 };
+
+// A trust store in memory; with a seed, its identity is that seed's key.
+inline std::shared_ptr<DeviceTrustStore> memoryStore(std::optional<Bytes> seed = std::nullopt) {
+    auto item = std::make_shared<MemorySecret>();
+    if (seed) {
+        const auto text =
+            "{\"identity\":\"" + base64Encode(*seed) + "\",\"peers\":[],\"stopped\":{}}";
+        item->value = Bytes(text.begin(), text.end());
+    }
+    return DeviceTrustStore::open(item).store;
+}
 
 }  // namespace quillory::testing

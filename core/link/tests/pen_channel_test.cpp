@@ -245,6 +245,30 @@ TEST_F(LinkedChannels, StoppedIntentIsRefusedWhileANewIntentPairs) {
         runUntil([&] { return fresh.mac.events->readyCount && fresh.pad.events->readyCount; }));
 }
 
+TEST_F(LinkedChannels, StorageFailuresEndTheLinkAsStorage) {
+    auto item = std::make_shared<MemorySecret>();
+    auto macStore = DeviceTrustStore::open(item).store;
+    auto padStore = memoryStore();
+    item->failWrites = true;
+    auto refused = connect(macStore, padStore, Uuid::random());
+    ASSERT_TRUE(runUntil([&] { return refused.mac.events->code && refused.pad.events->code; }));
+    EXPECT_TRUE(refused.pad.channel->approve());
+    EXPECT_TRUE(refused.mac.channel->approve());
+    ASSERT_TRUE(runUntil([&] { return refused.mac.events->endedCount == 1; }));
+    EXPECT_EQ(refused.mac.events->end, ConnectionEnd(ConnectionEnd::Case::storage));
+    EXPECT_EQ(refused.pad.events->readyCount, 0);
+    EXPECT_TRUE(macStore->peers().empty());
+
+    // A stop that cannot be recorded is reported as such.
+    item->failWrites = false;
+    auto link = connect(macStore, padStore, Uuid::random());
+    pair(link, true);
+    item->failWrites = true;
+    EXPECT_FALSE(link.mac.channel->stop());
+    ASSERT_TRUE(runUntil([&] { return link.mac.events->endedCount == 1; }));
+    EXPECT_EQ(link.mac.events->end, ConnectionEnd(ConnectionEnd::Case::storage));
+}
+
 TEST_F(LinkedChannels, UnknownPeerWithoutPairingNeedsTrust) {
     auto link = connect(memoryStore(), memoryStore(), Uuid::random(), std::nullopt, false);
     ASSERT_TRUE(runUntil([&] { return link.mac.events->endedCount == 1; }));
@@ -306,6 +330,47 @@ TEST_F(LinkedChannels, CarriesPenInputAndSignalsOverLoopbackTcp) {
     EXPECT_EQ(link.mac.events->controls[0], controls);
     EXPECT_EQ(link.pad.events->contexts[0], context);
     EXPECT_EQ(link.pad.events->endedCount, 0);
+}
+
+TEST_F(LinkedChannels, OversizePayloadIsDroppedWithoutBreakingTheSequence) {
+    auto link = connect(memoryStore(), memoryStore(), Uuid::random());
+    pair(link, true);
+    ControlsSignal huge;
+    huge.id = Uuid::random();
+    huge.kind = ControlsSignal::Kind::commands;
+    huge.commands = std::vector<MenuCommand>(120);
+    for (auto& command : *huge.commands) {
+        command.title = std::string(128, 't');
+        command.path = std::vector<std::string>(6, std::string(128, 'p'));
+    }
+    ASSERT_TRUE(huge.isValid());
+    ControlsSignal small;
+    small.id = Uuid::random();
+    small.kind = ControlsSignal::Kind::commands;
+    small.final = true;
+    link.mac.channel->send(huge);
+    link.mac.channel->send(small);
+
+    // The largest input batch fits in one line.
+    std::vector<PenSample> samples(SessionPayload::kMaxSamples);
+    for (auto& sample : samples) {
+        sample.phase = PenSample::Phase::moved;
+        sample.x = 0.123456789012345;
+        sample.y = 0.987654321098765;
+        sample.pressure = 0.333333333333333;
+        sample.altitude = 1.234567890123456;
+        sample.azimuth = -2.345678901234567;
+        sample.timestamp = 123456.789012345;
+        sample.studioID = Uuid::random();
+    }
+    link.pad.channel->send(samples);
+    ASSERT_TRUE(runUntil([&] {
+        return link.pad.events->controls.size() == 1 &&
+               link.mac.events->samplesReceived == static_cast<int>(SessionPayload::kMaxSamples);
+    }));
+    EXPECT_EQ(link.pad.events->controls[0], small);
+    EXPECT_EQ(link.pad.events->endedCount, 0);
+    EXPECT_EQ(link.mac.events->endedCount, 0);
 }
 
 }  // namespace
