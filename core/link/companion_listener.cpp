@@ -80,14 +80,21 @@ void CompanionListener::start(const std::string& name, const std::string& id) {
             });
     });
 
+    // Advertising is best effort: a listener that cannot advertise still takes tablets.
     if (!advertiser_) {
-        advertiser_ = makeAdvertiser_();
+        try {
+            advertiser_ = makeAdvertiser_();
+        } catch (const std::exception& error) {
+            log().error("Not advertising: %s", error.what());
+        }
     }
-    advertiser_->advertise(
-        DnsSdService{kServiceType,
-                     name,
-                     port_,
-                     {{"id", id}, {"version", kProtocolVersion}, {"platform", kPlatform}}});
+    if (advertiser_) {
+        advertiser_->advertise(
+            DnsSdService{kServiceType,
+                         name,
+                         port_,
+                         {{"id", id}, {"version", kProtocolVersion}, {"platform", kPlatform}}});
+    }
     MainQueue::post([current] {
         if (auto self = current(); self && self->onReady) {
             self->onReady();
