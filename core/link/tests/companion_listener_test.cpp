@@ -136,5 +136,19 @@ TEST_F(CompanionListenerTest, StartThrowsWhenThePortIsTaken) {
     EXPECT_FALSE(ready);
 }
 
+TEST_F(CompanionListenerTest, AcceptsWhenAdvertisingCannotStart) {
+    listener = CompanionListener::create(
+        []() -> std::unique_ptr<DnsSdAdvertiser> { throw std::runtime_error("no poll"); });
+    listener->onReady = [this] { ++readyCount; };
+    listener->onConnection = [this](StreamConnection connection) {
+        connections.push_back(std::move(connection));
+    };
+    listener->start("Host", "id");
+    ASSERT_TRUE(runUntil([&] { return readyCount == 1; }));
+    const int client = connectClient();
+    ASSERT_TRUE(runUntil([&] { return connections.size() == 1; }));
+    ::close(client);
+}
+
 }  // namespace
 }  // namespace quillory::testing
