@@ -1,0 +1,17 @@
+#include "protocol/display_geometry.h"
+
+namespace quillory {
+
+bool DisplayGeometry::isValid() const {
+    return width >= 1 && width <= kMaxSide && height >= 1 && height <= kMaxSide;
+}
+
+OrderedJson DisplayGeometry::toJSON() const {
+    return json_codec::encodeFields(*this);
+}
+
+std::optional<DisplayGeometry> DisplayGeometry::fromJSON(const Json& json) {
+    return json_codec::decodeFields<DisplayGeometry>(json);
+}
+
+}  // namespace quillory

@@ -1,0 +1,123 @@
+#include "protocol/json_codec.h"
+
+#include <cmath>
+#include <limits>
+
+#include "protocol/base64.h"
+
+namespace quillory {
+
+std::string dumpJSON(const OrderedJson& value) {
+    return value.dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
+}
+
+std::string dumpJSON(const Json& value) {
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::optional<Json> parseJSON(std::string_view text) {
+    Json value = Json::parse(text.begin(), text.end(), nullptr, false);
+    if (value.is_discarded()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+namespace json_codec {
+
+bool decodeValue(const Json& json, bool& out) {
+    if (!json.is_boolean()) {
+        return false;
+    }
+    out = json.get<bool>();
+    return true;
+}
+
+bool decodeValue(const Json& json, std::int64_t& out) {
+    if (const auto* value = json.get_ptr<const Json::number_integer_t*>()) {
+        out = *value;
+        return true;
+    }
+    if (const auto* value = json.get_ptr<const Json::number_unsigned_t*>()) {
+        if (*value > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+            return false;
+        }
+        out = static_cast<std::int64_t>(*value);
+        return true;
+    }
+    return false;
+}
+
+bool decodeValue(const Json& json, std::uint64_t& out) {
+    if (const auto* value = json.get_ptr<const Json::number_unsigned_t*>()) {
+        out = *value;
+        return true;
+    }
+    // The parser keeps non-negative integers unsigned, but a built value may hold a signed one.
+    if (const auto* value = json.get_ptr<const Json::number_integer_t*>()) {
+        if (*value < 0) {
+            return false;
+        }
+        out = static_cast<std::uint64_t>(*value);
+        return true;
+    }
+    return false;
+}
+
+bool decodeValue(const Json& json, double& out) {
+    if (!json.is_number()) {
+        return false;
+    }
+    const double value = json.get<double>();
+    if (!std::isfinite(value)) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool decodeValue(const Json& json, std::string& out) {
+    const auto* text = json.get_ptr<const Json::string_t*>();
+    if (text == nullptr) {
+        return false;
+    }
+    out = *text;
+    return true;
+}
+
+bool decodeValue(const Json& json, Uuid& out) {
+    const auto* text = json.get_ptr<const Json::string_t*>();
+    if (text == nullptr) {
+        return false;
+    }
+    const auto value = Uuid::parse(*text);
+    if (!value) {
+        return false;
+    }
+    out = *value;
+    return true;
+}
+
+bool decodeValue(const Json& json, Bytes& out) {
+    const auto* text = json.get_ptr<const Json::string_t*>();
+    if (text == nullptr) {
+        return false;
+    }
+    auto value = base64Decode(*text);
+    if (!value) {
+        return false;
+    }
+    out = std::move(*value);
+    return true;
+}
+
+OrderedJson encodeValue(const Uuid& value) {
+    return value.text();
+}
+
+OrderedJson encodeValue(const Bytes& value) {
+    return base64Encode(value);
+}
+
+}  // namespace json_codec
+}  // namespace quillory

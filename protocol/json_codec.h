@@ -1,0 +1,191 @@
+#pragma once
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "platform/crypto/crypto.h"
+#include "protocol/raw_value.h"
+#include "protocol/uuid.h"
+
+// JSON conventions of every wire record:
+//  - a record `T` has `nlohmann::ordered_json toJSON() const`, which emits its keys in field
+//    order and leaves absent optionals out, and `static std::optional<T> fromJSON(const Json&)`,
+//    which accepts any key order, ignores unknown keys and answers nothing for a missing required
+//    field, a wrong type, an unknown enumeration text or a non-finite number;
+//  - enumerations travel as their raw texts, identifiers as upper-case UUID texts, bytes as
+//    standard base64;
+//  - decoding never throws; validity of the content is a separate `isValid` predicate.
+namespace quillory {
+
+using Json = nlohmann::json;
+using OrderedJson = nlohmann::ordered_json;
+
+// Compact UTF-8 JSON text with no escaping of "/"; ill-formed UTF-8 is replaced rather than thrown.
+std::string dumpJSON(const OrderedJson& value);
+std::string dumpJSON(const Json& value);
+// Nothing when the text is not JSON.
+std::optional<Json> parseJSON(std::string_view text);
+
+namespace json_codec {
+
+bool decodeValue(const Json& json, bool& out);
+bool decodeValue(const Json& json, std::int64_t& out);
+bool decodeValue(const Json& json, std::uint64_t& out);
+bool decodeValue(const Json& json, double& out);
+bool decodeValue(const Json& json, std::string& out);
+bool decodeValue(const Json& json, Uuid& out);
+bool decodeValue(const Json& json, Bytes& out);
+
+template <class E>
+requires std::is_enum_v<E>
+bool decodeValue(const Json& json, E& out) {
+    const auto* text = json.get_ptr<const Json::string_t*>();
+    if (text == nullptr) {
+        return false;
+    }
+    const auto value = fromRawValue<E>(*text);
+    if (!value) {
+        return false;
+    }
+    out = *value;
+    return true;
+}
+
+template <class T>
+requires requires(const Json& json) {
+    { T::fromJSON(json) } -> std::same_as<std::optional<T>>;
+}
+bool decodeValue(const Json& json, T& out) {
+    auto value = T::fromJSON(json);
+    if (!value) {
+        return false;
+    }
+    out = std::move(*value);
+    return true;
+}
+
+template <class T>
+bool decodeValue(const Json& json, std::vector<T>& out) {
+    if (!json.is_array()) {
+        return false;
+    }
+    out.clear();
+    out.reserve(json.size());
+    for (const auto& element : json) {
+        if (!decodeValue(element, out.emplace_back())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+OrderedJson encodeValue(const Uuid& value);
+OrderedJson encodeValue(const Bytes& value);
+
+template <class T>
+OrderedJson encodeValue(const T& value) {
+    if constexpr (std::is_enum_v<T>) {
+        return OrderedJson(rawValue(value));
+    } else if constexpr (requires { value.toJSON(); }) {
+        return value.toJSON();
+    } else {
+        return OrderedJson(value);
+    }
+}
+
+template <class T>
+OrderedJson encodeValue(const std::vector<T>& values) {
+    OrderedJson array = OrderedJson::array();
+    for (const auto& value : values) {
+        array.push_back(encodeValue(value));
+    }
+    return array;
+}
+
+// Reads the fields of one JSON object. A std::optional member is optional, every other member
+// required; the first missing required or mistyped field makes the whole read fail.
+class ObjectReader {
+  public:
+    explicit ObjectReader(const Json& json) : object_(json.is_object() ? &json : nullptr) {}
+
+    bool ok() const { return object_ != nullptr; }
+
+    template <class T>
+    void read(const char* key, T& out) {
+        if (!ok()) {
+            return;
+        }
+        const auto found = object_->find(key);
+        if (found == object_->end() || !decodeValue(*found, out)) {
+            object_ = nullptr;
+        }
+    }
+
+    template <class T>
+    void read(const char* key, std::optional<T>& out) {
+        if (!ok()) {
+            return;
+        }
+        const auto found = object_->find(key);
+        if (found == object_->end()) {
+            out.reset();
+        } else if (!decodeValue(*found, out.emplace())) {
+            object_ = nullptr;
+        }
+    }
+
+  private:
+    const Json* object_;
+};
+
+// Writes fields in the order they are given; absent optionals leave no key.
+class ObjectWriter {
+  public:
+    template <class T>
+    ObjectWriter& field(const char* key, const T& value) {
+        object_.emplace(key, encodeValue(value));
+        return *this;
+    }
+
+    template <class T>
+    ObjectWriter& field(const char* key, const std::optional<T>& value) {
+        if (value) {
+            object_.emplace(key, encodeValue(*value));
+        }
+        return *this;
+    }
+
+    OrderedJson take() { return std::move(object_); }
+
+  private:
+    OrderedJson object_ = OrderedJson::object();
+};
+
+// A record lists its fields once, in JSON order, in a static member
+//   template <class Self, class Visit> static void fields(Self& self, Visit&& visit);
+// that calls visit("key", self.member) for each; these two build toJSON and fromJSON from it.
+template <class T>
+OrderedJson encodeFields(const T& record) {
+    ObjectWriter writer;
+    T::fields(record, [&](const char* key, const auto& value) { writer.field(key, value); });
+    return writer.take();
+}
+
+template <class T>
+std::optional<T> decodeFields(const Json& json) {
+    T record;
+    ObjectReader reader(json);
+    T::fields(record, [&](const char* key, auto& value) { reader.read(key, value); });
+    if (!reader.ok()) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+}  // namespace json_codec
+}  // namespace quillory

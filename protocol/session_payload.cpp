@@ -1,0 +1,102 @@
+#include "protocol/session_payload.h"
+
+#include <algorithm>
+
+namespace quillory {
+namespace {
+
+// Which of the optional fields a payload holds, one bit each.
+constexpr unsigned kSamples = 1U << 0;
+constexpr unsigned kAction = 1U << 1;
+constexpr unsigned kDesktop = 1U << 2;
+constexpr unsigned kControls = 1U << 3;
+constexpr unsigned kStudio = 1U << 4;
+constexpr unsigned kProbe = 1U << 5;
+constexpr unsigned kDisplay = 1U << 6;
+
+struct FieldRule {
+    unsigned required;
+    unsigned allowed;
+};
+
+FieldRule fieldRule(SessionPayload::Kind kind) {
+    using Kind = SessionPayload::Kind;
+    switch (kind) {
+        case Kind::input:
+            return {kSamples, kSamples};
+        case Kind::action:
+            return {kAction, kAction};
+        case Kind::desktop:
+            return {kDesktop, kDesktop};
+        case Kind::controls:
+            return {kControls, kControls};
+        case Kind::studio:
+            return {kStudio, kStudio};
+        case Kind::ping:
+            return {kProbe, kProbe};
+        case Kind::pong:
+            return {0, kProbe | kDisplay};
+        case Kind::known:
+        case Kind::unknown:
+        case Kind::approve:
+        case Kind::saved:
+        case Kind::stop:
+            return {0, 0};
+    }
+    return {0, 0};
+}
+
+unsigned presentFields(const SessionPayload& payload) {
+    return (payload.samples ? kSamples : 0U) | (payload.action ? kAction : 0U) |
+           (payload.desktop ? kDesktop : 0U) | (payload.controls ? kControls : 0U) |
+           (payload.studio ? kStudio : 0U) | (payload.probe ? kProbe : 0U) |
+           (payload.display ? kDisplay : 0U);
+}
+
+}  // namespace
+
+bool SessionPayload::isValid() const {
+    const FieldRule rule = fieldRule(kind);
+    const unsigned present = presentFields(*this);
+    if ((present & rule.required) != rule.required || (present & ~rule.allowed) != 0) {
+        return false;
+    }
+    if (samples && (samples->size() > kMaxSamples ||
+                    !std::all_of(samples->begin(), samples->end(),
+                                 [](const PenSample& sample) { return sample.isValid(); }))) {
+        return false;
+    }
+    return (!action || action->isValid()) && (!desktop || desktop->isValid()) &&
+           (!controls || controls->isValid()) && (!studio || studio->isValid()) &&
+           (!display || display->isValid());
+}
+
+OrderedJson SessionPayload::toJSON() const {
+    return json_codec::encodeFields(*this);
+}
+
+std::string SessionPayload::encode() const {
+    return dumpJSON(toJSON());
+}
+
+std::optional<SessionPayload> SessionPayload::fromJSON(const Json& json) {
+    auto payload = json_codec::decodeFields<SessionPayload>(json);
+    if (!payload) {
+        return std::nullopt;
+    }
+    const unsigned required = fieldRule(payload->kind).required;
+    if ((presentFields(*payload) & required) != required) {
+        return std::nullopt;
+    }
+    return payload;
+}
+
+std::optional<SessionPayload> SessionPayload::decode(std::string_view text) {
+    const auto json = parseJSON(text);
+    if (!json) {
+        return std::nullopt;
+    }
+    return fromJSON(*json);
+}
+
+}  // namespace quillory

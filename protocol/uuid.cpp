@@ -1,0 +1,99 @@
+#include "protocol/uuid.h"
+
+#include <sys/random.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace quillory {
+namespace {
+
+constexpr std::size_t kTextLength = 36;
+
+bool isDashPosition(std::size_t index) {
+    return index == 8 || index == 13 || index == 18 || index == 23;
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+}  // namespace
+
+Uuid Uuid::random() {
+    Bytes bytes{};
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t got = getrandom(bytes.data() + filled, bytes.size() - filled, 0);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            // Without randomness no identifier is safe to hand out.
+            std::abort();
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);
+    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);
+    return Uuid(bytes);
+}
+
+std::optional<Uuid> Uuid::parse(std::string_view text) {
+    if (text.size() != kTextLength) {
+        return std::nullopt;
+    }
+    Bytes bytes{};
+    std::size_t byteIndex = 0;
+    for (std::size_t index = 0; index < kTextLength;) {
+        if (isDashPosition(index)) {
+            if (text[index] != '-') {
+                return std::nullopt;
+            }
+            ++index;
+            continue;
+        }
+        const int high = hexValue(text[index]);
+        const int low = hexValue(text[index + 1]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        bytes[byteIndex++] = static_cast<std::uint8_t>(high << 4 | low);
+        index += 2;
+    }
+    return Uuid(bytes);
+}
+
+std::string Uuid::text() const {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(kTextLength);
+    for (std::size_t index = 0; index < bytes_.size(); ++index) {
+        if (index == 4 || index == 6 || index == 8 || index == 10) {
+            text.push_back('-');
+        }
+        text.push_back(kDigits[bytes_[index] >> 4]);
+        text.push_back(kDigits[bytes_[index] & 0x0F]);
+    }
+    return text;
+}
+
+}  // namespace quillory
+
+std::size_t std::hash<quillory::Uuid>::operator()(const quillory::Uuid& uuid) const noexcept {
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+    std::memcpy(&high, uuid.bytes().data(), 8);
+    std::memcpy(&low, uuid.bytes().data() + 8, 8);
+    return static_cast<std::size_t>(high ^ (low * 0x9E3779B97F4A7C15ULL));
+}
