@@ -1,0 +1,29 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "platform/clock/clock.h"
+#include "platform/desktop/desktop.h"
+#include "platform/input/input_backend.h"
+#include "platform/keyboard/keyboard_layout.h"
+
+namespace quillory {
+
+// What desktop input reaches the system through; tests substitute each part.
+struct DesktopInputEnvironment {
+    std::shared_ptr<InputEventSink> sink;
+    std::shared_ptr<KeyboardLayout> layout;
+    std::shared_ptr<Desktop> desktop;
+    std::shared_ptr<const Clock> clock;
+    // "Desktop control access": may input be posted at all.
+    std::function<bool()> accessGranted;
+    // The 0.25 s watchdog runs by itself; tests drive it by hand instead.
+    bool automaticWatchdog = true;
+    InputBackendStatus backend;
+
+    // The X server at $DISPLAY, the input backend it allows, the system clock.
+    static DesktopInputEnvironment system();
+};
+
+}  // namespace quillory

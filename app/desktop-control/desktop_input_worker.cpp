@@ -1,0 +1,376 @@
+#include "app/desktop-control/desktop_input_worker.h"
+
+#include <algorithm>
+
+namespace quillory {
+
+std::shared_ptr<DesktopInputWorker> DesktopInputWorker::create(
+    DesktopInputEnvironment environment) {
+    std::shared_ptr<DesktopInputWorker> worker(new DesktopInputWorker(std::move(environment)));
+    worker->startWatchdog();
+    return worker;
+}
+
+DesktopInputWorker::DesktopInputWorker(DesktopInputEnvironment environment)
+    : environment_(std::move(environment)),
+      queue_("com.quillory.input"),
+      injector_(environment_.sink, environment_.clock),
+      keyboard_(environment_.sink, environment_.layout, environment_.clock),
+      target_(DesktopInputTarget::mainDisplay(*environment_.desktop)) {}
+
+DesktopInputWorker::~DesktopInputWorker() {
+    watchdog_.cancel();
+}
+
+void DesktopInputWorker::startWatchdog() {
+    if (!environment_.automaticWatchdog) {
+        return;
+    }
+    std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
+    watchdog_ = queue_.every(watchdogInterval, [weak] {
+        if (auto worker = weak.lock()) {
+            worker->watchdogTick();
+        }
+    });
+}
+
+bool DesktopInputWorker::accessGranted() const {
+    return !environment_.accessGranted || environment_.accessGranted();
+}
+
+std::uint64_t DesktopInputWorker::revision() const {
+    std::lock_guard lock(lock_);
+    return revision_;
+}
+
+bool DesktopInputWorker::isCurrent(std::uint64_t revision,
+                                   const std::optional<Uuid>& connection) const {
+    std::lock_guard lock(lock_);
+    return !configuring_ && revision_ == revision && (!connection || connection_ == connection);
+}
+
+// Called with the lock held; moves the revision so every queued job drops itself, and lifts once.
+void DesktopInputWorker::scheduleOverflowRecovery(std::unique_lock<std::mutex>& lock) {
+    if (overflowPending_) {
+        return;
+    }
+    overflowPending_ = true;
+    const std::uint64_t revision = ++revision_;
+    lock.unlock();
+    std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
+    queue_.async([weak, revision] {
+        auto worker = weak.lock();
+        if (!worker) {
+            return;
+        }
+        if (worker->isCurrent(revision, std::nullopt)) {
+            worker->liftAll();
+        }
+        std::lock_guard relock(worker->lock_);
+        worker->overflowPending_ = false;
+    });
+}
+
+void DesktopInputWorker::submit(std::vector<PenSample> samples, const Uuid& connection) {
+    const double receivedAt = environment_.clock->nowSeconds();
+    std::unique_lock lock(lock_);
+    if (connection_ != connection || configuring_) {
+        return;
+    }
+    if (pending_ >= maxPendingBatches) {
+        scheduleOverflowRecovery(lock);
+        return;
+    }
+    ++pending_;
+    const std::uint64_t revision = revision_;
+    lock.unlock();
+    std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
+    queue_.async([weak, revision, connection, receivedAt, samples = std::move(samples)] {
+        auto worker = weak.lock();
+        if (!worker) {
+            return;
+        }
+        if (worker->isCurrent(revision, connection)) {
+            worker->process(samples, revision, connection, receivedAt);
+        }
+        std::lock_guard relock(worker->lock_);
+        --worker->pending_;
+    });
+}
+
+void DesktopInputWorker::submit(DesktopAction action, const Uuid& connection) {
+    const double receivedAt = environment_.clock->nowSeconds();
+    std::unique_lock lock(lock_);
+    if (connection_ != connection || configuring_) {
+        return;
+    }
+    // A flood of actions must not grow the queue without bound any more than pen batches may.
+    if (pendingActions_ >= maxPendingActions) {
+        scheduleOverflowRecovery(lock);
+        return;
+    }
+    ++pendingActions_;
+    const std::uint64_t revision = revision_;
+    lock.unlock();
+    std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
+    queue_.async([weak, revision, connection, receivedAt, action = std::move(action)] {
+        auto worker = weak.lock();
+        if (!worker) {
+            return;
+        }
+        worker->process(action, revision, connection, receivedAt);
+        std::lock_guard relock(worker->lock_);
+        --worker->pendingActions_;
+    });
+}
+
+void DesktopInputWorker::end(const Uuid& connection) {
+    std::unique_lock lock(lock_);
+    if (connection_ != connection) {
+        return;
+    }
+    const std::uint64_t revision = ++revision_;
+    lock.unlock();
+    std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
+    queue_.async([weak, revision, connection] {
+        if (auto worker = weak.lock(); worker && worker->isCurrent(revision, connection)) {
+            worker->liftAll();
+        }
+    });
+}
+
+void DesktopInputWorker::detach(const Uuid& connection) {
+    std::unique_lock lock(lock_);
+    if (connection_ != connection) {
+        return;
+    }
+    connection_.reset();
+    const std::uint64_t revision = ++revision_;
+    lock.unlock();
+    std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
+    queue_.async([weak, revision] {
+        if (auto worker = weak.lock(); worker && worker->isCurrent(revision, std::nullopt)) {
+            worker->enabled_ = false;
+            worker->liftAll();
+        }
+    });
+}
+
+void DesktopInputWorker::attach(const Uuid& connection) {
+    {
+        std::lock_guard lock(lock_);
+        connection_.reset();
+    }
+    configure([this] {
+        enabled_ = false;
+        gate_ = StrokeGate{};
+        timeline_ = PenEventTimeline{};
+        lastInput_ = 0;
+    });
+    std::lock_guard lock(lock_);
+    connection_ = connection;
+}
+
+void DesktopInputWorker::configure(const std::function<void()>& body) {
+    {
+        std::lock_guard lock(lock_);
+        configuring_ = true;
+        ++revision_;
+    }
+    const auto barrier = [&] {
+        liftAll();
+        body();
+    };
+    if (!queue_.sync(barrier)) {
+        // Only reachable from the queue itself, where running inline is what waiting would do.
+        barrier();
+    }
+    std::lock_guard lock(lock_);
+    configuring_ = false;
+}
+
+void DesktopInputWorker::setForeground(std::optional<std::int32_t> pid,
+                                       std::optional<Uuid> contextID) {
+    foreground_ = pid;
+    contextID_ = contextID;
+}
+
+void DesktopInputWorker::setTarget(const DesktopInputTarget& target) {
+    target_ = target;
+}
+
+void DesktopInputWorker::setEnabled(bool enabled) {
+    enabled_ = enabled;
+}
+
+void DesktopInputWorker::setRecording(bool recording) {
+    const auto apply = [&] {
+        recording_ = recording;
+        std::lock_guard lock(lock_);
+        presentation_.history.clear();
+    };
+    if (!queue_.sync(apply)) {
+        apply();
+    }
+}
+
+std::optional<DesktopInputWorker::Presentation> DesktopInputWorker::takePresentation() {
+    std::lock_guard lock(lock_);
+    if (!dirty_) {
+        return std::nullopt;
+    }
+    Presentation snapshot = presentation_;
+    presentation_.history.clear();
+    dirty_ = false;
+    return snapshot;
+}
+
+void DesktopInputWorker::clearHistory() {
+    std::lock_guard lock(lock_);
+    presentation_.history.clear();
+}
+
+void DesktopInputWorker::shutdown() {
+    {
+        std::lock_guard lock(lock_);
+        connection_.reset();
+        ++revision_;
+    }
+    watchdog_.cancel();
+    if (queue_.isCurrent() || !queue_.sync([this] { liftAll(); })) {
+        liftAll();
+    }
+}
+
+void DesktopInputWorker::drain() {
+    (void)queue_.sync([] {});
+}
+
+void DesktopInputWorker::checkWatchdog() {
+    (void)queue_.sync([this] { watchdogTick(); });
+}
+
+void DesktopInputWorker::liftAll() {
+    if (injector_.isDown()) {
+        injector_.markUp();
+        injector_.postPointer(InputEventType::leftMouseUp, nullptr, std::nullopt, 0);
+    }
+    if (injector_.inProximity()) {
+        injector_.postProximity(false, std::nullopt);
+    }
+    keyboard_.releaseAll();
+    gate_.isDown = false;
+    std::lock_guard lock(lock_);
+    presentation_.sample.reset();
+    presentation_.pressure = 0;
+    presentation_.indicator = false;
+    dirty_ = true;
+}
+
+void DesktopInputWorker::process(const std::vector<PenSample>& samples, std::uint64_t revision,
+                                 const Uuid&, double receivedAt) {
+    const Clock& clock = *environment_.clock;
+    const auto occluders = target_.occluders(foreground_, *environment_.desktop);
+    if (!occluders || (enabled_ && !accessGranted())) {
+        return liftAll();
+    }
+    for (const PenSample& sample : samples) {
+        const Point point = target_.bounds.map(sample.x, sample.y);
+        if (sample.studioID != target_.studioID || !sample.isValid() ||
+            std::any_of(occluders->begin(), occluders->end(),
+                        [&](const Rect& rect) { return rect.contains(point); })) {
+            return liftAll();
+        }
+    }
+    if (clock.nowSeconds() - receivedAt >= batchAgeLimit) {
+        return liftAll();
+    }
+    accepted_.clear();
+    timestamps_.clear();
+    for (const PenSample& sample : samples) {
+        if (gate_.accept(sample)) {
+            accepted_.push_back(sample);
+            timestamps_.push_back(sample.timestamp);
+        }
+    }
+    const std::vector<double> times = timeline_.map(timestamps_, receivedAt);
+    std::optional<std::size_t> dragIndex;
+    for (std::size_t index = accepted_.size(); index-- > 0;) {
+        const auto phase = accepted_[index].phase;
+        if (phase == PenSample::Phase::moved || phase == PenSample::Phase::hover) {
+            dragIndex = index;
+            break;
+        }
+    }
+    for (std::size_t index = 0; index < accepted_.size() && index < times.size(); ++index) {
+        if (!isCurrent(revision, std::nullopt) ||
+            clock.nowSeconds() - receivedAt >= batchAgeLimit) {
+            return liftAll();
+        }
+        if (enabled_) {
+            injector_.post(accepted_[index], static_cast<std::uint64_t>(times[index] * 1e9),
+                           dragIndex == index, keyboard_.modifierFlags(), target_.bounds);
+        }
+    }
+    if (accepted_.empty()) {
+        return;
+    }
+    const PenSample& last = accepted_.back();
+    lastInput_ = clock.nowSeconds();
+    std::lock_guard lock(lock_);
+    presentation_.sample = last;
+    presentation_.position = target_.bounds.map(last.x, last.y);
+    if (gate_.isDown) {
+        presentation_.pressure = last.pressure;
+        presentation_.indicator = false;
+    } else {
+        presentation_.pressure = 0;
+        presentation_.indicator = enabled_ && last.phase == PenSample::Phase::hover;
+    }
+    if (recording_) {
+        auto& history = presentation_.history;
+        std::copy_if(
+            accepted_.begin(), accepted_.end(), std::back_inserter(history),
+            [](const PenSample& sample) { return sample.phase != PenSample::Phase::hover; });
+        if (history.size() > historyLimit) {
+            history.erase(history.begin(), history.begin() + static_cast<std::ptrdiff_t>(
+                                                                 history.size() - historyLimit));
+        }
+    }
+    dirty_ = true;
+}
+
+void DesktopInputWorker::process(const DesktopAction& action, std::uint64_t revision,
+                                 const Uuid& connection, double receivedAt) {
+    if (!isCurrent(revision, connection) || !contextID_ || *contextID_ != action.contextID) {
+        return;
+    }
+    // A release is never refused: whatever else changed, keys must come up.
+    if (action.kind == DesktopAction::Kind::end) {
+        keyboard_.perform(action);
+        return;
+    }
+    if (action.kind == DesktopAction::Kind::releaseAll || !enabled_ || !accessGranted() ||
+        action.studioID != target_.studioID ||
+        !target_.occluders(foreground_, *environment_.desktop) ||
+        environment_.clock->nowSeconds() - receivedAt >= actionAgeLimit) {
+        return liftAll();
+    }
+    if (action.kind == DesktopAction::Kind::tap && gate_.isDown) {
+        return;
+    }
+    lastAction_ = environment_.clock->nowSeconds();
+    keyboard_.perform(action);
+}
+
+void DesktopInputWorker::watchdogTick() {
+    const double now = environment_.clock->nowSeconds();
+    if (keyboard_.holdsChords() && now - lastAction_ > holdTimeout) {
+        liftAll();
+    }
+    if (gate_.isDown && now - lastInput_ > penTimeout) {
+        liftAll();
+    }
+}
+
+}  // namespace quillory

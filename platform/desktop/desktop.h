@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/desktop/geometry.h"
+
+namespace quillory {
+
+struct DisplayInfo {
+    std::uint32_t id = 0;
+    Rect bounds;
+    bool primary = false;
+    std::string name;
+    friend bool operator==(const DisplayInfo&, const DisplayInfo&) = default;
+};
+
+struct WindowInfo {
+    std::uint32_t id = 0;
+    Rect frame;  // including the window manager's decorations
+    std::optional<std::int32_t> processID;
+    // 0 for ordinary application windows; docks, panels and unmanaged overlays sit higher.
+    int layer = 0;
+    friend bool operator==(const WindowInfo&, const WindowInfo&) = default;
+};
+
+struct ApplicationInfo {
+    std::int32_t processID = 0;
+    std::string identifier;  // the .desktop file id where one matches, else the WM_CLASS class
+    std::string name;        // the .desktop Name, else the WM_CLASS class
+    std::uint32_t windowID = 0;
+};
+
+// Displays, windows and the frontmost application. Safe to use from any thread.
+class Desktop {
+  public:
+    virtual ~Desktop() = default;
+
+    // The active displays; the primary one first when there is one.
+    virtual std::vector<DisplayInfo> displays() const = 0;
+    // On-screen windows from front to back, desktop backgrounds excluded; none when the list
+    // cannot be read.
+    virtual std::optional<std::vector<WindowInfo>> windows() const = 0;
+    virtual std::optional<ApplicationInfo> frontmostApplication() const = 0;
+    // Brings the window to the front and gives it focus; false when it is gone.
+    virtual bool raise(std::uint32_t windowID) = 0;
+
+    // The primary display, else the first.
+    std::optional<DisplayInfo> mainDisplay() const;
+    // The display while it is active.
+    std::optional<DisplayInfo> display(std::uint32_t id) const;
+};
+
+// A desktop that tests arrange by hand.
+class FakeDesktop final : public Desktop {
+  public:
+    FakeDesktop();  // one 1920×1080 primary display, no windows
+
+    std::vector<DisplayInfo> displays() const override;
+    std::optional<std::vector<WindowInfo>> windows() const override;
+    std::optional<ApplicationInfo> frontmostApplication() const override;
+    bool raise(std::uint32_t windowID) override;
+
+    void setDisplays(std::vector<DisplayInfo> displays);
+    void setWindows(std::optional<std::vector<WindowInfo>> windows);
+    void setFrontmost(std::optional<ApplicationInfo> application);
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<DisplayInfo> displays_;
+    std::optional<std::vector<WindowInfo>> windows_;
+    std::optional<ApplicationInfo> frontmost_;
+};
+
+}  // namespace quillory

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/desktop/desktop.h"
+
+namespace quillory {
+
+// The X server's displays (RandR monitors), its window stack (the window manager's
+// _NET_CLIENT_LIST_STACKING, or the root's children without one) and the active window.
+class X11Desktop final : public Desktop {
+  public:
+    // `display` nullptr means $DISPLAY; nullptr with `error` set when no server answers.
+    static std::shared_ptr<X11Desktop> connect(const char* display, std::string& error);
+    ~X11Desktop() override;
+
+    std::vector<DisplayInfo> displays() const override;
+    std::optional<std::vector<WindowInfo>> windows() const override;
+    std::optional<ApplicationInfo> frontmostApplication() const override;
+    bool raise(std::uint32_t windowID) override;
+
+    Rect rootBounds() const;
+
+  private:
+    struct Atoms;
+    X11Desktop(xcb_connection_t* connection, xcb_screen_t* screen);
+    std::vector<std::uint32_t> windowProperty(xcb_window_t window, xcb_atom_t property) const;
+    std::optional<xcb_window_t> activeWindow() const;
+
+    xcb_connection_t* connection_;
+    xcb_screen_t* screen_;
+    std::unique_ptr<Atoms> atoms_;
+};
+
+}  // namespace quillory

@@ -1,0 +1,67 @@
+#include "platform/input/input_backend.h"
+
+#include <unistd.h>
+
+#include <mutex>
+
+#include "platform/input/uinput_input_sink.h"
+#include "platform/input/xtest_input_sink.h"
+#include "platform/log/logger.h"
+
+namespace quillory {
+
+namespace {
+
+std::mutex statusMutex;
+InputBackendStatus lastStatus{InputBackendKind::none, "no input backend was opened"};
+
+}  // namespace
+
+const char* displayName(InputBackendKind kind) {
+    switch (kind) {
+        case InputBackendKind::uinput:
+            return "uinput";
+        case InputBackendKind::xtest:
+            return "XTest";
+        case InputBackendKind::none:
+            break;
+    }
+    return "none";
+}
+
+InputBackend openInputBackend(Rect rootArea, const char* display) {
+    InputBackend backend;
+    std::string uinputError;
+    if (::access(UinputInputSink::path, W_OK) != 0) {
+        uinputError = "/dev/uinput is not writable";
+    } else if (auto sink = UinputInputSink::create(rootArea, uinputError)) {
+        backend.sink = std::move(sink);
+        backend.status = {InputBackendKind::uinput, "virtual pen tablet and keyboard on uinput"};
+    }
+    if (!backend.sink) {
+        std::string xtestError;
+        if (auto sink = XTestInputSink::connect(display, xtestError)) {
+            backend.sink = std::move(sink);
+            backend.status = {InputBackendKind::xtest,
+                              uinputError +
+                                  "; pointer and keys through XTest, without pressure "
+                                  "or tilt"};
+        } else {
+            backend.sink = std::make_shared<DiscardingInputSink>();
+            backend.status = {InputBackendKind::none, uinputError + "; " + xtestError};
+        }
+    }
+    Logger("app.quillory.connection", "input")
+        .info("Input backend %s: %s", displayName(backend.status.kind),
+              backend.status.reason.c_str());
+    std::lock_guard lock(statusMutex);
+    lastStatus = backend.status;
+    return backend;
+}
+
+InputBackendStatus currentInputBackend() {
+    std::lock_guard lock(statusMutex);
+    return lastStatus;
+}
+
+}  // namespace quillory

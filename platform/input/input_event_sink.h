@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/input/input_event.h"
+
+namespace quillory {
+
+// Where the injectors send finished events. Called from the input queue only.
+class InputEventSink {
+  public:
+    virtual ~InputEventSink() = default;
+    virtual void post(const InputEvent& event) = 0;
+};
+
+// Drops everything; stands in when no backend could be opened.
+class DiscardingInputSink final : public InputEventSink {
+  public:
+    void post(const InputEvent&) override {}
+};
+
+}  // namespace quillory

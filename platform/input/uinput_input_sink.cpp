@@ -1,0 +1,110 @@
+#include "platform/input/uinput_input_sink.h"
+
+#include <libevdev/libevdev-uinput.h>
+#include <libevdev/libevdev.h>
+
+#include <cstring>
+
+#include "platform/log/logger.h"
+
+namespace quillory {
+
+namespace {
+
+const Logger& logger() {
+    static const Logger instance("app.quillory.connection", "input");
+    return instance;
+}
+
+struct EvdevDeleter {
+    void operator()(libevdev* device) const { libevdev_free(device); }
+};
+using Evdev = std::unique_ptr<libevdev, EvdevDeleter>;
+
+// Pixels per millimetre reported for the pen's area (about 100 dpi).
+constexpr int pixelsPerMillimetre = 4;
+// Tilt resolution is in units per radian.
+constexpr int degreesPerRadian = 57;
+
+Evdev penDescription(Rect area) {
+    Evdev device(libevdev_new());
+    libevdev_set_name(device.get(), "Quillory Pen");
+    libevdev_set_id_bustype(device.get(), BUS_VIRTUAL);
+    libevdev_set_id_vendor(device.get(), penDeviceID);
+    libevdev_set_id_product(device.get(), 1);
+    libevdev_enable_property(device.get(), INPUT_PROP_DIRECT);
+    for (unsigned code : {BTN_TOOL_PEN, BTN_TOUCH, BTN_STYLUS}) {
+        libevdev_enable_event_code(device.get(), EV_KEY, code, nullptr);
+    }
+    const auto axis = [&](unsigned code, int minimum, int maximum, int resolution) {
+        input_absinfo info{};
+        info.minimum = minimum;
+        info.maximum = maximum;
+        info.resolution = resolution;
+        libevdev_enable_event_code(device.get(), EV_ABS, code, &info);
+    };
+    axis(ABS_X, 0, std::max(static_cast<int>(area.width) - 1, 1), pixelsPerMillimetre);
+    axis(ABS_Y, 0, std::max(static_cast<int>(area.height) - 1, 1), pixelsPerMillimetre);
+    axis(ABS_PRESSURE, 0, UinputFrameWriter::pressureMax, 0);
+    axis(ABS_TILT_X, -UinputFrameWriter::tiltMax, UinputFrameWriter::tiltMax, degreesPerRadian);
+    axis(ABS_TILT_Y, -UinputFrameWriter::tiltMax, UinputFrameWriter::tiltMax, degreesPerRadian);
+    return device;
+}
+
+Evdev keyboardDescription() {
+    Evdev device(libevdev_new());
+    libevdev_set_name(device.get(), "Quillory Keyboard");
+    libevdev_set_id_bustype(device.get(), BUS_VIRTUAL);
+    libevdev_set_id_vendor(device.get(), penDeviceID);
+    libevdev_set_id_product(device.get(), 2);
+    for (unsigned code = KEY_ESC; code <= KEY_MICMUTE; ++code) {
+        libevdev_enable_event_code(device.get(), EV_KEY, code, nullptr);
+    }
+    return device;
+}
+
+libevdev_uinput* createDevice(const Evdev& description, std::string& error) {
+    libevdev_uinput* device = nullptr;
+    const int result = libevdev_uinput_create_from_device(description.get(),
+                                                          LIBEVDEV_UINPUT_OPEN_MANAGED, &device);
+    if (result != 0) {
+        error = std::string("cannot create ") + libevdev_get_name(description.get()) + ": " +
+                std::strerror(-result);
+        return nullptr;
+    }
+    return device;
+}
+
+}  // namespace
+
+std::unique_ptr<UinputInputSink> UinputInputSink::create(Rect area, std::string& error) {
+    libevdev_uinput* pen = createDevice(penDescription(area), error);
+    if (!pen) {
+        return nullptr;
+    }
+    libevdev_uinput* keyboard = createDevice(keyboardDescription(), error);
+    if (!keyboard) {
+        libevdev_uinput_destroy(pen);
+        return nullptr;
+    }
+    return std::unique_ptr<UinputInputSink>(new UinputInputSink(pen, keyboard, area));
+}
+
+UinputInputSink::UinputInputSink(libevdev_uinput* pen, libevdev_uinput* keyboard, Rect area)
+    : pen_(pen),
+      keyboard_(keyboard),
+      writer_(libevdev_uinput_get_fd(pen), libevdev_uinput_get_fd(keyboard), area) {}
+
+UinputInputSink::~UinputInputSink() {
+    libevdev_uinput_destroy(keyboard_);
+    libevdev_uinput_destroy(pen_);
+}
+
+void UinputInputSink::post(const InputEvent& event) {
+    if (!writer_.write(event) && !reportedFailure_) {
+        reportedFailure_ = true;
+        logger().error("Writing to the virtual devices failed: %s", std::strerror(errno));
+    }
+}
+
+}  // namespace quillory

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/input/input_event_sink.h"
+#include "platform/input/uinput_frame_writer.h"
+
+struct libevdev_uinput;
+
+namespace quillory {
+
+// A virtual pen tablet and a virtual keyboard, created once and kept for the process.
+class UinputInputSink final : public InputEventSink {
+  public:
+    static constexpr const char* path = "/dev/uinput";
+
+    // Creates both devices over `area` (the root window); nullptr with `error` set on failure.
+    static std::unique_ptr<UinputInputSink> create(Rect area, std::string& error);
+    ~UinputInputSink() override;
+
+    void post(const InputEvent& event) override;
+
+  private:
+    UinputInputSink(libevdev_uinput* pen, libevdev_uinput* keyboard, Rect area);
+
+    libevdev_uinput* pen_;
+    libevdev_uinput* keyboard_;
+    UinputFrameWriter writer_;
+    bool reportedFailure_ = false;
+};
+
+}  // namespace quillory

@@ -1,0 +1,84 @@
+#include "platform/input/xtest_input_sink.h"
+
+#include <xcb/xtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/desktop/x11_connection.h"
+
+namespace quillory {
+
+namespace {
+
+// X key codes are evdev codes shifted by 8 on every server that uses the evdev keycodes.
+constexpr int evdevToXKeycode = 8;
+constexpr std::uint8_t leftButton = 1;
+
+bool xtestPresent(xcb_connection_t* connection) {
+    const auto* extension = xcb_get_extension_data(connection, &xcb_test_id);
+    return extension && extension->present;
+}
+
+}  // namespace
+
+bool hasXTest(const char* display) {
+    xcb_connection_t* connection = xcb_connect(display, nullptr);
+    const bool present = !xcb_connection_has_error(connection) && xtestPresent(connection);
+    xcb_disconnect(connection);
+    return present;
+}
+
+std::unique_ptr<XTestInputSink> XTestInputSink::connect(const char* display, std::string& error) {
+    const auto x11 = X11Connection::open(display, error);
+    if (!x11.connection) {
+        return nullptr;
+    }
+    if (!xtestPresent(x11.connection)) {
+        xcb_disconnect(x11.connection);
+        error = "the X server offers no XTEST";
+        return nullptr;
+    }
+    return std::unique_ptr<XTestInputSink>(new XTestInputSink(x11.connection, x11.screen->root));
+}
+
+XTestInputSink::XTestInputSink(xcb_connection_t* connection, xcb_window_t root)
+    : connection_(connection), root_(root) {}
+
+XTestInputSink::~XTestInputSink() {
+    if (buttonDown_) {
+        fake(XCB_BUTTON_RELEASE, leftButton);
+    }
+    xcb_flush(connection_);
+    xcb_disconnect(connection_);
+}
+
+void XTestInputSink::fake(std::uint8_t type, std::uint8_t detail, std::int16_t x, std::int16_t y) {
+    xcb_test_fake_input(connection_, type, detail, XCB_CURRENT_TIME, root_, x, y, 0);
+}
+
+void XTestInputSink::post(const InputEvent& event) {
+    if (event.isKey()) {
+        fake(event.keyIsDown ? XCB_KEY_PRESS : XCB_KEY_RELEASE,
+             static_cast<std::uint8_t>(event.keyCode + evdevToXKeycode));
+        xcb_flush(connection_);
+        return;
+    }
+    const bool release =
+        event.type == InputEventType::leftMouseUp ||
+        (event.type == InputEventType::tabletProximity && !event.enteringProximity);
+    if (event.type != InputEventType::tabletProximity) {
+        fake(XCB_MOTION_NOTIFY, 0, static_cast<std::int16_t>(std::lround(event.location.x)),
+             static_cast<std::int16_t>(std::lround(event.location.y)));
+    }
+    if (event.type == InputEventType::leftMouseDown && !buttonDown_) {
+        fake(XCB_BUTTON_PRESS, leftButton);
+        buttonDown_ = true;
+    } else if (release && buttonDown_) {
+        fake(XCB_BUTTON_RELEASE, leftButton);
+        buttonDown_ = false;
+    }
+    xcb_flush(connection_);
+}
+
+}  // namespace quillory

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+struct xkb_context;
+struct xkb_keymap;
+
+namespace quillory {
+
+// How to type one character: the evdev key and the modifiers that select its level.
+struct KeyStroke {
+    std::uint16_t keyCode = 0;
+    bool shift = false;
+    bool altGr = false;  // ISO_Level3_Shift
+    friend bool operator==(const KeyStroke&, const KeyStroke&) = default;
+};
+
+// One keyboard layout of an xkb keymap, with the characters it can type. Immutable, so it can be
+// read from any thread once built.
+class Keymap {
+  public:
+    // Compiled from RMLVO names without a server, e.g. ("de", "") or ("fr", "").
+    static std::shared_ptr<const Keymap> fromNames(const std::string& layout,
+                                                   const std::string& variant = {},
+                                                   std::string* error = nullptr);
+    // Takes ownership of `keymap`; `layoutIndex` is the active group.
+    Keymap(xkb_keymap* keymap, std::uint32_t layoutIndex);
+    ~Keymap();
+    Keymap(const Keymap&) = delete;
+    Keymap& operator=(const Keymap&) = delete;
+
+    // The first of: no modifier, Shift, AltGr, Shift+AltGr that types `character` (letters
+    // compared lowercased); keypad keys are never used. None when the layout cannot type it.
+    std::optional<KeyStroke> stroke(char32_t character) const;
+    // The key that selects the third level, when the layout has one.
+    std::optional<std::uint16_t> altGrKeyCode() const { return altGrKeyCode_; }
+    std::string layoutName() const;
+    std::uint32_t layoutIndex() const { return layoutIndex_; }
+
+  private:
+    void buildStrokes();
+
+    xkb_keymap* keymap_;
+    std::uint32_t layoutIndex_;
+    std::optional<std::uint16_t> altGrKeyCode_;
+    std::unordered_map<char32_t, KeyStroke> strokes_;
+};
+
+}  // namespace quillory
