@@ -1,6 +1,7 @@
 #include "platform/accessibility/accessibility_connection.h"
 
 #include <atspi/atspi.h>
+#include <pthread.h>
 
 #include <atomic>
 #include <future>
@@ -42,6 +43,7 @@ struct AccessibilityConnection::Thread {
     std::thread thread;
 
     void run(std::promise<void>& started) {
+        pthread_setname_np(pthread_self(), "accessibility");
         g_main_context_push_thread_default(context);
         const int status = atspi_init();
         available = status != noAccessibilityBus;
@@ -86,7 +88,14 @@ AccessibilityConnection::AccessibilityConnection(Limits limits)
 }
 
 AccessibilityConnection::~AccessibilityConnection() {
-    g_main_loop_quit(thread_->loop);
+    // Quit from inside the loop: a quit that came before the loop started running would be lost.
+    g_main_context_invoke(
+        thread_->context,
+        [](gpointer loop) -> gboolean {
+            g_main_loop_quit(static_cast<GMainLoop*>(loop));
+            return G_SOURCE_REMOVE;
+        },
+        thread_->loop);
     thread_->thread.join();
 }
 
