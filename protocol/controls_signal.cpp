@@ -21,7 +21,7 @@ bool ControlsSignal::isValid() const {
     return !keys || isValidKeyChord(*keys);
 }
 
-OrderedJson ControlsSignal::toJSON() const {
+Json ControlsSignal::toJSON() const {
     return json_codec::encodeFields(*this);
 }
 

@@ -42,7 +42,7 @@ struct ControlsSignal {
         visit("final", self.final);
     }
 
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     static std::optional<ControlsSignal> fromJSON(const Json& json);
 
     friend bool operator==(const ControlsSignal&, const ControlsSignal&) = default;

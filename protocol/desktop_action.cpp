@@ -20,7 +20,7 @@ bool DesktopAction::isValid() const {
     return false;
 }
 
-OrderedJson DesktopAction::toJSON() const {
+Json DesktopAction::toJSON() const {
     return json_codec::encodeFields(*this);
 }
 

@@ -33,7 +33,7 @@ struct DesktopAction {
         visit("keys", self.keys);
     }
 
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     static std::optional<DesktopAction> fromJSON(const Json& json);
 
     friend bool operator==(const DesktopAction&, const DesktopAction&) = default;

@@ -10,7 +10,7 @@ bool DesktopContext::isValid() const {
            (!iconPNG || isValidIconPNG(*iconPNG));
 }
 
-OrderedJson DesktopContext::toJSON() const {
+Json DesktopContext::toJSON() const {
     return json_codec::encodeFields(*this);
 }
 

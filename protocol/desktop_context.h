@@ -34,7 +34,7 @@ struct DesktopContext {
         visit("iconPNG", self.iconPNG);
     }
 
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     static std::optional<DesktopContext> fromJSON(const Json& json);
 
     friend bool operator==(const DesktopContext&, const DesktopContext&) = default;

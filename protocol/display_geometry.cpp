@@ -6,7 +6,7 @@ bool DisplayGeometry::isValid() const {
     return width >= 1 && width <= kMaxSide && height >= 1 && height <= kMaxSide;
 }
 
-OrderedJson DisplayGeometry::toJSON() const {
+Json DisplayGeometry::toJSON() const {
     return json_codec::encodeFields(*this);
 }
 

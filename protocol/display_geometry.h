@@ -24,7 +24,7 @@ struct DisplayGeometry {
         visit("height", self.height);
     }
 
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     static std::optional<DisplayGeometry> fromJSON(const Json& json);
 
     friend bool operator==(const DisplayGeometry&, const DisplayGeometry&) = default;

@@ -7,20 +7,8 @@
 
 namespace quillory {
 
-std::string dumpJSON(const OrderedJson& value) {
-    return value.dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
-}
-
 std::string dumpJSON(const Json& value) {
     return value.dump(-1, ' ', false, Json::error_handler_t::replace);
-}
-
-std::optional<Json> parseJSON(std::string_view text) {
-    Json value = Json::parse(text.begin(), text.end(), nullptr, false);
-    if (value.is_discarded()) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 namespace json_codec {
@@ -111,11 +99,11 @@ bool decodeValue(const Json& json, Bytes& out) {
     return true;
 }
 
-OrderedJson encodeValue(const Uuid& value) {
+Json encodeValue(const Uuid& value) {
     return value.text();
 }
 
-OrderedJson encodeValue(const Bytes& value) {
+Json encodeValue(const Bytes& value) {
     return base64Encode(value);
 }
 

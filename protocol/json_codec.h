@@ -1,5 +1,7 @@
 #pragma once
 
+#include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -13,22 +15,35 @@
 #include "protocol/uuid.h"
 
 // JSON conventions of every wire record:
-//  - a record `T` has `nlohmann::ordered_json toJSON() const`, which emits its keys in field
-//    order and leaves absent optionals out, and `static std::optional<T> fromJSON(const Json&)`,
-//    which accepts any key order, ignores unknown keys and answers nothing for a missing required
-//    field, a wrong type, an unknown enumeration text or a non-finite number;
+//  - a record `T` has `Json toJSON() const`, which emits its keys in field order and leaves absent
+//    optionals out, and `static std::optional<T> fromJSON(const Json&)`, which accepts any key
+//    order, ignores unknown keys and answers nothing for a missing required field, a wrong type, an
+//    unknown enumeration text or a non-finite number;
+//  - text goes through dumpJSON and parseJSON;
 //  - enumerations travel as their raw texts, identifiers as upper-case UUID texts, bytes as
 //    standard base64;
 //  - decoding never throws; validity of the content is a separate `isValid` predicate.
 namespace quillory {
 
-using Json = nlohmann::json;
-using OrderedJson = nlohmann::ordered_json;
+// One JSON type for both directions: its objects keep their keys in insertion order, which fixes
+// the emitted order, and small objects look keys up faster than a tree would.
+using Json = nlohmann::ordered_json;
 
 // Compact UTF-8 JSON text with no escaping of "/"; ill-formed UTF-8 is replaced rather than thrown.
-std::string dumpJSON(const OrderedJson& value);
 std::string dumpJSON(const Json& value);
-// Nothing when the text is not JSON.
+
+// Arrays and objects may nest this deep; the library's copy, comparison and output recurse, so
+// deeper documents would be a stack risk.
+constexpr std::size_t kMaxJSONDepth = 64;
+
+// Reads one RFC 8259 JSON text (surrounding whitespace allowed, nothing else). Nothing when the
+// text is not JSON, holds ill-formed UTF-8 or a lone surrogate escape, has a number too large for
+// a double, or nests deeper than kMaxJSONDepth. Integers that fit stay integers (unsigned when not
+// negative); a repeated key keeps its first place and its last value.
+//
+// Implemented in json_parser.cpp rather than by the library's parser: it builds the same document
+// at a fraction of the cost (the link decodes every pen batch from text, and the library copies
+// each token byte by byte and converts numbers through the C locale).
 std::optional<Json> parseJSON(std::string_view text);
 
 namespace json_codec {
@@ -84,23 +99,23 @@ bool decodeValue(const Json& json, std::vector<T>& out) {
     return true;
 }
 
-OrderedJson encodeValue(const Uuid& value);
-OrderedJson encodeValue(const Bytes& value);
+Json encodeValue(const Uuid& value);
+Json encodeValue(const Bytes& value);
 
 template <class T>
-OrderedJson encodeValue(const T& value) {
+Json encodeValue(const T& value) {
     if constexpr (std::is_enum_v<T>) {
-        return OrderedJson(rawValue(value));
+        return Json(rawValue(value));
     } else if constexpr (requires { value.toJSON(); }) {
         return value.toJSON();
     } else {
-        return OrderedJson(value);
+        return Json(value);
     }
 }
 
 template <class T>
-OrderedJson encodeValue(const std::vector<T>& values) {
-    OrderedJson array = OrderedJson::array();
+Json encodeValue(const std::vector<T>& values) {
+    Json array = Json::array();
     for (const auto& value : values) {
         array.push_back(encodeValue(value));
     }
@@ -160,17 +175,17 @@ class ObjectWriter {
         return *this;
     }
 
-    OrderedJson take() { return std::move(object_); }
+    Json take() { return std::move(object_); }
 
   private:
-    OrderedJson object_ = OrderedJson::object();
+    Json object_ = Json::object();
 };
 
 // A record lists its fields once, in JSON order, in a static member
 //   template <class Self, class Visit> static void fields(Self& self, Visit&& visit);
 // that calls visit("key", self.member) for each; these two build toJSON and fromJSON from it.
 template <class T>
-OrderedJson encodeFields(const T& record) {
+Json encodeFields(const T& record) {
     ObjectWriter writer;
     T::fields(record, [&](const char* key, const auto& value) { writer.field(key, value); });
     return writer.take();

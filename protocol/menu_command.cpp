@@ -13,7 +13,7 @@ bool MenuCommand::isValid() const {
            (keys.empty() || isValidKeyChord(keys));
 }
 
-OrderedJson MenuCommand::toJSON() const {
+Json MenuCommand::toJSON() const {
     return json_codec::encodeFields(*this);
 }
 

@@ -27,7 +27,7 @@ struct MenuCommand {
         visit("keys", self.keys);
     }
 
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     static std::optional<MenuCommand> fromJSON(const Json& json);
 
     friend bool operator==(const MenuCommand&, const MenuCommand&) = default;

@@ -14,7 +14,7 @@ bool PenSample::isValid() const {
            std::isfinite(timestamp) && timestamp >= 0;
 }
 
-OrderedJson PenSample::toJSON() const {
+Json PenSample::toJSON() const {
     return json_codec::encodeFields(*this);
 }
 

@@ -40,7 +40,7 @@ struct PenSample {
         visit("studioID", self.studioID);
     }
 
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     static std::optional<PenSample> fromJSON(const Json& json);
 
     friend bool operator==(const PenSample&, const PenSample&) = default;

@@ -17,7 +17,7 @@ std::string RememberedDevice::id() const {
     return hexString(crypto::sha256(publicKey));
 }
 
-OrderedJson RememberedDevice::toJSON() const {
+Json RememberedDevice::toJSON() const {
     return json_codec::encodeFields(*this);
 }
 

@@ -24,7 +24,7 @@ struct RememberedDevice {
         visit("name", self.name);
     }
 
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     static std::optional<RememberedDevice> fromJSON(const Json& json);
 
     friend bool operator==(const RememberedDevice&, const RememberedDevice&) = default;

@@ -31,7 +31,7 @@ std::string SessionHello::cleanedName(std::string_view name, SessionRole role) {
     return std::string(cut);
 }
 
-OrderedJson SessionHello::toJSON() const {
+Json SessionHello::toJSON() const {
     return json_codec::encodeFields(*this);
 }
 

@@ -53,7 +53,7 @@ struct SessionHello {
         visit("signature", self.signature);
     }
 
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     static std::optional<SessionHello> fromJSON(const Json& json);
 
     friend bool operator==(const SessionHello&, const SessionHello&) = default;

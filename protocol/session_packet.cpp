@@ -2,7 +2,7 @@
 
 namespace quillory {
 
-OrderedJson SessionPacket::toJSON() const {
+Json SessionPacket::toJSON() const {
     return json_codec::ObjectWriter()
         .field("version", std::int64_t{kProtocolVersion})
         .field("kind", kind)

@@ -20,7 +20,7 @@ struct SessionPacket {
     Kind kind = Kind::commit;
     Bytes data;
 
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     // The compact JSON followed by 0x0A.
     std::string encodeLine() const;
     // Needs "version" 9; the version check that tells an old peer from a broken one is the

@@ -71,7 +71,7 @@ bool SessionPayload::isValid() const {
            (!display || display->isValid());
 }
 
-OrderedJson SessionPayload::toJSON() const {
+Json SessionPayload::toJSON() const {
     return json_codec::encodeFields(*this);
 }
 

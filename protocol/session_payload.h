@@ -67,7 +67,7 @@ struct SessionPayload {
         visit("display", self.display);
     }
 
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     std::string encode() const;
     // Nothing when a required field of the kind is missing or any field is mistyped.
     static std::optional<SessionPayload> fromJSON(const Json& json);

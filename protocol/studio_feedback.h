@@ -16,7 +16,7 @@ struct StudioFeedback {
     // An object whose compact encoding has at most 4,096 bytes.
     bool isValid() const;
 
-    OrderedJson toJSON() const { return OrderedJson(object); }
+    Json toJSON() const { return object; }
     static std::optional<StudioFeedback> fromJSON(const Json& json);
 
     friend bool operator==(const StudioFeedback&, const StudioFeedback&) = default;

@@ -131,7 +131,7 @@ bool StudioSignal::isValid() const {
     return false;
 }
 
-OrderedJson StudioSignal::toJSON() const {
+Json StudioSignal::toJSON() const {
     return json_codec::encodeFields(*this);
 }
 

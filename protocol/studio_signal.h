@@ -77,7 +77,7 @@ struct StudioSignal {
         visit("thumbnail", self.thumbnail);
     }
 
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     static std::optional<StudioSignal> fromJSON(const Json& json);
 
     friend bool operator==(const StudioSignal&, const StudioSignal&) = default;

@@ -10,7 +10,7 @@ bool StudioSource::isValid() const {
            (!iconPNG || isValidIconPNG(*iconPNG));
 }
 
-OrderedJson StudioSource::toJSON() const {
+Json StudioSource::toJSON() const {
     return json_codec::encodeFields(*this);
 }
 

@@ -31,7 +31,7 @@ struct StudioSource {
         visit("iconPNG", self.iconPNG);
     }
 
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     static std::optional<StudioSource> fromJSON(const Json& json);
 
     friend bool operator==(const StudioSource&, const StudioSource&) = default;

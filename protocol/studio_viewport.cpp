@@ -8,7 +8,7 @@ bool StudioViewport::isValid() const {
     return DisplayGeometry{width, height}.isValid();
 }
 
-OrderedJson StudioViewport::toJSON() const {
+Json StudioViewport::toJSON() const {
     return json_codec::encodeFields(*this);
 }
 

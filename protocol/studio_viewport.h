@@ -24,7 +24,7 @@ struct StudioViewport {
         visit("actualPixels", self.actualPixels);
     }
 
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     static std::optional<StudioViewport> fromJSON(const Json& json);
 
     friend bool operator==(const StudioViewport&, const StudioViewport&) = default;

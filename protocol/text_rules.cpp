@@ -27,6 +27,9 @@ struct Decoded {
 // One scalar value at the start of the text, or nothing when the bytes are not well-formed UTF-8
 // (overlong forms, surrogates and values above U+10FFFF included).
 std::optional<Decoded> decodeScalar(std::string_view text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
     const auto byte = [&](std::size_t index) { return static_cast<std::uint8_t>(text[index]); };
     const std::uint8_t lead = byte(0);
     if (lead < 0x80) {
@@ -71,6 +74,11 @@ bool isControlCharacter(char32_t scalar) {
     return std::any_of(kFormatRanges.begin(), kFormatRanges.end(), [&](const auto& range) {
         return scalar >= range.first && scalar <= range.second;
     });
+}
+
+std::size_t utf8SequenceLength(std::string_view text) {
+    const auto decoded = decodeScalar(text);
+    return decoded ? decoded->length : 0;
 }
 
 bool isCleanText(std::string_view text) {

@@ -11,6 +11,10 @@ namespace quillory {
 
 bool isControlCharacter(char32_t scalar);
 
+// The byte length of the well-formed UTF-8 sequence that starts the text; 0 when it is
+// ill-formed (overlong forms, surrogates and values above U+10FFFF included) or empty.
+std::size_t utf8SequenceLength(std::string_view text);
+
 // True when the text is well-formed UTF-8 and holds no control character.
 bool isCleanText(std::string_view text);
 

@@ -1,10 +1,8 @@
 #include "protocol/uuid.h"
 
-#include <sys/random.h>
-
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
+
+#include "platform/crypto/crypto.h"
 
 namespace quillory {
 namespace {
@@ -31,19 +29,9 @@ int hexValue(char c) {
 }  // namespace
 
 Uuid Uuid::random() {
+    const quillory::Bytes random = crypto::randomBytes(16);
     Bytes bytes{};
-    std::size_t filled = 0;
-    while (filled < bytes.size()) {
-        const ssize_t got = getrandom(bytes.data() + filled, bytes.size() - filled, 0);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            // Without randomness no identifier is safe to hand out.
-            std::abort();
-        }
-        filled += static_cast<std::size_t>(got);
-    }
+    std::memcpy(bytes.data(), random.data(), bytes.size());
     bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);
     bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);
     return Uuid(bytes);

@@ -134,6 +134,15 @@ TEST(JsonCodec, PayloadNeedsItsKindsFieldsAndNoOthers) {
     EXPECT_TRUE(SessionPayload::decode(tooMany.encode()));
 }
 
+TEST(JsonCodec, DeeplyNestedFeedbackIsRefusedWhole) {
+    // An opaque report nested deep enough to exhaust the stack is turned away.
+    const std::string deep =
+        R"({"kind":"studio","counter":1,"studio":{"id":"01000000-0000-0000-0000-)"
+        R"(000000000000","kind":"feedback","feedback":{"a":)" +
+        std::string(30'000, '[') + std::string(30'000, ']') + "}}}";
+    EXPECT_FALSE(SessionPayload::decode(deep));
+}
+
 TEST(JsonCodec, UuidTextRules) {
     const auto upper = Uuid::parse("E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
     ASSERT_TRUE(upper);

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <vector>
 
 #include "app/desktop-control/desktop_input_worker.h"
+#include "platform/desktop/x11_desktop.h"
 #include "platform/keyboard/keymap.h"
 
 namespace quillory {
@@ -19,13 +21,13 @@ class CountingSink final : public InputEventSink {
 };
 
 // From submit(samples:connection:) on the calling thread to the batch's last event in the sink.
-void submitToLastEvent(benchmark::State& state) {
+void measure(benchmark::State& state, std::shared_ptr<Desktop> desktop) {
     constexpr std::size_t batchSize = 8;
     auto sink = std::make_shared<CountingSink>();
     DesktopInputEnvironment environment;
     environment.sink = sink;
     environment.layout = std::make_shared<KeyboardLayout>(Keymap::fromNames("us"));
-    environment.desktop = std::make_shared<FakeDesktop>();
+    environment.desktop = std::move(desktop);
     environment.clock = std::make_shared<SystemClock>();
     environment.accessGranted = [] { return true; };
     auto worker = DesktopInputWorker::create(std::move(environment));
@@ -71,7 +73,22 @@ void submitToLastEvent(benchmark::State& state) {
         state.counters["p99_us_per_sample"] = perSample[perSample.size() * 99 / 100];
     }
 }
+void submitToLastEvent(benchmark::State& state) {
+    measure(state, std::make_shared<FakeDesktop>());
+}
 BENCHMARK(submitToLastEvent)->UseManualTime()->Iterations(20000);
+
+// The same with the X server answering the display check of every batch.
+void submitToLastEventOnX11(benchmark::State& state) {
+    std::string error;
+    auto desktop = std::getenv("DISPLAY") ? X11Desktop::connect(nullptr, error) : nullptr;
+    if (!desktop) {
+        state.SkipWithError("no X server: set DISPLAY");
+        return;
+    }
+    measure(state, std::move(desktop));
+}
+BENCHMARK(submitToLastEventOnX11)->UseManualTime()->Iterations(5000);
 
 }  // namespace
 }  // namespace quillory

@@ -1,8 +1,11 @@
 #include "platform/input/desktop_control_access.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include "platform/input/input_backend.h"
 #include "platform/input/recording_input_sink.h"
+#include "platform/input/uinput_input_sink.h"
 
 namespace quillory {
 namespace {
@@ -19,6 +22,20 @@ TEST(DesktopControlAccess, XTestCountsOnlyWhenTheKernelHasNoUinput) {
     EXPECT_TRUE(access(false, false, true).isGranted());
     EXPECT_FALSE(access(false, false, false).isGranted());
     EXPECT_NE(access(false, true, true).explanation().find("may not write"), std::string::npos);
+}
+
+TEST(InputBackend, SaysWhichBackendIsLiveAndWhy) {
+    if (::access(UinputInputSink::path, W_OK) == 0) {
+        GTEST_SKIP() << "uinput is writable here, so it is always chosen";
+    }
+    // No X server answers on this display either: nothing can post, and the reason says so.
+    const auto backend = openInputBackend({0, 0, 640, 480}, ":65000");
+    ASSERT_TRUE(backend.sink);
+    EXPECT_EQ(backend.status.kind, InputBackendKind::none);
+    EXPECT_NE(backend.status.reason.find("/dev/uinput is not writable"), std::string::npos);
+    EXPECT_NE(backend.status.reason.find("no X server answers"), std::string::npos);
+    EXPECT_EQ(currentInputBackend().reason, backend.status.reason);
+    backend.sink->post(InputEvent{});
 }
 
 TEST(RecordingInputSink, TracksWhatIsLeftHeld) {

@@ -1,0 +1,127 @@
+#include "app/desktop-control/desktop_input_controller.h"
+
+#include "platform/dispatch/main_queue.h"
+
+namespace quillory {
+
+DesktopInputController::DesktopInputController(DesktopInputEnvironment environment, QObject* parent)
+    : QObject(parent),
+      layout_(environment.layout),
+      worker_(DesktopInputWorker::create(std::move(environment))) {
+    presentation_.setTimerType(Qt::PreciseTimer);
+    presentation_.setInterval(presentationIntervalMs);
+    connect(&presentation_, &QTimer::timeout, this, &DesktopInputController::presentationTick);
+}
+
+DesktopInputController::~DesktopInputController() {
+    presentation_.stop();
+    worker_->shutdown();
+}
+
+void DesktopInputController::setControlDesktop(bool on) {
+    if (on == controlDesktop_) {
+        return;
+    }
+    controlDesktop_ = on;
+    worker_->configure([&] { worker_->setEnabled(on); });
+    emit controlDesktopChanged(on);
+}
+
+Uuid DesktopInputController::beginPresentation() {
+    const Uuid connection = Uuid::random();
+    worker_->attach(connection);
+    setControlDesktop(false);
+    presentationConnection_ = connection;
+    if (!presentation_.isActive()) {
+        presentation_.start();
+    }
+    return connection;
+}
+
+void DesktopInputController::disconnect(const Uuid& connection) {
+    worker_->detach(connection);
+    std::weak_ptr<int> alive = lifetime_;
+    MainQueue::post([this, alive, connection] {
+        if (!alive.lock() || presentationConnection_ != connection) {
+            return;
+        }
+        presentationConnection_.reset();
+        presentation_.stop();
+        hideIndicator();
+    });
+}
+
+void DesktopInputController::reset() {
+    setControlDesktop(false);
+    worker_->configure([] {});
+    hideIndicator();
+    pointer_.reset();
+    emit pointerChanged();
+    if (pressure_ != 0) {
+        pressure_ = 0;
+        emit pressureChanged(0);
+    }
+}
+
+void DesktopInputController::setRecording(bool recording) {
+    recording_ = recording;
+    worker_->setRecording(recording);
+    samples_.clear();
+    pointer_.reset();
+    pressure_ = 0;
+    emit samplesChanged();
+    emit pointerChanged();
+    emit pressureChanged(0);
+}
+
+void DesktopInputController::clearSamples() {
+    worker_->clearHistory();
+    samples_.clear();
+    emit samplesChanged();
+}
+
+void DesktopInputController::presentationTick() {
+    auto snapshot = worker_->takePresentation();
+    if (!snapshot) {
+        return;
+    }
+    if (snapshot->indicator) {
+        indicator_.show(snapshot->position);
+    } else {
+        hideIndicator();
+    }
+    if (!recording_) {
+        return;
+    }
+    pointer_ = snapshot->sample;
+    emit pointerChanged();
+    if (pressure_ != snapshot->pressure) {
+        pressure_ = snapshot->pressure;
+        emit pressureChanged(pressure_);
+    }
+    if (!snapshot->history.empty()) {
+        samples_.insert(samples_.end(), snapshot->history.begin(), snapshot->history.end());
+        if (samples_.size() > sampleLimit) {
+            samples_.erase(samples_.begin(), samples_.end() - sampleLimit);
+        }
+        emit samplesChanged();
+    }
+}
+
+void DesktopInputController::observeInputSourceChanges() {
+    if (layoutNotifier_ || !layout_ || layout_->descriptor() < 0) {
+        return;
+    }
+    layout_->refresh();
+    layoutNotifier_ =
+        std::make_unique<QSocketNotifier>(layout_->descriptor(), QSocketNotifier::Read);
+    connect(layoutNotifier_.get(), &QSocketNotifier::activated, this,
+            [this] { layout_->dispatchPending(); });
+}
+
+void DesktopInputController::hideIndicator() {
+    indicator_.cancelDismissal();
+    indicator_.hide();
+}
+
+}  // namespace quillory

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/desktop-control/desktop_input_worker.h"
+#include "app/desktop-control/desktop_pen_indicator.h"
+
+namespace quillory {
+
+// The main-thread face of desktop input: owns the worker and the pen indicator, publishes the
+// desktop-control switch and the pen test data, and carries the worker's snapshot onto the main
+// thread once per display frame.
+class DesktopInputController : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool controlDesktop READ controlDesktop WRITE setControlDesktop NOTIFY
+                   controlDesktopChanged)
+    Q_PROPERTY(double pressure READ pressure NOTIFY pressureChanged)
+
+  public:
+    static constexpr std::size_t sampleLimit = 12000;
+    static constexpr int presentationIntervalMs = 16;  // the display rate, 1/60 s
+
+    explicit DesktopInputController(DesktopInputEnvironment environment, QObject* parent = nullptr);
+    ~DesktopInputController() override;
+
+    const std::shared_ptr<DesktopInputWorker>& worker() const { return worker_; }
+    DesktopPenIndicator& indicator() { return indicator_; }
+
+    bool controlDesktop() const { return controlDesktop_; }
+    void setControlDesktop(bool on);
+    double pressure() const { return pressure_; }
+    const std::vector<PenSample>& samples() const { return samples_; }
+    const std::optional<PenSample>& pointer() const { return pointer_; }
+    bool isPresenting() const { return presentation_.isActive(); }
+
+    // A new tablet connection: its input id for every submitted batch, action and end.
+    Uuid beginPresentation();
+    // The link's input for `connection` ended; callable from the transport queue.
+    void disconnect(const Uuid& connection);
+    void reset();
+    void setRecording(bool recording);
+    void clearSamples();
+    void presentationTick();
+    // Follows keyboard layout switches from now on.
+    void observeInputSourceChanges();
+
+  signals:
+    void controlDesktopChanged(bool on);
+    void pressureChanged(double pressure);
+    void pointerChanged();
+    void samplesChanged();
+
+  private:
+    void hideIndicator();
+
+    std::shared_ptr<KeyboardLayout> layout_;
+    std::shared_ptr<DesktopInputWorker> worker_;
+    DesktopPenIndicator indicator_;
+    QTimer presentation_;
+    std::unique_ptr<QSocketNotifier> layoutNotifier_;
+    std::vector<PenSample> samples_;
+    double pressure_ = 0;
+    std::optional<PenSample> pointer_;
+    bool controlDesktop_ = false;
+    bool recording_ = false;
+    std::optional<Uuid> presentationConnection_;
+    // Held weakly by work posted from other threads; gone once the controller is.
+    std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
+};
+
+}  // namespace quillory

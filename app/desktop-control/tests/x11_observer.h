@@ -1,0 +1,130 @@
+#pragma once
+
+#include <poll.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "platform/desktop/x11_connection.h"
+#include "platform/desktop/x11_desktop.h"
+
+namespace quillory::testing {
+
+// A separate connection that owns windows and watches what reaches them.
+class Observer {
+  public:
+    Observer() {
+        std::string error;
+        x11_ = X11Connection::open(nullptr, error);
+    }
+    ~Observer() {
+        if (x11_.connection) {
+            xcb_disconnect(x11_.connection);
+        }
+    }
+    bool connected() const { return x11_.connection != nullptr; }
+    xcb_connection_t* connection() const { return x11_.connection; }
+    xcb_window_t root() const { return x11_.screen->root; }
+
+    xcb_window_t createWindow(std::int16_t x, std::int16_t y, std::uint16_t width,
+                              std::uint16_t height) {
+        const xcb_window_t window = xcb_generate_id(x11_.connection);
+        const std::uint32_t mask = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
+                                   XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE |
+                                   XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE;
+        xcb_create_window(x11_.connection, XCB_COPY_FROM_PARENT, window, root(), x, y, width,
+                          height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, x11_.screen->root_visual,
+                          XCB_CW_EVENT_MASK, &mask);
+        // A user-given position, which the window manager honours.
+        std::uint32_t hints[18] = {1 | 2, 0, 0, 0, 0};
+        hints[1] = static_cast<std::uint32_t>(x);
+        hints[2] = static_cast<std::uint32_t>(y);
+        hints[3] = width;
+        hints[4] = height;
+        xcb_change_property(x11_.connection, XCB_PROP_MODE_REPLACE, window,
+                            XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
+        const std::uint32_t pid = static_cast<std::uint32_t>(getpid());
+        xcb_change_property(x11_.connection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"),
+                            XCB_ATOM_CARDINAL, 32, 1, &pid);
+        const char wmClass[] = "observer\0Observer";
+        xcb_change_property(x11_.connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS,
+                            XCB_ATOM_STRING, 8, sizeof wmClass, wmClass);
+        xcb_map_window(x11_.connection, window);
+        xcb_flush(x11_.connection);
+        return window;
+    }
+
+    xcb_atom_t atom(const char* name) {
+        auto* reply = xcb_intern_atom_reply(
+            x11_.connection,
+            xcb_intern_atom(x11_.connection, 0, static_cast<std::uint16_t>(std::strlen(name)),
+                            name),
+            nullptr);
+        const xcb_atom_t result = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+        std::free(reply);
+        return result;
+    }
+
+    // Collects events until `done` holds for one of them; false after `seconds` without it.
+    bool waitFor(const std::function<bool(const xcb_generic_event_t&)>& done, double seconds = 5) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < deadline) {
+            while (xcb_generic_event_t* event = xcb_poll_for_event(x11_.connection)) {
+                events.push_back(*event);
+                std::memcpy(&events.back(), event, sizeof(xcb_generic_event_t));
+                const bool found = done(*event);
+                std::free(event);
+                if (found) {
+                    return true;
+                }
+            }
+            pollfd descriptor{xcb_get_file_descriptor(x11_.connection), POLLIN, 0};
+            ::poll(&descriptor, 1, 50);
+        }
+        return false;
+    }
+
+    std::vector<xcb_generic_event_t> events;
+
+  private:
+    X11Connection x11_;
+};
+
+template <typename Event>
+inline std::pair<int, int> rootPoint(const Event& event) {
+    return {event.root_x, event.root_y};
+}
+
+inline std::uint8_t type(const xcb_generic_event_t& event) {
+    return event.response_type & 0x7f;
+}
+
+// The window manager lists a window once it has framed it; true when `window` is frontmost.
+inline bool waitUntilFrontmost(Observer& observer, const Desktop& desktop, xcb_window_t window) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (const auto windows = desktop.windows();
+            windows && !windows->empty() && windows->front().id == window) {
+            return true;
+        }
+        observer.waitFor([](const xcb_generic_event_t&) { return true; }, 0.05);
+    }
+    return false;
+}
+
+inline std::optional<WindowInfo> windowInfo(const Desktop& desktop, xcb_window_t window) {
+    for (const auto& candidate : desktop.windows().value_or(std::vector<WindowInfo>{})) {
+        if (candidate.id == window) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace quillory::testing

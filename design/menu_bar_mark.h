@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QIcon>
+#include <QImage>
+#include <QSize>
+
+class QSvgRenderer;
+
+namespace quillory::MenuBarMark {
+
+// Connection states the status item shows, in this order.
+enum class State { idle, pairing, connected, failed };
+inline constexpr State allStates[] = {State::idle, State::pairing, State::connected, State::failed};
+
+inline constexpr const char* markName = "quillory-vorel";
+// Logical size of every status image.
+inline constexpr QSize imageSize{22, 18};
+
+// The status image of a state as a template: opaque black where the tray should draw its
+// foreground, transparent elsewhere. Built once per process at 1× and 2×; the same object is
+// returned on every call. Call from the GUI thread.
+const QIcon& icon(State state);
+const QIcon& idleIcon();
+// The cached image of a state at scale 1 or 2.
+const QImage& image(State state, int scale);
+
+// Draws one status image at `scale`: the mark (when there is one) fitted into 18 × 16 at the
+// lower left, a transparent ring and the badge disc at the upper right with the state's glyph
+// cut out of it.
+QImage draw(State state, qreal scale, QSvgRenderer* mark);
+
+}  // namespace quillory::MenuBarMark

@@ -1,0 +1,73 @@
+#include "design/template_image.h"
+
+#include <QPainter>
+#include <QQuickWindow>
+
+#include "design/design_resources.h"
+#include "design/icon_renderer.h"
+#include "design/menu_bar_mark.h"
+
+namespace quillory {
+
+TemplateImage::TemplateImage(QQuickItem* parent) : QQuickPaintedItem(parent) {
+    setAntialiasing(true);
+}
+
+void TemplateImage::setColor(const QColor& color) {
+    if (color == color_) {
+        return;
+    }
+    color_ = color;
+    emit colorChanged();
+    update();
+}
+
+void TemplateImage::paint(QPainter* painter) {
+    const qreal ratio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
+    const QSize pixels = (size() * ratio).toSize();
+    if (pixels.isEmpty()) {
+        return;
+    }
+    QImage image = render(pixels, color_);
+    image.setDevicePixelRatio(ratio);
+    painter->drawImage(QPointF(0, 0), image);
+}
+
+void IconImage::setIcon(const QString& icon) {
+    if (icon == icon_) {
+        return;
+    }
+    icon_ = icon;
+    emit iconChanged();
+    update();
+}
+
+void IconImage::setFamily(const QString& family) {
+    if (family == family_) {
+        return;
+    }
+    family_ = family;
+    emit familyChanged();
+    update();
+}
+
+QImage IconImage::render(QSize pixels, const QColor& color) const {
+    const auto icon = appIconFromRawValue(icon_);
+    const AppIconFamily family =
+        appIconFamilyFromRawValue(family_).value_or(AppIconFamily::phosphor);
+    const IconSource source =
+        icon ? iconSource(*icon, family, DesignResources::shared()) : IconSource{};
+    return renderIcon(source, pixels, color);
+}
+
+QImage MarkImage::render(QSize pixels, const QColor& color) const {
+    const auto path = DesignResources::shared().mark(MenuBarMark::markName);
+    if (!path) {
+        QImage empty(pixels, QImage::Format_ARGB32_Premultiplied);
+        empty.fill(Qt::transparent);
+        return empty;
+    }
+    return renderTemplateSvg(*path, pixels, color);
+}
+
+}  // namespace quillory

@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+
+#include "design/app_icon.h"
+#include "design/design_resources.h"
+#include "design/font_registry.h"
+#include "design/icon_renderer.h"
+#include "design/menu_bar_mark.h"
+#include "design/typography.h"
+
+namespace quillory {
+namespace {
+
+// A copy of the compiled-in resources without some files.
+class PartialResources {
+  public:
+    explicit PartialResources(const QStringList& leaveOut) {
+        for (const char* folder : {"fonts", "icons", "marks"}) {
+            QDir(dir.path()).mkpath(QString::fromLatin1(folder));
+            const QDir source(QStringLiteral(":/design/") + QString::fromLatin1(folder));
+            for (const QString& name : source.entryList(QDir::Files)) {
+                const QString relative = QString::fromLatin1(folder) + QLatin1Char('/') + name;
+                if (!leaveOut.contains(relative)) {
+                    QFile::copy(source.filePath(name), dir.filePath(relative));
+                }
+            }
+        }
+    }
+    QString root() const { return dir.path(); }
+
+  private:
+    QTemporaryDir dir;
+};
+
+int alphaAt(const QImage& image, double x, double y, double scale) {
+    return qAlpha(image.pixel(static_cast<int>(x * scale), static_cast<int>(y * scale)));
+}
+
+TEST(DesignResources, EverythingTheDesignNamesIsCompiledIn) {
+    const DesignResources& resources = DesignResources::shared();
+    for (const char* face : FontRegistry::faces) {
+        EXPECT_TRUE(resources.font(QString::fromLatin1(face))) << face;
+    }
+    EXPECT_TRUE(resources.mark(QString::fromLatin1(MenuBarMark::markName)));
+    QSet<QString> glyphs;
+    for (int i = 0; i < appIconCount; ++i) {
+        const QString name = phosphorName(static_cast<AppIcon>(i));
+        glyphs.insert(name);
+        const auto path = resources.icon(name);
+        ASSERT_TRUE(path) << name.toStdString();
+        EXPECT_TRUE(QSvgRenderer(*path).isValid()) << name.toStdString();
+    }
+    EXPECT_EQ(glyphs.size(), 33);
+    EXPECT_TRUE(QFile::exists(QStringLiteral(":/design/fonts/OFL.txt")));
+    EXPECT_TRUE(QFile::exists(QStringLiteral(":/design/icons/LICENSE-phosphor.txt")));
+    EXPECT_TRUE(resources.reportedMissing().isEmpty());
+}
+
+TEST(FontRegistry, RegistersEachFaceOnceUnderItsOwnFamily) {
+    FontRegistry& registry = FontRegistry::shared();
+    EXPECT_EQ(registry.family("Regular"), "Barlow Semi Condensed");
+    EXPECT_EQ(registry.family("Medium"), "Barlow Semi Condensed Medium");
+    EXPECT_EQ(registry.family("SemiBold"), "Barlow Semi Condensed SemiBold");
+    // There is no bold file: "Bold" is drawn with SemiBold and nothing else is looked up.
+    EXPECT_EQ(registry.family("Bold"), "Barlow Semi Condensed SemiBold");
+    EXPECT_EQ(registry.registrations(), 1);
+    EXPECT_TRUE(DesignResources::shared().reportedMissing().isEmpty());
+
+    // Qt really draws the styles with the registered face, not a substitute.
+    const QFont headline = designFont(DesignTypography::headline, 1.0);
+    EXPECT_EQ(QFontInfo(headline).family(), "Barlow Semi Condensed SemiBold");
+    EXPECT_EQ(QFontInfo(headline).pixelSize(), 17);
+    EXPECT_EQ(QFontInfo(designFont(DesignTypography::title2, 1.0)).family(),
+              "Barlow Semi Condensed Medium");
+    EXPECT_EQ(QFontInfo(designFont(DesignTypography::body, 1.5)).pixelSize(), 24);
+    EXPECT_TRUE(QFontDatabase::families().contains("Barlow Semi Condensed Medium"));
+    EXPECT_EQ(registry.registrations(), 1);
+}
+
+TEST(FontRegistry, MissingFaceFallsBackToTheSystemFamily) {
+    PartialResources partial({"fonts/BarlowSemiCondensed-Medium.ttf"});
+    DesignResources resources(partial.root());
+    FontRegistry registry(resources);
+    EXPECT_EQ(registry.family("Medium"), QGuiApplication::font().family());
+    EXPECT_EQ(registry.font("Medium", 24).pixelSize(), 24);
+    EXPECT_EQ(registry.family("Regular"), "Barlow Semi Condensed");
+    EXPECT_EQ(registry.family("SemiBold"), "Barlow Semi Condensed SemiBold");
+    EXPECT_EQ(registry.family("Medium"), QGuiApplication::font().family());
+    EXPECT_EQ(resources.reportedMissing(), QStringList{"fonts/BarlowSemiCondensed-Medium.ttf"});
+}
+
+TEST(AppIcon, RolesMatchTheirNamesExactly) {
+    EXPECT_EQ(appIconFromRawValue("fullScreen"), AppIcon::fullScreen);
+    EXPECT_EQ(appIconFromRawValue("fullscreen"), std::nullopt);
+    EXPECT_EQ(appIconFromRawValue("FullScreen"), std::nullopt);
+    for (int i = 0; i < appIconCount; ++i) {
+        const auto icon = static_cast<AppIcon>(i);
+        EXPECT_EQ(appIconFromRawValue(rawValue(icon)), icon);
+    }
+    EXPECT_EQ(phosphorName(AppIcon::warning), "phosphor-warning-circle");
+    EXPECT_EQ(phosphorName(AppIcon::gesture), phosphorName(AppIcon::pan));
+    EXPECT_EQ(phosphorName(AppIcon::refresh), phosphorName(AppIcon::redo));
+    EXPECT_EQ(phosphorName(AppIcon::clear), phosphorName(AppIcon::undo));
+    EXPECT_NE(systemSymbolName(AppIcon::refresh), systemSymbolName(AppIcon::redo));
+}
+
+int coverage(const QImage& image) {
+    int covered = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            covered += qAlpha(image.pixel(x, y)) > 0;
+        }
+    }
+    return covered;
+}
+
+TEST(IconRenderer, EveryRoleDrawsInBothFamilies) {
+    const QColor red(0xE5, 0x48, 0x4D);
+    for (int i = 0; i < appIconCount; ++i) {
+        const auto icon = static_cast<AppIcon>(i);
+        SCOPED_TRACE(rawValue(icon).toStdString());
+        const IconSource own = iconSource(icon, AppIconFamily::phosphor, DesignResources::shared());
+        ASSERT_EQ(own.kind, IconSource::Kind::file);
+        EXPECT_TRUE(own.name.endsWith(phosphorName(icon) + ".svg"));
+        const QImage image = renderIcon(own, QSize(40, 40), red);
+        EXPECT_GT(coverage(image), 40);
+        // Tinted: every drawn pixel carries the colour, at its own coverage.
+        int opaque = 0;
+        for (int y = 0; y < 40; ++y) {
+            for (int x = 0; x < 40; ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.alpha() == 255) {
+                    ++opaque;
+                    EXPECT_EQ(c.rgb(), red.rgb());
+                }
+            }
+        }
+        EXPECT_GT(opaque, 0);
+
+        // The desktop family draws the theme's icon or, without one, the module's glyph.
+        const IconSource system =
+            iconSource(icon, AppIconFamily::systemSymbols, DesignResources::shared());
+        ASSERT_NE(system.kind, IconSource::Kind::none);
+        if (system.kind == IconSource::Kind::file) {
+            EXPECT_EQ(system.name, own.name);
+        }
+        EXPECT_GT(coverage(renderIcon(system, QSize(40, 40), red)), 0);
+    }
+}
+
+TEST(IconRenderer, MissingGlyphDrawsNothingAndIsLoggedOnce) {
+    PartialResources partial({"icons/phosphor-warning-circle.svg"});
+    DesignResources resources(partial.root());
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const IconSource source = iconSource(AppIcon::warning, AppIconFamily::phosphor, resources);
+        EXPECT_EQ(source.kind, IconSource::Kind::none);
+        const QImage image = renderIcon(source, QSize(20, 20), Qt::black);
+        EXPECT_EQ(image.size(), QSize(20, 20));
+        EXPECT_EQ(coverage(image), 0);
+        // The desktop family may still find a theme icon, but never the missing file.
+        EXPECT_NE(iconSource(AppIcon::warning, AppIconFamily::systemSymbols, resources).kind,
+                  IconSource::Kind::file);
+    }
+    EXPECT_EQ(iconSource(AppIcon::confirmed, AppIconFamily::phosphor, resources).kind,
+              IconSource::Kind::file);
+    EXPECT_EQ(resources.reportedMissing(), QStringList{"icons/phosphor-warning-circle.svg"});
+}
+
+TEST(MenuBarMark, StatusImagesAreCachedTemplatesOfTheRightSize) {
+    using MenuBarMark::State;
+    for (State state : MenuBarMark::allStates) {
+        EXPECT_EQ(&MenuBarMark::icon(state), &MenuBarMark::icon(state));
+        EXPECT_EQ(MenuBarMark::image(state, 1).size(), QSize(22, 18));
+        EXPECT_EQ(MenuBarMark::image(state, 2).size(), QSize(44, 36));
+        EXPECT_EQ(MenuBarMark::image(state, 2).deviceIndependentSize(), QSizeF(22, 18));
+        const QImage& image = MenuBarMark::image(state, 2);
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb pixel = image.pixel(x, y);
+                ASSERT_EQ(qRed(pixel) | qGreen(pixel) | qBlue(pixel), 0) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_EQ(&MenuBarMark::idleIcon(), &MenuBarMark::icon(State::idle));
+    EXPECT_FALSE(MenuBarMark::icon(State::connected).isNull());
+}
+
+TEST(MenuBarMark, BadgeSitsAtTheUpperRightWithTheGlyphOfEachState) {
+    using MenuBarMark::State;
+    QSvgRenderer mark(*DesignResources::shared().mark(QString::fromLatin1(MenuBarMark::markName)));
+    constexpr double s = 8;
+    for (State state : MenuBarMark::allStates) {
+        SCOPED_TRACE(static_cast<int>(state));
+        const QImage image = MenuBarMark::draw(state, s, &mark);
+        EXPECT_EQ(alphaAt(image, 20.75, 5.5, s), 0);  // the ring around the badge
+        EXPECT_EQ(alphaAt(image, 16, 8.5, s), 255);   // the disc below the glyph
+        EXPECT_EQ(alphaAt(image, 16, 2.5, s), 255);   // the disc above the glyph
+        EXPECT_EQ(alphaAt(image, 21.5, 16, s), 0);    // right of the mark, below the badge
+        EXPECT_EQ(alphaAt(image, 16, 14.5, s), 0);    // where a flipped badge would sit
+    }
+    const auto at = [&](State state, double x, double y) {
+        return alphaAt(MenuBarMark::draw(state, s, &mark), x, y, s);
+    };
+    EXPECT_EQ(at(State::idle, 16, 5.5), 0);
+    EXPECT_EQ(at(State::idle, 16, 7.0), 255);
+    // Two separate dots, not one stroke.
+    EXPECT_EQ(at(State::pairing, 14.7, 5.5), 0);
+    EXPECT_EQ(at(State::pairing, 17.5, 5.5), 0);
+    EXPECT_EQ(at(State::pairing, 16.1, 5.5), 255);
+    EXPECT_EQ(at(State::connected, 16, 6.5), 0);
+    EXPECT_EQ(at(State::connected, 16, 5.5), 255);
+    EXPECT_EQ(at(State::connected, 18.5, 3.5), 0);
+    EXPECT_EQ(at(State::failed, 16, 5.5), 0);
+    EXPECT_EQ(at(State::failed, 14.3, 4.2), 0);
+    EXPECT_EQ(at(State::failed, 16, 4.0), 255);
+}
+
+TEST(MenuBarMark, MarkIsFittedIntoTheLowerLeft) {
+    using MenuBarMark::State;
+    constexpr double s = 8;
+    QSvgRenderer square(QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg" width="10" )"
+                                   R"(height="10"><rect width="10" height="10"/></svg>)"));
+    QImage image = MenuBarMark::draw(State::idle, s, &square);
+    EXPECT_EQ(alphaAt(image, 0.5, 2.5, s), 255);  // 16 × 16 from the bottom edge
+    EXPECT_EQ(alphaAt(image, 0.5, 1.5, s), 0);
+    EXPECT_EQ(alphaAt(image, 15.5, 17.5, s), 255);
+    EXPECT_EQ(alphaAt(image, 16.5, 17.5, s), 0);
+
+    QSvgRenderer wide(QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg" width="20" )"
+                                 R"(height="10"><rect width="20" height="10"/></svg>)"));
+    image = MenuBarMark::draw(State::idle, s, &wide);
+    EXPECT_EQ(alphaAt(image, 0.5, 9.5, s), 255);  // 18 × 9
+    EXPECT_EQ(alphaAt(image, 0.5, 8.5, s), 0);
+    EXPECT_EQ(alphaAt(image, 17.5, 17.5, s), 255);
+    EXPECT_EQ(alphaAt(image, 18.5, 17.5, s), 0);
+
+    // Without a mark the badge still shows on an empty canvas.
+    image = MenuBarMark::draw(State::failed, s, nullptr);
+    EXPECT_EQ(alphaAt(image, 0.5, 17.5, s), 0);
+    EXPECT_EQ(alphaAt(image, 16, 8.5, s), 255);
+}
+
+}  // namespace
+}  // namespace quillory

@@ -1,0 +1,116 @@
+#include "design/design_colors.h"
+
+#include <gtest/gtest.h>
+
+namespace quillory {
+namespace {
+
+constexpr DesignAppearance light{false, false};
+constexpr DesignAppearance dark{true, false};
+constexpr DesignAppearance lightHigh{false, true};
+constexpr DesignAppearance darkHigh{true, true};
+
+QString hex(DesignColorToken token, DesignPalette palette, std::optional<DesignAppearance> a) {
+    return resolveColor(token, palette, a).name(QColor::HexArgb).toUpper();
+}
+
+TEST(DesignColors, DynamicColourPicksTheVariantOfTheAppearance) {
+    const DesignDynamicColor full{0x111111, 0x222222, 0x333333, 0x444444};
+    EXPECT_EQ(resolveDynamicColor(light, full), QColor(0x111111));
+    EXPECT_EQ(resolveDynamicColor(dark, full), QColor(0x222222));
+    EXPECT_EQ(resolveDynamicColor(lightHigh, full), QColor(0x333333));
+    EXPECT_EQ(resolveDynamicColor(darkHigh, full), QColor(0x444444));
+    // Unknown appearance: the light value.
+    EXPECT_EQ(resolveDynamicColor(std::nullopt, full), QColor(0x111111));
+
+    // Without high-contrast values the plain value of the same brightness applies.
+    const DesignDynamicColor plain{0x111111, 0x222222, std::nullopt, std::nullopt};
+    EXPECT_EQ(resolveDynamicColor(lightHigh, plain), QColor(0x111111));
+    EXPECT_EQ(resolveDynamicColor(darkHigh, plain), QColor(0x222222));
+    // One variant present does not leak into the other brightness.
+    const DesignDynamicColor onlyDark{0x111111, 0x222222, std::nullopt, 0x444444};
+    EXPECT_EQ(resolveDynamicColor(lightHigh, onlyDark), QColor(0x111111));
+    EXPECT_EQ(resolveDynamicColor(darkHigh, onlyDark), QColor(0x444444));
+}
+
+TEST(DesignColors, TokensResolvePerPaletteAndAppearance) {
+    using T = DesignColorToken;
+    using P = DesignPalette;
+    EXPECT_EQ(hex(T::accent, P::electricBlue, light), "#FF345CFF");
+    EXPECT_EQ(hex(T::accent, P::electricBlue, dark), "#FF345CFF");
+    EXPECT_EQ(hex(T::accent, P::electricBlue, lightHigh), "#FF2345D9");
+    EXPECT_EQ(hex(T::accent, P::electricBlue, darkHigh), "#FF2345D9");
+    EXPECT_EQ(hex(T::accent, P::pine, dark), "#FF8FC6AC");
+
+    // No high-contrast variant: the plain dark value stays.
+    EXPECT_EQ(hex(T::background, P::pine, darkHigh), "#FF18221C");
+
+    for (P palette : allDesignPalettes) {
+        EXPECT_EQ(hex(T::primaryText, palette, darkHigh), "#FFFFFFFF")
+            << rawValue(palette).toStdString();
+    }
+    EXPECT_EQ(hex(T::primaryText, P::electricBlue, lightHigh), "#FF000000");
+    EXPECT_EQ(hex(T::primaryText, P::cobalt, lightHigh), "#FF10141D");
+    EXPECT_EQ(hex(T::primaryText, P::cobalt, std::nullopt), "#FF202631");
+
+    EXPECT_EQ(hex(T::onAccent, P::electricBlue, dark), "#FFFFFFFF");
+    EXPECT_EQ(hex(T::onAccent, P::graphite, dark), "#FF191E1A");
+    EXPECT_EQ(hex(T::secondaryText, P::paper, light), "#FF566071");
+    EXPECT_EQ(hex(T::controlFill, P::cobalt, dark), "#FF29313F");
+}
+
+TEST(DesignColors, DerivedTokensFollowTheirBase) {
+    using T = DesignColorToken;
+    for (auto appearance : {light, dark, lightHigh, darkHigh}) {
+        const QColor accent = resolveColor(T::accent, DesignPalette::paper, appearance);
+        const QColor stroke = resolveColor(T::accentStroke, DesignPalette::paper, appearance);
+        EXPECT_EQ(stroke.rgb(), accent.rgb());
+        EXPECT_NEAR(stroke.alphaF(), 0.65, 0.005);
+        EXPECT_EQ(resolveColor(T::accentText, DesignPalette::paper, appearance), accent);
+        const QColor fill = resolveColor(T::accentFill, DesignPalette::cobalt, appearance);
+        EXPECT_EQ(fill.rgb(), resolveColor(T::accent, DesignPalette::cobalt, appearance).rgb());
+        EXPECT_NEAR(fill.alphaF(), 0.12, 0.005);
+        EXPECT_EQ(resolveColor(T::secondaryAccent, DesignPalette::electricBlue, appearance),
+                  resolveColor(T::accentText, DesignPalette::electricBlue, appearance));
+    }
+    // Electric blue has its own stroke colour rather than a faded accent.
+    EXPECT_EQ(hex(T::accentStroke, DesignPalette::electricBlue, dark), "#FF132C9A");
+    EXPECT_EQ(hex(T::shadow, DesignPalette::pine, dark), "#24000000");
+    EXPECT_EQ(hex(T::inverseAccent, DesignPalette::graphite, dark), "#FFB3BFFF");
+}
+
+TEST(DesignColors, PaletteIndependentTokensIgnoreThePalette) {
+    for (int i = 0; i < designColorTokenCount; ++i) {
+        const auto token = static_cast<DesignColorToken>(i);
+        if (!isPaletteIndependent(token)) {
+            continue;
+        }
+        for (auto appearance : {light, dark, lightHigh, darkHigh}) {
+            const QColor reference = resolveColor(token, DesignPalette::electricBlue, appearance);
+            for (DesignPalette palette : allDesignPalettes) {
+                EXPECT_EQ(resolveColor(token, palette, appearance), reference) << i;
+            }
+        }
+    }
+    for (auto appearance : {light, dark, lightHigh, darkHigh}) {
+        EXPECT_EQ(resolveColor(DesignColorToken::successText, DesignPalette::paper, appearance),
+                  resolveColor(DesignColorToken::positiveText, DesignPalette::paper, appearance));
+    }
+    EXPECT_TRUE(isPaletteIndependent(DesignColorToken::neutralFill));
+    EXPECT_FALSE(isPaletteIndependent(DesignColorToken::accentFill));
+}
+
+TEST(DesignTheme, PaletteNamesMatchExactly) {
+    EXPECT_EQ(designPaletteFromRawValue("paper"), DesignPalette::paper);
+    EXPECT_EQ(designPaletteFromRawValue("Paper"), std::nullopt);
+    EXPECT_EQ(designPaletteFromRawValue(""), std::nullopt);
+    for (DesignPalette palette : allDesignPalettes) {
+        EXPECT_EQ(designPaletteFromRawValue(rawValue(palette)), palette);
+    }
+    EXPECT_EQ(title(DesignPalette::cobalt), "Chalk / Cobalt");
+    EXPECT_EQ(DesignTheme::standard.palette, DesignPalette::electricBlue);
+    EXPECT_EQ(DesignTheme::standard.icons, AppIconFamily::phosphor);
+}
+
+}  // namespace
+}  // namespace quillory
