@@ -4,11 +4,17 @@ set -euo pipefail
 services=$1
 [ "$(id -u)" -eq 0 ] || { echo "needs root for a PID namespace: skipped"; exit 0; }
 for command in true false; do
-  # In a PID namespace of its own, whatever survives the run is still listed afterwards.
-  left=$(env -u QUILLORY_TEST_SERVICES -u QUILLORY_TEST_DISPLAY unshare -pf --mount-proc bash -c '
-    "$0" -- '"$command"' >/dev/null 2>&1
-    echo "status=$?"
-    ps -e -o pid=,comm= | awk "\$1 != 1 && \$2 != \"ps\" && \$2 != \"awk\""' "$services")
+  # In PID, mount and network namespaces of its own: whatever survives the run is still listed
+  # afterwards, and its X server cannot take the display (lock file, abstract socket) of ours.
+  left=$(env -u QUILLORY_TEST_SERVICES -u QUILLORY_TEST_DISPLAY -u DISPLAY \
+    unshare -pfmn --mount-proc bash -c '
+      mount -t tmpfs tmpfs /tmp && ip link set lo up || exit 3
+      "$0" -- '"$command"' >/dev/null 2>&1
+      echo "status=$?"
+      ps -e -o pid=,stat=,args= >/tmp/processes
+      while read -r pid stat args; do
+        [ "$pid" -eq 1 ] || [ "$pid" -eq $$ ] || [[ "$args" == "ps "* ]] || echo "$pid $stat $args"
+      done </tmp/processes' "$services")
   expected=0; [ "$command" = true ] || expected=1
   echo "$left" | grep -q "^status=$expected$" || { echo "FAIL: wrong exit status: $left"; exit 1; }
   others=$(echo "$left" | grep -v '^status=' || true)

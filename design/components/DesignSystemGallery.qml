@@ -1,0 +1,292 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import QuilloryDesign
+
+// Every control and component of the design system with sample content, on one scrolling page
+// whose palette, icon family and material mode can be switched live.
+ScrollView {
+    id: gallery
+
+    property string palette: "electricBlue"
+    property string icons: "phosphor"
+    property int mode: 0
+    property string material: "automatic"
+
+    readonly property var paletteNames: ["electricBlue", "graphite", "paper", "cobalt", "pine"]
+    readonly property var paletteTitles: ["Electric Blue", "Graphite", "Paper / Vermilion",
+                                          "Chalk / Cobalt", "Mist / Pine"]
+    readonly property var iconNames: ["draw", "position", "adjust", "grid", "connection",
+        "computer", "tablet", "next", "externalLink", "refresh", "clear", "close", "expand",
+        "confirmed", "warning", "positioningStep", "drawingStep", "gesture", "more", "secure",
+        "network", "latency", "fullScreen", "exitFullScreen", "undo", "redo", "pan", "picker",
+        "eraser", "lock", "smaller", "larger", "straightLine", "keyboard", "save", "swapColors"]
+    readonly property alias page: page
+
+    Design.palette: palette
+    Design.iconFamily: icons
+    DesignControl.materialMode: material
+    ScrollBar.vertical.policy: ScrollBar.AlwaysOn
+    contentWidth: availableWidth
+    background: Rectangle {
+        color: Design.colors.background
+    }
+
+    ColumnLayout {
+        id: page
+
+        width: gallery.availableWidth - 64
+        x: 32
+        y: 32
+        spacing: 28
+
+        // Keeps 32 points below the last element inside the scrolled area.
+        Component.onCompleted: gallery.contentHeight = Qt.binding(() => page.implicitHeight + 64)
+
+        DText {
+            text: "Quillory design system"
+            font: DesignTypography.display38
+        }
+
+        GalleryPicker {
+            title: "Palette"
+
+            ComboBox {
+                objectName: "palettePicker"
+                model: gallery.paletteTitles
+                currentIndex: gallery.paletteNames.indexOf(gallery.palette)
+                onActivated: index => gallery.palette = gallery.paletteNames[index]
+                implicitWidth: 200
+                font: DesignTypography.body
+                palette.button: Design.colors.controlFill
+                palette.buttonText: Design.colors.primaryText
+                palette.window: Design.colors.surface
+                palette.base: Design.colors.surface
+                palette.text: Design.colors.primaryText
+                palette.windowText: Design.colors.primaryText
+                palette.highlight: Design.colors.accent
+                palette.highlightedText: Design.colors.onAccent
+                palette.light: Design.colors.surface
+                palette.mid: Design.colors.rule
+                palette.dark: Design.colors.primaryText
+            }
+        }
+
+        GalleryPicker {
+            title: "Icons"
+
+            GallerySegments {
+                selection: gallery.icons
+                options: [{ value: "phosphor", title: "Phosphor" },
+                          { value: "systemSymbols", title: "System symbols" }]
+                onActivated: value => gallery.icons = value
+            }
+        }
+
+        GalleryPicker {
+            title: "Material"
+
+            GallerySegments {
+                selection: gallery.material
+                options: [{ value: "automatic", title: "Automatic" },
+                          { value: "fallback", title: "Pre-26 fallback" },
+                          { value: "opaque", title: "Opaque" }]
+                onActivated: value => gallery.material = value
+            }
+        }
+
+        DText {
+            text: "Companion"
+            font: DesignTypography.title
+        }
+
+        RowLayout {
+            CompanionButtonStyle {
+                objectName: "companionPrimary"
+                text: "Primary action"
+                primary: true
+            }
+            CompanionButtonStyle {
+                text: "Secondary"
+            }
+            CompanionButtonStyle {
+                text: "Disabled"
+                primary: true
+                enabled: false
+            }
+        }
+
+        DText {
+            text: "iPad"
+            font: DesignTypography.title
+        }
+
+        RowLayout {
+            spacing: 12
+
+            PillButtonStyle {
+                objectName: "pillConnect"
+                text: "Connect"
+                role: "primary"
+            }
+            PillButtonStyle {
+                text: "Pair"
+                role: "soft"
+            }
+            PillButtonStyle {
+                text: "Disconnect"
+                role: "destructive"
+            }
+            PillButtonStyle {
+                text: "Disabled"
+                role: "primary"
+                enabled: false
+            }
+        }
+
+        // The tile card: white with a dot grid, clipped to its rounded corners.
+        Rectangle {
+            objectName: "tileCard"
+            implicitWidth: tileRow.implicitWidth + 48
+            implicitHeight: tileRow.implicitHeight + 48
+            radius: 28
+            color: "white"
+            clip: true
+
+            DotGrid {
+                anchors.fill: parent
+            }
+
+            RowLayout {
+                id: tileRow
+
+                anchors.centerIn: parent
+                spacing: 24
+
+                VorelTile {
+                    dimension: 72
+                    searching: true
+                }
+
+                ColumnLayout {
+                    spacing: 16
+
+                    PadControl {
+                        minimumHeight: 48
+
+                        SegmentedSwitch {
+                            objectName: "modeSwitch"
+                            selection: gallery.mode
+                            options: [{ value: 0, title: "Tablet" }, { value: 1, title: "Studio" }]
+                            style: "accent"
+                            segmentWidth: 104
+                            segmentHeight: 38
+                            onActivated: value => gallery.mode = value
+                        }
+                    }
+
+                    PadControl {
+                        minimumHeight: 48
+
+                        Row {
+                            spacing: 4
+
+                            FloatingIconButtonStyle {
+                                text: "Draw"
+                                icon.name: "draw"
+                                selected: true
+                                dimension: 38
+                            }
+                            FloatingIconButtonStyle {
+                                text: "Position"
+                                icon.name: "position"
+                                dimension: 38
+                            }
+                            FloatingIconButtonStyle {
+                                text: "Grid"
+                                icon.name: "grid"
+                                dimension: 38
+                            }
+                        }
+                    }
+                }
+            }
+        }
+
+        PadCard {
+            objectName: "computerCard"
+            Layout.maximumWidth: 460
+            Layout.fillWidth: true
+            radius: 28
+            padding: 8
+
+            ColumnLayout {
+                width: parent.width
+                spacing: 0
+
+                PadSectionHeader {
+                    Layout.fillWidth: true
+                    title: "Your computers"
+                }
+
+                PadRow {
+                    Layout.fillWidth: true
+                    title: "Ilvan\u2019s MacBook Pro"
+                    detail: "Available on Wi-Fi"
+                    leading: IconTile {
+                        icon: "computer"
+                        dimension: 32
+                    }
+                    trailing: PillButtonStyle {
+                        text: "Connect"
+                        role: "primary"
+                    }
+                }
+
+                PadRow {
+                    Layout.fillWidth: true
+                    title: "Positioning grid"
+                    leading: IconTile {
+                        icon: "grid"
+                        dimension: 32
+                        tint: Appearance.highContrast ? "#2345D9" : "#345CFF"
+                    }
+                    trailing: StatusDot {
+                        kind: "live"
+                    }
+                }
+            }
+        }
+
+        PairingCodeView {
+            Layout.fillWidth: true
+            Layout.maximumWidth: 460
+            code: "4729"
+        }
+
+        DesignNotice {
+            message: "Connection interrupted. Select your Mac to reconnect."
+        }
+
+        Flow {
+            objectName: "iconGrid"
+            Layout.fillWidth: true
+            spacing: 8
+
+            Repeater {
+                model: gallery.iconNames
+
+                Item {
+                    width: 44
+                    height: 44
+
+                    IconView {
+                        anchors.centerIn: parent
+                        icon: modelData
+                        size: 18
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,155 @@
+import QtQuick
+import QtTest
+import QuilloryDesign
+
+Item {
+    id: root
+
+    width: 400
+    height: 240
+
+    Component {
+        id: pressComponent
+
+        DesignPressStyle {
+            x: 100
+            y: 60
+            contentItem: Item {
+                implicitWidth: 120
+                implicitHeight: 44
+
+                ControlFace {
+                    objectName: "innerFace"
+                    anchors.fill: parent
+                    primary: true
+                }
+            }
+        }
+    }
+
+    TestCase {
+        name: "ButtonStyles"
+        when: windowShown
+
+        function init() {
+            desktop.set(true, false, false)
+            mouseMove(root, 2, 2)
+        }
+
+        function make(type, properties) {
+            const button = createTemporaryQmlObject(
+                "import QtQuick; import QuilloryDesign; " + type + " { x: 100; y: 60; width: 80; height: 40; text: \"Go\" }",
+                root)
+            for (const key in properties)
+                button[key] = properties[key]
+            return button
+        }
+
+        function slabOf(face) {
+            return findChild(face, "faceSlab")
+        }
+
+        function test_disabled_opacities_data() {
+            return [
+                { tag: "pill", type: "PillButtonStyle", opacity: 0.45 },
+                { tag: "floating", type: "FloatingIconButtonStyle", opacity: 0.4 },
+                { tag: "press", type: "DesignPressStyle", opacity: 0.4 },
+                { tag: "plain", type: "DesignPlainButtonStyle", opacity: 0.4 },
+                { tag: "companion", type: "CompanionButtonStyle", opacity: 0.4 },
+                { tag: "inline", type: "CompanionInlineButtonStyle", opacity: 0.4 },
+            ]
+        }
+
+        function test_disabled_opacities(data) {
+            const button = make(data.type, { enabled: false })
+            tryCompare(button, "opacity", data.opacity)
+            mousePress(button, 10, 10)
+            tryCompare(button, "opacity", data.opacity)
+            mouseRelease(button, 10, 10)
+        }
+
+        function test_pressed_looks_data() {
+            return [
+                { tag: "pill", type: "PillButtonStyle", opacity: 0.86, scale: 0.96, lift: 0 },
+                { tag: "floating", type: "FloatingIconButtonStyle", opacity: 1, scale: 0.92, lift: 0 },
+                { tag: "press", type: "DesignPressStyle", opacity: 0.82, scale: 0.97, lift: 2 },
+                { tag: "plain", type: "DesignPlainButtonStyle", opacity: 0.7, scale: 1, lift: 0 },
+                { tag: "companion", type: "CompanionButtonStyle", opacity: 0.94, scale: 1, lift: 2 },
+                { tag: "inline", type: "CompanionInlineButtonStyle", opacity: 1, scale: 0.97, lift: 0 },
+            ]
+        }
+
+        // With motion the press shrinks and sinks; with Reduce Motion it only dims, at once.
+        function test_pressed_looks(data) {
+            const button = make(data.type, {})
+            mousePress(button, 10, 10)
+            compare(button.scale, 1)
+            tryCompare(button, "opacity", data.opacity)
+            const lift = button.transform.length > 0 ? button.transform[0].y : 0
+            compare(lift, 0)
+            mouseRelease(button, 10, 10)
+
+            desktop.set(false, false, false)
+            mousePress(button, 10, 10)
+            tryVerify(() => Math.abs(button.scale - data.scale) < 0.002, 2000, "scale")
+            if (data.lift > 0)
+                tryVerify(() => Math.abs(button.transform[0].y - data.lift) < 0.3, 2000, "lift")
+            mouseRelease(button, 10, 10)
+            tryVerify(() => Math.abs(button.scale - 1) < 0.002, 2000, "scale back")
+        }
+
+        function test_pill_sheen_shows_on_hover_but_not_while_pressed() {
+            const pill = make("PillButtonStyle", { role: "soft" })
+            const sheen = findChild(pill, "pillSheen")
+            compare(sheen.opacity, 0)
+            mouseMove(pill, 10, 10)
+            tryCompare(sheen, "opacity", 1)
+            mousePress(pill, 10, 10)
+            tryCompare(sheen, "opacity", 0)
+            mouseRelease(pill, 10, 10)
+        }
+
+        function test_a_face_inside_a_press_style_button_sinks_with_it() {
+            const button = createTemporaryObject(pressComponent, root)
+            const face = findChild(button, "innerFace")
+            compare(face.depth, 3)
+            mousePress(button, 10, 10)
+            compare(face.depth, 1)
+            compare(slabOf(face).y, 1)
+            mouseRelease(button, 10, 10)
+            compare(face.depth, 3)
+        }
+
+        function test_companion_lip_shrinks_even_with_reduce_motion() {
+            const button = make("CompanionButtonStyle", { primary: true })
+            const face = button.background
+            compare(face.depth, 3)
+            mousePress(button, 10, 10)
+            compare(face.depth, 1)
+            compare(button.transform[0].y, 0)
+            mouseRelease(button, 10, 10)
+            const neutral = make("CompanionButtonStyle", { primary: false, x: 250 })
+            compare(neutral.background.depth, 1)
+            mousePress(neutral, 10, 10)
+            compare(neutral.background.depth, 1)
+            mouseRelease(neutral, 10, 10)
+        }
+
+        function test_destructive_inline_takes_the_danger_colour_only_when_engaged() {
+            const quiet = make("CompanionInlineButtonStyle", { destructive: false })
+            const danger = make("CompanionInlineButtonStyle", { destructive: true, y: 140 })
+            compare(danger.tint, quiet.tint)
+            compare(danger.tint, Design.colors.secondaryText)
+            mouseMove(danger, 10, 10)
+            tryCompare(danger, "tint", Design.colors.destructiveText)
+            mousePress(danger, 10, 10)
+            compare(danger.tint, Design.colors.destructiveText)
+            mouseRelease(danger, 10, 10)
+
+            mouseMove(quiet, 10, 10)
+            tryCompare(quiet, "engaged", true)
+            compare(quiet.tint, Design.colors.secondaryText)
+        }
+
+    }
+}

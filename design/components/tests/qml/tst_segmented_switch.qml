@@ -1,0 +1,104 @@
+import QtQuick
+import QtTest
+import QuilloryDesign
+
+Item {
+    id: root
+
+    width: 500
+    height: 200
+
+    property var chosen: []
+
+    SegmentedSwitch {
+        id: segmented
+
+        x: 20
+        y: 20
+        selection: 1
+        options: [{ value: 0, title: "Tablet" }, { value: 1, title: "Studio" },
+                  { value: 2, title: "Keys" }]
+        segmentWidth: 80
+        onActivated: value => {
+            root.chosen.push(value)
+            selection = value
+        }
+    }
+
+    TestCase {
+        name: "SegmentedSwitch"
+        when: windowShown
+
+        function init() {
+            desktop.set(true, false, false)
+            segmented.selection = 1
+            segmented.segmentWidth = 80
+            root.chosen = []
+        }
+
+        function segment(index) {
+            return findChild(segmented, "segment" + index)
+        }
+
+        function thumb() {
+            return findChild(segmented, "segmentThumb")
+        }
+
+        function test_fixed_width_segments_and_thumb() {
+            compare(segmented.width, 240)
+            compare(segmented.selectedIndex, 1)
+            tryCompare(thumb(), "x", 80)
+            compare(thumb().width, 80)
+            verify(segment(1).Accessible.selected)
+            verify(!segment(0).Accessible.selected)
+        }
+
+        function test_clicking_chooses_and_clicking_the_selection_does_nothing() {
+            mouseClick(segment(1))
+            compare(root.chosen, [])
+            mouseClick(segment(2))
+            compare(root.chosen, [2])
+            compare(segmented.selectedIndex, 2)
+            // Reduce Motion: the thumb is already there.
+            compare(thumb().x, 160)
+        }
+
+        function test_thumb_springs_with_motion() {
+            desktop.set(false, false, false)
+            wait(50)
+            mouseClick(segment(0))
+            verify(thumb().x > 0, "the thumb starts from the old segment")
+            tryCompare(thumb(), "x", 0, 3000)
+        }
+
+        function test_a_value_no_option_carries_selects_nothing() {
+            segmented.selection = 7
+            compare(segmented.selectedIndex, -1)
+            verify(!thumb().visible)
+            mouseClick(segment(0))
+            compare(root.chosen, [0])
+            verify(thumb().visible)
+        }
+
+        function test_keyboard() {
+            segmented.forceActiveFocus()
+            keyClick(Qt.Key_Left)
+            compare(segmented.selection, 0)
+            keyClick(Qt.Key_Left)
+            compare(root.chosen, [0], "nothing before the first segment")
+            keyClick(Qt.Key_End)
+            compare(segmented.selection, 2)
+            keyClick(Qt.Key_Right)
+            keyClick(Qt.Key_Home)
+            compare(root.chosen, [0, 2, 0])
+        }
+
+        function test_segments_share_the_width_without_a_segment_width() {
+            segmented.segmentWidth = -1
+            segmented.width = 300
+            tryCompare(segment(2), "width", 100)
+            compare(segment(0).width, 100)
+            segmented.width = undefined
+        }
+    }
+}

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "media/studio_performance.h"
+#include "media/tests/studio_performance_fixtures.h"
+
+namespace quillory {
+namespace {
+
+using Json = nlohmann::json;
+using testing::entry;
+
+class StudioPerformanceReportTest : public ::testing::Test {
+  protected:
+    StudioPerformance make(std::optional<int> longEdge, int capacity = 2) {
+        return StudioPerformance(sessionID, "sender", longEdge, capacity,
+                                 {{"preset", "balanced"}, {"b", "\xff"}}, environment);
+    }
+
+    void feed(StudioPerformance& performance, double seconds, bool limitation = true) {
+        clock->set(static_cast<std::uint64_t>((10.0 + seconds) * 1e9));
+        std::map<std::string, StudioStatisticValue> members{{"framesEncoded", seconds * 60.0},
+                                                            {"totalEncodeTime", seconds * 0.3}};
+        if (limitation) {
+            members["qualityLimitationReason"] = std::string("cpu");
+        }
+        performance.parseStatistics({{entry("OT01", "outbound-rtp", seconds, members)}}, {});
+    }
+
+    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>(10'000'000'000);
+    StudioPerformance::Environment environment = testing::fakeEnvironment(clock);
+    Uuid sessionID = *Uuid::parse("0F0E0D0C-0B0A-4908-8706-050403020100");
+};
+
+TEST_F(StudioPerformanceReportTest, WritesEveryFieldSortedAndPretty) {
+    StudioPerformance performance = make(2560);
+    for (int k = 1; k <= 3; ++k) {
+        feed(performance, k, k != 3);
+    }
+    const std::optional<std::string> text = performance.reportJSON();
+    ASSERT_TRUE(text);
+    const Json json = Json::parse(*text);
+
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : json.items()) {
+        keys.push_back(key);
+    }
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{
+                  "appBuild", "appVersion", "capacity", "codec", "configuration",
+                  "diagnosticCoverage", "missingValues", "os", "requestedLongEdge", "role",
+                  "samples", "samplesDiscarded", "schema", "sessionID", "started", "targetFPS"}));
+    // Keys appear in sorted order in the text itself, one member per line.
+    EXPECT_EQ(text->find("{\n  \"appBuild\": \"45\",\n  \"appVersion\": \"1.2.3\",\n"), 0u);
+    EXPECT_EQ(json["schema"], 4);
+    EXPECT_EQ(json["targetFPS"], 60);
+    EXPECT_EQ(json["codec"], "H264");
+    EXPECT_EQ(json["os"], "Linux test");
+    EXPECT_EQ(json["sessionID"], "0F0E0D0C-0B0A-4908-8706-050403020100");
+    EXPECT_EQ(json["requestedLongEdge"], 2560);
+    EXPECT_EQ(json["capacity"], 2);
+    EXPECT_TRUE(std::regex_match(json["started"].get<std::string>(),
+                                 std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")));
+    EXPECT_EQ(json["missingValues"], StudioPerformance::Report::missingValues);
+    // Text that is not UTF-8 is replaced rather than failing the report.
+    EXPECT_EQ(json["configuration"]["b"], "\xEF\xBF\xBD");
+
+    // Every sample ever taken is in the window or counted as discarded.
+    ASSERT_EQ(json["samples"].size(), 2u);
+    EXPECT_EQ(json["samplesDiscarded"], 1);
+    const std::optional<StudioPerformance::Sample> last =
+        StudioPerformance::Sample::fromJson(json["samples"][1]);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(*last, performance.samples().back());
+    EXPECT_FALSE(last->limitation);
+    EXPECT_FALSE(json["samples"][1].contains("limitation"));
+    EXPECT_EQ(json["samples"][0]["limitation"], "cpu");
+}
+
+TEST_F(StudioPerformanceReportTest, AbsentPartsWriteNoKeys) {
+    environment.appBuild.reset();
+    StudioPerformance withoutBuild(sessionID, "receiver", std::nullopt, 1, {}, environment);
+    const Json json = Json::parse(*withoutBuild.reportJSON());
+    EXPECT_FALSE(json.contains("requestedLongEdge"));
+    EXPECT_FALSE(json.contains("frameTrace"));
+    EXPECT_FALSE(json.contains("nativeEventLog"));
+    EXPECT_FALSE(json.contains("precedingNativeEventLogs"));
+    EXPECT_EQ(json["samples"], Json::array());
+    EXPECT_EQ(json["appBuild"], "unavailable");
+    EXPECT_EQ(json["appVersion"], "1.2.3");
+}
+
+TEST_F(StudioPerformanceReportTest, DeferredExportIsACopyAndTakesAFreshTraceSnapshot) {
+    StudioPerformance plain = make(1920);
+    feed(plain, 1.0);
+    const StudioPerformance::ReportExport exported = plain.makeReport();
+    feed(plain, 2.0);
+    plain.notePreset("quality");
+    const std::optional<std::string> first = exported();
+    EXPECT_EQ(first, exported());
+    const Json json = Json::parse(*first);
+    EXPECT_EQ(json["samples"].size(), 1u);
+    EXPECT_EQ(json["configuration"]["preset"], "balanced");
+
+    environment.trace = std::make_shared<StudioPerformanceTrace>(4, 4, 10.0);
+    StudioPerformance traced = make(1920);
+    const StudioPerformance::ReportExport withTrace = traced.makeReport();
+    environment.trace->record(StudioPerformanceTrace::Stage::capture, {.serial = 9}, 11.0);
+    const Json snapshot = Json::parse(*withTrace())["frameTrace"];
+    const auto decoded = StudioPerformanceTrace::Snapshot::fromJson(snapshot);
+    ASSERT_TRUE(decoded);
+    // The report's own export event, then the event recorded after the report was made.
+    ASSERT_EQ(decoded->recentEvents.size(), 2u);
+    EXPECT_EQ(decoded->recentEvents[0].stage, StudioPerformanceTrace::Stage::reportExport);
+    EXPECT_EQ(decoded->recentEvents[1].serial, 9u);
+    EXPECT_EQ(decoded->startupEvents.size(), 1u);
+}
+
+TEST_F(StudioPerformanceReportTest, NumbersJsonCannotHoldFailTheExport) {
+    StudioPerformance::Report report;
+    report.samples.push_back({1.0, {{"fps", 60.0}}, std::nullopt});
+    EXPECT_TRUE(StudioPerformance::exportJSON(report, nullptr));
+    report.samples.push_back({std::numeric_limits<double>::infinity(), {}, std::nullopt});
+    EXPECT_FALSE(StudioPerformance::exportJSON(report, nullptr));
+
+    report.samples.pop_back();
+    StudioRTCEventLogSnapshot log{"rtc-event-log", "stopped", true, 1 << 20, 12, 1.0, 2.0,
+                                  Bytes{1, 2, 3}};
+    report.precedingNativeEventLogs = std::vector{log};
+    report.nativeEventLog = log;
+    const std::optional<std::string> text = StudioPerformance::exportJSON(report, nullptr);
+    ASSERT_TRUE(text);
+    const Json json = Json::parse(*text);
+    EXPECT_EQ(json["nativeEventLog"]["dataBase64"], "AQID");
+    EXPECT_EQ(StudioRTCEventLogSnapshot::fromJson(json["precedingNativeEventLogs"][0]), log);
+
+    report.nativeEventLog->stoppedSeconds = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(StudioPerformance::exportJSON(report, nullptr));
+}
+
+TEST(StudioPerformanceSampleTest, DecodingChecksTypes) {
+    const auto decode = [](const char* text) {
+        return StudioPerformance::Sample::fromJson(Json::parse(text));
+    };
+    EXPECT_TRUE(decode(R"({"elapsedSeconds": 1, "values": {}, "limitation": null})"));
+    EXPECT_EQ(decode(R"({"elapsedSeconds": 1.5, "values": {"fps": 3}, "extra": 1})")->values,
+              (std::map<std::string, double>{{"fps", 3.0}}));
+    EXPECT_FALSE(decode(R"({"values": {}})"));
+    EXPECT_FALSE(decode(R"({"elapsedSeconds": 1})"));
+    EXPECT_FALSE(decode(R"({"elapsedSeconds": "1", "values": {}})"));
+    EXPECT_FALSE(decode(R"({"elapsedSeconds": 1, "values": {"fps": "60"}})"));
+    EXPECT_FALSE(decode(R"({"elapsedSeconds": 1, "values": [], "limitation": "cpu"})"));
+    EXPECT_FALSE(decode(R"({"elapsedSeconds": 1, "values": {}, "limitation": 4})"));
+}
+
+}  // namespace
+}  // namespace quillory

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace quillory {
+
+// The operating system's name and version for reports, e.g. "Debian GNU/Linux 12 (bookworm);
+// Linux 6.1.0-18-amd64".
+std::string operatingSystemVersion();
+
+// How hot the machine runs, in rising order of concern.
+enum class ThermalState { nominal = 0, fair = 1, serious = 2, critical = 3 };
+
+// The worst state over the kernel's thermal zones: a zone past an active (fan) trip point is
+// fair, past a passive (throttling) one serious, past a hot or critical one critical. A machine
+// without readable zones is nominal.
+ThermalState currentThermalState();
+// The same reading of the zones below `root` (the kernel's is /sys/class/thermal), uncached.
+ThermalState thermalStateOfZones(const std::filesystem::path& root);
+
+}  // namespace quillory

@@ -1,0 +1,47 @@
+#include "platform/secrets/backend_marker.h"
+
+#include <fstream>
+#include <string>
+#include <system_error>
+
+#include "platform/secrets/file_secret_item.h"
+
+namespace quillory {
+
+namespace {
+
+constexpr std::string_view kSecretService = "secret-service";
+constexpr std::string_view kFile = "file";
+
+}  // namespace
+
+BackendMarker readBackendMarker(const std::filesystem::path& path) {
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        return {error ? BackendMarker::State::unreadable : BackendMarker::State::absent, {}};
+    }
+    std::ifstream stream(path);
+    std::string text;
+    if (!stream || !std::getline(stream, text)) {
+        return {BackendMarker::State::unreadable, {}};
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\t')) {
+        text.pop_back();
+    }
+    if (text == kSecretService) {
+        return {BackendMarker::State::present, SecretBackend::secretService};
+    }
+    if (text == kFile) {
+        return {BackendMarker::State::present, SecretBackend::file};
+    }
+    return {BackendMarker::State::unreadable, {}};
+}
+
+bool writeBackendMarker(const std::filesystem::path& path, SecretBackend backend) {
+    std::string text(backend == SecretBackend::file ? kFile : kSecretService);
+    text += '\n';
+    return writeFileAtomically(
+        path, ByteView(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+}  // namespace quillory
