@@ -24,7 +24,7 @@ std::string ShortcutBinding::title() const {
     return std::string(quillory::title(action));
 }
 
-OrderedJson ShortcutBinding::toJSON() const {
+Json ShortcutBinding::toJSON() const {
     json_codec::ObjectWriter writer;
     writer.field("id", id_)
         .field("action", action)

@@ -42,7 +42,7 @@ class ShortcutBinding {
 
     // "id", "action", "keys" and "hold" are required; "label", "icon" and "menuPath" may be
     // missing or null. An unknown action or key name fails the read.
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     static std::optional<ShortcutBinding> fromJSON(const Json& json);
 
     friend bool operator==(const ShortcutBinding&, const ShortcutBinding&) = default;

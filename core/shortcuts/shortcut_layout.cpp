@@ -4,7 +4,7 @@
 
 namespace quillory {
 
-OrderedJson ShortcutLayout::toJSON() const {
+Json ShortcutLayout::toJSON() const {
     json_codec::ObjectWriter writer;
     writer.field("bindings", bindings)
         .field("labels", labels)

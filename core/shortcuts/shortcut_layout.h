@@ -22,7 +22,7 @@ struct ShortcutLayout {
     std::optional<std::string> pencilSqueeze;
 
     // Only "bindings" is required; missing or null options take the defaults above.
-    OrderedJson toJSON() const;
+    Json toJSON() const;
     static std::optional<ShortcutLayout> fromJSON(const Json& json);
 
     // As fromJSON, but a binding that does not read is left out instead of failing the layout;

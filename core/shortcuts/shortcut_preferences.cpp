@@ -34,24 +34,25 @@ std::string ShortcutPreferences::applicationKey(std::string_view applicationID, 
 
 // Reads entry by entry: what reads joins the record, what does not is kept aside in `unread_`.
 void ShortcutPreferences::load() {
-    const std::optional<Json> stored = defaults_->value(recordKey);
-    if (!stored) {
+    const std::optional<nlohmann::json> value = defaults_->value(recordKey);
+    if (!value) {
         return;
     }
-    if (!stored->is_object()) {
+    const Json stored(*value);
+    if (!stored.is_object()) {
         // Nothing of it can be merged into a record; the next save would overwrite it whole.
-        unread_.otherMembers = Json::object({{"unreadableRecord", *stored}});
+        unread_.otherMembers = Json::object({{"unreadableRecord", stored}});
         return;
     }
-    for (const auto& [member, value] : stored->items()) {
+    for (const auto& [member, entry] : stored.items()) {
         if (member == revisionMember) {
-            if (value.is_number_integer()) {
-                record_.revision = value.get<std::int64_t>();
+            if (entry.is_number_integer()) {
+                record_.revision = entry.get<std::int64_t>();
             } else {
-                unread_.revision = value;
+                unread_.revision = entry;
             }
-        } else if (member == toolbarsMember && value.is_object()) {
-            for (const auto& [key, layoutJSON] : value.items()) {
+        } else if (member == toolbarsMember && entry.is_object()) {
+            for (const auto& [key, layoutJSON] : entry.items()) {
                 auto read = ShortcutLayout::fromJSONKeepingReadableBindings(layoutJSON);
                 if (read) {
                     record_.toolbars.emplace(key, std::move(read->layout));
@@ -60,16 +61,16 @@ void ShortcutPreferences::load() {
                     unread_.toolbars.emplace(key, layoutJSON);
                 }
             }
-        } else if (member == dismissedMember && value.is_array()) {
-            for (const auto& entry : value) {
-                if (entry.is_string()) {
-                    record_.dismissed.insert(entry.get<std::string>());
+        } else if (member == dismissedMember && entry.is_array()) {
+            for (const auto& element : entry) {
+                if (element.is_string()) {
+                    record_.dismissed.insert(element.get<std::string>());
                 } else {
-                    unread_.dismissed.push_back(entry);
+                    unread_.dismissed.push_back(element);
                 }
             }
-        } else if (member == namesMember && value.is_object()) {
-            for (const auto& [key, name] : value.items()) {
+        } else if (member == namesMember && entry.is_object()) {
+            for (const auto& [key, name] : entry.items()) {
                 if (name.is_string()) {
                     record_.names.emplace(key, name.get<std::string>());
                 } else {
@@ -77,7 +78,7 @@ void ShortcutPreferences::load() {
                 }
             }
         } else {
-            unread_.otherMembers[member] = value;
+            unread_.otherMembers[member] = entry;
         }
     }
 }
@@ -85,7 +86,7 @@ void ShortcutPreferences::load() {
 Json ShortcutPreferences::encoded() const {
     Json toolbars = Json::object();
     for (const auto& [key, layout] : record_.toolbars) {
-        toolbars[key] = Json(layout.toJSON());
+        toolbars[key] = layout.toJSON();
     }
     for (const auto& [key, layout] : unread_.toolbars) {
         toolbars[key] = layout;
@@ -189,7 +190,7 @@ std::vector<ShortcutPreferences::SavedApp> ShortcutPreferences::savedApps(Platfo
 }
 
 void ShortcutPreferences::save() {
-    defaults_->set(recordKey, encoded());
+    defaults_->set(recordKey, nlohmann::json(encoded()));
 }
 
 }  // namespace quillory

@@ -55,7 +55,7 @@ TEST(ShortcutBindingTest, JSONRequiresTheFourCoreKeysAndKnownNames) {
     ASSERT_TRUE(binding);
     EXPECT_EQ(binding->keys, (std::vector<K>{K::control, K::z}));
     EXPECT_FALSE(binding->label || binding->icon || binding->menuPath);
-    const OrderedJson written = binding->toJSON();
+    const Json written = binding->toJSON();
     EXPECT_EQ(written.size(), 4u);
     EXPECT_EQ(written["id"], "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
 
@@ -71,7 +71,7 @@ TEST(ShortcutBindingTest, JSONRequiresTheFourCoreKeysAndKnownNames) {
 
     ShortcutBinding full(A::custom, {K::f5},
                          {.label = "Run", .icon = "play", .menuPath = {{"Go"}}});
-    EXPECT_EQ(ShortcutBinding::fromJSON(Json(full.toJSON())), full);
+    EXPECT_EQ(ShortcutBinding::fromJSON(full.toJSON()), full);
 }
 
 TEST(ShortcutLayoutTest, MissingOptionsTakeDefaultsAndAreWrittenBack) {
@@ -81,7 +81,7 @@ TEST(ShortcutLayoutTest, MissingOptionsTakeDefaultsAndAreWrittenBack) {
     EXPECT_TRUE(layout->brushSize);
     EXPECT_TRUE(layout->fingerGestures);
     EXPECT_FALSE(layout->pencilDoubleTap || layout->pencilSqueeze);
-    const OrderedJson written = layout->toJSON();
+    const Json written = layout->toJSON();
     EXPECT_EQ(written.size(), 4u);
     EXPECT_TRUE(written.contains("fingerGestures"));
 

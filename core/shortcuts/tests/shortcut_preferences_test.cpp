@@ -8,6 +8,8 @@ namespace {
 using A = DrawingAction;
 using K = DesktopKey;
 using Platform = DesktopContext::Platform;
+// The user defaults hold documents whose key order does not count.
+using Json = nlohmann::json;
 
 constexpr const char* recordKey = ShortcutPreferences::recordKey;
 
