@@ -11,22 +11,23 @@ namespace {
 using A = DrawingAction;
 using K = DesktopKey;
 
+// One binding of a built-in layout: its chord starts with the platform's primary modifier when
+// `primary` is set. Every binding takes its action's hold value.
 struct Row {
     DrawingAction action;
+    bool primary;
     std::vector<DesktopKey> keys;
 };
-
-// Every binding takes its action's hold value; `primary` marks where the primary modifier goes.
-constexpr K primary = K::command;
 
 ShortcutLayout layout(const std::vector<Row>& rows, DesktopKey modifier, bool brushSize) {
     ShortcutLayout layout;
     layout.brushSize = brushSize;
     for (const Row& row : rows) {
-        std::vector<DesktopKey> keys = row.keys;
-        for (auto& key : keys) {
-            key = key == primary ? modifier : key;
+        std::vector<DesktopKey> keys;
+        if (row.primary) {
+            keys.push_back(modifier);
         }
+        keys.insert(keys.end(), row.keys.begin(), row.keys.end());
         layout.bindings.emplace_back(row.action, std::move(keys));
     }
     return layout;
@@ -43,14 +44,14 @@ std::function<ShortcutLayout(DesktopKey)> making(std::vector<Row> rows) {
 }
 
 std::vector<Preset> makePresets() {
-    const Row undo{A::undo, {primary, K::z}};
-    const Row redo{A::redo, {primary, K::shift, K::z}};
-    const Row pan{A::pan, {K::space}};
-    const Row eraser{A::eraser, {K::e}};
-    const Row brush{A::brush, {K::b}};
-    const Row lasso{A::lasso, {K::l}};
-    const Row transform{A::transform, {primary, K::t}};
-    const Row pickerOnOption{A::picker, {K::option}};
+    const Row undo{A::undo, true, {K::z}};
+    const Row redo{A::redo, true, {K::shift, K::z}};
+    const Row pan{A::pan, false, {K::space}};
+    const Row eraser{A::eraser, false, {K::e}};
+    const Row brush{A::brush, false, {K::b}};
+    const Row lasso{A::lasso, false, {K::l}};
+    const Row transform{A::transform, true, {K::t}};
+    const Row pickerOnOption{A::picker, false, {K::option}};
     return {
         {"Photoshop", containing("com.adobe.photoshop"),
          making({undo, redo, pan, pickerOnOption, eraser, brush, lasso, transform})},
@@ -58,11 +59,11 @@ std::vector<Preset> makePresets() {
          making({undo,
                  redo,
                  pan,
-                 {A::picker, {primary}},
+                 {A::picker, true, {}},
                  eraser,
                  brush,
                  transform,
-                 {A::mirror, {K::m}}})},
+                 {A::mirror, false, {K::m}}})},
         {"Affinity", containing("seriflabs.affinity"),
          making({undo, redo, pan, pickerOnOption, eraser, brush, lasso})},
     };
@@ -92,11 +93,11 @@ DesktopKey primaryModifier(DesktopContext::Platform platform) {
 ShortcutLayout basicLayout(DesktopContext::Platform platform) {
     const DesktopKey modifier = primaryModifier(platform);
     const DrawingAction modifierAction = modifier == K::command ? A::command : A::control;
-    return layout({{A::undo, {primary, K::z}},
-                   {A::redo, {primary, K::shift, K::z}},
-                   {A::shift, {K::shift}},
-                   {A::option, {K::option}},
-                   {modifierAction, {primary}}},
+    return layout({{A::undo, true, {K::z}},
+                   {A::redo, true, {K::shift, K::z}},
+                   {A::shift, false, {K::shift}},
+                   {A::option, false, {K::option}},
+                   {modifierAction, true, {}}},
                   modifier, false);
 }
 

@@ -75,7 +75,8 @@ struct AccessibilityConnection::Thread {
 };
 
 std::shared_ptr<AccessibilityConnection> AccessibilityConnection::shared() {
-    static const auto connection = std::make_shared<AccessibilityConnection>(Limits{});
+    static const std::shared_ptr<AccessibilityConnection> connection(
+        new AccessibilityConnection(Limits{}));
     return connection;
 }
 

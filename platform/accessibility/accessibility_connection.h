@@ -23,10 +23,9 @@ class AccessibilityConnection {
         std::chrono::milliseconds readDeadline{5000};  // one whole read of an application
     };
 
-    // The process's connection, started on first use.
+    // The process's one connection (libatspi is process-wide), started on first use.
     static std::shared_ptr<AccessibilityConnection> shared();
 
-    explicit AccessibilityConnection(Limits limits);  // one per process: libatspi is process-wide
     ~AccessibilityConnection();
     AccessibilityConnection(const AccessibilityConnection&) = delete;
     AccessibilityConnection& operator=(const AccessibilityConnection&) = delete;
@@ -40,6 +39,8 @@ class AccessibilityConnection {
     bool readMenus(pid_t processID, const std::function<void(AccessibleMenuTree&)>& read);
 
   private:
+    explicit AccessibilityConnection(Limits limits);
+
     struct Thread;
     std::unique_ptr<Thread> thread_;
 };

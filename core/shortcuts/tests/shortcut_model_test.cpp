@@ -2,7 +2,6 @@
 
 #include "core/shortcuts/shortcut_binding.h"
 #include "core/shortcuts/shortcut_layout.h"
-#include "core/shortcuts/toolbar_source.h"
 
 namespace quillory {
 namespace {
@@ -93,12 +92,6 @@ TEST(ShortcutLayoutTest, MissingOptionsTakeDefaultsAndAreWrittenBack) {
     EXPECT_FALSE(partial->complete);
     EXPECT_TRUE(partial->layout.bindings.empty());
     EXPECT_TRUE(partial->layout.brushSize);
-}
-
-TEST(ToolbarSourceTest, PresetsCompareByTitle) {
-    EXPECT_EQ(ToolbarSource::preset("Krita"), ToolbarSource::preset("Krita"));
-    EXPECT_NE(ToolbarSource::preset("Krita"), ToolbarSource::preset("krita"));
-    EXPECT_NE(ToolbarSource::preset("Krita"), ToolbarSource::custom());
 }
 
 }  // namespace
