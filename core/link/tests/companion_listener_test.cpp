@@ -1,0 +1,154 @@
+#include "core/link/companion_listener.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include "core/link/tests/channel_test_support.h"
+#include "platform/net/tcp_connect.h"
+
+namespace quillory::testing {
+namespace {
+
+struct AdvertiserLog {
+    std::mutex mutex;
+    std::vector<std::optional<DnsSdService>> calls;  // nothing = withdraw
+};
+
+class RecordingAdvertiser final : public DnsSdAdvertiser {
+  public:
+    explicit RecordingAdvertiser(std::shared_ptr<AdvertiserLog> log) : log_(std::move(log)) {}
+    void advertise(DnsSdService service) override {
+        std::lock_guard lock(log_->mutex);
+        log_->calls.emplace_back(std::move(service));
+    }
+    void withdraw() override {
+        std::lock_guard lock(log_->mutex);
+        log_->calls.emplace_back(std::nullopt);
+    }
+
+  private:
+    std::shared_ptr<AdvertiserLog> log_;
+};
+
+// True when the peer closed the socket within the time limit.
+bool closedByPeer(int fd) {
+    pollfd waiting{fd, POLLIN, 0};
+    char byte = 0;
+    return ::poll(&waiting, 1, 10'000) == 1 && ::read(fd, &byte, 1) == 0;
+}
+
+class CompanionListenerTest : public ChannelTest {
+  protected:
+    void SetUp() override {
+        ChannelTest::SetUp();
+        listener = CompanionListener::create(
+            [this] { return std::make_unique<RecordingAdvertiser>(advertised); });
+        listener->onReady = [this] { ++readyCount; };
+        listener->onFailure = [this](const std::system_error&) { ++failureCount; };
+        listener->onConnection = [this](StreamConnection connection) {
+            connections.push_back(std::move(connection));
+        };
+    }
+    void TearDown() override {
+        listener.reset();
+        ChannelTest::TearDown();
+    }
+
+    int connectClient() {
+        auto client = connectTcp("127.0.0.1", listener->port(), 10);
+        EXPECT_GE(client.fd, 0) << client.error;
+        return client.fd;
+    }
+
+    std::shared_ptr<AdvertiserLog> advertised = std::make_shared<AdvertiserLog>();
+    std::shared_ptr<CompanionListener> listener;
+    int readyCount = 0;
+    int failureCount = 0;
+    std::vector<StreamConnection> connections;
+};
+
+TEST_F(CompanionListenerTest, AdvertisesAndHandsConnectionsOverUnread) {
+    const std::string longName = std::string(60, 'x') + "äöü";  // 66 bytes
+    listener->start(longName, "abc123");
+    ASSERT_NE(listener->port(), 0);
+    ASSERT_TRUE(runUntil([&] { return readyCount == 1; }));
+    {
+        std::lock_guard lock(advertised->mutex);
+        ASSERT_EQ(advertised->calls.size(), 1u);
+        const auto& service = advertised->calls[0];
+        ASSERT_TRUE(service);
+        EXPECT_EQ(service->type, "_ravaridurur._tcp");
+        EXPECT_EQ(service->name, longName);  // the advertiser cuts it to one label
+        EXPECT_EQ(service->port, listener->port());
+        EXPECT_EQ(service->txt, (std::vector<std::pair<std::string, std::string>>{
+                                    {"id", "abc123"}, {"version", "9"}, {"platform", "mac"}}));
+    }
+
+    const int client = connectClient();
+    ASSERT_EQ(::write(client, "commit\n", 7), 7);
+    ASSERT_TRUE(runUntil([&] { return connections.size() == 1; }));
+    char buffer[16] = {};
+    ASSERT_EQ(::read(connections[0].fd(), buffer, sizeof buffer), 7);
+    EXPECT_STREQ(buffer, "commit\n");
+
+    // A connection the receiver cancels is closed at once.
+    connections[0].cancel();
+    EXPECT_TRUE(closedByPeer(client));
+    ::close(client);
+    EXPECT_EQ(failureCount, 0);
+}
+
+TEST_F(CompanionListenerTest, NoCallbackFollowsStop) {
+    listener->start("Host", "id");
+    ASSERT_TRUE(runUntil([&] { return readyCount == 1; }));
+    const int client = connectClient();
+    // The accepted connection is on its way to the main queue when the listener stops.
+    ASSERT_TRUE(main->waitForWork(10));
+    listener->stop();
+    main->runUntilIdle();
+    EXPECT_TRUE(connections.empty());
+    EXPECT_TRUE(closedByPeer(client));
+    ::close(client);
+    {
+        std::lock_guard lock(advertised->mutex);
+        ASSERT_EQ(advertised->calls.size(), 2u);
+        EXPECT_FALSE(advertised->calls[1]);
+    }
+    EXPECT_EQ(listener->port(), 0);
+
+    // A stopped listener refuses connections; a started one readies again.
+    listener->start("Host", "id");
+    ASSERT_TRUE(runUntil([&] { return readyCount == 2; }));
+    const int second = connectClient();
+    ASSERT_TRUE(runUntil([&] { return connections.size() == 1; }));
+    ::close(second);
+}
+
+TEST_F(CompanionListenerTest, StartThrowsWhenThePortIsTaken) {
+    listener->start("Host", "id");
+    auto second = CompanionListener::create(
+        [this] { return std::make_unique<RecordingAdvertiser>(advertised); }, listener->port());
+    bool ready = false;
+    second->onReady = [&] { ready = true; };
+    EXPECT_THROW(second->start("Other", "id"), std::system_error);
+    EXPECT_EQ(second->port(), 0);
+    ASSERT_TRUE(runUntil([&] { return readyCount == 1; }));
+    EXPECT_FALSE(ready);
+}
+
+TEST_F(CompanionListenerTest, AcceptsWhenAdvertisingCannotStart) {
+    listener = CompanionListener::create(
+        []() -> std::unique_ptr<DnsSdAdvertiser> { throw std::runtime_error("no poll"); });
+    listener->onReady = [this] { ++readyCount; };
+    listener->onConnection = [this](StreamConnection connection) {
+        connections.push_back(std::move(connection));
+    };
+    listener->start("Host", "id");
+    ASSERT_TRUE(runUntil([&] { return readyCount == 1; }));
+    const int client = connectClient();
+    ASSERT_TRUE(runUntil([&] { return connections.size() == 1; }));
+    ::close(client);
+}
+
+}  // namespace
+}  // namespace quillory::testing

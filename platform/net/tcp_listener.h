@@ -1,0 +1,40 @@
+#pragma once
+
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <system_error>
+
+namespace quillory {
+
+// A TCP listener on every address (IPv6 with IPv4 mapped, or IPv4 alone where IPv6 is off).
+// Accepted sockets are tuned with configureStreamSocket and handed over unread. Lives on the
+// io_context it is given; start() and close() belong to that context's thread once accepting.
+class TcpListener {
+  public:
+    // Binds and listens; port 0 lets the system choose. Throws std::system_error.
+    TcpListener(asio::io_context& context, std::uint16_t port);
+
+    std::uint16_t port() const { return port_; }
+
+    // Accepts until closed. A failure other than closing stops accepting and is reported once.
+    void start(std::function<void(asio::ip::tcp::socket)> accepted,
+               std::function<void(std::error_code)> failed);
+    void close();
+
+  private:
+    void acceptNext();
+
+    struct State {
+        explicit State(asio::io_context& context) : acceptor(context) {}
+        asio::ip::tcp::acceptor acceptor;
+        std::function<void(asio::ip::tcp::socket)> accepted;
+        std::function<void(std::error_code)> failed;
+    };
+    std::shared_ptr<State> state_;
+    std::uint16_t port_ = 0;
+};
+
+}  // namespace quillory

@@ -1,0 +1,512 @@
+#!/usr/bin/env python3
+"""Runs the command-line tablet against the headless test host, in two processes.
+
+    e2e_driver.py --pad PAD --host HOST --services WITH_TEST_SERVICES <scenario>
+
+Each scenario runs in a session of its own (fresh keyring, HOME and XDG folders) nested inside
+the test services, and waits only for output lines, each wait bounded.
+"""
+
+import argparse
+import json
+import os
+import queue
+import signal
+import socket
+import subprocess
+import sys
+import threading
+import time
+
+SKIP = 77
+WAIT = 20.0
+
+
+class Failure(Exception):
+    pass
+
+
+class Skip(Exception):
+    pass
+
+
+class Process:
+    """A child with piped standard streams; its output lines are parsed as JSON when they can be."""
+
+    def __init__(self, name, argv, env=None):
+        self.name = name
+        self.lines = queue.Queue()
+        self.transcript = []
+        self.child = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                      stderr=subprocess.PIPE, text=True, bufsize=1,
+                                      env=env or os.environ.copy())
+        self.readers = [threading.Thread(target=self._read, args=(self.child.stdout, False)),
+                        threading.Thread(target=self._read, args=(self.child.stderr, True))]
+        for reader in self.readers:
+            reader.start()
+
+    def _read(self, stream, is_error):
+        for line in stream:
+            line = line.rstrip("\n")
+            self.transcript.append(("! " if is_error else "") + line)
+            if is_error:
+                self.lines.put({"stderr": line})
+                continue
+            try:
+                event = json.loads(line)
+            except ValueError:
+                event = {"text": line}
+            self.lines.put(event if isinstance(event, dict) else {"text": line})
+        self.lines.put(None if not is_error else {"stderrClosed": True})
+
+    def send(self, line):
+        self.child.stdin.write(line + "\n")
+        self.child.stdin.flush()
+
+    def expect(self, wanted, timeout=WAIT, avoid=None):
+        """The next event named `wanted` (or matching it, when callable); fails on `avoid`."""
+        match = wanted if callable(wanted) else (lambda event: event.get("event") == wanted)
+        deadline = time.monotonic() + timeout
+        while True:
+            left = deadline - time.monotonic()
+            try:
+                event = self.lines.get(timeout=max(0.0, left))
+            except queue.Empty:
+                raise Failure(f"{self.name}: no {wanted} within {timeout} s") from None
+            if event is None:
+                raise Failure(f"{self.name}: output ended before {wanted}")
+            if avoid and avoid(event):
+                raise Failure(f"{self.name}: unexpected {event}")
+            if match(event):
+                return event
+
+    def collect(self, until, name):
+        """Every event named `name` before the event named `until`."""
+        found = []
+        self.expect(lambda event: (event.get("event") == name and found.append(event)) or
+                    event.get("event") == until)
+        return found
+
+    def wait(self, timeout=WAIT):
+        try:
+            code = self.child.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"{self.name}: still running after {timeout} s") from None
+        for reader in self.readers:
+            reader.join(timeout)
+        return code
+
+    def kill(self):
+        if self.child.poll() is None:
+            self.child.kill()
+        self.wait()
+
+    def close(self):
+        if self.child.poll() is None:
+            try:
+                self.send("quit")
+                self.child.stdin.close()
+                self.child.wait(timeout=5)
+            except (OSError, subprocess.TimeoutExpired):
+                pass
+        self.kill()
+
+
+class Scenario:
+    def __init__(self, arguments):
+        self.pad_binary = arguments.pad
+        self.host_binary = arguments.host
+        self.processes = []
+        self.host_env = os.environ.copy()
+        self.host_env["XDG_DATA_HOME"] = os.path.join(os.environ["HOME"], "host-data")
+        self.host_name = f"E2E Host {os.getpid()}"
+        self.cleanups = []
+
+    def start_host(self, port=0, env=None):
+        host = Process("host", [self.host_binary, "--name", self.host_name, "--port", str(port)],
+                       env or self.host_env)
+        self.processes.append(host)
+        host.port = host.expect("listening")["port"]
+        return host
+
+    def pad(self, *arguments, env=None):
+        process = Process("pad " + arguments[0], [self.pad_binary, "--json", *arguments], env)
+        self.processes.append(process)
+        return process
+
+    def run_pad(self, *arguments, env=None):
+        """Runs a pad command to its end; its exit status and events."""
+        process = self.pad(*arguments, env=env)
+        code = process.wait()
+        events = []
+        while not process.lines.empty():
+            event = process.lines.get()
+            if event is not None:
+                events.append(event)
+        return code, events, process
+
+    def pair(self, host, where=None, env=None):
+        where = where or ["--host", "127.0.0.1", "--port", str(host.port)]
+        pad = self.pad("pair", *where, env=env)
+        pad_code = pad.expect("pairing")["code"]
+        host_code = host.expect("pairing")["code"]
+        check(pad_code == host_code, f"codes differ: pad {pad_code}, host {host_code}")
+        check(len(pad_code) == 6 and pad_code.isdigit(), f"not a six-digit code: {pad_code}")
+        pad.send("y")
+        host.send("approve")
+        host.expect("ready")
+        paired = pad.expect("paired")
+        check(pad.wait() == 0, "pairing did not exit with 0")
+        host.expect("ended")
+        return paired
+
+    def close(self):
+        for process in reversed(self.processes):
+            process.close()
+        for cleanup in self.cleanups:
+            cleanup()
+
+    def transcripts(self):
+        for process in self.processes:
+            print(f"--- {process.name} (exit {process.child.returncode})")
+            for line in process.transcript:
+                print("   ", line)
+
+
+class PrivateAvahi:
+    """A system bus and an avahi-daemon of this scenario's own, the daemon in its own network
+    and mount namespaces, so that stopping it disturbs nobody else."""
+
+    BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path={socket}</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+"""
+    DAEMON_CONFIG = """[server]
+use-ipv4=yes
+use-ipv6=no
+allow-interfaces=lo
+enable-dbus=yes
+ratelimit-interval-usec=1000000
+ratelimit-burst=1000
+[wide-area]
+enable-wide-area=no
+[publish]
+publish-hinfo=no
+publish-workstation=no
+"""
+
+    def __init__(self, folder):
+        os.makedirs(folder, exist_ok=True)
+        bus_config = os.path.join(folder, "bus.conf")
+        with open(bus_config, "w") as file:
+            file.write(self.BUS_CONFIG.format(socket=os.path.join(folder, "system_bus_socket")))
+        self.daemon_config = os.path.join(folder, "avahi-daemon.conf")
+        with open(self.daemon_config, "w") as file:
+            file.write(self.DAEMON_CONFIG)
+        self.bus = Process("system bus", ["dbus-daemon", "--config-file", bus_config, "--nofork",
+                                          "--print-address=1"])
+        address = self.bus.expect(lambda event: "text" in event)["text"]
+        self.env = os.environ.copy()
+        self.env["DBUS_SYSTEM_BUS_ADDRESS"] = address
+        self.daemon = None
+
+    def start(self):
+        # The daemon's pid file and socket live in a folder of its own mount namespace.
+        self.daemon = Process("avahi-daemon", [
+            "unshare", "-m", "-n", "sh", "-c",
+            "mount -t tmpfs tmpfs /run/avahi-daemon && ip link set lo up && "
+            "exec avahi-daemon -f \"$0\" --no-drop-root --no-chroot --no-rlimits",
+            self.daemon_config], self.env)
+        self.daemon.expect(lambda event: "Server startup complete" in str(event))
+
+    def stop(self):
+        self.daemon.child.terminate()
+        self.daemon.wait()
+
+    def close(self):
+        for process in (self.daemon, self.bus):
+            if process:
+                process.kill()
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def events_named(events, name):
+    return [event for event in events if event.get("event") == name]
+
+
+def scenario_list(s):
+    host = s.start_host()
+    # The advertisement is registered shortly after the listener is ready; each look is bounded.
+    deadline = time.monotonic() + WAIT
+    while True:
+        code, events, _ = s.run_pad("list", "--wait", "2")
+        check(code == 0, f"list exited with {code}")
+        found = [e for e in events_named(events, "host") if e["name"] == s.host_name]
+        if found or time.monotonic() > deadline:
+            break
+    check(found, "the test host was not listed")
+    entry = found[0]
+    fingerprint = host.transcript and json.loads(host.transcript[0])["fingerprint"]
+    check(entry["port"] == host.port, f"listed port {entry['port']}, host on {host.port}")
+    check(entry["id"] == fingerprint, "TXT id is not the host's fingerprint")
+    check(entry["version"] == "9" and entry["platform"] == "mac", f"TXT records: {entry}")
+    check(entry["address"] == "127.0.0.1", f"resolved to {entry['address']}")
+
+
+def scenario_pair(s):
+    host = s.start_host()
+    paired = s.pair(host)
+    check(paired["name"] == s.host_name, f"paired with {paired['name']}")
+    # Known on both sides now: a new pairing needs no code.
+    pad = s.pad("pair", "--host", "127.0.0.1", "--port", str(host.port))
+    pad.expect("paired", avoid=lambda event: event.get("event") == "pairing")
+    check(pad.wait() == 0, "second pairing failed")
+
+
+def scenario_draw(s):
+    host = s.start_host()
+    s.pair(host)
+    pad = s.pad("draw", "--strokes", "3")
+    context = pad.expect("context")["context"]
+    check(context["applicationID"] == "org.quillory.canvas", f"context: {context}")
+    strokes = pad.collect("drawn", "stroke")
+    check(pad.wait() == 0, "draw did not exit with 0")
+    batches = host.collect("ended", "samples")
+    sent = [sample for stroke in strokes for sample in stroke["samples"]]
+    received = [sample for batch in batches for sample in batch["samples"]]
+    check(len(strokes) == 3 and all(stroke["complete"] for stroke in strokes), "strokes missing")
+    check(len(sent) == 180, f"{len(sent)} samples sent")
+    check(received == sent, f"received {len(received)} samples, not the {len(sent)} sent")
+    phases = [sample["phase"] for sample in sent[:60]]
+    check(phases[0] == "began" and phases[-1] == "ended" and set(phases[1:-1]) == {"moved"},
+          "a stroke is not began, moved…, ended")
+    check(len({sample["pressure"] for sample in sent}) > 10, "pressure does not vary")
+    check(len({sample["altitude"] for sample in sent}) > 10, "tilt does not vary")
+    # Stamped at 240 samples a second.
+    span = sent[59]["timestamp"] - sent[0]["timestamp"]
+    check(0.2 <= span < 0.6, f"a 60-sample stroke took {span:.3f} s")
+
+
+def scenario_key(s):
+    host = s.start_host()
+    s.pair(host)
+    code, events, _ = s.run_pad("key", "command+z")
+    check(code == 0, f"key exited with {code}")
+    actions = host.collect("ended", "action")
+    sent_contexts = [json.loads(line)["context"] for line in host.transcript
+                     if line.startswith("{") and json.loads(line).get("event") == "contextSent"]
+    check(len(actions) == 1, f"{len(actions)} actions arrived")
+    action = actions[0]["action"]
+    check(action["kind"] == "tap" and action["keys"] == ["command", "z"], f"action: {action}")
+    check(action["contextID"] == sent_contexts[-1]["id"], "the tap is not for the last context")
+
+
+def scenario_reconnect(s):
+    host = s.start_host()
+    s.pair(host)
+    pad = s.pad("draw", "--reconnect", "--strokes", "4000")
+    first_peer = host.expect("peer")
+    pad.expect("stroke")
+    host.kill()
+    pad.expect("interrupted")
+    host = s.start_host(port=host.port)
+    peer = host.expect("peer", avoid=lambda event: event.get("event") == "pairing")
+    check(peer["intent"] == first_peer["intent"], "the reconnect carries a new intent")
+    host.expect("ready", avoid=lambda event: event.get("event") == "pairing")
+    pad.expect("ready", avoid=lambda event: event.get("event") == "pairing")
+    host.expect("samples")
+    pad.send("quit")
+    check(pad.wait() == 0, "quitting the pad failed")
+
+
+def scenario_stop(s):
+    host = s.start_host()
+    s.pair(host)
+    pad = s.pad("draw", "--reconnect", "--strokes", "4000")
+    intent = pad.expect("connecting")["intent"]
+    pad.expect("stroke")
+    host.send("stop")
+    ended = pad.expect("ended")
+    check(ended["message"] == "Disconnected", f"pad ended with {ended}")
+    check(pad.wait() != 0, "a stop by the host is not a success")
+    check(not events_named(drain(pad), "reconnecting"), "the pad reconnected after a stop")
+    host.expect("ended")
+    # The same session coming back on its own is refused...
+    code, events, _ = s.run_pad("draw", "--reconnect", "--intent", intent)
+    check(code != 0, "the stopped session was let in again")
+    check(not events_named(events, "ready"), "the stopped session became ready")
+    check(events_named(events, "ended")[0]["message"] == "Disconnected", f"events: {events}")
+    host.expect("ended")
+    # ...while a new one is welcome.
+    code, events, _ = s.run_pad("draw", "--strokes", "1")
+    check(code == 0 and events_named(events, "drawn"), "a new session was refused")
+
+
+def scenario_forget(s):
+    host = s.start_host()
+    s.pair(host)
+    device_key = [json.loads(line) for line in host.transcript
+                  if '"event":"peer"' in line][0]["deviceKey"]
+    host.send(f"forget {device_key}")
+    check(host.expect("forgotten")["ok"], "forget failed")
+    code, events, _ = s.run_pad("draw", "--strokes", "1")
+    check(code != 0, "a forgotten tablet could still draw")
+    ended = events_named(events, "ended")
+    check(ended and ended[0]["message"] == "Pair this device again to connect.", f"{events}")
+    check(not events_named(events, "stroke"), "samples were sent without trust")
+    host.expect("ended")
+    s.pair(host)
+
+
+def scenario_second_connection(s):
+    host = s.start_host()
+    s.pair(host)
+    pad = s.pad("draw", "--strokes", "4000")
+    pad.expect("stroke")
+    intruder = socket.create_connection(("127.0.0.1", host.port), timeout=WAIT)
+    host.expect("refused")
+    check(intruder.recv(1) == b"", "the second connection was not closed")
+    intruder.close()
+    pad.send("quit")
+    check(pad.wait() == 0, "the first link did not survive the second connection")
+    check(not events_named(drain(pad), "interrupted"), "the first link was interrupted")
+
+
+def scenario_bad_input(s):
+    def fails_cleanly(expected_code, text, *arguments):
+        code, events, process = s.run_pad(*arguments)
+        messages = [e.get("message", "") for e in events_named(events, "error")] + \
+                   [e["stderr"] for e in events if "stderr" in e]
+        check(code == expected_code, f"{arguments}: exit {code}, expected {expected_code}")
+        check(any(text in message for message in messages), f"{arguments}: {messages}")
+
+    fails_cleanly(2, "Unknown key “foo”", "key", "command+foo")
+    fails_cleanly(2, "is not a key chord", "key", "a+b")
+    fails_cleanly(2, "is not a key chord", "key", "command+command")
+    fails_cleanly(2, "is not a port", "pair", "--host", "127.0.0.1", "--port", "70000")
+    fails_cleanly(2, "Unknown command", "scribble")
+    fails_cleanly(1, "has not paired with a computer yet", "draw")
+    closed = socket.socket()
+    closed.bind(("127.0.0.1", 0))
+    port = closed.getsockname()[1]
+    closed.close()
+    fails_cleanly(1, f"Could not connect to 127.0.0.1 port {port}", "pair", "--host", "127.0.0.1",
+                  "--port", str(port))
+    fails_cleanly(1, "Could not find no-such-host.invalid", "pair", "--host",
+                  "no-such-host.invalid", "--port", "4242")
+    host = s.start_host()
+    s.pair(host)
+    fails_cleanly(1, "No paired computer matches “elsewhere”", "draw", "--host", "elsewhere")
+
+
+def scenario_avahi_restart(s):
+    if os.geteuid() != 0:
+        print("skipped: a private avahi-daemon needs root for its namespaces")
+        raise Skip()
+    avahi = PrivateAvahi(os.path.join(os.environ["HOME"], "avahi"))
+    s.cleanups.append(avahi.close)
+    avahi.start()
+    env = s.host_env.copy()
+    env["DBUS_SYSTEM_BUS_ADDRESS"] = avahi.env["DBUS_SYSTEM_BUS_ADDRESS"]
+    host = s.start_host(env=env)
+    pad_env = avahi.env
+
+    def listed():
+        deadline = time.monotonic() + WAIT
+        while True:
+            code, events, _ = s.run_pad("list", "--wait", "2", env=pad_env)
+            check(code == 0, f"list exited with {code}")
+            if any(e["name"] == s.host_name for e in events_named(events, "host")):
+                return True
+            if time.monotonic() > deadline:
+                return False
+
+    check(listed(), "the host was not advertised")
+    # This daemon knows no other host: pairing finds this one by itself.
+    paired = s.pair(host, where=["--wait", "5"], env=pad_env)
+    check(paired["name"] == s.host_name, f"paired with {paired}")
+    avahi.stop()
+    host.expect(lambda event: "lost the Avahi daemon" in event.get("stderr", ""))
+    # Without a daemon the host still takes a tablet.
+    code, events, _ = s.run_pad("pair", "--host", "127.0.0.1", "--port", str(host.port))
+    check(code == 0 and events_named(events, "paired"), f"no pairing without a daemon: {events}")
+    code, events, _ = s.run_pad("list", "--wait", "1", env=pad_env)
+    check(not events_named(events, "host"), "listed without a daemon")
+    avahi.start()
+    check(listed(), "the host was not advertised again when the daemon returned")
+    check(not [e for e in drain(host) if e.get("event") == "listenerFailed"],
+          "the listener failed with the daemon")
+
+
+def drain(process):
+    events = []
+    while not process.lines.empty():
+        event = process.lines.get()
+        if event is not None:
+            events.append(event)
+    return events
+
+
+SCENARIOS = {
+    "list": scenario_list,
+    "pair": scenario_pair,
+    "draw": scenario_draw,
+    "key": scenario_key,
+    "reconnect": scenario_reconnect,
+    "stop": scenario_stop,
+    "forget": scenario_forget,
+    "second-connection": scenario_second_connection,
+    "bad-input": scenario_bad_input,
+    "avahi-restart": scenario_avahi_restart,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--pad", required=True)
+    parser.add_argument("--host", required=True)
+    parser.add_argument("--services", required=True)
+    parser.add_argument("scenario", choices=sorted(SCENARIOS))
+    arguments = parser.parse_args()
+    if not os.environ.get("QUILLORY_TEST_SERVICES"):
+        print("skipped: needs the test services (run inside scripts/with-test-services)")
+        return SKIP
+    if not os.environ.get("QUILLORY_E2E_SESSION"):
+        # A session of its own: a fresh keyring and fresh folders for both identities.
+        return subprocess.call([arguments.services, "--", "env", "QUILLORY_E2E_SESSION=1",
+                                sys.executable, *sys.argv])
+    scenario = Scenario(arguments)
+    try:
+        SCENARIOS[arguments.scenario](scenario)
+    except Skip:
+        scenario.close()
+        return SKIP
+    except Failure as failure:
+        print(f"FAILED {arguments.scenario}: {failure}")
+        scenario.close()
+        scenario.transcripts()
+        return 1
+    scenario.close()
+    if os.environ.get("QUILLORY_E2E_VERBOSE"):
+        scenario.transcripts()
+    print(f"passed {arguments.scenario}")
+    return 0
+
+
+if __name__ == "__main__":
+    signal.signal(signal.SIGPIPE, signal.SIG_DFL)
+    sys.exit(main())
