@@ -24,7 +24,6 @@ class RawEnd {
     ~RawEnd() { ::close(fd_); }
     RawEnd(const RawEnd&) = delete;
     RawEnd& operator=(const RawEnd&) = delete;
-    int fd() const { return fd_; }
 
     bool write(std::string_view bytes) {
         while (!bytes.empty()) {
