@@ -8,13 +8,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <optional>
-#include <vector>
 
 #include "platform/desktop/x11_connection.h"
 #include "platform/desktop/x11_desktop.h"
 
 namespace quillory::testing {
+
+inline std::uint8_t type(const xcb_generic_event_t& event) {
+    return event.response_type & 0x7f;
+}
 
 // A separate connection that owns windows and watches what reaches them.
 class Observer {
@@ -29,56 +31,41 @@ class Observer {
         }
     }
     bool connected() const { return x11_.connection != nullptr; }
-    xcb_connection_t* connection() const { return x11_.connection; }
-    xcb_window_t root() const { return x11_.screen->root; }
 
+    // A mapped window at a user-given position (which the window manager honours), owned by
+    // this process, of class "Observer".
     xcb_window_t createWindow(std::int16_t x, std::int16_t y, std::uint16_t width,
                               std::uint16_t height) {
-        const xcb_window_t window = xcb_generate_id(x11_.connection);
+        xcb_connection_t* c = x11_.connection;
+        const xcb_window_t window = xcb_generate_id(c);
         const std::uint32_t mask = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
                                    XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE |
                                    XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE;
-        xcb_create_window(x11_.connection, XCB_COPY_FROM_PARENT, window, root(), x, y, width,
-                          height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, x11_.screen->root_visual,
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, x11_.screen->root, x, y, width, height,
+                          0, XCB_WINDOW_CLASS_INPUT_OUTPUT, x11_.screen->root_visual,
                           XCB_CW_EVENT_MASK, &mask);
-        // A user-given position, which the window manager honours.
-        std::uint32_t hints[18] = {1 | 2, 0, 0, 0, 0};
-        hints[1] = static_cast<std::uint32_t>(x);
-        hints[2] = static_cast<std::uint32_t>(y);
-        hints[3] = width;
-        hints[4] = height;
-        xcb_change_property(x11_.connection, XCB_PROP_MODE_REPLACE, window,
-                            XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
+        const std::uint32_t hints[18] = {1 | 2, std::uint32_t(x), std::uint32_t(y), width, height};
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
+                            XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
         const std::uint32_t pid = static_cast<std::uint32_t>(getpid());
-        xcb_change_property(x11_.connection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"),
-                            XCB_ATOM_CARDINAL, 32, 1, &pid);
+        auto* pidAtom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 11, "_NET_WM_PID"), nullptr);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, pidAtom->atom, XCB_ATOM_CARDINAL, 32,
+                            1, &pid);
+        std::free(pidAtom);
         const char wmClass[] = "observer\0Observer";
-        xcb_change_property(x11_.connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS,
-                            XCB_ATOM_STRING, 8, sizeof wmClass, wmClass);
-        xcb_map_window(x11_.connection, window);
-        xcb_flush(x11_.connection);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                            sizeof wmClass, wmClass);
+        xcb_map_window(c, window);
+        xcb_flush(c);
         return window;
     }
 
-    xcb_atom_t atom(const char* name) {
-        auto* reply = xcb_intern_atom_reply(
-            x11_.connection,
-            xcb_intern_atom(x11_.connection, 0, static_cast<std::uint16_t>(std::strlen(name)),
-                            name),
-            nullptr);
-        const xcb_atom_t result = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-        std::free(reply);
-        return result;
-    }
-
-    // Collects events until `done` holds for one of them; false after `seconds` without it.
+    // Reads events until `done` holds for one of them; false after `seconds` without it.
     bool waitFor(const std::function<bool(const xcb_generic_event_t&)>& done, double seconds = 5) {
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (std::chrono::steady_clock::now() < deadline) {
             while (xcb_generic_event_t* event = xcb_poll_for_event(x11_.connection)) {
-                events.push_back(*event);
-                std::memcpy(&events.back(), event, sizeof(xcb_generic_event_t));
                 const bool found = done(*event);
                 std::free(event);
                 if (found) {
@@ -91,20 +78,9 @@ class Observer {
         return false;
     }
 
-    std::vector<xcb_generic_event_t> events;
-
   private:
     X11Connection x11_;
 };
-
-template <typename Event>
-inline std::pair<int, int> rootPoint(const Event& event) {
-    return {event.root_x, event.root_y};
-}
-
-inline std::uint8_t type(const xcb_generic_event_t& event) {
-    return event.response_type & 0x7f;
-}
 
 // The window manager lists a window once it has framed it; true when `window` is frontmost.
 inline bool waitUntilFrontmost(Observer& observer, const Desktop& desktop, xcb_window_t window) {
