@@ -165,6 +165,7 @@ TEST_F(X11Input, APointUnderAnotherWindowIsRefused) {
     EXPECT_TRUE(desktop->raise(back));
     ASSERT_TRUE(waitUntilFrontmost(observer, *desktop, back));
     EXPECT_EQ(target.occluders(getpid(), *desktop), std::vector<Rect>{});
+    EXPECT_EQ(desktop->mainDisplay().value().bounds, desktop->rootBounds());  // one RandR monitor
 }
 
 // A stroke moves the real pointer to the mapped points and clicks button 1; a control+a tap
