@@ -11,7 +11,6 @@ namespace quillory {
 namespace {
 
 using Json = nlohmann::json;
-using testing::with;
 
 constexpr const char* fullText = R"({
     "targetFPS": 60, "observedFPS": 30, "evidenceValidity": "measured", "filteredQP": 26.5,
@@ -25,7 +24,9 @@ constexpr const char* fullText = R"({
     "consecutiveKeyframeDrops": 0, "successfulOutputAtTarget": true, "healthySeconds": 3.25
 })";
 
-StudioAdaptationAssessment full() { return *StudioAdaptationAssessment::decoded(fullText); }
+StudioAdaptationAssessment full() {
+    return *StudioAdaptationAssessment::decoded(fullText);
+}
 
 TEST(StudioAdaptationAssessmentTest, RoundTripsSortedAndOmitsAbsentOptionals) {
     const std::optional<std::string> text = full().encoded();
@@ -56,27 +57,6 @@ TEST(StudioAdaptationAssessmentTest, NonFiniteNumbersFailEncoding) {
     a = full();
     a.filteredQP = std::nan("");
     EXPECT_FALSE(a.encoded());
-}
-
-TEST(StudioAdaptationAssessmentTest, DecodingNeedsRequiredKeysOfTheRightType) {
-    const Json good = *full().toJson();
-    EXPECT_EQ(StudioAdaptationAssessment::fromJson(with(good, "unknownKey", "ignored")), full());
-    EXPECT_TRUE(StudioAdaptationAssessment::fromJson(with(good, "healthySeconds", 3)));
-    const std::pair<const char*, Json> broken[] = {
-        {"reason", Json::value_t::discarded},
-        {"recoveryBlockers", Json::value_t::discarded},
-        {"healthySeconds", Json::value_t::discarded},
-        {"targetWidth", 1920.5},
-        {"targetWidth", "1920"},
-        {"targetWidth", 4'000'000'000LL},
-        {"targetFPS", true},
-        {"recoveryBlockers", Json::array({1})},
-        {"successfulOutputAtTarget", 1}};
-    for (const auto& [key, value] : broken) {
-        EXPECT_FALSE(StudioAdaptationAssessment::fromJson(with(good, key, value))) << key << value;
-    }
-    EXPECT_FALSE(StudioAdaptationAssessment::decoded("[1]"));
-    EXPECT_FALSE(StudioAdaptationAssessment::decoded("{"));
 }
 
 }  // namespace

@@ -96,7 +96,7 @@ TEST(StudioCandidatesTest, InitialPickIsTheLastFundedCandidate) {
 TEST(StudioBitrateModelTest, PiecewiseLinearThenProportionalScaledByRate) {
     const std::tuple<int, int, double> cases[] = {{320, 180, 0.0},
                                                   {100, 100, 0.0},
-                                                  {57'601, 1, 200'000.0 / 72'000.0},
+                                                  {57'601, 1, 2.7777778},
                                                   {480, 270, 200'000.0},
                                                   {640, 360, 300'000.0},
                                                   {960, 540, 500'000.0},

@@ -129,19 +129,5 @@ TEST_F(StudioPerformanceReportTest, NumbersJsonCannotHoldFailTheExport) {
     EXPECT_FALSE(StudioPerformance::exportJSON(report, nullptr));
 }
 
-TEST(StudioPerformanceSampleTest, DecodingChecksTypes) {
-    const auto decode = [](const char* text) {
-        return StudioPerformance::Sample::fromJson(Json::parse(text));
-    };
-    EXPECT_TRUE(decode(R"({"elapsedSeconds": 1, "values": {}, "limitation": null})"));
-    EXPECT_EQ(decode(R"({"elapsedSeconds": 1.5, "values": {"fps": 3}, "extra": 1})")->values,
-              (std::map<std::string, double>{{"fps", 3.0}}));
-    for (const char* broken : {R"({"values": {}})", R"({"elapsedSeconds": "1", "values": {}})",
-                               R"({"elapsedSeconds": 1, "values": {"fps": "60"}})",
-                               R"({"elapsedSeconds": 1, "values": {}, "limitation": 4})"}) {
-        EXPECT_FALSE(decode(broken)) << broken;
-    }
-}
-
 }  // namespace
 }  // namespace quillory

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <tuple>
 
 #include "media/studio_json_text.h"
-#include "studio_test_fixtures.h"
 
 namespace quillory {
 namespace {
@@ -15,7 +15,6 @@ using Stage = StudioPerformanceTrace::Stage;
 using Event = StudioPerformanceTrace::Event;
 using Snapshot = StudioPerformanceTrace::Snapshot;
 using Json = nlohmann::json;
-using testing::with;
 
 constexpr double origin = 100.0;
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
@@ -140,26 +139,7 @@ TEST(StudioPerformanceTraceTest, SnapshotRoundTripsThroughSortedJson) {
     EXPECT_EQ(json->at("recentEvents").at(1).dump(), R"({"elapsedSeconds":2.0,"stage":"capture"})");
 }
 
-TEST(StudioPerformanceTraceTest, DecodingRefusesBrokenEventsAndEncodingNonFiniteNumbers) {
-    const Json good = *fullEvent().toJson();
-    EXPECT_EQ(Event::fromJson(with(good, "unknown", 1)), fullEvent());
-    EXPECT_TRUE(Event::fromJson(with(good, "epoch")));
-    const std::pair<const char*, Json> broken[] = {{"stage", Json::value_t::discarded},
-                                                   {"elapsedSeconds", Json::value_t::discarded},
-                                                   {"stage", "teleported"},
-                                                   {"rtpTimestamp", 4294967296LL},
-                                                   {"serial", -1},
-                                                   {"width", 1.5},
-                                                   {"keyframe", 1},
-                                                   {"epoch", "not-a-uuid"},
-                                                   {"resolution", Json::object()}};
-    for (const auto& [key, value] : broken) {
-        EXPECT_FALSE(Event::fromJson(with(good, key, value))) << key << value;
-    }
-    const Json snapshot = *StudioPerformanceTrace(2, 2, origin).snapshot().toJson();
-    EXPECT_TRUE(Snapshot::fromJson(snapshot));
-    EXPECT_FALSE(Snapshot::fromJson(with(snapshot, "finished")));
-
+TEST(StudioPerformanceTraceTest, EventsThatJsonCannotHoldFailToEncode) {
     Event event = fullEvent();
     event.value = inf;
     EXPECT_FALSE(event.toJson());

@@ -45,8 +45,12 @@ inline StudioMediaInterval intervalEnding(double end) {
 
 // An environment with a clock that moves only when told and a fixed thermal state.
 inline StudioPerformance::Environment fakeEnvironment(std::shared_ptr<FakeClock> clock) {
-    return {clock,   [] { return ThermalState::fair; }, [] { return std::string("Linux test"); },
-            "1.2.3", "45",                              nullptr};
+    return {clock,
+            [] { return ThermalState::fair; },
+            [] { return std::string("Linux test"); },
+            "1.2.3",
+            "45",
+            nullptr};
 }
 
 inline StudioStatistics entry(std::string id, std::string type, double seconds,
@@ -54,9 +58,10 @@ inline StudioStatistics entry(std::string id, std::string type, double seconds,
     return {std::move(id), std::move(type), seconds * 1e6, std::move(values)};
 }
 
-// A JSON object with one member replaced or, for a discarded value, removed.
-inline nlohmann::json with(nlohmann::json json, const char* key,
-                           nlohmann::json value = nlohmann::json::value_t::discarded) {
+inline const nlohmann::json removed(nlohmann::json::value_t::discarded);
+
+// A JSON object with one member replaced or removed.
+inline nlohmann::json with(nlohmann::json json, const char* key, nlohmann::json value = removed) {
     if (value.is_discarded()) {
         json.erase(key);
     } else {
