@@ -47,7 +47,7 @@ void DesignControl::setMaterialModeName(const QString& name) {
     if (const auto mode = designMaterialModeFromRawValue(name)) {
         setMaterialMode(*mode);
     } else {
-        qmlWarning(owner_) << "DesignControl.materialMode: no material mode named" << name;
+        qmlWarning(owner_) << "DesignControl.materialMode: no material mode named " << name;
     }
 }
 
