@@ -36,27 +36,13 @@ TEST(DesignColors, DynamicColourPicksTheVariantOfTheAppearance) {
 TEST(DesignColors, TokensResolvePerPaletteAndAppearance) {
     using T = DesignColorToken;
     using P = DesignPalette;
-    EXPECT_EQ(hex(T::accent, P::electricBlue, light), "#FF345CFF");
-    EXPECT_EQ(hex(T::accent, P::electricBlue, dark), "#FF345CFF");
     EXPECT_EQ(hex(T::accent, P::electricBlue, lightHigh), "#FF2345D9");
-    EXPECT_EQ(hex(T::accent, P::electricBlue, darkHigh), "#FF2345D9");
     EXPECT_EQ(hex(T::accent, P::pine, dark), "#FF8FC6AC");
-
     // No high-contrast variant: the plain dark value stays.
     EXPECT_EQ(hex(T::background, P::pine, darkHigh), "#FF18221C");
-
-    for (P palette : allDesignPalettes) {
-        EXPECT_EQ(hex(T::primaryText, palette, darkHigh), "#FFFFFFFF")
-            << rawValue(palette).toStdString();
-    }
-    EXPECT_EQ(hex(T::primaryText, P::electricBlue, lightHigh), "#FF000000");
-    EXPECT_EQ(hex(T::primaryText, P::cobalt, lightHigh), "#FF10141D");
     EXPECT_EQ(hex(T::primaryText, P::cobalt, std::nullopt), "#FF202631");
-
-    EXPECT_EQ(hex(T::onAccent, P::electricBlue, dark), "#FFFFFFFF");
-    EXPECT_EQ(hex(T::onAccent, P::graphite, dark), "#FF191E1A");
-    EXPECT_EQ(hex(T::secondaryText, P::paper, light), "#FF566071");
-    EXPECT_EQ(hex(T::controlFill, P::cobalt, dark), "#FF29313F");
+    // Electric blue has its own stroke colour rather than a faded accent.
+    EXPECT_EQ(hex(T::accentStroke, P::electricBlue, dark), "#FF132C9A");
 }
 
 TEST(DesignColors, DerivedTokensFollowTheirBase) {
@@ -70,13 +56,7 @@ TEST(DesignColors, DerivedTokensFollowTheirBase) {
         const QColor fill = resolveColor(T::accentFill, DesignPalette::cobalt, appearance);
         EXPECT_EQ(fill.rgb(), resolveColor(T::accent, DesignPalette::cobalt, appearance).rgb());
         EXPECT_NEAR(fill.alphaF(), 0.12, 0.005);
-        EXPECT_EQ(resolveColor(T::secondaryAccent, DesignPalette::electricBlue, appearance),
-                  resolveColor(T::accentText, DesignPalette::electricBlue, appearance));
     }
-    // Electric blue has its own stroke colour rather than a faded accent.
-    EXPECT_EQ(hex(T::accentStroke, DesignPalette::electricBlue, dark), "#FF132C9A");
-    EXPECT_EQ(hex(T::shadow, DesignPalette::pine, dark), "#24000000");
-    EXPECT_EQ(hex(T::inverseAccent, DesignPalette::graphite, dark), "#FFB3BFFF");
 }
 
 TEST(DesignColors, PaletteIndependentTokensIgnoreThePalette) {
@@ -92,24 +72,15 @@ TEST(DesignColors, PaletteIndependentTokensIgnoreThePalette) {
             }
         }
     }
-    for (auto appearance : {light, dark, lightHigh, darkHigh}) {
-        EXPECT_EQ(resolveColor(DesignColorToken::successText, DesignPalette::paper, appearance),
-                  resolveColor(DesignColorToken::positiveText, DesignPalette::paper, appearance));
-    }
     EXPECT_TRUE(isPaletteIndependent(DesignColorToken::neutralFill));
     EXPECT_FALSE(isPaletteIndependent(DesignColorToken::accentFill));
 }
 
 TEST(DesignTheme, PaletteNamesMatchExactly) {
-    EXPECT_EQ(designPaletteFromRawValue("paper"), DesignPalette::paper);
     EXPECT_EQ(designPaletteFromRawValue("Paper"), std::nullopt);
-    EXPECT_EQ(designPaletteFromRawValue(""), std::nullopt);
     for (DesignPalette palette : allDesignPalettes) {
         EXPECT_EQ(designPaletteFromRawValue(rawValue(palette)), palette);
     }
-    EXPECT_EQ(title(DesignPalette::cobalt), "Chalk / Cobalt");
-    EXPECT_EQ(DesignTheme::standard.palette, DesignPalette::electricBlue);
-    EXPECT_EQ(DesignTheme::standard.icons, AppIconFamily::phosphor);
 }
 
 }  // namespace

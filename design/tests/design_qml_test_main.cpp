@@ -11,26 +11,24 @@ Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
 
 namespace quillory {
 
-// Lets the QML tests play the desktop: `appearance.set(dark, highContrast, reduceMotion)`,
-// `appearance.setTextScale(1.5)`.
-class AppearanceControl : public QObject {
+// Lets the QML tests play the desktop: `desktop.set({dark: true, reduceMotion: true})`; keys left
+// out are off, and the text scale is 1.
+class DesktopSettings : public QObject {
     Q_OBJECT
 
   public:
-    explicit AppearanceControl(FakeAppearanceSource* source) : source_(source) {}
+    explicit DesktopSettings(FakeAppearanceSource* source) : source_(source) {}
 
-    Q_INVOKABLE void set(bool dark, bool highContrast, bool reduceMotion) {
-        settings_ = {.dark = dark, .highContrast = highContrast, .reduceMotion = reduceMotion};
-        source_->setSettings(settings_);
-    }
-    Q_INVOKABLE void setTextScale(double scale) {
-        settings_.textScale = scale;
-        source_->setSettings(settings_);
+    Q_INVOKABLE void set(const QVariantMap& s) {
+        source_->setSettings({.dark = s.value("dark").toBool(),
+                              .highContrast = s.value("highContrast").toBool(),
+                              .reduceMotion = s.value("reduceMotion").toBool(),
+                              .reduceTransparency = s.value("reduceTransparency").toBool(),
+                              .textScale = s.value("textScale", 1.0).toDouble()});
     }
 
   private:
     FakeAppearanceSource* source_;
-    AppearanceSettings settings_;
 };
 
 class Setup : public QObject {
@@ -40,16 +38,16 @@ class Setup : public QObject {
     void qmlEngineAvailable(QQmlEngine* engine) {
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
         auto source = std::make_unique<FakeAppearanceSource>();
-        control_ = std::make_unique<AppearanceControl>(source.get());
+        settings_ = std::make_unique<DesktopSettings>(source.get());
         Appearance::shared()->setSources(nullptr, std::move(source));
-        engine->rootContext()->setContextProperty(QStringLiteral("appearance"), control_.get());
+        engine->rootContext()->setContextProperty(QStringLiteral("desktop"), settings_.get());
         engine->rootContext()->setContextProperty(
             QStringLiteral("shotsDirectory"),
             qEnvironmentVariable("QUILLORY_SHOTS_DIR", QDir::tempPath()));
     }
 
   private:
-    std::unique_ptr<AppearanceControl> control_;
+    std::unique_ptr<DesktopSettings> settings_;
 };
 
 }  // namespace quillory

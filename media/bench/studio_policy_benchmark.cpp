@@ -1,7 +1,7 @@
 #include <benchmark/benchmark.h>
 
 #include "media/studio_operating_point_policy.h"
-#include "media/tests/studio_observation_fixtures.h"
+#include "media/tests/studio_test_fixtures.h"
 
 namespace quillory {
 namespace {

@@ -2,8 +2,10 @@
 
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "media/studio_bitrate_model.h"
 #include "media/studio_operating_point_policy.h"
 #include "media/studio_source_size.h"
 
@@ -89,6 +91,29 @@ TEST(StudioCandidatesTest, InitialPickIsTheLastFundedCandidate) {
         EXPECT_EQ(text(pick.size) + "@" + std::to_string(pick.framesPerSecond), c.expected)
             << rawValue(c.preset) << " at " << c.bitrate;
     }
+}
+
+TEST(StudioBitrateModelTest, PiecewiseLinearThenProportionalScaledByRate) {
+    const std::tuple<int, int, double> cases[] = {{320, 180, 0.0},
+                                                  {100, 100, 0.0},
+                                                  {57'601, 1, 2.7777778},
+                                                  {480, 270, 200'000.0},
+                                                  {640, 360, 300'000.0},
+                                                  {960, 540, 500'000.0},
+                                                  {1280, 720, 900'000.0},
+                                                  {1920, 1080, 2'000'000.0},
+                                                  {2560, 1440, 3'555'555.5555556},
+                                                  {1120, 630, 685'714.2857143}};
+    for (const auto& [width, height, bitsPerSecond] : cases) {
+        EXPECT_NEAR(bitrateForPixels(width, height), bitsPerSecond, 1e-6) << width << "x" << height;
+    }
+    const StudioOperatingPoint hd30{{1280, 720, 1280, 720}, 30};
+    EXPECT_DOUBLE_EQ(bitrateNeed(hd30), 585'000.0);
+    EXPECT_DOUBLE_EQ(fundingBitrate(hd30), 702'000.0);
+    EXPECT_DOUBLE_EQ(retentionBitrate(hd30), 468'000.0);
+    EXPECT_DOUBLE_EQ(fundingBitrate({{1920, 1080, 1920, 1080}, 60}), 2'400'000.0);
+    EXPECT_DOUBLE_EQ(bitrateNeed({{1280, 720, 1280, 720}, 15}) * 2.0, bitrateNeed(hd30));
+    EXPECT_DOUBLE_EQ(rateFactor(24), 1.0);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "studio_observation_fixtures.h"
+#include "studio_test_fixtures.h"
 
 namespace quillory {
 namespace {

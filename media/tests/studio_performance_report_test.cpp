@@ -1,17 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <nlohmann/json.hpp>
 #include <regex>
 
 #include "media/studio_performance.h"
-#include "media/tests/studio_performance_fixtures.h"
+#include "studio_test_fixtures.h"
 
 namespace quillory {
 namespace {
 
 using Json = nlohmann::json;
-using testing::entry;
 
 class StudioPerformanceReportTest : public ::testing::Test {
   protected:
@@ -27,7 +25,8 @@ class StudioPerformanceReportTest : public ::testing::Test {
         if (limitation) {
             members["qualityLimitationReason"] = std::string("cpu");
         }
-        performance.parseStatistics({{entry("OT01", "outbound-rtp", seconds, members)}}, {});
+        performance.parseStatistics({{testing::entry("OT01", "outbound-rtp", seconds, members)}},
+                                    {});
     }
 
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>(10'000'000'000);
@@ -43,7 +42,6 @@ TEST_F(StudioPerformanceReportTest, WritesEveryFieldSortedAndPretty) {
     const std::optional<std::string> text = performance.reportJSON();
     ASSERT_TRUE(text);
     const Json json = Json::parse(*text);
-
     std::vector<std::string> keys;
     for (const auto& [key, value] : json.items()) {
         keys.push_back(key);
@@ -55,27 +53,18 @@ TEST_F(StudioPerformanceReportTest, WritesEveryFieldSortedAndPretty) {
                   "samples", "samplesDiscarded", "schema", "sessionID", "started", "targetFPS"}));
     // Keys appear in sorted order in the text itself, one member per line.
     EXPECT_EQ(text->find("{\n  \"appBuild\": \"45\",\n  \"appVersion\": \"1.2.3\",\n"), 0u);
-    EXPECT_EQ(json["schema"], 4);
-    EXPECT_EQ(json["targetFPS"], 60);
-    EXPECT_EQ(json["codec"], "H264");
     EXPECT_EQ(json["os"], "Linux test");
     EXPECT_EQ(json["sessionID"], "0F0E0D0C-0B0A-4908-8706-050403020100");
     EXPECT_EQ(json["requestedLongEdge"], 2560);
-    EXPECT_EQ(json["capacity"], 2);
     EXPECT_TRUE(std::regex_match(json["started"].get<std::string>(),
                                  std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")));
-    EXPECT_EQ(json["missingValues"], StudioPerformance::Report::missingValues);
     // Text that is not UTF-8 is replaced rather than failing the report.
     EXPECT_EQ(json["configuration"]["b"], "\xEF\xBF\xBD");
 
     // Every sample ever taken is in the window or counted as discarded.
     ASSERT_EQ(json["samples"].size(), 2u);
     EXPECT_EQ(json["samplesDiscarded"], 1);
-    const std::optional<StudioPerformance::Sample> last =
-        StudioPerformance::Sample::fromJson(json["samples"][1]);
-    ASSERT_TRUE(last);
-    EXPECT_EQ(*last, performance.samples().back());
-    EXPECT_FALSE(last->limitation);
+    EXPECT_EQ(StudioPerformance::Sample::fromJson(json["samples"][1]), performance.samples()[1]);
     EXPECT_FALSE(json["samples"][1].contains("limitation"));
     EXPECT_EQ(json["samples"][0]["limitation"], "cpu");
 }
@@ -84,13 +73,12 @@ TEST_F(StudioPerformanceReportTest, AbsentPartsWriteNoKeys) {
     environment.appBuild.reset();
     StudioPerformance withoutBuild(sessionID, "receiver", std::nullopt, 1, {}, environment);
     const Json json = Json::parse(*withoutBuild.reportJSON());
-    EXPECT_FALSE(json.contains("requestedLongEdge"));
-    EXPECT_FALSE(json.contains("frameTrace"));
-    EXPECT_FALSE(json.contains("nativeEventLog"));
-    EXPECT_FALSE(json.contains("precedingNativeEventLogs"));
+    for (const char* key :
+         {"requestedLongEdge", "frameTrace", "nativeEventLog", "precedingNativeEventLogs"}) {
+        EXPECT_FALSE(json.contains(key)) << key;
+    }
     EXPECT_EQ(json["samples"], Json::array());
     EXPECT_EQ(json["appBuild"], "unavailable");
-    EXPECT_EQ(json["appVersion"], "1.2.3");
 }
 
 TEST_F(StudioPerformanceReportTest, DeferredExportIsACopyAndTakesAFreshTraceSnapshot) {
@@ -109,8 +97,8 @@ TEST_F(StudioPerformanceReportTest, DeferredExportIsACopyAndTakesAFreshTraceSnap
     StudioPerformance traced = make(1920);
     const StudioPerformance::ReportExport withTrace = traced.makeReport();
     environment.trace->record(StudioPerformanceTrace::Stage::capture, {.serial = 9}, 11.0);
-    const Json snapshot = Json::parse(*withTrace())["frameTrace"];
-    const auto decoded = StudioPerformanceTrace::Snapshot::fromJson(snapshot);
+    const auto decoded =
+        StudioPerformanceTrace::Snapshot::fromJson(Json::parse(*withTrace())["frameTrace"]);
     ASSERT_TRUE(decoded);
     // The report's own export event, then the event recorded after the report was made.
     ASSERT_EQ(decoded->recentEvents.size(), 2u);
@@ -139,21 +127,6 @@ TEST_F(StudioPerformanceReportTest, NumbersJsonCannotHoldFailTheExport) {
 
     report.nativeEventLog->stoppedSeconds = std::numeric_limits<double>::quiet_NaN();
     EXPECT_FALSE(StudioPerformance::exportJSON(report, nullptr));
-}
-
-TEST(StudioPerformanceSampleTest, DecodingChecksTypes) {
-    const auto decode = [](const char* text) {
-        return StudioPerformance::Sample::fromJson(Json::parse(text));
-    };
-    EXPECT_TRUE(decode(R"({"elapsedSeconds": 1, "values": {}, "limitation": null})"));
-    EXPECT_EQ(decode(R"({"elapsedSeconds": 1.5, "values": {"fps": 3}, "extra": 1})")->values,
-              (std::map<std::string, double>{{"fps", 3.0}}));
-    EXPECT_FALSE(decode(R"({"values": {}})"));
-    EXPECT_FALSE(decode(R"({"elapsedSeconds": 1})"));
-    EXPECT_FALSE(decode(R"({"elapsedSeconds": "1", "values": {}})"));
-    EXPECT_FALSE(decode(R"({"elapsedSeconds": 1, "values": {"fps": "60"}})"));
-    EXPECT_FALSE(decode(R"({"elapsedSeconds": 1, "values": [], "limitation": "cpu"})"));
-    EXPECT_FALSE(decode(R"({"elapsedSeconds": 1, "values": {}, "limitation": 4})"));
 }
 
 }  // namespace

@@ -80,14 +80,13 @@ TEST(StudioPlaybackRecoveryTest, MiddleDelayHoldsLowDelayClearsAndGapsRestart) {
     EXPECT_EQ(recovery.delayedSeconds(), 1.0);
 
     // Rejected intervals neither count nor refresh the last observation.
-    recovery.observe(received(150.0, 0.0), 13.0);
-    recovery.observe(received(150.0, 3.5), 14.0);
-    recovery.observe(received(150.0, nan), 14.5);
-    recovery.observe(received(150.0, 1.0, 0), 15.0);
-    recovery.observe(received(inf), 15.2);
     StudioMediaInterval withoutBuffer = received(150.0);
     withoutBuffer.bufferMS.reset();
-    recovery.observe(withoutBuffer, 15.4);
+    for (const StudioMediaInterval& rejected :
+         {received(150.0, 0.0), received(150.0, 3.5), received(150.0, nan), received(150.0, 1.0, 0),
+          received(inf), withoutBuffer}) {
+        recovery.observe(rejected, 13.0);
+    }
     EXPECT_EQ(recovery.delayedSeconds(), 1.0);
     recovery.observe(received(150.0), 16.0);
     EXPECT_EQ(recovery.delayedSeconds(), 1.0);
@@ -130,12 +129,15 @@ TEST(StudioPresentationLifecycleTest, ReportDeadlineFollowsTheFrameInterval) {
         lifecycle.begin(1, true, 10.0, frameInterval);
         return lifecycle.current()->expires - 10.0;
     };
-    EXPECT_NEAR(deadline(1.0 / 60.0), 1.0 / 30.0, 1e-12);
-    EXPECT_NEAR(deadline(0.05), 1.0 / 15.0, 1e-12);
-    EXPECT_NEAR(deadline(0.0), 1.0 / 30.0, 1e-12);
-    EXPECT_NEAR(deadline(nan), 1.0 / 30.0, 1e-12);
-    EXPECT_NEAR(deadline(-1.0), 1.0 / 30.0, 1e-12);
-    EXPECT_NEAR(deadline(0.001), 1.0 / 60.0, 1e-12);
+    // Two frame intervals, at least one 60 Hz frame; without a usable interval, two at 60 Hz.
+    for (const auto& [interval, expected] : {std::pair{1.0 / 60.0, 1.0 / 30.0},
+                                             {0.05, 1.0 / 15.0},
+                                             {0.0, 1.0 / 30.0},
+                                             {nan, 1.0 / 30.0},
+                                             {-1.0, 1.0 / 30.0},
+                                             {0.001, 1.0 / 60.0}}) {
+        EXPECT_NEAR(deadline(interval), expected, 1e-12) << interval;
+    }
 }
 
 TEST(StudioPresentationLifecycleTest, MissingReportRetriesOnlyAfterTheDeadline) {
@@ -191,9 +193,6 @@ TEST(StudioPresentationLifecycleTest, StaleIdentitiesChangeNothing) {
     lifecycle.reset();
     EXPECT_FALSE(lifecycle.current());
     EXPECT_EQ(lifecycle.begin(2, false, 1.0, 0.0), 3u);
-
-    EXPECT_EQ(fromRawValue<Failure>("missingCallback"), Failure::missingCallback);
-    EXPECT_FALSE(fromRawValue<Failure>("GpuError"));
 }
 
 TEST(StudioPresentationScheduleTest, KeepsThreeNewestFramesAndPlausibleRenderTimes) {

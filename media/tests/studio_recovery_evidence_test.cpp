@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "studio_observation_fixtures.h"
+#include "studio_test_fixtures.h"
 
 namespace quillory {
 namespace {

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # A full, fresh run of the test services leaves no process behind, also when its command fails.
 set -euo pipefail
-services=$1
 [ "$(id -u)" -eq 0 ] || { echo "needs root for a PID namespace: skipped"; exit 0; }
+# A copy outside /tmp, which the run below replaces with an empty one.
+services=$(mktemp /dev/shm/quillory-services.XXXXXX)
+trap 'rm -f "$services"' EXIT
+cp "$1" "$services" && chmod 700 "$services"
 for command in true false; do
   # In PID, mount and network namespaces of its own: whatever survives the run is still listed
   # afterwards, and its X server cannot take the display (lock file, abstract socket) of ours.

@@ -10,40 +10,28 @@
 namespace quillory::testing {
 namespace {
 
-using Phase = PenSample::Phase;
-
 class ControllerTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
+    void SetUp() override {
         static int argc = 1;
         static char name[] = "desktop_input_controller_tests";
         static char* argv[] = {name, nullptr};
         if (!QCoreApplication::instance()) {
             new QGuiApplication(argc, argv);
         }
-    }
-
-    void SetUp() override {
         MainQueue::install(main);
-        DesktopInputEnvironment environment;
-        environment.sink = sink;
-        environment.layout = std::make_shared<KeyboardLayout>(Keymap::fromNames("us"));
-        environment.desktop = std::make_shared<FakeDesktop>();
-        environment.clock = clock;
-        environment.accessGranted = [] { return true; };
-        environment.automaticWatchdog = false;
-        controller = std::make_unique<DesktopInputController>(std::move(environment));
+        controller = std::make_unique<DesktopInputController>(testEnvironment(
+            sink, std::make_shared<FakeClock>(50'000'000'000), std::make_shared<FakeDesktop>()));
         connection = controller->beginPresentation();
     }
-
     void submit(std::vector<PenSample> batch) {
         controller->worker()->submit(std::move(batch), connection);
         controller->worker()->drain();
+        controller->presentationTick();
     }
 
     std::shared_ptr<ManualMainExecutor> main = std::make_shared<ManualMainExecutor>();
     std::shared_ptr<RecordingInputSink> sink = std::make_shared<RecordingInputSink>();
-    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>(50'000'000'000);
     std::unique_ptr<DesktopInputController> controller;
     Uuid connection;
     std::uint64_t sequence = 1;
@@ -52,29 +40,22 @@ class ControllerTest : public ::testing::Test {
 TEST_F(ControllerTest, TheMarkerFollowsHoverAndHidesWhenTheSnapshotSaysSo) {
     controller->setControlDesktop(true);
     submit({sample(sequence++, Phase::hover, 0, 0)});
-    controller->presentationTick();
     EXPECT_TRUE(controller->indicator().isVisible());
     EXPECT_EQ(controller->indicator().centre(), (Point{0, 0}));
-
     main->advance(1.4);
     EXPECT_TRUE(controller->indicator().isVisible());
     main->advance(0.2);
     EXPECT_FALSE(controller->indicator().isVisible());  // 1.5 s after the last position
-
-    submit({sample(sequence++, Phase::hover, 0.5, 0.5)});
-    controller->presentationTick();
+    submit({sample(sequence++, Phase::hover)});
     EXPECT_TRUE(controller->indicator().isVisible());
-    submit({sample(sequence++, Phase::began, 0.5, 0.5)});
-    controller->presentationTick();
+    submit({sample(sequence++, Phase::began)});
     EXPECT_FALSE(controller->indicator().isVisible());  // at once, without the auto-hide
 }
 
 TEST_F(ControllerTest, PenTestDataChangesOnlyWhileRecordingAndKeepsTheNewest) {
     submit({sample(sequence++, Phase::began), sample(sequence++, Phase::moved)});
-    controller->presentationTick();
     EXPECT_TRUE(controller->samples().empty());
     EXPECT_FALSE(controller->pointer());
-
     controller->setRecording(true);
     for (int tick = 0; tick < 4; ++tick) {
         std::vector<PenSample> batch;
@@ -82,22 +63,16 @@ TEST_F(ControllerTest, PenTestDataChangesOnlyWhileRecordingAndKeepsTheNewest) {
             batch.push_back(sample(sequence++, Phase::moved));
         }
         submit(std::move(batch));
-        controller->presentationTick();
     }
     ASSERT_EQ(controller->samples().size(), DesktopInputController::sampleLimit);
     EXPECT_EQ(controller->samples().back().sequence, sequence - 1);
     EXPECT_EQ(controller->pressure(), 0.5);
-    ASSERT_TRUE(controller->pointer());
-
-    controller->reset();
-    EXPECT_EQ(controller->samples().size(), DesktopInputController::sampleLimit);
-    EXPECT_FALSE(controller->pointer());
-    EXPECT_EQ(controller->pressure(), 0);
-    controller->clearSamples();
-    EXPECT_TRUE(controller->samples().empty());
+    EXPECT_TRUE(controller->pointer());
 }
 
-TEST_F(ControllerTest, TheSwitchReconfiguresOnlyOnChange) {
+// The switch reconfigures only on change; the next tablet starts with it off; a disconnect stops
+// only its own presentation.
+TEST_F(ControllerTest, SwitchAndConnections) {
     const auto revision = controller->worker()->revision();
     controller->setControlDesktop(false);
     EXPECT_EQ(controller->worker()->revision(), revision);
@@ -105,27 +80,19 @@ TEST_F(ControllerTest, TheSwitchReconfiguresOnlyOnChange) {
     EXPECT_EQ(controller->worker()->revision(), revision + 1);
     submit({sample(sequence++, Phase::began)});
     EXPECT_TRUE(sink->buttonDown());
-
-    // The next tablet starts with the switch off and nothing of the previous one acts.
-    const Uuid previous = connection;
-    connection = controller->beginPresentation();
+    const Uuid previous = std::exchange(connection, controller->beginPresentation());
     EXPECT_FALSE(controller->controlDesktop());
     EXPECT_TRUE(sink->allUp());
+    controller->setControlDesktop(true);
     const auto count = sink->count();
-    controller->worker()->submit({sample(sequence++, Phase::began)}, previous);
-    controller->worker()->drain();
-    EXPECT_EQ(sink->count(), count);
-}
-
-TEST_F(ControllerTest, DisconnectStopsOnlyItsOwnPresentation) {
-    controller->disconnect(Uuid::random());
+    controller->disconnect(previous);
     main->runUntilIdle();
     EXPECT_TRUE(controller->isPresenting());
     controller->disconnect(connection);
     main->runUntilIdle();
     EXPECT_FALSE(controller->isPresenting());
     submit({sample(sequence++, Phase::began)});
-    EXPECT_EQ(sink->count(), 0u);
+    EXPECT_EQ(sink->count(), count);
 }
 
 }  // namespace

@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <memory>
+#include <future>
 #include <mutex>
-#include <vector>
 
 #include "app/desktop-control/desktop_input_worker.h"
 #include "platform/input/recording_input_sink.h"
@@ -15,18 +13,20 @@
 
 namespace quillory::testing {
 
-// Records every event; can run a hook on the input queue when the n-th event arrives, so a test
-// can act while a batch is midway.
+using Phase = PenSample::Phase;
+using T = InputEventType;
+
+// Records every event; runs a hook on the input queue at the n-th event, so a test can act while
+// a batch is midway, or hold the queue there: `held` is set, then it waits for `release`.
 class HookedSink final : public InputEventSink {
   public:
     void post(const InputEvent& event) override {
         recording.post(event);
         std::function<void()> hook;
         {
-            std::lock_guard lock(mutex);
-            if (hookAt != 0 && recording.count() == hookAt) {
-                hook = std::move(onEvent);
-                hookAt = 0;
+            std::lock_guard lock(mutex_);
+            if (hookAt_ == recording.count()) {
+                hook = std::exchange(hook_, nullptr);
             }
         }
         if (hook) {
@@ -34,65 +34,60 @@ class HookedSink final : public InputEventSink {
         }
     }
     void at(std::size_t count, std::function<void()> hook) {
-        std::lock_guard lock(mutex);
-        hookAt = count;
-        onEvent = std::move(hook);
+        std::lock_guard lock(mutex_);
+        hookAt_ = count;
+        hook_ = std::move(hook);
+    }
+    void holdAt(std::size_t count) {
+        at(count, [this] {
+            held.set_value();
+            release.get_future().wait();
+        });
     }
 
     RecordingInputSink recording;
-
-  private:
-    std::mutex mutex;
-    std::size_t hookAt = 0;
-    std::function<void()> onEvent;
-};
-
-// A one-shot gate: the input queue waits in it until the test opens it.
-class Gate {
-  public:
-    void wait() {
-        std::unique_lock lock(mutex_);
-        entered_ = true;
-        changed_.notify_all();
-        changed_.wait(lock, [&] { return open_; });
-    }
-    void waitUntilEntered() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return entered_; });
-    }
-    void open() {
-        std::lock_guard lock(mutex_);
-        open_ = true;
-        changed_.notify_all();
-    }
+    std::promise<void> held, release;
 
   private:
     std::mutex mutex_;
-    std::condition_variable changed_;
-    bool entered_ = false;
-    bool open_ = false;
+    std::size_t hookAt_ = 0;
+    std::function<void()> hook_;
 };
 
-inline PenSample sample(std::uint64_t sequence, PenSample::Phase phase, double x = 0.5,
-                        double y = 0.5, double pressure = 0.5, double timestamp = 0) {
+inline PenSample sample(std::uint64_t sequence, Phase phase, double x = 0.5, double y = 0.5,
+                        double pressure = 0.5) {
     PenSample s;
     s.sequence = sequence;
     s.phase = phase;
     s.x = x;
     s.y = y;
-    s.pressure = phase == PenSample::Phase::hover ? 0 : pressure;
+    s.pressure = phase == Phase::hover ? 0 : pressure;
     s.altitude = 1.0;
     s.azimuth = 0.3;
-    s.timestamp = timestamp == 0 ? static_cast<double>(sequence) / 240 : timestamp;
+    s.timestamp = static_cast<double>(sequence) / 240;
     return s;
 }
 
-inline std::vector<InputEventType> types(const std::vector<InputEvent>& events) {
-    std::vector<InputEventType> result;
+inline std::vector<T> types(const std::vector<InputEvent>& events) {
+    std::vector<T> result;
     for (const auto& event : events) {
         result.push_back(event.type);
     }
     return result;
+}
+
+// A US layout, access granted, the watchdog driven by hand.
+inline DesktopInputEnvironment testEnvironment(std::shared_ptr<InputEventSink> sink,
+                                               std::shared_ptr<const Clock> clock,
+                                               std::shared_ptr<Desktop> desktop) {
+    DesktopInputEnvironment environment;
+    environment.sink = std::move(sink);
+    environment.layout = std::make_shared<KeyboardLayout>(Keymap::fromNames("us"));
+    environment.desktop = std::move(desktop);
+    environment.clock = std::move(clock);
+    environment.accessGranted = [] { return true; };
+    environment.automaticWatchdog = false;
+    return environment;
 }
 
 class WorkerTest : public ::testing::Test {
@@ -100,13 +95,8 @@ class WorkerTest : public ::testing::Test {
     static constexpr std::int32_t frontPid = 4242;
 
     void SetUp() override {
-        DesktopInputEnvironment environment;
-        environment.sink = sink;
-        environment.layout = std::make_shared<KeyboardLayout>(Keymap::fromNames("us"));
-        environment.desktop = desktop;
-        environment.clock = clock;
+        auto environment = testEnvironment(sink, clock, desktop);
         environment.accessGranted = [this] { return access.load(); };
-        environment.automaticWatchdog = false;
         worker = DesktopInputWorker::create(std::move(environment));
         worker->attach(connection);
         enable(true);
@@ -126,12 +116,7 @@ class WorkerTest : public ::testing::Test {
     }
     DesktopAction action(DesktopAction::Kind kind, std::vector<DesktopKey> keys = {},
                          std::optional<Uuid> token = std::nullopt) const {
-        DesktopAction a;
-        a.contextID = context;
-        a.kind = kind;
-        a.keys = std::move(keys);
-        a.token = token;
-        return a;
+        return {.contextID = context, .kind = kind, .token = token, .keys = std::move(keys)};
     }
     void perform(DesktopAction a) {
         worker->submit(std::move(a), connection);

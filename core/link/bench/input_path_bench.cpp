@@ -7,7 +7,7 @@
 #include <chrono>
 #include <vector>
 
-#include "core/link/tests/ready_host.h"
+#include "core/link/bench/ready_host.h"
 
 using namespace quillory;
 using namespace quillory::testing;

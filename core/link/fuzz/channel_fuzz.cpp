@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/link/tests/ready_host.h"
+#include "core/link/bench/ready_host.h"
 
 using namespace quillory;
 using namespace quillory::testing;

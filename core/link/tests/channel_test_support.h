@@ -1,25 +1,20 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "core/link/pen_channel.h"
-#include "core/link/session_crypto.h"
 #include "core/link/tests/memory_secret.h"
 #include "core/link/tests/scripted_pad.h"
 #include "platform/dispatch/main_queue.h"
-#include "protocol/base64.h"
-#include "protocol/packet_decoder.h"
 
 namespace quillory::testing {
 
@@ -27,6 +22,14 @@ inline std::pair<int, int> socketPair() {
     int fds[2] = {-1, -1};
     EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
     return {fds[0], fds[1]};
+}
+
+inline PenSample movedSample(double x, std::uint64_t sequence = 0) {
+    return {sequence, PenSample::Phase::moved, x, 0.5, 0.5, 1.0};
+}
+
+inline DesktopContext editorContext() {
+    return {Uuid::random(), DesktopContext::Platform::windows, "org.example.editor", "Editor"};
 }
 
 // What one channel reported, in order. Main-queue callbacks run on the test thread; the input
@@ -40,7 +43,6 @@ struct ChannelEvents {
     std::vector<LinkLatency> latencies;
     std::vector<std::pair<RememberedDevice, Uuid>> peers;
     std::vector<DisplayGeometry> displays;
-    std::vector<StudioSignal> studio;
     std::vector<ControlsSignal> controls;
     std::vector<DesktopContext> contexts;
 
@@ -49,13 +51,17 @@ struct ChannelEvents {
     std::atomic<int> cancelledReceived{0};
     std::atomic<int> endedReceived{0};
 
-    bool has(const std::string& entry) const {
-        return std::find(log.begin(), log.end(), entry) != log.end();
+    // Where the first entry starting with this text is in the log; its size when none does.
+    std::size_t at(std::string_view prefix) const {
+        return static_cast<std::size_t>(
+            std::find_if(log.begin(), log.end(),
+                         [&](const auto& entry) { return entry.rfind(prefix, 0) == 0; }) -
+            log.begin());
     }
+    bool has(std::string_view prefix) const { return at(prefix) < log.size(); }
 };
 
-inline void observe(PenChannel& channel, const std::shared_ptr<ChannelEvents>& events,
-                    bool receivers = true) {
+inline void observe(PenChannel& channel, const std::shared_ptr<ChannelEvents>& events) {
     channel.onPairing = [events](const std::string& code, const std::string& name) {
         events->code = code;
         events->log.push_back("pairing " + name);
@@ -72,26 +78,22 @@ inline void observe(PenChannel& channel, const std::shared_ptr<ChannelEvents>& e
     channel.onEnded = [events](ConnectionEnd end) {
         ++events->endedCount;
         events->end = end;
-        events->log.push_back("ended " + end.caseName());
     };
     channel.onPeer = [events](RememberedDevice device, Uuid intent) {
         events->peers.emplace_back(device, intent);
         events->log.push_back("peer " + device.name);
     };
     channel.onDisplay = [events](DisplayGeometry display) { events->displays.push_back(display); };
-    channel.onStudio = [events](StudioSignal signal) { events->studio.push_back(signal); };
     channel.onControls = [events](ControlsSignal signal) { events->controls.push_back(signal); };
     channel.onDesktopContext = [events](DesktopContext context) {
         events->contexts.push_back(context);
     };
-    if (receivers) {
-        channel.setInputReceivers(
-            [events](const std::vector<PenSample>& samples) {
-                events->samplesReceived += static_cast<int>(samples.size());
-            },
-            [events](const DesktopAction&) { ++events->actionsReceived; },
-            [events] { ++events->cancelledReceived; }, [events] { ++events->endedReceived; });
-    }
+    channel.setInputReceivers(
+        [events](const std::vector<PenSample>& samples) {
+            events->samplesReceived += static_cast<int>(samples.size());
+        },
+        [events](const DesktopAction&) { ++events->actionsReceived; },
+        [events] { ++events->cancelledReceived; }, [events] { ++events->endedReceived; });
 }
 
 // Installs a manual main queue with a fake clock for each test.
@@ -108,13 +110,9 @@ class ChannelTest : public ::testing::Test {
             channel->close(ConnectionEnd(ConnectionEnd::Case::stopped),
                            PenChannel::Cause::application);
         }
-        for (auto& events : allEvents) {
-            runUntil([&] { return events->endedCount > 0; });
-        }
         // Each channel goes away on this thread once its queue has handed back every reference.
         std::vector<std::weak_ptr<PenChannel>> gone(channels.begin(), channels.end());
         channels.clear();
-        allEvents.clear();
         EXPECT_TRUE(runUntil([&] {
             return std::all_of(gone.begin(), gone.end(),
                                [](const auto& channel) { return channel.expired(); });
@@ -143,21 +141,16 @@ class ChannelTest : public ::testing::Test {
 
     Endpoint endpoint(int fd, SessionRole role, std::shared_ptr<DeviceTrustStore> store,
                       Uuid intent, std::optional<std::string> expectedPeer = std::nullopt,
-                      bool allowPairing = true, PenChannel::Options options = {},
-                      std::string name = "") {
+                      bool allowPairing = true, PenChannel::Options options = {}) {
         if (!options.timers) {
             options.timers = timers;
         }
-        if (name.empty()) {
-            name = role == SessionRole::mac ? "Test Mac" : "Test iPad";
-        }
-        auto channel =
-            PenChannel::create(StreamConnection(fd), role, name, std::move(store), intent,
-                               std::move(expectedPeer), allowPairing, std::move(options));
+        auto channel = PenChannel::create(
+            StreamConnection(fd), role, role == SessionRole::mac ? "Test Mac" : "Test iPad",
+            std::move(store), intent, std::move(expectedPeer), allowPairing, std::move(options));
         auto events = std::make_shared<ChannelEvents>();
-        observe(*channel, events, role == SessionRole::mac);
+        observe(*channel, events);
         channels.push_back(channel);
-        allEvents.push_back(events);
         return {channel, events};
     }
 
@@ -165,7 +158,6 @@ class ChannelTest : public ::testing::Test {
     std::shared_ptr<ManualMainExecutor> main;
     std::shared_ptr<FakeTransportTimers> timers;
     std::vector<std::shared_ptr<PenChannel>> channels;
-    std::vector<std::shared_ptr<ChannelEvents>> allEvents;
 };
 
 }  // namespace quillory::testing

@@ -7,8 +7,6 @@
 namespace quillory::testing {
 namespace {
 
-class FakeBrowser final : public DnsSdBrowser {};
-
 class CompanionBrowserTest : public ChannelTest {
   protected:
     void SetUp() override {
@@ -16,28 +14,23 @@ class CompanionBrowserTest : public ChannelTest {
         browser = CompanionBrowser::create([this](std::string type, DnsSdEventHandler handler) {
             browsedType = type;
             deliver = std::move(handler);
-            return std::make_unique<FakeBrowser>();
+            return std::make_unique<DnsSdBrowser>();
         });
-        browser->onHostsChanged = [this](const std::vector<CompanionHost>& hosts) {
-            changes.push_back(hosts);
-        };
+        browser->onHostsChanged = [this](const auto& hosts) { changes.push_back(hosts); };
         browser->onAllForNow = [this] { ++allForNow; };
         browser->start();
     }
 
-    static DnsSdInstance instance(std::string name, int family, std::string address) {
-        DnsSdInstance found;
-        found.name = std::move(name);
-        found.hostName = "studio.local";
-        found.address = std::move(address);
-        found.port = 50123;
-        found.txt = {{"id", "f1ng3r"}, {"version", "9"}, {"platform", "mac"}, {"extra", "x"}};
-        found.interfaceIndex = 1;
-        found.family = family;
-        return found;
-    }
-    void send(DnsSdEvent::Kind kind, DnsSdInstance instance = {}) {
-        deliver(DnsSdEvent{kind, std::move(instance)});
+    void send(DnsSdEvent::Kind kind, std::string name = "", int family = AF_INET,
+              std::string address = "") {
+        deliver(DnsSdEvent{kind,
+                           {std::move(name),
+                            "studio.local",
+                            std::move(address),
+                            50123,
+                            {{"id", "f1ng3r"}, {"version", "9"}, {"platform", "mac"}, {"x", "y"}},
+                            1,
+                            family}});
         main->runUntilIdle();
     }
 
@@ -50,12 +43,11 @@ class CompanionBrowserTest : public ChannelTest {
 
 TEST_F(CompanionBrowserTest, ListsOneHostPerNamePreferringIPv4) {
     EXPECT_EQ(browsedType, "_ravaridurur._tcp");
-    send(DnsSdEvent::Kind::resolved, instance("Studio", AF_INET6, "fe80::1%lo"));
-    send(DnsSdEvent::Kind::resolved, instance("Studio", AF_INET, "127.0.0.1"));
-    send(DnsSdEvent::Kind::resolved, instance("Attic", AF_INET, "127.0.0.2"));
+    send(DnsSdEvent::Kind::resolved, "Studio", AF_INET6, "fe80::1%lo");
+    send(DnsSdEvent::Kind::resolved, "Studio", AF_INET, "127.0.0.1");
+    send(DnsSdEvent::Kind::resolved, "Attic", AF_INET, "127.0.0.2");
     send(DnsSdEvent::Kind::allForNow);
     EXPECT_EQ(allForNow, 1);
-
     const auto hosts = browser->hosts();
     ASSERT_EQ(hosts.size(), 2u);
     EXPECT_EQ(hosts[0].name, "Attic");
@@ -63,9 +55,8 @@ TEST_F(CompanionBrowserTest, ListsOneHostPerNamePreferringIPv4) {
     EXPECT_EQ(changes.size(), 3u);
 
     // Losing the IPv4 instance falls back to the IPv6 one; a repeat changes nothing.
-    auto gone = instance("Studio", AF_INET, "");
-    send(DnsSdEvent::Kind::removed, gone);
-    send(DnsSdEvent::Kind::removed, gone);
+    send(DnsSdEvent::Kind::removed, "Studio", AF_INET);
+    send(DnsSdEvent::Kind::removed, "Studio", AF_INET);
     EXPECT_EQ(browser->hosts()[1].address, "fe80::1%lo");
     EXPECT_EQ(changes.size(), 4u);
 
@@ -76,10 +67,8 @@ TEST_F(CompanionBrowserTest, ListsOneHostPerNamePreferringIPv4) {
 }
 
 TEST_F(CompanionBrowserTest, EventsAfterStopAreDropped) {
-    auto late = deliver;
     browser->stop();
-    late(DnsSdEvent{DnsSdEvent::Kind::resolved, instance("Studio", AF_INET, "127.0.0.1")});
-    main->runUntilIdle();
+    send(DnsSdEvent::Kind::resolved, "Studio", AF_INET, "127.0.0.1");
     EXPECT_TRUE(browser->hosts().empty());
     EXPECT_TRUE(changes.empty());
 }

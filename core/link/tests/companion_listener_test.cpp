@@ -9,25 +9,16 @@
 namespace quillory::testing {
 namespace {
 
-struct AdvertiserLog {
-    std::mutex mutex;
-    std::vector<std::optional<DnsSdService>> calls;  // nothing = withdraw
-};
+using Advertised = std::vector<std::optional<DnsSdService>>;  // nothing = withdrawn
 
 class RecordingAdvertiser final : public DnsSdAdvertiser {
   public:
-    explicit RecordingAdvertiser(std::shared_ptr<AdvertiserLog> log) : log_(std::move(log)) {}
-    void advertise(DnsSdService service) override {
-        std::lock_guard lock(log_->mutex);
-        log_->calls.emplace_back(std::move(service));
-    }
-    void withdraw() override {
-        std::lock_guard lock(log_->mutex);
-        log_->calls.emplace_back(std::nullopt);
-    }
+    explicit RecordingAdvertiser(Advertised& calls) : calls_(calls) {}
+    void advertise(DnsSdService service) override { calls_.emplace_back(std::move(service)); }
+    void withdraw() override { calls_.emplace_back(std::nullopt); }
 
   private:
-    std::shared_ptr<AdvertiserLog> log_;
+    Advertised& calls_;
 };
 
 // True when the peer closed the socket within the time limit.
@@ -41,17 +32,20 @@ class CompanionListenerTest : public ChannelTest {
   protected:
     void SetUp() override {
         ChannelTest::SetUp();
-        listener = CompanionListener::create(
-            [this] { return std::make_unique<RecordingAdvertiser>(advertised); });
+        create([this] { return std::make_unique<RecordingAdvertiser>(advertised); });
+    }
+    void TearDown() override {
+        listener.reset();
+        ChannelTest::TearDown();
+    }
+
+    void create(CompanionListener::AdvertiserFactory advertiser) {
+        listener = CompanionListener::create(std::move(advertiser));
         listener->onReady = [this] { ++readyCount; };
         listener->onFailure = [this](const std::system_error&) { ++failureCount; };
         listener->onConnection = [this](StreamConnection connection) {
             connections.push_back(std::move(connection));
         };
-    }
-    void TearDown() override {
-        listener.reset();
-        ChannelTest::TearDown();
     }
 
     int connectClient() {
@@ -60,7 +54,7 @@ class CompanionListenerTest : public ChannelTest {
         return client.fd;
     }
 
-    std::shared_ptr<AdvertiserLog> advertised = std::make_shared<AdvertiserLog>();
+    Advertised advertised;
     std::shared_ptr<CompanionListener> listener;
     int readyCount = 0;
     int failureCount = 0;
@@ -72,17 +66,13 @@ TEST_F(CompanionListenerTest, AdvertisesAndHandsConnectionsOverUnread) {
     listener->start(longName, "abc123");
     ASSERT_NE(listener->port(), 0);
     ASSERT_TRUE(runUntil([&] { return readyCount == 1; }));
-    {
-        std::lock_guard lock(advertised->mutex);
-        ASSERT_EQ(advertised->calls.size(), 1u);
-        const auto& service = advertised->calls[0];
-        ASSERT_TRUE(service);
-        EXPECT_EQ(service->type, "_ravaridurur._tcp");
-        EXPECT_EQ(service->name, longName);  // the advertiser cuts it to one label
-        EXPECT_EQ(service->port, listener->port());
-        EXPECT_EQ(service->txt, (std::vector<std::pair<std::string, std::string>>{
-                                    {"id", "abc123"}, {"version", "9"}, {"platform", "mac"}}));
-    }
+    ASSERT_EQ(advertised.size(), 1u);
+    ASSERT_TRUE(advertised[0]);
+    EXPECT_EQ(advertised[0]->type, "_ravaridurur._tcp");
+    EXPECT_EQ(advertised[0]->name, longName);  // the advertiser cuts it to one label
+    EXPECT_EQ(advertised[0]->port, listener->port());
+    EXPECT_EQ(advertised[0]->txt, (std::vector<std::pair<std::string, std::string>>{
+                                      {"id", "abc123"}, {"version", "9"}, {"platform", "mac"}}));
 
     const int client = connectClient();
     ASSERT_EQ(::write(client, "commit\n", 7), 7);
@@ -109,11 +99,8 @@ TEST_F(CompanionListenerTest, NoCallbackFollowsStop) {
     EXPECT_TRUE(connections.empty());
     EXPECT_TRUE(closedByPeer(client));
     ::close(client);
-    {
-        std::lock_guard lock(advertised->mutex);
-        ASSERT_EQ(advertised->calls.size(), 2u);
-        EXPECT_FALSE(advertised->calls[1]);
-    }
+    ASSERT_EQ(advertised.size(), 2u);
+    EXPECT_FALSE(advertised[1]);
     EXPECT_EQ(listener->port(), 0);
 
     // A stopped listener refuses connections; a started one readies again.
@@ -137,12 +124,7 @@ TEST_F(CompanionListenerTest, StartThrowsWhenThePortIsTaken) {
 }
 
 TEST_F(CompanionListenerTest, AcceptsWhenAdvertisingCannotStart) {
-    listener = CompanionListener::create(
-        []() -> std::unique_ptr<DnsSdAdvertiser> { throw std::runtime_error("no poll"); });
-    listener->onReady = [this] { ++readyCount; };
-    listener->onConnection = [this](StreamConnection connection) {
-        connections.push_back(std::move(connection));
-    };
+    create([]() -> std::unique_ptr<DnsSdAdvertiser> { throw std::runtime_error("no daemon"); });
     listener->start("Host", "id");
     ASSERT_TRUE(runUntil([&] { return readyCount == 1; }));
     const int client = connectClient();

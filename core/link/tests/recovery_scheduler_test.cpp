@@ -11,32 +11,26 @@ class RecoverySchedulerTest : public ::testing::Test {
   protected:
     void SetUp() override { MainQueue::install(main); }
 
-    std::shared_ptr<ManualMainExecutor> main = std::make_shared<ManualMainExecutor>();
-    RecoveryScheduler scheduler;
-    int runs = 0;
-
     // Schedules a retry and answers how long it took to run.
     double nextDelay() {
         const int before = runs;
         scheduler.scheduleRetry([this] { ++runs; });
         double waited = 0;
-        while (runs == before && waited < 60) {
+        for (; runs == before && waited < 60; waited += 0.25) {
             main->advance(0.25);
-            waited += 0.25;
         }
         return waited;
     }
+
+    std::shared_ptr<ManualMainExecutor> main = std::make_shared<ManualMainExecutor>();
+    RecoveryScheduler scheduler;
+    int runs = 0;
 };
 
 TEST_F(RecoverySchedulerTest, DelaysGrowToEightSecondsAndResetAfterTenStableSeconds) {
-    EXPECT_EQ(nextDelay(), 0.5);
-    EXPECT_EQ(nextDelay(), 1.0);
-    EXPECT_EQ(nextDelay(), 2.0);
-    EXPECT_EQ(nextDelay(), 4.0);
-    EXPECT_EQ(nextDelay(), 8.0);
-    EXPECT_EQ(nextDelay(), 8.0);
-    EXPECT_EQ(scheduler.attempt(), 6u);
-
+    for (const double delay : {0.5, 1.0, 2.0, 4.0, 8.0, 8.0}) {
+        EXPECT_EQ(nextDelay(), delay);
+    }
     // A connection that does not last ten seconds keeps the count.
     scheduler.markConnected();
     main->advance(9.75);
@@ -67,18 +61,16 @@ TEST_F(RecoverySchedulerTest, PendingRetryIgnoresNewRequestsAndCancelKeepsTheCou
     main->advance(10.0);
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(scheduler.attempt(), 0u);
-}
 
-TEST_F(RecoverySchedulerTest, ActionMayScheduleTheNextRetry) {
+    // The action may schedule the next retry.
     std::function<void()> retry = [&] {
-        ++runs;
-        if (runs < 3) {
+        if (++runs < 4) {
             scheduler.scheduleRetry(retry);
         }
     };
     scheduler.scheduleRetry(retry);
     main->advance(0.5 + 1.0 + 2.0);
-    EXPECT_EQ(runs, 3);
+    EXPECT_EQ(runs, 4);
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <errno.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <optional>
 #include <string>
-#include <utility>
 
 #include "core/link/session_crypto.h"
 #include "protocol/json_codec.h"
@@ -17,75 +17,64 @@
 
 namespace quillory::testing {
 
-inline Bytes filled(std::size_t count, std::uint8_t value) {
-    return Bytes(count, value);
-}
-
 // Reads and writes raw lines on one end of a socket, as a peer that plays by any rules.
 class RawEnd {
   public:
     explicit RawEnd(int fd) : fd_(fd) {}
-    ~RawEnd() { closeNow(); }
+    ~RawEnd() { ::close(fd_); }
     RawEnd(const RawEnd&) = delete;
     RawEnd& operator=(const RawEnd&) = delete;
 
-    int fd() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-    void closeNow() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-
     bool write(std::string_view bytes) {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const auto count = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        while (!bytes.empty()) {
+            const auto count = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
             if (count <= 0) {
                 return false;
             }
-            done += static_cast<std::size_t>(count);
+            bytes.remove_prefix(static_cast<std::size_t>(count));
         }
         return true;
     }
 
     // The next line without its 0x0A; nothing at end of stream or after 10 s.
     std::optional<std::string> readLine() {
-        for (;;) {
-            if (const auto end = buffer_.find('\n'); end != std::string::npos) {
-                auto line = buffer_.substr(0, end);
-                buffer_.erase(0, end + 1);
-                return line;
-            }
-            pollfd descriptor{fd_, POLLIN, 0};
-            if (::poll(&descriptor, 1, 10'000) <= 0) {
+        auto end = buffer_.find('\n');
+        for (; end == std::string::npos; end = buffer_.find('\n')) {
+            if (!fill()) {
                 return std::nullopt;
             }
-            char chunk[65536];
-            const auto count = ::read(fd_, chunk, sizeof chunk);
-            if (count <= 0) {
-                return std::nullopt;
-            }
-            buffer_.append(chunk, static_cast<std::size_t>(count));
         }
+        auto line = buffer_.substr(0, end);
+        buffer_.erase(0, end + 1);
+        return line;
     }
 
     // True once the other end has closed (all it sent before is drained).
     bool waitForClose() {
-        while (readLine()) {
+        while (fill()) {
         }
-        pollfd descriptor{fd_, POLLIN, 0};
-        if (::poll(&descriptor, 1, 10'000) <= 0) {
-            return false;
-        }
-        char byte;
-        return ::read(fd_, &byte, 1) == 0;
+        return closed_;
     }
 
   private:
+    // One chunk more; false at end of stream or after 10 s of silence.
+    bool fill() {
+        pollfd descriptor{fd_, POLLIN, 0};
+        if (::poll(&descriptor, 1, 10'000) != 1) {
+            return false;
+        }
+        char chunk[65536];
+        const auto count = ::read(fd_, chunk, sizeof chunk);
+        closed_ = count == 0 || (count < 0 && errno == ECONNRESET);
+        if (count > 0) {
+            buffer_.append(chunk, static_cast<std::size_t>(count));
+        }
+        return count > 0;
+    }
+
     int fd_;
     std::string buffer_;
+    bool closed_ = false;
 };
 
 inline std::optional<SessionPacket> packetOf(const std::string& line) {
@@ -100,22 +89,25 @@ inline std::string lineOf(SessionPacket::Kind kind, ByteView data) {
 // A tablet scripted step by step against a real host channel, using the link's own crypto.
 class ScriptedPad {
   public:
-    explicit ScriptedPad(int fd, Bytes seed = filled(32, 0x02))
-        : raw(fd),
-          identity(*crypto::Ed25519SigningKey::fromSeed(seed)),
-          ephemeral(crypto::X25519PrivateKey::generate()),
-          nonce(crypto::randomBytes(32)),
-          intent(Uuid::random()) {}
+    explicit ScriptedPad(int fd) : raw(fd) {}
+
+    // The host's next packet, when it is of this kind.
+    std::optional<SessionPacket> read(SessionPacket::Kind kind) {
+        const auto line = raw.readLine();
+        auto packet = line ? packetOf(*line) : std::nullopt;
+        return packet && packet->kind == kind ? packet : std::nullopt;
+    }
 
     // Reads the host's commit and answers with ours.
     bool exchangeCommits() {
-        const auto line = raw.readLine();
-        const auto packet = line ? packetOf(*line) : std::nullopt;
-        if (!packet || packet->kind != SessionPacket::Kind::commit) {
+        const auto packet = read(SessionPacket::Kind::commit);
+        if (!packet) {
             return false;
         }
         macCommit = packet->data;
-        const auto digest = crypto::sha256(body());
+        const auto digest = crypto::sha256(
+            session_crypto::helloBody(session_crypto::Side::pad, identity.publicKey(),
+                                      ephemeralPublic(), nonce, intent, name));
         ownCommit.assign(digest.begin(), digest.end());
         return raw.write(lineOf(SessionPacket::Kind::commit, ownCommit));
     }
@@ -126,51 +118,52 @@ class ScriptedPad {
                    : Bytes(ephemeral.publicKey().begin(), ephemeral.publicKey().end());
     }
 
-    Bytes body() const {
-        return session_crypto::helloBody(session_crypto::Side::pad, identity.publicKey(),
-                                         ephemeralPublic(), nonce, intent, name);
-    }
-
     SessionHello hello() const {
-        SessionHello hello;
-        hello.role = SessionRole::pad;
-        hello.name = name;
-        hello.identity.assign(identity.publicKey().begin(), identity.publicKey().end());
-        hello.ephemeral = ephemeralPublic();
-        hello.nonce = nonce;
-        hello.intent = intent;
         const auto signature = identity.sign(session_crypto::signedMessage(ownCommit, macCommit));
-        hello.signature.assign(signature.begin(), signature.end());
-        return hello;
+        return {SessionRole::pad,
+                name,
+                Bytes(identity.publicKey().begin(), identity.publicKey().end()),
+                ephemeralPublic(),
+                nonce,
+                intent,
+                Bytes(signature.begin(), signature.end())};
     }
 
     bool sendHello(const SessionHello& hello) {
-        const auto text = dumpJSON(hello.toJSON());
-        return raw.write(lineOf(SessionPacket::Kind::hello, asBytes(text)));
+        return raw.write(lineOf(SessionPacket::Kind::hello, asBytes(dumpJSON(hello.toJSON()))));
     }
 
     // Reads the host's hello and derives the keys.
     bool readHello() {
-        const auto line = raw.readLine();
-        const auto packet = line ? packetOf(*line) : std::nullopt;
-        if (!packet || packet->kind != SessionPacket::Kind::hello) {
+        const auto packet = read(SessionPacket::Kind::hello);
+        const auto json =
+            packet ? parseJSON(std::string_view(reinterpret_cast<const char*>(packet->data.data()),
+                                                packet->data.size()))
+                   : std::nullopt;
+        const auto macHello = json ? SessionHello::fromJSON(*json) : std::nullopt;
+        const auto shared = macHello ? ephemeral.sharedSecret(macHello->ephemeral) : std::nullopt;
+        const auto keys = shared ? session_crypto::deriveKeys(session_crypto::Side::pad,
+                                                              shared->view(), macCommit, ownCommit)
+                                 : std::nullopt;
+        if (!keys) {
             return false;
         }
-        const auto json = parseJSON(std::string_view(
-            reinterpret_cast<const char*>(packet->data.data()), packet->data.size()));
-        macHello = json ? SessionHello::fromJSON(*json) : std::nullopt;
-        if (!macHello) {
-            return false;
-        }
-        const auto shared = ephemeral.sharedSecret(macHello->ephemeral);
-        keys = session_crypto::deriveKeys(session_crypto::Side::pad, shared->view(), macCommit,
-                                          ownCommit);
         sealer = session_crypto::RecordSealer(keys->sendKey, keys->sendIV);
         opener = session_crypto::RecordOpener(keys->receiveKey, keys->receiveIV);
         return true;
     }
 
     bool handshake() { return exchangeCommits() && sendHello(hello()) && readHello(); }
+
+    // The trust phase of an unknown tablet whose user confirms the code; `hostConfirms` has the
+    // host's user confirm it too.
+    template <typename Confirm>
+    bool pair(Confirm hostConfirms) {
+        using Kind = SessionPayload::Kind;
+        return handshake() && expect(Kind::unknown) && send(Kind::unknown) && hostConfirms() &&
+               expect(Kind::approve) && send(Kind::approve) && expect(Kind::saved) &&
+               send(Kind::saved);
+    }
 
     std::string sealedLine(std::string_view plaintext) {
         return lineOf(SessionPacket::Kind::sealed, sealer.seal(asBytes(plaintext)));
@@ -187,30 +180,35 @@ class ScriptedPad {
 
     // The host's next sealed payload.
     std::optional<SessionPayload> receive() {
-        const auto line = raw.readLine();
-        const auto packet = line ? packetOf(*line) : std::nullopt;
-        if (!packet || packet->kind != SessionPacket::Kind::sealed) {
-            return std::nullopt;
+        const auto packet = read(SessionPacket::Kind::sealed);
+        const auto plaintext = packet ? opener.open(packet->data) : std::nullopt;
+        return plaintext ? SessionPayload::decode(std::string_view(
+                               reinterpret_cast<const char*>(plaintext->data()), plaintext->size()))
+                         : std::nullopt;
+    }
+    // True when the host's next payload is of this kind.
+    bool expect(SessionPayload::Kind kind) {
+        const auto payload = receive();
+        return payload && payload->kind == kind;
+    }
+    // The host's next payload of this kind, skipping others.
+    std::optional<SessionPayload> receiveUntil(SessionPayload::Kind kind) {
+        auto payload = receive();
+        while (payload && payload->kind != kind) {
+            payload = receive();
         }
-        const auto plaintext = opener.open(packet->data);
-        if (!plaintext) {
-            return std::nullopt;
-        }
-        return SessionPayload::decode(
-            std::string_view(reinterpret_cast<const char*>(plaintext->data()), plaintext->size()));
+        return payload;
     }
 
     RawEnd raw;
-    crypto::Ed25519SigningKey identity;
-    crypto::X25519PrivateKey ephemeral;
-    Bytes nonce;
-    Uuid intent;
+    crypto::Ed25519SigningKey identity = *crypto::Ed25519SigningKey::fromSeed(Bytes(32, 0x02));
+    crypto::X25519PrivateKey ephemeral = crypto::X25519PrivateKey::generate();
+    Bytes nonce = crypto::randomBytes(32);
+    Uuid intent = Uuid::random();
     std::string name = "Scripted iPad";
     std::optional<Bytes> ephemeralOverride;
     Bytes macCommit;
     Bytes ownCommit;
-    std::optional<SessionHello> macHello;
-    std::optional<session_crypto::Keys> keys;
     session_crypto::RecordSealer sealer;
     session_crypto::RecordOpener opener;
 };

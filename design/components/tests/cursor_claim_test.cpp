@@ -11,15 +11,11 @@
 namespace quillory {
 namespace {
 
-class CursorClaimTest : public testing::Test {
-  protected:
-    void SetUp() override { baseDepth_ = PointerCursor::shared()->depth(); }
-    int depth() const { return PointerCursor::shared()->depth() - baseDepth_; }
+int depth() {
+    return PointerCursor::shared()->depth();
+}
 
-    int baseDepth_ = 0;
-};
-
-TEST_F(CursorClaimTest, PushesOnceWhileWantedAndPopsOnce) {
+TEST(CursorClaim, PushesOnceWhileWantedAndPopsOnce) {
     CursorClaim claim;
     const int pushes = PointerCursor::shared()->pushes();
     claim.want(true);
@@ -36,7 +32,7 @@ TEST_F(CursorClaimTest, PushesOnceWhileWantedAndPopsOnce) {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(CursorClaimTest, ClaimDestroyedOffTheMainThreadPopsLaterOnTheMainThread) {
+TEST(CursorClaim, ClaimDestroyedOffTheMainThreadPopsLaterOnTheMainThread) {
     auto claim = std::make_unique<CursorClaim>();
     claim->want(true);
     claim->moveToThread(nullptr);
@@ -49,17 +45,10 @@ TEST_F(CursorClaimTest, ClaimDestroyedOffTheMainThreadPopsLaterOnTheMainThread) 
     EXPECT_EQ(depth(), 0) << "exactly one pop";
 }
 
-TEST_F(CursorClaimTest, UnheldClaimDestroyedPopsNothing) {
+TEST(CursorClaim, NeverPopsACursorItDidNotPush) {
     QGuiApplication::setOverrideCursor(QCursor(Qt::IBeamCursor));
-    { CursorClaim claim; }
+    { CursorClaim unheld; }
     QCoreApplication::processEvents();
-    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::IBeamCursor);
-    QGuiApplication::restoreOverrideCursor();
-}
-
-TEST_F(CursorClaimTest, NeverPopsACursorItDidNotPush) {
-    QGuiApplication::setOverrideCursor(QCursor(Qt::IBeamCursor));
     PointerCursor::shared()->pop();
     ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::IBeamCursor);

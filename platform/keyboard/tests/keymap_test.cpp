@@ -3,67 +3,52 @@
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 
+#include "platform/keyboard/named_keys.h"
+
 namespace quillory {
 namespace {
 
-std::shared_ptr<const Keymap> compiled(const std::string& layout) {
-    std::string error;
-    auto keymap = Keymap::fromNames(layout, {}, &error);
-    EXPECT_TRUE(keymap) << error;
-    return keymap;
-}
-
-KeyStroke plain(std::uint16_t code) {
-    return {code, false, false};
-}
-KeyStroke shifted(std::uint16_t code) {
-    return {code, true, false};
-}
-KeyStroke altGr(std::uint16_t code) {
-    return {code, false, true};
-}
-
-TEST(Keymap, GermanLayoutNeedsShiftAndAltGrForPunctuation) {
-    const auto keymap = compiled("de");
-    ASSERT_TRUE(keymap);
-    EXPECT_EQ(keymap->stroke(U'z'), plain(KEY_Y));
-    EXPECT_EQ(keymap->stroke(U'/'), shifted(KEY_7));
-    EXPECT_EQ(keymap->stroke(U'['), altGr(KEY_8));
-    EXPECT_EQ(keymap->stroke(U'\\'), altGr(KEY_MINUS));
-    EXPECT_EQ(keymap->stroke(U'-'), plain(KEY_SLASH));
-    EXPECT_EQ(keymap->altGrKeyCode(), KEY_RIGHTALT);
-}
-
-TEST(Keymap, FrenchLayoutTypesDigitsWithShift) {
-    const auto keymap = compiled("fr");
-    ASSERT_TRUE(keymap);
-    EXPECT_EQ(keymap->stroke(U'a'), plain(KEY_Q));
-    EXPECT_EQ(keymap->stroke(U'1'), shifted(KEY_1));
-    EXPECT_EQ(keymap->stroke(U'['), altGr(KEY_5));
-    EXPECT_EQ(keymap->stroke(U';'), plain(KEY_COMMA));
-}
-
-TEST(Keymap, UsLayoutNeedsNoModifierForLettersAndFindsNoKeypadKeys) {
-    const auto keymap = compiled("us");
-    ASSERT_TRUE(keymap);
-    EXPECT_EQ(keymap->stroke(U'a'), plain(KEY_A));
-    // Typing the upper-case letter would need shift; the lower-case search wins first.
-    EXPECT_EQ(keymap->stroke(U'/'), plain(KEY_SLASH));
-    EXPECT_EQ(keymap->stroke(U'*'), shifted(KEY_8));
-    EXPECT_EQ(keymap->stroke(U'`'), plain(KEY_GRAVE));
-}
-
-TEST(Keymap, ALayoutWithoutLatinLettersCannotTypeThem) {
-    const auto keymap = compiled("ru");
-    ASSERT_TRUE(keymap);
-    EXPECT_FALSE(keymap->stroke(U'a'));
-    EXPECT_TRUE(keymap->stroke(U'1'));
-}
-
-TEST(Keymap, AnUnknownLayoutIsAnError) {
+// Character → key and level, built offline per layout: Shift and AltGr levels in de and fr, the
+// plain level found first in us, no Latin letters in ru.
+TEST(Keymap, CharactersFindTheirKeyAndLevel) {
+    struct Row {
+        const char* layout;
+        char32_t character;
+        std::optional<KeyStroke> stroke;
+    };
+    const Row table[] = {
+        {"de", U'z', KeyStroke{KEY_Y, false, false}},
+        {"de", U'/', KeyStroke{KEY_7, true, false}},
+        {"de", U'[', KeyStroke{KEY_8, false, true}},
+        {"de", U'\\', KeyStroke{KEY_MINUS, false, true}},
+        {"de", U'-', KeyStroke{KEY_SLASH, false, false}},
+        {"fr", U'a', KeyStroke{KEY_Q, false, false}},
+        {"fr", U'1', KeyStroke{KEY_1, true, false}},
+        {"fr", U'[', KeyStroke{KEY_5, false, true}},
+        {"fr", U';', KeyStroke{KEY_COMMA, false, false}},
+        {"us", U'a', KeyStroke{KEY_A, false, false}},
+        {"us", U'/', KeyStroke{KEY_SLASH, false, false}},
+        {"us", U'*', KeyStroke{KEY_8, true, false}},
+        {"ru", U'a', std::nullopt},
+        {"ru", U'1', KeyStroke{KEY_1, false, false}},
+    };
+    for (const auto& [layout, character, stroke] : table) {
+        std::string error;
+        const auto keymap = Keymap::fromNames(layout, {}, &error);
+        ASSERT_TRUE(keymap) << error;
+        EXPECT_EQ(keymap->stroke(character), stroke) << layout << " " << std::uint32_t(character);
+    }
+    EXPECT_EQ(Keymap::fromNames("de")->altGrKeyCode(), KEY_RIGHTALT);
     std::string error;
     EXPECT_FALSE(Keymap::fromNames("no-such-layout", {}, &error));
     EXPECT_FALSE(error.empty());
+}
+
+TEST(NamedKeys, KeysymNamesReadBackToTheirKeys) {
+    for (const NamedKey& entry : namedKeys()) {
+        EXPECT_EQ(desktopKeyForKeysymName(entry.keysymName), entry.key) << entry.keysymName;
+    }
+    EXPECT_EQ(desktopKeyForKeysymName("A"), DesktopKey::a);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/defaults/tests/scratch_directory.h"
 #include "platform/secrets/backend_marker.h"
 #include "platform/secrets/file_secret_item.h"
 #include "platform/secrets/secret_service_item.h"
@@ -20,23 +21,6 @@ Bytes bytesOf(std::string_view text) {
     return Bytes(text.begin(), text.end());
 }
 
-class TemporaryFolder {
-  public:
-    TemporaryFolder() {
-        std::string pattern = (fs::temp_directory_path() / "quillory-secrets-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TemporaryFolder() {
-        std::error_code ignored;
-        fs::permissions(path_, fs::perms::owner_all, ignored);
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
 mode_t modeOf(const fs::path& path) {
     struct stat info {};
     ::stat(path.c_str(), &info);
@@ -44,7 +28,7 @@ mode_t modeOf(const fs::path& path) {
 }
 
 TEST(FileSecretItem, RoundTripInPrivateFiles) {
-    TemporaryFolder folder;
+    ScratchDirectory folder;
     const auto path = folder.path() / "nested" / "item.json";
     FileSecretItem item(path);
     EXPECT_EQ(item.read().status, SecretStatus::notFound);
@@ -66,7 +50,7 @@ TEST(FileSecretItem, FailedWriteKeepsTheOldContents) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root writes into read-only folders";
     }
-    TemporaryFolder folder;
+    ScratchDirectory folder;
     const auto path = folder.path() / "item.json";
     FileSecretItem item(path);
     ASSERT_EQ(item.add(bytesOf("kept")), SecretStatus::ok);
@@ -77,7 +61,7 @@ TEST(FileSecretItem, FailedWriteKeepsTheOldContents) {
 }
 
 TEST(BackendMarker, RecordsTheBackendAndRefusesGarbage) {
-    TemporaryFolder folder;
+    ScratchDirectory folder;
     const auto path = folder.path() / "trust-backend";
     EXPECT_EQ(readBackendMarker(path).state, BackendMarker::State::absent);
     ASSERT_TRUE(writeBackendMarker(path, SecretBackend::file));

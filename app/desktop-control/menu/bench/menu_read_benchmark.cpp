@@ -19,17 +19,17 @@ void readSixHundredItems(benchmark::State& state) {
     const DesktopControlAccess granted({.uinputWritable = [] { return true; },
                                         .uinputAvailable = [] { return true; },
                                         .xtestPresent = [] { return true; }});
-    TestApplication application(MENU_TEST_GTK, {"--items", "600"});
+    TestApplication application(std::string(MENU_TEST_GTK) + " --items 600");
     if (!application.isReady()) {
         state.SkipWithError("the GTK test program did not start");
         return;
     }
     std::size_t count = 0;
     for (int attempt = 0; attempt < 50 && count == 0; ++attempt) {
-        count = MenuCommandReader::collectMenuCommands(application.processID(), granted).size();
+        count = MenuCommandReader::collectMenuCommands(application.processID, granted).size();
     }
     for (auto _ : state) {
-        count = MenuCommandReader::collectMenuCommands(application.processID(), granted).size();
+        count = MenuCommandReader::collectMenuCommands(application.processID, granted).size();
         benchmark::DoNotOptimize(count);
     }
     state.counters["commands"] = static_cast<double>(count);

@@ -1,76 +1,67 @@
 #pragma once
 
-#include <map>
-#include <optional>
-#include <string>
-#include <vector>
+#include <sstream>
 
 #include "platform/accessibility/accessible_menu_tree.h"
+#include "protocol/menu_command.h"
 
 namespace quillory {
 
-// A menu bar described in memory. Counts title reads per element, so tests can tell what a walk
-// asked for.
+// A menu bar written as an outline, one element a line: two spaces of indent per level below the
+// top-level menus, then "title|key binding"; "~" for no title at all. Counts title reads.
 class FakeMenuTree final : public AccessibleMenuTree {
   public:
-    struct Node {
-        std::optional<std::string> title;
-        std::optional<std::string> keyBinding;
-        std::vector<Node> children;
-    };
-
-    static Node item(std::string title, std::optional<std::string> binding = std::nullopt) {
-        return {std::move(title), std::move(binding), {}};
-    }
-    static Node menu(std::string title, std::vector<Node> children) {
-        return {std::move(title), std::nullopt, std::move(children)};
-    }
-
-    // No menu bar at all when `menus` is none.
-    explicit FakeMenuTree(std::optional<std::vector<Node>> menus) {
-        if (menus) {
-            menuBar_ = add(Node{std::nullopt, std::nullopt, std::move(*menus)});
+    // No menu bar at all without an outline.
+    explicit FakeMenuTree(std::optional<std::string> outline) : hasBar_(outline.has_value()) {
+        std::vector<Element> parents{0};
+        std::istringstream lines(outline.value_or(""));
+        for (std::string line; std::getline(lines, line);) {
+            const auto indent = line.find_first_not_of(' ');
+            if (indent == std::string::npos) {
+                continue;
+            }
+            parents.resize(indent / 2 + 1);
+            const auto bar = line.find('|', indent);
+            auto& node = nodes_.emplace_back();
+            node.title = line.substr(indent, bar - indent);
+            if (node.title == "~") {
+                node.title.reset();
+            }
+            if (bar != std::string::npos) {
+                node.keyBinding = line.substr(bar + 1);
+            }
+            children_[parents.back()].push_back(nodes_.size() - 1);
+            parents.push_back(nodes_.size() - 1);
+            children_.emplace_back();
         }
     }
 
-    std::optional<Element> menuBar() override { return menuBar_; }
-    std::vector<Element> children(Element element) override { return nodes_.at(element).children; }
+    std::optional<Element> menuBar() override {
+        return hasBar_ ? std::optional<Element>(0) : std::nullopt;
+    }
+    std::vector<Element> children(Element element) override { return children_.at(element); }
     std::optional<std::string> title(Element element) override {
-        ++titleReads_[element];
+        ++titleReads;
         return nodes_.at(element).title;
     }
     std::optional<std::string> keyBinding(Element element) override {
         return nodes_.at(element).keyBinding;
     }
 
-    std::size_t titleReads() const {
-        std::size_t total = 0;
-        for (const auto& [element, count] : titleReads_) {
-            total += count;
-        }
-        return total;
-    }
+    std::size_t titleReads = 0;
 
   private:
-    struct Stored {
-        std::optional<std::string> title;
-        std::optional<std::string> keyBinding;
-        std::vector<Element> children;
+    struct Node {
+        std::optional<std::string> title, keyBinding;
     };
-
-    Element add(Node node) {
-        const Element element = nodes_.size();
-        nodes_.push_back({node.title, node.keyBinding, {}});
-        for (auto& child : node.children) {
-            const Element added = add(std::move(child));
-            nodes_[element].children.push_back(added);
-        }
-        return element;
-    }
-
-    std::vector<Stored> nodes_;
-    std::optional<Element> menuBar_;
-    std::map<Element, std::size_t> titleReads_;
+    bool hasBar_;
+    std::vector<Node> nodes_{1};  // the menu bar first
+    std::vector<std::vector<Element>> children_{1};
 };
+
+// Readable failures.
+inline void PrintTo(const MenuCommand& command, std::ostream* out) {
+    *out << command.toJSON().dump();
+}
 
 }  // namespace quillory

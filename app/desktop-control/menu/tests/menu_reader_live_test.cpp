@@ -1,12 +1,10 @@
-// The reader against real toolkit programs on the accessibility bus.
+// The reader against real toolkit programs on the accessibility bus, and without that bus.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <chrono>
-#include <cstdlib>
 
 #include "app/desktop-control/menu/menu_command_reader.h"
-#include "app/desktop-control/menu/tests/menu_command_printer.h"
+#include "app/desktop-control/menu/tests/fake_menu_tree.h"
 #include "app/desktop-control/menu/tests/test_application.h"
 #include "platform/accessibility/accessibility_connection.h"
 #include "platform/input/desktop_control_access.h"
@@ -16,130 +14,96 @@ namespace {
 
 using K = DesktopKey;
 
-const DesktopControlAccess granted({.uinputWritable = [] { return true; },
-                                    .uinputAvailable = [] { return true; },
-                                    .xtestPresent = [] { return true; }});
+const DesktopControlAccess granted({[] { return true; }, [] { return true; }, [] { return true; }});
 
-// The commands both test programs show, in menu order.
-const std::vector<MenuCommand> expectedCommands{
-    {"New", {"File"}, {K::control, K::n}},
-    {"Open…", {"File"}, {K::control, K::o}},
-    {"Save", {"File"}, {K::control, K::s}},
-    {"Save As…", {"File"}, {K::control, K::shift, K::s}},
+// Both test programs show these, in this order.
+// clang-format off
+const std::vector<MenuCommand> expected{
+    {"New", {"File"}, {K::control, K::n}}, {"Open…", {"File"}, {K::control, K::o}},
+    {"Save", {"File"}, {K::control, K::s}}, {"Save As…", {"File"}, {K::control, K::shift, K::s}},
     {"PNG", {"File", "Export"}, {K::control, K::option, K::e}},
     {"Deepest read", {"File", "Export", "Deep", "Level 3"}, {K::f7}},
-    {"Quit", {"File"}, {K::control, K::q}},
-    {"Undo", {"Edit"}, {K::control, K::z}},
-    {"Redo", {"Edit"}, {K::control, K::shift, K::z}},
-    {"Delete", {"Edit"}, {K::forwardDelete}},
-    {"Zoom In", {"Edit"}, {}},
-    {"Next Page", {"Edit"}, {K::pageDown}},
+    {"Quit", {"File"}, {K::control, K::q}}, {"Undo", {"Edit"}, {K::control, K::z}},
+    {"Redo", {"Edit"}, {K::control, K::shift, K::z}}, {"Delete", {"Edit"}, {K::forwardDelete}},
+    {"Zoom In", {"Edit"}, {}}, {"Next Page", {"Edit"}, {K::pageDown}},
     {"Settings", {"Edit"}, {K::control, K::command, K::comma}},
-    {"Snap", {"Edit"}, {K::control, K::leftBracket}},
-};
+    {"Snap", {"Edit"}, {K::control, K::leftBracket}}};
+// clang-format on
 
-class MenuReaderLiveTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (std::getenv("DISPLAY") == nullptr) {
-            GTEST_SKIP() << "No DISPLAY: run inside scripts/with-test-services";
-        }
-        if (!AccessibilityConnection::shared()->isAvailable()) {
-            GTEST_SKIP() << "No accessibility bus on the session bus";
-        }
-    }
-
-    static std::vector<MenuCommand> read(pid_t processID) {
-        return MenuCommandReader::collectMenuCommands(processID, granted);
-    }
-
-    // An application is listed on the bus around the time it shows its window (Qt registers
-    // asynchronously); read until its menu bar appears, each attempt a full read.
-    static std::vector<MenuCommand> readWhenListed(pid_t processID) {
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        std::vector<MenuCommand> commands = read(processID);
-        while (commands.empty() && std::chrono::steady_clock::now() < giveUp) {
-            commands = read(processID);
-        }
-        return commands;
-    }
-};
-
-TEST_F(MenuReaderLiveTest, ReadsAGtkApplication) {
-    TestApplication application(MENU_TEST_GTK);
-    ASSERT_TRUE(application.isReady());
-    EXPECT_EQ(readWhenListed(application.processID()), expectedCommands);
+std::vector<MenuCommand> read(pid_t processID) {
+    return MenuCommandReader::collectMenuCommands(processID, granted);
 }
 
+// Read until the program's menu bar is listed (Qt registers on the bus asynchronously).
+std::vector<MenuCommand> readWhenListed(const TestApplication& application) {
+    EXPECT_TRUE(application.isReady());
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    auto commands = read(application.processID);
+    while (commands.empty() && std::chrono::steady_clock::now() < giveUp) {
+        commands = read(application.processID);
+    }
+    return commands;
+}
+
+TEST(MenuReaderLiveTest, ReadsGtkAndQtApplications) {
+    ASSERT_TRUE(AccessibilityConnection::shared()->isAvailable()) << "run in with-test-services";
+    EXPECT_EQ(readWhenListed(TestApplication(MENU_TEST_GTK)), expected);
 #ifdef MENU_TEST_QT
-TEST_F(MenuReaderLiveTest, ReadsAQtApplication) {
-    TestApplication application(MENU_TEST_QT);
-    ASSERT_TRUE(application.isReady());
-    EXPECT_EQ(readWhenListed(application.processID()), expectedCommands);
-}
+    EXPECT_EQ(readWhenListed(TestApplication(MENU_TEST_QT)), expected);
 #endif
+    EXPECT_TRUE(read(0x7ffffff0).empty());
+}
 
-// Stops the application once a number of items have been read, in the middle of a walk.
-class FreezingTree final : public AccessibleMenuTree {
-  public:
-    FreezingTree(AccessibleMenuTree& tree, pid_t processID, int itemsBeforeFreezing)
-        : tree_(tree), processID_(processID), remaining_(itemsBeforeFreezing) {}
-
-    std::optional<Element> menuBar() override { return tree_.menuBar(); }
-    std::vector<Element> children(Element element) override { return tree_.children(element); }
-    std::optional<std::string> title(Element element) override {
-        if (remaining_-- == 0) {
-            kill(processID_, SIGSTOP);
-        }
-        return tree_.title(element);
-    }
-    std::optional<std::string> keyBinding(Element element) override {
-        return tree_.keyBinding(element);
-    }
-
-  private:
-    AccessibleMenuTree& tree_;
-    pid_t processID_;
-    int remaining_;
-};
-
-TEST_F(MenuReaderLiveTest, AFrozenApplicationEndsTheReadAtTheDeadlineWithWhatWasRead) {
-    TestApplication application(MENU_TEST_GTK, {"--items", "300"});
-    ASSERT_TRUE(application.isReady());
-    const auto complete = readWhenListed(application.processID());
-    ASSERT_EQ(complete.size(), expectedCommands.size() + 300);
-
+// The program is stopped after 40 title reads, midway: the read ends at the 5 s deadline (plus
+// one call begun just before it) with what was read, in menu order.
+TEST(MenuReaderLiveTest, AFrozenApplicationEndsTheReadAtTheDeadline) {
+    const TestApplication application(std::string(MENU_TEST_GTK) + " --items 300");
+    const auto complete = readWhenListed(application);
+    ASSERT_EQ(complete.size(), expected.size() + 300);
     std::vector<MenuCommand> partial;
     const auto started = std::chrono::steady_clock::now();
-    AccessibilityConnection::shared()->readMenus(application.processID(), [&](auto& tree) {
-        FreezingTree freezing(tree, application.processID(), 40);
+    AccessibilityConnection::shared()->readMenus(application.processID, [&](auto& tree) {
+        struct Freezing : AccessibleMenuTree {
+            AccessibleMenuTree& tree;
+            pid_t processID;
+            int reads = 0;
+            Freezing(AccessibleMenuTree& t, pid_t p) : tree(t), processID(p) {}
+            std::optional<Element> menuBar() override { return tree.menuBar(); }
+            std::vector<Element> children(Element e) override { return tree.children(e); }
+            std::optional<std::string> keyBinding(Element e) override { return tree.keyBinding(e); }
+            std::optional<std::string> title(Element e) override {
+                if (++reads == 40) {
+                    kill(processID, SIGSTOP);
+                }
+                return tree.title(e);
+            }
+        } freezing(tree, application.processID);
         partial = MenuCommandReader::collectMenuCommands(freezing);
     });
-    const auto elapsed = std::chrono::steady_clock::now() - started;
-    kill(application.processID(), SIGCONT);
-    // The deadline, plus what one call may still take when it begins just before it.
-    EXPECT_LT(elapsed, std::chrono::milliseconds(5000 + 500 + 250));
-    // What was read before the freeze is kept; what the library still knew afterwards comes in
-    // menu order, maybe without its shortcut.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(5750));
+    kill(application.processID, SIGCONT);
     ASSERT_GE(partial.size(), 20u);
     EXPECT_TRUE(std::equal(partial.begin(), partial.begin() + 20, complete.begin()));
-    auto next = complete.begin();
+    auto next = complete.begin();  // what the library still knew may lack its shortcut
     for (const auto& command : partial) {
         next = std::find_if(next, complete.end(), [&](const MenuCommand& known) {
             return known.title == command.title && known.path == command.path;
         });
-        ASSERT_NE(next, complete.end()) << command.title;
-        ++next;
+        ASSERT_NE(next++, complete.end()) << command.title;
     }
-
     // Frozen from the start, the read ends after one call's timeout with nothing.
-    ASSERT_EQ(kill(application.processID(), SIGSTOP), 0);
-    EXPECT_TRUE(read(application.processID()).empty());
-    kill(application.processID(), SIGCONT);
+    ASSERT_EQ(kill(application.processID, SIGSTOP), 0);
+    EXPECT_TRUE(read(application.processID).empty());
 }
 
-TEST_F(MenuReaderLiveTest, AnUnknownProcessHasNoCommands) {
-    EXPECT_TRUE(read(0x7ffffff0).empty());
+// Run by its own CTest entry with no session bus and no display.
+TEST(MenuReaderNoBusTest, GivesAnEmptyListAndMakesNoCall) {
+    EXPECT_FALSE(AccessibilityConnection::shared()->isAvailable());
+    EXPECT_TRUE(read(getpid()).empty());
+    bool called = false;
+    EXPECT_FALSE(AccessibilityConnection::shared()->readMenus(
+        getpid(), [&](AccessibleMenuTree&) { called = true; }));
+    EXPECT_FALSE(called);
 }
 
 }  // namespace

@@ -1,29 +1,31 @@
 #pragma once
 
-#include <sys/types.h>
+#include <signal.h>
 
+#include <cstdio>
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace quillory {
 
-// A test program started for one test: waits until it prints "ready", kills it when destroyed.
-class TestApplication {
-  public:
-    // isReady() tells whether the program started and announced itself.
-    explicit TestApplication(const std::string& path,
-                             const std::vector<std::string>& arguments = {});
-    ~TestApplication();
-    TestApplication(const TestApplication&) = delete;
-    TestApplication& operator=(const TestApplication&) = delete;
+// A test program started for one test, which prints "ready <pid>" once its window shows. Killed
+// when the test ends, then reaped by closing its output.
+struct TestApplication {
+    explicit TestApplication(const std::string& command)
+        : output(popen(("exec " + command).c_str(), "r"), &pclose) {
+        if (!output || std::fscanf(output.get(), "ready %d", &processID) != 1) {
+            processID = -1;
+        }
+    }
+    ~TestApplication() {
+        if (processID > 0) {
+            kill(processID, SIGKILL);
+        }
+    }
+    bool isReady() const { return processID > 0; }
 
-    bool isReady() const { return ready_; }
-    pid_t processID() const { return processID_; }
-
-  private:
-    pid_t processID_ = -1;
-    int output_ = -1;
-    bool ready_ = false;
+    std::unique_ptr<FILE, int (*)(FILE*)> output;
+    pid_t processID = -1;
 };
 
 }  // namespace quillory

@@ -8,19 +8,7 @@ Item {
     width: 400
     height: 200
 
-    Component {
-        id: pillComponent
-
-        PillButtonStyle {
-            x: 100
-            y: 50
-            text: "Connect"
-        }
-    }
-
     TestCase {
-        id: testCase
-
         name: "PointerHover"
         when: windowShown
 
@@ -31,37 +19,48 @@ Item {
         }
 
         function init() {
-            desktop.set(true, false, false)
+            desktop.set({reduceMotion: true})
             mouseMove(root, 5, 5)
             baseDepth = PointerCursor.depth
         }
 
-        function makePill() {
-            const pill = createTemporaryObject(pillComponent, root)
-            verify(pill)
-            return pill
+        function make(style) {
+            return createTemporaryQmlObject("import QtQuick; import QuilloryDesign; " + style
+                                            + " { x: 100; y: 50; width: 80; height: 40; text: \"Go\" }", root)
         }
 
-        function test_entering_pushes_once_and_leaving_pops_once() {
-            const pill = makePill()
+        function hover(button) {
+            mouseMove(button, 10, 10)
+            tryCompare(button, "pointerHovered", true)
+        }
+
+        function test_entering_pushes_once_and_leaving_pops_once_data() {
+            return ["FloatingIconButtonStyle", "DesignPressStyle", "DesignPlainButtonStyle",
+                    "CompanionButtonStyle", "CompanionInlineButtonStyle", "PillButtonStyle"].map(
+                        style => ({ tag: style, style: style }))
+        }
+
+        function test_entering_pushes_once_and_leaving_pops_once(data) {
+            const button = make(data.style)
             const pushes = PointerCursor.pushes
-            mouseMove(pill, 10, 10)
-            tryCompare(pill, "pointerHovered", true)
+            hover(button)
+            mouseMove(button, 20, 12)
+            mouseMove(button, 30, 14)
             compare(depth(), 1)
-            mouseMove(pill, 20, 12)
-            mouseMove(pill, 30, 14)
             compare(PointerCursor.pushes, pushes + 1)
             mouseMove(root, 5, 5)
-            tryCompare(pill, "pointerHovered", false)
+            tryCompare(button, "pointerHovered", false)
             compare(depth(), 0)
         }
 
         function test_disabling_while_hovered_gives_the_cursor_back() {
-            const pill = makePill()
-            mouseMove(pill, 10, 10)
-            tryCompare(pill, "pointerHovered", true)
+            const pill = make("PillButtonStyle")
+            hover(pill)
             pill.enabled = false
             compare(pill.pointerHovered, false)
+            compare(depth(), 0)
+            mouseMove(pill, 14, 12)
+            compare(pill.pointerHovered, false, "a disabled button is never hovered")
             compare(depth(), 0)
             // Enabling again never pushes a second hand; at most the one for the pointer inside.
             pill.enabled = true
@@ -72,48 +71,17 @@ Item {
             compare(depth(), 0)
         }
 
-        function test_a_disabled_button_is_never_hovered() {
-            const pill = makePill()
-            pill.enabled = false
-            mouseMove(pill, 10, 10)
-            mouseMove(pill, 14, 12)
-            compare(pill.pointerHovered, false)
-            compare(depth(), 0)
-        }
-
         function test_hiding_or_destroying_a_hovered_button_pops_its_cursor() {
-            const hidden = makePill()
-            mouseMove(hidden, 10, 10)
-            tryCompare(hidden, "pointerHovered", true)
+            const hidden = make("PillButtonStyle")
+            hover(hidden)
             hidden.visible = false
             compare(depth(), 0)
-            hidden.destroy()
-            wait(0)
 
-            const removed = makePill()
-            mouseMove(removed, 12, 12)
-            tryCompare(removed, "pointerHovered", true)
+            const removed = make("PillButtonStyle")
+            hover(removed)
             compare(depth(), 1)
             removed.destroy()
             tryVerify(() => depth() === 0)
-        }
-
-        function test_every_style_claims_the_cursor() {
-            const styles = ["FloatingIconButtonStyle", "DesignPressStyle",
-                            "DesignPlainButtonStyle", "CompanionButtonStyle",
-                            "CompanionInlineButtonStyle", "PillButtonStyle"]
-            for (const style of styles) {
-                const button = createTemporaryQmlObject(
-                    "import QtQuick; import QuilloryDesign; " + style
-                    + " { x: 100; y: 50; width: 80; height: 40; text: \"Go\" }", root)
-                mouseMove(button, 10, 10)
-                tryCompare(button, "pointerHovered", true)
-                compare(depth(), 1, style)
-                mouseMove(root, 5, 5)
-                tryCompare(button, "pointerHovered", false)
-                compare(depth(), 0, style)
-                button.destroy()
-            }
         }
     }
 }

@@ -1,9 +1,10 @@
-// A GTK 3 window with a menu bar for the menu reader's tests. Prints "ready" once the window is
-// shown. With "--items N" a further menu "Many" holds N numbered items.
+// A GTK 3 window with a menu bar for the menu reader's tests. Prints "ready <pid>" once the window
+// is shown. With "--items N" a further menu "Many" holds N numbered items.
 #include <gtk/gtk.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 static GtkAccelGroup* accelerators;
 
@@ -31,7 +32,7 @@ static void separator(GtkWidget* menu) {
 
 static gboolean announce(gpointer data) {
     (void)data;
-    printf("ready\n");
+    printf("ready %d\n", (int)getpid());
     fflush(stdout);
     return G_SOURCE_REMOVE;
 }

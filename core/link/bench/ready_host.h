@@ -2,7 +2,6 @@
 
 #include <sys/socket.h>
 
-#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -40,10 +39,8 @@ class ReadyHost {
         channel->onReady = [&ready] { ready = true; };
         channel->setInputReceivers(samples_, {}, {}, {});
         channel->start();
-        if (!pad->handshake() || !pad->receive() || !pad->send(SessionPayload::Kind::unknown) ||
-            !runUntil([&] { return pairing; }) || !channel->approve() || !pad->receive() ||
-            !pad->send(SessionPayload::Kind::approve) || !pad->receive() ||
-            !pad->send(SessionPayload::Kind::saved) || !runUntil([&] { return ready; })) {
+        if (!pad->pair([&] { return runUntil([&] { return pairing; }) && channel->approve(); }) ||
+            !runUntil([&] { return ready; })) {
             return false;
         }
         channel->onPairing = nullptr;
