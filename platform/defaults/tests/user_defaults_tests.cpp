@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/defaults/tests/scratch_directory.h"
 #include "platform/defaults/user_defaults.h"
 
 namespace quillory {
@@ -20,14 +21,8 @@ std::string firstLine(const std::filesystem::path& file) {
 
 class FileUserDefaultsTest : public ::testing::Test {
   protected:
-    ~FileUserDefaultsTest() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(scratch, ignored);
-    }
-
-    const std::filesystem::path scratch =
-        std::filesystem::path(testing::TempDir()) / ("quillory-" + std::to_string(getpid()));
-    const std::filesystem::path path = scratch / "config" / "defaults.json";
+    const ScratchDirectory scratch;
+    const std::filesystem::path path = scratch.path() / "config" / "defaults.json";
 };
 
 TEST_F(FileUserDefaultsTest, KeepsTypesAcrossReopen) {
