@@ -54,10 +54,7 @@ TEST(Hkdf, MatchesRfc5869Vectors) {
          "b11e398dc80327a1c8e7f78c596a49344f012eda2d4efad8a050cc4c19afa97c"
          "59045a99cac7827271cb41c65e590e09da3275600c2f09b8367793a9aca3db71"
          "cc30c58179ec3e87c14c01d5c1f3434f1d87"},
-        {Bytes(22, 0x0b),
-         {},
-         {},
-         42,
+        {Bytes(22, 0x0b), Bytes(), Bytes(), 42,
          "19ef24a32c717b167f33a91d6f648bdf96596776afdb6377ac434c1c293ccb04",
          "8da4e775a563c18f715f802a063c5a31b8a11f5c5ee1879ec3454e5f3c738d2d"
          "9d201395faa4b61a96c8"},
