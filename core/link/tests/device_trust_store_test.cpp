@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "core/link/tests/memory_secret.h"
-#include "platform/defaults/tests/scratch_directory.h"
+#include "tests/support/scratch_directory.h"
 #include "platform/secrets/backend_marker.h"
 #include "platform/secrets/secret_service_item.h"
 

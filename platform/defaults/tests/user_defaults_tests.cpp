@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/defaults/tests/scratch_directory.h"
+#include "tests/support/scratch_directory.h"
 #include "platform/defaults/user_defaults.h"
 
 namespace quillory {

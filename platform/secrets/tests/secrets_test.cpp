@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/defaults/tests/scratch_directory.h"
+#include "tests/support/scratch_directory.h"
 #include "platform/secrets/backend_marker.h"
 #include "platform/secrets/file_secret_item.h"
 #include "platform/secrets/secret_service_item.h"
