@@ -40,7 +40,7 @@ void TcpListener::start(std::function<void(asio::ip::tcp::socket)> accepted,
                         std::function<void(std::error_code)> failed) {
     state_->accepted = std::move(accepted);
     state_->failed = std::move(failed);
-    acceptNext();
+    acceptNext(state_);
 }
 
 void TcpListener::close() {
@@ -50,29 +50,30 @@ void TcpListener::close() {
     state_->failed = nullptr;
 }
 
-void TcpListener::acceptNext() {
-    state_->acceptor.async_accept(
-        [state = state_, this](std::error_code error, asio::ip::tcp::socket socket) {
-            if (!state->acceptor.is_open() || error == asio::error::operation_aborted) {
+void TcpListener::acceptNext(const std::shared_ptr<State>& state) {
+    state->acceptor.async_accept([state](std::error_code error, asio::ip::tcp::socket socket) {
+        if (!state->acceptor.is_open() || error == asio::error::operation_aborted) {
+            return;
+        }
+        if (error) {
+            // A peer that gave up before we took it is its own business.
+            if (error == asio::error::connection_aborted) {
+                acceptNext(state);
                 return;
             }
-            if (error) {
-                // A peer that gave up before we took it is its own business.
-                if (error == asio::error::connection_aborted) {
-                    acceptNext();
-                    return;
-                }
-                if (state->failed) {
-                    state->failed(error);
-                }
-                return;
+            if (state->failed) {
+                state->failed(error);
             }
-            configureStreamSocket(socket.native_handle());
-            if (state->accepted) {
-                state->accepted(std::move(socket));
-            }
-            acceptNext();
-        });
+            return;
+        }
+        configureStreamSocket(socket.native_handle());
+        if (state->accepted) {
+            state->accepted(std::move(socket));
+        }
+        if (state->acceptor.is_open()) {
+            acceptNext(state);
+        }
+    });
 }
 
 }  // namespace quillory

@@ -25,14 +25,14 @@ class TcpListener {
     void close();
 
   private:
-    void acceptNext();
-
     struct State {
         explicit State(asio::io_context& context) : acceptor(context) {}
         asio::ip::tcp::acceptor acceptor;
         std::function<void(asio::ip::tcp::socket)> accepted;
         std::function<void(std::error_code)> failed;
     };
+    // The accept loop holds only the state, so the listener may go away inside a callback.
+    static void acceptNext(const std::shared_ptr<State>& state);
     std::shared_ptr<State> state_;
     std::uint16_t port_ = 0;
 };
