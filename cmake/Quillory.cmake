@@ -102,3 +102,18 @@ function(quillory_benchmark name)
   add_executable(${name} ${B_SOURCES})
   target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark benchmark::benchmark_main)
 endfunction()
+
+# quillory_keyring_test(<name> SOURCES ... LIBS ...): a default-build test against the test
+# services' unlocked keyring; its LockedKeyring.* cases run once more in a session whose keyring
+# stays locked.
+function(quillory_keyring_test name)
+  quillory_test(${name} ${ARGN} DEFAULT_ONLY)
+  if(NOT TARGET ${name})
+    return()
+  endif()
+  set_tests_properties(${name} PROPERTIES RESOURCE_LOCK keyring)
+  add_test(NAME ${name}_locked
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/with-test-services --keyring=locked --
+            env QUILLORY_EXPECT_LOCKED_KEYRING=1 $<TARGET_FILE:${name}> --gtest_filter=LockedKeyring.*)
+  set_tests_properties(${name}_locked PROPERTIES LABELS "unit;services" TIMEOUT 120)
+endfunction()
