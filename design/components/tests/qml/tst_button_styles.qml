@@ -40,9 +40,9 @@ Item {
         // with Reduce Motion it only dims, at once.
         function test_styles(data) {
             const button = make(data.type, { enabled: false })
-            tryCompare(button, "opacity", data.disabled)
+            tryCompare(button, "opacity", data.disabled, 20000)
             mousePress(button, 10, 10)
-            tryCompare(button, "opacity", data.disabled)
+            tryCompare(button, "opacity", data.disabled, 20000)
             mouseRelease(button, 10, 10)
 
             button.enabled = true
