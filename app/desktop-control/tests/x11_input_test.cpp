@@ -68,7 +68,7 @@ class Observer {
     }
 
     // Reads events until `done` holds for one of them; false after `seconds` without it.
-    bool waitFor(const std::function<bool(const xcb_generic_event_t&)>& done, double seconds = 5) {
+    bool waitFor(const std::function<bool(const xcb_generic_event_t&)>& done, double seconds = 20) {
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (std::chrono::steady_clock::now() < deadline) {
