@@ -15,7 +15,13 @@ class MemorySecret final : public StoredSecret {
     std::atomic<bool> unavailable{false};
     std::atomic<int> writes{0};
 
-    SecretRead read() override;
+    SecretRead read() override {
+        if (unavailable) {
+            return {SecretStatus::unavailable, {}};
+        }
+        return value ? SecretRead{SecretStatus::ok, *value}
+                     : SecretRead{SecretStatus::notFound, {}};
+    }
     SecretStatus add(ByteView bytes) override { return write(bytes); }
     SecretStatus update(ByteView bytes) override { return write(bytes); }
     std::string location() const override { return "memory"; }
@@ -23,7 +29,14 @@ class MemorySecret final : public StoredSecret {
     std::string text() const { return value ? std::string(value->begin(), value->end()) : ""; }
 
   private:
-    SecretStatus write(ByteView bytes);
+    SecretStatus write(ByteView bytes) {
+        if (failWrites) {
+            return SecretStatus::writeFailed;
+        }
+        ++writes;
+        value = Bytes(bytes.begin(), bytes.end());
+        return SecretStatus::ok;
+    }
 };
 
 }  // namespace quillory::testing
