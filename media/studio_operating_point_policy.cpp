@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "media/studio_bitrate_model.h"
+#include "media/studio_playback_policy.h"
 
 namespace quillory {
 
@@ -13,11 +14,8 @@ namespace {
 using Condition = StudioRecoveryEvidence::Condition;
 using Validity = StudioAdaptationObservation::Validity;
 
-constexpr std::int64_t initialBitrate = 2'000'000;
-constexpr int minimumLongEdge = 1280;
-constexpr double maximumCreditSeconds = 3.0;
-constexpr double recoverySeconds = 3.0;
-constexpr double recoveryStepSeconds = 1.0;
+// A promotion carries at most the healthy run it needed.
+constexpr double maximumCreditSeconds = StudioOperatingPointPolicy::recoverySeconds;
 constexpr double fundingHistorySeconds = 3.0;
 constexpr double confirmationSeconds = 5.0;
 constexpr double feedbackAgeSeconds = 2.0;
@@ -27,9 +25,7 @@ constexpr double formatTolerance = 0.1;
 constexpr int keyframeDropLimit = 3;
 constexpr int minimumSubmitted = 10;
 constexpr double dropShareLimit = 0.2;
-constexpr double severityShare = 0.35;
 constexpr double severeAfterSeconds = 1.0;
-constexpr double stepDownShare = 0.9;
 constexpr double compressionQP = 39.0;
 constexpr double negativeInfinity = -std::numeric_limits<double>::infinity();
 
@@ -46,7 +42,7 @@ double presetWeight(StudioPreset preset) {
 }
 
 double frameRateWeight(int framesPerSecond, double weight) {
-    if (framesPerSecond == 15) {
+    if (framesPerSecond == StudioOperatingPointPolicy::emergencyFramesPerSecond) {
         return 1.0 / weight;
     }
     if (framesPerSecond == 60) {
@@ -97,7 +93,7 @@ std::vector<StudioOperatingPoint> StudioOperatingPointPolicy::makeCandidates(int
         }
     }
     // One low-rate point below the smallest kept size, for emergencies.
-    points.push_back({points.front().size, 15});
+    points.push_back({points.front().size, emergencyFramesPerSecond});
     std::stable_sort(points.begin(), points.end(), [preset](const auto& a, const auto& b) {
         return candidatePrecedes(a, b, preset);
     });
@@ -118,11 +114,11 @@ StudioOperatingPointPolicy::StudioOperatingPointPolicy(StudioPreset preset, int 
                                                        double now)
     : configuration_{preset, width, height},
       candidates_(makeCandidates(width, height, preset)),
-      bitrate_(initialBitrate),
+      bitrate_(StudioPlaybackPolicy::initialBitrateBps),
       allocationAt_(now),
       lastChange_(now),
       fundedSince_(candidates_.size()) {
-    target_ = selectInitial(candidates_, initialBitrate);
+    target_ = selectInitial(candidates_, StudioPlaybackPolicy::initialBitrateBps);
 }
 
 std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::reconfigure(

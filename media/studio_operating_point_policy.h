@@ -23,6 +23,13 @@ namespace quillory {
 // seconds. A returned point means the target changed and must be handed on.
 class StudioOperatingPointPolicy {
   public:
+    // The ladder keeps sizes down to this long edge, with one low frame rate below the smallest.
+    static constexpr int minimumLongEdge = 1280;
+    static constexpr int emergencyFramesPerSecond = 15;
+    // Healthy seconds a promotion needs, and the least time between two target changes.
+    static constexpr double recoverySeconds = 3.0;
+    static constexpr double recoveryStepSeconds = 1.0;
+
     StudioOperatingPointPolicy(StudioPreset preset, int width, int height, double now);
 
     std::optional<StudioOperatingPoint> reconfigure(const StudioStreamConfiguration& configuration,

@@ -6,9 +6,10 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <memory>
 #include <unordered_map>
 
@@ -117,7 +118,8 @@ StudioPerformance::StudioPerformance(Uuid sessionID, std::string role,
 void StudioPerformance::recordTrace(StudioPerformanceTrace::Stage stage,
                                     std::optional<double> value) {
     if (environment_.trace) {
-        environment_.trace->record(stage, {.value = value}, environment_.clock->nowSeconds());
+        environment_.trace->record(stage, {.fields{.value = value}},
+                                   environment_.clock->nowSeconds());
     }
 }
 
@@ -154,9 +156,12 @@ std::string StudioPerformance::formatMeasure(const std::string& key, std::string
     if (found == values.end()) {
         return std::string(label) + ": unavailable";
     }
-    char number[512];
-    std::snprintf(number, sizeof number, "%.1f ", found->second);
-    return number + std::string(label);
+    // Not snprintf: the process locale (set by Qt from the environment) may write "59,9".
+    std::array<char, 512> number{};
+    const auto [end, error] = std::to_chars(number.data(), number.data() + number.size(),
+                                            found->second, std::chars_format::fixed, 1);
+    return std::string(number.data(), error == std::errc() ? end : number.data()) + " " +
+           std::string(label);
 }
 
 std::optional<std::string> StudioPerformance::interfaceName(std::string_view address) {

@@ -43,7 +43,7 @@ TEST(StudioPerformanceTraceThreadsTest, ConcurrentRecordersLoseNothing) {
                 const auto serial = static_cast<std::uint64_t>(t * perThread + i);
                 // Every 100th event is a startup stage, so both lists are written at once.
                 const Stage stage = i % 100 == 0 ? Stage::bitrateRequest : Stage::capture;
-                trace.record(stage, {.serial = serial, .width = t}, 1.0);
+                trace.record(stage, {.fields{.serial = serial, .width = t}}, 1.0);
             }
         });
     }
