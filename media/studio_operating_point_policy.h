@@ -70,14 +70,23 @@ class StudioOperatingPointPolicy {
         StudioOperatingPoint previous;
         double now = 0.0;
         bool awaiting = false;
+        bool fresh = false;
         bool postApply = false;
         bool underfunded = false;
         bool keyframes = false;
         bool encoderPressure = false;
+        bool pressure = false;
         StudioRecoveryEvidence::Condition condition =
             StudioRecoveryEvidence::Condition::insufficient;
     };
 
+    // The steps of one observation. Funding accepts the allocation and renews the funding
+    // history (false for late or out-of-order feedback); confirmation settles whether the
+    // encoder produces the target (false while awaiting it); classification grades the
+    // interval and the pressure on the step.
+    bool fund(const StudioEncoderFeedback& feedback, double now);
+    bool confirmFormat(const StudioEncoderFeedback& feedback, double now);
+    void classify(Step& step);
     std::optional<StudioOperatingPoint> relievePressure(const Step& step);
     std::optional<StudioOperatingPoint> evaluate(const Step& step);
     std::optional<StudioOperatingPoint> recover(const Step& step);
