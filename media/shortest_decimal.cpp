@@ -16,10 +16,10 @@ std::string shortestDecimal(double value) {
     if (!std::isfinite(value) || e == std::string_view::npos) {
         return std::string(scientific);
     }
-    // Beyond 2^54 a whole number would show digits the double does not hold.
     int exponent = 0;
     std::from_chars(scientific.data() + e + (scientific[e + 1] == '+' ? 2 : 1),
                     scientific.data() + scientific.size(), exponent);
+    // Beyond 2^54 a whole number would show digits the double does not hold.
     if (exponent < -4 || std::fabs(value) > 0x1.0p54) {
         return std::string(scientific);
     }
