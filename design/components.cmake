@@ -2,8 +2,6 @@
 # the QuilloryDesign module.
 target_sources(quillory_design PRIVATE
   attached_tree.h
-  cursor_claim.cpp
-  cursor_claim.h
   design_control.cpp
   design_control.h
   design_material_mode.cpp
@@ -11,7 +9,9 @@ target_sources(quillory_design PRIVATE
   dot_grid.cpp
   dot_grid.h
   graphemes.cpp
-  graphemes.h)
+  graphemes.h
+  pointer_cursor.cpp
+  pointer_cursor.h)
 
 set_source_files_properties(components/ConnectionCopy.qml PROPERTIES QT_QML_SINGLETON_TYPE TRUE)
 qt_target_qml_sources(quillory_design
