@@ -44,6 +44,7 @@ qt_target_qml_sources(quillory_design
     components/PointerHover.qml
     components/SegmentedSwitch.qml
     components/StatusDot.qml
+    components/TopRim.qml
     components/VorelTile.qml
     components/WellFinish.qml)
 

@@ -62,6 +62,13 @@ T.AbstractButton {
             color: control.primary ? Design.colors.accent : Design.colors.neutralFill
         }
 
+        TopRim {
+            anchors.fill: parent
+            radius: height / 2
+            fill: Design.colors.accent
+            visible: control.primary
+        }
+
         Rectangle {
             objectName: "pillSheen"
             anchors.fill: parent
@@ -73,23 +80,6 @@ T.AbstractButton {
             opacity: control.pointerHovered && !control.pressed ? 1 : 0
 
             SpringBehavior on opacity { motion: Motion.quick }
-        }
-
-        // The top rim, fading out towards the middle: only the upper half is drawn.
-        Item {
-            width: parent.width
-            height: parent.height / 2
-            clip: true
-            visible: control.primary
-
-            Rectangle {
-                width: parent.width
-                height: parent.height * 2
-                radius: height / 2
-                color: "transparent"
-                border.width: 1
-                border.color: Qt.rgba(1, 1, 1, 0.22)
-            }
         }
 
         FocusRing {
