@@ -4,7 +4,8 @@ import QtQuick.Templates as T
 import QuilloryDesign
 
 // The standard text button: a capsule in a role colour. `role`: "primary", "soft" or
-// "destructive"; `size`: "regular" or "large"; `expand` stretches it across a layout's width.
+// "destructive"; `size`: "regular" or "large"; `expand` stretches it across its parent's width
+// (a layout's, through fillWidth).
 T.AbstractButton {
     id: control
 
@@ -25,6 +26,7 @@ T.AbstractButton {
     rightPadding: leftPadding
     implicitWidth: implicitContentWidth + leftPadding + rightPadding
     implicitHeight: Math.max(minimumHeight, implicitContentHeight + topPadding + bottomPadding)
+    width: expand && parent ? parent.width : implicitWidth
     Layout.fillWidth: expand
     focusPolicy: Qt.StrongFocus
 

@@ -102,5 +102,30 @@ Item {
             desktop.set({reduceMotion: true})
             tryCompare(vorel, "phase", 0)
         }
+
+        function test_full_width_pieces_fill_a_column_and_a_layout_data() {
+            return [{ tag: "column", container: "Column" },
+                    { tag: "layout", container: "ColumnLayout" }]
+        }
+
+        function test_full_width_pieces_fill_a_column_and_a_layout(data) {
+            const column = createTemporaryQmlObject(
+                "import QtQuick; import QtQuick.Layouts; import QuilloryDesign; " + data.container
+                + " { width: 320; DesignNotice { message: \"Short.\" } DesignRule {} "
+                + "PillButtonStyle { expand: true; text: \"Go\" } PillButtonStyle { text: \"Go\" } }",
+                root)
+            const notice = column.children[0]
+            const rule = column.children[1]
+            const expanded = column.children[2]
+            const regular = column.children[3]
+            tryCompare(notice, "width", 320)
+            compare(rule.width, 320)
+            compare(expanded.width, 320)
+            fuzzyCompare(regular.width, regular.implicitWidth, 1, "only an expanded pill stretches")
+            column.width = 200
+            tryCompare(notice, "width", 200)
+            compare(rule.width, 200)
+            compare(expanded.width, 200)
+        }
     }
 }
