@@ -1,6 +1,7 @@
 # Surfaces, components, button styles, pointer handling, the segmented switch and the gallery of
 # the QuilloryDesign module.
 target_sources(quillory_design PRIVATE
+  attached_tree.cpp
   attached_tree.h
   design_control.cpp
   design_control.h

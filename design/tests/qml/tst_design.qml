@@ -46,6 +46,12 @@ Item {
         Item { property color accent: Design.colors.accent }
     }
 
+    Component {
+        id: nested
+
+        Item { Item { property color accent: Design.colors.accent } }
+    }
+
     TestCase {
         name: "Design"
         when: windowShown
@@ -73,6 +79,20 @@ Item {
             verify(Qt.colorEqual(item.accent, "#b8412c"))
             item.parent = plain
             verify(Qt.colorEqual(item.accent, "#345cff"))
+        }
+
+        function test_itemFollowsWhenAMiddleItemMoves() {
+            const middle = createTemporaryObject(nested, plain)
+            const leaf = middle.children[0]
+            verify(Qt.colorEqual(leaf.accent, "#345cff"))
+            middle.parent = grandchild
+            verify(Qt.colorEqual(leaf.accent, "#b8412c"), "moved into the paper subtree")
+            themed.Design.palette = "pine"
+            verify(Qt.colorEqual(leaf.accent, "#27664f"), "and follows it from there")
+            middle.parent = plain
+            verify(Qt.colorEqual(leaf.accent, "#345cff"), "moved out again")
+            themed.Design.palette = "paper"
+            verify(Qt.colorEqual(leaf.accent, "#345cff"), "no longer listening to the old subtree")
         }
 
         function test_textScaleGrowsTextAndIcons() {

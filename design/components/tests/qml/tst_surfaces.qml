@@ -28,6 +28,12 @@ Item {
         }
     }
 
+    Component {
+        id: nested
+
+        Item { Item { property string mode: DesignControl.materialMode } }
+    }
+
     IconTile { id: tile; x: 240; icon: "grid"; dimension: 40 }
     VorelTile { id: vorel; x: 300; dimension: 60; searching: true }
 
@@ -101,6 +107,16 @@ Item {
             tryVerify(() => vorel.phase > 0, 3000)
             desktop.set({reduceMotion: true})
             tryCompare(vorel, "phase", 0)
+        }
+
+        function test_control_values_follow_a_middle_item_that_moves() {
+            const middle = createTemporaryObject(nested, scope)
+            const leaf = middle.children[0]
+            compare(leaf.mode, "automatic")
+            middle.parent = inner
+            compare(leaf.mode, "opaque")
+            middle.parent = scope
+            compare(leaf.mode, "automatic")
         }
 
         function test_full_width_pieces_fill_a_column_and_a_layout_data() {
