@@ -9,10 +9,14 @@ target_sources(quillory_design PRIVATE
   design_material_mode.h
   dot_grid.cpp
   dot_grid.h
+  gaussian_shadow.cpp
+  gaussian_shadow.h
   graphemes.cpp
   graphemes.h
   pointer_cursor.cpp
-  pointer_cursor.h)
+  pointer_cursor.h
+  top_rim.cpp
+  top_rim.h)
 
 set_source_files_properties(components/ConnectionCopy.qml PROPERTIES QT_QML_SINGLETON_TYPE TRUE)
 qt_target_qml_sources(quillory_design
@@ -45,7 +49,6 @@ qt_target_qml_sources(quillory_design
     components/PointerHover.qml
     components/SegmentedSwitch.qml
     components/StatusDot.qml
-    components/TopRim.qml
     components/VorelTile.qml
     components/WellFinish.qml)
 

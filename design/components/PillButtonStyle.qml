@@ -64,13 +64,6 @@ T.AbstractButton {
             color: control.primary ? Design.colors.accent : Design.colors.neutralFill
         }
 
-        TopRim {
-            anchors.fill: parent
-            radius: height / 2
-            fill: Design.colors.accent
-            visible: control.primary
-        }
-
         Rectangle {
             objectName: "pillSheen"
             anchors.fill: parent
@@ -82,6 +75,12 @@ T.AbstractButton {
             opacity: control.pointerHovered && !control.pressed ? 1 : 0
 
             SpringBehavior on opacity { motion: Motion.quick }
+        }
+
+        TopRim {
+            anchors.fill: parent
+            radius: height / 2
+            visible: control.primary
         }
 
         FocusRing {

@@ -72,17 +72,16 @@ Item {
         color: Design.colors.accent
         rotation: -3 * tile.phase
 
-        TopRim {
-            anchors.fill: parent
-            radius: face.radius
-            color: Qt.rgba(1, 1, 1, 0.25)
-            fill: face.color
-        }
-
         BrandMark {
             anchors.fill: parent
             anchors.margins: 0.13 * tile.dimension
             color: Design.colors.onAccent
+        }
+
+        TopRim {
+            anchors.fill: parent
+            radius: face.radius
+            color: Qt.rgba(1, 1, 1, 0.25)
         }
     }
 
