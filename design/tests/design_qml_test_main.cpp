@@ -60,9 +60,10 @@ class Setup : public QObject {
         Appearance::shared()->setSources(nullptr, std::move(source));
         engine->rootContext()->setContextProperty(QStringLiteral("desktop"), settings_.get());
         engine->rootContext()->setContextProperty(QStringLiteral("cursors"), &cursors_);
-        engine->rootContext()->setContextProperty(
-            QStringLiteral("shotsDirectory"),
-            qEnvironmentVariable("QUILLORY_SHOTS_DIR", QDir::tempPath()));
+        // Made here too: the C++ tests that also write there may not have run yet.
+        const QString shots = qEnvironmentVariable("QUILLORY_SHOTS_DIR", QDir::tempPath());
+        QDir().mkpath(shots);
+        engine->rootContext()->setContextProperty(QStringLiteral("shotsDirectory"), shots);
     }
 
   private:
