@@ -13,7 +13,7 @@ HoverHandler {
     // Cleared by disabling; only the pointer entering again sets it, so that an element enabled
     // under a resting pointer shows neither hover nor hand until then.
     property bool armed: true
-    readonly property bool hovering: hovered && active && armed && parent && parent.visible
+    readonly property bool hovering: hovered && active && armed && !!parent && parent.visible
 
     function giveBack() {
         if (parent && parent.Window.window)

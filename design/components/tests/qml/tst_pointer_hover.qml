@@ -97,31 +97,35 @@ Item {
             leave(pill)
         }
 
-        function test_hiding_or_destroying_a_hovered_button_gives_the_cursor_back() {
-            const hidden = make("PillButtonStyle")
-            hover(hidden)
-            hidden.visible = false
-            tryVerify(() => shown() === arrow, 5000)
-
-            const removed = make("PillButtonStyle")
-            hover(removed)
-            removed.destroy()
-            tryVerify(() => shown() === arrow, 5000)
+        // Whatever takes the pointer from a hovered button, no hand stays behind.
+        function test_the_hand_goes_with_the_hover_data() {
+            return [
+                { tag: "hidden", act: pill => pill.visible = false },
+                { tag: "destroyed", act: pill => pill.destroy() },
+                { tag: "covered by a modal popup", act: pill => {
+                    const popup = createTemporaryObject(popupComponent, root)
+                    popup.open()
+                    tryCompare(popup, "opened", true)
+                    mouseMove(root, 120, 60)
+                    compare(pill.pointerHovered, false)
+                } },
+                { tag: "pressed and dragged out", act: pill => {
+                    let clicks = 0
+                    pill.clicked.connect(() => ++clicks)
+                    mousePress(pill, 10, 10)
+                    mouseMove(root, 5, 5, -1, Qt.LeftButton)
+                    mouseRelease(root, 5, 5)
+                    mouseMove(root, 6, 6)
+                    compare(clicks, 0)
+                } },
+            ]
         }
 
-        function test_popup_over_a_hovered_button_shows_the_ordinary_cursor() {
+        function test_the_hand_goes_with_the_hover(data) {
             const pill = make("PillButtonStyle")
             hover(pill)
-            const popup = createTemporaryObject(popupComponent, root)
-            popup.open()
-            tryCompare(popup, "opened", true)
-            mouseMove(root, 120, 60)
-            tryVerify(() => shown() === arrow, 5000, "no hand over the popup")
-            compare(pill.pointerHovered, false)
-            popup.close()
-            tryCompare(popup, "visible", false)
-            mouseMove(root, 5, 5)
-            hover(pill)
+            data.act(pill)
+            tryVerify(() => shown() === arrow, 5000, "the ordinary cursor is back")
         }
 
         function test_another_window_never_shows_the_hand_data() {
@@ -146,19 +150,5 @@ Item {
             tryVerify(() => shown() === arrow, 5000)
         }
 
-        function test_press_and_drag_out_leaves_the_ordinary_cursor() {
-            const pill = make("PillButtonStyle")
-            let clicks = 0
-            pill.clicked.connect(() => ++clicks)
-            hover(pill)
-            mousePress(pill, 10, 10)
-            mouseMove(pill, 40, 20, -1, Qt.LeftButton)
-            mouseMove(root, 5, 5, -1, Qt.LeftButton)
-            mouseRelease(root, 5, 5)
-            compare(clicks, 0)
-            mouseMove(root, 6, 6)
-            tryCompare(pill, "pointerHovered", false)
-            tryVerify(() => shown() === arrow, 5000, "no hand left behind")
-        }
     }
 }
