@@ -16,7 +16,9 @@ int InteractiveH264Encoder::startEncode(const VideoEncoderSettings& settings) {
     return encoder_->startEncode(settings);
 }
 
-int InteractiveH264Encoder::releaseEncoder() { return encoder_->releaseEncoder(); }
+int InteractiveH264Encoder::releaseEncoder() {
+    return encoder_->releaseEncoder();
+}
 
 int InteractiveH264Encoder::encode(const VideoFrame& frame, const H264CodecSpecificInfo* info,
                                    std::span<const VideoFrameType> frameTypes) {
@@ -36,7 +38,9 @@ std::optional<VideoEncoderQpThresholds> InteractiveH264Encoder::scalingSettings(
     return encoder_->scalingSettings();
 }
 
-int InteractiveH264Encoder::resolutionAlignment() const { return encoder_->resolutionAlignment(); }
+int InteractiveH264Encoder::resolutionAlignment() const {
+    return encoder_->resolutionAlignment();
+}
 
 bool InteractiveH264Encoder::applyAlignmentToAllSimulcastLayers() const {
     return encoder_->applyAlignmentToAllSimulcastLayers();

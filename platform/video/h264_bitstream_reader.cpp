@@ -71,8 +71,19 @@ class BitReader {
 
 bool hasChromaFormat(int profileIdc) {
     switch (profileIdc) {
-        case 100: case 110: case 122: case 244: case 44: case 83: case 86: case 118: case 128:
-        case 138: case 139: case 134: case 135:
+        case 100:
+        case 110:
+        case 122:
+        case 244:
+        case 44:
+        case 83:
+        case 86:
+        case 118:
+        case 128:
+        case 138:
+        case 139:
+        case 134:
+        case 135:
             return true;
         default:
             return false;
@@ -98,7 +109,9 @@ std::optional<BitReader> payloadReader(const H264NalUnit& unit, int type, Bytes&
     return BitReader(rbsp);
 }
 
-bool isSliceType(int type) { return type == 1 || type == 5; }
+bool isSliceType(int type) {
+    return type == 1 || type == 5;
+}
 
 }  // namespace
 

@@ -69,7 +69,8 @@ struct H264Pps {
 std::optional<H264Sps> parseH264Sps(const H264NalUnit& unit);
 std::optional<H264Pps> parseH264Pps(const H264NalUnit& unit);
 // The slice's QP: pic_init_qp + slice_qp_delta. The SPS and PPS must be the ones it refers to.
-std::optional<int> parseH264SliceQp(const H264NalUnit& unit, const H264Sps& sps, const H264Pps& pps);
+std::optional<int> parseH264SliceQp(const H264NalUnit& unit, const H264Sps& sps,
+                                    const H264Pps& pps);
 
 // Reads an access unit with the parameter sets seen so far; SPS and PPS in the unit update them.
 class H264StreamReader {

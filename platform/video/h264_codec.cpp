@@ -39,8 +39,8 @@ std::string errorText(int code) {
 }
 
 VideoError avError(int code, const std::string& step) {
-    return VideoError{code, step + " failed: " + errorText(code) + " (" + std::to_string(code) +
-                                ")."};
+    return VideoError{code,
+                      step + " failed: " + errorText(code) + " (" + std::to_string(code) + ")."};
 }
 
 struct FrameDeleter {
@@ -64,8 +64,8 @@ std::optional<VideoError> wrapPlanes(const std::shared_ptr<PixelBuffer>& buffer,
     auto* held = new std::shared_ptr<PixelBuffer>(buffer);
     const auto size = static_cast<std::size_t>(buffer->strideY()) *
                       static_cast<std::size_t>(buffer->height()) * 3 / 2;
-    frame.buf[0] = av_buffer_create(buffer->dataY(), size, releaseHeldBuffer, held,
-                                    AV_BUFFER_FLAG_READONLY);
+    frame.buf[0] =
+        av_buffer_create(buffer->dataY(), size, releaseHeldBuffer, held, AV_BUFFER_FLAG_READONLY);
     if (frame.buf[0] == nullptr) {
         delete held;
         return avError(AVERROR(ENOMEM), "Wrapping the frame");
@@ -79,10 +79,9 @@ int qpFromSideData(const AVPacket& packet) {
     if (stats == nullptr || size < 4) {
         return -1;
     }
-    const std::uint32_t quality = static_cast<std::uint32_t>(stats[0]) |
-                                  static_cast<std::uint32_t>(stats[1]) << 8 |
-                                  static_cast<std::uint32_t>(stats[2]) << 16 |
-                                  static_cast<std::uint32_t>(stats[3]) << 24;
+    const std::uint32_t quality =
+        static_cast<std::uint32_t>(stats[0]) | static_cast<std::uint32_t>(stats[1]) << 8 |
+        static_cast<std::uint32_t>(stats[2]) << 16 | static_cast<std::uint32_t>(stats[3]) << 24;
     return static_cast<int>((quality + FF_QP2LAMBDA / 2) / FF_QP2LAMBDA);
 }
 
@@ -90,20 +89,21 @@ int qpFromSideData(const AVPacket& packet) {
 
 H264Codec::Opened H264Codec::open(const H264CodecConfig& config) {
     if (!PixelBuffer::validSize(config.width, config.height)) {
-        return {nullptr, VideoError{AVERROR(EINVAL), "The frame size " +
-                                                         std::to_string(config.width) + "×" +
-                                                         std::to_string(config.height) +
-                                                         " is not a positive even size."}};
+        return {nullptr,
+                VideoError{AVERROR(EINVAL), "The frame size " + std::to_string(config.width) + "×" +
+                                                std::to_string(config.height) +
+                                                " is not a positive even size."}};
     }
     if (config.bitrateKbps == 0 || config.framesPerSecond <= 0) {
-        return {nullptr, VideoError{AVERROR(EINVAL), "The bitrate and frame rate must be positive."}};
+        return {nullptr,
+                VideoError{AVERROR(EINVAL), "The bitrate and frame rate must be positive."}};
     }
     std::unique_ptr<H264Codec> codec(new H264Codec(config));
     if (!config.allowHardware) {
         codec->backendReason_ = "hardware encoding was not allowed";
     } else if (::access(config.renderNode.c_str(), R_OK | W_OK) != 0) {
-        codec->backendReason_ = "no usable render node " + config.renderNode + " (" +
-                                std::strerror(errno) + ")";
+        codec->backendReason_ =
+            "no usable render node " + config.renderNode + " (" + std::strerror(errno) + ")";
     } else if (auto error = codec->openVaapi()) {
         codec->backendReason_ = "VAAPI did not open: " + error->message;
         codec->closeContext();
@@ -123,7 +123,9 @@ H264Codec::Opened H264Codec::open(const H264CodecConfig& config) {
 
 H264Codec::H264Codec(const H264CodecConfig& config) : config_(config) {}
 
-H264Codec::~H264Codec() { closeContext(); }
+H264Codec::~H264Codec() {
+    closeContext();
+}
 
 void H264Codec::closeContext() {
     avcodec_free_context(&context_);
@@ -138,7 +140,8 @@ void H264Codec::applyRate(std::uint32_t kbps) {
     const auto bitsPerSecond = static_cast<std::int64_t>(kbps) * 1000;
     context_->bit_rate = bitsPerSecond;
     context_->rc_max_rate = bitsPerSecond * 3 / 2;
-    context_->rc_buffer_size = static_cast<int>(std::min<std::int64_t>(bitsPerSecond * 3 / 2, INT32_MAX));
+    context_->rc_buffer_size =
+        static_cast<int>(std::min<std::int64_t>(bitsPerSecond * 3 / 2, INT32_MAX));
 }
 
 std::optional<VideoError> H264Codec::openX264() {

@@ -16,13 +16,15 @@ namespace {
 VideoError avError(int code, const char* step) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
-    return VideoError{code, std::string(step) + " failed: " + text + " (" +
-                                std::to_string(code) + ")."};
+    return VideoError{code,
+                      std::string(step) + " failed: " + text + " (" + std::to_string(code) + ")."};
 }
 
 }  // namespace
 
-PlainH264Decoder::~PlainH264Decoder() { releaseDecoder(); }
+PlainH264Decoder::~PlainH264Decoder() {
+    releaseDecoder();
+}
 
 void PlainH264Decoder::setCallback(DecodedFrameCallback callback) {
     callback_ = std::move(callback);
@@ -87,8 +89,8 @@ int PlainH264Decoder::receive() {
             return kVideoCodecError;
         }
         auto buffer = PixelBuffer::allocate(frame_->width, frame_->height);
-        const bool planar = frame_->format == AV_PIX_FMT_YUV420P ||
-                            frame_->format == AV_PIX_FMT_YUVJ420P;
+        const bool planar =
+            frame_->format == AV_PIX_FMT_YUV420P || frame_->format == AV_PIX_FMT_YUVJ420P;
         if (!buffer || !planar) {
             lastError_ = VideoError{0, "The decoder gave a picture that is not even-sized 4:2:0."};
             av_frame_unref(frame_);
@@ -96,8 +98,8 @@ int PlainH264Decoder::receive() {
         }
         libyuv::I420ToNV12(frame_->data[0], frame_->linesize[0], frame_->data[1],
                            frame_->linesize[1], frame_->data[2], frame_->linesize[2],
-                           buffer->dataY(), buffer->strideY(), buffer->dataUV(),
-                           buffer->strideUV(), buffer->width(), buffer->height());
+                           buffer->dataY(), buffer->strideY(), buffer->dataUV(), buffer->strideUV(),
+                           buffer->width(), buffer->height());
         const auto rtpTimestamp = static_cast<std::uint32_t>(frame_->pts);
         av_frame_unref(frame_);
         if (callback_) {

@@ -9,7 +9,9 @@ namespace {
 
 constexpr std::size_t kScaledBuffers = 3;
 
-std::int64_t uptimeMilliseconds() { return static_cast<std::int64_t>(uptimeNanoseconds() / 1'000'000); }
+std::int64_t uptimeMilliseconds() {
+    return static_cast<std::int64_t>(uptimeNanoseconds() / 1'000'000);
+}
 
 }  // namespace
 
@@ -28,7 +30,8 @@ int PlainH264Encoder::startEncode(const VideoEncoderSettings& settings) {
     config.width = settings.width;
     config.height = settings.height;
     config.bitrateKbps = settings.startBitrateKbps;
-    config.framesPerSecond = static_cast<int>(std::clamp<std::uint32_t>(settings.maxFramerate, 1, 240));
+    config.framesPerSecond =
+        static_cast<int>(std::clamp<std::uint32_t>(settings.maxFramerate, 1, 240));
     config.threads = std::max(1, settings.cores);
     auto opened = H264Codec::open(config);
     if (!opened.codec) {
@@ -63,9 +66,8 @@ int PlainH264Encoder::encode(const VideoFrame& frame, const H264CodecSpecificInf
         }
         width = codec_->width();
         height = codec_->height();
-        keyframePending_ = keyframePending_ ||
-                           std::find(frameTypes.begin(), frameTypes.end(), VideoFrameType::key) !=
-                               frameTypes.end();
+        keyframePending_ = keyframePending_ || std::find(frameTypes.begin(), frameTypes.end(),
+                                                         VideoFrameType::key) != frameTypes.end();
         std::shared_ptr<PixelBuffer> input = frame.buffer;
         if (frame.requiresCropping() || frame.requiresScaling(width, height)) {
             input = pool_->take();

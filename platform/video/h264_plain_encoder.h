@@ -25,7 +25,9 @@ class PlainH264Encoder final : public VideoEncoder {
                std::span<const VideoFrameType> frameTypes) override;
     int setBitrate(std::uint32_t bitrateKbps, std::uint32_t framerate) override;
     std::string implementationName() const override;
-    std::optional<VideoEncoderQpThresholds> scalingSettings() const override { return std::nullopt; }
+    std::optional<VideoEncoderQpThresholds> scalingSettings() const override {
+        return std::nullopt;
+    }
     int resolutionAlignment() const override { return 2; }
     bool applyAlignmentToAllSimulcastLayers() const override { return false; }
     bool supportsNativeHandle() const override { return true; }

@@ -9,7 +9,9 @@ namespace {
 constexpr int kMaximumEdge = 16384;
 constexpr int kRowAlignment = 64;
 
-int alignedStride(int width) { return (width + kRowAlignment - 1) / kRowAlignment * kRowAlignment; }
+int alignedStride(int width) {
+    return (width + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
+}
 
 }  // namespace
 
@@ -18,7 +20,9 @@ bool PixelBuffer::validSize(int width, int height) {
            height <= kMaximumEdge;
 }
 
-void PixelBuffer::FreeStorage::operator()(std::uint8_t* data) const { std::free(data); }
+void PixelBuffer::FreeStorage::operator()(std::uint8_t* data) const {
+    std::free(data);
+}
 
 PixelBuffer::PixelBuffer(int width, int height)
     : width_(width), height_(height), stride_(alignedStride(width)) {

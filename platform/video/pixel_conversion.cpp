@@ -29,8 +29,8 @@ std::size_t bytes(int stride, int height) {
 
 // libyuv's "ARGB" is blue, green, red, alpha in memory: the least-significant-first layout.
 // The other order is brought to it row by row into scratch memory.
-const std::uint8_t* leastSignificantFirst(const BgrxImage& source, std::vector<std::uint8_t>& scratch,
-                                          int& stride) {
+const std::uint8_t* leastSignificantFirst(const BgrxImage& source,
+                                          std::vector<std::uint8_t>& scratch, int& stride) {
     if (source.byteOrder == BgrxByteOrder::leastSignificantFirst) {
         stride = source.stride;
         return source.data;
@@ -53,10 +53,10 @@ std::optional<ConversionError> convertBgrxToNv12(const BgrxImage& source, PixelB
     int stride = 0;
     const std::uint8_t* pixels = leastSignificantFirst(source, ordered, stride);
     if (source.width == target.width() && source.height == target.height()) {
-        return libyuvResult(libyuv::ARGBToNV12(pixels, stride, target.dataY(), target.strideY(),
-                                               target.dataUV(), target.strideUV(), target.width(),
-                                               target.height()),
-                            "BGRX to NV12");
+        return libyuvResult(
+            libyuv::ARGBToNV12(pixels, stride, target.dataY(), target.strideY(), target.dataUV(),
+                               target.strideUV(), target.width(), target.height()),
+            "BGRX to NV12");
     }
     // libyuv converts and scales in separate passes; scaling the 32-bit image first keeps the
     // chroma box-filtered, which its NV12 scaler does not do.
@@ -68,10 +68,10 @@ std::optional<ConversionError> convertBgrxToNv12(const BgrxImage& source, PixelB
             "BGRX scaling")) {
         return error;
     }
-    return libyuvResult(libyuv::ARGBToNV12(scaled.data(), scaledStride, target.dataY(),
-                                           target.strideY(), target.dataUV(), target.strideUV(),
-                                           target.width(), target.height()),
-                        "BGRX to NV12");
+    return libyuvResult(
+        libyuv::ARGBToNV12(scaled.data(), scaledStride, target.dataY(), target.strideY(),
+                           target.dataUV(), target.strideUV(), target.width(), target.height()),
+        "BGRX to NV12");
 }
 
 std::optional<ConversionError> scaleNv12(const PixelBuffer& source, PixelBuffer& target) {
@@ -83,8 +83,8 @@ std::optional<ConversionError> cropAndScaleNv12(const PixelBuffer& source, const
     const bool inside = crop.x >= 0 && crop.y >= 0 && crop.width > 0 && crop.height > 0 &&
                         crop.x <= source.width() - crop.width &&
                         crop.y <= source.height() - crop.height;
-    const bool even = crop.x % 2 == 0 && crop.y % 2 == 0 && crop.width % 2 == 0 &&
-                      crop.height % 2 == 0;
+    const bool even =
+        crop.x % 2 == 0 && crop.y % 2 == 0 && crop.width % 2 == 0 && crop.height % 2 == 0;
     if (!inside || !even) {
         return failure("The crop rectangle " + std::to_string(crop.width) + "×" +
                        std::to_string(crop.height) + " at " + std::to_string(crop.x) + "," +

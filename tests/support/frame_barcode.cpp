@@ -22,7 +22,8 @@ std::uint16_t crc16(std::uint32_t counter) {
     for (int shift = 24; shift >= 0; shift -= 8) {
         crc = static_cast<std::uint16_t>(crc ^ ((counter >> shift) & 0xffu) << 8);
         for (int bit = 0; bit < 8; ++bit) {
-            crc = static_cast<std::uint16_t>((crc & 0x8000u) != 0 ? (crc << 1) ^ 0x1021u : crc << 1);
+            crc =
+                static_cast<std::uint16_t>((crc & 0x8000u) != 0 ? (crc << 1) ^ 0x1021u : crc << 1);
         }
     }
     return crc;
@@ -67,12 +68,13 @@ void paintFrameBarcode(std::uint32_t counter, PixelBuffer& nv12) {
     paintCells(counter, nv12.width(), nv12.height(), [&](const Cell& cell, bool white) {
         for (int y = cell.y0; y < cell.y1; ++y) {
             std::memset(nv12.dataY() + static_cast<std::ptrdiff_t>(y) * nv12.strideY() + cell.x0,
-                        white ? kLumaWhite : kLumaBlack, static_cast<std::size_t>(cell.x1 - cell.x0));
+                        white ? kLumaWhite : kLumaBlack,
+                        static_cast<std::size_t>(cell.x1 - cell.x0));
         }
         for (int y = cell.y0 / 2; y < (cell.y1 + 1) / 2; ++y) {
-            std::memset(nv12.dataUV() + static_cast<std::ptrdiff_t>(y) * nv12.strideUV() +
-                            cell.x0 / 2 * 2,
-                        128, static_cast<std::size_t>((cell.x1 + 1) / 2 * 2 - cell.x0 / 2 * 2));
+            std::memset(
+                nv12.dataUV() + static_cast<std::ptrdiff_t>(y) * nv12.strideUV() + cell.x0 / 2 * 2,
+                128, static_cast<std::size_t>((cell.x1 + 1) / 2 * 2 - cell.x0 / 2 * 2));
         }
     });
 }

@@ -19,8 +19,8 @@ constexpr int kGlyphWidth = 8;
 
 // Whether the glyph cell at (column, line) shows ink at (x, y) inside the cell.
 bool ink(int column, int line, int x, int y) {
-    const std::uint32_t glyph = mix(static_cast<std::uint32_t>(line) * 7919U +
-                                    static_cast<std::uint32_t>(column));
+    const std::uint32_t glyph =
+        mix(static_cast<std::uint32_t>(line) * 7919U + static_cast<std::uint32_t>(column));
     if (glyph % 7 == 0 || y < 4 || y >= 16 || x >= 6) {
         return false;  // spaces, line gaps and letter gaps
     }
@@ -42,7 +42,8 @@ void paintSyntheticDesktop(std::uint8_t* bgrx, int width, int height, int stride
             std::uint8_t* pixel = row + x * 4;
             if (x >= photoLeft && y >= height / 6 && y < height * 5 / 6) {
                 const std::uint32_t noise =
-                    mix(static_cast<std::uint32_t>(y) * 65537U + static_cast<std::uint32_t>(x)) & 31U;
+                    mix(static_cast<std::uint32_t>(y) * 65537U + static_cast<std::uint32_t>(x)) &
+                    31U;
                 pixel[0] = static_cast<std::uint8_t>((x * 3 + y) / 8 % 160 + noise);
                 pixel[1] = static_cast<std::uint8_t>(y / 5 % 180 + noise);
                 pixel[2] = static_cast<std::uint8_t>((x + y * 2) / 9 % 200 + noise);

@@ -83,7 +83,7 @@ Bytes pps(int initQp, bool cabac) {
 Bytes idrSlice(int qpDelta) {
     BitWriter w;
     w.ue(0).ue(7).ue(0).bits(0, 4).ue(0).bits(0, 6);  // I slice, frame_num, idr_pic_id, lsb
-    w.bits(0, 1).bits(0, 1);                           // dec_ref_pic_marking
+    w.bits(0, 1).bits(0, 1);                          // dec_ref_pic_marking
     w.se(qpDelta);
     return w.nal(0x65);
 }
@@ -92,7 +92,7 @@ Bytes idrSlice(int qpDelta) {
 Bytes busyPSlice(int qpDelta, bool cabac) {
     BitWriter w;
     w.ue(0).ue(5).ue(0).bits(3, 4).bits(6, 6);
-    w.bits(1, 1).ue(1);                       // num_ref_idx_active_override: 2 references
+    w.bits(1, 1).ue(1);                          // num_ref_idx_active_override: 2 references
     w.bits(1, 1).ue(0).ue(2).ue(2).ue(0).ue(3);  // modifications, then end
     w.bits(1, 1).ue(1).ue(0).ue(4).ue(2).ue(0);  // mmco 1 and 4, then end
     if (cabac) {
@@ -146,8 +146,11 @@ TEST(H264BitstreamReader, ReadsParameterSetsAndSliceQp) {
     const struct {
         int initQp, delta;
         bool cabac, idr;
-    } cases[] = {{26, 0, false, true}, {30, -4, false, true}, {20, 31, false, true},
-                 {40, -3, false, false}, {26, 7, true, false}};
+    } cases[] = {{26, 0, false, true},
+                 {30, -4, false, true},
+                 {20, 31, false, true},
+                 {40, -3, false, false},
+                 {26, 7, true, false}};
     for (const auto& c : cases) {
         const Bytes ppsUnit = pps(c.initQp, c.cabac);
         const auto parsedPps = parseH264Pps({ppsUnit});

@@ -53,12 +53,14 @@ std::shared_ptr<PixelBuffer> noiseFrame(int width, int height, int index) {
     };
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            buffer->dataY()[y * buffer->strideY() + x] = static_cast<std::uint8_t>(100 + next() % 32);
+            buffer->dataY()[y * buffer->strideY() + x] =
+                static_cast<std::uint8_t>(100 + next() % 32);
         }
     }
     for (int y = 0; y < height / 2; ++y) {
         for (int x = 0; x < width; ++x) {
-            buffer->dataUV()[y * buffer->strideUV() + x] = static_cast<std::uint8_t>(120 + next() % 16);
+            buffer->dataUV()[y * buffer->strideUV() + x] =
+                static_cast<std::uint8_t>(120 + next() % 16);
         }
     }
     return buffer;
@@ -238,7 +240,8 @@ TEST(PlainH264Encoder, CropsAndScalesFramesThatAskForIt) {
         frame.crop = PixelRect{80, 0, 480, 360};
         frame.adaptedWidth = 320;
         frame.adaptedHeight = 240;
-        const std::vector<VideoFrameType> types{i == 3 ? VideoFrameType::key : VideoFrameType::delta};
+        const std::vector<VideoFrameType> types{i == 3 ? VideoFrameType::key
+                                                       : VideoFrameType::delta};
         ASSERT_EQ(encoder.encode(frame, nullptr, types), kVideoCodecOk);
     }
     ASSERT_EQ(images.size(), 6u);

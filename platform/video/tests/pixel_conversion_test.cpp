@@ -36,8 +36,8 @@ TEST(PixelConversion, SolidColoursGiveVideoRangeBt601) {
         {"mid grey", 128, 128, 128, 126, 128, 128},
         {"red", 255, 0, 0, 82, 90, 240},
     };
-    for (const auto order : {BgrxByteOrder::leastSignificantFirst,
-                             BgrxByteOrder::mostSignificantFirst}) {
+    for (const auto order :
+         {BgrxByteOrder::leastSignificantFirst, BgrxByteOrder::mostSignificantFirst}) {
         for (const Colour& colour : colours) {
             // Same size and a scaled target: both paths must keep the colour.
             for (const int targetWidth : {16, 8}) {
@@ -60,8 +60,8 @@ struct Mark {
     std::uint8_t luma;
 };
 const Mark kMarks[] = {
-    {{0, 0, 32, 32}, 235},      {{1888, 0, 32, 32}, 16},     {{0, 1048, 32, 32}, 60},
-    {{1888, 1048, 32, 32}, 200}, {{240, 0, 32, 32}, 40},      {{1648, 1048, 32, 32}, 220},
+    {{0, 0, 32, 32}, 235},       {{1888, 0, 32, 32}, 16}, {{0, 1048, 32, 32}, 60},
+    {{1888, 1048, 32, 32}, 200}, {{240, 0, 32, 32}, 40},  {{1648, 1048, 32, 32}, 220},
     {{944, 524, 32, 32}, 180},
 };
 
@@ -113,7 +113,7 @@ TEST(PixelConversion, CropAndScalePutsMarksWhereExpected) {
 TEST(PixelConversion, BadSizesAndRectanglesGiveErrors) {
     auto source = PixelBuffer::allocate(64, 32);
     auto target = PixelBuffer::allocate(32, 16);
-    const PixelRect rects[] = {{0, 0, 0, 16},  {0, 0, 64, 0},  {1, 0, 32, 16}, {0, 0, 33, 16},
+    const PixelRect rects[] = {{0, 0, 0, 16},   {0, 0, 64, 0},  {1, 0, 32, 16}, {0, 0, 33, 16},
                                {40, 0, 32, 16}, {0, 30, 32, 4}, {-2, 0, 32, 16}};
     for (const PixelRect& rect : rects) {
         EXPECT_TRUE(cropAndScaleNv12(*source, rect, *target))
