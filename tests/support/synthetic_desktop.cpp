@@ -41,9 +41,9 @@ void paintSyntheticDesktop(std::uint8_t* bgrx, int width, int height, int stride
         for (int x = 0; x < width; ++x) {
             std::uint8_t* pixel = row + x * 4;
             if (x >= photoLeft && y >= height / 6 && y < height * 5 / 6) {
-                const std::uint32_t noise =
+                const int noise = static_cast<int>(
                     mix(static_cast<std::uint32_t>(y) * 65537U + static_cast<std::uint32_t>(x)) &
-                    31U;
+                    31U);
                 pixel[0] = static_cast<std::uint8_t>((x * 3 + y) / 8 % 160 + noise);
                 pixel[1] = static_cast<std::uint8_t>(y / 5 % 180 + noise);
                 pixel[2] = static_cast<std::uint8_t>((x + y * 2) / 9 % 200 + noise);

@@ -51,7 +51,7 @@ void CropAndScaleTo720p(benchmark::State& state) {
 }
 BENCHMARK(CropAndScaleTo720p)->Unit(benchmark::kMillisecond);
 
-// Scrolling text beside a changing photo region at 60 frames/s and 8 Mbit/s; the median and the
+// Scrolling text beside a photo region at 60 frames/s and 8 Mbit/s; the median and the
 // 95th percentile per frame are reported as counters.
 void X264EncodeDesktop(benchmark::State& state) {
     std::vector<std::shared_ptr<PixelBuffer>> frames;

@@ -85,9 +85,9 @@ TEST(FrameBarcode, ReadsAfterH264At500Kbits) {
 
 TEST(FrameBarcode, AMisreadGivesNothing) {
     auto plain = PixelBuffer::allocate(640, 360);
-    for (const std::uint8_t level : {16, 126, 235}) {
+    for (const int level : {16, 126, 235}) {
         std::memset(plain->dataY(), level, static_cast<std::size_t>(plain->strideY() * 360));
-        EXPECT_FALSE(readFrameBarcode(*plain)) << int(level);
+        EXPECT_FALSE(readFrameBarcode(*plain)) << level;
     }
     std::vector<std::uint8_t> desktop(640 * 360 * 4);
     paintSyntheticDesktop(desktop.data(), 640, 360, 640 * 4, 0);
