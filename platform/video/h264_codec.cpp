@@ -16,6 +16,7 @@ extern "C" {
 #include "platform/clock/clock.h"
 #include "platform/log/logger.h"
 #include "platform/video/h264_bitstream_reader.h"
+#include "platform/video/libav_error.h"
 
 namespace quillory {
 namespace {
@@ -26,21 +27,11 @@ constexpr int kKeyframeInterval = 7200;
 // this often.
 constexpr std::uint64_t kVaapiReopenIntervalNs = 2'000'000'000;
 constexpr double kVaapiReopenRatio = 1.25;
+constexpr int kMaximumQp = 51;
 
 const Logger& logger() {
     static const Logger instance("video", "encoder");
     return instance;
-}
-
-std::string errorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
-
-VideoError avError(int code, const std::string& step) {
-    return VideoError{code,
-                      step + " failed: " + errorText(code) + " (" + std::to_string(code) + ")."};
 }
 
 struct FrameDeleter {
@@ -68,7 +59,7 @@ std::optional<VideoError> wrapPlanes(const std::shared_ptr<PixelBuffer>& buffer,
         av_buffer_create(buffer->dataY(), size, releaseHeldBuffer, held, AV_BUFFER_FLAG_READONLY);
     if (frame.buf[0] == nullptr) {
         delete held;
-        return avError(AVERROR(ENOMEM), "Wrapping the frame");
+        return libavError(AVERROR(ENOMEM), "Wrapping the frame");
     }
     return std::nullopt;
 }
@@ -82,7 +73,9 @@ int qpFromSideData(const AVPacket& packet) {
     const std::uint32_t quality =
         static_cast<std::uint32_t>(stats[0]) | static_cast<std::uint32_t>(stats[1]) << 8 |
         static_cast<std::uint32_t>(stats[2]) << 16 | static_cast<std::uint32_t>(stats[3]) << 24;
-    return static_cast<int>((quality + FF_QP2LAMBDA / 2) / FF_QP2LAMBDA);
+    // libx264 reports its rate control's QP, which runs past 51 when it quantises harder than
+    // the bitstream can say; the slices carry 51 then.
+    return std::min(kMaximumQp, static_cast<int>((quality + FF_QP2LAMBDA / 2) / FF_QP2LAMBDA));
 }
 
 }  // namespace
@@ -144,6 +137,20 @@ void H264Codec::applyRate(std::uint32_t kbps) {
         static_cast<int>(std::min<std::int64_t>(bitsPerSecond * 3 / 2, INT32_MAX));
 }
 
+void H264Codec::configureContext(int pixelFormat) {
+    context_->width = config_.width;
+    context_->height = config_.height;
+    context_->pix_fmt = static_cast<AVPixelFormat>(pixelFormat);
+    context_->color_range = AVCOL_RANGE_MPEG;
+    context_->colorspace = AVCOL_SPC_SMPTE170M;
+    // Synthetic presentation times in 1/600 s; no reordering and one IDR until one is asked for.
+    context_->time_base = AVRational{1, kTimeBase};
+    context_->framerate = AVRational{config_.framesPerSecond, 1};
+    context_->gop_size = kKeyframeInterval;
+    context_->max_b_frames = 0;
+    applyRate(config_.bitrateKbps);
+}
+
 std::optional<VideoError> H264Codec::openX264() {
     const AVCodec* encoder = avcodec_find_encoder_by_name("libx264");
     if (encoder == nullptr) {
@@ -152,19 +159,10 @@ std::optional<VideoError> H264Codec::openX264() {
     context_ = avcodec_alloc_context3(encoder);
     packet_ = av_packet_alloc();
     if (context_ == nullptr || packet_ == nullptr) {
-        return avError(AVERROR(ENOMEM), "Allocating the encoder");
+        return libavError(AVERROR(ENOMEM), "Allocating the encoder");
     }
-    context_->width = config_.width;
-    context_->height = config_.height;
-    context_->pix_fmt = AV_PIX_FMT_NV12;
-    context_->color_range = AVCOL_RANGE_MPEG;
-    context_->colorspace = AVCOL_SPC_SMPTE170M;
-    context_->time_base = AVRational{1, kTimeBase};
-    context_->framerate = AVRational{config_.framesPerSecond, 1};
-    context_->gop_size = kKeyframeInterval;
-    context_->max_b_frames = 0;
+    configureContext(AV_PIX_FMT_NV12);
     context_->thread_count = std::max(1, config_.threads);
-    applyRate(config_.bitrateKbps);
     AVDictionary* options = nullptr;
     av_dict_set(&options, "preset", "ultrafast", 0);
     av_dict_set(&options, "tune", "zerolatency", 0);
@@ -174,7 +172,7 @@ std::optional<VideoError> H264Codec::openX264() {
     const int result = avcodec_open2(context_, encoder, &options);
     av_dict_free(&options);
     if (result < 0) {
-        return avError(result, "Opening libx264");
+        return libavError(result, "Opening libx264");
     }
     return std::nullopt;
 }
@@ -183,7 +181,7 @@ std::optional<VideoError> H264Codec::openVaapi() {
     int result = av_hwdevice_ctx_create(&hardwareDevice_, AV_HWDEVICE_TYPE_VAAPI,
                                         config_.renderNode.c_str(), nullptr, 0);
     if (result < 0) {
-        return avError(result, "Creating the VAAPI device");
+        return libavError(result, "Creating the VAAPI device");
     }
     const AVCodec* encoder = avcodec_find_encoder_by_name("h264_vaapi");
     if (encoder == nullptr) {
@@ -193,7 +191,7 @@ std::optional<VideoError> H264Codec::openVaapi() {
     context_ = avcodec_alloc_context3(encoder);
     packet_ = av_packet_alloc();
     if (hardwareFrames_ == nullptr || context_ == nullptr || packet_ == nullptr) {
-        return avError(AVERROR(ENOMEM), "Allocating the VAAPI encoder");
+        return libavError(AVERROR(ENOMEM), "Allocating the VAAPI encoder");
     }
     auto* frames = reinterpret_cast<AVHWFramesContext*>(hardwareFrames_->data);
     frames->format = AV_PIX_FMT_VAAPI;
@@ -203,26 +201,17 @@ std::optional<VideoError> H264Codec::openVaapi() {
     frames->initial_pool_size = 8;
     result = av_hwframe_ctx_init(hardwareFrames_);
     if (result < 0) {
-        return avError(result, "Creating the VAAPI frame pool");
+        return libavError(result, "Creating the VAAPI frame pool");
     }
     context_->hw_frames_ctx = av_buffer_ref(hardwareFrames_);
-    context_->width = config_.width;
-    context_->height = config_.height;
-    context_->pix_fmt = AV_PIX_FMT_VAAPI;
-    context_->color_range = AVCOL_RANGE_MPEG;
-    context_->colorspace = AVCOL_SPC_SMPTE170M;
-    context_->time_base = AVRational{1, kTimeBase};
-    context_->framerate = AVRational{config_.framesPerSecond, 1};
-    context_->gop_size = kKeyframeInterval;
-    context_->max_b_frames = 0;
+    configureContext(AV_PIX_FMT_VAAPI);
     context_->profile = FF_PROFILE_H264_CONSTRAINED_BASELINE;
-    applyRate(config_.bitrateKbps);
     AVDictionary* options = nullptr;
     av_dict_set(&options, "async_depth", "1", 0);
     result = avcodec_open2(context_, encoder, &options);
     av_dict_free(&options);
     if (result < 0) {
-        return avError(result, "Opening h264_vaapi");
+        return libavError(result, "Opening h264_vaapi");
     }
     lastVaapiReopenNs_ = uptimeNanoseconds();
     return std::nullopt;
@@ -265,11 +254,15 @@ std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer,
         return VideoError{AVERROR(EINVAL), "The frame does not have the encoder's size."};
     }
     if (auto error = reopenVaapiIfDue()) {
+        closeContext();
         return error;
+    }
+    if (context_ == nullptr) {
+        return VideoError{AVERROR(EINVAL), "The encoder is closed after a failed re-open."};
     }
     FramePointer frame(av_frame_alloc());
     if (!frame) {
-        return avError(AVERROR(ENOMEM), "Allocating a frame");
+        return libavError(AVERROR(ENOMEM), "Allocating a frame");
     }
     if (auto error = wrapPlanes(buffer, *frame)) {
         return error;
@@ -281,14 +274,14 @@ std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer,
     if (backend_ == H264Backend::vaapi) {
         uploaded.reset(av_frame_alloc());
         if (!uploaded) {
-            return avError(AVERROR(ENOMEM), "Allocating a VAAPI frame");
+            return libavError(AVERROR(ENOMEM), "Allocating a VAAPI frame");
         }
         int result = av_hwframe_get_buffer(hardwareFrames_, uploaded.get(), 0);
         if (result >= 0) {
             result = av_hwframe_transfer_data(uploaded.get(), frame.get(), 0);
         }
         if (result < 0) {
-            return avError(result, "Uploading the frame to VAAPI");
+            return libavError(result, "Uploading the frame to VAAPI");
         }
         input = uploaded.get();
     }
@@ -298,7 +291,7 @@ std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer,
     const int result = avcodec_send_frame(context_, input);
     if (result < 0) {
         inFlight_.pop_back();
-        return avError(result, "Sending the frame to the encoder");
+        return libavError(result, "Sending the frame to the encoder");
     }
     return drain(packets);
 }
@@ -310,7 +303,7 @@ std::optional<VideoError> H264Codec::drain(std::vector<Packet>& packets) {
             return std::nullopt;
         }
         if (result < 0) {
-            return avError(result, "Receiving an encoded frame");
+            return libavError(result, "Receiving an encoded frame");
         }
         Packet out;
         out.data = std::make_shared<const Bytes>(packet_->data, packet_->data + packet_->size);

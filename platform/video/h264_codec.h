@@ -72,6 +72,7 @@ class H264Codec {
     explicit H264Codec(const H264CodecConfig& config);
     std::optional<VideoError> openX264();
     std::optional<VideoError> openVaapi();
+    void configureContext(int pixelFormat);
     void closeContext();
     void applyRate(std::uint32_t kbps);
     std::optional<VideoError> drain(std::vector<Packet>& packets);

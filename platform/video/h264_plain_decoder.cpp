@@ -10,18 +10,9 @@ extern "C" {
 
 #include <cstring>
 
+#include "platform/video/libav_error.h"
+
 namespace quillory {
-namespace {
-
-VideoError avError(int code, const char* step) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return VideoError{code,
-                      std::string(step) + " failed: " + text + " (" + std::to_string(code) + ")."};
-}
-
-}  // namespace
-
 PlainH264Decoder::~PlainH264Decoder() {
     releaseDecoder();
 }
@@ -41,7 +32,7 @@ int PlainH264Decoder::startDecode(int) {
     packet_ = av_packet_alloc();
     frame_ = av_frame_alloc();
     if (context_ == nullptr || packet_ == nullptr || frame_ == nullptr) {
-        lastError_ = avError(AVERROR(ENOMEM), "Allocating the decoder");
+        lastError_ = libavError(AVERROR(ENOMEM), "Allocating the decoder");
         releaseDecoder();
         return kVideoCodecError;
     }
@@ -49,7 +40,7 @@ int PlainH264Decoder::startDecode(int) {
     context_->flags |= AV_CODEC_FLAG_LOW_DELAY;
     const int result = avcodec_open2(context_, decoder, nullptr);
     if (result < 0) {
-        lastError_ = avError(result, "Opening the H.264 decoder");
+        lastError_ = libavError(result, "Opening the H.264 decoder");
         releaseDecoder();
         return kVideoCodecError;
     }
@@ -64,7 +55,7 @@ int PlainH264Decoder::decode(const EncodedImage& image) {
     // av_new_packet pads the copy as the parser requires.
     int result = av_new_packet(packet_, static_cast<int>(image.buffer->size()));
     if (result < 0) {
-        lastError_ = avError(result, "Allocating a packet");
+        lastError_ = libavError(result, "Allocating a packet");
         return kVideoCodecError;
     }
     std::memcpy(packet_->data, image.buffer->data(), image.buffer->size());
@@ -72,7 +63,7 @@ int PlainH264Decoder::decode(const EncodedImage& image) {
     result = avcodec_send_packet(context_, packet_);
     av_packet_unref(packet_);
     if (result < 0) {
-        lastError_ = avError(result, "Decoding an access unit");
+        lastError_ = libavError(result, "Decoding an access unit");
         return kVideoCodecError;
     }
     return receive();
@@ -85,7 +76,7 @@ int PlainH264Decoder::receive() {
             return kVideoCodecOk;
         }
         if (result < 0) {
-            lastError_ = avError(result, "Receiving a decoded picture");
+            lastError_ = libavError(result, "Receiving a decoded picture");
             return kVideoCodecError;
         }
         auto buffer = PixelBuffer::allocate(frame_->width, frame_->height);

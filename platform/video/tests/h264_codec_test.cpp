@@ -41,8 +41,9 @@ std::shared_ptr<PixelBuffer> desktopFrame(int width, int height, int index, std:
     return buffer;
 }
 
-// Faint noise that changes every frame: it takes whatever rate it is given.
-std::shared_ptr<PixelBuffer> noiseFrame(int width, int height, int index) {
+// Noise that changes every frame: faint noise takes whatever rate it is given, loud noise more
+// than any rate here can carry.
+std::shared_ptr<PixelBuffer> noiseFrame(int width, int height, int index, int amplitude = 32) {
     auto buffer = PixelBuffer::allocate(width, height);
     std::uint32_t state = 2463534242u + static_cast<std::uint32_t>(index) * 7919u;
     auto next = [&state] {
@@ -54,13 +55,13 @@ std::shared_ptr<PixelBuffer> noiseFrame(int width, int height, int index) {
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             buffer->dataY()[y * buffer->strideY() + x] =
-                static_cast<std::uint8_t>(100 + next() % 32);
+                static_cast<std::uint8_t>(100 + next() % amplitude);
         }
     }
     for (int y = 0; y < height / 2; ++y) {
         for (int x = 0; x < width; ++x) {
             buffer->dataUV()[y * buffer->strideUV() + x] =
-                static_cast<std::uint8_t>(120 + next() % 16);
+                static_cast<std::uint8_t>(120 + next() % (amplitude / 2));
         }
     }
     return buffer;
@@ -144,13 +145,19 @@ TEST(H264Codec, RefusesBadSizesAndRatesAndForeignFrames) {
 }
 
 TEST(H264Codec, SliceQpEqualsTheReportedQp) {
-    for (const std::uint32_t kbps : {150u, 600u, 2500u}) {
-        SCOPED_TRACE(std::to_string(kbps) + " kbit/s");
-        auto codec = openX264(320, 240, kbps, 2);
+    const struct {
+        std::uint32_t kbps;
+        int noise;  // 0: desktop content
+    } cases[] = {{150, 0}, {600, 0}, {2500, 0}, {100, 156}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.kbps) + " kbit/s, noise " + std::to_string(c.noise));
+        auto codec = openX264(320, 240, c.kbps, 2);
         ASSERT_TRUE(codec);
         H264StreamReader reader;
         for (int i = 0; i < 50; ++i) {
-            const auto packets = encodeOne(*codec, desktopFrame(320, 240, i, 0));
+            const auto frame =
+                c.noise > 0 ? noiseFrame(320, 240, i, c.noise) : desktopFrame(320, 240, i, 0);
+            const auto packets = encodeOne(*codec, frame);
             ASSERT_EQ(packets.size(), 1u);
             ASSERT_GE(packets[0].qp, 0);
             EXPECT_EQ(reader.read(*packets[0].data).qp, packets[0].qp) << "frame " << i;
