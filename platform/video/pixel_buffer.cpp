@@ -69,7 +69,13 @@ std::shared_ptr<PixelBuffer> PixelBufferPool::take() {
         }
     }
     if (!buffer) {
-        buffer.reset(new PixelBuffer(width_, height_));
+        try {
+            buffer.reset(new PixelBuffer(width_, height_));
+        } catch (...) {
+            std::lock_guard lock(mutex_);
+            --allocated_;  // the slot stays free for a later try
+            throw;
+        }
     }
     std::weak_ptr<PixelBufferPool> pool = weak_from_this();
     return std::shared_ptr<PixelBuffer>(buffer.release(), [pool](PixelBuffer* released) {
