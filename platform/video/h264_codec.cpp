@@ -92,11 +92,14 @@ H264Codec::Opened H264Codec::open(const H264CodecConfig& config) {
                 VideoError{AVERROR(EINVAL), "The bitrate and frame rate must be positive."}};
     }
     std::unique_ptr<H264Codec> codec(new H264Codec(config));
+    const bool nodeUsable =
+        config.allowHardware && ::access(config.renderNode.c_str(), R_OK | W_OK) == 0;
+    const int nodeError = errno;
     if (!config.allowHardware) {
         codec->backendReason_ = "hardware encoding was not allowed";
-    } else if (::access(config.renderNode.c_str(), R_OK | W_OK) != 0) {
+    } else if (!nodeUsable) {
         codec->backendReason_ =
-            "no usable render node " + config.renderNode + " (" + std::strerror(errno) + ")";
+            "no usable render node " + config.renderNode + " (" + std::strerror(nodeError) + ")";
     } else if (auto error = codec->openVaapi()) {
         codec->backendReason_ = "VAAPI did not open: " + error->message;
         codec->closeContext();
