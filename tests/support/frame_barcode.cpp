@@ -17,16 +17,16 @@ constexpr std::uint8_t kLumaWhite = 235;
 constexpr int kDarkAtMost = 80;
 constexpr int kLightAtLeast = 170;
 
+// CRC-16/CCITT-FALSE of the counter's four bytes, most significant first.
 std::uint16_t crc16(std::uint32_t counter) {
-    std::uint16_t crc = 0xffff;
+    std::uint32_t crc = 0xffff;
     for (int shift = 24; shift >= 0; shift -= 8) {
-        crc = static_cast<std::uint16_t>(crc ^ ((counter >> shift) & 0xffu) << 8);
+        crc ^= ((counter >> shift) & 0xffu) << 8;
         for (int bit = 0; bit < 8; ++bit) {
-            crc =
-                static_cast<std::uint16_t>((crc & 0x8000u) != 0 ? (crc << 1) ^ 0x1021u : crc << 1);
+            crc = (crc & 0x8000u) != 0 ? (crc << 1) ^ 0x1021u : crc << 1;
         }
     }
-    return crc;
+    return static_cast<std::uint16_t>(crc);
 }
 
 std::array<bool, kBits> bitsOf(std::uint32_t counter) {
