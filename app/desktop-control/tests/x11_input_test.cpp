@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <map>
 
 #include "app/desktop-control/desktop_pen_indicator.h"
 #include "app/desktop-control/tests/worker_fixture.h"
@@ -17,6 +18,7 @@
 #include "platform/input/input_backend.h"
 #include "platform/input/uinput_input_sink.h"
 #include "platform/input/xtest_input_sink.h"
+#include "platform/keyboard/key_repeat_control.h"
 
 namespace quillory::testing {
 namespace {
@@ -219,6 +221,49 @@ TEST_F(X11Input, XTestPointsClicksAndTypes) {
         }));
     worker->shutdown();
     EXPECT_EQ(desktop->frontmostApplication().value().name, "Observer");
+}
+
+// The server repeats a held key, injected ones too: a chord held from the tablet for 1.5 s reaches
+// a client as one press and one release per key, and each key repeats as before afterwards.
+TEST_F(X11Input, AHeldChordIsOneKeyDown) {
+    const auto backend = openInputBackend(desktop->rootBounds());
+    ASSERT_NE(backend.status.kind, InputBackendKind::none) << backend.status.reason;
+    std::string error;
+    auto probe = KeyRepeatControl::connect(nullptr, "/nonexistent/record", error);
+    ASSERT_TRUE(probe) << error;
+    ASSERT_TRUE(probe->repeats(KEY_SPACE) && probe->repeats(KEY_A));
+    ASSERT_TRUE(desktop->raise(back));
+    ASSERT_TRUE(observer.waitFor([&](const xcb_generic_event_t& event) {
+        return type(event) == XCB_FOCUS_IN &&
+               reinterpret_cast<const xcb_focus_in_event_t&>(event).event == back;
+    }));
+    auto worker = makeWorker(backend.sink);
+    const Uuid token = Uuid::random();
+    worker->submit(DesktopAction{.contextID = context,
+                                 .kind = DesktopAction::Kind::begin,
+                                 .token = token,
+                                 .keys = {DesktopKey::space, DesktopKey::a}},
+                   connection);
+    std::map<int, std::pair<int, int>> seen;  // key → presses, releases
+    const auto count = [&](const xcb_generic_event_t& event) {
+        const auto key = reinterpret_cast<const xcb_key_press_event_t&>(event).detail;
+        if (type(event) == XCB_KEY_PRESS) {
+            ++seen[key].first;
+        } else if (type(event) == XCB_KEY_RELEASE) {
+            ++seen[key].second;
+        }
+        return seen[KEY_SPACE + 8].second == 1 && seen[KEY_A + 8].second == 1;
+    };
+    observer.waitFor(count, 1.5);  // the hold itself: the server would repeat after 0.66 s
+    worker->submit(
+        DesktopAction{.contextID = context, .kind = DesktopAction::Kind::end, .token = token},
+        connection);
+    observer.waitFor(count);
+    EXPECT_EQ(seen,
+              (std::map<int, std::pair<int, int>>{{KEY_SPACE + 8, {1, 1}}, {KEY_A + 8, {1, 1}}}));
+    worker->shutdown();
+    EXPECT_TRUE(probe->repeats(KEY_SPACE));
+    EXPECT_TRUE(probe->repeats(KEY_A));
 }
 
 // The pen marker never takes a click, nor counts as a window in front of the one drawn on.
