@@ -1,7 +1,10 @@
 // Desktop input against a real X server (Xvfb with openbox): what an independent client sees.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 #include <poll.h>
+#include <unistd.h>
+#include <xcb/randr.h>
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
@@ -9,13 +12,18 @@
 #include <chrono>
 #include <cmath>
 #include <map>
+#include <mutex>
+#include <tuple>
 
+#include "app/desktop-control/desktop_input_controller.h"
 #include "app/desktop-control/desktop_pen_indicator.h"
 #include "app/desktop-control/tests/worker_fixture.h"
+#include "platform/desktop/root_area_watcher.h"
 #include "platform/desktop/x11_connection.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/dispatch/main_queue.h"
 #include "platform/input/input_backend.h"
+#include "platform/input/uinput_frame_writer.h"
 #include "platform/input/uinput_input_sink.h"
 #include "platform/input/xtest_input_sink.h"
 #include "platform/keyboard/key_repeat_control.h"
@@ -264,6 +272,152 @@ TEST_F(X11Input, AHeldChordIsOneKeyDown) {
     worker->shutdown();
     EXPECT_TRUE(probe->repeats(KEY_SPACE));
     EXPECT_TRUE(probe->repeats(KEY_A));
+}
+
+// Frames as the uinput pen would get them, through a pipe; a new area is a new pen device.
+class PipeFrameSink final : public InputEventSink {
+  public:
+    explicit PipeFrameSink(Rect area) : area_(area) {
+        EXPECT_EQ(pipe2(pipe_, O_NONBLOCK), 0);
+        writer_.emplace(pipe_[1], pipe_[1], area);
+    }
+    ~PipeFrameSink() override {
+        close(pipe_[0]);
+        close(pipe_[1]);
+    }
+    void post(const InputEvent& event) override { writer_->write(event); }
+    void setArea(Rect area) override {
+        writer_->setPenDevice(pipe_[1], area);
+        std::lock_guard lock(mutex_);
+        area_ = area;
+    }
+    Rect area() const {
+        std::lock_guard lock(mutex_);
+        return area_;
+    }
+    // The records written so far: type, code, value.
+    std::vector<std::tuple<int, int, int>> records() {
+        std::vector<std::tuple<int, int, int>> values;
+        input_event record{};
+        while (read(pipe_[0], &record, sizeof record) == static_cast<ssize_t>(sizeof record)) {
+            values.emplace_back(record.type, record.code, record.value);
+        }
+        return values;
+    }
+
+  private:
+    int pipe_[2] = {-1, -1};
+    std::optional<UinputFrameWriter> writer_;
+    mutable std::mutex mutex_;
+    Rect area_;
+};
+
+// Xvfb's one output already spans its largest root: a smaller root needs that output off, and
+// it is put back as it was.
+class ScreenResizer {
+  public:
+    ScreenResizer() {
+        std::string error;
+        x11_ = X11Connection::open(nullptr, error);
+        resources_ = xcb_randr_get_screen_resources_reply(
+            c(), xcb_randr_get_screen_resources(c(), x11_.screen->root), nullptr);
+        crtc_ = *xcb_randr_get_screen_resources_crtcs(resources_);
+        info_ = xcb_randr_get_crtc_info_reply(
+            c(), xcb_randr_get_crtc_info(c(), crtc_, resources_->config_timestamp), nullptr);
+        width_ = x11_.screen->width_in_pixels;
+        height_ = x11_.screen->height_in_pixels;
+    }
+    ~ScreenResizer() {
+        if (shrunk_) {
+            setSize(width_, height_);
+            std::free(xcb_randr_set_crtc_config_reply(
+                c(),
+                xcb_randr_set_crtc_config(c(), crtc_, XCB_CURRENT_TIME, XCB_CURRENT_TIME, info_->x,
+                                          info_->y, info_->mode, info_->rotation,
+                                          static_cast<std::uint32_t>(info_->num_outputs),
+                                          xcb_randr_get_crtc_info_outputs(info_)),
+                nullptr));
+        }
+        std::free(info_);
+        std::free(resources_);
+        xcb_disconnect(x11_.connection);
+    }
+    bool shrink(Rect area) {
+        std::free(xcb_randr_set_crtc_config_reply(
+            c(),
+            xcb_randr_set_crtc_config(c(), crtc_, XCB_CURRENT_TIME, XCB_CURRENT_TIME, 0, 0,
+                                      XCB_NONE, XCB_RANDR_ROTATION_ROTATE_0, 0, nullptr),
+            nullptr));
+        shrunk_ = true;
+        return setSize(static_cast<std::uint16_t>(area.width),
+                       static_cast<std::uint16_t>(area.height));
+    }
+
+  private:
+    xcb_connection_t* c() const { return x11_.connection; }
+    bool setSize(std::uint16_t width, std::uint16_t height) {
+        // About 100 dpi.
+        auto* failure = xcb_request_check(
+            c(), xcb_randr_set_screen_size_checked(c(), x11_.screen->root, width, height,
+                                                   width / 4u, height / 4u));
+        std::free(failure);
+        return failure == nullptr;
+    }
+
+    X11Connection x11_;
+    xcb_randr_get_screen_resources_reply_t* resources_ = nullptr;
+    xcb_randr_crtc_t crtc_ = 0;
+    xcb_randr_get_crtc_info_reply_t* info_ = nullptr;
+    std::uint16_t width_ = 0, height_ = 0;
+    bool shrunk_ = false;
+};
+
+// A RandR resize of the real server: the watcher reports it, the controller gives the pen its
+// new area, and the next frames span the new root.
+TEST_F(X11Input, ThePenAreaFollowsARootResize) {
+    int argc = 1;
+    char name[] = "desktop_control_x11_tests";
+    char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication application(argc, argv);
+    MainQueue::install(std::make_shared<ManualMainExecutor>());
+    std::string error;
+    ScreenResizer resizer;
+    auto environment = testEnvironment(nullptr, std::make_shared<SystemClock>(), nullptr);
+    environment.rootArea = RootAreaWatcher::connect(nullptr, error);
+    ASSERT_TRUE(environment.rootArea) << error;
+    const Rect original = environment.rootArea->area();
+    const Rect resized{0, 0, original.width - 256, original.height - 32};
+    auto sink = std::make_shared<PipeFrameSink>(original);
+    auto fake = std::make_shared<FakeDesktop>();
+    fake->setDisplays({{.id = 1, .bounds = resized, .primary = true}});
+    environment.sink = sink;
+    environment.desktop = fake;
+    {
+        DesktopInputController controller(std::move(environment));
+        const auto worker = controller.worker();
+        worker->attach(connection);
+        worker->configure([&] {
+            worker->setEnabled(true);
+            worker->setTarget(DesktopInputTarget::mainDisplay(*fake));
+        });
+        ASSERT_TRUE(resizer.shrink(resized));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (sink->area() != resized && std::chrono::steady_clock::now() < deadline) {
+            application.processEvents(QEventLoop::WaitForMoreEvents, 100);
+        }
+        EXPECT_EQ(sink->area(), resized);
+        worker->submit({sample(1, Phase::hover, 1.0, 1.0)}, connection);
+        worker->drain();
+        // The new device's first frame: the pen enters at the new root's far corner.
+        using R = std::tuple<int, int, int>;
+        auto records = sink->records();
+        records.resize(std::min<std::size_t>(records.size(), 4));
+        EXPECT_EQ(records, (std::vector<R>{{EV_ABS, ABS_X, int(resized.width) - 1},
+                                           {EV_ABS, ABS_Y, int(resized.height) - 1},
+                                           {EV_KEY, BTN_TOOL_PEN, 1},
+                                           {EV_SYN, SYN_REPORT, 0}}));
+    }
 }
 
 // The pen marker never takes a click, nor counts as a window in front of the one drawn on.
