@@ -8,6 +8,8 @@
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -418,6 +420,48 @@ TEST_F(X11Input, ThePenAreaFollowsARootResize) {
                                            {EV_KEY, BTN_TOOL_PEN, 1},
                                            {EV_SYN, SYN_REPORT, 0}}));
     }
+}
+
+// On a display scaled by 2 the ring still sits on the root pixel it is given, drawn at twice the
+// pixels of its logical size, as every other window there.
+TEST_F(X11Input, ThePenMarkerSitsOnItsPointOnAScaledDisplay) {
+    int argc = 1;
+    char name[] = "desktop_control_x11_tests";
+    char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    qputenv("QT_SCALE_FACTOR", "2");
+    QGuiApplication application(argc, argv);
+    qunsetenv("QT_SCALE_FACTOR");
+    MainQueue::install(std::make_shared<ManualMainExecutor>());
+    ASSERT_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), 2.0);
+    DesktopPenIndicator indicator;
+    const Point point{401, 299};
+    indicator.show(point);
+    application.processEvents();
+    // Qt places windows on whole logical pixels: two root pixels here.
+    EXPECT_NEAR(indicator.centre().x, point.x, 1);
+    EXPECT_NEAR(indicator.centre().y, point.y, 1);
+    const auto windows = QGuiApplication::topLevelWindows();
+    ASSERT_EQ(windows.size(), 1);
+    std::string error;
+    const auto x11 = X11Connection::open(nullptr, error);
+    ASSERT_TRUE(x11.connection) << error;
+    const auto window = static_cast<xcb_window_t>(windows.front()->winId());
+    xcb_flush(x11.connection);
+    auto* geometry =
+        xcb_get_geometry_reply(x11.connection, xcb_get_geometry(x11.connection, window), nullptr);
+    auto* origin = xcb_translate_coordinates_reply(
+        x11.connection, xcb_translate_coordinates(x11.connection, window, x11.screen->root, 0, 0),
+        nullptr);
+    ASSERT_TRUE(geometry && origin);
+    const int side = 2 * DesktopPenIndicator::side;
+    EXPECT_EQ(geometry->width, side);
+    EXPECT_EQ(geometry->height, side);
+    EXPECT_NEAR(origin->dst_x + side / 2, point.x, 1);
+    EXPECT_NEAR(origin->dst_y + side / 2, point.y, 1);
+    std::free(geometry);
+    std::free(origin);
+    xcb_disconnect(x11.connection);
 }
 
 // The pen marker never takes a click, nor counts as a window in front of the one drawn on.
