@@ -2,6 +2,7 @@
 
 #include <xkbcommon/xkbcommon-x11.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -96,7 +97,7 @@ void KeyRepeatControl::hold(std::uint16_t evdevCode) {
     }
     silenced_.insert(key);
     writeRecord();  // before the change, so that a crash in between is undone too
-    setRepeat({key}, false);
+    setRepeat(reply->perKeyRepeat, {key}, false);
 }
 
 void KeyRepeatControl::release(std::uint16_t evdevCode) {
@@ -117,14 +118,17 @@ void KeyRepeatControl::releaseAll() {
     }
 }
 
-// Changes only the per-key repeat bits, and waits until the server has applied them.
 void KeyRepeatControl::setRepeat(const std::set<std::uint8_t>& keys, bool on) {
-    const auto reply = controls(connection_);
-    if (!reply) {
-        return;
+    if (const auto reply = controls(connection_)) {
+        setRepeat(reply->perKeyRepeat, keys, on);
     }
+}
+
+// Changes only the per-key repeat bits, and waits until the server has applied them.
+void KeyRepeatControl::setRepeat(const std::uint8_t* current, const std::set<std::uint8_t>& keys,
+                                 bool on) {
     std::uint8_t bits[32];
-    std::copy(std::begin(reply->perKeyRepeat), std::end(reply->perKeyRepeat), bits);
+    std::copy(current, current + 32, bits);
     for (std::uint8_t key : keys) {
         const auto mask = static_cast<std::uint8_t>(1u << (key % 8));
         bits[key / 8] =

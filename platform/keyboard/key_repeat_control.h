@@ -42,6 +42,8 @@ class KeyRepeatControl {
     KeyRepeatControl(xcb_connection_t* connection, std::string display,
                      std::filesystem::path record);
     void setRepeat(const std::set<std::uint8_t>& keys, bool on);
+    // `current` holds the server's 32 bytes of per-key bits.
+    void setRepeat(const std::uint8_t* current, const std::set<std::uint8_t>& keys, bool on);
     void writeRecord() const;
     void restoreRecord();
 

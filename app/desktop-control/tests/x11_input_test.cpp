@@ -122,6 +122,23 @@ inline std::optional<WindowInfo> windowInfo(const Desktop& desktop, xcb_window_t
     return std::nullopt;
 }
 
+// A Qt application on the X server for the windows a test shows, and a main queue run by hand.
+struct GuiApplication {
+    explicit GuiApplication(const char* scaleFactor = nullptr) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        if (scaleFactor) {
+            qputenv("QT_SCALE_FACTOR", scaleFactor);
+        }
+        application.emplace(argc, argv);
+        qunsetenv("QT_SCALE_FACTOR");
+        MainQueue::install(std::make_shared<ManualMainExecutor>());
+    }
+    int argc = 1;
+    char name[26] = "desktop_control_x11_tests";
+    char* argv[2] = {name, nullptr};
+    std::optional<QGuiApplication> application;
+};
+
 class X11Input : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -377,12 +394,7 @@ class ScreenResizer {
 // A RandR resize of the real server: the watcher reports it, the controller gives the pen its
 // new area, and the next frames span the new root.
 TEST_F(X11Input, ThePenAreaFollowsARootResize) {
-    int argc = 1;
-    char name[] = "desktop_control_x11_tests";
-    char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QGuiApplication application(argc, argv);
-    MainQueue::install(std::make_shared<ManualMainExecutor>());
+    GuiApplication gui;
     std::string error;
     ScreenResizer resizer;
     auto environment = testEnvironment(nullptr, std::make_shared<SystemClock>(), nullptr);
@@ -406,7 +418,7 @@ TEST_F(X11Input, ThePenAreaFollowsARootResize) {
         ASSERT_TRUE(resizer.shrink(resized));
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (sink->area() != resized && std::chrono::steady_clock::now() < deadline) {
-            application.processEvents(QEventLoop::WaitForMoreEvents, 100);
+            gui.application->processEvents(QEventLoop::WaitForMoreEvents, 100);
         }
         EXPECT_EQ(sink->area(), resized);
         worker->submit({sample(1, Phase::hover, 1.0, 1.0)}, connection);
@@ -425,19 +437,12 @@ TEST_F(X11Input, ThePenAreaFollowsARootResize) {
 // On a display scaled by 2 the ring still sits on the root pixel it is given, drawn at twice the
 // pixels of its logical size, as every other window there.
 TEST_F(X11Input, ThePenMarkerSitsOnItsPointOnAScaledDisplay) {
-    int argc = 1;
-    char name[] = "desktop_control_x11_tests";
-    char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    qputenv("QT_SCALE_FACTOR", "2");
-    QGuiApplication application(argc, argv);
-    qunsetenv("QT_SCALE_FACTOR");
-    MainQueue::install(std::make_shared<ManualMainExecutor>());
+    GuiApplication gui("2");
     ASSERT_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), 2.0);
     DesktopPenIndicator indicator;
     const Point point{401, 299};
     indicator.show(point);
-    application.processEvents();
+    gui.application->processEvents();
     // Qt places windows on whole logical pixels: two root pixels here.
     EXPECT_NEAR(indicator.centre().x, point.x, 1);
     EXPECT_NEAR(indicator.centre().y, point.y, 1);
@@ -466,16 +471,11 @@ TEST_F(X11Input, ThePenMarkerSitsOnItsPointOnAScaledDisplay) {
 
 // The pen marker never takes a click, nor counts as a window in front of the one drawn on.
 TEST_F(X11Input, ThePenMarkerLetsClicksThroughAndHidesNothing) {
-    int argc = 1;
-    char name[] = "desktop_control_x11_tests";
-    char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QGuiApplication application(argc, argv);
-    MainQueue::install(std::make_shared<ManualMainExecutor>());
+    GuiApplication gui;
     const Point centre = frame(front).map(0.5, 0.5);
     DesktopPenIndicator indicator;
     indicator.show(centre);
-    application.processEvents();
+    gui.application->processEvents();
     ASSERT_TRUE(indicator.isVisible());
     EXPECT_EQ(indicator.centre(), (Point{std::round(centre.x), std::round(centre.y)}));
     const DesktopInputTarget target{
