@@ -21,6 +21,35 @@ SessionFacade::SessionFacade(InputControl* input, StudioControl* studio, Session
     }
 }
 
+namespace {
+
+constexpr std::pair<MacConnectionState, const char*> stateNames[] = {
+    {MacConnectionState::idle, "idle"},
+    {MacConnectionState::pairing, "pairing"},
+    {MacConnectionState::connected, "connected"},
+    {MacConnectionState::failed, "failed"},
+};
+
+}  // namespace
+
+QString SessionFacade::rawValue(MacConnectionState state) {
+    for (const auto& [value, name] : stateNames) {
+        if (value == state) {
+            return QString::fromLatin1(name);
+        }
+    }
+    return {};
+}
+
+std::optional<MacConnectionState> SessionFacade::connectionStateFromRawValue(const QString& raw) {
+    for (const auto& [value, name] : stateNames) {
+        if (raw == QLatin1String(name)) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
 void SessionFacade::setStatus(const QString& status) {
     publishChange(this, status_, status, &SessionFacade::statusChanged);
 }

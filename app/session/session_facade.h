@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QSize>
 #include <QString>
+#include <optional>
 
 #include "app/session/input_control.h"
 #include "app/session/latency_value.h"
@@ -20,6 +21,9 @@ class SessionFacade : public QObject {
     Q_OBJECT
     Q_PROPERTY(MacConnectionState connectionState READ connectionState NOTIFY
                    connectionStateChanged)
+    // The state's name ("idle", "pairing", "connected", "failed"): QML reaches no enum value
+    // that starts in lower case.
+    Q_PROPERTY(QString connectionStateName READ connectionStateName NOTIFY connectionStateChanged)
     Q_PROPERTY(bool connected READ connected NOTIFY connectedChanged)
     Q_PROPERTY(bool listening READ listening NOTIFY listeningChanged)
     Q_PROPERTY(bool recovering READ recovering NOTIFY recoveringChanged)
@@ -52,6 +56,9 @@ class SessionFacade : public QObject {
                   QObject* parent = nullptr);
 
     MacConnectionState connectionState() const { return connectionState_; }
+    QString connectionStateName() const { return rawValue(connectionState_); }
+    static QString rawValue(MacConnectionState state);
+    static std::optional<MacConnectionState> connectionStateFromRawValue(const QString& raw);
     bool connected() const { return connected_; }
     bool listening() const { return listening_; }
     bool recovering() const { return recovering_; }

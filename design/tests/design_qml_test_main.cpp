@@ -1,50 +1,19 @@
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtQuickTest/quicktest.h>
 
-#include <QDir>
-#include <QQmlContext>
 #include <QQmlEngine>
 
-#include "design/appearance.h"
+#include "tests/support/fake_desktop_appearance.h"
 
 Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
 
 namespace quillory {
 
-// Lets the QML tests play the desktop: `desktop.set({dark: true, reduceMotion: true})`; keys left
-// out are off, and the text scale is 1.
-class DesktopSettings : public QObject {
-    Q_OBJECT
-
-  public:
-    explicit DesktopSettings(FakeAppearanceSource* source) : source_(source) {}
-
-    Q_INVOKABLE void set(const QVariantMap& s) {
-        source_->setSettings({.dark = s.value("dark").toBool(),
-                              .highContrast = s.value("highContrast").toBool(),
-                              .reduceMotion = s.value("reduceMotion").toBool(),
-                              .reduceTransparency = s.value("reduceTransparency").toBool(),
-                              .textScale = s.value("textScale", 1.0).toDouble()});
-    }
-
-  private:
-    FakeAppearanceSource* source_;
-};
-
 class Setup : public QObject {
     Q_OBJECT
 
   public slots:
-    void qmlEngineAvailable(QQmlEngine* engine) {
-        engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-        auto source = std::make_unique<FakeAppearanceSource>();
-        settings_ = std::make_unique<DesktopSettings>(source.get());
-        Appearance::shared()->setSources(nullptr, std::move(source));
-        engine->rootContext()->setContextProperty(QStringLiteral("desktop"), settings_.get());
-        engine->rootContext()->setContextProperty(
-            QStringLiteral("shotsDirectory"),
-            qEnvironmentVariable("QUILLORY_SHOTS_DIR", QDir::tempPath()));
-    }
+    void qmlEngineAvailable(QQmlEngine* engine) { settings_ = installFakeDesktopAppearance(engine); }
 
   private:
     std::unique_ptr<DesktopSettings> settings_;

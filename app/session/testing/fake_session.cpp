@@ -185,7 +185,11 @@ void FakeSession::set(const QVariantMap& values) {
         const QString& key = it.key();
         const QVariant& value = it.value();
         if (key == QLatin1String("connectionState")) {
-            publishConnectionState(static_cast<MacConnectionState>(value.toInt()));
+            if (const auto state = connectionStateFromRawValue(value.toString())) {
+                publishConnectionState(*state);
+            } else {
+                qWarning("FakeSession.set: no state %s", qPrintable(value.toString()));
+            }
         } else if (key == QLatin1String("connected")) {
             publishConnected(value.toBool());
         } else if (key == QLatin1String("listening")) {

@@ -164,7 +164,7 @@ class FakeSession final : public SessionFacade {
     using SessionFacade::publishRecovering;
     using SessionFacade::publishSavedDevices;
 
-    // From QML: `session.set({connectionState: SessionFacade.Pairing, pairingCode: "123456"})`;
+    // From QML: `session.set({connectionState: "pairing", pairingCode: "123456"})`;
     // keys are the property names; latency takes milliseconds or "measuring", "timedOut",
     // "unsupported"; savedDevices a list of {id, name}.
     Q_INVOKABLE void set(const QVariantMap& values);

@@ -20,7 +20,7 @@ TEST(SessionFacade, EachPropertyAnnouncesAChangeOnceAndNeverARepeat) {
     FakeSession session;
     const QVariantList devices{QVariantMap{{"id", "ab12"}, {"name", "Studio pad"}}};
     const std::pair<const char*, QVariant> cases[] = {
-        {"connectionState", static_cast<int>(MacConnectionState::pairing)},
+        {"connectionState", QStringLiteral("pairing")},
         {"connected", true},
         {"listening", true},
         {"recovering", true},
