@@ -78,8 +78,7 @@ QString statusToolTip(MacConnectionState state) {
 
 MacStatusItemController::MacStatusItemController(SessionFacade* session,
                                                  std::function<void(QString)> openUtility,
-                                                 StatusItemEnvironment environment,
-                                                 QObject* parent)
+                                                 StatusItemEnvironment environment, QObject* parent)
     : QObject(parent),
       session_(session),
       openUtility_(std::move(openUtility)),
@@ -124,8 +123,9 @@ void MacStatusItemController::createPanel(QQmlComponent* content) {
         logger().error("No QML engine: the status panel is left out");
         return;
     }
-    QQmlComponent component(environment_.engine,
-                            QUrl(QStringLiteral("qrc:/qt/qml/QuilloryInterface/qml/StatusPanel.qml")));
+    QQmlComponent component(
+        environment_.engine,
+        QUrl(QStringLiteral("qrc:/qt/qml/QuilloryInterface/qml/StatusPanel.qml")));
     if (!component.isReady()) {
         logger().error("Cannot build the status panel: %s",
                        qUtf8Printable(component.errorString()));
@@ -143,7 +143,8 @@ void MacStatusItemController::createPanel(QQmlComponent* content) {
         delete object;
         return;
     }
-    connect(panel_, SIGNAL(sizeReported(double, double)), this, SLOT(onSizeReported(double, double)));
+    connect(panel_, SIGNAL(sizeReported(double, double)), this,
+            SLOT(onSizeReported(double, double)));
     connect(panel_, SIGNAL(closeRequested()), this, SLOT(hidePanel()));
     connect(panel_, &QWindow::activeChanged, this, &MacStatusItemController::panelActiveChanged);
     // The first layout happened during creation, before anyone listened.
@@ -313,7 +314,8 @@ void MacStatusItemController::onSizeReported(double width, double height) {
 
 void MacStatusItemController::reportSize(QSizeF size) {
     // Deferred one turn: the surface reports from inside its own layout pass.
-    QMetaObject::invokeMethod(this, [this, size] { applySize(size); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, size] { applySize(size); }, Qt::QueuedConnection);
 }
 
 void MacStatusItemController::applySize(QSizeF size) {
@@ -394,8 +396,7 @@ bool MacStatusItemController::eventFilter(QObject* watched, QEvent* event) {
         hidePanel();
         return true;
     }
-    if (event->type() == QEvent::MouseButtonPress && watched != panel_ &&
-        watched->isWindowType()) {
+    if (event->type() == QEvent::MouseButtonPress && watched != panel_ && watched->isWindowType()) {
         // A press on the icon is left to its own activation, which toggles the panel.
         if (environment_.tray && environment_.tray->ownsWindow(static_cast<QWindow*>(watched))) {
             return false;

@@ -31,10 +31,10 @@ struct StatusItemEnvironment {
     RootPropertyNotifier* desktop = nullptr;
     // Without a compositing manager the panel is cut to its rounded shape.
     bool maskCorners = true;
-    std::function<double()> now;                                // monotonic seconds
-    std::function<QPoint()> pointer;                            // the pointer's position
-    std::function<QRect(QPoint)> availableAt;                   // the usable area of that screen
-    std::function<Qt::ApplicationState()> applicationState;     // the application's state now
+    std::function<double()> now;                             // monotonic seconds
+    std::function<QPoint()> pointer;                         // the pointer's position
+    std::function<QRect(QPoint)> availableAt;                // the usable area of that screen
+    std::function<Qt::ApplicationState()> applicationState;  // the application's state now
 };
 
 // The status item in the tray and its drop-down panel. Main thread only.

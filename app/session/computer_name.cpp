@@ -1,11 +1,11 @@
 #include "app/session/computer_name.h"
 
+#include <unistd.h>
+
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <unistd.h>
-
 #include <array>
 
 #include "protocol/text_rules.h"
@@ -19,8 +19,9 @@ constexpr std::size_t nameLimit = 128;
 QString cleaned(const QString& name) {
     const QByteArray utf8 = name.toUtf8();
     return QString::fromStdString(
-        cleanedText(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
-                    nameLimit))
+               cleanedText(
+                   std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
+                   nameLimit))
         .trimmed();
 }
 

@@ -78,8 +78,8 @@ void QtMainExecutor::post(std::function<void()> work) {
 Timer QtMainExecutor::after(double seconds, std::function<void()> work) {
     auto pending = std::make_shared<PendingTimer>();
     pending->work = std::move(work);
-    pending->due = uptimeNanoseconds() +
-                   static_cast<std::uint64_t>(std::ceil(std::max(seconds, 0.0) * 1e9));
+    pending->due =
+        uptimeNanoseconds() + static_cast<std::uint64_t>(std::ceil(std::max(seconds, 0.0) * 1e9));
     auto arm = [state = state_, context = context_, pending] {
         if (pending->cancelled || !state->open) {
             pending->work = nullptr;

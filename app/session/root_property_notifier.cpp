@@ -17,8 +17,8 @@ RootPropertyNotifier::RootPropertyNotifier(const QStringList& names, QObject* pa
         logger.info("Not watching the desktop's properties: %s", error.c_str());
         return;
     }
-    notifier_ = std::make_unique<QSocketNotifier>(
-        static_cast<qintptr>(watcher_->fileDescriptor()), QSocketNotifier::Read);
+    notifier_ = std::make_unique<QSocketNotifier>(static_cast<qintptr>(watcher_->fileDescriptor()),
+                                                  QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &RootPropertyNotifier::read);
     // Events read along with a reply may already wait in the connection's buffer.
     read();

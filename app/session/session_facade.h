@@ -19,8 +19,8 @@ namespace quillory {
 // Main thread only.
 class SessionFacade : public QObject {
     Q_OBJECT
-    Q_PROPERTY(MacConnectionState connectionState READ connectionState NOTIFY
-                   connectionStateChanged)
+    Q_PROPERTY(
+        MacConnectionState connectionState READ connectionState NOTIFY connectionStateChanged)
     // The state's name ("idle", "pairing", "connected", "failed"): QML reaches no enum value
     // that starts in lower case.
     Q_PROPERTY(QString connectionStateName READ connectionStateName NOTIFY connectionStateChanged)

@@ -41,6 +41,8 @@ void LoginItemControl::publishError(const QString& value) {
 }
 
 InertShell::InertShell(QObject* parent)
-    : SessionShell(parent), updates_(new InertUpdates(this)), loginItem_(new InertLoginItem(this)) {}
+    : SessionShell(parent),
+      updates_(new InertUpdates(this)),
+      loginItem_(new InertLoginItem(this)) {}
 
 }  // namespace quillory

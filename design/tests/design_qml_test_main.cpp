@@ -13,7 +13,9 @@ class Setup : public QObject {
     Q_OBJECT
 
   public slots:
-    void qmlEngineAvailable(QQmlEngine* engine) { settings_ = installFakeDesktopAppearance(engine); }
+    void qmlEngineAvailable(QQmlEngine* engine) {
+        settings_ = installFakeDesktopAppearance(engine);
+    }
 
   private:
     std::unique_ptr<DesktopSettings> settings_;

@@ -8,8 +8,8 @@ namespace quillory {
 namespace {
 
 xcb_atom_t intern(xcb_connection_t* connection, const std::string& name) {
-    auto cookie = xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()),
-                                  name.c_str());
+    auto cookie =
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str());
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
     if (!reply) {
         return XCB_ATOM_NONE;

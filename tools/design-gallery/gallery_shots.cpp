@@ -151,17 +151,18 @@ class Shooter {
         const QPointF centre = sample->mapToScene(QPointF(sample->width(), sample->height()) / 2);
         // The real pointer may lie anywhere over the new window: every shot places it itself.
         sendShotMouse(window.get(), QEvent::MouseMove,
-                  state == ButtonState::rest ? QPointF(1, 1) : centre, Qt::NoButton, Qt::NoButton);
+                      state == ButtonState::rest ? QPointF(1, 1) : centre, Qt::NoButton,
+                      Qt::NoButton);
         if (state == ButtonState::pressed) {
             sendShotMouse(window.get(), QEvent::MouseButtonPress, centre, Qt::LeftButton,
-                      Qt::LeftButton);
+                          Qt::LeftButton);
         }
         settleShots(state == ButtonState::pressed ? 400 : 40);
         const bool saved = save(
             window.get(), QStringLiteral("button-%1-%2-%3").arg(button.name, stateName, look.name));
         if (state == ButtonState::pressed) {
             sendShotMouse(window.get(), QEvent::MouseButtonRelease, centre, Qt::LeftButton,
-                      Qt::NoButton);
+                          Qt::NoButton);
         }
         return saved;
     }

@@ -20,11 +20,10 @@ int main(int argc, char** argv) {
         QStringLiteral("Renders the application's windows with a scripted session to PNG files."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("dir"), QStringLiteral("Where the images go."));
-    parser.addPositionalArgument(
-        QStringLiteral("scene"),
-        QStringLiteral("Scenes to render (all when none): ") +
-            quillory::uiShotScenes().join(QStringLiteral(", ")),
-        QStringLiteral("[scene...]"));
+    parser.addPositionalArgument(QStringLiteral("scene"),
+                                 QStringLiteral("Scenes to render (all when none): ") +
+                                     quillory::uiShotScenes().join(QStringLiteral(", ")),
+                                 QStringLiteral("[scene...]"));
     parser.process(app);
     QStringList arguments = parser.positionalArguments();
     if (arguments.isEmpty()) {

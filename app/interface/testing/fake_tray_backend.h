@@ -20,9 +20,7 @@ class FakeTrayBackend final : public TrayBackend {
     void setToolTip(const QString& text) override { toolTip_ = text; }
     QRect geometry() const override { return geometry_; }
     void setContextMenu(QMenu* menu) override { menu_ = menu; }
-    bool ownsWindow(const QWindow* window) const override {
-        return window && window == ownWindow_;
-    }
+    bool ownsWindow(const QWindow* window) const override { return window && window == ownWindow_; }
 
     void setAvailable(bool available) { available_ = available; }
     void setGeometry(QRect geometry) { geometry_ = geometry; }

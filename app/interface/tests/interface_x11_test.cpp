@@ -1,5 +1,6 @@
 // The status panel on a real X server with openbox: focus, activation and placement as the
 // window manager decides them. Run inside scripts/with-test-services.
+#include <QtQml/qqmlextensionplugin.h>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
@@ -14,7 +15,6 @@
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTest>
-#include <QtQml/qqmlextensionplugin.h>
 #include <cstdlib>
 
 #include "app/interface/mac_status_item_controller.h"
@@ -52,8 +52,8 @@ class XInput {
         ASSERT_NE(code, 0);
         xcb_test_fake_input(x_.connection, XCB_KEY_PRESS, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0,
                             0);
-        xcb_test_fake_input(x_.connection, XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0,
-                            0, 0);
+        xcb_test_fake_input(x_.connection, XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0,
+                            0);
         sync();
     }
 
@@ -89,7 +89,10 @@ class XInput {
     }
 
   private:
-    void sync() { std::free(xcb_get_input_focus_reply(x_.connection, xcb_get_input_focus(x_.connection), nullptr)); }
+    void sync() {
+        std::free(
+            xcb_get_input_focus_reply(x_.connection, xcb_get_input_focus(x_.connection), nullptr));
+    }
 
     xcb_keycode_t keycodeOf(std::uint32_t keysym) {
         const xcb_setup_t* setup = xcb_get_setup(x_.connection);
@@ -165,8 +168,8 @@ class PanelOnX11 : public ::testing::Test {
         environment.engine = &engine_;
         environment.content = content_.get();
         environment.desktop = &desktop_;
-        controller_ = std::make_unique<MacStatusItemController>(&session_, nullptr,
-                                                                std::move(environment));
+        controller_ =
+            std::make_unique<MacStatusItemController>(&session_, nullptr, std::move(environment));
         ASSERT_NE(controller_->panel(), nullptr);
     }
 
@@ -246,9 +249,9 @@ TEST_F(PanelOnX11, WithTrayerThePanelSitsUnderTheIcon) {
         GTEST_SKIP() << "trayer is not installed";
     }
     QProcess tray;
-    tray.start(trayer, {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
-                        "120", "--height", "24", "--SetDockType", "true", "--SetPartialStrut",
-                        "true"});
+    tray.start(trayer,
+               {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "120",
+                "--height", "24", "--SetDockType", "true", "--SetPartialStrut", "true"});
     ASSERT_TRUE(tray.waitForStarted());
     ASSERT_TRUE(QTest::qWaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, waitMs));
 
@@ -270,8 +273,8 @@ TEST_F(PanelOnX11, WithTrayerThePanelSitsUnderTheIcon) {
     const QRect available = QGuiApplication::screenAt(anchor.center())->availableGeometry();
     const QRect expected = panelRect(anchor, available, controller_->contentSize().toSize());
     EXPECT_TRUE(QTest::qWaitFor([&] { return panel()->geometry() == expected; }, waitMs))
-        << "panel at " << panel()->geometry().x() << "," << panel()->geometry().y()
-        << ", icon at " << anchor.x() << "," << anchor.y();
+        << "panel at " << panel()->geometry().x() << "," << panel()->geometry().y() << ", icon at "
+        << anchor.x() << "," << anchor.y();
     EXPECT_GT(panel()->geometry().top(), anchor.bottom());
 
     controller_->teardown();

@@ -1,5 +1,4 @@
-#include "app/interface/mac_status_item_controller.h"
-
+#include <QtQml/qqmlextensionplugin.h>
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -8,8 +7,8 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QSignalSpy>
-#include <QtQml/qqmlextensionplugin.h>
 
+#include "app/interface/mac_status_item_controller.h"
 #include "app/interface/panel_rect.h"
 #include "app/interface/testing/fake_tray_backend.h"
 #include "app/session/testing/fake_session.h"
@@ -208,8 +207,7 @@ TEST_F(StatusItemTest, SizeReportsAreDeferredFilteredAndReplaceOnlyWhileShown) {
     EXPECT_EQ(top.height(), 420);
     controller_->reportSize({340, 500});
     settle();
-    EXPECT_EQ(controller_->panel()->geometry(),
-              panelRect(trayIcon, screen, QSize(340, 500)));
+    EXPECT_EQ(controller_->panel()->geometry(), panelRect(trayIcon, screen, QSize(340, 500)));
     EXPECT_EQ(controller_->panel()->geometry().top(), top.top());
 }
 
@@ -237,8 +235,7 @@ TEST_F(StatusItemTest, HidesWhenTheUserTurnsToSomethingElse) {
         {"press on the tray icon's window", [&] { press(&trayWindow); }, false},
         {"focus moves to a window of ours", [&] { controller_->panelLostActivation(&other); },
          false},
-        {"focus leaves the application", [&] { controller_->panelLostActivation(nullptr); },
-         true},
+        {"focus leaves the application", [&] { controller_->panelLostActivation(nullptr); }, true},
         {"desktop switch", [&] { controller_->desktopSwitched(); }, true},
         {"close request from the content",
          [&] { QMetaObject::invokeMethod(controller_->panel(), "closeRequested"); }, true},

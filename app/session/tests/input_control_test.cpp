@@ -29,9 +29,9 @@ TEST(DesktopInputControl, MirrorsTheControllerAndPassesTheControlsOn) {
 
     input.setRecording(true);
     const Uuid connection = controller.beginPresentation();
-    controller.worker()->submit({sample(1, Phase::began, 0.25, 0.75, 0.4),
-                                 sample(2, Phase::moved, 0.5, 0.5, 0.6)},
-                                connection);
+    controller.worker()->submit(
+        {sample(1, Phase::began, 0.25, 0.75, 0.4), sample(2, Phase::moved, 0.5, 0.5, 0.6)},
+        connection);
     controller.worker()->drain();
     controller.presentationTick();
     EXPECT_EQ(input.sampleCount(), 2);

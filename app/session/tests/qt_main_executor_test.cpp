@@ -62,9 +62,7 @@ TEST(QtMainExecutor, RunsOnlyOnTheGuiThread) {
     EXPECT_FALSE(elsewhere);
 
     std::optional<bool> currentInWork;
-    std::thread([&] {
-        executor->post([&] { currentInWork = executor->isCurrent(); });
-    }).join();
+    std::thread([&] { executor->post([&] { currentInWork = executor->isCurrent(); }); }).join();
     runUntil([&] { return currentInWork.has_value(); });
     EXPECT_EQ(currentInWork, true);
 }
@@ -110,7 +108,8 @@ TEST(QtMainExecutor, CancelledTimersNeverRun) {
     Timer here = executor->after(0.001, [&] { ++cancelledRan; });
     Timer there;
     std::thread([&] {
-        there = executor->after(0.001, [&, token = threadRecorder(destroyedOn)] { ++cancelledRan; });
+        there =
+            executor->after(0.001, [&, token = threadRecorder(destroyedOn)] { ++cancelledRan; });
         there.cancel();
     }).join();
     here.cancel();

@@ -43,8 +43,8 @@ TEST(SessionFacade, EachPropertyAnnouncesAChangeOnceAndNeverARepeat) {
         session.set({{QString::fromLatin1(name), value}});
         EXPECT_EQ(spy->count(), 1) << name;
     }
-    EXPECT_EQ(session.latency().statusText(), QString::fromStdString(
-                                                  LinkLatency::measured(12.5).statusText()));
+    EXPECT_EQ(session.latency().statusText(),
+              QString::fromStdString(LinkLatency::measured(12.5).statusText()));
     EXPECT_EQ(session.savedDevices()->rowCount(), 1);
 }
 

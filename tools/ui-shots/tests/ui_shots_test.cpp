@@ -106,7 +106,8 @@ TEST_F(UiShotsTest, TrayImagesAreWhiteWithADarkHaloAndTheGlyphCut) {
                 // At the mark's left edge the halo comes before the white.
                 const int row = at.value("y").toInt() + int(13.5 * scale);
                 int x = at.value("x").toInt();
-                while (x < at.value("x").toInt() + 18 * scale && near(sheet.pixelColor(x, row), fill)) {
+                while (x < at.value("x").toInt() + 18 * scale &&
+                       near(sheet.pixelColor(x, row), fill)) {
                     ++x;
                 }
                 EXPECT_LT(sheet.pixelColor(x, row).lightness(), fill.lightness() + 1);
@@ -121,9 +122,8 @@ TEST_F(UiShotsTest, ThePanelIsFilledWithTheBackgroundAndRoundedAtTheCorners) {
         SCOPED_TRACE(look.name);
         const QImage shot = image(QStringLiteral("panel-%1").arg(look.name));
         ASSERT_EQ(shot.width() / shot.devicePixelRatio(), 340);
-        const QColor background =
-            resolveColor(DesignColorToken::background, DesignPalette::electricBlue,
-                         look.appearance);
+        const QColor background = resolveColor(DesignColorToken::background,
+                                               DesignPalette::electricBlue, look.appearance);
         EXPECT_TRUE(near(shot.pixelColor(6, shot.height() - 30), background));
         EXPECT_TRUE(near(shot.pixelColor(shot.width() - 6, 60), background));
         if (onScreen_) {  // offscreen grabs have no alpha
