@@ -12,8 +12,8 @@
 #include <cstdlib>
 
 #include "design/design_colors.h"
-#include "tests/support/shot_probes.h"
 #include "design/design_theme.h"
+#include "tests/support/shot_probes.h"
 
 namespace quillory {
 namespace {
