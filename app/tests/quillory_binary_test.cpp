@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <xcb/xcb.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "platform/desktop/desktop_entries.h"
+
+// The real `quillory` under the test services' Xvfb and openbox, without a tray: its panel is
+// the fallback window.
+namespace quillory {
+namespace {
+
+constexpr int launchWaitMs = 20000;
+
+// The X server's view of quillory's windows.
+class Windows {
+  public:
+    Windows() : connection_(xcb_connect(nullptr, nullptr)) {
+        if (!xcb_connection_has_error(connection_)) {
+            root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+        }
+    }
+    ~Windows() { xcb_disconnect(connection_); }
+    Windows(const Windows&) = delete;
+    Windows& operator=(const Windows&) = delete;
+
+    bool connected() const { return root_ != 0; }
+
+    // The managed windows whose WM_CLASS class is `windowClass`.
+    std::vector<xcb_window_t> withClass(const std::string& windowClass) {
+        std::vector<xcb_window_t> found;
+        for (xcb_window_t window : clients()) {
+            if (wmClass(window).second == windowClass) {
+                found.push_back(window);
+            }
+        }
+        return found;
+    }
+
+    // Instance and class.
+    std::pair<std::string, std::string> wmClass(xcb_window_t window) {
+        const std::string value = property(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
+        const std::size_t split = value.find('\0');
+        if (split == std::string::npos) {
+            return {};
+        }
+        std::string second = value.substr(split + 1);
+        if (!second.empty() && second.back() == '\0') {
+            second.pop_back();
+        }
+        return {value.substr(0, split), second};
+    }
+
+    bool viewable(xcb_window_t window) {
+        std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> reply(
+            xcb_get_window_attributes_reply(
+                connection_, xcb_get_window_attributes(connection_, window), nullptr),
+            &free);
+        return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+    }
+
+    bool anyViewable(const std::string& windowClass) {
+        for (xcb_window_t window : withClass(windowClass)) {
+            if (viewable(window)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // What a click on the window manager's close button sends.
+    void requestClose(xcb_window_t window) {
+        xcb_client_message_event_t event = {};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = atom("_NET_CLOSE_WINDOW");
+        xcb_send_event(connection_, 0, root_,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&event));
+        xcb_flush(connection_);
+    }
+
+  private:
+    xcb_atom_t atom(const char* name) {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
+            xcb_intern_atom_reply(
+                connection_,
+                xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(strlen(name)), name),
+                nullptr),
+            &free);
+        return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+    }
+
+    std::string property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) {
+        std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> reply(
+            xcb_get_property_reply(connection_,
+                                   xcb_get_property(connection_, 0, window, name, type, 0, 4096),
+                                   nullptr),
+            &free);
+        if (!reply) {
+            return {};
+        }
+        const auto* data = static_cast<const char*>(xcb_get_property_value(reply.get()));
+        return std::string(data,
+                           static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
+    }
+
+    std::vector<xcb_window_t> clients() {
+        const std::string list = property(root_, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
+        std::vector<xcb_window_t> windows(list.size() / sizeof(xcb_window_t));
+        std::memcpy(windows.data(), list.data(), windows.size() * sizeof(xcb_window_t));
+        return windows;
+    }
+
+    xcb_connection_t* connection_;
+    xcb_window_t root_ = 0;
+};
+
+class QuilloryBinaryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(windows_.connected()) << "needs the test services' X server";
+        ASSERT_TRUE(QDir().mkpath(home_.filePath("run")));
+        QFile::setPermissions(home_.filePath("run"), QFileDevice::ReadOwner |
+                                                         QFileDevice::WriteOwner |
+                                                         QFileDevice::ExeOwner);
+    }
+
+    void TearDown() override {
+        for (auto& process : processes_) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(launchWaitMs);
+            }
+        }
+    }
+
+    QProcess& launch() {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home_.path());
+        environment.insert("XDG_CONFIG_HOME", home_.filePath("config"));
+        environment.insert("XDG_RUNTIME_DIR", home_.filePath("run"));
+        // Onboarding done: no "welcome" card in the way.
+        QDir().mkpath(home_.filePath("config/quillory"));
+        QFile defaults(home_.filePath("config/quillory/defaults.json"));
+        if (!defaults.exists() && defaults.open(QIODevice::WriteOnly)) {
+            defaults.write(R"({"onboarding.completed": true})");
+        }
+        environment.remove("QT_QPA_PLATFORM");
+        process->setProcessEnvironment(environment);
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        process->start(QStringLiteral(QUILLORY_BINARY), {});
+        EXPECT_TRUE(process->waitForStarted(launchWaitMs));
+        processes_.push_back(std::move(process));
+        return *processes_.back();
+    }
+
+    QString socketPath() const { return home_.filePath("run/quillory.socket"); }
+
+    bool waitForPanel(bool shown) {
+        return QTest::qWaitFor([&] { return windows_.anyViewable("Quillory") == shown; },
+                               launchWaitMs);
+    }
+
+    bool waitForSocket() {
+        return QTest::qWaitFor([&] { return QFileInfo::exists(socketPath()); }, launchWaitMs);
+    }
+
+    static int exitCode(QProcess& process) {
+        // waitForFinished() answers false for a process that has already ended.
+        if (process.state() != QProcess::NotRunning && !process.waitForFinished(launchWaitMs)) {
+            return -1;
+        }
+        if (process.exitStatus() != QProcess::NormalExit) {
+            return -1;
+        }
+        return process.exitCode();
+    }
+
+    QTemporaryDir home_;
+    Windows windows_;
+    std::vector<std::unique_ptr<QProcess>> processes_;
+};
+
+TEST_F(QuilloryBinaryTest, ASecondLaunchLeavesWithZeroAndTheFirstShowsItsPanel) {
+    QProcess& first = launch();
+    ASSERT_TRUE(waitForPanel(true));
+    for (xcb_window_t window : windows_.withClass("Quillory")) {
+        windows_.requestClose(window);
+    }
+    ASSERT_TRUE(waitForPanel(false));
+    EXPECT_EQ(exitCode(launch()), 0);
+    EXPECT_TRUE(waitForPanel(true));
+    EXPECT_EQ(first.state(), QProcess::Running);
+}
+
+TEST_F(QuilloryBinaryTest, TwoLaunchesAtOnceLeaveOne) {
+    QProcess& a = launch();
+    QProcess& b = launch();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return a.state() == QProcess::NotRunning || b.state() == QProcess::NotRunning; },
+        launchWaitMs));
+    QProcess& left = a.state() == QProcess::NotRunning ? a : b;
+    QProcess& staying = &left == &a ? b : a;
+    EXPECT_EQ(exitCode(left), 0);
+    EXPECT_EQ(staying.state(), QProcess::Running);
+    EXPECT_EQ(exitCode(launch()), 0);
+    EXPECT_EQ(staying.state(), QProcess::Running);
+}
+
+TEST_F(QuilloryBinaryTest, AKilledInstancesSocketIsTakenOver) {
+    QProcess& killed = launch();
+    ASSERT_TRUE(waitForSocket());
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished(launchWaitMs));
+    ASSERT_TRUE(QFileInfo::exists(socketPath()));
+
+    QProcess& next = launch();
+    ASSERT_TRUE(waitForPanel(true));
+    EXPECT_EQ(exitCode(launch()), 0);
+    EXPECT_EQ(next.state(), QProcess::Running);
+}
+
+TEST_F(QuilloryBinaryTest, QuitSignalsEndTheProcessWithStatusZero) {
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signalNumber);
+        QProcess& running = launch();
+        ASSERT_TRUE(waitForSocket());
+        ::kill(static_cast<pid_t>(running.processId()), signalNumber);
+        EXPECT_EQ(exitCode(running), 0);
+        EXPECT_FALSE(QFileInfo::exists(socketPath()));
+    }
+}
+
+TEST_F(QuilloryBinaryTest, TheInstalledEntryIsFoundByTheWindowClassQuillorySets) {
+    QTemporaryDir prefix;
+    QProcess install;
+    install.setProcessChannelMode(QProcess::ForwardedChannels);
+    install.start(QStringLiteral(CMAKE_COMMAND),
+                  {QStringLiteral("--install"), QStringLiteral(BUILD_DIR),
+                   QStringLiteral("--prefix"), prefix.path()});
+    ASSERT_TRUE(install.waitForFinished(launchWaitMs * 3));
+    ASSERT_EQ(install.exitCode(), 0);
+    const QFileInfo binary(prefix.filePath("bin/quillory"));
+    EXPECT_TRUE(binary.isFile() && binary.isExecutable());
+    ASSERT_TRUE(QFileInfo::exists(prefix.filePath("share/applications/quillory.desktop")));
+
+    launch();
+    ASSERT_TRUE(waitForPanel(true));
+    const std::vector<xcb_window_t> shown = windows_.withClass("Quillory");
+    ASSERT_FALSE(shown.empty());
+    const std::string windowClass = windows_.wmClass(shown.front()).second;
+    const DesktopEntries entries({prefix.filePath("share/applications").toStdString()});
+    const std::optional<DesktopEntries::Entry> entry = entries.find(windowClass);
+    ASSERT_TRUE(entry.has_value()) << windowClass;
+    EXPECT_EQ(entry->id, "quillory");
+    EXPECT_EQ(entry->name, "Quillory");
+}
+
+}  // namespace
+}  // namespace quillory
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
