@@ -186,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                         f.main->advance(3.0);
                     },
                     "The display stream was interrupted."}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<FailureCase>& c) { return std::string(c.param.name); });
 
 TEST_F(StudioPeerTest, StartFailsAtOnceWithoutATransport) {
     factory->refuseTransports();
