@@ -44,11 +44,23 @@ class BitReader {
         return code % 2 == 1 ? magnitude : -magnitude;
     }
 
-    // ue() that must not exceed `maximum`.
+    // ue() that must not exceed `maximum`; a larger value fails the reader and reads as 0, so
+    // no caller computes with it.
     std::uint32_t ueAtMost(std::uint32_t maximum) {
         const std::uint32_t value = ue();
         if (value > maximum) {
             ok_ = false;
+            return 0;
+        }
+        return value;
+    }
+
+    // se() within [minimum, maximum], in the same way.
+    std::int32_t seWithin(std::int32_t minimum, std::int32_t maximum) {
+        const std::int32_t value = se();
+        if (value < minimum || value > maximum) {
+            ok_ = false;
+            return 0;
         }
         return value;
     }
@@ -95,7 +107,7 @@ void skipScalingList(BitReader& reader, int size) {
     int next = 8;
     for (int j = 0; j < size && reader.ok(); ++j) {
         if (next != 0) {
-            next = (last + reader.se() + 256) % 256;
+            next = (last + reader.seWithin(-128, 127) + 256) % 256;
         }
         last = next == 0 ? last : next;
     }
@@ -280,7 +292,7 @@ std::optional<H264Pps> parseH264Pps(const H264NalUnit& unit) {
     pps.numRefIdxL1DefaultActive = static_cast<int>(r.ueAtMost(31)) + 1;
     pps.weightedPred = r.flag();
     pps.weightedBipredIdc = static_cast<int>(r.bits(2));
-    pps.picInitQp = 26 + r.se();
+    pps.picInitQp = 26 + r.seWithin(-26, 25);
     r.se();    // pic_init_qs_minus26
     r.se();    // chroma_qp_index_offset
     r.flag();  // deblocking_filter_control_present_flag
@@ -412,7 +424,7 @@ std::optional<int> parseH264SliceQp(const H264NalUnit& unit, const H264Sps& sps,
     if (pps.entropyCodingMode && !i) {
         r.ueAtMost(2);  // cabac_init_idc
     }
-    const int qp = pps.picInitQp + r.se();
+    const int qp = pps.picInitQp + r.seWithin(-51, 51);
     if (!r.ok() || qp < 0 || qp > 51) {
         return std::nullopt;
     }

@@ -26,9 +26,8 @@ class BitWriter {
         }
         return *this;
     }
-    BitWriter& se(int value) {
-        return ue(value > 0 ? static_cast<std::uint32_t>(2 * value - 1)
-                            : static_cast<std::uint32_t>(-2 * value));
+    BitWriter& se(std::int64_t value) {
+        return ue(static_cast<std::uint32_t>(value > 0 ? 2 * value - 1 : -2 * value));
     }
     Bytes nal(std::uint8_t header) {
         bit(1);
@@ -196,6 +195,14 @@ TEST(H264BitstreamReader, TruncatedOrWrongUnitsGiveNothing) {
     EXPECT_FALSE(parseH264SliceQp({spsUnit}, sps, parsedPps));
     // Only zeros: an Exp-Golomb code longer than 32 bits.
     EXPECT_FALSE(parseH264Sps({Bytes{0x67, 66, 0, 31, 0, 0, 0, 0, 0, 0}}));
+    // Values far out of range never reach arithmetic.
+    BitWriter hugeFrameNum;
+    hugeFrameNum.bits(66, 8).bits(0xc0, 8).bits(31, 8).ue(0).ue(0x7fffffff).ue(0).ue(2);
+    EXPECT_FALSE(parseH264Sps({hugeFrameNum.nal(0x67)}));
+    BitWriter hugeQp;
+    hugeQp.ue(0).ue(0).bits(0, 1).bits(0, 1).ue(0).ue(0).ue(0).bits(0, 1).bits(0, 2);
+    hugeQp.se(0x7fffffff).se(0).se(0).bits(1, 1).bits(0, 1).bits(0, 1);
+    EXPECT_FALSE(parseH264Pps({hugeQp.nal(0x68)}));
     // A slice naming another PPS.
     auto otherPps = parsedPps;
     otherPps.id = 1;
