@@ -171,14 +171,6 @@ TEST_F(StudioPeerAdaptationTest, StaleCompletionsAreIgnoredAndACurrentFalseFails
     EXPECT_EQ(events.back(), "failure Could not apply the display format.");
 }
 
-TEST_F(StudioPeerAdaptationTest, WithoutAnOwnerThePointIsAppliedAtOnce) {
-    make();
-    peer->onOperatingPointChanged = nullptr;
-    start();
-    EXPECT_EQ(transport->source()->formats().size(), 1u);
-    EXPECT_THAT(events, ElementsAre("format"));
-}
-
 TEST_F(StudioPeerAdaptationTest, ACompletionFromAnotherThreadIsMovedToTheMainThread) {
     make();
     start();

@@ -12,15 +12,8 @@ using ::testing::IsEmpty;
 
 using StudioPeerTest = StudioPeerFixture;
 
-TEST_F(StudioPeerTest, BuildsTheTransportAsTheSenderNeedsIt) {
+TEST_F(StudioPeerTest, StartAddsTheTrackAndBoundsTheEstimateByThePreset) {
     make();
-    const PeerTransportConfiguration& c = transport->configuration();
-    EXPECT_TRUE(c.iceServers.empty());
-    EXPECT_TRUE(c.udpHostCandidatesOnly && c.maxBundle && c.requireRtcpMux && c.gatherOnce);
-    EXPECT_FALSE(c.dscpMarking);
-    EXPECT_EQ(c.localAddress, "192.168.1.10");
-    EXPECT_NE(transport->encoderFactory(), nullptr);
-
     start(1920, 1080, StudioPreset::quality);
     EXPECT_THAT(transport->trackIds(), ElementsAre("quillory-display"));
     EXPECT_EQ(transport->callCount("createOffer"), 1u);
@@ -80,25 +73,15 @@ TEST_F(StudioPeerTest, AnswerIsAppliedOnceEvenAfterItFailed) {
 
 TEST_F(StudioPeerTest, OfferFromTheOtherSideIsAnsweredOnce) {
     make();
-    start();
+    peer->receive(studioSignal(StudioSignal::Kind::offer, validSDP));
     peer->receive(studioSignal(StudioSignal::Kind::offer, validSDP));
     ASSERT_EQ(transport->remoteDescriptionsSet().size(), 1u);
     EXPECT_EQ(transport->remoteDescriptionsSet()[0].type, SessionDescription::Type::offer);
     transport->completeSetRemote();
     run();
     EXPECT_EQ(transport->callCount("createAnswer"), 1u);
-    // The offer this peer made is dropped; the answer is what goes out.
-    transport->completeCreate(SessionDescription{.sdp = "own offer"}, "superseded");
-    run();
-    EXPECT_THAT(events, ElementsAre("failure Could not prepare the display stream."));
-}
-
-TEST_F(StudioPeerTest, AnswerToAnOfferIsDescribed) {
-    make();
-    peer->receive(studioSignal(StudioSignal::Kind::offer, validSDP));
-    transport->completeSetRemote();
-    run();
     describe("answer-sdp");
+    gather();
     gather();
     EXPECT_THAT(events, ElementsAre("description answer-sdp"));
 }
