@@ -171,7 +171,11 @@ std::optional<VideoError> H264Codec::openX264() {
     av_dict_set(&options, "tune", "zerolatency", 0);
     av_dict_set(&options, "profile", "baseline", 0);
     av_dict_set(&options, "forced-idr", "1", 0);
-    av_dict_set(&options, "x264-params", "scenecut=0:log=-1", 0);
+    // zerolatency forces constant-rate timing; turning that back off makes the rate control read
+    // the frames' durations from their presentation times.
+    av_dict_set(&options, "x264-params",
+                config_.variableFrameRate ? "scenecut=0:log=-1:force-cfr=0" : "scenecut=0:log=-1",
+                0);
     const int result = avcodec_open2(context_, encoder, &options);
     av_dict_free(&options);
     if (result < 0) {
@@ -253,6 +257,12 @@ std::optional<VideoError> H264Codec::reopenVaapiIfDue() {
 
 std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer, bool keyframe,
                                             std::vector<Packet>& packets) {
+    const std::int64_t pts = nextPts_;
+    return encode(std::move(buffer), keyframe, pts, packets);
+}
+
+std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer, bool keyframe,
+                                            std::int64_t pts, std::vector<Packet>& packets) {
     if (!buffer || buffer->width() != config_.width || buffer->height() != config_.height) {
         return VideoError{AVERROR(EINVAL), "The frame does not have the encoder's size."};
     }
@@ -270,8 +280,7 @@ std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer,
     if (auto error = wrapPlanes(buffer, *frame)) {
         return error;
     }
-    const std::int64_t pts = nextPts_;
-    nextPts_ += std::max(1, kTimeBase / config_.framesPerSecond);
+    nextPts_ = pts + std::max(1, kTimeBase / config_.framesPerSecond);
     AVFrame* input = frame.get();
     FramePointer uploaded;
     if (backend_ == H264Backend::vaapi) {

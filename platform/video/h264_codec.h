@@ -26,6 +26,9 @@ struct H264CodecConfig {
     int threads = 1;
     bool allowHardware = true;
     std::string renderNode = "/dev/dri/renderD128";
+    // libx264 spends bits by the presentation times given to encode, so a caller that changes
+    // its frame rate keeps its bits per second without re-opening.
+    bool variableFrameRate = false;
 };
 
 enum class H264Backend { vaapi, x264 };
@@ -56,6 +59,9 @@ class H264Codec {
     // until its access unit is out. Packets that came out are appended to `packets`.
     std::optional<VideoError> encode(std::shared_ptr<PixelBuffer> buffer, bool keyframe,
                                      std::vector<Packet>& packets);
+    // The same with the caller's presentation time in 1/600 s, strictly increasing.
+    std::optional<VideoError> encode(std::shared_ptr<PixelBuffer> buffer, bool keyframe,
+                                     std::int64_t pts, std::vector<Packet>& packets);
     // Takes effect from the next frame on.
     std::optional<VideoError> setBitrate(std::uint32_t kbps);
 
