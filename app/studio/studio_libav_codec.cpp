@@ -20,6 +20,8 @@ class LibavStudioCodec final : public StudioVideoCodec {
     std::optional<VideoError> encode(std::shared_ptr<PixelBuffer> buffer, bool keyframe,
                                      std::int64_t pts,
                                      std::vector<StudioCodecOutput>& outputs) override {
+        outputs.insert(outputs.end(), lost_.begin(), lost_.end());
+        lost_.clear();
         pending_.push_back(pts);
         packets_.clear();
         // A failure fails the stream, and the next start opens a new codec.
@@ -38,19 +40,20 @@ class LibavStudioCodec final : public StudioVideoCodec {
     }
 
     std::optional<VideoError> setFramesPerSecond(int framesPerSecond) override {
+        // Both backends read the frame rate only at open (libx264 runs at a constant rate under
+        // zerolatency; variable timing would hold every frame back by one). A new encoder starts
+        // with an IDR, so the stream stays decodable.
         config_.framesPerSecond = framesPerSecond;
-        if (codec_->backend() == H264Backend::x264) {
-            // Opened with variable frame rate: the presentation times carry the new rate.
-            return std::nullopt;
-        }
-        // The driver's rate control reads the frame rate only at open; a new encoder starts with
-        // an IDR, so the stream stays decodable.
         config_.bitrateKbps = codec_->bitrateKbps();
         auto reopened = H264Codec::open(config_);
         if (!reopened.codec) {
             return reopened.error;
         }
         codec_ = std::move(reopened.codec);
+        // Frames the old encoder still held never come out: say so with the next outputs.
+        for (const std::int64_t pts : pending_) {
+            lost_.push_back({pts, 0, false, nullptr});
+        }
         pending_.clear();
         return std::nullopt;
     }
@@ -74,6 +77,7 @@ class LibavStudioCodec final : public StudioVideoCodec {
     std::unique_ptr<H264Codec> codec_;
     H264CodecConfig config_;
     std::deque<std::int64_t> pending_;
+    std::vector<StudioCodecOutput> lost_;
     std::vector<H264Codec::Packet> packets_;
 };
 
@@ -81,8 +85,7 @@ class LibavStudioCodec final : public StudioVideoCodec {
 
 StudioVideoCodecOpener libavcodecOpener() {
     return [](const H264CodecConfig& requested) {
-        H264CodecConfig config = requested;
-        config.variableFrameRate = true;
+        const H264CodecConfig& config = requested;
         auto opened = H264Codec::open(config);
         if (!opened.codec) {
             return StudioCodecOpened{nullptr, opened.error};

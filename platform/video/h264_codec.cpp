@@ -171,11 +171,7 @@ std::optional<VideoError> H264Codec::openX264() {
     av_dict_set(&options, "tune", "zerolatency", 0);
     av_dict_set(&options, "profile", "baseline", 0);
     av_dict_set(&options, "forced-idr", "1", 0);
-    // zerolatency forces constant-rate timing; turning that back off makes the rate control read
-    // the frames' durations from their presentation times.
-    av_dict_set(&options, "x264-params",
-                config_.variableFrameRate ? "scenecut=0:log=-1:force-cfr=0" : "scenecut=0:log=-1",
-                0);
+    av_dict_set(&options, "x264-params", "scenecut=0:log=-1", 0);
     const int result = avcodec_open2(context_, encoder, &options);
     av_dict_free(&options);
     if (result < 0) {

@@ -26,9 +26,6 @@ struct H264CodecConfig {
     int threads = 1;
     bool allowHardware = true;
     std::string renderNode = "/dev/dri/renderD128";
-    // libx264 spends bits by the presentation times given to encode, so a caller that changes
-    // its frame rate keeps its bits per second without re-opening.
-    bool variableFrameRate = false;
 };
 
 enum class H264Backend { vaapi, x264 };
