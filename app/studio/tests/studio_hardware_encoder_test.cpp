@@ -64,6 +64,17 @@ class StudioHardwareEncoderTest : public ::testing::Test {
         }
     }
 
+    // Starts with a codec that holds its frames and puts two in.
+    void startWithFullCodec() {
+        codec->setFallback(Action::hold);
+        ASSERT_EQ(start(), kVideoCodecOk);
+        submit(frame(1));
+        settle();
+        submit(frame(2));
+        settle();
+        ASSERT_EQ(encoder->framesInCodec(), 2);
+    }
+
     double metric(const std::string& key) { return factory->metrics()->snapshot().value(key); }
 
     std::vector<std::string> takeFailures() {
@@ -103,6 +114,36 @@ TEST_F(StudioHardwareEncoderTest, FirstFrameAfterStartIsKeyThenDelta) {
     EXPECT_EQ(encoder->implementationName(), "quillory-x264-low-delay");
 }
 
+TEST(StudioHardwareEncoderTraceTest, AnAttachedTraceSeesTheEncoderStages) {
+    auto clock = std::make_shared<FakeClock>();
+    auto codec = std::make_shared<FakeCodecControl>();
+    StudioHardwareEncoderFactory factory([](const std::string&) {}, clock, codec->opener());
+    auto trace = std::make_shared<StudioPerformanceTrace>(64, 16, 0.0);
+    factory.setTrace(trace);
+    auto encoder = std::static_pointer_cast<StudioHardwareEncoder>(
+        factory.createEncoder(InteractiveH264Factory::codecList()[0]));
+    ASSERT_EQ(encoder->startEncode({kWidth, kHeight, 1000, 60, 1}), kVideoCodecOk);
+    const VideoFrameType delta[] = {VideoFrameType::delta};
+    codec->script({Action::drop});
+    for (std::uint32_t rtp = 7; rtp <= 8; ++rtp) {
+        encoder->encode(VideoFrame::whole(PixelBuffer::allocate(kWidth, kHeight), 0, rtp), nullptr,
+                        delta);
+        ASSERT_TRUE(encoder->waitForQueue());
+    }
+    encoder->setBitrate(0, 60);
+    using Stage = StudioPerformanceTrace::Stage;
+    std::vector<Stage> stages;
+    for (const auto& event : trace->snapshot().recentEvents) {
+        stages.push_back(event.stage);
+    }
+    EXPECT_EQ(stages, (std::vector<Stage>{
+                          Stage::encoderCreating, Stage::encoderPrepared, Stage::encodeSubmitted,
+                          Stage::encodeCompleted, Stage::encoderDrop, Stage::encodeSubmitted,
+                          Stage::encodeCompleted, Stage::encodedOutput, Stage::encoderAllocation}));
+    EXPECT_EQ(trace->snapshot().recentEvents[7].rtpTimestamp, 8u);
+    EXPECT_EQ(encoder->profile(), "640c34");
+}
+
 TEST_F(StudioHardwareEncoderTest, FramesOfAnotherSizeAreScaledIntoTheEncodersSize) {
     ASSERT_EQ(start(), kVideoCodecOk);
     const VideoFrame same = frame(1);
@@ -123,14 +164,8 @@ TEST_F(StudioHardwareEncoderTest, FramesOfAnotherSizeAreScaledIntoTheEncodersSiz
 TEST_F(StudioHardwareEncoderTest, NewerFramesReplaceTheWaitingOneWhileTwoAreInTheCodec) {
     for (const bool thirdWantsKey : {false, true}) {
         SCOPED_TRACE(thirdWantsKey);
-        codec->setFallback(Action::hold);
-        ASSERT_EQ(start(), kVideoCodecOk);
         const double replacedBefore = metric("encoderReplacedRawFrames");
-        submit(frame(1));
-        settle();
-        submit(frame(2));
-        settle();
-        EXPECT_EQ(encoder->framesInCodec(), 2);
+        startWithFullCodec();
         const std::size_t encodedBefore = codec->encoded().size();
         submit(frame(3), thirdWantsKey);
         submit(frame(4));
@@ -158,13 +193,8 @@ TEST_F(StudioHardwareEncoderTest, FrameThatWaitedTwoIntervalsIsDiscardedAndItsKe
     // Two intervals at 60 frames/s are 33.3 ms.
     for (const Case c : {Case{0.040, true}, Case{0.030, false}}) {
         SCOPED_TRACE(c.waited);
-        codec->setFallback(Action::hold);
-        ASSERT_EQ(start(), kVideoCodecOk);
         const double discardedBefore = metric("encoderDiscardedRawFrames");
-        submit(frame(1));
-        settle();
-        submit(frame(2));
-        settle();
+        startWithFullCodec();
         submit(frame(3), true);
         clock->advance(c.waited);
         codec->setFallback(Action::output);
@@ -216,12 +246,7 @@ TEST_F(StudioHardwareEncoderTest, ZeroBitrateDiscardsEveryFrameUntilARateComes) 
 }
 
 TEST_F(StudioHardwareEncoderTest, OutputsOfAnEarlierGenerationChangeNothing) {
-    codec->setFallback(Action::hold);
-    ASSERT_EQ(start(), kVideoCodecOk);
-    submit(frame(1));
-    settle();
-    submit(frame(2));
-    settle();
+    startWithFullCodec();
     // Both come out only when the encoder tears down.
     codec->releaseQuietly(2);
     EXPECT_EQ(encoder->releaseEncoder(), kVideoCodecOk);
@@ -366,12 +391,7 @@ TEST_F(StudioHardwareEncoderTest, FramesTheEncoderCouldNotTakeCountAsDropsForThe
 }
 
 TEST_F(StudioHardwareEncoderTest, ThirdReplacedKeyframeInARowPushesAReport) {
-    codec->setFallback(Action::hold);
-    ASSERT_EQ(start(), kVideoCodecOk);
-    submit(frame(1));
-    settle();
-    submit(frame(2));
-    settle();
+    startWithFullCodec();
     for (std::uint32_t i = 3; i <= 7; ++i) {
         submit(frame(i), true);
     }
