@@ -3,10 +3,6 @@
 
 #include "app/studio/studio_video_codec.h"
 
-extern "C" {
-#include <libavutil/error.h>
-}
-
 namespace quillory {
 namespace {
 
@@ -61,7 +57,8 @@ class LibavStudioCodec final : public StudioVideoCodec {
     void setOutputReady(std::function<void()>) override {}
 
     bool hardware() const override { return codec_->backend() == H264Backend::vaapi; }
-    int hardwareProbeStatus() const override { return hardware() ? 0 : AVERROR(ENODEV); }
+    // libavcodec's error numbers for system errors are the negated errno values.
+    int hardwareProbeStatus() const override { return hardware() ? 0 : -ENODEV; }
 
   private:
     void take(std::vector<StudioCodecOutput>& outputs) {
