@@ -9,6 +9,7 @@ namespace quillory {
 // The error half of a Result, so that `return Failure(code);` reads plainly.
 template <typename E>
 struct Failure {
+    explicit Failure(E value) : error(std::move(value)) {}
     E error;
 };
 template <typename E>

@@ -5,21 +5,10 @@
 
 #include "core/link/tests/channel_test_support.h"
 #include "platform/net/tcp_connect.h"
+#include "platform/net/testing/recording_advertiser.h"
 
 namespace quillory::testing {
 namespace {
-
-using Advertised = std::vector<std::optional<DnsSdService>>;  // nothing = withdrawn
-
-class RecordingAdvertiser final : public DnsSdAdvertiser {
-  public:
-    explicit RecordingAdvertiser(Advertised& calls) : calls_(calls) {}
-    void advertise(DnsSdService service) override { calls_.emplace_back(std::move(service)); }
-    void withdraw() override { calls_.emplace_back(std::nullopt); }
-
-  private:
-    Advertised& calls_;
-};
 
 // True when the peer closed the socket within the time limit.
 bool closedByPeer(int fd) {

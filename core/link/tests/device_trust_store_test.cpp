@@ -8,7 +8,7 @@
 #include <chrono>
 #include <fstream>
 
-#include "core/link/tests/memory_secret.h"
+#include "core/link/testing/memory_secret.h"
 #include "tests/support/scratch_directory.h"
 #include "platform/secrets/backend_marker.h"
 #include "platform/secrets/secret_service_item.h"
