@@ -17,6 +17,7 @@ session_crypto::Side sideOf(SessionRole role) {
 ChannelHandshake::ChannelHandshake(Settings settings) : settings_(std::move(settings)) {}
 
 ChannelHandshake::Step ChannelHandshake::start() {
+    QUILLORY_CHECK_SEQUENCE(sequence_);
     Step step;
     if (phase_ != Phase::idle) {
         return step;
@@ -29,7 +30,7 @@ ChannelHandshake::Step ChannelHandshake::start() {
         ephemeral_ = crypto::X25519PrivateKey::generate();
     }
     nonce_ = settings_.nonce && settings_.nonce->size() == 32 ? *settings_.nonce
-                                                               : crypto::randomBytes(32);
+                                                              : crypto::randomBytes(32);
     const auto body = session_crypto::helloBody(
         sideOf(settings_.role), settings_.store->identityPublicKey(), ephemeral_->publicKey(),
         nonce_, settings_.intent, settings_.name);
@@ -41,6 +42,7 @@ ChannelHandshake::Step ChannelHandshake::start() {
 }
 
 ChannelHandshake::Step ChannelHandshake::receive(const SessionPacket& packet) {
+    QUILLORY_CHECK_SEQUENCE(sequence_);
     switch (packet.kind) {
         case SessionPacket::Kind::commit:
             return receiveCommit(packet);
@@ -103,7 +105,8 @@ ChannelHandshake::Step ChannelHandshake::receiveHello(const SessionPacket& packe
         return rejected;
     }
     RememberedDevice peer{hello->identity, hello->name};
-    if (role == SessionRole::pad && settings_.expectedPeer && peer.id() != *settings_.expectedPeer) {
+    if (role == SessionRole::pad && settings_.expectedPeer &&
+        peer.id() != *settings_.expectedPeer) {
         return {{Fail{Cause::identityMismatch}}};
     }
     const auto& macCommit = role == SessionRole::mac ? ownCommit_ : peerCommit_;
@@ -123,8 +126,7 @@ ChannelHandshake::Step ChannelHandshake::receiveHello(const SessionPacket& packe
     step.actions.emplace_back(StartHeartbeat{});
     if (role == SessionRole::mac && localKnown_ &&
         settings_.store->isStopped(peer.id(), hello->intent)) {
-        beginStopping(step, Cause::intentStopped,
-                      ChannelTermination::endFor(Cause::intentStopped));
+        beginStopping(step, Cause::intentStopped, ChannelTermination::endFor(Cause::intentStopped));
         return step;
     }
     step.actions.emplace_back(
@@ -165,6 +167,7 @@ bool ChannelHandshake::accepts(SessionPayload::Kind kind) const {
 }
 
 ChannelHandshake::Step ChannelHandshake::receiveTrust(SessionPayload::Kind kind) {
+    QUILLORY_CHECK_SEQUENCE(sequence_);
     using Kind = SessionPayload::Kind;
     Step step;
     switch (kind) {
@@ -202,6 +205,7 @@ ChannelHandshake::Step ChannelHandshake::receiveTrust(SessionPayload::Kind kind)
 }
 
 ChannelHandshake::Step ChannelHandshake::approve() {
+    QUILLORY_CHECK_SEQUENCE(sequence_);
     Step step;
     switch (phase_) {
         case Phase::confirming:
@@ -243,6 +247,7 @@ void ChannelHandshake::save(Step& step) {
 }
 
 ChannelHandshake::Step ChannelHandshake::stop() {
+    QUILLORY_CHECK_SEQUENCE(sequence_);
     Step step;
     switch (phase_) {
         case Phase::stopping:

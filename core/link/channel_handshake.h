@@ -9,6 +9,7 @@
 #include "core/link/channel_termination.h"
 #include "core/link/device_trust_store.h"
 #include "core/link/session_crypto.h"
+#include "platform/dispatch/sequence_checker.h"
 #include "protocol/remembered_device.h"
 #include "protocol/session_hello.h"
 #include "protocol/session_packet.h"
@@ -88,9 +89,8 @@ class ChannelHandshake {
         ConnectionEnd end;
         Cause cause;
     };
-    using Action = std::variant<SendLine, SendSealed, UseKeys, PeerFound, ShowCode,
-                                ApprovalChanged, Ready, ArmDeadline, StartHeartbeat, BeginStopping,
-                                Fail, Finish>;
+    using Action = std::variant<SendLine, SendSealed, UseKeys, PeerFound, ShowCode, ApprovalChanged,
+                                Ready, ArmDeadline, StartHeartbeat, BeginStopping, Fail, Finish>;
     struct Step {
         std::vector<Action> actions;
         bool accepted = true;  // the answer to approve() and stop()
@@ -120,7 +120,10 @@ class ChannelHandshake {
     // The local user stopped the link.
     Step stop();
     // The channel closed; nothing more happens.
-    void close() { phase_ = Phase::closed; }
+    void close() {
+        QUILLORY_CHECK_SEQUENCE(sequence_);
+        phase_ = Phase::closed;
+    }
 
     Phase phase() const { return phase_; }
     const std::optional<Decided>& decided() const { return decided_; }
@@ -134,6 +137,7 @@ class ChannelHandshake {
     void beginStopping(Step& step, Cause cause, ConnectionEnd end);
 
     const Settings settings_;
+    SequenceChecker sequence_;
     Phase phase_ = Phase::idle;
     std::optional<Decided> decided_;
     std::optional<crypto::X25519PrivateKey> ephemeral_;

@@ -63,6 +63,7 @@ void LivenessTimers::armStopDelay() {
 }
 
 void LivenessTimers::cancelAll() {
+    QUILLORY_CHECK_ON(queue_);
     stopped_ = true;
     handshakeDeadline_.cancel();
     heartbeat_.cancel();
@@ -71,6 +72,7 @@ void LivenessTimers::cancelAll() {
 }
 
 LivenessTimers::Probe LivenessTimers::nextProbe() {
+    QUILLORY_CHECK_ON(queue_);
     const bool unanswered = probe_.has_value();
     probe_ = Uuid::random();
     probeSentAt_ = timers_->nowNanoseconds();
@@ -78,6 +80,7 @@ LivenessTimers::Probe LivenessTimers::nextProbe() {
 }
 
 std::optional<double> LivenessTimers::answered(const Uuid& probe) {
+    QUILLORY_CHECK_ON(queue_);
     if (!probe_ || probe != *probe_) {
         return std::nullopt;
     }

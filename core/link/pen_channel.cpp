@@ -251,6 +251,7 @@ void PenChannel::finish(ConnectionEnd end, Cause cause) {
 }
 
 void PenChannel::apply(ChannelHandshake::Step step) {
+    QUILLORY_CHECK_ON(*queue_);
     using H = ChannelHandshake;
     for (auto& action : step.actions) {
         if (isClosed()) {
@@ -311,6 +312,7 @@ void PenChannel::transportWrote() {
 }
 
 void PenChannel::handleSealed(const SessionPacket& packet) {
+    QUILLORY_CHECK_ON(*queue_);
     if (!transport_.isSealed()) {
         fail(Cause::invalidFrame);
         return;
@@ -324,6 +326,7 @@ void PenChannel::handleSealed(const SessionPacket& packet) {
 }
 
 void PenChannel::handlePayload(SessionPayload payload) {
+    QUILLORY_CHECK_ON(*queue_);
     using Kind = SessionPayload::Kind;
     if (handshake_.phase() == Phase::stopping) {
         if (payload.kind == Kind::input && payload.samples) {
@@ -448,6 +451,7 @@ bool PenChannel::sendSealed(SessionPayload payload) {
 }
 
 void PenChannel::flushSamples() {
+    QUILLORY_CHECK_ON(*queue_);
     while (handshake_.phase() == Phase::ready && !outboundSamples_.empty() &&
            transport_.pendingLines() <= kMaxPendingLinesForSamples) {
         const auto count = std::min(outboundSamples_.size(), kMaxSamplesPerLine);
@@ -466,12 +470,14 @@ void PenChannel::flushSamples() {
 // Timers
 
 void PenChannel::handshakeDeadlinePassed() {
+    QUILLORY_CHECK_ON(*queue_);
     if (handshake_.phase() != Phase::ready) {
         fail(Cause::handshakeTimeout);
     }
 }
 
 void PenChannel::heartbeatExpired() {
+    QUILLORY_CHECK_ON(*queue_);
     fail(Cause::heartbeatExpired);
 }
 
@@ -491,6 +497,7 @@ void PenChannel::pingDue() {
 }
 
 void PenChannel::stopDelayPassed() {
+    QUILLORY_CHECK_ON(*queue_);
     if (const auto& decided = handshake_.decided()) {
         finish(decided->end, decided->cause);
     }

@@ -126,6 +126,7 @@ void SealedTransport::received(Owner& owner, std::size_t count) {
 // Sealing
 
 void SealedTransport::useKeys(const session_crypto::Keys& keys) {
+    QUILLORY_CHECK_ON(queue_);
     sealer_ = session_crypto::RecordSealer(keys.sendKey, keys.sendIV);
     opener_ = session_crypto::RecordOpener(keys.receiveKey, keys.receiveIV);
     sealed_ = true;

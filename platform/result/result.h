@@ -22,11 +22,11 @@ template <typename T, typename E>
 class [[nodiscard]] Result {
   public:
     template <typename U = T>
-        requires std::is_constructible_v<T, U&&>
-    Result(U&& value) : state_(std::in_place_index<0>, std::forward<U>(value)) {}
+    requires std::is_constructible_v<T, U&&> Result(U&& value)
+        : state_(std::in_place_index<0>, std::forward<U>(value)) {}
     template <typename G>
-        requires std::is_constructible_v<E, G&&>
-    Result(Failure<G> failure) : state_(std::in_place_index<1>, std::move(failure.error)) {}
+    requires std::is_constructible_v<E, G&&> Result(Failure<G> failure)
+        : state_(std::in_place_index<1>, std::move(failure.error)) {}
 
     bool ok() const { return state_.index() == 0; }
     explicit operator bool() const { return ok(); }
@@ -48,8 +48,8 @@ class [[nodiscard]] Result<void, E> {
   public:
     Result() = default;
     template <typename G>
-        requires std::is_constructible_v<E, G&&>
-    Result(Failure<G> failure) : error_(std::move(failure.error)), failed_(true) {}
+    requires std::is_constructible_v<E, G&&> Result(Failure<G> failure)
+        : error_(std::move(failure.error)), failed_(true) {}
 
     bool ok() const { return !failed_; }
     explicit operator bool() const { return ok(); }

@@ -77,7 +77,8 @@ class RawEnd {
         for (;;) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            const int ready = ::poll(&descriptor, 1, static_cast<int>(std::max<long>(0, left.count())));
+            const int ready =
+                ::poll(&descriptor, 1, static_cast<int>(std::max<long>(0, left.count())));
             if (ready == 1) {
                 break;
             }

@@ -113,7 +113,9 @@ TEST_F(CompanionListenerTest, StartThrowsWhenThePortIsTaken) {
 }
 
 TEST_F(CompanionListenerTest, AcceptsWhenAdvertisingCannotStart) {
-    create([]() -> std::unique_ptr<DnsSdAdvertiser> { throw std::runtime_error("no daemon"); });
+    create([]() -> Result<std::unique_ptr<DnsSdAdvertiser>, std::string> {
+        return Failure(std::string("no daemon"));
+    });
     listener->start("Host", "id");
     ASSERT_TRUE(runUntil([&] { return readyCount == 1; }));
     const int client = connectClient();

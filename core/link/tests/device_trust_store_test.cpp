@@ -9,9 +9,9 @@
 #include <fstream>
 
 #include "core/link/testing/memory_secret.h"
-#include "tests/support/scratch_directory.h"
 #include "platform/secrets/backend_marker.h"
 #include "platform/secrets/secret_service_item.h"
+#include "tests/support/scratch_directory.h"
 
 namespace quillory {
 namespace {
