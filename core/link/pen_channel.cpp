@@ -89,8 +89,12 @@ void PenChannel::close(ConnectionEnd end, Cause cause) {
 
 bool PenChannel::stop() {
     QUILLORY_CHECK_MAIN_THREAD();
-    return onQueueSync([](PenChannel& self) {
-        auto step = self.handshake_.stop();
+    return askHandshake(&ChannelHandshake::stop);
+}
+
+bool PenChannel::askHandshake(ChannelHandshake::Step (ChannelHandshake::*request)()) {
+    return onQueueSync([request](PenChannel& self) {
+        auto step = (self.handshake_.*request)();
         const bool accepted = step.accepted;
         self.apply(std::move(step));
         return accepted;
@@ -104,12 +108,7 @@ std::optional<PenChannel::Cause> PenChannel::closedCause() const {
 
 bool PenChannel::approve() {
     QUILLORY_CHECK_MAIN_THREAD();
-    return onQueueSync([](PenChannel& self) {
-        auto step = self.handshake_.approve();
-        const bool accepted = step.accepted;
-        self.apply(std::move(step));
-        return accepted;
-    });
+    return askHandshake(&ChannelHandshake::approve);
 }
 
 void PenChannel::send(StudioSignal studio) {

@@ -132,6 +132,8 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     }
     static void releaseOnMain(std::shared_ptr<PenChannel> self);
 
+    // Runs a user's request (approve, stop) on the transport queue; its answer.
+    bool askHandshake(ChannelHandshake::Step (ChannelHandshake::*request)());
     void begin();
     // Carries out what the handshake asked for, in order, until the channel closes.
     void apply(ChannelHandshake::Step step);
