@@ -126,6 +126,7 @@ int main(int argc, char** argv) {
                 lifecycleHandle->quit(MacAppLifecycle::QuitRequest::user);
             }
         };
+        QObject::connect(item, &MacStatusItemController::quitRequested, item, actions.quit);
         commands = std::make_unique<MacSessionCommands>(&session, std::move(actions));
         commands->installShortcuts();
         item->setContextMenu(commands->menu());
