@@ -146,10 +146,13 @@ QQuickWindow* CardWindowManager::build(const QString& identifier, QQmlComponent*
     QObject::connect(window, &QQuickWindow::heightChanged, moveArea,
                      [moveArea, window] { moveArea->setSize(window->size()); });
     moveArea->setSize(window->size());
-    QObject::connect(view, &QQuickItem::implicitWidthChanged, window,
-                     [this, window, view] { fit(window, view); });
-    QObject::connect(view, &QQuickItem::implicitHeightChanged, window,
-                     [this, window, view] { fit(window, view); });
+    const auto refit = [self, window, view] {
+        if (self) {
+            self->fit(window, view);
+        }
+    };
+    QObject::connect(view, &QQuickItem::implicitWidthChanged, window, refit);
+    QObject::connect(view, &QQuickItem::implicitHeightChanged, window, refit);
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(0, 0), window->size());

@@ -88,6 +88,11 @@ TEST_F(CardWindowManagerTest, UnknownEmptyAndViewlessIdentifiersOpenNothing) {
     manager_->setView(QStringLiteral("welcome"), nullptr);
     manager_->open(QStringLiteral("welcome"));
     manager_->open(QStringLiteral("welcome"));
+    // A view that is not an item cannot be a card.
+    QQmlComponent notAnItem(&engine_);
+    notAnItem.setData("import QtQml\nQtObject {}", QUrl(QStringLiteral("qrc:/not-an-item.qml")));
+    manager_->setView(QStringLiteral("settings"), &notAnItem);
+    manager_->open(QStringLiteral("settings"));
     EXPECT_TRUE(manager_->openIdentifiers().isEmpty());
 }
 
