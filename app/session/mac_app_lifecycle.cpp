@@ -32,9 +32,7 @@ void MacAppLifecycle::launch() {
     }
     launched_ = true;
     const QPointer<MacAppLifecycle> self(this);
-    // Screen sharing needs no permission on X11: the flag the shell keeps is already fixed.
-    [[maybe_unused]] const bool screenCapture =
-        session().shell() && session().shell()->screenCaptureAllowedAtLaunch();
+    // Screen sharing needs no permission on X11: the shell's launch-time flag is fixed already.
     cardWindows_ = environment_.makeCardWindows(session(), [self] {
         if (self && self->statusItem_) {
             self->statusItem_->showPanelForUser();
