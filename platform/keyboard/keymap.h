@@ -36,6 +36,9 @@ class Keymap {
     // The first of: no modifier, Shift, AltGr, Shift+AltGr that types `character` (letters
     // compared lowercased); keypad keys are never used. None when the layout cannot type it.
     std::optional<KeyStroke> stroke(char32_t character) const;
+    // The character of the key's first level (no modifier, Caps Lock ignored); none for dead
+    // keys, keypad keys and keysyms that print nothing.
+    std::optional<char32_t> unshiftedCharacter(std::uint16_t evdevCode) const;
     // The key that selects the third level, when the layout has one.
     std::optional<std::uint16_t> altGrKeyCode() const { return altGrKeyCode_; }
     std::string layoutName() const;
