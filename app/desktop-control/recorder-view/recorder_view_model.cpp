@@ -39,8 +39,8 @@ void RecorderViewModel::setModel(QObject* model) {
     }
     model_ = recorderModel;
     if (model_) {
-        for (auto signal : {&RecorderModel::appNameChanged, &RecorderModel::liveChanged,
-                            &RecorderModel::resultChanged}) {
+        for (auto signal : {&RecorderModel::appNameChanged, &RecorderModel::iconChanged,
+                            &RecorderModel::liveChanged, &RecorderModel::resultChanged}) {
             connect(model_, signal, this, &RecorderViewModel::changed);
         }
     }
@@ -50,6 +50,10 @@ void RecorderViewModel::setModel(QObject* model) {
 
 QString RecorderViewModel::title() const {
     return tr("Shortcut for %1").arg(model_ ? model_->appName() : QString());
+}
+
+QImage RecorderViewModel::icon() const {
+    return model_ ? model_->icon() : QImage();
 }
 
 QString RecorderViewModel::prompt() const {

@@ -2,6 +2,7 @@
 
 #include <QtQml/qqmlregistration.h>
 
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -20,6 +21,7 @@ class RecorderViewModel : public QObject {
     QML_ELEMENT
     Q_PROPERTY(QObject* model READ model WRITE setModel NOTIFY modelChanged)
     Q_PROPERTY(QString title READ title NOTIFY changed)
+    Q_PROPERTY(QImage icon READ icon NOTIFY changed)
     Q_PROPERTY(QString prompt READ prompt NOTIFY changed)
     Q_PROPERTY(QVariantList caps READ caps NOTIFY changed)
     Q_PROPERTY(QString explanation READ explanation NOTIFY changed)
@@ -36,6 +38,7 @@ class RecorderViewModel : public QObject {
     void setModel(QObject* model);
 
     QString title() const;
+    QImage icon() const;
     QString prompt() const;
     QVariantList caps() const;
     QString explanation() const;

@@ -30,8 +30,11 @@ ShortcutRecorder::ShortcutRecorder(Environment environment, QObject* parent)
                                            static_cast<RecorderSurface&>(*this))) {}
 
 ShortcutRecorder::~ShortcutRecorder() {
+    // Not left for later: the engine its view belongs to may go right after the recorder.
+    const QPointer<RecorderPanel> panel = panel_;
     core_->stop(false);
     core_.reset();
+    delete panel.data();
 }
 
 void ShortcutRecorder::start(const QString& appName, const QImage& icon, Finish finish) {

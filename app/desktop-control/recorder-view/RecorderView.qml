@@ -74,7 +74,7 @@ Rectangle {
                     RecorderIcon {
                         objectName: "appIcon"
                         anchors.fill: parent
-                        image: root.model ? root.model.icon : undefined
+                        image: view.icon
                         symbolColor: Qt.rgba(1, 1, 1, 0.8)
                     }
                 }

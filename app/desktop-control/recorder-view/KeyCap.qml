@@ -42,9 +42,10 @@ Item {
         objectName: "capDashes"
         anchors.fill: parent
         visible: cap.placeholder
-        preferredRendererType: Shape.CurveRenderer
 
         ShapePath {
+            id: outline
+
             readonly property real inset: cap.lineWidth / 2
             readonly property real r: cap.radius - inset
             readonly property real w: cap.width - inset
@@ -56,17 +57,17 @@ Item {
             // In units of the line width: 4 points on, 3 off.
             dashPattern: [4 / cap.lineWidth, 3 / cap.lineWidth]
             fillColor: "transparent"
-            startX: inset + r
-            startY: inset
+            startX: outline.inset + outline.r
+            startY: outline.inset
 
-            PathLine { x: w - r; y: inset }
-            PathArc { x: w; y: inset + r; radiusX: r; radiusY: r }
-            PathLine { x: w; y: h - r }
-            PathArc { x: w - r; y: h; radiusX: r; radiusY: r }
-            PathLine { x: inset + r; y: h }
-            PathArc { x: inset; y: h - r; radiusX: r; radiusY: r }
-            PathLine { x: inset; y: inset + r }
-            PathArc { x: inset + r; y: inset; radiusX: r; radiusY: r }
+            PathLine { x: outline.w - outline.r; y: outline.inset }
+            PathArc { x: outline.w; y: outline.inset + outline.r; radiusX: outline.r; radiusY: outline.r }
+            PathLine { x: outline.w; y: outline.h - outline.r }
+            PathArc { x: outline.w - outline.r; y: outline.h; radiusX: outline.r; radiusY: outline.r }
+            PathLine { x: outline.inset + outline.r; y: outline.h }
+            PathArc { x: outline.inset; y: outline.h - outline.r; radiusX: outline.r; radiusY: outline.r }
+            PathLine { x: outline.inset; y: outline.inset + outline.r }
+            PathArc { x: outline.inset + outline.r; y: outline.inset; radiusX: outline.r; radiusY: outline.r }
         }
     }
 
