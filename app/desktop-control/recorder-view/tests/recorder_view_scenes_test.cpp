@@ -211,9 +211,9 @@ TEST_P(RecorderViewScenes, Renders) {
 INSTANTIATE_TEST_SUITE_P(AllLooks, RecorderViewScenes,
                          ::testing::Combine(::testing::ValuesIn(scenes),
                                             ::testing::ValuesIn(looks)),
-                         [](const auto& info) {
-                             std::string name = std::string(std::get<0>(info.param).name) + "_" +
-                                                std::get<1>(info.param).name;
+                         [](const auto& test) {
+                             std::string name = std::string(std::get<0>(test.param).name) + "_" +
+                                                std::get<1>(test.param).name;
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name;
                          });

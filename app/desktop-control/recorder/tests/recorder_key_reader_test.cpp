@@ -4,10 +4,6 @@
 #include <linux/input-event-codes.h>
 
 #include <QKeyEvent>
-#include <QSignalSpy>
-
-#include "app/desktop-control/recorder/recorder_core.h"
-#include "app/desktop-control/recorder/recorder_model.h"
 
 namespace quillory {
 namespace {
@@ -122,27 +118,6 @@ TEST(RecorderKeyReader, RepeatsAreMarkedAndEventsWithoutAScanCodeIgnored) {
     EXPECT_TRUE(reader.read(repeat).isRepeat);
     const QKeyEvent synthetic(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
     EXPECT_EQ(reader.read(synthetic).kind, Kind::none);
-}
-
-TEST(RecorderModel, AnnouncesOnlyChanges) {
-    RecorderModel model;
-    QSignalSpy live(&model, &RecorderModel::liveChanged);
-    QSignalSpy peak(&model, &RecorderModel::peakChanged);
-    QSignalSpy result(&model, &RecorderModel::resultChanged);
-    QSignalSpy name(&model, &RecorderModel::appNameChanged);
-
-    model.setState({{K::shift}, {K::shift}, std::nullopt});
-    model.setState({{}, {K::shift}, std::nullopt});
-    model.setState({{}, {K::shift}, std::vector<DesktopKey>{K::shift}});
-    model.setState({{}, {K::shift}, std::vector<DesktopKey>{K::shift}});
-    model.setAppName(QStringLiteral("Krita"));
-    model.setAppName(QStringLiteral("Krita"));
-
-    EXPECT_EQ(live.count(), 2);
-    EXPECT_EQ(peak.count(), 1);
-    EXPECT_EQ(result.count(), 1);
-    EXPECT_EQ(name.count(), 1);
-    EXPECT_EQ(model.resultNames(), QStringList{QStringLiteral("shift")});
 }
 
 }  // namespace
