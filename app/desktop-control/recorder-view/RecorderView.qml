@@ -65,6 +65,7 @@ Rectangle {
 
                     DesignShadow {
                         anchors.fill: parent
+                        visible: view.hasIcon
                         blur: 8
                         offsetY: 4
                         shapeRadius: 12
@@ -75,7 +76,15 @@ Rectangle {
                         objectName: "appIcon"
                         anchors.fill: parent
                         image: view.icon
-                        symbolColor: Qt.rgba(1, 1, 1, 0.8)
+                        visible: view.hasIcon
+                    }
+
+                    IconImage {
+                        objectName: "appSymbol"
+                        anchors.fill: parent
+                        symbol: "app.dashed"
+                        color: Qt.rgba(1, 1, 1, 0.8)
+                        visible: !view.hasIcon
                     }
                 }
 

@@ -1,9 +1,6 @@
 #include "app/desktop-control/recorder-view/recorder_icon.h"
 
 #include <QPainter>
-#include <QQuickWindow>
-
-#include "design/icon_renderer.h"
 
 namespace quillory {
 
@@ -19,30 +16,9 @@ void RecorderIcon::setImage(const QImage& image) {
     }
 }
 
-void RecorderIcon::setSymbolColor(const QColor& color) {
-    if (color != symbolColor_) {
-        symbolColor_ = color;
-        emit symbolColorChanged();
-        update();
-    }
-}
-
 void RecorderIcon::paint(QPainter* painter) {
-    const QRectF bounds(0, 0, width(), height());
-    if (!image_.isNull()) {
-        painter->setRenderHint(QPainter::SmoothPixmapTransform);
-        painter->drawImage(bounds, image_);
-        return;
-    }
-    const qreal ratio = window() ? window()->effectiveDevicePixelRatio() : 1;
-    const QSize pixels = (bounds.size() * ratio).toSize();
-    if (pixels.isEmpty()) {
-        return;
-    }
-    QImage symbol = renderTemplateSvg(QStringLiteral(":/design/icons/phosphor-selection.svg"),
-                                      pixels, symbolColor_);
-    symbol.setDevicePixelRatio(ratio);
-    painter->drawImage(bounds.topLeft(), symbol);
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->drawImage(QRectF(0, 0, width(), height()), image_);
 }
 
 }  // namespace quillory

@@ -22,6 +22,7 @@ class RecorderViewModel : public QObject {
     Q_PROPERTY(QObject* model READ model WRITE setModel NOTIFY modelChanged)
     Q_PROPERTY(QString title READ title NOTIFY changed)
     Q_PROPERTY(QImage icon READ icon NOTIFY changed)
+    Q_PROPERTY(bool hasIcon READ hasIcon NOTIFY changed)
     Q_PROPERTY(QString prompt READ prompt NOTIFY changed)
     Q_PROPERTY(QVariantList caps READ caps NOTIFY changed)
     Q_PROPERTY(QString explanation READ explanation NOTIFY changed)
@@ -39,6 +40,7 @@ class RecorderViewModel : public QObject {
 
     QString title() const;
     QImage icon() const;
+    bool hasIcon() const { return !icon().isNull(); }
     QString prompt() const;
     QVariantList caps() const;
     QString explanation() const;

@@ -33,7 +33,7 @@ using K = DesktopKey;
 using Chord = std::vector<DesktopKey>;
 
 // Runs the Qt event loop until `done` holds; false when `seconds` pass first.
-bool processUntil(const std::function<bool()>& done, int seconds = 10) {
+bool processUntil(const std::function<bool()>& done, int seconds = 30) {
     QDeadlineTimer deadline(seconds * 1000);
     while (!done()) {
         if (deadline.hasExpired()) {
