@@ -36,10 +36,21 @@ std::optional<DesktopKey> recordedKey(std::uint16_t evdevCode, const Keymap* key
     }
     const auto character = keymap->unshiftedCharacter(evdevCode);
     // Every key named by one character is ASCII, so nothing else needs encoding.
-    if (!character || *character >= 0x80) {
-        return std::nullopt;
+    if (character && *character < 0x80) {
+        if (auto key = desktopKeyForCharacter(std::string(1, static_cast<char>(*character)))) {
+            return key;
+        }
     }
-    return desktopKeyForCharacter(std::string(1, static_cast<char>(*character)));
+    // With a non-Latin group active, the key that types the character unshifted in another
+    // group: X applications match shortcuts on it, and the injector types it there.
+    for (const NamedKey& row : namedKeys()) {
+        const auto typed = row.typedThroughLayout ? typedCharacter(row.key) : std::nullopt;
+        const auto stroke = typed ? keymap->stroke(*typed) : std::nullopt;
+        if (stroke && stroke->keyCode == evdevCode && !stroke->shift && !stroke->altGr) {
+            return row.key;
+        }
+    }
+    return std::nullopt;
 }
 
 bool isEscapeCode(std::uint16_t evdevCode) {

@@ -11,8 +11,10 @@ namespace quillory {
 class Keymap;
 
 // The key a recorded key press names. Keys that type nothing (editing, navigation, function keys,
-// keypad Enter) by their code; every other key by the character of its first level in `keymap`,
-// so a German "z" records `z` wherever it sits. None when the key names no `DesktopKey`.
+// keypad Enter) by their code; every other key by the character of its first level in `keymap`'s
+// active group, so a German "z" records `z` wherever it sits; when that names no key, by the
+// character the key types unshifted in another group (the "s" key under a Russian layout).
+// None when the key names no `DesktopKey`.
 std::optional<DesktopKey> recordedKey(std::uint16_t evdevCode, const Keymap* keymap);
 
 // Escape alone cancels a recording.

@@ -50,8 +50,15 @@ TEST(RecordedKey, NamedKeysByCodeTypedKeysByTheLayoutsCharacter) {
     }
 }
 
-TEST(RecordedKey, WithoutALayoutOnlyNamedKeysAreKnown) {
-    EXPECT_EQ(recordedKey(KEY_HOME, nullptr), K::home);
+TEST(RecordedKey, UnderANonLatinGroupTheLatinGroupsCharacter) {
+    const auto usRu = Keymap::fromNames("us,ru", "", nullptr, 1);
+    ASSERT_TRUE(usRu);
+    EXPECT_EQ(recordedKey(KEY_S, usRu.get()), K::s);
+    EXPECT_EQ(recordedKey(KEY_LEFTBRACE, usRu.get()), K::leftBracket);
+    EXPECT_EQ(recordedKey(KEY_SLASH, usRu.get()), K::period);  // "." is unshifted there in ru
+    const auto ru = Keymap::fromNames("ru");
+    ASSERT_TRUE(ru);
+    EXPECT_EQ(recordedKey(KEY_S, ru.get()), std::nullopt);
     EXPECT_EQ(recordedKey(KEY_A, nullptr), std::nullopt);
 }
 
