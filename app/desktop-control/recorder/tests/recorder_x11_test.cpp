@@ -5,12 +5,12 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QProcess>
 #include <QQmlEngine>
 #include <QRasterWindow>
+#include <QTest>
 #include <functional>
 
 #include "app/desktop-control/menu/tests/test_application.h"
@@ -32,16 +32,11 @@ namespace {
 using K = DesktopKey;
 using Chord = std::vector<DesktopKey>;
 
-// Runs the Qt event loop until `done` holds; false when `seconds` pass first.
-bool processUntil(const std::function<bool()>& done, int seconds = 30) {
-    QDeadlineTimer deadline(seconds * 1000);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
+// Generous: the machine may be busy, and a pass never waits this long.
+constexpr int waitMs = 30'000;
+
+bool processUntil(const std::function<bool()>& done) {
+    return QTest::qWaitFor(done, waitMs);
 }
 
 // Counts the windows the recorder raises, passing everything to the real desktop.
