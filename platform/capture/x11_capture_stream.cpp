@@ -15,6 +15,17 @@ namespace quillory {
 namespace {
 
 constexpr std::size_t poolCapacity = 3;
+constexpr int layoutChecksPerSecond = 10;
+
+std::optional<Rect> monitorIn(const std::vector<X11Grabber::Monitor>& monitors,
+                              std::uint32_t name) {
+    for (const auto& monitor : monitors) {
+        if (monitor.name == name) {
+            return monitor.bounds;
+        }
+    }
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -61,7 +72,10 @@ std::optional<CaptureError> X11CaptureStream::start(Handlers handlers) {
     if (target_.kind == CaptureTarget::Kind::display) {
         damage_ = xcb_generate_id(c);
         xcb_damage_create(c, damage_, grabber_->root(), XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
-        monitor_ = grabber_->monitorBounds(target_.id);
+    }
+    monitors_ = grabber_->monitors();
+    if (target_.kind == CaptureTarget::Kind::display) {
+        monitor_ = monitorIn(monitors_, target_.id);
     } else if (!prepareWindow()) {
         return CaptureError{"The window to capture is gone."};
     }
@@ -186,9 +200,19 @@ void X11CaptureStream::readEvents() {
         }
         std::free(event);
     }
+    if (--ticksUntilLayoutCheck_ <= 0) {
+        ticksUntilLayoutCheck_ =
+            std::max(1, configuration_.framesPerSecond / layoutChecksPerSecond);
+        displaysChanged = true;
+    }
     if (displaysChanged) {
+        auto monitors = grabber_->monitors();
+        if (monitors == monitors_) {
+            return;
+        }
+        monitors_ = std::move(monitors);
         if (target_.kind == CaptureTarget::Kind::display) {
-            monitor_ = grabber_->monitorBounds(target_.id);
+            monitor_ = monitorIn(monitors_, target_.id);
             damaged_ = true;
         }
         if (handlers_.onDisplaysChanged) {

@@ -14,6 +14,7 @@ namespace quillory {
 // Captures a monitor (a grab of the root) or a window (a grab of its Composite pixmap, so a
 // covered window still shows its own content) at the configured rate on the capture queue. DAMAGE
 // decides between a new picture and an idle tick; the XFIXES cursor is drawn in when inside.
+// Monitor changes come from RandR notifications and from comparing the layout ten times a second.
 class X11CaptureStream final : public CaptureStream {
   public:
     // `display` nullptr means $DISPLAY.
@@ -50,7 +51,10 @@ class X11CaptureStream final : public CaptureStream {
     std::optional<X11Grabber::Cursor> lastCursor_;
     bool cursorShown_ = false;
 
-    // Display: the monitor's current rectangle, re-read on RandR notifications.
+    // The monitor layout, compared every few ticks: defining a monitor (RandR 1.5) sends no event.
+    std::vector<X11Grabber::Monitor> monitors_;
+    int ticksUntilLayoutCheck_ = 0;
+    // Display: the monitor's current rectangle.
     std::optional<Rect> monitor_;
     // Window: the frame window, its pixmap and where the captured frame lies inside it.
     xcb_window_t frameWindow_ = XCB_WINDOW_NONE;

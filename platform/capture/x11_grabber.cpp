@@ -196,27 +196,34 @@ void X11Grabber::drawCursor(const Cursor& cursor, BgrxImage& image, int originX,
     }
 }
 
-std::optional<Rect> X11Grabber::monitorBounds(std::uint32_t monitorName) {
-    Reply<xcb_randr_get_monitors_reply_t> monitors(xcb_randr_get_monitors_reply(
+std::vector<X11Grabber::Monitor> X11Grabber::monitors() {
+    std::vector<Monitor> result;
+    Reply<xcb_randr_get_monitors_reply_t> reply(xcb_randr_get_monitors_reply(
         connection_, xcb_randr_get_monitors(connection_, root_, 1), nullptr));
-    if (!monitors) {
-        // No RandR 1.5: the root is the one display, id 0.
-        if (monitorName != 0) {
-            return std::nullopt;
-        }
+    if (!reply) {
         Reply<xcb_get_geometry_reply_t> geometry(
             xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, root_), nullptr));
-        if (!geometry) {
-            return std::nullopt;
+        if (geometry) {
+            result.push_back({0,
+                              {0, 0, static_cast<double>(geometry->width),
+                               static_cast<double>(geometry->height)}});
         }
-        return Rect{0, 0, static_cast<double>(geometry->width),
-                    static_cast<double>(geometry->height)};
+        return result;
     }
-    for (auto it = xcb_randr_get_monitors_monitors_iterator(monitors.get()); it.rem > 0;
+    for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem > 0;
          xcb_randr_monitor_info_next(&it)) {
-        if (it.data->name == monitorName) {
-            return Rect{static_cast<double>(it.data->x), static_cast<double>(it.data->y),
-                        static_cast<double>(it.data->width), static_cast<double>(it.data->height)};
+        result.push_back(
+            {it.data->name,
+             {static_cast<double>(it.data->x), static_cast<double>(it.data->y),
+              static_cast<double>(it.data->width), static_cast<double>(it.data->height)}});
+    }
+    return result;
+}
+
+std::optional<Rect> X11Grabber::monitorBounds(std::uint32_t monitorName) {
+    for (const auto& monitor : monitors()) {
+        if (monitor.name == monitorName) {
+            return monitor.bounds;
         }
     }
     return std::nullopt;

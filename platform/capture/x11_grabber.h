@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/capture/capture_stream.h"
 #include "platform/video/pixel_conversion.h"
@@ -42,6 +43,13 @@ class X11Grabber {
     // Blends the cursor into the last grab, which shows the root area at `origin`.
     static void drawCursor(const Cursor& cursor, BgrxImage& image, int originX, int originY);
 
+    struct Monitor {
+        std::uint32_t name = 0;  // the name atom, as DisplayInfo::id
+        Rect bounds;
+        friend bool operator==(const Monitor&, const Monitor&) = default;
+    };
+    // The active RandR monitors; without RandR 1.5 the root as monitor 0.
+    std::vector<Monitor> monitors();
     // The monitor's rectangle while it exists.
     std::optional<Rect> monitorBounds(std::uint32_t monitorName);
     // The ancestor of `window` that is a child of the root: the window manager's frame.
