@@ -10,11 +10,13 @@
 #include <cstring>
 #include <mutex>
 
+#include "app/studio/application_image.h"
 #include "app/studio/display_capture.h"
 #include "app/studio/source_preview.h"
 #include "app/studio/tests/test_window_process.h"
 #include "platform/capture/capture_picture.h"
 #include "platform/capture/x11_capture_stream.h"
+#include "platform/desktop/window_icons.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/dispatch/main_queue.h"
 #include "protocol/image_rules.h"
@@ -416,6 +418,26 @@ TEST_F(DisplayCaptureX11Test, AMonitorChangeIsReportedOnlyWhenItMovesTheSharedDi
     xcb_randr_delete_monitor(connection, root, extra);
     xcb_randr_delete_monitor(connection, root, shared);
     xcb_flush(connection);
+}
+
+TEST_F(CaptureX11Test, AWindowsOwnIconIsReadAndTheOneNearest64Chosen) {
+    TestWindowProcess window({"--title", "Icons", "--paused", "--pid", "4242"});
+    ASSERT_TRUE(window.window());
+    std::string error;
+    const auto reader = X11WindowIcons::connect(nullptr, error);
+    ASSERT_TRUE(reader) << error;
+    const auto image = applicationImage(reader->icons(window.window()), "", nullptr);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width, 64);
+    EXPECT_EQ(image->argb.front(), 0xFF0000FFu);
+    // The window tells its application; a process id given on this host is kept.
+    const auto shared = shareable(window.window());
+    ASSERT_TRUE(shared && shared->application);
+    EXPECT_EQ(shared->application->name, "QuilloryTestWindow");
+    EXPECT_EQ(shared->application->processID, 4242);
+    EXPECT_EQ(shared->title, "Icons");
+    EXPECT_TRUE(shared->onScreen);
+    EXPECT_EQ(shared->info.layer, 0);
 }
 
 TEST_F(DisplayCaptureX11Test, APreviewOfTheDisplayIsAValidThumbnail) {
