@@ -46,13 +46,13 @@ class StudioApplicationArtworkTest : public ::testing::Test {
     }
 
     std::optional<std::vector<StudioSource>> run(
-        const std::vector<StudioSource>& sources, const StudioApplicationArtwork::SourceKeys& keys,
-        const StudioApplicationArtwork::Images& images,
+        const std::vector<StudioSource>& list, const StudioApplicationArtwork::SourceKeys& byID,
+        const StudioApplicationArtwork::Images& byKey,
         std::shared_ptr<CancelToken> cancel = std::make_shared<CancelToken>()) {
         bool done = false;
         std::optional<std::vector<StudioSource>> result;
-        artwork->artwork(sources, Uuid::random(), keys, images, cancel, [&](auto list) {
-            result = std::move(list);
+        artwork->artwork(list, Uuid::random(), byID, byKey, cancel, [&](auto answer) {
+            result = std::move(answer);
             done = true;
         });
         while (!done) {
