@@ -17,6 +17,25 @@ namespace {
 constexpr std::size_t poolCapacity = 3;
 constexpr int layoutChecksPerSecond = 10;
 
+PixelRect united(const std::optional<PixelRect>& a, const PixelRect& b) {
+    if (!a) {
+        return b;
+    }
+    const int left = std::min(a->x, b.x);
+    const int top = std::min(a->y, b.y);
+    return {left, top, std::max(a->x + a->width, b.x + b.width) - left,
+            std::max(a->y + a->height, b.y + b.height) - top};
+}
+
+PixelRect intersected(const PixelRect& a, const PixelRect& b) {
+    const int left = std::max(a.x, b.x);
+    const int top = std::max(a.y, b.y);
+    const int right = std::min(a.x + a.width, b.x + b.width);
+    const int bottom = std::min(a.y + a.height, b.y + b.height);
+    return right > left && bottom > top ? PixelRect{left, top, right - left, bottom - top}
+                                        : PixelRect{};
+}
+
 std::optional<Rect> monitorIn(const std::vector<X11Grabber::Monitor>& monitors,
                               std::uint32_t name) {
     for (const auto& monitor : monitors) {
@@ -71,7 +90,8 @@ std::optional<CaptureError> X11CaptureStream::start(Handlers handlers) {
     }
     if (target_.kind == CaptureTarget::Kind::display) {
         damage_ = xcb_generate_id(c);
-        xcb_damage_create(c, damage_, grabber_->root(), XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+        // Bounding boxes: what changed, not only that something did.
+        xcb_damage_create(c, damage_, grabber_->root(), XCB_DAMAGE_REPORT_LEVEL_BOUNDING_BOX);
     }
     monitors_ = grabber_->monitors();
     if (target_.kind == CaptureTarget::Kind::display) {
@@ -176,6 +196,9 @@ void X11CaptureStream::readEvents() {
     while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
         const std::uint8_t type = event->response_type & 0x7f;
         if (type == grabber_->damageEventBase() + XCB_DAMAGE_NOTIFY) {
+            const auto* damage = reinterpret_cast<const xcb_damage_notify_event_t*>(event);
+            damagedArea_ = united(damagedArea_, {damage->area.x, damage->area.y, damage->area.width,
+                                                 damage->area.height});
             damaged_ = true;
         } else if (grabber_->randrEventBase() != 0 &&
                    (type == grabber_->randrEventBase() + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
@@ -213,6 +236,7 @@ void X11CaptureStream::readEvents() {
         monitors_ = std::move(monitors);
         if (target_.kind == CaptureTarget::Kind::display) {
             monitor_ = monitorIn(monitors_, target_.id);
+            pictureValid_ = false;
             damaged_ = true;
         }
         if (handlers_.onDisplaysChanged) {
@@ -274,7 +298,19 @@ std::optional<CaptureFrame> X11CaptureStream::grabFrame() {
     xcb_damage_subtract(c, damage_, XCB_NONE, XCB_NONE);
     std::optional<BgrxImage> image;
     if (display) {
-        image = grabber_->grab(grabber_->root(), {originX, originY, width, height});
+        const PixelRect area{originX, originY, width, height};
+        PixelRect region = area;
+        if (pictureValid_) {
+            region = PixelRect{};
+            if (damagedArea_ || cursorArea_) {
+                region = cursorArea_ ? united(damagedArea_, *cursorArea_) : *damagedArea_;
+            }
+            region = intersected(region, area);
+        }
+        image = grabber_->refresh(grabber_->root(), area, region, picture_);
+        pictureValid_ = image.has_value();
+        damagedArea_.reset();
+        cursorArea_.reset();
     } else {
         if (pixmap_ == XCB_PIXMAP_NONE) {
             pixmap_ = xcb_generate_id(c);
@@ -292,6 +328,9 @@ std::optional<CaptureFrame> X11CaptureStream::grabFrame() {
     cursorShown_ = inside(cursor);
     if (cursorShown_) {
         X11Grabber::drawCursor(*cursor, *image, originX, originY);
+        if (display) {
+            cursorArea_ = PixelRect{cursor->x, cursor->y, cursor->width, cursor->height};
+        }
     }
     if (convertBgrxToNv12(*image, *buffer)) {
         return std::nullopt;

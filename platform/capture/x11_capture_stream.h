@@ -13,7 +13,8 @@ namespace quillory {
 
 // Captures a monitor (a grab of the root) or a window (a grab of its Composite pixmap, so a
 // covered window still shows its own content) at the configured rate on the capture queue. DAMAGE
-// decides between a new picture and an idle tick; the XFIXES cursor is drawn in when inside.
+// decides between a new picture and an idle tick, and for a monitor it bounds the grab to what
+// changed; the XFIXES cursor is drawn in when inside.
 // Monitor changes come from RandR notifications and from comparing the layout ten times a second.
 class X11CaptureStream final : public CaptureStream {
   public:
@@ -48,6 +49,12 @@ class X11CaptureStream final : public CaptureStream {
 
     std::uint32_t damage_ = 0;  // xcb_damage_damage_t
     bool damaged_ = true;
+    // Display: the kept picture of the monitor, up to date but for the cursor drawn into it, and
+    // what to grab anew: the damage since the last grab and where the cursor was drawn.
+    std::vector<std::uint8_t> picture_;
+    bool pictureValid_ = false;
+    std::optional<PixelRect> damagedArea_;
+    std::optional<PixelRect> cursorArea_;
     std::optional<X11Grabber::Cursor> lastCursor_;
     bool cursorShown_ = false;
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "platform/desktop/x11_connection.h"
@@ -149,6 +150,31 @@ std::optional<BgrxImage> X11Grabber::grab(xcb_drawable_t drawable, const PixelRe
         return std::nullopt;
     }
     return BgrxImage{memory_, area.width, area.height, area.width * 4, byteOrder_};
+}
+
+std::optional<BgrxImage> X11Grabber::refresh(xcb_drawable_t drawable, const PixelRect& area,
+                                             const PixelRect& region,
+                                             std::vector<std::uint8_t>& picture) {
+    const std::size_t row = static_cast<std::size_t>(std::max(area.width, 0)) * 4;
+    const std::size_t bytes = row * static_cast<std::size_t>(std::max(area.height, 0));
+    PixelRect part = region;
+    if (picture.size() != bytes) {
+        picture.assign(bytes, 0);
+        part = area;
+    }
+    if (part.width > 0 && part.height > 0) {
+        const auto image = grab(drawable, part);
+        if (!image) {
+            return std::nullopt;
+        }
+        const std::size_t partRow = static_cast<std::size_t>(part.width) * 4;
+        for (int y = 0; y < part.height; ++y) {
+            std::memcpy(picture.data() + static_cast<std::size_t>(part.y - area.y + y) * row +
+                            static_cast<std::size_t>(part.x - area.x) * 4,
+                        image->data + static_cast<std::ptrdiff_t>(y) * image->stride, partRow);
+        }
+    }
+    return BgrxImage{picture.data(), area.width, area.height, area.width * 4, byteOrder_};
 }
 
 std::optional<X11Grabber::Cursor> X11Grabber::cursor() {

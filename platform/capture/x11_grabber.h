@@ -31,6 +31,13 @@ class X11Grabber {
     // grab. Nothing when the drawable is gone or the area leaves it.
     std::optional<BgrxImage> grab(xcb_drawable_t drawable, const PixelRect& area);
 
+    // Brings `region` of `picture`, a kept copy of the drawable's `area`, up to date with a grab
+    // of that region alone (both in the drawable's coordinates, the region inside the area; an
+    // empty region grabs nothing). A picture of another size is grabbed whole. The picture's
+    // view, or nothing when the grab fails.
+    std::optional<BgrxImage> refresh(xcb_drawable_t drawable, const PixelRect& area,
+                                     const PixelRect& region, std::vector<std::uint8_t>& picture);
+
     struct Cursor {
         std::int32_t x = 0;  // top-left in root coordinates
         std::int32_t y = 0;

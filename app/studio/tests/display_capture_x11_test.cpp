@@ -431,6 +431,7 @@ TEST_F(CaptureX11Test, AWindowsOwnIconIsReadAndTheOneNearest64Chosen) {
     EXPECT_EQ(image->width, 64);
     EXPECT_EQ(image->argb.front(), 0xFF0000FFu);
     // The window tells its application; a process id given on this host is kept.
+    ASSERT_GE(moveTo(window, 200, 200).first, 0);  // managed and shown by now
     const auto shared = shareable(window.window());
     ASSERT_TRUE(shared && shared->application);
     EXPECT_EQ(shared->application->name, "QuilloryTestWindow");
