@@ -74,18 +74,21 @@ DisplayCapture::DisplayCapture(const StudioCaptureSource& source, CaptureSize si
 
 DisplayCapture::~DisplayCapture() {
     sourceWatch_.cancel();
-    // The stream lives on the queue; the last reference may also drop there.
-    const auto teardown = [this] {
+    if (queue_->isCurrent()) {
+        // The last reference dropped inside one of the stream's own callbacks: the stream must
+        // outlive that call, so it leaves as work that the stopping queue discards afterwards.
+        refreshWork_.cancel();
+        queue_->async([stream = std::move(stream_)] {});
+        return;
+    }
+    (void)queue_->sync([this] {
         refreshWork_.cancel();
         refreshImage_.reset();
         if (stream_) {
             stream_->stop();
             stream_.reset();
         }
-    };
-    if (queue_->isCurrent() || !queue_->sync(teardown)) {
-        teardown();
-    }
+    });
 }
 
 CaptureStreamConfiguration DisplayCapture::configuration(CaptureSize size,

@@ -134,8 +134,13 @@ class DisplayCaptureTest : public ::testing::Test {
         capture = DisplayCapture::create(
             source, limit, std::nullopt,
             [this](const std::shared_ptr<PixelBuffer>& buffer, std::int64_t nanoseconds) {
-                std::lock_guard lock(mutex);
-                deliveries.push_back({buffer.get(), nanoseconds});
+                {
+                    std::lock_guard lock(mutex);
+                    deliveries.push_back({buffer.get(), nanoseconds});
+                }
+                if (sinkAction) {
+                    sinkAction();
+                }
             },
             [this](const std::string& text) { failures.push_back(text); }, environment());
     }
@@ -189,6 +194,7 @@ class DisplayCaptureTest : public ::testing::Test {
     std::mutex mutex;
     std::vector<Delivery> deliveries;
     std::vector<std::string> failures;
+    std::function<void()> sinkAction;
 };
 
 TEST_F(DisplayCaptureTest, SizingKeepsToTheLimitTheViewportAndTheAreaWithoutScalingUp) {
@@ -363,6 +369,16 @@ TEST_F(DisplayCaptureTest, AfterStopNothingArrivesAndAgainIsHarmless) {
     capture->stop();
     EXPECT_EQ(await([&](auto c) { capture->start(std::move(c)); }), std::nullopt);
     EXPECT_EQ(stream->streamsMade, 1);
+}
+
+TEST_F(DisplayCaptureTest, TheLastReferenceMayDropOnTheCaptureQueue) {
+    makeDisplay();
+    start();
+    std::weak_ptr<DisplayCapture> weak = capture;
+    sinkAction = [this] { capture.reset(); };  // on the queue, while the test waits in sync
+    stream->deliver(complete(buffer(), 0));
+    EXPECT_TRUE(weak.expired());
+    EXPECT_FALSE(stream->stopped);  // left to the stopping queue, not stopped inside its call
 }
 
 TEST_F(DisplayCaptureTest, TheSourceWatchReportsAMovedOrClosedWindowOnEveryTick) {
