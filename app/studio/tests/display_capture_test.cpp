@@ -396,8 +396,7 @@ TEST_F(DisplayCaptureTest, TheLastReferenceMayDropOnTheCaptureQueue) {
     queue->async(
         [control = stream, frame = complete(buffer(), 0)] { control->handlers.onFrame(frame); });
     gate.set_value();
-    ASSERT_EQ(streamGone.get_future().wait_for(std::chrono::seconds(10)),
-              std::future_status::ready);
+    ASSERT_EQ(gone.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_TRUE(weak.expired());
     EXPECT_FALSE(stream->stopped);  // released after the callback it was in, not inside it
 }
