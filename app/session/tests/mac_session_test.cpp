@@ -1,0 +1,1 @@
+#include "app/session/mac_session.h"
