@@ -380,6 +380,9 @@ void MacStatusItemController::setWatching(bool on) {
         return;
     }
     watching_ = on;
+    if (!qGuiApp) {
+        return;
+    }
     if (on) {
         qGuiApp->installEventFilter(this);
     } else {

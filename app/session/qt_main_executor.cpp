@@ -41,8 +41,10 @@ int millisecondsUntil(std::uint64_t due) {
 
 QtMainExecutor::QtMainExecutor() : context_(new QObject) {
     state_->context = context_;
-    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, context_,
-                     [state = state_] { state->open = false; });
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        QObject::connect(application, &QCoreApplication::aboutToQuit, context_,
+                         [state = state_] { state->open = false; });
+    }
 }
 
 QtMainExecutor::~QtMainExecutor() {
