@@ -103,6 +103,7 @@ void MacSession::wire() {
     };
 
     if (env_.login) {
+        sessionActive_ = env_.login->sessionActive().value_or(true);
         env_.login->onSleep =
             withSession([](MacSession& self, bool sleeping) { self.setSleeping(sleeping); });
         env_.login->onSessionActive =

@@ -16,6 +16,9 @@ class LoginEvents {
   public:
     virtual ~LoginEvents() = default;
 
+    // Whether the user's login session is the active one now; none when unknown.
+    virtual std::optional<bool> sessionActive() const { return std::nullopt; }
+
     // true: the computer is about to sleep; false: it woke up.
     std::function<void(bool sleeping)> onSleep;
     // The user's login session became the active one, or stopped being it.
