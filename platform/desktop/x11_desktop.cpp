@@ -44,7 +44,7 @@ std::vector<std::uint32_t> cardinals(xcb_get_property_reply_t* reply) {
 
 struct X11Desktop::Atoms {
     xcb_atom_t clientListStacking, activeWindow, pid, windowType, typeDesktop, typeDock,
-        typeNotification, frameExtents, wmState, stateHidden;
+        typeNotification, frameExtents, wmState, stateHidden, wmIcon;
 };
 
 std::shared_ptr<X11Desktop> X11Desktop::connect(const char* display, std::string& error) {
@@ -68,6 +68,7 @@ X11Desktop::X11Desktop(xcb_connection_t* connection, xcb_screen_t* screen)
         intern(connection, "_NET_FRAME_EXTENTS"),
         intern(connection, "_NET_WM_STATE"),
         intern(connection, "_NET_WM_STATE_HIDDEN"),
+        intern(connection, "_NET_WM_ICON"),
     };
 }
 
@@ -244,6 +245,15 @@ std::optional<ApplicationInfo> X11Desktop::frontmostApplication() const {
     application.identifier = entry ? entry->id : className;
     application.name = entry && !entry->name.empty() ? entry->name : className;
     return application;
+}
+
+std::optional<IconPixels> X11Desktop::windowIcon(std::uint32_t windowID, int side) const {
+    // Up to 4 MiB of cardinals: several sizes of a large icon.
+    Reply reply(xcb_get_property_reply(
+        connection_,
+        xcb_get_property(connection_, 0, windowID, atoms_->wmIcon, XCB_ATOM_CARDINAL, 0, 1u << 20),
+        nullptr));
+    return chooseWindowIcon(cardinals(reply.value), side);
 }
 
 bool X11Desktop::raise(std::uint32_t windowID) {

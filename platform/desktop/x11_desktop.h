@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/desktop/desktop.h"
+#include "platform/desktop/window_icon.h"
 
 namespace quillory {
 
@@ -23,6 +24,8 @@ class X11Desktop final : public Desktop {
     bool raise(std::uint32_t windowID) override;
 
     Rect rootBounds() const;
+    // The window's _NET_WM_ICON image chosen by chooseWindowIcon(); none without one.
+    std::optional<IconPixels> windowIcon(std::uint32_t windowID, int side) const;
 
   private:
     struct Atoms;
