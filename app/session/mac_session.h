@@ -66,6 +66,8 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
         bool followApplication = true;
     };
 
+    // The real listener, channels, trust store, desktop, logind and icons of this computer.
+    static Environment systemEnvironment();
     static std::shared_ptr<MacSession> create(Environment environment);
     ~MacSession() override;
 
