@@ -1,14 +1,14 @@
 #include <system_error>
 
 #include "app/session/session_link.h"
-#include "core/link/companion_listener.h"
 
 namespace quillory {
 namespace {
 
 class CompanionSessionListener final : public SessionListener {
   public:
-    CompanionSessionListener() : listener_(CompanionListener::create()) {
+    explicit CompanionSessionListener(CompanionListener::AdvertiserFactory advertiser)
+        : listener_(CompanionListener::create(std::move(advertiser))) {
         // The listener lives as long as this adapter; its callbacks reach the adapter's members
         // as they are at the time of the call.
         listener_->onReady = [this] {
@@ -40,6 +40,7 @@ class CompanionSessionListener final : public SessionListener {
         }
     }
     void stop() override { listener_->stop(); }
+    std::uint16_t port() const override { return listener_->port(); }
 
   private:
     std::shared_ptr<CompanionListener> listener_;
@@ -85,8 +86,9 @@ class CompanionSessionChannel final : public SessionChannel {
 
 }  // namespace
 
-std::shared_ptr<SessionListener> makeCompanionSessionListener() {
-    return std::make_shared<CompanionSessionListener>();
+std::shared_ptr<SessionListener> makeCompanionSessionListener(
+    CompanionListener::AdvertiserFactory advertiser) {
+    return std::make_shared<CompanionSessionListener>(std::move(advertiser));
 }
 
 SessionChannelFactory companionChannelFactory() {

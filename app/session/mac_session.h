@@ -108,6 +108,7 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     bool hasStore() const { return store_ != nullptr; }
     const std::optional<Uuid>& recordingID() const { return recordingID_; }
     RecoveryScheduler& listenerRecovery() { return listenerRecovery_; }
+    std::uint16_t listenerPort() const { return env_.listener->port(); }
 
   private:
     using PeerSlot = std::shared_ptr<std::optional<std::pair<RememberedDevice, Uuid>>>;

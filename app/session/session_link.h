@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/link/companion_listener.h"
 #include "core/link/device_trust_store.h"
 #include "core/link/pen_channel.h"
 #include "core/link/stream_connection.h"
@@ -31,6 +33,8 @@ class SessionListener {
     // The error's description when listening could not start.
     virtual std::optional<std::string> start(const std::string& name, const std::string& id) = 0;
     virtual void stop() = 0;
+    // The port listened on; 0 when stopped.
+    virtual std::uint16_t port() const = 0;
 
     std::function<void()> onReady;
     std::function<void(const std::string& description)> onFailure;
@@ -78,8 +82,9 @@ using SessionChannelFactory = std::function<std::shared_ptr<SessionChannel>(
     StreamConnection connection, const std::string& name, std::shared_ptr<DeviceTrustStore> store,
     const Uuid& intent)>;
 
-// The real listener and channel behind the two interfaces.
-std::shared_ptr<SessionListener> makeCompanionSessionListener();
+// The real listener and channel behind the two interfaces; tests pass their own advertiser.
+std::shared_ptr<SessionListener> makeCompanionSessionListener(
+    CompanionListener::AdvertiserFactory advertiser = nullptr);
 SessionChannelFactory companionChannelFactory();
 
 }  // namespace quillory

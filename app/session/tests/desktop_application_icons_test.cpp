@@ -50,8 +50,8 @@ class ApplicationIconsTest : public ::testing::Test {
         EXPECT_EQ(decoded.size(), QSize(64, 64));
     }
 
-    std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                   ("quillory-icons-" + std::to_string(getpid()));
+    std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("quillory-icons-" + std::to_string(getpid()));
     DesktopEntries entries{{folder / "applications"}};
 };
 

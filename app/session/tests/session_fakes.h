@@ -23,6 +23,7 @@ class FakeListener final : public SessionListener {
         return error;
     }
     void stop() override { ++stops; }
+    std::uint16_t port() const override { return 0; }
 
     std::optional<std::string> error;
     std::vector<std::pair<std::string, std::string>> starts;
