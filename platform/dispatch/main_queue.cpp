@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace quillory {
 
@@ -142,7 +143,8 @@ std::size_t ManualMainExecutor::pendingTimers() const {
     return timers_.size();
 }
 
-ThreadMainExecutor::ThreadMainExecutor() : queue_(std::make_unique<SerialQueue>("main")) {}
+ThreadMainExecutor::ThreadMainExecutor(std::string label)
+    : queue_(std::make_unique<SerialQueue>(std::move(label))) {}
 
 ThreadMainExecutor::~ThreadMainExecutor() = default;
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "platform/clock/clock.h"
@@ -67,10 +68,11 @@ class ManualMainExecutor final : public MainExecutor,
     std::thread::id owner_;
 };
 
-// A main queue on a thread of its own, for programs without a UI event loop.
+// A main queue on a thread of its own, for programs without a UI event loop; with another label,
+// any named serial queue offered through the executor interface.
 class ThreadMainExecutor final : public MainExecutor {
   public:
-    ThreadMainExecutor();
+    explicit ThreadMainExecutor(std::string label = "main");
     ~ThreadMainExecutor() override;
 
     void post(std::function<void()> work) override;
