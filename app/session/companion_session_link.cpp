@@ -78,7 +78,9 @@ class CompanionSessionChannel final : public SessionChannel {
         channel_->setInputReceivers(std::move(samples), std::move(action), std::move(cancelled),
                                     std::move(ended));
     }
-    bool waitUntilStopWritten(double) override { return channel_->closedCause().has_value(); }
+    bool waitUntilStopWritten(double seconds) override {
+        return channel_->waitUntilStopWritten(seconds);
+    }
 
   private:
     std::shared_ptr<PenChannel> channel_;
