@@ -108,6 +108,7 @@ void MacSession::wire() {
             withSession([](MacSession& self, bool sleeping) { self.setSleeping(sleeping); });
         env_.login->onSessionActive =
             withSession([](MacSession& self, bool active) { self.setSessionActive(active); });
+        env_.login->onShutdown = withSession([](MacSession& self) { self.shuttingDown_ = true; });
     }
     if (env_.foreground) {
         env_.foreground->onChange =

@@ -104,6 +104,8 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     const std::optional<std::string>& pendingPeer() const { return pendingPeer_; }
     const std::optional<Uuid>& activeIntent() const { return activeIntent_; }
     bool awake() const { return awake_; }
+    // The system announced a power-off or restart: a quit now closes the link as interrupted.
+    bool systemShuttingDown() const { return shuttingDown_; }
     bool sessionActive() const { return sessionActive_; }
     bool hasStore() const { return store_ != nullptr; }
     const std::optional<Uuid>& recordingID() const { return recordingID_; }
@@ -172,6 +174,7 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     std::optional<Uuid> activeIntent_;
     bool sessionActive_ = true;
     bool awake_ = true;
+    bool shuttingDown_ = false;
     std::optional<DesktopContext> desktopContext_;
     std::optional<std::int32_t> contextPID_;
     // The running icon task's cancel flag.

@@ -163,6 +163,10 @@ TEST_F(MacSessionTest, StartWaitsForAwakeAndTheActiveLoginSession) {
     computer.clear();
     session->start();
     EXPECT_EQ(listener->starts.back().first, "Mac");
+
+    EXPECT_FALSE(session->systemShuttingDown());
+    login->onShutdown();
+    EXPECT_TRUE(session->systemShuttingDown());
 }
 
 TEST_F(MacSessionTest, AFailedTrustStoreShowsTheStorageTextAndIsNotRetried) {
