@@ -58,30 +58,42 @@ TEST_F(ReceiversTest, AGoneWorkerMakesThemInert) {
     worker = DesktopInputWorker::create(testEnvironment(sink, clock, desktop));
 }
 
-TEST_F(ReceiversTest, ConcurrentSubmitsAndEndsAreSafe) {
+// The receivers run on one transport queue while the main thread reconfigures the worker.
+TEST_F(ReceiversTest, InputRacesTheMainThreadsBarriers) {
     auto receivers = make();
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 3; ++t) {
-        threads.emplace_back([&receivers, this, t] {
-            for (std::uint64_t i = 1; i <= 200; ++i) {
-                const std::uint64_t sequence = static_cast<std::uint64_t>(t) * 1000 + i;
-                receivers.samples({sample(sequence, i % 2 ? Phase::began : Phase::ended)});
-                receivers.action(action(Kind::tap, {DesktopKey::a}));
+    std::thread transport([&receivers, this] {
+        for (std::uint64_t i = 1; i <= 400; ++i) {
+            receivers.samples({sample(i, i % 2 ? Phase::began : Phase::ended)});
+            receivers.action(action(Kind::tap, {DesktopKey::a}));
+            if (i % 50 == 0) {
+                receivers.cancelled();
             }
-        });
-    }
-    threads.emplace_back([&receivers] {
-        for (int i = 0; i < 50; ++i) {
-            receivers.cancelled();
         }
         receivers.ended();
     });
-    for (auto& thread : threads) {
-        thread.join();
+    for (int i = 0; i < 50; ++i) {
+        enable(i % 2 == 0);
     }
+    transport.join();
     worker->drain();
     EXPECT_EQ(endings, 1);
     EXPECT_TRUE(sink->recording.allUp());
+}
+
+// The session, and with it the worker, may go while the tablet's input still arrives.
+TEST_F(ReceiversTest, TheWorkerMayGoWhileInputArrives) {
+    auto receivers = make();
+    std::thread transport([&receivers] {
+        for (std::uint64_t i = 1; i <= 400; ++i) {
+            receivers.samples({sample(i, Phase::hover)});
+        }
+        receivers.ended();
+    });
+    worker->shutdown();
+    worker.reset();
+    transport.join();
+    EXPECT_LE(endings, 1);
+    worker = DesktopInputWorker::create(testEnvironment(sink, clock, desktop));
 }
 
 }  // namespace
