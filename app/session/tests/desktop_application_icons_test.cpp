@@ -6,9 +6,9 @@
 #include <QIcon>
 #include <QPainter>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 
+#include "platform/desktop/tests/icon_window.h"
 #include "platform/desktop/x11_connection.h"
 #include "protocol/image_rules.h"
 
@@ -75,19 +75,10 @@ TEST_F(ApplicationIconsTest, AWindowsOwnIconComesFirst) {
     std::string error;
     X11Connection x11 = X11Connection::open(nullptr, error);
     ASSERT_NE(x11.connection, nullptr) << error;
-    const xcb_window_t window = xcb_generate_id(x11.connection);
-    xcb_create_window(x11.connection, XCB_COPY_FROM_PARENT, window, x11.screen->root, 0, 0, 10, 10,
-                      0, XCB_WINDOW_CLASS_INPUT_OUTPUT, x11.screen->root_visual, 0, nullptr);
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-        x11.connection, xcb_intern_atom(x11.connection, 0, 12, "_NET_WM_ICON"), nullptr);
-    ASSERT_NE(atom, nullptr);
     std::vector<std::uint32_t> cardinals{32, 32};
     cardinals.resize(2 + 32 * 32, 0xff0000ffu);  // opaque blue
-    xcb_change_property(x11.connection, XCB_PROP_MODE_REPLACE, window, atom->atom,
-                        XCB_ATOM_CARDINAL, 32, static_cast<std::uint32_t>(cardinals.size()),
-                        cardinals.data());
-    std::free(atom);
-    xcb_flush(x11.connection);
+    const xcb_window_t window = testing::createIconWindow(x11, cardinals);
+    ASSERT_NE(window, 0u);
 
     DesktopApplicationIcons icons(X11Desktop::connect(nullptr, error), entries);
     const ApplicationInfo application{
