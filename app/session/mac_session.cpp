@@ -221,7 +221,7 @@ QString MacSession::advertisedName(const std::optional<QString>& name) const {
 }
 
 std::optional<DisplayGeometry> MacSession::mainDisplaySize() const {
-    const auto display = env_.desktop->mainDisplay();
+    const auto display = env_.desktop ? env_.desktop->mainDisplay() : std::nullopt;
     if (!display) {
         return std::nullopt;
     }
