@@ -7,13 +7,13 @@
 
 namespace quillory {
 
-DesktopApplicationIcons::DesktopApplicationIcons(std::shared_ptr<X11Desktop> desktop,
+DesktopApplicationIcons::DesktopApplicationIcons(std::shared_ptr<X11WindowIcons> windowIcons,
                                                  const DesktopEntries& entries)
-    : desktop_(std::move(desktop)), entries_(entries) {}
+    : windowIcons_(std::move(windowIcons)), entries_(entries) {}
 
 QImage DesktopApplicationIcons::image(const ApplicationInfo& application) {
-    if (desktop_ && application.windowID != 0) {
-        if (auto pixels = desktop_->windowIcon(application.windowID, side)) {
+    if (windowIcons_ && application.windowID != 0) {
+        if (auto pixels = closestWindowIcon(windowIcons_->icons(application.windowID), side)) {
             // _NET_WM_ICON pixels are 0xAARRGGBB, as QImage's ARGB32.
             QImage image(pixels->width, pixels->height, QImage::Format_ARGB32);
             for (int y = 0; y < pixels->height; ++y) {

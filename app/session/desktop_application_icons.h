@@ -6,7 +6,7 @@
 
 #include "app/session/session_sources.h"
 #include "platform/desktop/desktop_entries.h"
-#include "platform/desktop/x11_desktop.h"
+#include "platform/desktop/window_icons.h"
 
 namespace quillory {
 
@@ -16,8 +16,9 @@ class DesktopApplicationIcons final : public ApplicationIcons {
   public:
     static constexpr int side = 64;
 
-    // `desktop` may be null (no X server): only entries' icons are used then.
-    DesktopApplicationIcons(std::shared_ptr<X11Desktop> desktop, const DesktopEntries& entries);
+    // `windowIcons` may be null (no X server): only entries' icons are used then.
+    DesktopApplicationIcons(std::shared_ptr<X11WindowIcons> windowIcons,
+                            const DesktopEntries& entries);
 
     Render renderer(const ApplicationInfo& application) override;
     QImage image(const ApplicationInfo& application) override;
@@ -27,7 +28,7 @@ class DesktopApplicationIcons final : public ApplicationIcons {
     static std::optional<Bytes> renderPNG(const QImage& image, int side);
 
   private:
-    std::shared_ptr<X11Desktop> desktop_;
+    std::shared_ptr<X11WindowIcons> windowIcons_;
     const DesktopEntries& entries_;
 };
 

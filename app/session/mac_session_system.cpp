@@ -26,8 +26,9 @@ MacSession::Environment MacSession::systemEnvironment() {
     env.computerName = [] { return computerName(); };
     env.login = LogindEvents::system();
     env.foreground = std::make_shared<X11ForegroundEvents>();
-    env.icons = std::make_shared<DesktopApplicationIcons>(
-        std::dynamic_pointer_cast<X11Desktop>(env.desktop), DesktopEntries::shared());
+    std::string error;
+    env.icons = std::make_shared<DesktopApplicationIcons>(X11WindowIcons::connect(nullptr, error),
+                                                          DesktopEntries::shared());
     env.ownProcessID = static_cast<std::int32_t>(::getpid());
     return env;
 }

@@ -3,10 +3,10 @@
 #include <xcb/xcb.h>
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "platform/desktop/desktop.h"
-#include "platform/desktop/window_icon.h"
 
 namespace quillory {
 
@@ -20,15 +20,19 @@ class X11Desktop final : public Desktop {
 
     std::vector<DisplayInfo> displays() const override;
     std::optional<std::vector<WindowInfo>> windows() const override;
+    std::optional<std::vector<ShareableWindow>> shareableWindows() const override;
     std::optional<ApplicationInfo> frontmostApplication() const override;
     bool raise(std::uint32_t windowID) override;
 
     Rect rootBounds() const;
-    // The window's _NET_WM_ICON image chosen by chooseWindowIcon(); none without one.
-    std::optional<IconPixels> windowIcon(std::uint32_t windowID, int side) const;
 
   private:
     struct Atoms;
+    struct StackedWindow;
+    // The stacking walk both window lists share, front to back, with the raw values of `extra`
+    // window properties; every request first, then every reply: one round trip for the list.
+    std::optional<std::vector<StackedWindow>> stackedWindows(
+        std::span<const xcb_atom_t> extra) const;
     X11Desktop(xcb_connection_t* connection, xcb_screen_t* screen);
     std::vector<std::uint32_t> windowProperty(xcb_window_t window, xcb_atom_t property) const;
     std::optional<xcb_window_t> activeWindow() const;

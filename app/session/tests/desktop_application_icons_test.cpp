@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/desktop/tests/icon_window.h"
+#include "app/session/tests/icon_window.h"
 #include "platform/desktop/x11_connection.h"
 #include "protocol/image_rules.h"
 
@@ -80,7 +80,7 @@ TEST_F(ApplicationIconsTest, AWindowsOwnIconComesFirst) {
     const xcb_window_t window = testing::createIconWindow(x11, cardinals);
     ASSERT_NE(window, 0u);
 
-    DesktopApplicationIcons icons(X11Desktop::connect(nullptr, error), entries);
+    DesktopApplicationIcons icons(X11WindowIcons::connect(nullptr, error), entries);
     const ApplicationInfo application{
         .processID = 2, .identifier = "org.example.Themed", .name = "Themed", .windowID = window};
     const QImage image = icons.image(application);
