@@ -19,6 +19,8 @@
 #include "platform/dispatch/serial_queue.h"
 #include "protocol/menu_command.h"
 
+class QQmlEngine;
+
 namespace quillory {
 
 // The application's session: owns the listener, the one channel to a tablet, the trust store,
@@ -66,8 +68,9 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
         bool followApplication = true;
     };
 
-    // The real listener, channels, trust store, desktop, logind and icons of this computer.
-    static Environment systemEnvironment();
+    // The real listener, channels, trust store, desktop, logind and icons of this computer; the
+    // recorder panel when a QML engine is given, else the cancelling stand-in.
+    static Environment systemEnvironment(QQmlEngine* recorderEngine = nullptr);
     static std::shared_ptr<MacSession> create(Environment environment);
     ~MacSession() override;
 

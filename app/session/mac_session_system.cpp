@@ -5,12 +5,13 @@
 #include "app/session/desktop_application_icons.h"
 #include "app/session/logind_events.h"
 #include "app/session/mac_session.h"
+#include "app/session/shortcut_chord_recorder.h"
 #include "app/session/x11_foreground_events.h"
 #include "platform/input/desktop_control_access.h"
 
 namespace quillory {
 
-MacSession::Environment MacSession::systemEnvironment() {
+MacSession::Environment MacSession::systemEnvironment(QQmlEngine* recorderEngine) {
     Environment env;
     env.listener = makeCompanionSessionListener();
     env.makeChannel = companionChannelFactory();
@@ -29,6 +30,11 @@ MacSession::Environment MacSession::systemEnvironment() {
     std::string error;
     env.icons = std::make_shared<DesktopApplicationIcons>(X11WindowIcons::connect(nullptr, error),
                                                           DesktopEntries::shared());
+    if (recorderEngine) {
+        env.recorder = std::make_unique<ShortcutChordRecorder>(
+            std::make_unique<ShortcutRecorder>(ShortcutRecorder::Environment{
+                MainQueue::executor(), env.desktop, env.input.layout, recorderEngine}));
+    }
     env.ownProcessID = static_cast<std::int32_t>(::getpid());
     return env;
 }
