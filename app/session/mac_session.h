@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPointer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -32,7 +31,6 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     Q_OBJECT
 
   public:
-    static constexpr const char* initialStatus = "Start a session to connect your iPad.";
     static constexpr const char* waitingStatus = "Waiting for your iPad";
     static constexpr const char* stoppedStatus = "Session stopped";
     static constexpr const char* connectedStatus = "Connected securely";
