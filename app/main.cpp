@@ -8,8 +8,8 @@
 #include "app/interface/card_window_manager.h"
 #include "app/interface/mac_session_commands.h"
 #include "app/interface/mac_status_item_controller.h"
-#include "app/session/idle_session.h"
 #include "app/session/mac_app_lifecycle.h"
+#include "app/session/mac_session.h"
 #include "app/session/qt_main_executor.h"
 #include "app/session/quit_signals.h"
 #include "app/session/root_property_notifier.h"
@@ -50,15 +50,27 @@ void forwardQtMessage(QtMsgType type, const QMessageLogContext&, const QString& 
     }
 }
 
-// The session the application runs on, and how it stops at quit.
+// The session the application runs on, how it stops at quit, and whether the system is going down.
 struct ApplicationSession {
     std::shared_ptr<SessionFacade> session;
     std::function<void(bool explicitQuit)> stop;
+    std::function<bool()> systemShuttingDown;
 };
 
-ApplicationSession makeSession() {
-    auto session = std::make_shared<IdleSession>();
-    return {session, [](bool) {}};
+ApplicationSession makeSession(QQmlEngine& recorderEngine) {
+    std::shared_ptr<MacSession> session =
+        MacSession::create(MacSession::systemEnvironment(&recorderEngine));
+    const std::weak_ptr<MacSession> weak = session;
+    return {session,
+            [weak](bool explicitQuit) {
+                if (auto alive = weak.lock()) {
+                    alive->stop(explicitQuit);
+                }
+            },
+            [weak] {
+                const auto alive = weak.lock();
+                return alive && alive->systemShuttingDown();
+            }};
 }
 
 }  // namespace
@@ -92,10 +104,11 @@ int main(int argc, char** argv) {
     RootPropertyNotifier desktop({QStringLiteral("_NET_CURRENT_DESKTOP")});
     const std::shared_ptr<UserDefaults> defaults = UserDefaults::standard();
 
-    ApplicationSession made = makeSession();
+    ApplicationSession made = makeSession(engine);
     MacAppLifecycle::Environment environment;
     environment.session = made.session;
     environment.stopSession = made.stop;
+    environment.systemShuttingDown = made.systemShuttingDown;
     environment.defaults = defaults;
     environment.endLoop = [] { QCoreApplication::exit(0); };
     environment.makeCardWindows = [&engine, &desktop](SessionFacade& session,

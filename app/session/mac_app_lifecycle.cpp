@@ -72,19 +72,14 @@ void MacAppLifecycle::reopen() {
     }
 }
 
-void MacAppLifecycle::shutdownAnnounced() {
-    shutdownAnnounced_ = true;
-}
-
 void MacAppLifecycle::quitOnSignal(int signalNumber) {
     quit(signalNumber == SIGINT ? QuitRequest::user : QuitRequest::system);
 }
 
 bool MacAppLifecycle::decideExplicit(QuitRequest request) const {
-    if (request == QuitRequest::system || shutdownAnnounced_) {
-        return false;
-    }
-    return !(environment_.relaunching && environment_.relaunching());
+    const auto holds = [](const std::function<bool()>& flag) { return flag && flag(); };
+    return request == QuitRequest::user && !holds(environment_.systemShuttingDown) &&
+           !holds(environment_.relaunching);
 }
 
 void MacAppLifecycle::quit(QuitRequest request) {

@@ -66,6 +66,8 @@ class MacAppLifecycle final : public QObject {
         std::function<void()> startUpdater;
         // Whether a relaunch (an update's or a permission's) is under way; none counts as no.
         std::function<bool()> relaunching;
+        // Whether the system announced a power-off or restart; none counts as no.
+        std::function<bool()> systemShuttingDown;
     };
 
     static constexpr const char* onboardingCompletedKey = "onboarding.completed";
@@ -78,8 +80,6 @@ class MacAppLifecycle final : public QObject {
     void open(const QString& identifier);
     // A second launch: front a visible card window, else show the panel for the user.
     void reopen();
-    // The system announced a power-off or restart: every later quit leaves the link interrupted.
-    void shutdownAnnounced();
     // Runs the termination steps once; later calls do nothing.
     void quit(QuitRequest request);
     // SIGINT is someone at the terminal (explicit); SIGTERM and SIGHUP come with log-out and
@@ -102,7 +102,6 @@ class MacAppLifecycle final : public QObject {
     std::unique_ptr<LifecycleCardWindows> cardWindows_;
     std::unique_ptr<LifecycleStatusItem> statusItem_;
     bool launched_ = false;
-    bool shutdownAnnounced_ = false;
     bool quitting_ = false;
     bool explicitQuit_ = true;
 };

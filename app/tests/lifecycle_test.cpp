@@ -59,7 +59,7 @@ class LoggingCardWindows final : public LifecycleCardWindows {
 
 class LifecycleTest : public ::testing::Test {
   protected:
-    void make(std::optional<bool> onboarded, bool relaunching = false) {
+    void make(std::optional<bool> onboarded, bool relaunching = false, bool shuttingDown = false) {
         if (onboarded) {
             defaults_->set(MacAppLifecycle::onboardingCompletedKey, *onboarded);
         }
@@ -86,6 +86,7 @@ class LifecycleTest : public ::testing::Test {
             note(*log_, session_, QStringLiteral("startUpdater"));
         };
         environment.relaunching = [relaunching] { return relaunching; };
+        environment.systemShuttingDown = [shuttingDown] { return shuttingDown; };
         lifecycle_ = std::make_unique<MacAppLifecycle>(std::move(environment));
     }
 
@@ -162,12 +163,9 @@ TEST_F(LifecycleTest, EveryQuitStopsTheSessionOnceAfterTheTeardownAndThenEndsThe
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         log_ = std::make_shared<Log>();
-        make(true, c.relaunching);
+        make(true, c.relaunching, c.shutdown);
         lifecycle_->launch();
         log_->entries.clear();
-        if (c.shutdown) {
-            lifecycle_->shutdownAnnounced();
-        }
         lifecycle_->quit(c.request);
         lifecycle_->quit(Request::user);
         lifecycle_->quit(Request::system);
