@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
 
     ApplicationSession made = makeSession(engine);
     MacAppLifecycle::Environment environment;
-    environment.session = made.session;
+    environment.session = std::move(made.session);
     environment.stopSession = made.stop;
     environment.systemShuttingDown = made.systemShuttingDown;
     environment.defaults = defaults;
