@@ -35,6 +35,7 @@ struct StatusItemEnvironment {
     std::function<QPoint()> pointer;                         // the pointer's position
     std::function<QRect(QPoint)> availableAt;                // the usable area of that screen
     std::function<Qt::ApplicationState()> applicationState;  // the application's state now
+    std::function<void()> quit;  // the content's "Quit Quillory"; none ignores it
 };
 
 // The status item in the tray and its drop-down panel. Main thread only.
@@ -96,6 +97,7 @@ class MacStatusItemController : public QObject {
 
   private slots:
     void onSizeReported(double width, double height);
+    void onQuitRequested();
 
   private:
     void createPanel(QQmlComponent* content);

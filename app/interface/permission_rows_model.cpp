@@ -33,6 +33,12 @@ PermissionRowsModel::PermissionRowsModel(Probes probes, QObject* parent)
     screenRecording_ = probes_.screenRecording();
 }
 
+void PermissionRowsModel::setProbes(Probes probes) {
+    probes_ = std::move(probes);
+    refresh();
+    emit rowsChanged();
+}
+
 void PermissionRowsModel::setSession(SessionFacade* session) {
     if (session != session_) {
         session_ = session;

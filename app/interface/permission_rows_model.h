@@ -42,6 +42,9 @@ class PermissionRowsModel : public QObject {
     // Tests inject their probes; the first read happens here.
     explicit PermissionRowsModel(Probes probes, QObject* parent = nullptr);
 
+    // Replaces the probes and reads them at once.
+    void setProbes(Probes probes);
+
     SessionFacade* session() const { return session_; }
     void setSession(SessionFacade* session);
     bool active() const { return active_; }

@@ -114,8 +114,11 @@ void QuickControlsModel::lookUpComputerName() {
         return;
     }
     nameLookup_ = std::make_unique<QFutureWatcher<QString>>();
-    connect(nameLookup_.get(), &QFutureWatcher<QString>::finished, this,
-            [this] { setComputerName(nameLookup_->result()); });
+    connect(nameLookup_.get(), &QFutureWatcher<QString>::finished, this, [this] {
+        if (computerName_.isEmpty()) {  // a name set meanwhile wins
+            setComputerName(nameLookup_->result());
+        }
+    });
     nameLookup_->setFuture(QtConcurrent::run([] { return quillory::computerName(); }));
 }
 
