@@ -67,6 +67,8 @@ Item {
     }
 
     TapHandler {
+        // Takes the press for itself, so that a card around the switch cannot claim it.
+        gesturePolicy: TapHandler.ReleaseWithinBounds
         onTapped: control.toggle()
     }
 

@@ -15,7 +15,9 @@ Item {
 
     property SessionFacade session: Window.window && Window.window.session
                                     ? Window.window.session : null
-    property PanelVisibility visibility: Window.window && Window.window.visibility
+    // A window's own `visibility` is its QWindow state; only the panel's is an object.
+    property PanelVisibility visibility: Window.window
+                                         && typeof Window.window.visibility === "object"
                                          ? Window.window.visibility : null
     readonly property alias model: controls
 
