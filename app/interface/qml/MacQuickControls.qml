@@ -293,6 +293,7 @@ Item {
             }
 
             RowLayout {
+                Layout.fillWidth: true
                 spacing: 5
 
                 IconView {
