@@ -9,6 +9,7 @@
 #include "core/link/stream_connection.h"
 #include "platform/dispatch/serial_queue.h"
 #include "platform/net/dns_sd.h"
+#include "platform/result/result.h"
 
 namespace quillory {
 
@@ -23,7 +24,8 @@ class CompanionListener : public std::enable_shared_from_this<CompanionListener>
     static constexpr const char* kProtocolVersion = "9";
     static constexpr const char* kPlatform = "mac";
 
-    using AdvertiserFactory = std::function<std::unique_ptr<DnsSdAdvertiser>()>;
+    using AdvertiserFactory =
+        std::function<Result<std::unique_ptr<DnsSdAdvertiser>, std::string>()>;
 
     // port 0 lets the system choose; tests pass a no-op advertiser.
     static std::shared_ptr<CompanionListener> create(AdvertiserFactory advertiser = nullptr,
