@@ -146,7 +146,6 @@ void MacStatusItemController::createPanel(QQmlComponent* content) {
     connect(panel_, SIGNAL(sizeReported(double, double)), this,
             SLOT(onSizeReported(double, double)));
     connect(panel_, SIGNAL(closeRequested()), this, SLOT(hidePanel()));
-    connect(panel_, SIGNAL(quitRequested()), this, SLOT(onQuitRequested()));
     connect(panel_, &QWindow::activeChanged, this, &MacStatusItemController::panelActiveChanged);
     // The first layout happened during creation, before anyone listened.
     if (auto* surface = panel_->findChild<QQuickItem*>(QStringLiteral("statusPanelSurface"))) {
@@ -311,12 +310,6 @@ void MacStatusItemController::openUtility(const QString& identifier) {
 
 void MacStatusItemController::onSizeReported(double width, double height) {
     reportSize(QSizeF(width, height));
-}
-
-void MacStatusItemController::onQuitRequested() {
-    if (environment_.quit) {
-        environment_.quit();
-    }
 }
 
 void MacStatusItemController::reportSize(QSizeF size) {

@@ -35,7 +35,6 @@ struct StatusItemEnvironment {
     std::function<QPoint()> pointer;                         // the pointer's position
     std::function<QRect(QPoint)> availableAt;                // the usable area of that screen
     std::function<Qt::ApplicationState()> applicationState;  // the application's state now
-    std::function<void()> quit;  // the content's "Quit Quillory"; none ignores it
 };
 
 // The status item in the tray and its drop-down panel. Main thread only.
@@ -72,6 +71,8 @@ class MacStatusItemController : public QObject {
 
     // Asks the application for a card window ("settings", ...).
     Q_INVOKABLE void openUtility(const QString& identifier);
+    // The panel's "Quit Quillory": the user quits the application.
+    Q_INVOKABLE void requestQuit() { emit quitRequested(); }
 
     QQuickWindow* panel() const { return panel_; }
     PanelVisibility* visibility() const { return visibility_; }
@@ -92,12 +93,14 @@ class MacStatusItemController : public QObject {
   public slots:
     void hidePanel();
 
+  signals:
+    void quitRequested();
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private slots:
     void onSizeReported(double width, double height);
-    void onQuitRequested();
 
   private:
     void createPanel(QQmlComponent* content);

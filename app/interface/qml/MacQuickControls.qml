@@ -50,8 +50,8 @@ Item {
         onQuitRequested: {
             quick.quit()
             const panel = quick.Window.window
-            if (panel && typeof panel.quitRequested === "function")
-                panel.quitRequested()
+            if (panel && panel.controller && typeof panel.controller.requestQuit === "function")
+                panel.controller.requestQuit()
         }
     }
 

@@ -18,8 +18,6 @@ Window {
     signal sizeReported(real width, real height)
     // The content asks to close the panel.
     signal closeRequested()
-    // The content's "Quit Quillory": the explicit quit.
-    signal quitRequested()
 
     objectName: "statusPanel"
     title: qsTr("Quillory")

@@ -63,7 +63,6 @@ class QuickControlsPanelTest : public ::testing::Test {
         environment.content = content_.get();
         environment.availableAt = [](QPoint) { return QRect(0, 0, 1280, 800); };
         environment.applicationState = [] { return Qt::ApplicationActive; };
-        environment.quit = [this] { ++quits_; };
         controller_ = std::make_unique<MacStatusItemController>(
             &session_,
             [this](const QString& id) {
@@ -72,6 +71,8 @@ class QuickControlsPanelTest : public ::testing::Test {
             },
             std::move(environment));
         ASSERT_NE(controller_->panel(), nullptr);
+        QObject::connect(controller_.get(), &MacStatusItemController::quitRequested,
+                         [this] { ++quits_; });
         QQuickItem* quick = findItem(controller_->panel()->contentItem(), "quickControls");
         ASSERT_NE(quick, nullptr);
         model_ = qobject_cast<QuickControlsModel*>(quick->property("model").value<QObject*>());
