@@ -181,6 +181,7 @@ Item {
         }
 
         DesignToolTip {
+            objectName: "nameToolTip"
             visible: titleHover.hovered && parent.truncated
             text: parent.text
         }
@@ -283,6 +284,8 @@ Item {
             spacing: 3
 
             DText {
+                id: captionText
+
                 Layout.fillWidth: true
                 text: caption
                 font: PadType.caption
@@ -290,6 +293,15 @@ Item {
                 maximumLineCount: 1
                 elide: Text.ElideRight
                 Accessible.ignored: true
+
+                HoverHandler {
+                    id: captionHover
+                }
+
+                DesignToolTip {
+                    visible: captionHover.hovered && captionText.truncated
+                    text: captionText.text
+                }
             }
 
             RowLayout {

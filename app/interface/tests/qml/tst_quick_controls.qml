@@ -98,6 +98,22 @@ Item {
             compare(chip.caption, "<b>Evil</b><img src='http://x/y'>")
         }
 
+        function test_longNameIsElidedWithTheFullNameInTheToolTip() {
+            const name = "A tablet whose name goes on and on well past the width of the card"
+            session.set({connectionState: "pairing", pairingCode: "123456", peerName: name})
+            waitForRendering(quick)
+            const title = findChild(quick, "pairingTitle")
+            verify(title.truncated)
+            const tip = findChild(title, "nameToolTip")
+            verify(tip)
+            verify(!tip.visible)
+            mouseMove(title, 20, 5)
+            tryCompare(tip, "visible", true)
+            compare(tip.text, "Connect to " + name)
+            mouseMove(root, 395, 5)
+            tryCompare(tip, "visible", false)
+        }
+
         function test_confirmIsDisabledDuringTheFirstSecond() {
             session.set({connectionState: "pairing", canApprove: true, pairingCode: "222222"})
             waitForRendering(quick)
