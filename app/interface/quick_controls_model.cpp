@@ -236,10 +236,9 @@ void QuickControlsModel::describeConnected(View& view) const {
         view.studioRow = QStringLiteral("stopped");
         view.studioTitle = tr("Studio stopped");
         view.studioDetail = studio->failure();
-        view.studioButton =
-            probes_.screenCapture() && !session_->shell()->screenCaptureAllowedAtLaunch()
-                ? tr("Reopen")
-                : tr("OK");
+        view.studioRelaunches =
+            probes_.screenCapture() && !session_->shell()->screenCaptureAllowedAtLaunch();
+        view.studioButton = view.studioRelaunches ? tr("Reopen") : tr("OK");
     }
 
     const QString peer = session_->activePeer();
@@ -324,7 +323,7 @@ void QuickControlsModel::studioAction() {
     if (view_.studioRow == QLatin1String("active")) {
         session_->studio()->stop();
     } else if (view_.studioRow == QLatin1String("stopped")) {
-        if (view_.studioButton == tr("Reopen")) {
+        if (view_.studioRelaunches) {
             session_->shell()->relaunchApplication();
         } else {
             session_->studio()->clearFailure();

@@ -150,6 +150,7 @@ class QuickControlsModel : public QObject {
         bool confirmEnabled = false;
         bool codeSettled = false;
         QString tabletDetail, studioRow, studioTitle, studioDetail, studioButton, updateBanner;
+        bool studioRelaunches = false;
         bool checkForUpdatesVisible = false;
         bool checkForUpdatesEnabled = false;
         bool desktopControlOn = false;
