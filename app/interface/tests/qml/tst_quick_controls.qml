@@ -17,15 +17,6 @@ Item {
 
     property var testSession: session
 
-    DesignSwitch {
-        id: refusing
-
-        y: 800
-        checked: false
-        onToggled: (value) => { lastToggle = value }
-        property var lastToggle: null
-    }
-
     QuilloryCardHeader {
         id: header
 
@@ -122,17 +113,6 @@ Item {
             mouseClick(confirm)
             keyClick(Qt.Key_Return)
             compare(session.calls().indexOf("approvePairing"), -1)
-        }
-
-        function test_switchShowsItsModelAndSpringsBack() {
-            mouseClick(refusing)
-            compare(refusing.lastToggle, true)
-            compare(refusing.checked, false)  // nobody stored it
-            refusing.lastToggle = null
-            keyClick(Qt.Key_Space)  // no focus: nothing
-            refusing.forceActiveFocus()
-            keyClick(Qt.Key_Space)
-            compare(refusing.lastToggle, true)
         }
 
         function test_desktopControlSwitchCallsTheSession() {
