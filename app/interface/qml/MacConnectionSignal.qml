@@ -29,6 +29,8 @@ Rectangle {
         }
 
         DText {
+            id: word
+
             objectName: "signalWord"
             anchors.verticalCenter: parent.verticalCenter
             text: badge.model.signalWord
@@ -36,6 +38,32 @@ Rectangle {
             color: badge.model.signalFailed ? Design.colors.destructive
                                             : Design.colors.secondaryText
             Accessible.ignored: true
+
+            // The word cross-fades when it changes, unless motion is reduced.
+            onTextChanged: if (Motion.enabled) fade.restart()
+
+            NumberAnimation {
+                id: fade
+
+                target: word
+                property: "opacity"
+                from: 0.2
+                to: 1
+                duration: 180
+                easing.type: Easing.OutCubic
+            }
+        }
+    }
+
+    // The badge's width follows its word with the snappy spring.
+    Behavior on implicitWidth {
+        enabled: Motion.enabled
+
+        SpringAnimation {
+            spring: Motion.snappy.spring
+            damping: Motion.snappy.damping
+            mass: Motion.snappy.mass
+            epsilon: 0.25
         }
     }
 }
