@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <future>
 #include <limits>
 #include <mutex>
 
@@ -20,6 +22,7 @@ struct StreamControl {
     CaptureStream::Handlers handlers;
     bool stopped = false;
     std::optional<CaptureError> startError;
+    std::function<void()> onDestroyed;
 
     void onQueue(const std::function<void()>& work) {
         SerialQueue* q = nullptr;
@@ -42,6 +45,11 @@ struct StreamControl {
 class FakeStream final : public CaptureStream {
   public:
     explicit FakeStream(std::shared_ptr<StreamControl> control) : control_(std::move(control)) {}
+    ~FakeStream() override {
+        if (control_->onDestroyed) {
+            control_->onDestroyed();
+        }
+    }
     std::optional<CaptureError> start(Handlers handlers) override {
         control_->handlers = std::move(handlers);
         return control_->startError;
@@ -375,10 +383,22 @@ TEST_F(DisplayCaptureTest, TheLastReferenceMayDropOnTheCaptureQueue) {
     makeDisplay();
     start();
     std::weak_ptr<DisplayCapture> weak = capture;
-    sinkAction = [this] { capture.reset(); };  // on the queue, while the test waits in sync
-    stream->deliver(complete(buffer(), 0));
+    auto streamGone = std::make_shared<std::promise<void>>();
+    auto gone = streamGone->get_future();
+    stream->onDestroyed = [streamGone] { streamGone->set_value(); };
+    sinkAction = [this] { capture.reset(); };
+    // The frame arrives while the test waits outside the queue, which then ends with the capture;
+    // the gate keeps this thread's posts clear of that end.
+    std::promise<void> gate;
+    std::shared_future<void> opened = gate.get_future().share();
+    SerialQueue* queue = stream->queue;
+    queue->async([opened] { opened.wait(); });
+    queue->async(
+        [control = stream, frame = complete(buffer(), 0)] { control->handlers.onFrame(frame); });
+    gate.set_value();
+    ASSERT_EQ(gone.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_TRUE(weak.expired());
-    EXPECT_FALSE(stream->stopped);  // left to the stopping queue, not stopped inside its call
+    EXPECT_FALSE(stream->stopped);  // released after the callback it was in, not inside it
 }
 
 TEST_F(DisplayCaptureTest, TheSourceWatchReportsAMovedOrClosedWindowOnEveryTick) {
