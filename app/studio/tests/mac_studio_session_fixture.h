@@ -26,8 +26,8 @@ class FakeSessionCapture final : public StudioSessionCapture {
         Completion completion;
     };
 
-    FakeSessionCapture(CaptureSize size, DisplayCapture::FailureHandler onFailure)
-        : size(size), onFailure(std::move(onFailure)) {}
+    FakeSessionCapture(CaptureSize initial, DisplayCapture::FailureHandler failure)
+        : size(initial), onFailure(std::move(failure)) {}
 
     void start(Completion completion) override {
         pending.push_back({"start", 0, std::move(completion)});
