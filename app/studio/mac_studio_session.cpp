@@ -1,5 +1,7 @@
 #include "app/studio/mac_studio_session.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <set>
 #include <type_traits>
@@ -63,6 +65,16 @@ std::function<void(Arg)> MacStudioSession::hop(Work work) {
 std::shared_ptr<MacStudioSession> MacStudioSession::create(Environment environment) {
     if (!environment.applicationKey) {
         environment.applicationKey = &StudioSourceCatalog::applicationKey;
+    }
+    if (environment.ownProcessID == 0) {
+        environment.ownProcessID = static_cast<std::int32_t>(getpid());
+    }
+    if (!environment.makeEncoderFactory) {
+        // The feedback windows must be timed on the clock of the peer's statistics intervals.
+        environment.makeEncoderFactory =
+            [clock = environment.peer.clock](StudioHardwareEncoderFactory::Failure onFailure) {
+                return std::make_shared<StudioHardwareEncoderFactory>(std::move(onFailure), clock);
+            };
     }
     return std::make_shared<MacStudioSession>(Private{}, std::move(environment));
 }

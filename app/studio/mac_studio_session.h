@@ -51,23 +51,28 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession> {
     // the registration alive.
     using SpaceObserver = std::function<std::shared_ptr<void>(std::function<void()>)>;
 
+    // Everything outside the session. Empty function objects: `raise`, `applicationImage` and
+    // `observeSpace` do nothing; the others are required unless their default is given.
     struct Environment {
         std::shared_ptr<Desktop> desktop;
         std::shared_ptr<MainExecutor> main;
+        // Times the Space refresh window and the preview reuse.
         std::shared_ptr<const Clock> clock;
         ContentReader readContent;
         PreviewGrabber capturePreview;
         StudioCaptureMaker makeCapture;
         // The peer's queues, clock and transport factory.
         StudioPeer::Environment peer;
-        EncoderFactoryMaker makeEncoderFactory;
+        EncoderFactoryMaker makeEncoderFactory;  // empty: the hardware factory on the peer's clock
         ArtworkRenderer artwork;
         // Activates the window's application and raises the window.
         std::function<void(const StudioCaptureSource&)> raise;
         std::function<std::optional<ApplicationImage>(const ShareableWindow&)> applicationImage;
-        std::function<std::string(std::int32_t, const WindowApplication&)> applicationKey =
-            nullptr;  // empty: pid, start time and executable from /proc
+        // Empty: pid, start time and executable from /proc.
+        std::function<std::string(std::int32_t, const WindowApplication&)> applicationKey;
+        // _NET_CURRENT_DESKTOP changes; without a window manager there are none.
         SpaceObserver observeSpace;
+        // Windows of this process are never listed; 0: this process.
         std::int32_t ownProcessID = 0;
     };
 

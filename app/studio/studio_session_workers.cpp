@@ -13,8 +13,7 @@ MacStudioSession::ContentReader StudioSessionWorkers::contentReader(
 MacStudioSession::PreviewGrabber StudioSessionWorkers::previewGrabber(
     std::shared_ptr<SerialQueue> queue, PreviewCapture capture) {
     return [queue = std::move(queue), capture = std::move(capture)](
-               const StudioCaptureSource& source,
-               std::function<void(std::optional<Bytes>)> done) {
+               const StudioCaptureSource& source, std::function<void(std::optional<Bytes>)> done) {
         queue->async([capture, source, done = std::move(done)] {
             done(capturePreviewJPEG(source, capture));
         });
@@ -23,10 +22,11 @@ MacStudioSession::PreviewGrabber StudioSessionWorkers::previewGrabber(
 
 MacStudioSession::ArtworkRenderer StudioSessionWorkers::artwork(
     std::shared_ptr<StudioApplicationArtwork> artwork) {
-    return [artwork = std::move(artwork)](
-               std::vector<StudioSource> sources, Uuid id, StudioApplicationArtwork::SourceKeys keys,
-               StudioApplicationArtwork::Images images, std::shared_ptr<const CancelToken> cancel,
-               StudioApplicationArtwork::Completion done) {
+    return [artwork = std::move(artwork)](std::vector<StudioSource> sources, Uuid id,
+                                          StudioApplicationArtwork::SourceKeys keys,
+                                          StudioApplicationArtwork::Images images,
+                                          std::shared_ptr<const CancelToken> cancel,
+                                          StudioApplicationArtwork::Completion done) {
         artwork->artwork(std::move(sources), id, std::move(keys), std::move(images),
                          std::move(cancel), std::move(done));
     };

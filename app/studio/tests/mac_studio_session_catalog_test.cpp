@@ -1,6 +1,5 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -56,8 +55,8 @@ TEST_F(MacStudioSessionCatalogTest, DisplaysThenTheFirstWindowsInApplicationName
     std::vector<ShareableWindow> windows;
     for (std::uint32_t id = 100; id < 140; ++id) {
         // Names from "App 39" down to "App 00": the list sorts them back up.
-        windows.push_back(shareableWindow(id, "App " + std::string(id < 110 ? "3" : "") +
-                                                  std::to_string(139 - id)));
+        windows.push_back(shareableWindow(
+            id, "App " + std::string(id < 110 ? "3" : "") + std::to_string(139 - id)));
     }
     desktop->setShareableWindows(windows);
     listSources();
@@ -115,7 +114,8 @@ TEST_F(MacStudioSessionCatalogTest, ApplicationNamesAreCleanedAndCutToCharacters
     };
     std::vector<ShareableWindow> windows;
     for (std::uint32_t index = 0; index < cases.size(); ++index) {
-        windows.push_back(shareableWindow(50 + index, cases[index].raw, 600 + static_cast<int>(index)));
+        windows.push_back(
+            shareableWindow(50 + index, cases[index].raw, 600 + static_cast<int>(index)));
     }
     desktop->setShareableWindows(windows);
     listSources();
@@ -163,8 +163,8 @@ TEST_F(MacStudioSessionCatalogTest, IconsAreLookedUpOncePerApplicationAndOnlySma
 }
 
 TEST_F(MacStudioSessionCatalogTest, AListIsNeverSentInvalid) {
-    desktop->setShareableWindows(std::vector<ShareableWindow>{shareableWindow(30, "Editor"),
-                                                              shareableWindow(31, "Viewer")});
+    desktop->setShareableWindows(
+        std::vector<ShareableWindow>{shareableWindow(30, "Editor"), shareableWindow(31, "Viewer")});
     // Icons that break the PNG rule at every side: the list goes without them.
     iconFor = [](const StudioSource&) { return Bytes(10, 0); };
     listSources();

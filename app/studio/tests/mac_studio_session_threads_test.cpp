@@ -32,17 +32,16 @@ class MacStudioSessionThreadsTest : public MacStudioSessionFixture {
         e.readContent = StudioSessionWorkers::contentReader(contentQueue, desktop);
         e.capturePreview = StudioSessionWorkers::previewGrabber(
             previewQueue,
-            PreviewCapture{
-                .grab = [](const CaptureTarget&) -> std::optional<BgrxPicture> {
-                    return BgrxPicture{8, 8, std::vector<std::uint8_t>(8 * 8 * 4, 0x80)};
-                },
-                .encode = [](const BgrxPicture&, int) -> std::optional<Bytes> {
-                    Bytes jpeg(200, 0x11);
-                    jpeg[0] = 0xFF;
-                    jpeg[1] = 0xD8;
-                    jpeg[2] = 0xFF;
-                    return jpeg;
-                }});
+            PreviewCapture{.grab = [](const CaptureTarget&) -> std::optional<BgrxPicture> {
+                               return BgrxPicture{8, 8, std::vector<std::uint8_t>(8 * 8 * 4, 0x80)};
+                           },
+                           .encode = [](const BgrxPicture&, int) -> std::optional<Bytes> {
+                               Bytes jpeg(200, 0x11);
+                               jpeg[0] = 0xFF;
+                               jpeg[1] = 0xD8;
+                               jpeg[2] = 0xFF;
+                               return jpeg;
+                           }});
         e.artwork = StudioSessionWorkers::artwork(StudioApplicationArtwork::create(
             [](const ApplicationImage&, int side) -> std::optional<Bytes> {
                 return iconPNG(side);
@@ -73,8 +72,8 @@ class MacStudioSessionThreadsTest : public MacStudioSessionFixture {
 };
 
 TEST_F(MacStudioSessionThreadsTest, AListCrossesTheWorkersAndComesBackWithIconsAndThumbnails) {
-    desktop->setShareableWindows(std::vector<ShareableWindow>{shareableWindow(30, "Editor"),
-                                                              shareableWindow(31, "Viewer")});
+    desktop->setShareableWindows(
+        std::vector<ShareableWindow>{shareableWindow(30, "Editor"), shareableWindow(31, "Viewer")});
     session->handle(StudioSignal{.id = Uuid::random(), .kind = Kind::listSources});
     ASSERT_TRUE(runUntil([&] { return count(Kind::thumbnail) == 4; }));
     const auto sources = *lastOf(Kind::sources)->sources;
