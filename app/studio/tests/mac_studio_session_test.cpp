@@ -302,6 +302,18 @@ TEST_F(MacStudioSessionTest, FeedbackOfAnOlderEpochOrAReplacedPeerNeverReachesSu
     EXPECT_EQ(control->runUntilIdle(), 0u);
 }
 
+TEST_F(MacStudioSessionTest, StatisticsCloseTheFeedbackWindowOnlyWhileAnEpochIsOpen) {
+    sharing();
+    control->runUntilIdle();
+    session->peer()->onStatistics(StudioStatisticsReport{}, std::nullopt);
+    run();
+    EXPECT_EQ(control->runUntilIdle(), 0u);  // no epoch: no feedback
+    factories.back()->feedback()->openEpoch(Uuid::random(), 1600, 900, 8'000'000, 60);
+    session->peer()->onStatistics(StudioStatisticsReport{}, std::nullopt);
+    run();
+    EXPECT_EQ(control->runUntilIdle(), 1u);
+}
+
 TEST_F(MacStudioSessionTest, TeardownAnswersAPendingOperatingPointFalseWithoutFailure) {
     sharing();
     std::vector<bool> answers;
