@@ -1,6 +1,7 @@
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <QApplication>
+#include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickStyle>
 #include <memory>
@@ -101,6 +102,12 @@ int main(int argc, char** argv) {
     MainQueue::install(executor);
 
     QQmlEngine engine;
+    QQmlComponent quickControls(
+        &engine, QUrl(QStringLiteral("qrc:/qt/qml/QuilloryInterface/qml/MacQuickControls.qml")));
+    if (!quickControls.isReady()) {
+        qtLogger().error("The quick controls cannot be built: %s",
+                         qUtf8Printable(quickControls.errorString()));
+    }
     RootPropertyNotifier desktop({QStringLiteral("_NET_CURRENT_DESKTOP")});
     const std::shared_ptr<UserDefaults> defaults = UserDefaults::standard();
 
@@ -126,6 +133,7 @@ int main(int argc, char** argv) {
         StatusItemEnvironment status;
         status.tray = std::make_unique<QtTrayBackend>();
         status.engine = &engine;
+        status.content = quickControls.isReady() ? &quickControls : nullptr;
         status.desktop = &desktop;
         status.maskCorners = !desktop.compositing();
         auto controller =
