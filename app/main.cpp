@@ -22,6 +22,7 @@
 
 Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
 Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)
+Q_IMPORT_QML_PLUGIN(QuilloryRecorderPlugin)
 
 namespace {
 
@@ -102,6 +103,7 @@ int main(int argc, char** argv) {
     MainQueue::install(executor);
 
     QQmlEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     QQmlComponent quickControls(
         &engine, QUrl(QStringLiteral("qrc:/qt/qml/QuilloryInterface/qml/MacQuickControls.qml")));
     if (!quickControls.isReady()) {

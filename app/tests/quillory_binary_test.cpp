@@ -55,7 +55,7 @@ class QuilloryBinaryTest : public ::testing::Test {
         }
         environment.remove("QT_QPA_PLATFORM");
         process->setProcessEnvironment(environment);
-        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        process->setProcessChannelMode(QProcess::ForwardedOutputChannel);  // the log is read
         process->start(QStringLiteral(QUILLORY_BINARY), {});
         EXPECT_TRUE(process->waitForStarted(launchWaitMs));
         processes_.push_back(std::move(process));
@@ -152,7 +152,7 @@ TEST_F(QuilloryBinaryTest, TheInstalledEntryIsFoundByTheWindowClassQuillorySets)
     EXPECT_TRUE(binary.isFile() && binary.isExecutable());
     ASSERT_TRUE(QFileInfo::exists(prefix.filePath("share/applications/quillory.desktop")));
 
-    launch();
+    QProcess& running = launch();
     ASSERT_TRUE(waitForPanel(true));
     const std::vector<xcb_window_t> shown = windows_.withClass("Quillory");
     ASSERT_FALSE(shown.empty());
@@ -162,6 +162,12 @@ TEST_F(QuilloryBinaryTest, TheInstalledEntryIsFoundByTheWindowClassQuillorySets)
     ASSERT_TRUE(entry.has_value()) << windowClass;
     EXPECT_EQ(entry->id, "quillory");
     EXPECT_EQ(entry->name, "Quillory");
+
+    // Qt had nothing to complain of: the panel's QML and its imports all loaded.
+    ::kill(static_cast<pid_t>(running.processId()), SIGTERM);
+    EXPECT_EQ(exitCode(running), 0);
+    const QString log = QString::fromUtf8(running.readAllStandardError());
+    EXPECT_FALSE(log.contains(QStringLiteral("qt] error"))) << log.toStdString();
 }
 
 }  // namespace
