@@ -39,6 +39,22 @@ function(quillory_library name)
   target_link_libraries(${name} PUBLIC ${L_DEPS} PRIVATE ${L_PRIVATE_DEPS})
 endfunction()
 
+# quillory_testing_library(<name> [SOURCES ...] [DEPS ...]): a module's fakes, in its testing/
+# folder, named "<module target>_testing". Only tests, benchmarks, fuzzers and the test host link
+# it, so it is built only when one of them needs it.
+function(quillory_testing_library name)
+  cmake_parse_arguments(L "" "" "SOURCES;DEPS" ${ARGN})
+  if(L_SOURCES)
+    add_library(${name} STATIC EXCLUDE_FROM_ALL ${L_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${L_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${L_DEPS})
+  endif()
+endfunction()
+
 # quillory_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [THREADS] [DEFAULT_ONLY]
 #               [COMMAND ...] [TIMEOUT s])
 # THREADS marks tests that also run under ThreadSanitizer; DEFAULT_ONLY keeps a test out of

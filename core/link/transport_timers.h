@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/clock/clock.h"
+#include "platform/clock/testing/fake_clock.h"
 #include "platform/dispatch/serial_queue.h"
 #include "platform/dispatch/timer.h"
 

@@ -23,52 +23,20 @@ std::optional<DisplayInfo> Desktop::display(std::uint32_t id) const {
     return std::nullopt;
 }
 
-FakeDesktop::FakeDesktop()
-    : displays_{{.id = 1, .bounds = {0, 0, 1920, 1080}, .primary = true, .name = "fake"}},
-      windows_(std::vector<WindowInfo>{}) {}
-
-std::vector<DisplayInfo> FakeDesktop::displays() const {
-    std::lock_guard lock(mutex_);
-    return displays_;
+std::vector<DisplayInfo> FallbackDesktop::displays() const {
+    return {{.id = 1, .bounds = {0, 0, 1920, 1080}, .primary = true, .name = "fake"}};
 }
 
-std::optional<std::vector<WindowInfo>> FakeDesktop::windows() const {
-    std::lock_guard lock(mutex_);
-    return windows_;
+std::optional<std::vector<WindowInfo>> FallbackDesktop::windows() const {
+    return std::vector<WindowInfo>{};
 }
 
-std::optional<ApplicationInfo> FakeDesktop::frontmostApplication() const {
-    std::lock_guard lock(mutex_);
-    return frontmost_;
+std::optional<ApplicationInfo> FallbackDesktop::frontmostApplication() const {
+    return std::nullopt;
 }
 
-bool FakeDesktop::raise(std::uint32_t windowID) {
-    std::lock_guard lock(mutex_);
-    if (!windows_) {
-        return false;
-    }
-    auto found = std::find_if(windows_->begin(), windows_->end(),
-                              [&](const auto& window) { return window.id == windowID; });
-    if (found == windows_->end()) {
-        return false;
-    }
-    std::rotate(windows_->begin(), found, found + 1);
-    return true;
-}
-
-void FakeDesktop::setDisplays(std::vector<DisplayInfo> displays) {
-    std::lock_guard lock(mutex_);
-    displays_ = std::move(displays);
-}
-
-void FakeDesktop::setWindows(std::optional<std::vector<WindowInfo>> windows) {
-    std::lock_guard lock(mutex_);
-    windows_ = std::move(windows);
-}
-
-void FakeDesktop::setFrontmost(std::optional<ApplicationInfo> application) {
-    std::lock_guard lock(mutex_);
-    frontmost_ = std::move(application);
+bool FallbackDesktop::raise(std::uint32_t) {
+    return false;
 }
 
 }  // namespace quillory

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/desktop-control/desktop_input_worker.h"
+#include "platform/desktop/testing/fake_desktop.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/keyboard/keymap.h"
 

@@ -14,6 +14,7 @@
 #include "platform/desktop/x11_connection.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 #include "platform/input/input_backend.h"
 #include "platform/input/uinput_input_sink.h"
 #include "platform/input/xtest_input_sink.h"

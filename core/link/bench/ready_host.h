@@ -10,6 +10,7 @@
 #include "core/link/tests/memory_secret.h"
 #include "core/link/tests/scripted_pad.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 
 namespace quillory::testing {
 

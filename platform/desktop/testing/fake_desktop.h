@@ -1,0 +1,30 @@
+#pragma once
+
+#include <mutex>
+
+#include "platform/desktop/desktop.h"
+
+namespace quillory {
+
+// A desktop that tests arrange by hand.
+class FakeDesktop final : public Desktop {
+  public:
+    FakeDesktop();  // one 1920×1080 primary display, no windows
+
+    std::vector<DisplayInfo> displays() const override;
+    std::optional<std::vector<WindowInfo>> windows() const override;
+    std::optional<ApplicationInfo> frontmostApplication() const override;
+    bool raise(std::uint32_t windowID) override;
+
+    void setDisplays(std::vector<DisplayInfo> displays);
+    void setWindows(std::optional<std::vector<WindowInfo>> windows);
+    void setFrontmost(std::optional<ApplicationInfo> application);
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<DisplayInfo> displays_;
+    std::optional<std::vector<WindowInfo>> windows_;
+    std::optional<ApplicationInfo> frontmost_;
+};
+
+}  // namespace quillory
