@@ -82,8 +82,8 @@ void settle(int milliseconds) {
 }
 
 void sendMouse(QQuickWindow* window, QEvent::Type type, QPointF position, Qt::MouseButton button,
-               Qt::MouseButtons buttons) {
-    QMouseEvent event(type, position, window->mapToGlobal(position), button, buttons,
+               Qt::MouseButtons held) {
+    QMouseEvent event(type, position, window->mapToGlobal(position), button, held,
                       Qt::NoModifier);
     QCoreApplication::sendEvent(window, &event);
 }
