@@ -12,7 +12,7 @@
 namespace quillory {
 namespace {
 
-const Uuid kContext = *Uuid::parse("E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
+const Uuid studioContext = *Uuid::parse("E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
 
 PenSample sample(std::uint64_t sequence) {
     return {.sequence = sequence,
@@ -49,7 +49,7 @@ TEST(JsonCodec, EmitsFieldOrderAndLeavesAbsentOptionalsOut) {
               R"({"kind":"input","counter":7,"samples":[{"sequence":3,"phase":"moved","x":0.25,)"
               R"("y":0.5,"pressure":0.75,"altitude":1.0,"azimuth":-0.5,"timestamp":12.5}]})");
 
-    payload.samples->front().studioID = kContext;
+    payload.samples->front().studioID = studioContext;
     EXPECT_NE(payload.encode().find(R"("studioID":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F")"),
               std::string::npos);
     EXPECT_EQ(SessionPayload::decode(payload.encode()), payload);
@@ -76,7 +76,7 @@ TEST(JsonCodec, HelloMatchesTheReferenceText) {
 
 TEST(JsonCodec, RejectsWrongTypesMissingFieldsAndUnknownValues) {
     PenSample expected = sample(3);
-    expected.studioID = kContext;
+    expected.studioID = studioContext;
     EXPECT_EQ(decodeSample(sampleJSON("", "")), expected);
     const std::pair<std::string_view, std::string_view> broken[] = {
         {R"("sequence":3,)", ""},                                   // missing
@@ -207,8 +207,8 @@ TEST(JsonParser, RefusesDeepNesting) {
     const auto nested = [](std::size_t depth) {
         return std::string(depth, '[') + R"("[{\"")" + std::string(depth, ']');
     };
-    EXPECT_TRUE(parseJSON(nested(kMaxJSONDepth)));
-    EXPECT_FALSE(parseJSON(nested(kMaxJSONDepth + 1)));
+    EXPECT_TRUE(parseJSON(nested(maxJSONDepth)));
+    EXPECT_FALSE(parseJSON(nested(maxJSONDepth + 1)));
     EXPECT_FALSE(parseJSON(nested(100'000)));
 }
 
@@ -222,9 +222,9 @@ std::string line(SessionPacket::Kind kind, Bytes data) {
 
 // A line of exactly `size` JSON bytes: a sealed packet padded through its base64 data.
 std::string lineOfSize(std::size_t size) {
-    constexpr std::size_t kEnvelope = 39;  // {"version":9,"kind":"sealed","data":""}
+    constexpr std::size_t envelope = 39;  // {"version":9,"kind":"sealed","data":""}
     std::string text = R"({"version":9,"kind":"sealed","data":")" +
-                       std::string((size - kEnvelope) / 4 * 4, 'A') + "\"}";
+                       std::string((size - envelope) / 4 * 4, 'A') + "\"}";
     // Whitespace between tokens makes up the rest without changing the packet.
     text.insert(1, size - text.size(), ' ');
     return text;

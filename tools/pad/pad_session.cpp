@@ -100,7 +100,7 @@ bool PadSession::loadHosts() {
 bool PadSession::openTrustStore() {
     const auto folder = RememberedHosts::defaultPath().parent_path();
     auto opened =
-        DeviceTrustStore::open(TrustStoreLocation{kTrustService, "identity-and-peers", folder});
+        DeviceTrustStore::open(TrustStoreLocation{trustService, "identity-and-peers", folder});
     if (!opened.store) {
         fail(std::string("Cannot open this tablet’s device access (") +
              describe(opened.error.value_or(StoreError::unavailable)) +
@@ -189,7 +189,7 @@ void PadSession::connect(bool allowPairing) {
                    "Connecting to " + target_.name + "…");
     std::weak_ptr<PadSession> weak = weak_from_this();
     connectQueue_->async([weak, address = target_.address, port = target_.port, allowPairing] {
-        auto result = connectTcp(address, port, kConnectTimeout);
+        auto result = connectTcp(address, port, connectTimeout);
         auto connection = std::make_shared<StreamConnection>(result.fd);
         MainQueue::post([weak, connection, error = result.error, allowPairing] {
             if (auto self = weak.lock()) {
@@ -362,7 +362,7 @@ void PadSession::drawTick() {
         return;
     }
     // Paced from the stroke's start, so that late ticks do not add up.
-    const double due = static_cast<double>(sent_.size()) / kSamplesPerSecond;
+    const double due = static_cast<double>(sent_.size()) / samplesPerSecond;
     const double elapsed = static_cast<double>(uptimeNanoseconds() - strokeStartedAt_) / 1e9;
     std::weak_ptr<PadSession> weak = weak_from_this();
     tick_ = MainQueue::after(std::max(0.0, due - elapsed), [weak] {
