@@ -4,8 +4,9 @@
 
 namespace quillory {
 
-// The shortest decimal text that reads back as the same double, always with a fraction or an
-// exponent so that it reads as a floating-point number: 3.0, 12.5, 1e+16, inf, nan.
+// The shortest decimal text that reads back as the same double, in the form the reports have
+// always used: positional from 0.0001 up to 2^54 (100000.0, 0.0001, 3.0), with an exponent
+// outside that range (1e-05, 1.5e+20), and inf, -inf or nan for the rest.
 std::string shortestDecimal(double value);
 
 }  // namespace quillory

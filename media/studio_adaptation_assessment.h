@@ -44,13 +44,47 @@ struct StudioAdaptationAssessment {
 
     bool operator==(const StudioAdaptationAssessment&) const = default;
 
-    // The JSON object; absent when a number is infinite or not a number, which JSON cannot hold.
-    std::optional<nlohmann::json> toJson() const;
+    // Each field with its JSON key, in declaration order; see media/studio_json_text.h.
+    template <class Self, class Visit>
+    static void fields(Self& self, Visit&& visit) {
+        visit("targetFPS", self.targetFPS);
+        visit("observedFPS", self.observedFPS);
+        visit("evidenceValidity", self.evidenceValidity);
+        visit("filteredQP", self.filteredQP);
+        visit("recoveryCondition", self.recoveryCondition);
+        visit("reason", self.reason);
+        visit("recoveryBlockers", self.recoveryBlockers);
+        visit("previousWidth", self.previousWidth);
+        visit("previousHeight", self.previousHeight);
+        visit("targetWidth", self.targetWidth);
+        visit("targetHeight", self.targetHeight);
+        visit("requestWidth", self.requestWidth);
+        visit("requestHeight", self.requestHeight);
+        visit("observedWidth", self.observedWidth);
+        visit("observedHeight", self.observedHeight);
+        visit("allocatedBitrateBps", self.allocatedBitrateBps);
+        visit("retentionBitrateBps", self.retentionBitrateBps);
+        visit("nextLevelBitrateBps", self.nextLevelBitrateBps);
+        visit("intervalSeconds", self.intervalSeconds);
+        visit("intervalFrames", self.intervalFrames);
+        visit("meanQP", self.meanQP);
+        visit("packetQueueMS", self.packetQueueMS);
+        visit("retransmissionFraction", self.retransmissionFraction);
+        visit("submittedFrames", self.submittedFrames);
+        visit("droppedFrames", self.droppedFrames);
+        visit("outputFrames", self.outputFrames);
+        visit("consecutiveKeyframeDrops", self.consecutiveKeyframeDrops);
+        visit("successfulOutputAtTarget", self.successfulOutputAtTarget);
+        visit("healthySeconds", self.healthySeconds);
+    }
+
+    // Numbers that are not finite stay in the object; writing its text fails.
+    nlohmann::json toJSON() const;
     // Absent when a required key is missing or a value has the wrong type; unknown keys are
     // ignored.
-    static std::optional<StudioAdaptationAssessment> fromJson(const nlohmann::json& json);
+    static std::optional<StudioAdaptationAssessment> fromJSON(const nlohmann::json& json);
 
-    // Pretty-printed JSON text with sorted keys; absent when toJson() is.
+    // Pretty-printed JSON text with sorted keys; absent when a number is not finite.
     std::optional<std::string> encoded() const;
     static std::optional<StudioAdaptationAssessment> decoded(std::string_view text);
 };

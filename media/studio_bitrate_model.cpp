@@ -21,9 +21,6 @@ constexpr std::array<Breakpoint, 6> breakpoints{{
     {2'073'600, 2'000'000},
 }};
 
-constexpr double fundingHeadroom = 1.2;
-constexpr double retentionShare = 0.8;
-
 }  // namespace
 
 double bitrateForPixels(int width, int height) {

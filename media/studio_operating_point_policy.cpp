@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "media/studio_bitrate_model.h"
+#include "media/studio_playback_policy.h"
 
 namespace quillory {
 
@@ -13,11 +14,8 @@ namespace {
 using Condition = StudioRecoveryEvidence::Condition;
 using Validity = StudioAdaptationObservation::Validity;
 
-constexpr std::int64_t initialBitrate = 2'000'000;
-constexpr int minimumLongEdge = 1280;
-constexpr double maximumCreditSeconds = 3.0;
-constexpr double recoverySeconds = 3.0;
-constexpr double recoveryStepSeconds = 1.0;
+// A promotion carries at most the healthy run it needed.
+constexpr double maximumCreditSeconds = StudioOperatingPointPolicy::recoverySeconds;
 constexpr double fundingHistorySeconds = 3.0;
 constexpr double confirmationSeconds = 5.0;
 constexpr double feedbackAgeSeconds = 2.0;
@@ -27,9 +25,7 @@ constexpr double formatTolerance = 0.1;
 constexpr int keyframeDropLimit = 3;
 constexpr int minimumSubmitted = 10;
 constexpr double dropShareLimit = 0.2;
-constexpr double severityShare = 0.35;
 constexpr double severeAfterSeconds = 1.0;
-constexpr double stepDownShare = 0.9;
 constexpr double compressionQP = 39.0;
 constexpr double negativeInfinity = -std::numeric_limits<double>::infinity();
 
@@ -46,7 +42,7 @@ double presetWeight(StudioPreset preset) {
 }
 
 double frameRateWeight(int framesPerSecond, double weight) {
-    if (framesPerSecond == 15) {
+    if (framesPerSecond == StudioOperatingPointPolicy::emergencyFramesPerSecond) {
         return 1.0 / weight;
     }
     if (framesPerSecond == 60) {
@@ -97,7 +93,7 @@ std::vector<StudioOperatingPoint> StudioOperatingPointPolicy::makeCandidates(int
         }
     }
     // One low-rate point below the smallest kept size, for emergencies.
-    points.push_back({points.front().size, 15});
+    points.push_back({points.front().size, emergencyFramesPerSecond});
     std::stable_sort(points.begin(), points.end(), [preset](const auto& a, const auto& b) {
         return candidatePrecedes(a, b, preset);
     });
@@ -118,11 +114,11 @@ StudioOperatingPointPolicy::StudioOperatingPointPolicy(StudioPreset preset, int 
                                                        double now)
     : configuration_{preset, width, height},
       candidates_(makeCandidates(width, height, preset)),
-      bitrate_(initialBitrate),
+      bitrate_(StudioPlaybackPolicy::initialBitrateBps),
       allocationAt_(now),
       lastChange_(now),
       fundedSince_(candidates_.size()) {
-    target_ = selectInitial(candidates_, initialBitrate);
+    target_ = selectInitial(candidates_, StudioPlaybackPolicy::initialBitrateBps);
 }
 
 std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::reconfigure(
@@ -198,14 +194,42 @@ void StudioOperatingPointPolicy::resume(double now) {
 std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::observe(
     const StudioAdaptationObservation& observation, double now) {
     const StudioEncoderFeedback& f = observation.encoder();
-    const std::optional<StudioMediaInterval>& interval = observation.interval();
-    if (suspended_ || !std::isfinite(now)) {
+    if (suspended_ || !std::isfinite(now) || !fund(f, now)) {
         return std::nullopt;
     }
+    Step step{.observation = observation, .previous = target_, .now = now};
+    if (f.bitrate < 1) {
+        clearHealth();
+        transitionCredit_ = 0.0;
+        nextDeadline_.reset();
+        pressureSince_.reset();
+        forgetEvidence();
+        return decide(step, "native-paused");
+    }
+    step.awaiting = !confirmFormat(f, now);
+    classify(step);
+    if (step.underfunded) {
+        starting_ = false;
+        recoveryAllowed_ = false;
+        clearHealth();
+        transitionCredit_ = 0.0;
+        nextDeadline_.reset();
+    }
+    // Underfunding alone never steps down.
+    if (step.pressure) {
+        return relievePressure(step);
+    }
+    if (!step.fresh) {
+        return decide(step, "awaiting-interval");
+    }
+    return evaluate(step);
+}
+
+bool StudioOperatingPointPolicy::fund(const StudioEncoderFeedback& f, double now) {
     // Late or out-of-order feedback is dropped without a record.
     if (!(f.observedAt <= now && now - f.observedAt <= feedbackAgeSeconds &&
           f.observedAt >= allocationAt_)) {
-        return std::nullopt;
+        return false;
     }
     if (f.observedAt - allocationAt_ > allocationGapSeconds) {
         fundedSince_.assign(candidates_.size(), std::nullopt);
@@ -219,17 +243,10 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::observe(
             fundedSince_[k] = now;
         }
     }
-    Step step{.observation = observation, .previous = target_, .now = now};
+    return true;
+}
 
-    if (f.bitrate < 1) {
-        clearHealth();
-        transitionCredit_ = 0.0;
-        nextDeadline_.reset();
-        pressureSince_.reset();
-        forgetEvidence();
-        return decide(step, "native-paused");
-    }
-
+bool StudioOperatingPointPolicy::confirmFormat(const StudioEncoderFeedback& f, double now) {
     const bool outputSinceApplied = appliedAt_ && f.observedAt >= *appliedAt_ && f.output >= 1;
     if (confirmed_ && outputSinceApplied && !matchesTarget(f, target_)) {
         confirmed_ = false;
@@ -237,26 +254,31 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::observe(
         nextDeadline_.reset();
         forgetEvidence();
     }
-    if (!confirmed_) {
-        if (outputSinceApplied && matchesTarget(f, target_)) {
-            confirmed_ = true;
-            if (transitionCredit_ > 0.0 && now - *appliedAt_ <= confirmationSeconds) {
-                healthySince_ = now - transitionCredit_;
-            }
-            transitionCredit_ = 0.0;
-        } else {
-            step.awaiting = true;
-        }
+    if (confirmed_) {
+        return true;
     }
+    if (!outputSinceApplied || !matchesTarget(f, target_)) {
+        return false;
+    }
+    confirmed_ = true;
+    if (transitionCredit_ > 0.0 && now - *appliedAt_ <= confirmationSeconds) {
+        healthySince_ = now - transitionCredit_;
+    }
+    transitionCredit_ = 0.0;
+    return true;
+}
 
-    bool fresh = false;
+void StudioOperatingPointPolicy::classify(Step& step) {
+    const StudioAdaptationObservation& observation = step.observation;
+    const StudioEncoderFeedback& f = observation.encoder();
+    const std::optional<StudioMediaInterval>& interval = observation.interval();
     if (interval && interval->windowEnd &&
         *interval->windowEnd > lastIntervalEnd_.value_or(negativeInfinity)) {
         lastIntervalEnd_ = interval->windowEnd;
         latest_ = observation;
-        fresh = true;
+        step.fresh = true;
     }
-    if (lastHealthyAt_ && now - *lastHealthyAt_ > healthGapSeconds) {
+    if (lastHealthyAt_ && step.now - *lastHealthyAt_ > healthGapSeconds) {
         clearHealth();
         forgetEvidence();
     }
@@ -265,9 +287,10 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::observe(
     step.postApply = appliedAt_ && f.windowStart.value_or(negativeInfinity) >= *appliedAt_ &&
                      intervalStart >= *appliedAt_;
     // Evidence is gathered only from fresh intervals measured wholly at a confirmed target.
-    const bool gathering = step.postApply && fresh && !step.awaiting;
+    const bool gathering = step.postApply && step.fresh && !step.awaiting;
     step.condition = gathering ? evidence_.add(observation) : evidence_.condition();
-    const bool measured = step.postApply && fresh && observation.validity() == Validity::measured;
+    const bool measured =
+        step.postApply && step.fresh && observation.validity() == Validity::measured;
 
     step.underfunded = retentionBitrate(target_) > static_cast<double>(bitrate_);
     step.keyframes = f.consecutiveKeyframeDrops >= keyframeDropLimit;
@@ -275,22 +298,7 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::observe(
         measured && f.submitted >= minimumSubmitted &&
         static_cast<double>(f.dropped) / static_cast<double>(f.submitted) >= dropShareLimit;
     step.encoderPressure = step.keyframes || drops;
-
-    if (step.underfunded) {
-        starting_ = false;
-        recoveryAllowed_ = false;
-        clearHealth();
-        transitionCredit_ = 0.0;
-        nextDeadline_.reset();
-    }
-    // Underfunding alone never steps down.
-    if (step.encoderPressure || (gathering && step.condition == Condition::pressured)) {
-        return relievePressure(step);
-    }
-    if (!fresh) {
-        return decide(step, "awaiting-interval");
-    }
-    return evaluate(step);
+    step.pressure = step.encoderPressure || (gathering && step.condition == Condition::pressured);
 }
 
 std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::relievePressure(const Step& step) {

@@ -23,6 +23,13 @@ namespace quillory {
 // seconds. A returned point means the target changed and must be handed on.
 class StudioOperatingPointPolicy {
   public:
+    // The ladder keeps sizes down to this long edge, with one low frame rate below the smallest.
+    static constexpr int minimumLongEdge = 1280;
+    static constexpr int emergencyFramesPerSecond = 15;
+    // Healthy seconds a promotion needs, and the least time between two target changes.
+    static constexpr double recoverySeconds = 3.0;
+    static constexpr double recoveryStepSeconds = 1.0;
+
     StudioOperatingPointPolicy(StudioPreset preset, int width, int height, double now);
 
     std::optional<StudioOperatingPoint> reconfigure(const StudioStreamConfiguration& configuration,
@@ -63,14 +70,23 @@ class StudioOperatingPointPolicy {
         StudioOperatingPoint previous;
         double now = 0.0;
         bool awaiting = false;
+        bool fresh = false;
         bool postApply = false;
         bool underfunded = false;
         bool keyframes = false;
         bool encoderPressure = false;
+        bool pressure = false;
         StudioRecoveryEvidence::Condition condition =
             StudioRecoveryEvidence::Condition::insufficient;
     };
 
+    // The steps of one observation. Funding accepts the allocation and renews the funding
+    // history (false for late or out-of-order feedback); confirmation settles whether the
+    // encoder produces the target (false while awaiting it); classification grades the
+    // interval and the pressure on the step.
+    bool fund(const StudioEncoderFeedback& feedback, double now);
+    bool confirmFormat(const StudioEncoderFeedback& feedback, double now);
+    void classify(Step& step);
     std::optional<StudioOperatingPoint> relievePressure(const Step& step);
     std::optional<StudioOperatingPoint> evaluate(const Step& step);
     std::optional<StudioOperatingPoint> recover(const Step& step);

@@ -6,9 +6,10 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <memory>
 #include <unordered_map>
 
@@ -25,11 +26,55 @@ constexpr std::string_view separator = " · ";
 constexpr std::string_view sides[] = {"local", "remote"};
 constexpr std::string_view candidateFields[] = {"networkType", "candidateType", "protocol"};
 
-constexpr const char* counters[] = {
-    "packetsLost",    "packetsReceived", "framesDropped",           "freezeCount",
-    "nackCount",      "pliCount",        "framesEncoded",           "framesDecoded",
-    "framesSent",     "framesReceived",  "keyFramesEncoded",        "keyFramesDecoded",
-    "hugeFramesSent", "packetsSent",     "retransmittedPacketsSent"};
+// How a measure is formed: an entry's reading, a counter's increase per second of the interval,
+// one increase over another, or a counter's increase. "frames" and "bytes" stand for the side's
+// own frame and byte counters.
+enum class Form { reading, rate, ratio, increase };
+
+struct Measure {
+    const char* key;
+    Form form;
+    const char* source;
+    const char* divisor = nullptr;
+    double scale = 1.0;
+    bool senderOnly = false;
+};
+
+constexpr Measure measures[] = {
+    {"frameWidth", Form::reading, "frameWidth"},
+    {"frameHeight", Form::reading, "frameHeight"},
+    {"jitterMS", Form::reading, "jitter", nullptr, 1000.0},
+    {"fps", Form::rate, "frames"},
+    {"bitrateBps", Form::rate, "bytes", nullptr, 8.0},
+    {"encoderTargetBitrateBps", Form::reading, "targetBitrate", nullptr, 1.0, true},
+    {"encodeMS", Form::ratio, "totalEncodeTime", "framesEncoded", 1000.0},
+    {"meanQP", Form::ratio, "qpSum", "frames"},
+    {"packetSendQueueMS", Form::ratio, "totalPacketSendDelay", "packetsSent", 1000.0},
+    {"assemblyMS", Form::ratio, "totalAssemblyTime", "framesAssembledFromMultiplePackets", 1000.0},
+    {"receiveProcessingMS", Form::ratio, "totalProcessingDelay", "framesDecoded", 1000.0},
+    {"interFrameMeanMS", Form::ratio, "totalInterFrameDelay", "framesDecoded", 1000.0},
+    {"decodeMS", Form::ratio, "totalDecodeTime", "framesDecoded", 1000.0},
+    {"bufferMS", Form::ratio, "jitterBufferDelay", "jitterBufferEmittedCount", 1000.0},
+    {"bufferTargetMS", Form::ratio, "jitterBufferTargetDelay", "jitterBufferEmittedCount", 1000.0},
+    {"bufferMinimumMS", Form::ratio, "jitterBufferMinimumDelay", "jitterBufferEmittedCount",
+     1000.0},
+    {"packetsLost", Form::increase, "packetsLost"},
+    {"packetsReceived", Form::increase, "packetsReceived"},
+    {"framesDropped", Form::increase, "framesDropped"},
+    {"freezeCount", Form::increase, "freezeCount"},
+    {"nackCount", Form::increase, "nackCount"},
+    {"pliCount", Form::increase, "pliCount"},
+    {"framesEncoded", Form::increase, "framesEncoded"},
+    {"framesDecoded", Form::increase, "framesDecoded"},
+    {"framesSent", Form::increase, "framesSent"},
+    {"framesReceived", Form::increase, "framesReceived"},
+    {"keyFramesEncoded", Form::increase, "keyFramesEncoded"},
+    {"keyFramesDecoded", Form::increase, "keyFramesDecoded"},
+    {"hugeFramesSent", Form::increase, "hugeFramesSent"},
+    {"packetsSent", Form::increase, "packetsSent"},
+    {"retransmittedPacketsSent", Form::increase, "retransmittedPacketsSent"},
+    {"freezeSeconds", Form::increase, "totalFreezesDuration"},
+};
 
 // The configuration key of one field of the local or remote media candidate.
 std::string routeKey(std::string_view side, std::string_view field) {
@@ -117,7 +162,8 @@ StudioPerformance::StudioPerformance(Uuid sessionID, std::string role,
 void StudioPerformance::recordTrace(StudioPerformanceTrace::Stage stage,
                                     std::optional<double> value) {
     if (environment_.trace) {
-        environment_.trace->record(stage, {.value = value}, environment_.clock->nowSeconds());
+        environment_.trace->record(stage, {.fields{.value = value}},
+                                   environment_.clock->nowSeconds());
     }
 }
 
@@ -154,9 +200,12 @@ std::string StudioPerformance::formatMeasure(const std::string& key, std::string
     if (found == values.end()) {
         return std::string(label) + ": unavailable";
     }
-    char number[512];
-    std::snprintf(number, sizeof number, "%.1f ", found->second);
-    return number + std::string(label);
+    // Not snprintf: the process locale (set by Qt from the environment) may write "59,9".
+    std::array<char, 512> number{};
+    const auto [end, error] = std::to_chars(number.data(), number.data() + number.size(),
+                                            found->second, std::chars_format::fixed, 1);
+    return std::string(number.data(), error == std::errc() ? end : number.data()) + " " +
+           std::string(label);
 }
 
 std::optional<std::string> StudioPerformance::interfaceName(std::string_view address) {
@@ -304,44 +353,57 @@ void StudioPerformance::appendSample(double time, const std::string& statisticsI
 
     removeNonFinite(values);
     const auto delta = [&](const std::string& key) { return counterDelta(key, current, baseline); };
-    // Measures that cannot be formed are removed, even when the caller passed them.
-    const auto set = [&](const std::string& key, std::optional<double> value) {
-        if (value) {
-            values[key] = *value;
-        } else {
-            values.erase(key);
-        }
-    };
-    const auto number = [&](const char* key) -> std::optional<double> {
-        const auto found = current.find(key);
-        return found == current.end() ? std::nullopt : std::optional(found->second);
-    };
-    // A ratio of two increases, formed only when both exist and the divisor grew.
-    const auto ratio = [&](const char* numerator, const std::string& denominator,
-                           double scale) -> std::optional<double> {
-        const std::optional<double> top = delta(numerator);
-        const std::optional<double> bottom = delta(denominator);
-        if (!top || !bottom || !(*bottom > 0.0)) {
-            return std::nullopt;
-        }
-        return *top / *bottom * scale;
-    };
     // Positive whenever there is a baseline.
     const double seconds = baseline ? time - old->time : 0.0;
-    // A rate over the interval; without a baseline a caller's figure stays as it came.
-    const auto rate = [&](const char* key, const std::string& counter, double scale) {
-        if (baseline) {
-            const std::optional<double> change = delta(counter);
-            set(key, change ? std::optional(*change * scale / seconds) : std::nullopt);
+    const auto counter = [&](std::string_view name) -> std::string {
+        if (name == "frames") {
+            return frameCounter;
         }
+        if (name == "bytes") {
+            return sender ? "bytesSent" : "bytesReceived";
+        }
+        return std::string(name);
     };
-
-    set("frameWidth", number("frameWidth"));
-    set("frameHeight", number("frameHeight"));
-    const std::optional<double> jitter = number("jitter");
-    set("jitterMS", jitter ? std::optional(*jitter * 1000.0) : std::nullopt);
-    rate("fps", frameCounter, 1.0);
-    rate("bitrateBps", sender ? "bytesSent" : "bytesReceived", 8.0);
+    const auto form = [&](const Measure& m) -> std::optional<double> {
+        if (m.senderOnly && !sender) {
+            return std::nullopt;
+        }
+        switch (m.form) {
+            case Form::reading: {
+                const auto found = current.find(m.source);
+                return found == current.end() ? std::nullopt
+                                              : std::optional(found->second * m.scale);
+            }
+            case Form::rate: {
+                const std::optional<double> change = delta(counter(m.source));
+                return change ? std::optional(*change * m.scale / seconds) : std::nullopt;
+            }
+            case Form::ratio: {
+                // Formed only when both increases exist and the divisor grew.
+                const std::optional<double> top = delta(m.source);
+                const std::optional<double> bottom = delta(counter(m.divisor));
+                if (!top || !bottom || !(*bottom > 0.0)) {
+                    return std::nullopt;
+                }
+                return *top / *bottom * m.scale;
+            }
+            case Form::increase:
+                return delta(m.source);
+        }
+        return std::nullopt;
+    };
+    for (const Measure& m : measures) {
+        // Without a baseline a caller's rate stays as it came.
+        if (m.form == Form::rate && !baseline) {
+            continue;
+        }
+        // Measures that cannot be formed are removed, even when the caller passed them.
+        if (const std::optional<double> value = form(m)) {
+            values[m.key] = *value;
+        } else {
+            values.erase(m.key);
+        }
+    }
 
     const std::optional<double> bytesSent = delta("bytesSent");
     const std::optional<double> retransmitted = delta("retransmittedBytesSent");
@@ -352,13 +414,6 @@ void StudioPerformance::appendSample(double time, const std::string& statisticsI
             values["retransmissionPercent"] = *retransmitted * 100.0 / *bytesSent;
         }
     }
-    set("encoderTargetBitrateBps", sender ? number("targetBitrate") : std::nullopt);
-    set("encodeMS", ratio("totalEncodeTime", "framesEncoded", 1000.0));
-    set("meanQP", ratio("qpSum", frameCounter, 1.0));
-    set("packetSendQueueMS", ratio("totalPacketSendDelay", "packetsSent", 1000.0));
-    set("assemblyMS", ratio("totalAssemblyTime", "framesAssembledFromMultiplePackets", 1000.0));
-    set("receiveProcessingMS", ratio("totalProcessingDelay", "framesDecoded", 1000.0));
-    set("interFrameMeanMS", ratio("totalInterFrameDelay", "framesDecoded", 1000.0));
     {
         const std::optional<double> frames = delta("framesDecoded");
         const std::optional<double> total = delta("totalInterFrameDelay");
@@ -369,14 +424,6 @@ void StudioPerformance::appendSample(double time, const std::string& statisticsI
             values["interFrameStdDevMS"] = std::sqrt(variance) * 1000.0;
         }
     }
-    set("decodeMS", ratio("totalDecodeTime", "framesDecoded", 1000.0));
-    set("bufferMS", ratio("jitterBufferDelay", "jitterBufferEmittedCount", 1000.0));
-    set("bufferTargetMS", ratio("jitterBufferTargetDelay", "jitterBufferEmittedCount", 1000.0));
-    set("bufferMinimumMS", ratio("jitterBufferMinimumDelay", "jitterBufferEmittedCount", 1000.0));
-    for (const char* counter : counters) {
-        set(counter, delta(counter));
-    }
-    set("freezeSeconds", delta("totalFreezesDuration"));
     {
         const std::optional<double> lost = delta("packetsLost");
         const std::optional<double> received = delta("packetsReceived");

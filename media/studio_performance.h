@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "media/studio_json_text.h"
 #include "media/studio_performance_trace.h"
 #include "media/studio_rtc_event_log_snapshot.h"
 #include "media/studio_statistics_report.h"
@@ -38,9 +39,16 @@ class StudioPerformance {
 
         bool operator==(const Sample&) const = default;
 
-        std::optional<nlohmann::json> toJson() const;
+        template <class Self, class Visit>
+        static void fields(Self& self, Visit&& visit) {
+            visit("elapsedSeconds", self.elapsedSeconds);
+            visit("values", self.values);
+            visit("limitation", self.limitation);
+        }
+
+        nlohmann::json toJSON() const;
         // A missing or null "limitation" gives none; the other two keys are required.
-        static std::optional<Sample> fromJson(const nlohmann::json& json);
+        static std::optional<Sample> fromJSON(const nlohmann::json& json);
     };
 
     // The document handed over by makeReport(); only its JSON text leaves the object.
@@ -71,8 +79,30 @@ class StudioPerformance {
             "do not measure WebRTC private threads. Native files rotate with explicit gaps and "
             "may reach their byte limit early. Peer clocks are independent.";
 
-        // Absent when a number is not finite.
-        std::optional<nlohmann::json> toJson() const;
+        template <class Self, class Visit>
+        static void fields(Self& self, Visit&& visit) {
+            visit("schema", self.schema);
+            visit("sessionID", self.sessionID);
+            visit("role", self.role);
+            visit("started", self.started);
+            visit("os", self.os);
+            visit("appVersion", self.appVersion);
+            visit("appBuild", self.appBuild);
+            visit("requestedLongEdge", self.requestedLongEdge);
+            visit("configuration", self.configuration);
+            visit("targetFPS", self.targetFPS);
+            visit("codec", self.codec);
+            visit("capacity", self.capacity);
+            visit("samplesDiscarded", self.samplesDiscarded);
+            visit("missingValues", self.missingValues);
+            visit("samples", self.samples);
+            visit("frameTrace", self.frameTrace);
+            visit("nativeEventLog", self.nativeEventLog);
+            visit("precedingNativeEventLogs", self.precedingNativeEventLogs);
+            visit("diagnosticCoverage", self.diagnosticCoverage);
+        }
+
+        nlohmann::json toJSON() const;
     };
 
     // What the object reads of its process; tests replace parts of it.
@@ -89,7 +119,7 @@ class StudioPerformance {
     };
 
     // Runs the export of one report; safe on any thread, once or more.
-    using ReportExport = std::function<std::optional<std::string>()>;
+    using ReportExport = std::function<JSONText()>;
 
     static constexpr std::string_view measuring = "Measuring…";
 
@@ -109,10 +139,9 @@ class StudioPerformance {
     // A copy of the report as it stands now; later changes do not reach it.
     ReportExport makeReport();
     // The pretty-printed JSON with sorted keys, the trace's snapshot embedded when one is given;
-    // absent when a number is not finite.
-    static std::optional<std::string> exportJSON(Report report,
-                                                 const StudioPerformanceTrace* trace);
-    std::optional<std::string> reportJSON();
+    // fails, saying where, when a number is not finite.
+    static JSONText exportJSON(Report report, const StudioPerformanceTrace* trace);
+    JSONText reportJSON();
 
     // The name of the local interface that holds the address (zone suffix ignored).
     static std::optional<std::string> interfaceName(std::string_view address);

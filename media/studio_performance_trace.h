@@ -80,6 +80,23 @@ class StudioPerformanceTrace {
         std::optional<bool> accepted;
 
         bool operator==(const EventFields&) const = default;
+
+        template <class Self, class Visit>
+        static void fields(Self& self, Visit&& visit) {
+            visit("submissionID", self.submissionID);
+            visit("targetElapsedSeconds", self.targetElapsedSeconds);
+            visit("stage", self.stage);
+            visit("elapsedSeconds", self.elapsedSeconds);
+            visit("rtpTimestamp", self.rtpTimestamp);
+            visit("captureTimestampNs", self.captureTimestampNs);
+            visit("serial", self.serial);
+            visit("epoch", self.epoch);
+            visit("width", self.width);
+            visit("height", self.height);
+            visit("value", self.value);
+            visit("keyframe", self.keyframe);
+            visit("accepted", self.accepted);
+        }
     };
 
     struct Event : EventFields {
@@ -87,11 +104,16 @@ class StudioPerformanceTrace {
 
         bool operator==(const Event&) const = default;
 
-        // Absent when a number is not finite.
-        std::optional<nlohmann::json> toJson() const;
+        template <class Self, class Visit>
+        static void fields(Self& self, Visit&& visit) {
+            EventFields::fields(self, visit);
+            visit("resolution", self.resolution);
+        }
+
+        nlohmann::json toJSON() const;
         // Absent when a required key is missing, a value has the wrong type or the stage is
         // unknown.
-        static std::optional<Event> fromJson(const nlohmann::json& json);
+        static std::optional<Event> fromJSON(const nlohmann::json& json);
     };
 
     struct Snapshot {
@@ -110,23 +132,27 @@ class StudioPerformanceTrace {
 
         bool operator==(const Snapshot&) const = default;
 
-        std::optional<nlohmann::json> toJson() const;
-        static std::optional<Snapshot> fromJson(const nlohmann::json& json);
+        template <class Self, class Visit>
+        static void fields(Self& self, Visit&& visit) {
+            visit("clock", self.clock);
+            visit("capacity", self.capacity);
+            visit("overwrittenEvents", self.overwrittenEvents);
+            visit("finished", self.finished);
+            visit("startupCapacity", self.startupCapacity);
+            visit("startupEventsOmitted", self.startupEventsOmitted);
+            visit("startupEvents", self.startupEvents);
+            visit("recentEvents", self.recentEvents);
+        }
+
+        nlohmann::json toJSON() const;
+        static std::optional<Snapshot> fromJSON(const nlohmann::json& json);
     };
 
-    // What a recorder may attach to an event; times are system uptime in seconds.
+    // What a recorder may attach to an event. record() sets the stage and both elapsed times of
+    // `fields`; the target is given as system uptime in seconds.
     struct Details {
-        std::optional<std::uint32_t> rtpTimestamp;
-        std::optional<std::int64_t> captureTimestampNs;
-        std::optional<std::uint64_t> serial;
-        std::optional<Uuid> epoch;
-        std::optional<int> width;
-        std::optional<int> height;
-        std::optional<double> value;
-        std::optional<bool> keyframe;
-        std::optional<bool> accepted;
+        EventFields fields;
         std::optional<StudioAdaptationAssessment> resolution;
-        std::optional<std::uint64_t> submissionID;
         std::optional<double> targetTime;
     };
 

@@ -3,18 +3,15 @@
 #include <algorithm>
 
 #include "media/shortest_decimal.h"
+#include "media/studio_bitrate_model.h"
+#include "media/studio_operating_point_policy.h"
 
 namespace quillory {
 
 namespace {
 
-// Figures of the operating-point policy that the sender description restates.
-constexpr int minimumLongEdge = 1280;
-constexpr int emergencyFramesPerSecond = 15;
-constexpr double recoverySeconds = 3.0;
-constexpr double recoveryStepSeconds = 1.0;
-constexpr double promotionHeadroom = 1.2;
-constexpr double retentionHeadroom = 0.8;
+// The sender description restates the operating-point policy's figures.
+using Policy = StudioOperatingPointPolicy;
 
 constexpr const char* probingConfiguration =
     "p1:1.5,p2:2,step_size:1.5,alr_scale:1.5,alloc_current_bwe_limit:1.5";
@@ -72,12 +69,12 @@ std::map<std::string, std::string> StudioPlaybackPolicy::senderDescription() {
         {"senderProbingConfiguration", probingConfiguration},
         {"senderBandwidthRecovery", "native-periodic-alr-probing"},
         {"senderResolutionPolicy", "operating-point-detail-floor-v6"},
-        {"senderResolutionMinimumLongEdge", std::to_string(minimumLongEdge)},
-        {"senderResolutionEmergencyFPS", std::to_string(emergencyFramesPerSecond)},
-        {"senderResolutionRecoverySeconds", shortestDecimal(recoverySeconds)},
-        {"senderResolutionRecoveryStepSeconds", shortestDecimal(recoveryStepSeconds)},
-        {"senderResolutionPromotionHeadroom", shortestDecimal(promotionHeadroom)},
-        {"senderResolutionRetentionHeadroom", shortestDecimal(retentionHeadroom)},
+        {"senderResolutionMinimumLongEdge", std::to_string(Policy::minimumLongEdge)},
+        {"senderResolutionEmergencyFPS", std::to_string(Policy::emergencyFramesPerSecond)},
+        {"senderResolutionRecoverySeconds", shortestDecimal(Policy::recoverySeconds)},
+        {"senderResolutionRecoveryStepSeconds", shortestDecimal(Policy::recoveryStepSeconds)},
+        {"senderResolutionPromotionHeadroom", shortestDecimal(fundingHeadroom)},
+        {"senderResolutionRetentionHeadroom", shortestDecimal(retentionShare)},
     };
 }
 

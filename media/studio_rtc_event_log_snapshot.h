@@ -26,10 +26,21 @@ struct StudioRTCEventLogSnapshot {
 
     bool operator==(const StudioRTCEventLogSnapshot&) const = default;
 
-    // Absent when a time is not finite.
-    std::optional<nlohmann::json> toJson() const;
+    template <class Self, class Visit>
+    static void fields(Self& self, Visit&& visit) {
+        visit("format", self.format);
+        visit("status", self.status);
+        visit("accepted", self.accepted);
+        visit("maximumBytes", self.maximumBytes);
+        visit("capturedBytes", self.capturedBytes);
+        visit("startedSeconds", self.startedSeconds);
+        visit("stoppedSeconds", self.stoppedSeconds);
+        visit("dataBase64", self.dataBase64);
+    }
+
+    nlohmann::json toJSON() const;
     // Absent when a required key is missing, a value has the wrong type or the Base64 is invalid.
-    static std::optional<StudioRTCEventLogSnapshot> fromJson(const nlohmann::json& json);
+    static std::optional<StudioRTCEventLogSnapshot> fromJSON(const nlohmann::json& json);
 };
 
 }  // namespace quillory

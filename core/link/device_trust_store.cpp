@@ -1,17 +1,14 @@
 #include "core/link/device_trust_store.h"
 
-#include <unicode/ucol.h>
-#include <unicode/uloc.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "platform/files/xdg_dirs.h"
 #include "platform/log/logger.h"
 #include "platform/secrets/backend_marker.h"
 #include "platform/secrets/file_secret_item.h"
 #include "platform/secrets/secret_service_item.h"
+#include "platform/text/text_units.h"
 #include "protocol/base64.h"
 
 namespace quillory {
@@ -112,14 +109,6 @@ std::optional<DecodedItem> decodeItem(const Bytes& bytes) {
     return item;
 }
 
-std::filesystem::path dataHome() {
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/') {
-        return data;
-    }
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home ? home : "/") / ".local" / "share";
-}
-
 }  // namespace
 
 const char* describe(StoreError error) {
@@ -135,7 +124,7 @@ const char* describe(StoreError error) {
 }
 
 TrustStoreLocation hostTrustStoreLocation() {
-    return {"com.quillory.device-trust.v4", "identity-and-peers", dataHome() / "quillory"};
+    return {"com.quillory.device-trust.v4", "identity-and-peers", xdgDataHome() / "quillory"};
 }
 
 DeviceTrustStore::Opened DeviceTrustStore::open(const TrustStoreLocation& location,
@@ -238,34 +227,12 @@ std::vector<RememberedDevice> DeviceTrustStore::peers() const {
         std::lock_guard lock(mutex_);
         sorted = contents_.peers;
     }
-    // The C locale maps to ICU's POSIX tailoring, which orders by case; use the root order there.
-    const char* locale = uloc_getDefault();
-    if (std::strcmp(locale, "en_US_POSIX") == 0) {
-        locale = "";
-    }
-    UErrorCode status = U_ZERO_ERROR;
-    UCollator* collator = ucol_open(locale, &status);
-    if (U_SUCCESS(status)) {
-        ucol_setStrength(collator, UCOL_SECONDARY);
-    }
-    std::stable_sort(
-        sorted.begin(), sorted.end(), [&](const RememberedDevice& a, const RememberedDevice& b) {
-            if (collator) {
-                UErrorCode compareStatus = U_ZERO_ERROR;
-                const auto order = ucol_strcollUTF8(
-                    collator, a.name.data(), static_cast<int32_t>(a.name.size()), b.name.data(),
-                    static_cast<int32_t>(b.name.size()), &compareStatus);
-                if (U_SUCCESS(compareStatus) && order != UCOL_EQUAL) {
-                    return order == UCOL_LESS;
-                }
-            } else if (a.name != b.name) {
-                return a.name < b.name;
-            }
-            return a.id() < b.id();
-        });
-    if (collator) {
-        ucol_close(collator);
-    }
+    const LocalizedCaseInsensitiveOrder order;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [&](const RememberedDevice& a, const RememberedDevice& b) {
+                         const int compared = order.compare(a.name, b.name);
+                         return compared != 0 ? compared < 0 : a.id() < b.id();
+                     });
     return sorted;
 }
 

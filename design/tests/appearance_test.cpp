@@ -4,7 +4,7 @@
 
 #include <QSignalSpy>
 
-#include "platform/defaults/user_defaults.h"
+#include "platform/defaults/testing/memory_user_defaults.h"
 
 namespace quillory {
 namespace {

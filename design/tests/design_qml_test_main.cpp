@@ -41,9 +41,10 @@ class Setup : public QObject {
         settings_ = std::make_unique<DesktopSettings>(source.get());
         Appearance::shared()->setSources(nullptr, std::move(source));
         engine->rootContext()->setContextProperty(QStringLiteral("desktop"), settings_.get());
-        engine->rootContext()->setContextProperty(
-            QStringLiteral("shotsDirectory"),
-            qEnvironmentVariable("QUILLORY_SHOTS_DIR", QDir::tempPath()));
+        // The test may run before any other test has made the folder.
+        const QString shots = qEnvironmentVariable("QUILLORY_SHOTS_DIR", QDir::tempPath());
+        QDir().mkpath(shots);
+        engine->rootContext()->setContextProperty(QStringLiteral("shotsDirectory"), shots);
     }
 
   private:

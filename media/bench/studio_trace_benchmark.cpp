@@ -23,15 +23,15 @@ void BM_TraceRecord(benchmark::State& state) {
     for (auto _ : state) {
         ++serial;
         trace.record(Stage::encodedOutput,
-                     {.rtpTimestamp = static_cast<std::uint32_t>(serial * 1500),
-                      .captureTimestampNs = static_cast<std::int64_t>(serial * 16'666'667),
-                      .serial = serial,
-                      .epoch = epoch,
-                      .width = 1920,
-                      .height = 1080,
-                      .value = 4.2,
-                      .keyframe = false,
-                      .submissionID = serial},
+                     {.fields{.submissionID = serial,
+                              .rtpTimestamp = static_cast<std::uint32_t>(serial * 1500),
+                              .captureTimestampNs = static_cast<std::int64_t>(serial * 16'666'667),
+                              .serial = serial,
+                              .epoch = epoch,
+                              .width = 1920,
+                              .height = 1080,
+                              .value = 4.2,
+                              .keyframe = false}},
                      uptimeSeconds());
     }
     state.SetItemsProcessed(state.iterations());
@@ -42,7 +42,7 @@ BENCHMARK(BM_TraceRecord)->Threads(1)->Threads(2)->Threads(8)->UseRealTime();
 void BM_TraceRecordStartupStage(benchmark::State& state) {
     StudioPerformanceTrace& trace = sharedTrace();
     for (auto _ : state) {
-        trace.record(Stage::bitrateRequest, {.value = 8e6}, 1.0);
+        trace.record(Stage::bitrateRequest, {.fields{.value = 8e6}}, 1.0);
     }
 }
 BENCHMARK(BM_TraceRecordStartupStage)->Threads(8)->UseRealTime();
@@ -50,7 +50,7 @@ BENCHMARK(BM_TraceRecordStartupStage)->Threads(8)->UseRealTime();
 void BM_TraceSnapshot(benchmark::State& state) {
     StudioPerformanceTrace& trace = sharedTrace();
     for (std::uint64_t serial = 0; serial < StudioPerformanceTrace::maximumCapacity; ++serial) {
-        trace.record(Stage::capture, {.serial = serial}, 1.0);
+        trace.record(Stage::capture, {.fields{.serial = serial}}, 1.0);
     }
     for (auto _ : state) {
         benchmark::DoNotOptimize(trace.snapshot());

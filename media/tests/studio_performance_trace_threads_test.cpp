@@ -43,7 +43,7 @@ TEST(StudioPerformanceTraceThreadsTest, ConcurrentRecordersLoseNothing) {
                 const auto serial = static_cast<std::uint64_t>(t * perThread + i);
                 // Every 100th event is a startup stage, so both lists are written at once.
                 const Stage stage = i % 100 == 0 ? Stage::bitrateRequest : Stage::capture;
-                trace.record(stage, {.serial = serial, .width = t}, 1.0);
+                trace.record(stage, {.fields{.serial = serial, .width = t}}, 1.0);
             }
         });
     }
@@ -56,23 +56,25 @@ TEST(StudioPerformanceTraceThreadsTest, ConcurrentRecordersLoseNothing) {
     const auto snapshot = trace.snapshot();
     EXPECT_EQ(snapshot.recentEvents.size(), static_cast<std::size_t>(capacity));
     EXPECT_EQ(snapshot.overwrittenEvents, threads * perThread - capacity);
-    EXPECT_EQ(snapshot.startupEvents.size() + snapshot.startupEventsOmitted,
-              static_cast<std::size_t>(threads * perThread / 100));
+    EXPECT_EQ(static_cast<std::int64_t>(snapshot.startupEvents.size()) +
+                  snapshot.startupEventsOmitted,
+              threads * perThread / 100);
 
     // The ring holds the last `capacity` events: distinct, and in each writer's own order.
     std::set<std::uint64_t> seen;
-    std::vector<std::int64_t> lastOfWriter(threads, -1);
+    std::vector<std::int64_t> lastOfWriter(static_cast<std::size_t>(threads), -1);
     for (const auto& event : snapshot.recentEvents) {
         ASSERT_TRUE(event.serial && event.width);
         EXPECT_TRUE(seen.insert(*event.serial).second);
         const auto index = static_cast<std::int64_t>(*event.serial) - *event.width * perThread;
-        EXPECT_GT(index, lastOfWriter[*event.width]);
-        lastOfWriter[*event.width] = index;
+        std::int64_t& last = lastOfWriter[static_cast<std::size_t>(*event.width)];
+        EXPECT_GT(index, last);
+        last = index;
     }
     // Whatever survived of a writer is its newest events, ending with its last one.
-    for (int t = 0; t < threads; ++t) {
-        if (lastOfWriter[t] >= 0) {
-            EXPECT_EQ(lastOfWriter[t], perThread - 1);
+    for (const std::int64_t last : lastOfWriter) {
+        if (last >= 0) {
+            EXPECT_EQ(last, perThread - 1);
         }
     }
 }

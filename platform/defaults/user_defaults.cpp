@@ -1,7 +1,6 @@
 #include "platform/defaults/user_defaults.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +12,9 @@
 #include <ctime>
 #include <limits>
 
+#include "platform/files/atomic_write.h"
+#include "platform/files/unique_fd.h"
+#include "platform/files/xdg_dirs.h"
 #include "platform/log/logger.h"
 
 namespace quillory {
@@ -24,65 +26,8 @@ const Logger& logger() {
     return instance;
 }
 
-// Closes the descriptor, and so releases any flock on it, when it goes out of scope.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Reports the error that close may give for a file just written.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
-
 std::filesystem::path withSuffix(const std::filesystem::path& path, const std::string& suffix) {
     return path.parent_path() / (path.filename().string() + suffix);
-}
-
-bool writeAll(int fd, const std::string& text) {
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t result = ::write(fd, text.data() + written, text.size() - written);
-        if (result < 0 && errno == EINTR) {
-            continue;
-        }
-        if (result <= 0) {
-            return false;
-        }
-        written += static_cast<std::size_t>(result);
-    }
-    return true;
-}
-
-std::optional<std::string> readAll(int fd) {
-    std::string text;
-    char buffer[16384];
-    while (true) {
-        const ssize_t result = ::read(fd, buffer, sizeof buffer);
-        if (result < 0 && errno == EINTR) {
-            continue;
-        }
-        if (result < 0) {
-            return std::nullopt;
-        }
-        if (result == 0) {
-            return text;
-        }
-        text.append(buffer, static_cast<std::size_t>(result));
-    }
 }
 
 template <typename Version>
@@ -103,20 +48,7 @@ std::string utcTimestamp() {
 }
 
 std::filesystem::path standardPath() {
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    std::filesystem::path base;
-    // The XDG rules ignore a relative XDG_CONFIG_HOME.
-    if (configHome != nullptr && configHome[0] == '/') {
-        base = configHome;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (home == nullptr || home[0] == '\0') {
-            const passwd* entry = getpwuid(getuid());
-            home = entry != nullptr ? entry->pw_dir : "/";
-        }
-        base = std::filesystem::path(home) / ".config";
-    }
-    return base / "quillory" / "defaults.json";
+    return xdgConfigHome() / "quillory" / "defaults.json";
 }
 
 // No conversions between kinds: a string "true" is not a boolean.
@@ -175,25 +107,6 @@ std::shared_ptr<UserDefaults> UserDefaults::standard() {
     return shared;
 }
 
-std::optional<nlohmann::json> MemoryUserDefaults::value(const std::string& key) const {
-    const std::lock_guard lock(mutex_);
-    const auto found = values_.find(key);
-    if (found == values_.end()) {
-        return std::nullopt;
-    }
-    return *found;
-}
-
-void MemoryUserDefaults::set(const std::string& key, nlohmann::json value) {
-    const std::lock_guard lock(mutex_);
-    values_[key] = std::move(value);
-}
-
-void MemoryUserDefaults::remove(const std::string& key) {
-    const std::lock_guard lock(mutex_);
-    values_.erase(key);
-}
-
 FileUserDefaults::FileUserDefaults(std::filesystem::path path) : path_(std::move(path)) {}
 
 FileUserDefaults::~FileUserDefaults() {
@@ -244,7 +157,7 @@ void FileUserDefaults::reloadLocked() const {
     if (version_ == versionOf<FileVersion>(status)) {
         return;
     }
-    const FileDescriptor file(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd file(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid() || ::fstat(file.get(), &status) != 0) {
         logger().error("cannot read %s: %s", path_.c_str(), std::strerror(errno));
         return;
@@ -275,7 +188,7 @@ bool FileUserDefaults::flushLocked() {
         return false;
     }
     // The document itself is replaced on every write, so the lock lives in a file of its own.
-    const FileDescriptor lockFile(
+    const UniqueFd lockFile(
         ::open(withSuffix(path_, ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     int locked = -1;
     while (lockFile.valid() && (locked = ::flock(lockFile.get(), LOCK_EX)) != 0 && errno == EINTR) {
@@ -320,36 +233,23 @@ void FileUserDefaults::moveCorruptAsideLocked() {
 }
 
 bool FileUserDefaults::writeLocked(const nlohmann::json& document) {
-    const std::filesystem::path temporary = withSuffix(path_, ".tmp");
     // Invalid UTF-8 in a string must not make the whole document unwritable.
     const std::string text =
         document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    const auto fail = [&](const char* step) {
-        logger().error("cannot save %s (%s): %s", path_.c_str(), step, std::strerror(errno));
-        ::unlink(temporary.c_str());
+    // A folder that could not be synced still holds the new document.
+    const auto error = writeFileAtomically(path_, text, 0600, 0777);
+    if (error && error->step != FileStep::syncFolder) {
+        logger().error("cannot save %s (%s)", path_.c_str(), describe(*error).c_str());
         return false;
-    };
-    FileDescriptor file(
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+    }
+    // Taken under the lock, so this is the version just written.
     struct stat status {};
-    if (!file.valid()) {
-        return fail("open");
-    }
-    if (!writeAll(file.get(), text) || ::fsync(file.get()) != 0 ||
-        ::fstat(file.get(), &status) != 0 || !file.close()) {
-        return fail("write");
-    }
-    if (::rename(temporary.c_str(), path_.c_str()) != 0) {
-        return fail("rename");
-    }
-    // The rename itself is durable only once the directory is synced.
-    const FileDescriptor directory(
-        ::open(path_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.valid()) {
-        ::fsync(directory.get());
+    if (::stat(path_.c_str(), &status) == 0) {
+        version_ = versionOf<FileVersion>(status);
+    } else {
+        version_.reset();
     }
     values_ = document;
-    version_ = versionOf<FileVersion>(status);
     corrupt_ = false;
     return true;
 }

@@ -30,18 +30,6 @@ class UserDefaults {
     static std::shared_ptr<UserDefaults> standard();
 };
 
-// Kept in memory; for tests.
-class MemoryUserDefaults final : public UserDefaults {
-  public:
-    std::optional<nlohmann::json> value(const std::string& key) const override;
-    void set(const std::string& key, nlohmann::json value) override;
-    void remove(const std::string& key) override;
-
-  private:
-    mutable std::mutex mutex_;
-    nlohmann::json values_ = nlohmann::json::object();
-};
-
 // One JSON document on disk, rewritten atomically (temporary file, fsync, rename) on each change,
 // so a crash mid-write leaves the previous document whole. Writers in several processes take a
 // lock on a sidecar file and merge with what is on disk, so no writer's key is lost; readers see

@@ -1,9 +1,9 @@
 #include "platform/desktop/desktop_entries.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
+
+#include "platform/files/xdg_dirs.h"
 
 namespace quillory {
 
@@ -16,18 +16,9 @@ std::string lowercased(std::string text) {
 }
 
 std::vector<std::filesystem::path> xdgApplicationDirectories() {
-    std::vector<std::filesystem::path> result;
-    if (const char* home = std::getenv("XDG_DATA_HOME"); home && *home) {
-        result.emplace_back(std::filesystem::path(home) / "applications");
-    } else if (const char* user = std::getenv("HOME")) {
-        result.emplace_back(std::filesystem::path(user) / ".local/share/applications");
-    }
-    const char* dirs = std::getenv("XDG_DATA_DIRS");
-    std::stringstream list(dirs && *dirs ? dirs : "/usr/local/share:/usr/share");
-    for (std::string dir; std::getline(list, dir, ':');) {
-        if (!dir.empty()) {
-            result.emplace_back(std::filesystem::path(dir) / "applications");
-        }
+    std::vector<std::filesystem::path> result{xdgDataHome() / "applications"};
+    for (const auto& folder : xdgDataDirs()) {
+        result.push_back(folder / "applications");
     }
     return result;
 }

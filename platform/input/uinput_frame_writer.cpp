@@ -1,11 +1,11 @@
 #include "platform/input/uinput_frame_writer.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <numbers>
+#include <string_view>
+
+#include "platform/files/unique_fd.h"
 
 namespace quillory {
 
@@ -26,20 +26,8 @@ int UinputFrameWriter::tiltValue(double component) {
 bool UinputFrameWriter::write(const InputEvent& event) {
     const auto& frame = encode(event);
     const int fd = event.isKey() ? keyboardFd_ : penFd_;
-    const auto* bytes = reinterpret_cast<const char*>(frame.data());
-    std::size_t left = frame.size() * sizeof(input_event);
-    while (left > 0) {
-        const ssize_t written = ::write(fd, bytes, left);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    return true;
+    return writeAll(fd, std::string_view(reinterpret_cast<const char*>(frame.data()),
+                                         frame.size() * sizeof(input_event)));
 }
 
 const std::vector<input_event>& UinputFrameWriter::encode(const InputEvent& event) {

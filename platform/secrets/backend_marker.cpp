@@ -4,7 +4,7 @@
 #include <string>
 #include <system_error>
 
-#include "platform/secrets/file_secret_item.h"
+#include "platform/files/atomic_write.h"
 
 namespace quillory {
 
@@ -40,8 +40,7 @@ BackendMarker readBackendMarker(const std::filesystem::path& path) {
 bool writeBackendMarker(const std::filesystem::path& path, SecretBackend backend) {
     std::string text(backend == SecretBackend::file ? kFile : kSecretService);
     text += '\n';
-    return writeFileAtomically(
-        path, ByteView(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    return !writeFileAtomically(path, text, 0600, 0700);
 }
 
 }  // namespace quillory

@@ -6,7 +6,7 @@
 
 namespace quillory {
 
-// A secret kept in a 0600 file inside a 0700 folder, replaced atomically.
+// A secret kept in a 0600 file inside a 0700 folder, replaced atomically (see writeFileAtomically).
 class FileSecretItem final : public StoredSecret {
   public:
     explicit FileSecretItem(std::filesystem::path path);
@@ -19,9 +19,5 @@ class FileSecretItem final : public StoredSecret {
   private:
     std::filesystem::path path_;
 };
-
-// Writes the whole file next to its final name, syncs it, renames it over the old one and syncs
-// the folder, so a crash leaves either the old or the new contents. Creates the folder (0700).
-bool writeFileAtomically(const std::filesystem::path& path, ByteView contents);
 
 }  // namespace quillory

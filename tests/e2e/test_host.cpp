@@ -9,6 +9,7 @@
 #include "core/link/companion_listener.h"
 #include "core/link/device_trust_store.h"
 #include "core/link/pen_channel.h"
+#include "platform/files/xdg_dirs.h"
 #include "tools/pad/console_loop.h"
 #include "tools/pad/event_output.h"
 
@@ -24,9 +25,7 @@ class TestHost : public std::enable_shared_from_this<TestHost> {
         : name_(std::move(name)), port_(port), console_(console) {}
 
     void begin() {
-        const char* data = std::getenv("XDG_DATA_HOME");
-        const std::filesystem::path folder =
-            std::filesystem::path(data && *data ? data : "/tmp") / "quillory-test-host";
+        const std::filesystem::path folder = xdgDataHome() / "quillory-test-host";
         auto opened = DeviceTrustStore::open(TrustStoreLocation{
             "com.quillory.test-host.device-trust.v4", "identity-and-peers", folder});
         if (!opened.store) {

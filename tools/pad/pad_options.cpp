@@ -1,7 +1,11 @@
 #include "tools/pad/pad_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
+#include <string_view>
+#include <utility>
 
 namespace quillory::pad {
 
@@ -35,6 +39,107 @@ std::optional<Number> parseNumber(const std::string& text) {
     return value;
 }
 
+// One command-line option: its name, whether it takes a value, and what it sets.
+struct OptionSpec {
+    enum class Value { none, any, nonEmpty };
+
+    std::string_view name;
+    Value value;
+    // Sets the option from its value (empty for options without one); false when it does not fit.
+    bool (*apply)(PadOptions& options, const std::string& value);
+    // Completes "“<value>” …" when apply refuses the value.
+    std::string_view refusal;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--json", OptionSpec::Value::none,
+     [](PadOptions& options, const std::string&) {
+         options.json = true;
+         return true;
+     }},
+    {"--reconnect", OptionSpec::Value::none,
+     [](PadOptions& options, const std::string&) {
+         options.reconnect = true;
+         return true;
+     }},
+    {"--host", OptionSpec::Value::any,
+     [](PadOptions& options, const std::string& text) {
+         options.host = text;
+         return true;
+     }},
+    {"--port", OptionSpec::Value::any,
+     [](PadOptions& options, const std::string& text) {
+         const auto port = parseNumber<std::uint16_t>(text);
+         options.port = port;
+         return port && *port != 0;
+     },
+     "is not a port: use a number from 1 to 65535."},
+    {"--strokes", OptionSpec::Value::any,
+     [](PadOptions& options, const std::string& text) {
+         const auto strokes = parseNumber<unsigned>(text);
+         options.strokes = strokes.value_or(0);
+         return strokes && *strokes != 0 && *strokes <= 100'000;
+     },
+     "is not a stroke count: use 1 to 100000."},
+    {"--wait", OptionSpec::Value::any,
+     [](PadOptions& options, const std::string& text) {
+         const auto wait = parseNumber<double>(text);
+         options.wait = wait.value_or(0);
+         return wait && std::isfinite(*wait) && *wait > 0 && *wait <= 600;
+     },
+     "is not a time: use seconds up to 600."},
+    {"--name", OptionSpec::Value::nonEmpty,
+     [](PadOptions& options, const std::string& text) {
+         options.name = text;
+         return true;
+     }},
+    {"--intent", OptionSpec::Value::any,
+     [](PadOptions& options, const std::string& text) {
+         options.intent = Uuid::parse(text);
+         return options.intent.has_value();
+     },
+     "is not a session identifier (UUID)."},
+};
+
+const OptionSpec* optionNamed(std::string_view name) {
+    for (const auto& option : kOptions) {
+        if (option.name == name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+constexpr std::pair<std::string_view, PadOptions::Command> kCommands[] = {
+    {"list", PadOptions::Command::list},
+    {"pair", PadOptions::Command::pair},
+    {"draw", PadOptions::Command::draw},
+    {"key", PadOptions::Command::key},
+};
+
+// Sets the command and, for key, its chord.
+std::optional<UsageError> applyCommand(PadOptions& options, const std::string& command,
+                                       const std::optional<std::string>& chord) {
+    const auto* found = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                     [&](const auto& entry) { return entry.first == command; });
+    if (found == std::end(kCommands)) {
+        return UsageError{"Unknown command “" + command + "”: use list, pair, draw or key."};
+    }
+    options.command = found->second;
+    if (options.command != PadOptions::Command::key) {
+        return std::nullopt;
+    }
+    if (!chord) {
+        return UsageError{"Name the chord to tap, for example: quillory-pad key command+z"};
+    }
+    auto keys = parseChord(*chord);
+    if (auto* error = std::get_if<UsageError>(&keys)) {
+        return *error;
+    }
+    options.chord = std::get<std::vector<DesktopKey>>(std::move(keys));
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::variant<std::vector<DesktopKey>, UsageError> parseChord(const std::string& text) {
@@ -66,98 +171,35 @@ std::variant<PadOptions, UsageError> parsePadOptions(const std::vector<std::stri
     PadOptions options;
     std::optional<std::string> command;
     std::optional<std::string> chord;
-    for (std::size_t index = 0; index < arguments.size(); ++index) {
-        const auto& argument = arguments[index];
-        auto value = [&]() -> std::optional<std::string> {
-            if (index + 1 >= arguments.size()) {
-                return std::nullopt;
+    for (auto argument = arguments.begin(); argument != arguments.end(); ++argument) {
+        if (const auto* option = optionNamed(*argument)) {
+            std::string value;
+            if (option->value != OptionSpec::Value::none) {
+                if (std::next(argument) == arguments.end() ||
+                    (option->value == OptionSpec::Value::nonEmpty &&
+                     std::next(argument)->empty())) {
+                    return UsageError{*argument + " needs a value."};
+                }
+                value = *++argument;
             }
-            return arguments[++index];
-        };
-        auto missing = [&] { return UsageError{argument + " needs a value."}; };
-        if (argument == "--json") {
-            options.json = true;
-        } else if (argument == "--reconnect") {
-            options.reconnect = true;
-        } else if (argument == "--host") {
-            if (!(options.host = value())) {
-                return missing();
+            if (!option->apply(options, value)) {
+                return UsageError{"“" + value + "” " + std::string(option->refusal)};
             }
-        } else if (argument == "--port") {
-            const auto text = value();
-            if (!text) {
-                return missing();
-            }
-            const auto port = parseNumber<std::uint16_t>(*text);
-            if (!port || *port == 0) {
-                return UsageError{"“" + *text + "” is not a port: use a number from 1 to 65535."};
-            }
-            options.port = port;
-        } else if (argument == "--strokes") {
-            const auto text = value();
-            if (!text) {
-                return missing();
-            }
-            const auto strokes = parseNumber<unsigned>(*text);
-            if (!strokes || *strokes == 0 || *strokes > 100'000) {
-                return UsageError{"“" + *text + "” is not a stroke count: use 1 to 100000."};
-            }
-            options.strokes = *strokes;
-        } else if (argument == "--wait") {
-            const auto text = value();
-            if (!text) {
-                return missing();
-            }
-            const auto wait = parseNumber<double>(*text);
-            if (!wait || !std::isfinite(*wait) || *wait <= 0 || *wait > 600) {
-                return UsageError{"“" + *text + "” is not a time: use seconds up to 600."};
-            }
-            options.wait = *wait;
-        } else if (argument == "--name") {
-            const auto text = value();
-            if (!text || text->empty()) {
-                return missing();
-            }
-            options.name = *text;
-        } else if (argument == "--intent") {
-            const auto text = value();
-            if (!text) {
-                return missing();
-            }
-            if (!(options.intent = Uuid::parse(*text))) {
-                return UsageError{"“" + *text + "” is not a session identifier (UUID)."};
-            }
-        } else if (argument.starts_with("-")) {
-            return UsageError{"Unknown option " + argument + "."};
+        } else if (argument->starts_with("-")) {
+            return UsageError{"Unknown option " + *argument + "."};
         } else if (!command) {
-            command = argument;
+            command = *argument;
         } else if (*command == "key" && !chord) {
-            chord = argument;
+            chord = *argument;
         } else {
-            return UsageError{"Unexpected argument “" + argument + "”."};
+            return UsageError{"Unexpected argument “" + *argument + "”."};
         }
     }
     if (!command) {
         return UsageError{"Name a command: list, pair, draw or key."};
     }
-    if (*command == "list") {
-        options.command = PadOptions::Command::list;
-    } else if (*command == "pair") {
-        options.command = PadOptions::Command::pair;
-    } else if (*command == "draw") {
-        options.command = PadOptions::Command::draw;
-    } else if (*command == "key") {
-        options.command = PadOptions::Command::key;
-        if (!chord) {
-            return UsageError{"Name the chord to tap, for example: quillory-pad key command+z"};
-        }
-        auto keys = parseChord(*chord);
-        if (auto* error = std::get_if<UsageError>(&keys)) {
-            return *error;
-        }
-        options.chord = std::get<std::vector<DesktopKey>>(std::move(keys));
-    } else {
-        return UsageError{"Unknown command “" + *command + "”: use list, pair, draw or key."};
+    if (auto error = applyCommand(options, *command, chord)) {
+        return *error;
     }
     if (options.port && !options.host) {
         return UsageError{"--port needs --host."};

@@ -1,23 +1,16 @@
 #include "tools/pad/remembered_hosts.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "platform/secrets/file_secret_item.h"
+#include "platform/files/atomic_write.h"
+#include "platform/files/xdg_dirs.h"
 
 namespace quillory::pad {
 
 std::filesystem::path RememberedHosts::defaultPath() {
-    std::filesystem::path data;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
-        data = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        data = std::filesystem::path(home ? home : "/") / ".local" / "share";
-    }
-    return data / "quillory-pad" / "hosts.json";
+    return xdgDataHome() / "quillory-pad" / "hosts.json";
 }
 
 RememberedHosts::Loaded RememberedHosts::load(std::filesystem::path path) {
@@ -96,7 +89,7 @@ bool RememberedHosts::remember(const RememberedHost& host) {
     }
     const auto text = nlohmann::ordered_json{{"hosts", list}}.dump(
         2, ' ', false, nlohmann::json::error_handler_t::replace);
-    if (!writeFileAtomically(path_, asBytes(text))) {
+    if (writeFileAtomically(path_, text, 0600, 0700)) {
         return false;
     }
     hosts_ = std::move(next);

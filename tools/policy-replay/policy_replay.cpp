@@ -7,6 +7,7 @@
 #include <ostream>
 #include <set>
 
+#include "media/studio_json_text.h"
 #include "protocol/raw_value.h"
 #include "protocol/uuid.h"
 
@@ -234,11 +235,11 @@ std::optional<std::string> PolicyReplay::step(std::string_view line) {
         }
         out["changed"] = changed.has_value();
         if (policy_->assessmentCount() != recorded) {
-            std::optional<Json> assessment = policy_->assessment()->toJson();
-            if (!assessment) {
-                throw PolicyReplayError("the assessment holds a number that is not finite");
+            Json assessment = policy_->assessment()->toJSON();
+            if (const JSONText text = prettyJSONText(assessment); !text) {
+                throw PolicyReplayError("the assessment cannot be written: " + text.error);
             }
-            out["assessment"] = std::move(*assessment);
+            out["assessment"] = std::move(assessment);
         }
     }
     out["target"] = pointJson(policy_->target());

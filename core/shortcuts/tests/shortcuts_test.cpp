@@ -2,6 +2,7 @@
 
 #include "core/shortcuts/shortcut_preferences.h"
 #include "core/shortcuts/shortcut_presets.h"
+#include "platform/defaults/testing/memory_user_defaults.h"
 
 namespace quillory {
 namespace {
@@ -81,11 +82,11 @@ TEST(ShortcutPresetsTest, LayoutsUseThePlatformsPrimaryModifierAndAreFresh) {
           std::tuple{Platform::windows, K::control, A::control}}) {
         EXPECT_EQ(ShortcutPresets::primaryModifier(platform), primary);
         const ShortcutLayout layout = ShortcutPresets::basicLayout(platform);
-        ASSERT_EQ(layout.bindings.size(), 5u);
-        EXPECT_EQ(layout.bindings[0].keys, (std::vector<K>{primary, K::z}));
-        EXPECT_EQ(layout.bindings[4].action, action);
-        EXPECT_EQ(layout.bindings[4].keys, std::vector<K>{primary});
-        EXPECT_TRUE(layout.bindings[4].hold);
+        ASSERT_FALSE(layout.bindings.empty());
+        EXPECT_EQ(layout.bindings.front().keys, (std::vector<K>{primary, K::z}));
+        EXPECT_EQ(layout.bindings.back().action, action);
+        EXPECT_EQ(layout.bindings.back().keys, std::vector<K>{primary});
+        EXPECT_TRUE(layout.bindings.back().hold);
     }
     const ShortcutLayout krita = ShortcutPresets::preset("krita")->make(K::control);
     EXPECT_EQ(krita.bindings[3].action, A::picker);

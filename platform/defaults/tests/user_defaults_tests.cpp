@@ -7,8 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/scratch_directory.h"
 #include "platform/defaults/user_defaults.h"
+#include "tests/support/file_size_limit.h"
+#include "tests/support/scratch_directory.h"
 
 namespace quillory {
 namespace {
@@ -97,12 +98,13 @@ TEST_F(FileUserDefaultsTest, DamagedOrUnwritableFileLosesNothing) {
     }
     EXPECT_EQ(aside, std::vector<std::string>{damaged});
 
-    // A directory where the temporary file goes makes the next write fail before the rename: the
-    // old file stays, and the change is retried with the next one.
-    std::filesystem::create_directory(path.string() + ".tmp");
-    store.set("late", 2);
+    // A full disk makes the next write fail before the rename: the old file stays, and the change
+    // is retried with the next one.
+    {
+        const FileSizeLimit full(16);
+        store.set("late", 2);
+    }
     EXPECT_FALSE(FileUserDefaults(path).value("late"));
-    std::filesystem::remove(path.string() + ".tmp");
     store.set("next", 3);
     const FileUserDefaults reopened(path);
     EXPECT_EQ(reopened.boolValue("known"), true);
