@@ -2,8 +2,8 @@
 
 # Warnings become errors in the presets (CMAKE_COMPILE_WARNING_AS_ERROR), not here, so that a
 # newer compiler's new warnings do not break a plain build on a user's machine.
-set(QUILLORY_WARNINGS -Wall -Wextra -Wpedantic -Wno-missing-field-initializers -Wnon-virtual-dtor
-    -Woverloaded-virtual -Wconversion -Wsign-conversion)
+set(QUILLORY_WARNINGS -Wall -Wextra -Wpedantic -Wno-missing-field-initializers -Wshadow
+    -Wnon-virtual-dtor -Woverloaded-virtual -Wconversion -Wsign-conversion)
 add_compile_options("$<$<COMPILE_LANGUAGE:CXX>:${QUILLORY_WARNINGS}>")
 
 if(QUILLORY_SANITIZER STREQUAL "address")
