@@ -1,6 +1,7 @@
 #include "core/link/companion_listener.h"
 
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/sequence_checker.h"
 #include "platform/log/logger.h"
 #include "platform/net/tcp_listener.h"
 
@@ -29,11 +30,12 @@ CompanionListener::CompanionListener(AdvertiserFactory advertiser, std::uint16_t
       queue_(std::make_unique<SerialQueue>("com.quillory.listener")) {}
 
 CompanionListener::~CompanionListener() {
-    stop();
+    halt();
 }
 
 void CompanionListener::start(const std::string& name, const std::string& id) {
-    stop();
+    QUILLORY_CHECK_MAIN_THREAD();
+    halt();
     const auto generation = ++generation_;
     std::shared_ptr<TcpListener> socket;
     std::exception_ptr failure;
@@ -103,6 +105,11 @@ void CompanionListener::start(const std::string& name, const std::string& id) {
 }
 
 void CompanionListener::stop() {
+    QUILLORY_CHECK_MAIN_THREAD();
+    halt();
+}
+
+void CompanionListener::halt() {
     ++generation_;
     port_ = 0;
     if (advertiser_) {

@@ -47,6 +47,8 @@ class CompanionListener : public std::enable_shared_from_this<CompanionListener>
 
   private:
     CompanionListener(AdvertiserFactory advertiser, std::uint16_t port);
+    // stop() without the thread check, for the destructor.
+    void halt();
     void closeSocket();
 
     const AdvertiserFactory makeAdvertiser_;
