@@ -38,7 +38,7 @@ constexpr IconNames iconNames[appIconCount] = {
     {"exitFullScreen", "phosphor-arrows-in", "view-restore"},
     {"undo", "phosphor-arrow-counter-clockwise", "edit-undo"},
     {"redo", "phosphor-arrow-clockwise", "edit-redo"},
-    {"pan", "phosphor-hand", "transform-move"},
+    {"pan", "phosphor-hand", "input-touchpad"},
     {"picker", "phosphor-eyedropper", "color-picker"},
     {"eraser", "phosphor-eraser", "draw-eraser"},
     {"lock", "phosphor-lock-simple", "changes-prevent"},

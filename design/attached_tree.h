@@ -2,8 +2,12 @@
 
 #include <QtQml/qqml.h>
 
+#include <QMetaObject>
+#include <QPointer>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <functional>
+#include <vector>
 
 namespace quillory {
 
@@ -57,6 +61,34 @@ void propagateBelow(QObject* owner) {
             propagateAttached<Attached>(child);
         }
     }
+}
+
+// Runs `moved` whenever the owner, or an item between it and the nearest ancestor that has its own
+// attached object, gets another parent. That ancestor watches its own ancestors and hands its
+// changes down, so the chain ends there.
+class AncestorWatch {
+  public:
+    AncestorWatch(QObject* context, std::function<bool(QQuickItem*)> hasAttached,
+                  std::function<void()> moved);
+    AncestorWatch(const AncestorWatch&) = delete;
+    AncestorWatch& operator=(const AncestorWatch&) = delete;
+    ~AncestorWatch();
+
+    void watch(QQuickItem* owner);
+
+  private:
+    void ancestorMoved();
+
+    QObject* context_;
+    std::function<bool(QQuickItem*)> hasAttached_;
+    std::function<void()> moved_;
+    QPointer<QQuickItem> owner_;
+    std::vector<QMetaObject::Connection> connections_;
+};
+
+template <typename Attached>
+std::function<bool(QQuickItem*)> hasAttached() {
+    return [](QQuickItem* item) { return existingAttached<Attached>(item) != nullptr; };
 }
 
 }  // namespace quillory

@@ -1,17 +1,22 @@
 # Surfaces, components, button styles, pointer handling, the segmented switch and the gallery of
 # the QuilloryDesign module.
 target_sources(quillory_design PRIVATE
+  attached_tree.cpp
   attached_tree.h
-  cursor_claim.cpp
-  cursor_claim.h
   design_control.cpp
   design_control.h
   design_material_mode.cpp
   design_material_mode.h
   dot_grid.cpp
   dot_grid.h
+  gaussian_shadow.cpp
+  gaussian_shadow.h
   graphemes.cpp
-  graphemes.h)
+  graphemes.h
+  pointer_cursor.cpp
+  pointer_cursor.h
+  top_rim.cpp
+  top_rim.h)
 
 set_source_files_properties(components/ConnectionCopy.qml PROPERTIES QT_QML_SINGLETON_TYPE TRUE)
 qt_target_qml_sources(quillory_design

@@ -1,25 +1,15 @@
 #include "design/design.h"
 
-#include <QtQml/qqml.h>
 #include <QtQml/qqmlinfo.h>
-
-#include <QQuickItem>
-#include <QQuickWindow>
 
 namespace quillory {
 
-namespace {
-
-Design* existingAttached(QObject* object) {
-    return object ? qobject_cast<Design*>(qmlAttachedPropertiesObject<Design>(object, false))
-                  : nullptr;
-}
-
-}  // namespace
-
-Design::Design(QObject* owner) : QObject(owner), owner_(owner) {
+Design::Design(QObject* owner)
+    : QObject(owner),
+      owner_(owner),
+      ancestors_(this, hasAttached<Design>(), [this] { resolve(); }) {
     if (auto* item = qobject_cast<QQuickItem*>(owner)) {
-        connect(item, &QQuickItem::parentChanged, this, &Design::resolve);
+        ancestors_.watch(item);
         connect(item, &QQuickItem::windowChanged, this, &Design::resolve);
     }
     resolved_ = inheritedAt(owner);
@@ -30,17 +20,8 @@ Design* Design::qmlAttachedProperties(QObject* object) {
 }
 
 DesignTheme Design::inheritedAt(QObject* owner) {
-    auto* item = qobject_cast<QQuickItem*>(owner);
-    if (!item) {
-        return DesignTheme::standard;  // A window is the root of its own tree.
-    }
-    for (QQuickItem* ancestor = item->parentItem(); ancestor; ancestor = ancestor->parentItem()) {
-        if (Design* attached = existingAttached(ancestor)) {
-            return attached->theme();
-        }
-    }
-    if (Design* attached = existingAttached(item->window())) {
-        return attached->theme();
+    if (Design* above = nearestAttachedAbove<Design>(owner)) {
+        return above->theme();
     }
     return DesignTheme::standard;
 }
@@ -58,27 +39,7 @@ void Design::resolve() {
     }
     resolved_ = next;
     emit themeChanged();
-    if (auto* window = qobject_cast<QQuickWindow*>(owner_.data())) {
-        propagate(window->contentItem());
-    } else if (auto* item = qobject_cast<QQuickItem*>(owner_.data())) {
-        for (QQuickItem* child : item->childItems()) {
-            propagate(child);
-        }
-    }
-}
-
-// Hands the change to the nearest attached objects below; each of them carries it further.
-void Design::propagate(QQuickItem* item) {
-    if (!item) {
-        return;
-    }
-    if (Design* attached = existingAttached(item)) {
-        attached->resolve();
-        return;
-    }
-    for (QQuickItem* child : item->childItems()) {
-        propagate(child);
-    }
+    propagateBelow<Design>(owner_);
 }
 
 void Design::setPaletteName(const QString& name) {

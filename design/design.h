@@ -6,10 +6,9 @@
 #include <QPointer>
 #include <optional>
 
+#include "design/attached_tree.h"
 #include "design/colors.h"
 #include "design/design_theme.h"
-
-class QQuickItem;
 
 namespace quillory {
 
@@ -52,12 +51,15 @@ class Design final : public QObject {
   signals:
     void themeChanged();
 
-  private:
+  public:
+    // Re-reads the inherited values; see attached_tree.h.
     void resolve();
-    void propagate(QQuickItem* item);
+
+  private:
     static DesignTheme inheritedAt(QObject* owner);
 
     QPointer<QObject> owner_;
+    AncestorWatch ancestors_;
     std::optional<DesignPalette> palette_;
     std::optional<AppIconFamily> icons_;
     DesignTheme resolved_ = DesignTheme::standard;

@@ -2,15 +2,14 @@
 
 #include <QtQml/qqmlinfo.h>
 
-#include <QQuickItem>
-
-#include "design/attached_tree.h"
-
 namespace quillory {
 
-DesignControl::DesignControl(QObject* owner) : QObject(owner), owner_(owner) {
+DesignControl::DesignControl(QObject* owner)
+    : QObject(owner),
+      owner_(owner),
+      ancestors_(this, hasAttached<DesignControl>(), [this] { resolve(); }) {
     if (auto* item = qobject_cast<QQuickItem*>(owner)) {
-        connect(item, &QQuickItem::parentChanged, this, &DesignControl::resolve);
+        ancestors_.watch(item);
         connect(item, &QQuickItem::windowChanged, this, &DesignControl::resolve);
     }
     resolved_ = inheritedAt(owner);

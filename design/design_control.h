@@ -6,9 +6,8 @@
 #include <QPointer>
 #include <optional>
 
+#include "design/attached_tree.h"
 #include "design/design_material_mode.h"
-
-class QQuickItem;
 
 namespace quillory {
 
@@ -58,6 +57,7 @@ class DesignControl final : public QObject {
     static Values inheritedAt(QObject* owner);
 
     QPointer<QObject> owner_;
+    AncestorWatch ancestors_;
     std::optional<DesignMaterialMode> mode_;
     std::optional<bool> pressed_;
     Values resolved_;

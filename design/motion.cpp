@@ -1,6 +1,7 @@
 #include "design/motion.h"
 
 #include <QJSEngine>
+#include <algorithm>
 
 #include "design/appearance.h"
 
@@ -34,6 +35,13 @@ Motion* Motion::create(QQmlEngine*, QJSEngine*) {
 
 bool Motion::enabled() const {
     return !Appearance::shared()->reduceMotion();
+}
+
+QColor Motion::blend(const QColor& from, const QColor& to, double progress) {
+    const float t = static_cast<float>(std::clamp(progress, 0.0, 1.0));
+    const auto mix = [t](float a, float b) { return a + (b - a) * t; };
+    return QColor::fromRgbF(mix(from.redF(), to.redF()), mix(from.greenF(), to.greenF()),
+                            mix(from.blueF(), to.blueF()), mix(from.alphaF(), to.alphaF()));
 }
 
 }  // namespace quillory

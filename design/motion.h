@@ -2,6 +2,7 @@
 
 #include <QtQml/qqmlregistration.h>
 
+#include <QColor>
 #include <QObject>
 
 #include "design/design_motion.h"
@@ -62,6 +63,10 @@ class Motion final : public QObject {
     MotionSpring* gentle() const { return gentle_; }
     MotionSpring* bouncy() const { return bouncy_; }
     bool enabled() const;
+
+    // The colour `progress` of the way from `from` to `to`, channel by channel with alpha, for a
+    // colour driven by a spring; progress beyond 0 to 1 (a spring's overshoot) is held at the ends.
+    Q_INVOKABLE static QColor blend(const QColor& from, const QColor& to, double progress);
 
   signals:
     void enabledChanged();

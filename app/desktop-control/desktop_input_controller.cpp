@@ -7,10 +7,17 @@ namespace quillory {
 DesktopInputController::DesktopInputController(DesktopInputEnvironment environment, QObject* parent)
     : QObject(parent),
       layout_(environment.layout),
+      rootArea_(environment.rootArea),
       worker_(DesktopInputWorker::create(std::move(environment))) {
     presentation_.setTimerType(Qt::PreciseTimer);
     presentation_.setInterval(presentationIntervalMs);
     connect(&presentation_, &QTimer::timeout, this, &DesktopInputController::presentationTick);
+    if (rootArea_) {
+        rootNotifier_ =
+            std::make_unique<QSocketNotifier>(rootArea_->descriptor(), QSocketNotifier::Read);
+        connect(rootNotifier_.get(), &QSocketNotifier::activated, this,
+                &DesktopInputController::followRootArea);
+    }
 }
 
 DesktopInputController::~DesktopInputController() {
@@ -117,6 +124,13 @@ void DesktopInputController::observeInputSourceChanges() {
         std::make_unique<QSocketNotifier>(layout_->descriptor(), QSocketNotifier::Read);
     connect(layoutNotifier_.get(), &QSocketNotifier::activated, this,
             [this] { layout_->dispatchPending(); });
+}
+
+void DesktopInputController::followRootArea() {
+    if (const auto area = rootArea_ ? rootArea_->dispatchPending() : std::nullopt) {
+        // The barrier lifts everything before the pen is made again.
+        worker_->configure([&] { worker_->setRootArea(*area); });
+    }
 }
 
 void DesktopInputController::hideIndicator() {

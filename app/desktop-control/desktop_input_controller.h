@@ -48,6 +48,9 @@ class DesktopInputController : public QObject {
     void presentationTick();
     // Follows keyboard layout switches from now on.
     void observeInputSourceChanges();
+    // Reads the root's new size, if any, and gives the pen its new area (the root watcher's
+    // descriptor calls it).
+    void followRootArea();
 
   signals:
     void controlDesktopChanged(bool on);
@@ -59,10 +62,12 @@ class DesktopInputController : public QObject {
     void hideIndicator();
 
     std::shared_ptr<KeyboardLayout> layout_;
+    std::shared_ptr<RootAreaWatcher> rootArea_;
     std::shared_ptr<DesktopInputWorker> worker_;
     DesktopPenIndicator indicator_;
     QTimer presentation_;
     std::unique_ptr<QSocketNotifier> layoutNotifier_;
+    std::unique_ptr<QSocketNotifier> rootNotifier_;
     std::vector<PenSample> samples_;
     double pressure_ = 0;
     std::optional<PenSample> pointer_;

@@ -14,7 +14,9 @@ DesktopInputEnvironment DesktopInputEnvironment::system() {
     auto desktop = X11Desktop::connect(nullptr, error);
     Rect root;
     if (desktop) {
-        root = desktop->rootBounds();
+        // Watching from before the pen is made, so that no resize falls in between.
+        environment.rootArea = RootAreaWatcher::connect(nullptr, error);
+        root = environment.rootArea ? environment.rootArea->area() : desktop->rootBounds();
         environment.desktop = std::move(desktop);
     } else {
         logger.error("Desktop unavailable: %s", error.c_str());

@@ -71,57 +71,45 @@ void DesktopInputWorker::scheduleOverflowRecovery(std::unique_lock<std::mutex>& 
     });
 }
 
-void DesktopInputWorker::submit(std::vector<PenSample> samples, const Uuid& connection) {
+template <typename Input>
+void DesktopInputWorker::enqueue(Input input, const Uuid& connection,
+                                 std::int64_t DesktopInputWorker::*pending, std::int64_t limit) {
     const double receivedAt = environment_.clock->nowSeconds();
     std::unique_lock lock(lock_);
     if (connection_ != connection || configuring_) {
         return;
     }
-    if (pending_ >= maxPendingBatches) {
+    // Checked once the connection is known to be current: a late call from the channel of an
+    // earlier connection comes from another transport queue, and is refused above.
+    QUILLORY_CHECK_SEQUENCE(transportSequence_);
+    if (this->*pending >= limit) {
         scheduleOverflowRecovery(lock);
         return;
     }
-    ++pending_;
+    ++(this->*pending);
     const std::uint64_t revision = revision_;
     lock.unlock();
     std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
-    queue_.async([weak, revision, connection, receivedAt, samples = std::move(samples)] {
+    queue_.async([weak, revision, connection, receivedAt, pending, input = std::move(input)] {
         auto worker = weak.lock();
         if (!worker) {
             return;
         }
         if (worker->isCurrent(revision, connection)) {
-            worker->process(samples, revision, connection, receivedAt);
+            worker->process(input, revision, connection, receivedAt);
         }
         std::lock_guard relock(worker->lock_);
-        --worker->pending_;
+        --((*worker).*pending);
     });
 }
 
+void DesktopInputWorker::submit(std::vector<PenSample> samples, const Uuid& connection) {
+    enqueue(std::move(samples), connection, &DesktopInputWorker::pending_, maxPendingBatches);
+}
+
 void DesktopInputWorker::submit(DesktopAction action, const Uuid& connection) {
-    const double receivedAt = environment_.clock->nowSeconds();
-    std::unique_lock lock(lock_);
-    if (connection_ != connection || configuring_) {
-        return;
-    }
     // A flood of actions must not grow the queue without bound any more than pen batches may.
-    if (pendingActions_ >= maxPendingActions) {
-        scheduleOverflowRecovery(lock);
-        return;
-    }
-    ++pendingActions_;
-    const std::uint64_t revision = revision_;
-    lock.unlock();
-    std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
-    queue_.async([weak, revision, connection, receivedAt, action = std::move(action)] {
-        auto worker = weak.lock();
-        if (!worker) {
-            return;
-        }
-        worker->process(action, revision, connection, receivedAt);
-        std::lock_guard relock(worker->lock_);
-        --worker->pendingActions_;
-    });
+    enqueue(std::move(action), connection, &DesktopInputWorker::pendingActions_, maxPendingActions);
 }
 
 void DesktopInputWorker::end(const Uuid& connection) {
@@ -129,6 +117,7 @@ void DesktopInputWorker::end(const Uuid& connection) {
     if (connection_ != connection) {
         return;
     }
+    QUILLORY_CHECK_SEQUENCE(transportSequence_);
     const std::uint64_t revision = ++revision_;
     lock.unlock();
     std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
@@ -144,6 +133,7 @@ void DesktopInputWorker::detach(const Uuid& connection) {
     if (connection_ != connection) {
         return;
     }
+    QUILLORY_CHECK_SEQUENCE(transportSequence_);
     connection_.reset();
     const std::uint64_t revision = ++revision_;
     lock.unlock();
@@ -157,6 +147,7 @@ void DesktopInputWorker::detach(const Uuid& connection) {
 }
 
 void DesktopInputWorker::attach(const Uuid& connection) {
+    QUILLORY_CHECK_SEQUENCE(mainSequence_);
     {
         std::lock_guard lock(lock_);
         connection_.reset();
@@ -169,9 +160,12 @@ void DesktopInputWorker::attach(const Uuid& connection) {
     });
     std::lock_guard lock(lock_);
     connection_ = connection;
+    // The new connection's channel brings its own transport queue.
+    transportSequence_.detach();
 }
 
 void DesktopInputWorker::configure(const std::function<void()>& body) {
+    QUILLORY_CHECK_SEQUENCE(mainSequence_);
     {
         std::lock_guard lock(lock_);
         configuring_ = true;
@@ -191,19 +185,28 @@ void DesktopInputWorker::configure(const std::function<void()>& body) {
 
 void DesktopInputWorker::setForeground(std::optional<std::int32_t> pid,
                                        std::optional<Uuid> contextID) {
+    QUILLORY_CHECK_ON(queue_);
     foreground_ = pid;
     contextID_ = contextID;
 }
 
 void DesktopInputWorker::setTarget(const DesktopInputTarget& target) {
+    QUILLORY_CHECK_ON(queue_);
     target_ = target;
 }
 
 void DesktopInputWorker::setEnabled(bool enabled) {
+    QUILLORY_CHECK_ON(queue_);
     enabled_ = enabled;
 }
 
+void DesktopInputWorker::setRootArea(Rect area) {
+    QUILLORY_CHECK_ON(queue_);
+    environment_.sink->setArea(area);
+}
+
 void DesktopInputWorker::setRecording(bool recording) {
+    QUILLORY_CHECK_SEQUENCE(mainSequence_);
     const auto apply = [&] {
         recording_ = recording;
         std::lock_guard lock(lock_);
@@ -215,6 +218,7 @@ void DesktopInputWorker::setRecording(bool recording) {
 }
 
 std::optional<DesktopInputWorker::Presentation> DesktopInputWorker::takePresentation() {
+    QUILLORY_CHECK_SEQUENCE(mainSequence_);
     std::lock_guard lock(lock_);
     if (!dirty_) {
         return std::nullopt;
@@ -226,11 +230,13 @@ std::optional<DesktopInputWorker::Presentation> DesktopInputWorker::takePresenta
 }
 
 void DesktopInputWorker::clearHistory() {
+    QUILLORY_CHECK_SEQUENCE(mainSequence_);
     std::lock_guard lock(lock_);
     presentation_.history.clear();
 }
 
 void DesktopInputWorker::shutdown() {
+    QUILLORY_CHECK_SEQUENCE(mainSequence_);
     {
         std::lock_guard lock(lock_);
         connection_.reset();

@@ -11,6 +11,7 @@
 #include "app/desktop-control/desktop_input_target.h"
 #include "app/desktop-control/keyboard_injector.h"
 #include "app/desktop-control/pen_injector.h"
+#include "platform/dispatch/sequence_checker.h"
 #include "platform/dispatch/serial_queue.h"
 #include "protocol/desktop_action.h"
 #include "protocol/pen_event_timeline.h"
@@ -49,7 +50,7 @@ class DesktopInputWorker : public std::enable_shared_from_this<DesktopInputWorke
     DesktopInputWorker(const DesktopInputWorker&) = delete;
     DesktopInputWorker& operator=(const DesktopInputWorker&) = delete;
 
-    // Transport queue; never wait for processing.
+    // Transport queue (of the current connection's channel); never wait for processing.
     void submit(std::vector<PenSample> samples, const Uuid& connection);
     void submit(DesktopAction action, const Uuid& connection);
     void end(const Uuid& connection);
@@ -69,6 +70,8 @@ class DesktopInputWorker : public std::enable_shared_from_this<DesktopInputWorke
     void setForeground(std::optional<std::int32_t> pid, std::optional<Uuid> contextID);
     void setTarget(const DesktopInputTarget& target);
     void setEnabled(bool enabled);
+    // The root window changed size; configure has lifted everything already.
+    void setRootArea(Rect area);
 
     // Waits until the work queued so far has run; for tests and orderly teardown.
     void drain();
@@ -81,6 +84,10 @@ class DesktopInputWorker : public std::enable_shared_from_this<DesktopInputWorke
     void startWatchdog();
     bool isCurrent(std::uint64_t revision, const std::optional<Uuid>& connection) const;
     void scheduleOverflowRecovery(std::unique_lock<std::mutex>& lock);
+    // The one body of both submit operations.
+    template <typename Input>
+    void enqueue(Input input, const Uuid& connection, std::int64_t DesktopInputWorker::*pending,
+                 std::int64_t limit);
     void liftAll();
     void process(const std::vector<PenSample>& samples, std::uint64_t revision,
                  const Uuid& connection, double receivedAt);
@@ -91,6 +98,8 @@ class DesktopInputWorker : public std::enable_shared_from_this<DesktopInputWorke
 
     DesktopInputEnvironment environment_;
     SerialQueue queue_;
+    SequenceChecker mainSequence_;
+    SequenceChecker transportSequence_;
 
     mutable std::mutex lock_;
     std::optional<Uuid> connection_;

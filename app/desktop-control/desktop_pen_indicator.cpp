@@ -1,9 +1,12 @@
 #include "app/desktop-control/desktop_pen_indicator.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QRasterWindow>
 #include <QRegion>
+#include <QScreen>
 #include <QSurfaceFormat>
+#include <cmath>
 
 #include "platform/dispatch/main_queue.h"
 
@@ -42,14 +45,44 @@ class MarkerWindow final : public QRasterWindow {
     }
 };
 
+namespace {
+
+// Qt places windows in logical pixels: each screen keeps its top-left corner and divides the rest
+// by its device-pixel ratio. The screen is the one whose root-pixel area holds `point`.
+QScreen* screenAt(Point point) {
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect logical = screen->geometry();
+        const QRectF native(logical.topLeft(), QSizeF(logical.size()) * screen->devicePixelRatio());
+        if (native.contains(point.x, point.y)) {
+            return screen;
+        }
+    }
+    return QGuiApplication::primaryScreen();
+}
+
+QPointF toLogical(Point point, const QScreen* screen) {
+    if (!screen) {
+        return {point.x, point.y};
+    }
+    const QPointF origin = screen->geometry().topLeft();
+    return origin + (QPointF(point.x, point.y) - origin) / screen->devicePixelRatio();
+}
+
+}  // namespace
+
 DesktopPenIndicator::DesktopPenIndicator() : panel_(std::make_unique<MarkerWindow>()) {}
 
 DesktopPenIndicator::~DesktopPenIndicator() = default;
 
 void DesktopPenIndicator::show(Point point) {
     cancelDismissal();
-    panel_->setPosition(static_cast<int>(std::lround(point.x)) - side / 2,
-                        static_cast<int>(std::lround(point.y)) - side / 2);
+    QScreen* screen = screenAt(point);
+    if (screen && panel_->screen() != screen) {
+        panel_->setScreen(screen);
+    }
+    const QPointF centre = toLogical(point, screen);
+    panel_->setPosition(static_cast<int>(std::lround(centre.x())) - side / 2,
+                        static_cast<int>(std::lround(centre.y())) - side / 2);
     panel_->requestUpdate();
     if (!panel_->isVisible()) {
         panel_->show();
@@ -76,8 +109,14 @@ bool DesktopPenIndicator::isVisible() const {
 }
 
 Point DesktopPenIndicator::centre() const {
-    return {static_cast<double>(panel_->x() + side / 2),
-            static_cast<double>(panel_->y() + side / 2)};
+    const QPointF logical(panel_->x() + side / 2, panel_->y() + side / 2);
+    const QScreen* screen = panel_->screen();
+    if (!screen) {
+        return {logical.x(), logical.y()};
+    }
+    const QPointF origin = screen->geometry().topLeft();
+    const QPointF root = origin + (logical - origin) * screen->devicePixelRatio();
+    return {root.x(), root.y()};
 }
 
 }  // namespace quillory

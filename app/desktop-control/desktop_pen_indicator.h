@@ -22,12 +22,14 @@ class DesktopPenIndicator {
     DesktopPenIndicator(const DesktopPenIndicator&) = delete;
     DesktopPenIndicator& operator=(const DesktopPenIndicator&) = delete;
 
-    // `point` in global display coordinates; the ring is centred on it.
+    // `point` in global display coordinates (root pixels); the ring is centred on it, at the
+    // same logical size on every screen whatever its device-pixel ratio.
     void show(Point point);
     void cancelDismissal();
     void hide();
 
     bool isVisible() const;
+    // In root pixels.
     Point centre() const;
 
   private:

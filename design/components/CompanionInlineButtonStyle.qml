@@ -13,9 +13,15 @@ T.AbstractButton {
     readonly property bool engaged: pointerHovered || pressed
     readonly property color tint: destructive && engaged ? Design.colors.destructiveText
                                                          : Design.colors.secondaryText
+    // What is drawn follows `tint`, the fill and the rim with the quick spring.
+    property real danger: destructive && engaged ? 1 : 0
+    property real fillAlpha: pressed ? 0.16 : pointerHovered ? 0.08 : 0.03
+    property real rimAlpha: engaged ? 0.25 : 0.12
+    readonly property color shownTint: Motion.blend(Design.colors.secondaryText,
+                                                    Design.colors.destructiveText, danger)
 
     function tinted(alpha) {
-        return Qt.rgba(tint.r, tint.g, tint.b, alpha)
+        return Qt.rgba(shownTint.r, shownTint.g, shownTint.b, Math.max(0, Math.min(1, alpha)))
     }
 
     font: DesignTypography.subheadline
@@ -29,11 +35,14 @@ T.AbstractButton {
     scale: pressed && !Appearance.reduceMotion ? 0.97 : 1
 
     SpringBehavior on scale { motion: Motion.quick }
+    SpringBehavior on danger { motion: Motion.quick }
+    SpringBehavior on fillAlpha { motion: Motion.quick }
+    SpringBehavior on rimAlpha { motion: Motion.quick }
 
     contentItem: DText {
         text: control.text
         font: control.font
-        color: control.tint
+        color: control.shownTint
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
         maximumLineCount: 1
@@ -43,9 +52,9 @@ T.AbstractButton {
     background: Rectangle {
         objectName: "inlineFill"
         radius: 10
-        color: control.tinted(control.pressed ? 0.16 : control.pointerHovered ? 0.08 : 0.03)
+        color: control.tinted(control.fillAlpha)
         border.width: 1
-        border.color: control.tinted(control.engaged ? 0.25 : 0.12)
+        border.color: control.tinted(control.rimAlpha)
 
         FocusRing {
             control: control

@@ -13,6 +13,8 @@ Rectangle {
 
     implicitWidth: row.implicitWidth + 32
     implicitHeight: row.implicitHeight + 32
+    // A layout sizes it through fillWidth; anywhere else, as in a Column, it takes the parent's width.
+    width: parent ? parent.width : implicitWidth
     Layout.fillWidth: true
     radius: 16
     color: Qt.rgba(tone.r, tone.g, tone.b, 0.06)

@@ -14,8 +14,13 @@ T.AbstractButton {
 
     readonly property real shapeRadius: radius >= 0 ? radius : dimension / 2
     readonly property bool pointerHovered: pointer.hovering
-    readonly property color foreground: selected ? Design.colors.onAccent
-                                                 : Design.colors.primaryText
+    // 1 when selected, 0 when not; the fill, the glow and the icon follow it with a gentle spring.
+    property real selection: selected ? 1 : 0
+    readonly property color wash: Qt.rgba(Design.colors.primaryText.r, Design.colors.primaryText.g,
+                                          Design.colors.primaryText.b,
+                                          pressed ? 0.08 : pointerHovered ? 0.05 : 0)
+    readonly property color foreground: Motion.blend(Design.colors.primaryText,
+                                                     Design.colors.onAccent, selection)
 
     implicitWidth: dimension
     implicitHeight: dimension
@@ -27,6 +32,7 @@ T.AbstractButton {
     scale: pressed && !Appearance.reduceMotion ? 0.92 : 1
 
     SpringBehavior on scale { motion: Motion.press }
+    SpringBehavior on selection { motion: Motion.gentle }
 
     contentItem: Item {
         IconView {
@@ -44,19 +50,15 @@ T.AbstractButton {
             shapeRadius: control.shapeRadius
             shadowColor: Qt.rgba(Design.colors.accent.r, Design.colors.accent.g,
                                  Design.colors.accent.b, 0.4)
-            visible: control.selected
+            opacity: Math.min(1, control.selection)
+            visible: control.selection > 0
         }
 
         Rectangle {
             objectName: "floatingFill"
             anchors.fill: parent
             radius: control.shapeRadius
-            color: control.selected ? Design.colors.accent
-                                    : Qt.rgba(Design.colors.primaryText.r,
-                                              Design.colors.primaryText.g,
-                                              Design.colors.primaryText.b,
-                                              control.pressed ? 0.08 : 0.05)
-            visible: control.selected || control.pressed || control.pointerHovered
+            color: Motion.blend(control.wash, Design.colors.accent, control.selection)
         }
 
         FocusRing {

@@ -4,7 +4,8 @@ import QtQuick.Templates as T
 import QuilloryDesign
 
 // The standard text button: a capsule in a role colour. `role`: "primary", "soft" or
-// "destructive"; `size`: "regular" or "large"; `expand` stretches it across a layout's width.
+// "destructive"; `size`: "regular" or "large"; `expand` stretches it across its parent's width
+// (a layout's, through fillWidth).
 T.AbstractButton {
     id: control
 
@@ -25,6 +26,7 @@ T.AbstractButton {
     rightPadding: leftPadding
     implicitWidth: implicitContentWidth + leftPadding + rightPadding
     implicitHeight: Math.max(minimumHeight, implicitContentHeight + topPadding + bottomPadding)
+    width: expand && parent ? parent.width : implicitWidth
     Layout.fillWidth: expand
     focusPolicy: Qt.StrongFocus
 
@@ -75,21 +77,10 @@ T.AbstractButton {
             SpringBehavior on opacity { motion: Motion.quick }
         }
 
-        // The top rim, fading out towards the middle: only the upper half is drawn.
-        Item {
-            width: parent.width
-            height: parent.height / 2
-            clip: true
+        TopRim {
+            anchors.fill: parent
+            radius: height / 2
             visible: control.primary
-
-            Rectangle {
-                width: parent.width
-                height: parent.height * 2
-                radius: height / 2
-                color: "transparent"
-                border.width: 1
-                border.color: Qt.rgba(1, 1, 1, 0.22)
-            }
         }
 
         FocusRing {

@@ -2,42 +2,29 @@ import QtQuick
 import QuilloryDesign
 
 // Tracks the pointer over its parent: `hovering` is true while the pointer is inside and the
-// element is enabled, and the pointing hand is pushed once while that holds. It is popped when the
-// pointer leaves, the element is disabled, hidden or destroyed, or its window is hidden.
+// element is enabled and visible, and the pointing hand shows while that holds. The hand belongs
+// to the hovered item, not to an application-wide stack, so nothing is left to give back when a
+// popup or another window covers it, its window is deactivated or a press drags out of it.
 HoverHandler {
     id: handler
 
     // The element's own enabled flag; a disabled element is never hovered.
     property bool active: parent ? parent.enabled : true
-    readonly property bool hovering: hovered && active
-    readonly property CursorClaim claim: CursorClaim {}
+    // Cleared by disabling; only the pointer entering again sets it, so that an element enabled
+    // under a resting pointer shows neither hover nor hand until then.
+    property bool armed: true
+    readonly property bool hovering: hovered && active && armed && !!parent && parent.visible
 
-    onHoveredChanged: {
-        if (hovered)
-            claim.want(active)
-        else
-            claim.release()
-    }
-    // Enabling again waits for the next hover event; disabling gives the cursor back at once.
-    onActiveChanged: if (!active) claim.release()
-
-    Component.onDestruction: claim.release()
-
-    property Connections visibility: Connections {
-        target: handler.parent
-        ignoreUnknownSignals: true
-        function onVisibleChanged() {
-            if (!handler.parent.visible)
-                handler.claim.release()
-        }
+    function giveBack() {
+        if (parent && parent.Window.window)
+            PointerCursor.refresh(parent.Window.window, point.scenePosition)
     }
 
-    property Connections windowVisibility: Connections {
-        target: handler.parent ? handler.parent.Window.window : null
-        ignoreUnknownSignals: true
-        function onVisibleChanged() {
-            if (!handler.parent.Window.window.visible)
-                handler.claim.release()
-        }
-    }
+    cursorShape: hovering ? Qt.PointingHandCursor : undefined
+
+    onHoveredChanged: if (hovered) armed = true
+    onActiveChanged: if (!active) armed = false
+    // The pointer rests inside, so no event would tell the window to drop the hand.
+    onHoveringChanged: if (!hovering && hovered) giveBack()
+    Component.onDestruction: if (hovering) giveBack()
 }

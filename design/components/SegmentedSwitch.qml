@@ -148,13 +148,18 @@ FocusScope {
                 DText {
                     id: label
 
-                    anchors.fill: parent
-                    anchors.leftMargin: 16
-                    anchors.rightMargin: 16
+                    // A long title shrinks down to 80 % of its font, then it is cut short. Pixel
+                    // sizes are whole numbers, so the title is scaled rather than refitted.
+                    readonly property real room: Math.max(0, segment.width - 32)
+                    readonly property real fit: Math.max(0.8, Math.min(1, room / Math.max(1, implicitWidth)))
+
+                    objectName: "segmentTitle"
+                    anchors.centerIn: parent
+                    width: room / fit
+                    height: parent.height
+                    scale: fit
                     text: modelData.title
                     font: PadType.calloutSemibold
-                    fontSizeMode: Text.HorizontalFit
-                    minimumPixelSize: Math.floor(0.8 * PadType.calloutSemibold.pixelSize)
                     color: segment.selected
                            ? (control.style === "accent" ? Design.colors.onAccent
                                                          : Design.colors.primaryText)

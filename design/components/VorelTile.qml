@@ -78,20 +78,10 @@ Item {
             color: Design.colors.onAccent
         }
 
-        // The rim shows on the upper half only.
-        Item {
-            width: parent.width
-            height: parent.height / 2
-            clip: true
-
-            Rectangle {
-                width: face.width
-                height: face.height
-                radius: face.radius
-                color: "transparent"
-                border.width: 1
-                border.color: Qt.rgba(1, 1, 1, 0.25)
-            }
+        TopRim {
+            anchors.fill: parent
+            radius: face.radius
+            color: Qt.rgba(1, 1, 1, 0.25)
         }
     }
 

@@ -142,6 +142,12 @@ TEST(IconRenderer, EveryRoleDrawsInBothFamilies) {
     EXPECT_TRUE(sheet.save(shotPath(QStringLiteral("icons.png"))));
 }
 
+// Whatever the desktop's theme holds, the two roles ask it for the same name.
+TEST(IconRenderer, GestureAndPanAreOnePictureInBothFamilies) {
+    EXPECT_EQ(phosphorName(AppIcon::gesture), phosphorName(AppIcon::pan));
+    EXPECT_EQ(systemSymbolName(AppIcon::gesture), systemSymbolName(AppIcon::pan));
+}
+
 TEST(IconRenderer, MissingGlyphDrawsNothingAndIsLoggedOnce) {
     PartialResources partial({"icons/phosphor-warning-circle.svg"});
     DesignResources resources(partial.root());

@@ -1,9 +1,12 @@
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtQuickTest/quicktest.h>
 
+#include <QCursor>
 #include <QDir>
+#include <QGuiApplication>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QWindow>
 
 #include "design/appearance.h"
 
@@ -31,6 +34,21 @@ class DesktopSettings : public QObject {
     FakeAppearanceSource* source_;
 };
 
+// Lets the QML tests see the cursor a window shows: an application-wide override cursor wins
+// over the window's own.
+class CursorProbe : public QObject {
+    Q_OBJECT
+
+  public:
+    Q_INVOKABLE int shownIn(QObject* window) const {
+        if (const QCursor* override = QGuiApplication::overrideCursor()) {
+            return override->shape();
+        }
+        const auto* shown = qobject_cast<QWindow*>(window);
+        return shown ? shown->cursor().shape() : -1;
+    }
+};
+
 class Setup : public QObject {
     Q_OBJECT
 
@@ -41,6 +59,7 @@ class Setup : public QObject {
         settings_ = std::make_unique<DesktopSettings>(source.get());
         Appearance::shared()->setSources(nullptr, std::move(source));
         engine->rootContext()->setContextProperty(QStringLiteral("desktop"), settings_.get());
+        engine->rootContext()->setContextProperty(QStringLiteral("cursors"), &cursors_);
         // The test may run before any other test has made the folder.
         const QString shots = qEnvironmentVariable("QUILLORY_SHOTS_DIR", QDir::tempPath());
         QDir().mkpath(shots);
@@ -49,6 +68,7 @@ class Setup : public QObject {
 
   private:
     std::unique_ptr<DesktopSettings> settings_;
+    CursorProbe cursors_;
 };
 
 }  // namespace quillory

@@ -56,9 +56,20 @@ DesktopControlAccess::DesktopControlAccess()
               },
       }) {}
 
-DesktopControlAccess::DesktopControlAccess(Probes probes) : probes_(std::move(probes)) {}
+DesktopControlAccess::DesktopControlAccess(Probes probes, std::shared_ptr<const Clock> clock)
+    : probes_(std::move(probes)), clock_(std::move(clock)) {}
 
 bool DesktopControlAccess::isGranted() const {
+    const double now = clock_->nowSeconds();
+    std::lock_guard lock(mutex_);
+    if (!answeredAt_ || now - *answeredAt_ >= answerLifetime || now < *answeredAt_) {
+        granted_ = probe();
+        answeredAt_ = now;
+    }
+    return granted_;
+}
+
+bool DesktopControlAccess::probe() const {
     if (probes_.uinputWritable()) {
         return true;
     }

@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "platform/input/non_repeating_key_sink.h"
 #include "platform/input/uinput_input_sink.h"
 #include "platform/input/xtest_input_sink.h"
 #include "platform/log/logger.h"
@@ -51,9 +52,20 @@ InputBackend openInputBackend(Rect rootArea, const char* display) {
             backend.status = {InputBackendKind::none, uinputError + "; " + xtestError};
         }
     }
-    Logger("app.quillory.connection", "input")
-        .info("Input backend %s: %s", displayName(backend.status.kind),
-              backend.status.reason.c_str());
+    const Logger logger("app.quillory.connection", "input");
+    if (backend.status.kind != InputBackendKind::none) {
+        // Both backends' keys reach the X server, which would repeat them while held.
+        std::string repeatError;
+        if (auto control = KeyRepeatControl::connect(display, KeyRepeatControl::defaultRecord(),
+                                                     repeatError)) {
+            backend.sink =
+                std::make_shared<NonRepeatingKeySink>(std::move(backend.sink), std::move(control));
+        } else {
+            logger.error("Held keys may repeat: %s", repeatError.c_str());
+        }
+    }
+    logger.info("Input backend %s: %s", displayName(backend.status.kind),
+                backend.status.reason.c_str());
     std::lock_guard lock(statusMutex);
     lastStatus = backend.status;
     return backend;

@@ -9,6 +9,9 @@ class InputEventSink {
   public:
     virtual ~InputEventSink() = default;
     virtual void post(const InputEvent& event) = 0;
+    // The root window changed size: pen positions span `area` from the next event on. Called
+    // with the pen lifted.
+    virtual void setArea(Rect) {}
 };
 
 // Drops everything; stands in when no backend could be opened.

@@ -34,6 +34,16 @@ void RecordingInputSink::post(const InputEvent& event) {
     posted_.notify_all();
 }
 
+void RecordingInputSink::setArea(Rect area) {
+    std::lock_guard lock(mutex_);
+    areas_.emplace_back(events_.size(), area);
+}
+
+std::vector<std::pair<std::size_t, Rect>> RecordingInputSink::areas() const {
+    std::lock_guard lock(mutex_);
+    return areas_;
+}
+
 std::vector<InputEvent> RecordingInputSink::events() const {
     std::lock_guard lock(mutex_);
     return events_;
@@ -47,6 +57,7 @@ std::size_t RecordingInputSink::count() const {
 void RecordingInputSink::clear() {
     std::lock_guard lock(mutex_);
     events_.clear();
+    areas_.clear();
 }
 
 bool RecordingInputSink::waitForCount(std::size_t count, double timeoutSeconds) const {

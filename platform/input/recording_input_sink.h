@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "platform/input/input_event_sink.h"
@@ -15,6 +16,7 @@ namespace quillory {
 class RecordingInputSink final : public InputEventSink {
   public:
     void post(const InputEvent& event) override;
+    void setArea(Rect area) override;
 
     std::vector<InputEvent> events() const;
     std::size_t count() const;
@@ -27,6 +29,8 @@ class RecordingInputSink final : public InputEventSink {
     std::set<std::uint16_t> keysDown() const;
     // No button, key or pen proximity left held.
     bool allUp() const;
+    // Each area given, with the number of events posted before it.
+    std::vector<std::pair<std::size_t, Rect>> areas() const;
 
   private:
     mutable std::mutex mutex_;
@@ -35,6 +39,7 @@ class RecordingInputSink final : public InputEventSink {
     bool buttonDown_ = false;
     bool inProximity_ = false;
     std::set<std::uint16_t> keysDown_;
+    std::vector<std::pair<std::size_t, Rect>> areas_;
 };
 
 }  // namespace quillory

@@ -14,6 +14,13 @@ UinputFrameWriter::UinputFrameWriter(int penFd, int keyboardFd, Rect area)
     frame_.reserve(16);
 }
 
+void UinputFrameWriter::setPenDevice(int penFd, Rect area) {
+    penFd_ = penFd;
+    area_ = area;
+    inProximity_ = false;
+    touching_ = false;
+}
+
 int UinputFrameWriter::pressureValue(double pressure) {
     return static_cast<int>(std::lround(std::clamp(pressure, 0.0, 1.0) * pressureMax));
 }

@@ -22,6 +22,9 @@ class UinputFrameWriter {
     // `area` is the root window: its pixels span the pen's ABS_X and ABS_Y ranges.
     UinputFrameWriter(int penFd, int keyboardFd, Rect area);
 
+    // A new pen device over a new `area`; it starts out of proximity.
+    void setPenDevice(int penFd, Rect area);
+
     // Writes the event's frame; false when the device refused it.
     bool write(const InputEvent& event);
 

@@ -93,11 +93,29 @@ std::unique_ptr<UinputInputSink> UinputInputSink::create(Rect area, std::string&
 UinputInputSink::UinputInputSink(libevdev_uinput* pen, libevdev_uinput* keyboard, Rect area)
     : pen_(pen),
       keyboard_(keyboard),
+      area_(area),
       writer_(libevdev_uinput_get_fd(pen), libevdev_uinput_get_fd(keyboard), area) {}
 
 UinputInputSink::~UinputInputSink() {
     libevdev_uinput_destroy(keyboard_);
     libevdev_uinput_destroy(pen_);
+}
+
+void UinputInputSink::setArea(Rect area) {
+    if (area == area_) {
+        return;
+    }
+    // Axis ranges are fixed once a device exists: the pen is made again.
+    std::string error;
+    libevdev_uinput* pen = createDevice(penDescription(area), error);
+    if (!pen) {
+        logger().error("The pen keeps its old area: %s", error.c_str());
+        return;
+    }
+    libevdev_uinput_destroy(pen_);
+    pen_ = pen;
+    area_ = area;
+    writer_.setPenDevice(libevdev_uinput_get_fd(pen), area);
 }
 
 void UinputInputSink::post(const InputEvent& event) {

@@ -20,12 +20,15 @@ class UinputInputSink final : public InputEventSink {
     ~UinputInputSink() override;
 
     void post(const InputEvent& event) override;
+    // Makes a new pen device whose ABS_X and ABS_Y span `area`.
+    void setArea(Rect area) override;
 
   private:
     UinputInputSink(libevdev_uinput* pen, libevdev_uinput* keyboard, Rect area);
 
     libevdev_uinput* pen_;
     libevdev_uinput* keyboard_;
+    Rect area_;
     UinputFrameWriter writer_;
     bool reportedFailure_ = false;
 };

@@ -1,20 +1,10 @@
 #include "platform/keyboard/keyboard_layout.h"
 
-#include <xcb/xcb.h>
-// The XKB protocol header names a field "explicit", a C++ keyword.
-#ifdef __clang__
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wkeyword-macro"
-#endif
-#define explicit explicit_
-#include <xcb/xkb.h>
-#undef explicit
-#ifdef __clang__
-#pragma clang diagnostic pop
-#endif
 #include <xkbcommon/xkbcommon-x11.h>
 
 #include <cstdlib>
+
+#include "platform/keyboard/xcb_xkb.h"
 
 namespace quillory {
 
@@ -44,6 +34,20 @@ void selectLayoutEvents(xcb_connection_t* connection, std::int32_t device) {
     xcb_xkb_select_events_aux(connection, static_cast<xcb_xkb_device_spec_t>(device), events, 0, 0,
                               mapParts, mapParts, &details);
     xcb_flush(connection);
+}
+
+// True for a new keymap, or a group switch to another group than `keymap`'s.
+bool isLayoutChange(const xcb_generic_event_t& event, std::uint8_t xkbEventBase,
+                    const Keymap* keymap) {
+    if ((event.response_type & 0x7f) != xkbEventBase) {
+        return false;
+    }
+    const auto& xkb = reinterpret_cast<const XkbEvent&>(event);
+    if (xkb.xkbType != XCB_XKB_STATE_NOTIFY) {
+        return true;
+    }
+    const auto& state = reinterpret_cast<const xcb_xkb_state_notify_event_t&>(event);
+    return !keymap || keymap->layoutIndex() != state.group;
 }
 
 }  // namespace
@@ -120,24 +124,22 @@ bool KeyboardLayout::dispatchPending() {
     if (!connection_) {
         return false;
     }
-    bool stale = false;
-    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
-        if ((event->response_type & 0x7f) == xkbEventBase_) {
-            const auto* xkb = reinterpret_cast<const XkbEvent*>(event);
-            if (xkb->xkbType == XCB_XKB_STATE_NOTIFY) {
-                const auto* state = reinterpret_cast<const xcb_xkb_state_notify_event_t*>(event);
-                const auto keymap = current();
-                stale |= !keymap || keymap->layoutIndex() != state->group;
-            } else {
-                stale = true;
-            }
+    bool changed = false;
+    // A refresh makes round trips, and xcb queues the events read with their replies: the
+    // descriptor does not wake us for those, so the queue is drained until a pass finds nothing
+    // stale.
+    for (;;) {
+        bool stale = false;
+        while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+            stale |= isLayoutChange(*event, xkbEventBase_, current().get());
+            std::free(event);
         }
-        std::free(event);
-    }
-    if (stale) {
+        if (!stale) {
+            return changed;
+        }
         refresh();
+        changed = true;
     }
-    return stale;
 }
 
 }  // namespace quillory

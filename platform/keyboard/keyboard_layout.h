@@ -29,7 +29,7 @@ class KeyboardLayout {
     // The X connection's descriptor to watch for layout changes, or -1 without a server.
     int descriptor() const;
     // Reads the server's pending events and refreshes when the layout changed; true when it did.
-    // Main thread.
+    // Leaves no event queued behind the descriptor. Main thread.
     bool dispatchPending();
     // Reads the server's keymap and active layout again. Main thread.
     void refresh();

@@ -50,7 +50,8 @@ std::optional<xkb_keycode_t> keyProducing(xkb_keymap* keymap, std::uint32_t layo
 }  // namespace
 
 std::shared_ptr<const Keymap> Keymap::fromNames(const std::string& layout,
-                                                const std::string& variant, std::string* error) {
+                                                const std::string& variant, std::string* error,
+                                                std::uint32_t layoutIndex) {
     std::unique_ptr<xkb_context, ContextDeleter> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
     if (!context) {
         if (error) {
@@ -71,7 +72,7 @@ std::shared_ptr<const Keymap> Keymap::fromNames(const std::string& layout,
         }
         return nullptr;
     }
-    return std::make_shared<const Keymap>(keymap, 0);
+    return std::make_shared<const Keymap>(keymap, layoutIndex);
 }
 
 Keymap::Keymap(xkb_keymap* keymap, std::uint32_t layoutIndex)
@@ -98,12 +99,24 @@ std::optional<KeyStroke> Keymap::stroke(char32_t character) const {
 }
 
 void Keymap::buildStrokes() {
+    // The injector presses Shift and AltGr as the active group defines them.
     const auto shiftKey = keyProducing(keymap_, layoutIndex_, XKB_KEY_Shift_L, 42 + evdevOffset);
     const auto levelThreeKey =
         keyProducing(keymap_, layoutIndex_, XKB_KEY_ISO_Level3_Shift, 100 + evdevOffset);
     if (levelThreeKey) {
         altGrKeyCode_ = static_cast<std::uint16_t>(*levelThreeKey - evdevOffset);
     }
+    addStrokes(layoutIndex_, shiftKey, levelThreeKey);
+    for (std::uint32_t group = 0; group < xkb_keymap_num_layouts(keymap_); ++group) {
+        if (group != layoutIndex_) {
+            addStrokes(group, shiftKey, levelThreeKey);
+        }
+    }
+}
+
+// Adds the characters `group` types that no earlier group claimed.
+void Keymap::addStrokes(std::uint32_t group, std::optional<xkb_keycode_t> shiftKey,
+                        std::optional<xkb_keycode_t> levelThreeKey) {
     struct Row {
         bool shift;
         bool altGr;
@@ -113,15 +126,21 @@ void Keymap::buildStrokes() {
         if ((row.shift && !shiftKey) || (row.altGr && !levelThreeKey)) {
             continue;
         }
-        // Pressing the modifier keys themselves gives exactly the level the injector will get.
-        std::unique_ptr<xkb_state, StateDeleter> state(xkb_state_new(keymap_));
-        xkb_state_update_mask(state.get(), 0, 0, 0, 0, 0, layoutIndex_);
+        // Pressing the modifier keys in the active group gives exactly the modifiers the
+        // injector will set; the level they select is then read in `group`.
+        std::unique_ptr<xkb_state, StateDeleter> pressing(xkb_state_new(keymap_));
+        xkb_state_update_mask(pressing.get(), 0, 0, 0, 0, 0, layoutIndex_);
         if (row.shift) {
-            xkb_state_update_key(state.get(), *shiftKey, XKB_KEY_DOWN);
+            xkb_state_update_key(pressing.get(), *shiftKey, XKB_KEY_DOWN);
         }
         if (row.altGr) {
-            xkb_state_update_key(state.get(), *levelThreeKey, XKB_KEY_DOWN);
+            xkb_state_update_key(pressing.get(), *levelThreeKey, XKB_KEY_DOWN);
         }
+        std::unique_ptr<xkb_state, StateDeleter> state(xkb_state_new(keymap_));
+        xkb_state_update_mask(
+            state.get(), xkb_state_serialize_mods(pressing.get(), XKB_STATE_MODS_DEPRESSED),
+            xkb_state_serialize_mods(pressing.get(), XKB_STATE_MODS_LATCHED),
+            xkb_state_serialize_mods(pressing.get(), XKB_STATE_MODS_LOCKED), 0, 0, group);
         const xkb_keycode_t last =
             std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap_), 255 + evdevOffset);
         for (xkb_keycode_t key =

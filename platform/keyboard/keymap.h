@@ -19,14 +19,16 @@ struct KeyStroke {
     friend bool operator==(const KeyStroke&, const KeyStroke&) = default;
 };
 
-// One keyboard layout of an xkb keymap, with the characters it can type. Immutable, so it can be
-// read from any thread once built.
+// An xkb keymap with its active layout (group), and the characters it can type. Immutable, so it
+// can be read from any thread once built.
 class Keymap {
   public:
-    // Compiled from RMLVO names without a server, e.g. ("de", "") or ("fr", "").
+    // Compiled from RMLVO names without a server, e.g. ("de", "") or ("us,ru", "") with the
+    // group `layoutIndex` active.
     static std::shared_ptr<const Keymap> fromNames(const std::string& layout,
                                                    const std::string& variant = {},
-                                                   std::string* error = nullptr);
+                                                   std::string* error = nullptr,
+                                                   std::uint32_t layoutIndex = 0);
     // Takes ownership of `keymap`; `layoutIndex` is the active group.
     Keymap(xkb_keymap* keymap, std::uint32_t layoutIndex);
     ~Keymap();
@@ -34,7 +36,9 @@ class Keymap {
     Keymap& operator=(const Keymap&) = delete;
 
     // The first of: no modifier, Shift, AltGr, Shift+AltGr that types `character` (letters
-    // compared lowercased); keypad keys are never used. None when the layout cannot type it.
+    // compared lowercased) in the active group, else in the first other group that types it:
+    // X applications match a shortcut such as Ctrl+Z on the key that types "z" in any group.
+    // Keypad keys are never used. None when no group can type it.
     std::optional<KeyStroke> stroke(char32_t character) const;
     // The key that selects the third level, when the layout has one.
     std::optional<std::uint16_t> altGrKeyCode() const { return altGrKeyCode_; }
@@ -43,6 +47,8 @@ class Keymap {
 
   private:
     void buildStrokes();
+    void addStrokes(std::uint32_t group, std::optional<std::uint32_t> shiftKey,
+                    std::optional<std::uint32_t> levelThreeKey);
 
     xkb_keymap* keymap_;
     std::uint32_t layoutIndex_;

@@ -4,11 +4,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 #include "app/desktop-control/desktop_input_worker.h"
 #include "platform/desktop/testing/fake_desktop.h"
 #include "platform/desktop/x11_desktop.h"
+#include "platform/input/desktop_control_access.h"
 #include "platform/keyboard/keymap.h"
 
 namespace quillory {
@@ -22,7 +24,9 @@ class CountingSink final : public InputEventSink {
 };
 
 // From submit(samples:connection:) on the calling thread to the batch's last event in the sink.
-void measure(benchmark::State& state, std::shared_ptr<Desktop> desktop) {
+void measure(
+    benchmark::State& state, std::shared_ptr<Desktop> desktop,
+    std::function<bool()> accessGranted = [] { return true; }) {
     constexpr std::size_t batchSize = 8;
     auto sink = std::make_shared<CountingSink>();
     DesktopInputEnvironment environment;
@@ -30,7 +34,7 @@ void measure(benchmark::State& state, std::shared_ptr<Desktop> desktop) {
     environment.layout = std::make_shared<KeyboardLayout>(Keymap::fromNames("us"));
     environment.desktop = std::move(desktop);
     environment.clock = std::make_shared<SystemClock>();
-    environment.accessGranted = [] { return true; };
+    environment.accessGranted = std::move(accessGranted);
     auto worker = DesktopInputWorker::create(std::move(environment));
     const Uuid connection = Uuid::random();
     worker->attach(connection);
@@ -90,6 +94,17 @@ void submitToLastEventOnX11(benchmark::State& state) {
     measure(state, std::move(desktop));
 }
 BENCHMARK(submitToLastEventOnX11)->UseManualTime()->Iterations(5000);
+
+// The same with this machine's desktop-control access check asked for every batch.
+void submitToLastEventWithAccessCheck(benchmark::State& state) {
+    auto access = std::make_shared<const DesktopControlAccess>();
+    if (!access->isGranted()) {
+        state.SkipWithError(("no desktop control access: " + access->explanation()).c_str());
+        return;
+    }
+    measure(state, std::make_shared<FakeDesktop>(), [access] { return access->isGranted(); });
+}
+BENCHMARK(submitToLastEventWithAccessCheck)->UseManualTime()->Iterations(20000);
 
 }  // namespace
 }  // namespace quillory

@@ -95,12 +95,11 @@ TEST_F(WorkerTest, TheSixtyFifthOutstandingActionFlushesThemWithOneLift) {
 }
 
 TEST_F(WorkerTest, ConfigureDuringALongBatchStopsItAndLiftsBeforeTheBody) {
-    std::thread configurer;
     bool liftedBeforeBody = false;
+    std::promise<void> midway;
     sink->at(4, [&] {
         const auto before = worker->revision();
-        configurer = std::thread(
-            [&] { worker->configure([&] { liftedBeforeBody = sink->recording.allUp(); }); });
+        midway.set_value();
         while (worker->revision() == before) {
             std::this_thread::yield();
         }
@@ -109,12 +108,30 @@ TEST_F(WorkerTest, ConfigureDuringALongBatchStopsItAndLiftsBeforeTheBody) {
     for (std::uint64_t i = 2; i < 40; ++i) {
         batch.push_back(sample(i, Phase::moved, 0.01 * static_cast<double>(i)));
     }
-    submit(batch);
-    configurer.join();
+    worker->submit(batch, connection);
+    midway.get_future().wait();
+    worker->configure([&] { liftedBeforeBody = sink->recording.allUp(); });
     EXPECT_TRUE(liftedBeforeBody);
     EXPECT_EQ(types(events()),
               (std::vector<T>{T::tabletProximity, T::leftMouseDown, T::tabletPointer,
                               T::tabletPointer, T::leftMouseUp, T::tabletProximity}));
+}
+
+// A new root size gives the pen a new area: everything is lifted first, and the next stroke
+// starts on the new area.
+TEST_F(WorkerTest, ARootResizeLiftsEverythingBeforeThePenGetsItsNewArea) {
+    submit({sample(1, Phase::began)});
+    perform(action(Kind::begin, {DesktopKey::shift}, Uuid::random()));
+    const Rect resized{0, 0, 2560, 1440};
+    worker->configure([&] { worker->setRootArea(resized); });
+    const auto areas = sink->recording.areas();
+    ASSERT_EQ(areas.size(), 1u);
+    EXPECT_EQ(areas[0].second, resized);
+    const auto before = events();
+    ASSERT_EQ(areas[0].first, before.size());
+    EXPECT_TRUE(sink->recording.allUp());
+    submit({sample(2, Phase::began)});
+    EXPECT_EQ(types(events()).back(), T::leftMouseDown);
 }
 
 TEST_F(WorkerTest, StaleBatchesAndActionsLiftInsteadOfPosting) {

@@ -35,6 +35,7 @@ class HookedSink final : public InputEventSink {
             hook();
         }
     }
+    void setArea(Rect area) override { recording.setArea(area); }
     void at(std::size_t count, std::function<void()> hook) {
         std::lock_guard lock(mutex_);
         hookAt_ = count;

@@ -1,23 +1,33 @@
 // Desktop input against a real X server (Xvfb with openbox): what an independent client sees.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 #include <poll.h>
+#include <unistd.h>
+#include <xcb/randr.h>
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <map>
 
+#include "app/desktop-control/desktop_input_controller.h"
 #include "app/desktop-control/desktop_pen_indicator.h"
 #include "app/desktop-control/tests/worker_fixture.h"
+#include "platform/desktop/root_area_watcher.h"
 #include "platform/desktop/x11_connection.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/dispatch/main_queue.h"
 #include "platform/dispatch/testing/manual_main_executor.h"
 #include "platform/input/input_backend.h"
+#include "platform/input/uinput_frame_writer.h"
 #include "platform/input/uinput_input_sink.h"
 #include "platform/input/xtest_input_sink.h"
+#include "platform/keyboard/key_repeat_control.h"
 
 namespace quillory::testing {
 namespace {
@@ -110,6 +120,23 @@ inline std::optional<WindowInfo> windowInfo(const Desktop& desktop, xcb_window_t
     }
     return std::nullopt;
 }
+
+// A Qt application on the X server for the windows a test shows, and a main queue run by hand.
+struct GuiApplication {
+    explicit GuiApplication(const char* scaleFactor = nullptr) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        if (scaleFactor) {
+            qputenv("QT_SCALE_FACTOR", scaleFactor);
+        }
+        application.emplace(argc, argv);
+        qunsetenv("QT_SCALE_FACTOR");
+        MainQueue::install(std::make_shared<ManualMainExecutor>());
+    }
+    int argc = 1;
+    char name[26] = "desktop_control_x11_tests";
+    char* argv[2] = {name, nullptr};
+    std::optional<QGuiApplication> application;
+};
 
 class X11Input : public ::testing::Test {
   protected:
@@ -222,18 +249,194 @@ TEST_F(X11Input, XTestPointsClicksAndTypes) {
     EXPECT_EQ(desktop->frontmostApplication().value().name, "Observer");
 }
 
+// The server repeats a held key, injected ones too: a chord held from the tablet for 1.5 s reaches
+// a client as one press and one release per key, and each key repeats as before afterwards.
+TEST_F(X11Input, AHeldChordIsOneKeyDown) {
+    const auto backend = openInputBackend(desktop->rootBounds());
+    ASSERT_NE(backend.status.kind, InputBackendKind::none) << backend.status.reason;
+    std::string error;
+    auto probe = KeyRepeatControl::connect(nullptr, "/nonexistent/record", error);
+    ASSERT_TRUE(probe) << error;
+    ASSERT_TRUE(probe->repeats(KEY_SPACE) && probe->repeats(KEY_A));
+    ASSERT_TRUE(desktop->raise(back));
+    ASSERT_TRUE(observer.waitFor([&](const xcb_generic_event_t& event) {
+        return type(event) == XCB_FOCUS_IN &&
+               reinterpret_cast<const xcb_focus_in_event_t&>(event).event == back;
+    }));
+    auto worker = makeWorker(backend.sink);
+    const Uuid token = Uuid::random();
+    worker->submit(DesktopAction{.contextID = context,
+                                 .kind = DesktopAction::Kind::begin,
+                                 .token = token,
+                                 .keys = {DesktopKey::space, DesktopKey::a}},
+                   connection);
+    std::map<int, std::pair<int, int>> seen;  // key → presses, releases
+    const auto count = [&](const xcb_generic_event_t& event) {
+        const auto key = reinterpret_cast<const xcb_key_press_event_t&>(event).detail;
+        if (type(event) == XCB_KEY_PRESS) {
+            ++seen[key].first;
+        } else if (type(event) == XCB_KEY_RELEASE) {
+            ++seen[key].second;
+        }
+        return seen[KEY_SPACE + 8].second == 1 && seen[KEY_A + 8].second == 1;
+    };
+    observer.waitFor(count, 1.5);  // the hold itself: the server would repeat after 0.66 s
+    worker->submit(
+        DesktopAction{.contextID = context, .kind = DesktopAction::Kind::end, .token = token},
+        connection);
+    observer.waitFor(count);
+    EXPECT_EQ(seen,
+              (std::map<int, std::pair<int, int>>{{KEY_SPACE + 8, {1, 1}}, {KEY_A + 8, {1, 1}}}));
+    worker->shutdown();
+    EXPECT_TRUE(probe->repeats(KEY_SPACE));
+    EXPECT_TRUE(probe->repeats(KEY_A));
+}
+
+// Xvfb's one output already spans its largest root: a smaller root needs that output off, and
+// it is put back as it was.
+class ScreenResizer {
+  public:
+    ScreenResizer() {
+        std::string error;
+        x11_ = X11Connection::open(nullptr, error);
+        resources_ = xcb_randr_get_screen_resources_reply(
+            c(), xcb_randr_get_screen_resources(c(), x11_.screen->root), nullptr);
+        crtc_ = *xcb_randr_get_screen_resources_crtcs(resources_);
+        info_ = xcb_randr_get_crtc_info_reply(
+            c(), xcb_randr_get_crtc_info(c(), crtc_, resources_->config_timestamp), nullptr);
+        width_ = x11_.screen->width_in_pixels;
+        height_ = x11_.screen->height_in_pixels;
+    }
+    ~ScreenResizer() {
+        if (shrunk_) {
+            setSize(width_, height_);
+            std::free(xcb_randr_set_crtc_config_reply(
+                c(),
+                xcb_randr_set_crtc_config(c(), crtc_, XCB_CURRENT_TIME, XCB_CURRENT_TIME, info_->x,
+                                          info_->y, info_->mode, info_->rotation,
+                                          static_cast<std::uint32_t>(info_->num_outputs),
+                                          xcb_randr_get_crtc_info_outputs(info_)),
+                nullptr));
+        }
+        std::free(info_);
+        std::free(resources_);
+        xcb_disconnect(x11_.connection);
+    }
+    bool shrink(Rect area) {
+        std::free(xcb_randr_set_crtc_config_reply(
+            c(),
+            xcb_randr_set_crtc_config(c(), crtc_, XCB_CURRENT_TIME, XCB_CURRENT_TIME, 0, 0,
+                                      XCB_NONE, XCB_RANDR_ROTATION_ROTATE_0, 0, nullptr),
+            nullptr));
+        shrunk_ = true;
+        return setSize(static_cast<std::uint16_t>(area.width),
+                       static_cast<std::uint16_t>(area.height));
+    }
+
+  private:
+    xcb_connection_t* c() const { return x11_.connection; }
+    bool setSize(std::uint16_t width, std::uint16_t height) {
+        // About 100 dpi.
+        auto* failure = xcb_request_check(
+            c(), xcb_randr_set_screen_size_checked(c(), x11_.screen->root, width, height,
+                                                   width / 4u, height / 4u));
+        std::free(failure);
+        return failure == nullptr;
+    }
+
+    X11Connection x11_;
+    xcb_randr_get_screen_resources_reply_t* resources_ = nullptr;
+    xcb_randr_crtc_t crtc_ = 0;
+    xcb_randr_get_crtc_info_reply_t* info_ = nullptr;
+    std::uint16_t width_ = 0, height_ = 0;
+    bool shrunk_ = false;
+};
+
+// A RandR resize of the real server: the watcher reports it, the controller gives the pen its
+// new area, and the next frames span the new root.
+TEST_F(X11Input, ThePenAreaFollowsARootResize) {
+    GuiApplication gui;
+    std::string error;
+    ScreenResizer resizer;
+    auto environment = testEnvironment(nullptr, std::make_shared<SystemClock>(), nullptr);
+    environment.rootArea = RootAreaWatcher::connect(nullptr, error);
+    ASSERT_TRUE(environment.rootArea) << error;
+    const Rect original = environment.rootArea->area();
+    const Rect resized{0, 0, original.width - 256, original.height - 32};
+    auto sink = std::make_shared<RecordingInputSink>();
+    auto fake = std::make_shared<FakeDesktop>();
+    fake->setDisplays({{.id = 1, .bounds = resized, .primary = true}});
+    environment.sink = sink;
+    environment.desktop = fake;
+    {
+        DesktopInputController controller(std::move(environment));
+        const auto worker = controller.worker();
+        worker->attach(connection);
+        worker->configure([&] {
+            worker->setEnabled(true);
+            worker->setTarget(DesktopInputTarget::mainDisplay(*fake));
+        });
+        ASSERT_TRUE(resizer.shrink(resized));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (sink->areas().empty() && std::chrono::steady_clock::now() < deadline) {
+            gui.application->processEvents(QEventLoop::WaitForMoreEvents, 100);
+        }
+        ASSERT_EQ(sink->areas().size(), 1u);
+        const Rect area = sink->areas()[0].second;
+        EXPECT_EQ(area, resized);
+        worker->submit({sample(1, Phase::hover, 1.0, 1.0)}, connection);
+        worker->drain();
+        // The pen enters at the new root's far corner, the last value of the new device's range.
+        UinputFrameWriter writer(-1, -1, area);
+        const auto& frame = writer.encode(sink->events().at(0));
+        ASSERT_GE(frame.size(), 2u);
+        EXPECT_EQ(frame[0].value, int(resized.width) - 1);
+        EXPECT_EQ(frame[1].value, int(resized.height) - 1);
+    }
+}
+
+// On a display scaled by 2 the ring still sits on the root pixel it is given, drawn at twice the
+// pixels of its logical size, as every other window there.
+TEST_F(X11Input, ThePenMarkerSitsOnItsPointOnAScaledDisplay) {
+    GuiApplication gui("2");
+    ASSERT_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), 2.0);
+    DesktopPenIndicator indicator;
+    const Point point{401, 299};
+    indicator.show(point);
+    gui.application->processEvents();
+    // Qt places windows on whole logical pixels: two root pixels here.
+    EXPECT_NEAR(indicator.centre().x, point.x, 1);
+    EXPECT_NEAR(indicator.centre().y, point.y, 1);
+    const auto windows = QGuiApplication::topLevelWindows();
+    ASSERT_EQ(windows.size(), 1);
+    std::string error;
+    const auto x11 = X11Connection::open(nullptr, error);
+    ASSERT_TRUE(x11.connection) << error;
+    const auto window = static_cast<xcb_window_t>(windows.front()->winId());
+    xcb_flush(x11.connection);
+    auto* geometry =
+        xcb_get_geometry_reply(x11.connection, xcb_get_geometry(x11.connection, window), nullptr);
+    auto* origin = xcb_translate_coordinates_reply(
+        x11.connection, xcb_translate_coordinates(x11.connection, window, x11.screen->root, 0, 0),
+        nullptr);
+    ASSERT_TRUE(geometry && origin);
+    const int side = 2 * DesktopPenIndicator::side;
+    EXPECT_EQ(geometry->width, side);
+    EXPECT_EQ(geometry->height, side);
+    EXPECT_NEAR(origin->dst_x + side / 2, point.x, 1);
+    EXPECT_NEAR(origin->dst_y + side / 2, point.y, 1);
+    std::free(geometry);
+    std::free(origin);
+    xcb_disconnect(x11.connection);
+}
+
 // The pen marker never takes a click, nor counts as a window in front of the one drawn on.
 TEST_F(X11Input, ThePenMarkerLetsClicksThroughAndHidesNothing) {
-    int argc = 1;
-    char name[] = "desktop_control_x11_tests";
-    char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QGuiApplication application(argc, argv);
-    MainQueue::install(std::make_shared<ManualMainExecutor>());
+    GuiApplication gui;
     const Point centre = frame(front).map(0.5, 0.5);
     DesktopPenIndicator indicator;
     indicator.show(centre);
-    application.processEvents();
+    gui.application->processEvents();
     ASSERT_TRUE(indicator.isVisible());
     EXPECT_EQ(indicator.centre(), (Point{std::round(centre.x), std::round(centre.y)}));
     const DesktopInputTarget target{

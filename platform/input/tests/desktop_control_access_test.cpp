@@ -24,6 +24,28 @@ TEST(DesktopControlAccess, XTestCountsOnlyWhenTheKernelHasNoUinput) {
     EXPECT_NE(access(false, true, true).explanation().find("may not write"), std::string::npos);
 }
 
+// The probes scan the file system: one answer serves for a second, and a revoked grant shows
+// once that second is over.
+TEST(DesktopControlAccess, AnAnswerServesForOneSecond) {
+    auto clock = std::make_shared<FakeClock>();
+    int probes = 0;
+    bool writable = true;
+    const DesktopControlAccess access({[&] {
+                                           ++probes;
+                                           return writable;
+                                       },
+                                       [] { return true; }, [] { return false; }},
+                                      clock);
+    EXPECT_TRUE(access.isGranted());
+    writable = false;
+    clock->advance(0.999);
+    EXPECT_TRUE(access.isGranted());
+    EXPECT_EQ(probes, 1);
+    clock->advance(0.001);
+    EXPECT_FALSE(access.isGranted());
+    EXPECT_EQ(probes, 2);
+}
+
 TEST(InputBackend, SaysWhichBackendIsLiveAndWhy) {
     if (::access(UinputInputSink::path, W_OK) == 0) {
         GTEST_SKIP() << "uinput is writable here, so it is always chosen";

@@ -115,6 +115,19 @@ TEST_F(UinputFrames, PositionsAreClampedToTheArea) {
     EXPECT_EQ(records[1], (Record{EV_ABS, ABS_Y, 1079}));
 }
 
+// After a resize the pen device is new: it starts out of proximity, and the new area's pixels
+// are no longer clamped to the old one.
+TEST_F(UinputFrames, ANewPenDeviceSpansTheNewArea) {
+    const auto hover = pointer(InputEventType::mouseMoved, 2000, 1200, 0);
+    EXPECT_EQ(pen(hover)[0], (Record{EV_ABS, ABS_X, 1919}));
+    writer_->setPenDevice(pen_[1], Rect{0, 0, 2560, 1440});
+    EXPECT_EQ(pen(hover), (std::vector<Record>{{EV_ABS, ABS_X, 2000},
+                                               {EV_ABS, ABS_Y, 1200},
+                                               {EV_KEY, BTN_TOOL_PEN, 1},
+                                               {EV_ABS, ABS_PRESSURE, 0},
+                                               syn}));
+}
+
 TEST_F(UinputFrames, LeavingProximityWhileTouchingLiftsTheTipInTheSameFrame) {
     pen(pointer(InputEventType::leftMouseDown, 10, 10, 0.5));
     EXPECT_EQ(pen(proximity(false, 10, 10)), (std::vector<Record>{{EV_ABS, ABS_X, 10},

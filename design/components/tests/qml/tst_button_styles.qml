@@ -61,6 +61,43 @@ Item {
             tryVerify(() => Math.abs(button.scale - 1) < 0.002, 2000, "scale back")
         }
 
+        function near(a, b) {
+            return Math.abs(a.r - b.r) < 0.01 && Math.abs(a.g - b.g) < 0.01
+                    && Math.abs(a.b - b.b) < 0.01 && Math.abs(a.a - b.a) < 0.01
+        }
+
+        function test_colour_changes_spring_unless_motion_is_reduced_data() {
+            const danger = Design.colors.destructiveText
+            return [
+                { tag: "floating selected", type: "FloatingIconButtonStyle", props: {},
+                  act: button => button.selected = true,
+                  drawn: button => findChild(button, "floatingFill").color,
+                  target: () => Design.colors.accent },
+                { tag: "inline hovered", type: "CompanionInlineButtonStyle", props: { destructive: true },
+                  act: button => mouseMove(button, 10, 10),
+                  drawn: button => button.background.color,
+                  target: () => Qt.rgba(danger.r, danger.g, danger.b, 0.08) },
+                { tag: "inline rim", type: "CompanionInlineButtonStyle", props: { destructive: true },
+                  act: button => mouseMove(button, 10, 10),
+                  drawn: button => button.background.border.color,
+                  target: () => Qt.rgba(danger.r, danger.g, danger.b, 0.25) },
+            ]
+        }
+
+        function test_colour_changes_spring_unless_motion_is_reduced(data) {
+            const still = make(data.type, data.props)
+            data.act(still)
+            verify(near(data.drawn(still), data.target()), "at once with Reduce Motion")
+
+            desktop.set({})
+            mouseMove(root, 2, 2)
+            const moving = make(data.type, Object.assign({ x: 250 }, data.props))
+            waitForRendering(moving)
+            data.act(moving)
+            verify(!near(data.drawn(moving), data.target()), "the spring starts from the old colour")
+            tryVerify(() => near(data.drawn(moving), data.target()), 5000, "and ends at the new one")
+        }
+
         function test_pill_sheen_shows_on_hover_but_not_while_pressed() {
             const pill = make("PillButtonStyle", { role: "soft" })
             const sheen = findChild(pill, "pillSheen")

@@ -79,6 +79,26 @@ Item {
             compare(root.chosen, [0, 2, 0])
         }
 
+        // `room`: the segment's room for the title as a share of the title's natural width.
+        function test_long_titles_shrink_to_four_fifths_then_are_cut_short_data() {
+            return [{ tag: "fits", room: 1.2, drawn: 1, cut: false },
+                    { tag: "a little long", room: 0.9, drawn: 0.9, cut: false },
+                    { tag: "beyond four fifths", room: 0.77, drawn: 0.8, cut: true }]
+        }
+
+        function test_long_titles_shrink_to_four_fifths_then_are_cut_short(data) {
+            const full = createTemporaryQmlObject(
+                "import QuilloryDesign; DText { font: PadType.calloutSemibold; text: \"Studio\" }",
+                root)
+            segmented.segmentWidth = 32 + full.implicitWidth * data.room
+            const title = findChild(segment(1), "segmentTitle")
+            waitForRendering(segmented)
+            compare(title.truncated, data.cut)
+            verify(title.paintedWidth * title.scale <= segmented.segmentWidth - 32 + 0.5)
+            if (!data.cut)
+                fuzzyCompare(title.paintedWidth * title.scale / full.implicitWidth, data.drawn, 0.02)
+        }
+
         function test_segments_share_the_width_without_a_segment_width() {
             segmented.segmentWidth = -1
             segmented.width = 300

@@ -28,6 +28,12 @@ Item {
         }
     }
 
+    Component {
+        id: nested
+
+        Item { Item { property string mode: DesignControl.materialMode } }
+    }
+
     IconTile { id: tile; x: 240; icon: "grid"; dimension: 40 }
     VorelTile { id: vorel; x: 300; dimension: 60; searching: true }
 
@@ -101,6 +107,41 @@ Item {
             tryVerify(() => vorel.phase > 0, 3000)
             desktop.set({reduceMotion: true})
             tryCompare(vorel, "phase", 0)
+        }
+
+        function test_control_values_follow_a_middle_item_that_moves() {
+            const middle = createTemporaryObject(nested, scope)
+            const leaf = middle.children[0]
+            compare(leaf.mode, "automatic")
+            middle.parent = inner
+            compare(leaf.mode, "opaque")
+            middle.parent = scope
+            compare(leaf.mode, "automatic")
+        }
+
+        function test_full_width_pieces_fill_a_column_and_a_layout_data() {
+            return [{ tag: "column", container: "Column" },
+                    { tag: "layout", container: "ColumnLayout" }]
+        }
+
+        function test_full_width_pieces_fill_a_column_and_a_layout(data) {
+            const column = createTemporaryQmlObject(
+                "import QtQuick; import QtQuick.Layouts; import QuilloryDesign; " + data.container
+                + " { width: 320; DesignNotice { message: \"Short.\" } DesignRule {} "
+                + "PillButtonStyle { expand: true; text: \"Go\" } PillButtonStyle { text: \"Go\" } }",
+                root)
+            const notice = column.children[0]
+            const rule = column.children[1]
+            const expanded = column.children[2]
+            const regular = column.children[3]
+            tryCompare(notice, "width", 320)
+            compare(rule.width, 320)
+            compare(expanded.width, 320)
+            fuzzyCompare(regular.width, regular.implicitWidth, 1, "only an expanded pill stretches")
+            column.width = 200
+            tryCompare(notice, "width", 200)
+            compare(rule.width, 200)
+            compare(expanded.width, 200)
         }
     }
 }

@@ -1,0 +1,41 @@
+#include "media/interactive_h264_factory.h"
+
+#include "media/interactive_h264_encoder.h"
+#include "platform/video/h264_plain_encoder.h"
+
+namespace quillory {
+
+InteractiveH264Factory::InteractiveH264Factory()
+    : InteractiveH264Factory(std::make_shared<PlainH264EncoderFactory>()) {}
+
+InteractiveH264Factory::InteractiveH264Factory(std::shared_ptr<VideoEncoderFactory> factory)
+    : factory_(std::move(factory)) {}
+
+const std::vector<VideoCodecInfo>& InteractiveH264Factory::codecList() {
+    // A function-local static is built under the language's once-only guard, so concurrent
+    // first callers all see the one list.
+    static const std::vector<VideoCodecInfo> list = [] {
+        std::vector<VideoCodecInfo> codecs;
+        for (const char* profile : {"640c34", "42e034"}) {
+            codecs.push_back(VideoCodecInfo{"H264",
+                                            {{"profile-level-id", profile},
+                                             {"level-asymmetry-allowed", "1"},
+                                             {"packetization-mode", "1"}}});
+        }
+        return codecs;
+    }();
+    return list;
+}
+
+std::shared_ptr<VideoEncoder> InteractiveH264Factory::createEncoder(const VideoCodecInfo& info) {
+    if (info.name != "H264") {
+        return nullptr;
+    }
+    std::shared_ptr<VideoEncoder> encoder = factory_->createEncoder(info);
+    if (!encoder) {
+        return nullptr;
+    }
+    return std::shared_ptr<VideoEncoder>(new InteractiveH264Encoder(std::move(encoder)));
+}
+
+}  // namespace quillory

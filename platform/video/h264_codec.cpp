@@ -1,0 +1,333 @@
+#include "platform/video/h264_codec.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/error.h>
+#include <libavutil/hwcontext.h>
+#include <libavutil/opt.h>
+}
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/clock/clock.h"
+#include "platform/log/logger.h"
+#include "platform/video/h264_bitstream_reader.h"
+#include "platform/video/libav_error.h"
+
+namespace quillory {
+namespace {
+
+constexpr int kTimeBase = 600;
+constexpr int kKeyframeInterval = 7200;
+// The driver's rate control may only read its rate at open: a large change re-opens it, at most
+// this often.
+constexpr std::uint64_t kVaapiReopenIntervalNs = 2'000'000'000;
+constexpr double kVaapiReopenRatio = 1.25;
+constexpr int kMaximumQp = 51;
+
+const Logger& logger() {
+    static const Logger instance("video", "encoder");
+    return instance;
+}
+
+struct FrameDeleter {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+using FramePointer = std::unique_ptr<AVFrame, FrameDeleter>;
+
+void releaseHeldBuffer(void* opaque, std::uint8_t*) {
+    delete static_cast<std::shared_ptr<PixelBuffer>*>(opaque);
+}
+
+// Wraps the buffer's planes without a copy; the frame holds a reference to the buffer.
+std::optional<VideoError> wrapPlanes(const std::shared_ptr<PixelBuffer>& buffer, AVFrame& frame) {
+    frame.format = AV_PIX_FMT_NV12;
+    frame.width = buffer->width();
+    frame.height = buffer->height();
+    frame.data[0] = buffer->dataY();
+    frame.linesize[0] = buffer->strideY();
+    frame.data[1] = buffer->dataUV();
+    frame.linesize[1] = buffer->strideUV();
+    auto* held = new std::shared_ptr<PixelBuffer>(buffer);
+    const auto size = static_cast<std::size_t>(buffer->strideY()) *
+                      static_cast<std::size_t>(buffer->height()) * 3 / 2;
+    frame.buf[0] =
+        av_buffer_create(buffer->dataY(), size, releaseHeldBuffer, held, AV_BUFFER_FLAG_READONLY);
+    if (frame.buf[0] == nullptr) {
+        delete held;
+        return libavError(AVERROR(ENOMEM), "Wrapping the frame");
+    }
+    return std::nullopt;
+}
+
+int qpFromSideData(const AVPacket& packet) {
+    std::size_t size = 0;
+    const std::uint8_t* stats = av_packet_get_side_data(&packet, AV_PKT_DATA_QUALITY_STATS, &size);
+    if (stats == nullptr || size < 4) {
+        return -1;
+    }
+    const std::uint32_t quality =
+        static_cast<std::uint32_t>(stats[0]) | static_cast<std::uint32_t>(stats[1]) << 8 |
+        static_cast<std::uint32_t>(stats[2]) << 16 | static_cast<std::uint32_t>(stats[3]) << 24;
+    // libx264 reports its rate control's QP, which runs past 51 when it quantises harder than
+    // the bitstream can say; the slices carry 51 then.
+    return std::min(kMaximumQp, static_cast<int>((quality + FF_QP2LAMBDA / 2) / FF_QP2LAMBDA));
+}
+
+}  // namespace
+
+H264Codec::Opened H264Codec::open(const H264CodecConfig& config) {
+    if (!PixelBuffer::validSize(config.width, config.height)) {
+        return {nullptr,
+                VideoError{AVERROR(EINVAL), "The frame size " + std::to_string(config.width) + "×" +
+                                                std::to_string(config.height) +
+                                                " is not a positive even size."}};
+    }
+    if (config.bitrateKbps == 0 || config.framesPerSecond <= 0) {
+        return {nullptr,
+                VideoError{AVERROR(EINVAL), "The bitrate and frame rate must be positive."}};
+    }
+    std::unique_ptr<H264Codec> codec(new H264Codec(config));
+    const bool nodeUsable =
+        config.allowHardware && ::access(config.renderNode.c_str(), R_OK | W_OK) == 0;
+    const int nodeError = errno;
+    if (!config.allowHardware) {
+        codec->backendReason_ = "hardware encoding was not allowed";
+    } else if (!nodeUsable) {
+        codec->backendReason_ =
+            "no usable render node " + config.renderNode + " (" + std::strerror(nodeError) + ")";
+    } else if (auto error = codec->openVaapi()) {
+        codec->backendReason_ = "VAAPI did not open: " + error->message;
+        codec->closeContext();
+    } else {
+        codec->backend_ = H264Backend::vaapi;
+        codec->backendReason_ = "VAAPI opened an H.264 encoder on " + config.renderNode;
+    }
+    if (codec->backend_ == H264Backend::x264) {
+        if (auto error = codec->openX264()) {
+            return {nullptr, error};
+        }
+    }
+    logger().info("H.264 encoder %dx%d at %u kbit/s: %s (%s)", config.width, config.height,
+                  config.bitrateKbps, codec->backendName(), codec->backendReason_.c_str());
+    return {std::move(codec), std::nullopt};
+}
+
+H264Codec::H264Codec(const H264CodecConfig& config) : config_(config) {}
+
+H264Codec::~H264Codec() {
+    closeContext();
+}
+
+void H264Codec::closeContext() {
+    avcodec_free_context(&context_);
+    av_packet_free(&packet_);
+    av_buffer_unref(&hardwareFrames_);
+    av_buffer_unref(&hardwareDevice_);
+    inFlight_.clear();
+}
+
+void H264Codec::applyRate(std::uint32_t kbps) {
+    // Average rate with a ceiling of 1.5 times it over any one second.
+    const auto bitsPerSecond = static_cast<std::int64_t>(kbps) * 1000;
+    context_->bit_rate = bitsPerSecond;
+    context_->rc_max_rate = bitsPerSecond * 3 / 2;
+    context_->rc_buffer_size =
+        static_cast<int>(std::min<std::int64_t>(bitsPerSecond * 3 / 2, INT32_MAX));
+}
+
+void H264Codec::configureContext(int pixelFormat) {
+    context_->width = config_.width;
+    context_->height = config_.height;
+    context_->pix_fmt = static_cast<AVPixelFormat>(pixelFormat);
+    context_->color_range = AVCOL_RANGE_MPEG;
+    context_->colorspace = AVCOL_SPC_SMPTE170M;
+    // Synthetic presentation times in 1/600 s; no reordering and one IDR until one is asked for.
+    context_->time_base = AVRational{1, kTimeBase};
+    context_->framerate = AVRational{config_.framesPerSecond, 1};
+    context_->gop_size = kKeyframeInterval;
+    context_->max_b_frames = 0;
+    applyRate(config_.bitrateKbps);
+}
+
+std::optional<VideoError> H264Codec::openX264() {
+    const AVCodec* encoder = avcodec_find_encoder_by_name("libx264");
+    if (encoder == nullptr) {
+        return VideoError{AVERROR_ENCODER_NOT_FOUND, "libavcodec was built without libx264."};
+    }
+    context_ = avcodec_alloc_context3(encoder);
+    packet_ = av_packet_alloc();
+    if (context_ == nullptr || packet_ == nullptr) {
+        return libavError(AVERROR(ENOMEM), "Allocating the encoder");
+    }
+    configureContext(AV_PIX_FMT_NV12);
+    context_->thread_count = std::max(1, config_.threads);
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "preset", "ultrafast", 0);
+    av_dict_set(&options, "tune", "zerolatency", 0);
+    av_dict_set(&options, "profile", "baseline", 0);
+    av_dict_set(&options, "forced-idr", "1", 0);
+    av_dict_set(&options, "x264-params", "scenecut=0:log=-1", 0);
+    const int result = avcodec_open2(context_, encoder, &options);
+    av_dict_free(&options);
+    if (result < 0) {
+        return libavError(result, "Opening libx264");
+    }
+    return std::nullopt;
+}
+
+std::optional<VideoError> H264Codec::openVaapi() {
+    int result = av_hwdevice_ctx_create(&hardwareDevice_, AV_HWDEVICE_TYPE_VAAPI,
+                                        config_.renderNode.c_str(), nullptr, 0);
+    if (result < 0) {
+        return libavError(result, "Creating the VAAPI device");
+    }
+    const AVCodec* encoder = avcodec_find_encoder_by_name("h264_vaapi");
+    if (encoder == nullptr) {
+        return VideoError{AVERROR_ENCODER_NOT_FOUND, "libavcodec was built without h264_vaapi."};
+    }
+    hardwareFrames_ = av_hwframe_ctx_alloc(hardwareDevice_);
+    context_ = avcodec_alloc_context3(encoder);
+    packet_ = av_packet_alloc();
+    if (hardwareFrames_ == nullptr || context_ == nullptr || packet_ == nullptr) {
+        return libavError(AVERROR(ENOMEM), "Allocating the VAAPI encoder");
+    }
+    auto* frames = reinterpret_cast<AVHWFramesContext*>(hardwareFrames_->data);
+    frames->format = AV_PIX_FMT_VAAPI;
+    frames->sw_format = AV_PIX_FMT_NV12;
+    frames->width = config_.width;
+    frames->height = config_.height;
+    frames->initial_pool_size = 8;
+    result = av_hwframe_ctx_init(hardwareFrames_);
+    if (result < 0) {
+        return libavError(result, "Creating the VAAPI frame pool");
+    }
+    context_->hw_frames_ctx = av_buffer_ref(hardwareFrames_);
+    configureContext(AV_PIX_FMT_VAAPI);
+    context_->profile = FF_PROFILE_H264_CONSTRAINED_BASELINE;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "async_depth", "1", 0);
+    result = avcodec_open2(context_, encoder, &options);
+    av_dict_free(&options);
+    if (result < 0) {
+        return libavError(result, "Opening h264_vaapi");
+    }
+    lastVaapiReopenNs_ = uptimeNanoseconds();
+    return std::nullopt;
+}
+
+std::optional<VideoError> H264Codec::setBitrate(std::uint32_t kbps) {
+    if (kbps == 0) {
+        return VideoError{AVERROR(EINVAL), "The bitrate must be positive."};
+    }
+    if (backend_ == H264Backend::vaapi) {
+        pendingVaapiRate_ = kbps;
+        return std::nullopt;
+    }
+    // libx264 re-reads the rate fields before its next frame.
+    config_.bitrateKbps = kbps;
+    applyRate(kbps);
+    return std::nullopt;
+}
+
+std::optional<VideoError> H264Codec::reopenVaapiIfDue() {
+    if (!pendingVaapiRate_) {
+        return std::nullopt;
+    }
+    const double ratio = static_cast<double>(*pendingVaapiRate_) / config_.bitrateKbps;
+    const bool large = ratio > kVaapiReopenRatio || ratio < 1 / kVaapiReopenRatio;
+    const std::uint64_t now = uptimeNanoseconds();
+    if (!large || now - lastVaapiReopenNs_ < kVaapiReopenIntervalNs) {
+        return std::nullopt;
+    }
+    config_.bitrateKbps = *pendingVaapiRate_;
+    pendingVaapiRate_.reset();
+    closeContext();
+    // A fresh encoder starts with an IDR, so the stream stays decodable.
+    return openVaapi();
+}
+
+std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer, bool keyframe,
+                                            std::vector<Packet>& packets) {
+    if (!buffer || buffer->width() != config_.width || buffer->height() != config_.height) {
+        return VideoError{AVERROR(EINVAL), "The frame does not have the encoder's size."};
+    }
+    if (auto error = reopenVaapiIfDue()) {
+        closeContext();
+        return error;
+    }
+    if (context_ == nullptr) {
+        return VideoError{AVERROR(EINVAL), "The encoder is closed after a failed re-open."};
+    }
+    FramePointer frame(av_frame_alloc());
+    if (!frame) {
+        return libavError(AVERROR(ENOMEM), "Allocating a frame");
+    }
+    if (auto error = wrapPlanes(buffer, *frame)) {
+        return error;
+    }
+    const std::int64_t pts = nextPts_;
+    nextPts_ += std::max(1, kTimeBase / config_.framesPerSecond);
+    AVFrame* input = frame.get();
+    FramePointer uploaded;
+    if (backend_ == H264Backend::vaapi) {
+        uploaded.reset(av_frame_alloc());
+        if (!uploaded) {
+            return libavError(AVERROR(ENOMEM), "Allocating a VAAPI frame");
+        }
+        int result = av_hwframe_get_buffer(hardwareFrames_, uploaded.get(), 0);
+        if (result >= 0) {
+            result = av_hwframe_transfer_data(uploaded.get(), frame.get(), 0);
+        }
+        if (result < 0) {
+            return libavError(result, "Uploading the frame to VAAPI");
+        }
+        input = uploaded.get();
+    }
+    input->pts = pts;
+    input->pict_type = keyframe ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+    inFlight_.emplace_back(pts, std::move(buffer));
+    const int result = avcodec_send_frame(context_, input);
+    if (result < 0) {
+        inFlight_.pop_back();
+        return libavError(result, "Sending the frame to the encoder");
+    }
+    return drain(packets);
+}
+
+std::optional<VideoError> H264Codec::drain(std::vector<Packet>& packets) {
+    for (;;) {
+        const int result = avcodec_receive_packet(context_, packet_);
+        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) {
+            return std::nullopt;
+        }
+        if (result < 0) {
+            return libavError(result, "Receiving an encoded frame");
+        }
+        Packet out;
+        out.data = std::make_shared<const Bytes>(packet_->data, packet_->data + packet_->size);
+        out.keyframe = (packet_->flags & AV_PKT_FLAG_KEY) != 0;
+        out.qp = qpFromSideData(*packet_);
+        const std::int64_t pts = packet_->pts;
+        av_packet_unref(packet_);
+        while (!inFlight_.empty() && inFlight_.front().first <= pts) {
+            inFlight_.pop_front();
+        }
+        if (streamProfile_.empty() && out.keyframe) {
+            for (const H264NalUnit& unit : splitAnnexB(*out.data)) {
+                if (auto sps = parseH264Sps(unit)) {
+                    streamProfile_ = profileLevelId(*sps);
+                    logger().info("H.264 stream profile-level-id %s", streamProfile_.c_str());
+                    break;
+                }
+            }
+        }
+        packets.push_back(std::move(out));
+    }
+}
+
+}  // namespace quillory

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/crypto/crypto.h"
+#include "platform/video/pixel_buffer.h"
+#include "platform/video/video_error.h"
+
+struct AVBufferRef;
+struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+
+namespace quillory {
+
+struct H264CodecConfig {
+    int width = 0;
+    int height = 0;
+    std::uint32_t bitrateKbps = 0;
+    int framesPerSecond = 30;
+    int threads = 1;
+    bool allowHardware = true;
+    std::string renderNode = "/dev/dri/renderD128";
+};
+
+enum class H264Backend { vaapi, x264 };
+
+// One H.264 encoder: VAAPI on the render node when the driver opens an encoder, libx264
+// otherwise. Constrained baseline, no frame reordering, SPS and PPS in front of every IDR, one
+// access unit out per frame in. Used from one thread at a time.
+class H264Codec {
+  public:
+    struct Opened {
+        std::unique_ptr<H264Codec> codec;
+        std::optional<VideoError> error;
+    };
+    // Refuses a zero or odd size, a zero bitrate or frame rate; never fails for lack of hardware.
+    static Opened open(const H264CodecConfig& config);
+
+    struct Packet {
+        std::shared_ptr<const Bytes> data;  // Annex-B access unit
+        bool keyframe = false;
+        int qp = -1;  // -1 when the encoder does not report it
+    };
+
+    ~H264Codec();
+    H264Codec(const H264Codec&) = delete;
+    H264Codec& operator=(const H264Codec&) = delete;
+
+    // Encodes a buffer of the codec's size straight from its planes; the buffer stays referenced
+    // until its access unit is out. Packets that came out are appended to `packets`.
+    std::optional<VideoError> encode(std::shared_ptr<PixelBuffer> buffer, bool keyframe,
+                                     std::vector<Packet>& packets);
+    // Takes effect from the next frame on.
+    std::optional<VideoError> setBitrate(std::uint32_t kbps);
+
+    H264Backend backend() const { return backend_; }
+    const std::string& backendReason() const { return backendReason_; }
+    const char* backendName() const { return backend_ == H264Backend::vaapi ? "vaapi" : "x264"; }
+    int width() const { return config_.width; }
+    int height() const { return config_.height; }
+    std::uint32_t bitrateKbps() const { return config_.bitrateKbps; }
+    // The profile-level-id read from the first SPS that came out; empty before it.
+    const std::string& streamProfileLevelId() const { return streamProfile_; }
+
+  private:
+    explicit H264Codec(const H264CodecConfig& config);
+    std::optional<VideoError> openX264();
+    std::optional<VideoError> openVaapi();
+    void configureContext(int pixelFormat);
+    void closeContext();
+    void applyRate(std::uint32_t kbps);
+    std::optional<VideoError> drain(std::vector<Packet>& packets);
+    std::optional<VideoError> reopenVaapiIfDue();
+
+    H264CodecConfig config_;
+    H264Backend backend_ = H264Backend::x264;
+    std::string backendReason_;
+    AVCodecContext* context_ = nullptr;
+    AVBufferRef* hardwareDevice_ = nullptr;
+    AVBufferRef* hardwareFrames_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    std::int64_t nextPts_ = 0;
+    // Buffers inside the encoder, by presentation time, until their packet is out.
+    std::deque<std::pair<std::int64_t, std::shared_ptr<PixelBuffer>>> inFlight_;
+    std::optional<std::uint32_t> pendingVaapiRate_;
+    std::uint64_t lastVaapiReopenNs_ = 0;
+    std::string streamProfile_;
+};
+
+}  // namespace quillory

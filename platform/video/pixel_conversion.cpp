@@ -1,0 +1,118 @@
+#include "platform/video/pixel_conversion.h"
+
+#include <libyuv/convert.h>
+#include <libyuv/convert_argb.h>
+#include <libyuv/convert_from_argb.h>
+#include <libyuv/scale.h>
+#include <libyuv/scale_argb.h>
+
+#include <cstddef>
+#include <vector>
+
+namespace quillory {
+namespace {
+
+std::optional<ConversionError> failure(std::string message) {
+    return ConversionError{std::move(message)};
+}
+
+std::optional<ConversionError> libyuvResult(int result, const char* step) {
+    if (result != 0) {
+        return failure(std::string(step) + " failed in libyuv (" + std::to_string(result) + ").");
+    }
+    return std::nullopt;
+}
+
+std::size_t bytes(int stride, int height) {
+    return static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
+}
+
+// libyuv's "ARGB" is blue, green, red, alpha in memory: the least-significant-first layout.
+// The other order is brought to it row by row into scratch memory.
+const std::uint8_t* leastSignificantFirst(const BgrxImage& source,
+                                          std::vector<std::uint8_t>& scratch, int& stride) {
+    if (source.byteOrder == BgrxByteOrder::leastSignificantFirst) {
+        stride = source.stride;
+        return source.data;
+    }
+    stride = source.width * 4;
+    scratch.resize(bytes(stride, source.height));
+    libyuv::BGRAToARGB(source.data, source.stride, scratch.data(), stride, source.width,
+                       source.height);
+    return scratch.data();
+}
+
+}  // namespace
+
+std::optional<ConversionError> convertBgrxToNv12(const BgrxImage& source, PixelBuffer& target) {
+    if (source.data == nullptr || source.width < 2 || source.height < 2 ||
+        source.stride < source.width * 4) {
+        return failure("The BGRX image has no pixels, is smaller than 2×2 or its stride is short.");
+    }
+    std::vector<std::uint8_t> ordered;
+    int stride = 0;
+    const std::uint8_t* pixels = leastSignificantFirst(source, ordered, stride);
+    if (source.width == target.width() && source.height == target.height()) {
+        return libyuvResult(
+            libyuv::ARGBToNV12(pixels, stride, target.dataY(), target.strideY(), target.dataUV(),
+                               target.strideUV(), target.width(), target.height()),
+            "BGRX to NV12");
+    }
+    // libyuv converts and scales in separate passes; scaling the 32-bit image first keeps the
+    // chroma box-filtered, which its NV12 scaler does not do.
+    const int scaledStride = target.width() * 4;
+    std::vector<std::uint8_t> scaled(bytes(scaledStride, target.height()));
+    if (auto error = libyuvResult(
+            libyuv::ARGBScale(pixels, stride, source.width, source.height, scaled.data(),
+                              scaledStride, target.width(), target.height(), libyuv::kFilterBox),
+            "BGRX scaling")) {
+        return error;
+    }
+    return libyuvResult(
+        libyuv::ARGBToNV12(scaled.data(), scaledStride, target.dataY(), target.strideY(),
+                           target.dataUV(), target.strideUV(), target.width(), target.height()),
+        "BGRX to NV12");
+}
+
+std::optional<ConversionError> scaleNv12(const PixelBuffer& source, PixelBuffer& target) {
+    return cropAndScaleNv12(source, PixelRect{0, 0, source.width(), source.height()}, target);
+}
+
+std::optional<ConversionError> cropAndScaleNv12(const PixelBuffer& source, const PixelRect& crop,
+                                                PixelBuffer& target) {
+    const bool inside = crop.x >= 0 && crop.y >= 0 && crop.width > 0 && crop.height > 0 &&
+                        crop.x <= source.width() - crop.width &&
+                        crop.y <= source.height() - crop.height;
+    const bool even =
+        crop.x % 2 == 0 && crop.y % 2 == 0 && crop.width % 2 == 0 && crop.height % 2 == 0;
+    if (!inside || !even) {
+        return failure("The crop rectangle " + std::to_string(crop.width) + "×" +
+                       std::to_string(crop.height) + " at " + std::to_string(crop.x) + "," +
+                       std::to_string(crop.y) + " is odd or outside the " +
+                       std::to_string(source.width()) + "×" + std::to_string(source.height()) +
+                       " picture.");
+    }
+    const std::uint8_t* y = source.dataY() + bytes(source.strideY(), crop.y) + crop.x;
+    const std::uint8_t* uv = source.dataUV() + bytes(source.strideUV(), crop.y / 2) + crop.x;
+    return libyuvResult(
+        libyuv::NV12Scale(y, source.strideY(), uv, source.strideUV(), crop.width, crop.height,
+                          target.dataY(), target.strideY(), target.dataUV(), target.strideUV(),
+                          target.width(), target.height(), libyuv::kFilterBox),
+        "NV12 scaling");
+}
+
+I420Image convertNv12ToI420(const PixelBuffer& source) {
+    I420Image image;
+    image.width = source.width();
+    image.height = source.height();
+    const int half = source.width() / 2;
+    image.y.resize(bytes(source.width(), source.height()));
+    image.u.resize(bytes(half, source.height() / 2));
+    image.v.resize(image.u.size());
+    libyuv::NV12ToI420(source.dataY(), source.strideY(), source.dataUV(), source.strideUV(),
+                       image.y.data(), source.width(), image.u.data(), half, image.v.data(), half,
+                       source.width(), source.height());
+    return image;
+}
+
+}  // namespace quillory

@@ -1,0 +1,145 @@
+#include "platform/video/pixel_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace quillory {
+namespace {
+
+struct Colour {
+    const char* name;
+    std::uint8_t red, green, blue;
+    int y, u, v;  // BT.601 video range
+};
+
+std::vector<std::uint8_t> solidBgrx(int width, int height, const Colour& colour,
+                                    BgrxByteOrder order) {
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width * height * 4));
+    for (std::size_t i = 0; i < pixels.size(); i += 4) {
+        if (order == BgrxByteOrder::leastSignificantFirst) {
+            pixels[i] = colour.blue, pixels[i + 1] = colour.green, pixels[i + 2] = colour.red;
+            pixels[i + 3] = 0;
+        } else {
+            pixels[i] = 0, pixels[i + 1] = colour.red, pixels[i + 2] = colour.green;
+            pixels[i + 3] = colour.blue;
+        }
+    }
+    return pixels;
+}
+
+TEST(PixelConversion, SolidColoursGiveVideoRangeBt601) {
+    const Colour colours[] = {
+        {"white", 255, 255, 255, 235, 128, 128},
+        {"black", 0, 0, 0, 16, 128, 128},
+        {"mid grey", 128, 128, 128, 126, 128, 128},
+        {"red", 255, 0, 0, 82, 90, 240},
+    };
+    for (const auto order :
+         {BgrxByteOrder::leastSignificantFirst, BgrxByteOrder::mostSignificantFirst}) {
+        for (const Colour& colour : colours) {
+            // Same size and a scaled target: both paths must keep the colour.
+            for (const int targetWidth : {16, 8}) {
+                SCOPED_TRACE(std::string(colour.name) + " to width " + std::to_string(targetWidth));
+                auto pixels = solidBgrx(16, 16, colour, order);
+                auto target = PixelBuffer::allocate(targetWidth, targetWidth);
+                ASSERT_FALSE(convertBgrxToNv12({pixels.data(), 16, 16, 64, order}, *target));
+                EXPECT_NEAR(target->dataY()[target->strideY() * 3 + 5], colour.y, 1);
+                EXPECT_NEAR(target->dataUV()[target->strideUV() * 2 + 4], colour.u, 1);
+                EXPECT_NEAR(target->dataUV()[target->strideUV() * 2 + 5], colour.v, 1);
+            }
+        }
+    }
+}
+
+// A grey 1920×1080 card with 32×32 marks of distinct luma at its corners, at the corners of its
+// centred 4:3 part and at its centre.
+struct Mark {
+    PixelRect rect;
+    std::uint8_t luma;
+};
+const Mark kMarks[] = {
+    {{0, 0, 32, 32}, 235},       {{1888, 0, 32, 32}, 16}, {{0, 1048, 32, 32}, 60},
+    {{1888, 1048, 32, 32}, 200}, {{240, 0, 32, 32}, 40},  {{1648, 1048, 32, 32}, 220},
+    {{944, 524, 32, 32}, 180},
+};
+
+std::shared_ptr<PixelBuffer> testCard() {
+    auto card = PixelBuffer::allocate(1920, 1080);
+    for (int y = 0; y < 1080; ++y) {
+        std::memset(card->dataY() + y * card->strideY(), 126, 1920);
+    }
+    std::memset(card->dataUV(), 128, static_cast<std::size_t>(card->strideUV() * 540));
+    for (const Mark& mark : kMarks) {
+        for (int y = mark.rect.y; y < mark.rect.y + mark.rect.height; ++y) {
+            std::memset(card->dataY() + y * card->strideY() + mark.rect.x, mark.luma, 32);
+        }
+    }
+    return card;
+}
+
+TEST(PixelConversion, CropAndScalePutsMarksWhereExpected) {
+    const struct {
+        const char* name;
+        PixelRect crop;
+        int width, height;
+    } cases[] = {
+        {"the 1440×810 request fitted to 1280×720", {0, 0, 1920, 1080}, 1280, 720},
+        {"a centred 4:3 crop at 640×480", {240, 0, 1440, 1080}, 640, 480},
+        {"a centred 4:3 crop at full size", {240, 0, 1440, 1080}, 1440, 1080},
+    };
+    auto card = testCard();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto target = PixelBuffer::allocate(c.width, c.height);
+        ASSERT_FALSE(cropAndScaleNv12(*card, c.crop, *target));
+        const double scaleX = static_cast<double>(c.width) / c.crop.width;
+        const double scaleY = static_cast<double>(c.height) / c.crop.height;
+        for (const Mark& mark : kMarks) {
+            const double centreX = mark.rect.x + 16 - c.crop.x;
+            const double centreY = mark.rect.y + 16 - c.crop.y;
+            if (centreX < 0 || centreX >= c.crop.width) {
+                continue;  // cut away by the crop
+            }
+            const int x = static_cast<int>(centreX * scaleX);
+            const int y = static_cast<int>(centreY * scaleY);
+            EXPECT_NEAR(target->dataY()[y * target->strideY() + x], mark.luma, 3)
+                << "mark of luma " << int(mark.luma) << " probed at " << x << "," << y;
+        }
+    }
+}
+
+TEST(PixelConversion, BadSizesAndRectanglesGiveErrors) {
+    auto source = PixelBuffer::allocate(64, 32);
+    auto target = PixelBuffer::allocate(32, 16);
+    const PixelRect rects[] = {{0, 0, 0, 16},   {0, 0, 64, 0},  {1, 0, 32, 16}, {0, 0, 33, 16},
+                               {40, 0, 32, 16}, {0, 30, 32, 4}, {-2, 0, 32, 16}};
+    for (const PixelRect& rect : rects) {
+        EXPECT_TRUE(cropAndScaleNv12(*source, rect, *target))
+            << rect.x << "," << rect.y << " " << rect.width << "×" << rect.height;
+    }
+    std::vector<std::uint8_t> pixels(64 * 32 * 4);
+    const BgrxImage images[] = {{nullptr, 64, 32, 256},
+                                {pixels.data(), 0, 32, 256},
+                                {pixels.data(), 1, 1, 256},
+                                {pixels.data(), 64, 32, 200}};
+    for (const BgrxImage& image : images) {
+        EXPECT_TRUE(convertBgrxToNv12(image, *target));
+    }
+}
+
+TEST(PixelConversion, Nv12ToI420SplitsTheChroma) {
+    auto buffer = PixelBuffer::allocate(4, 2);
+    std::memset(buffer->dataY(), 50, 4);
+    std::memset(buffer->dataY() + buffer->strideY(), 60, 4);
+    const std::uint8_t uv[] = {100, 200, 110, 210};
+    std::memcpy(buffer->dataUV(), uv, 4);
+    const I420Image image = convertNv12ToI420(*buffer);
+    EXPECT_EQ(image.y, (std::vector<std::uint8_t>{50, 50, 50, 50, 60, 60, 60, 60}));
+    EXPECT_EQ(image.u, (std::vector<std::uint8_t>{100, 110}));
+    EXPECT_EQ(image.v, (std::vector<std::uint8_t>{200, 210}));
+}
+
+}  // namespace
+}  // namespace quillory
