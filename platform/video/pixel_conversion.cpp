@@ -64,7 +64,7 @@ std::optional<ConversionError> convertBgrxToNv12(const BgrxImage& source, PixelB
     std::vector<std::uint8_t> scaled(bytes(scaledStride, target.height()));
     if (auto error = libyuvResult(
             libyuv::ARGBScale(pixels, stride, source.width, source.height, scaled.data(),
-                              scaledStride, target.width(), target.height(), libyuv::filterBox),
+                              scaledStride, target.width(), target.height(), libyuv::kFilterBox),
             "BGRX scaling")) {
         return error;
     }
@@ -97,7 +97,7 @@ std::optional<ConversionError> cropAndScaleNv12(const PixelBuffer& source, const
     return libyuvResult(
         libyuv::NV12Scale(y, source.strideY(), uv, source.strideUV(), crop.width, crop.height,
                           target.dataY(), target.strideY(), target.dataUV(), target.strideUV(),
-                          target.width(), target.height(), libyuv::filterBox),
+                          target.width(), target.height(), libyuv::kFilterBox),
         "NV12 scaling");
 }
 
