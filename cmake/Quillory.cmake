@@ -42,6 +42,15 @@ function(quillory_library name)
   target_link_libraries(${name} PUBLIC ${L_DEPS} PRIVATE ${L_PRIVATE_DEPS})
 endfunction()
 
+# quillory_generated_qml_warnings(<target>): the code qmlcachegen writes for a QML module reuses
+# its parameter names in nested scopes and narrows sizes; our warnings are off for it.
+function(quillory_generated_qml_warnings target)
+  get_target_property(sources ${target} SOURCES)
+  list(FILTER sources INCLUDE REGEX "/\\.rcc/qmlcache/")
+  set_source_files_properties(${sources} TARGET_DIRECTORY ${target} PROPERTIES
+    COMPILE_OPTIONS "-Wno-shadow;-Wno-conversion;-Wno-sign-conversion")
+endfunction()
+
 # quillory_testing_library(<name> [SOURCES ...] [DEPS ...]): a module's fakes, in its testing/
 # folder, named "<module target>_testing". Only tests, benchmarks, fuzzers and the test host link
 # it, so it is built only when one of them needs it.

@@ -24,6 +24,13 @@ const QIcon& idleIcon();
 // The cached image of a state at scale 1 or 2.
 const QImage& image(State state, int scale);
 
+// The status image of a state for system trays, which do not tint: the template drawn white
+// with a dark halo of 1 px at 1× (2 px at 2×), the badge's glyph still cut out. Cached like the
+// templates; call from the GUI thread.
+const QIcon& trayIcon(State state);
+const QImage& trayImage(State state, int scale);
+QImage drawTray(State state, int scale, QSvgRenderer* mark);
+
 // Draws one status image at `scale`: the mark (when there is one) fitted into 18 × 16 at the
 // lower left, a transparent ring and the badge disc at the upper right with the state's glyph
 // cut out of it.

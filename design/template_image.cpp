@@ -6,6 +6,7 @@
 #include "design/design_resources.h"
 #include "design/icon_renderer.h"
 #include "design/menu_bar_mark.h"
+#include "design/symbols.h"
 
 namespace quillory {
 
@@ -51,7 +52,25 @@ void IconImage::setFamily(const QString& family) {
     update();
 }
 
+void IconImage::setSymbol(const QString& symbol) {
+    if (symbol == symbol_) {
+        return;
+    }
+    symbol_ = symbol;
+    emit symbolChanged();
+    update();
+}
+
 QImage IconImage::render(QSize pixels, const QColor& color) const {
+    if (!symbol_.isEmpty()) {
+        IconSource source;
+        if (const auto asset = symbolAsset(symbol_)) {
+            if (const auto path = DesignResources::shared().icon(*asset)) {
+                source = {IconSource::Kind::file, *path};
+            }
+        }
+        return renderIcon(source, pixels, color);
+    }
     const auto icon = appIconFromRawValue(icon_);
     const AppIconFamily family =
         appIconFamilyFromRawValue(family_).value_or(AppIconFamily::phosphor);

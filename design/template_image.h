@@ -36,7 +36,8 @@ class TemplateImage : public QQuickPaintedItem {
     QColor color_ = Qt::black;
 };
 
-// One icon role from one family (IconView wraps it with the theme's defaults).
+// One icon role from one family (IconView wraps it with the theme's defaults), or one of the
+// windows' symbols when `symbol` is set.
 class IconImage : public TemplateImage {
     Q_OBJECT
     QML_ELEMENT
@@ -44,6 +45,8 @@ class IconImage : public TemplateImage {
     Q_PROPERTY(QString icon READ icon WRITE setIcon NOTIFY iconChanged)
     // "phosphor" or "systemSymbols".
     Q_PROPERTY(QString family READ family WRITE setFamily NOTIFY familyChanged)
+    // A system symbol name ("xmark"); takes the place of the role; an unknown one draws nothing.
+    Q_PROPERTY(QString symbol READ symbol WRITE setSymbol NOTIFY symbolChanged)
 
   public:
     using TemplateImage::TemplateImage;
@@ -52,10 +55,13 @@ class IconImage : public TemplateImage {
     void setIcon(const QString& icon);
     QString family() const { return family_; }
     void setFamily(const QString& family);
+    QString symbol() const { return symbol_; }
+    void setSymbol(const QString& symbol);
 
   signals:
     void iconChanged();
     void familyChanged();
+    void symbolChanged();
 
   protected:
     QImage render(QSize pixels, const QColor& color) const override;
@@ -63,6 +69,7 @@ class IconImage : public TemplateImage {
   private:
     QString icon_;
     QString family_ = QStringLiteral("phosphor");
+    QString symbol_;
 };
 
 // The product's mark, fitted into the item keeping its proportions (BrandMark wraps it).

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "media/studio_media_interval.h"
-#include "media/studio_statistics_report.h"
+#include "platform/webrtc/studio_statistics_report.h"
 
 namespace quillory {
 

@@ -15,7 +15,7 @@
 #include "media/studio_json_text.h"
 #include "media/studio_performance_trace.h"
 #include "media/studio_rtc_event_log_snapshot.h"
-#include "media/studio_statistics_report.h"
+#include "platform/webrtc/studio_statistics_report.h"
 #include "platform/clock/clock.h"
 #include "platform/process/process_info.h"
 #include "protocol/uuid.h"

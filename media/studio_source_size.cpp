@@ -43,8 +43,17 @@ std::int64_t alignedEdge(std::int64_t edge, std::int64_t limit, std::int64_t num
     return limit >= up ? up : (limit / step) * step;
 }
 
-StudioSourceSize StudioSourceSize::fitted(int sourceWidth, int sourceHeight, int requestWidth,
-                                          int requestHeight) {
+namespace {
+
+// The aligned box of the request's aspect inside the source and the fraction it is scaled by.
+struct FitBox {
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    std::int64_t numerator = 1;
+    std::int64_t denominator = 1;
+};
+
+FitBox fitBox(int sourceWidth, int sourceHeight, int requestWidth, int requestHeight) {
     const std::int64_t w = sourceWidth;
     const std::int64_t h = sourceHeight;
     const std::int64_t rw = std::max(requestWidth, 1);
@@ -78,15 +87,37 @@ StudioSourceSize StudioSourceSize::fitted(int sourceWidth, int sourceHeight, int
     }
     const std::int64_t g = std::gcd(num, den);
     const std::int64_t n = num / g;
-    const std::int64_t d = den / g;
+    return FitBox{
+        .width = alignedEdge(fw, w, n),
+        .height = alignedEdge(fh, h, n),
+        .numerator = n,
+        .denominator = den / g,
+    };
+}
 
-    const std::int64_t alignedWidth = alignedEdge(fw, w, n);
-    const std::int64_t alignedHeight = alignedEdge(fh, h, n);
+}  // namespace
+
+StudioSourceSize StudioSourceSize::fitted(int sourceWidth, int sourceHeight, int requestWidth,
+                                          int requestHeight) {
+    const FitBox box = fitBox(sourceWidth, sourceHeight, requestWidth, requestHeight);
     return StudioSourceSize{
-        .width = static_cast<int>((alignedWidth / n) * d),
-        .height = static_cast<int>((alignedHeight / n) * d),
+        .width = static_cast<int>((box.width / box.numerator) * box.denominator),
+        .height = static_cast<int>((box.height / box.numerator) * box.denominator),
         .requestWidth = requestWidth,
         .requestHeight = requestHeight,
+    };
+}
+
+StudioSourceCrop StudioSourceSize::cropBox(int sourceWidth, int sourceHeight, int requestWidth,
+                                           int requestHeight) {
+    const FitBox box = fitBox(sourceWidth, sourceHeight, requestWidth, requestHeight);
+    const auto width = static_cast<int>(box.width);
+    const auto height = static_cast<int>(box.height);
+    return StudioSourceCrop{
+        .x = ((sourceWidth - width) / 2) & ~1,
+        .y = ((sourceHeight - height) / 2) & ~1,
+        .width = width,
+        .height = height,
     };
 }
 

@@ -5,6 +5,16 @@
 
 namespace quillory {
 
+// The centred part of a captured picture that a source scales to its output; even offsets.
+struct StudioSourceCrop {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+
+    bool operator==(const StudioSourceCrop&) const = default;
+};
+
 // One rung of the size ladder: the frame size the video source produces and the output-format
 // request that makes it produce exactly that size (the source keeps its aspect ratio and aligns
 // its output, so the two differ).
@@ -27,6 +37,9 @@ struct StudioSourceSize {
     // The size a source of sourceWidth x sourceHeight produces for the given request.
     static StudioSourceSize fitted(int sourceWidth, int sourceHeight, int requestWidth,
                                    int requestHeight);
+    // The box of the source that `fitted` scales to its size, centred.
+    static StudioSourceCrop cropBox(int sourceWidth, int sourceHeight, int requestWidth,
+                                    int requestHeight);
 };
 
 // Rounds an edge up to an even multiple of the numerator, or down when that would pass the limit.

@@ -61,7 +61,7 @@ bool SessionPayload::isValid() const {
     if ((present & rule.required) != rule.required || (present & ~rule.allowed) != 0) {
         return false;
     }
-    if (samples && (samples->size() > kMaxSamples ||
+    if (samples && (samples->size() > maxSamples ||
                     !std::all_of(samples->begin(), samples->end(),
                                  [](const PenSample& sample) { return sample.isValid(); }))) {
         return false;

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "core/link/companion_listener.h"
 #include "platform/dispatch/main_queue.h"
@@ -33,14 +34,18 @@ void CompanionBrowser::start() {
     stop();
     const auto generation = ++generation_;
     std::weak_ptr<CompanionBrowser> weak = weak_from_this();
-    browser_ =
-        makeBrowser_(CompanionListener::kServiceType, [weak, generation](const DnsSdEvent& event) {
+    auto made =
+        makeBrowser_(CompanionListener::serviceType, [weak, generation](const DnsSdEvent& event) {
             MainQueue::post([weak, generation, event] {
                 if (auto self = weak.lock(); self && self->generation_ == generation) {
                     self->handle(event);
                 }
             });
         });
+    if (!made) {
+        throw std::runtime_error(made.error());
+    }
+    browser_ = std::move(made).value();
 }
 
 void CompanionBrowser::stop() {

@@ -29,14 +29,15 @@ struct CompanionHost {
 // delivered on the main queue.
 class CompanionBrowser : public std::enable_shared_from_this<CompanionBrowser> {
   public:
-    using BrowserFactory =
-        std::function<std::unique_ptr<DnsSdBrowser>(std::string type, DnsSdEventHandler)>;
+    using BrowserFactory = std::function<Result<std::unique_ptr<DnsSdBrowser>, std::string>(
+        std::string type, DnsSdEventHandler)>;
 
     // Tests pass a browser they drive.
     static std::shared_ptr<CompanionBrowser> create(BrowserFactory browser = nullptr);
     CompanionBrowser(const CompanionBrowser&) = delete;
     CompanionBrowser& operator=(const CompanionBrowser&) = delete;
 
+    // Throws std::runtime_error when browsing cannot run at all.
     void start();
     // Forgets every host; no callback follows.
     void stop();

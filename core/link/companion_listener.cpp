@@ -1,5 +1,7 @@
 #include "core/link/companion_listener.h"
 
+#include <optional>
+
 #include "platform/dispatch/main_queue.h"
 #include "platform/dispatch/sequence_checker.h"
 #include "platform/log/logger.h"
@@ -37,21 +39,16 @@ void CompanionListener::start(const std::string& name, const std::string& id) {
     QUILLORY_CHECK_MAIN_THREAD();
     halt();
     const auto generation = ++generation_;
-    std::shared_ptr<TcpListener> socket;
-    std::exception_ptr failure;
-    if (!queue_->sync([&] {
-            try {
-                socket = std::make_shared<TcpListener>(queue_->context(), requestedPort_);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        })) {
+    std::optional<Result<std::unique_ptr<TcpListener>, std::system_error>> opened;
+    if (!queue_->sync(
+            [&] { opened.emplace(TcpListener::open(queue_->context(), requestedPort_)); })) {
         throw std::system_error(std::make_error_code(std::errc::operation_canceled),
                                 "The listener is shutting down");
     }
-    if (failure) {
-        std::rethrow_exception(failure);
+    if (!*opened) {
+        throw opened->error();
     }
+    std::shared_ptr<TcpListener> socket = std::move(*opened).value();
     socket_ = socket;
     port_ = socket->port();
 
@@ -84,18 +81,18 @@ void CompanionListener::start(const std::string& name, const std::string& id) {
 
     // Advertising is best effort: a listener that cannot advertise still takes tablets.
     if (!advertiser_) {
-        try {
-            advertiser_ = makeAdvertiser_();
-        } catch (const std::exception& error) {
-            log().error("Not advertising: %s", error.what());
+        if (auto made = makeAdvertiser_()) {
+            advertiser_ = std::move(made).value();
+        } else {
+            log().error("Not advertising: %s", made.error().c_str());
         }
     }
     if (advertiser_) {
         advertiser_->advertise(
-            DnsSdService{kServiceType,
+            DnsSdService{serviceType,
                          name,
                          port_,
-                         {{"id", id}, {"version", kProtocolVersion}, {"platform", kPlatform}}});
+                         {{"id", id}, {"version", protocolVersion}, {"platform", platformName}}});
     }
     MainQueue::post([current] {
         if (auto self = current(); self && self->onReady) {

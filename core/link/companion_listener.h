@@ -9,6 +9,7 @@
 #include "core/link/stream_connection.h"
 #include "platform/dispatch/serial_queue.h"
 #include "platform/net/dns_sd.h"
+#include "platform/result/result.h"
 
 namespace quillory {
 
@@ -19,11 +20,12 @@ class TcpListener;
 // daemon the listener still accepts, and it advertises again once a daemon appears.
 class CompanionListener : public std::enable_shared_from_this<CompanionListener> {
   public:
-    static constexpr const char* kServiceType = "_ravaridurur._tcp";
-    static constexpr const char* kProtocolVersion = "9";
-    static constexpr const char* kPlatform = "mac";
+    static constexpr const char* serviceType = "_ravaridurur._tcp";
+    static constexpr const char* protocolVersion = "9";
+    static constexpr const char* platformName = "mac";
 
-    using AdvertiserFactory = std::function<std::unique_ptr<DnsSdAdvertiser>()>;
+    using AdvertiserFactory =
+        std::function<Result<std::unique_ptr<DnsSdAdvertiser>, std::string>()>;
 
     // port 0 lets the system choose; tests pass a no-op advertiser.
     static std::shared_ptr<CompanionListener> create(AdvertiserFactory advertiser = nullptr,

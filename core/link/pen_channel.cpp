@@ -1,82 +1,28 @@
 #include "core/link/pen_channel.h"
 
-#include <netinet/in.h>
-#include <netinet/ip.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <asio/read.hpp>
-#include <asio/write.hpp>
 
-#include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/sequence_checker.h"
 
 namespace quillory {
 
 namespace {
 
-constexpr std::size_t kReadChunk = 64 * 1024;
-constexpr const char* kPairingExpired = "Pairing expired. Select your Mac to try again.";
-
-}  // namespace
-
-const Logger& PenChannel::log() {
-    static const Logger logger("app.quillory.connection", "channel");
-    return logger;
-}
-
-session_crypto::Side PenChannel::sideOf(Role role) {
-    return role == Role::mac ? session_crypto::Side::mac : session_crypto::Side::pad;
-}
-
-ConnectionEnd PenChannel::endFor(Cause cause) {
-    switch (cause) {
-        case Cause::peerStopped:
-        case Cause::intentStopped:
-        case Cause::application:
-            return ConnectionEnd(ConnectionEnd::Case::stopped);
-        case Cause::handshakeTimeout:
-            return ConnectionEnd::failure(kPairingExpired);
-        case Cause::frameSizeExceeded:
-        case Cause::invalidFrame:
-        case Cause::handshakeRejected:
-        case Cause::decryptionFailed:
-        case Cause::invalidPayload:
-            return ConnectionEnd(ConnectionEnd::Case::verification);
-        case Cause::unsupportedVersion:
-            return ConnectionEnd(ConnectionEnd::Case::incompatible);
-        case Cause::identityMismatch:
-            return ConnectionEnd(ConnectionEnd::Case::identityChanged);
-        case Cause::pairingNotAllowed:
-            return ConnectionEnd(ConnectionEnd::Case::trustRequired);
-        case Cause::storageFailure:
-            return ConnectionEnd(ConnectionEnd::Case::storage);
-        case Cause::systemPaused:
-        case Cause::peerClosed:
-        case Cause::networkFailure:
-        case Cause::heartbeatExpired:
-        case Cause::writeBackpressure:
-            break;
-    }
-    return ConnectionEnd(ConnectionEnd::Case::interrupted);
-}
-
-SessionPayload PenChannel::payloadOf(SessionPayload::Kind kind) {
+SessionPayload payloadOf(SessionPayload::Kind kind) {
     SessionPayload payload;
     payload.kind = kind;
     return payload;
 }
 
-const char* PenChannel::Termination::rawValue(Cause cause) {
-    static constexpr const char* names[] = {
-        "application",       "systemPaused",      "peerStopped",      "intentStopped",
-        "peerClosed",        "networkFailure",    "handshakeTimeout", "heartbeatExpired",
-        "frameSizeExceeded", "writeBackpressure", "invalidFrame",     "unsupportedVersion",
-        "handshakeRejected", "decryptionFailed",  "invalidPayload",   "identityMismatch",
-        "pairingNotAllowed", "storageFailure",
-    };
-    return names[static_cast<std::size_t>(cause)];
-}
+// Overloads for std::visit.
+template <typename... Handlers>
+struct Visitor : Handlers... {
+    using Handlers::operator()...;
+};
+template <typename... Handlers>
+Visitor(Handlers...) -> Visitor<Handlers...>;
+
+}  // namespace
 
 std::shared_ptr<PenChannel> PenChannel::create(StreamConnection connection, Role role,
                                                std::string name,
@@ -95,30 +41,19 @@ PenChannel::PenChannel(int fd, Role role, std::string name, std::shared_ptr<Devi
                        Uuid intent, std::optional<std::string> expectedPeer, bool allowPairing,
                        Options options)
     : role_(role),
-      name_(SessionHello::cleanedName(name, role)),
-      store_(std::move(store)),
-      intent_(intent),
-      expectedPeer_(std::move(expectedPeer)),
-      allowPairing_(allowPairing),
-      timers_(options.timers ? options.timers : std::make_shared<SystemTransportTimers>()),
       queue_(std::make_unique<SerialQueue>("com.quillory.transport")),
-      socket_(queue_->context()),
-      pendingFd_(fd),
-      options_(std::move(options)),
-      readBuffer_(kReadChunk) {}
+      handshake_({role, SessionHello::cleanedName(name, role), std::move(store), intent,
+                  std::move(expectedPeer), allowPairing, std::move(options.ephemeralPrivateKey),
+                  std::move(options.nonce)}),
+      transport_(*queue_, fd),
+      liveness_(std::move(options.timers), *queue_) {}
 
-PenChannel::~PenChannel() {
-    if (pendingFd_ >= 0) {
-        StreamConnection(pendingFd_).cancel();
-    }
-    std::error_code ignored;
-    socket_.close(ignored);
-}
+PenChannel::~PenChannel() = default;
 
 void PenChannel::releaseOnMain(std::shared_ptr<PenChannel> self) {
     // A channel must not be destroyed on its own queue: the queue's thread would have to outlive
     // its owner. Once closed, the transport side hands its references to the main queue.
-    if (self->phase_ == Phase::closed) {
+    if (self->isClosed()) {
         MainQueue::post([self = std::move(self)] {});
     }
 }
@@ -153,7 +88,17 @@ void PenChannel::close(ConnectionEnd end, Cause cause) {
 }
 
 bool PenChannel::stop() {
-    return onQueueSync([](PenChannel& self) { return self.stopNow(); });
+    QUILLORY_CHECK_MAIN_THREAD();
+    return askHandshake(&ChannelHandshake::stop);
+}
+
+bool PenChannel::askHandshake(ChannelHandshake::Step (ChannelHandshake::*request)()) {
+    return onQueueSync([request](PenChannel& self) {
+        auto step = (self.handshake_.*request)();
+        const bool accepted = step.accepted;
+        self.apply(std::move(step));
+        return accepted;
+    });
 }
 
 std::optional<PenChannel::Cause> PenChannel::closedCause() const {
@@ -162,7 +107,8 @@ std::optional<PenChannel::Cause> PenChannel::closedCause() const {
 }
 
 bool PenChannel::approve() {
-    return onQueueSync([](PenChannel& self) { return self.approveNow(); });
+    QUILLORY_CHECK_MAIN_THREAD();
+    return askHandshake(&ChannelHandshake::approve);
 }
 
 void PenChannel::send(StudioSignal studio) {
@@ -192,10 +138,10 @@ void PenChannel::send(DesktopContext desktopContext) {
 void PenChannel::send(std::vector<PenSample> samples) {
     onQueue([samples = std::move(samples)](PenChannel& self) mutable {
         if (self.role_ != Role::pad) {
-            log().error("Dropped pen samples: only a pad sends them");
+            channelLog().error("Dropped pen samples: only a pad sends them");
             return;
         }
-        if (self.phase_ != Phase::ready) {
+        if (self.handshake_.phase() != Phase::ready) {
             self.discardedSamples_ += samples.size();
             return;
         }
@@ -208,7 +154,7 @@ void PenChannel::send(std::vector<PenSample> samples) {
             return;
         }
         for (auto& sample : samples) {
-            if (self.outboundSamples_.size() == kMaxBufferedSamples) {
+            if (self.outboundSamples_.size() == maxBufferedSamples) {
                 self.outboundSamples_.pop_front();
                 ++self.discardedSamples_;
             }
@@ -221,7 +167,7 @@ void PenChannel::send(std::vector<PenSample> samples) {
 void PenChannel::send(DesktopAction action) {
     onQueue([action = std::move(action)](PenChannel& self) mutable {
         if (self.role_ != Role::pad) {
-            log().error("Dropped a desktop action: only a pad sends them");
+            channelLog().error("Dropped a desktop action: only a pad sends them");
             return;
         }
         auto payload = payloadOf(SessionPayload::Kind::action);
@@ -246,143 +192,43 @@ void PenChannel::setInputReceivers(std::function<void(const std::vector<PenSampl
     });
 }
 
-// MARK: connection
+// Starting and closing
 
 void PenChannel::begin() {
-    if (phase_ != Phase::idle) {
+    QUILLORY_CHECK_ON(*queue_);
+    if (handshake_.phase() != Phase::idle) {
         return;
     }
-    startedAt_ = timers_->nowNanoseconds();
-    lastInbound_ = startedAt_;
-    const int fd = pendingFd_;
-    pendingFd_ = -1;
-    sockaddr_storage address{};
-    socklen_t length = sizeof address;
-    std::error_code error;
-    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        StreamConnection(fd).cancel();
-        phase_ = Phase::awaitCommit;
-        finish(endFor(Cause::networkFailure), Cause::networkFailure);
+    // The parts hold the channel through the interfaces it gives them.
+    const auto self = shared_from_this();
+    liveness_.start(std::shared_ptr<LivenessTimers::Owner>(self, this));
+    if (!transport_.open(std::shared_ptr<SealedTransport::Owner>(self, this))) {
+        finish(Termination::endFor(Cause::networkFailure), Cause::networkFailure);
         return;
     }
-    const int family = address.ss_family;
-    const bool inet = family == AF_INET || family == AF_INET6;
-    socket_.assign(asio::generic::stream_protocol(family, inet ? IPPROTO_TCP : 0), fd, error);
-    if (inet) {
-        const int one = 1;
-        const int serviceClass = 0x88;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        // Best effort: interactive video service class.
-        if (family == AF_INET) {
-            ::setsockopt(fd, IPPROTO_IP, IP_TOS, &serviceClass, sizeof serviceClass);
-        } else {
-            ::setsockopt(fd, IPPROTO_IPV6, IPV6_TCLASS, &serviceClass, sizeof serviceClass);
-        }
-    }
-    phase_ = Phase::awaitCommit;
-    if (error) {
-        finish(endFor(Cause::networkFailure), Cause::networkFailure);
-        return;
-    }
-
-    ephemeral_ = options_.ephemeralPrivateKey
-                     ? crypto::X25519PrivateKey::fromRaw(options_.ephemeralPrivateKey->view())
-                     : std::nullopt;
-    if (!ephemeral_) {
-        ephemeral_ = crypto::X25519PrivateKey::generate();
-    }
-    nonce_ =
-        options_.nonce && options_.nonce->size() == 32 ? *options_.nonce : crypto::randomBytes(32);
-    const auto body = session_crypto::helloBody(sideOf(role_), store_->identityPublicKey(),
-                                                ephemeral_->publicKey(), nonce_, intent_, name_);
-    ownCommit_ = crypto::sha256(body);
-    armHandshakeDeadline(kHandshakeDeadline);
-    sendLine(SessionPacket::Kind::commit, ownCommit_);
-    readMore();
+    apply(handshake_.start());
+    transport_.startReading();
 }
-
-void PenChannel::readMore() {
-    socket_.async_read_some(asio::buffer(readBuffer_), [self = shared_from_this()](
-                                                           const std::error_code& error,
-                                                           std::size_t count) mutable {
-        if (self->phase_ != Phase::closed) {
-            if (error) {
-                self->fail(error == asio::error::eof ? Cause::peerClosed : Cause::networkFailure);
-            } else {
-                self->received(count);
-                if (self->phase_ != Phase::closed) {
-                    self->readMore();
-                }
-            }
-        }
-        releaseOnMain(std::move(self));
-    });
-}
-
-void PenChannel::received(std::size_t count) {
-    auto result = decoder_.append(ByteView(readBuffer_.data(), count));
-    if (!result.packets.empty()) {
-        lastInbound_ = timers_->nowNanoseconds();
-    }
-    for (const auto& packet : result.packets) {
-        if (phase_ == Phase::closed) {
-            return;
-        }
-        handle(packet);
-    }
-    if (result.error && phase_ != Phase::closed) {
-        if (*result.error == ProtocolError::unsupportedVersion) {
-            fail(Cause::unsupportedVersion);
-        } else {
-            fail(decoder_.lineTooLong() ? Cause::frameSizeExceeded : Cause::invalidFrame);
-        }
-    }
-}
-
-void PenChannel::handle(const SessionPacket& packet) {
-    switch (packet.kind) {
-        case SessionPacket::Kind::commit:
-            handleCommit(packet);
-            return;
-        case SessionPacket::Kind::hello:
-            handleHello(packet);
-            return;
-        case SessionPacket::Kind::sealed:
-            handleSealed(packet);
-            return;
-    }
-}
-
-// MARK: closing
 
 void PenChannel::fail(Cause cause) {
-    if (decided_) {
+    QUILLORY_CHECK_ON(*queue_);
+    if (const auto& decided = handshake_.decided()) {
         // A stop already decided how this ends; the peer's reaction must not change it.
-        finish(decided_->end, decided_->cause);
+        finish(decided->end, decided->cause);
     } else {
-        finish(endFor(cause), cause);
+        finish(Termination::endFor(cause), cause);
     }
 }
 
 void PenChannel::finish(ConnectionEnd end, Cause cause) {
-    if (phase_ == Phase::closed) {
+    QUILLORY_CHECK_ON(*queue_);
+    if (isClosed()) {
         return;
     }
-    phase_ = Phase::closed;
+    handshake_.close();
     closedCause_.store(static_cast<int>(cause));
-    handshakeDeadline_.cancel();
-    heartbeat_.cancel();
-    pingTimer_.cancel();
-    stopTimer_.cancel();
-    std::error_code ignored;
-    socket_.close(ignored);
-    if (pendingFd_ >= 0) {
-        StreamConnection(pendingFd_).cancel();
-        pendingFd_ = -1;
-    }
-    const auto pending = static_cast<long>(writeQueue_.size());
-    writeQueue_.clear();
-    queuedBytes_ = 0;
+    liveness_.cancelAll();
+    const auto pending = static_cast<long>(transport_.close());
     discardedSamples_ += outboundSamples_.size();
     outboundSamples_.clear();
     if (auto ended = std::move(endedReceiver_)) {
@@ -391,10 +237,10 @@ void PenChannel::finish(ConnectionEnd end, Cause cause) {
         cancelledReceiver_ = nullptr;
         ended();
     }
-    log().info("Closed %s: %s, reason %s, pending %ld, inbound age %f ms, discarded input %ld",
-               role_ == Role::mac ? "mac" : "pad", Termination::rawValue(cause),
-               end.caseName().c_str(), pending, secondsSince(lastInbound_) * 1e3,
-               static_cast<long>(discardedSamples_));
+    channelLog().info(
+        "Closed %s: %s, reason %s, pending %ld, inbound age %f ms, discarded input %ld",
+        role_ == Role::mac ? "mac" : "pad", Termination::rawValue(cause), end.caseName().c_str(),
+        pending, liveness_.secondsSinceInbound() * 1e3, static_cast<long>(discardedSamples_));
     // Holds the channel until the main queue has seen its end.
     MainQueue::post([self = shared_from_this(), callback = onEnded, end = std::move(end)] {
         if (callback) {
@@ -403,28 +249,179 @@ void PenChannel::finish(ConnectionEnd end, Cause cause) {
     });
 }
 
-// MARK: writing
-
-void PenChannel::sendLine(SessionPacket::Kind kind, ByteView data) {
-    if (phase_ == Phase::closed) {
-        return;
+void PenChannel::apply(ChannelHandshake::Step step) {
+    QUILLORY_CHECK_ON(*queue_);
+    using H = ChannelHandshake;
+    for (auto& action : step.actions) {
+        if (isClosed()) {
+            return;
+        }
+        std::visit(
+            Visitor{
+                [this](H::SendLine& line) { transport_.sendLine(line.kind, line.data); },
+                [this](H::SendSealed& sealed) { transport_.sendPayload(payloadOf(sealed.kind)); },
+                [this](H::UseKeys& keys) { transport_.useKeys(keys.keys); },
+                [this](H::PeerFound& found) { post(onPeer, found.peer, found.intent); },
+                [this](H::ShowCode& code) { post(onPairing, code.code, code.peerName); },
+                [this](H::ApprovalChanged& change) {
+                    post(onApprovalChange, change.local, change.remote);
+                },
+                [this](H::Ready&) {
+                    liveness_.cancelDeadline();
+                    post(onReady);
+                },
+                [this](H::ArmDeadline& deadline) { liveness_.armDeadline(deadline.seconds); },
+                [this](H::StartHeartbeat&) { liveness_.startHeartbeat(); },
+                [this](H::BeginStopping&) {
+                    liveness_.stopPinging();
+                    liveness_.armStopDelay();
+                },
+                [this](H::Fail& failure) { fail(failure.cause); },
+                [this](H::Finish& end) { finish(std::move(end.end), end.cause); },
+            },
+            action);
     }
-    SessionPacket packet{kind, Bytes(data.begin(), data.end())};
-    auto line = packet.encodeLine();
-    if (line.size() > SessionPacket::kMaxLineBytes + 1) {
-        log().error("Dropped an outbound line of %zu bytes", line.size() - 1);
-        return;
-    }
-    queuedBytes_ += line.size();
-    writeQueue_.push_back(std::move(line));
-    if (queuedBytes_ > kMaxQueuedBytes || writeQueue_.size() > kMaxQueuedLines) {
-        fail(Cause::writeBackpressure);
-        return;
-    }
-    writeNext();
 }
 
+// Receiving
+
+void PenChannel::transportReceived(const std::vector<SessionPacket>& packets) {
+    QUILLORY_CHECK_ON(*queue_);
+    liveness_.heard();
+    for (const auto& packet : packets) {
+        if (isClosed()) {
+            return;
+        }
+        if (packet.kind == SessionPacket::Kind::sealed) {
+            handleSealed(packet);
+        } else {
+            apply(handshake_.receive(packet));
+        }
+    }
+}
+
+void PenChannel::transportFailed(Cause cause) {
+    fail(cause);
+}
+
+void PenChannel::transportWrote() {
+    if (role_ == Role::pad) {
+        flushSamples();
+    }
+}
+
+void PenChannel::handleSealed(const SessionPacket& packet) {
+    QUILLORY_CHECK_ON(*queue_);
+    if (!transport_.isSealed()) {
+        fail(Cause::invalidFrame);
+        return;
+    }
+    auto payload = transport_.unseal(packet);
+    if (!payload) {
+        fail(payload.error());
+        return;
+    }
+    handlePayload(std::move(payload).value());
+}
+
+void PenChannel::handlePayload(SessionPayload payload) {
+    QUILLORY_CHECK_ON(*queue_);
+    using Kind = SessionPayload::Kind;
+    if (handshake_.phase() == Phase::stopping) {
+        if (payload.kind == Kind::input && payload.samples) {
+            discardedSamples_ += payload.samples->size();
+        }
+        return;
+    }
+    if (!handshake_.accepts(payload.kind)) {
+        fail(Cause::invalidPayload);
+        return;
+    }
+    if (!payload.isValid()) {
+        channelLog().error("Dropped an invalid \"%s\" payload",
+                           std::string(rawValue(payload.kind)).c_str());
+        if (payload.kind == Kind::input || payload.kind == Kind::action) {
+            if (payload.samples) {
+                discardedSamples_ += payload.samples->size();
+            }
+            if (cancelledReceiver_) {
+                cancelledReceiver_();
+            }
+        }
+        return;
+    }
+    switch (payload.kind) {
+        case Kind::input:
+            deliverSamples(std::move(*payload.samples));
+            return;
+        case Kind::action:
+            if (actionReceiver_) {
+                actionReceiver_(*payload.action);
+            }
+            return;
+        case Kind::desktop:
+            post(onDesktopContext, std::move(*payload.desktop));
+            return;
+        case Kind::controls:
+            post(onControls, std::move(*payload.controls));
+            return;
+        case Kind::studio:
+            post(onStudio, std::move(*payload.studio));
+            return;
+        case Kind::ping: {
+            auto pong = payloadOf(Kind::pong);
+            pong.probe = payload.probe;
+            pong.display = localDisplay_;
+            transport_.sendPayload(std::move(pong));
+            return;
+        }
+        case Kind::pong:
+            handlePong(payload);
+            return;
+        case Kind::known:
+        case Kind::unknown:
+        case Kind::approve:
+        case Kind::saved:
+        case Kind::stop:
+            apply(handshake_.receiveTrust(payload.kind));
+            return;
+    }
+}
+
+void PenChannel::deliverSamples(std::vector<PenSample> samples) {
+    if (samples.empty()) {
+        if (cancelledReceiver_) {
+            cancelledReceiver_();
+        }
+        return;
+    }
+    if (samplesReceiver_) {
+        samplesReceiver_(samples);
+    } else if (onSamples) {
+        post(onSamples, std::move(samples));
+    } else {
+        discardedSamples_ += samples.size();
+    }
+}
+
+void PenChannel::handlePong(const SessionPayload& payload) {
+    if (payload.display && payload.display->isValid() && payload.display != lastPostedDisplay_) {
+        lastPostedDisplay_ = payload.display;
+        post(onDisplay, *payload.display);
+    }
+    if (!payload.probe) {
+        post(onLatency, LinkLatency::unsupported());
+        return;
+    }
+    if (const auto milliseconds = liveness_.answered(*payload.probe)) {
+        post(onLatency, LinkLatency::measured(*milliseconds));
+    }
+}
+
+// Sending
+
 bool PenChannel::sendSealed(SessionPayload payload) {
+    QUILLORY_CHECK_ON(*queue_);
     using Kind = SessionPayload::Kind;
     const auto kind = payload.kind;
     const bool control = kind == Kind::known || kind == Kind::unknown || kind == Kind::approve ||
@@ -434,44 +431,29 @@ bool PenChannel::sendSealed(SessionPayload payload) {
         const bool padOnly = kind == Kind::input || kind == Kind::action;
         const bool macOnly = kind == Kind::desktop;
         if ((padOnly && role_ != Role::pad) || (macOnly && role_ != Role::mac)) {
-            log().error("Dropped a \"%s\" payload: wrong direction",
-                        std::string(rawValue(kind)).c_str());
+            channelLog().error("Dropped a \"%s\" payload: wrong direction",
+                               std::string(rawValue(kind)).c_str());
             return false;
         }
-        if (phase_ != Phase::ready) {
-            log().debug("Dropped a \"%s\" payload before the link is ready",
-                        std::string(rawValue(kind)).c_str());
+        if (handshake_.phase() != Phase::ready) {
+            channelLog().debug("Dropped a \"%s\" payload before the link is ready",
+                               std::string(rawValue(kind)).c_str());
             return false;
         }
         if (!payload.isValid()) {
-            log().error("Dropped an invalid \"%s\" payload", std::string(rawValue(kind)).c_str());
+            channelLog().error("Dropped an invalid \"%s\" payload",
+                               std::string(rawValue(kind)).c_str());
             return false;
         }
     }
-    return sendPayload(std::move(payload));
-}
-
-bool PenChannel::sendPayload(SessionPayload payload) {
-    if (!keys_ || phase_ == Phase::closed) {
-        return false;
-    }
-    payload.counter = sealer_.next();
-    const auto plaintext = payload.encode();
-    // Checked before sealing: a sealed record that is never sent would break the sequence.
-    if (plaintext.size() > kMaxPayloadBytes) {
-        log().error("Dropped a \"%s\" payload of %zu bytes",
-                    std::string(rawValue(payload.kind)).c_str(), plaintext.size());
-        return false;
-    }
-    const auto sealed = sealer_.seal(asBytes(plaintext));
-    sendLine(SessionPacket::Kind::sealed, sealed);
-    return true;
+    return transport_.sendPayload(std::move(payload));
 }
 
 void PenChannel::flushSamples() {
-    while (phase_ == Phase::ready && !outboundSamples_.empty() &&
-           writeQueue_.size() <= kMaxPendingLinesForSamples) {
-        const auto count = std::min(outboundSamples_.size(), kMaxSamplesPerLine);
+    QUILLORY_CHECK_ON(*queue_);
+    while (handshake_.phase() == Phase::ready && !outboundSamples_.empty() &&
+           transport_.pendingLines() <= maxPendingLinesForSamples) {
+        const auto count = std::min(outboundSamples_.size(), maxSamplesPerLine);
         std::vector<PenSample> batch(outboundSamples_.begin(),
                                      outboundSamples_.begin() + static_cast<std::ptrdiff_t>(count));
         outboundSamples_.erase(outboundSamples_.begin(),
@@ -484,90 +466,40 @@ void PenChannel::flushSamples() {
     }
 }
 
-void PenChannel::writeNext() {
-    if (writing_ || writeQueue_.empty() || phase_ == Phase::closed) {
+// Timers
+
+void PenChannel::handshakeDeadlinePassed() {
+    QUILLORY_CHECK_ON(*queue_);
+    if (handshake_.phase() != Phase::ready) {
+        fail(Cause::handshakeTimeout);
+    }
+}
+
+void PenChannel::heartbeatExpired() {
+    QUILLORY_CHECK_ON(*queue_);
+    fail(Cause::heartbeatExpired);
+}
+
+void PenChannel::pingDue() {
+    QUILLORY_CHECK_ON(*queue_);
+    if (isClosed() || handshake_.phase() == Phase::stopping) {
         return;
     }
-    writing_ = true;
-    asio::async_write(
-        socket_, asio::buffer(writeQueue_.front()),
-        [self = shared_from_this()](const std::error_code& error, std::size_t) mutable {
-            self->writing_ = false;
-            if (self->phase_ != Phase::closed) {
-                self->written(error);
-            }
-            releaseOnMain(std::move(self));
-        });
-}
-
-void PenChannel::written(const std::error_code& error) {
-    if (error) {
-        fail(Cause::networkFailure);
-        return;
-    }
-    queuedBytes_ -= writeQueue_.front().size();
-    writeQueue_.pop_front();
-    writeNext();
-    if (role_ == Role::pad) {
-        flushSamples();
-    }
-}
-
-// MARK: timers
-
-double PenChannel::secondsSince(std::uint64_t nanoseconds) const {
-    const auto now = timers_->nowNanoseconds();
-    return now > nanoseconds ? static_cast<double>(now - nanoseconds) / 1e9 : 0.0;
-}
-
-void PenChannel::armHandshakeDeadline(double seconds) {
-    std::weak_ptr<PenChannel> weakSelf = weak_from_this();
-    handshakeDeadline_ = timers_->after(*queue_, seconds, [weakSelf] {
-        if (auto self = weakSelf.lock(); self && self->phase_ != Phase::ready) {
-            self->fail(Cause::handshakeTimeout);
-        }
-    });
-}
-
-void PenChannel::armHeartbeat() {
-    const double remaining = kHeartbeatExpiry - secondsSince(lastInbound_);
-    std::weak_ptr<PenChannel> weakSelf = weak_from_this();
-    heartbeat_ = timers_->after(*queue_, std::max(remaining, 0.0), [weakSelf] {
-        auto self = weakSelf.lock();
-        if (!self || self->phase_ == Phase::closed) {
-            return;
-        }
-        // One timer for the whole link: it sleeps again for whatever time the last line bought.
-        if (self->secondsSince(self->lastInbound_) >= kHeartbeatExpiry) {
-            self->fail(Cause::heartbeatExpired);
-        } else {
-            self->armHeartbeat();
-        }
-    });
-}
-
-void PenChannel::armPing() {
-    std::weak_ptr<PenChannel> weakSelf = weak_from_this();
-    pingTimer_ = timers_->after(*queue_, kPingInterval, [weakSelf] {
-        if (auto self = weakSelf.lock()) {
-            self->ping();
-        }
-    });
-}
-
-void PenChannel::ping() {
-    if (phase_ == Phase::closed || phase_ == Phase::stopping) {
-        return;
-    }
-    if (probe_) {
+    const auto probe = liveness_.nextProbe();
+    if (probe.previousUnanswered) {
         post(onLatency, LinkLatency::timedOut());
     }
-    probe_ = Uuid::random();
-    probeSentAt_ = timers_->nowNanoseconds();
     auto payload = payloadOf(SessionPayload::Kind::ping);
-    payload.probe = probe_;
-    sendPayload(std::move(payload));
-    armPing();
+    payload.probe = probe.probe;
+    transport_.sendPayload(std::move(payload));
+    liveness_.armPing();
+}
+
+void PenChannel::stopDelayPassed() {
+    QUILLORY_CHECK_ON(*queue_);
+    if (const auto& decided = handshake_.decided()) {
+        finish(decided->end, decided->cause);
+    }
 }
 
 }  // namespace quillory

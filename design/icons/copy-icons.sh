@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Copies the regular-weight glyphs the icon roles use from the npm package @phosphor-icons/core
-# into this folder as phosphor-<name>.svg, with the package's licence.
+# Copies the glyphs the icon roles and the windows' symbols use from the npm package
+# @phosphor-icons/core into this folder, with the package's licence: regular weights as
+# phosphor-<name>.svg, other weights as phosphor-<name>-<weight>.svg.
 #
 #   design/icons/copy-icons.sh [path/to/node_modules/@phosphor-icons/core]
 set -euo pipefail
@@ -23,5 +24,20 @@ names=(
 )
 for name in "${names[@]}"; do
   cp "$package/assets/regular/$name.svg" "$here/phosphor-$name.svg"
+done
+
+# The symbols the windows name directly, as <name> or <name>-<weight>.
+symbols=(
+  x-bold check-bold power arrows-clockwise download-simple hand-pointing-fill check-circle-fill
+  cards dots-nine dots-nine-fill eraser
+)
+for symbol in "${symbols[@]}"; do
+  weight=regular
+  for w in bold fill; do
+    if [[ "$symbol" == *-"$w" ]]; then
+      weight=$w
+    fi
+  done
+  cp "$package/assets/$weight/$symbol.svg" "$here/phosphor-$symbol.svg"
 done
 cp "$package/LICENSE" "$here/LICENSE-phosphor.txt"

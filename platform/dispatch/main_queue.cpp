@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <utility>
 
 namespace quillory {
 
@@ -39,7 +40,8 @@ bool MainQueue::isCurrent() {
     return executor()->isCurrent();
 }
 
-ThreadMainExecutor::ThreadMainExecutor() : queue_(std::make_unique<SerialQueue>("main")) {}
+ThreadMainExecutor::ThreadMainExecutor(std::string label)
+    : queue_(std::make_unique<SerialQueue>(std::move(label))) {}
 
 ThreadMainExecutor::~ThreadMainExecutor() = default;
 

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/dispatch/serial_queue.h"
 #include "platform/dispatch/timer.h"
@@ -28,10 +29,11 @@ class MainQueue {
     static bool isCurrent();
 };
 
-// A main queue on a thread of its own, for programs without a UI event loop.
+// A main queue on a thread of its own, for programs without a UI event loop; with another label,
+// any named serial queue offered through the executor interface.
 class ThreadMainExecutor final : public MainExecutor {
   public:
-    ThreadMainExecutor();
+    explicit ThreadMainExecutor(std::string label = "main");
     ~ThreadMainExecutor() override;
 
     void post(std::function<void()> work) override;

@@ -25,21 +25,32 @@ AvahiStringList* txtList(const DnsSdService& service) {
 
 }  // namespace
 
-std::unique_ptr<DnsSdAdvertiser> makeAvahiAdvertiser() {
-    return std::make_unique<AvahiAdvertiser>();
+Result<std::unique_ptr<DnsSdAdvertiser>, std::string> makeAvahiAdvertiser() {
+    auto made = AvahiAdvertiser::create();
+    if (!made) {
+        return Failure(made.error());
+    }
+    return std::unique_ptr<DnsSdAdvertiser>(std::move(made).value());
 }
 
-AvahiAdvertiser::AvahiAdvertiser() {
-    connection_ = std::make_unique<AvahiConnection>(
+Result<std::unique_ptr<AvahiAdvertiser>, std::string> AvahiAdvertiser::create() {
+    std::unique_ptr<AvahiAdvertiser> advertiser(new AvahiAdvertiser());
+    AvahiAdvertiser* self = advertiser.get();
+    auto connection = AvahiConnection::open(
         "advertising", AvahiConnection::Handlers{
-                           [this](AvahiClient* client) { registerService(client); },
-                           [this] { resetGroup(); },
-                           [this] {
+                           [self](AvahiClient* client) { self->registerService(client); },
+                           [self] { self->resetGroup(); },
+                           [self] {
                                // Freed with the client.
-                               group_ = nullptr;
-                               client_ = nullptr;
+                               self->group_ = nullptr;
+                               self->client_ = nullptr;
                            },
                        });
+    if (!connection) {
+        return Failure(connection.error());
+    }
+    advertiser->connection_ = std::move(connection).value();
+    return advertiser;
 }
 
 AvahiAdvertiser::~AvahiAdvertiser() {

@@ -13,13 +13,14 @@ namespace quillory {
 // host is replaced by Avahi's alternative name.
 class AvahiAdvertiser final : public DnsSdAdvertiser {
   public:
-    AvahiAdvertiser();
+    static Result<std::unique_ptr<AvahiAdvertiser>, std::string> create();
     ~AvahiAdvertiser() override;
 
     void advertise(DnsSdService service) override;
     void withdraw() override;
 
   private:
+    AvahiAdvertiser() = default;
     static void groupChanged(AvahiEntryGroup* group, AvahiEntryGroupState state, void* context);
     // Poll thread, lock held.
     void registerService(AvahiClient* client);

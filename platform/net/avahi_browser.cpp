@@ -46,23 +46,38 @@ std::map<std::string, std::string> txtRecords(AvahiStringList* list) {
 
 }  // namespace
 
-std::unique_ptr<DnsSdBrowser> makeAvahiBrowser(std::string type, DnsSdEventHandler handler) {
-    return std::make_unique<AvahiBrowser>(std::move(type), std::move(handler));
+Result<std::unique_ptr<DnsSdBrowser>, std::string> makeAvahiBrowser(std::string type,
+                                                                    DnsSdEventHandler handler) {
+    auto made = AvahiBrowser::create(std::move(type), std::move(handler));
+    if (!made) {
+        return Failure(made.error());
+    }
+    return std::unique_ptr<DnsSdBrowser>(std::move(made).value());
 }
 
 AvahiBrowser::AvahiBrowser(std::string type, DnsSdEventHandler handler)
-    : type_(std::move(type)), handler_(std::move(handler)) {
-    connection_ = std::make_unique<AvahiConnection>(
+    : type_(std::move(type)), handler_(std::move(handler)) {}
+
+Result<std::unique_ptr<AvahiBrowser>, std::string> AvahiBrowser::create(std::string type,
+                                                                        DnsSdEventHandler handler) {
+    std::unique_ptr<AvahiBrowser> browser(new AvahiBrowser(std::move(type), std::move(handler)));
+    AvahiBrowser* self = browser.get();
+    auto connection = AvahiConnection::open(
         "browsing", AvahiConnection::Handlers{
-                        [this](AvahiClient* client) { begin(client); },
+                        [self](AvahiClient* client) { self->begin(client); },
                         nullptr,
-                        [this] {
+                        [self] {
                             // Freed with the client, resolvers included.
-                            browser_ = nullptr;
-                            client_ = nullptr;
-                            handler_(DnsSdEvent{DnsSdEvent::Kind::reset, {}});
+                            self->browser_ = nullptr;
+                            self->client_ = nullptr;
+                            self->handler_(DnsSdEvent{DnsSdEvent::Kind::reset, {}});
                         },
                     });
+    if (!connection) {
+        return Failure(connection.error());
+    }
+    browser->connection_ = std::move(connection).value();
+    return browser;
 }
 
 AvahiBrowser::~AvahiBrowser() {

@@ -11,10 +11,12 @@ namespace quillory {
 // it finds; events run on the poll thread.
 class AvahiBrowser final : public DnsSdBrowser {
   public:
-    AvahiBrowser(std::string type, DnsSdEventHandler handler);
+    static Result<std::unique_ptr<AvahiBrowser>, std::string> create(std::string type,
+                                                                     DnsSdEventHandler handler);
     ~AvahiBrowser() override;
 
   private:
+    AvahiBrowser(std::string type, DnsSdEventHandler handler);
     static void browsed(AvahiServiceBrowser* browser, AvahiIfIndex interface,
                         AvahiProtocol protocol, AvahiBrowserEvent event, const char* name,
                         const char* type, const char* domain, AvahiLookupResultFlags flags,

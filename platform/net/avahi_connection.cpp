@@ -4,8 +4,6 @@
 #include <avahi-common/timeval.h>
 #include <sys/time.h>
 
-#include <stdexcept>
-
 #include "platform/log/logger.h"
 
 namespace quillory {
@@ -20,21 +18,29 @@ const Logger& log() {
 }  // namespace
 
 AvahiConnection::AvahiConnection(std::string purpose, Handlers handlers)
-    : purpose_(std::move(purpose)), handlers_(std::move(handlers)) {
-    poll_ = avahi_threaded_poll_new();
-    if (!poll_) {
-        throw std::runtime_error("Cannot create the Avahi poll");
+    : purpose_(std::move(purpose)), handlers_(std::move(handlers)) {}
+
+Result<std::unique_ptr<AvahiConnection>, std::string> AvahiConnection::open(std::string purpose,
+                                                                            Handlers handlers) {
+    std::unique_ptr<AvahiConnection> connection(
+        new AvahiConnection(std::move(purpose), std::move(handlers)));
+    connection->poll_ = avahi_threaded_poll_new();
+    if (!connection->poll_) {
+        return Failure(std::string("Cannot create the Avahi poll"));
     }
     // Before the thread starts nobody else touches the client.
-    createClient();
-    if (avahi_threaded_poll_start(poll_) < 0) {
-        dropClient();
-        avahi_threaded_poll_free(poll_);
-        throw std::runtime_error("Cannot start the Avahi poll thread");
+    connection->createClient();
+    if (avahi_threaded_poll_start(connection->poll_) < 0) {
+        connection->dropClient();
+        return Failure(std::string("Cannot start the Avahi poll thread"));
     }
+    return connection;
 }
 
 AvahiConnection::~AvahiConnection() {
+    if (!poll_) {
+        return;
+    }
     avahi_threaded_poll_stop(poll_);
     if (client_) {
         avahi_client_free(client_);
@@ -66,11 +72,11 @@ void AvahiConnection::createClient() {
     // Even a waiting client needs the system bus; try again later without it.
     if (!reportedAbsent_) {
         log().error("DNS-SD %s unavailable (%s); retrying every %d s", purpose_.c_str(),
-                    avahi_strerror(error), kRetrySeconds);
+                    avahi_strerror(error), retrySeconds);
         reportedAbsent_ = true;
     }
     timeval due{};
-    avahi_elapse_time(&due, kRetrySeconds * 1000, 0);
+    avahi_elapse_time(&due, retrySeconds * 1000, 0);
     const AvahiPoll* api = avahi_threaded_poll_get(poll_);
     api->timeout_new(api, &due, &AvahiConnection::retryDue, this);
 }

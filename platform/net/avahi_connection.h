@@ -4,7 +4,10 @@
 #include <avahi-common/thread-watch.h>
 
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "platform/result/result.h"
 
 namespace quillory {
 
@@ -19,7 +22,9 @@ class AvahiConnection {
         std::function<void()> lost;                 // the client is about to be freed
     };
 
-    AvahiConnection(std::string purpose, Handlers handlers);
+    // Starts the poll thread; the error says why it could not.
+    static Result<std::unique_ptr<AvahiConnection>, std::string> open(std::string purpose,
+                                                                      Handlers handlers);
     ~AvahiConnection();
     AvahiConnection(const AvahiConnection&) = delete;
     AvahiConnection& operator=(const AvahiConnection&) = delete;
@@ -28,9 +33,10 @@ class AvahiConnection {
     // thread itself.
     void withClient(const std::function<void(AvahiClient*)>& work);
 
-    static constexpr int kRetrySeconds = 5;
+    static constexpr int retrySeconds = 5;
 
   private:
+    AvahiConnection(std::string purpose, Handlers handlers);
     static void clientChanged(AvahiClient* client, AvahiClientState state, void* context);
     static void retryDue(AvahiTimeout* timeout, void* context);
     void createClient();

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/result/result.h"
+
 namespace quillory {
 
 // The longest DNS-SD instance name: one DNS label.
@@ -68,7 +70,9 @@ class DnsSdBrowser {
 
 using DnsSdEventHandler = std::function<void(const DnsSdEvent&)>;
 
-std::unique_ptr<DnsSdAdvertiser> makeAvahiAdvertiser();
-std::unique_ptr<DnsSdBrowser> makeAvahiBrowser(std::string type, DnsSdEventHandler handler);
+// The error says why no Avahi poll could run.
+Result<std::unique_ptr<DnsSdAdvertiser>, std::string> makeAvahiAdvertiser();
+Result<std::unique_ptr<DnsSdBrowser>, std::string> makeAvahiBrowser(std::string type,
+                                                                    DnsSdEventHandler handler);
 
 }  // namespace quillory

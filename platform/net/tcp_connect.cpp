@@ -30,10 +30,13 @@ int connectOne(const addrinfo& address, Clock::time_point deadline, int& fd) {
         result = errno;
         if (result == EINPROGRESS) {
             pollfd waiting{fd, POLLOUT, 0};
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            const int ready =
-                ::poll(&waiting, 1, static_cast<int>(std::max<long>(0, left.count())));
+            int ready = -1;
+            // A signal that interrupts the wait is no failure: wait for what is left.
+            do {
+                const auto left =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+                ready = ::poll(&waiting, 1, static_cast<int>(std::max<long>(0, left.count())));
+            } while (ready < 0 && errno == EINTR);
             if (ready == 0) {
                 result = ETIMEDOUT;
             } else if (ready < 0) {

@@ -1,6 +1,7 @@
 #include "platform/net/tcp_listener.h"
 
 #include <asio/ip/v6_only.hpp>
+#include <optional>
 
 #include "platform/net/socket_options.h"
 
@@ -8,32 +9,58 @@ namespace quillory {
 
 namespace {
 
-void openAndBind(asio::ip::tcp::acceptor& acceptor, const asio::ip::tcp::endpoint& endpoint) {
-    acceptor.open(endpoint.protocol());
-    acceptor.set_option(asio::ip::tcp::acceptor::reuse_address(true));
-    if (endpoint.protocol() == asio::ip::tcp::v6()) {
-        acceptor.set_option(asio::ip::v6_only(false));
+// Nothing when listening, else the step that failed and why.
+std::optional<std::system_error> openAndBind(asio::ip::tcp::acceptor& acceptor,
+                                             const asio::ip::tcp::endpoint& endpoint) {
+    std::error_code error;
+    acceptor.open(endpoint.protocol(), error);
+    if (error) {
+        return std::system_error(error, "open");
     }
-    acceptor.bind(endpoint);
-    acceptor.listen(asio::socket_base::max_listen_connections);
+    acceptor.set_option(asio::ip::tcp::acceptor::reuse_address(true), error);
+    if (!error && endpoint.protocol() == asio::ip::tcp::v6()) {
+        acceptor.set_option(asio::ip::v6_only(false), error);
+    }
+    if (error) {
+        return std::system_error(error, "set_option");
+    }
+    acceptor.bind(endpoint, error);
+    if (error) {
+        return std::system_error(error, "bind");
+    }
+    acceptor.listen(asio::socket_base::max_listen_connections, error);
+    if (error) {
+        return std::system_error(error, "listen");
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
-TcpListener::TcpListener(asio::io_context& context, std::uint16_t port)
-    : state_(std::make_shared<State>(context)) {
-    try {
-        openAndBind(state_->acceptor, {asio::ip::tcp::v6(), port});
-    } catch (const std::system_error& error) {
-        // Only a system without IPv6 falls back; a taken port stays an error.
-        if (error.code() != asio::error::address_family_not_supported &&
-            error.code() != std::errc::address_not_available) {
-            throw;
-        }
-        state_->acceptor.close();
-        openAndBind(state_->acceptor, {asio::ip::tcp::v4(), port});
+TcpListener::TcpListener(asio::io_context& context) : state_(std::make_shared<State>(context)) {}
+
+Result<std::unique_ptr<TcpListener>, std::system_error> TcpListener::open(asio::io_context& context,
+                                                                          std::uint16_t port) {
+    std::unique_ptr<TcpListener> listener(new TcpListener(context));
+    auto& acceptor = listener->state_->acceptor;
+    auto failure = openAndBind(acceptor, {asio::ip::tcp::v6(), port});
+    // Only a system without IPv6 falls back; a taken port stays an error.
+    if (failure && (failure->code() == asio::error::address_family_not_supported ||
+                    failure->code() == std::errc::address_not_available)) {
+        std::error_code ignored;
+        acceptor.close(ignored);
+        failure = openAndBind(acceptor, {asio::ip::tcp::v4(), port});
     }
-    port_ = state_->acceptor.local_endpoint().port();
+    if (failure) {
+        return Failure(std::move(*failure));
+    }
+    std::error_code error;
+    const auto endpoint = acceptor.local_endpoint(error);
+    if (error) {
+        return Failure(std::system_error(error, "local_endpoint"));
+    }
+    listener->port_ = endpoint.port();
+    return listener;
 }
 
 void TcpListener::start(std::function<void(asio::ip::tcp::socket)> accepted,

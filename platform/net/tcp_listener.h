@@ -7,6 +7,8 @@
 #include <memory>
 #include <system_error>
 
+#include "platform/result/result.h"
+
 namespace quillory {
 
 // A TCP listener on every address (IPv6 with IPv4 mapped, or IPv4 alone where IPv6 is off).
@@ -14,8 +16,9 @@ namespace quillory {
 // io_context it is given; start() and close() belong to that context's thread once accepting.
 class TcpListener {
   public:
-    // Binds and listens; port 0 lets the system choose. Throws std::system_error.
-    TcpListener(asio::io_context& context, std::uint16_t port);
+    // Binds and listens; port 0 lets the system choose. The error names the step that failed.
+    static Result<std::unique_ptr<TcpListener>, std::system_error> open(asio::io_context& context,
+                                                                        std::uint16_t port);
 
     std::uint16_t port() const { return port_; }
 
@@ -25,6 +28,7 @@ class TcpListener {
     void close();
 
   private:
+    explicit TcpListener(asio::io_context& context);
     struct State {
         explicit State(asio::io_context& context) : acceptor(context) {}
         asio::ip::tcp::acceptor acceptor;

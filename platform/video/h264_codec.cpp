@@ -253,6 +253,12 @@ std::optional<VideoError> H264Codec::reopenVaapiIfDue() {
 
 std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer, bool keyframe,
                                             std::vector<Packet>& packets) {
+    const std::int64_t pts = nextPts_;
+    return encode(std::move(buffer), keyframe, pts, packets);
+}
+
+std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer, bool keyframe,
+                                            std::int64_t pts, std::vector<Packet>& packets) {
     if (!buffer || buffer->width() != config_.width || buffer->height() != config_.height) {
         return VideoError{AVERROR(EINVAL), "The frame does not have the encoder's size."};
     }
@@ -270,8 +276,7 @@ std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer,
     if (auto error = wrapPlanes(buffer, *frame)) {
         return error;
     }
-    const std::int64_t pts = nextPts_;
-    nextPts_ += std::max(1, timeBase / config_.framesPerSecond);
+    nextPts_ = pts + std::max(1, timeBase / config_.framesPerSecond);
     AVFrame* input = frame.get();
     FramePointer uploaded;
     if (backend_ == H264Backend::vaapi) {

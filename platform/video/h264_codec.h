@@ -56,6 +56,9 @@ class H264Codec {
     // until its access unit is out. Packets that came out are appended to `packets`.
     std::optional<VideoError> encode(std::shared_ptr<PixelBuffer> buffer, bool keyframe,
                                      std::vector<Packet>& packets);
+    // The same with the caller's presentation time in 1/600 s, strictly increasing.
+    std::optional<VideoError> encode(std::shared_ptr<PixelBuffer> buffer, bool keyframe,
+                                     std::int64_t pts, std::vector<Packet>& packets);
     // Takes effect from the next frame on.
     std::optional<VideoError> setBitrate(std::uint32_t kbps);
 

@@ -315,31 +315,6 @@ TEST(StudioSignal, PerKindRules) {
     EXPECT_FALSE(StudioSignal::fromJSON(*parseJSON(head + R"("configured","preset":"fast"})")));
 }
 
-TEST(ConnectionEnd, Messages) {
-    using Case = ConnectionEnd::Case;
-    const std::pair<Case, const char*> messages[] = {
-        {Case::interrupted, "Connection interrupted. Reconnecting\u2026"},
-        {Case::stopped, "Disconnected"},
-        {Case::identityChanged,
-         "This computer has a different identity. Forget its saved pairing, then connect again."},
-        {Case::verification,
-         "The apps couldn\u2019t verify this connection. Make sure both devices have the same "
-         "Quillory version."},
-        {Case::trustRequired, "Pair this device again to connect."},
-        {Case::storage,
-         "Quillory couldn\u2019t save device access. Unlock your device and try again."},
-        {Case::incompatible, "Update Quillory on both devices to connect."},
-    };
-    for (const auto& [kind, message] : messages) {
-        EXPECT_EQ(ConnectionEnd(kind).message(), message);
-        EXPECT_EQ(ConnectionEnd(kind).isInterrupted(), kind == Case::interrupted);
-    }
-    const auto expired = ConnectionEnd::failure("Pairing expired. Select your Mac to try again.");
-    EXPECT_EQ(expired.message(), "Pairing expired. Select your Mac to try again.");
-    EXPECT_FALSE(
-        ConnectionEnd::failure("Connection interrupted. Reconnecting\u2026").isInterrupted());
-}
-
 struct GroupedNumbers : std::numpunct<char> {
     char do_decimal_point() const override { return ','; }
     char do_thousands_sep() const override { return '.'; }

@@ -118,7 +118,7 @@ TEST(JsonCodec, PayloadNeedsItsKindsFieldsAndNoOthers) {
     EXPECT_FALSE(foreign->isValid());
 
     SessionPayload tooMany{.kind = SessionPayload::Kind::input, .counter = 3};
-    tooMany.samples.emplace(SessionPayload::kMaxSamples, sample(1));
+    tooMany.samples.emplace(SessionPayload::maxSamples, sample(1));
     EXPECT_TRUE(tooMany.isValid());
     tooMany.samples->push_back(sample(2));
     EXPECT_FALSE(tooMany.isValid());
@@ -258,10 +258,10 @@ TEST(PacketDecoder, SplitsLinesAcrossChunks) {
 }
 
 TEST(PacketDecoder, LineLimitHoldsAcrossChunkBoundaries) {
-    const std::string longest = lineOfSize(SessionPacket::kMaxLineBytes);
+    const std::string longest = lineOfSize(SessionPacket::maxLineBytes);
     ASSERT_EQ(longest.size(), 65'535U);
     // The longest line passes; one byte more fails as soon as it arrives, with no newline in sight.
-    const std::string stream = longest + "\n" + lineOfSize(SessionPacket::kMaxLineBytes + 1);
+    const std::string stream = longest + "\n" + lineOfSize(SessionPacket::maxLineBytes + 1);
     for (const std::size_t chunk :
          {std::size_t{1}, std::size_t{4096}, std::size_t{65'535}, std::size_t{1} << 16}) {
         PacketDecoder decoder;
@@ -272,7 +272,7 @@ TEST(PacketDecoder, LineLimitHoldsAcrossChunkBoundaries) {
             const auto result = feed(decoder, std::string_view(stream).substr(offset, chunk));
             packets += result.packets.size();
             error = result.error;
-            EXPECT_LE(decoder.bufferedBytes(), SessionPacket::kMaxLineBytes);
+            EXPECT_LE(decoder.bufferedBytes(), SessionPacket::maxLineBytes);
         }
         EXPECT_EQ(packets, 1U) << chunk;
         EXPECT_EQ(error, ProtocolError::invalidFrame) << chunk;
@@ -286,7 +286,7 @@ TEST(PacketDecoder, LineLimitHoldsAcrossChunkBoundaries) {
     // Also when the over-long line ends within the same chunk, after complete lines.
     PacketDecoder decoder;
     const auto result = feed(decoder, line(SessionPacket::Kind::commit, {}) +
-                                          lineOfSize(SessionPacket::kMaxLineBytes + 1) + "\n");
+                                          lineOfSize(SessionPacket::maxLineBytes + 1) + "\n");
     EXPECT_EQ(result.packets.size(), 1U);
     EXPECT_EQ(result.error, ProtocolError::invalidFrame);
     EXPECT_TRUE(decoder.lineTooLong());
@@ -340,7 +340,7 @@ TEST(PacketDecoder, LargestThumbnailFitsInOneLine) {
     Bytes sealed(plaintext.begin(), plaintext.end());
     sealed.resize(sealed.size() + 16);
     const std::string packet = line(SessionPacket::Kind::sealed, sealed);
-    EXPECT_LE(packet.size() - 1, SessionPacket::kMaxLineBytes);
+    EXPECT_LE(packet.size() - 1, SessionPacket::maxLineBytes);
 
     PacketDecoder decoder;
     const auto result = feed(decoder, packet);

@@ -32,6 +32,7 @@ class LayerCheck(unittest.TestCase):
             "Qt in core": ("core/link/a.cpp", "#include <QObject>\n"),
             "Qt module path in media": ("media/a.cpp", "#include <QtCore/QString>\n"),
             "a fake in production": ("app/a.cpp", '#include "platform/clock/testing/fake.h"\n'),
+            "a fake in a tool": ("tools/pad/a.cpp", '#include "app/session/testing/fake.h"\n'),
             "tests from production": ("core/a.cpp", '#include "core/link/tests/support.h"\n'),
             "test support from production": ("platform/a.cpp",
                                              '#include "tests/support/scratch.h"\n'),
@@ -51,6 +52,7 @@ class LayerCheck(unittest.TestCase):
             "design/a.cpp": "#include <QColor>\n",
             "app/a.cpp": '#include "core/link/a.h"\n#include "design/a.h"\n#include <QObject>\n',
             "tools/pad/a.cpp": '#include "media/a.h"\n#include "core/link/a.h"\n',
+            "tools/ui-shots/a.cpp": '#include "app/session/testing/fake_session.h"\n',
             "core/link/tests/a.cpp": '#include "tests/support/scratch.h"\n'
                                      '#include "platform/dispatch/testing/manual.h"\n',
             "media/bench/a.cpp": '#include "media/tests/fixtures.h"\n',

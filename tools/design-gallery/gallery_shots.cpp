@@ -20,22 +20,11 @@
 
 #include "design/appearance.h"
 #include "design/appearance_source.h"
+#include "tools/shots/shot_writer.h"
 
 namespace quillory {
 
 namespace {
-
-struct AppearanceCase {
-    const char* name;
-    bool dark;
-    bool highContrast;
-};
-
-constexpr std::array<AppearanceCase, 3> appearances = {{
-    {"light", false, false},
-    {"dark", true, false},
-    {"contrast", false, true},
-}};
 
 constexpr std::array<const char*, 5> palettes = {"electricBlue", "graphite", "paper", "cobalt",
                                                  "pine"};
@@ -71,23 +60,6 @@ constexpr std::array<std::pair<ButtonState, const char*>, 4> buttonStates = {{
     {ButtonState::disabled, "disabled"},
 }};
 
-// Lets events, bindings and animations run for a while; the shots are not tests, so waiting for
-// springs to come to rest is fine here.
-void settle(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-}
-
-void sendMouse(QQuickWindow* window, QEvent::Type type, QPointF position, Qt::MouseButton button,
-               Qt::MouseButtons held) {
-    QMouseEvent event(type, position, window->mapToGlobal(position), button, held,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &event);
-}
-
 QJsonObject rectOf(const QQuickItem* item) {
     const QRectF rect = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
     return QJsonObject{
@@ -96,12 +68,7 @@ QJsonObject rectOf(const QQuickItem* item) {
 
 class Shooter {
   public:
-    explicit Shooter(QDir directory) : directory_(std::move(directory)) {
-        auto source = std::make_unique<FakeAppearanceSource>();
-        source_ = source.get();
-        Appearance::shared()->setSources(nullptr, std::move(source));
-        engine_.addImportPath(QStringLiteral("qrc:/qt/qml"));
-    }
+    explicit Shooter(ShotWriter& writer) : writer_(writer) {}
 
     bool galleries() {
         std::unique_ptr<QQuickWindow> window(create(R"(
@@ -118,13 +85,13 @@ class Shooter {
             return false;
         }
         auto* gallery = window->property("gallery").value<QQuickItem*>();
-        for (const AppearanceCase& look : appearances) {
+        for (const ShotAppearance& look : shotAppearances) {
             setAppearance(look, true);
             for (const char* palette : palettes) {
                 gallery->setProperty("palette", QString::fromLatin1(palette));
-                settle(30);
+                settleShots(30);
                 window->resize(760, qCeil(gallery->property("contentHeight").toReal()));
-                settle(60);
+                settleShots(60);
                 const QString base = QStringLiteral("gallery-%1-%2").arg(palette, look.name);
                 if (!save(window.get(), base)) {
                     return false;
@@ -136,7 +103,7 @@ class Shooter {
     }
 
     bool buttonStates() {
-        for (const AppearanceCase& look : appearances) {
+        for (const ShotAppearance& look : shotAppearances) {
             for (const ButtonCase& button : buttons) {
                 for (const auto& [state, stateName] : quillory::buttonStates) {
                     if (!buttonShot(look, button, state, stateName)) {
@@ -148,10 +115,8 @@ class Shooter {
         return true;
     }
 
-    int written() const { return written_; }
-
   private:
-    bool buttonShot(const AppearanceCase& look, const ButtonCase& button, ButtonState state,
+    bool buttonShot(const ShotAppearance& look, const ButtonCase& button, ButtonState state,
                     const char* stateName) {
         // Presses are shot with motion on and after the springs settle, to show the real depth.
         setAppearance(look, state != ButtonState::pressed);
@@ -181,57 +146,34 @@ class Shooter {
         if (!window) {
             return false;
         }
-        settle(60);
+        settleShots(60);
         auto* sample = window->property("sample").value<QQuickItem*>();
         const QPointF centre = sample->mapToScene(QPointF(sample->width(), sample->height()) / 2);
         // The real pointer may lie anywhere over the new window: every shot places it itself.
-        sendMouse(window.get(), QEvent::MouseMove,
-                  state == ButtonState::rest ? QPointF(1, 1) : centre, Qt::NoButton, Qt::NoButton);
+        sendShotMouse(window.get(), QEvent::MouseMove,
+                      state == ButtonState::rest ? QPointF(1, 1) : centre, Qt::NoButton,
+                      Qt::NoButton);
         if (state == ButtonState::pressed) {
-            sendMouse(window.get(), QEvent::MouseButtonPress, centre, Qt::LeftButton,
-                      Qt::LeftButton);
+            sendShotMouse(window.get(), QEvent::MouseButtonPress, centre, Qt::LeftButton,
+                          Qt::LeftButton);
         }
-        settle(state == ButtonState::pressed ? 400 : 40);
+        settleShots(state == ButtonState::pressed ? 400 : 40);
         const bool saved = save(
             window.get(), QStringLiteral("button-%1-%2-%3").arg(button.name, stateName, look.name));
         if (state == ButtonState::pressed) {
-            sendMouse(window.get(), QEvent::MouseButtonRelease, centre, Qt::LeftButton,
-                      Qt::NoButton);
+            sendShotMouse(window.get(), QEvent::MouseButtonRelease, centre, Qt::LeftButton,
+                          Qt::NoButton);
         }
         return saved;
     }
 
-    void setAppearance(const AppearanceCase& look, bool reduceMotion) {
-        source_->setSettings({.dark = look.dark,
-                              .highContrast = look.highContrast,
-                              .reduceMotion = reduceMotion,
-                              .reduceTransparency = false,
-                              .textScale = 1.0});
+    void setAppearance(const ShotAppearance& look, bool reduceMotion) {
+        writer_.setAppearance(look, reduceMotion);
     }
 
-    QQuickWindow* create(const QByteArray& qml) {
-        QQmlComponent component(&engine_);
-        component.setData(qml, QUrl(QStringLiteral("qrc:/gallery-shots.qml")));
-        QObject* object = component.create();
-        auto* window = qobject_cast<QQuickWindow*>(object);
-        if (!window) {
-            std::fprintf(stderr, "Cannot build the gallery: %s\n",
-                         qPrintable(component.errorString()));
-            delete object;
-            return nullptr;
-        }
-        return window;
-    }
+    QQuickWindow* create(const QByteArray& qml) { return writer_.create(qml); }
 
-    bool save(QQuickWindow* window, const QString& base) {
-        const QString path = directory_.filePath(base + QStringLiteral(".png"));
-        if (!window->grabWindow().save(path)) {
-            std::fprintf(stderr, "Cannot write %s\n", qPrintable(path));
-            return false;
-        }
-        ++written_;
-        return true;
-    }
+    bool save(QQuickWindow* window, const QString& base) { return writer_.save(window, base); }
 
     // Where the probed samples lie, so that a check of the image needs no fixed coordinates.
     void writeProbes(QQuickItem* gallery, const QString& base) {
@@ -246,35 +188,27 @@ class Shooter {
                 probes.insert(QStringLiteral("title"), rectOf(page->childItems().first()));
             }
         }
-        QFile file(directory_.filePath(base + QStringLiteral(".json")));
+        QFile file(writer_.directory().filePath(base + QStringLiteral(".json")));
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             file.write(QJsonDocument(probes).toJson());
         }
     }
 
-    QDir directory_;
-    QQmlEngine engine_;
-    FakeAppearanceSource* source_ = nullptr;
-    int written_ = 0;
+    ShotWriter& writer_;
 };
 
 }  // namespace
 
 int writeGalleryShots(const QString& directory) {
-    QDir dir(directory);
-    if (!dir.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "Cannot create %s\n", qPrintable(directory));
+    ShotWriter writer{QDir(directory)};
+    if (!writer.ready()) {
         return -1;
     }
-    // A fixed family, so that shots compare across machines.
-    QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
-    // Out of the way of every window, so that it hovers nothing by itself.
-    QCursor::setPos(0, 0);
-    Shooter shooter(dir);
+    Shooter shooter(writer);
     if (!shooter.galleries() || !shooter.buttonStates()) {
         return -1;
     }
-    return shooter.written();
+    return writer.written();
 }
 
 }  // namespace quillory

@@ -171,7 +171,7 @@ void PadSession::pairWithFoundHost() {
     QUILLORY_CHECK_MAIN_THREAD();
     std::optional<CompanionHost> chosen;
     for (const auto& host : browser_->hosts()) {
-        if (host.version == CompanionListener::kProtocolVersion) {
+        if (host.version == CompanionListener::protocolVersion) {
             chosen = host;
             break;
         }

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <vector>
 
-#include "core/link/bench/ready_host.h"
+#include "core/link/testing/ready_host.h"
 
 using namespace quillory;
 using namespace quillory::testing;
@@ -21,8 +21,8 @@ void InputLineToReceiver(benchmark::State& state) {
     ReadyHost host([&delivered](const std::vector<PenSample>&) {
         delivered.store(Clock::now().time_since_epoch().count(), std::memory_order_release);
     });
-    if (!host.open()) {
-        state.SkipWithError("the host channel did not get ready");
+    if (const auto failure = host.open()) {
+        state.SkipWithError(failure->c_str());
         return;
     }
     SessionPayload payload;

@@ -3,14 +3,22 @@
 // JSON object), so payload handling is reached too.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
-#include "core/link/bench/ready_host.h"
+#include "core/link/testing/ready_host.h"
 
 using namespace quillory;
 using namespace quillory::testing;
 
 namespace {
+
+// The harness itself went wrong, or the host hung: say why before stopping.
+[[noreturn]] void stopWith(const std::string& reason) {
+    std::fprintf(stderr, "channel fuzz harness stopped: %s\n", reason.c_str());
+    std::fflush(stderr);
+    __builtin_trap();
+}
 
 // Answers whether the host is still up: a ping must come back as a pong with its probe.
 bool stillUp(ScriptedPad& pad) {
@@ -43,8 +51,10 @@ bool stillUp(ScriptedPad& pad) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static ReadyHost host;
-    if (!host.channel && !host.open()) {
-        __builtin_trap();
+    if (!host.channel) {
+        if (const auto failure = host.open()) {
+            stopWith(*failure);
+        }
     }
     std::string out;
     const std::string_view input(reinterpret_cast<const char*>(data), size);
@@ -71,7 +81,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         start = end + 1;
     }
     if (!host.pad->raw.write(out) || !stillUp(*host.pad)) {
-        host.shutdown();
+        // Closing on bad input is the host's right; going silent or garbling its answer is not.
+        if (!host.pad->raw.closed() && !host.channel->closedCause()) {
+            stopWith("the host neither answered a ping nor closed; tablet: " +
+                     host.pad->raw.failure());
+        }
+        if (!host.shutdown()) {
+            stopWith("a closed host channel was not released in " +
+                     std::to_string(ReadyHost::patience.count()) + " s");
+        }
     }
     host.main->runUntilIdle();
     return 0;

@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "core/link/pen_channel.h"
-#include "core/link/tests/memory_secret.h"
-#include "core/link/tests/scripted_pad.h"
+#include "core/link/testing/fake_transport_timers.h"
+#include "core/link/testing/memory_trust_store.h"
+#include "core/link/testing/scripted_pad.h"
 #include "platform/dispatch/main_queue.h"
 #include "platform/dispatch/testing/manual_main_executor.h"
 

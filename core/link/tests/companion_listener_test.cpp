@@ -5,21 +5,10 @@
 
 #include "core/link/tests/channel_test_support.h"
 #include "platform/net/tcp_connect.h"
+#include "platform/net/testing/recording_advertiser.h"
 
 namespace quillory::testing {
 namespace {
-
-using Advertised = std::vector<std::optional<DnsSdService>>;  // nothing = withdrawn
-
-class RecordingAdvertiser final : public DnsSdAdvertiser {
-  public:
-    explicit RecordingAdvertiser(Advertised& calls) : calls_(calls) {}
-    void advertise(DnsSdService service) override { calls_.emplace_back(std::move(service)); }
-    void withdraw() override { calls_.emplace_back(std::nullopt); }
-
-  private:
-    Advertised& calls_;
-};
 
 // True when the peer closed the socket within the time limit.
 bool closedByPeer(int fd) {
@@ -124,7 +113,9 @@ TEST_F(CompanionListenerTest, StartThrowsWhenThePortIsTaken) {
 }
 
 TEST_F(CompanionListenerTest, AcceptsWhenAdvertisingCannotStart) {
-    create([]() -> std::unique_ptr<DnsSdAdvertiser> { throw std::runtime_error("no daemon"); });
+    create([]() -> Result<std::unique_ptr<DnsSdAdvertiser>, std::string> {
+        return Failure(std::string("no daemon"));
+    });
     listener->start("Host", "id");
     ASSERT_TRUE(runUntil([&] { return readyCount == 1; }));
     const int client = connectClient();

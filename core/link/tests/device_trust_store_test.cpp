@@ -8,10 +8,10 @@
 #include <chrono>
 #include <fstream>
 
-#include "core/link/tests/memory_secret.h"
-#include "tests/support/scratch_directory.h"
+#include "core/link/testing/memory_trust_store.h"
 #include "platform/secrets/backend_marker.h"
 #include "platform/secrets/secret_service_item.h"
+#include "tests/support/scratch_directory.h"
 
 namespace quillory {
 namespace {

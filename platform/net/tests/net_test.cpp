@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <future>
 
 #include "platform/dispatch/serial_queue.h"
@@ -38,7 +39,9 @@ struct AcceptedSockets {
     AcceptedSockets() {
         std::promise<void> started;
         EXPECT_TRUE(queue.sync([&] {
-            listener = std::make_unique<TcpListener>(queue.context(), 0);
+            auto opened = TcpListener::open(queue.context(), 0);
+            ASSERT_TRUE(opened) << opened.error().what();
+            listener = std::move(opened).value();
             listener->start(
                 [this](asio::ip::tcp::socket socket) { first.set_value(std::move(socket)); },
                 [](std::error_code) {});
@@ -69,15 +72,13 @@ TEST(TcpListener, HandsOverTunedSocketsUnread) {
 TEST(TcpListener, ATakenPortIsAnError) {
     AcceptedSockets accepted;
     SerialQueue other("test.other");
-    bool threw = false;
+    std::error_code error;
     EXPECT_TRUE(other.sync([&] {
-        try {
-            TcpListener second(other.context(), accepted.listener->port());
-        } catch (const std::system_error&) {
-            threw = true;
+        if (auto second = TcpListener::open(other.context(), accepted.listener->port()); !second) {
+            error = second.error().code();
         }
     }));
-    EXPECT_TRUE(threw);
+    EXPECT_EQ(error.value(), EADDRINUSE);
 }
 
 TEST(ConnectTcp, FailuresAreSentences) {
@@ -85,7 +86,11 @@ TEST(ConnectTcp, FailuresAreSentences) {
     std::uint16_t port = 0;
     {
         SerialQueue queue("test.port");
-        EXPECT_TRUE(queue.sync([&] { port = TcpListener(queue.context(), 0).port(); }));
+        EXPECT_TRUE(queue.sync([&] {
+            if (auto listener = TcpListener::open(queue.context(), 0)) {
+                port = listener.value()->port();
+            }
+        }));
     }
     const auto refused = connectTcp("127.0.0.1", port, 5);
     EXPECT_EQ(refused.fd, -1);

@@ -13,22 +13,16 @@
 
 #include "design/design_colors.h"
 #include "design/design_theme.h"
+#include "tests/support/shot_probes.h"
 
 namespace quillory {
 namespace {
 
-struct Look {
-    const char* name;
-    DesignAppearance appearance;
-};
-
-constexpr Look looks[] = {
-    {"light", {false, false}}, {"dark", {true, false}}, {"contrast", {false, true}}};
+using Look = ShotLook;
+constexpr const auto& looks = shotLooks;
 
 bool near(QColor actual, QColor expected, int tolerance = 4) {
-    return std::abs(actual.red() - expected.red()) <= tolerance &&
-           std::abs(actual.green() - expected.green()) <= tolerance &&
-           std::abs(actual.blue() - expected.blue()) <= tolerance;
+    return nearColor(actual, expected, tolerance);
 }
 
 std::string describe(QColor color) {

@@ -5,6 +5,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -17,10 +20,12 @@
 
 namespace quillory::testing {
 
-// Reads and writes raw lines on one end of a socket, as a peer that plays by any rules.
+// Reads and writes raw lines on one end of a socket, as a peer that plays by any rules. A
+// signal that interrupts a call (a fuzzer's timer, a profiler) is no failure: the call goes on.
 class RawEnd {
   public:
-    explicit RawEnd(int fd) : fd_(fd) {}
+    explicit RawEnd(int fd, std::chrono::milliseconds patience = std::chrono::seconds(10))
+        : fd_(fd), patience_(patience) {}
     ~RawEnd() { ::close(fd_); }
     RawEnd(const RawEnd&) = delete;
     RawEnd& operator=(const RawEnd&) = delete;
@@ -28,7 +33,11 @@ class RawEnd {
     bool write(std::string_view bytes) {
         while (!bytes.empty()) {
             const auto count = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
             if (count <= 0) {
+                failure_ = std::string("send: ") + std::strerror(errno);
                 return false;
             }
             bytes.remove_prefix(static_cast<std::size_t>(count));
@@ -36,7 +45,7 @@ class RawEnd {
         return true;
     }
 
-    // The next line without its 0x0A; nothing at end of stream or after 10 s.
+    // The next line without its 0x0A; nothing at end of stream or after the patience ran out.
     std::optional<std::string> readLine() {
         auto end = buffer_.find('\n');
         for (; end == std::string::npos; end = buffer_.find('\n')) {
@@ -55,25 +64,51 @@ class RawEnd {
         }
         return closed_;
     }
+    bool closed() const { return closed_; }
+    // Why the last read or write came back empty.
+    const std::string& failure() const { return failure_; }
 
   private:
-    // One chunk more; false at end of stream or after 10 s of silence.
+    // One chunk more; false at end of stream, on an error or after the patience ran out.
     bool fill() {
+        using Clock = std::chrono::steady_clock;
+        const auto deadline = Clock::now() + patience_;
         pollfd descriptor{fd_, POLLIN, 0};
-        if (::poll(&descriptor, 1, 10'000) != 1) {
-            return false;
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            const int ready =
+                ::poll(&descriptor, 1, static_cast<int>(std::max<long>(0, left.count())));
+            if (ready == 1) {
+                break;
+            }
+            if (ready == 0) {
+                failure_ = "nothing to read for " + std::to_string(patience_.count()) + " ms";
+                return false;
+            }
+            if (errno != EINTR) {
+                failure_ = std::string("poll: ") + std::strerror(errno);
+                return false;
+            }
         }
         char chunk[65536];
-        const auto count = ::read(fd_, chunk, sizeof chunk);
+        auto count = ::read(fd_, chunk, sizeof chunk);
+        while (count < 0 && errno == EINTR) {
+            count = ::read(fd_, chunk, sizeof chunk);
+        }
         closed_ = count == 0 || (count < 0 && errno == ECONNRESET);
         if (count > 0) {
             buffer_.append(chunk, static_cast<std::size_t>(count));
+            return true;
         }
-        return count > 0;
+        failure_ = closed_ ? "end of stream" : std::string("read: ") + std::strerror(errno);
+        return false;
     }
 
     int fd_;
+    std::chrono::milliseconds patience_;
     std::string buffer_;
+    std::string failure_;
     bool closed_ = false;
 };
 
@@ -89,7 +124,8 @@ inline std::string lineOf(SessionPacket::Kind kind, ByteView data) {
 // A tablet scripted step by step against a real host channel, using the link's own crypto.
 class ScriptedPad {
   public:
-    explicit ScriptedPad(int fd) : raw(fd) {}
+    explicit ScriptedPad(int fd, std::chrono::milliseconds patience = std::chrono::seconds(10))
+        : raw(fd, patience) {}
 
     // The host's next packet, when it is of this kind.
     std::optional<SessionPacket> read(SessionPacket::Kind kind) {

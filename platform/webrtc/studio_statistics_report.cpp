@@ -1,4 +1,4 @@
-#include "media/studio_statistics_report.h"
+#include "platform/webrtc/studio_statistics_report.h"
 
 namespace quillory {
 

@@ -1,4 +1,6 @@
-#include "core/link/transport_timers.h"
+#include "core/link/testing/fake_transport_timers.h"
+
+#include <algorithm>
 
 namespace quillory {
 

@@ -1,0 +1,1 @@
+#include "app/interface/testing/fake_tray_backend.h"

@@ -1,0 +1,36 @@
+#include <QtQml/qqmlextensionplugin.h>
+#include <QtQuickTest/quicktest.h>
+
+#include <QQmlContext>
+#include <QQmlEngine>
+
+#include "app/session/testing/fake_session.h"
+#include "tests/support/fake_desktop_appearance.h"
+
+Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
+Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)
+
+namespace quillory {
+
+// Every test file sees `session`, a FakeSession it sets with `session.set({...})`, and
+// `desktop`, the fake appearance.
+class Setup : public QObject {
+    Q_OBJECT
+
+  public slots:
+    void qmlEngineAvailable(QQmlEngine* engine) {
+        settings_ = installFakeDesktopAppearance(engine);
+        session_ = std::make_unique<FakeSession>();
+        engine->rootContext()->setContextProperty(QStringLiteral("session"), session_.get());
+    }
+
+  private:
+    std::unique_ptr<DesktopSettings> settings_;
+    std::unique_ptr<FakeSession> session_;
+};
+
+}  // namespace quillory
+
+QUICK_TEST_MAIN_WITH_SETUP(interface_qml, quillory::Setup)
+
+#include "interface_qml_test_main.moc"

@@ -1,0 +1,292 @@
+// The status panel on a real X server with openbox: focus, activation and placement as the
+// window manager decides them. Run inside scripts/with-test-services.
+#include <QtQml/qqmlextensionplugin.h>
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+
+#include <QApplication>
+#include <QProcess>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QRasterWindow>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <cstdlib>
+
+#include "app/interface/mac_status_item_controller.h"
+#include "app/interface/panel_rect.h"
+#include "app/interface/testing/fake_tray_backend.h"
+#include "app/session/root_property_notifier.h"
+#include "app/session/testing/fake_session.h"
+#include "platform/desktop/x11_connection.h"
+
+Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
+Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)
+
+namespace quillory {
+namespace {
+
+constexpr int waitMs = 10'000;
+
+// Input as if from the keyboard and mouse, through XTest on a connection of its own, so that the
+// window manager and the focus rules see it as real input.
+class XInput {
+  public:
+    XInput() {
+        std::string error;
+        x_ = X11Connection::open(nullptr, error);
+    }
+    ~XInput() {
+        if (x_.connection) {
+            xcb_disconnect(x_.connection);
+        }
+    }
+    bool ok() const { return x_.connection != nullptr; }
+
+    void tap(std::uint32_t keysym) {
+        const xcb_keycode_t code = keycodeOf(keysym);
+        ASSERT_NE(code, 0);
+        xcb_test_fake_input(x_.connection, XCB_KEY_PRESS, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0,
+                            0);
+        xcb_test_fake_input(x_.connection, XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0,
+                            0);
+        sync();
+    }
+
+    void click(QPoint at) {
+        xcb_test_fake_input(x_.connection, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, x_.screen->root,
+                            static_cast<std::int16_t>(at.x()), static_cast<std::int16_t>(at.y()),
+                            0);
+        xcb_test_fake_input(x_.connection, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0,
+                            0);
+        xcb_test_fake_input(x_.connection, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0,
+                            0);
+        sync();
+    }
+
+    // Asks the window manager for another desktop, as a pager does.
+    void switchDesktop(std::uint32_t desktop) {
+        const char name[] = "_NET_CURRENT_DESKTOP";
+        auto cookie = xcb_intern_atom(x_.connection, 0, sizeof(name) - 1, name);
+        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(x_.connection, cookie, nullptr);
+        ASSERT_NE(atom, nullptr);
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = x_.screen->root;
+        message.type = atom->atom;
+        message.data.data32[0] = desktop;
+        message.data.data32[1] = XCB_CURRENT_TIME;
+        std::free(atom);
+        xcb_send_event(x_.connection, 0, x_.screen->root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&message));
+        sync();
+    }
+
+  private:
+    void sync() {
+        std::free(
+            xcb_get_input_focus_reply(x_.connection, xcb_get_input_focus(x_.connection), nullptr));
+    }
+
+    xcb_keycode_t keycodeOf(std::uint32_t keysym) {
+        const xcb_setup_t* setup = xcb_get_setup(x_.connection);
+        const int count = setup->max_keycode - setup->min_keycode + 1;
+        auto cookie = xcb_get_keyboard_mapping(x_.connection, setup->min_keycode,
+                                               static_cast<std::uint8_t>(count));
+        xcb_get_keyboard_mapping_reply_t* reply =
+            xcb_get_keyboard_mapping_reply(x_.connection, cookie, nullptr);
+        if (!reply) {
+            return 0;
+        }
+        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
+        const int per = reply->keysyms_per_keycode;
+        xcb_keycode_t found = 0;
+        for (int i = 0; i < count * per && !found; ++i) {
+            if (syms[i] == keysym) {
+                found = static_cast<xcb_keycode_t>(setup->min_keycode + i / per);
+            }
+        }
+        std::free(reply);
+        return found;
+    }
+
+    X11Connection x_;
+};
+
+// A window of ours that had the keyboard before the panel appeared.
+class Editor : public QRasterWindow {
+  public:
+    QList<int> keys;
+    int presses = 0;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {}
+    void keyPressEvent(QKeyEvent* event) override { keys.append(event->key()); }
+    void mousePressEvent(QMouseEvent*) override { ++presses; }
+};
+
+constexpr std::uint32_t returnKeysym = 0xff0d;
+
+class PanelOnX11 : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+            GTEST_SKIP() << "needs an X server: run inside scripts/with-test-services";
+        }
+        ASSERT_TRUE(input_.ok());
+        engine_.addImportPath(QStringLiteral("qrc:/qt/qml"));
+        content_ = std::make_unique<QQmlComponent>(&engine_);
+        content_->setData(R"(
+            import QtQuick
+            Rectangle {
+                property var keys: []
+                objectName: "standIn"
+                implicitHeight: 220
+                color: "#3060d0"
+                focus: true
+                Keys.onPressed: (event) => { keys.push(event.key); keysChanged() }
+            })",
+                          QUrl(QStringLiteral("qrc:/stand-in.qml")));
+        editor_.setGeometry(100, 400, 300, 200);
+        editor_.setTitle(QStringLiteral("Editor"));
+    }
+
+    void TearDown() override {
+        controller_.reset();
+        input_.switchDesktop(0);
+    }
+
+    void make(std::unique_ptr<TrayBackend> tray) {
+        StatusItemEnvironment environment;
+        environment.tray = std::move(tray);
+        environment.engine = &engine_;
+        environment.content = content_.get();
+        environment.desktop = &desktop_;
+        controller_ =
+            std::make_unique<MacStatusItemController>(&session_, nullptr, std::move(environment));
+        ASSERT_NE(controller_->panel(), nullptr);
+    }
+
+    std::unique_ptr<TrayBackend> fakeTray() {
+        auto tray = std::make_unique<FakeTrayBackend>();
+        tray->setGeometry(QRect(1200, 2, 24, 24));
+        return tray;
+    }
+
+    void focusEditor() {
+        editor_.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor_));
+        editor_.requestActivate();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return editor_.isActive(); }, waitMs));
+    }
+
+    QQuickWindow* panel() const { return controller_->panel(); }
+
+    XInput input_;
+    FakeSession session_;
+    QQmlEngine engine_;
+    std::unique_ptr<QQmlComponent> content_;
+    RootPropertyNotifier desktop_{{QStringLiteral("_NET_CURRENT_DESKTOP")}};
+    Editor editor_;
+    std::unique_ptr<MacStatusItemController> controller_;
+};
+
+TEST_F(PanelOnX11, WithoutATrayTheFallbackWindowAppears) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        GTEST_SKIP() << "a tray runs on this server";
+    }
+    make(std::make_unique<QtTrayBackend>());
+    EXPECT_TRUE(controller_->trayRecheck().isActive());
+    controller_->recheckTray();
+    ASSERT_TRUE(controller_->isFallback());
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(panel()));
+    EXPECT_EQ(panel()->title(), "Quillory");
+}
+
+TEST_F(PanelOnX11, APanelOpenedByACodeLeavesTheKeyboardWhereItWas) {
+    focusEditor();
+    make(fakeTray());
+    session_.publishPairingCode(QStringLiteral("123456"));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel()));
+
+    input_.tap(returnKeysym);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor_.keys.isEmpty(); }, waitMs));
+    EXPECT_EQ(editor_.keys, QList<int>{Qt::Key_Return});
+    EXPECT_FALSE(panel()->isActive());
+    EXPECT_TRUE(editor_.isActive());
+    auto* content = panel()->findChild<QQuickItem*>(QStringLiteral("standIn"));
+    ASSERT_NE(content, nullptr);
+    EXPECT_TRUE(content->property("keys").toList().isEmpty());
+}
+
+TEST_F(PanelOnX11, AUserOpenedPanelTakesTheKeyboardAndHidesWhenLeft) {
+    focusEditor();
+    make(fakeTray());
+    controller_->showPanel(MacStatusItemController::Opening::user);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->isActive(); }, waitMs));
+
+    input_.click(editor_.geometry().center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor_.presses > 0; }, waitMs));
+    EXPECT_FALSE(panel()->isVisible());
+    EXPECT_FALSE(controller_->visibility()->visible());
+
+    ASSERT_TRUE(desktop_.isWatching());
+    controller_->showPanel(MacStatusItemController::Opening::user);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->isActive(); }, waitMs));
+    input_.switchDesktop(1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel()->isVisible(); }, waitMs));
+}
+
+TEST_F(PanelOnX11, WithTrayerThePanelSitsUnderTheIcon) {
+    const QString trayer = QStandardPaths::findExecutable(QStringLiteral("trayer"));
+    if (trayer.isEmpty()) {
+        GTEST_SKIP() << "trayer is not installed";
+    }
+    QProcess tray;
+    tray.start(trayer,
+               {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "120",
+                "--height", "24", "--SetDockType", "true", "--SetPartialStrut", "true"});
+    ASSERT_TRUE(tray.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, waitMs));
+
+    auto backend = std::make_unique<QtTrayBackend>();
+    QtTrayBackend* icon = backend.get();
+    make(std::move(backend));
+    ASSERT_FALSE(controller_->isFallback());
+    // Embedding happens on the tray's schedule: the icon has its place once it left the origin.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return icon->geometry().x() > 0; }, waitMs))
+        << icon->geometry().x() << "," << icon->geometry().y();
+    const QRect anchor = icon->geometry();
+
+    int triggers = 0;
+    QObject::connect(icon, &TrayBackend::triggered, [&] { ++triggers; });
+    input_.click(anchor.center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->isExposed(); }, waitMs))
+        << "icon at " << anchor.x() << "," << anchor.y() << " " << anchor.width() << "x"
+        << anchor.height() << ", triggers " << triggers;
+    const QRect available = QGuiApplication::screenAt(anchor.center())->availableGeometry();
+    const QRect expected = panelRect(anchor, available, controller_->contentSize().toSize());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel()->geometry() == expected; }, waitMs))
+        << "panel at " << panel()->geometry().x() << "," << panel()->geometry().y() << ", icon at "
+        << anchor.x() << "," << anchor.y();
+    EXPECT_GT(panel()->geometry().top(), anchor.bottom());
+
+    controller_->teardown();
+    tray.terminate();
+    EXPECT_TRUE(tray.waitForFinished(waitMs));
+}
+
+}  // namespace
+}  // namespace quillory
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,42 @@
+#include "app/session/root_property_notifier.h"
+
+#include "platform/log/logger.h"
+
+namespace quillory {
+
+RootPropertyNotifier::RootPropertyNotifier(const QStringList& names, QObject* parent)
+    : QObject(parent) {
+    std::vector<std::string> watched;
+    for (const QString& name : names) {
+        watched.push_back(name.toStdString());
+    }
+    std::string error;
+    watcher_ = RootPropertyWatcher::open(nullptr, watched, error);
+    if (!watcher_) {
+        static const Logger logger("app.quillory.session", "desktop");
+        logger.info("Not watching the desktop's properties: %s", error.c_str());
+        return;
+    }
+    notifier_ = std::make_unique<QSocketNotifier>(static_cast<qintptr>(watcher_->fileDescriptor()),
+                                                  QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &RootPropertyNotifier::read);
+    // Events read along with a reply may already wait in the connection's buffer.
+    read();
+}
+
+RootPropertyNotifier::~RootPropertyNotifier() = default;
+
+bool RootPropertyNotifier::compositing() const {
+    return watcher_ && watcher_->compositing();
+}
+
+void RootPropertyNotifier::read() {
+    for (const std::string& name : watcher_->readChanges()) {
+        emit changed(QString::fromStdString(name));
+    }
+    if (watcher_->broken()) {
+        notifier_->setEnabled(false);
+    }
+}
+
+}  // namespace quillory

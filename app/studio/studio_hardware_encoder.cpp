@@ -1,0 +1,527 @@
+#include "app/studio/studio_hardware_encoder.h"
+
+#include <sched.h>
+
+#include <algorithm>
+
+namespace quillory {
+namespace {
+
+using Stage = StudioPerformanceTrace::Stage;
+
+constexpr int maximumInCodec = 2;
+constexpr int ticksPerSecond = 600;
+constexpr int defaultCadence = 60;
+constexpr std::size_t scaledBuffers = maximumInCodec + 2;
+constexpr double configurationRevision = 3;
+
+const char* const noEncoder = "libavcodec returned no encoder.";
+const char* const zeroBitrate = "The initial video bitrate was zero.";
+const char* const invalidDimensions =
+    "Video encoding could not start because the frame dimensions are invalid.";
+const char* const couldNotStart = "Hardware video encoding could not start. ";
+const char* const interruptedMessage = "Video encoding was interrupted. Try Studio again.";
+const char* const incompleteMessage =
+    "The video encoder returned an incomplete frame. Try Studio again.";
+const char* const cadenceFailed = "The video frame rate could not be updated.";
+
+int usableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    return sched_getaffinity(0, sizeof set, &set) == 0 ? std::max(1, CPU_COUNT(&set)) : 1;
+}
+
+// The cadence divides time; a rate below 1 would make no sense of it.
+int usableCadence(int fps) {
+    return fps < 1 ? defaultCadence : fps;
+}
+
+}  // namespace
+
+std::shared_ptr<StudioHardwareEncoder> StudioHardwareEncoder::create(std::string profile,
+                                                                     Shared shared) {
+    return std::shared_ptr<StudioHardwareEncoder>(
+        new StudioHardwareEncoder(std::move(profile), std::move(shared)));
+}
+
+StudioHardwareEncoder::StudioHardwareEncoder(std::string profile, Shared shared)
+    : profile_(std::move(profile)),
+      shared_(std::move(shared)),
+      queue_("com.quillory.video.encoder"),
+      generation_(Uuid::random()),
+      startupFailure_(noEncoder) {}
+
+StudioHardwareEncoder::~StudioHardwareEncoder() = default;
+
+void StudioHardwareEncoder::setCallback(EncodedImageCallback callback) {
+    (void)queue_.sync([&] { callback_ = std::move(callback); });
+}
+
+int StudioHardwareEncoder::startEncode(const VideoEncoderSettings& settings) {
+    int result = videoCodecError;
+    (void)queue_.sync([&] { result = start(settings); });
+    return result;
+}
+
+int StudioHardwareEncoder::releaseEncoder() {
+    (void)queue_.sync([&] { teardown(); });
+    return videoCodecOk;
+}
+
+int StudioHardwareEncoder::setBitrate(std::uint32_t bitrateKbps, std::uint32_t) {
+    int result = videoCodecError;
+    (void)queue_.sync([&] { result = updateBitrate(bitrateKbps); });
+    return result;
+}
+
+std::string StudioHardwareEncoder::implementationName() const {
+    return hardware_ ? "quillory-vaapi-low-delay" : "quillory-x264-low-delay";
+}
+
+int StudioHardwareEncoder::framesInCodec() const {
+    std::lock_guard lock(lock_);
+    return submitted_;
+}
+
+bool StudioHardwareEncoder::waitForQueue() {
+    return queue_.sync([] {});
+}
+
+int StudioHardwareEncoder::frameInterval() const {
+    return ticksPerSecond / usableCadence(cadence_);
+}
+
+int StudioHardwareEncoder::start(const VideoEncoderSettings& settings) {
+    teardown();
+    failed_ = false;
+    startupFailure_ = noEncoder;
+    width_ = settings.width;
+    height_ = settings.height;
+    cadence_ = usableCadence(shared_.desiredCadence->framesPerSecond());
+    bitrate_ = settings.startBitrateKbps;
+    shared_.feedback->openEpoch(generation_, width_, height_,
+                                static_cast<std::int64_t>(bitrate_) * 1000, cadence_);
+    traceEvent(Stage::encoderCreating, nullptr, generation_);
+    if (width_ < 1 || height_ < 1) {
+        shared_.onFailure(invalidDimensions);
+        return videoCodecError;
+    }
+    if (!configureSession()) {
+        shared_.onFailure(couldNotStart + startupFailure_);
+        return videoCodecError;
+    }
+    std::lock_guard lock(lock_);
+    active_ = true;
+    forceKeyframe_ = true;
+    return videoCodecOk;
+}
+
+bool StudioHardwareEncoder::configureSession() {
+    // The codec refuses a zero rate at open, so this is checked first.
+    if (bitrate_ == 0) {
+        startupFailure_ = zeroBitrate;
+        teardown();
+        return false;
+    }
+    H264CodecConfig config;
+    config.width = width_;
+    config.height = height_;
+    config.bitrateKbps = bitrate_;
+    config.framesPerSecond = cadence_;
+    config.threads = usableCores();
+    StudioCodecOpened opened = shared_.openCodec(config);
+    if (!opened.codec) {
+        if (opened.error) {
+            recordFailure(opened.error, "Encoder open");
+        }
+        teardown();
+        return false;
+    }
+    codec_ = std::move(opened.codec);
+    codec_->setOutputReady([weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (!self) {
+            return;
+        }
+        const double readyAt = self->now();
+        self->queue_.async([weak, readyAt] {
+            if (auto encoder = weak.lock()) {
+                encoder->outputsReady(readyAt);
+            }
+        });
+    });
+    pool_ = PixelBufferPool::create(width_, height_, scaledBuffers);
+    hardware_ = codec_->hardware();
+    StudioEncoderMetrics& metrics = *shared_.metrics;
+    metrics.set("encoderHardwareQueryOSStatus", codec_->hardwareProbeStatus());
+    metrics.set("encoderHardwareQuerySupported", codec_->hardwareProbeStatus() == 0 ? 1 : 0);
+    if (!applyBitrate()) {
+        teardown();
+        return false;
+    }
+    metrics.set("encoderHardware", hardware_ ? 1 : 0);
+    // One-second ceiling of 1.5 times the average, one packet per frame.
+    metrics.set("encoderLowLatencyRateControl", 0);
+    metrics.set("encoderFrameDelayLimitSupported", 1);
+    metrics.set("encoderExpectedFPS", cadence_);
+    metrics.set("encoderConfigurationRevision", configurationRevision);
+    metrics.set("encoderMonotonicTimestamps", 1);
+    metrics.set("encoderWidth", width_);
+    metrics.set("encoderHeight", height_);
+    metrics.increment("encoderSessionStarts");
+    traceEvent(Stage::encoderPrepared, nullptr, generation_);
+    return true;
+}
+
+bool StudioHardwareEncoder::recordFailure(const std::optional<VideoError>& error,
+                                          const std::string& step) {
+    if (!error) {
+        return true;
+    }
+    startupFailure_ = step + " failed (libavcodec error " + std::to_string(error->code) + ").";
+    shared_.metrics->set("encoderLastFailureOSStatus", error->code);
+    return false;
+}
+
+bool StudioHardwareEncoder::applyBitrate() {
+    if (!recordFailure(codec_->setBitrate(bitrate_), "AverageBitRate")) {
+        return false;
+    }
+    shared_.metrics->set("encoderBurstLimitApplied", 1);
+    shared_.metrics->set("encoderAllocatedBitrateBps", static_cast<double>(bitrate_) * 1000);
+    return true;
+}
+
+int StudioHardwareEncoder::updateBitrate(std::uint32_t kbps) {
+    bitrate_ = kbps;
+    const std::int64_t bitsPerSecond = static_cast<std::int64_t>(kbps) * 1000;
+    traceEvent(Stage::encoderAllocation, nullptr, generation_, static_cast<double>(bitsPerSecond));
+    if (!codec_) {
+        return videoCodecError;
+    }
+    if (kbps > 0) {
+        if (!applyBitrate()) {
+            return videoCodecError;
+        }
+    } else {
+        // The codec keeps its last rate; the pump discards every frame meanwhile.
+        shared_.metrics->set("encoderAllocatedBitrateBps", 0);
+    }
+    shared_.feedback->updateBitrate(bitsPerSecond, generation_);
+    return videoCodecOk;
+}
+
+int StudioHardwareEncoder::encode(const VideoFrame& frame, const H264CodecSpecificInfo*,
+                                  std::span<const VideoFrameType> frameTypes) {
+    const bool wanted =
+        std::find(frameTypes.begin(), frameTypes.end(), VideoFrameType::key) != frameTypes.end();
+    std::optional<Job> replaced;
+    Uuid generation;
+    bool schedule = false;
+    {
+        std::lock_guard lock(lock_);
+        if (!active_) {
+            return videoCodecError;
+        }
+        forceKeyframe_ = wanted || forceKeyframe_ || (pending_ && pending_->keyframe);
+        generation = generation_;
+        if (pending_) {
+            replaced = std::move(pending_);
+            shared_.metrics->increment("encoderReplacedRawFrames");
+            traceEvent(Stage::rawDiscard, &replaced->frame, generation);
+        }
+        pending_ = Job{frame, forceKeyframe_, now()};
+        if (!pumping_ && submitted_ < maximumInCodec) {
+            pumping_ = true;
+            schedule = true;
+        }
+    }
+    if (replaced) {
+        recordDiscardedRaw(generation, replaced->keyframe);
+    }
+    if (schedule) {
+        queue_.async([weak = weak_from_this()] {
+            if (auto self = weak.lock()) {
+                self->pump();
+            }
+        });
+    }
+    return videoCodecOk;
+}
+
+void StudioHardwareEncoder::schedulePump() {
+    {
+        std::lock_guard lock(lock_);
+        if (!active_ || !pending_ || pumping_ || submitted_ >= maximumInCodec) {
+            return;
+        }
+        pumping_ = true;
+    }
+    queue_.async([weak = weak_from_this()] {
+        if (auto self = weak.lock()) {
+            self->pump();
+        }
+    });
+}
+
+void StudioHardwareEncoder::pump() {
+    Job job;
+    Uuid generation;
+    bool forced = false;
+    {
+        std::lock_guard lock(lock_);
+        pumping_ = false;
+        if (!active_ || submitted_ >= maximumInCodec || !pending_) {
+            return;
+        }
+        job = std::move(*pending_);
+        pending_.reset();
+        generation = generation_;
+        forced = forceKeyframe_;
+        forceKeyframe_ = false;
+    }
+    if (!applyCadence()) {
+        return;
+    }
+    const bool keyframe = forced || job.keyframe;
+    const double started = now();
+    const double age = started - job.admitted;
+    shared_.metrics->recordMaximum("encoderRawQueueMaximumMS", age * 1000);
+
+    std::shared_ptr<PixelBuffer> buffer;
+    const bool late = age >= 2.0 / usableCadence(cadence_);
+    if (!late && bitrate_ != 0 && codec_) {
+        buffer = preparePixelBuffer(job.frame);
+    }
+    if (!buffer) {
+        shared_.metrics->increment("encoderDiscardedRawFrames");
+        traceEvent(Stage::rawDiscard, &job.frame, generation);
+        if (keyframe) {
+            std::lock_guard lock(lock_);
+            forceKeyframe_ = true;
+        }
+        // A paused rate is the transport's choice, not an encoder that cannot keep up.
+        if (bitrate_ != 0) {
+            recordDiscardedRaw(generation, keyframe);
+        }
+        schedulePump();
+        return;
+    }
+    const double prepared = now();
+    shared_.metrics->recordMaximum("encoderPreparationMaximumMS", (prepared - started) * 1000);
+
+    int inCodec = 0;
+    {
+        std::lock_guard lock(lock_);
+        inCodec = ++submitted_;
+    }
+    shared_.metrics->recordMaximum("encoderMaximumInFlight", inCodec);
+    shared_.metrics->increment("encoderSubmittedFrames");
+    shared_.feedback->recordSubmission(generation);
+    traceEvent(Stage::encodeSubmitted, &job.frame, generation, std::nullopt, keyframe);
+
+    const std::int64_t pts = encoderTimestampTicks_;
+    encoderTimestampTicks_ += frameInterval();
+    inCodec_[pts] = EncodingContext{job.frame, generation, started,  prepared,
+                                    width_,    height_,    keyframe, cadence_};
+    std::vector<StudioCodecOutput> outputs;
+    const auto error = codec_->encode(std::move(buffer), keyframe, pts, outputs);
+    if (error) {
+        inCodec_.erase(pts);
+        {
+            std::lock_guard lock(lock_);
+            --submitted_;
+            forceKeyframe_ = true;
+        }
+        shared_.metrics->increment("encoderFailedFrames");
+        fail(interruptedMessage);
+    }
+    // Outputs that come out of the same call were never queued.
+    handleOutputs(outputs, std::nullopt);
+    schedulePump();
+}
+
+bool StudioHardwareEncoder::applyCadence() {
+    const int desired = usableCadence(shared_.desiredCadence->framesPerSecond());
+    if (desired == cadence_) {
+        return true;
+    }
+    if (codec_ && recordFailure(codec_->setFramesPerSecond(desired), "ExpectedFrameRate")) {
+        cadence_ = desired;
+        shared_.feedback->updateFramesPerSecond(desired, generation_);
+        shared_.metrics->set("encoderExpectedFPS", desired);
+        return true;
+    }
+    fail(cadenceFailed);
+    return false;
+}
+
+std::shared_ptr<PixelBuffer> StudioHardwareEncoder::preparePixelBuffer(const VideoFrame& frame) {
+    if (!frame.buffer) {
+        return nullptr;
+    }
+    if (!frame.requiresCropping() && frame.buffer->width() == width_ &&
+        frame.buffer->height() == height_) {
+        return frame.buffer;
+    }
+    std::shared_ptr<PixelBuffer> target = pool_ ? pool_->take() : nullptr;
+    if (!target || cropAndScaleNv12(*frame.buffer, frame.crop, *target)) {
+        return nullptr;
+    }
+    return target;
+}
+
+void StudioHardwareEncoder::outputsReady(double readyAt) {
+    if (!codec_) {
+        return;
+    }
+    std::vector<StudioCodecOutput> outputs;
+    codec_->drain(outputs);
+    handleOutputs(outputs, readyAt);
+}
+
+void StudioHardwareEncoder::handleOutputs(const std::vector<StudioCodecOutput>& outputs,
+                                          std::optional<double> readyAt) {
+    for (const StudioCodecOutput& output : outputs) {
+        const auto found = inCodec_.find(output.pts);
+        if (found == inCodec_.end()) {
+            continue;
+        }
+        const EncodingContext context = std::move(found->second);
+        inCodec_.erase(found);
+        handleOutput(context, output, readyAt);
+    }
+}
+
+void StudioHardwareEncoder::handleOutput(const EncodingContext& context,
+                                         const StudioCodecOutput& output,
+                                         std::optional<double> queuedAt) {
+    if (context.generation != generation_) {
+        return;
+    }
+    bool active = false;
+    {
+        std::lock_guard lock(lock_);
+        --submitted_;
+        active = active_;
+    }
+    if (!active) {
+        return;
+    }
+    traceEvent(Stage::encodeCompleted, &context.frame, context.generation);
+    const double handled = now();
+    const double readyAt = queuedAt.value_or(handled);
+    StudioEncoderMetrics& metrics = *shared_.metrics;
+    metrics.recordMaximum("encoderCallbackQueueMaximumMS", (handled - readyAt) * 1000);
+
+    if (output.status != 0) {
+        metrics.increment("encoderFailedFrames");
+        fail(interruptedMessage);
+    } else if (!output.dropped && output.data) {
+        auto unit = annexBAccessUnit(*output.data, parameterSets_);
+        if (!unit) {
+            fail(incompleteMessage);
+        } else {
+            shared_.feedback->recordCompletion(context.generation, context.fps, false,
+                                               context.keyframe);
+            EncodedImage image;
+            image.buffer = std::make_shared<const Bytes>(std::move(unit->bytes));
+            image.encodedWidth = context.width;
+            image.encodedHeight = context.height;
+            image.rtpTimestamp = context.frame.rtpTimestamp;
+            image.captureTimeMs = context.frame.captureTimeNs / 1'000'000;
+            image.encodeStartMs = static_cast<std::int64_t>(context.started * 1000);
+            image.encodeFinishMs = static_cast<std::int64_t>(handled * 1000);
+            image.rotation = context.frame.rotation;
+            image.frameType = unit->keyframe ? VideoFrameType::key : VideoFrameType::delta;
+            image.contentType = VideoContentType::screen;
+            image.qp = -1;
+            metrics.increment("encoderOutputFrames");
+            metrics.recordMaximum("encoderHardwareCompletionMaximumMS",
+                                  (readyAt - context.submitted) * 1000);
+            metrics.recordMaximum("encoderMaximumFrameBytes",
+                                  static_cast<double>(image.buffer->size()));
+            metrics.recordMaximum("encoderCompletionMaximumMS", (handled - context.started) * 1000);
+            traceEvent(Stage::encodedOutput, &context.frame, context.generation,
+                       static_cast<double>(image.buffer->size()), unit->keyframe);
+            if (callback_) {
+                (void)callback_(image, H264CodecSpecificInfo{0});
+            }
+        }
+    } else {
+        shared_.feedback->recordCompletion(context.generation, context.fps, true, context.keyframe);
+        metrics.increment("encoderDroppedOutputFrames");
+        metrics.increment(output.dropped ? "encoderNativeDroppedFrames"
+                                         : "encoderMissingOutputFrames");
+        traceEvent(Stage::encoderDrop, &context.frame, context.generation, std::nullopt,
+                   context.keyframe);
+        metrics.recordMaximum("encoderDroppedCompletionMaximumMS",
+                              (readyAt - context.submitted) * 1000);
+        if (context.keyframe) {
+            std::lock_guard lock(lock_);
+            forceKeyframe_ = true;
+        }
+    }
+    schedulePump();
+}
+
+void StudioHardwareEncoder::fail(const std::string& message) {
+    if (failed_) {
+        return;
+    }
+    failed_ = true;
+    {
+        std::lock_guard lock(lock_);
+        active_ = false;
+        pending_.reset();
+    }
+    shared_.onFailure(message);
+}
+
+void StudioHardwareEncoder::recordDiscardedRaw(const Uuid& generation, bool keyframe) {
+    shared_.feedback->recordSubmission(generation);
+    shared_.feedback->recordCompletion(generation, cadence_, true, keyframe);
+}
+
+void StudioHardwareEncoder::teardown() {
+    shared_.feedback->closeEpoch(generation_);
+    {
+        std::lock_guard lock(lock_);
+        active_ = false;
+        generation_ = Uuid::random();
+        pending_.reset();
+        pumping_ = false;
+        submitted_ = 0;
+        forceKeyframe_ = false;
+    }
+    if (codec_) {
+        // What the codec still gives belongs to the old generation and is ignored.
+        std::vector<StudioCodecOutput> outputs;
+        codec_->drain(outputs);
+        handleOutputs(outputs, std::nullopt);
+        codec_.reset();
+    }
+    inCodec_.clear();
+    encoderTimestampTicks_ = 0;
+    pool_.reset();
+    parameterSets_ = {};
+}
+
+void StudioHardwareEncoder::traceEvent(Stage stage, const VideoFrame* frame, const Uuid& generation,
+                                       std::optional<double> value,
+                                       std::optional<bool> keyframe) const {
+    if (!shared_.trace) {
+        return;
+    }
+    StudioPerformanceTrace::Details details;
+    details.fields.epoch = generation;
+    details.fields.value = value;
+    details.fields.keyframe = keyframe;
+    if (frame != nullptr) {
+        details.fields.rtpTimestamp = frame->rtpTimestamp;
+        details.fields.captureTimestampNs = frame->captureTimeNs;
+    }
+    shared_.trace->record(stage, std::move(details), now());
+}
+
+}  // namespace quillory

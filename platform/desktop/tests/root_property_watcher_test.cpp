@@ -1,0 +1,85 @@
+#include "platform/desktop/root_property_watcher.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/desktop/x11_connection.h"
+
+namespace quillory {
+namespace {
+
+class RootPropertyWatcherTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) {
+            GTEST_SKIP() << "no DISPLAY: run inside scripts/with-test-services";
+        }
+        std::string error;
+        other_ = X11Connection::open(nullptr, error);
+        ASSERT_NE(other_.connection, nullptr) << error;
+    }
+
+    void TearDown() override {
+        if (other_.connection) {
+            xcb_disconnect(other_.connection);
+        }
+    }
+
+    void setRootCardinal(const char* name, std::uint32_t value) {
+        auto cookie = xcb_intern_atom(other_.connection, 0,
+                                      static_cast<std::uint16_t>(std::strlen(name)), name);
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(other_.connection, cookie, nullptr);
+        ASSERT_NE(reply, nullptr);
+        xcb_change_property(other_.connection, XCB_PROP_MODE_REPLACE, other_.screen->root,
+                            reply->atom, XCB_ATOM_CARDINAL, 32, 1, &value);
+        std::free(reply);
+        xcb_flush(other_.connection);
+    }
+
+    // Reads until `expected` names arrived or the server stays silent for 5 s.
+    static std::vector<std::string> collect(RootPropertyWatcher& watcher, std::size_t expected) {
+        std::vector<std::string> names;
+        while (names.size() < expected) {
+            pollfd fd{watcher.fileDescriptor(), POLLIN, 0};
+            if (poll(&fd, 1, 5000) <= 0) {
+                break;
+            }
+            for (std::string& name : watcher.readChanges()) {
+                names.push_back(std::move(name));
+            }
+        }
+        return names;
+    }
+
+    X11Connection other_;
+};
+
+TEST_F(RootPropertyWatcherTest, ReportsOnlyTheWatchedPropertiesInOrder) {
+    std::string error;
+    auto watcher = RootPropertyWatcher::open(
+        nullptr, {"_NET_CURRENT_DESKTOP", "QUILLORY_TEST_WATCHED"}, error);
+    ASSERT_NE(watcher, nullptr) << error;
+
+    setRootCardinal("QUILLORY_TEST_UNWATCHED", 1);
+    setRootCardinal("_NET_CURRENT_DESKTOP", 0);
+    setRootCardinal("QUILLORY_TEST_UNWATCHED", 2);
+    setRootCardinal("QUILLORY_TEST_WATCHED", 7);
+
+    const auto names = collect(*watcher, 2);
+    EXPECT_EQ(names, (std::vector<std::string>{"_NET_CURRENT_DESKTOP", "QUILLORY_TEST_WATCHED"}));
+    EXPECT_FALSE(watcher->broken());
+    // Openbox composites nothing.
+    EXPECT_FALSE(watcher->compositing());
+}
+
+TEST(RootPropertyWatcherOpen, FailsClearlyWithoutAServer) {
+    std::string error;
+    EXPECT_EQ(RootPropertyWatcher::open(":987", {"_NET_CURRENT_DESKTOP"}, error), nullptr);
+    EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace quillory
