@@ -39,4 +39,8 @@ bool FallbackDesktop::raise(std::uint32_t) {
     return false;
 }
 
+std::optional<std::vector<ShareableWindow>> FallbackDesktop::shareableWindows() const {
+    return std::vector<ShareableWindow>{};
+}
+
 }  // namespace quillory

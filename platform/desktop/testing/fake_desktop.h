@@ -13,9 +13,14 @@ class FakeDesktop final : public Desktop {
 
     std::vector<DisplayInfo> displays() const override;
     std::optional<std::vector<WindowInfo>> windows() const override;
+    // The windows set by setShareableWindows, else those of windows(), on screen and untitled.
+    std::optional<std::vector<ShareableWindow>> shareableWindows() const override;
     std::optional<ApplicationInfo> frontmostApplication() const override;
     bool raise(std::uint32_t windowID) override;
 
+    void setShareableWindows(std::optional<std::vector<ShareableWindow>> windows);
+    // How many times raise() was asked, whatever it answered.
+    int raiseCount() const;
     void setDisplays(std::vector<DisplayInfo> displays);
     void setWindows(std::optional<std::vector<WindowInfo>> windows);
     void setFrontmost(std::optional<ApplicationInfo> application);
@@ -24,7 +29,9 @@ class FakeDesktop final : public Desktop {
     mutable std::mutex mutex_;
     std::vector<DisplayInfo> displays_;
     std::optional<std::vector<WindowInfo>> windows_;
+    std::optional<std::vector<ShareableWindow>> shareable_;
     std::optional<ApplicationInfo> frontmost_;
+    int raiseCount_ = 0;
 };
 
 }  // namespace quillory
