@@ -71,6 +71,8 @@ class MacStatusItemController : public QObject {
 
     // Asks the application for a card window ("settings", ...).
     Q_INVOKABLE void openUtility(const QString& identifier);
+    // The panel's "Quit Quillory": the user quits the application.
+    Q_INVOKABLE void requestQuit() { emit quitRequested(); }
 
     QQuickWindow* panel() const { return panel_; }
     PanelVisibility* visibility() const { return visibility_; }
@@ -90,6 +92,9 @@ class MacStatusItemController : public QObject {
 
   public slots:
     void hidePanel();
+
+  signals:
+    void quitRequested();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -40,7 +40,7 @@ void DesktopEntries::load() const {
             if (file.path().extension() != ".desktop") {
                 continue;
             }
-            Entry entry{file.path().stem().string(), {}};
+            Entry entry{file.path().stem().string(), {}, {}};
             std::string wmClass;
             std::ifstream in(file.path());
             bool main = false;
@@ -49,6 +49,8 @@ void DesktopEntries::load() const {
                     main = line == "[Desktop Entry]";
                 } else if (main && line.starts_with("Name=")) {
                     entry.name = line.substr(5);
+                } else if (main && line.starts_with("Icon=")) {
+                    entry.icon = line.substr(5);
                 } else if (main && line.starts_with("StartupWMClass=")) {
                     wmClass = line.substr(15);
                 }
