@@ -1,0 +1,26 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/webrtc/gstreamer/sdp_video_answer.h"
+
+namespace quillory {
+
+// The once-per-process GStreamer start (gst_init) and the check that every element the sending
+// and receiving pipelines use is installed. Safe from any thread.
+bool gstreamerWebRtcAvailable();
+
+// The transceiver's codec preferences: every offered entry with packetization mode 1, level
+// asymmetry, NACK, PLI, FIR and transport-wide congestion control (header extension 1).
+GstCaps* codecPreferences(const std::vector<OfferedVideoCodec>& offered);
+
+// Pins webrtcbin's ICE gathering to one numeric address, UDP only, UPnP off.
+bool pinGathering(GstElement* webrtc, const std::string& address);
+
+// The first element made by the named factory anywhere inside a bin; a new reference or null.
+GstElement* findInside(GstElement* bin, const char* factoryName);
+
+}  // namespace quillory
