@@ -13,6 +13,11 @@ std::optional<std::string> gatheringAddress(const std::string& configured) {
     if (text.size() > 2 && text.front() == '[' && text.back() == ']') {
         text = text.substr(1, text.size() - 2);
     }
+    // getaddrinfo also takes inet_aton's short forms ("10.1"), which no link would report.
+    in_addr plain{};
+    if (text.find(':') == std::string::npos && inet_pton(AF_INET, text.c_str(), &plain) != 1) {
+        return std::nullopt;
+    }
     addrinfo hints{};
     hints.ai_flags = AI_NUMERICHOST;
     hints.ai_socktype = SOCK_DGRAM;

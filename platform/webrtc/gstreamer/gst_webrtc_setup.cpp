@@ -34,7 +34,7 @@ bool gstreamerWebRtcAvailable() {
     return available;
 }
 
-GstCaps* codecPreferences(const std::vector<OfferedVideoCodec>& offered) {
+GstCaps* codecPreferences(const std::vector<OfferedVideoCodec>& offered, std::uint32_t ssrc) {
     GstCaps* caps = gst_caps_new_empty();
     for (const OfferedVideoCodec& entry : offered) {
         GstStructure* structure =
@@ -49,6 +49,9 @@ GstCaps* codecPreferences(const std::vector<OfferedVideoCodec>& offered) {
                           G_TYPE_BOOLEAN, TRUE, "rtcp-fb-nack-pli", G_TYPE_BOOLEAN, TRUE,
                           "rtcp-fb-ccm-fir", G_TYPE_BOOLEAN, TRUE, "rtcp-fb-transport-cc",
                           G_TYPE_BOOLEAN, TRUE, "extmap-1", G_TYPE_STRING, twccExtension, nullptr);
+        if (ssrc != 0) {
+            gst_structure_set(structure, "ssrc", G_TYPE_UINT, ssrc, nullptr);
+        }
         gst_caps_append_structure(caps, structure);
     }
     return caps;

@@ -2,6 +2,7 @@
 
 #include <gst/gst.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,9 @@ namespace quillory {
 bool gstreamerWebRtcAvailable();
 
 // The transceiver's codec preferences: every offered entry with packetization mode 1, level
-// asymmetry, NACK, PLI, FIR and transport-wide congestion control (header extension 1).
-GstCaps* codecPreferences(const std::vector<OfferedVideoCodec>& offered);
+// asymmetry, NACK, PLI, FIR and transport-wide congestion control (header extension 1). A
+// sender's SSRC (non-zero) lets webrtcbin write the track's msid into the offer.
+GstCaps* codecPreferences(const std::vector<OfferedVideoCodec>& offered, std::uint32_t ssrc = 0);
 
 // Pins webrtcbin's ICE gathering to one numeric address, UDP only, UPnP off.
 bool pinGathering(GstElement* webrtc, const std::string& address);

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 namespace quillory {
 
 namespace {
+
+constexpr std::string_view localCandidatePrefix = "ice-candidate-local";
+constexpr std::string_view remoteCandidatePrefix = "ice-candidate-remote";
 
 double number(const StudioStatistics& entry, const std::string& name) {
     const auto value = entry.values.find(name);
@@ -21,15 +25,6 @@ double number(const StudioStatistics& entry, const std::string& name) {
 const std::string* text(const StudioStatistics& entry, const std::string& name) {
     const auto value = entry.values.find(name);
     return value == entry.values.end() ? nullptr : std::get_if<std::string>(&value->second);
-}
-
-StudioStatistics* entryWithId(StudioStatisticsReport& report, const std::string* id) {
-    if (id == nullptr) {
-        return nullptr;
-    }
-    const auto found = std::find_if(report.statistics.begin(), report.statistics.end(),
-                                    [&](const StudioStatistics& entry) { return entry.id == *id; });
-    return found == report.statistics.end() ? nullptr : &*found;
 }
 
 void foldOutbound(StudioStatisticsReport& report, std::uint32_t mediaSsrc) {
@@ -101,11 +96,18 @@ StudioStatisticsReport SenderStatistics::complete(StudioStatisticsReport report,
     }
 
     for (StudioStatistics& entry : report.statistics) {
-        if (entry.type == "candidate-pair") {
-            const StudioStatistics* local = entryWithId(report, text(entry, "localCandidateId"));
-            const StudioStatistics* remote = entryWithId(report, text(entry, "remoteCandidateId"));
-            if (local != nullptr && remote != nullptr && local->type == "remote-candidate" &&
-                remote->type == "local-candidate") {
+        if (entry.id.starts_with(localCandidatePrefix)) {
+            entry.type = "local-candidate";
+        } else if (entry.id.starts_with(remoteCandidatePrefix)) {
+            entry.type = "remote-candidate";
+        } else if (entry.type == "candidate-pair") {
+            // webrtcbin 1.22 files each candidate under the other side's type and points the
+            // pair's ids the same wrong way; the ids themselves name the right side.
+            const std::string* local = text(entry, "localCandidateId");
+            const std::string* remote = text(entry, "remoteCandidateId");
+            if (local != nullptr && remote != nullptr &&
+                local->starts_with(remoteCandidatePrefix) &&
+                remote->starts_with(localCandidatePrefix)) {
                 std::swap(entry.values["localCandidateId"], entry.values["remoteCandidateId"]);
             }
             if (roundTrip) {

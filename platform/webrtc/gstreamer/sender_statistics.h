@@ -28,8 +28,8 @@ struct SenderCounters {
 // entry (the media SSRC's, with retransmissions folded in) under a stable id with strictly
 // rising timestamps and our counters; the receiver report's jitter in seconds and its round trip
 // time on the candidate pair (absent, never 0, before a report with a timestamp echo); format
-// lines without their payload type; candidate pairs whose local and remote ids point at the
-// candidates of those kinds. Not thread-safe: one report at a time.
+// lines without their payload type; candidates filed under their own side, as their ids say, and
+// pairs pointing at them that way. Not thread-safe: one report at a time.
 class SenderStatistics {
   public:
     static constexpr double rtpClockRate = 90000.0;

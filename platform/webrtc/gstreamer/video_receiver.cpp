@@ -325,6 +325,11 @@ void VideoReceiver::afterNegotiation() {
         g_signal_emit_by_name(rtpbin, "get-internal-session", 0u, &session);
         if (session != nullptr) {
             g_object_set(session, "rtcp-min-interval", rtcpMinimumIntervalNanoseconds, nullptr);
+            // Left to itself the session sends transport-wide feedback as early RTCP on every
+            // marker bit; early packets carry no report blocks and keep postponing the regular
+            // ones, so the sender would never learn its round trip time.
+            g_object_set(session, "twcc-feedback-interval", twccFeedbackIntervalNanoseconds,
+                         nullptr);
             g_object_unref(session);
         }
         gst_object_unref(rtpbin);

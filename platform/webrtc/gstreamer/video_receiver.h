@@ -42,6 +42,7 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     // A short jitter buffer: 200 ms delays the first picture noticeably.
     static constexpr unsigned latencyMilliseconds = 20;
     static constexpr std::uint64_t rtcpMinimumIntervalNanoseconds = 200'000'000;
+    static constexpr std::uint64_t twccFeedbackIntervalNanoseconds = 100'000'000;
 
     // None when GStreamer lacks an element or the address is not numeric. `codecs` are the H.264
     // entries it accepts, numbered from 96 like the sender's.
