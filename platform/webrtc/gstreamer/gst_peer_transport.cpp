@@ -249,8 +249,6 @@ std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::stri
     if (transceiver == nullptr) {
         return nullptr;
     }
-    // The description's msid names the pad's stream and the transceiver's track.
-    gst_object_set_name(GST_OBJECT(transceiver), trackId.c_str());
     GstCaps* preferences = codecPreferences(offered_, ssrc_);
     g_object_set(transceiver, "direction", GST_WEBRTC_RTP_TRANSCEIVER_DIRECTION_SENDONLY, "do-nack",
                  TRUE, "codec-preferences", preferences, nullptr);
