@@ -14,8 +14,8 @@ std::optional<std::string> gatheringAddress(const std::string& configured) {
         text = text.substr(1, text.size() - 2);
     }
     // getaddrinfo also takes inet_aton's short forms ("10.1"), which no link would report.
-    in_addr plain{};
-    if (text.find(':') == std::string::npos && inet_pton(AF_INET, text.c_str(), &plain) != 1) {
+    in_addr ipv4{};
+    if (text.find(':') == std::string::npos && inet_pton(AF_INET, text.c_str(), &ipv4) != 1) {
         return std::nullopt;
     }
     addrinfo hints{};
