@@ -11,19 +11,26 @@ using ::testing::IsEmpty;
 
 // webrtcbin alone stays "connected" long after the other side went quiet; the transport's
 // watch on the other side's RTCP turns a silent link into a disconnect and back.
-using StudioLivenessTest = StudioLoopbackFixture;
-
-TEST_F(StudioLivenessTest, AShortBlackoutRecoversWithoutFailure) {
-    makePeer();
-    connect();
-    if (HasFatalFailure()) {
-        return;
-    }
-    startSource();
-    ASSERT_TRUE(waitFor([this] { return frames.size() >= 15; }, 5));
-    {
+class StudioLivenessTest : public StudioLoopbackFixture {
+  public:
+    // Connected, frames decoded, and the connect's own events forgotten.
+    void streamUntilFramesFlow() {
+        makePeer();
+        connect();
+        if (HasFatalFailure()) {
+            return;
+        }
+        startSource();
+        ASSERT_TRUE(waitFor([this] { return frames.size() >= 15; }, 5));
         std::lock_guard lock(mutex);
         events.clear();
+    }
+};
+
+TEST_F(StudioLivenessTest, AShortBlackoutRecoversWithoutFailure) {
+    streamUntilFramesFlow();
+    if (HasFatalFailure()) {
+        return;
     }
     receiver->setBlackout(true);
     // Longer than the 1.5 s of silence that counts as a disconnect (a 1 s blackout stays below
@@ -40,16 +47,9 @@ TEST_F(StudioLivenessTest, AShortBlackoutRecoversWithoutFailure) {
 }
 
 TEST_F(StudioLivenessTest, ALongBlackoutIsReportedAsInterrupted) {
-    makePeer();
-    connect();
+    streamUntilFramesFlow();
     if (HasFatalFailure()) {
         return;
-    }
-    startSource();
-    ASSERT_TRUE(waitFor([this] { return frames.size() >= 15; }, 5));
-    {
-        std::lock_guard lock(mutex);
-        events.clear();
     }
     const std::int64_t blackout = static_cast<std::int64_t>(uptimeNanoseconds());
     receiver->setBlackout(true);

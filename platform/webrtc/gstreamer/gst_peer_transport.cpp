@@ -35,37 +35,6 @@ std::uint32_t randomSsrc() {
     return static_cast<std::uint32_t>(device()) | 1u;
 }
 
-PeerConnectionState stateOf(GstWebRTCPeerConnectionState state) {
-    switch (state) {
-        case GST_WEBRTC_PEER_CONNECTION_STATE_NEW:
-            return PeerConnectionState::fresh;
-        case GST_WEBRTC_PEER_CONNECTION_STATE_CONNECTING:
-            return PeerConnectionState::connecting;
-        case GST_WEBRTC_PEER_CONNECTION_STATE_CONNECTED:
-            return PeerConnectionState::connected;
-        case GST_WEBRTC_PEER_CONNECTION_STATE_DISCONNECTED:
-            return PeerConnectionState::disconnected;
-        case GST_WEBRTC_PEER_CONNECTION_STATE_FAILED:
-            return PeerConnectionState::failed;
-        case GST_WEBRTC_PEER_CONNECTION_STATE_CLOSED:
-            return PeerConnectionState::closed;
-    }
-    return PeerConnectionState::fresh;
-}
-
-std::optional<std::string> descriptionText(GstElement* webrtc, const char* property) {
-    GstWebRTCSessionDescription* description = nullptr;
-    g_object_get(webrtc, property, &description, nullptr);
-    if (description == nullptr) {
-        return std::nullopt;
-    }
-    gchar* text = gst_sdp_message_as_text(description->sdp);
-    std::string sdp = text != nullptr ? text : "";
-    g_free(text);
-    gst_webrtc_session_description_free(description);
-    return sdp;
-}
-
 GstWebRTCSessionDescription* parseDescription(const SessionDescription& description) {
     GstSDPMessage* message = nullptr;
     if (gst_sdp_message_new_from_text(description.sdp.c_str(), &message) != GST_SDP_OK) {
@@ -657,7 +626,7 @@ void GstPeerTransport::connectionChanged() {
         std::lock_guard lock(mutex_);
         liveness_.webrtcConnected = state == GST_WEBRTC_PEER_CONNECTION_STATE_CONNECTED;
         if (!liveness_.webrtcConnected) {
-            liveness_.reported = stateOf(state);
+            liveness_.reported = peerConnectionState(state);
         }
     }
     if (state == GST_WEBRTC_PEER_CONNECTION_STATE_CONNECTED) {
@@ -670,7 +639,7 @@ void GstPeerTransport::connectionChanged() {
         }
     });
     if (auto delegate = liveDelegate()) {
-        delegate->connectionStateChanged(stateOf(state));
+        delegate->connectionStateChanged(peerConnectionState(state));
     }
 }
 

@@ -107,4 +107,35 @@ GstElement* findInside(GstElement* bin, const char* factoryName) {
     return found;
 }
 
+PeerConnectionState peerConnectionState(GstWebRTCPeerConnectionState state) {
+    switch (state) {
+        case GST_WEBRTC_PEER_CONNECTION_STATE_NEW:
+            return PeerConnectionState::fresh;
+        case GST_WEBRTC_PEER_CONNECTION_STATE_CONNECTING:
+            return PeerConnectionState::connecting;
+        case GST_WEBRTC_PEER_CONNECTION_STATE_CONNECTED:
+            return PeerConnectionState::connected;
+        case GST_WEBRTC_PEER_CONNECTION_STATE_DISCONNECTED:
+            return PeerConnectionState::disconnected;
+        case GST_WEBRTC_PEER_CONNECTION_STATE_FAILED:
+            return PeerConnectionState::failed;
+        case GST_WEBRTC_PEER_CONNECTION_STATE_CLOSED:
+            return PeerConnectionState::closed;
+    }
+    return PeerConnectionState::fresh;
+}
+
+std::optional<std::string> descriptionText(GstElement* webrtc, const char* property) {
+    GstWebRTCSessionDescription* description = nullptr;
+    g_object_get(webrtc, property, &description, nullptr);
+    if (description == nullptr) {
+        return std::nullopt;
+    }
+    gchar* text = gst_sdp_message_as_text(description->sdp);
+    std::string sdp = text != nullptr ? text : "";
+    g_free(text);
+    gst_webrtc_session_description_free(description);
+    return sdp;
+}
+
 }  // namespace quillory

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <gst/gst.h>
+#include <gst/webrtc/webrtc.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/webrtc/gstreamer/sdp_video_answer.h"
+#include "platform/webrtc/peer_transport.h"
 
 namespace quillory {
 
@@ -24,5 +27,10 @@ bool pinGathering(GstElement* webrtc, const std::string& address);
 
 // The first element made by the named factory anywhere inside a bin; a new reference or null.
 GstElement* findInside(GstElement* bin, const char* factoryName);
+
+PeerConnectionState peerConnectionState(GstWebRTCPeerConnectionState state);
+
+// The SDP text of webrtcbin's description property ("local-description", ...), if any.
+std::optional<std::string> descriptionText(GstElement* webrtc, const char* property);
 
 }  // namespace quillory

@@ -349,17 +349,8 @@ void VideoReceiver::finishGathering() {
         gatheringCompletion_.reset();
         gatheringTimeout_.cancel();
     }
-    GstWebRTCSessionDescription* local = nullptr;
-    g_object_get(webrtc_, "local-description", &local, nullptr);
-    if (local == nullptr) {
-        (*completion)(std::nullopt, "no local description");
-        return;
-    }
-    gchar* text = gst_sdp_message_as_text(local->sdp);
-    std::string sdp = text != nullptr ? text : "";
-    g_free(text);
-    gst_webrtc_session_description_free(local);
-    (*completion)(std::move(sdp), {});
+    std::optional<std::string> sdp = descriptionText(webrtc_, "local-description");
+    (*completion)(sdp, sdp ? std::string() : "no local description");
 }
 
 void VideoReceiver::requestKeyframe() {
@@ -388,20 +379,7 @@ PeerConnectionState VideoReceiver::connectionState() const {
     }
     GstWebRTCPeerConnectionState state = GST_WEBRTC_PEER_CONNECTION_STATE_NEW;
     g_object_get(webrtc_, "connection-state", &state, nullptr);
-    switch (state) {
-        case GST_WEBRTC_PEER_CONNECTION_STATE_CONNECTING:
-            return PeerConnectionState::connecting;
-        case GST_WEBRTC_PEER_CONNECTION_STATE_CONNECTED:
-            return PeerConnectionState::connected;
-        case GST_WEBRTC_PEER_CONNECTION_STATE_DISCONNECTED:
-            return PeerConnectionState::disconnected;
-        case GST_WEBRTC_PEER_CONNECTION_STATE_FAILED:
-            return PeerConnectionState::failed;
-        case GST_WEBRTC_PEER_CONNECTION_STATE_CLOSED:
-            return PeerConnectionState::closed;
-        default:
-            return PeerConnectionState::fresh;
-    }
+    return peerConnectionState(state);
 }
 
 void VideoReceiver::requestStatistics(
