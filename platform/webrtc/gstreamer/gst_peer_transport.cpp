@@ -102,7 +102,8 @@ GstPeerTransport::GstPeerTransport(Private, PeerTransportConfiguration configura
 
 GstPeerTransport::~GstPeerTransport() {
     close();
-    // The queue may be running the task that dropped the last reference: join it elsewhere.
+    // The queue may be running the task that dropped the last reference: join it elsewhere. An
+    // encoder still here had no chance to be released on the queue, and nothing else uses it now.
     teardown_->async(
         [queue = std::move(queue_), encoder = std::move(encoder_), pipeline = pipeline_] {
             if (encoder) {
@@ -898,6 +899,10 @@ void GstPeerTransport::close() {
         if (auto self = weak.lock()) {
             self->livenessTimer_.cancel();
             self->connected_ = false;
+            if (self->encoder_) {
+                self->encoder_->releaseEncoder();
+                self->encoder_.reset();
+            }
         }
     });
     if (pipeline_ != nullptr) {
