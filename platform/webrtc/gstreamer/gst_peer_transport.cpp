@@ -592,76 +592,45 @@ void GstPeerTransport::watchLiveness() {
         if (!self) {
             return;
         }
+        const double limit =
+            self->transportFeedback_ ? silenceWithFeedbackSeconds : silenceWithoutFeedbackSeconds;
+        std::optional<PeerConnectionState> state;
         {
             std::lock_guard lock(self->mutex_);
-            Liveness& liveness = self->liveness_;
-            const double limit = self->transportFeedback_ ? silenceWithFeedbackSeconds
-                                                          : silenceWithoutFeedbackSeconds;
-            if (!liveness.feedbackSeen || liveness.silent ||
-                static_cast<double>(now() - liveness.lastFeedback) / 1e9 < limit) {
-                return;
-            }
-            liveness.silent = true;
+            state = self->liveness_.check(now(), limit);
         }
-        self->reportConnection();
+        self->reportConnection(state);
     });
 }
 
 void GstPeerTransport::feedbackArrived() {
-    bool wasSilent = false;
+    std::optional<PeerConnectionState> state;
     {
         std::lock_guard lock(mutex_);
-        liveness_.feedbackSeen = true;
-        liveness_.lastFeedback = now();
-        wasSilent = std::exchange(liveness_.silent, false);
+        state = liveness_.feedbackArrived(now());
     }
-    if (wasSilent) {
-        reportConnection();
-    }
+    reportConnection(state);
 }
 
 void GstPeerTransport::connectionChanged() {
-    GstWebRTCPeerConnectionState state = GST_WEBRTC_PEER_CONNECTION_STATE_NEW;
-    g_object_get(webrtc_, "connection-state", &state, nullptr);
+    GstWebRTCPeerConnectionState webrtcState = GST_WEBRTC_PEER_CONNECTION_STATE_NEW;
+    g_object_get(webrtc_, "connection-state", &webrtcState, nullptr);
+    std::optional<PeerConnectionState> state;
     {
         std::lock_guard lock(mutex_);
-        liveness_.webrtcConnected = state == GST_WEBRTC_PEER_CONNECTION_STATE_CONNECTED;
-        if (!liveness_.webrtcConnected) {
-            liveness_.reported = peerConnectionState(state);
-        }
+        state = liveness_.webrtcChanged(peerConnectionState(webrtcState));
     }
-    if (state == GST_WEBRTC_PEER_CONNECTION_STATE_CONNECTED) {
-        reportConnection();
-        return;
-    }
-    queue_->async([weak = weak_from_this()] {
-        if (auto self = weak.lock()) {
-            self->connected_ = false;
-        }
-    });
-    if (auto delegate = liveDelegate()) {
-        delegate->connectionStateChanged(peerConnectionState(state));
-    }
+    reportConnection(state);
 }
 
-// webrtcbin stays connected long after the other side went; silence of its RTCP decides.
-void GstPeerTransport::reportConnection() {
-    PeerConnectionState state = PeerConnectionState::connected;
-    {
-        std::lock_guard lock(mutex_);
-        if (!liveness_.webrtcConnected) {
-            return;
-        }
-        state =
-            liveness_.silent ? PeerConnectionState::disconnected : PeerConnectionState::connected;
-        if (liveness_.reported == state) {
-            return;
-        }
-        liveness_.reported = state;
+void GstPeerTransport::reportConnection(std::optional<PeerConnectionState> state) {
+    if (!state) {
+        return;
     }
     const bool connected = state == PeerConnectionState::connected;
     queue_->async([weak = weak_from_this(), connected] {
         if (auto self = weak.lock()) {
+            // Whatever was lost while away, the stream resumes with an IDR.
             if (connected && !self->connected_) {
                 self->keyframeNext_ = true;
             }
@@ -669,7 +638,7 @@ void GstPeerTransport::reportConnection() {
         }
     });
     if (auto delegate = liveDelegate()) {
-        delegate->connectionStateChanged(state);
+        delegate->connectionStateChanged(*state);
     }
 }
 

@@ -16,6 +16,7 @@
 #include "platform/dispatch/serial_queue.h"
 #include "platform/video/h264_bitstream_reader.h"
 #include "platform/video/video_encoder.h"
+#include "platform/webrtc/gstreamer/connection_liveness.h"
 #include "platform/webrtc/gstreamer/gst_video_source.h"
 #include "platform/webrtc/gstreamer/keyframe_request_limiter.h"
 #include "platform/webrtc/gstreamer/sdp_video_answer.h"
@@ -74,14 +75,6 @@ class GstPeerTransport final : public PeerTransport,
                      std::shared_ptr<SerialQueue> teardown);
 
   private:
-    struct Liveness {
-        bool webrtcConnected = false;
-        bool feedbackSeen = false;
-        std::int64_t lastFeedback = 0;
-        bool silent = false;
-        std::optional<PeerConnectionState> reported;
-    };
-
     bool build(const std::string& address);
     void connect(GObject* object, const char* signal, GCallback handler);
     std::shared_ptr<PeerTransportDelegate> liveDelegate() const;
@@ -98,7 +91,7 @@ class GstPeerTransport final : public PeerTransport,
     void keyframeRequested(bool fullIntraRequest);
     void feedbackArrived();
     void packetLeft(GstBuffer* buffer);
-    void reportConnection();
+    void reportConnection(std::optional<PeerConnectionState> state);
 
     // The transport's queue.
     void finishGathering();
@@ -131,7 +124,7 @@ class GstPeerTransport final : public PeerTransport,
     std::optional<SetDescriptionCompletion> gatheringCompletion_;
     Timer gatheringTimeout_;
     bool gatheringComplete_ = false;
-    Liveness liveness_;
+    ConnectionLiveness liveness_;
     SenderCounters counters_;
     SenderStatistics statistics_;
     // When each RTP timestamp entered appsrc, for the send delay of its packets.
