@@ -75,6 +75,11 @@ class GstPeerTransport final : public PeerTransport,
                      std::shared_ptr<SerialQueue> teardown);
 
   private:
+    static constexpr const char* encoderFailed = "Could not start the video encoder.";
+    static constexpr std::int64_t defaultBitrateBps = 2'000'000;
+    static constexpr int defaultFramesPerSecond = 60;
+    static std::int64_t now();
+
     bool build(const std::string& address);
     void connect(GObject* object, const char* signal, GCallback handler);
     std::shared_ptr<PeerTransportDelegate> liveDelegate() const;
