@@ -131,6 +131,29 @@ TEST_F(LoginItemTest, StatusFollowsTheEntryOnDisk) {
     }
 }
 
+// The desktop's own launcher starts what the entry names. (GLib cannot start a program whose path
+// holds a '%': it looks for the escaped name.)
+TEST_F(LoginItemTest, TheSessionLauncherStartsTheEntry) {
+    if (std::system("command -v gio >/dev/null") != 0) {
+        GTEST_SKIP() << "gio is not installed";
+    }
+    const fs::path fifo = root_ / "started";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path program = root_ / "My Apps/quillory's \"probe\" $HOME";
+    std::ofstream(program) << "#!/bin/sh\necho \"$0|$#\" >'" << fifo.string() << "'\n";
+    fs::permissions(program, fs::perms::owner_all);
+    MacLoginItem::Locations where = locations();
+    where.executable = program;
+    MacLoginItem item(where);
+    item.setEnabled(true);
+    ASSERT_TRUE(item.enabled());
+    ASSERT_EQ(std::system(("gio launch '" + userEntry().string() + "'").c_str()), 0);
+    std::ifstream in(fifo);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, program.string() + "|0");
+}
+
 // Root writes anywhere: the failing cases run as nobody in a child process.
 void dropRootIfAny() {
     if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
