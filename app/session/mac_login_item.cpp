@@ -14,6 +14,8 @@
 
 namespace quillory {
 
+namespace fs = std::filesystem;
+
 namespace {
 
 const Logger& logger() {
@@ -21,9 +23,9 @@ const Logger& logger() {
     return instance;
 }
 
-bool isExecutable(const std::filesystem::path& path) {
+bool isExecutable(const fs::path& path) {
     std::error_code error;
-    return std::filesystem::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
+    return fs::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
 }
 
 // An Exec program without a slash is looked up on $PATH, as the session's launcher does.
@@ -36,7 +38,7 @@ bool programRuns(const std::string& program) {
     while (!folders.empty()) {
         const auto colon = folders.find(':');
         const std::string_view folder = folders.substr(0, colon);
-        if (!folder.empty() && isExecutable(std::filesystem::path(folder) / program)) {
+        if (!folder.empty() && isExecutable(fs::path(folder) / program)) {
             return true;
         }
         folders = colon == std::string_view::npos ? std::string_view{} : folders.substr(colon + 1);
@@ -75,16 +77,8 @@ void MacLoginItem::setEnabled(bool enabled) {
 
 MacLoginItem::Status MacLoginItem::status() const {
     std::error_code error;
-    std::filesystem::path entry = userEntry();
-    if (!std::filesystem::exists(entry, error)) {
-        entry.clear();
-        for (const auto& folder : locations_.systemFolders) {
-            if (std::filesystem::exists(folder / fileName, error)) {
-                entry = folder / fileName;
-                break;
-            }
-        }
-    }
+    const fs::path entry =
+        fs::exists(userEntry(), error) ? userEntry() : systemEntry().value_or(fs::path());
     if (entry.empty()) {
         return Status::notRegistered;
     }
@@ -103,27 +97,27 @@ MacLoginItem::Status MacLoginItem::status() const {
     return Status::enabled;
 }
 
-bool MacLoginItem::hasSystemEntry() const {
+std::optional<fs::path> MacLoginItem::systemEntry() const {
     std::error_code error;
     for (const auto& folder : locations_.systemFolders) {
-        if (std::filesystem::exists(folder / fileName, error)) {
-            return true;
+        if (fs::exists(folder / fileName, error)) {
+            return folder / fileName;
         }
     }
-    return false;
+    return std::nullopt;
 }
 
-bool MacLoginItem::enable() const {
-    if (locations_.executable.empty()) {
-        logger().error("Login item not written: this program's path is unknown");
-        return false;
-    }
+bool MacLoginItem::writeUserEntry(bool hidden) const {
     DesktopEntryFile entry;
     entry.setString("Type", "Application");
     entry.setString("Name", "Quillory");
-    entry.setString("Icon", "quillory");
-    entry.setExec({locations_.executable.string()});
-    entry.setBoolean("X-GNOME-Autostart-enabled", true);
+    if (hidden) {
+        entry.setBoolean("Hidden", true);
+    } else {
+        entry.setString("Icon", "quillory");
+        entry.setExec({locations_.executable.string()});
+        entry.setBoolean("X-GNOME-Autostart-enabled", true);
+    }
     if (const auto failure = writeFileAtomically(userEntry(), entry.serialize(), 0644, 0700)) {
         logger().error("Login item not written to %s: %s", userEntry().c_str(),
                        describe(*failure).c_str());
@@ -132,19 +126,18 @@ bool MacLoginItem::enable() const {
     return true;
 }
 
+bool MacLoginItem::enable() const {
+    if (locations_.executable.empty()) {
+        logger().error("Login item not written: this program's path is unknown");
+        return false;
+    }
+    return writeUserEntry(false);
+}
+
 bool MacLoginItem::disable() const {
-    if (hasSystemEntry()) {
+    if (systemEntry()) {
         // A system entry cannot be removed by the user; a hidden user copy masks it.
-        DesktopEntryFile entry;
-        entry.setString("Type", "Application");
-        entry.setString("Name", "Quillory");
-        entry.setBoolean("Hidden", true);
-        if (const auto failure = writeFileAtomically(userEntry(), entry.serialize(), 0644, 0700)) {
-            logger().error("Login item not hidden in %s: %s", userEntry().c_str(),
-                           describe(*failure).c_str());
-            return false;
-        }
-        return true;
+        return writeUserEntry(true);
     }
     if (::unlink(userEntry().c_str()) != 0 && errno != ENOENT) {
         logger().error("Login item %s not removed: %s", userEntry().c_str(), std::strerror(errno));

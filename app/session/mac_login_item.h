@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "app/session/shell_control.h"
@@ -39,8 +40,10 @@ class MacLoginItem final : public LoginItemControl {
   private:
     bool enable() const;
     bool disable() const;
+    // A hidden entry masks a system one; else the entry that starts this program.
+    bool writeUserEntry(bool hidden) const;
     std::filesystem::path userEntry() const { return locations_.userFolder / fileName; }
-    bool hasSystemEntry() const;
+    std::optional<std::filesystem::path> systemEntry() const;
 
     Locations locations_;
 };
