@@ -13,7 +13,7 @@ struct Symbol {
     const char* asset;  // the glyph's file name without ".svg"
 };
 
-inline constexpr std::array<Symbol, 11> symbols = {{
+inline constexpr std::array<Symbol, 12> symbols = {{
     {"xmark", "phosphor-x-bold"},
     {"power", "phosphor-power"},
     {"arrow.triangle.2.circlepath", "phosphor-arrows-clockwise"},
@@ -25,6 +25,7 @@ inline constexpr std::array<Symbol, 11> symbols = {{
     {"circle.grid.3x3.fill", "phosphor-dots-nine-fill"},
     {"circle.grid.3x3", "phosphor-dots-nine"},
     {"eraser", "phosphor-eraser"},
+    {"app.dashed", "phosphor-selection"},
 }};
 
 // The glyph file of a symbol name; an unknown name is logged once and has none.

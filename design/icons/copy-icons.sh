@@ -20,7 +20,7 @@ names=(
   arrow-up-right arrow-clockwise arrow-counter-clockwise x caret-down check-circle warning-circle
   number-circle-one number-circle-two hand dots-three-circle shield-check network pulse arrows-out
   arrows-in eyedropper eraser lock-simple minus plus line-segment keyboard floppy-disk
-  arrows-left-right
+  arrows-left-right selection
 )
 for name in "${names[@]}"; do
   cp "$package/assets/regular/$name.svg" "$here/phosphor-$name.svg"

@@ -42,8 +42,31 @@ std::optional<ApplicationInfo> FakeDesktop::frontmostApplication() const {
     return frontmost_;
 }
 
+std::optional<std::vector<ShareableWindow>> FakeDesktop::shareableWindows() const {
+    std::lock_guard lock(mutex_);
+    if (shareable_ || !windows_) {
+        return shareable_;
+    }
+    std::vector<ShareableWindow> result;
+    for (const auto& window : *windows_) {
+        result.push_back({.info = window, .onScreen = true});
+    }
+    return result;
+}
+
+void FakeDesktop::setShareableWindows(std::optional<std::vector<ShareableWindow>> windows) {
+    std::lock_guard lock(mutex_);
+    shareable_ = std::move(windows);
+}
+
+int FakeDesktop::raiseCount() const {
+    std::lock_guard lock(mutex_);
+    return raiseCount_;
+}
+
 bool FakeDesktop::raise(std::uint32_t windowID) {
     std::lock_guard lock(mutex_);
+    ++raiseCount_;
     if (!windows_) {
         return false;
     }

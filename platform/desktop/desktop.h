@@ -27,6 +27,24 @@ struct WindowInfo {
     friend bool operator==(const WindowInfo&, const WindowInfo&) = default;
 };
 
+// The application a shareable window belongs to, as far as the window tells.
+struct WindowApplication {
+    std::optional<std::int32_t> processID;  // only when the window runs on this host
+    std::string identifier;  // the .desktop file id where one matches, else the WM_CLASS class
+    std::string name;        // the .desktop Name, else the WM_CLASS class
+    friend bool operator==(const WindowApplication&, const WindowApplication&) = default;
+};
+
+// A window as the Studio source list needs it: the lean WindowInfo plus what a person reads.
+struct ShareableWindow {
+    WindowInfo info;    // layer 0 only for managed normal and dialog windows
+    std::string title;  // _NET_WM_NAME, else WM_NAME; may be empty
+    // Viewable, not hidden, and on the current desktop or on all of them.
+    bool onScreen = false;
+    std::optional<WindowApplication> application;  // none without a WM_CLASS
+    friend bool operator==(const ShareableWindow&, const ShareableWindow&) = default;
+};
+
 struct ApplicationInfo {
     std::int32_t processID = 0;
     std::string identifier;  // the .desktop file id where one matches, else the WM_CLASS class
@@ -44,6 +62,9 @@ class Desktop {
     // On-screen windows from front to back, desktop backgrounds excluded; none when the list
     // cannot be read.
     virtual std::optional<std::vector<WindowInfo>> windows() const = 0;
+    // Every top-level window from front to back, off-screen ones included (marked so); slower
+    // than windows(), for source lists rather than the pen path.
+    virtual std::optional<std::vector<ShareableWindow>> shareableWindows() const = 0;
     virtual std::optional<ApplicationInfo> frontmostApplication() const = 0;
     // Brings the window to the front and gives it focus; false when it is gone.
     virtual bool raise(std::uint32_t windowID) = 0;
@@ -61,9 +82,14 @@ class FakeDesktop final : public Desktop {
 
     std::vector<DisplayInfo> displays() const override;
     std::optional<std::vector<WindowInfo>> windows() const override;
+    // The windows set by setShareableWindows, else those of windows(), on screen and untitled.
+    std::optional<std::vector<ShareableWindow>> shareableWindows() const override;
     std::optional<ApplicationInfo> frontmostApplication() const override;
     bool raise(std::uint32_t windowID) override;
 
+    void setShareableWindows(std::optional<std::vector<ShareableWindow>> windows);
+    // How many times raise() was asked, whatever it answered.
+    int raiseCount() const;
     void setDisplays(std::vector<DisplayInfo> displays);
     void setWindows(std::optional<std::vector<WindowInfo>> windows);
     void setFrontmost(std::optional<ApplicationInfo> application);
@@ -72,7 +98,9 @@ class FakeDesktop final : public Desktop {
     mutable std::mutex mutex_;
     std::vector<DisplayInfo> displays_;
     std::optional<std::vector<WindowInfo>> windows_;
+    std::optional<std::vector<ShareableWindow>> shareable_;
     std::optional<ApplicationInfo> frontmost_;
+    int raiseCount_ = 0;
 };
 
 }  // namespace quillory

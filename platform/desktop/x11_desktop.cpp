@@ -1,5 +1,6 @@
 #include "platform/desktop/x11_desktop.h"
 
+#include <unistd.h>
 #include <xcb/randr.h>
 
 #include <algorithm>
@@ -44,7 +45,8 @@ std::vector<std::uint32_t> cardinals(xcb_get_property_reply_t* reply) {
 
 struct X11Desktop::Atoms {
     xcb_atom_t clientListStacking, activeWindow, pid, windowType, typeDesktop, typeDock,
-        typeNotification, frameExtents, wmState, stateHidden;
+        typeNotification, frameExtents, wmState, stateHidden, typeNormal, typeDialog, netWmName,
+        wmDesktop, currentDesktop;
 };
 
 std::shared_ptr<X11Desktop> X11Desktop::connect(const char* display, std::string& error) {
@@ -68,6 +70,11 @@ X11Desktop::X11Desktop(xcb_connection_t* connection, xcb_screen_t* screen)
         intern(connection, "_NET_FRAME_EXTENTS"),
         intern(connection, "_NET_WM_STATE"),
         intern(connection, "_NET_WM_STATE_HIDDEN"),
+        intern(connection, "_NET_WM_WINDOW_TYPE_NORMAL"),
+        intern(connection, "_NET_WM_WINDOW_TYPE_DIALOG"),
+        intern(connection, "_NET_WM_NAME"),
+        intern(connection, "_NET_WM_DESKTOP"),
+        intern(connection, "_NET_CURRENT_DESKTOP"),
     };
 }
 
@@ -120,7 +127,18 @@ std::vector<DisplayInfo> X11Desktop::displays() const {
     return result;
 }
 
-std::optional<std::vector<WindowInfo>> X11Desktop::windows() const {
+struct X11Desktop::StackedWindow {
+    xcb_window_t window = XCB_WINDOW_NONE;
+    bool managed = false;
+    bool viewable = false;
+    bool overrideRedirect = false;
+    Rect frame;
+    std::vector<std::uint32_t> types, states, pid;
+    std::vector<std::string> extra;  // raw property values, in the order asked
+};
+
+std::optional<std::vector<X11Desktop::StackedWindow>> X11Desktop::stackedWindows(
+    std::span<const xcb_atom_t> extra) const {
     std::vector<std::uint32_t> stack = windowProperty(screen_->root, atoms_->clientListStacking);
     const bool managed = !stack.empty();
     if (!managed) {
@@ -132,29 +150,37 @@ std::optional<std::vector<WindowInfo>> X11Desktop::windows() const {
         const auto* children = xcb_query_tree_children(tree.value);
         stack.assign(children, children + xcb_query_tree_children_length(tree.value));
     }
-    // Every request first, then every reply: one round trip for the whole list.
     struct Pending {
         xcb_window_t window;
         xcb_get_window_attributes_cookie_t attributes;
         xcb_get_geometry_cookie_t geometry;
         xcb_translate_coordinates_cookie_t origin;
         xcb_get_property_cookie_t extents, pid, type, state;
+        std::vector<xcb_get_property_cookie_t> extra;
     };
     std::vector<Pending> pending;
     pending.reserve(stack.size());
-    const auto property = [&](xcb_window_t window, xcb_atom_t atom) {
-        return xcb_get_property(connection_, 0, window, atom, XCB_ATOM_ANY, 0, 64);
+    const auto property = [&](xcb_window_t window, xcb_atom_t atom, std::uint32_t words) {
+        return xcb_get_property(connection_, 0, window, atom, XCB_ATOM_ANY, 0, words);
     };
     for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
         const xcb_window_t window = *it;
-        pending.push_back({window, xcb_get_window_attributes(connection_, window),
-                           xcb_get_geometry(connection_, window),
-                           xcb_translate_coordinates(connection_, window, screen_->root, 0, 0),
-                           property(window, atoms_->frameExtents), property(window, atoms_->pid),
-                           property(window, atoms_->windowType),
-                           property(window, atoms_->wmState)});
+        Pending request{window,
+                        xcb_get_window_attributes(connection_, window),
+                        xcb_get_geometry(connection_, window),
+                        xcb_translate_coordinates(connection_, window, screen_->root, 0, 0),
+                        property(window, atoms_->frameExtents, 64),
+                        property(window, atoms_->pid, 64),
+                        property(window, atoms_->windowType, 64),
+                        property(window, atoms_->wmState, 64),
+                        {}};
+        for (const auto atom : extra) {
+            request.extra.push_back(property(window, atom, 1024));
+        }
+        pending.push_back(std::move(request));
     }
-    std::vector<WindowInfo> result;
+    std::vector<StackedWindow> result;
+    result.reserve(pending.size());
     for (const auto& request : pending) {
         Reply attributes(xcb_get_window_attributes_reply(connection_, request.attributes, nullptr));
         Reply geometry(xcb_get_geometry_reply(connection_, request.geometry, nullptr));
@@ -163,17 +189,17 @@ std::optional<std::vector<WindowInfo>> X11Desktop::windows() const {
         Reply pidReply(xcb_get_property_reply(connection_, request.pid, nullptr));
         Reply typeReply(xcb_get_property_reply(connection_, request.type, nullptr));
         Reply stateReply(xcb_get_property_reply(connection_, request.state, nullptr));
-        if (!attributes || !geometry || !origin ||
-            attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
-            attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) {
-            continue;
+        std::vector<std::string> values;
+        for (const auto cookie : request.extra) {
+            Reply value(xcb_get_property_reply(connection_, cookie, nullptr));
+            values.emplace_back(
+                value ? std::string(
+                            static_cast<const char*>(xcb_get_property_value(value.value)),
+                            static_cast<std::size_t>(xcb_get_property_value_length(value.value)))
+                      : std::string());
         }
-        const auto types = cardinals(typeReply.value);
-        const auto states = cardinals(stateReply.value);
-        const auto has = [](const std::vector<std::uint32_t>& list, xcb_atom_t atom) {
-            return std::find(list.begin(), list.end(), atom) != list.end();
-        };
-        if (has(types, atoms_->typeDesktop) || has(states, atoms_->stateHidden)) {
+        if (!attributes || !geometry || !origin ||
+            attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) {
             continue;
         }
         const double border = geometry->border_width;
@@ -185,16 +211,114 @@ std::optional<std::vector<WindowInfo>> X11Desktop::windows() const {
                      geometry->width + static_cast<double>(extents[0] + extents[1]),
                      geometry->height + static_cast<double>(extents[2] + extents[3])};
         }
-        WindowInfo info{.id = request.window, .frame = frame};
-        if (const auto pid = cardinals(pidReply.value); !pid.empty()) {
-            info.processID = static_cast<std::int32_t>(pid[0]);
+        result.push_back({.window = request.window,
+                          .managed = managed,
+                          .viewable = attributes->map_state == XCB_MAP_STATE_VIEWABLE,
+                          .overrideRedirect = attributes->override_redirect != 0,
+                          .frame = frame,
+                          .types = cardinals(typeReply.value),
+                          .states = cardinals(stateReply.value),
+                          .pid = cardinals(pidReply.value),
+                          .extra = std::move(values)});
+    }
+    return result;
+}
+
+namespace {
+
+bool contains(const std::vector<std::uint32_t>& list, xcb_atom_t atom) {
+    return std::find(list.begin(), list.end(), atom) != list.end();
+}
+
+std::string firstString(const std::string& value) {
+    return value.substr(0, value.find('\0'));
+}
+
+// "instance\0class\0": the class names the application.
+std::string windowClass(const std::string& value) {
+    const auto split = value.find('\0');
+    return split == std::string::npos ? std::string() : firstString(value.substr(split + 1));
+}
+
+std::string thisHost() {
+    char name[256] = {};
+    return gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+}
+
+}  // namespace
+
+std::optional<std::vector<WindowInfo>> X11Desktop::windows() const {
+    const auto stacked = stackedWindows({});
+    if (!stacked) {
+        return std::nullopt;
+    }
+    std::vector<WindowInfo> result;
+    for (const auto& window : *stacked) {
+        if (!window.viewable || contains(window.types, atoms_->typeDesktop) ||
+            contains(window.states, atoms_->stateHidden)) {
+            continue;
+        }
+        WindowInfo info{.id = window.window, .frame = window.frame};
+        if (!window.pid.empty()) {
+            info.processID = static_cast<std::int32_t>(window.pid[0]);
         }
         // Unmanaged overlays (menus, our own pen marker) and panels float above applications.
-        if (attributes->override_redirect || has(types, atoms_->typeDock) ||
-            has(types, atoms_->typeNotification)) {
+        if (window.overrideRedirect || contains(window.types, atoms_->typeDock) ||
+            contains(window.types, atoms_->typeNotification)) {
             info.layer = 1;
         }
         result.push_back(info);
+    }
+    return result;
+}
+
+std::optional<std::vector<ShareableWindow>> X11Desktop::shareableWindows() const {
+    enum { netName, name, desktop, machine, wmClass };
+    const xcb_atom_t extra[] = {atoms_->netWmName, XCB_ATOM_WM_NAME, atoms_->wmDesktop,
+                                XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_WM_CLASS};
+    const auto currentDesktop = windowProperty(screen_->root, atoms_->currentDesktop);
+    const auto stacked = stackedWindows(extra);
+    if (!stacked) {
+        return std::nullopt;
+    }
+    const std::string host = thisHost();
+    std::vector<ShareableWindow> result;
+    for (const auto& window : *stacked) {
+        if (contains(window.types, atoms_->typeDesktop)) {
+            continue;
+        }
+        ShareableWindow shareable{.info = {.id = window.window, .frame = window.frame}};
+        const auto& values = window.extra;
+        shareable.title = !values[netName].empty() ? values[netName] : values[name];
+        std::optional<std::uint32_t> onDesktop;
+        if (values[desktop].size() >= 4) {
+            std::uint32_t value = 0;
+            std::memcpy(&value, values[desktop].data(), sizeof value);
+            onDesktop = value;
+        }
+        const bool onCurrentDesktop = !onDesktop || *onDesktop == 0xFFFFFFFFu ||
+                                      currentDesktop.empty() || *onDesktop == currentDesktop[0];
+        shareable.onScreen =
+            window.viewable && !contains(window.states, atoms_->stateHidden) && onCurrentDesktop;
+        const bool ordinaryType = window.types.empty() ||
+                                  contains(window.types, atoms_->typeNormal) ||
+                                  contains(window.types, atoms_->typeDialog);
+        shareable.info.layer = window.managed && !window.overrideRedirect && ordinaryType ? 0 : 1;
+        if (const auto className = windowClass(values[wmClass]); !className.empty()) {
+            WindowApplication application;
+            const auto entry = DesktopEntries::shared().find(className);
+            application.identifier = entry ? entry->id : className;
+            application.name = entry && !entry->name.empty() ? entry->name : className;
+            // A process id means nothing on another machine.
+            if (!window.pid.empty() && !host.empty() && firstString(values[machine]) == host) {
+                application.processID = static_cast<std::int32_t>(window.pid[0]);
+            }
+            shareable.application = std::move(application);
+        }
+        if (!window.pid.empty()) {
+            shareable.info.processID = static_cast<std::int32_t>(window.pid[0]);
+        }
+        result.push_back(std::move(shareable));
     }
     return result;
 }
@@ -228,18 +352,11 @@ std::optional<ApplicationInfo> X11Desktop::frontmostApplication() const {
         connection_,
         xcb_get_property(connection_, 0, *window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
         nullptr));
-    std::string className;
-    if (wmClass) {
-        const auto* text = static_cast<const char*>(xcb_get_property_value(wmClass.value));
-        const std::string both(
-            text, static_cast<std::size_t>(xcb_get_property_value_length(wmClass.value)));
-        // "instance\0class\0": the class names the application.
-        const auto split = both.find('\0');
-        if (split != std::string::npos) {
-            className = both.substr(split + 1);
-            className = className.substr(0, className.find('\0'));
-        }
-    }
+    const std::string className =
+        wmClass ? windowClass(std::string(
+                      static_cast<const char*>(xcb_get_property_value(wmClass.value)),
+                      static_cast<std::size_t>(xcb_get_property_value_length(wmClass.value))))
+                : std::string();
     const auto entry = DesktopEntries::shared().find(className);
     application.identifier = entry ? entry->id : className;
     application.name = entry && !entry->name.empty() ? entry->name : className;

@@ -3,6 +3,7 @@
 #include <xcb/xcb.h>
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "platform/desktop/desktop.h"
@@ -19,6 +20,7 @@ class X11Desktop final : public Desktop {
 
     std::vector<DisplayInfo> displays() const override;
     std::optional<std::vector<WindowInfo>> windows() const override;
+    std::optional<std::vector<ShareableWindow>> shareableWindows() const override;
     std::optional<ApplicationInfo> frontmostApplication() const override;
     bool raise(std::uint32_t windowID) override;
 
@@ -26,6 +28,11 @@ class X11Desktop final : public Desktop {
 
   private:
     struct Atoms;
+    struct StackedWindow;
+    // The stacking walk both window lists share, front to back, with the raw values of `extra`
+    // window properties; every request first, then every reply: one round trip for the list.
+    std::optional<std::vector<StackedWindow>> stackedWindows(
+        std::span<const xcb_atom_t> extra) const;
     X11Desktop(xcb_connection_t* connection, xcb_screen_t* screen);
     std::vector<std::uint32_t> windowProperty(xcb_window_t window, xcb_atom_t property) const;
     std::optional<xcb_window_t> activeWindow() const;

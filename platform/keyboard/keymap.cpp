@@ -23,6 +23,10 @@ bool isKeypad(xkb_keysym_t symbol) {
     return symbol >= XKB_KEY_KP_Space && symbol <= XKB_KEY_KP_9;
 }
 
+bool isDeadKey(xkb_keysym_t symbol) {
+    return symbol >= XKB_KEY_dead_grave && symbol <= XKB_KEY_dead_longsolidusoverlay;
+}
+
 char32_t lowercased(char32_t character) {
     return character >= U'A' && character <= U'Z' ? character + (U'a' - U'A') : character;
 }
@@ -96,6 +100,20 @@ std::optional<KeyStroke> Keymap::stroke(char32_t character) const {
         return std::nullopt;
     }
     return found->second;
+}
+
+std::optional<char32_t> Keymap::unshiftedCharacter(std::uint16_t evdevCode) const {
+    const xkb_keysym_t* symbols = nullptr;
+    const int count = xkb_keymap_key_get_syms_by_level(
+        keymap_, xkb_keycode_t{evdevCode} + evdevOffset, layoutIndex_, 0, &symbols);
+    if (count != 1 || isKeypad(symbols[0]) || isDeadKey(symbols[0])) {
+        return std::nullopt;
+    }
+    const char32_t character = xkb_keysym_to_utf32(symbols[0]);
+    if (character < U' ' || (character >= 0x7f && character < 0xa0)) {
+        return std::nullopt;
+    }
+    return character;
 }
 
 void Keymap::buildStrokes() {

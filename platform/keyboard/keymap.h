@@ -40,6 +40,9 @@ class Keymap {
     // X applications match a shortcut such as Ctrl+Z on the key that types "z" in any group.
     // Keypad keys are never used. None when no group can type it.
     std::optional<KeyStroke> stroke(char32_t character) const;
+    // The character of the key's first level (no modifier, Caps Lock ignored); none for dead
+    // keys, keypad keys and keysyms that print nothing.
+    std::optional<char32_t> unshiftedCharacter(std::uint16_t evdevCode) const;
     // The key that selects the third level, when the layout has one.
     std::optional<std::uint16_t> altGrKeyCode() const { return altGrKeyCode_; }
     std::string layoutName() const;

@@ -10,10 +10,12 @@
 
 namespace quillory {
 
-std::string_view leadingCharacters(std::string_view text, std::size_t count) {
-    if (count == 0) {
-        return text.substr(0, 0);
-    }
+namespace {
+
+// The prefix up to the last character boundary that `keep` accepts; boundaries are byte offsets
+// and are offered in order, with the number of characters they close.
+template <typename Keep>
+std::string_view leadingWhile(std::string_view text, Keep keep) {
     UErrorCode status = U_ZERO_ERROR;
     UText* utext =
         utext_openUTF8(nullptr, text.data(), static_cast<std::int64_t>(text.size()), &status);
@@ -26,10 +28,9 @@ std::string_view leadingCharacters(std::string_view text, std::size_t count) {
     characters->setText(utext, status);
     // UTF-8 UText indexes are byte offsets into the original text.
     std::int32_t end = characters->first();
-    for (std::size_t taken = 0; taken < count; ++taken) {
+    for (std::size_t taken = 1;; ++taken) {
         const std::int32_t next = characters->next();
-        if (next == icu::BreakIterator::DONE) {
-            end = static_cast<std::int32_t>(text.size());
+        if (next == icu::BreakIterator::DONE || !keep(static_cast<std::size_t>(next), taken)) {
             break;
         }
         end = next;
@@ -37,6 +38,22 @@ std::string_view leadingCharacters(std::string_view text, std::size_t count) {
     characters.reset();
     utext_close(utext);
     return text.substr(0, static_cast<std::size_t>(end));
+}
+
+}  // namespace
+
+std::string_view leadingCharacters(std::string_view text, std::size_t count) {
+    if (count == 0) {
+        return text.substr(0, 0);
+    }
+    return leadingWhile(text, [count](std::size_t, std::size_t taken) { return taken <= count; });
+}
+
+std::string_view leadingCharactersWithin(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) {
+        return text;
+    }
+    return leadingWhile(text, [maxBytes](std::size_t end, std::size_t) { return end <= maxBytes; });
 }
 
 std::string lowercased(std::string_view text) {

@@ -14,6 +14,10 @@ namespace quillory {
 // The first `count` characters of a text, never ending inside a character.
 std::string_view leadingCharacters(std::string_view text, std::size_t count);
 
+// The longest run of leading characters that fits in `maxBytes` UTF-8 bytes: unlike a cut on a
+// code point boundary it never splits a flag, an emoji sequence or a base from its accents.
+std::string_view leadingCharactersWithin(std::string_view text, std::size_t maxBytes);
+
 // Full Unicode lower-casing, independent of the user's locale.
 std::string lowercased(std::string_view text);
 

@@ -9,6 +9,7 @@
 
 Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
 Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)
+Q_IMPORT_QML_PLUGIN(QuilloryRecorderPlugin)
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

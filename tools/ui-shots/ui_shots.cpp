@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <functional>
 
+#include "app/desktop-control/recorder/recorder_core.h"
+#include "app/desktop-control/recorder/recorder_model.h"
 #include "app/interface/mac_status_item_controller.h"
 #include "app/interface/testing/fake_tray_backend.h"
 #include "app/session/testing/fake_session.h"
@@ -54,6 +56,57 @@ constexpr char standInContent[] = R"(
         }
     })";
 
+// The shortcut recorder's card, in the states its scenes name.
+constexpr char recorderWindow[] = R"(
+    import QtQuick
+    import QuilloryRecorder
+    Window {
+        color: "transparent"
+        flags: Qt.FramelessWindowHint
+        width: card.width
+        height: card.height
+        visible: true
+        RecorderView { id: card; model: recorderModel }
+    })";
+
+struct RecorderScene {
+    const char* name;
+    const char* appName;
+    bool icon;
+    RecorderState state;
+};
+
+const RecorderScene recorderScenes[] = {
+    {"recorder-start", "Krita", true, {}},
+    {"recorder-held",
+     "Krita",
+     true,
+     {{DesktopKey::control, DesktopKey::shift},
+      {DesktopKey::control, DesktopKey::shift},
+      std::nullopt}},
+    {"recorder-got-it",
+     "Krita",
+     true,
+     {{}, {DesktopKey::command}, std::vector{DesktopKey::command, DesktopKey::s}}},
+    {"recorder-no-icon", "Inkscape", false, {}},
+    {"recorder-long-name",
+     "A Very Long Application Name That Cannot Possibly Fit On One Line",
+     true,
+     {{DesktopKey::option}, {DesktopKey::option}, std::nullopt}},
+};
+
+// An application icon as a desktop would hand it over: an orange rounded square.
+QImage sampleAppIcon() {
+    QImage icon(104, 104, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(Qt::transparent);
+    QPainter painter(&icon);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 140, 0));
+    painter.drawRoundedRect(QRectF(4, 4, 96, 96), 22, 22);
+    return icon;
+}
+
 struct TrayPanel {
     const char* name;
     QColor color;
@@ -87,6 +140,8 @@ class UiShots {
                 ok = panel(base, true);
             } else if (scene == QLatin1String("fallback")) {
                 ok = panel(base, false);
+            } else {
+                ok = recorder(scene, base);
             }
             if (!ok) {
                 return false;
@@ -151,6 +206,27 @@ class UiShots {
         return writer_.save(controller.panel(), base);
     }
 
+    bool recorder(const QString& scene, const QString& base) {
+        for (const RecorderScene& entry : recorderScenes) {
+            if (scene != QLatin1String(entry.name)) {
+                continue;
+            }
+            RecorderModel model;
+            model.setAppName(QString::fromUtf8(entry.appName));
+            model.setIcon(entry.icon ? sampleAppIcon() : QImage());
+            model.setState(entry.state);
+            writer_.engine().rootContext()->setContextProperty(QStringLiteral("recorderModel"),
+                                                               &model);
+            std::unique_ptr<QQuickWindow> window(writer_.create(recorderWindow));
+            if (!window) {
+                return false;
+            }
+            settleShots(200);
+            return writer_.save(window.get(), base);
+        }
+        return false;
+    }
+
     ShotWriter& writer_;
     FakeSession session_;
     std::unique_ptr<QQmlComponent> content_;
@@ -159,7 +235,11 @@ class UiShots {
 }  // namespace
 
 QStringList uiShotScenes() {
-    return {QStringLiteral("tray"), QStringLiteral("panel"), QStringLiteral("fallback")};
+    QStringList scenes{QStringLiteral("tray"), QStringLiteral("panel"), QStringLiteral("fallback")};
+    for (const RecorderScene& scene : recorderScenes) {
+        scenes.append(QString::fromLatin1(scene.name));
+    }
+    return scenes;
 }
 
 int writeUiShots(const QString& directory, const QStringList& scenes) {

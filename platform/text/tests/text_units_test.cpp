@@ -24,6 +24,35 @@ TEST(TextUnitsTest, LeadingCharactersNeverSplitsAPerceivedCharacter) {
     EXPECT_EQ(leadingCharacters(text, 4), text);
 }
 
+TEST(TextUnitsTest, LeadingCharactersWithinABudgetKeepFlagsAndSequencesWhole) {
+    const std::string flag = "\U0001F1EB\U0001F1F7";                          // 8 bytes
+    const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467";  // 18 bytes
+    const struct {
+        std::string text;
+        std::size_t maxBytes;
+        std::string expected;
+    } cases[] = {
+        {"abc", 3, "abc"},
+        {"abc", 2, "ab"},
+        {"abc", 0, ""},
+        {flag + flag, 15, flag},  // a cut after 4 bytes of the second flag would split it
+        {flag + flag, 16, flag + flag},
+        {"a" + family, 18, "a"},
+        {"a" + family, 19, "a" + family},
+        {"e\u0301", 2, ""},  // no bare base without its accent
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(leadingCharactersWithin(c.text, c.maxBytes), c.expected)
+            << c.text << " in " << c.maxBytes;
+    }
+    std::string flags;
+    for (int i = 0; i < 60; ++i) {
+        flags += flag;
+    }
+    const auto cut = leadingCharactersWithin(flags, 256);
+    EXPECT_EQ(cut.size(), 256u);  // 32 whole flags
+}
+
 TEST(TextUnitsTest, LowercasingIsFullUnicode) {
     EXPECT_EQ(lowercased("COM.Adobe.PHOTOSHOP"), "com.adobe.photoshop");
     EXPECT_EQ(lowercased("ÄÖÜ ΣΑΣ"), "äöü σας");

@@ -129,5 +129,93 @@ TEST_F(UiShotsTest, ThePanelIsFilledWithTheBackgroundAndRoundedAtTheCorners) {
     }
 }
 
+// The recorder's card: 460 wide, a 96-point header with the 52-point icon 24 in from the left, the
+// prompt below it and the key caps centred under the prompt.
+struct RecorderShot {
+    const char* scene;
+    bool icon;
+    bool solidCaps;    // caps with a key on them
+    bool placeholder;  // the dashed "?" cap
+};
+
+const RecorderShot recorderShots[] = {
+    {"recorder-start", true, false, true},    {"recorder-held", true, true, true},
+    {"recorder-got-it", true, true, false},   {"recorder-no-icon", false, false, true},
+    {"recorder-long-name", true, true, true},
+};
+
+// Whether a row holds three short runs of stroke within 50 pixels: the dashes of one cap's
+// edge. A solid cap's edge is one long run, its corners two runs a cap's width apart.
+bool dashedRow(const QImage& shot, int y, QColor background) {
+    std::vector<int> shortRuns;
+    int run = 0;
+    for (int x = 0; x < shot.width(); ++x) {
+        if (!near(shot.pixelColor(x, y), background, 24)) {
+            ++run;
+            continue;
+        }
+        if (run > 0 && run <= 6) {
+            shortRuns.push_back(x);
+        }
+        run = 0;
+    }
+    for (std::size_t i = 2; i < shortRuns.size(); ++i) {
+        if (shortRuns[i] - shortRuns[i - 2] <= 50) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(UiShotsTest, RecorderCardsShowHeaderIconPromptAndCaps) {
+    for (const RecorderShot& expected : recorderShots) {
+        for (const Look& look : looks) {
+            SCOPED_TRACE(QStringLiteral("%1-%2").arg(expected.scene, look.name).toStdString());
+            const QImage shot = image(QStringLiteral("%1-%2").arg(expected.scene, look.name));
+            ASSERT_EQ(shot.width(), 460);
+            const auto color = [&](DesignColorToken token) {
+                return resolveColor(token, DesignPalette::electricBlue, look.appearance);
+            };
+            // The header's gradient at its top and bottom, clear of corners and text.
+            EXPECT_TRUE(near(shot.pixelColor(400, 3), QColor::fromRgbF(0.36f, 0.49f, 1.0f), 12));
+            EXPECT_TRUE(near(shot.pixelColor(400, 94), QColor::fromRgbF(0.16f, 0.30f, 0.95f), 12));
+
+            int orange = 0;
+            int white = 0;
+            for (int y = 22; y < 74; ++y) {
+                for (int x = 24; x < 76; ++x) {
+                    const QColor c = shot.pixelColor(x, y);
+                    orange += near(c, QColor(255, 140, 0), 20);
+                    white += c.red() > 190 && c.green() > 190 && c.blue() > 190;
+                }
+            }
+            EXPECT_EQ(orange > 1500, expected.icon) << orange;
+            EXPECT_EQ(white > 80, !expected.icon) << white;
+
+            // "Press the shortcut" or "Got it" in the primary text colour.
+            int inked = 0;
+            for (int y = 115; y < 160; ++y) {
+                for (int x = 100; x < 360; ++x) {
+                    inked += near(shot.pixelColor(x, y), color(DesignColorToken::primaryText), 40);
+                }
+            }
+            EXPECT_GT(inked, 100);
+
+            int surface = 0;
+            int dashedRows = 0;
+            const QColor background = color(DesignColorToken::background);
+            for (int y = 160; y < 260; ++y) {
+                for (int x = 60; x < 400; ++x) {
+                    surface += near(shot.pixelColor(x, y), color(DesignColorToken::surface), 3);
+                }
+                // Only about the caps' upper edge, above any symbol on them.
+                dashedRows += y >= 168 && y < 184 && dashedRow(shot, y, background);
+            }
+            EXPECT_EQ(surface > 1500, expected.solidCaps) << surface;
+            EXPECT_EQ(dashedRows > 0, expected.placeholder) << dashedRows;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quillory

@@ -1,0 +1,190 @@
+// Costs of the capture path against a real X server: a display grab with its conversion to NV12,
+// a Composite window grab and one source preview. Run inside a large enough screen:
+//   scripts/with-test-services --screen 3840x2160 --
+//   build/default/app/studio/bench/studio_capture_benchmark
+// Each case reports the median and the 95th percentile of single operations.
+#include <benchmark/benchmark.h>
+#include <xcb/composite.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "app/studio/source_preview.h"
+#include "platform/capture/x11_grabber.h"
+#include "platform/desktop/x11_desktop.h"
+#include "platform/video/pixel_conversion.h"
+#include "tests/support/synthetic_desktop.h"
+
+namespace quillory {
+namespace {
+
+double percentile95(const std::vector<double>& values) {
+    auto sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted[static_cast<std::size_t>(std::ceil(0.95 * static_cast<double>(sorted.size())) -
+                                           1)];
+}
+
+// A window filled with desktop-like content, then covered by nothing in particular.
+struct ContentWindow {
+    xcb_connection_t* c;
+    xcb_window_t window;
+
+    ContentWindow(int width, int height) {
+        c = xcb_connect(nullptr, nullptr);
+        auto* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        window = xcb_generate_id(c);
+        const std::uint32_t values[] = {1};
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0,
+                          static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                          XCB_CW_OVERRIDE_REDIRECT, values);
+        xcb_map_window(c, window);
+        const xcb_gcontext_t gc = xcb_generate_id(c);
+        xcb_create_gc(c, gc, window, 0, nullptr);
+        std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * 4 *
+                                         static_cast<std::size_t>(height));
+        testing::paintSyntheticDesktop(pixels.data(), width, height, width * 4, 0);
+        const int rows = std::max(1, 200'000 / (width * 4));
+        for (int y = 0; y < height; y += rows) {
+            const int count = std::min(rows, height - y);
+            xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, gc,
+                          static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(count), 0,
+                          static_cast<std::int16_t>(y), 0, screen->root_depth,
+                          static_cast<std::uint32_t>(width * 4 * count),
+                          pixels.data() + static_cast<std::ptrdiff_t>(y) * width * 4);
+        }
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    }
+    ~ContentWindow() { xcb_disconnect(c); }
+};
+
+void DisplayGrabAndConvert(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    CaptureError error;
+    auto grabber = X11Grabber::open(nullptr, error);
+    if (!grabber) {
+        state.SkipWithError(error.message.c_str());
+        return;
+    }
+    const auto root = grabber->monitorBounds(grabber->monitors().front().name);
+    if (!root || root->width < width || root->height < height) {
+        state.SkipWithError("the screen is smaller than the grab");
+        return;
+    }
+    ContentWindow content(width, height);
+    auto target = PixelBuffer::allocate(width, height);
+    for (auto _ : state) {
+        auto image = grabber->grab(grabber->root(), {0, 0, width, height});
+        if (!image || convertBgrxToNv12(*image, *target)) {
+            state.SkipWithError("grab failed");
+            return;
+        }
+    }
+}
+
+// What a tick costs when a 640×480 window is all that changed: the damaged part grabbed into the
+// kept picture, then the whole 1920×1080 picture converted.
+void DisplayDamagedRegionAndConvert(benchmark::State& state) {
+    CaptureError error;
+    auto grabber = X11Grabber::open(nullptr, error);
+    if (!grabber) {
+        state.SkipWithError(error.message.c_str());
+        return;
+    }
+    ContentWindow content(1920, 1080);
+    const PixelRect area{0, 0, 1920, 1080};
+    std::vector<std::uint8_t> picture;
+    grabber->refresh(grabber->root(), area, area, picture);
+    auto target = PixelBuffer::allocate(1920, 1080);
+    for (auto _ : state) {
+        auto image = grabber->refresh(grabber->root(), area, {640, 300, 640, 480}, picture);
+        if (!image || convertBgrxToNv12(*image, *target)) {
+            state.SkipWithError("grab failed");
+            return;
+        }
+    }
+}
+
+// The two halves of a whole grab and conversion, to see where the time goes.
+void DisplayGrabOnly(benchmark::State& state) {
+    CaptureError error;
+    auto grabber = X11Grabber::open(nullptr, error);
+    if (!grabber) {
+        state.SkipWithError(error.message.c_str());
+        return;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(grabber->grab(grabber->root(), {0, 0, 1920, 1080}));
+    }
+}
+
+void ConvertOnly(benchmark::State& state) {
+    std::vector<std::uint8_t> pixels(1920 * 1080 * 4);
+    testing::paintSyntheticDesktop(pixels.data(), 1920, 1080, 1920 * 4, 0);
+    auto target = PixelBuffer::allocate(1920, 1080);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(convertBgrxToNv12({pixels.data(), 1920, 1080, 1920 * 4}, *target));
+    }
+}
+
+void WindowGrab(benchmark::State& state) {
+    CaptureError error;
+    auto grabber = X11Grabber::open(nullptr, error);
+    if (!grabber) {
+        state.SkipWithError(error.message.c_str());
+        return;
+    }
+    ContentWindow content(1280, 800);
+    xcb_connection_t* c = grabber->connection();
+    xcb_composite_redirect_window(c, content.window, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    xcb_composite_name_window_pixmap(c, content.window, pixmap);
+    auto target = PixelBuffer::allocate(1280, 800);
+    for (auto _ : state) {
+        auto image = grabber->grab(pixmap, {0, 0, 1280, 800});
+        if (!image || convertBgrxToNv12(*image, *target)) {
+            state.SkipWithError("grab failed");
+            return;
+        }
+    }
+    xcb_free_pixmap(c, pixmap);
+}
+
+void Preview(benchmark::State& state) {
+    std::string error;
+    auto desktop = X11Desktop::connect(nullptr, error);
+    if (!desktop) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    ContentWindow content(1920, 1080);
+    // A 1920×1080 display: the part of the screen the content covers.
+    const auto source = StudioCaptureSource::display(
+        {.id = desktop->mainDisplay()->id, .bounds = {0, 0, 1920, 1080}, .primary = true});
+    const auto capture = PreviewCapture::system();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(capturePreviewJPEG(source, capture));
+    }
+}
+
+void statistics(benchmark::internal::Benchmark* b) {
+    b->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->Repetitions(200)
+        ->ComputeStatistics("p95", percentile95)
+        ->ReportAggregatesOnly(true);
+}
+
+BENCHMARK(DisplayGrabAndConvert)->Args({1920, 1080})->Args({3776, 2120})->Apply(statistics);
+BENCHMARK(DisplayDamagedRegionAndConvert)->Apply(statistics);
+BENCHMARK(DisplayGrabOnly)->Apply(statistics);
+BENCHMARK(ConvertOnly)->Apply(statistics);
+BENCHMARK(WindowGrab)->Apply(statistics);
+BENCHMARK(Preview)->Apply(statistics);
+
+}  // namespace
+}  // namespace quillory

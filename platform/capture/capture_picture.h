@@ -1,0 +1,15 @@
+#pragma once
+
+#include <optional>
+
+#include "platform/capture/capture_stream.h"
+#include "platform/image/bgrx_picture.h"
+
+namespace quillory {
+
+// One still picture of a target at its own size, without the cursor; blocks for one grab.
+// `display` nullptr means $DISPLAY. Nothing, with `error` set, when the target cannot be grabbed.
+std::optional<BgrxPicture> capturePicture(const CaptureTarget& target, const char* display,
+                                          CaptureError& error);
+
+}  // namespace quillory
