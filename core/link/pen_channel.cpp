@@ -1,6 +1,7 @@
 #include "core/link/pen_channel.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "platform/dispatch/sequence_checker.h"
 
@@ -104,6 +105,31 @@ bool PenChannel::askHandshake(ChannelHandshake::Step (ChannelHandshake::*request
 std::optional<PenChannel::Cause> PenChannel::closedCause() const {
     const int cause = closedCause_.load();
     return cause < 0 ? std::nullopt : std::optional<Cause>(static_cast<Cause>(cause));
+}
+
+std::optional<std::string> PenChannel::localAddress() {
+    QUILLORY_CHECK_MAIN_THREAD();
+    std::optional<std::string> address;
+    onQueueSync([&address](PenChannel& self) {
+        address = self.transport_.localAddress();
+        return true;
+    });
+    return address;
+}
+
+bool PenChannel::waitUntilStopWritten(double seconds) {
+    QUILLORY_CHECK_MAIN_THREAD();
+    std::unique_lock lock(stopMutex_);
+    return stopSettledCondition_.wait_for(lock, std::chrono::duration<double>(seconds),
+                                          [this] { return stopSettled_; });
+}
+
+void PenChannel::stopSettled() {
+    {
+        std::lock_guard lock(stopMutex_);
+        stopSettled_ = true;
+    }
+    stopSettledCondition_.notify_all();
 }
 
 bool PenChannel::approve() {
@@ -231,6 +257,7 @@ void PenChannel::finish(ConnectionEnd end, Cause cause) {
     const auto pending = static_cast<long>(transport_.close());
     discardedSamples_ += outboundSamples_.size();
     outboundSamples_.clear();
+    stopSettled();
     if (auto ended = std::move(endedReceiver_)) {
         samplesReceiver_ = nullptr;
         actionReceiver_ = nullptr;
@@ -259,7 +286,12 @@ void PenChannel::apply(ChannelHandshake::Step step) {
         std::visit(
             Visitor{
                 [this](H::SendLine& line) { transport_.sendLine(line.kind, line.data); },
-                [this](H::SendSealed& sealed) { transport_.sendPayload(payloadOf(sealed.kind)); },
+                [this](H::SendSealed& sealed) {
+                    if (transport_.sendPayload(payloadOf(sealed.kind)) &&
+                        sealed.kind == SessionPayload::Kind::stop) {
+                        linesUntilStop_ = transport_.pendingLines();
+                    }
+                },
                 [this](H::UseKeys& keys) { transport_.useKeys(keys.keys); },
                 [this](H::PeerFound& found) { post(onPeer, found.peer, found.intent); },
                 [this](H::ShowCode& code) { post(onPairing, code.code, code.peerName); },
@@ -305,6 +337,10 @@ void PenChannel::transportFailed(Cause cause) {
 }
 
 void PenChannel::transportWrote() {
+    if (linesUntilStop_ && --*linesUntilStop_ == 0) {
+        linesUntilStop_.reset();
+        stopSettled();
+    }
     if (role_ == Role::pad) {
         flushSamples();
     }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,6 +77,12 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
 
     // Why the channel closed; nothing while it is open. Any thread.
     std::optional<Cause> closedCause() const;
+    // Main thread. This end's numeric IP address (IPv4-mapped addresses as plain IPv4) once the
+    // channel has started; none for a local socket.
+    std::optional<std::string> localAddress();
+    // Main thread. Waits at most `seconds` until a "stop" line has been written to the socket or
+    // the channel has closed; false when the time ran out first.
+    bool waitUntilStopWritten(double seconds);
 
     void setLocalDisplay(std::optional<DisplayGeometry> display);
     // Called on the transport queue.
@@ -156,7 +164,13 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     void pingDue() override;
     void stopDelayPassed() override;
 
+    void stopSettled();
+
     const Role role_;
+    // Set once the "stop" line is out or the channel closed; waited for on the main thread.
+    std::mutex stopMutex_;
+    std::condition_variable stopSettledCondition_;
+    bool stopSettled_ = false;
     // Declared before the parts that live on it, so they go first.
     std::unique_ptr<SerialQueue> queue_;
     std::atomic<int> closedCause_{-1};
@@ -169,6 +183,8 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     std::optional<DisplayGeometry> lastPostedDisplay_;
     std::deque<PenSample> outboundSamples_;
     std::uint64_t discardedSamples_ = 0;
+    // Lines still to be written up to and including the queued "stop".
+    std::optional<std::size_t> linesUntilStop_;
 
     std::function<void(const std::vector<PenSample>&)> samplesReceiver_;
     std::function<void(const DesktopAction&)> actionReceiver_;

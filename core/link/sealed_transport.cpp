@@ -1,5 +1,6 @@
 #include "core/link/sealed_transport.h"
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/ip.h>
 #include <netinet/tcp.h>
@@ -15,6 +16,26 @@ namespace quillory {
 namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
+
+std::optional<std::string> numericAddress(const sockaddr_storage& address) {
+    char text[INET6_ADDRSTRLEN] = {};
+    if (address.ss_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+        if (::inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text)) {
+            return std::string(text);
+        }
+    } else if (address.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+        if (IN6_IS_ADDR_V4MAPPED(&v6.sin6_addr)) {
+            if (::inet_ntop(AF_INET, &v6.sin6_addr.s6_addr[12], text, sizeof text)) {
+                return std::string(text);
+            }
+        } else if (::inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text)) {
+            return std::string(text);
+        }
+    }
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -40,6 +61,7 @@ bool SealedTransport::open(std::weak_ptr<Owner> owner) {
         StreamConnection(fd).cancel();
         return false;
     }
+    localAddress_ = numericAddress(address);
     const int family = address.ss_family;
     const bool inet = family == AF_INET || family == AF_INET6;
     std::error_code error;

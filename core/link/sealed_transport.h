@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,9 @@ class SealedTransport {
     // Seals the payload with the next counter; false when it cannot go out.
     bool sendPayload(SessionPayload payload);
     std::size_t pendingLines() const { return writeQueue_.size(); }
+    // This end's numeric IP address, an IPv4-mapped one as plain IPv4; none before open() and
+    // for local sockets.
+    const std::optional<std::string>& localAddress() const { return localAddress_; }
 
   private:
     void readMore(std::shared_ptr<Owner> owner);
@@ -82,6 +86,7 @@ class SealedTransport {
     int pendingFd_;
     std::weak_ptr<Owner> owner_;
     bool closed_ = false;
+    std::optional<std::string> localAddress_;
     PacketDecoder decoder_;
     std::vector<std::uint8_t> readBuffer_;
     std::deque<std::string> writeQueue_;

@@ -44,7 +44,8 @@ void DesktopEntries::load() const {
             if (!file) {
                 continue;
             }
-            Entry entry{path.path().stem().string(), file.value().string("Name").value_or("")};
+            Entry entry{path.path().stem().string(), file.value().string("Name").value_or(""),
+                        file.value().string("Icon").value_or("")};
             const std::string wmClass = file.value().string("StartupWMClass").value_or("");
             // Earlier directories take precedence, as XDG orders them.
             byID_.try_emplace(lowercased(entry.id), entry);

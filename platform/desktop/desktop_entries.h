@@ -15,6 +15,7 @@ class DesktopEntries {
     struct Entry {
         std::string id;  // file id without ".desktop"
         std::string name;
+        std::string icon;  // the Icon key: a theme icon name or an absolute path
     };
 
     // Reads the XDG application directories once, on first use.

@@ -19,7 +19,8 @@ TEST(DesktopEntries, MatchWindowClassesToInstalledApplications) {
         std::ofstream(path) << text;
     };
     write(folder / "system/org.example.Editor.desktop",
-          "[Desktop Entry]\nName=Editor\n[Desktop Action new]\nName=New Window\n");
+          "[Desktop Entry]\nName=Editor\nIcon=accessories-text-editor\n[Desktop Action new]\n"
+          "Name=New Window\nIcon=window-new\n");
     write(folder / "system/paint.desktop",
           "[Desktop Entry]\nName=Paint (system)\nStartupWMClass=PaintApp\n");
     write(folder / "user/paint.desktop", "[Desktop Entry]\nName=Paint\nStartupWMClass=PaintApp\n");
@@ -32,6 +33,8 @@ TEST(DesktopEntries, MatchWindowClassesToInstalledApplications) {
     ASSERT_TRUE(entries.find("editor"));
     EXPECT_EQ(entries.find("editor")->id, "org.example.Editor");
     EXPECT_EQ(entries.find("editor")->name, "Editor");
+    EXPECT_EQ(entries.find("editor")->icon, "accessories-text-editor");  // not the action's
+    EXPECT_EQ(entries.find("paint")->icon, "");
     EXPECT_FALSE(entries.find("notes"));
     EXPECT_FALSE(entries.find(""));
     std::filesystem::remove_all(folder);

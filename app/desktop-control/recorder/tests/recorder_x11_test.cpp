@@ -45,6 +45,9 @@ class CountingDesktop final : public Desktop {
     explicit CountingDesktop(std::shared_ptr<Desktop> real) : real_(std::move(real)) {}
     std::vector<DisplayInfo> displays() const override { return real_->displays(); }
     std::optional<std::vector<WindowInfo>> windows() const override { return real_->windows(); }
+    std::optional<std::vector<ShareableWindow>> shareableWindows() const override {
+        return real_->shareableWindows();
+    }
     std::optional<ApplicationInfo> frontmostApplication() const override {
         return real_->frontmostApplication();
     }

@@ -1,0 +1,842 @@
+#include "app/session/mac_session.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <cmath>
+
+#include "app/session/input_control.h"
+#include "app/session/session_input_receivers.h"
+#include "platform/log/logger.h"
+#include "platform/text/text_units.h"
+#include "protocol/image_rules.h"
+#include "protocol/text_rules.h"
+
+namespace quillory {
+namespace {
+
+const Logger& sessionLog() {
+    static const Logger logger("app.quillory.session", "session");
+    return logger;
+}
+
+QString storageText() {
+    return QString::fromStdString(ConnectionEnd(ConnectionEnd::Case::storage).message());
+}
+
+QString text(const std::string& value) {
+    return QString::fromStdString(value);
+}
+
+std::size_t encodedLength(const MenuCommand& command) {
+    try {
+        return command.toJSON().dump().size();
+    } catch (const std::exception&) {
+        return 1000;
+    }
+}
+
+}  // namespace
+
+std::shared_ptr<MacSession> MacSession::create(Environment environment) {
+    auto input = std::make_unique<DesktopInputController>(environment.input);
+    std::shared_ptr<MacSession> session(new MacSession(std::move(environment), std::move(input)));
+    session->wire();
+    return session;
+}
+
+MacSession::MacSession(Environment environment, std::unique_ptr<DesktopInputController> input)
+    : SessionFacade(new DesktopInputControl(input.get()),
+                    environment.studio ? environment.studio : new InertStudio,
+                    environment.shell ? environment.shell : new InertShell),
+      env_(std::move(environment)),
+      input_(std::move(input)),
+      recorder_(env_.recorder ? std::move(env_.recorder)
+                              : std::make_unique<CancellingChordRecorder>()),
+      accessFollower_(env_.permissions && env_.uinputWritable
+                          ? std::make_unique<InputAccessFollower>(*input_, *env_.permissions,
+                                                                  env_.uinputWritable)
+                          : nullptr),
+      studio_(SessionFacade::studio()),
+      menuQueue_(std::make_unique<SerialQueue>("app.quillory.session.menus")),
+      iconQueue_(std::make_unique<SerialQueue>("app.quillory.session.icons")) {}
+
+MacSession::~MacSession() {
+    cancelArtwork();
+    closeChannel(ConnectionEnd(ConnectionEnd::Case::stopped), SessionChannel::Cause::application);
+    env_.listener->stop();
+    env_.listener->onReady = nullptr;
+    env_.listener->onFailure = nullptr;
+    env_.listener->onConnection = nullptr;
+    // Menu reads and icon renders still queued hold the session weakly; they end here.
+    menuQueue_.reset();
+    iconQueue_.reset();
+}
+
+void MacSession::wire() {
+    input_->observeInputSourceChanges();
+    const std::weak_ptr<MacSession> weak = weak_from_this();
+    if (env_.grant) {
+        connect(env_.grant, &DesktopControlGrant::stateChanged, this, [this] {
+            if (env_.grant->state() == DesktopControlGrant::State::ended) {
+                updateInputState();
+            }
+        });
+    }
+    auto withSession = [weak](auto action) {
+        return [weak, action](auto&&... args) {
+            if (auto self = weak.lock()) {
+                action(*self, args...);
+            }
+        };
+    };
+
+    studio_->onMappingChanged = withSession([](MacSession& self, const DesktopInputTarget& target) {
+        self.handleStudioMapping(target);
+    });
+    studio_->onInputBoundary = withSession([](MacSession& self) { self.handleInputBoundary(); });
+    studio_->onSourceActivated =
+        withSession([](MacSession& self) { self.refreshDesktopContext(true); });
+    studio_->send = withSession([](MacSession& self, const StudioSignal& signal) {
+        if (self.channel_) {
+            self.channel_->send(signal);
+        }
+    });
+
+    env_.listener->onReady = withSession([](MacSession& self) { self.listenerReady(); });
+    env_.listener->onFailure = withSession(
+        [](MacSession& self, const std::string& description) { self.listenerFailed(description); });
+    env_.listener->onConnection = [weak](StreamConnection connection) {
+        if (auto self = weak.lock()) {
+            self->accept(std::move(connection));
+        } else {
+            connection.cancel();
+        }
+    };
+
+    if (env_.login) {
+        sessionActive_ = env_.login->sessionActive().value_or(true);
+        env_.login->onSleep =
+            withSession([](MacSession& self, bool sleeping) { self.setSleeping(sleeping); });
+        env_.login->onSessionActive =
+            withSession([](MacSession& self, bool active) { self.setSessionActive(active); });
+        env_.login->onShutdown = withSession([](MacSession& self) { self.shuttingDown_ = true; });
+    }
+    if (env_.foreground) {
+        env_.foreground->onChange =
+            withSession([](MacSession& self) { self.refreshDesktopContext(false); });
+    }
+
+    if (env_.followApplication) {
+        if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+            connect(application, &QGuiApplication::applicationStateChanged, this,
+                    [this](Qt::ApplicationState state) {
+                        if (state == Qt::ApplicationActive) {
+                            updateInputState();
+                        }
+                    });
+            auto follow = [this](QScreen* screen) {
+                connect(screen, &QScreen::geometryChanged, this, &MacSession::handleScreenChange);
+            };
+            for (QScreen* screen : QGuiApplication::screens()) {
+                follow(screen);
+            }
+            connect(application, &QGuiApplication::screenAdded, this, [this, follow](QScreen* s) {
+                follow(s);
+                handleScreenChange();
+            });
+            connect(application, &QGuiApplication::screenRemoved, this,
+                    &MacSession::handleScreenChange);
+            connect(application, &QGuiApplication::primaryScreenChanged, this,
+                    &MacSession::handleScreenChange);
+        }
+    }
+
+    const auto front = frontmost();
+    std::optional<std::int32_t> pid;
+    if (front) {
+        pid = front->processID;
+    }
+    auto worker = input_->worker();
+    worker->configure([&] { worker->setForeground(pid, std::nullopt); });
+}
+
+// Starting and listening.
+
+void MacSession::start(const std::optional<QString>& name) {
+    if (!sessionActive_ || !awake_) {
+        return;
+    }
+    if (!store_) {
+        auto opened = env_.openStore();
+        if (!opened.store) {
+            sessionLog().error("The trust store could not be opened: %s",
+                               opened.error ? quillory::describe(*opened.error) : "unknown");
+            // Not retried: the next wake or login-session activation tries again.
+            fail(storageText());
+            return;
+        }
+        store_ = std::move(opened.store);
+    }
+    publishStoreDevices();
+    if (auto error =
+            env_.listener->start(advertisedName(name).toStdString(), store_->fingerprint())) {
+        fail(text(*error));
+        scheduleListenerRetry();
+    }
+}
+
+void MacSession::listenerReady() {
+    publishListening(true);
+    if (!channel_) {
+        publishConnectionState(MacConnectionState::idle);
+        setStatus(tr(waitingStatus));
+    }
+    listenerRecovery_.markConnected();
+}
+
+void MacSession::listenerFailed(const std::string& description) {
+    suspend();
+    fail(text(description));
+    scheduleListenerRetry();
+}
+
+void MacSession::fail(const QString& message) {
+    setStatus(message);
+    publishFailureMessage(message);
+    publishConnectionState(MacConnectionState::failed);
+}
+
+void MacSession::scheduleListenerRetry() {
+    std::weak_ptr<MacSession> weak = weak_from_this();
+    listenerRecovery_.scheduleRetry([weak] {
+        if (auto self = weak.lock()) {
+            self->start(std::nullopt);
+        }
+    });
+}
+
+void MacSession::publishStoreDevices() {
+    QList<SavedDevice> devices;
+    for (const RememberedDevice& device : store_->peers()) {
+        devices.append(SavedDevice{text(device.id()), text(device.name)});
+    }
+    publishSavedDevices(devices);
+}
+
+QString MacSession::advertisedName(const std::optional<QString>& name) const {
+    if (name && !name->isEmpty()) {
+        return *name;
+    }
+    QString computer = env_.computerName ? env_.computerName() : QString();
+    return computer.isEmpty() ? QString::fromLatin1(fallbackName) : computer;
+}
+
+std::optional<DisplayGeometry> MacSession::mainDisplaySize() const {
+    const auto display = env_.desktop ? env_.desktop->mainDisplay() : std::nullopt;
+    if (!display) {
+        return std::nullopt;
+    }
+    const double width = std::round(display->bounds.width);
+    const double height = std::round(display->bounds.height);
+    auto fits = [](double side) { return side >= 1 && side <= 16384; };
+    if (!fits(width) || !fits(height)) {
+        return std::nullopt;
+    }
+    return DisplayGeometry{static_cast<std::int64_t>(width), static_cast<std::int64_t>(height)};
+}
+
+QSize MacSession::mainDisplayPixelSize() const {
+    const auto size = mainDisplaySize();
+    return size ? QSize(static_cast<int>(size->width), static_cast<int>(size->height)) : QSize();
+}
+
+// Accepting a tablet.
+
+void MacSession::accept(StreamConnection connection) {
+    if (channel_ || !store_) {
+        connection.cancel();
+        return;
+    }
+    const std::string name = advertisedName(std::nullopt).toStdString();
+    auto channel = env_.makeChannel(std::move(connection), name, store_, Uuid::random());
+    if (!channel) {
+        fail(storageText());
+        return;
+    }
+    auto slot = std::make_shared<std::optional<std::pair<RememberedDevice, Uuid>>>();
+    channel_ = channel;
+    desktopContext_.reset();
+    contextPID_.reset();
+    cancelArtwork();
+    channel->setLocalDisplay(mainDisplaySize());
+    input_->reset();
+    const Uuid connectionID = input_->beginPresentation();
+    std::weak_ptr<MacSession> weak = weak_from_this();
+    auto receivers =
+        SessionInputReceivers::make(input_->worker(), connectionID, [weak](const Uuid& ended) {
+            MainQueue::post([weak, ended] {
+                if (auto self = weak.lock()) {
+                    self->input_->disconnect(ended);
+                }
+            });
+        });
+    channel->setInputReceivers(std::move(receivers.samples), std::move(receivers.action),
+                               std::move(receivers.cancelled), std::move(receivers.ended));
+    publishConnectionState(MacConnectionState::pairing);
+    installCallbacks(channel, slot);
+    channel->start();
+}
+
+template <class Handler>
+auto MacSession::guarded(const std::shared_ptr<SessionChannel>& channel, Handler handler) {
+    return [weakSelf = weak_from_this(), weakChannel = std::weak_ptr<SessionChannel>(channel),
+            handler](auto&&... args) {
+        auto self = weakSelf.lock();
+        auto current = weakChannel.lock();
+        if (!self || !current || self->channel_ != current) {
+            return;
+        }
+        handler(*self, args...);
+    };
+}
+
+void MacSession::installCallbacks(const std::shared_ptr<SessionChannel>& channel,
+                                  const PeerSlot& slot) {
+    channel->onPeer =
+        guarded(channel, [slot](MacSession& self, const RememberedDevice& device,
+                                const Uuid& intent) { self.onPeer(slot, device, intent); });
+    channel->onPairing = guarded(
+        channel, [](MacSession& self, const std::string& code, const std::string& peerName) {
+            self.publishPairingCode(text(code));
+            self.publishPeerName(text(peerName));
+            self.publishCanApprove(true);
+        });
+    channel->onApprovalChange = guarded(channel, [](MacSession& self, bool local, bool remote) {
+        self.publishPairingApproved(local);
+        self.publishPeerApproved(remote);
+        if (local) {
+            self.publishCanApprove(false);
+        }
+    });
+    channel->onLatency = guarded(channel, [](MacSession& self, const LinkLatency& latency) {
+        self.publishLatency(latency);
+    });
+    channel->onReady = guarded(channel, [slot](MacSession& self) { self.onReady(slot); });
+    channel->onEnded =
+        guarded(channel, [](MacSession& self, const ConnectionEnd& end) { self.onEnded(end); });
+    channel->onStudio = guarded(channel, [](MacSession& self, const StudioSignal& signal) {
+        self.studio_->handle(signal);
+    });
+    channel->onControls = guarded(channel, [](MacSession& self, const ControlsSignal& signal) {
+        self.handleControls(signal);
+    });
+}
+
+void MacSession::onPeer(const PeerSlot& slot, const RememberedDevice& device, const Uuid& intent) {
+    // Another tablet than the interrupted one: a later stop or forget must not be recorded
+    // against the earlier tablet's intent.
+    if (activePeer_ && *activePeer_ != device.id()) {
+        setActivePeer(std::nullopt);
+        activeIntent_.reset();
+    }
+    *slot = std::make_pair(device, intent);
+    pendingPeer_ = device.id();
+    publishPeerName(text(device.name));
+}
+
+void MacSession::onReady(const PeerSlot& slot) {
+    if (*slot) {
+        setActivePeer((*slot)->first.id());
+        activeIntent_ = (*slot)->second;
+    } else {
+        setActivePeer(std::nullopt);
+        activeIntent_.reset();
+    }
+    publishRecovering(false);
+    publishStoreDevices();
+    publishConnected(true);
+    setStatus(tr(connectedStatus));
+    if (activePeer_ && !env_.controlPreferences.storedValue(*activePeer_)) {
+        env_.controlPreferences.setEnabled(true, *activePeer_);
+    }
+    updateInputState();
+    publishConnectionState(MacConnectionState::connected);
+    publishPairingCode({});
+    publishCanApprove(false);
+}
+
+void MacSession::onEnded(const ConnectionEnd& end) {
+    const bool recovering = end.isInterrupted() && activeIntent_.has_value();
+    publishRecovering(recovering);
+    if (!end.isInterrupted()) {
+        setActivePeer(std::nullopt);
+        activeIntent_.reset();
+    }
+    studio_->reset(recovering);
+    recordingID_.reset();
+    recorder_->stop(false);
+    input_->reset();
+    publishConnected(false);
+    publishLatency(LinkLatency::measuring());
+    publishPairingCode({});
+    publishPairingApproved(false);
+    publishPeerApproved(false);
+    publishCanApprove(false);
+    pendingPeer_.reset();
+    channel_.reset();
+    if (recovering) {
+        setStatus(tr(reconnectingStatus));
+    } else {
+        setStatus(text(end.message()));
+    }
+    if (end.kind() == ConnectionEnd::Case::stopped || recovering) {
+        publishConnectionState(MacConnectionState::idle);
+    } else {
+        fail(text(end.message()));
+    }
+}
+
+// Suspending, stopping, disconnecting.
+
+void MacSession::closeChannel(ConnectionEnd end, SessionChannel::Cause cause) {
+    // Dropped before it reports its end, so that report changes nothing.
+    if (auto taken = std::exchange(channel_, nullptr)) {
+        taken->close(std::move(end), cause);
+    }
+}
+
+void MacSession::resetLinkState() {
+    input_->reset();
+    publishConnected(false);
+    publishPairingCode({});
+    publishPairingApproved(false);
+    publishPeerApproved(false);
+    publishCanApprove(false);
+    publishLatency(LinkLatency::measuring());
+}
+
+void MacSession::suspend() {
+    listenerRecovery_.cancel();
+    closeChannel(ConnectionEnd(ConnectionEnd::Case::interrupted),
+                 SessionChannel::Cause::systemPaused);
+    studio_->reset(activeIntent_.has_value());
+    env_.listener->stop();
+    publishListening(false);
+    publishRecovering(activeIntent_.has_value());
+    resetLinkState();
+    setStatus(tr(waitingStatus));
+    publishConnectionState(MacConnectionState::idle);
+}
+
+void MacSession::stop(bool explicitQuit) {
+    listenerRecovery_.cancel();
+    if (explicitQuit) {
+        // The tablet must see the "stop" line, not an interruption: give it a moment to leave.
+        if (auto stopped = disconnectChannel()) {
+            stopped->waitUntilStopWritten(stopWriteWait);
+        }
+    } else {
+        closeChannel(ConnectionEnd(ConnectionEnd::Case::interrupted),
+                     SessionChannel::Cause::systemPaused);
+        studio_->reset(false);
+    }
+    env_.listener->stop();
+    publishListening(false);
+    resetLinkState();
+    setStatus(tr(stoppedStatus));
+    publishConnectionState(MacConnectionState::idle);
+}
+
+void MacSession::disconnect() {
+    disconnectChannel();
+}
+
+std::shared_ptr<SessionChannel> MacSession::disconnectChannel() {
+    studio_->reset(false);
+    bool saved = true;
+    if (activePeer_ && activeIntent_ && store_) {
+        if (auto error = store_->recordStopped(*activePeer_, *activeIntent_)) {
+            sessionLog().error("The tablet's stop could not be recorded: %s",
+                               quillory::describe(*error));
+            saved = false;
+        }
+    }
+    auto taken = std::exchange(channel_, nullptr);
+    if (taken) {
+        saved = taken->stop() && saved;
+    }
+    pendingPeer_.reset();
+    setActivePeer(std::nullopt);
+    activeIntent_.reset();
+    publishRecovering(false);
+    recordingID_.reset();
+    recorder_->stop(false);
+    if (!saved) {
+        env_.listener->stop();
+        publishListening(false);
+    }
+    resetLinkState();
+    setStatus(saved ? tr("Disconnected") : storageText());
+    publishConnectionState(MacConnectionState::idle);
+    return taken;
+}
+
+void MacSession::setActivePeer(std::optional<std::string> key) {
+    activePeer_ = std::move(key);
+    publishActivePeer(activePeer_ ? text(*activePeer_) : QString());
+}
+
+bool MacSession::approvePairing() {
+    if (!channel_ || !channel_->approve()) {
+        return false;
+    }
+    publishCanApprove(false);
+    return true;
+}
+
+void MacSession::closeUnverified() {
+    if (channel_ && !channel_->isClosing()) {
+        channel_->close(ConnectionEnd(ConnectionEnd::Case::verification),
+                        SessionChannel::Cause::application);
+    }
+}
+
+void MacSession::setSleeping(bool sleeping) {
+    awake_ = !sleeping;
+    if (sleeping) {
+        suspend();
+    } else {
+        start(std::nullopt);
+    }
+}
+
+void MacSession::setSessionActive(bool active) {
+    sessionActive_ = active;
+    if (active) {
+        start(std::nullopt);
+    } else {
+        suspend();
+    }
+}
+
+// Controls.
+
+void MacSession::handleControls(const ControlsSignal& signal) {
+    switch (signal.kind) {
+        case ControlsSignal::Kind::listCommands:
+            listCommands(signal);
+            break;
+        case ControlsSignal::Kind::record:
+            record(signal);
+            break;
+        case ControlsSignal::Kind::cancelRecording:
+            if (recordingID_ == signal.id) {
+                recordingID_.reset();
+                recorder_->stop(false);
+            }
+            break;
+        case ControlsSignal::Kind::commands:
+        case ControlsSignal::Kind::recorded:
+            break;
+    }
+}
+
+void MacSession::listCommands(const ControlsSignal& signal) {
+    if (!signal.applicationID) {
+        sendControls({}, signal, "desktop");
+        return;
+    }
+    const auto front = frontmost();
+    if (front && !front->identifier.empty() &&
+        describeApplication(front).applicationID == *signal.applicationID) {
+        std::weak_ptr<MacSession> weak = weak_from_this();
+        const std::int32_t pid = front->processID;
+        auto read = env_.readMenuCommands;
+        menuQueue_->async([weak, read, pid, signal] {
+            auto commands = read ? read(pid) : std::vector<MenuCommand>{};
+            MainQueue::post([weak, commands = std::move(commands), signal] {
+                if (auto self = weak.lock()) {
+                    self->sendControls(commands, signal, *signal.applicationID);
+                }
+            });
+        });
+        return;
+    }
+    sendControls({}, signal, *signal.applicationID);
+}
+
+void MacSession::sendControls(const std::vector<MenuCommand>& commands,
+                              const ControlsSignal& request, const std::string& applicationID) {
+    if (!channel_) {
+        return;
+    }
+    std::vector<std::vector<MenuCommand>> chunks(1);
+    std::size_t count = 0;
+    for (const MenuCommand& command : commands) {
+        const std::size_t length = encodedLength(command);
+        if (chunks.back().size() >= maxChunkCommands || count + length > maxChunkBytes) {
+            chunks.emplace_back();
+            count = 0;
+        }
+        chunks.back().push_back(command);
+        count += length;
+    }
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        ControlsSignal answer;
+        answer.id = request.id;
+        answer.kind = ControlsSignal::Kind::commands;
+        answer.applicationID = applicationID;
+        answer.commands = std::move(chunks[i]);
+        answer.final = i + 1 == chunks.size();
+        channel_->send(std::move(answer));
+    }
+}
+
+void MacSession::record(const ControlsSignal& signal) {
+    const std::optional<std::string> described =
+        desktopContext_ ? std::optional(desktopContext_->applicationID) : std::nullopt;
+    if (signal.name && signal.applicationID == described) {
+        recordingID_ = signal.id;
+        const auto front = frontmost();
+        const QImage icon = front && env_.icons ? env_.icons->image(*front) : QImage();
+        std::weak_ptr<MacSession> weak = weak_from_this();
+        recorder_->start(text(*signal.name), icon,
+                         [weak, signal](std::optional<std::vector<DesktopKey>> keys) {
+                             if (auto self = weak.lock()) {
+                                 self->finishRecording(keys, signal);
+                             }
+                         });
+        return;
+    }
+    if (channel_) {
+        ControlsSignal refusal;
+        refusal.id = signal.id;
+        refusal.kind = ControlsSignal::Kind::cancelRecording;
+        channel_->send(std::move(refusal));
+    }
+}
+
+void MacSession::finishRecording(const std::optional<std::vector<DesktopKey>>& keys,
+                                 const ControlsSignal& request) {
+    if (recordingID_ != request.id) {
+        return;
+    }
+    recordingID_.reset();
+    if (channel_) {
+        ControlsSignal answer;
+        answer.id = request.id;
+        if (keys) {
+            answer.kind = ControlsSignal::Kind::recorded;
+            answer.keys = *keys;
+        } else {
+            answer.kind = ControlsSignal::Kind::cancelRecording;
+        }
+        channel_->send(std::move(answer));
+    }
+    refreshDesktopContext(false);
+}
+
+// Input policy and desktop context.
+
+void MacSession::updateInputState() {
+    const bool enabled = activePeer_ && env_.controlPreferences.isEnabled(*activePeer_) &&
+                         connected() && sessionActive_ && awake_ && !pencilTestActive() &&
+                         inputAccessGranted();
+    if (input_->controlDesktop() != enabled) {
+        input_->setControlDesktop(enabled);
+    }
+    refreshDesktopContext(false);
+}
+
+MacSession::Described MacSession::describeApplication(const std::optional<ApplicationInfo>& front) {
+    Described described;
+    if (front) {
+        described.applicationID = cleanedText(leadingCharacters(front->identifier, 128), 128);
+        described.name = cleanedText(leadingCharacters(front->name, 64), 256);
+    }
+    if (described.applicationID.empty()) {
+        described.applicationID = "desktop";
+    }
+    if (described.name.empty()) {
+        described.name = "Desktop";
+    }
+    return described;
+}
+
+std::optional<ApplicationInfo> MacSession::frontmost() const {
+    return env_.desktop ? env_.desktop->frontmostApplication() : std::nullopt;
+}
+
+void MacSession::refreshDesktopContext(bool force) {
+    if (!connected()) {
+        desktopContext_.reset();
+        cancelArtwork();
+        return;
+    }
+    const auto front = frontmost();
+    if (front && front->processID == env_.ownProcessID) {
+        return;
+    }
+    const Described described = describeApplication(front);
+    const bool inputEnabled = input_->controlDesktop();
+    std::optional<std::int32_t> pid;
+    if (front) {
+        pid = front->processID;
+    }
+    if (!force && desktopContext_ && desktopContext_->applicationID == described.applicationID &&
+        desktopContext_->inputEnabled == inputEnabled && contextPID_ == pid) {
+        return;
+    }
+    std::optional<Bytes> icon;
+    if (desktopContext_ && desktopContext_->applicationID == described.applicationID) {
+        icon = desktopContext_->iconPNG;
+    }
+    DesktopContext context;
+    context.id = Uuid::random();
+    context.platform = DesktopContext::Platform::windows;
+    context.applicationID = described.applicationID;
+    context.name = described.name;
+    context.inputEnabled = inputEnabled;
+    context.iconPNG = icon;
+    desktopContext_ = context;
+    contextPID_ = pid;
+    auto worker = input_->worker();
+    worker->configure([&] { worker->setForeground(pid, context.id); });
+    if (channel_) {
+        channel_->send(context);
+    }
+    cancelArtwork();
+    if (!icon && front) {
+        renderIcon(*front, context);
+    }
+}
+
+void MacSession::cancelArtwork() {
+    if (contextArtwork_) {
+        *contextArtwork_ = true;
+        contextArtwork_.reset();
+    }
+}
+
+void MacSession::renderIcon(const ApplicationInfo& front, const DesktopContext& context) {
+    if (!env_.icons) {
+        return;
+    }
+    auto render = env_.icons->renderer(front);
+    if (!render) {
+        return;
+    }
+    auto cancelled = std::make_shared<bool>(false);
+    contextArtwork_ = cancelled;
+    std::weak_ptr<MacSession> weak = weak_from_this();
+    iconQueue_->async([weak, render, cancelled, context] {
+        auto png = render();
+        MainQueue::post([weak, cancelled, context, png = std::move(png)] {
+            auto self = weak.lock();
+            if (*cancelled || !self || !self->connected() || !self->desktopContext_ ||
+                self->desktopContext_->id != context.id || !png || !isValidIconPNG(*png)) {
+                return;
+            }
+            if (self->contextArtwork_ == cancelled) {
+                self->contextArtwork_.reset();
+            }
+            self->desktopContext_->iconPNG = png;
+            if (self->channel_) {
+                self->channel_->send(*self->desktopContext_);
+            }
+        });
+    });
+}
+
+void MacSession::hideIndicator() {
+    input_->indicator().cancelDismissal();
+    input_->indicator().hide();
+}
+
+void MacSession::handleStudioMapping(const DesktopInputTarget& target) {
+    auto worker = input_->worker();
+    worker->configure([&] { worker->setTarget(target); });
+    hideIndicator();
+    refreshDesktopContext(true);
+}
+
+void MacSession::handleInputBoundary() {
+    input_->reset();
+    updateInputState();
+    refreshDesktopContext(true);
+}
+
+void MacSession::handleScreenChange() {
+    if (channel_) {
+        channel_->setLocalDisplay(mainDisplaySize());
+    }
+    if (!studio_->active() && env_.desktop) {
+        // The uinput pen keeps the root size it was made with; only where input lands follows.
+        const DesktopInputTarget target = DesktopInputTarget::mainDisplay(*env_.desktop);
+        auto worker = input_->worker();
+        worker->configure([&] { worker->setTarget(target); });
+        hideIndicator();
+    }
+}
+
+// The views' operations.
+
+bool MacSession::inputAccessGranted() {
+    const bool granted = env_.hasInputPermission && env_.hasInputPermission();
+    if (accessFollower_) {
+        accessFollower_->accessObserved(granted);
+    }
+    return granted;
+}
+
+void MacSession::requestInputAccess() {
+    const bool granted = inputAccessGranted();
+    if (!granted) {
+        shell()->showPermissionGuide(SessionShell::PermissionKind::accessibility);
+        setStatus(tr(inputAccessHint));
+    }
+    updateInputState();
+}
+
+void MacSession::setDesktopControl(bool enabled) {
+    if (activePeer_) {
+        env_.controlPreferences.setEnabled(enabled, *activePeer_);
+        updateInputState();
+    }
+    if (enabled) {
+        requestInputAccess();
+    }
+}
+
+bool MacSession::isDesktopControlEnabled(const QString& deviceKey) const {
+    return env_.controlPreferences.isEnabled(deviceKey.toStdString());
+}
+
+void MacSession::setPencilTestActive(bool active) {
+    publishPencilTestActive(active);
+    updateInputState();
+}
+
+bool MacSession::isCurrent(const QString& deviceKey) const {
+    const std::string key = deviceKey.toStdString();
+    return (activePeer_ && key == *activePeer_) || (pendingPeer_ && key == *pendingPeer_);
+}
+
+bool MacSession::forget(const QString& deviceKey) {
+    if (isCurrent(deviceKey)) {
+        disconnect();
+    }
+    if (!store_) {
+        return false;
+    }
+    const std::string key = deviceKey.toStdString();
+    if (auto error = store_->forget(key)) {
+        sessionLog().error("The tablet could not be forgotten: %s", quillory::describe(*error));
+        return false;
+    }
+    env_.controlPreferences.remove(key);
+    publishStoreDevices();
+    return true;
+}
+
+}  // namespace quillory

@@ -1,0 +1,198 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/desktop-control/desktop_control_preferences.h"
+#include "app/desktop-control/desktop_input_controller.h"
+#include "app/desktop-control/desktop_input_environment.h"
+#include "app/session/chord_recorder.h"
+#include "app/session/desktop_control_grant.h"
+#include "app/session/input_access_follower.h"
+#include "app/session/permission_probe.h"
+#include "app/session/session_facade.h"
+#include "app/session/session_link.h"
+#include "app/session/session_sources.h"
+#include "core/link/recovery_scheduler.h"
+#include "platform/dispatch/serial_queue.h"
+#include "protocol/menu_command.h"
+
+class QQmlEngine;
+
+namespace quillory {
+
+// The application's session: owns the listener, the one channel to a tablet, the trust store,
+// desktop input, Studio and the chord recorder, wires them to each other, follows sleep, wake and
+// login-session changes, and publishes the state the views show. Main thread, except the input
+// receivers, which run on the channel's transport queue and touch only the input worker. Made
+// with create(); callbacks hold it weakly.
+class MacSession final : public SessionFacade, public std::enable_shared_from_this<MacSession> {
+    Q_OBJECT
+
+  public:
+    static constexpr const char* waitingStatus = "Waiting for your iPad";
+    static constexpr const char* stoppedStatus = "Session stopped";
+    static constexpr const char* connectedStatus = "Connected securely";
+    static constexpr const char* reconnectingStatus = "Waiting for your iPad to reconnect…";
+    static constexpr const char* inputAccessHint =
+        "Allow Quillory desktop control access: write access to /dev/uinput through a udev rule.";
+    static constexpr const char* fallbackName = "Mac";
+    static constexpr std::size_t maxChunkCommands = 120;
+    static constexpr std::size_t maxChunkBytes = 16000;
+    static constexpr double stopWriteWait = 0.5;
+
+    // Everything the session reaches the system through; the tests substitute each part.
+    struct Environment {
+        std::shared_ptr<SessionListener> listener;
+        SessionChannelFactory makeChannel;
+        std::function<DeviceTrustStore::Opened()> openStore;
+        DesktopInputEnvironment input;
+        DesktopControlPreferences controlPreferences;
+        // Desktop control access.
+        std::function<bool()> hasInputPermission;
+        // With both: access granted while running moves input onto uinput (or marks a relaunch
+        // as needed on the probe); the grant's end re-evaluates the input state. Both belong to
+        // the shell.
+        PermissionProbe* permissions = nullptr;
+        DesktopControlGrant* grant = nullptr;
+        std::function<bool()> uinputWritable;
+        std::shared_ptr<Desktop> desktop;
+        std::function<std::vector<MenuCommand>(std::int32_t processID)> readMenuCommands;
+        std::function<QString()> computerName;
+        std::shared_ptr<LoginEvents> login;
+        std::shared_ptr<ForegroundEvents> foreground;
+        std::shared_ptr<ApplicationIcons> icons;
+        std::unique_ptr<ChordRecorder> recorder;
+        // Owned by the session from here on; inert stand-ins when null.
+        StudioControl* studio = nullptr;
+        SessionShell* shell = nullptr;
+        std::int32_t ownProcessID = 0;
+        // Qt's screen and application-state signals; off in tests, which call in by hand.
+        bool followApplication = true;
+    };
+
+    // The real listener, channels, trust store, desktop, logind and icons of this computer; the
+    // recorder panel when a QML engine is given, else the cancelling stand-in.
+    static Environment systemEnvironment(QQmlEngine* recorderEngine = nullptr);
+    static std::shared_ptr<MacSession> create(Environment environment);
+    ~MacSession() override;
+
+    // SessionFacade.
+    void start() override { start(std::nullopt); }
+    void disconnect() override;
+    bool approvePairing() override;
+    void closeUnverified() override;
+    bool isCurrent(const QString& deviceKey) const override;
+    bool forget(const QString& deviceKey) override;
+    void updateInputState() override;
+    void requestInputAccess() override;
+    void setDesktopControl(bool enabled) override;
+    bool isDesktopControlEnabled(const QString& deviceKey) const override;
+    void setPencilTestActive(bool active) override;
+    QSize mainDisplayPixelSize() const override;
+
+    void start(const std::optional<QString>& name);
+    // At termination: an explicit quit disconnects and records the stop; any other closes the
+    // link as interrupted so that the tablet comes back.
+    void stop(bool explicitQuit);
+    void suspend();
+    void accept(StreamConnection connection);
+
+    void refreshDesktopContext(bool force);
+    void handleStudioMapping(const DesktopInputTarget& target);
+    void handleInputBoundary();
+    void handleScreenChange();
+    void handleControls(const ControlsSignal& signal);
+
+    DesktopInputController& inputController() { return *input_; }
+    const std::shared_ptr<SessionChannel>& channel() const { return channel_; }
+    const std::optional<DesktopContext>& desktopContext() const { return desktopContext_; }
+    const std::optional<std::string>& pendingPeer() const { return pendingPeer_; }
+    const std::optional<Uuid>& activeIntent() const { return activeIntent_; }
+    bool awake() const { return awake_; }
+    // The system announced a power-off or restart: a quit now closes the link as interrupted.
+    bool systemShuttingDown() const { return shuttingDown_; }
+    bool sessionActive() const { return sessionActive_; }
+    bool hasStore() const { return store_ != nullptr; }
+    const std::optional<Uuid>& recordingID() const { return recordingID_; }
+    RecoveryScheduler& listenerRecovery() { return listenerRecovery_; }
+    std::uint16_t listenerPort() const { return env_.listener->port(); }
+
+  private:
+    using PeerSlot = std::shared_ptr<std::optional<std::pair<RememberedDevice, Uuid>>>;
+
+    MacSession(Environment environment, std::unique_ptr<DesktopInputController> input);
+    void wire();
+    // Disconnects; returns the channel it stopped, if any.
+    std::shared_ptr<SessionChannel> disconnectChannel();
+
+    void listenerReady();
+    void listenerFailed(const std::string& description);
+    void fail(const QString& message);
+    void scheduleListenerRetry();
+    void publishStoreDevices();
+    QString advertisedName(const std::optional<QString>& name) const;
+    std::optional<DisplayGeometry> mainDisplaySize() const;
+    void closeChannel(ConnectionEnd end, SessionChannel::Cause cause);
+    void setActivePeer(std::optional<std::string> key);
+    void endApproval();
+    void resetLinkState();
+
+    // Channel callbacks: act only while `channel` is the current one.
+    void installCallbacks(const std::shared_ptr<SessionChannel>& channel, const PeerSlot& slot);
+    template <class Handler>
+    auto guarded(const std::shared_ptr<SessionChannel>& channel, Handler handler);
+    void onPeer(const PeerSlot& slot, const RememberedDevice& device, const Uuid& intent);
+    void onReady(const PeerSlot& slot);
+    void onEnded(const ConnectionEnd& end);
+
+    void listCommands(const ControlsSignal& signal);
+    void sendControls(const std::vector<MenuCommand>& commands, const ControlsSignal& request,
+                      const std::string& applicationID);
+    void record(const ControlsSignal& signal);
+    void finishRecording(const std::optional<std::vector<DesktopKey>>& keys,
+                         const ControlsSignal& request);
+
+    struct Described {
+        std::string applicationID;
+        std::string name;
+    };
+    static Described describeApplication(const std::optional<ApplicationInfo>& front);
+    std::optional<ApplicationInfo> frontmost() const;
+    void cancelArtwork();
+    void renderIcon(const ApplicationInfo& front, const DesktopContext& context);
+    void hideIndicator();
+    void setSleeping(bool sleeping);
+    // Asks for desktop control access and lets input follow a change of it.
+    bool inputAccessGranted();
+    void setSessionActive(bool active);
+
+    Environment env_;
+    std::unique_ptr<DesktopInputController> input_;
+    std::unique_ptr<ChordRecorder> recorder_;
+    std::unique_ptr<InputAccessFollower> accessFollower_;
+    StudioControl* studio_;
+    RecoveryScheduler listenerRecovery_;
+    std::unique_ptr<SerialQueue> menuQueue_;
+    std::unique_ptr<SerialQueue> iconQueue_;
+
+    std::shared_ptr<DeviceTrustStore> store_;
+    std::shared_ptr<SessionChannel> channel_;
+    std::optional<std::string> pendingPeer_;
+    std::optional<std::string> activePeer_;
+    std::optional<Uuid> activeIntent_;
+    bool sessionActive_ = true;
+    bool awake_ = true;
+    bool shuttingDown_ = false;
+    std::optional<DesktopContext> desktopContext_;
+    std::optional<std::int32_t> contextPID_;
+    // The running icon task's cancel flag.
+    std::shared_ptr<bool> contextArtwork_;
+    std::optional<Uuid> recordingID_;
+};
+
+}  // namespace quillory

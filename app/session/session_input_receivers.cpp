@@ -1,0 +1,37 @@
+#include "app/session/session_input_receivers.h"
+
+namespace quillory {
+
+SessionInputReceivers SessionInputReceivers::make(std::weak_ptr<DesktopInputWorker> worker,
+                                                  const Uuid& connection,
+                                                  std::function<void(const Uuid&)> onEnded) {
+    SessionInputReceivers receivers;
+    receivers.samples = [worker, connection](const std::vector<PenSample>& samples) {
+        if (auto strong = worker.lock()) {
+            strong->submit(samples, connection);
+        }
+    };
+    receivers.action = [worker, connection](const DesktopAction& action) {
+        if (auto strong = worker.lock()) {
+            strong->submit(action, connection);
+        }
+    };
+    receivers.cancelled = [worker, connection] {
+        if (auto strong = worker.lock()) {
+            strong->end(connection);
+        }
+    };
+    receivers.ended = [worker, connection, onEnded = std::move(onEnded)] {
+        auto strong = worker.lock();
+        if (!strong) {
+            return;
+        }
+        strong->detach(connection);
+        if (onEnded) {
+            onEnded(connection);
+        }
+    };
+    return receivers;
+}
+
+}  // namespace quillory
