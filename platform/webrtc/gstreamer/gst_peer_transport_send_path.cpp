@@ -133,7 +133,7 @@ bool GstPeerTransport::startEncoder(const VideoFrame& frame, int maximumFramesPe
     encoderHeight_ = frame.adaptedHeight;
     encoderRate_ = maximumFramesPerSecond;
     keyframeNext_ = true;
-    return encoder_->startEncode(settings) == kVideoCodecOk;
+    return encoder_->startEncode(settings) == videoCodecOk;
 }
 
 void GstPeerTransport::imageEncoded(const EncodedImage& image) {
