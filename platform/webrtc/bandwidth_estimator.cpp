@@ -1,0 +1,119 @@
+#include "platform/webrtc/bandwidth_estimator.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quillory {
+namespace {
+
+std::optional<double> usable(std::optional<double> value) {
+    if (!value || !std::isfinite(*value) || *value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+BandwidthEstimator::BandwidthEstimator(std::int64_t initialBps, std::int64_t maximumBps)
+    : estimate_(static_cast<double>(initialBps)),
+      maximum_(static_cast<double>(std::max(maximumBps, floorBps))) {
+    estimate_ = clamp(estimate_);
+}
+
+void BandwidthEstimator::setBounds(const BitrateBounds& bounds) {
+    if (bounds.minimumBps) {
+        minimum_ = static_cast<double>(std::max(*bounds.minimumBps, floorBps));
+    }
+    if (bounds.maximumBps) {
+        maximum_ = std::max(static_cast<double>(*bounds.maximumBps), minimum_);
+    }
+    if (bounds.currentBps) {
+        estimate_ = static_cast<double>(*bounds.currentBps);
+    }
+    estimate_ = clamp(estimate_);
+}
+
+double BandwidthEstimator::clamp(double value) const {
+    return std::clamp(value, minimum_, std::max(minimum_, maximum_));
+}
+
+BandwidthEstimator::Signal BandwidthEstimator::classify(const BandwidthFeedbackWindow& window) {
+    if (const auto gradient =
+            window.deltaOfDeltaSeconds.has_value() && std::isfinite(*window.deltaOfDeltaSeconds)
+                ? window.deltaOfDeltaSeconds
+                : std::nullopt) {
+        // A negative gradient is a draining queue, not bad input.
+        risingWindows_ = *gradient > risingDelaySeconds ? risingWindows_ + 1 : 0;
+    }
+    const auto loss = usable(window.lossPercent);
+    if (risingWindows_ >= risingDelayWindows || (loss && *loss > heavyLossPercent)) {
+        return Signal::overuse;
+    }
+    if (!loss || *loss >= lightLossPercent || risingWindows_ > 0) {
+        return Signal::hold;
+    }
+    return Signal::clean;
+}
+
+void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window) {
+    // One congestion event shows in several windows; cut once per round trip.
+    const double spacing =
+        std::max(minimumDecreaseSpacingSeconds, usable(window.roundTripSeconds).value_or(0.0));
+    if (lastDecreaseAt_ && window.atSeconds - *lastDecreaseAt_ < spacing) {
+        return;
+    }
+    lastDecreaseAt_ = window.atSeconds;
+    double target = estimate_ * decreaseFactor;
+    if (const auto received = usable(window.receivedBps); received && *received > 0) {
+        target = std::min(target, *received * decreaseFactor);
+    }
+    estimate_ = clamp(std::min(estimate_, target));
+}
+
+void BandwidthEstimator::increase(const BandwidthFeedbackWindow& window) {
+    if (!rampEnded_ && rampSteps_ < 2) {
+        if (!rampStart_) {
+            rampStart_ = window.atSeconds;
+            return;
+        }
+        const double due = *rampStart_ + rampStepSeconds * (rampSteps_ + 1);
+        if (window.atSeconds >= due) {
+            estimate_ = clamp(estimate_ * (rampSteps_ == 0 ? firstRampFactor : secondRampFactor));
+            rampSteps_ += 1;
+        }
+        return;
+    }
+    const auto sent = usable(window.sentBps);
+    if (sent && *sent < estimate_ * underuseShare) {
+        return;
+    }
+    const double elapsed = lastAt_ ? std::clamp(window.atSeconds - *lastAt_, 0.0, 1.0) : 0.0;
+    estimate_ = clamp(estimate_ * std::pow(1.0 + growthPerSecond, elapsed));
+}
+
+std::int64_t BandwidthEstimator::update(const BandwidthFeedbackWindow& window) {
+    if (!std::isfinite(window.atSeconds) || (lastAt_ && window.atSeconds < *lastAt_)) {
+        return estimateBps();
+    }
+    switch (classify(window)) {
+        case Signal::overuse:
+            rampEnded_ = true;
+            decrease(window);
+            break;
+        case Signal::hold:
+            // The ramp's steps are a second apart while clean; a doubtful window restarts the
+            // clock.
+            if (rampStart_ && !rampEnded_) {
+                rampStart_ = window.atSeconds - rampStepSeconds * rampSteps_;
+            }
+            break;
+        case Signal::clean:
+            increase(window);
+            break;
+    }
+    lastAt_ = window.atSeconds;
+    return estimateBps();
+}
+
+}  // namespace quillory

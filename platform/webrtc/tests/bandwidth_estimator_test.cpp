@@ -1,0 +1,156 @@
+#include "platform/webrtc/bandwidth_estimator.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace quillory {
+namespace {
+
+constexpr std::int64_t start = 2'000'000;
+constexpr double step = 0.1;  // transport-wide feedback every 100 ms
+
+// Feeds windows from `from` up to `until` seconds, each with the given loss and a sending rate
+// that fills the estimate.
+std::int64_t feed(BandwidthEstimator& estimator, double from, double until, double loss,
+                  double deltaOfDelta = 0) {
+    for (double t = from; t < until + 1e-9; t += step) {
+        const auto estimate = static_cast<double>(estimator.estimateBps());
+        estimator.update({t, estimate, estimate, loss, deltaOfDelta, 0.02});
+    }
+    return estimator.estimateBps();
+}
+
+struct Preset {
+    std::string name;
+    std::int64_t maximumBps;
+};
+
+class BandwidthEstimatorPresets : public testing::TestWithParam<Preset> {};
+
+TEST_P(BandwidthEstimatorPresets, StaysBetweenFloorAndPresetMaximum) {
+    BandwidthEstimator estimator(start, GetParam().maximumBps);
+    EXPECT_EQ(feed(estimator, 0, 60, 0), GetParam().maximumBps);
+    // A blackout: everything lost for a long time.
+    EXPECT_EQ(feed(estimator, 60, 120, 100), BandwidthEstimator::floorBps);
+    // A bound without a minimum keeps the floor.
+    estimator.setBounds({std::int64_t{0}, std::nullopt, GetParam().maximumBps});
+    EXPECT_EQ(feed(estimator, 120, 130, 100), BandwidthEstimator::floorBps);
+    EXPECT_GT(feed(estimator, 130, 140, 0), BandwidthEstimator::floorBps);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, BandwidthEstimatorPresets,
+                         testing::Values(Preset{"quality", 28'000'000},
+                                         Preset{"balanced", 16'000'000},
+                                         Preset{"responsive", 10'000'000}),
+                         [](const auto& preset) { return preset.param.name; });
+
+TEST(BandwidthEstimatorTest, RampsByOneAndAHalfThenTwiceOneSecondApartWhileClean) {
+    BandwidthEstimator estimator(start, 16'000'000);
+    EXPECT_EQ(feed(estimator, 0, 0.95, 0), start);
+    EXPECT_EQ(feed(estimator, 1.0, 1.95, 0), 3'000'000);
+    EXPECT_EQ(feed(estimator, 2.0, 2.0, 0), 6'000'000);
+    EXPECT_FALSE(estimator.ramping());
+    // After the ramp it grows by a few percent a second, not by steps.
+    const auto later = feed(estimator, 2.1, 3.0, 0);
+    EXPECT_GT(later, 6'000'000);
+    EXPECT_LT(later, 6'600'000);
+}
+
+TEST(BandwidthEstimatorTest, DoubtfulWindowDelaysTheNextRampStep) {
+    BandwidthEstimator estimator(start, 16'000'000);
+    feed(estimator, 0, 0.5, 0);
+    feed(estimator, 0.6, 0.6, 5);  // in between: hold
+    EXPECT_EQ(feed(estimator, 0.7, 1.5, 0), start);
+    EXPECT_EQ(feed(estimator, 1.6, 1.6, 0), 3'000'000);
+}
+
+TEST(BandwidthEstimatorTest, LossBandsLowerHoldOrRaise) {
+    struct Case {
+        double loss;
+        int direction;
+    };
+    for (const Case c : {Case{0, 1}, Case{1.9, 1}, Case{2.0, 0}, Case{5, 0}, Case{10, 0},
+                         Case{10.5, -1}, Case{40, -1}}) {
+        BandwidthEstimator estimator(start, 16'000'000);
+        feed(estimator, 0, 2.0, 0);  // past the ramp
+        const auto before = estimator.estimateBps();
+        const auto after = feed(estimator, 2.1, 4.0, c.loss);
+        EXPECT_EQ((after > before) - (after < before), c.direction) << "loss " << c.loss;
+    }
+}
+
+TEST(BandwidthEstimatorTest, RisingDelayOverConsecutiveWindowsCutsTowardsTheReceivedRate) {
+    BandwidthEstimator estimator(start, 16'000'000);
+    feed(estimator, 0, 2.0, 0);
+    // One rising window holds; the second in a row is overuse.
+    estimator.update({2.1, 6e6, 3e6, 0, 0.004, 0.02});
+    EXPECT_EQ(estimator.estimateBps(), 6'000'000);
+    estimator.update({2.2, 6e6, 3e6, 0, 0.004, 0.02});
+    EXPECT_LE(estimator.estimateBps(), 3'000'000);
+    EXPECT_GE(estimator.estimateBps(), 2'000'000);
+    // A draining queue (negative gradient) is no overuse.
+    const auto settled = estimator.estimateBps();
+    estimator.update({2.5, 3e6, 3e6, 0, -0.004, 0.02});
+    EXPECT_GE(estimator.estimateBps(), settled);
+}
+
+TEST(BandwidthEstimatorTest, OneCutPerRoundTrip) {
+    BandwidthEstimator estimator(10'000'000, 16'000'000);
+    estimator.update({0.0, 1e7, 1e7, 50, 0, 0.5});
+    const auto once = estimator.estimateBps();
+    estimator.update({0.1, 1e7, 1e7, 50, 0, 0.5});
+    EXPECT_EQ(estimator.estimateBps(), once);
+    estimator.update({0.6, 1e7, 1e7, 50, 0, 0.5});
+    EXPECT_LT(estimator.estimateBps(), once);
+}
+
+TEST(BandwidthEstimatorTest, NoIncreaseWhileTheEncoderUsesWellUnderItsAllocation) {
+    BandwidthEstimator estimator(start, 16'000'000);
+    // During the ramp a still screen does not stop it.
+    for (double t = 0; t < 2.05; t += step) {
+        estimator.update({t, 200'000.0, 200'000.0, 0, 0, 0.02});
+    }
+    EXPECT_EQ(estimator.estimateBps(), 6'000'000);
+    for (double t = 2.1; t < 10; t += step) {
+        estimator.update({t, 1e6, 1e6, 0, 0, 0.02});
+    }
+    EXPECT_EQ(estimator.estimateBps(), 6'000'000);
+    // Missing sending rate is no evidence of a still screen.
+    estimator.update({10.0, std::nullopt, std::nullopt, 0, 0, std::nullopt});
+    estimator.update({10.5, std::nullopt, std::nullopt, 0, 0, std::nullopt});
+    EXPECT_GT(estimator.estimateBps(), 6'000'000);
+}
+
+TEST(BandwidthEstimatorTest, IgnoresNanNegativeAndMissingInputs) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    BandwidthEstimator estimator(start, 16'000'000);
+    for (double t = 0; t < 5; t += step) {
+        estimator.update({t, nan, -1.0, nan, nan, -1.0});
+        estimator.update({t, std::nullopt, std::nullopt, -3.0, inf, nan});
+        estimator.update({nan, 1e6, 1e6, 90, 1.0, 0.02});
+    }
+    EXPECT_EQ(estimator.estimateBps(), start);
+    // A window from the past is dropped rather than trusted.
+    estimator.update({1.0, 1e6, 1e6, 90, 1.0, 0.02});
+    EXPECT_EQ(estimator.estimateBps(), start);
+    // A loss of 50 % with a negative received rate still cuts, by the own factor.
+    estimator.update({6.0, 1e6, -5.0, 50, std::nullopt, std::nullopt});
+    EXPECT_EQ(estimator.estimateBps(), 1'700'000);
+}
+
+TEST(BandwidthEstimatorTest, BoundsClampAndRestart) {
+    BandwidthEstimator estimator(start, 16'000'000);
+    estimator.setBounds({std::nullopt, 40'000'000, std::nullopt});
+    EXPECT_EQ(estimator.estimateBps(), 16'000'000);
+    estimator.setBounds({std::nullopt, std::nullopt, 10'000'000});
+    EXPECT_EQ(estimator.estimateBps(), 10'000'000);
+    estimator.setBounds({1'000'000, 100, std::nullopt});
+    EXPECT_EQ(estimator.estimateBps(), 1'000'000);
+}
+
+}  // namespace
+}  // namespace quillory
