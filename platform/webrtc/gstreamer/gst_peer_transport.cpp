@@ -491,6 +491,18 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
                     }));
             g_object_unref(session);
         }
+        // The element around the session publishes the transport-wide feedback statistics.
+        GstElement* element = nullptr;
+        g_signal_emit_by_name(rtpbin, "get-session", 0u, &element);
+        if (element != nullptr) {
+            connect(G_OBJECT(element), "notify::twcc-stats",
+                    G_CALLBACK(+[](GObject* object, GParamSpec*, gpointer data) {
+                        if (auto self = weakOf(data).lock()) {
+                            self->transportFeedbackArrived(object);
+                        }
+                    }));
+            gst_object_unref(element);
+        }
         gst_object_unref(rtpbin);
     }
     if (GstElement* sink = findInside(webrtc_, "nicesink")) {

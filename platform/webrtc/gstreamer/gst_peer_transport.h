@@ -16,6 +16,7 @@
 #include "platform/dispatch/serial_queue.h"
 #include "platform/video/h264_bitstream_reader.h"
 #include "platform/video/video_encoder.h"
+#include "platform/webrtc/bandwidth_estimator.h"
 #include "platform/webrtc/gstreamer/connection_liveness.h"
 #include "platform/webrtc/gstreamer/gst_video_source.h"
 #include "platform/webrtc/gstreamer/keyframe_request_limiter.h"
@@ -78,6 +79,7 @@ class GstPeerTransport final : public PeerTransport,
     static constexpr const char* encoderFailed = "Could not start the video encoder.";
     static constexpr std::int64_t defaultBitrateBps = 2'000'000;
     static constexpr int defaultFramesPerSecond = 60;
+    static constexpr std::int64_t defaultMaximumBitrateBps = 28'000'000;
     static std::int64_t now();
 
     bool build(const std::string& address);
@@ -96,6 +98,7 @@ class GstPeerTransport final : public PeerTransport,
     void keyframeRequested(bool fullIntraRequest);
     void feedbackArrived();
     void packetLeft(GstBuffer* buffer);
+    void transportFeedbackArrived(GObject* session);
     void reportConnection(std::optional<PeerConnectionState> state);
 
     // The transport's queue.
@@ -106,6 +109,8 @@ class GstPeerTransport final : public PeerTransport,
     bool startEncoder(const VideoFrame& frame, int maximumFramesPerSecond);
     void imageEncoded(const EncodedImage& image);
     void failStream(const std::string& message);
+    void estimateArrived(const BandwidthFeedbackWindow& window);
+    void applyEncoderRate();
 
     const PeerTransportConfiguration configuration_;
     const std::shared_ptr<VideoEncoderFactory> encoderFactory_;
@@ -125,7 +130,6 @@ class GstPeerTransport final : public PeerTransport,
     bool closed_ = false;
     std::shared_ptr<GstVideoSource> source_;
     std::optional<RtpSendParameters> parameters_;
-    BitrateBounds bounds_;
     std::optional<SetDescriptionCompletion> gatheringCompletion_;
     Timer gatheringTimeout_;
     bool gatheringComplete_ = false;
@@ -143,6 +147,7 @@ class GstPeerTransport final : public PeerTransport,
     int encoderHeight_ = 0;
     int encoderRate_ = 0;
     std::uint32_t encoderBitrateKbps_ = 0;
+    BandwidthEstimator estimator_{defaultBitrateBps, defaultMaximumBitrateBps};
     bool connected_ = false;
     bool keyframeNext_ = true;
     bool failed_ = false;

@@ -10,42 +10,37 @@
 namespace quillory {
 
 void GstPeerTransport::setBitrateBounds(const BitrateBounds& bounds) {
-    {
-        std::lock_guard lock(mutex_);
-        if (bounds.minimumBps) {
-            bounds_.minimumBps = bounds.minimumBps;
-        }
-        if (bounds.currentBps) {
-            bounds_.currentBps = bounds.currentBps;
-        }
-        if (bounds.maximumBps) {
-            bounds_.maximumBps = bounds.maximumBps;
-        }
-    }
-    queue_->async([weak = weak_from_this()] {
-        auto self = weak.lock();
-        if (!self || !self->encoder_) {
-            return;
-        }
-        std::int64_t rate = defaultBitrateBps;
-        {
-            std::lock_guard lock(self->mutex_);
-            rate = self->bounds_.currentBps.value_or(defaultBitrateBps);
-            if (self->bounds_.maximumBps) {
-                rate = std::min(rate, *self->bounds_.maximumBps);
-            }
-            if (self->parameters_ && !self->parameters_->encodings.empty() &&
-                self->parameters_->encodings.front().maxBitrateBps) {
-                rate = std::min(rate, *self->parameters_->encodings.front().maxBitrateBps);
-            }
-            self->counters_.targetBitrate = static_cast<double>(rate);
-        }
-        const auto kbps = static_cast<std::uint32_t>(rate / 1000);
-        if (kbps != self->encoderBitrateKbps_) {
-            self->encoderBitrateKbps_ = kbps;
-            self->encoder_->setBitrate(kbps, static_cast<std::uint32_t>(self->encoderRate_));
+    queue_->async([weak = weak_from_this(), bounds] {
+        if (auto self = weak.lock()) {
+            self->estimator_.setBounds(bounds);
+            self->applyEncoderRate();
         }
     });
+}
+
+void GstPeerTransport::estimateArrived(const BandwidthFeedbackWindow& window) {
+    estimator_.update(window);
+    applyEncoderRate();
+}
+
+void GstPeerTransport::applyEncoderRate() {
+    std::int64_t rate = estimator_.estimateBps();
+    {
+        std::lock_guard lock(mutex_);
+        counters_.availableOutgoingBitrate = static_cast<double>(rate);
+        if (parameters_ && !parameters_->encodings.empty() &&
+            parameters_->encodings.front().maxBitrateBps) {
+            rate = std::min(rate, *parameters_->encodings.front().maxBitrateBps);
+        }
+        if (encoder_) {
+            counters_.targetBitrate = static_cast<double>(rate);
+        }
+    }
+    const auto kbps = static_cast<std::uint32_t>(rate / 1000);
+    if (encoder_ && encoderWidth_ != 0 && kbps != encoderBitrateKbps_) {
+        encoderBitrateKbps_ = kbps;
+        encoder_->setBitrate(kbps, static_cast<std::uint32_t>(encoderRate_));
+    }
 }
 
 void GstPeerTransport::keyframeRequested(bool fullIntraRequest) {
@@ -114,11 +109,13 @@ bool GstPeerTransport::startEncoder(const VideoFrame& frame, int maximumFramesPe
     if (encoderWidth_ != 0) {
         encoder_->releaseEncoder();
     }
-    std::int64_t rate = defaultBitrateBps;
+    std::int64_t rate = estimator_.estimateBps();
     {
         std::lock_guard lock(mutex_);
-        rate = std::min(bounds_.currentBps.value_or(defaultBitrateBps),
-                        bounds_.maximumBps.value_or(std::numeric_limits<std::int64_t>::max()));
+        if (parameters_ && !parameters_->encodings.empty() &&
+            parameters_->encodings.front().maxBitrateBps) {
+            rate = std::min(rate, *parameters_->encodings.front().maxBitrateBps);
+        }
         counters_.targetBitrate = static_cast<double>(rate);
     }
     encoderBitrateKbps_ = static_cast<std::uint32_t>(rate / 1000);
@@ -183,6 +180,46 @@ void GstPeerTransport::imageEncoded(const EncodedImage& image) {
         }
     }
     gst_app_src_push_buffer(GST_APP_SRC(appsrc_), buffer);
+}
+
+void GstPeerTransport::transportFeedbackArrived(GObject* session) {
+    GstStructure* stats = nullptr;
+    g_object_get(session, "twcc-stats", &stats, nullptr);
+    if (stats == nullptr) {
+        return;
+    }
+    // Fields come as integers or doubles; anything else is left out.
+    const auto field = [stats](const char* name) -> std::optional<double> {
+        const GValue* value = gst_structure_get_value(stats, name);
+        if (value == nullptr) {
+            return std::nullopt;
+        }
+        GValue converted = G_VALUE_INIT;
+        g_value_init(&converted, G_TYPE_DOUBLE);
+        std::optional<double> result;
+        if (g_value_transform(value, &converted)) {
+            result = g_value_get_double(&converted);
+        }
+        g_value_unset(&converted);
+        return result;
+    };
+    BandwidthFeedbackWindow window{
+        .atSeconds = static_cast<double>(now()) / 1e9,
+        .sentBps = field("bitrate-sent"),
+        .receivedBps = field("bitrate-recv"),
+        .lossPercent = field("packet-loss-pct"),
+        .deltaOfDeltaSeconds = field("avg-delta-of-delta"),
+        .roundTripSeconds = std::nullopt,
+    };
+    gst_structure_free(stats);
+    if (window.deltaOfDeltaSeconds) {
+        *window.deltaOfDeltaSeconds /= 1e9;
+    }
+    queue_->async([weak = weak_from_this(), window] {
+        if (auto self = weak.lock()) {
+            self->estimateArrived(window);
+        }
+    });
 }
 
 void GstPeerTransport::failStream(const std::string& message) {

@@ -115,6 +115,9 @@ StudioStatisticsReport SenderStatistics::complete(StudioStatisticsReport report,
             } else {
                 entry.values.erase("currentRoundTripTime");
             }
+            if (counters.availableOutgoingBitrate > 0) {
+                entry.values["availableOutgoingBitrate"] = counters.availableOutgoingBitrate;
+            }
         } else if (entry.type == "outbound-rtp") {
             if (!outboundId_) {
                 outboundId_ = entry.id;

@@ -20,7 +20,8 @@ struct SenderCounters {
     double framesSent = 0;
     double hugeFramesSent = 0;
     double targetBitrate = 0;
-    double totalPacketSendDelay = 0;  // seconds
+    double availableOutgoingBitrate = 0;  // the bandwidth estimate; 0 before there is one
+    double totalPacketSendDelay = 0;      // seconds
     double firCount = 0;
 };
 
