@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quillory::testing {
+
+// A shaping UDP relay between a sending and an answering peer on loopback. Both descriptions are
+// rewritten so that each side sees one candidate on a relay port of its own; the relay forwards
+// both ways and shapes the sender → answerer direction (loss, rate cap with a bounded queue, tail
+// drop) and both directions (added delay, blackout). Shaping may change while it runs. One
+// thread of its own, joined by the destructor.
+class UdpRelay {
+  public:
+    struct Shaping {
+        double lossFraction = 0;        // sender → answerer, seeded
+        double delaySeconds = 0;        // each way
+        std::optional<double> rateBps;  // sender → answerer
+        bool blackout = false;          // drops everything, both ways
+    };
+    struct Counters {
+        std::uint64_t forwardedToAnswerer = 0;
+        std::uint64_t forwardedToSender = 0;
+        std::uint64_t bytesToAnswerer = 0;
+        std::uint64_t lost = 0;
+        std::uint64_t queueDrops = 0;
+        std::uint64_t blackoutDrops = 0;
+    };
+    // The longest the rate cap lets packets wait before it drops new ones.
+    static constexpr double queueSeconds = 0.25;
+
+    // None when the loopback sockets cannot be bound.
+    static std::unique_ptr<UdpRelay> create(std::uint32_t seed = 1);
+    ~UdpRelay();
+    UdpRelay(const UdpRelay&) = delete;
+    UdpRelay& operator=(const UdpRelay&) = delete;
+
+    // The sender's offer as the answerer should see it; learns where the sender listens. Empty
+    // when it has no UDP candidate.
+    std::string rewriteOffer(const std::string& sdp);
+    // The answer as the sender should see it; learns where the answerer listens.
+    std::string rewriteAnswer(const std::string& sdp);
+
+    void setShaping(const Shaping& shaping);
+    Counters counters() const;
+
+    struct Private {};
+    UdpRelay(Private, int senderSide, int answererSide, std::uint16_t senderSidePort,
+             std::uint16_t answererSidePort, std::uint32_t seed);
+
+  private:
+    struct Packet {
+        std::vector<std::uint8_t> bytes;
+        double departure = 0;
+        bool toAnswerer = true;
+    };
+    static std::optional<std::string> rewrite(const std::string& sdp, std::uint16_t port,
+                                              std::uint16_t& learnedPort);
+    void run(const std::stop_token& stop);
+    void arrived(std::vector<std::uint8_t> bytes, bool toAnswerer, double now);
+    void departDue(double now);
+
+    const int senderSide_;    // faces the sender, stands for the answerer
+    const int answererSide_;  // faces the answerer, stands for the sender
+    const std::uint16_t senderSidePort_;
+    const std::uint16_t answererSidePort_;
+
+    mutable std::mutex mutex_;
+    Shaping shaping_;
+    Counters counters_;
+    std::uint16_t senderPort_ = 0;
+    std::uint16_t answererPort_ = 0;
+
+    // Relay thread only.
+    std::mt19937 random_;
+    std::deque<Packet> toAnswerer_;
+    std::deque<Packet> toSender_;
+    double capFreeAt_ = 0;
+    std::jthread thread_;
+};
+
+}  // namespace quillory::testing
