@@ -65,10 +65,15 @@ void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window) {
     }
     lastDecreaseAt_ = window.atSeconds;
     double target = estimate_ * decreaseFactor;
-    if (const auto received = usable(window.receivedBps); received && *received > 0) {
-        target = std::min(target, *received * decreaseFactor);
+    const auto loss = usable(window.lossPercent);
+    if (loss && *loss > heavyLossPercent) {
+        // Loss alone says how much got through, not how far the path is from full.
+        target = std::min(target, estimate_ * (1.0 - 0.5 * std::min(*loss, 100.0) / 100.0));
+    } else if (const auto received = usable(window.receivedBps); received && *received > 0) {
+        // A 100 ms window around a burst can show little received; cut at most by half.
+        target = std::min(target, std::max(*received * decreaseFactor, estimate_ * 0.5));
     }
-    estimate_ = clamp(std::min(estimate_, target));
+    estimate_ = clamp(target);
 }
 
 void BandwidthEstimator::increase(const BandwidthFeedbackWindow& window) {

@@ -212,6 +212,11 @@ void GstPeerTransport::transportFeedbackArrived(GObject* session) {
         .roundTripSeconds = std::nullopt,
     };
     gst_structure_free(stats);
+    // The smallest 64-bit value stands for "no gradient yet".
+    if (window.deltaOfDeltaSeconds &&
+        *window.deltaOfDeltaSeconds <= static_cast<double>(G_MININT64) / 2) {
+        window.deltaOfDeltaSeconds.reset();
+    }
     if (window.deltaOfDeltaSeconds) {
         *window.deltaOfDeltaSeconds /= 1e9;
     }
