@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <optional>
 
 #include "media/tests/studio_loopback_fixture.h"
+#include "tests/support/udp_relay.h"
 
 namespace quillory {
 namespace {
@@ -50,6 +52,108 @@ TEST_F(StudioBandwidthTest, TransportFeedbackRampsTheEstimateIntoStatisticsAndTh
     EXPECT_FALSE(
         valueOf(reports.front(), "candidate-pair", "availableOutgoingBitrate").value_or(0) >
         2'000'000);
+}
+
+// The loopback peer and receiver with the relay between them, fed content that fills whatever
+// rate it is given: a noise band under the barcode.
+class StudioRelayTest : public StudioLoopbackFixture {
+  protected:
+    void connectThroughRelay(const testing::UdpRelay::Shaping& shaping) {
+        relay = testing::UdpRelay::create(11);
+        ASSERT_TRUE(relay);
+        relay->setShaping(shaping);
+        makePeer();
+        start();
+        if (HasFatalFailure()) {
+            return;
+        }
+        {
+            std::lock_guard lock(mutex);
+            offer = relay->rewriteOffer(*offer);
+        }
+        deliverAnswer(relay->rewriteAnswer(answerOffer()));
+        ASSERT_TRUE(waitFor([this] { return connected || !failures.empty(); }, 15));
+        ASSERT_TRUE(connected) << failures.front();
+        startNoisySource();
+    }
+
+    void startNoisySource() {
+        StudioFrameSink sink;
+        runOnMain([&] { sink = peer->makeFrameSink(); });
+        ASSERT_TRUE(sink);
+        source = std::jthread([this, sink](std::stop_token stop) {
+            auto pool = PixelBufferPool::create(width, height, 4);
+            const auto interval = std::chrono::nanoseconds(1'000'000'000 / framesPerSecond);
+            auto next = std::chrono::steady_clock::now();
+            std::uint64_t state = 0x9e3779b97f4a7c15u;
+            for (std::uint32_t counter = 0; !stop.stop_requested(); ++counter) {
+                if (auto buffer = pool->take()) {
+                    const auto stride = static_cast<std::size_t>(buffer->strideY());
+                    std::uint8_t* luma = buffer->dataY();
+                    for (std::size_t row = 0; row < static_cast<std::size_t>(height); ++row) {
+                        std::uint8_t* line = luma + row * stride;
+                        for (std::size_t x = 0; x + 8 <= static_cast<std::size_t>(width); x += 8) {
+                            state ^= state << 13;
+                            state ^= state >> 7;
+                            state ^= state << 17;
+                            std::memcpy(line + x, &state, 8);
+                        }
+                    }
+                    std::fill_n(buffer->dataUV(),
+                                static_cast<std::size_t>(buffer->strideUV()) * height / 2, 128);
+                    testing::paintFrameBarcode(counter, *buffer);
+                    sink(buffer, static_cast<std::int64_t>(uptimeNanoseconds()));
+                    note([&] { sent = counter + 1; });
+                }
+                next += interval;
+                std::this_thread::sleep_until(next);
+            }
+        });
+    }
+
+    // The estimate of every report that has one, with the report's index.
+    std::vector<std::pair<double, double>> estimates() {
+        std::vector<std::pair<double, double>> out;
+        for (std::size_t index = 0; index < reports.size(); ++index) {
+            if (auto value =
+                    valueOf(reports[index], "candidate-pair", "availableOutgoingBitrate")) {
+                out.emplace_back(static_cast<double>(index), *value);
+            }
+        }
+        return out;
+    }
+
+    ~StudioRelayTest() override { stopSource(); }
+
+    std::unique_ptr<testing::UdpRelay> relay;
+};
+
+TEST_F(StudioRelayTest, StreamsThroughTheRelayAndResumesAfterABlackout) {
+    connectThroughRelay({});
+    if (HasFatalFailure()) {
+        return;
+    }
+    ASSERT_TRUE(waitFor([this] { return frames.size() >= 30; }, 10));
+    relay->setShaping({.blackout = true});
+    ASSERT_TRUE(waitFor([this] { return reports.size() >= 4; }, 10));
+    std::size_t before = 0;
+    {
+        std::lock_guard lock(mutex);
+        before = frames.size();
+    }
+    relay->setShaping({});
+    ASSERT_TRUE(waitFor([&] { return frames.size() >= before + 30; }, 10));
+    stopSource();
+
+    std::lock_guard lock(mutex);
+    const auto counters = relay->counters();
+    EXPECT_GT(counters.forwardedToAnswerer, 100u);
+    EXPECT_GT(counters.forwardedToSender, 0u);
+    EXPECT_GT(counters.blackoutDrops, 0u);
+    for (const auto& [index, estimate] : estimates()) {
+        EXPECT_GE(estimate, 300'000) << index;
+        EXPECT_LE(estimate, 16'000'000) << index;
+    }
 }
 
 }  // namespace

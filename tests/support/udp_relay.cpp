@@ -122,18 +122,19 @@ std::optional<std::string> UdpRelay::rewrite(const std::string& sdp, std::uint16
 }
 
 std::string UdpRelay::rewriteOffer(const std::string& sdp) {
-    std::uint16_t port = 0;
-    auto out = rewrite(sdp, answererSidePort_, port);
-    std::lock_guard lock(mutex_);
-    senderPort_ = port;
-    return out.value_or("");
+    return rewriteAndLearn(sdp, answererSidePort_, senderPort_);
 }
 
 std::string UdpRelay::rewriteAnswer(const std::string& sdp) {
+    return rewriteAndLearn(sdp, senderSidePort_, answererPort_);
+}
+
+std::string UdpRelay::rewriteAndLearn(const std::string& sdp, std::uint16_t relayPort,
+                                      std::uint16_t& peerPort) {
     std::uint16_t port = 0;
-    auto out = rewrite(sdp, senderSidePort_, port);
+    auto out = rewrite(sdp, relayPort, port);
     std::lock_guard lock(mutex_);
-    answererPort_ = port;
+    peerPort = port;
     return out.value_or("");
 }
 

@@ -63,6 +63,8 @@ class UdpRelay {
     };
     static std::optional<std::string> rewrite(const std::string& sdp, std::uint16_t port,
                                               std::uint16_t& learnedPort);
+    std::string rewriteAndLearn(const std::string& sdp, std::uint16_t relayPort,
+                                std::uint16_t& peerPort);
     void run(const std::stop_token& stop);
     void arrived(std::vector<std::uint8_t> bytes, bool toAnswerer, double now);
     void departDue(double now);
