@@ -9,9 +9,11 @@ namespace quillory {
 
 // What the guide card shows: which permission, whether it is on now, and how the grant stands.
 // Main thread; the guide writes it, the card reads it.
-class GuideModel final : public QObject {
+class GuideModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(quillory::SessionShell::PermissionKind kind READ kind NOTIFY changed)
+    // The kind as the card tells them apart.
+    Q_PROPERTY(bool screenRecording READ screenRecording NOTIFY changed)
     Q_PROPERTY(bool done READ done NOTIFY changed)
     // The grant could not finish: the card shows the steps to do by hand.
     Q_PROPERTY(bool manual READ manual NOTIFY changed)
@@ -25,16 +27,17 @@ class GuideModel final : public QObject {
     using QObject::QObject;
 
     Kind kind() const { return kind_; }
+    bool screenRecording() const { return kind_ == Kind::screenRecording; }
     bool done() const { return done_; }
     bool manual() const { return manual_; }
     QString manualCommands() const { return manualCommands_; }
     bool relaunchOffered() const { return relaunchOffered_; }
 
     // A fresh guide for the kind.
-    void reset(Kind kind);
-    void setDone();
-    void setManual(const QString& commands);
-    void setRelaunchOffered();
+    Q_INVOKABLE void reset(quillory::SessionShell::PermissionKind kind);
+    Q_INVOKABLE void setDone();
+    Q_INVOKABLE void setManual(const QString& commands);
+    Q_INVOKABLE void setRelaunchOffered();
 
     // The card's buttons; the guide gives them their work.
     Q_INVOKABLE void close();
