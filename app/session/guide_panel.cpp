@@ -112,7 +112,7 @@ GuidePanel::GuidePanel(QQmlEngine* engine, GuideModel& model) : QQuickView(engin
 void GuidePanel::present() {
     QQuickItem* card = rootObject();
     const int height = card ? static_cast<int>(std::ceil(card->height())) : 120;
-    resize(width, height);
+    resize(cardWidth, height);
     QList<ScreenArea> screens;
     for (QScreen* screen : QGuiApplication::screens()) {
         screens.append({screen->geometry(), screen->availableGeometry()});
@@ -121,7 +121,7 @@ void GuidePanel::present() {
     if (!compositorRuns()) {
         // Without a compositor the transparent corners would paint black.
         QPainterPath outline;
-        outline.addRoundedRect(QRectF(0, 0, width, height), 22, 22);
+        outline.addRoundedRect(QRectF(0, 0, cardWidth, height), 22, 22);
         setMask(QRegion(outline.toFillPolygon().toPolygon()));
     }
     create();

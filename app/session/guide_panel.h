@@ -31,7 +31,7 @@ class GuidePanel final : public QQuickView {
     Q_OBJECT
 
   public:
-    static constexpr int width = 340;
+    static constexpr int cardWidth = 340;
     static constexpr int pointerGap = 12;
     static constexpr int screenMargin = 8;
     static constexpr int fadeMilliseconds = 180;
