@@ -12,6 +12,11 @@ const std::vector<int>& appIconSizes() {
     return sizes;
 }
 
+QString appIconResource(int size) {
+    return size < appIconSmallLimit ? QStringLiteral(":/quillory/app-icon/quillory-small.svg")
+                                    : QStringLiteral(":/quillory/app-icon/quillory.svg");
+}
+
 QImage renderAppIcon(const QString& svgPath, int size) {
     QSvgRenderer renderer(svgPath);
     if (!renderer.isValid()) {

@@ -11,6 +11,9 @@ const std::vector<int>& appIconSizes();
 // Below this size the simplified drawing is used: the full one blurs into the tile.
 inline constexpr int appIconSmallLimit = 24;
 
+// The compiled-in drawing for a size (quillory_interface's resources).
+QString appIconResource(int size);
+
 // The SVG drawn at size × size, transparent around it; a null image when it cannot be read.
 QImage renderAppIcon(const QString& svgPath, int size);
 

@@ -7,7 +7,6 @@
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QSvgRenderer>
 #include <cstdio>
 #include <functional>
 
@@ -20,6 +19,7 @@
 #include "app/session/guide_model.h"
 #include "app/session/testing/fake_session.h"
 #include "design/menu_bar_mark.h"
+#include "tools/icon-render/icon_render.h"
 #include "tools/shots/shot_writer.h"
 #include "tools/ui-shots/panel_scenes.h"
 
@@ -228,7 +228,7 @@ class UiShots {
     // Every size of the application icon over a light and a dark strip, as the hicolor theme
     // gets them; the small sizes from their simplified drawing.
     bool appIcons(const QString& base) {
-        const int sizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+        const std::vector<int>& sizes = appIconSizes();
         constexpr int gap = 12;
         int width = gap;
         for (const int size : sizes) {
@@ -244,11 +244,8 @@ class UiShots {
             painter.fillRect(QRect(0, b * strip, width, strip), backgrounds[b]);
             int x = gap;
             for (const int size : sizes) {
-                QSvgRenderer svg(size < 24
-                                     ? QStringLiteral(":/quillory/app-icon/quillory-small.svg")
-                                     : QStringLiteral(":/quillory/app-icon/quillory.svg"));
                 const QRect at(x, b * strip + gap, size, size);
-                svg.render(&painter, at);
+                painter.drawImage(at.topLeft(), renderAppIcon(appIconResource(size), size));
                 where.insert(QStringLiteral("%1-%2").arg(size).arg(b == 0 ? "light" : "dark"),
                              QJsonObject{{"x", at.x()}, {"y", at.y()}, {"size", size}});
                 x += size + gap;
