@@ -163,4 +163,20 @@ std::function<std::unique_ptr<GuideSurface>(GuideModel&)> guidePanelSurfaces(QQm
     };
 }
 
+std::shared_ptr<PermissionGuide> installPermissionGuide(MacShell& shell, QQmlEngine* engine) {
+    auto* lastFocused = new LastFocusedWindow(&shell);
+    PermissionGuide::Parts parts;
+    parts.probe = shell.probe();
+    parts.grant = std::make_unique<DesktopGuideGrant>(*shell.grant());
+    parts.clock = std::make_shared<SystemClock>();
+    parts.executor = MainQueue::executor();
+    parts.surface = guidePanelSurfaces(engine);
+    parts.activate = [lastFocused] { lastFocused->activate(); };
+    parts.relaunch = [&shell] { shell.relaunchApplication(); };
+    auto guide = PermissionGuide::create(std::move(parts));
+    // The shell outlives every request and destroys the guide before its probe and grant.
+    shell.setGuide([guide](SessionShell::PermissionKind kind) { guide->show(kind); });
+    return guide;
+}
+
 }  // namespace quillory

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/session/mac_shell.h"
 #include "app/session/permission_guide.h"
 
 class QQmlEngine;
@@ -59,5 +60,10 @@ class LastFocusedWindow final : public QObject {
 
 // The guide's panels on the engine's QuilloryInterface.
 std::function<std::unique_ptr<GuideSurface>(GuideModel&)> guidePanelSurfaces(QQmlEngine* engine);
+
+// The application's guide: the shell's probe and grant, the main queue, the uptime clock and
+// panels on the engine; the shell keeps it and sends its requests to it. Make it before any
+// window of ours takes focus, so that it knows which window to bring back.
+std::shared_ptr<PermissionGuide> installPermissionGuide(MacShell& shell, QQmlEngine* engine);
 
 }  // namespace quillory

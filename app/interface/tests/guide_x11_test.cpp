@@ -13,7 +13,9 @@
 #include "app/desktop-control/menu/tests/test_application.h"
 #include "app/session/guide_panel.h"
 #include "app/session/permission_guide.h"
+#include "app/session/qt_main_executor.h"
 #include "app/session/testing/fake_permission_probe.h"
+#include "app/session/testing/fake_session.h"
 #include "platform/desktop/x11_desktop.h"
 
 Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
@@ -118,11 +120,34 @@ TEST(GuideOnX11, ShowsWithoutFocusAndBringsOurWindowBack) {
     executor->advance(PermissionGuide::confirmation);
     EXPECT_FALSE(guide->showing());
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return frontmost() == getpid() && QGuiApplication::focusWindow() == &ours; },
-        waitMs))
+        [&] { return frontmost() == getpid() && QGuiApplication::focusWindow() == &ours; }, waitMs))
         << "frontmost " << frontmost() << ", ours " << getpid() << ", focus "
         << (QGuiApplication::focusWindow() ? qPrintable(QGuiApplication::focusWindow()->title())
                                            : "none");
+}
+
+// The application's wiring: the shell's request shows the panel, the grant runs, and a dismissed
+// password prompt closes the card on the main queue's own timers.
+TEST(GuideOnX11, TheShellsRequestRunsTheGrantAndADismissedPromptCloses) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        GTEST_SKIP() << "needs an X server: run inside scripts/with-test-services";
+    }
+    MainQueue::install(std::make_shared<QtMainExecutor>());
+    QQmlEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    DesktopControlGrant::Environment environment;
+    environment.command = {QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("exit 126")};
+    environment.script = "/opt/quillory/grant";
+    auto* probe = new FakePermissionProbe;
+    probe->setDesktopControlGranted(false);
+    MacShell shell(new FakeLoginItem, new FakeUpdates, probe,
+                   new DesktopControlGrant(std::move(environment)), PermissionRelaunch::shared());
+    const auto guide = installPermissionGuide(shell, &engine);
+    shell.showPermissionGuide(SessionShell::PermissionKind::accessibility);
+    EXPECT_TRUE(guide->showing());
+    EXPECT_EQ(shell.grant()->state(), DesktopControlGrant::State::running);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !guide->showing(); }, waitMs));
+    EXPECT_EQ(shell.grant()->outcome(), DesktopControlGrant::Outcome::dismissed);
 }
 
 }  // namespace
