@@ -14,6 +14,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "app/desktop-control/recorder/recorder_panel.h"
+
 namespace quillory {
 
 namespace {
@@ -38,27 +40,6 @@ void putOnEveryWorkspace(QWindow& window) {
                         static_cast<xcb_window_t>(window.winId()), atom->atom, XCB_ATOM_CARDINAL,
                         32, 1, &everyDesktop);
     xcb_flush(connection);
-}
-
-bool compositorRuns() {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection()) {
-        return true;
-    }
-    xcb_connection_t* connection = x11->connection();
-    const QByteArray name = "_NET_WM_CM_S0";
-    const auto cookie =
-        xcb_intern_atom(connection, 0, static_cast<uint16_t>(name.size()), name.constData());
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> atom(
-        xcb_intern_atom_reply(connection, cookie, nullptr), &free);
-    if (!atom) {
-        return true;
-    }
-    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&free)> owner(
-        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom),
-                                      nullptr),
-        &free);
-    return owner && owner->owner != XCB_NONE;
 }
 
 class PanelSurface final : public GuideSurface {
@@ -118,7 +99,7 @@ void GuidePanel::present() {
         screens.append({screen->geometry(), screen->availableGeometry()});
     }
     setPosition(guidePanelOrigin(QCursor::pos(), size(), screens));
-    if (!compositorRuns()) {
+    if (!compositingManagerRuns()) {
         // Without a compositor the transparent corners would paint black.
         QPainterPath outline;
         outline.addRoundedRect(QRectF(0, 0, cardWidth, height), 22, 22);
