@@ -20,7 +20,7 @@ DesktopInputEnvironment DesktopInputEnvironment::system() {
         environment.desktop = std::move(desktop);
     } else {
         logger.error("Desktop unavailable: %s", error.c_str());
-        environment.desktop = std::make_shared<FakeDesktop>();
+        environment.desktop = std::make_shared<FallbackDesktop>();
         root = environment.desktop->mainDisplay()->bounds;
     }
     environment.layout = KeyboardLayout::connect(nullptr, error);

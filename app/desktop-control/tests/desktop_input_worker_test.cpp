@@ -303,7 +303,8 @@ TEST_F(WorkerTest, RandomInputNeverLeavesAnythingDown) {
             if (below(2) == 0 && chord[0] != DesktopKey::shift) {
                 chord.insert(chord.begin(), DesktopKey::shift);
             }
-            worker->submit(action(static_cast<Kind>(below(5)), chord, tokens[below(6)]),
+            worker->submit(action(static_cast<Kind>(below(5)), chord,
+                                  tokens[static_cast<std::size_t>(below(6))]),
                            connection);
         } else if (kind < 90) {
             clock->advance(unit() * 0.8);

@@ -17,6 +17,7 @@
 #include "app/session/testing/fake_permission_probe.h"
 #include "app/session/testing/fake_session.h"
 #include "platform/desktop/x11_desktop.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 
 Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
 Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)

@@ -6,7 +6,7 @@
 #include <QCoreApplication>
 #include <fstream>
 
-#include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 
 namespace quillory {
 namespace {

@@ -5,7 +5,7 @@
 #include "app/desktop-control/desktop_input_controller.h"
 #include "app/desktop-control/tests/worker_fixture.h"
 #include "app/session/testing/fake_permission_probe.h"
-#include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 #include "platform/input/recording_input_sink.h"
 
 namespace quillory {

@@ -9,6 +9,8 @@
 #include "app/session/testing/fake_session.h"
 #include "app/session/tests/session_fakes.h"
 #include "platform/defaults/testing/memory_user_defaults.h"
+#include "platform/desktop/testing/fake_desktop.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 #include "platform/secrets/testing/memory_secret.h"
 
 namespace quillory::testing {

@@ -4,6 +4,7 @@
 
 #include "app/session/guide_panel.h"
 #include "app/session/testing/fake_permission_probe.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 
 namespace quillory {
 namespace {
@@ -201,7 +202,8 @@ TEST_F(PermissionGuideTest, AGrantThatCannotFinishKeepsTheManualSteps) {
         executor_->advance(30.0);
         EXPECT_EQ(screen_.live, 1);
         EXPECT_TRUE(guide_->model().manual());
-        EXPECT_TRUE(guide_->model().manualCommands().contains(QStringLiteral("sudo modprobe uinput")));
+        EXPECT_TRUE(
+            guide_->model().manualCommands().contains(QStringLiteral("sudo modprobe uinput")));
         guide_->dismiss();
         EXPECT_EQ(screen_.live, 0);
     }
