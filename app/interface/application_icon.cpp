@@ -2,7 +2,7 @@
 
 #include <QPixmap>
 
-#include "tools/icon-render/icon_render.h"
+#include "design/app_icon_image.h"
 
 namespace quillory {
 

@@ -18,9 +18,9 @@
 #include "app/interface/testing/fake_tray_backend.h"
 #include "app/session/guide_model.h"
 #include "app/session/testing/fake_session.h"
+#include "design/app_icon_image.h"
 #include "design/menu_bar_mark.h"
 #include "platform/clock/testing/fake_clock.h"
-#include "tools/icon-render/icon_render.h"
 #include "tools/shots/shot_writer.h"
 #include "tools/ui-shots/panel_scenes.h"
 
