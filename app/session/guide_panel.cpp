@@ -100,10 +100,10 @@ void GuidePanel::present() {
     }
     setPosition(guidePanelOrigin(QCursor::pos(), size(), screens));
     if (!compositingManagerRuns()) {
-        // Without a compositor the transparent corners would paint black.
-        QPainterPath outline;
-        outline.addRoundedRect(QRectF(0, 0, cardWidth, height), 22, 22);
-        setMask(QRegion(outline.toFillPolygon().toPolygon()));
+        // Without a compositor the transparent corners would paint black; the card grows when
+        // the manual steps appear, and the shape with it.
+        shapeToCard();
+        connect(this, &QWindow::heightChanged, this, &GuidePanel::shapeToCard);
     }
     create();
     putOnEveryWorkspace(*this);
@@ -116,6 +116,12 @@ void GuidePanel::present() {
         fade->start(QAbstractAnimation::DeleteWhenStopped);
     }
     show();
+}
+
+void GuidePanel::shapeToCard() {
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(0, 0, cardWidth, height()), cornerRadius, cornerRadius);
+    setMask(QRegion(outline.toFillPolygon().toPolygon()));
 }
 
 LastFocusedWindow::LastFocusedWindow(QObject* parent) : QObject(parent) {

@@ -36,6 +36,7 @@ class GuidePanel final : public QQuickView {
     static constexpr int pointerGap = 12;
     static constexpr int screenMargin = 8;
     static constexpr int fadeMilliseconds = 180;
+    static constexpr qreal cornerRadius = 22;
 
     // Loads GuideCard from QuilloryInterface on the model.
     GuidePanel(QQmlEngine* engine, GuideModel& model);
@@ -43,6 +44,9 @@ class GuidePanel final : public QQuickView {
     // Sizes the window to the card, places it under the pointer, maps it without activating and
     // fades the card in.
     void present();
+
+  private:
+    void shapeToCard();
 };
 
 // The window of ours that last had focus, for bringing the application back after a grant.

@@ -9,6 +9,7 @@
 #include <QQmlEngine>
 #include <QRasterWindow>
 #include <QTest>
+#include <cstdlib>
 
 #include "app/desktop-control/menu/tests/test_application.h"
 #include "app/session/guide_panel.h"
@@ -114,6 +115,19 @@ TEST(GuideOnX11, ShowsWithoutFocusAndBringsOurWindowBack) {
         ASSERT_EQ(frontmost(), gtk.processID) << "after " << (i + 1) * 25 << " ms";
         ASSERT_NE(QGuiApplication::focusWindow(), panel);
     }
+
+    // The manual steps make the card taller; without a compositor the window's shape follows.
+    const int before = panel->height();
+    guide->model().setManual(QStringLiteral("sudo modprobe uinput\nsudo udevadm settle"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->height() > before; }, waitMs));
+    if (!panel->mask().isEmpty()) {
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return std::abs(panel->mask().boundingRect().height() - panel->height()) <= 1; },
+            waitMs))
+            << panel->mask().boundingRect().height() << " vs " << panel->height() << " from "
+            << before;
+    }
+    EXPECT_EQ(frontmost(), gtk.processID);
 
     probe.setDesktopControlGranted(true);
     executor->advance(PermissionGuide::tickInterval);
