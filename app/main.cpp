@@ -11,6 +11,7 @@
 #include "app/interface/mac_status_item_controller.h"
 #include "app/session/mac_app_lifecycle.h"
 #include "app/session/mac_session.h"
+#include "app/session/permission_relaunch.h"
 #include "app/session/qt_main_executor.h"
 #include "app/session/quit_signals.h"
 #include "app/session/root_property_notifier.h"
@@ -20,6 +21,7 @@
 #include "platform/defaults/user_defaults.h"
 #include "platform/dispatch/main_queue.h"
 #include "platform/log/logger.h"
+#include "platform/process/executable_path.h"
 
 Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
 Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)
@@ -82,6 +84,8 @@ int main(int argc, char** argv) {
     // Before any thread exists, so that every thread inherits the mask and the signals wait for
     // the loop's signalfd.
     QuitSignals::blockQuitSignals();
+    // The login item and the relaunch start this file: read its path before an update replaces it.
+    executablePath();
     // Input injection and window placement need X11; a Wayland session runs us through XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
@@ -123,6 +127,7 @@ int main(int argc, char** argv) {
     environment.session = std::move(made.session);
     environment.stopSession = made.stop;
     environment.systemShuttingDown = made.systemShuttingDown;
+    environment.relaunching = [] { return PermissionRelaunch::shared().requested(); };
     environment.defaults = defaults;
     environment.endLoop = [] { QCoreApplication::exit(0); };
     environment.makeCardWindows = [&engine, &desktop](SessionFacade& session,
@@ -163,6 +168,7 @@ int main(int argc, char** argv) {
 
     MacAppLifecycle lifecycle(std::move(environment));
     lifecycleHandle = &lifecycle;
+    PermissionRelaunch::shared().setQuitHook([&lifecycle] { lifecycle.quitForRelaunch(); });
 
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::received, &lifecycle,

@@ -17,7 +17,7 @@ using namespace quillory;
 
 namespace {
 
-constexpr const char* kUsage =
+constexpr const char* usage =
     "Usage: quillory-test-input move X Y | click X Y | key <chord> | raise <window title or id>\n";
 
 int failed(const std::string& message) {
@@ -95,7 +95,7 @@ int run(const std::vector<std::string>& arguments) {
     const auto x = arguments.size() == 3 ? coordinate(arguments[1]) : std::nullopt;
     const auto y = arguments.size() == 3 ? coordinate(arguments[2]) : std::nullopt;
     if (!x || !y || (arguments[0] != "move" && arguments[0] != "click")) {
-        std::fputs(kUsage, stderr);
+        std::fputs(usage, stderr);
         return 2;
     }
     pointer(*sink, InputEventType::mouseMoved, {*x, *y});

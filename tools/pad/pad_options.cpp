@@ -9,7 +9,7 @@
 
 namespace quillory::pad {
 
-const char* const kPadUsage =
+const char* const padUsage =
     "Usage: quillory-pad [--json] <command> [options]\n"
     "\n"
     "Commands:\n"
@@ -54,7 +54,7 @@ struct OptionSpec {
     std::string_view refusal;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionSpec optionSpecs[] = {
     {"--json", OptionSpec::Value::none,
      [](PadOptions& options, const std::string&) {
          options.json = true;
@@ -112,7 +112,7 @@ constexpr OptionSpec kOptions[] = {
 };
 
 const OptionSpec* optionNamed(std::string_view name) {
-    for (const auto& option : kOptions) {
+    for (const auto& option : optionSpecs) {
         if (option.name == name) {
             return &option;
         }
@@ -120,14 +120,14 @@ const OptionSpec* optionNamed(std::string_view name) {
     return nullptr;
 }
 
-constexpr std::pair<std::string_view, PadOptions::Command> kCommands[] = {
+constexpr std::pair<std::string_view, PadOptions::Command> commandNames[] = {
     {"list", PadOptions::Command::list},         {"pair", PadOptions::Command::pair},
     {"draw", PadOptions::Command::draw},         {"key", PadOptions::Command::key},
     {"commands", PadOptions::Command::commands}, {"record", PadOptions::Command::record},
 };
 
 // The longest name a "record" request may carry, in bytes.
-constexpr std::size_t kMaxRecordName = 256;
+constexpr std::size_t maxRecordName = 256;
 
 bool takesArgument(const std::string& command) {
     return command == "key" || command == "record";
@@ -136,15 +136,15 @@ bool takesArgument(const std::string& command) {
 // Sets the command and its argument: the chord of key, the name of record.
 std::optional<UsageError> applyCommand(PadOptions& options, const std::string& command,
                                        const std::optional<std::string>& argument) {
-    const auto* found = std::find_if(std::begin(kCommands), std::end(kCommands),
+    const auto* found = std::find_if(std::begin(commandNames), std::end(commandNames),
                                      [&](const auto& entry) { return entry.first == command; });
-    if (found == std::end(kCommands)) {
+    if (found == std::end(commandNames)) {
         return UsageError{"Unknown command “" + command +
                           "”: use list, pair, draw, key, commands or record."};
     }
     options.command = found->second;
     if (options.command == PadOptions::Command::record) {
-        if (!argument || argument->empty() || argument->size() > kMaxRecordName) {
+        if (!argument || argument->empty() || argument->size() > maxRecordName) {
             return UsageError{
                 "Name what the shortcut is for (1 to 256 bytes), for example: quillory-pad "
                 "record Brush"};

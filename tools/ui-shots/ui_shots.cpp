@@ -18,6 +18,7 @@
 #include "app/interface/testing/fake_tray_backend.h"
 #include "app/session/testing/fake_session.h"
 #include "design/menu_bar_mark.h"
+#include "platform/clock/testing/fake_clock.h"
 #include "tools/shots/shot_writer.h"
 #include "tools/ui-shots/panel_scenes.h"
 
