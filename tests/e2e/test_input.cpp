@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "app/desktop-control/named_keys.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/input/xtest_input_sink.h"
-#include "platform/keyboard/named_keys.h"
 #include "tools/pad/pad_options.h"
 
 using namespace quillory;
