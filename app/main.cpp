@@ -17,6 +17,7 @@
 #include "app/session/qt_main_executor.h"
 #include "app/session/quit_signals.h"
 #include "app/session/root_property_notifier.h"
+#include "app/session/session_event_printer.h"
 #include "app/session/single_instance.h"
 #include "design/font_registry.h"
 #include "platform/defaults/user_defaults.h"
@@ -125,6 +126,10 @@ int main(int argc, char** argv) {
     std::shared_ptr<PermissionGuide> guide;
     if (auto* shell = qobject_cast<MacShell*>(made.session->shell())) {
         guide = installPermissionGuide(*shell, &engine);
+    }
+    if (QApplication::arguments().contains(QStringLiteral("--test-events"))) {
+        // Parented to the session, so it never outlives what it watches.
+        new SessionEventPrinter(made.session.get(), stdout);
     }
     MacAppLifecycle::Environment environment;
     environment.session = std::move(made.session);

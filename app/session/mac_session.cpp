@@ -267,6 +267,7 @@ void MacSession::accept(StreamConnection connection) {
     channel_ = channel;
     desktopContext_.reset();
     contextPID_.reset();
+    contextApplication_.reset();
     cancelArtwork();
     channel->setLocalDisplay(mainDisplaySize());
     input_->reset();
@@ -546,7 +547,7 @@ void MacSession::listCommands(const ControlsSignal& signal) {
         sendControls({}, signal, "desktop");
         return;
     }
-    const auto front = frontmost();
+    const auto front = servedApplication();
     if (front && !front->identifier.empty() &&
         describeApplication(front).applicationID == *signal.applicationID) {
         std::weak_ptr<MacSession> weak = weak_from_this();
@@ -597,7 +598,7 @@ void MacSession::record(const ControlsSignal& signal) {
         desktopContext_ ? std::optional(desktopContext_->applicationID) : std::nullopt;
     if (signal.name && signal.applicationID == described) {
         recordingID_ = signal.id;
-        const auto front = frontmost();
+        const auto front = servedApplication();
         const QImage icon = front && env_.icons ? env_.icons->image(*front) : QImage();
         std::weak_ptr<MacSession> weak = weak_from_this();
         recorder_->start(text(*signal.name), icon,
@@ -667,6 +668,18 @@ std::optional<ApplicationInfo> MacSession::frontmost() const {
     return env_.desktop ? env_.desktop->frontmostApplication() : std::nullopt;
 }
 
+std::optional<ApplicationInfo> MacSession::servedApplication() const {
+    auto front = frontmost();
+    if (!front || front->processID != env_.ownProcessID) {
+        return front;
+    }
+    if (contextApplication_ && desktopContext_ &&
+        describeApplication(contextApplication_).applicationID == desktopContext_->applicationID) {
+        return contextApplication_;
+    }
+    return std::nullopt;
+}
+
 void MacSession::refreshDesktopContext(bool force) {
     if (!connected()) {
         desktopContext_.reset();
@@ -700,6 +713,7 @@ void MacSession::refreshDesktopContext(bool force) {
     context.iconPNG = icon;
     desktopContext_ = context;
     contextPID_ = pid;
+    contextApplication_ = front;
     auto worker = input_->worker();
     worker->configure([&] { worker->setForeground(pid, context.id); });
     if (channel_) {

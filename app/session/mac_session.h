@@ -163,6 +163,9 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     };
     static Described describeApplication(const std::optional<ApplicationInfo>& front);
     std::optional<ApplicationInfo> frontmost() const;
+    // The application the tablet's controls serve: the frontmost one, or while this application
+    // is in front (a click into the panel activates it), the one the current context describes.
+    std::optional<ApplicationInfo> servedApplication() const;
     void cancelArtwork();
     void renderIcon(const ApplicationInfo& front, const DesktopContext& context);
     void hideIndicator();
@@ -190,6 +193,7 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     bool shuttingDown_ = false;
     std::optional<DesktopContext> desktopContext_;
     std::optional<std::int32_t> contextPID_;
+    std::optional<ApplicationInfo> contextApplication_;
     // The running icon task's cancel flag.
     std::shared_ptr<bool> contextArtwork_;
     std::optional<Uuid> recordingID_;

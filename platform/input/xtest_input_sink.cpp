@@ -49,7 +49,9 @@ XTestInputSink::~XTestInputSink() {
     if (buttonDown_) {
         fake(XCB_BUTTON_RELEASE, leftButton);
     }
-    xcb_flush(connection_);
+    // A round trip, so that the server has taken every fake event before the connection closes:
+    // events still queued at the disconnect are dropped.
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
     xcb_disconnect(connection_);
 }
 

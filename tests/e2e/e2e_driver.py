@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Runs the command-line tablet against the headless test host, in two processes.
+"""Runs the command-line tablet against the headless test host, in two processes, or against
+the real application with a target window that reports what reaches it.
 
     e2e_driver.py --pad PAD --host HOST --services WITH_TEST_SERVICES <scenario>
+    e2e_driver.py --pad PAD --app QUILLORY --input INPUT --target MENU_TEST_GTK ... app-<scenario>
 
 Each scenario runs in a session of its own (fresh keyring, HOME and XDG folders) nested inside
 the test services, and waits only for output lines, each wait bounded.
@@ -114,6 +116,7 @@ class Process:
 
 class Scenario:
     def __init__(self, arguments):
+        self.arguments = arguments
         self.pad_binary = arguments.pad
         self.host_binary = arguments.host
         self.processes = []
@@ -159,6 +162,99 @@ class Scenario:
         check(pad.wait() == 0, "pairing did not exit with 0")
         host.expect("ended")
         return paired
+
+    def wait_all(self, process, *wanted, timeout=WAIT):
+        """Waits until each predicate has matched one event, in any order; the matches."""
+        found = [None] * len(wanted)
+
+        def match(event):
+            for index, predicate in enumerate(wanted):
+                if found[index] is None and predicate(event):
+                    found[index] = event
+            return all(event is not None for event in found)
+
+        process.expect(match, timeout=timeout)
+        return found
+
+    # The real application, its target window and the user's hands.
+
+    def start_target(self):
+        target = Process("target", [self.arguments.target, "--report-events", "--items", "300"])
+        self.processes.append(target)
+        target.expect(lambda event: event.get("text", "").startswith("ready"))
+        target.window = x_window("Menu test")["id"]
+        return target
+
+    def start_app(self):
+        """quillory, once it advertises and its panel has become a window of its own."""
+        app = Process("quillory", [self.arguments.app, "--test-events"], self.host_env)
+        self.processes.append(app)
+        advertised, _ = self.wait_all(
+            app, lambda event: "Advertising “" in event.get("stderr", ""),
+            lambda event: "the panel becomes a window" in event.get("stderr", ""))
+        app.advertised = advertised["stderr"].split("Advertising “", 1)[1].rsplit("”", 1)[0]
+        # Opened as if by the user, the fallback window takes the focus once it is mapped.
+        self.wait_active(x_window("Quillory")["id"])
+        return app
+
+    def user(self, *arguments):
+        """The user's pointer or keyboard, through XTEST."""
+        result = subprocess.run([self.arguments.input, *arguments], capture_output=True, text=True,
+                                timeout=WAIT)
+        check(result.returncode == 0, f"input {arguments}: {result.stderr.strip()}")
+
+    def focus(self, window):
+        """Raises and focuses a window: a process with its window, or an x_window()."""
+        window = window["id"] if isinstance(window, dict) else window.window
+        self.user("raise", str(window))
+        self.wait_active(window)
+
+    def wait_active(self, window):
+        deadline = time.monotonic() + WAIT
+        while active_window() != window:
+            check(time.monotonic() < deadline,
+                  f"window {window} did not take the focus from {active_window()}")
+            time.sleep(0.05)
+
+    def find_app(self, app):
+        """The application's advertisement, as the tablet lists it."""
+        deadline = time.monotonic() + WAIT
+        while True:
+            code, events, _ = self.run_pad("list", "--wait", "2")
+            check(code == 0, f"list exited with {code}")
+            found = [e for e in events_named(events, "host") if e["name"] == app.advertised]
+            if found:
+                return found[0]
+            check(time.monotonic() < deadline, f"“{app.advertised}” was not listed")
+
+    def pair_app(self, app, target):
+        """Pairs a new tablet through the panel the code opens, while the target has the focus."""
+        entry = self.find_app(app)
+        pad = self.pad("pair", "--host", "127.0.0.1", "--port", str(entry["port"]))
+        pad_code = pad.expect("pairing")["code"]
+        app_code = app.expect("pairing")["code"]
+        shown = time.monotonic()
+        check(pad_code == app_code, f"codes differ: pad {pad_code}, quillory {app_code}")
+        check(active_window() == target.window, "the panel the code opened took the focus")
+        # A stray Return goes where the user types, and confirms nothing.
+        self.user("key", "enter")
+        target.expect(lambda event: event.get("event") == "key" and event["key"] == "Return")
+        # The user brings the panel up from behind the target (a fallback window without a tray
+        # stays below the window in use) and clicks into it.
+        panel = x_window("Quillory")
+        self.user("raise", str(panel["id"]))
+        self.user("click", str(panel["x"] + panel["width"] // 2), str(panel["y"] + 110))
+        self.wait_active(panel["id"])
+        # Confirm waits one second after the code appeared.
+        time.sleep(max(0.0, shown + 1.1 - time.monotonic()))
+        self.user("key", "enter")
+        approval = app.expect("approval")
+        check(approval["local"], f"Return in the panel did not confirm: {approval}")
+        pad.send("y")
+        pad.expect("paired")
+        check(pad.wait() == 0, "pairing did not exit with 0")
+        app.expect(lambda event: event.get("event") == "connected" and event["connected"])
+        return entry
 
     def close(self):
         for process in reversed(self.processes):
@@ -237,6 +333,32 @@ publish-workstation=no
         for process in (self.daemon, self.bus):
             if process:
                 process.kill()
+
+
+def x_window(name):
+    """The top-level window called `name`, once it is mapped: its id and its place on the root."""
+    deadline = time.monotonic() + WAIT
+    while True:
+        output = subprocess.run(["xwininfo", "-int", "-name", name], capture_output=True,
+                                text=True, timeout=WAIT).stdout
+        fields = {}
+        for line in output.splitlines():
+            key, _, value = line.strip().partition(":")
+            fields[key] = value.strip()
+        if fields.get("Map State") == "IsViewable":
+            break
+        check(time.monotonic() < deadline, f"no window “{name}” on the screen")
+        time.sleep(0.05)
+    window_id = output.split("Window id:", 1)[1].split()[0]
+    return {"id": int(window_id, 0),
+            "x": int(fields["Absolute upper-left X"]), "y": int(fields["Absolute upper-left Y"]),
+            "width": int(fields["Width"]), "height": int(fields["Height"])}
+
+
+def active_window():
+    output = subprocess.run(["xprop", "-root", "_NET_ACTIVE_WINDOW"], capture_output=True,
+                            text=True, timeout=WAIT).stdout
+    return int(output.rsplit("#", 1)[-1].split(",")[0], 16) if "#" in output else None
 
 
 def check(condition, message):
@@ -452,6 +574,27 @@ def scenario_avahi_restart(s):
           "the listener failed with the daemon")
 
 
+def scenario_app_list(s):
+    target = s.start_target()
+    app = s.start_app()
+    s.focus(target)
+    entry = s.find_app(app)
+    check(entry["version"] == "9" and entry["address"] == "127.0.0.1", f"listed as {entry}")
+    check(app.advertised.split(" #")[0] == socket.gethostname(),
+          f"advertised as “{app.advertised}”, not under the computer's name")
+
+
+def scenario_app_pair(s):
+    target = s.start_target()
+    app = s.start_app()
+    s.focus(target)
+    s.pair_app(app, target)
+    # The tablet comes back without a code.
+    pad = s.pad("draw", "--strokes", "1")
+    pad.expect("drawn", avoid=lambda event: event.get("event") == "pairing")
+    check(pad.wait() == 0, "drawing after pairing failed")
+
+
 def drain(process):
     events = []
     while not process.lines.empty():
@@ -472,13 +615,18 @@ SCENARIOS = {
     "second-connection": scenario_second_connection,
     "bad-input": scenario_bad_input,
     "avahi-restart": scenario_avahi_restart,
+    "app-list": scenario_app_list,
+    "app-pair": scenario_app_pair,
 }
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--pad", required=True)
-    parser.add_argument("--host", required=True)
+    parser.add_argument("--host")
+    parser.add_argument("--app")
+    parser.add_argument("--input")
+    parser.add_argument("--target")
     parser.add_argument("--services", required=True)
     parser.add_argument("scenario", choices=sorted(SCENARIOS))
     arguments = parser.parse_args()

@@ -17,11 +17,14 @@ const char* const padUsage =
     "  pair [--host H --port P]      pair with a computer (found on the network without --host)\n"
     "  draw [--host H]               draw strokes on a paired computer\n"
     "  key <chord> [--host H]        tap a key chord, for example command+z\n"
+    "  commands [--host H]           list the menu commands of the computer's front application\n"
+    "  record <name> [--host H]      record a shortcut typed on the computer for <name>\n"
     "\n"
     "Options:\n"
     "  --json            every event as one JSON line on standard output\n"
     "  --reconnect       reconnect after an interrupted link\n"
-    "  --strokes N       strokes to draw (default 3)\n"
+    "  --strokes N       strokes to draw (default 3; 0 with --duration draws nothing)\n"
+    "  --duration S      draw strokes back to back for S seconds instead of a count\n"
     "  --wait S          seconds to look for computers (default 3)\n"
     "  --name N          this tablet's name (default \"Quillory Pad\")\n"
     "  --intent UUID     continue an earlier session instead of starting a new one\n";
@@ -78,9 +81,16 @@ constexpr OptionSpec optionSpecs[] = {
      [](PadOptions& options, const std::string& text) {
          const auto strokes = parseNumber<unsigned>(text);
          options.strokes = strokes.value_or(0);
-         return strokes && *strokes != 0 && *strokes <= 100'000;
+         return strokes && *strokes <= 100'000;
      },
-     "is not a stroke count: use 1 to 100000."},
+     "is not a stroke count: use 0 to 100000."},
+    {"--duration", OptionSpec::Value::any,
+     [](PadOptions& options, const std::string& text) {
+         options.duration = parseNumber<double>(text);
+         return options.duration && std::isfinite(*options.duration) && *options.duration > 0 &&
+                *options.duration <= 86'400;
+     },
+     "is not a duration: use seconds up to 86400."},
     {"--wait", OptionSpec::Value::any,
      [](PadOptions& options, const std::string& text) {
          const auto wait = parseNumber<double>(text);
@@ -111,28 +121,44 @@ const OptionSpec* optionNamed(std::string_view name) {
 }
 
 constexpr std::pair<std::string_view, PadOptions::Command> commandNames[] = {
-    {"list", PadOptions::Command::list},
-    {"pair", PadOptions::Command::pair},
-    {"draw", PadOptions::Command::draw},
-    {"key", PadOptions::Command::key},
+    {"list", PadOptions::Command::list},         {"pair", PadOptions::Command::pair},
+    {"draw", PadOptions::Command::draw},         {"key", PadOptions::Command::key},
+    {"commands", PadOptions::Command::commands}, {"record", PadOptions::Command::record},
 };
 
-// Sets the command and, for key, its chord.
+// The longest name a "record" request may carry, in bytes.
+constexpr std::size_t maxRecordName = 256;
+
+bool takesArgument(const std::string& command) {
+    return command == "key" || command == "record";
+}
+
+// Sets the command and its argument: the chord of key, the name of record.
 std::optional<UsageError> applyCommand(PadOptions& options, const std::string& command,
-                                       const std::optional<std::string>& chord) {
+                                       const std::optional<std::string>& argument) {
     const auto* found = std::find_if(std::begin(commandNames), std::end(commandNames),
                                      [&](const auto& entry) { return entry.first == command; });
     if (found == std::end(commandNames)) {
-        return UsageError{"Unknown command “" + command + "”: use list, pair, draw or key."};
+        return UsageError{"Unknown command “" + command +
+                          "”: use list, pair, draw, key, commands or record."};
     }
     options.command = found->second;
+    if (options.command == PadOptions::Command::record) {
+        if (!argument || argument->empty() || argument->size() > maxRecordName) {
+            return UsageError{
+                "Name what the shortcut is for (1 to 256 bytes), for example: quillory-pad "
+                "record Brush"};
+        }
+        options.recordName = *argument;
+        return std::nullopt;
+    }
     if (options.command != PadOptions::Command::key) {
         return std::nullopt;
     }
-    if (!chord) {
+    if (!argument) {
         return UsageError{"Name the chord to tap, for example: quillory-pad key command+z"};
     }
-    auto keys = parseChord(*chord);
+    auto keys = parseChord(*argument);
     if (auto* error = std::get_if<UsageError>(&keys)) {
         return *error;
     }
@@ -170,7 +196,7 @@ std::variant<std::vector<DesktopKey>, UsageError> parseChord(const std::string& 
 std::variant<PadOptions, UsageError> parsePadOptions(const std::vector<std::string>& arguments) {
     PadOptions options;
     std::optional<std::string> command;
-    std::optional<std::string> chord;
+    std::optional<std::string> commandArgument;
     for (auto argument = arguments.begin(); argument != arguments.end(); ++argument) {
         if (const auto* option = optionNamed(*argument)) {
             std::string value;
@@ -189,17 +215,23 @@ std::variant<PadOptions, UsageError> parsePadOptions(const std::vector<std::stri
             return UsageError{"Unknown option " + *argument + "."};
         } else if (!command) {
             command = *argument;
-        } else if (*command == "key" && !chord) {
-            chord = *argument;
+        } else if (takesArgument(*command) && !commandArgument) {
+            commandArgument = *argument;
         } else {
             return UsageError{"Unexpected argument “" + *argument + "”."};
         }
     }
     if (!command) {
-        return UsageError{"Name a command: list, pair, draw or key."};
+        return UsageError{"Name a command: list, pair, draw, key, commands or record."};
     }
-    if (auto error = applyCommand(options, *command, chord)) {
+    if (auto error = applyCommand(options, *command, commandArgument)) {
         return *error;
+    }
+    if (options.duration && options.command != PadOptions::Command::draw) {
+        return UsageError{"--duration is for draw."};
+    }
+    if (options.strokes == 0 && !options.duration) {
+        return UsageError{"--strokes 0 needs --duration."};
     }
     if (options.port && !options.host) {
         return UsageError{"--port needs --host."};

@@ -12,17 +12,20 @@
 namespace quillory::pad {
 
 struct PadOptions {
-    enum class Command { list, pair, draw, key };
+    enum class Command { list, pair, draw, key, commands, record };
 
     Command command = Command::list;
     std::optional<std::string> host;  // pair: address or name; draw/key: a remembered host
     std::optional<std::uint16_t> port;
     std::vector<DesktopKey> chord;  // key
+    std::string recordName;         // record: what the recorded shortcut is for
     bool json = false;
     bool reconnect = false;
     std::optional<Uuid> intent;  // resume a session intent instead of starting a new one
     std::string name = "Quillory Pad";
     unsigned strokes = 3;
+    // draw: strokes back to back for this many seconds instead of a count; none with --strokes 0.
+    std::optional<double> duration;
     double wait = 3.0;  // seconds of browsing
 };
 

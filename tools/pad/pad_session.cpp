@@ -286,7 +286,7 @@ void PadSession::observe(const std::shared_ptr<PenChannel>& channel) {
     };
     channel->onControls = [current](ControlsSignal controls) {
         if (auto self = current()) {
-            self->output_->event("controls", {{"controls", controls.toJSON()}}, {});
+            self->controlsArrived(controls);
         }
     };
     channel->onStudio = [current](StudioSignal studio) {
@@ -329,8 +329,8 @@ void PadSession::contextArrived(const DesktopContext& context) {
                    options_.command == PadOptions::Command::pair
                        ? std::string()
                        : "The computer shows " + context.name + ".");
-    if (options_.command == PadOptions::Command::draw && !tick_.isScheduled() && !stopRequested_ &&
-        stroke_.empty()) {
+    if (options_.command == PadOptions::Command::draw && !tick_.isScheduled() &&
+        !durationTimer_.isScheduled() && !stopRequested_ && stroke_.empty()) {
         drawNextStroke();
     } else if (options_.command == PadOptions::Command::key && !actionSent_) {
         DesktopAction action;
@@ -342,15 +342,107 @@ void PadSession::contextArrived(const DesktopContext& context) {
         output_->event("action", {{"action", action.toJSON()}},
                        "Tapped " + displayText(action.keys) + ".");
         stopLink();
+    } else if ((options_.command == PadOptions::Command::commands ||
+                options_.command == PadOptions::Command::record) &&
+               !actionSent_) {
+        sendControlsRequest(context);
     }
+}
+
+void PadSession::sendControlsRequest(const DesktopContext& context) {
+    ControlsSignal request;
+    request.id = requestID_ = Uuid::random();
+    request.applicationID = context.applicationID;
+    if (options_.command == PadOptions::Command::commands) {
+        request.kind = ControlsSignal::Kind::listCommands;
+    } else {
+        request.kind = ControlsSignal::Kind::record;
+        request.name = options_.recordName;
+    }
+    channel_->send(request);
+    actionSent_ = true;
+    output_->event("request", {{"controls", request.toJSON()}},
+                   options_.command == PadOptions::Command::commands
+                       ? "Asked " + context.name + " for its commands…"
+                       : "Type the shortcut for " + options_.recordName + " on the computer…");
+}
+
+void PadSession::controlsArrived(const ControlsSignal& controls) {
+    const bool answer = actionSent_ && controls.id == requestID_ && !stopRequested_;
+    if (answer && controls.kind == ControlsSignal::Kind::commands &&
+        options_.command == PadOptions::Command::commands) {
+        const auto& commands = controls.commands.value_or(std::vector<MenuCommand>{});
+        std::string text;
+        for (const auto& command : commands) {
+            for (const auto& menu : command.path) {
+                text += menu + " › ";
+            }
+            text += command.title;
+            if (!command.keys.empty()) {
+                text += "  " + displayText(command.keys);
+            }
+            text += "\n";
+        }
+        if (!text.empty()) {
+            text.pop_back();
+        }
+        const bool final = controls.final.value_or(false);
+        output_->event("commands",
+                       {{"commands", json_codec::encodeValue(commands)}, {"final", final}}, text);
+        if (final) {
+            stopLink();
+        }
+        return;
+    }
+    if (answer && options_.command == PadOptions::Command::record) {
+        if (controls.kind == ControlsSignal::Kind::recorded && controls.keys) {
+            output_->event(
+                "recorded",
+                {{"name", controls.name.value_or(options_.recordName)},
+                 {"keys", json_codec::encodeValue(*controls.keys)}},
+                "Recorded " + displayText(*controls.keys) + " for " + options_.recordName + ".");
+            stopLink();
+            return;
+        }
+        if (controls.kind == ControlsSignal::Kind::cancelRecording) {
+            output_->event("cancelRecording", {}, {});
+            stopLink(1, "The recording was cancelled on the computer.");
+            return;
+        }
+    }
+    output_->event("controls", {{"controls", controls.toJSON()}}, {});
+}
+
+bool PadSession::drawingTimeIsUp() {
+    if (!options_.duration) {
+        return strokesDone_ == options_.strokes;
+    }
+    if (!drawingStartedAt_) {
+        drawingStartedAt_ = uptimeNanoseconds();
+    }
+    const double elapsed = static_cast<double>(uptimeNanoseconds() - *drawingStartedAt_) / 1e9;
+    const double left = *options_.duration - elapsed;
+    if (left > 0 && options_.strokes == 0) {
+        // Connected and idle until the time is up; after a reconnect the rest is scheduled again.
+        std::weak_ptr<PadSession> weak = weak_from_this();
+        durationTimer_ = MainQueue::after(left, [weak] {
+            if (auto self = weak.lock(); self && self->channel_) {
+                self->drawNextStroke();
+            }
+        });
+    }
+    return left <= 0;
 }
 
 void PadSession::drawNextStroke() {
     QUILLORY_CHECK_MAIN_THREAD();
-    if (strokesDone_ == options_.strokes) {
+    if (drawingTimeIsUp()) {
         output_->event("drawn", {{"strokes", strokesDone_}},
                        "Drew " + std::to_string(strokesDone_) + " strokes.");
         stopLink();
+        return;
+    }
+    if (options_.strokes == 0) {
         return;
     }
     stroke_ = strokeShape(strokesDone_);
@@ -417,6 +509,7 @@ void PadSession::ended(const ConnectionEnd& end) {
     QUILLORY_CHECK_MAIN_THREAD();
     channel_.reset();
     tick_.cancel();
+    durationTimer_.cancel();
     reportStroke(false);
     awaitingCode_ = false;
     output_->event("ended", {{"end", caseName(end.kind())}, {"message", end.message()}}, {});

@@ -57,6 +57,11 @@ class PadSession : public std::enable_shared_from_this<PadSession> {
     void ended(const ConnectionEnd& end);
     void scheduleReconnect();
     void drawNextStroke();
+    // True once the strokes are drawn or, with --duration, the time is up; drawing nothing, it
+    // schedules the end.
+    bool drawingTimeIsUp();
+    void sendControlsRequest(const DesktopContext& context);
+    void controlsArrived(const ControlsSignal& controls);
     void drawTick();
     void reportStroke(bool complete);
     // Ends the link with "stop"; the run then exits with status, and message when it fails.
@@ -88,13 +93,16 @@ class PadSession : public std::enable_shared_from_this<PadSession> {
     std::optional<RememberedDevice> peer_;
     std::optional<DesktopContext> context_;
     bool awaitingCode_ = false;
-    bool actionSent_ = false;
+    bool actionSent_ = false;  // key, commands, record: their one request went out
+    Uuid requestID_;           // commands, record: answers copy it
 
     unsigned strokesDone_ = 0;
     std::uint64_t sequence_ = 0;
     std::vector<PenSample> stroke_;
     std::vector<PenSample> sent_;
     std::uint64_t strokeStartedAt_ = 0;
+    std::optional<std::uint64_t> drawingStartedAt_;
+    Timer durationTimer_;
     Timer tick_;
 };
 

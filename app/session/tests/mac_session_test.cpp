@@ -533,6 +533,43 @@ TEST_F(MacSessionTest, ListCommandsReadsOnlyTheApplicationInFront) {
     }
 }
 
+TEST_F(MacSessionTest, WithThisApplicationInFrontControlsServeTheContextsApplication) {
+    listen();
+    FakeChannel& channel = connectVerified(tablet("Pad"), Uuid::random());
+    ASSERT_EQ(session->desktopContext()->applicationID, "org.example.Editor");
+    // A click into the panel makes this application the frontmost one; the context stays.
+    desktop->setFrontmost(app(1, "quillory", "Quillory"));
+    session->updateInputState();
+    ASSERT_EQ(session->desktopContext()->applicationID, "org.example.Editor");
+    menu = {MenuCommand{"Open", {"File"}, {}}};
+
+    ControlsSignal list;
+    list.id = Uuid::random();
+    list.kind = ControlsSignal::Kind::listCommands;
+    list.applicationID = "org.example.Editor";
+    channel.onControls(list);
+    settle();
+    EXPECT_EQ(menuPid, 500);
+    EXPECT_EQ(channel.controls().back().commands, menu);
+
+    ControlsSignal record;
+    record.id = Uuid::random();
+    record.kind = ControlsSignal::Kind::record;
+    record.applicationID = "org.example.Editor";
+    record.name = "Brush";
+    channel.onControls(record);
+    EXPECT_EQ(icons->imageProcesses, std::vector<std::int32_t>{500});
+    EXPECT_EQ(session->recordingID(), record.id);
+    recorder->stop(true);
+
+    // Our own menus are never served, whatever the tablet asks for.
+    list.applicationID = "quillory";
+    menuPid = 0;
+    channel.onControls(list);
+    EXPECT_EQ(menuPid, 0);
+    EXPECT_TRUE(channel.controls().back().commands->empty());
+}
+
 TEST_F(MacSessionTest, RecordingAChord) {
     listen();
     FakeChannel& channel = connectVerified(tablet("Pad"), Uuid::random());

@@ -126,7 +126,12 @@ class FakeIcons final : public ApplicationIcons {
         auto future = promise->get_future().share();
         return [future] { return future.get(); };
     }
-    QImage image(const ApplicationInfo&) override { return {}; }
+    QImage image(const ApplicationInfo& application) override {
+        std::lock_guard lock(mutex_);
+        imageProcesses.push_back(application.processID);
+        return {};
+    }
+    std::vector<std::int32_t> imageProcesses;  // whose icon image() was asked for
 
     std::size_t requested() const {
         std::lock_guard lock(mutex_);

@@ -46,8 +46,9 @@ TEST(PadOptions, CommandsAndTheirOptions) {
 }
 
 TEST(PadOptions, BadInputIsExplained) {
-    EXPECT_EQ(refusal({}), "Name a command: list, pair, draw or key.");
-    EXPECT_EQ(refusal({"scribble"}), "Unknown command “scribble”: use list, pair, draw or key.");
+    EXPECT_EQ(refusal({}), "Name a command: list, pair, draw, key, commands or record.");
+    EXPECT_EQ(refusal({"scribble"}),
+              "Unknown command “scribble”: use list, pair, draw, key, commands or record.");
     EXPECT_EQ(refusal({"list", "--verbose"}), "Unknown option --verbose.");
     EXPECT_EQ(refusal({"pair", "--host"}), "--host needs a value.");
     EXPECT_EQ(refusal({"pair", "--host", "h"}), "--host needs --port when pairing.");
@@ -58,12 +59,59 @@ TEST(PadOptions, BadInputIsExplained) {
               "“65536” is not a port: use a number from 1 to 65535.");
     EXPECT_EQ(refusal({"pair", "--host", "h", "--port", "12ab"}),
               "“12ab” is not a port: use a number from 1 to 65535.");
-    EXPECT_EQ(refusal({"draw", "--strokes", "-1"}), "“-1” is not a stroke count: use 1 to 100000.");
+    EXPECT_EQ(refusal({"draw", "--strokes", "-1"}), "“-1” is not a stroke count: use 0 to 100000.");
     EXPECT_EQ(refusal({"list", "--wait", "nan"}), "“nan” is not a time: use seconds up to 600.");
     EXPECT_EQ(refusal({"draw", "--intent", "yesterday"}),
               "“yesterday” is not a session identifier (UUID).");
     EXPECT_EQ(refusal({"key"}), "Name the chord to tap, for example: quillory-pad key command+z");
     EXPECT_EQ(refusal({"draw", "extra"}), "Unexpected argument “extra”.");
+}
+
+TEST(PadOptions, CommandsRecordAndDuration) {
+    const auto commands = parsed({"commands", "--host", "Studio"});
+    EXPECT_EQ(commands.command, PadOptions::Command::commands);
+    EXPECT_EQ(commands.host, "Studio");
+
+    // The name may look like anything but an option.
+    const auto record = parsed({"record", "Soft Brush 2", "--json"});
+    EXPECT_EQ(record.command, PadOptions::Command::record);
+    EXPECT_EQ(record.recordName, "Soft Brush 2");
+    EXPECT_TRUE(record.json);
+
+    const auto soak = parsed({"draw", "--duration", "600"});
+    EXPECT_EQ(soak.duration, 600.0);
+    const auto idle = parsed({"draw", "--duration", "0.5", "--strokes", "0"});
+    EXPECT_EQ(idle.duration, 0.5);
+    EXPECT_EQ(idle.strokes, 0u);
+}
+
+TEST(PadOptions, BadCommandsRecordAndDurationAreExplained) {
+    const std::string needsName =
+        "Name what the shortcut is for (1 to 256 bytes), for example: quillory-pad record Brush";
+    const std::string badDuration = "is not a duration: use seconds up to 86400.";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string refusal;
+    } cases[] = {
+        {{"record"}, needsName},
+        {{"record", ""}, needsName},
+        {{"record", std::string(257, 'b')}, needsName},
+        {{"record", "Brush", "Pen"}, "Unexpected argument “Pen”."},
+        {{"commands", "File"}, "Unexpected argument “File”."},
+        {{"draw", "--duration"}, "--duration needs a value."},
+        {{"draw", "--duration", "0"}, "“0” " + badDuration},
+        {{"draw", "--duration", "-3"}, "“-3” " + badDuration},
+        {{"draw", "--duration", "inf"}, "“inf” " + badDuration},
+        {{"draw", "--duration", "86401"}, "“86401” " + badDuration},
+        {{"draw", "--duration", "10s"}, "“10s” " + badDuration},
+        {{"key", "command+z", "--duration", "5"}, "--duration is for draw."},
+        {{"commands", "--duration", "5"}, "--duration is for draw."},
+        {{"draw", "--strokes", "0"}, "--strokes 0 needs --duration."},
+    };
+    for (const auto& [arguments, expected] : cases) {
+        EXPECT_EQ(refusal(arguments), expected) << arguments.front();
+    }
+    EXPECT_EQ(parsed({"record", std::string(256, 'b')}).recordName.size(), 256u);
 }
 
 TEST(PadOptions, ChordsFollowTheChordRule) {

@@ -1,5 +1,7 @@
 // A GTK 3 window with a menu bar for the menu reader's tests. Prints "ready <pid>" once the window
-// is shown. With "--items N" a further menu "Many" holds N numbered items.
+// is shown. With "--items N" a further menu "Many" holds N numbered items. With "--report-events"
+// the window covers the screen and prints its pointer motion (root coordinates), buttons and keys
+// as JSON lines, so that end-to-end scenarios see what reached it.
 #include <gtk/gtk.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -37,12 +39,42 @@ static gboolean announce(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
+// Sees every event of the window before its widgets do, whichever widget the pointer is over.
+static void report(GdkEvent* event, gpointer data) {
+    (void)data;
+    switch (event->type) {
+        case GDK_MOTION_NOTIFY:
+            printf("{\"event\":\"motion\",\"x\":%.0f,\"y\":%.0f}\n", event->motion.x_root,
+                   event->motion.y_root);
+            break;
+        case GDK_BUTTON_PRESS:
+        case GDK_BUTTON_RELEASE:
+            printf("{\"event\":\"button\",\"button\":%u,\"down\":%s,\"x\":%.0f,\"y\":%.0f}\n",
+                   event->button.button, event->type == GDK_BUTTON_PRESS ? "true" : "false",
+                   event->button.x_root, event->button.y_root);
+            break;
+        case GDK_KEY_PRESS:
+        case GDK_KEY_RELEASE:
+            printf("{\"event\":\"key\",\"key\":\"%s\",\"down\":%s,\"state\":%u}\n",
+                   gdk_keyval_name(event->key.keyval) ? gdk_keyval_name(event->key.keyval) : "",
+                   event->type == GDK_KEY_PRESS ? "true" : "false", event->key.state);
+            break;
+        default:
+            break;
+    }
+    fflush(stdout);
+    gtk_main_do_event(event);
+}
+
 int main(int argc, char** argv) {
     gtk_init(&argc, &argv);
     int many = 0;
-    for (int index = 1; index + 1 < argc; ++index) {
-        if (strcmp(argv[index], "--items") == 0) {
+    gboolean reportEvents = FALSE;
+    for (int index = 1; index < argc; ++index) {
+        if (strcmp(argv[index], "--items") == 0 && index + 1 < argc) {
             many = atoi(argv[index + 1]);
+        } else if (strcmp(argv[index], "--report-events") == 0) {
+            reportEvents = TRUE;
         }
     }
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -92,6 +124,17 @@ int main(int argc, char** argv) {
     gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
     gtk_container_add(GTK_CONTAINER(window), box);
     g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), NULL);
+    if (reportEvents) {
+        gtk_widget_add_events(window, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK |
+                                          GDK_BUTTON_RELEASE_MASK | GDK_KEY_PRESS_MASK |
+                                          GDK_KEY_RELEASE_MASK);
+        gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
+        gtk_window_move(GTK_WINDOW(window), 0, 0);
+        GdkRectangle area;
+        gdk_monitor_get_geometry(gdk_display_get_primary_monitor(gdk_display_get_default()), &area);
+        gtk_window_set_default_size(GTK_WINDOW(window), area.width, area.height);
+        gdk_event_handler_set(report, NULL, NULL);
+    }
     gtk_widget_show_all(window);
     g_idle_add(announce, NULL);
     gtk_main();
