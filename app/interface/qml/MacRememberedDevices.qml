@@ -100,13 +100,14 @@ CardWindowBody {
 
                 objectName: "deviceList"
                 width: parent.width
-                height: devicesModel.listHeight
+                implicitHeight: devicesModel.listHeight
+                height: implicitHeight
                 clip: true
                 model: devicesModel
                 boundsBehavior: Flickable.StopAtBounds
                 ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn; visible: list.contentHeight > list.height }
 
-                Behavior on height {
+                Behavior on implicitHeight {
                     enabled: Motion.enabled
 
                     SpringAnimation {
