@@ -83,6 +83,7 @@ ApplicationSession makeSession(QQmlEngine& recorderEngine) {
 void registerCardViews(QQmlEngine& engine, CardWindowManager& manager) {
     const std::pair<const char*, const char*> views[] = {
         {"remembered-devices", "MacRememberedDevices.qml"},
+        {"settings", "MacSettings.qml"},
     };
     for (const auto& [identifier, file] : views) {
         auto* component = new QQmlComponent(

@@ -56,6 +56,18 @@ UpdatesControl* SettingsModel::updates() const {
     return session_ && session_->shell() ? session_->shell()->updates() : nullptr;
 }
 
+QString SettingsModel::version() {
+    return QStringLiteral(QUILLORY_VERSION);
+}
+
+QUrl SettingsModel::supportUrl() {
+    return QUrl(QStringLiteral(QUILLORY_SUPPORT_URL));
+}
+
+QUrl SettingsModel::privacyUrl() {
+    return QUrl(QStringLiteral(QUILLORY_PRIVACY_URL));
+}
+
 QString SettingsModel::updatePillText() const {
     const UpdatesControl* u = updates();
     if (u && !u->pendingVersion().isEmpty()) {

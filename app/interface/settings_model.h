@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QPointer>
+#include <QUrl>
 #include <functional>
 
 #include "app/interface/permission_rows_model.h"
@@ -21,6 +22,9 @@ class SettingsModel : public QObject {
     Q_PROPERTY(SessionFacade* session READ session WRITE setSession NOTIFY sessionChanged)
     Q_PROPERTY(bool active READ active WRITE setActive NOTIFY activeChanged)
     Q_PROPERTY(PermissionRowsModel* permissions READ permissions CONSTANT)
+    Q_PROPERTY(QString version READ version CONSTANT)
+    Q_PROPERTY(QUrl supportUrl READ supportUrl CONSTANT)
+    Q_PROPERTY(QUrl privacyUrl READ privacyUrl CONSTANT)
     Q_PROPERTY(QString updatePillText READ updatePillText NOTIFY updatesChanged)
     Q_PROPERTY(bool updatePillEnabled READ updatePillEnabled NOTIFY updatesChanged)
     Q_PROPERTY(QString lastCheckedText READ lastCheckedText NOTIFY updatesChanged)
@@ -42,6 +46,9 @@ class SettingsModel : public QObject {
     void setActive(bool active) { permissions_->setActive(active); }
     PermissionRowsModel* permissions() const { return permissions_; }
 
+    static QString version();
+    static QUrl supportUrl();
+    static QUrl privacyUrl();
     QString updatePillText() const;
     bool updatePillEnabled() const;
     QString lastCheckedText() const;
