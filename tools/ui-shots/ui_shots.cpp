@@ -15,6 +15,7 @@
 #include "app/interface/mac_status_item_controller.h"
 #include "app/interface/permission_rows_model.h"
 #include "app/interface/quick_controls_model.h"
+#include "app/interface/settings_model.h"
 #include "app/interface/testing/fake_tray_backend.h"
 #include "app/session/testing/fake_session.h"
 #include "design/menu_bar_mark.h"
@@ -100,6 +101,37 @@ const DevicesScene devicesScenes[] = {
     {"devices-confirm-other", 2, false, false, false, true},
 };
 
+// The settings card in the states its scenes name.
+constexpr char settingsWindow[] = R"(
+    import QtQuick
+    import QuilloryInterface
+    Window {
+        color: "transparent"
+        flags: Qt.FramelessWindowHint
+        width: card.width
+        height: card.implicitHeight
+        visible: true
+        MacSettings { id: card; session: settingsSession }
+    })";
+
+struct SettingsScene {
+    const char* name;
+    bool updates;
+    const char* pending;
+    const char* loginError;
+    bool inputAccess;
+    bool relaunch;
+};
+
+const SettingsScene settingsScenes[] = {
+    {"settings-updates-off", false, "", "", true, false},
+    {"settings-updates-pending", true, "0.2.0", "", true, false},
+    {"settings-login-error", false, "",
+     "Couldn’t add Quillory to the programs that start at login.", true, false},
+    {"settings-no-input-access", false, "", "", false, false},
+    {"settings-relaunch", false, "", "", true, true},
+};
+
 // An application icon as a desktop would hand it over: an orange rounded square.
 QImage sampleAppIcon() {
     QImage icon(104, 104, QImage::Format_ARGB32_Premultiplied);
@@ -174,6 +206,8 @@ class UiShots {
                 ok = panel(base, true, panelScene);
             } else if (const HeaderScene* header = findHeaderScene(scene)) {
                 ok = cardHeader(base, *header);
+            } else if (scene.startsWith(QLatin1String("settings-"))) {
+                ok = settings(scene, base);
             } else if (scene.startsWith(QLatin1String("devices-"))) {
                 ok = devices(scene, base);
             } else {
@@ -370,6 +404,44 @@ class UiShots {
         return false;
     }
 
+    bool settings(const QString& scene, const QString& base) {
+        for (const SettingsScene& entry : settingsScenes) {
+            if (scene != QLatin1String(entry.name)) {
+                continue;
+            }
+            FakeSession session;
+            FakeUpdates* updates = session.fakeShell()->fakeUpdates();
+            updates->publishAvailable(entry.updates);
+            updates->publishCanCheck(true);
+            updates->setAutomaticChecks(entry.updates);
+            updates->publishPendingVersion(QString::fromUtf8(entry.pending));
+            session.fakeShell()->setScreenCaptureAllowedAtLaunch(!entry.relaunch);
+            if (*entry.loginError) {
+                session.fakeShell()->fakeLoginItem()->failWith(QString::fromUtf8(entry.loginError));
+                session.fakeShell()->fakeLoginItem()->setEnabled(true);
+            }
+            writer_.engine().rootContext()->setContextProperty(QStringLiteral("settingsSession"),
+                                                               &session);
+            std::unique_ptr<QQuickWindow> window(writer_.create(settingsWindow));
+            if (!window) {
+                return false;
+            }
+            auto* card = window->findChild<QQuickItem*>(QStringLiteral("settings"));
+            auto* model = card ? card->property("settings").value<SettingsModel*>() : nullptr;
+            if (!model) {
+                std::fprintf(stderr, "The settings card has no model\n");
+                return false;
+            }
+            const bool access = entry.inputAccess;
+            model->permissions()->setProbes({[access] { return access; }, [] { return true; }});
+            settleShots(200);
+            const bool saved = writer_.save(window.get(), base);
+            window.reset();
+            return saved;
+        }
+        return false;
+    }
+
     bool devices(const QString& scene, const QString& base) {
         for (const DevicesScene& entry : devicesScenes) {
             if (scene != QLatin1String(entry.name)) {
@@ -437,6 +509,9 @@ QStringList uiShotScenes() {
         scenes << QLatin1String(scene.name);
     }
     for (const RecorderScene& scene : recorderScenes) {
+        scenes.append(QString::fromLatin1(scene.name));
+    }
+    for (const SettingsScene& scene : settingsScenes) {
         scenes.append(QString::fromLatin1(scene.name));
     }
     for (const DevicesScene& scene : devicesScenes) {

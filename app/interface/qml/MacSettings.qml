@@ -218,19 +218,20 @@ CardWindowBody {
     component SymbolTile: Rectangle {
         property string symbol
         property bool on: false
-        property color tone: on ? Design.colors.accent : Design.colors.neutralFill
+        property var tone: on ? Design.colors.accent : undefined
 
         implicitWidth: 36
         implicitHeight: 36
         radius: 10
-        color: tone
+        color: tone !== undefined ? tone : Design.colors.neutralFill
 
         IconImage {
             anchors.centerIn: parent
             width: 18
             height: 18
             symbol: parent.symbol
-            color: "white"
+            // White on a tint; the text colour on the neutral fill, so it shows in light themes.
+            color: parent.tone !== undefined ? "white" : Design.colors.primaryText
         }
     }
 
