@@ -5,6 +5,7 @@
 #include <QQmlEngine>
 #include <QQuickStyle>
 #include <memory>
+#include <utility>
 
 #include "app/interface/application_icon.h"
 #include "app/interface/card_window_manager.h"
@@ -80,6 +81,27 @@ ApplicationSession makeSession(QQmlEngine& recorderEngine) {
             }};
 }
 
+// The card windows' views, built by the engine from the interface module; each component lives
+// as long as the engine. A view that cannot be built is logged and its identifier opens nothing.
+void registerCardViews(QQmlEngine& engine, CardWindowManager& manager) {
+    const std::pair<const char*, const char*> views[] = {
+        {"remembered-devices", "MacRememberedDevices.qml"},
+        {"settings", "MacSettings.qml"},
+    };
+    for (const auto& [identifier, file] : views) {
+        auto* component = new QQmlComponent(
+            &engine,
+            QUrl(QStringLiteral("qrc:/qt/qml/QuilloryInterface/qml/") + QLatin1String(file)),
+            &engine);
+        if (!component->isReady()) {
+            qtLogger().error("The %s view cannot be built: %s", identifier,
+                             qUtf8Printable(component->errorString()));
+            continue;
+        }
+        manager.setView(QString::fromLatin1(identifier), component);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,7 +166,9 @@ int main(int argc, char** argv) {
         cards.engine = &engine;
         cards.finish = std::move(finish);
         cards.compositing = [&desktop] { return desktop.compositing(); };
-        return std::make_unique<CardWindowManager>(&session, std::move(cards));
+        auto manager = std::make_unique<CardWindowManager>(&session, std::move(cards));
+        registerCardViews(engine, *manager);
+        return manager;
     };
     std::unique_ptr<MacSessionCommands> commands;
     MacAppLifecycle* lifecycleHandle = nullptr;

@@ -15,6 +15,7 @@
 #include "app/interface/mac_status_item_controller.h"
 #include "app/interface/permission_rows_model.h"
 #include "app/interface/quick_controls_model.h"
+#include "app/interface/settings_model.h"
 #include "app/interface/testing/fake_tray_backend.h"
 #include "app/session/guide_model.h"
 #include "app/session/testing/fake_session.h"
@@ -67,6 +68,70 @@ const RecorderScene recorderScenes[] = {
      "A Very Long Application Name That Cannot Possibly Fit On One Line",
      true,
      {{DesktopKey::option}, {DesktopKey::option}, std::nullopt}},
+};
+
+// The remembered-devices card in the states its scenes name.
+constexpr char devicesWindow[] = R"(
+    import QtQuick
+    import QuilloryInterface
+    Window {
+        color: "transparent"
+        flags: Qt.FramelessWindowHint
+        width: card.width
+        height: Math.max(card.implicitHeight, 420)
+        visible: true
+        MacRememberedDevices { id: card; session: devicesSession }
+    })";
+
+struct DevicesScene {
+    const char* name;
+    int count;
+    bool currentFirst;
+    bool connected;
+    bool failForget;    // a removal of the first device failed
+    bool confirmFirst;  // the confirmation for the first device is open
+};
+
+const DevicesScene devicesScenes[] = {
+    {"devices-empty", 0, false, false, false, false},
+    {"devices-one", 1, false, false, false, false},
+    {"devices-five", 5, false, false, false, false},
+    {"devices-connected", 3, true, true, false, false},
+    {"devices-reconnecting", 3, true, false, false, false},
+    {"devices-failed-forget", 2, false, false, true, false},
+    {"devices-confirm-current", 2, true, true, false, true},
+    {"devices-confirm-other", 2, false, false, false, true},
+};
+
+// The settings card in the states its scenes name.
+constexpr char settingsWindow[] = R"(
+    import QtQuick
+    import QuilloryInterface
+    Window {
+        color: "transparent"
+        flags: Qt.FramelessWindowHint
+        width: card.width
+        height: card.implicitHeight
+        visible: true
+        MacSettings { id: card; session: settingsSession }
+    })";
+
+struct SettingsScene {
+    const char* name;
+    bool updates;
+    const char* pending;
+    const char* loginError;
+    bool inputAccess;
+    bool relaunch;
+};
+
+const SettingsScene settingsScenes[] = {
+    {"settings-updates-off", false, "", "", true, false},
+    {"settings-updates-pending", true, "0.2.0", "", true, false},
+    {"settings-login-error", false, "",
+     "Couldn’t add Quillory to the programs that start at login.", true, false},
+    {"settings-no-input-access", false, "", "", false, false},
+    {"settings-relaunch", false, "", "", true, true},
 };
 
 // An application icon as a desktop would hand it over: an orange rounded square.
@@ -184,6 +249,10 @@ class UiShots {
                 ok = appIcons(base);
             } else if (const HeaderScene* header = findHeaderScene(scene)) {
                 ok = cardHeader(base, *header);
+            } else if (scene.startsWith(QLatin1String("settings-"))) {
+                ok = settings(scene, base);
+            } else if (scene.startsWith(QLatin1String("devices-"))) {
+                ok = devices(scene, base);
             } else {
                 ok = recorder(scene, base);
             }
@@ -436,6 +505,95 @@ class UiShots {
         return false;
     }
 
+    bool settings(const QString& scene, const QString& base) {
+        for (const SettingsScene& entry : settingsScenes) {
+            if (scene != QLatin1String(entry.name)) {
+                continue;
+            }
+            FakeSession session;
+            FakeUpdates* updates = session.fakeShell()->fakeUpdates();
+            updates->publishAvailable(entry.updates);
+            updates->publishCanCheck(true);
+            updates->setAutomaticChecks(entry.updates);
+            updates->publishPendingVersion(QString::fromUtf8(entry.pending));
+            session.fakeShell()->setScreenCaptureAllowedAtLaunch(!entry.relaunch);
+            if (*entry.loginError) {
+                session.fakeShell()->fakeLoginItem()->failWith(QString::fromUtf8(entry.loginError));
+                session.fakeShell()->fakeLoginItem()->setEnabled(true);
+            }
+            writer_.engine().rootContext()->setContextProperty(QStringLiteral("settingsSession"),
+                                                               &session);
+            std::unique_ptr<QQuickWindow> window(writer_.create(settingsWindow));
+            if (!window) {
+                return false;
+            }
+            auto* card = window->findChild<QQuickItem*>(QStringLiteral("settings"));
+            auto* model = card ? card->property("settings").value<SettingsModel*>() : nullptr;
+            if (!model) {
+                std::fprintf(stderr, "The settings card has no model\n");
+                return false;
+            }
+            const bool access = entry.inputAccess;
+            model->permissions()->setProbes({[access] { return access; }, [] { return true; }});
+            settleShots(200);
+            const bool saved = writer_.save(window.get(), base);
+            window.reset();
+            return saved;
+        }
+        return false;
+    }
+
+    bool devices(const QString& scene, const QString& base) {
+        for (const DevicesScene& entry : devicesScenes) {
+            if (scene != QLatin1String(entry.name)) {
+                continue;
+            }
+            FakeSession session;
+            QList<SavedDevice> list;
+            const char* names[] = {
+                "Drawing iPad",
+                "Studio iPad Pro with a name long enough to wrap onto a second line",
+                "Kitchen iPad", "Travel iPad", "Old iPad"};
+            for (int i = 0; i < entry.count; ++i) {
+                list.append({QStringLiteral("key%1").arg(i), QString::fromUtf8(names[i])});
+            }
+            session.publishSavedDevices(list);
+            session.setCurrentDevice(entry.currentFirst ? QStringLiteral("key0") : QString());
+            session.publishConnected(entry.connected);
+            session.answerForget(!entry.failForget);
+            writer_.engine().rootContext()->setContextProperty(QStringLiteral("devicesSession"),
+                                                               &session);
+            std::unique_ptr<QQuickWindow> window(writer_.create(devicesWindow));
+            if (!window) {
+                return false;
+            }
+            auto* card = window->findChild<QQuickItem*>(QStringLiteral("rememberedDevices"));
+            auto* model = card ? card->property("devices").value<QObject*>() : nullptr;
+            if (!model) {
+                std::fprintf(stderr, "The remembered devices card has no model\n");
+                return false;
+            }
+            if (entry.failForget || entry.confirmFirst) {
+                QMetaObject::invokeMethod(model, "requestForget",
+                                          Q_ARG(QString, QStringLiteral("key0")));
+            }
+            if (entry.failForget) {
+                QMetaObject::invokeMethod(model, "confirmForget");
+            }
+            if (entry.count == 5) {
+                if (auto* list5 = window->contentItem()->findChild<QQuickItem*>(
+                        QStringLiteral("deviceList"))) {
+                    list5->setProperty("contentY", 120);
+                }
+            }
+            settleShots(200);
+            const bool saved = writer_.save(window.get(), base);
+            window.reset();
+            return saved;
+        }
+        return false;
+    }
+
     ShotWriter& writer_;
     std::unique_ptr<QQmlComponent> content_;
 };
@@ -452,6 +610,12 @@ QStringList uiShotScenes() {
         scenes << QLatin1String(scene.name);
     }
     for (const RecorderScene& scene : recorderScenes) {
+        scenes.append(QString::fromLatin1(scene.name));
+    }
+    for (const SettingsScene& scene : settingsScenes) {
+        scenes.append(QString::fromLatin1(scene.name));
+    }
+    for (const DevicesScene& scene : devicesScenes) {
         scenes.append(QString::fromLatin1(scene.name));
     }
     for (const GuideScene& scene : guideScenes) {

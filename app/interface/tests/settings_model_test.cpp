@@ -1,0 +1,100 @@
+#include "app/interface/settings_model.h"
+
+#include <gtest/gtest.h>
+
+#include "app/session/testing/fake_session.h"
+
+namespace quillory {
+namespace {
+
+const QDateTime now = QDateTime(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
+
+class SettingsModelTest : public ::testing::Test {
+  protected:
+    SettingsModelTest()
+        : model_([] { return now; }, {[this] {
+                                          ++asked_;
+                                          return accessibility_;
+                                      },
+                                      [this] { return screenRecording_; }}) {
+        model_.setSession(&session_);
+    }
+
+    FakeUpdates* updates() { return session_.fakeShell()->fakeUpdates(); }
+
+    bool accessibility_ = true;
+    bool screenRecording_ = true;
+    int asked_ = 0;
+    FakeSession session_;
+    SettingsModel model_;
+};
+
+TEST_F(SettingsModelTest, PillTextEnabledStateAndTooltip) {
+    struct {
+        const char* pending;
+        bool canCheck;
+        qint64 secondsAgo;  // negative: never checked
+        const char* text;
+        const char* tooltip;
+    } const cases[] = {
+        {"", true, -1, "Check for Updates", "Not checked yet"},
+        {"2.1", false, 5 * 60, "Install 2.1", "Checked 5 minutes ago"},
+        {"", true, 60, "Check for Updates", "Checked 1 minute ago"},
+        {"", true, 3 * 3600 + 59, "Check for Updates", "Checked 3 hours ago"},
+        {"", true, 3600, "Check for Updates", "Checked 1 hour ago"},
+        {"", true, 4 * 86400, "Check for Updates", "Checked 4 days ago"},
+        {"", true, 10, "Check for Updates", "Checked just now"},
+        {"", true, -3600, "Check for Updates", "Not checked yet"},
+    };
+    for (const auto& c : cases) {
+        updates()->publishPendingVersion(QString::fromLatin1(c.pending));
+        updates()->publishCanCheck(c.canCheck);
+        updates()->publishLastChecked(c.secondsAgo >= 0 ? now.addSecs(-c.secondsAgo) : QDateTime());
+        SCOPED_TRACE(c.tooltip);
+        EXPECT_EQ(model_.updatePillText(), QString::fromLatin1(c.text));
+        EXPECT_EQ(model_.updatePillEnabled(), c.canCheck);
+        EXPECT_EQ(model_.lastCheckedText(), QString::fromLatin1(c.tooltip));
+    }
+    // A clock set back behind the last check is not "in an hour".
+    EXPECT_EQ(SettingsModel::relativeText(now.addSecs(3600), now), QStringLiteral("just now"));
+}
+
+TEST_F(SettingsModelTest, PillChecksOnlyWhileItCan) {
+    updates()->publishCanCheck(false);
+    model_.updatePillClicked();
+    EXPECT_TRUE(updates()->calls().isEmpty());
+    updates()->publishCanCheck(true);
+    model_.updatePillClicked();
+    EXPECT_EQ(updates()->calls(), QStringList{QStringLiteral("checkForUpdates")});
+}
+
+TEST_F(SettingsModelTest, PermissionTrailingPrefersReopenThenTheBadge) {
+    EXPECT_EQ(SettingsModel::permissionTrailing(true, true), QStringLiteral("reopen"));
+    EXPECT_EQ(SettingsModel::permissionTrailing(true, false), QStringLiteral("reopen"));
+    EXPECT_EQ(SettingsModel::permissionTrailing(false, true), QStringLiteral("allowed"));
+    EXPECT_EQ(SettingsModel::permissionTrailing(false, false), QStringLiteral("allow"));
+
+    session_.fakeShell()->setScreenCaptureAllowedAtLaunch(false);
+    model_.permissions()->refresh();
+    EXPECT_EQ(model_.screenRecordingTrailing(), QStringLiteral("reopen"));
+    accessibility_ = false;
+    model_.permissions()->refresh();
+    EXPECT_EQ(model_.accessibilityTrailing(), QStringLiteral("allow"));
+}
+
+TEST_F(SettingsModelTest, PollsWhileShownAndRefreshesOnActivation) {
+    EXPECT_FALSE(model_.permissions()->pollTimer().isActive());
+    model_.setActive(true);
+    EXPECT_TRUE(model_.permissions()->pollTimer().isActive());
+    model_.setActive(false);
+    EXPECT_FALSE(model_.permissions()->pollTimer().isActive());
+
+    const int before = asked_;
+    model_.refreshOnActivation();
+    EXPECT_EQ(asked_, before + 1);
+    EXPECT_EQ(session_.fakeShell()->fakeLoginItem()->calls(),
+              QStringList{QStringLiteral("refresh")});
+}
+
+}  // namespace
+}  // namespace quillory
