@@ -54,6 +54,20 @@ void FakeInput::setSamples(std::vector<PenSample> samples) {
         return;
     }
     samples_ = std::move(samples);
+    samplesAppended_ += samples_.size();
+    ++sampleGeneration_;
+    emit samplesChanged();
+}
+
+void FakeInput::appendSamples(const std::vector<PenSample>& batch, std::size_t limit) {
+    if (batch.empty()) {
+        return;
+    }
+    samples_.insert(samples_.end(), batch.begin(), batch.end());
+    samplesAppended_ += batch.size();
+    if (samples_.size() > limit) {
+        samples_.erase(samples_.begin(), samples_.end() - static_cast<std::ptrdiff_t>(limit));
+    }
     emit samplesChanged();
 }
 
