@@ -33,11 +33,14 @@ qt_target_qml_sources(quillory_design
     components/DesignPressStyle.qml
     components/DesignRule.qml
     components/DesignShadow.qml
+    components/DesignSwitch.qml
     components/DesignSystemGallery.qml
+    components/DesignToolTip.qml
     components/FloatingIconButtonStyle.qml
     components/FocusRing.qml
     components/GalleryPicker.qml
     components/GallerySegments.qml
+    components/IconLabel.qml
     components/IconTile.qml
     components/PadCard.qml
     components/PadControl.qml

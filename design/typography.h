@@ -28,6 +28,7 @@ class QJSEngine;
 
 #define QUILLORY_PAD_TYPE(X)                               \
     X(body, nullptr, 13)                                   \
+    X(headline, nullptr, 13, QFont::Bold)                  \
     X(title3, nullptr, 15)                                 \
     X(calloutSemibold, nullptr, 12, QFont::DemiBold)       \
     X(bodySemibold, nullptr, 13, QFont::DemiBold)          \

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QQmlComponent>
 #include <QQmlContext>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <cstdio>
 #include <functional>
@@ -12,49 +13,19 @@
 #include "app/desktop-control/recorder/recorder_core.h"
 #include "app/desktop-control/recorder/recorder_model.h"
 #include "app/interface/mac_status_item_controller.h"
+#include "app/interface/permission_rows_model.h"
+#include "app/interface/quick_controls_model.h"
 #include "app/interface/testing/fake_tray_backend.h"
 #include "app/session/testing/fake_session.h"
 #include "design/menu_bar_mark.h"
 #include "tools/shots/shot_writer.h"
+#include "tools/ui-shots/panel_scenes.h"
 
 namespace quillory {
 
 namespace {
 
 const QRect screenArea(0, 0, 1280, 800);
-
-// What the quick controls will show, until they exist: a title, the status and the symbols.
-constexpr char standInContent[] = R"(
-    import QtQuick
-    import QuilloryDesign
-    Column {
-        objectName: "standIn"
-        padding: 22
-        spacing: 14
-        DText { text: "Quillory"; font.pixelSize: 26 }
-        DText { text: session.status; color: Design.colors.secondaryText }
-        Row {
-            spacing: 6
-            Repeater {
-                model: ["xmark", "power", "arrow.triangle.2.circlepath", "arrow.down",
-                        "hand.point.up.left.fill", "rectangle.on.rectangle",
-                        "checkmark.circle.fill", "checkmark", "circle.grid.3x3.fill",
-                        "circle.grid.3x3", "eraser"]
-                IconImage {
-                    width: 20
-                    height: 20
-                    symbol: modelData
-                    color: Design.colors.primaryText
-                }
-            }
-        }
-        Rectangle {
-            width: 296
-            height: 120
-            radius: 16
-            color: Design.colors.surface
-        }
-    })";
 
 // The shortcut recorder's card, in the states its scenes name.
 constexpr char recorderWindow[] = R"(
@@ -112,21 +83,46 @@ struct TrayPanel {
     QColor color;
 };
 
+// The items below `item` in the visual tree (the panel's content comes from a Loader, whose items
+// are no QObject children).
+void visualItems(QQuickItem* item, QList<QQuickItem*>& out) {
+    out.append(item);
+    for (QQuickItem* child : item->childItems()) {
+        visualItems(child, out);
+    }
+}
+
+QQuickItem* findItem(QQuickWindow* window, const QString& name) {
+    QList<QQuickItem*> items;
+    visualItems(window->contentItem(), items);
+    for (QQuickItem* item : items) {
+        if (item->objectName() == name) {
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+template <typename T>
+T* itemProperty(QQuickWindow* window, const QString& item, const char* property) {
+    QQuickItem* found = findItem(window, item);
+    return found ? qobject_cast<T*>(found->property(property).value<QObject*>()) : nullptr;
+}
+
 constexpr int trayMargin = 12;
 constexpr int trayCell = 56;
 
 class UiShots {
   public:
     explicit UiShots(ShotWriter& writer) : writer_(writer) {
-        writer_.engine().rootContext()->setContextProperty(QStringLiteral("session"), &session_);
-        session_.setStatus(QStringLiteral("Waiting for your iPad"));
-        content_ = std::make_unique<QQmlComponent>(&writer_.engine());
-        content_->setData(standInContent, QUrl(QStringLiteral("qrc:/ui-shots-stand-in.qml")));
+        content_ = std::make_unique<QQmlComponent>(
+            &writer_.engine(),
+            QUrl(QStringLiteral("qrc:/qt/qml/QuilloryInterface/qml/MacQuickControls.qml")));
     }
 
     bool render(const QString& scene) {
         if (!content_->isReady()) {
-            std::fprintf(stderr, "Cannot build the stand-in: %s\n",
+            std::fprintf(stderr, "Cannot build the quick controls: %s\n",
                          qPrintable(content_->errorString()));
             return false;
         }
@@ -137,9 +133,13 @@ class UiShots {
             if (scene == QLatin1String("tray")) {
                 ok = tray(base);
             } else if (scene == QLatin1String("panel")) {
-                ok = panel(base, true);
+                ok = panel(base, true, nullptr);
             } else if (scene == QLatin1String("fallback")) {
-                ok = panel(base, false);
+                ok = panel(base, false, nullptr);
+            } else if (const PanelScene* panelScene = findPanelScene(scene)) {
+                ok = panel(base, true, panelScene);
+            } else if (const HeaderScene* header = findHeaderScene(scene)) {
+                ok = cardHeader(base, *header);
             } else {
                 ok = recorder(scene, base);
             }
@@ -151,6 +151,54 @@ class UiShots {
     }
 
   private:
+    static const PanelScene* findPanelScene(const QString& name) {
+        for (const PanelScene& scene : panelScenes()) {
+            if (name == QLatin1String(scene.name)) {
+                return &scene;
+            }
+        }
+        return nullptr;
+    }
+
+    static const HeaderScene* findHeaderScene(const QString& name) {
+        for (const HeaderScene& scene : headerScenes()) {
+            if (name == QLatin1String(scene.name)) {
+                return &scene;
+            }
+        }
+        return nullptr;
+    }
+
+    // Where the named items of a window sit, in window points, into a JSON file beside its image.
+    void writePlacements(QQuickWindow* window, const QString& base) {
+        QJsonObject where;
+        const QStringList names = {"waitingCard",  "pairingCard", "connectedCard", "approvePairing",
+                                   "switchTrack",  "disconnect",  "waitingTitle",  "pairingTitle",
+                                   "headerBand",   "headerTitle", "headerClose",   "permissions",
+                                   "updateBanner", "signalWord",  "headerArt"};
+        QList<QQuickItem*> items;
+        visualItems(window->contentItem(), items);
+        for (QQuickItem* item : items) {
+            const QString name = item->objectName();
+            if (names.contains(name)) {
+                if (!item->isVisible() || item->width() <= 0) {
+                    continue;
+                }
+                const QRectF rect =
+                    item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+                where.insert(name, QJsonObject{{"x", rect.x()},
+                                               {"y", rect.y()},
+                                               {"width", rect.width()},
+                                               {"height", rect.height()},
+                                               {"opacity", item->opacity()}});
+            }
+        }
+        QFile file(writer_.directory().filePath(base + QStringLiteral(".json")));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            file.write(QJsonDocument(where).toJson());
+        }
+    }
+
     // The four states at 1× and 2× on a light and a dark tray; where each image sits goes into
     // a JSON file beside it, for the probes.
     bool tray(const QString& base) {
@@ -184,7 +232,9 @@ class UiShots {
         return writer_.save(sheet, base);
     }
 
-    bool panel(const QString& base, bool withTray) {
+    bool panel(const QString& base, bool withTray, const PanelScene* scene) {
+        FakeSession session;
+        auto clock = std::make_shared<FakeClock>();
         auto tray = std::make_unique<FakeTrayBackend>();
         tray->setAvailable(withTray);
         tray->setGeometry(QRect(900, 2, 24, 24));
@@ -193,17 +243,74 @@ class UiShots {
         environment.engine = &writer_.engine();
         environment.content = content_.get();
         environment.availableAt = [](QPoint) { return screenArea; };
-        MacStatusItemController controller(&session_, nullptr, std::move(environment));
+        MacStatusItemController controller(&session, nullptr, std::move(environment));
         if (!controller.panel()) {
             return false;
         }
+        auto* controls = itemProperty<QuickControlsModel>(controller.panel(),
+                                                          QStringLiteral("quickControls"), "model");
+        auto* rows = itemProperty<PermissionRowsModel>(controller.panel(),
+                                                       QStringLiteral("permissions"), "rows");
+        if (!controls || !rows) {
+            std::fprintf(stderr, "The panel holds no quick controls\n");
+            return false;
+        }
+        PanelSceneState state{session, *clock};
+        controls->setClock(clock);
+        controls->setComputerName(QStringLiteral("Studio Desk"));
+        controls->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        if (scene) {
+            scene->setUp(state);
+        }
+        controls->setProbes(
+            {[&state] { return state.inputAccess; }, [&state] { return state.screenCapture; }});
+        rows->setProbes(
+            {[&state] { return state.inputAccess; }, [&state] { return state.screenCapture; }});
         if (withTray) {
-            controller.showPanel(MacStatusItemController::Opening::user);
+            controller.showPanel(state.codeOpening ? MacStatusItemController::Opening::code
+                                                   : MacStatusItemController::Opening::user);
         } else {
             controller.recheckTray();
         }
         settleShots(300);
+        writePlacements(controller.panel(), base);
         return writer_.save(controller.panel(), base);
+    }
+
+    bool cardHeader(const QString& base, const HeaderScene& scene) {
+        const QByteArray qml = QStringLiteral(R"(
+            import QtQuick
+            import QuilloryDesign
+            import QuilloryInterface
+            Window {
+                width: 500
+                height: %1 + 90
+                color: "transparent"
+                CardWindowBody {
+                    width: 500
+                    height: parent.height
+                    QuilloryCardHeader {
+                        width: 500
+                        height: %1
+                        art: "%2"
+                        title: %1 < 100 ? "Pen test" : "Remembered devices"
+                        subtitle: "Tablets that connect without a new code."
+                    }
+                }
+            })")
+                                   .arg(scene.height)
+                                   .arg(QLatin1String(scene.art))
+                                   .toUtf8();
+        QQuickWindow* window = writer_.create(qml);
+        if (!window) {
+            return false;
+        }
+        window->show();
+        settleShots(200);
+        writePlacements(window, base);
+        const bool saved = writer_.save(window, base);
+        delete window;
+        return saved;
     }
 
     bool recorder(const QString& scene, const QString& base) {
@@ -228,14 +335,20 @@ class UiShots {
     }
 
     ShotWriter& writer_;
-    FakeSession session_;
     std::unique_ptr<QQmlComponent> content_;
 };
 
 }  // namespace
 
 QStringList uiShotScenes() {
-    QStringList scenes{QStringLiteral("tray"), QStringLiteral("panel"), QStringLiteral("fallback")};
+    QStringList scenes = {QStringLiteral("tray"), QStringLiteral("panel"),
+                          QStringLiteral("fallback")};
+    for (const PanelScene& scene : panelScenes()) {
+        scenes << QLatin1String(scene.name);
+    }
+    for (const HeaderScene& scene : headerScenes()) {
+        scenes << QLatin1String(scene.name);
+    }
     for (const RecorderScene& scene : recorderScenes) {
         scenes.append(QString::fromLatin1(scene.name));
     }

@@ -5,6 +5,7 @@
 #include <QQmlEngine>
 
 #include "app/session/testing/fake_session.h"
+#include "tests/support/cursor_probe.h"
 #include "tests/support/fake_desktop_appearance.h"
 
 Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
@@ -13,7 +14,7 @@ Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)
 namespace quillory {
 
 // Every test file sees `session`, a FakeSession it sets with `session.set({...})`, and
-// `desktop`, the fake appearance.
+// `desktop`, the fake appearance, and `cursors`, the cursor each window shows.
 class Setup : public QObject {
     Q_OBJECT
 
@@ -22,11 +23,13 @@ class Setup : public QObject {
         settings_ = installFakeDesktopAppearance(engine);
         session_ = std::make_unique<FakeSession>();
         engine->rootContext()->setContextProperty(QStringLiteral("session"), session_.get());
+        engine->rootContext()->setContextProperty(QStringLiteral("cursors"), &cursors_);
     }
 
   private:
     std::unique_ptr<DesktopSettings> settings_;
     std::unique_ptr<FakeSession> session_;
+    CursorProbe cursors_;
 };
 
 }  // namespace quillory

@@ -66,7 +66,32 @@ class UiShotsTest : public testing::Test {
 };
 
 TEST_F(UiShotsTest, WritesEverySceneInEveryAppearance) {
-    for (const char* scene : {"tray", "panel", "fallback"}) {
+    for (const char* scene : {"tray",
+                              "panel",
+                              "fallback",
+                              "waiting-offline",
+                              "waiting-listening",
+                              "waiting-connecting",
+                              "waiting-recovering",
+                              "waiting-failed",
+                              "pairing-first-second",
+                              "pairing-ready",
+                              "pairing-confirmed-here",
+                              "pairing-confirmed-both",
+                              "connected",
+                              "connected-studio-active",
+                              "connected-studio-stopped",
+                              "connected-studio-reopen",
+                              "permissions-access",
+                              "permissions-screen",
+                              "permissions-relaunch",
+                              "update-banner",
+                              "update-check",
+                              "header-compact",
+                              "header-compact-clay-pen",
+                              "header-regular-clay-vorel",
+                              "header-regular-clay-tablet",
+                              "header-regular-clay-pen"}) {
         for (const Look& look : looks) {
             EXPECT_FALSE(image(QStringLiteral("%1-%2").arg(scene, look.name)).isNull())
                 << scene << "-" << look.name;
@@ -126,6 +151,113 @@ TEST_F(UiShotsTest, ThePanelIsFilledWithTheBackgroundAndRoundedAtTheCorners) {
         }
         const QImage fallback = image(QStringLiteral("fallback-%1").arg(look.name));
         EXPECT_TRUE(near(fallback.pixelColor(1, 1), background));
+    }
+}
+
+// A shot with the rectangles of its named items, in image pixels.
+struct Probed {
+    QImage image;
+    QJsonObject where;
+    double scale = 1;
+
+    bool has(const char* name) const { return where.contains(QLatin1String(name)); }
+    QRectF rect(const char* name) const {
+        const QJsonObject r = where.value(QLatin1String(name)).toObject();
+        return {r.value("x").toDouble() * scale, r.value("y").toDouble() * scale,
+                r.value("width").toDouble() * scale, r.value("height").toDouble() * scale};
+    }
+    // A point of the item, in fractions of its size.
+    QColor at(const char* name, double fx, double fy) const {
+        const QRectF r = rect(name);
+        return image.pixelColor(int(r.x() + fx * r.width()), int(r.y() + fy * r.height()));
+    }
+    // How many pixels of the item are far from `background` (text, glyphs).
+    int inked(const char* name, QColor background) const {
+        const QRect r = rect(name).toRect().intersected(image.rect());
+        int count = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            for (int x = r.left(); x <= r.right(); ++x) {
+                count += nearColor(image.pixelColor(x, y), background, 60) ? 0 : 1;
+            }
+        }
+        return count;
+    }
+};
+
+class PanelShotsTest : public UiShotsTest {
+  protected:
+    static Probed shot(const QString& scene, const Look& look, double width = 340) {
+        const QString base = QStringLiteral("%1-%2").arg(scene, look.name);
+        Probed probed{image(base), placements(base)};
+        probed.scale = probed.image.isNull() ? 1 : probed.image.width() / width;
+        return probed;
+    }
+    static QColor color(DesignColorToken token, const Look& look) {
+        return resolveColor(token, DesignPalette::electricBlue, look.appearance);
+    }
+    static QColor blend(QColor top, QColor bottom, double alpha) {
+        return QColor::fromRgbF(float(top.redF() * alpha + bottom.redF() * (1 - alpha)),
+                                float(top.greenF() * alpha + bottom.greenF() * (1 - alpha)),
+                                float(top.blueF() * alpha + bottom.blueF() * (1 - alpha)));
+    }
+};
+
+TEST_F(PanelShotsTest, CardsConfirmSwitchAndDisconnectShowTheirColours) {
+    for (const Look& look : looks) {
+        SCOPED_TRACE(look.name);
+        const QColor surface = color(DesignColorToken::surface, look);
+        const QColor accent = color(DesignColorToken::accent, look);
+
+        const Probed waiting = shot(QStringLiteral("waiting-listening"), look);
+        ASSERT_TRUE(waiting.has("waitingCard"));
+        EXPECT_TRUE(near(waiting.at("waitingCard", 0.5, 0.03), surface, 6));
+        EXPECT_GT(waiting.inked("waitingTitle", surface), 40);
+        EXPECT_GT(waiting.inked("signalWord", color(DesignColorToken::neutralFill, look)), 10);
+
+        const Probed ready = shot(QStringLiteral("pairing-ready"), look);
+        ASSERT_TRUE(ready.has("approvePairing"));
+        EXPECT_TRUE(near(ready.at("approvePairing", 0.12, 0.8), accent, 14));
+
+        // The first second: Confirm is there, dimmed over the card.
+        const Probed first = shot(QStringLiteral("pairing-first-second"), look);
+        ASSERT_TRUE(first.has("approvePairing"));
+        EXPECT_TRUE(near(first.at("approvePairing", 0.12, 0.8), blend(accent, surface, 0.45), 16));
+        EXPECT_FALSE(near(first.at("approvePairing", 0.12, 0.8), accent, 30));
+
+        const Probed live = shot(QStringLiteral("connected-studio-active"), look);
+        ASSERT_TRUE(live.has("switchTrack"));
+        EXPECT_TRUE(near(live.at("switchTrack", 0.2, 0.5), accent, 10));
+        // "Disconnect" is written in red.
+        const QRect button = live.rect("disconnect").toRect();
+        const QColor red = color(DesignColorToken::destructive, look);
+        int reddish = 0;
+        for (int y = button.top(); y <= button.bottom(); ++y) {
+            for (int x = button.left(); x <= button.right(); ++x) {
+                reddish += nearColor(live.image.pixelColor(x, y), red, 40) ? 1 : 0;
+            }
+        }
+        EXPECT_GT(reddish, 10);
+    }
+}
+
+TEST_F(PanelShotsTest, CardHeaderBandRunsFromLightToDeepBlueWithWhiteText) {
+    const std::pair<const char*, int> scenes[] = {{"header-compact", 76},
+                                                  {"header-regular-clay-tablet", 150}};
+    for (const auto& [scene, height] : scenes) {
+        SCOPED_TRACE(scene);
+        const Probed header = shot(QString::fromLatin1(scene), looks[0], 500);
+        ASSERT_TRUE(header.has("headerBand"));
+        const auto pixel = [&](double x, double y) {
+            return header.image.pixelColor(int(x * header.scale), int(y * header.scale));
+        };
+        EXPECT_TRUE(near(pixel(30, 3), QColor::fromRgbF(0.36f, 0.49f, 1.0f), 12));
+        EXPECT_TRUE(near(pixel(30, height - 2), QColor::fromRgbF(0.16f, 0.30f, 0.95f), 12));
+        EXPECT_TRUE(near(pixel(30, height + 20),
+                         resolveColor(DesignColorToken::background, DesignPalette::electricBlue,
+                                      looks[0].appearance)));
+        // Outside the rounded top corner the window shows through.
+        EXPECT_FALSE(near(pixel(1, 1), pixel(30, 3), 12));
+        EXPECT_GT(header.inked("headerTitle", pixel(30, height - 2)), 40);
     }
 }
 

@@ -1,0 +1,646 @@
+import QtQuick
+import QtQuick.Layouts
+import QuilloryDesign
+import QuilloryInterface
+
+// The status panel's content: the header with the connection signal, the connection card
+// (waiting, pairing or connected), the permission rows and the menu rows. It takes the session,
+// the panel's visibility and the panel's close, open and quit requests from the panel window it
+// sits in, unless a host sets them.
+//
+// No Escape and no Ctrl+Q here: Escape belongs to the panel (it hides it and the pairing stays)
+// and Ctrl+Q is the application's command; a second shortcut would make both ambiguous.
+Item {
+    id: quick
+
+    property SessionFacade session: Window.window && Window.window.session
+                                    ? Window.window.session : null
+    // A window's own `visibility` is its QWindow state; only the panel's is an object.
+    property PanelVisibility visibility: Window.window
+                                         && typeof Window.window.visibility === "object"
+                                         ? Window.window.visibility : null
+    readonly property alias model: controls
+
+    signal closePopover()
+    signal openUtility(string identifier)
+    signal quit()
+
+    objectName: "quickControls"
+    implicitWidth: 340
+    implicitHeight: column.implicitHeight + 28
+    width: 340
+
+    QuickControlsModel {
+        id: controls
+
+        session: quick.session
+        Component.onCompleted: lookUpComputerName()
+        onClosePopoverRequested: {
+            quick.closePopover()
+            const panel = quick.Window.window
+            if (panel && typeof panel.closeRequested === "function")
+                panel.closeRequested()
+        }
+        onOpenUtilityRequested: (identifier) => {
+            quick.openUtility(identifier)
+            const panel = quick.Window.window
+            if (panel && panel.controller)
+                panel.controller.openUtility(identifier)
+        }
+        onQuitRequested: {
+            quick.quit()
+            const panel = quick.Window.window
+            if (panel && panel.controller && typeof panel.controller.requestQuit === "function")
+                panel.controller.requestQuit()
+        }
+    }
+
+    // Return confirms only in a panel the user focused, and only once Confirm is enabled.
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        context: Qt.WindowShortcut
+        enabled: controls.card === "pairing" && controls.confirmEnabled && quick.Window.active
+        onActivated: controls.confirm()
+    }
+
+    Column {
+        id: column
+
+        x: 14
+        y: 14
+        width: 312
+        spacing: 12
+
+        RowLayout {
+            x: 4
+            width: parent.width - 8
+            spacing: 10
+
+            Rectangle {
+                implicitWidth: 28
+                implicitHeight: 28
+                radius: 8
+                color: Design.colors.accent
+
+                BrandMark {
+                    anchors.fill: parent
+                    anchors.margins: 4
+                    color: Design.colors.onAccent
+                }
+            }
+
+            DText {
+                text: qsTr("Quillory")
+                font: DesignTypography.title3
+            }
+
+            Item {
+                Layout.fillWidth: true
+            }
+
+            MacConnectionSignal {
+                model: controls
+            }
+        }
+
+        Item {
+            id: cardHolder
+
+            width: parent.width
+            implicitHeight: waitingCard.visible ? waitingCard.implicitHeight
+                            : pairingCard.visible ? pairingCard.implicitHeight
+                                                  : connectedCard.implicitHeight
+            height: implicitHeight
+
+            // A card that comes in fades and grows from 0.98.
+            property string shown: controls.card
+            onShownChanged: if (Motion.enabled) cardEntrance.restart()
+
+            ParallelAnimation {
+                id: cardEntrance
+
+                NumberAnimation {
+                    target: cardHolder
+                    property: "opacity"
+                    from: 0
+                    to: 1
+                    duration: 180
+                    easing.type: Easing.OutCubic
+                }
+                NumberAnimation {
+                    target: cardHolder
+                    property: "scale"
+                    from: 0.98
+                    to: 1
+                    duration: 220
+                    easing.type: Easing.OutCubic
+                }
+            }
+
+            WaitingCard {
+                id: waitingCard
+
+                width: parent.width
+                visible: controls.card === "waiting"
+            }
+
+            PairingCard {
+                id: pairingCard
+
+                width: parent.width
+                visible: controls.card === "pairing"
+            }
+
+            ConnectedCard {
+                id: connectedCard
+
+                width: parent.width
+                visible: controls.card === "connected"
+            }
+        }
+
+        MacPermissions {
+            width: parent.width
+            session: quick.session
+            active: quick.visibility ? quick.visibility.visible : false
+        }
+
+        MenuRows {
+            width: parent.width
+        }
+    }
+
+    component CardTitle: DText {
+        font: PadType.headline
+        wrapMode: Text.Wrap
+        maximumLineCount: 2
+        elide: Text.ElideRight
+
+        HoverHandler {
+            id: titleHover
+        }
+
+        DesignToolTip {
+            objectName: "nameToolTip"
+            visible: titleHover.hovered && parent.truncated
+            text: parent.text
+        }
+    }
+
+    component WaitingCard: PadCard {
+        radius: 18
+        padding: 0
+        objectName: "waitingCard"
+
+        ColumnLayout {
+            width: parent.width
+            spacing: 12
+
+            RowLayout {
+                Layout.margins: 14
+                Layout.bottomMargin: 0
+                Layout.fillWidth: true
+                spacing: 12
+
+                IconTile {
+                    Layout.alignment: Qt.AlignTop
+                    dimension: 40
+                    icon: controls.waitingIcon
+                    tint: Design.colors[controls.waitingTint]
+                }
+
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 3
+
+                    CardTitle {
+                        objectName: "waitingTitle"
+                        Layout.fillWidth: true
+                        text: controls.waitingTitle
+                    }
+
+                    DText {
+                        objectName: "waitingDetail"
+                        Layout.fillWidth: true
+                        text: controls.waitingDetail
+                        font: PadType.subheadline
+                        color: Design.colors.secondaryText
+                        wrapMode: Text.Wrap
+                    }
+                }
+            }
+
+            PillButtonStyle {
+                objectName: "startButton"
+                Layout.leftMargin: 14
+                Layout.rightMargin: 14
+                Layout.bottomMargin: stopWaiting.visible ? 0 : 14
+                visible: controls.primaryButton.length > 0
+                expand: true
+                text: controls.primaryButton
+                onClicked: controls.start()
+            }
+
+            PillButtonStyle {
+                id: stopWaiting
+
+                objectName: "stopWaiting"
+                Layout.leftMargin: 14
+                Layout.rightMargin: 14
+                Layout.bottomMargin: 14
+                visible: controls.stopWaitingVisible
+                role: "soft"
+                expand: true
+                text: qsTr("Stop waiting")
+                onClicked: controls.disconnect()
+            }
+
+            Item {
+                visible: controls.primaryButton.length === 0 && !controls.stopWaitingVisible
+                implicitHeight: 2
+            }
+        }
+    }
+
+    component ApprovalChip: Rectangle {
+        property string caption
+        property string status
+        property bool approved
+
+        Layout.fillWidth: true
+        Layout.preferredWidth: 1
+        implicitHeight: chipColumn.implicitHeight + 16
+        radius: 10
+        color: Design.colors.background
+        Accessible.role: Accessible.StaticText
+        Accessible.name: caption + ", " + status
+
+        ColumnLayout {
+            id: chipColumn
+
+            x: 10
+            y: 8
+            width: parent.width - 20
+            spacing: 3
+
+            DText {
+                id: captionText
+
+                Layout.fillWidth: true
+                text: caption
+                font: PadType.caption
+                color: Design.colors.secondaryText
+                maximumLineCount: 1
+                elide: Text.ElideRight
+                Accessible.ignored: true
+
+                HoverHandler {
+                    id: captionHover
+                }
+
+                DesignToolTip {
+                    visible: captionHover.hovered && captionText.truncated
+                    text: captionText.text
+                }
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 5
+
+                IconView {
+                    visible: approved
+                    icon: "confirmed"
+                    size: 13
+                    color: Design.colors.success
+                }
+
+                StatusDot {
+                    visible: !approved
+                    kind: "pending"
+                    scale: 0.75
+                }
+
+                DText {
+                    Layout.fillWidth: true
+                    text: status
+                    font: PadType.footnoteSemibold
+                    color: approved ? Design.colors.success : Design.colors.secondaryText
+                    maximumLineCount: 1
+                    elide: Text.ElideRight
+                    fontSizeMode: Text.HorizontalFit
+                    minimumPixelSize: 8
+                    Accessible.ignored: true
+                }
+            }
+        }
+    }
+
+    component PairingCard: PadCard {
+        radius: 18
+        padding: 14
+        objectName: "pairingCard"
+
+        ColumnLayout {
+            width: parent.width
+            spacing: 12
+
+            ColumnLayout {
+                Layout.fillWidth: true
+                spacing: 3
+
+                CardTitle {
+                    objectName: "pairingTitle"
+                    Layout.fillWidth: true
+                    text: controls.pairingTitle
+                    maximumLineCount: 1
+                }
+
+                DText {
+                    Layout.fillWidth: true
+                    text: ConnectionCopy.confirmInstruction
+                    font: PadType.subheadline
+                    color: Design.colors.secondaryText
+                    wrapMode: Text.Wrap
+                }
+            }
+
+            PairingCodeView {
+                Layout.fillWidth: true
+                code: quick.session ? quick.session.pairingCode : ""
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 8
+
+                ApprovalChip {
+                    objectName: "thisMacChip"
+                    caption: qsTr("This Mac")
+                    status: controls.thisMacStatus
+                    approved: quick.session ? quick.session.pairingApproved : false
+                }
+
+                ApprovalChip {
+                    objectName: "peerChip"
+                    caption: quick.session ? quick.session.peerName : ""
+                    status: controls.peerStatus
+                    approved: quick.session ? quick.session.peerApproved : false
+                }
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 8
+
+                PillButtonStyle {
+                    objectName: "cancelPairing"
+                    role: "soft"
+                    expand: true
+                    Layout.preferredWidth: 1
+                    text: ConnectionCopy.cancel
+                    onClicked: controls.disconnect()
+                }
+
+                PillButtonStyle {
+                    objectName: "approvePairing"
+                    expand: true
+                    Layout.preferredWidth: 1
+                    enabled: controls.confirmEnabled
+                    text: controls.confirmTitle
+                    onClicked: controls.confirm()
+                }
+            }
+        }
+    }
+
+    component InsetDivider: Rectangle {
+        x: 62
+        width: parent ? parent.width - 62 : 0
+        height: 1
+        color: Design.colors.rule
+    }
+
+    component ConnectedCard: PadCard {
+        radius: 18
+        padding: 2
+        objectName: "connectedCard"
+
+        Column {
+            width: parent.width
+
+            PadRow {
+                objectName: "tabletRow"
+                width: parent.width
+                title: quick.session ? quick.session.peerName : ""
+                detail: controls.tabletDetail
+                leading: IconTile {
+                    icon: "tablet"
+                    dimension: 36
+                    tint: Design.colors.accent
+                }
+                trailing: StatusDot {
+                    kind: "live"
+                }
+            }
+
+            InsetDivider {
+                visible: controls.studioRow.length > 0
+            }
+
+            PadRow {
+                objectName: "studioRow"
+                width: parent.width
+                visible: controls.studioRow.length > 0
+                title: controls.studioTitle
+                detail: controls.studioDetail
+                leading: IconTile {
+                    icon: controls.studioRow === "active" ? "fullScreen" : "warning"
+                    dimension: 36
+                    tint: controls.studioRow === "active" ? Design.colors.success
+                                                          : Design.colors.destructive
+                }
+                trailing: PillButtonStyle {
+                    objectName: "studioButton"
+                    role: "soft"
+                    text: controls.studioButton
+                    Accessible.name: controls.studioRow === "active" ? qsTr("Stop sharing")
+                                                                     : text
+                    onClicked: controls.studioAction()
+                }
+            }
+
+            InsetDivider {}
+
+            MacInputToggle {
+                width: parent.width
+                model: controls
+            }
+
+            RowLayout {
+                x: 10
+                width: parent.width - 20
+                height: implicitHeight + 20
+                spacing: 8
+
+                PillButtonStyle {
+                    id: testPen
+
+                    objectName: "testPen"
+                    role: "soft"
+                    expand: true
+                    Layout.preferredWidth: 1
+                    text: qsTr("Test Pen")
+                    contentItem: Item {
+                        implicitWidth: penLabel.implicitWidth
+                        implicitHeight: penLabel.implicitHeight
+
+                        IconLabel {
+                            id: penLabel
+
+                            anchors.centerIn: parent
+                            text: testPen.text
+                            icon: "draw"
+                            font: testPen.font
+                            color: testPen.foreground
+                        }
+                    }
+                    onClicked: controls.openWindow("pencil-test")
+                }
+
+                PillButtonStyle {
+                    objectName: "disconnect"
+                    role: "destructive"
+                    expand: true
+                    Layout.preferredWidth: 1
+                    text: qsTr("Disconnect")
+                    onClicked: controls.disconnect()
+                }
+            }
+        }
+    }
+
+    component MenuRows: Column {
+        spacing: 0
+
+        DesignPressStyle {
+            objectName: "updateBanner"
+            width: parent.width
+            visible: controls.updateBanner.length > 0
+            height: visible ? implicitHeight + 4 : 0
+            onClicked: controls.checkForUpdates()
+            contentItem: Item {
+                implicitHeight: 34
+
+                Rectangle {
+                    objectName: "updateBannerFill"
+                    width: parent.width
+                    height: 34
+                    radius: 8
+                    color: Design.colors.accent
+
+                    RowLayout {
+                        anchors.fill: parent
+                        anchors.leftMargin: 8
+                        anchors.rightMargin: 8
+                        spacing: 10
+
+                        Item {
+                            implicitWidth: 22
+                            implicitHeight: 16
+
+                            IconView {
+                                anchors.centerIn: parent
+                                icon: "refresh"
+                                size: 16
+                                color: Design.colors.onAccent
+                            }
+                        }
+
+                        DText {
+                            Layout.fillWidth: true
+                            text: controls.updateBanner
+                            font: PadType.footnoteSemibold
+                            color: Design.colors.onAccent
+                            elide: Text.ElideRight
+                        }
+
+                        DText {
+                            text: qsTr("Install…")
+                            font: PadType.footnoteSemibold
+                            color: Design.colors.onAccent
+                            opacity: 0.85
+                        }
+                    }
+                }
+            }
+        }
+
+        MacMenuRowStyle {
+            objectName: "openRememberedDevices"
+            width: parent.width
+            iconName: "tablet"
+            opensWindow: true
+            text: qsTr("Remembered devices…")
+            onClicked: controls.openWindow("remembered-devices")
+        }
+
+        MacMenuRowStyle {
+            objectName: "openSettings"
+            width: parent.width
+            iconName: "adjust"
+            opensWindow: true
+            text: qsTr("Settings…")
+            onClicked: controls.openWindow("settings")
+        }
+
+        MacMenuRowStyle {
+            objectName: "checkForUpdates"
+            width: parent.width
+            visible: controls.checkForUpdatesVisible
+            enabled: controls.checkForUpdatesEnabled
+            iconName: "refresh"
+            text: qsTr("Check for Updates…")
+            onClicked: controls.checkForUpdates()
+        }
+
+        Item {
+            width: parent.width
+            height: 9
+
+            Rectangle {
+                x: 8
+                y: 4
+                width: parent.width - 16
+                height: 1
+                color: Design.colors.rule
+            }
+        }
+
+        RowLayout {
+            x: 8
+            width: parent.width - 16
+            height: Math.max(30, implicitHeight)
+
+            IconLabel {
+                text: qsTr("Local, encrypted")
+                icon: "secure"
+                iconSize: 14
+                font: PadType.caption
+                color: Design.colors.secondaryText
+            }
+
+            Item {
+                Layout.fillWidth: true
+            }
+
+            DesignPlainButtonStyle {
+                objectName: "quitButton"
+                text: qsTr("Quit Quillory")
+                font: PadType.subheadline
+                foreground: Design.colors.secondaryText
+                onClicked: controls.quit()
+            }
+        }
+    }
+}
