@@ -110,6 +110,12 @@ int main(int argc, char** argv) {
         qtLogger().error("The quick controls cannot be built: %s",
                          qUtf8Printable(quickControls.errorString()));
     }
+    QQmlComponent pencilTest(
+        &engine, QUrl(QStringLiteral("qrc:/qt/qml/QuilloryInterface/qml/MacPencilTest.qml")));
+    if (!pencilTest.isReady()) {
+        qtLogger().error("The pen test cannot be built: %s",
+                         qUtf8Printable(pencilTest.errorString()));
+    }
     RootPropertyNotifier desktop({QStringLiteral("_NET_CURRENT_DESKTOP")});
     const std::shared_ptr<UserDefaults> defaults = UserDefaults::standard();
 
@@ -120,13 +126,17 @@ int main(int argc, char** argv) {
     environment.systemShuttingDown = made.systemShuttingDown;
     environment.defaults = defaults;
     environment.endLoop = [] { QCoreApplication::exit(0); };
-    environment.makeCardWindows = [&engine, &desktop](SessionFacade& session,
-                                                      std::function<void()> finish) {
+    environment.makeCardWindows = [&engine, &desktop, &pencilTest](SessionFacade& session,
+                                                                   std::function<void()> finish) {
         CardWindowManager::Environment cards;
         cards.engine = &engine;
         cards.finish = std::move(finish);
         cards.compositing = [&desktop] { return desktop.compositing(); };
-        return std::make_unique<CardWindowManager>(&session, std::move(cards));
+        auto manager = std::make_unique<CardWindowManager>(&session, std::move(cards));
+        if (pencilTest.isReady()) {
+            manager->setView(QStringLiteral("pencil-test"), &pencilTest);
+        }
+        return manager;
     };
     std::unique_ptr<MacSessionCommands> commands;
     MacAppLifecycle* lifecycleHandle = nullptr;

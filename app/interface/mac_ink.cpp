@@ -1,6 +1,7 @@
 #include "app/interface/mac_ink.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QQuickWindow>
 
 #include "platform/dispatch/serial_queue.h"
@@ -60,6 +61,14 @@ void MacInk::setColors(Colors* colors) {
     emit colorsChanged();
 }
 
+void MacInk::setRadius(double radius) {
+    if (radius != radius_) {
+        radius_ = radius;
+        update();
+        emit radiusChanged();
+    }
+}
+
 InkLook MacInk::look() const {
     InkLook look;
     look.size = size();
@@ -85,6 +94,11 @@ void MacInk::updatePolish() {
 }
 
 void MacInk::paint(QPainter* painter) {
+    if (radius_ > 0) {
+        QPainterPath box;
+        box.addRoundedRect(QRectF(0, 0, width(), height()), radius_, radius_);
+        painter->setClipPath(box);
+    }
     const QImage& image = raster_->image();
     const double ratio = look().ratio;
     painter->drawImage(QRectF(0, 0, width(), height()), image,

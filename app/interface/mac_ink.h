@@ -23,6 +23,8 @@ class MacInk : public QQuickPaintedItem {
     Q_PROPERTY(quillory::InputControl* input READ input WRITE setInput NOTIFY inputChanged)
     Q_PROPERTY(bool grid READ grid WRITE setGrid NOTIFY gridChanged)
     Q_PROPERTY(quillory::Colors* colors READ colors WRITE setColors NOTIFY colorsChanged)
+    // Corner radius of the box the canvas fills; ink and ring stay inside it.
+    Q_PROPERTY(double radius READ radius WRITE setRadius NOTIFY radiusChanged)
 
   public:
     explicit MacInk(QQuickItem* parent = nullptr);
@@ -34,6 +36,8 @@ class MacInk : public QQuickPaintedItem {
     void setGrid(bool grid);
     Colors* colors() const { return colors_; }
     void setColors(Colors* colors);
+    double radius() const { return radius_; }
+    void setRadius(double radius);
 
     const InkRaster& raster() const { return *raster_; }
     void paint(QPainter* painter) override;
@@ -42,6 +46,7 @@ class MacInk : public QQuickPaintedItem {
     void inputChanged();
     void gridChanged();
     void colorsChanged();
+    void radiusChanged();
 
   protected:
     void updatePolish() override;
@@ -54,6 +59,7 @@ class MacInk : public QQuickPaintedItem {
     QPointer<InputControl> input_;
     QPointer<Colors> colors_;
     bool grid_ = true;
+    double radius_ = 0;
     std::unique_ptr<InkRaster> raster_;
     std::optional<PenSample> pointer_;  // as of the last polish
     QColor ringOuter_;
