@@ -13,7 +13,7 @@ CardWindowBody {
     required property SessionFacade session
     property var actions: null
     readonly property int cardRadius: 34
-    readonly property bool connected: session.connected
+    readonly property bool connected: session ? session.connected : false
 
     objectName: "pencilTest"
     implicitWidth: model.canvasSize.width + 32
@@ -92,7 +92,7 @@ CardWindowBody {
                     objectName: "ink"
                     anchors.fill: parent
                     radius: 18
-                    input: root.session.input
+                    input: root.session ? root.session.input : null
                     grid: model.grid
                     colors: Design.colors
                     Accessible.role: Accessible.Graphic
