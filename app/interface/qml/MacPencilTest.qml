@@ -16,11 +16,14 @@ CardWindowBody {
     readonly property bool connected: session ? session.connected : false
 
     objectName: "pencilTest"
-    implicitWidth: model.canvasSize.width + 32
+    // 792 with a 760-wide canvas; a canvas narrowed to fit a portrait screen keeps the footer
+    // whole, with the canvas centred above it.
+    implicitWidth: Math.max(model.canvasSize.width, footer.implicitWidth) + 32
 
     PenTestModel {
         id: model
 
+        objectName: "penTestModel"
         session: root.session
         // The window's screen less its panels; Screen.height bounds the collective desktop's
         // figure to this screen.
@@ -151,6 +154,8 @@ CardWindowBody {
             }
 
             RowLayout {
+                id: footer
+
                 objectName: "footer"
                 Layout.fillWidth: true
                 Layout.leftMargin: 6
