@@ -9,6 +9,7 @@
 #include <QQuickWindow>
 #include <QTest>
 
+#include "app/interface/ink/testing/recorded_strokes.h"
 #include "app/session/testing/fake_session.h"
 #include "design/colors.h"
 #include "design/design_colors.h"
@@ -18,14 +19,7 @@ namespace {
 
 using Phase = PenSample::Phase;
 
-PenSample sampleAt(Phase phase, double x, double y, double pressure) {
-    PenSample sample;
-    sample.phase = phase;
-    sample.x = x;
-    sample.y = y;
-    sample.pressure = pressure;
-    return sample;
-}
+constexpr auto sampleAt = penSample;
 
 // The canvas in a window, over the surface fill its box gives it.
 class MacInkTest : public ::testing::Test {

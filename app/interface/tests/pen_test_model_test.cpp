@@ -4,6 +4,7 @@
 
 #include <QSignalSpy>
 
+#include "app/interface/ink/testing/recorded_strokes.h"
 #include "app/session/testing/fake_session.h"
 
 namespace quillory {
@@ -12,12 +13,7 @@ namespace {
 using Phase = PenSample::Phase;
 
 PenSample sampleOf(Phase phase, double pressure = 0.5) {
-    PenSample sample;
-    sample.phase = phase;
-    sample.x = 0.5;
-    sample.y = 0.5;
-    sample.pressure = pressure;
-    return sample;
+    return penSample(phase, 0.5, 0.5, pressure);
 }
 
 TEST(PenTestModel, HasInkOnlyWithBeganOrMovedSamples) {

@@ -27,18 +27,23 @@ InkHistory window(std::size_t end, std::size_t size) {
     return {std::span(history()).subspan(end - size, size), end, 1};
 }
 
-void frameBatch(benchmark::State& state) {
-    InkRaster raster;
+// Appends one frame's batch per iteration; at the limit as many samples leave the front.
+void frames(benchmark::State& state, InkRaster& raster, bool atLimit) {
     std::size_t end = limit;
-    raster.update(window(end, end), look(state));
+    raster.update(window(end, limit), look(state));
     for (auto _ : state) {
         if (end + batch > history().size()) {
             state.SkipWithError("history exhausted");
             break;
         }
         end += batch;
-        raster.update(window(end, end), look(state));
+        raster.update(window(end, atLimit ? limit : end), look(state));
     }
+}
+
+void frameBatch(benchmark::State& state) {
+    InkRaster raster;
+    frames(state, raster, false);
 }
 BENCHMARK(frameBatch)
     ->Arg(1)
@@ -69,16 +74,7 @@ BENCHMARK(fullRebuild)
 // 4 appended and 4 dropped every frame; the time is the GUI thread's update only.
 void frameAtLimit(benchmark::State& state) {
     InkRaster raster(std::make_shared<SerialQueue>("app.quillory.ink"));
-    std::size_t end = limit;
-    raster.update(window(end, limit), look(state));
-    for (auto _ : state) {
-        if (end + batch > history().size()) {
-            state.SkipWithError("history exhausted");
-            break;
-        }
-        end += batch;
-        raster.update(window(end, limit), look(state));
-    }
+    frames(state, raster, true);
     state.counters["rebuiltHere"] = static_cast<double>(raster.rebuildsHere());
 }
 BENCHMARK(frameAtLimit)

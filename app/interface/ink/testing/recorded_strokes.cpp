@@ -7,6 +7,15 @@
 
 namespace quillory {
 
+PenSample penSample(PenSample::Phase phase, double x, double y, double pressure) {
+    PenSample sample;
+    sample.phase = phase;
+    sample.x = x;
+    sample.y = y;
+    sample.pressure = pressure;
+    return sample;
+}
+
 std::vector<PenSample> recordedStrokes(std::size_t count, std::uint32_t seed,
                                        std::size_t strokeLength) {
     using Phase = PenSample::Phase;

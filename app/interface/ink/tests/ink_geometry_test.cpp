@@ -5,6 +5,8 @@
 #include <random>
 #include <set>
 
+#include "app/interface/ink/testing/recorded_strokes.h"
+
 namespace quillory {
 namespace {
 
@@ -12,12 +14,7 @@ using Phase = PenSample::Phase;
 using Kind = InkMark::Kind;
 
 PenSample at(Phase phase, double x, double y, double pressure = 0.5) {
-    PenSample sample;
-    sample.phase = phase;
-    sample.x = x;
-    sample.y = y;
-    sample.pressure = pressure;
-    return sample;
+    return penSample(phase, x, y, pressure);
 }
 
 constexpr InkSize canvas{100, 50};
