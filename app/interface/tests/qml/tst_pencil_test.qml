@@ -115,12 +115,6 @@ Item {
             compare(findChild(view, "hintTitle").text, "Connect your iPad")
         }
 
-        function test_returnToDesktopTurnsControlOnAndCloses() {
-            mouseClick(findChild(view, "returnToDesktop"))
-            compare(session.calls(), ["setDesktopControl:true"])
-            compare(actions.closes, 1)
-        }
-
         function test_pressureMeter_data() {
             return [{tag: "none", pressure: 0, text: "0%", level: 0},
                     {tag: "some", pressure: 0.374, text: "37%", level: 96 * 0.374},
@@ -132,11 +126,6 @@ Item {
             compare(findChild(view, "pressureReadout").text, data.text)
             fuzzyCompare(findChild(view, "pressureLevel").width, data.level, 0.001)
             compare(findChild(view, "pressureBar").Accessible.name, "Pen pressure")
-        }
-
-        function test_escapeCloses() {
-            keyClick(Qt.Key_Escape)
-            compare(actions.closes, 1)
         }
     }
 }
