@@ -6,11 +6,14 @@
 #include <QQuickStyle>
 #include <memory>
 
+#include "app/interface/application_icon.h"
 #include "app/interface/card_window_manager.h"
 #include "app/interface/mac_session_commands.h"
 #include "app/interface/mac_status_item_controller.h"
+#include "app/session/guide_panel.h"
 #include "app/session/mac_app_lifecycle.h"
 #include "app/session/mac_session.h"
+#include "app/session/permission_relaunch.h"
 #include "app/session/qt_main_executor.h"
 #include "app/session/quit_signals.h"
 #include "app/session/root_property_notifier.h"
@@ -19,6 +22,7 @@
 #include "platform/defaults/user_defaults.h"
 #include "platform/dispatch/main_queue.h"
 #include "platform/log/logger.h"
+#include "platform/process/executable_path.h"
 
 Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
 Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)
@@ -81,6 +85,8 @@ int main(int argc, char** argv) {
     // Before any thread exists, so that every thread inherits the mask and the signals wait for
     // the loop's signalfd.
     QuitSignals::blockQuitSignals();
+    // The login item and the relaunch start this file: read its path before an update replaces it.
+    executablePath();
     // Input injection and window placement need X11; a Wayland session runs us through XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
@@ -91,6 +97,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quillory"));
     QGuiApplication::setDesktopFileName(QStringLiteral("quillory"));
     QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setWindowIcon(applicationIcon());
 
     SingleInstance instance(SingleInstance::defaultSocketPath());
     if (instance.claim() == SingleInstance::Outcome::askedRunning) {
@@ -120,10 +127,16 @@ int main(int argc, char** argv) {
     const std::shared_ptr<UserDefaults> defaults = UserDefaults::standard();
 
     ApplicationSession made = makeSession(engine);
+    // Before any window of ours takes focus, so that the guide knows which one to bring back.
+    std::shared_ptr<PermissionGuide> guide;
+    if (auto* shell = qobject_cast<MacShell*>(made.session->shell())) {
+        guide = installPermissionGuide(*shell, &engine);
+    }
     MacAppLifecycle::Environment environment;
     environment.session = std::move(made.session);
     environment.stopSession = made.stop;
     environment.systemShuttingDown = made.systemShuttingDown;
+    environment.relaunching = [] { return PermissionRelaunch::shared().requested(); };
     environment.defaults = defaults;
     environment.endLoop = [] { QCoreApplication::exit(0); };
     environment.makeCardWindows = [&engine, &desktop, &pencilTest](SessionFacade& session,
@@ -168,6 +181,7 @@ int main(int argc, char** argv) {
 
     MacAppLifecycle lifecycle(std::move(environment));
     lifecycleHandle = &lifecycle;
+    PermissionRelaunch::shared().setQuitHook([&lifecycle] { lifecycle.quitForRelaunch(); });
 
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::received, &lifecycle,

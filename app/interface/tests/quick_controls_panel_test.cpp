@@ -12,6 +12,7 @@
 #include "app/interface/quick_controls_model.h"
 #include "app/interface/testing/fake_tray_backend.h"
 #include "app/session/testing/fake_session.h"
+#include "platform/clock/testing/fake_clock.h"
 
 namespace quillory {
 namespace {

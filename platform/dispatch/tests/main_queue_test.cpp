@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/dispatch/testing/manual_main_executor.h"
+
 namespace quillory {
 namespace {
 
@@ -74,6 +76,23 @@ TEST(ThreadMainQueue, RunsPostedWorkOnItsThread) {
     std::promise<bool> current;
     MainQueue::post([&] { current.set_value(MainQueue::isCurrent()); });
     EXPECT_TRUE(current.get_future().get());
+    EXPECT_FALSE(MainQueue::isCurrent());
+    MainQueue::install(nullptr);
+}
+
+TEST(ThreadMainQueue, WorkHandedOverAfterShutDownIsDroppedOnItsOwnThread) {
+    MainQueue::install(std::make_shared<ThreadMainExecutor>());
+    MainQueue::shutDown();
+    auto owned = std::make_shared<int>(1);
+    std::weak_ptr<int> watch = owned;
+    bool ran = false;
+    std::thread late([&, owned = std::move(owned)]() mutable {
+        MainQueue::post([&ran, owned = std::move(owned)] { ran = true; });
+        EXPECT_FALSE(MainQueue::after(1, [&ran] { ran = true; }).isScheduled());
+    });
+    late.join();
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(watch.expired());
     EXPECT_FALSE(MainQueue::isCurrent());
     MainQueue::install(nullptr);
 }
