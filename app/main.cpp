@@ -85,6 +85,7 @@ ApplicationSession makeSession(QQmlEngine& recorderEngine) {
 // as long as the engine. A view that cannot be built is logged and its identifier opens nothing.
 void registerCardViews(QQmlEngine& engine, CardWindowManager& manager) {
     const std::pair<const char*, const char*> views[] = {
+        {"pencil-test", "MacPencilTest.qml"},
         {"remembered-devices", "MacRememberedDevices.qml"},
         {"settings", "MacSettings.qml"},
     };

@@ -78,6 +78,7 @@ void DesktopInputController::setRecording(bool recording) {
     recording_ = recording;
     worker_->setRecording(recording);
     samples_.clear();
+    ++sampleGeneration_;
     pointer_.reset();
     pressure_ = 0;
     emit samplesChanged();
@@ -88,6 +89,7 @@ void DesktopInputController::setRecording(bool recording) {
 void DesktopInputController::clearSamples() {
     worker_->clearHistory();
     samples_.clear();
+    ++sampleGeneration_;
     emit samplesChanged();
 }
 
@@ -112,6 +114,7 @@ void DesktopInputController::presentationTick() {
     }
     if (!snapshot->history.empty()) {
         samples_.insert(samples_.end(), snapshot->history.begin(), snapshot->history.end());
+        samplesAppended_ += snapshot->history.size();
         if (samples_.size() > sampleLimit) {
             samples_.erase(samples_.begin(), samples_.end() - sampleLimit);
         }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -35,6 +36,11 @@ class DesktopInputController : public QObject {
     void setControlDesktop(bool on);
     double pressure() const { return pressure_; }
     const std::vector<PenSample>& samples() const { return samples_; }
+    // Samples ever appended to `samples`: with its size it tells how many left the front.
+    std::uint64_t samplesAppended() const { return samplesAppended_; }
+    // Bumped whenever `samples` is emptied (a clear, recording switched), so a view can tell an
+    // emptied history from one that only lost its front.
+    std::uint64_t sampleGeneration() const { return sampleGeneration_; }
     const std::optional<PenSample>& pointer() const { return pointer_; }
     bool isPresenting() const { return presentation_.isActive(); }
 
@@ -78,6 +84,8 @@ class DesktopInputController : public QObject {
     std::unique_ptr<QSocketNotifier> layoutNotifier_;
     std::unique_ptr<QSocketNotifier> rootNotifier_;
     std::vector<PenSample> samples_;
+    std::uint64_t samplesAppended_ = 0;
+    std::uint64_t sampleGeneration_ = 0;
     double pressure_ = 0;
     std::optional<PenSample> pointer_;
     bool controlDesktop_ = false;

@@ -41,6 +41,14 @@ const std::vector<PenSample>& DesktopInputControl::samples() const {
     return controller_->samples();
 }
 
+std::uint64_t DesktopInputControl::samplesAppended() const {
+    return controller_->samplesAppended();
+}
+
+std::uint64_t DesktopInputControl::sampleGeneration() const {
+    return controller_->sampleGeneration();
+}
+
 std::optional<PenSample> DesktopInputControl::pointer() const {
     return controller_->pointer();
 }

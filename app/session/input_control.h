@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QVariant>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -26,7 +27,12 @@ class InputControl : public QObject {
 
     virtual bool controlDesktop() const = 0;
     virtual double pressure() const = 0;
+    // Read by reference, never copied per frame.
     virtual const std::vector<PenSample>& samples() const = 0;
+    // Samples ever appended to `samples`; with its size it tells how many left the front.
+    virtual std::uint64_t samplesAppended() const = 0;
+    // Changes whenever `samples` was emptied rather than appended to or trimmed at the front.
+    virtual std::uint64_t sampleGeneration() const = 0;
     virtual std::optional<PenSample> pointer() const = 0;
 
     Q_INVOKABLE virtual void clearSamples() = 0;
@@ -52,6 +58,8 @@ class DesktopInputControl final : public InputControl {
     bool controlDesktop() const override;
     double pressure() const override;
     const std::vector<PenSample>& samples() const override;
+    std::uint64_t samplesAppended() const override;
+    std::uint64_t sampleGeneration() const override;
     std::optional<PenSample> pointer() const override;
     void clearSamples() override;
     void setRecording(bool recording) override;

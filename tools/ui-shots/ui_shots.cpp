@@ -13,6 +13,7 @@
 #include "app/desktop-control/recorder/recorder_core.h"
 #include "app/desktop-control/recorder/recorder_model.h"
 #include "app/interface/mac_status_item_controller.h"
+#include "app/interface/pen_test_model.h"
 #include "app/interface/permission_rows_model.h"
 #include "app/interface/quick_controls_model.h"
 #include "app/interface/settings_model.h"
@@ -24,6 +25,7 @@
 #include "platform/clock/testing/fake_clock.h"
 #include "tools/shots/shot_writer.h"
 #include "tools/ui-shots/panel_scenes.h"
+#include "tools/ui-shots/pen_test_scenes.h"
 
 namespace quillory {
 
@@ -253,6 +255,8 @@ class UiShots {
                 ok = settings(scene, base);
             } else if (scene.startsWith(QLatin1String("devices-"))) {
                 ok = devices(scene, base);
+            } else if (const PenTestScene* penTest = findPenTestScene(scene)) {
+                ok = penTestWindow(base, *penTest);
             } else {
                 ok = recorder(scene, base);
             }
@@ -338,15 +342,26 @@ class UiShots {
         return nullptr;
     }
 
+    static const PenTestScene* findPenTestScene(const QString& name) {
+        for (const PenTestScene& scene : penTestScenes()) {
+            if (name == QLatin1String(scene.name)) {
+                return &scene;
+            }
+        }
+        return nullptr;
+    }
+
     // Where the named items of a window sit, in window points, into a JSON file beside its image.
     void writePlacements(QQuickWindow* window, const QString& base) {
         QJsonObject where;
         const QStringList names = {
-            "waitingCard",   "pairingCard",      "connectedCard", "approvePairing", "switchTrack",
-            "disconnect",    "waitingTitle",     "pairingTitle",  "headerBand",     "headerTitle",
-            "headerClose",   "permissions",      "updateBanner",  "signalWord",     "headerArt",
-            "guideCard",     "guideSuccessTile", "guideAppIcon",  "guideTitle",     "guideHelp",
-            "guideCommands", "guideRelaunch",    "guideClose"};
+            "waitingCard",      "pairingCard",   "connectedCard", "approvePairing",
+            "switchTrack",      "disconnect",    "waitingTitle",  "pairingTitle",
+            "headerBand",       "headerTitle",   "headerClose",   "permissions",
+            "updateBanner",     "signalWord",    "headerArt",     "guideCard",
+            "guideSuccessTile", "guideAppIcon",  "guideTitle",    "guideHelp",
+            "guideCommands",    "guideRelaunch", "guideClose",    "canvasBox",
+            "pressureBar",      "pressureLevel", "hint",          "returnToDesktop"};
         QList<QQuickItem*> items;
         visualItems(window->contentItem(), items);
         for (QQuickItem* item : items) {
@@ -484,6 +499,56 @@ class UiShots {
         return saved;
     }
 
+    bool penTestWindow(const QString& base, const PenTestScene& scene) {
+        FakeSession session;
+        session.setMainDisplayPixelSize(scene.mainDisplay);
+        session.publishConnected(scene.connected);
+        FakeInput* input = session.fakeInput();
+        const auto& strokes = penTestStrokes();
+        if (scene.strokes) {
+            input->setSamples(strokes);
+        }
+        if (scene.pressure >= 0) {
+            PenSample pointer = strokes[strokes.size() / 3];
+            pointer.pressure = scene.pressure;
+            input->setPointer(pointer);
+            input->setPressure(scene.pressure);
+        }
+        writer_.engine().rootContext()->setContextProperty(QStringLiteral("shotSession"), &session);
+        std::unique_ptr<QQuickWindow> window(writer_.create(R"(
+            import QtQuick
+            import QuilloryInterface
+            Window {
+                width: view.implicitWidth
+                height: view.implicitHeight
+                color: "transparent"
+                MacPencilTest {
+                    id: view
+
+                    width: implicitWidth
+                    height: implicitHeight
+                    session: shotSession
+                }
+            })"));
+        if (!window) {
+            return false;
+        }
+        auto* model = window->findChild<PenTestModel*>(QStringLiteral("penTestModel"));
+        if (!model) {
+            std::fprintf(stderr, "The pen test has no model\n");
+            return false;
+        }
+        model->setAvailable(scene.available);
+        model->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        model->setGrid(scene.grid);
+        window->show();
+        settleShots(300);
+        writePlacements(window.get(), base);
+        const bool saved = writer_.save(window.get(), base);
+        writer_.engine().rootContext()->setContextProperty(QStringLiteral("shotSession"), nullptr);
+        return saved;
+    }
+
     bool recorder(const QString& scene, const QString& base) {
         for (const RecorderScene& entry : recorderScenes) {
             if (scene != QLatin1String(entry.name)) {
@@ -607,6 +672,9 @@ QStringList uiShotScenes() {
         scenes << QLatin1String(scene.name);
     }
     for (const HeaderScene& scene : headerScenes()) {
+        scenes << QLatin1String(scene.name);
+    }
+    for (const PenTestScene& scene : penTestScenes()) {
         scenes << QLatin1String(scene.name);
     }
     for (const RecorderScene& scene : recorderScenes) {

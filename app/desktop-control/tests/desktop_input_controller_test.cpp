@@ -72,6 +72,37 @@ TEST_F(ControllerTest, PenTestDataChangesOnlyWhileRecordingAndKeepsTheNewest) {
     EXPECT_TRUE(controller->pointer());
 }
 
+// A view tells a batch from a front drop from an emptied history by the appended count, the
+// size and the generation.
+TEST_F(ControllerTest, HistoryAccountingTellsBatchesDropsAndClearsApart) {
+    const auto appendMoved = [&](int count) {
+        std::vector<PenSample> batch;
+        for (int i = 0; i < count; ++i) {
+            batch.push_back(sample(sequence++, Phase::moved));
+        }
+        submit(std::move(batch));
+    };
+    submit({sample(sequence++, Phase::began)});  // not recording: nothing counts
+    EXPECT_EQ(controller->samplesAppended(), 0u);
+    const auto generation = controller->sampleGeneration();
+    controller->setRecording(true);
+    EXPECT_EQ(controller->sampleGeneration(), generation + 1);
+    appendMoved(4000);
+    appendMoved(4000);
+    appendMoved(4000);
+    ASSERT_EQ(controller->samplesAppended(), 12000u);
+    EXPECT_EQ(controller->sampleGeneration(), generation + 1);
+    appendMoved(4);
+    EXPECT_EQ(controller->samplesAppended(), 12004u);
+    EXPECT_EQ(controller->samplesAppended() - controller->samples().size(), 4u);  // left the front
+    EXPECT_EQ(controller->samples().front().sequence, sequence - 12000);
+    controller->clearSamples();
+    EXPECT_EQ(controller->sampleGeneration(), generation + 2);
+    EXPECT_EQ(controller->samplesAppended(), 12004u);
+    controller->setRecording(false);
+    EXPECT_EQ(controller->sampleGeneration(), generation + 3);
+}
+
 // The switch reconfigures only on change; the next tablet starts with it off; a disconnect stops
 // only its own presentation.
 TEST_F(ControllerTest, SwitchAndConnections) {

@@ -1,5 +1,9 @@
 #include "app/session/testing/fake_session.h"
 
+#include <algorithm>
+
+#include "app/desktop-control/desktop_input_controller.h"
+
 namespace quillory {
 
 namespace {
@@ -54,6 +58,20 @@ void FakeInput::setSamples(std::vector<PenSample> samples) {
         return;
     }
     samples_ = std::move(samples);
+    samplesAppended_ += samples_.size();
+    ++sampleGeneration_;
+    emit samplesChanged();
+}
+
+void FakeInput::appendSamples(const std::vector<PenSample>& batch, std::size_t limit) {
+    if (batch.empty()) {
+        return;
+    }
+    samples_.insert(samples_.end(), batch.begin(), batch.end());
+    samplesAppended_ += batch.size();
+    if (samples_.size() > limit) {
+        samples_.erase(samples_.begin(), samples_.end() - static_cast<std::ptrdiff_t>(limit));
+    }
     emit samplesChanged();
 }
 
@@ -63,6 +81,39 @@ void FakeInput::setPointer(std::optional<PenSample> pointer) {
     }
     pointer_ = std::move(pointer);
     emit pointerChanged();
+}
+
+namespace {
+
+PenSample sampleFrom(const QVariantMap& map) {
+    PenSample sample;
+    const std::string phase = map.value(QStringLiteral("phase")).toString().toStdString();
+    const auto& names = RawValues<PenSample::Phase>::names;
+    const auto found = std::find(names.begin(), names.end(), phase);
+    if (found == names.end()) {
+        qWarning("FakeInput: no phase %s", phase.c_str());
+    } else {
+        sample.phase = static_cast<PenSample::Phase>(found - names.begin());
+    }
+    sample.x = map.value(QStringLiteral("x")).toDouble();
+    sample.y = map.value(QStringLiteral("y")).toDouble();
+    sample.pressure = map.value(QStringLiteral("pressure")).toDouble();
+    return sample;
+}
+
+}  // namespace
+
+void FakeInput::append(const QVariantList& samples) {
+    std::vector<PenSample> batch;
+    for (const QVariant& entry : samples) {
+        batch.push_back(sampleFrom(entry.toMap()));
+    }
+    appendSamples(batch, DesktopInputController::sampleLimit);
+}
+
+void FakeInput::point(const QVariant& sample) {
+    setPointer(sample.isNull() || !sample.isValid() ? std::nullopt
+                                                    : std::optional(sampleFrom(sample.toMap())));
 }
 
 void FakeStudio::handle(const StudioSignal& signal) {

@@ -19,21 +19,34 @@ class FakeInput final : public InputControl {
     bool controlDesktop() const override { return controlDesktop_; }
     double pressure() const override { return pressure_; }
     const std::vector<PenSample>& samples() const override { return samples_; }
+    std::uint64_t samplesAppended() const override { return samplesAppended_; }
+    std::uint64_t sampleGeneration() const override { return sampleGeneration_; }
     std::optional<PenSample> pointer() const override { return pointer_; }
     void clearSamples() override;
     void setRecording(bool recording) override;
 
     void setControlDesktop(bool on);
-    void setPressure(double pressure);
+    Q_INVOKABLE void setPressure(double pressure);
+    // A new history in place of the old one (a new generation).
     void setSamples(std::vector<PenSample> samples);
+    // One presentation frame's batch, the oldest dropped beyond `limit` as the controller does.
+    void appendSamples(const std::vector<PenSample>& batch, std::size_t limit);
     void setPointer(std::optional<PenSample> pointer);
 
+    // From QML: `session.input.append([{phase: "began", x: 0.2, y: 0.3, pressure: 0.5}])`
+    // appends one frame's batch; `session.input.point({...})` or `point(null)` sets the pointer.
+    Q_INVOKABLE void append(const QVariantList& samples);
+    Q_INVOKABLE void point(const QVariant& sample);
+
     Q_INVOKABLE QStringList calls() const { return calls_; }
+    Q_INVOKABLE void clearCalls() { calls_.clear(); }
 
   private:
     bool controlDesktop_ = false;
     double pressure_ = 0;
     std::vector<PenSample> samples_;
+    std::uint64_t samplesAppended_ = 0;
+    std::uint64_t sampleGeneration_ = 0;
     std::optional<PenSample> pointer_;
     QStringList calls_;
 };

@@ -6,6 +6,7 @@
 
 #include "app/desktop-control/desktop_input_controller.h"
 #include "app/desktop-control/tests/worker_fixture.h"
+#include "app/session/testing/fake_session.h"
 #include "platform/desktop/testing/fake_desktop.h"
 #include "platform/dispatch/main_queue.h"
 #include "platform/dispatch/testing/manual_main_executor.h"
@@ -37,6 +38,9 @@ TEST(DesktopInputControl, MirrorsTheControllerAndPassesTheControlsOn) {
     controller.worker()->drain();
     controller.presentationTick();
     EXPECT_EQ(input.sampleCount(), 2);
+    EXPECT_EQ(&input.samples(), &controller.samples());  // by reference, no copy
+    EXPECT_EQ(input.samplesAppended(), 2u);
+    const auto generation = input.sampleGeneration();
     EXPECT_DOUBLE_EQ(input.pressure(), controller.pressure());
     EXPECT_GT(input.pressure(), 0);
     const QVariantMap last = input.pointerValue().toMap();
@@ -51,12 +55,32 @@ TEST(DesktopInputControl, MirrorsTheControllerAndPassesTheControlsOn) {
 
     input.clearSamples();
     EXPECT_EQ(input.sampleCount(), 0);
+    EXPECT_EQ(input.sampleGeneration(), generation + 1);
+    EXPECT_EQ(input.samplesAppended(), 2u);
     EXPECT_TRUE(input.pointerValue().isValid());  // clearing keeps the pointer
     input.setRecording(false);
     EXPECT_FALSE(input.pointerValue().isValid());
     EXPECT_EQ(input.pressure(), 0);
     controller.setControlDesktop(false);
     main->runUntilIdle();
+}
+
+// The fake keeps the same accounting as the controller, so views tested over it see the same.
+TEST(FakeInput, AppendsDropsAndClearsLikeTheController) {
+    FakeInput input;
+    QSignalSpy samples(&input, &InputControl::samplesChanged);
+    input.appendSamples({sample(1, Phase::began), sample(2, Phase::moved)}, 3);
+    input.appendSamples({sample(3, Phase::moved), sample(4, Phase::ended)}, 3);
+    EXPECT_EQ(input.samplesAppended(), 4u);
+    ASSERT_EQ(input.samples().size(), 3u);
+    EXPECT_EQ(input.samples().front().sequence, 2u);
+    const auto generation = input.sampleGeneration();
+    input.clearSamples();
+    EXPECT_EQ(input.sampleGeneration(), generation + 1);
+    EXPECT_TRUE(input.samples().empty());
+    input.setSamples({sample(5, Phase::began)});
+    EXPECT_EQ(input.sampleGeneration(), generation + 2);
+    EXPECT_EQ(samples.count(), 4);
 }
 
 }  // namespace

@@ -97,7 +97,14 @@ TEST_F(UiShotsTest, WritesEverySceneInEveryAppearance) {
                               "guide-manual",
                               "guide-relaunch",
                               "guide-reduce-motion",
-                              "app-icons"}) {
+                              "app-icons",
+                              "pen-test-offline",
+                              "pen-test-connected",
+                              "pen-test-pressure-0",
+                              "pen-test-pressure-37",
+                              "pen-test-pressure-100",
+                              "pen-test-no-dots",
+                              "pen-test-portrait"}) {
         for (const Look& look : looks) {
             EXPECT_FALSE(image(QStringLiteral("%1-%2").arg(scene, look.name)).isNull())
                 << scene << "-" << look.name;
@@ -314,6 +321,49 @@ TEST_F(PanelShotsTest, CardHeaderBandRunsFromLightToDeepBlueWithWhiteText) {
         // Outside the rounded top corner the window shows through.
         EXPECT_FALSE(near(pixel(1, 1), pixel(30, 3), 12));
         EXPECT_GT(header.inked("headerTitle", pixel(30, height - 2)), 40);
+    }
+}
+
+// The pen test: the header's gradient, the canvas's surface, the probe stroke in primaryText
+// (a full-pressure line along the canvas's middle from 0.1 to 0.3 of its width) and the pressure
+// level in accent; on a portrait screen the footer stays in the window.
+TEST_F(PanelShotsTest, PenTestShowsHeaderCanvasStrokeAndPressure) {
+    for (const Look& look : looks) {
+        SCOPED_TRACE(look.name);
+        const Probed shot = PanelShotsTest::shot(QStringLiteral("pen-test-pressure-37"), look, 792);
+        ASSERT_TRUE(shot.has("canvasBox"));
+        const auto pixel = [&](double x, double y) {
+            return shot.image.pixelColor(int(x * shot.scale), int(y * shot.scale));
+        };
+        EXPECT_TRUE(near(pixel(30, 3), QColor::fromRgbF(0.36f, 0.49f, 1.0f), 12));
+        EXPECT_TRUE(near(pixel(30, 74), QColor::fromRgbF(0.16f, 0.30f, 0.95f), 12));
+        const QRectF canvas = shot.rect("canvasBox");
+        EXPECT_NEAR(canvas.width() / shot.scale, 760, 0.5);
+        EXPECT_NEAR(canvas.height() / shot.scale, 427.5, 0.5);
+        EXPECT_TRUE(near(shot.at("canvasBox", 10 / 760.0, 10 / 427.5),
+                         color(DesignColorToken::surface, look)));
+        EXPECT_TRUE(
+            near(shot.at("canvasBox", 0.2, 0.5), color(DesignColorToken::primaryText, look)));
+        ASSERT_TRUE(shot.has("pressureLevel"));
+        EXPECT_NEAR(shot.rect("pressureLevel").width() / shot.scale, 96 * 0.374, 0.01);
+        EXPECT_TRUE(
+            near(shot.at("pressureLevel", 0.5, 0.5), color(DesignColorToken::accent, look)));
+        EXPECT_FALSE(shot.has("hint"));
+
+        const Probed empty = PanelShotsTest::shot(QStringLiteral("pen-test-connected"), look, 792);
+        EXPECT_TRUE(empty.has("hint"));
+        EXPECT_FALSE(empty.has("pressureLevel"));  // no level at pressure 0
+        EXPECT_TRUE(near(empty.at("canvasBox", 0.2, 0.5), color(DesignColorToken::surface, look)));
+
+        const QImage portrait = image(QStringLiteral("pen-test-portrait-%1").arg(look.name));
+        const QJsonObject where = placements(QStringLiteral("pen-test-portrait-%1").arg(look.name));
+        const QJsonObject button = where.value("returnToDesktop").toObject();
+        ASSERT_FALSE(button.isEmpty());
+        // The window with its shadow margins fits a 720 x 1280 screen, "Return to desktop" in it.
+        const double height = portrait.height() / shot.scale;
+        EXPECT_LE(portrait.width() / shot.scale + 48, 720);
+        EXPECT_LE(height + 48, 1280);
+        EXPECT_LE(button.value("y").toDouble() + button.value("height").toDouble(), height);
     }
 }
 
