@@ -17,6 +17,8 @@ const char* const padUsage =
     "  pair [--host H --port P]      pair with a computer (found on the network without --host)\n"
     "  draw [--host H]               draw strokes on a paired computer\n"
     "  key <chord> [--host H]        tap a key chord, for example command+z\n"
+    "  studio list [--host H] [--thumbnails DIR]\n"
+    "                                list the computer's shareable displays and windows\n"
     "\n"
     "Options:\n"
     "  --json            every event as one JSON line on standard output\n"
@@ -99,6 +101,11 @@ constexpr OptionSpec optionSpecs[] = {
          return options.intent.has_value();
      },
      "is not a session identifier (UUID)."},
+    {"--thumbnails", OptionSpec::Value::nonEmpty,
+     [](PadOptions& options, const std::string& text) {
+         options.thumbnails = text;
+         return true;
+     }},
 };
 
 const OptionSpec* optionNamed(std::string_view name) {
@@ -111,10 +118,9 @@ const OptionSpec* optionNamed(std::string_view name) {
 }
 
 constexpr std::pair<std::string_view, PadOptions::Command> commandNames[] = {
-    {"list", PadOptions::Command::list},
-    {"pair", PadOptions::Command::pair},
-    {"draw", PadOptions::Command::draw},
-    {"key", PadOptions::Command::key},
+    {"list", PadOptions::Command::list},     {"pair", PadOptions::Command::pair},
+    {"draw", PadOptions::Command::draw},     {"key", PadOptions::Command::key},
+    {"studio", PadOptions::Command::studio},
 };
 
 // Sets the command and, for key, its chord.
@@ -123,9 +129,19 @@ std::optional<UsageError> applyCommand(PadOptions& options, const std::string& c
     const auto* found = std::find_if(std::begin(commandNames), std::end(commandNames),
                                      [&](const auto& entry) { return entry.first == command; });
     if (found == std::end(commandNames)) {
-        return UsageError{"Unknown command “" + command + "”: use list, pair, draw or key."};
+        return UsageError{"Unknown command “" + command +
+                          "”: use list, pair, draw, key or studio."};
     }
     options.command = found->second;
+    if (options.command == PadOptions::Command::studio) {
+        if (!chord) {
+            return UsageError{"Name what Studio should do: quillory-pad studio list"};
+        }
+        if (*chord != "list") {
+            return UsageError{"Unknown Studio command “" + *chord + "”: use list."};
+        }
+        return std::nullopt;
+    }
     if (options.command != PadOptions::Command::key) {
         return std::nullopt;
     }
@@ -189,17 +205,20 @@ std::variant<PadOptions, UsageError> parsePadOptions(const std::vector<std::stri
             return UsageError{"Unknown option " + *argument + "."};
         } else if (!command) {
             command = *argument;
-        } else if (*command == "key" && !chord) {
+        } else if ((*command == "key" || *command == "studio") && !chord) {
             chord = *argument;
         } else {
             return UsageError{"Unexpected argument “" + *argument + "”."};
         }
     }
     if (!command) {
-        return UsageError{"Name a command: list, pair, draw or key."};
+        return UsageError{"Name a command: list, pair, draw, key or studio."};
     }
     if (auto error = applyCommand(options, *command, chord)) {
         return *error;
+    }
+    if (options.thumbnails && options.command != PadOptions::Command::studio) {
+        return UsageError{"--thumbnails belongs to studio list."};
     }
     if (options.port && !options.host) {
         return UsageError{"--port needs --host."};

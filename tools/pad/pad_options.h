@@ -12,12 +12,13 @@
 namespace quillory::pad {
 
 struct PadOptions {
-    enum class Command { list, pair, draw, key };
+    enum class Command { list, pair, draw, key, studio };
 
     Command command = Command::list;
     std::optional<std::string> host;  // pair: address or name; draw/key: a remembered host
     std::optional<std::uint16_t> port;
-    std::vector<DesktopKey> chord;  // key
+    std::vector<DesktopKey> chord;          // key
+    std::optional<std::string> thumbnails;  // studio list: folder for the JPEGs
     bool json = false;
     bool reconnect = false;
     std::optional<Uuid> intent;  // resume a session intent instead of starting a new one
