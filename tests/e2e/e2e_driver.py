@@ -461,6 +461,18 @@ def drain(process):
     return events
 
 
+def scenario_studio_unanswered(s):
+    # The test host logs Studio signals but has no Studio: the list must end with a clear message.
+    host = s.start_host()
+    s.pair(host)
+    code, events, _ = s.run_pad("studio", "list")
+    check(code == 1, f"studio list exited with {code}")
+    asked = [e["studio"] for e in host.collect("ended", "studio")]
+    check([signal["kind"] for signal in asked] == ["listSources"], f"the host got {asked}")
+    messages = [e.get("message", "") for e in events_named(events, "error")]
+    check(any("did not answer the source list" in m for m in messages), f"messages: {messages}")
+
+
 SCENARIOS = {
     "list": scenario_list,
     "pair": scenario_pair,
@@ -472,6 +484,7 @@ SCENARIOS = {
     "second-connection": scenario_second_connection,
     "bad-input": scenario_bad_input,
     "avahi-restart": scenario_avahi_restart,
+    "studio-unanswered": scenario_studio_unanswered,
 }
 
 
