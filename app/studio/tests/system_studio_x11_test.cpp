@@ -85,6 +85,10 @@ TEST_F(SystemStudioX11Test, ListsTheDisplayAndTheTestWindowWithIconAndThumbnails
         EXPECT_TRUE(thumbnail.isValid());
     }
     EXPECT_TRUE(of(Kind::failure).empty());
+    const auto main = desktop->mainDisplay();
+    ASSERT_TRUE(main);
+    EXPECT_EQ(main->bounds.width, 1920);
+    EXPECT_EQ(main->bounds.height, 1080);
     window.close();
 }
 
