@@ -6,9 +6,11 @@
 #include <QQuickStyle>
 #include <memory>
 
+#include "app/interface/application_icon.h"
 #include "app/interface/card_window_manager.h"
 #include "app/interface/mac_session_commands.h"
 #include "app/interface/mac_status_item_controller.h"
+#include "app/session/guide_panel.h"
 #include "app/session/mac_app_lifecycle.h"
 #include "app/session/mac_session.h"
 #include "app/session/permission_relaunch.h"
@@ -98,6 +100,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quillory"));
     QGuiApplication::setDesktopFileName(QStringLiteral("quillory"));
     QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setWindowIcon(applicationIcon());
 
     SingleInstance instance(SingleInstance::defaultSocketPath());
     if (instance.claim() == SingleInstance::Outcome::askedRunning) {
@@ -121,6 +124,11 @@ int main(int argc, char** argv) {
     const std::shared_ptr<UserDefaults> defaults = UserDefaults::standard();
 
     ApplicationSession made = makeSession(engine);
+    // Before any window of ours takes focus, so that the guide knows which one to bring back.
+    std::shared_ptr<PermissionGuide> guide;
+    if (auto* shell = qobject_cast<MacShell*>(made.session->shell())) {
+        guide = installPermissionGuide(*shell, &engine);
+    }
     MacAppLifecycle::Environment environment;
     environment.session = std::move(made.session);
     environment.stopSession = made.stop;

@@ -2,6 +2,7 @@
 
 #include <QtQml/qqmlregistration.h>
 
+#include "app/session/guide_model.h"
 #include "app/session/session_facade.h"
 
 // The session's types as QML knows them inside QuilloryInterface; none is created from QML.
@@ -40,6 +41,13 @@ struct SavedDeviceModelForeign {
     QML_FOREIGN(quillory::SavedDeviceModel)
     QML_NAMED_ELEMENT(SavedDeviceModel)
     QML_UNCREATABLE("The session provides it")
+};
+
+// Created by the permission guide; QML tests and scenes make their own.
+struct GuideModelForeign {
+    Q_GADGET
+    QML_FOREIGN(quillory::GuideModel)
+    QML_NAMED_ELEMENT(GuideModel)
 };
 
 struct LatencyValueForeign {

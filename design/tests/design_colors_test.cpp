@@ -10,10 +10,6 @@ constexpr DesignAppearance dark{true, false};
 constexpr DesignAppearance lightHigh{false, true};
 constexpr DesignAppearance darkHigh{true, true};
 
-QString hex(DesignColorToken token, DesignPalette palette, std::optional<DesignAppearance> a) {
-    return resolveColor(token, palette, a).name(QColor::HexArgb).toUpper();
-}
-
 TEST(DesignColors, DynamicColourPicksTheVariantOfTheAppearance) {
     const DesignDynamicColor full{0x111111, 0x222222, 0x333333, 0x444444};
     EXPECT_EQ(resolveDynamicColor(light, full), QColor(0x111111));
@@ -31,40 +27,6 @@ TEST(DesignColors, DynamicColourPicksTheVariantOfTheAppearance) {
     const DesignDynamicColor onlyDark{0x111111, 0x222222, std::nullopt, 0x444444};
     EXPECT_EQ(resolveDynamicColor(lightHigh, onlyDark), QColor(0x111111));
     EXPECT_EQ(resolveDynamicColor(darkHigh, onlyDark), QColor(0x444444));
-}
-
-// The named cases of the colour table; the rest of the table is data, not behaviour.
-TEST(DesignColors, NamedCasesOfTheTable) {
-    using T = DesignColorToken;
-    using P = DesignPalette;
-    const struct {
-        DesignColorToken token;
-        DesignPalette palette;
-        DesignAppearance appearance;
-        const char* expected;
-    } cases[] = {
-        {T::accent, P::electricBlue, light, "#FF345CFF"},
-        {T::accent, P::electricBlue, dark, "#FF345CFF"},
-        {T::accent, P::electricBlue, lightHigh, "#FF2345D9"},
-        {T::accent, P::electricBlue, darkHigh, "#FF2345D9"},
-        // No high-contrast variant: the plain dark value stays.
-        {T::background, P::pine, darkHigh, "#FF18221C"},
-        {T::primaryText, P::electricBlue, lightHigh, "#FF000000"},
-        {T::primaryText, P::cobalt, lightHigh, "#FF10141D"},
-        {T::onAccent, P::electricBlue, dark, "#FFFFFFFF"},
-        {T::onAccent, P::graphite, dark, "#FF191E1A"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(hex(c.token, c.palette, c.appearance), c.expected)
-            << static_cast<int>(c.token) << " " << rawValue(c.palette).toStdString();
-    }
-    for (DesignPalette palette : allDesignPalettes) {
-        EXPECT_EQ(hex(T::primaryText, palette, darkHigh), "#FFFFFFFF");
-        for (auto appearance : {light, dark, lightHigh, darkHigh}) {
-            EXPECT_EQ(resolveColor(T::successText, palette, appearance),
-                      resolveColor(T::positiveText, palette, appearance));
-        }
-    }
 }
 
 TEST(DesignColors, DerivedTokensFollowTheirBase) {

@@ -5,7 +5,6 @@
 #include "media/studio_adaptation_assessment.h"
 #include "media/studio_json_text.h"
 #include "media/studio_performance_trace.h"
-#include "media/studio_playback_policy.h"
 #include "media/studio_rtc_event_log_snapshot.h"
 #include "studio_test_fixtures.h"
 
@@ -99,17 +98,6 @@ TEST(StudioJSONRecordsTest, TextNamesTheNumberJSONCannotHold) {
     EXPECT_EQ(text.error,
               "the number inf at /recentEvents/1/resolution/healthySeconds cannot be "
               "written as JSON");
-}
-
-TEST(StudioPlaybackPolicyTest, FieldTrialsAndDescriptionsAgree) {
-    const auto trials = StudioPlaybackPolicy::fieldTrials();
-    const auto sender = StudioPlaybackPolicy::senderDescription();
-    EXPECT_EQ(trials.at("WebRTC-PcFactoryDefaultBitrates"), "max:28000000bps");
-    EXPECT_EQ(sender.at("senderFactoryMaximumBitrateBps"), "28000000");
-    EXPECT_EQ(sender.at("senderScreenSharingPolicy"), trials.at("WebRTC-ProbingScreenshareBwe"));
-    // Seconds and factors are written as floating-point numbers.
-    EXPECT_EQ(sender.at("senderResolutionRecoverySeconds"), "3.0");
-    EXPECT_EQ(sender.at("senderResolutionPromotionHeadroom"), "1.2");
 }
 
 }  // namespace

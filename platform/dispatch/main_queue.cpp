@@ -11,17 +11,30 @@ namespace {
 
 std::mutex installMutex;
 std::shared_ptr<MainExecutor> installed;
+bool shutDownDone = false;
 
 }  // namespace
 
 void MainQueue::install(std::shared_ptr<MainExecutor> executor) {
     std::lock_guard lock(installMutex);
     installed = std::move(executor);
+    shutDownDone = false;
+}
+
+void MainQueue::shutDown() {
+    std::shared_ptr<MainExecutor> last;
+    {
+        std::lock_guard lock(installMutex);
+        last = std::move(installed);
+        shutDownDone = true;
+    }
+    // Destroyed outside the lock: a thread executor joins its thread, whose work may post.
+    last.reset();
 }
 
 std::shared_ptr<MainExecutor> MainQueue::executor() {
     std::lock_guard lock(installMutex);
-    if (!installed) {
+    if (!installed && !shutDownDone) {
         std::fputs("quillory: the main queue is used before an executor is installed\n", stderr);
         std::abort();
     }
@@ -29,15 +42,21 @@ std::shared_ptr<MainExecutor> MainQueue::executor() {
 }
 
 void MainQueue::post(std::function<void()> work) {
-    executor()->post(std::move(work));
+    if (auto current = executor()) {
+        current->post(std::move(work));
+    }
 }
 
 Timer MainQueue::after(double seconds, std::function<void()> work) {
-    return executor()->after(seconds, std::move(work));
+    if (auto current = executor()) {
+        return current->after(seconds, std::move(work));
+    }
+    return {};
 }
 
 bool MainQueue::isCurrent() {
-    return executor()->isCurrent();
+    const auto current = executor();
+    return current && current->isCurrent();
 }
 
 ThreadMainExecutor::ThreadMainExecutor(std::string label)

@@ -22,6 +22,9 @@ class MainExecutor {
 class MainQueue {
   public:
     static void install(std::shared_ptr<MainExecutor> executor);
+    // Takes the executor down as the program ends. Work other threads still hand over (a closed
+    // channel's last references) is dropped on their own thread instead of aborting the exit.
+    static void shutDown();
     static std::shared_ptr<MainExecutor> executor();
 
     static void post(std::function<void()> work);

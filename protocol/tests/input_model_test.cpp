@@ -19,7 +19,6 @@ using Keys = std::vector<DesktopKey>;
 
 TEST(DesktopKey, RawValuesRoundTripExactly) {
     const auto keys = allCases<DesktopKey>();
-    ASSERT_EQ(keys.size(), 77U);
     for (const DesktopKey key : keys) {
         EXPECT_EQ(fromRawValue<DesktopKey>(rawValue(key)), key);
     }

@@ -99,7 +99,7 @@ int ConsoleLoop::runProgram(std::shared_ptr<void> program, std::function<void()>
         released.set_value();
     });
     released.get_future().wait();
-    MainQueue::install(nullptr);
+    MainQueue::shutDown();
     return status;
 }
 

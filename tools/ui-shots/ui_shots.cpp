@@ -16,7 +16,9 @@
 #include "app/interface/permission_rows_model.h"
 #include "app/interface/quick_controls_model.h"
 #include "app/interface/testing/fake_tray_backend.h"
+#include "app/session/guide_model.h"
 #include "app/session/testing/fake_session.h"
+#include "design/app_icon_image.h"
 #include "design/menu_bar_mark.h"
 #include "platform/clock/testing/fake_clock.h"
 #include "tools/shots/shot_writer.h"
@@ -79,6 +81,42 @@ QImage sampleAppIcon() {
     return icon;
 }
 
+// The permission guide's card on its model, against a neutral desktop.
+constexpr char guideWindow[] = R"(
+    import QtQuick
+    import QuilloryInterface
+    Window {
+        color: "#7d8590"
+        width: card.width + 40
+        height: card.height + 40
+        visible: true
+        GuideCard { id: card; x: 20; y: 20; model: guideModel }
+    })";
+
+struct GuideScene {
+    const char* name;
+    bool reduceMotion;
+    std::function<void(GuideModel&)> setUp;
+};
+
+const GuideScene guideScenes[] = {
+    {"guide-waiting", false, [](GuideModel&) {}},
+    {"guide-done", false, [](GuideModel& model) { model.setDone(); }},
+    {"guide-manual", false,
+     [](GuideModel& model) {
+         model.setManual(
+             QStringLiteral("sudo modprobe uinput\nsudo udevadm control --reload\n"
+                            "sudo udevadm trigger --action=change "
+                            "--subsystem-match=misc --sysname-match=uinput"));
+     }},
+    {"guide-relaunch", false,
+     [](GuideModel& model) {
+         model.setDone();
+         model.setRelaunchOffered();
+     }},
+    {"guide-reduce-motion", true, [](GuideModel& model) { model.setDone(); }},
+};
+
 struct TrayPanel {
     const char* name;
     QColor color;
@@ -139,6 +177,11 @@ class UiShots {
                 ok = panel(base, false, nullptr);
             } else if (const PanelScene* panelScene = findPanelScene(scene)) {
                 ok = panel(base, true, panelScene);
+            } else if (const GuideScene* guide = findGuideScene(scene)) {
+                writer_.setAppearance(look, guide->reduceMotion);
+                ok = guideCard(base, *guide);
+            } else if (scene == QLatin1String("app-icons")) {
+                ok = appIcons(base);
             } else if (const HeaderScene* header = findHeaderScene(scene)) {
                 ok = cardHeader(base, *header);
             } else {
@@ -161,6 +204,62 @@ class UiShots {
         return nullptr;
     }
 
+    static const GuideScene* findGuideScene(const QString& name) {
+        for (const GuideScene& scene : guideScenes) {
+            if (name == QLatin1String(scene.name)) {
+                return &scene;
+            }
+        }
+        return nullptr;
+    }
+
+    bool guideCard(const QString& base, const GuideScene& scene) {
+        GuideModel model;
+        scene.setUp(model);
+        writer_.engine().rootContext()->setContextProperty(QStringLiteral("guideModel"), &model);
+        std::unique_ptr<QQuickWindow> window(writer_.create(guideWindow));
+        if (!window) {
+            return false;
+        }
+        settleShots(1200);
+        writePlacements(window.get(), base);
+        return writer_.save(window.get(), base);
+    }
+
+    // Every size of the application icon over a light and a dark strip, as the hicolor theme
+    // gets them; the small sizes from their simplified drawing.
+    bool appIcons(const QString& base) {
+        const std::vector<int>& sizes = appIconSizes();
+        constexpr int gap = 12;
+        int width = gap;
+        for (const int size : sizes) {
+            width += size + gap;
+        }
+        constexpr int strip = 256 + 2 * gap;
+        QImage sheet(width, 2 * strip, QImage::Format_ARGB32);
+        QPainter painter(&sheet);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QJsonObject where;
+        const QColor backgrounds[] = {QColor(0xf2, 0xf2, 0xf2), QColor(0x1e, 0x1f, 0x22)};
+        for (int b = 0; b < 2; ++b) {
+            painter.fillRect(QRect(0, b * strip, width, strip), backgrounds[b]);
+            int x = gap;
+            for (const int size : sizes) {
+                const QRect at(x, b * strip + gap, size, size);
+                painter.drawImage(at.topLeft(), renderAppIcon(appIconResource(size), size));
+                where.insert(QStringLiteral("%1-%2").arg(size).arg(b == 0 ? "light" : "dark"),
+                             QJsonObject{{"x", at.x()}, {"y", at.y()}, {"size", size}});
+                x += size + gap;
+            }
+        }
+        painter.end();
+        QFile file(writer_.directory().filePath(base + QStringLiteral(".json")));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            file.write(QJsonDocument(where).toJson());
+        }
+        return writer_.save(sheet, base);
+    }
+
     static const HeaderScene* findHeaderScene(const QString& name) {
         for (const HeaderScene& scene : headerScenes()) {
             if (name == QLatin1String(scene.name)) {
@@ -173,10 +272,12 @@ class UiShots {
     // Where the named items of a window sit, in window points, into a JSON file beside its image.
     void writePlacements(QQuickWindow* window, const QString& base) {
         QJsonObject where;
-        const QStringList names = {"waitingCard",  "pairingCard", "connectedCard", "approvePairing",
-                                   "switchTrack",  "disconnect",  "waitingTitle",  "pairingTitle",
-                                   "headerBand",   "headerTitle", "headerClose",   "permissions",
-                                   "updateBanner", "signalWord",  "headerArt"};
+        const QStringList names = {
+            "waitingCard",   "pairingCard",      "connectedCard", "approvePairing", "switchTrack",
+            "disconnect",    "waitingTitle",     "pairingTitle",  "headerBand",     "headerTitle",
+            "headerClose",   "permissions",      "updateBanner",  "signalWord",     "headerArt",
+            "guideCard",     "guideSuccessTile", "guideAppIcon",  "guideTitle",     "guideHelp",
+            "guideCommands", "guideRelaunch",    "guideClose"};
         QList<QQuickItem*> items;
         visualItems(window->contentItem(), items);
         for (QQuickItem* item : items) {
@@ -353,6 +454,10 @@ QStringList uiShotScenes() {
     for (const RecorderScene& scene : recorderScenes) {
         scenes.append(QString::fromLatin1(scene.name));
     }
+    for (const GuideScene& scene : guideScenes) {
+        scenes.append(QString::fromLatin1(scene.name));
+    }
+    scenes.append(QStringLiteral("app-icons"));
     return scenes;
 }
 

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include "app/interface/application_icon.h"
+
 namespace quillory {
 namespace {
 
@@ -31,6 +33,26 @@ TEST(CardArtTest, EveryNamedPictureIsThereAndDraws) {
         painter.end();
         EXPECT_GT(image.pixelColor(32, 32).alpha(), 0);
         EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);  // drawn on a clear background
+    }
+}
+
+// The window icon offers every hicolor size from the compiled-in drawings, none of them blank.
+TEST(CardArtTest, TheWindowIconHasEverySizeDrawn) {
+    const QIcon icon = applicationIcon();
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        SCOPED_TRACE(size);
+        EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size)));
+        const QImage image = icon.pixmap(size).toImage();
+        EXPECT_EQ(image.pixelColor(size / 2, size - size / 3).alpha(), 255);
+        EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);
+    }
+    for (const char* path :
+         {":/quillory/app-icon/quillory.svg", ":/quillory/app-icon/quillory-small.svg"}) {
+        QFile file(QString::fromLatin1(path));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path;
+        const QByteArray svg = file.readAll();
+        EXPECT_FALSE(svg.contains("<filter"));
+        EXPECT_FALSE(svg.contains("<text"));
     }
 }
 

@@ -314,23 +314,6 @@ TEST_F(MacStudioSessionTest, StatisticsCloseTheFeedbackWindowOnlyWhileAnEpochIsO
     EXPECT_EQ(control->runUntilIdle(), 1u);
 }
 
-TEST_F(MacStudioSessionTest, TeardownAnswersAPendingOperatingPointFalseWithoutFailure) {
-    sharing();
-    std::vector<bool> answers;
-    const auto point = StudioOperatingPoint{.size = {1280, 720}, .framesPerSecond = 30};
-    session->peer()->onOperatingPointChanged(point, [&](bool ok) { answers.push_back(ok); });
-    run();
-    session->peer()->onOperatingPointChanged(point, [&](bool ok) { answers.push_back(ok); });
-    session->stop();
-    run();
-    // The first was taken and is in flight; the second waited.
-    EXPECT_THAT(answers, ElementsAre(false));
-    captures.back()->complete();
-    run();
-    EXPECT_THAT(answers, ElementsAre(false, false));
-    EXPECT_FALSE(session->failure());
-}
-
 TEST_F(MacStudioSessionTest, CaptureStartFailureAndSourceFormatChanges) {
     started();
     describe();

@@ -80,5 +80,22 @@ TEST(ThreadMainQueue, RunsPostedWorkOnItsThread) {
     MainQueue::install(nullptr);
 }
 
+TEST(ThreadMainQueue, WorkHandedOverAfterShutDownIsDroppedOnItsOwnThread) {
+    MainQueue::install(std::make_shared<ThreadMainExecutor>());
+    MainQueue::shutDown();
+    auto owned = std::make_shared<int>(1);
+    std::weak_ptr<int> watch = owned;
+    bool ran = false;
+    std::thread late([&, owned = std::move(owned)]() mutable {
+        MainQueue::post([&ran, owned = std::move(owned)] { ran = true; });
+        EXPECT_FALSE(MainQueue::after(1, [&ran] { ran = true; }).isScheduled());
+    });
+    late.join();
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(watch.expired());
+    EXPECT_FALSE(MainQueue::isCurrent());
+    MainQueue::install(nullptr);
+}
+
 }  // namespace
 }  // namespace quillory

@@ -91,7 +91,13 @@ TEST_F(UiShotsTest, WritesEverySceneInEveryAppearance) {
                               "header-compact-clay-pen",
                               "header-regular-clay-vorel",
                               "header-regular-clay-tablet",
-                              "header-regular-clay-pen"}) {
+                              "header-regular-clay-pen",
+                              "guide-waiting",
+                              "guide-done",
+                              "guide-manual",
+                              "guide-relaunch",
+                              "guide-reduce-motion",
+                              "app-icons"}) {
         for (const Look& look : looks) {
             EXPECT_FALSE(image(QStringLiteral("%1-%2").arg(scene, look.name)).isNull())
                 << scene << "-" << look.name;
@@ -237,6 +243,56 @@ TEST_F(PanelShotsTest, CardsConfirmSwitchAndDisconnectShowTheirColours) {
             }
         }
         EXPECT_GT(reddish, 10);
+    }
+}
+
+TEST_F(PanelShotsTest, GuideCardOnItsSurfaceWithTheSuccessTileOnceOn) {
+    constexpr double window = 380;
+    for (const Look& look : looks) {
+        SCOPED_TRACE(look.name);
+        const QColor fill = color(DesignColorToken::controlFill, look);
+        const QColor success = color(DesignColorToken::success, look);
+        for (const char* scene : {"guide-waiting", "guide-done", "guide-manual", "guide-relaunch",
+                                  "guide-reduce-motion"}) {
+            SCOPED_TRACE(scene);
+            const Probed guide = shot(QLatin1String(scene), look, window);
+            ASSERT_TRUE(guide.has("guideCard"));
+            EXPECT_TRUE(near(guide.at("guideCard", 0.5, 0.06), fill, 6));
+            EXPECT_GT(guide.inked("guideTitle", fill), 40);
+            EXPECT_GT(guide.inked("guideHelp", fill), 40);
+            const bool done = QLatin1String(scene) != QLatin1String("guide-waiting") &&
+                              QLatin1String(scene) != QLatin1String("guide-manual");
+            EXPECT_EQ(guide.has("guideSuccessTile"), done);
+            EXPECT_EQ(guide.has("guideAppIcon"), !done);
+            if (done) {
+                EXPECT_TRUE(near(guide.at("guideSuccessTile", 0.15, 0.5), success, 6));
+            } else {
+                // The application icon's blue tile.
+                const QColor tile = guide.at("guideAppIcon", 0.12, 0.5);
+                EXPECT_GT(tile.blue(), 200);
+                EXPECT_LT(tile.red(), 120);
+            }
+        }
+        const Probed manual = shot(QStringLiteral("guide-manual"), look, window);
+        EXPECT_GT(manual.inked("guideCommands", fill), 200);
+        EXPECT_TRUE(shot(QStringLiteral("guide-relaunch"), look, window).has("guideRelaunch"));
+    }
+}
+
+TEST_F(UiShotsTest, AppIconSheetShowsEverySizeOnItsTile) {
+    const QImage sheet = image(QStringLiteral("app-icons-light"));
+    const QJsonObject where = placements(QStringLiteral("app-icons-light"));
+    ASSERT_FALSE(sheet.isNull());
+    for (const char* strip : {"light", "dark"}) {
+        for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            const QJsonObject at =
+                where.value(QStringLiteral("%1-%2").arg(size).arg(strip)).toObject();
+            ASSERT_FALSE(at.isEmpty());
+            const QColor tile = sheet.pixelColor(at.value("x").toInt() + size / 8 + 1,
+                                                 at.value("y").toInt() + size / 2);
+            EXPECT_GT(tile.blue(), 200) << strip << size;
+            EXPECT_LT(tile.red(), 120) << strip << size;
+        }
     }
 }
 

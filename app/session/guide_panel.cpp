@@ -1,0 +1,169 @@
+#include "app/session/guide_panel.h"
+
+#include <xcb/xcb.h>
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPainterPath>
+#include <QPropertyAnimation>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QRegion>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "app/desktop-control/recorder/recorder_panel.h"
+
+namespace quillory {
+
+namespace {
+
+// Every workspace, set before mapping so that the window manager places it there at once.
+void putOnEveryWorkspace(QWindow& window) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection()) {
+        return;
+    }
+    xcb_connection_t* connection = x11->connection();
+    const QByteArray name = "_NET_WM_DESKTOP";
+    const auto cookie =
+        xcb_intern_atom(connection, 0, static_cast<uint16_t>(name.size()), name.constData());
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> atom(
+        xcb_intern_atom_reply(connection, cookie, nullptr), &free);
+    if (!atom) {
+        return;
+    }
+    const std::uint32_t everyDesktop = 0xFFFFFFFF;
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE,
+                        static_cast<xcb_window_t>(window.winId()), atom->atom, XCB_ATOM_CARDINAL,
+                        32, 1, &everyDesktop);
+    xcb_flush(connection);
+}
+
+class PanelSurface final : public GuideSurface {
+  public:
+    explicit PanelSurface(GuidePanel* panel) : panel_(panel) {}
+    ~PanelSurface() override {
+        // The close button closes the card from inside its own window's event handling.
+        if (panel_) {
+            panel_->hide();
+            panel_->deleteLater();
+        }
+    }
+
+  private:
+    QPointer<GuidePanel> panel_;
+};
+
+}  // namespace
+
+QPoint guidePanelOrigin(QPoint pointer, QSize size, const QList<ScreenArea>& screens) {
+    QPoint origin(pointer.x() - size.width() / 2, pointer.y() + GuidePanel::pointerGap);
+    const auto onPointer = std::find_if(screens.begin(), screens.end(), [&](const ScreenArea& s) {
+        return s.geometry.contains(pointer);
+    });
+    if (onPointer == screens.end() && screens.isEmpty()) {
+        return origin;
+    }
+    const QRect area = (onPointer != screens.end() ? *onPointer : screens.front()).available;
+    const int margin = GuidePanel::screenMargin;
+    const auto keepInside = [margin](int value, int low, int high) {
+        return std::max(std::min(value, high), low);
+    };
+    origin.setX(keepInside(origin.x(), area.left() + margin,
+                           area.left() + area.width() - size.width() - margin));
+    origin.setY(keepInside(origin.y(), area.top() + margin,
+                           area.top() + area.height() - size.height() - margin));
+    return origin;
+}
+
+GuidePanel::GuidePanel(QQmlEngine* engine, GuideModel& model) : QQuickView(engine, nullptr) {
+    setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+             Qt::WindowDoesNotAcceptFocus);
+    setProperty("_q_showWithoutActivating", true);
+    setColor(Qt::transparent);
+    setResizeMode(QQuickView::SizeViewToRootObject);
+    setTitle(QStringLiteral("Quillory"));
+    setInitialProperties({{QStringLiteral("model"), QVariant::fromValue<QObject*>(&model)}});
+    setSource(QUrl(QStringLiteral("qrc:/qt/qml/QuilloryInterface/qml/GuideCard.qml")));
+}
+
+void GuidePanel::present() {
+    QQuickItem* card = rootObject();
+    const int height = card ? static_cast<int>(std::ceil(card->height())) : 120;
+    resize(cardWidth, height);
+    QList<ScreenArea> screens;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        screens.append({screen->geometry(), screen->availableGeometry()});
+    }
+    setPosition(guidePanelOrigin(QCursor::pos(), size(), screens));
+    if (!compositingManagerRuns()) {
+        // Without a compositor the transparent corners would paint black; the card grows when
+        // the manual steps appear, and the shape with it.
+        shapeToCard();
+        connect(this, &QWindow::heightChanged, this, &GuidePanel::shapeToCard);
+    }
+    create();
+    putOnEveryWorkspace(*this);
+    if (card) {
+        card->setOpacity(0);
+        auto* fade = new QPropertyAnimation(card, "opacity", card);
+        fade->setDuration(fadeMilliseconds);
+        fade->setStartValue(0.0);
+        fade->setEndValue(1.0);
+        fade->start(QAbstractAnimation::DeleteWhenStopped);
+    }
+    show();
+}
+
+void GuidePanel::shapeToCard() {
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(0, 0, cardWidth, height()), cornerRadius, cornerRadius);
+    setMask(QRegion(outline.toFillPolygon().toPolygon()));
+}
+
+LastFocusedWindow::LastFocusedWindow(QObject* parent) : QObject(parent) {
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) {
+        // The guide never takes focus; losing focus to another application is not a choice.
+        if (window && !qobject_cast<GuidePanel*>(window)) {
+            window_ = window;
+        }
+    });
+}
+
+void LastFocusedWindow::activate() {
+    if (!window_ || !window_->isVisible()) {
+        return;
+    }
+    window_->raise();
+    window_->requestActivate();
+}
+
+std::function<std::unique_ptr<GuideSurface>(GuideModel&)> guidePanelSurfaces(QQmlEngine* engine) {
+    QPointer<QQmlEngine> guarded(engine);
+    return [guarded](GuideModel& model) -> std::unique_ptr<GuideSurface> {
+        auto* panel = new GuidePanel(guarded, model);
+        panel->present();
+        return std::make_unique<PanelSurface>(panel);
+    };
+}
+
+std::shared_ptr<PermissionGuide> installPermissionGuide(MacShell& shell, QQmlEngine* engine) {
+    auto* lastFocused = new LastFocusedWindow(&shell);
+    PermissionGuide::Parts parts;
+    parts.probe = shell.probe();
+    parts.grant = std::make_unique<DesktopGuideGrant>(*shell.grant());
+    parts.clock = std::make_shared<SystemClock>();
+    parts.executor = MainQueue::executor();
+    parts.surface = guidePanelSurfaces(engine);
+    parts.activate = [lastFocused] { lastFocused->activate(); };
+    parts.relaunch = [&shell] { shell.relaunchApplication(); };
+    auto guide = PermissionGuide::create(std::move(parts));
+    // The shell outlives every request and destroys the guide before its probe and grant.
+    shell.setGuide([guide](SessionShell::PermissionKind kind) { guide->show(kind); });
+    return guide;
+}
+
+}  // namespace quillory
