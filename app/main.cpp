@@ -20,6 +20,7 @@
 #include "app/session/root_property_notifier.h"
 #include "app/session/session_event_printer.h"
 #include "app/session/single_instance.h"
+#include "app/studio/system_studio.h"
 #include "design/font_registry.h"
 #include "platform/defaults/user_defaults.h"
 #include "platform/dispatch/main_queue.h"
@@ -66,8 +67,10 @@ struct ApplicationSession {
 };
 
 ApplicationSession makeSession(QQmlEngine& recorderEngine) {
-    std::shared_ptr<MacSession> session =
-        MacSession::create(MacSession::systemEnvironment(&recorderEngine));
+    MacSession::Environment environment = MacSession::systemEnvironment(&recorderEngine);
+    environment.studio =
+        SystemStudio::create(environment.desktop, environment.icons, environment.ownProcessID);
+    std::shared_ptr<MacSession> session = MacSession::create(std::move(environment));
     const std::weak_ptr<MacSession> weak = session;
     return {session,
             [weak](bool explicitQuit) {

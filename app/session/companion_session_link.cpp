@@ -81,6 +81,7 @@ class CompanionSessionChannel final : public SessionChannel {
     bool waitUntilStopWritten(double seconds) override {
         return channel_->waitUntilStopWritten(seconds);
     }
+    std::optional<std::string> localAddress() override { return channel_->localAddress(); }
 
   private:
     std::shared_ptr<PenChannel> channel_;

@@ -45,8 +45,7 @@ std::shared_ptr<MacSession> MacSession::create(Environment environment) {
 }
 
 MacSession::MacSession(Environment environment, std::unique_ptr<DesktopInputController> input)
-    : SessionFacade(new DesktopInputControl(input.get()),
-                    environment.studio ? environment.studio : new InertStudio,
+    : SessionFacade(new DesktopInputControl(input.get()), environment.studio,
                     environment.shell ? environment.shell : new InertShell),
       env_(std::move(environment)),
       input_(std::move(input)),
@@ -101,6 +100,11 @@ void MacSession::wire() {
             self.channel_->send(signal);
         }
     });
+
+    studio_->localAddress = [weak]() -> std::optional<std::string> {
+        const auto self = weak.lock();
+        return self && self->channel_ ? self->channel_->localAddress() : std::nullopt;
+    };
 
     env_.listener->onReady = withSession([](MacSession& self) { self.listenerReady(); });
     env_.listener->onFailure = withSession(

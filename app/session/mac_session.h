@@ -67,7 +67,7 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
         std::shared_ptr<ForegroundEvents> foreground;
         std::shared_ptr<ApplicationIcons> icons;
         std::unique_ptr<ChordRecorder> recorder;
-        // Owned by the session from here on; inert stand-ins when null.
+        // Owned by the session from here on. Studio is required; an inert shell when null.
         StudioControl* studio = nullptr;
         SessionShell* shell = nullptr;
         std::int32_t ownProcessID = 0;

@@ -66,6 +66,8 @@ class SessionChannel {
     // Waits at most `seconds` until the "stop" line is written or the channel has closed;
     // true when it was.
     virtual bool waitUntilStopWritten(double seconds) = 0;
+    // The numeric address this end of the link uses; none before the link is up.
+    virtual std::optional<std::string> localAddress() = 0;
 
     std::function<void(const std::string& code, const std::string& peerName)> onPairing;
     std::function<void()> onReady;

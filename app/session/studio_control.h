@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "app/desktop-control/desktop_input_target.h"
 #include "protocol/studio_signal.h"
@@ -28,6 +30,8 @@ class StudioControl : public QObject {
     std::function<void(const DesktopInputTarget&)> onMappingChanged;
     std::function<void()> onSourceActivated;
     std::function<void()> onInputBoundary;
+    // This end's address on the current link, for the stream's candidates.
+    std::function<std::optional<std::string>()> localAddress;
 
     bool active() const { return active_; }
     QString status() const { return status_; }
@@ -56,18 +60,6 @@ class StudioControl : public QObject {
     bool active_ = false;
     QString status_;
     QString failure_;
-};
-
-// Studio before its host exists: never active; signals from the tablet go nowhere.
-class InertStudio final : public StudioControl {
-    Q_OBJECT
-
-  public:
-    using StudioControl::StudioControl;
-
-    void handle(const StudioSignal&) override {}
-    void reset(bool) override {}
-    void stop() override {}
 };
 
 }  // namespace quillory

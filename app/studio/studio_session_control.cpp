@@ -35,6 +35,9 @@ StudioSessionControl::StudioSessionControl(std::shared_ptr<MacStudioSession> ses
             onInputBoundary();
         }
     };
+    session_->localAddress = [this]() -> std::optional<std::string> {
+        return localAddress ? localAddress() : std::nullopt;
+    };
     session_->onChange = [this](MacStudioSession::Published value) { published(value); };
 }
 
@@ -43,6 +46,7 @@ StudioSessionControl::~StudioSessionControl() {
     session_->onMappingChanged = nullptr;
     session_->onSourceActivated = nullptr;
     session_->onInputBoundary = nullptr;
+    session_->localAddress = nullptr;
     session_->onChange = nullptr;
 }
 

@@ -604,6 +604,18 @@ def drain(process):
     return events
 
 
+def scenario_studio_unanswered(s):
+    # The test host logs Studio signals but has no Studio: the list must end with a clear message.
+    host = s.start_host()
+    s.pair(host)
+    code, events, _ = s.run_pad("studio", "list")
+    check(code == 1, f"studio list exited with {code}")
+    asked = [e["studio"] for e in host.collect("ended", "studio")]
+    check([signal["kind"] for signal in asked] == ["listSources"], f"the host got {asked}")
+    messages = [e.get("message", "") for e in events_named(events, "error")]
+    check(any("did not answer the source list" in m for m in messages), f"messages: {messages}")
+
+
 SCENARIOS = {
     "list": scenario_list,
     "pair": scenario_pair,
@@ -617,6 +629,7 @@ SCENARIOS = {
     "avahi-restart": scenario_avahi_restart,
     "app-list": scenario_app_list,
     "app-pair": scenario_app_pair,
+    "studio-unanswered": scenario_studio_unanswered,
 }
 
 

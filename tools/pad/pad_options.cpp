@@ -19,6 +19,8 @@ const char* const padUsage =
     "  key <chord> [--host H]        tap a key chord, for example command+z\n"
     "  commands [--host H]           list the menu commands of the computer's front application\n"
     "  record <name> [--host H]      record a shortcut typed on the computer for <name>\n"
+    "  studio list [--host H] [--thumbnails DIR]\n"
+    "                                list the computer's shareable displays and windows\n"
     "\n"
     "Options:\n"
     "  --json            every event as one JSON line on standard output\n"
@@ -109,6 +111,11 @@ constexpr OptionSpec optionSpecs[] = {
          return options.intent.has_value();
      },
      "is not a session identifier (UUID)."},
+    {"--thumbnails", OptionSpec::Value::nonEmpty,
+     [](PadOptions& options, const std::string& text) {
+         options.thumbnails = text;
+         return true;
+     }},
 };
 
 const OptionSpec* optionNamed(std::string_view name) {
@@ -124,13 +131,14 @@ constexpr std::pair<std::string_view, PadOptions::Command> commandNames[] = {
     {"list", PadOptions::Command::list},         {"pair", PadOptions::Command::pair},
     {"draw", PadOptions::Command::draw},         {"key", PadOptions::Command::key},
     {"commands", PadOptions::Command::commands}, {"record", PadOptions::Command::record},
+    {"studio", PadOptions::Command::studio},
 };
 
 // The longest name a "record" request may carry, in bytes.
 constexpr std::size_t maxRecordName = 256;
 
 bool takesArgument(const std::string& command) {
-    return command == "key" || command == "record";
+    return command == "key" || command == "record" || command == "studio";
 }
 
 // Sets the command and its argument: the chord of key, the name of record.
@@ -140,9 +148,18 @@ std::optional<UsageError> applyCommand(PadOptions& options, const std::string& c
                                      [&](const auto& entry) { return entry.first == command; });
     if (found == std::end(commandNames)) {
         return UsageError{"Unknown command “" + command +
-                          "”: use list, pair, draw, key, commands or record."};
+                          "”: use list, pair, draw, key, commands, record or studio."};
     }
     options.command = found->second;
+    if (options.command == PadOptions::Command::studio) {
+        if (!argument) {
+            return UsageError{"Name what Studio should do: quillory-pad studio list"};
+        }
+        if (*argument != "list") {
+            return UsageError{"Unknown Studio command “" + *argument + "”: use list."};
+        }
+        return std::nullopt;
+    }
     if (options.command == PadOptions::Command::record) {
         if (!argument || argument->empty() || argument->size() > maxRecordName) {
             return UsageError{
@@ -222,7 +239,7 @@ std::variant<PadOptions, UsageError> parsePadOptions(const std::vector<std::stri
         }
     }
     if (!command) {
-        return UsageError{"Name a command: list, pair, draw, key, commands or record."};
+        return UsageError{"Name a command: list, pair, draw, key, commands, record or studio."};
     }
     if (auto error = applyCommand(options, *command, commandArgument)) {
         return *error;
@@ -232,6 +249,9 @@ std::variant<PadOptions, UsageError> parsePadOptions(const std::vector<std::stri
     }
     if (options.strokes == 0 && !options.duration) {
         return UsageError{"--strokes 0 needs --duration."};
+    }
+    if (options.thumbnails && options.command != PadOptions::Command::studio) {
+        return UsageError{"--thumbnails belongs to studio list."};
     }
     if (options.port && !options.host) {
         return UsageError{"--port needs --host."};

@@ -12,13 +12,14 @@
 namespace quillory::pad {
 
 struct PadOptions {
-    enum class Command { list, pair, draw, key, commands, record };
+    enum class Command { list, pair, draw, key, commands, record, studio };
 
     Command command = Command::list;
     std::optional<std::string> host;  // pair: address or name; draw/key: a remembered host
     std::optional<std::uint16_t> port;
-    std::vector<DesktopKey> chord;  // key
-    std::string recordName;         // record: what the recorded shortcut is for
+    std::vector<DesktopKey> chord;          // key
+    std::string recordName;                 // record: what the recorded shortcut is for
+    std::optional<std::string> thumbnails;  // studio list: folder for the JPEGs
     bool json = false;
     bool reconnect = false;
     std::optional<Uuid> intent;  // resume a session intent instead of starting a new one

@@ -1,5 +1,8 @@
 #include "tools/pad/pad_session.h"
 
+#include <filesystem>
+#include <fstream>
+
 #include "core/link/companion_listener.h"
 #include "platform/clock/clock.h"
 #include "platform/dispatch/main_queue.h"
@@ -291,7 +294,7 @@ void PadSession::observe(const std::shared_ptr<PenChannel>& channel) {
     };
     channel->onStudio = [current](StudioSignal studio) {
         if (auto self = current()) {
-            self->output_->event("studio", {{"studio", studio.toJSON()}}, {});
+            self->studioArrived(studio);
         }
     };
     channel->onEnded = [current](ConnectionEnd end) {
@@ -318,7 +321,124 @@ void PadSession::ready() {
         output_->event("paired", {{"name", host.name}, {"id", host.id}},
                        "Paired with " + host.name + ".");
         stopLink();
+    } else if (options_.command == PadOptions::Command::studio && !listing_) {
+        listStudioSources();
     }
+}
+
+void PadSession::listStudioSources() {
+    QUILLORY_CHECK_MAIN_THREAD();
+    if (options_.thumbnails) {
+        std::error_code error;
+        std::filesystem::create_directories(*options_.thumbnails, error);
+        if (error) {
+            stopLink(1, "Cannot create " + *options_.thumbnails + ": " + error.message() + ".");
+            return;
+        }
+    }
+    listing_.emplace(Uuid::random());
+    listSentAt_ = uptimeNanoseconds();
+    channel_->send(
+        StudioSignal{.id = listing_->request(), .kind = StudioSignal::Kind::listSources});
+    std::weak_ptr<PadSession> weak = weak_from_this();
+    studioTimer_ = MainQueue::after(studioListTimeout, [weak] {
+        if (auto self = weak.lock()) {
+            self->studioListingTimedOut();
+        }
+    });
+}
+
+void PadSession::studioArrived(const StudioSignal& signal) {
+    QUILLORY_CHECK_MAIN_THREAD();
+    output_->event("studio", {{"studio", signal.toJSON()}}, {});
+    if (!listing_ || stopRequested_) {
+        return;
+    }
+    const double arrival = static_cast<double>(uptimeNanoseconds() - listSentAt_) / 1e9;
+    switch (listing_->take(signal)) {
+        case StudioListing::Step::ignored:
+            return;
+        case StudioListing::Step::failure:
+            stopLink(1, "The computer refused the list: " + signal.message.value_or(""));
+            return;
+        case StudioListing::Step::sources:
+            for (const auto& source : listing_->sources()) {
+                const auto icon = source.iconPNG ? pngSize(*source.iconPNG) : std::nullopt;
+                Json fields = {
+                    {"id", source.id.text()},
+                    {"kind", source.kind == StudioSource::Kind::display ? "display" : "window"},
+                    {"name", source.name},
+                    {"application", source.application.value_or("")}};
+                if (icon) {
+                    fields["iconWidth"] = icon->width;
+                    fields["iconHeight"] = icon->height;
+                }
+                output_->event("source", std::move(fields), sourceText(source));
+            }
+            if (listing_->sources().empty()) {
+                output_->event("empty", {}, "The computer has nothing to share.");
+            }
+            break;
+        case StudioListing::Step::thumbnail: {
+            const auto size = jpegSize(*signal.thumbnail);
+            Json fields = {{"sourceID", signal.sourceID->text()},
+                           {"bytes", signal.thumbnail->size()},
+                           {"arrival", arrival}};
+            std::string text = "thumbnail " + signal.sourceID->text();
+            if (size) {
+                fields["width"] = size->width;
+                fields["height"] = size->height;
+                text += "  " + std::to_string(size->width) + "×" + std::to_string(size->height);
+            }
+            if (options_.thumbnails) {
+                const auto path = std::filesystem::path(*options_.thumbnails) /
+                                  (signal.sourceID->text() + ".jpg");
+                std::ofstream file(path, std::ios::binary);
+                file.write(reinterpret_cast<const char*>(signal.thumbnail->data()),
+                           static_cast<std::streamsize>(signal.thumbnail->size()));
+                if (!file.flush()) {
+                    stopLink(1, "Cannot write " + path.string() + ".");
+                    return;
+                }
+                fields["file"] = path.string();
+            }
+            output_->event("thumbnail", std::move(fields), text);
+            break;
+        }
+    }
+    if (listing_->complete()) {
+        finishStudioListing();
+        return;
+    }
+    // Sources whose picture cannot be taken get none: the list ends when the thumbnails pause.
+    std::weak_ptr<PadSession> weak = weak_from_this();
+    studioTimer_ = MainQueue::after(studioThumbnailTimeout, [weak] {
+        if (auto self = weak.lock()) {
+            self->studioListingTimedOut();
+        }
+    });
+}
+
+void PadSession::studioListingTimedOut() {
+    QUILLORY_CHECK_MAIN_THREAD();
+    if (!listing_ || stopRequested_) {
+        return;
+    }
+    if (!listing_->hasSources()) {
+        stopLink(1, "The computer did not answer the source list. Is Studio available there?");
+        return;
+    }
+    finishStudioListing();
+}
+
+void PadSession::finishStudioListing() {
+    QUILLORY_CHECK_MAIN_THREAD();
+    studioTimer_.cancel();
+    output_->event(
+        "listed", {{"sources", listing_->sources().size()}, {"thumbnails", listing_->thumbnails()}},
+        std::to_string(listing_->sources().size()) + " sources, " +
+            std::to_string(listing_->thumbnails()) + " thumbnails.");
+    stopLink();
 }
 
 void PadSession::contextArrived(const DesktopContext& context) {
@@ -510,6 +630,7 @@ void PadSession::ended(const ConnectionEnd& end) {
     channel_.reset();
     tick_.cancel();
     durationTimer_.cancel();
+    studioTimer_.cancel();
     reportStroke(false);
     awaitingCode_ = false;
     output_->event("ended", {{"end", caseName(end.kind())}, {"message", end.message()}}, {});

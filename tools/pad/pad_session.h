@@ -15,6 +15,7 @@
 #include "tools/pad/event_output.h"
 #include "tools/pad/pad_options.h"
 #include "tools/pad/remembered_hosts.h"
+#include "tools/pad/studio_listing.h"
 
 namespace quillory::pad {
 
@@ -24,6 +25,9 @@ class PadSession : public std::enable_shared_from_this<PadSession> {
   public:
     static constexpr const char* trustService = "com.quillory.pad.device-trust.v4";
     static constexpr double connectTimeout = 10.0;
+    // How long the computer may take to list its sources, and to send the next thumbnail.
+    static constexpr double studioListTimeout = 10.0;
+    static constexpr double studioThumbnailTimeout = 3.0;
 
     PadSession(PadOptions options, std::shared_ptr<EventOutput> output,
                std::function<void(int status)> finish);
@@ -64,6 +68,10 @@ class PadSession : public std::enable_shared_from_this<PadSession> {
     void controlsArrived(const ControlsSignal& controls);
     void drawTick();
     void reportStroke(bool complete);
+    void listStudioSources();
+    void studioArrived(const StudioSignal& signal);
+    void studioListingTimedOut();
+    void finishStudioListing();
     // Ends the link with "stop"; the run then exits with status, and message when it fails.
     void stopLink(int status = 0, std::string message = {});
     void fail(const std::string& message, int status = 1);
@@ -104,6 +112,10 @@ class PadSession : public std::enable_shared_from_this<PadSession> {
     std::optional<std::uint64_t> drawingStartedAt_;
     Timer durationTimer_;
     Timer tick_;
+
+    std::optional<StudioListing> listing_;
+    std::uint64_t listSentAt_ = 0;
+    Timer studioTimer_;
 };
 
 }  // namespace quillory::pad

@@ -764,6 +764,26 @@ TEST_F(MacSessionTest, LateIconsApplyOnlyToTheirOwnCurrentContext) {
     }
 }
 
+TEST_F(MacSessionTest, StudioSignalsAndTheAddressFollowTheCurrentChannel) {
+    const StudioSignal signal{.id = Uuid::random(), .kind = StudioSignal::Kind::stop};
+    // Without a link a signal is dropped and there is no address.
+    studio->send(signal);
+    EXPECT_FALSE(studio->localAddress());
+
+    listen();
+    FakeChannel& first = connect();
+    first.address = "192.168.1.20";
+    studio->send(signal);
+    EXPECT_EQ(first.studioSent.size(), 1u);
+    EXPECT_EQ(studio->localAddress(), std::optional<std::string>("192.168.1.20"));
+
+    session->disconnect();
+    executor->runUntilIdle();
+    studio->send(signal);
+    EXPECT_EQ(first.studioSent.size(), 1u);
+    EXPECT_FALSE(studio->localAddress());
+}
+
 TEST_F(MacSessionTest, ForgettingATablet) {
     listen();
     const auto current = tablet("Current");

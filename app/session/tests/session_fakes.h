@@ -65,11 +65,13 @@ class FakeChannel final : public SessionChannel {
         stopWaits.push_back(seconds);
         return true;
     }
+    std::optional<std::string> localAddress() override { return address; }
 
     const std::vector<ControlsSignal>& controls() const { return controls_; }
 
     bool started = false;
     bool closing = false;
+    std::optional<std::string> address;
     bool stopAnswer = true;
     bool approveAnswer = true;
     int stops = 0;

@@ -16,6 +16,7 @@
 #include "app/desktop-control/tests/worker_fixture.h"
 #include "app/desktop-control/tests/x11_observer.h"
 #include "app/session/mac_session.h"
+#include "app/session/testing/fake_session.h"
 #include "app/session/x11_foreground_events.h"
 #include "platform/defaults/testing/memory_user_defaults.h"
 #include "platform/desktop/x11_desktop.h"
@@ -76,6 +77,7 @@ class SessionOnXvfb : public ::testing::Test {
         // The observer's windows carry this process's id: they must count as another application.
         env.ownProcessID = -1;
         env.followApplication = false;
+        env.studio = new FakeStudio;
         session = MacSession::create(std::move(env));
     }
     void TearDown() override {

@@ -52,5 +52,16 @@ TEST_F(StudioSessionControlTest, PublishesEachValueAndForwardsToTheOwnersFunctio
     EXPECT_TRUE(changes.empty());
 }
 
+TEST_F(StudioSessionControlTest, TheSessionAsksTheOwnerForTheAddressAtEachCall) {
+    EXPECT_FALSE(session->localAddress());
+    std::optional<std::string> address = "10.0.0.5";
+    control->localAddress = [&] { return address; };
+    EXPECT_EQ(session->localAddress(), address);
+    address.reset();
+    EXPECT_FALSE(session->localAddress());
+    control.reset();
+    EXPECT_FALSE(session->localAddress);
+}
+
 }  // namespace
 }  // namespace quillory

@@ -46,9 +46,9 @@ TEST(PadOptions, CommandsAndTheirOptions) {
 }
 
 TEST(PadOptions, BadInputIsExplained) {
-    EXPECT_EQ(refusal({}), "Name a command: list, pair, draw, key, commands or record.");
+    EXPECT_EQ(refusal({}), "Name a command: list, pair, draw, key, commands, record or studio.");
     EXPECT_EQ(refusal({"scribble"}),
-              "Unknown command “scribble”: use list, pair, draw, key, commands or record.");
+              "Unknown command “scribble”: use list, pair, draw, key, commands, record or studio.");
     EXPECT_EQ(refusal({"list", "--verbose"}), "Unknown option --verbose.");
     EXPECT_EQ(refusal({"pair", "--host"}), "--host needs a value.");
     EXPECT_EQ(refusal({"pair", "--host", "h"}), "--host needs --port when pairing.");
@@ -65,6 +65,19 @@ TEST(PadOptions, BadInputIsExplained) {
               "“yesterday” is not a session identifier (UUID).");
     EXPECT_EQ(refusal({"key"}), "Name the chord to tap, for example: quillory-pad key command+z");
     EXPECT_EQ(refusal({"draw", "extra"}), "Unexpected argument “extra”.");
+    EXPECT_EQ(refusal({"studio"}), "Name what Studio should do: quillory-pad studio list");
+    EXPECT_EQ(refusal({"studio", "record"}), "Unknown Studio command “record”: use list.");
+    EXPECT_EQ(refusal({"studio", "list", "more"}), "Unexpected argument “more”.");
+    EXPECT_EQ(refusal({"draw", "--thumbnails", "shots"}), "--thumbnails belongs to studio list.");
+    EXPECT_EQ(refusal({"studio", "list", "--thumbnails", ""}), "--thumbnails needs a value.");
+}
+
+TEST(PadOptions, StudioList) {
+    const auto list = parsed({"studio", "--json", "list", "--thumbnails", "shots", "--host", "PC"});
+    EXPECT_EQ(list.command, PadOptions::Command::studio);
+    EXPECT_EQ(list.thumbnails, "shots");
+    EXPECT_EQ(list.host, "PC");
+    EXPECT_TRUE(list.json);
 }
 
 TEST(PadOptions, CommandsRecordAndDuration) {
