@@ -404,5 +404,56 @@ TEST_F(UpdaterTest, ATreeThatCannotBeReplacedIsNotInstallable) {
     ::chmod(installs_.c_str(), 0755);
 }
 
+QByteArray runSigner(const QStringList& arguments, int* exitCode = nullptr) {
+    QProcess signer;
+    signer.start(QStringLiteral(QUILLORY_UPDATE_SIGN), arguments);
+    signer.waitForFinished(-1);
+    if (exitCode) {
+        *exitCode = signer.exitCode();
+    }
+    return signer.readAllStandardOutput().trimmed();
+}
+
+TEST_F(UpdaterTest, AcceptsWhatTheSigningToolSigns) {
+    const QString seed = temp_.filePath(QStringLiteral("keys/release.seed"));
+    const QByteArray publicKey = runSigner({QStringLiteral("keygen"), seed});
+    ASSERT_EQ(QByteArray::fromBase64(publicKey).size(), 32);
+    struct stat status {};
+    ASSERT_EQ(::stat(seed.toLocal8Bit().constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    int exitCode = 0;
+    runSigner({QStringLiteral("keygen"), seed}, &exitCode);
+    EXPECT_NE(exitCode, 0) << "an existing key is never replaced";
+
+    const fs::path tree = fs::path(temp_.path().toStdString()) / "release";
+    makeTree(tree, "0.2.0");
+    const QByteArray archive = tarOf(tree);
+    writeFile(fs::path(temp_.path().toStdString()) / "a.tar.gz", archive);
+    const QByteArray archiveSignature =
+        runSigner({QStringLiteral("sign"), seed, temp_.filePath(QStringLiteral("a.tar.gz"))});
+    const QByteArray feed =
+        "<rss version=\"2.0\" xmlns:q=\"urn:quillory:update:1\"><channel><item>"
+        "<title>Quillory 0.2.0</title><link>https://localhost/download</link>"
+        "<q:version>0.2.0</q:version><enclosure url=\"" +
+        server_.url("/a.tar.gz").toEncoded() + "\" length=\"" + QByteArray::number(archive.size()) +
+        "\" q:signature=\"" + archiveSignature + "\"/></item></channel></rss>";
+    writeFile(fs::path(temp_.path().toStdString()) / "feed.xml", feed);
+    server_.script("/a.tar.gz", {200, archive});
+    server_.script("/feed.xml", {200, feed});
+    server_.script("/feed.xml.sig",
+                   {200, runSigner({QStringLiteral("sign"), seed, temp_.filePath("feed.xml")})});
+
+    UpdaterConfiguration configuration = this->configuration();
+    const QByteArray key = QByteArray::fromBase64(publicKey);
+    configuration.publicKey.assign(key.begin(), key.end());
+    Updater updater(configuration);
+    EXPECT_EQ(install(updater, foundItem(updater)), "");
+    EXPECT_EQ(readFile(installs_ / "quillory" / "quillory-release"), "0.2.0\n");
+
+    // The fixture's own key did not sign this feed.
+    Updater another(this->configuration());
+    EXPECT_EQ(check(another), "The update feed is not signed by Quillory's key");
+}
+
 }  // namespace
 }  // namespace quillory
