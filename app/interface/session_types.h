@@ -3,6 +3,7 @@
 #include <QtQml/qqmlregistration.h>
 
 #include "app/session/session_facade.h"
+#include "app/session/update_dialog_model.h"
 
 // The session's types as QML knows them inside QuilloryInterface; none is created from QML.
 namespace quillory::qml {
@@ -40,6 +41,13 @@ struct SavedDeviceModelForeign {
     QML_FOREIGN(quillory::SavedDeviceModel)
     QML_NAMED_ELEMENT(SavedDeviceModel)
     QML_UNCREATABLE("The session provides it")
+};
+
+struct UpdateDialogModelForeign {
+    Q_GADGET
+    QML_FOREIGN(quillory::UpdateDialogModel)
+    QML_NAMED_ELEMENT(UpdateDialogModel)
+    QML_UNCREATABLE("The updater provides it")
 };
 
 struct LatencyValueForeign {

@@ -4,6 +4,20 @@
 
 namespace quillory {
 
+QString UpdateDialogModel::stageName() const {
+    switch (stage_) {
+        case Stage::update:
+            return QStringLiteral("update");
+        case Stage::downloading:
+            return QStringLiteral("downloading");
+        case Stage::error:
+            return QStringLiteral("error");
+        case Stage::upToDate:
+            return QStringLiteral("upToDate");
+    }
+    return {};
+}
+
 void UpdateDialogModel::showUpdate(const UpdateItem& item, const QString& runningVersion,
                                    bool installable, bool activate) {
     stage_ = Stage::update;

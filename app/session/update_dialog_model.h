@@ -12,6 +12,8 @@ namespace quillory {
 class UpdateDialogModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(Stage stage READ stage NOTIFY changed)
+    // The stage's name for QML: "update", "downloading", "error" or "upToDate".
+    Q_PROPERTY(QString stageName READ stageName NOTIFY changed)
     Q_PROPERTY(bool visible READ visible NOTIFY changed)
     Q_PROPERTY(QString version READ version NOTIFY changed)
     Q_PROPERTY(QString runningVersion READ runningVersion NOTIFY changed)
@@ -30,6 +32,7 @@ class UpdateDialogModel : public QObject {
     using QObject::QObject;
 
     Stage stage() const { return stage_; }
+    QString stageName() const;
     bool visible() const { return visible_; }
     QString version() const { return item_.version; }
     QString runningVersion() const { return runningVersion_; }

@@ -17,6 +17,7 @@
 #include "app/interface/quick_controls_model.h"
 #include "app/interface/testing/fake_tray_backend.h"
 #include "app/session/testing/fake_session.h"
+#include "app/session/update_dialog_model.h"
 #include "design/menu_bar_mark.h"
 #include "tools/shots/shot_writer.h"
 #include "tools/ui-shots/panel_scenes.h"
@@ -76,6 +77,51 @@ QImage sampleAppIcon() {
     painter.setBrush(QColor(255, 140, 0));
     painter.drawRoundedRect(QRectF(4, 4, 96, 96), 22, 22);
     return icon;
+}
+
+// The update dialog in the states its scenes name.
+constexpr char updateWindow[] = R"(
+    import QtQuick
+    import QuilloryInterface
+    Window {
+        color: "transparent"
+        flags: Qt.FramelessWindowHint
+        width: card.width
+        height: card.implicitHeight
+        visible: true
+        UpdateDialog { id: card; model: updateModel }
+    })";
+
+const char* const updateScenes[] = {"update-short",           "update-long",  "update-downloading",
+                                    "update-not-installable", "update-error", "update-up-to-date"};
+
+void setUpUpdateScene(UpdateDialogModel& model, const QString& scene) {
+    UpdateItem item;
+    item.version = QStringLiteral("0.2.0");
+    item.notes = QStringLiteral("Pressure feels smoother on long strokes.");
+    item.link = QUrl(QStringLiteral("https://example.org/download"));
+    const QString running = QStringLiteral("0.1.0");
+    if (scene == QLatin1String("update-long")) {
+        QStringList lines;
+        for (int i = 1; i <= 14; ++i) {
+            lines << QStringLiteral(
+                         "• Change %1: <b>markup stays text</b> and long lines wrap "
+                         "inside the scrolled notes.")
+                         .arg(i);
+        }
+        item.notes = lines.join(QLatin1Char('\n'));
+    }
+    if (scene == QLatin1String("update-up-to-date")) {
+        model.showUpToDate(running);
+        return;
+    }
+    model.showUpdate(item, running, scene != QLatin1String("update-not-installable"), false);
+    if (scene == QLatin1String("update-downloading")) {
+        model.showDownloading();
+        model.setProgress(40, 100);
+    } else if (scene == QLatin1String("update-error")) {
+        model.showError(QStringLiteral("The update is not signed by Quillory's key"), false);
+    }
 }
 
 struct TrayPanel {
@@ -140,6 +186,8 @@ class UiShots {
                 ok = panel(base, true, panelScene);
             } else if (const HeaderScene* header = findHeaderScene(scene)) {
                 ok = cardHeader(base, *header);
+            } else if (scene.startsWith(QLatin1String("update-"))) {
+                ok = updateDialog(scene, base);
             } else {
                 ok = recorder(scene, base);
             }
@@ -172,10 +220,11 @@ class UiShots {
     // Where the named items of a window sit, in window points, into a JSON file beside its image.
     void writePlacements(QQuickWindow* window, const QString& base) {
         QJsonObject where;
-        const QStringList names = {"waitingCard",  "pairingCard", "connectedCard", "approvePairing",
-                                   "switchTrack",  "disconnect",  "waitingTitle",  "pairingTitle",
-                                   "headerBand",   "headerTitle", "headerClose",   "permissions",
-                                   "updateBanner", "signalWord",  "headerArt"};
+        const QStringList names = {
+            "waitingCard",   "pairingCard",  "connectedCard",   "approvePairing", "switchTrack",
+            "disconnect",    "waitingTitle", "pairingTitle",    "headerBand",     "headerTitle",
+            "headerClose",   "permissions",  "updateBanner",    "signalWord",     "headerArt",
+            "updatePrimary", "updateError",  "updateNotesText", "updateProgress"};
         QList<QQuickItem*> items;
         visualItems(window->contentItem(), items);
         for (QQuickItem* item : items) {
@@ -313,6 +362,19 @@ class UiShots {
         return saved;
     }
 
+    bool updateDialog(const QString& scene, const QString& base) {
+        UpdateDialogModel model;
+        setUpUpdateScene(model, scene);
+        writer_.engine().rootContext()->setContextProperty(QStringLiteral("updateModel"), &model);
+        std::unique_ptr<QQuickWindow> window(writer_.create(updateWindow));
+        if (!window) {
+            return false;
+        }
+        settleShots(200);
+        writePlacements(window.get(), base);
+        return writer_.save(window.get(), base);
+    }
+
     bool recorder(const QString& scene, const QString& base) {
         for (const RecorderScene& entry : recorderScenes) {
             if (scene != QLatin1String(entry.name)) {
@@ -351,6 +413,9 @@ QStringList uiShotScenes() {
     }
     for (const RecorderScene& scene : recorderScenes) {
         scenes.append(QString::fromLatin1(scene.name));
+    }
+    for (const char* scene : updateScenes) {
+        scenes.append(QString::fromLatin1(scene));
     }
     return scenes;
 }
