@@ -3,7 +3,6 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QPainterPath>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -27,12 +26,6 @@ const Logger& logger() {
 
 constexpr int panelRadius = 22;
 constexpr int panelMargin = 6;
-
-QRegion roundedRegion(QSize size, int radius) {
-    QPainterPath path;
-    path.addRoundedRect(QRectF(QPointF(0, 0), size), radius, radius);
-    return QRegion(path.toFillPolygon().toPolygon());
-}
 
 void fillDefaults(StatusItemEnvironment& environment) {
     if (!environment.now) {
@@ -337,7 +330,8 @@ void MacStatusItemController::place() {
     const QSize size = contentSize_.toSize();
     const QRect available = environment_.availableAt(anchor_.center());
     panel_->setGeometry(panelRect(anchor_, available, size, panelMargin));
-    panel_->setMask(environment_.maskCorners ? roundedRegion(size, panelRadius) : QRegion());
+    panel_->setMask(environment_.maskCorners ? roundedRegion(QRect(QPoint(0, 0), size), panelRadius)
+                                             : QRegion());
 }
 
 void MacStatusItemController::panelActiveChanged() {

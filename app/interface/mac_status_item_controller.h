@@ -11,6 +11,7 @@
 
 #include "app/interface/panel_visibility.h"
 #include "app/interface/tray_backend.h"
+#include "app/session/mac_app_lifecycle.h"
 #include "app/session/session_facade.h"
 
 class QMenu;
@@ -45,7 +46,7 @@ struct StatusItemEnvironment {
 // by a pairing code never takes the keyboard, so that a Return meant for another window cannot
 // confirm a code nobody looked at. Without a tray (checked again after 3 s) the panel becomes a
 // normal window that only its close button hides.
-class MacStatusItemController : public QObject {
+class MacStatusItemController : public QObject, public LifecycleStatusItem {
     Q_OBJECT
 
   public:
@@ -64,9 +65,10 @@ class MacStatusItemController : public QObject {
     ~MacStatusItemController() override;
 
     void showPanel(Opening opening);
+    void showPanelForUser() override { showPanel(Opening::user); }
     void togglePanel();
     // At quit: drops the subscriptions, closes the panel and removes the tray icon.
-    void teardown();
+    void teardown() override;
     void setContextMenu(QMenu* menu);
 
     // Asks the application for a card window ("settings", ...).

@@ -1,5 +1,6 @@
 #include "app/interface/panel_rect.h"
 
+#include <QPainterPath>
 #include <algorithm>
 
 namespace quillory {
@@ -27,6 +28,12 @@ QRect panelRect(QRect anchor, QRect available, QSize size, int margin) {
         y = std::max(std::min(anchorTop - margin - h, bottom - h), top);
     }
     return {x, y, w, h};
+}
+
+QRegion roundedRegion(QRect rect, int radius) {
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect), radius, radius);
+    return QRegion(path.toFillPolygon().toPolygon());
 }
 
 }  // namespace quillory

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 
 #include "platform/clock/clock.h"
@@ -105,6 +106,46 @@ std::string operatingSystemVersion() {
         name = name.empty() ? kernel : name + "; " + kernel;
     }
     return name.empty() ? "Linux" : name;
+}
+
+std::optional<std::uint64_t> processStartTime(std::int32_t processID, const fs::path& proc) {
+    std::ifstream file(proc / std::to_string(processID) / "stat");
+    std::string line;
+    if (processID <= 0 || !std::getline(file, line)) {
+        return std::nullopt;
+    }
+    // The command name in field 2 may hold spaces and parentheses; fields resume after the last
+    // ')'.
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos) {
+        return std::nullopt;
+    }
+    std::istringstream fields(line.substr(close + 1));
+    std::string field;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 22) {
+            try {
+                std::size_t used = 0;
+                const unsigned long long ticks = std::stoull(field, &used);
+                return used == field.size() ? std::optional<std::uint64_t>(ticks) : std::nullopt;
+            } catch (const std::exception&) {
+                return std::nullopt;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> processExecutablePath(std::int32_t processID, const fs::path& proc) {
+    if (processID <= 0) {
+        return std::nullopt;
+    }
+    std::error_code error;
+    const fs::path target = fs::read_symlink(proc / std::to_string(processID) / "exe", error);
+    if (error || target.empty()) {
+        return std::nullopt;
+    }
+    return target.string();
 }
 
 }  // namespace quillory

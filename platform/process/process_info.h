@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace quillory {
@@ -18,5 +20,13 @@ enum class ThermalState { nominal = 0, fair = 1, serious = 2, critical = 3 };
 ThermalState currentThermalState();
 // The same reading of the zones below `root` (the kernel's is /sys/class/thermal), uncached.
 ThermalState thermalStateOfZones(const std::filesystem::path& root);
+
+// When the process started, in clock ticks after boot (field 22 of /proc/<pid>/stat); with the pid
+// it names one launch, since pids are reused. Nothing when the process is gone.
+std::optional<std::uint64_t> processStartTime(std::int32_t processID,
+                                              const std::filesystem::path& proc = "/proc");
+// The file /proc/<pid>/exe points to; nothing when it cannot be read (gone, or another user's).
+std::optional<std::string> processExecutablePath(std::int32_t processID,
+                                                 const std::filesystem::path& proc = "/proc");
 
 }  // namespace quillory

@@ -1,6 +1,7 @@
 #include "platform/process/process_info.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -52,6 +53,41 @@ TEST_F(ThermalZonesTest, WorstZoneDecidesByTheTripPointsItPassed) {
 
 TEST(ProcessInfoTest, NamesTheOperatingSystem) {
     EXPECT_NE(operatingSystemVersion().find("Linux"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quillory
+
+namespace quillory {
+namespace {
+
+TEST(ProcessReadingsTest, StartTimeIsFieldTwentyTwoEvenWhenTheNameHoldsParentheses) {
+    const fs::path proc = fs::path(::testing::TempDir()) / "proc-readings";
+    fs::remove_all(proc);
+    const auto stat = [&](int pid, const std::string& line) {
+        fs::create_directories(proc / std::to_string(pid));
+        std::ofstream(proc / std::to_string(pid) / "stat") << line << "\n";
+    };
+    // Fields 3 to 21 are "S" and eighteen numbers; 22 is the start time.
+    const std::string middle = "S 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 ";
+    stat(10, "10 (plain) " + middle + "123456 99 100");
+    stat(11, "11 (a) b (c)) " + middle + "777 1");
+    stat(12, "12 (short) S 1 2");
+    stat(13, "13 (bad) " + middle + "12x4 1");
+    EXPECT_EQ(processStartTime(10, proc), 123456u);
+    EXPECT_EQ(processStartTime(11, proc), 777u);
+    EXPECT_EQ(processStartTime(12, proc), std::nullopt);
+    EXPECT_EQ(processStartTime(13, proc), std::nullopt);
+    EXPECT_EQ(processStartTime(14, proc), std::nullopt);
+    EXPECT_EQ(processStartTime(0, proc), std::nullopt);
+    fs::remove_all(proc);
+}
+
+TEST(ProcessReadingsTest, OwnProcessHasAStartTimeAndItsExecutable) {
+    const auto self = static_cast<std::int32_t>(getpid());
+    EXPECT_TRUE(processStartTime(self).has_value());
+    EXPECT_EQ(processExecutablePath(self), fs::read_symlink("/proc/self/exe").string());
+    EXPECT_EQ(processExecutablePath(-1), std::nullopt);
 }
 
 }  // namespace

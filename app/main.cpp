@@ -1,0 +1,175 @@
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <QApplication>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickStyle>
+#include <memory>
+
+#include "app/interface/card_window_manager.h"
+#include "app/interface/mac_session_commands.h"
+#include "app/interface/mac_status_item_controller.h"
+#include "app/session/mac_app_lifecycle.h"
+#include "app/session/mac_session.h"
+#include "app/session/qt_main_executor.h"
+#include "app/session/quit_signals.h"
+#include "app/session/root_property_notifier.h"
+#include "app/session/single_instance.h"
+#include "design/font_registry.h"
+#include "platform/defaults/user_defaults.h"
+#include "platform/dispatch/main_queue.h"
+#include "platform/log/logger.h"
+
+Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
+Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)
+Q_IMPORT_QML_PLUGIN(QuilloryRecorderPlugin)
+
+namespace {
+
+using namespace quillory;
+
+const Logger& qtLogger() {
+    static const Logger instance("app.quillory", "qt");
+    return instance;
+}
+
+void forwardQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    const QByteArray text = message.toUtf8();
+    switch (type) {
+        case QtDebugMsg:
+            qtLogger().debug("%s", text.constData());
+            break;
+        case QtInfoMsg:
+            qtLogger().info("%s", text.constData());
+            break;
+        case QtWarningMsg:
+        case QtCriticalMsg:
+            qtLogger().error("%s", text.constData());
+            break;
+        case QtFatalMsg:
+            qtLogger().error("%s", text.constData());
+            std::abort();
+    }
+}
+
+// The session the application runs on, how it stops at quit, and whether the system is going down.
+struct ApplicationSession {
+    std::shared_ptr<SessionFacade> session;
+    std::function<void(bool explicitQuit)> stop;
+    std::function<bool()> systemShuttingDown;
+};
+
+ApplicationSession makeSession(QQmlEngine& recorderEngine) {
+    std::shared_ptr<MacSession> session =
+        MacSession::create(MacSession::systemEnvironment(&recorderEngine));
+    const std::weak_ptr<MacSession> weak = session;
+    return {session,
+            [weak](bool explicitQuit) {
+                if (auto alive = weak.lock()) {
+                    alive->stop(explicitQuit);
+                }
+            },
+            [weak] {
+                const auto alive = weak.lock();
+                return alive && alive->systemShuttingDown();
+            }};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Before any thread exists, so that every thread inherits the mask and the signals wait for
+    // the loop's signalfd.
+    QuitSignals::blockQuitSignals();
+    // Input injection and window placement need X11; a Wayland session runs us through XWayland.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    qInstallMessageHandler(forwardQtMessage);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillory"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillory"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    SingleInstance instance(SingleInstance::defaultSocketPath());
+    if (instance.claim() == SingleInstance::Outcome::askedRunning) {
+        return 0;
+    }
+
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+    FontRegistry::shared().family(QStringLiteral("Regular"));
+    auto executor = std::make_shared<QtMainExecutor>();
+    MainQueue::install(executor);
+
+    QQmlEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    QQmlComponent quickControls(
+        &engine, QUrl(QStringLiteral("qrc:/qt/qml/QuilloryInterface/qml/MacQuickControls.qml")));
+    if (!quickControls.isReady()) {
+        qtLogger().error("The quick controls cannot be built: %s",
+                         qUtf8Printable(quickControls.errorString()));
+    }
+    RootPropertyNotifier desktop({QStringLiteral("_NET_CURRENT_DESKTOP")});
+    const std::shared_ptr<UserDefaults> defaults = UserDefaults::standard();
+
+    ApplicationSession made = makeSession(engine);
+    MacAppLifecycle::Environment environment;
+    environment.session = std::move(made.session);
+    environment.stopSession = made.stop;
+    environment.systemShuttingDown = made.systemShuttingDown;
+    environment.defaults = defaults;
+    environment.endLoop = [] { QCoreApplication::exit(0); };
+    environment.makeCardWindows = [&engine, &desktop](SessionFacade& session,
+                                                      std::function<void()> finish) {
+        CardWindowManager::Environment cards;
+        cards.engine = &engine;
+        cards.finish = std::move(finish);
+        cards.compositing = [&desktop] { return desktop.compositing(); };
+        return std::make_unique<CardWindowManager>(&session, std::move(cards));
+    };
+    std::unique_ptr<MacSessionCommands> commands;
+    MacAppLifecycle* lifecycleHandle = nullptr;
+    environment.makeStatusItem = [&](SessionFacade& session,
+                                     std::function<void(QString)> openUtility) {
+        StatusItemEnvironment status;
+        status.tray = std::make_unique<QtTrayBackend>();
+        status.engine = &engine;
+        status.content = quickControls.isReady() ? &quickControls : nullptr;
+        status.desktop = &desktop;
+        status.maskCorners = !desktop.compositing();
+        auto controller =
+            std::make_unique<MacStatusItemController>(&session, openUtility, std::move(status));
+        MacStatusItemController* item = controller.get();
+        MacSessionCommands::Actions actions;
+        actions.showPanel = [item] { item->showPanelForUser(); };
+        actions.open = openUtility;
+        actions.quit = [&lifecycleHandle] {
+            if (lifecycleHandle) {
+                lifecycleHandle->quit(MacAppLifecycle::QuitRequest::user);
+            }
+        };
+        QObject::connect(item, &MacStatusItemController::quitRequested, item, actions.quit);
+        commands = std::make_unique<MacSessionCommands>(&session, std::move(actions));
+        commands->installShortcuts();
+        item->setContextMenu(commands->menu());
+        return controller;
+    };
+
+    MacAppLifecycle lifecycle(std::move(environment));
+    lifecycleHandle = &lifecycle;
+
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::received, &lifecycle,
+                     &MacAppLifecycle::quitOnSignal);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &lifecycle,
+                     [&lifecycle] { lifecycle.quit(MacAppLifecycle::QuitRequest::system); });
+    QObject::connect(&instance, &SingleInstance::reopenRequested, &lifecycle,
+                     &MacAppLifecycle::reopen);
+
+    lifecycle.launch();
+    const int status = QApplication::exec();
+    // The session has stopped inside quit(); nothing else runs once the loop has ended.
+    commands.reset();
+    return status;
+}

@@ -1,0 +1,845 @@
+#include "app/studio/mac_studio_session.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <set>
+#include <type_traits>
+
+#include "app/studio/studio_source_catalog.h"
+
+namespace quillory {
+
+namespace {
+
+// Linux has no Screen Recording permission: the content fails only when the X server does.
+constexpr const char* contentUnavailableText =
+    "Quillory could not read this computer's displays and windows. Try Studio again.";
+constexpr const char* captureStartText =
+    "Screen sharing could not start on this computer. Try Studio again.";
+constexpr const char* mainDisplayUnavailableText = "The main display is unavailable.";
+constexpr const char* sourceUnavailableText =
+    "That window or display is unavailable. Choose another source.";
+constexpr const char* encoderUnavailableText = "Could not start the video encoder.";
+constexpr const char* offerInvalidText = "Could not create a local display connection.";
+constexpr const char* updateFailedText = "Could not update video quality. Reconnecting the view…";
+
+}  // namespace
+
+class MacStudioSession::PointAnswer {
+  public:
+    explicit PointAnswer(std::function<void(bool)> completion)
+        : completion_(std::move(completion)) {}
+    ~PointAnswer() { operator()(false); }
+    PointAnswer(const PointAnswer&) = delete;
+    PointAnswer& operator=(const PointAnswer&) = delete;
+
+    void operator()(bool applied) {
+        if (auto completion = std::exchange(completion_, nullptr)) {
+            completion(applied);
+        }
+    }
+
+  private:
+    std::function<void(bool)> completion_;
+};
+
+struct MacStudioSession::ThumbnailPass {
+    Uuid requestID;
+    std::vector<StudioSource> order;  // displays first
+    std::map<Uuid, StudioCaptureSource> catalog;
+};
+
+template <class Arg, class Work>
+std::function<void(Arg)> MacStudioSession::hop(Work work) {
+    return [weak = weak_from_this(), main = environment_.main,
+            work = std::move(work)](Arg argument) mutable {
+        main->post([weak, work, argument = std::decay_t<Arg>(std::move(argument))]() mutable {
+            if (const auto self = weak.lock()) {
+                work(*self, argument);
+            }
+        });
+    };
+}
+
+std::shared_ptr<MacStudioSession> MacStudioSession::create(Environment environment) {
+    if (!environment.applicationKey) {
+        environment.applicationKey = &StudioSourceCatalog::applicationKey;
+    }
+    if (environment.ownProcessID == 0) {
+        environment.ownProcessID = static_cast<std::int32_t>(getpid());
+    }
+    if (!environment.makeEncoderFactory) {
+        // The feedback windows must be timed on the clock of the peer's statistics intervals.
+        environment.makeEncoderFactory =
+            [clock = environment.peer.clock](StudioHardwareEncoderFactory::Failure onFailure) {
+                return std::make_shared<StudioHardwareEncoderFactory>(std::move(onFailure), clock);
+            };
+    }
+    return std::make_shared<MacStudioSession>(Private{}, std::move(environment));
+}
+
+MacStudioSession::MacStudioSession(Private, Environment environment)
+    : environment_(std::move(environment)) {}
+
+MacStudioSession::~MacStudioSession() {
+    if (capture_) {
+        capture_->stop();
+    }
+    if (peer_) {
+        peer_->close();
+    }
+}
+
+int MacStudioSession::longSideLimit(const std::optional<StudioPreset>& preset) {
+    switch (preset.value_or(StudioPreset::balanced)) {
+        case StudioPreset::quality:
+            return 4096;
+        case StudioPreset::balanced:
+            return 1920;
+        case StudioPreset::responsive:
+            return 1600;
+    }
+    return 1920;
+}
+
+int MacStudioSession::cadenceFramesPerSecond(int framesPerSecond) {
+    return framesPerSecond == 15 || framesPerSecond == 30 || framesPerSecond == 60 ? framesPerSecond
+                                                                                   : 60;
+}
+
+std::vector<std::string> MacStudioSession::previewKeys(
+    const std::map<Uuid, StudioCaptureSource>& catalog) {
+    std::vector<std::string> keys;
+    keys.reserve(catalog.size());
+    for (const auto& [id, source] : catalog) {
+        keys.push_back(source.previewKey());
+    }
+    return keys;
+}
+
+// MARK: Published values
+
+void MacStudioSession::setStatus(std::optional<std::string> status) {
+    if (status_ == status) {
+        return;
+    }
+    status_ = std::move(status);
+    if (onChange) {
+        onChange(Published::status);
+    }
+}
+
+void MacStudioSession::setActive(bool active) {
+    if (active_ == active) {
+        return;
+    }
+    active_ = active;
+    if (onChange) {
+        onChange(Published::active);
+    }
+}
+
+void MacStudioSession::setFailure(std::optional<std::string> failure) {
+    if (failure_ == failure) {
+        return;
+    }
+    failure_ = std::move(failure);
+    if (onChange) {
+        onChange(Published::failure);
+    }
+}
+
+// MARK: Signalling
+
+void MacStudioSession::handle(const StudioSignal& signal) {
+    switch (signal.kind) {
+        case StudioSignal::Kind::request:
+            startStream(signal);
+            break;
+        case StudioSignal::Kind::answer:
+            // An answer that finds no peer takes nothing, so the real one that follows is free.
+            if (isCurrent(signal.id) && !answered_ && peer_) {
+                answered_ = true;
+                peer_->receive(signal);
+            }
+            break;
+        case StudioSignal::Kind::stop:
+        case StudioSignal::Kind::failure:
+            if (isCurrent(signal.id)) {
+                tearDown();
+            }
+            break;
+        case StudioSignal::Kind::listSources:
+            listSources(signal.id);
+            break;
+        case StudioSignal::Kind::configure:
+            configure(signal);
+            break;
+        case StudioSignal::Kind::offer:
+        case StudioSignal::Kind::sources:
+        case StudioSignal::Kind::configured:
+        case StudioSignal::Kind::feedback:
+        case StudioSignal::Kind::thumbnail:
+            break;
+    }
+}
+
+void MacStudioSession::stop() {
+    if (id_ && send) {
+        send(StudioSignal{.id = *id_, .kind = StudioSignal::Kind::stop});
+    }
+    tearDown();
+}
+
+void MacStudioSession::fail(const std::string& message) {
+    if (id_ && send) {
+        send(StudioSignal{.id = *id_, .kind = StudioSignal::Kind::failure, .message = message});
+    }
+    tearDown();
+    setFailure(message);
+}
+
+void MacStudioSession::tearDown() {
+    const bool wasActive = active_;
+    id_.reset();
+    if (const auto token = std::exchange(startup_, nullptr)) {
+        token->cancel();
+    }
+    if (const auto token = std::exchange(configurationTask_, nullptr)) {
+        token->cancel();
+    }
+    pendingConfiguration_.reset();
+    if (auto pending = std::exchange(pendingCadence_, std::nullopt)) {
+        (*pending->second)(false);
+    }
+    if (const auto token = std::exchange(catalogTask_, nullptr)) {
+        token->cancel();
+    }
+    catalogRequestID_.reset();
+    catalogPause_.cancel();
+    previewCache_.clear();
+    activation_.cancel();
+    if (onMappingChanged) {
+        onMappingChanged(DesktopInputTarget::mainDisplay(*environment_.desktop));
+    }
+    if (const auto capture = std::exchange(capture_, nullptr)) {
+        capture->stop();
+    }
+    if (const auto peer = std::exchange(peer_, nullptr)) {
+        peer->close();
+    }
+    encoderFactory_.reset();
+    streamingActivity_ = false;
+    setActive(false);
+    setStatus(std::nullopt);
+    if (wasActive && onInputBoundary) {
+        onInputBoundary();
+    }
+}
+
+void MacStudioSession::reset(bool keepCatalog) {
+    tearDown();
+    lastCatalog_.reset();
+    setFailure(std::nullopt);
+    if (!keepCatalog) {
+        sourceCatalog_.clear();
+    }
+    spaceRefresh_.cancel();
+}
+
+// MARK: Start
+
+void MacStudioSession::startStream(const StudioSignal& request) {
+    std::optional<StudioCaptureSource> catalogSource;
+    if (request.sourceID) {
+        if (const auto found = sourceCatalog_.find(*request.sourceID);
+            found != sourceCatalog_.end()) {
+            catalogSource = found->second;
+        }
+    }
+    tearDown();
+    id_ = request.id;
+    setActive(true);
+    answered_ = false;
+    setFailure(std::nullopt);
+    streamingActivity_ = true;
+    setStatus(startingText);
+    if (onInputBoundary) {
+        onInputBoundary();
+    }
+    const auto token = std::make_shared<CancelToken>();
+    startup_ = token;
+    environment_.readContent(hop<std::optional<ShareableContent>>(
+        [token, request, catalogSource](MacStudioSession& self,
+                                        const std::optional<ShareableContent>& content) {
+            self.contentRead(token, request, catalogSource, content);
+        }));
+}
+
+void MacStudioSession::contentRead(const Token& token, const StudioSignal& request,
+                                   const std::optional<StudioCaptureSource>& catalogSource,
+                                   const std::optional<ShareableContent>& content) {
+    if (token->isCancelled() || !isCurrent(request.id)) {
+        return;
+    }
+    if (!content) {
+        fail(contentUnavailableText);
+        return;
+    }
+    std::optional<StudioCaptureSource> source;
+    if (!request.sourceID) {
+        const auto mainDisplay = environment_.desktop->mainDisplay();
+        for (const auto& display : content->displays) {
+            if (mainDisplay && display.id == mainDisplay->id) {
+                source = StudioCaptureSource::display(display);
+                break;
+            }
+        }
+        if (!source) {
+            fail(mainDisplayUnavailableText);
+            return;
+        }
+    } else {
+        if (catalogSource) {
+            source = catalogSource->resolve(*content);
+        }
+        if (!source) {
+            fail(sourceUnavailableText);
+            return;
+        }
+    }
+    buildStream(request.id, request, *source);
+}
+
+void MacStudioSession::buildStream(const Uuid& streamID, const StudioSignal& request,
+                                   const StudioCaptureSource& source) {
+    const std::weak_ptr<MacStudioSession> weak = weak_from_this();
+    const auto main = environment_.main;
+
+    if (onMappingChanged) {
+        DesktopInputTarget target{.studioID = streamID, .bounds = source.frame()};
+        if (const auto* display = source.displayInfo()) {
+            target.displayID = display->id;
+        } else if (const auto* window = source.windowInfo()) {
+            target.windowID = window->info.id;
+            if (window->application) {
+                target.processID = window->application->processID;
+            }
+        }
+        onMappingChanged(target);
+        if (!isCurrent(streamID)) {
+            return;
+        }
+    }
+
+    // Only a window whose application runs here can be brought forward.
+    if (const auto* window = source.windowInfo();
+        window && window->application && window->application->processID) {
+        if (environment_.raise) {
+            environment_.raise(source);
+        }
+        activation_ = main->after(activationDelay, [weak, streamID] {
+            if (const auto self = weak.lock()) {
+                self->sourceActivated(streamID);
+            }
+        });
+    }
+
+    const auto factory =
+        environment_.makeEncoderFactory([weak, main, streamID](const std::string& message) {
+            main->post([weak, streamID, message] {
+                if (const auto self = weak.lock()) {
+                    self->streamFailed(streamID, message);
+                }
+            });
+        });
+    encoderFactory_ = factory;
+
+    const std::string address = localAddress ? localAddress().value_or("") : "";
+    const auto peer = StudioPeer::create(environment_.peer, factory, address);
+    peer_ = peer;
+    const std::weak_ptr<StudioPeer> weakPeer = peer;
+    const std::weak_ptr<StudioHardwareEncoderFactory> weakFactory = factory;
+
+    peer->onOperatingPointChanged = [weak, streamID, weakPeer](
+                                        const StudioOperatingPoint& point,
+                                        std::function<void(bool)> completion) {
+        auto answer = std::make_shared<PointAnswer>(std::move(completion));
+        if (const auto self = weak.lock()) {
+            self->operatingPointChanged(streamID, weakPeer, point, std::move(answer));
+        }
+    };
+    factory->feedback()->setOnUpdate(
+        [weak, main, streamID, weakPeer, weakFactory](const StudioEncoderFeedback& feedback) {
+            main->post([weak, streamID, weakPeer, weakFactory, feedback] {
+                if (const auto self = weak.lock()) {
+                    self->feedbackUpdated(streamID, weakPeer, weakFactory, feedback);
+                }
+            });
+        });
+
+    const int limit = longSideLimit(request.preset);
+    const CaptureSize size =
+        DisplayCapture::captureSize(source, *environment_.desktop, limit, request.viewport);
+    const std::string title = source.title(*environment_.desktop);
+
+    peer->onStatistics = [weak, streamID](const StudioStatisticsReport&,
+                                          const std::optional<StudioMediaInterval>& interval) {
+        if (const auto self = weak.lock()) {
+            self->statisticsArrived(streamID, interval);
+        }
+    };
+    peer->onDescription = [weak, streamID, size, title](const std::string& sdp) {
+        if (const auto self = weak.lock()) {
+            self->sendOffer(streamID, sdp, size, title);
+        }
+    };
+    peer->onFailure = [weak, streamID](const std::string& message) {
+        if (const auto self = weak.lock()) {
+            self->streamFailed(streamID, message);
+        }
+    };
+    peer->onRecovering = [weak, streamID, title](bool recovering) {
+        if (const auto self = weak.lock()) {
+            self->recoveringChanged(streamID, recovering, title);
+        }
+    };
+
+    peer->start(size.width, size.height, request.preset.value_or(StudioPreset::balanced));
+    if (!isCurrent(streamID) || peer_ != peer) {
+        return;
+    }
+    auto sink = peer->makeFrameSink();
+    if (!sink) {
+        fail(encoderUnavailableText);
+        return;
+    }
+    capture_ = environment_.makeCapture(source, limit, request.viewport, std::move(sink),
+                                        [weak, main, streamID](const std::string& message) {
+                                            main->post([weak, streamID, message] {
+                                                if (const auto self = weak.lock()) {
+                                                    self->streamFailed(streamID, message);
+                                                }
+                                            });
+                                        });
+    if (!capture_) {
+        fail(captureStartText);
+        return;
+    }
+    const std::weak_ptr<StudioSessionCapture> weakCapture = capture_;
+    peer->onSourceFormatChanged = [weakCapture] {
+        if (const auto capture = weakCapture.lock()) {
+            capture->requestRefresh();
+        }
+    };
+    peer->onConnected = [weak, streamID, weakCapture, title] {
+        if (const auto self = weak.lock()) {
+            self->peerConnected(streamID, weakCapture, title);
+        }
+    };
+}
+
+void MacStudioSession::sendOffer(const Uuid& streamID, const std::string& sdp, CaptureSize size,
+                                 const std::string& title) {
+    if (!isCurrent(streamID)) {
+        return;
+    }
+    const StudioSignal offer{.id = streamID,
+                             .kind = StudioSignal::Kind::offer,
+                             .sdp = sdp,
+                             .width = size.width,
+                             .height = size.height,
+                             .sourceName = title};
+    if (!offer.isValid()) {
+        fail(offerInvalidText);
+        return;
+    }
+    if (send) {
+        send(offer);
+    }
+}
+
+void MacStudioSession::peerConnected(const Uuid& streamID,
+                                     const std::weak_ptr<StudioSessionCapture>& weakCapture,
+                                     const std::string& title) {
+    const auto capture = weakCapture.lock();
+    if (!isCurrent(streamID) || !capture) {
+        return;
+    }
+    const auto token = std::make_shared<CancelToken>();
+    startup_ = token;
+    capture->start(hop<std::optional<std::string>>(
+        [token, streamID, title](MacStudioSession& self, const std::optional<std::string>& error) {
+            if (token->isCancelled() || !self.isCurrent(streamID)) {
+                return;
+            }
+            if (error) {
+                self.fail(captureStartText);
+            } else {
+                self.setStatus(sharingPrefix + title);
+            }
+        }));
+}
+
+void MacStudioSession::recoveringChanged(const Uuid& streamID, bool recovering,
+                                         const std::string& title) {
+    if (!isCurrent(streamID)) {
+        return;
+    }
+    if (recovering) {
+        if (onInputBoundary) {
+            onInputBoundary();
+        }
+        if (isCurrent(streamID)) {
+            setStatus(reconnectingText);
+        }
+    } else if (status_ == reconnectingText) {
+        setStatus(sharingPrefix + title);
+    }
+}
+
+void MacStudioSession::streamFailed(const Uuid& streamID, const std::string& message) {
+    if (isCurrent(streamID)) {
+        fail(message);
+    }
+}
+
+void MacStudioSession::feedbackUpdated(
+    const Uuid& streamID, const std::weak_ptr<StudioPeer>& weakPeer,
+    const std::weak_ptr<StudioHardwareEncoderFactory>& weakFactory,
+    const StudioEncoderFeedback& feedback) {
+    const auto peer = weakPeer.lock();
+    const auto factory = weakFactory.lock();
+    if (!isCurrent(streamID) || !peer || !factory || peer != peer_ ||
+        !factory->feedback()->isCurrent(feedback.epoch)) {
+        return;
+    }
+    peer->submit(feedback, std::nullopt);
+}
+
+void MacStudioSession::statisticsArrived(const Uuid& streamID,
+                                         const std::optional<StudioMediaInterval>& interval) {
+    if (!isCurrent(streamID) || !encoderFactory_) {
+        return;
+    }
+    const auto feedback = encoderFactory_->feedback()->beginWindow();
+    if (feedback && peer_) {
+        peer_->submit(*feedback, interval);
+    }
+}
+
+void MacStudioSession::sourceActivated(const Uuid& streamID) {
+    if (isCurrent(streamID) && onSourceActivated) {
+        onSourceActivated();
+    }
+}
+
+// MARK: Configuration
+
+void MacStudioSession::configure(const StudioSignal& signal) {
+    if (!isCurrent(signal.id) || !signal.preset || !signal.settingsID || !capture_) {
+        return;
+    }
+    pendingConfiguration_ = signal;
+    scheduleConfiguration();
+}
+
+void MacStudioSession::operatingPointChanged(const Uuid& streamID,
+                                             const std::weak_ptr<StudioPeer>& from,
+                                             const StudioOperatingPoint& point,
+                                             PointCompletion completion) {
+    const auto peer = from.lock();
+    if (!isCurrent(streamID) || !peer || peer != peer_) {
+        (*completion)(false);
+        return;
+    }
+    if (auto earlier = std::exchange(pendingCadence_, std::nullopt)) {
+        (*earlier->second)(false);
+    }
+    pendingCadence_.emplace(point, std::move(completion));
+    scheduleConfiguration();
+}
+
+void MacStudioSession::scheduleConfiguration() {
+    if (configurationTask_ || !id_) {
+        return;
+    }
+    const auto token = std::make_shared<CancelToken>();
+    configurationTask_ = token;
+    environment_.main->post([weak = weak_from_this(), token, streamID = *id_] {
+        if (const auto self = weak.lock()) {
+            self->configurationStep(token, streamID);
+        }
+    });
+}
+
+void MacStudioSession::configurationStep(const Token& token, const Uuid& streamID) {
+    if (token->isCancelled() || !isCurrent(streamID) || !capture_ || !peer_) {
+        finishConfiguration(token, streamID);
+        return;
+    }
+    if (auto signal = std::exchange(pendingConfiguration_, std::nullopt)) {
+        capture_->update(longSideLimit(signal->preset), signal->viewport,
+                         hop<std::optional<std::string>>(
+                             [token, streamID, signal = *signal](
+                                 MacStudioSession& self, const std::optional<std::string>& error) {
+                                 self.configurationApplied(token, streamID, signal, error);
+                             }));
+        return;
+    }
+    if (auto cadence = std::exchange(pendingCadence_, std::nullopt)) {
+        // Without the session the answer is dropped, and dropping it answers false.
+        capture_->updateFramesPerSecond(
+            cadence->first.framesPerSecond,
+            hop<std::optional<std::string>>(
+                [token, streamID, point = cadence->first, answer = cadence->second](
+                    MacStudioSession& self, const std::optional<std::string>& error) {
+                    self.cadenceApplied(token, streamID, point, answer, error);
+                }));
+        return;
+    }
+    finishConfiguration(token, streamID);
+}
+
+void MacStudioSession::configurationApplied(const Token& token, const Uuid& streamID,
+                                            const StudioSignal& signal,
+                                            const std::optional<std::string>& error) {
+    const bool current = !token->isCancelled() && isCurrent(streamID);
+    if (error) {
+        if (current) {
+            fail(updateFailedText);
+        }
+        return;
+    }
+    if (!current || !capture_ || !peer_) {
+        return;
+    }
+    const int width = capture_->width();
+    const int height = capture_->height();
+    peer_->apply(
+        StudioStreamConfiguration{.preset = *signal.preset, .width = width, .height = height});
+    if (!isCurrent(streamID)) {
+        return;
+    }
+    if (send) {
+        send(StudioSignal{.id = streamID,
+                          .kind = StudioSignal::Kind::configured,
+                          .width = width,
+                          .height = height,
+                          .preset = signal.preset,
+                          .settingsID = signal.settingsID});
+    }
+    configurationStep(token, streamID);
+}
+
+void MacStudioSession::cadenceApplied(const Token& token, const Uuid& streamID,
+                                      const StudioOperatingPoint& point, PointCompletion answer,
+                                      const std::optional<std::string>& error) {
+    const bool current = !token->isCancelled() && isCurrent(streamID);
+    if (error) {
+        (*answer)(false);
+        if (current) {
+            fail(updateFailedText);
+        }
+        return;
+    }
+    if (!current) {
+        (*answer)(false);
+        return;
+    }
+    if (encoderFactory_) {
+        encoderFactory_->cadence()->setFramesPerSecond(
+            cadenceFramesPerSecond(point.framesPerSecond));
+    }
+    (*answer)(true);
+    configurationStep(token, streamID);
+}
+
+void MacStudioSession::finishConfiguration(const Token& token, const Uuid& streamID) {
+    if (isCurrent(streamID) && configurationTask_ == token) {
+        configurationTask_.reset();
+    }
+}
+
+// MARK: Catalog
+
+void MacStudioSession::listSources(const Uuid& requestID) {
+    if (const auto token = std::exchange(catalogTask_, nullptr)) {
+        token->cancel();
+    }
+    catalogPause_.cancel();
+    catalogRequestID_ = requestID;
+    lastCatalog_ = LastCatalog{.id = requestID, .at = now()};
+    observeActiveSpace();
+    const auto token = std::make_shared<CancelToken>();
+    catalogTask_ = token;
+    environment_.readContent(hop<std::optional<ShareableContent>>(
+        [token, requestID](MacStudioSession& self, const std::optional<ShareableContent>& content) {
+            self.catalogContentRead(token, requestID, content);
+        }));
+}
+
+void MacStudioSession::observeActiveSpace() {
+    if (spaceObserver_ || !environment_.observeSpace) {
+        return;
+    }
+    spaceObserver_ = environment_.observeSpace([weak = weak_from_this(), main = environment_.main] {
+        main->post([weak] {
+            if (const auto self = weak.lock()) {
+                self->activeSpaceChanged();
+            }
+        });
+    });
+}
+
+void MacStudioSession::activeSpaceChanged() {
+    if (!lastCatalog_ || now() - lastCatalog_->at >= spaceRefreshWindow) {
+        return;
+    }
+    spaceRefresh_ = environment_.main->after(
+        spaceRefreshDelay, [weak = weak_from_this(), requestID = lastCatalog_->id] {
+            if (const auto self = weak.lock()) {
+                self->refreshCatalog(requestID);
+            }
+        });
+}
+
+void MacStudioSession::refreshCatalog(const Uuid& requestID) {
+    if (lastCatalog_ && lastCatalog_->id == requestID) {
+        listSources(requestID);
+    }
+}
+
+bool MacStudioSession::isCurrentCatalog(const Token& token, const Uuid& requestID) const {
+    return !token->isCancelled() && catalogRequestID_ == requestID;
+}
+
+void MacStudioSession::sendEmptySources(const Token& token, const Uuid& requestID) {
+    if (isCurrentCatalog(token, requestID) && send) {
+        send(StudioSignal{.id = requestID,
+                          .kind = StudioSignal::Kind::sources,
+                          .sources = std::vector<StudioSource>{}});
+    }
+}
+
+void MacStudioSession::catalogContentRead(const Token& token, const Uuid& requestID,
+                                          const std::optional<ShareableContent>& content) {
+    if (!content) {
+        sendEmptySources(token, requestID);
+        return;
+    }
+    if (!isCurrentCatalog(token, requestID)) {
+        return;
+    }
+    const StudioSourceCatalog::Lookups lookups{
+        .desktop = environment_.desktop.get(),
+        .ownProcessID = environment_.ownProcessID,
+        .applicationKey = environment_.applicationKey,
+        .applicationImage =
+            [this](const ShareableWindow& window) -> std::optional<ApplicationImage> {
+            return environment_.applicationImage ? environment_.applicationImage(window)
+                                                 : std::nullopt;
+        },
+    };
+    auto pass = StudioSourceCatalog::build(*content, sourceCatalog_, applicationImages_, lookups);
+    sourceCatalog_ = pass.catalog;
+    applicationImages_ = std::move(pass.applicationImages);
+    environment_.artwork(
+        std::move(pass.sources), requestID, std::move(pass.applicationKeys), std::move(pass.images),
+        token,
+        hop<std::optional<std::vector<StudioSource>>>(
+            [token, requestID, catalog = std::move(pass.catalog)](
+                MacStudioSession& self, const std::optional<std::vector<StudioSource>>& sources) {
+                self.catalogArtworkMade(token, requestID, sources, catalog);
+            }));
+}
+
+void MacStudioSession::catalogArtworkMade(const Token& token, const Uuid& requestID,
+                                          const std::optional<std::vector<StudioSource>>& sources,
+                                          std::map<Uuid, StudioCaptureSource> catalog) {
+    if (!sources) {
+        sendEmptySources(token, requestID);
+        return;
+    }
+    if (!isCurrentCatalog(token, requestID)) {
+        return;
+    }
+    // The tablet refuses an invalid list whole, so a list is never sent invalid.
+    auto list = sendableSources(requestID, *sources);
+    if (send) {
+        send(StudioSignal{.id = requestID, .kind = StudioSignal::Kind::sources, .sources = list});
+    }
+
+    const auto keys = previewKeys(catalog);
+    const std::set<std::string> kept(keys.begin(), keys.end());
+    std::erase_if(previewCache_, [&](const auto& entry) { return !kept.contains(entry.first); });
+    auto pass = std::make_shared<ThumbnailPass>();
+    pass->requestID = requestID;
+    pass->order = std::move(list);
+    std::stable_partition(pass->order.begin(), pass->order.end(), [](const StudioSource& source) {
+        return source.kind == StudioSource::Kind::display;
+    });
+    pass->catalog = std::move(catalog);
+    thumbnailStep(token, pass, 0);
+}
+
+void MacStudioSession::thumbnailStep(const Token& token,
+                                     const std::shared_ptr<const ThumbnailPass>& pass,
+                                     std::size_t index) {
+    for (; index < pass->order.size(); ++index) {
+        if (!isCurrentCatalog(token, pass->requestID)) {
+            return;  // so is every entry after it
+        }
+        const auto found = pass->catalog.find(pass->order[index].id);
+        if (found == pass->catalog.end()) {
+            continue;
+        }
+        if (const auto cached = previewCache_.find(found->second.previewKey());
+            cached != previewCache_.end() && now() - cached->second.taken < previewReuse) {
+            sendThumbnail(token, pass, index, cached->second.data);
+            return;
+        }
+        environment_.capturePreview(
+            found->second,
+            hop<std::optional<Bytes>>(
+                [token, pass, index](MacStudioSession& self, const std::optional<Bytes>& data) {
+                    self.thumbnailCaptured(token, pass, index, data);
+                }));
+        return;
+    }
+}
+
+void MacStudioSession::thumbnailCaptured(const Token& token,
+                                         const std::shared_ptr<const ThumbnailPass>& pass,
+                                         std::size_t index, const std::optional<Bytes>& data) {
+    if (!data) {
+        thumbnailStep(token, pass, index + 1);
+        return;
+    }
+    const auto& source = pass->catalog.at(pass->order[index].id);
+    previewCache_.insert_or_assign(source.previewKey(), Preview{.data = *data, .taken = now()});
+    if (!isCurrentCatalog(token, pass->requestID)) {
+        return;
+    }
+    sendThumbnail(token, pass, index, *data);
+}
+
+void MacStudioSession::sendThumbnail(const Token& token,
+                                     const std::shared_ptr<const ThumbnailPass>& pass,
+                                     std::size_t index, const Bytes& data) {
+    if (send) {
+        send(StudioSignal{.id = pass->requestID,
+                          .kind = StudioSignal::Kind::thumbnail,
+                          .sourceID = pass->order[index].id,
+                          .thumbnail = data});
+    }
+    catalogPause_ =
+        environment_.main->after(thumbnailPause, [weak = weak_from_this(), token, pass, index] {
+            if (const auto self = weak.lock()) {
+                self->thumbnailStep(token, pass, index + 1);
+            }
+        });
+}
+
+}  // namespace quillory

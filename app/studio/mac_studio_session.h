@@ -1,0 +1,247 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/desktop-control/desktop_input_target.h"
+#include "app/studio/application_image.h"
+#include "app/studio/shareable_content.h"
+#include "app/studio/studio_application_artwork.h"
+#include "app/studio/studio_capture_source.h"
+#include "app/studio/studio_hardware_encoder_factory.h"
+#include "app/studio/studio_session_capture.h"
+#include "media/studio_operating_point.h"
+#include "media/studio_peer.h"
+#include "platform/clock/clock.h"
+#include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/timer.h"
+#include "protocol/studio_signal.h"
+#include "protocol/uuid.h"
+
+namespace quillory {
+
+// The Studio host: answers the tablet's Studio signals, owns at most one stream (peer, encoder
+// factory, capture) and keeps the catalog of shareable sources with their icons and previews.
+//
+// Everything runs on the main executor. Work that waits (content reads, capture start and updates,
+// icons, previews, pauses) is a chain of main-queue continuations; each link holds the session
+// weakly and carries a cancel token and the stream or catalog request id, and does nothing once
+// either no longer holds.
+class MacStudioSession : public std::enable_shared_from_this<MacStudioSession> {
+  public:
+    // The shareable content, read off the main thread; the completion may run on any thread.
+    using ContentReader = std::function<void(std::function<void(std::optional<ShareableContent>)>)>;
+    // A thumbnail JPEG of a source, taken off the main thread; the completion may run anywhere.
+    using PreviewGrabber =
+        std::function<void(const StudioCaptureSource&, std::function<void(std::optional<Bytes>)>)>;
+    // The icons of a list (StudioApplicationArtwork::artwork); the completion may run anywhere.
+    using ArtworkRenderer =
+        std::function<void(std::vector<StudioSource>, Uuid, StudioApplicationArtwork::SourceKeys,
+                           StudioApplicationArtwork::Images, std::shared_ptr<const CancelToken>,
+                           StudioApplicationArtwork::Completion)>;
+    using EncoderFactoryMaker = std::function<std::shared_ptr<StudioHardwareEncoderFactory>(
+        StudioHardwareEncoderFactory::Failure onFailure)>;
+    // Registers a handler for changes of the current desktop (an EWMH "Space"); the result keeps
+    // the registration alive.
+    using SpaceObserver = std::function<std::shared_ptr<void>(std::function<void()>)>;
+
+    // Everything outside the session. Empty function objects: `raise`, `applicationImage` and
+    // `observeSpace` do nothing; the others are required unless their default is given.
+    struct Environment {
+        std::shared_ptr<Desktop> desktop;
+        std::shared_ptr<MainExecutor> main;
+        // Times the Space refresh window and the preview reuse.
+        std::shared_ptr<const Clock> clock;
+        ContentReader readContent;
+        PreviewGrabber capturePreview;
+        StudioCaptureMaker makeCapture;
+        // The peer's queues, clock and transport factory.
+        StudioPeer::Environment peer;
+        EncoderFactoryMaker makeEncoderFactory;  // empty: the hardware factory on the peer's clock
+        ArtworkRenderer artwork;
+        // Activates the window's application and raises the window.
+        std::function<void(const StudioCaptureSource&)> raise;
+        std::function<std::optional<ApplicationImage>(const ShareableWindow&)> applicationImage;
+        // Empty: pid, start time and executable from /proc.
+        std::function<std::string(std::int32_t, const WindowApplication&)> applicationKey;
+        // _NET_CURRENT_DESKTOP changes; without a window manager there are none.
+        SpaceObserver observeSpace;
+        // Windows of this process are never listed; 0: this process.
+        std::int32_t ownProcessID = 0;
+    };
+
+    // Which published value changed.
+    enum class Published { status, active, failure };
+
+    static constexpr double activationDelay = 0.35;
+    static constexpr double spaceRefreshWindow = 120.0;
+    static constexpr double spaceRefreshDelay = 0.5;
+    static constexpr double thumbnailPause = 0.08;
+    static constexpr double previewReuse = 5.0;
+
+    static constexpr const char* startingText = "Starting Studio…";
+    static constexpr const char* sharingPrefix = "Sharing ";
+    static constexpr const char* reconnectingText = "Reconnecting video…";
+
+    static std::shared_ptr<MacStudioSession> create(Environment environment);
+    ~MacStudioSession();
+    MacStudioSession(const MacStudioSession&) = delete;
+    MacStudioSession& operator=(const MacStudioSession&) = delete;
+
+    // Set by the owner; each may be empty. All run on the main executor.
+    std::function<void(const StudioSignal&)> send;
+    std::function<void(const DesktopInputTarget&)> onMappingChanged;
+    std::function<void()> onSourceActivated;
+    std::function<void()> onInputBoundary;
+    // The link's local address, read at each request, for the peer's candidates.
+    std::function<std::optional<std::string>()> localAddress;
+    // Called after each change of a published value.
+    std::function<void(Published)> onChange;
+
+    void handle(const StudioSignal& signal);
+    void stop();
+    void reset(bool keepCatalog);
+    void tearDown();
+    void fail(const std::string& message);
+
+    const std::optional<std::string>& status() const { return status_; }
+    bool active() const { return active_; }
+    const std::optional<std::string>& failure() const { return failure_; }
+
+    // The current stream, for the owner's diagnostics and tests.
+    const std::optional<Uuid>& streamID() const { return id_; }
+    const std::shared_ptr<StudioPeer>& peer() const { return peer_; }
+    const std::shared_ptr<StudioHardwareEncoderFactory>& encoderFactory() const {
+        return encoderFactory_;
+    }
+    const std::shared_ptr<StudioSessionCapture>& capture() const { return capture_; }
+    const std::map<Uuid, StudioCaptureSource>& sourceCatalog() const { return sourceCatalog_; }
+    std::size_t cachedApplicationImages() const { return applicationImages_.size(); }
+
+    // The long-side limit of the capture for a preset; "balanced" when absent.
+    static int longSideLimit(const std::optional<StudioPreset>& preset);
+    // The frame rate the encoder cadence runs at for an operating point's rate.
+    static int cadenceFramesPerSecond(int framesPerSecond);
+    static std::vector<std::string> previewKeys(const std::map<Uuid, StudioCaptureSource>& catalog);
+
+  private:
+    struct Private {};
+
+  public:
+    MacStudioSession(Private, Environment environment);
+
+  private:
+    struct ThumbnailPass;
+    class PointAnswer;
+    using Token = std::shared_ptr<CancelToken>;
+    // Answers an operating point exactly once: as told, else false when dropped unanswered.
+    using PointCompletion = std::shared_ptr<PointAnswer>;
+
+    // Published values.
+    void setStatus(std::optional<std::string> status);
+    void setActive(bool active);
+    void setFailure(std::optional<std::string> failure);
+
+    // A completion that may run on any thread and continues on the main executor with the
+    // session, if it still exists.
+    template <class Arg, class Work>
+    std::function<void(Arg)> hop(Work work);
+    double now() const { return environment_.clock->nowSeconds(); }
+
+    // Signalling and start.
+    void startStream(const StudioSignal& request);
+    void contentRead(const Token& token, const StudioSignal& request,
+                     const std::optional<StudioCaptureSource>& catalogSource,
+                     const std::optional<ShareableContent>& content);
+    void buildStream(const Uuid& streamID, const StudioSignal& request,
+                     const StudioCaptureSource& source);
+    bool isCurrent(const Uuid& streamID) const { return id_ && *id_ == streamID; }
+    void sendOffer(const Uuid& streamID, const std::string& sdp, CaptureSize size,
+                   const std::string& title);
+    void peerConnected(const Uuid& streamID, const std::weak_ptr<StudioSessionCapture>& capture,
+                       const std::string& title);
+    void recoveringChanged(const Uuid& streamID, bool recovering, const std::string& title);
+    void streamFailed(const Uuid& streamID, const std::string& message);
+    void feedbackUpdated(const Uuid& streamID, const std::weak_ptr<StudioPeer>& peer,
+                         const std::weak_ptr<StudioHardwareEncoderFactory>& factory,
+                         const StudioEncoderFeedback& feedback);
+    void statisticsArrived(const Uuid& streamID,
+                           const std::optional<StudioMediaInterval>& interval);
+    void sourceActivated(const Uuid& streamID);
+
+    // Configuration.
+    void configure(const StudioSignal& signal);
+    void operatingPointChanged(const Uuid& streamID, const std::weak_ptr<StudioPeer>& from,
+                               const StudioOperatingPoint& point, PointCompletion completion);
+    void scheduleConfiguration();
+    void configurationStep(const Token& token, const Uuid& streamID);
+    void configurationApplied(const Token& token, const Uuid& streamID, const StudioSignal& signal,
+                              const std::optional<std::string>& error);
+    void cadenceApplied(const Token& token, const Uuid& streamID, const StudioOperatingPoint& point,
+                        PointCompletion completion, const std::optional<std::string>& error);
+    void finishConfiguration(const Token& token, const Uuid& streamID);
+
+    // Catalog and thumbnails.
+    void listSources(const Uuid& requestID);
+    void observeActiveSpace();
+    void activeSpaceChanged();
+    void refreshCatalog(const Uuid& requestID);
+    bool isCurrentCatalog(const Token& token, const Uuid& requestID) const;
+    void catalogContentRead(const Token& token, const Uuid& requestID,
+                            const std::optional<ShareableContent>& content);
+    void catalogArtworkMade(const Token& token, const Uuid& requestID,
+                            const std::optional<std::vector<StudioSource>>& sources,
+                            std::map<Uuid, StudioCaptureSource> catalog);
+    void sendEmptySources(const Token& token, const Uuid& requestID);
+    void thumbnailStep(const Token& token, const std::shared_ptr<const ThumbnailPass>& pass,
+                       std::size_t index);
+    void thumbnailCaptured(const Token& token, const std::shared_ptr<const ThumbnailPass>& pass,
+                           std::size_t index, const std::optional<Bytes>& data);
+    void sendThumbnail(const Token& token, const std::shared_ptr<const ThumbnailPass>& pass,
+                       std::size_t index, const Bytes& data);
+
+    const Environment environment_;
+
+    std::optional<std::string> status_;
+    bool active_ = false;
+    std::optional<std::string> failure_;
+
+    std::optional<Uuid> id_;
+    std::shared_ptr<StudioPeer> peer_;
+    std::shared_ptr<StudioHardwareEncoderFactory> encoderFactory_;
+    std::shared_ptr<StudioSessionCapture> capture_;
+    Token startup_;
+    // Linux has no process activity to hold; the token only marks that a stream holds one.
+    bool streamingActivity_ = false;
+    bool answered_ = false;
+    Timer activation_;
+    Token configurationTask_;
+    std::optional<StudioSignal> pendingConfiguration_;
+    std::optional<std::pair<StudioOperatingPoint, PointCompletion>> pendingCadence_;
+
+    std::map<Uuid, StudioCaptureSource> sourceCatalog_;
+    std::optional<Uuid> catalogRequestID_;
+    Token catalogTask_;
+    Timer catalogPause_;
+    struct LastCatalog {
+        Uuid id;
+        double at = 0;
+    };
+    std::optional<LastCatalog> lastCatalog_;
+    std::optional<std::shared_ptr<void>> spaceObserver_;
+    Timer spaceRefresh_;
+    std::map<std::string, ApplicationImage> applicationImages_;
+    struct Preview {
+        Bytes data;
+        double taken = 0;
+    };
+    std::map<std::string, Preview> previewCache_;
+};
+
+}  // namespace quillory

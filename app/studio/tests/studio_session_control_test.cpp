@@ -1,0 +1,56 @@
+#include "app/studio/studio_session_control.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/studio/tests/mac_studio_session_fixture.h"
+
+namespace quillory {
+namespace {
+
+using ::testing::ElementsAre;
+
+class StudioSessionControlTest : public MacStudioSessionFixture {
+  protected:
+    void SetUp() override {
+        MacStudioSessionFixture::SetUp();
+        control = std::make_unique<StudioSessionControl>(session);
+        QObject::connect(control.get(), &StudioControl::statusChanged, [this] {
+            changes.push_back("status " + control->status().toStdString());
+        });
+        QObject::connect(control.get(), &StudioControl::activeChanged,
+                         [this] { changes.push_back(control->active() ? "active" : "idle"); });
+        QObject::connect(control.get(), &StudioControl::failureChanged, [this] {
+            changes.push_back("failure " + control->failure().toStdString());
+        });
+    }
+    void TearDown() override {
+        control.reset();
+        MacStudioSessionFixture::TearDown();
+    }
+
+    std::unique_ptr<StudioSessionControl> control;
+    std::vector<std::string> changes;
+};
+
+TEST_F(StudioSessionControlTest, PublishesEachValueAndForwardsToTheOwnersFunctions) {
+    std::vector<StudioSignal::Kind> forwarded;
+    control->send = [&](const StudioSignal& signal) { forwarded.push_back(signal.kind); };
+    control->handle(StudioSignal{.id = Uuid::random(), .kind = StudioSignal::Kind::request});
+    run();
+    deliverContent(false);
+    EXPECT_THAT(changes, ElementsAre("active", "status Starting Studio…", "idle", "status ",
+                                     "failure Quillory could not read this computer's displays "
+                                     "and windows. Try Studio again."));
+    EXPECT_THAT(forwarded, ElementsAre(StudioSignal::Kind::failure));
+
+    // A failure the user cleared stays cleared while other values change.
+    control->clearFailure();
+    changes.clear();
+    control->stop();
+    EXPECT_TRUE(control->failure().isEmpty());
+    EXPECT_TRUE(changes.empty());
+}
+
+}  // namespace
+}  // namespace quillory
