@@ -9,8 +9,10 @@
 #include "app/interface/card_window_manager.h"
 #include "app/interface/mac_session_commands.h"
 #include "app/interface/mac_status_item_controller.h"
+#include "app/interface/update_dialog_window.h"
 #include "app/session/mac_app_lifecycle.h"
 #include "app/session/mac_session.h"
+#include "app/session/mac_updates.h"
 #include "app/session/qt_main_executor.h"
 #include "app/session/quit_signals.h"
 #include "app/session/root_property_notifier.h"
@@ -60,8 +62,9 @@ struct ApplicationSession {
 };
 
 ApplicationSession makeSession(QQmlEngine& recorderEngine) {
-    std::shared_ptr<MacSession> session =
-        MacSession::create(MacSession::systemEnvironment(&recorderEngine));
+    MacSession::Environment environment = MacSession::systemEnvironment(&recorderEngine);
+    environment.shell = new InertShell(&MacUpdates::shared());
+    std::shared_ptr<MacSession> session = MacSession::create(std::move(environment));
     const std::weak_ptr<MacSession> weak = session;
     return {session,
             [weak](bool explicitQuit) {
@@ -119,7 +122,15 @@ int main(int argc, char** argv) {
     environment.stopSession = made.stop;
     environment.systemShuttingDown = made.systemShuttingDown;
     environment.defaults = defaults;
-    environment.endLoop = [] { QCoreApplication::exit(0); };
+    MacUpdates& updates = MacUpdates::shared();
+    UpdateDialogWindow updateDialog(&engine, updates.dialog());
+    environment.startUpdater = [&updates] { updates.startUpdater(); };
+    environment.relaunching = [&updates] { return updates.relaunching(); };
+    environment.endLoop = [&updates] {
+        // An update downloaded in the background goes in now; it runs at the next start.
+        updates.installOnQuit();
+        QCoreApplication::exit(0);
+    };
     environment.makeCardWindows = [&engine, &desktop](SessionFacade& session,
                                                       std::function<void()> finish) {
         CardWindowManager::Environment cards;
@@ -158,6 +169,9 @@ int main(int argc, char** argv) {
 
     MacAppLifecycle lifecycle(std::move(environment));
     lifecycleHandle = &lifecycle;
+    // The new tree is in place: quit as a relaunch. Starting the new program once this one has
+    // exited is the relaunch watcher's work (startRelaunchWatcher(), not yet on this branch).
+    updates.setRelaunch([&lifecycle] { lifecycle.quitForRelaunch(); });
 
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::received, &lifecycle,

@@ -58,6 +58,10 @@ class MacUpdates final : public UpdatesControl {
     // User-initiated: shows a waiting update, else checks. Nothing without an updater.
     void checkForUpdates() override;
 
+    // What runs once an installed update is in place: the relaunch watcher, then the quit.
+    void setRelaunch(std::function<void()> relaunch) {
+        environment_.relaunch = std::move(relaunch);
+    }
     // The quit path reads it: true only once a new tree is in place.
     bool relaunching() const { return relaunching_; }
     // With automatic installs, puts a background download in place; for the quit path.

@@ -141,6 +141,8 @@ class InertShell final : public SessionShell {
 
   public:
     explicit InertShell(QObject* parent = nullptr);
+    // With the application's updater (not owned) in place of the inert one.
+    explicit InertShell(UpdatesControl* updates, QObject* parent = nullptr);
 
     UpdatesControl* updates() const override { return updates_; }
     LoginItemControl* loginItem() const override { return loginItem_; }
@@ -149,7 +151,7 @@ class InertShell final : public SessionShell {
     void showPermissionGuide(PermissionKind) override {}
 
   private:
-    InertUpdates* updates_;
+    UpdatesControl* updates_;
     InertLoginItem* loginItem_;
 };
 
