@@ -404,6 +404,48 @@ TEST_F(UpdaterTest, ATreeThatCannotBeReplacedIsNotInstallable) {
     ::chmod(installs_.c_str(), 0755);
 }
 
+// The dialog's "Install and Relaunch": relaunching only once the new tree is in place.
+TEST_F(UpdaterTest, MacUpdatesRelaunchesOnlyAfterAnInstall) {
+    const QByteArray good = publishRelease("0.2.0");
+    const fs::path tree = fs::path(temp_.path().toStdString()) / "mismatch";
+    makeTree(tree, "0.3.0");
+    const QByteArray mismatched = tarOf(tree);
+    for (const bool installable : {false, true}) {
+        server_.script("/quillory-0.2.0.tar.gz", {200, installable ? good : mismatched});
+        publish(feedItem("0.2.0", "/quillory-0.2.0.tar.gz", installable ? good : mismatched));
+        MacUpdatesEnvironment environment;
+        environment.info = {
+            {"SUFeedURL", server_.url("/feed.xml").toString()},
+            {"SUPublicEDKey", QString::fromStdString(base64Encode(key_.publicKey()))},
+            {"CFBundleShortVersionString", "0.1.0"},
+            {"CFBundleVersion", "1"}};
+        environment.defaults = defaults_;
+        environment.downloadFolder = downloads_;
+        environment.executable = installs_ / "quillory" / "bin" / "quillory";
+        environment.network.trustedCertificates = server_.trusted();
+        int relaunches = 0;
+        environment.relaunch = [&relaunches] { ++relaunches; };
+        MacUpdates updates(std::move(environment));
+        updates.startUpdater();
+        QSignalSpy found(updates.updater(), &Updater::updateFound);
+        updates.checkForUpdates();
+        ASSERT_TRUE(found.wait(30000));
+        ASSERT_TRUE(updates.dialog()->installable());
+        QSignalSpy installed(updates.updater(), &Updater::installed);
+        QSignalSpy failed(updates.updater(), &Updater::installFailed);
+        updates.dialog()->install();
+        EXPECT_EQ(updates.dialog()->stage(), UpdateDialogModel::Stage::downloading);
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return !installed.isEmpty() || !failed.isEmpty(); }, 30000));
+        EXPECT_EQ(updates.relaunching(), installable);
+        EXPECT_EQ(relaunches, installable ? 1 : 0);
+        EXPECT_EQ(updates.dialog()->stage(), installable ? UpdateDialogModel::Stage::downloading
+                                                         : UpdateDialogModel::Stage::error);
+        EXPECT_EQ(readFile(installs_ / "quillory" / "quillory-release"),
+                  installable ? "0.2.0\n" : "0.1.0\n");
+    }
+}
+
 QByteArray runSigner(const QStringList& arguments, int* exitCode = nullptr) {
     QProcess signer;
     signer.start(QStringLiteral(QUILLORY_UPDATE_SIGN), arguments);
