@@ -77,6 +77,8 @@ class Updater : public QObject {
     bool canInstall() const { return installer_.installableRoot().has_value(); }
     // Downloads, verifies and installs `item`; `installed` or `installFailed` follows.
     void installUpdate(const UpdateItem& item);
+    // Whether a background download is verified and waits for the quit path.
+    bool hasDownloadedUpdate() const { return readyToInstall_.has_value(); }
     // With automatic installs: exchanges the tree for an update downloaded in the background.
     // For the quit path; true when installed.
     bool installDownloadedUpdate();

@@ -404,6 +404,22 @@ TEST_F(UpdaterTest, ATreeThatCannotBeReplacedIsNotInstallable) {
     ::chmod(installs_.c_str(), 0755);
 }
 
+TEST_F(UpdaterTest, AutomaticInstallsDownloadInTheBackgroundAndExchangeAtQuit) {
+    publishRelease("0.2.0");
+    Updater updater(configuration());
+    updater.setAutomaticallyChecksForUpdates(true);
+    updater.setAutomaticallyDownloadsUpdates(true);
+    QSignalSpy found(&updater, &Updater::updateFound);
+    updater.tick(now_);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return updater.hasDownloadedUpdate(); }, 30000));
+    EXPECT_TRUE(found.isEmpty()) << "nothing to show: it goes in at quit";
+    EXPECT_EQ(readFile(installs_ / "quillory" / "quillory-release"), "0.1.0\n");
+    EXPECT_TRUE(updater.installDownloadedUpdate());
+    EXPECT_EQ(readFile(installs_ / "quillory" / "quillory-release"), "0.2.0\n");
+    EXPECT_TRUE(downloadsEmpty());
+    EXPECT_FALSE(updater.installDownloadedUpdate()) << "once";
+}
+
 // The dialog's "Install and Relaunch": relaunching only once the new tree is in place.
 TEST_F(UpdaterTest, MacUpdatesRelaunchesOnlyAfterAnInstall) {
     const QByteArray good = publishRelease("0.2.0");
