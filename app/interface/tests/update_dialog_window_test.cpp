@@ -6,6 +6,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 
+#include "app/interface/testing/quick_items.h"
 #include "app/session/update_dialog_model.h"
 
 namespace quillory {
@@ -17,19 +18,6 @@ UpdateItem sampleItem() {
     item.notes = QStringLiteral("<img src=x>Notes");
     item.link = QUrl(QStringLiteral("https://example.org/download"));
     return item;
-}
-
-// The dialog's items sit under a ScrollView, outside the QObject tree: walk the visual one.
-QQuickItem* findItem(QQuickItem* item, const QString& name) {
-    if (item->objectName() == name) {
-        return item;
-    }
-    for (QQuickItem* child : item->childItems()) {
-        if (QQuickItem* found = findItem(child, name)) {
-            return found;
-        }
-    }
-    return nullptr;
 }
 
 class UpdateDialogWindowTest : public ::testing::Test {
@@ -47,7 +35,7 @@ TEST_F(UpdateDialogWindowTest, ShowsAndHidesWithTheModel) {
     ASSERT_NE(window_.window(), nullptr);
     EXPECT_TRUE(window_.window()->isVisible());
     QQuickItem* notes =
-        findItem(window_.window()->contentItem(), QStringLiteral("updateNotesText"));
+        findQuickItem(window_.window()->contentItem(), QStringLiteral("updateNotesText"));
     ASSERT_NE(notes, nullptr);
     EXPECT_EQ(notes->property("textFormat").toInt(), Qt::PlainText);
     EXPECT_EQ(notes->property("text").toString(), "<img src=x>Notes");
