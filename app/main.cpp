@@ -13,6 +13,7 @@
 #include "app/session/mac_app_lifecycle.h"
 #include "app/session/mac_session.h"
 #include "app/session/mac_updates.h"
+#include "app/session/permission_relaunch.h"
 #include "app/session/qt_main_executor.h"
 #include "app/session/quit_signals.h"
 #include "app/session/root_property_notifier.h"
@@ -21,6 +22,8 @@
 #include "platform/defaults/user_defaults.h"
 #include "platform/dispatch/main_queue.h"
 #include "platform/log/logger.h"
+#include "platform/process/executable_path.h"
+#include "platform/process/relaunch_watcher.h"
 
 Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
 Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)
@@ -62,9 +65,8 @@ struct ApplicationSession {
 };
 
 ApplicationSession makeSession(QQmlEngine& recorderEngine) {
-    MacSession::Environment environment = MacSession::systemEnvironment(&recorderEngine);
-    environment.shell = new InertShell(&MacUpdates::shared());
-    std::shared_ptr<MacSession> session = MacSession::create(std::move(environment));
+    std::shared_ptr<MacSession> session =
+        MacSession::create(MacSession::systemEnvironment(&recorderEngine));
     const std::weak_ptr<MacSession> weak = session;
     return {session,
             [weak](bool explicitQuit) {
@@ -84,6 +86,8 @@ int main(int argc, char** argv) {
     // Before any thread exists, so that every thread inherits the mask and the signals wait for
     // the loop's signalfd.
     QuitSignals::blockQuitSignals();
+    // The login item and the relaunch start this file: read its path before an update replaces it.
+    executablePath();
     // Input injection and window placement need X11; a Wayland session runs us through XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
@@ -125,7 +129,9 @@ int main(int argc, char** argv) {
     MacUpdates& updates = MacUpdates::shared();
     UpdateDialogWindow updateDialog(&engine, updates.dialog());
     environment.startUpdater = [&updates] { updates.startUpdater(); };
-    environment.relaunching = [&updates] { return updates.relaunching(); };
+    environment.relaunching = [&updates] {
+        return PermissionRelaunch::shared().requested() || updates.relaunching();
+    };
     environment.endLoop = [&updates] {
         // An update downloaded in the background goes in now; it runs at the next start.
         updates.installOnQuit();
@@ -169,9 +175,16 @@ int main(int argc, char** argv) {
 
     MacAppLifecycle lifecycle(std::move(environment));
     lifecycleHandle = &lifecycle;
-    // The new tree is in place: quit as a relaunch. Starting the new program once this one has
-    // exited is the relaunch watcher's work (startRelaunchWatcher(), not yet on this branch).
-    updates.setRelaunch([&lifecycle] { lifecycle.quitForRelaunch(); });
+    PermissionRelaunch::shared().setQuitHook([&lifecycle] { lifecycle.quitForRelaunch(); });
+    // The new tree is in place: the watcher starts the program from the path read at start-up
+    // (by then /proc/self/exe names the old tree's new place), then this one quits.
+    updates.setRelaunch([&lifecycle] {
+        std::string error;
+        if (!startRelaunchWatcher(error)) {
+            qtLogger().error("The relaunch after the update could not start: %s", error.c_str());
+        }
+        lifecycle.quitForRelaunch();
+    });
 
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::received, &lifecycle,

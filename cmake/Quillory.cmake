@@ -1,6 +1,9 @@
 # Build conventions shared by every module.
 
-set(QUILLORY_WARNINGS -Wall -Wextra -Wpedantic -Werror -Wno-missing-field-initializers)
+# Warnings become errors in the presets (CMAKE_COMPILE_WARNING_AS_ERROR), not here, so that a
+# newer compiler's new warnings do not break a plain build on a user's machine.
+set(QUILLORY_WARNINGS -Wall -Wextra -Wpedantic -Wno-missing-field-initializers -Wshadow
+    -Wnon-virtual-dtor -Woverloaded-virtual -Wconversion -Wsign-conversion)
 add_compile_options("$<$<COMPILE_LANGUAGE:CXX>:${QUILLORY_WARNINGS}>")
 
 if(QUILLORY_SANITIZER STREQUAL "address")
@@ -37,6 +40,31 @@ function(quillory_library name)
   endif()
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${L_DEPS} PRIVATE ${L_PRIVATE_DEPS})
+endfunction()
+
+# quillory_generated_qml_warnings(<target>): the code qmlcachegen writes for a QML module reuses
+# its parameter names in nested scopes and narrows sizes; our warnings are off for it.
+function(quillory_generated_qml_warnings target)
+  get_target_property(sources ${target} SOURCES)
+  list(FILTER sources INCLUDE REGEX "/\\.rcc/qmlcache/")
+  set_source_files_properties(${sources} TARGET_DIRECTORY ${target} PROPERTIES
+    COMPILE_OPTIONS "-Wno-shadow;-Wno-conversion;-Wno-sign-conversion")
+endfunction()
+
+# quillory_testing_library(<name> [SOURCES ...] [DEPS ...]): a module's fakes, in its testing/
+# folder, named "<module target>_testing". Only tests, benchmarks, fuzzers and the test host link
+# it, so it is built only when one of them needs it.
+function(quillory_testing_library name)
+  cmake_parse_arguments(L "" "" "SOURCES;DEPS" ${ARGN})
+  if(L_SOURCES)
+    add_library(${name} STATIC EXCLUDE_FROM_ALL ${L_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${L_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${L_DEPS})
+  endif()
 endfunction()
 
 # quillory_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [THREADS] [DEFAULT_ONLY]

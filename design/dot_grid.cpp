@@ -17,7 +17,7 @@ void DotGrid::paint(QPainter* painter) {
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(Qt::NoPen);
     QColor grey(0x8E, 0x8E, 0x93);
-    grey.setAlphaF(0.3);
+    grey.setAlphaF(0.3f);
     painter->setBrush(grey);
     for (qreal x = start; x < width(); x += step) {
         for (qreal y = start; y < height(); y += step) {

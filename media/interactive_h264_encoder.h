@@ -13,7 +13,7 @@ namespace quillory {
 // rate changes may come from another thread than the one that starts the encoder.
 class InteractiveH264Encoder final : public VideoEncoder {
   public:
-    static constexpr std::uint32_t kInitialFramesPerSecond = 60;
+    static constexpr std::uint32_t initialFramesPerSecond = 60;
 
     std::uint32_t expectedFramesPerSecond() const { return expectedFramesPerSecond_.load(); }
 
@@ -34,7 +34,7 @@ class InteractiveH264Encoder final : public VideoEncoder {
     explicit InteractiveH264Encoder(std::shared_ptr<VideoEncoder> encoder);
 
     const std::shared_ptr<VideoEncoder> encoder_;
-    std::atomic<std::uint32_t> expectedFramesPerSecond_{kInitialFramesPerSecond};
+    std::atomic<std::uint32_t> expectedFramesPerSecond_{initialFramesPerSecond};
 };
 
 }  // namespace quillory

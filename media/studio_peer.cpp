@@ -56,6 +56,9 @@ class StudioPeer::TransportEvents final : public PeerTransportDelegate {
     void remoteTrackAdded(std::shared_ptr<PeerRemoteVideoTrack> track) override {
         hop([track = std::move(track)](StudioPeer& peer) { peer.trackAdded(track); });
     }
+    void transportFailed(const std::string& message) override {
+        hop([message](StudioPeer& peer) { peer.fail(message); });
+    }
 
   private:
     template <typename Work>

@@ -6,7 +6,7 @@
 namespace quillory {
 namespace {
 
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 constexpr std::array<std::int8_t, 256> makeDecodeTable() {
     std::array<std::int8_t, 256> table{};
@@ -14,12 +14,12 @@ constexpr std::array<std::int8_t, 256> makeDecodeTable() {
         entry = -1;
     }
     for (int index = 0; index < 64; ++index) {
-        table[static_cast<unsigned char>(kAlphabet[index])] = static_cast<std::int8_t>(index);
+        table[static_cast<unsigned char>(alphabet[index])] = static_cast<std::int8_t>(index);
     }
     return table;
 }
 
-constexpr auto kDecodeTable = makeDecodeTable();
+constexpr auto decodeTable = makeDecodeTable();
 
 }  // namespace
 
@@ -31,10 +31,10 @@ std::string base64Encode(ByteView bytes) {
         const std::uint32_t group = static_cast<std::uint32_t>(bytes[index]) << 16 |
                                     static_cast<std::uint32_t>(bytes[index + 1]) << 8 |
                                     bytes[index + 2];
-        text.push_back(kAlphabet[group >> 18 & 0x3F]);
-        text.push_back(kAlphabet[group >> 12 & 0x3F]);
-        text.push_back(kAlphabet[group >> 6 & 0x3F]);
-        text.push_back(kAlphabet[group & 0x3F]);
+        text.push_back(alphabet[group >> 18 & 0x3F]);
+        text.push_back(alphabet[group >> 12 & 0x3F]);
+        text.push_back(alphabet[group >> 6 & 0x3F]);
+        text.push_back(alphabet[group & 0x3F]);
     }
     const std::size_t rest = bytes.size() - index;
     if (rest > 0) {
@@ -42,9 +42,9 @@ std::string base64Encode(ByteView bytes) {
         if (rest == 2) {
             group |= static_cast<std::uint32_t>(bytes[index + 1]) << 8;
         }
-        text.push_back(kAlphabet[group >> 18 & 0x3F]);
-        text.push_back(kAlphabet[group >> 12 & 0x3F]);
-        text.push_back(rest == 2 ? kAlphabet[group >> 6 & 0x3F] : '=');
+        text.push_back(alphabet[group >> 18 & 0x3F]);
+        text.push_back(alphabet[group >> 12 & 0x3F]);
+        text.push_back(rest == 2 ? alphabet[group >> 6 & 0x3F] : '=');
         text.push_back('=');
     }
     return text;
@@ -68,7 +68,7 @@ std::optional<Bytes> base64Decode(std::string_view text) {
             group <<= 6;
             if (offset < digits) {
                 const std::int8_t value =
-                    kDecodeTable[static_cast<unsigned char>(text[index + offset])];
+                    decodeTable[static_cast<unsigned char>(text[index + offset])];
                 if (value < 0) {
                     return std::nullopt;
                 }

@@ -13,7 +13,7 @@ bool ControlsSignal::isValid() const {
     if (name && !isValidText(*name, 1, 256)) {
         return false;
     }
-    if (commands && (commands->size() > kMaxCommands ||
+    if (commands && (commands->size() > maxCommands ||
                      !std::all_of(commands->begin(), commands->end(),
                                   [](const MenuCommand& command) { return command.isValid(); }))) {
         return false;

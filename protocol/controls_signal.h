@@ -16,7 +16,7 @@ namespace quillory {
 struct ControlsSignal {
     enum class Kind { listCommands, commands, record, recorded, cancelRecording };
 
-    static constexpr std::size_t kMaxCommands = 120;
+    static constexpr std::size_t maxCommands = 120;
 
     Uuid id;
     Kind kind = Kind::listCommands;

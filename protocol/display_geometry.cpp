@@ -3,7 +3,7 @@
 namespace quillory {
 
 bool DisplayGeometry::isValid() const {
-    return width >= 1 && width <= kMaxSide && height >= 1 && height <= kMaxSide;
+    return width >= 1 && width <= maxSide && height >= 1 && height <= maxSide;
 }
 
 Json DisplayGeometry::toJSON() const {

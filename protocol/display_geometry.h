@@ -9,7 +9,7 @@ namespace quillory {
 
 // A display's size in pixels, as reported to the tablet.
 struct DisplayGeometry {
-    static constexpr std::int64_t kMaxSide = 16384;
+    static constexpr std::int64_t maxSide = 16384;
 
     std::int64_t width = 0;
     std::int64_t height = 0;

@@ -22,7 +22,7 @@ std::vector<DesktopKey> HeldDesktopKeys::begin(const Uuid& token,
                                                std::span<const DesktopKey> chord) {
     const bool known = std::any_of(holds_.begin(), holds_.end(),
                                    [&](const Hold& hold) { return hold.token == token; });
-    if (known || holds_.size() >= kMaxHolds) {
+    if (known || holds_.size() >= maxHolds) {
         return {};
     }
     std::vector<DesktopKey> press;

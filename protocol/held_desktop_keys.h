@@ -12,7 +12,7 @@ namespace quillory {
 // and released only when its last hold ends.
 class HeldDesktopKeys {
   public:
-    static constexpr std::size_t kMaxHolds = 16;
+    static constexpr std::size_t maxHolds = 16;
 
     struct Hold {
         Uuid token;

@@ -21,13 +21,13 @@ bool startsWith(ByteView bytes, std::size_t offset, ByteView prefix) {
 }  // namespace
 
 bool isValidIconPNG(ByteView bytes) {
-    static constexpr std::array<std::uint8_t, 8> kSignature{0x89, 'P',  'N',  'G',
-                                                            0x0D, 0x0A, 0x1A, 0x0A};
-    static constexpr std::array<std::uint8_t, 4> kHeader{'I', 'H', 'D', 'R'};
+    static constexpr std::array<std::uint8_t, 8> pngSignature{0x89, 'P',  'N',  'G',
+                                                              0x0D, 0x0A, 0x1A, 0x0A};
+    static constexpr std::array<std::uint8_t, 4> pngHeader{'I', 'H', 'D', 'R'};
     if (bytes.size() < 24 || bytes.size() > 12'000) {
         return false;
     }
-    if (!startsWith(bytes, 0, kSignature) || !startsWith(bytes, 12, kHeader)) {
+    if (!startsWith(bytes, 0, pngSignature) || !startsWith(bytes, 12, pngHeader)) {
         return false;
     }
     const std::uint32_t width = bigEndian32(bytes, 16);
@@ -36,8 +36,8 @@ bool isValidIconPNG(ByteView bytes) {
 }
 
 bool isValidThumbnailJPEG(ByteView bytes) {
-    static constexpr std::array<std::uint8_t, 3> kStart{0xFF, 0xD8, 0xFF};
-    return bytes.size() >= 64 && bytes.size() <= 36'000 && startsWith(bytes, 0, kStart);
+    static constexpr std::array<std::uint8_t, 3> jpegStart{0xFF, 0xD8, 0xFF};
+    return bytes.size() >= 64 && bytes.size() <= 36'000 && startsWith(bytes, 0, jpegStart);
 }
 
 }  // namespace quillory

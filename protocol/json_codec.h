@@ -34,11 +34,11 @@ std::string dumpJSON(const Json& value);
 
 // Arrays and objects may nest this deep; the library's copy, comparison and output recurse, so
 // deeper documents would be a stack risk.
-constexpr std::size_t kMaxJSONDepth = 64;
+constexpr std::size_t maxJSONDepth = 64;
 
 // Reads one RFC 8259 JSON text (surrounding whitespace allowed, nothing else). Nothing when the
 // text is not JSON, holds ill-formed UTF-8 or a lone surrogate escape, has a number too large for
-// a double, or nests deeper than kMaxJSONDepth. Integers that fit stay integers (unsigned when not
+// a double, or nests deeper than maxJSONDepth. Integers that fit stay integers (unsigned when not
 // negative); a repeated key keeps its first place and its last value.
 //
 // Implemented in json_parser.cpp rather than by the library's parser: it builds the same document

@@ -28,7 +28,7 @@ class Parser {
 
   private:
     // Objects this large find repeated keys through an index instead of a linear search.
-    static constexpr std::size_t kIndexedObjectSize = 32;
+    static constexpr std::size_t indexedObjectSize = 32;
 
     bool atEnd() const { return next_ == end_; }
 
@@ -55,9 +55,9 @@ class Parser {
         }
         switch (*next_) {
             case '{':
-                return depth < kMaxJSONDepth && parseObject(out, depth + 1);
+                return depth < maxJSONDepth && parseObject(out, depth + 1);
             case '[':
-                return depth < kMaxJSONDepth && parseArray(out, depth + 1);
+                return depth < maxJSONDepth && parseArray(out, depth + 1);
             case '"': {
                 std::string text;
                 if (!parseString(text)) {
@@ -109,7 +109,7 @@ class Parser {
             if (Json* existing = findMember(members, index, key)) {
                 *existing = std::move(value);
             } else {
-                if (!index.empty() || members.size() + 1 == kIndexedObjectSize) {
+                if (!index.empty() || members.size() + 1 == indexedObjectSize) {
                     indexMembers(members, index);
                     index.emplace(key, members.size());
                 }

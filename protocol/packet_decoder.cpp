@@ -13,7 +13,7 @@ std::optional<SessionPacket> PacketDecoder::decodeLine(std::string_view line,
     }
     const auto version = json->find("version");
     if (version != json->end() && version->is_number_integer() &&
-        !(version->is_number_unsigned() && version->get<std::uint64_t>() == kProtocolVersion)) {
+        !(version->is_number_unsigned() && version->get<std::uint64_t>() == protocolVersion)) {
         error = ProtocolError::unsupportedVersion;
         return std::nullopt;
     }
@@ -41,7 +41,7 @@ PacketDecoder::Result PacketDecoder::append(ByteView bytes) {
             static_cast<const char*>(std::memchr(next, '\n', static_cast<std::size_t>(end - next)));
         const char* const segmentEnd = newline != nullptr ? newline : end;
         const auto segment = static_cast<std::size_t>(segmentEnd - next);
-        if (buffer_.size() + segment > SessionPacket::kMaxLineBytes) {
+        if (buffer_.size() + segment > SessionPacket::maxLineBytes) {
             lineTooLong_ = true;
             return fail(std::move(result), ProtocolError::invalidFrame);
         }

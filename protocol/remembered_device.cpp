@@ -3,12 +3,12 @@
 namespace quillory {
 
 std::string hexString(ByteView bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
+    static constexpr char digits[] = "0123456789abcdef";
     std::string text;
     text.reserve(bytes.size() * 2);
     for (const std::uint8_t byte : bytes) {
-        text.push_back(kDigits[byte >> 4]);
-        text.push_back(kDigits[byte & 0x0F]);
+        text.push_back(digits[byte >> 4]);
+        text.push_back(digits[byte & 0x0F]);
     }
     return text;
 }

@@ -20,10 +20,10 @@ struct RawValues<SessionRole> {
 
 // The revealed half of the handshake: who a side is and what it committed to.
 struct SessionHello {
-    static constexpr std::size_t kKeyBytes = 32;
-    static constexpr std::size_t kNonceBytes = 32;
-    static constexpr std::size_t kSignatureBytes = 64;
-    static constexpr std::size_t kMaxNameBytes = 128;
+    static constexpr std::size_t keyBytes = 32;
+    static constexpr std::size_t nonceBytes = 32;
+    static constexpr std::size_t signatureBytes = 64;
+    static constexpr std::size_t maxNameBytes = 128;
 
     SessionRole role = SessionRole::mac;
     std::string name;

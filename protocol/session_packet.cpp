@@ -4,7 +4,7 @@ namespace quillory {
 
 Json SessionPacket::toJSON() const {
     return json_codec::ObjectWriter()
-        .field("version", std::int64_t{kProtocolVersion})
+        .field("version", std::int64_t{protocolVersion})
         .field("kind", kind)
         .field("data", data)
         .take();
@@ -23,7 +23,7 @@ std::optional<SessionPacket> SessionPacket::fromJSON(const Json& json) {
     reader.read("version", version);
     reader.read("kind", packet.kind);
     reader.read("data", packet.data);
-    if (!reader.ok() || version != kProtocolVersion) {
+    if (!reader.ok() || version != protocolVersion) {
         return std::nullopt;
     }
     return packet;

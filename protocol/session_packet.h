@@ -8,14 +8,14 @@
 
 namespace quillory {
 
-constexpr int kProtocolVersion = 9;
+constexpr int protocolVersion = 9;
 
 // One line of the session stream: {"version":9,"kind":K,"data":B} followed by 0x0A.
 struct SessionPacket {
     enum class Kind { commit, hello, sealed };
 
     // JSON bytes of one line, the terminating 0x0A not counted.
-    static constexpr std::size_t kMaxLineBytes = 65'535;
+    static constexpr std::size_t maxLineBytes = 65'535;
 
     Kind kind = Kind::commit;
     Bytes data;

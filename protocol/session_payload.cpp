@@ -6,13 +6,13 @@ namespace quillory {
 namespace {
 
 // Which of the optional fields a payload holds, one bit each.
-constexpr unsigned kSamples = 1U << 0;
-constexpr unsigned kAction = 1U << 1;
-constexpr unsigned kDesktop = 1U << 2;
-constexpr unsigned kControls = 1U << 3;
-constexpr unsigned kStudio = 1U << 4;
-constexpr unsigned kProbe = 1U << 5;
-constexpr unsigned kDisplay = 1U << 6;
+constexpr unsigned samplesBit = 1U << 0;
+constexpr unsigned actionBit = 1U << 1;
+constexpr unsigned desktopBit = 1U << 2;
+constexpr unsigned controlsBit = 1U << 3;
+constexpr unsigned studioBit = 1U << 4;
+constexpr unsigned probeBit = 1U << 5;
+constexpr unsigned displayBit = 1U << 6;
 
 struct FieldRule {
     unsigned required;
@@ -23,19 +23,19 @@ FieldRule fieldRule(SessionPayload::Kind kind) {
     using Kind = SessionPayload::Kind;
     switch (kind) {
         case Kind::input:
-            return {kSamples, kSamples};
+            return {samplesBit, samplesBit};
         case Kind::action:
-            return {kAction, kAction};
+            return {actionBit, actionBit};
         case Kind::desktop:
-            return {kDesktop, kDesktop};
+            return {desktopBit, desktopBit};
         case Kind::controls:
-            return {kControls, kControls};
+            return {controlsBit, controlsBit};
         case Kind::studio:
-            return {kStudio, kStudio};
+            return {studioBit, studioBit};
         case Kind::ping:
-            return {kProbe, kProbe};
+            return {probeBit, probeBit};
         case Kind::pong:
-            return {0, kProbe | kDisplay};
+            return {0, probeBit | displayBit};
         case Kind::known:
         case Kind::unknown:
         case Kind::approve:
@@ -47,10 +47,10 @@ FieldRule fieldRule(SessionPayload::Kind kind) {
 }
 
 unsigned presentFields(const SessionPayload& payload) {
-    return (payload.samples ? kSamples : 0U) | (payload.action ? kAction : 0U) |
-           (payload.desktop ? kDesktop : 0U) | (payload.controls ? kControls : 0U) |
-           (payload.studio ? kStudio : 0U) | (payload.probe ? kProbe : 0U) |
-           (payload.display ? kDisplay : 0U);
+    return (payload.samples ? samplesBit : 0U) | (payload.action ? actionBit : 0U) |
+           (payload.desktop ? desktopBit : 0U) | (payload.controls ? controlsBit : 0U) |
+           (payload.studio ? studioBit : 0U) | (payload.probe ? probeBit : 0U) |
+           (payload.display ? displayBit : 0U);
 }
 
 }  // namespace
@@ -61,7 +61,7 @@ bool SessionPayload::isValid() const {
     if ((present & rule.required) != rule.required || (present & ~rule.allowed) != 0) {
         return false;
     }
-    if (samples && (samples->size() > kMaxSamples ||
+    if (samples && (samples->size() > maxSamples ||
                     !std::all_of(samples->begin(), samples->end(),
                                  [](const PenSample& sample) { return sample.isValid(); }))) {
         return false;

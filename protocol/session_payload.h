@@ -37,7 +37,7 @@ struct SessionPayload {
         stop
     };
 
-    static constexpr std::size_t kMaxSamples = 128;
+    static constexpr std::size_t maxSamples = 128;
 
     Kind kind = Kind::known;
     std::uint64_t counter = 0;

@@ -3,7 +3,7 @@
 namespace quillory {
 
 bool StudioFeedback::isValid() const {
-    return object.is_object() && dumpJSON(object).size() <= kMaxBytes;
+    return object.is_object() && dumpJSON(object).size() <= maxBytes;
 }
 
 std::optional<StudioFeedback> StudioFeedback::fromJSON(const Json& json) {

@@ -9,7 +9,7 @@ namespace quillory {
 
 // The tablet's playback report: a JSON object passed on as it came, never interpreted here.
 struct StudioFeedback {
-    static constexpr std::size_t kMaxBytes = 4096;
+    static constexpr std::size_t maxBytes = 4096;
 
     Json object = Json::object();
 

@@ -46,13 +46,13 @@ bool isHostCandidate(std::string_view line) {
 }
 
 bool validSide(const std::optional<std::int64_t>& side) {
-    return !side || (*side >= 1 && *side <= DisplayGeometry::kMaxSide);
+    return !side || (*side >= 1 && *side <= DisplayGeometry::maxSide);
 }
 
 }  // namespace
 
 bool isValidStudioSDP(std::string_view sdp) {
-    if (sdp.size() > StudioSignal::kMaxSDPBytes) {
+    if (sdp.size() > StudioSignal::maxSDPBytes) {
         return false;
     }
     std::string_view rest = sdp;
@@ -79,7 +79,7 @@ bool isValidStudioSDP(std::string_view sdp) {
 }
 
 bool isValidStudioSources(const std::vector<StudioSource>& sources) {
-    if (sources.size() > StudioSignal::kMaxSources) {
+    if (sources.size() > StudioSignal::maxSources) {
         return false;
     }
     std::unordered_set<Uuid> ids;
@@ -88,7 +88,7 @@ bool isValidStudioSources(const std::vector<StudioSource>& sources) {
             return false;
         }
     }
-    return dumpJSON(json_codec::encodeValue(sources)).size() <= StudioSignal::kMaxSourcesJSONBytes;
+    return dumpJSON(json_codec::encodeValue(sources)).size() <= StudioSignal::maxSourcesJSONBytes;
 }
 
 bool StudioSignal::isValid() const {

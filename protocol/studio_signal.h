@@ -33,9 +33,9 @@ struct StudioSignal {
         thumbnail
     };
 
-    static constexpr std::size_t kMaxSDPBytes = 24'000;
-    static constexpr std::size_t kMaxSources = 32;
-    static constexpr std::size_t kMaxSourcesJSONBytes = 44'000;
+    static constexpr std::size_t maxSDPBytes = 24'000;
+    static constexpr std::size_t maxSources = 32;
+    static constexpr std::size_t maxSourcesJSONBytes = 44'000;
 
     Uuid id;
     Kind kind = Kind::request;

@@ -10,7 +10,7 @@ namespace quillory {
 namespace {
 
 // General category Cf (Unicode 15), as closed ranges.
-constexpr std::array<std::pair<char32_t, char32_t>, 21> kFormatRanges{{
+constexpr std::array<std::pair<char32_t, char32_t>, 21> formatRanges{{
     {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},
     {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},
     {0x200B, 0x200F},   {0x202A, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},
@@ -71,7 +71,7 @@ bool isControlCharacter(char32_t scalar) {
     if (scalar < 0xAD) {
         return false;
     }
-    return std::any_of(kFormatRanges.begin(), kFormatRanges.end(), [&](const auto& range) {
+    return std::any_of(formatRanges.begin(), formatRanges.end(), [&](const auto& range) {
         return scalar >= range.first && scalar <= range.second;
     });
 }

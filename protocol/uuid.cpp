@@ -7,7 +7,7 @@
 namespace quillory {
 namespace {
 
-constexpr std::size_t kTextLength = 36;
+constexpr std::size_t textLength = 36;
 
 bool isDashPosition(std::size_t index) {
     return index == 8 || index == 13 || index == 18 || index == 23;
@@ -38,12 +38,12 @@ Uuid Uuid::random() {
 }
 
 std::optional<Uuid> Uuid::parse(std::string_view text) {
-    if (text.size() != kTextLength) {
+    if (text.size() != textLength) {
         return std::nullopt;
     }
     Bytes bytes{};
     std::size_t byteIndex = 0;
-    for (std::size_t index = 0; index < kTextLength;) {
+    for (std::size_t index = 0; index < textLength;) {
         if (isDashPosition(index)) {
             if (text[index] != '-') {
                 return std::nullopt;
@@ -63,15 +63,15 @@ std::optional<Uuid> Uuid::parse(std::string_view text) {
 }
 
 std::string Uuid::text() const {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
+    static constexpr char digits[] = "0123456789ABCDEF";
     std::string text;
-    text.reserve(kTextLength);
+    text.reserve(textLength);
     for (std::size_t index = 0; index < bytes_.size(); ++index) {
         if (index == 4 || index == 6 || index == 8 || index == 10) {
             text.push_back('-');
         }
-        text.push_back(kDigits[bytes_[index] >> 4]);
-        text.push_back(kDigits[bytes_[index] & 0x0F]);
+        text.push_back(digits[bytes_[index] >> 4]);
+        text.push_back(digits[bytes_[index] & 0x0F]);
     }
     return text;
 }

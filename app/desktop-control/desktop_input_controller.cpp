@@ -1,6 +1,7 @@
 #include "app/desktop-control/desktop_input_controller.h"
 
 #include "platform/dispatch/main_queue.h"
+#include "platform/log/logger.h"
 
 namespace quillory {
 
@@ -8,6 +9,9 @@ DesktopInputController::DesktopInputController(DesktopInputEnvironment environme
     : QObject(parent),
       layout_(environment.layout),
       rootArea_(environment.rootArea),
+      desktop_(environment.desktop),
+      openBackend_(environment.openBackend),
+      backend_(environment.backend),
       worker_(DesktopInputWorker::create(std::move(environment))) {
     presentation_.setTimerType(Qt::PreciseTimer);
     presentation_.setInterval(presentationIntervalMs);
@@ -131,6 +135,29 @@ void DesktopInputController::followRootArea() {
         // The barrier lifts everything before the pen is made again.
         worker_->configure([&] { worker_->setRootArea(*area); });
     }
+}
+
+const InputBackendStatus& DesktopInputController::reopenInputBackend() {
+    const Logger logger("app.quillory.connection", "input");
+    if (!openBackend_) {
+        return backend_;
+    }
+    Rect root;
+    if (rootArea_) {
+        root = rootArea_->area();
+    } else if (const auto main = desktop_ ? desktop_->mainDisplay() : std::nullopt) {
+        root = main->bounds;
+    }
+    InputBackend opened = openBackend_(root);
+    if (opened.status.kind != InputBackendKind::uinput) {
+        logger.info("Input stays on %s: reopening gave %s (%s)", displayName(backend_.kind),
+                    displayName(opened.status.kind), opened.status.reason.c_str());
+        return backend_;
+    }
+    worker_->configure([&] { worker_->setSink(std::move(opened.sink)); });
+    backend_ = std::move(opened.status);
+    logger.info("Input moved to %s", displayName(backend_.kind));
+    return backend_;
 }
 
 void DesktopInputController::hideIndicator() {

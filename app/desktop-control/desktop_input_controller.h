@@ -51,6 +51,12 @@ class DesktopInputController : public QObject {
     // Reads the root's new size, if any, and gives the pen its new area (the root watcher's
     // descriptor calls it).
     void followRootArea();
+    // The input backend desktop input runs on.
+    const InputBackendStatus& backend() const { return backend_; }
+    // Opens the input backend again over the current root, for access granted while running. A
+    // uinput result takes over: the old sink lifts the pen and releases every key first, and
+    // queued work is dropped. Anything else keeps the old sink. Returns the backend in use.
+    const InputBackendStatus& reopenInputBackend();
 
   signals:
     void controlDesktopChanged(bool on);
@@ -63,6 +69,9 @@ class DesktopInputController : public QObject {
 
     std::shared_ptr<KeyboardLayout> layout_;
     std::shared_ptr<RootAreaWatcher> rootArea_;
+    std::shared_ptr<Desktop> desktop_;
+    std::function<InputBackend(Rect)> openBackend_;
+    InputBackendStatus backend_;
     std::shared_ptr<DesktopInputWorker> worker_;
     DesktopPenIndicator indicator_;
     QTimer presentation_;

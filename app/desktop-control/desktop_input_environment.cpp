@@ -20,7 +20,7 @@ DesktopInputEnvironment DesktopInputEnvironment::system() {
         environment.desktop = std::move(desktop);
     } else {
         logger.error("Desktop unavailable: %s", error.c_str());
-        environment.desktop = std::make_shared<FakeDesktop>();
+        environment.desktop = std::make_shared<FallbackDesktop>();
         root = environment.desktop->mainDisplay()->bounds;
     }
     environment.layout = KeyboardLayout::connect(nullptr, error);
@@ -31,6 +31,7 @@ DesktopInputEnvironment DesktopInputEnvironment::system() {
     auto backend = openInputBackend(root);
     environment.sink = std::move(backend.sink);
     environment.backend = std::move(backend.status);
+    environment.openBackend = [](Rect area) { return openInputBackend(area); };
     environment.clock = std::make_shared<SystemClock>();
     auto access = std::make_shared<DesktopControlAccess>();
     environment.accessGranted = [access] { return access->isGranted(); };

@@ -24,6 +24,9 @@ struct DesktopInputEnvironment {
     // The 0.25 s watchdog runs by itself; tests drive it by hand instead.
     bool automaticWatchdog = true;
     InputBackendStatus backend;
+    // Opens the input backend again over a root area, after access was granted while running;
+    // none keeps the first one for good.
+    std::function<InputBackend(Rect rootArea)> openBackend;
 
     // The X server at $DISPLAY, the input backend it allows, the system clock.
     static DesktopInputEnvironment system();

@@ -205,6 +205,13 @@ void DesktopInputWorker::setRootArea(Rect area) {
     environment_.sink->setArea(area);
 }
 
+void DesktopInputWorker::setSink(std::shared_ptr<InputEventSink> sink) {
+    QUILLORY_CHECK_ON(queue_);
+    environment_.sink = std::move(sink);
+    injector_ = PenInjector(environment_.sink, environment_.clock);
+    keyboard_ = KeyboardInjector(environment_.sink, environment_.layout, environment_.clock);
+}
+
 void DesktopInputWorker::setRecording(bool recording) {
     QUILLORY_CHECK_SEQUENCE(mainSequence_);
     const auto apply = [&] {

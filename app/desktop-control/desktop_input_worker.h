@@ -72,6 +72,8 @@ class DesktopInputWorker : public std::enable_shared_from_this<DesktopInputWorke
     void setEnabled(bool enabled);
     // The root window changed size; configure has lifted everything already.
     void setRootArea(Rect area);
+    // Input goes to another sink from now on; configure has lifted everything on the old one.
+    void setSink(std::shared_ptr<InputEventSink> sink);
 
     // Waits until the work queued so far has run; for tests and orderly teardown.
     void drain();

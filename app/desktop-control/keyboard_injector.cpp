@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/keyboard/named_keys.h"
+#include "app/desktop-control/named_keys.h"
 
 namespace quillory {
 

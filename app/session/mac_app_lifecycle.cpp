@@ -32,7 +32,8 @@ void MacAppLifecycle::launch() {
     }
     launched_ = true;
     const QPointer<MacAppLifecycle> self(this);
-    // Screen sharing needs no permission on X11: the shell's launch-time flag is fixed already.
+    // The launch-time screen sharing flag is read here, so that it records the launch.
+    (void)session().shell()->screenCaptureAllowedAtLaunch();
     cardWindows_ = environment_.makeCardWindows(session(), [self] {
         if (self && self->statusItem_) {
             self->statusItem_->showPanelForUser();

@@ -52,6 +52,10 @@ MacSession::MacSession(Environment environment, std::unique_ptr<DesktopInputCont
       input_(std::move(input)),
       recorder_(env_.recorder ? std::move(env_.recorder)
                               : std::make_unique<CancellingChordRecorder>()),
+      accessFollower_(env_.permissions && env_.uinputWritable
+                          ? std::make_unique<InputAccessFollower>(*input_, *env_.permissions,
+                                                                  env_.uinputWritable)
+                          : nullptr),
       studio_(SessionFacade::studio()),
       menuQueue_(std::make_unique<SerialQueue>("app.quillory.session.menus")),
       iconQueue_(std::make_unique<SerialQueue>("app.quillory.session.icons")) {}
@@ -71,6 +75,13 @@ MacSession::~MacSession() {
 void MacSession::wire() {
     input_->observeInputSourceChanges();
     const std::weak_ptr<MacSession> weak = weak_from_this();
+    if (env_.grant) {
+        connect(env_.grant, &DesktopControlGrant::stateChanged, this, [this] {
+            if (env_.grant->state() == DesktopControlGrant::State::ended) {
+                updateInputState();
+            }
+        });
+    }
     auto withSession = [weak](auto action) {
         return [weak, action](auto&&... args) {
             if (auto self = weak.lock()) {
@@ -630,7 +641,7 @@ void MacSession::finishRecording(const std::optional<std::vector<DesktopKey>>& k
 void MacSession::updateInputState() {
     const bool enabled = activePeer_ && env_.controlPreferences.isEnabled(*activePeer_) &&
                          connected() && sessionActive_ && awake_ && !pencilTestActive() &&
-                         env_.hasInputPermission && env_.hasInputPermission();
+                         inputAccessGranted();
     if (input_->controlDesktop() != enabled) {
         input_->setControlDesktop(enabled);
     }
@@ -770,8 +781,16 @@ void MacSession::handleScreenChange() {
 
 // The views' operations.
 
-void MacSession::requestInputAccess() {
+bool MacSession::inputAccessGranted() {
     const bool granted = env_.hasInputPermission && env_.hasInputPermission();
+    if (accessFollower_) {
+        accessFollower_->accessObserved(granted);
+    }
+    return granted;
+}
+
+void MacSession::requestInputAccess() {
+    const bool granted = inputAccessGranted();
     if (!granted) {
         shell()->showPermissionGuide(SessionShell::PermissionKind::accessibility);
         setStatus(tr(inputAccessHint));

@@ -11,6 +11,9 @@
 #include "app/desktop-control/desktop_input_controller.h"
 #include "app/desktop-control/desktop_input_environment.h"
 #include "app/session/chord_recorder.h"
+#include "app/session/desktop_control_grant.h"
+#include "app/session/input_access_follower.h"
+#include "app/session/permission_probe.h"
 #include "app/session/session_facade.h"
 #include "app/session/session_link.h"
 #include "app/session/session_sources.h"
@@ -51,6 +54,12 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
         DesktopControlPreferences controlPreferences;
         // Desktop control access.
         std::function<bool()> hasInputPermission;
+        // With both: access granted while running moves input onto uinput (or marks a relaunch
+        // as needed on the probe); the grant's end re-evaluates the input state. Both belong to
+        // the shell.
+        PermissionProbe* permissions = nullptr;
+        DesktopControlGrant* grant = nullptr;
+        std::function<bool()> uinputWritable;
         std::shared_ptr<Desktop> desktop;
         std::function<std::vector<MenuCommand>(std::int32_t processID)> readMenuCommands;
         std::function<QString()> computerName;
@@ -158,11 +167,14 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     void renderIcon(const ApplicationInfo& front, const DesktopContext& context);
     void hideIndicator();
     void setSleeping(bool sleeping);
+    // Asks for desktop control access and lets input follow a change of it.
+    bool inputAccessGranted();
     void setSessionActive(bool active);
 
     Environment env_;
     std::unique_ptr<DesktopInputController> input_;
     std::unique_ptr<ChordRecorder> recorder_;
+    std::unique_ptr<InputAccessFollower> accessFollower_;
     StudioControl* studio_;
     RecoveryScheduler listenerRecovery_;
     std::unique_ptr<SerialQueue> menuQueue_;

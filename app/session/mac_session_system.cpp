@@ -5,9 +5,10 @@
 #include "app/session/desktop_application_icons.h"
 #include "app/session/logind_events.h"
 #include "app/session/mac_session.h"
+#include "app/session/mac_shell.h"
 #include "app/session/shortcut_chord_recorder.h"
 #include "app/session/x11_foreground_events.h"
-#include "platform/input/desktop_control_access.h"
+#include "platform/input/uinput_input_sink.h"
 
 namespace quillory {
 
@@ -18,8 +19,13 @@ MacSession::Environment MacSession::systemEnvironment(QQmlEngine* recorderEngine
     env.openStore = [] { return DeviceTrustStore::open(hostTrustStoreLocation()); };
     env.input = DesktopInputEnvironment::system();
     env.controlPreferences = DesktopControlPreferences{UserDefaults::standard()};
-    auto access = std::make_shared<DesktopControlAccess>();
-    env.hasInputPermission = [access] { return access->isGranted(); };
+    // The shell's probe answers for access; the session owns the shell, and with it the probe.
+    MacShell* shell = MacShell::system();
+    env.shell = shell;
+    env.permissions = shell->probe();
+    env.grant = shell->grant();
+    env.hasInputPermission = [probe = shell->probe()] { return probe->desktopControlGranted(); };
+    env.uinputWritable = [] { return ::access(UinputInputSink::path, W_OK) == 0; };
     env.desktop = env.input.desktop;
     env.readMenuCommands = [](std::int32_t processID) {
         return MenuCommandReader::collectMenuCommands(processID);

@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include "platform/defaults/user_defaults.h"
+#include "platform/process/executable_path.h"
 #include "protocol/base64.h"
 
 namespace quillory {
@@ -28,7 +29,7 @@ MacUpdatesEnvironment MacUpdatesEnvironment::standard() {
         std::filesystem::path(
             QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation).toStdString()) /
         "quillory" / "updates";
-    environment.executable = QCoreApplication::applicationFilePath().toStdString();
+    environment.executable = executablePath();
     environment.applicationActive = [] {
         return QGuiApplication::applicationState() == Qt::ApplicationActive;
     };
@@ -49,7 +50,9 @@ MacUpdates::MacUpdates(MacUpdatesEnvironment environment, QObject* parent)
 }
 
 MacUpdates& MacUpdates::shared() {
-    static MacUpdates* instance = new MacUpdates(MacUpdatesEnvironment::standard());
+    // Owned by the application object, so that it outlives every window and the session's shell.
+    static MacUpdates* instance =
+        new MacUpdates(MacUpdatesEnvironment::standard(), QCoreApplication::instance());
     return *instance;
 }
 

@@ -43,7 +43,8 @@ class MacUpdates final : public UpdatesControl {
   public:
     explicit MacUpdates(MacUpdatesEnvironment environment, QObject* parent = nullptr);
 
-    // The application's one instance, created on first use on the main thread.
+    // The application's one instance, created on first use on the main thread once the
+    // application object exists.
     static MacUpdates& shared();
 
     bool hasUpdateFeed() const;

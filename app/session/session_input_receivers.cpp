@@ -6,14 +6,14 @@ SessionInputReceivers SessionInputReceivers::make(std::weak_ptr<DesktopInputWork
                                                   const Uuid& connection,
                                                   std::function<void(const Uuid&)> onEnded) {
     SessionInputReceivers receivers;
-    receivers.samples = [worker, connection](const std::vector<PenSample>& samples) {
+    receivers.samples = [worker, connection](const std::vector<PenSample>& batch) {
         if (auto strong = worker.lock()) {
-            strong->submit(samples, connection);
+            strong->submit(batch, connection);
         }
     };
-    receivers.action = [worker, connection](const DesktopAction& action) {
+    receivers.action = [worker, connection](const DesktopAction& desktopAction) {
         if (auto strong = worker.lock()) {
-            strong->submit(action, connection);
+            strong->submit(desktopAction, connection);
         }
     };
     receivers.cancelled = [worker, connection] {

@@ -45,7 +45,4 @@ InertShell::InertShell(QObject* parent)
       updates_(new InertUpdates(this)),
       loginItem_(new InertLoginItem(this)) {}
 
-InertShell::InertShell(UpdatesControl* updates, QObject* parent)
-    : SessionShell(parent), updates_(updates), loginItem_(new InertLoginItem(this)) {}
-
 }  // namespace quillory

@@ -141,8 +141,6 @@ class InertShell final : public SessionShell {
 
   public:
     explicit InertShell(QObject* parent = nullptr);
-    // With the application's updater (not owned) in place of the inert one.
-    explicit InertShell(UpdatesControl* updates, QObject* parent = nullptr);
 
     UpdatesControl* updates() const override { return updates_; }
     LoginItemControl* loginItem() const override { return loginItem_; }
@@ -151,7 +149,7 @@ class InertShell final : public SessionShell {
     void showPermissionGuide(PermissionKind) override {}
 
   private:
-    UpdatesControl* updates_;
+    InertUpdates* updates_;
     InertLoginItem* loginItem_;
 };
 

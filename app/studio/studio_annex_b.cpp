@@ -7,11 +7,11 @@
 namespace quillory {
 namespace {
 
-constexpr std::array<std::uint8_t, 4> kStartCode{0, 0, 0, 1};
-constexpr std::size_t kReserve = 16;
+constexpr std::array<std::uint8_t, 4> startCode{0, 0, 0, 1};
+constexpr std::size_t reserveBytes = 16;
 
 void appendUnit(Bytes& out, ByteView unit) {
-    out.insert(out.end(), kStartCode.begin(), kStartCode.end());
+    out.insert(out.end(), startCode.begin(), startCode.end());
     out.insert(out.end(), unit.begin(), unit.end());
 }
 
@@ -28,7 +28,7 @@ std::optional<Bytes> annexBNALUnits(ByteView bytes, int prefixSize) {
     }
     const auto prefix = static_cast<std::size_t>(prefixSize);
     Bytes out;
-    out.reserve(bytes.size() + kReserve);
+    out.reserve(bytes.size() + reserveBytes);
     std::size_t offset = 0;
     while (offset < bytes.size()) {
         if (bytes.size() - offset < prefix) {
@@ -74,7 +74,7 @@ std::optional<AnnexBAccessUnit> annexBAccessUnit(ByteView packet, AnnexBParamete
         return std::nullopt;
     }
     AnnexBAccessUnit unit{{}, idr};
-    unit.bytes.reserve(packet.size() + lastSeen.sps.size() + lastSeen.pps.size() + kReserve);
+    unit.bytes.reserve(packet.size() + lastSeen.sps.size() + lastSeen.pps.size() + reserveBytes);
     if (idr) {
         appendUnit(unit.bytes, lastSeen.sps);
         appendUnit(unit.bytes, lastSeen.pps);

@@ -3,7 +3,7 @@
 namespace quillory {
 namespace {
 
-constexpr int kKeyframeDropsReported = 3;
+constexpr int keyframeDropsReported = 3;
 
 }  // namespace
 
@@ -82,7 +82,7 @@ void StudioEncoderFeedbackMailbox::recordCompletion(const Uuid& epoch, int fps, 
             keyframeDrops_ = 0;
             return;
         }
-        if (++keyframeDrops_ == kKeyframeDropsReported) {
+        if (++keyframeDrops_ == keyframeDropsReported) {
             report = snapshot(true);
         }
     }

@@ -9,20 +9,21 @@ namespace {
 
 using Stage = StudioPerformanceTrace::Stage;
 
-constexpr int kMaximumInCodec = 2;
-constexpr int kTicksPerSecond = 600;
-constexpr int kDefaultCadence = 60;
-constexpr std::size_t kScaledBuffers = kMaximumInCodec + 2;
-constexpr double kConfigurationRevision = 3;
+constexpr int maximumInCodec = 2;
+constexpr int ticksPerSecond = 600;
+constexpr int defaultCadence = 60;
+constexpr std::size_t scaledBuffers = maximumInCodec + 2;
+constexpr double configurationRevision = 3;
 
-const char* const kNoEncoder = "libavcodec returned no encoder.";
-const char* const kZeroBitrate = "The initial video bitrate was zero.";
-const char* const kInvalidDimensions =
+const char* const noEncoder = "libavcodec returned no encoder.";
+const char* const zeroBitrate = "The initial video bitrate was zero.";
+const char* const invalidDimensions =
     "Video encoding could not start because the frame dimensions are invalid.";
-const char* const kCouldNotStart = "Hardware video encoding could not start. ";
-const char* const kInterrupted = "Video encoding was interrupted. Try Studio again.";
-const char* const kIncomplete = "The video encoder returned an incomplete frame. Try Studio again.";
-const char* const kCadenceFailed = "The video frame rate could not be updated.";
+const char* const couldNotStart = "Hardware video encoding could not start. ";
+const char* const interruptedMessage = "Video encoding was interrupted. Try Studio again.";
+const char* const incompleteMessage =
+    "The video encoder returned an incomplete frame. Try Studio again.";
+const char* const cadenceFailed = "The video frame rate could not be updated.";
 
 int usableCores() {
     cpu_set_t set;
@@ -32,7 +33,7 @@ int usableCores() {
 
 // The cadence divides time; a rate below 1 would make no sense of it.
 int usableCadence(int fps) {
-    return fps < 1 ? kDefaultCadence : fps;
+    return fps < 1 ? defaultCadence : fps;
 }
 
 }  // namespace
@@ -48,7 +49,7 @@ StudioHardwareEncoder::StudioHardwareEncoder(std::string profile, Shared shared)
       shared_(std::move(shared)),
       queue_("com.quillory.video.encoder"),
       generation_(Uuid::random()),
-      startupFailure_(kNoEncoder) {}
+      startupFailure_(noEncoder) {}
 
 StudioHardwareEncoder::~StudioHardwareEncoder() = default;
 
@@ -57,18 +58,18 @@ void StudioHardwareEncoder::setCallback(EncodedImageCallback callback) {
 }
 
 int StudioHardwareEncoder::startEncode(const VideoEncoderSettings& settings) {
-    int result = kVideoCodecError;
+    int result = videoCodecError;
     (void)queue_.sync([&] { result = start(settings); });
     return result;
 }
 
 int StudioHardwareEncoder::releaseEncoder() {
     (void)queue_.sync([&] { teardown(); });
-    return kVideoCodecOk;
+    return videoCodecOk;
 }
 
 int StudioHardwareEncoder::setBitrate(std::uint32_t bitrateKbps, std::uint32_t) {
-    int result = kVideoCodecError;
+    int result = videoCodecError;
     (void)queue_.sync([&] { result = updateBitrate(bitrateKbps); });
     return result;
 }
@@ -87,13 +88,13 @@ bool StudioHardwareEncoder::waitForQueue() {
 }
 
 int StudioHardwareEncoder::frameInterval() const {
-    return kTicksPerSecond / usableCadence(cadence_);
+    return ticksPerSecond / usableCadence(cadence_);
 }
 
 int StudioHardwareEncoder::start(const VideoEncoderSettings& settings) {
     teardown();
     failed_ = false;
-    startupFailure_ = kNoEncoder;
+    startupFailure_ = noEncoder;
     width_ = settings.width;
     height_ = settings.height;
     cadence_ = usableCadence(shared_.desiredCadence->framesPerSecond());
@@ -102,23 +103,23 @@ int StudioHardwareEncoder::start(const VideoEncoderSettings& settings) {
                                 static_cast<std::int64_t>(bitrate_) * 1000, cadence_);
     traceEvent(Stage::encoderCreating, nullptr, generation_);
     if (width_ < 1 || height_ < 1) {
-        shared_.onFailure(kInvalidDimensions);
-        return kVideoCodecError;
+        shared_.onFailure(invalidDimensions);
+        return videoCodecError;
     }
     if (!configureSession()) {
-        shared_.onFailure(kCouldNotStart + startupFailure_);
-        return kVideoCodecError;
+        shared_.onFailure(couldNotStart + startupFailure_);
+        return videoCodecError;
     }
     std::lock_guard lock(lock_);
     active_ = true;
     forceKeyframe_ = true;
-    return kVideoCodecOk;
+    return videoCodecOk;
 }
 
 bool StudioHardwareEncoder::configureSession() {
     // The codec refuses a zero rate at open, so this is checked first.
     if (bitrate_ == 0) {
-        startupFailure_ = kZeroBitrate;
+        startupFailure_ = zeroBitrate;
         teardown();
         return false;
     }
@@ -149,7 +150,7 @@ bool StudioHardwareEncoder::configureSession() {
             }
         });
     });
-    pool_ = PixelBufferPool::create(width_, height_, kScaledBuffers);
+    pool_ = PixelBufferPool::create(width_, height_, scaledBuffers);
     hardware_ = codec_->hardware();
     StudioEncoderMetrics& metrics = *shared_.metrics;
     metrics.set("encoderHardwareQueryOSStatus", codec_->hardwareProbeStatus());
@@ -163,7 +164,7 @@ bool StudioHardwareEncoder::configureSession() {
     metrics.set("encoderLowLatencyRateControl", 0);
     metrics.set("encoderFrameDelayLimitSupported", 1);
     metrics.set("encoderExpectedFPS", cadence_);
-    metrics.set("encoderConfigurationRevision", kConfigurationRevision);
+    metrics.set("encoderConfigurationRevision", configurationRevision);
     metrics.set("encoderMonotonicTimestamps", 1);
     metrics.set("encoderWidth", width_);
     metrics.set("encoderHeight", height_);
@@ -196,18 +197,18 @@ int StudioHardwareEncoder::updateBitrate(std::uint32_t kbps) {
     const std::int64_t bitsPerSecond = static_cast<std::int64_t>(kbps) * 1000;
     traceEvent(Stage::encoderAllocation, nullptr, generation_, static_cast<double>(bitsPerSecond));
     if (!codec_) {
-        return kVideoCodecError;
+        return videoCodecError;
     }
     if (kbps > 0) {
         if (!applyBitrate()) {
-            return kVideoCodecError;
+            return videoCodecError;
         }
     } else {
         // The codec keeps its last rate; the pump discards every frame meanwhile.
         shared_.metrics->set("encoderAllocatedBitrateBps", 0);
     }
     shared_.feedback->updateBitrate(bitsPerSecond, generation_);
-    return kVideoCodecOk;
+    return videoCodecOk;
 }
 
 int StudioHardwareEncoder::encode(const VideoFrame& frame, const H264CodecSpecificInfo*,
@@ -220,7 +221,7 @@ int StudioHardwareEncoder::encode(const VideoFrame& frame, const H264CodecSpecif
     {
         std::lock_guard lock(lock_);
         if (!active_) {
-            return kVideoCodecError;
+            return videoCodecError;
         }
         forceKeyframe_ = wanted || forceKeyframe_ || (pending_ && pending_->keyframe);
         generation = generation_;
@@ -230,7 +231,7 @@ int StudioHardwareEncoder::encode(const VideoFrame& frame, const H264CodecSpecif
             traceEvent(Stage::rawDiscard, &replaced->frame, generation);
         }
         pending_ = Job{frame, forceKeyframe_, now()};
-        if (!pumping_ && submitted_ < kMaximumInCodec) {
+        if (!pumping_ && submitted_ < maximumInCodec) {
             pumping_ = true;
             schedule = true;
         }
@@ -245,13 +246,13 @@ int StudioHardwareEncoder::encode(const VideoFrame& frame, const H264CodecSpecif
             }
         });
     }
-    return kVideoCodecOk;
+    return videoCodecOk;
 }
 
 void StudioHardwareEncoder::schedulePump() {
     {
         std::lock_guard lock(lock_);
-        if (!active_ || !pending_ || pumping_ || submitted_ >= kMaximumInCodec) {
+        if (!active_ || !pending_ || pumping_ || submitted_ >= maximumInCodec) {
             return;
         }
         pumping_ = true;
@@ -270,7 +271,7 @@ void StudioHardwareEncoder::pump() {
     {
         std::lock_guard lock(lock_);
         pumping_ = false;
-        if (!active_ || submitted_ >= kMaximumInCodec || !pending_) {
+        if (!active_ || submitted_ >= maximumInCodec || !pending_) {
             return;
         }
         job = std::move(*pending_);
@@ -333,7 +334,7 @@ void StudioHardwareEncoder::pump() {
             forceKeyframe_ = true;
         }
         shared_.metrics->increment("encoderFailedFrames");
-        fail(kInterrupted);
+        fail(interruptedMessage);
     }
     // Outputs that come out of the same call were never queued.
     handleOutputs(outputs, std::nullopt);
@@ -351,7 +352,7 @@ bool StudioHardwareEncoder::applyCadence() {
         shared_.metrics->set("encoderExpectedFPS", desired);
         return true;
     }
-    fail(kCadenceFailed);
+    fail(cadenceFailed);
     return false;
 }
 
@@ -415,11 +416,11 @@ void StudioHardwareEncoder::handleOutput(const EncodingContext& context,
 
     if (output.status != 0) {
         metrics.increment("encoderFailedFrames");
-        fail(kInterrupted);
+        fail(interruptedMessage);
     } else if (!output.dropped && output.data) {
         auto unit = annexBAccessUnit(*output.data, parameterSets_);
         if (!unit) {
-            fail(kIncomplete);
+            fail(incompleteMessage);
         } else {
             shared_.feedback->recordCompletion(context.generation, context.fps, false,
                                                context.keyframe);

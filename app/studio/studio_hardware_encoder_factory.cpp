@@ -10,12 +10,12 @@
 namespace quillory {
 namespace {
 
-const char* const kProfileLevelId = "profile-level-id";
-const char* const kPacketizationMode = "packetization-mode";
-const char* const kDefaultProfile = "42e034";
+const char* const profileLevelId = "profile-level-id";
+const char* const packetizationMode = "packetization-mode";
+const char* const defaultProfile = "42e034";
 // Profile byte and constraint byte, in hexadecimal.
-constexpr std::size_t kProfileAndConstraintDigits = 4;
-constexpr std::size_t kProfileLevelIdDigits = 6;
+constexpr std::size_t profileAndConstraintDigits = 4;
+constexpr std::size_t profileLevelIdDigits = 6;
 
 std::optional<std::string> parameter(const VideoCodecInfo& info, const char* key) {
     const auto found = info.parameters.find(key);
@@ -26,13 +26,13 @@ std::optional<std::string> parameter(const VideoCodecInfo& info, const char* key
 }
 
 std::optional<std::string> profileAndConstraint(const VideoCodecInfo& info) {
-    auto text = parameter(info, kProfileLevelId);
-    if (!text || text->size() != kProfileLevelIdDigits ||
+    auto text = parameter(info, profileLevelId);
+    if (!text || text->size() != profileLevelIdDigits ||
         !std::all_of(text->begin(), text->end(),
                      [](unsigned char c) { return std::isxdigit(c) != 0; })) {
         return std::nullopt;
     }
-    text->resize(kProfileAndConstraintDigits);
+    text->resize(profileAndConstraintDigits);
     std::transform(text->begin(), text->end(), text->begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
@@ -60,7 +60,7 @@ bool StudioHardwareEncoderFactory::codecMatches(const VideoCodecInfo& requested,
     if (!requestedProfile || requestedProfile != profileAndConstraint(listed)) {
         return false;
     }
-    return parameter(requested, kPacketizationMode) == parameter(listed, kPacketizationMode);
+    return parameter(requested, packetizationMode) == parameter(listed, packetizationMode);
 }
 
 std::shared_ptr<VideoEncoder> StudioHardwareEncoderFactory::createEncoder(
@@ -73,7 +73,7 @@ std::shared_ptr<VideoEncoder> StudioHardwareEncoderFactory::createEncoder(
                      [&](const VideoCodecInfo& listed) { return codecMatches(info, listed); })) {
         return nullptr;
     }
-    std::string profile = parameter(info, kProfileLevelId).value_or(kDefaultProfile);
+    std::string profile = parameter(info, profileLevelId).value_or(defaultProfile);
     return StudioHardwareEncoder::create(std::move(profile), {metrics_, feedback_, cadence_, trace_,
                                                               onFailure_, clock_, openCodec_});
 }

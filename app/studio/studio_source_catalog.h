@@ -29,7 +29,7 @@ struct StudioSourceCatalog {
         std::function<std::optional<ApplicationImage>(const ShareableWindow&)> applicationImage;
     };
 
-    static constexpr std::size_t maxSources = StudioSignal::kMaxSources;
+    static constexpr std::size_t maxSources = StudioSignal::maxSources;
     static constexpr double minimumWindowSide = 80.0;  // windows must be larger in both directions
     static constexpr std::size_t applicationCharacters = 60;
     static constexpr std::size_t applicationBytes = 256;

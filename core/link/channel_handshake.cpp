@@ -35,7 +35,7 @@ ChannelHandshake::Step ChannelHandshake::start() {
         sideOf(settings_.role), settings_.store->identityPublicKey(), ephemeral_->publicKey(),
         nonce_, settings_.intent, settings_.name);
     ownCommit_ = crypto::sha256(body);
-    step.actions.emplace_back(ArmDeadline{kHandshakeDeadline});
+    step.actions.emplace_back(ArmDeadline{handshakeDeadline});
     step.actions.emplace_back(
         SendLine{SessionPacket::Kind::commit, Bytes(ownCommit_.begin(), ownCommit_.end())});
     return step;
@@ -184,7 +184,7 @@ ChannelHandshake::Step ChannelHandshake::receiveTrust(SessionPayload::Kind kind)
                               ChannelTermination::endFor(Cause::pairingNotAllowed));
             } else if (needsCode) {
                 phase_ = Phase::confirming;
-                step.actions.emplace_back(ArmDeadline{kPairingDeadline});
+                step.actions.emplace_back(ArmDeadline{pairingDeadline});
                 step.actions.emplace_back(ShowCode{code_, peer_->name});
             } else {
                 save(step);

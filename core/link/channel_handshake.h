@@ -102,8 +102,8 @@ class ChannelHandshake {
         Cause cause;
     };
 
-    static constexpr double kHandshakeDeadline = 15.0;
-    static constexpr double kPairingDeadline = 120.0;
+    static constexpr double handshakeDeadline = 15.0;
+    static constexpr double pairingDeadline = 120.0;
 
     explicit ChannelHandshake(Settings settings);
 

@@ -6,7 +6,7 @@ namespace quillory {
 
 namespace {
 
-constexpr const char* kPairingExpired = "Pairing expired. Select your Mac to try again.";
+constexpr const char* pairingExpired = "Pairing expired. Select your Mac to try again.";
 
 }  // namespace
 
@@ -33,7 +33,7 @@ ConnectionEnd ChannelTermination::endFor(Cause cause) {
         case Cause::application:
             return ConnectionEnd(ConnectionEnd::Case::stopped);
         case Cause::handshakeTimeout:
-            return ConnectionEnd::failure(kPairingExpired);
+            return ConnectionEnd::failure(pairingExpired);
         case Cause::frameSizeExceeded:
         case Cause::invalidFrame:
         case Cause::handshakeRejected:

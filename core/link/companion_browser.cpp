@@ -7,6 +7,7 @@
 
 #include "core/link/companion_listener.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/sequence_checker.h"
 
 namespace quillory {
 
@@ -29,11 +30,12 @@ std::shared_ptr<CompanionBrowser> CompanionBrowser::create(BrowserFactory browse
 CompanionBrowser::CompanionBrowser(BrowserFactory browser) : makeBrowser_(std::move(browser)) {}
 
 void CompanionBrowser::start() {
+    QUILLORY_CHECK_MAIN_THREAD();
     stop();
     const auto generation = ++generation_;
     std::weak_ptr<CompanionBrowser> weak = weak_from_this();
     auto made =
-        makeBrowser_(CompanionListener::kServiceType, [weak, generation](const DnsSdEvent& event) {
+        makeBrowser_(CompanionListener::serviceType, [weak, generation](const DnsSdEvent& event) {
             MainQueue::post([weak, generation, event] {
                 if (auto self = weak.lock(); self && self->generation_ == generation) {
                     self->handle(event);
@@ -47,12 +49,14 @@ void CompanionBrowser::start() {
 }
 
 void CompanionBrowser::stop() {
+    QUILLORY_CHECK_MAIN_THREAD();
     ++generation_;
     browser_.reset();
     instances_.clear();
 }
 
 void CompanionBrowser::handle(const DnsSdEvent& event) {
+    QUILLORY_CHECK_MAIN_THREAD();
     const auto before = hosts();
     const auto& instance = event.instance;
     switch (event.kind) {
@@ -77,6 +81,7 @@ void CompanionBrowser::handle(const DnsSdEvent& event) {
 }
 
 std::vector<CompanionHost> CompanionBrowser::hosts() const {
+    QUILLORY_CHECK_MAIN_THREAD();
     std::map<std::string, const DnsSdInstance*> chosen;
     for (const auto& [key, instance] : instances_) {
         auto& slot = chosen[instance.name];

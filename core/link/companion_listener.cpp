@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/sequence_checker.h"
 #include "platform/log/logger.h"
 #include "platform/net/tcp_listener.h"
 
@@ -31,11 +32,12 @@ CompanionListener::CompanionListener(AdvertiserFactory advertiser, std::uint16_t
       queue_(std::make_unique<SerialQueue>("com.quillory.listener")) {}
 
 CompanionListener::~CompanionListener() {
-    stop();
+    halt();
 }
 
 void CompanionListener::start(const std::string& name, const std::string& id) {
-    stop();
+    QUILLORY_CHECK_MAIN_THREAD();
+    halt();
     const auto generation = ++generation_;
     std::optional<Result<std::unique_ptr<TcpListener>, std::system_error>> opened;
     if (!queue_->sync(
@@ -87,10 +89,10 @@ void CompanionListener::start(const std::string& name, const std::string& id) {
     }
     if (advertiser_) {
         advertiser_->advertise(
-            DnsSdService{kServiceType,
+            DnsSdService{serviceType,
                          name,
                          port_,
-                         {{"id", id}, {"version", kProtocolVersion}, {"platform", kPlatform}}});
+                         {{"id", id}, {"version", protocolVersion}, {"platform", platformName}}});
     }
     MainQueue::post([current] {
         if (auto self = current(); self && self->onReady) {
@@ -100,6 +102,11 @@ void CompanionListener::start(const std::string& name, const std::string& id) {
 }
 
 void CompanionListener::stop() {
+    QUILLORY_CHECK_MAIN_THREAD();
+    halt();
+}
+
+void CompanionListener::halt() {
     ++generation_;
     port_ = 0;
     if (advertiser_) {

@@ -20,9 +20,9 @@ class TcpListener;
 // daemon the listener still accepts, and it advertises again once a daemon appears.
 class CompanionListener : public std::enable_shared_from_this<CompanionListener> {
   public:
-    static constexpr const char* kServiceType = "_ravaridurur._tcp";
-    static constexpr const char* kProtocolVersion = "9";
-    static constexpr const char* kPlatform = "mac";
+    static constexpr const char* serviceType = "_ravaridurur._tcp";
+    static constexpr const char* protocolVersion = "9";
+    static constexpr const char* platformName = "mac";
 
     using AdvertiserFactory =
         std::function<Result<std::unique_ptr<DnsSdAdvertiser>, std::string>()>;
@@ -49,6 +49,8 @@ class CompanionListener : public std::enable_shared_from_this<CompanionListener>
 
   private:
     CompanionListener(AdvertiserFactory advertiser, std::uint16_t port);
+    // stop() without the thread check, for the destructor.
+    void halt();
     void closeSocket();
 
     const AdvertiserFactory makeAdvertiser_;

@@ -15,9 +15,9 @@ namespace quillory {
 
 namespace {
 
-constexpr const char* kItemLabel = "Quillory device access";
-constexpr const char* kMarkerFile = "trust-backend";
-constexpr const char* kItemFile = "device-trust.json";
+constexpr const char* itemLabel = "Quillory device access";
+constexpr const char* markerFile = "trust-backend";
+constexpr const char* itemFile = "device-trust.json";
 
 const Logger& log() {
     static const Logger logger("app.quillory.connection", "trust");
@@ -129,8 +129,8 @@ TrustStoreLocation hostTrustStoreLocation() {
 
 DeviceTrustStore::Opened DeviceTrustStore::open(const TrustStoreLocation& location,
                                                 double deadlineSeconds) {
-    const auto markerPath = location.folder / kMarkerFile;
-    const auto filePath = location.folder / kItemFile;
+    const auto markerPath = location.folder / markerFile;
+    const auto filePath = location.folder / itemFile;
     const auto marker = readBackendMarker(markerPath);
     SecretBackend backend = SecretBackend::secretService;
     switch (marker.state) {
@@ -166,7 +166,7 @@ DeviceTrustStore::Opened DeviceTrustStore::open(const TrustStoreLocation& locati
     if (backend == SecretBackend::file) {
         item = std::make_shared<FileSecretItem>(filePath);
     } else {
-        item = std::make_shared<SecretServiceItem>(location.service, location.account, kItemLabel,
+        item = std::make_shared<SecretServiceItem>(location.service, location.account, itemLabel,
                                                    deadlineSeconds);
     }
     auto opened = open(item);
@@ -256,9 +256,9 @@ std::optional<StoreError> DeviceTrustStore::recordStopped(const std::string& dev
     auto& intents = next.stopped[deviceKey];
     std::erase(intents, intent);
     intents.push_back(intent);
-    if (intents.size() > kStoppedIntentsPerDevice) {
+    if (intents.size() > stoppedIntentsPerDevice) {
         intents.erase(intents.begin(),
-                      intents.end() - static_cast<std::ptrdiff_t>(kStoppedIntentsPerDevice));
+                      intents.end() - static_cast<std::ptrdiff_t>(stoppedIntentsPerDevice));
     }
     return persist(std::move(next));
 }

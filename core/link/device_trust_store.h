@@ -39,8 +39,8 @@ TrustStoreLocation hostTrustStoreLocation();
 // memory only when the write succeeded.
 class DeviceTrustStore {
   public:
-    static constexpr std::size_t kStoppedIntentsPerDevice = 16;
-    static constexpr double kDeadlineSeconds = 2.0;
+    static constexpr std::size_t stoppedIntentsPerDevice = 16;
+    static constexpr double defaultDeadlineSeconds = 2.0;
 
     struct Opened {
         std::shared_ptr<DeviceTrustStore> store;
@@ -50,7 +50,7 @@ class DeviceTrustStore {
     // Picks the backend the item was created in (or, the first time, the one that answers),
     // then loads the item or creates it.
     static Opened open(const TrustStoreLocation& location,
-                       double deadlineSeconds = kDeadlineSeconds);
+                       double deadlineSeconds = defaultDeadlineSeconds);
     // Loads the given item, or creates it when it does not exist yet.
     static Opened open(std::shared_ptr<StoredSecret> item);
 

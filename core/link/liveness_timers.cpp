@@ -37,14 +37,14 @@ void LivenessTimers::startHeartbeat() {
 
 void LivenessTimers::armHeartbeat() {
     QUILLORY_CHECK_ON(queue_);
-    const double remaining = kHeartbeatExpiry - secondsSinceInbound();
+    const double remaining = heartbeatExpiry - secondsSinceInbound();
     // The timers live as long as the owner does, so the owner's presence vouches for this.
     heartbeat_ = after(std::max(remaining, 0.0), [this](Owner& owner) {
         if (stopped_) {
             return;
         }
         // One timer for the whole link: it sleeps again for whatever time the last line bought.
-        if (secondsSinceInbound() >= kHeartbeatExpiry) {
+        if (secondsSinceInbound() >= heartbeatExpiry) {
             owner.heartbeatExpired();
         } else {
             armHeartbeat();
@@ -54,12 +54,12 @@ void LivenessTimers::armHeartbeat() {
 
 void LivenessTimers::armPing() {
     QUILLORY_CHECK_ON(queue_);
-    pingTimer_ = after(kPingInterval, [](Owner& owner) { owner.pingDue(); });
+    pingTimer_ = after(pingInterval, [](Owner& owner) { owner.pingDue(); });
 }
 
 void LivenessTimers::armStopDelay() {
     QUILLORY_CHECK_ON(queue_);
-    stopTimer_ = after(kStopDelay, [](Owner& owner) { owner.stopDelayPassed(); });
+    stopTimer_ = after(stopDelay, [](Owner& owner) { owner.stopDelayPassed(); });
 }
 
 void LivenessTimers::cancelAll() {

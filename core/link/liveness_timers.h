@@ -19,15 +19,15 @@ class LivenessTimers {
       public:
         virtual ~Owner() = default;
         virtual void handshakeDeadlinePassed() = 0;
-        // No line for kHeartbeatExpiry seconds.
+        // No line for heartbeatExpiry seconds.
         virtual void heartbeatExpired() = 0;
         virtual void pingDue() = 0;
         virtual void stopDelayPassed() = 0;
     };
 
-    static constexpr double kPingInterval = 2.0;
-    static constexpr double kHeartbeatExpiry = 6.0;
-    static constexpr double kStopDelay = 0.5;
+    static constexpr double pingInterval = 2.0;
+    static constexpr double heartbeatExpiry = 6.0;
+    static constexpr double stopDelay = 0.5;
 
     LivenessTimers(std::shared_ptr<TransportTimers> timers, SerialQueue& queue);
 

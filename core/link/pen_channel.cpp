@@ -180,7 +180,7 @@ void PenChannel::send(std::vector<PenSample> samples) {
             return;
         }
         for (auto& sample : samples) {
-            if (self.outboundSamples_.size() == kMaxBufferedSamples) {
+            if (self.outboundSamples_.size() == maxBufferedSamples) {
                 self.outboundSamples_.pop_front();
                 ++self.discardedSamples_;
             }
@@ -488,8 +488,8 @@ bool PenChannel::sendSealed(SessionPayload payload) {
 void PenChannel::flushSamples() {
     QUILLORY_CHECK_ON(*queue_);
     while (handshake_.phase() == Phase::ready && !outboundSamples_.empty() &&
-           transport_.pendingLines() <= kMaxPendingLinesForSamples) {
-        const auto count = std::min(outboundSamples_.size(), kMaxSamplesPerLine);
+           transport_.pendingLines() <= maxPendingLinesForSamples) {
+        const auto count = std::min(outboundSamples_.size(), maxSamplesPerLine);
         std::vector<PenSample> batch(outboundSamples_.begin(),
                                      outboundSamples_.begin() + static_cast<std::ptrdiff_t>(count));
         outboundSamples_.erase(outboundSamples_.begin(),

@@ -103,17 +103,17 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     std::function<void(DesktopContext)> onDesktopContext;
     std::function<void(ControlsSignal)> onControls;
 
-    static constexpr double kHandshakeDeadline = ChannelHandshake::kHandshakeDeadline;
-    static constexpr double kPairingDeadline = ChannelHandshake::kPairingDeadline;
-    static constexpr double kPingInterval = LivenessTimers::kPingInterval;
-    static constexpr double kHeartbeatExpiry = LivenessTimers::kHeartbeatExpiry;
-    static constexpr double kStopDelay = LivenessTimers::kStopDelay;
-    static constexpr std::size_t kMaxQueuedBytes = SealedTransport::kMaxQueuedBytes;
-    static constexpr std::size_t kMaxQueuedLines = SealedTransport::kMaxQueuedLines;
-    static constexpr std::size_t kMaxBufferedSamples = 512;
-    static constexpr std::size_t kMaxSamplesPerLine = 128;
-    static constexpr std::size_t kMaxPendingLinesForSamples = 2;
-    static constexpr std::size_t kMaxPayloadBytes = SealedTransport::kMaxPayloadBytes;
+    static constexpr double handshakeDeadline = ChannelHandshake::handshakeDeadline;
+    static constexpr double pairingDeadline = ChannelHandshake::pairingDeadline;
+    static constexpr double pingInterval = LivenessTimers::pingInterval;
+    static constexpr double heartbeatExpiry = LivenessTimers::heartbeatExpiry;
+    static constexpr double stopDelay = LivenessTimers::stopDelay;
+    static constexpr std::size_t maxQueuedBytes = SealedTransport::maxQueuedBytes;
+    static constexpr std::size_t maxQueuedLines = SealedTransport::maxQueuedLines;
+    static constexpr std::size_t maxBufferedSamples = 512;
+    static constexpr std::size_t maxSamplesPerLine = 128;
+    static constexpr std::size_t maxPendingLinesForSamples = 2;
+    static constexpr std::size_t maxPayloadBytes = SealedTransport::maxPayloadBytes;
 
   private:
     using Phase = ChannelHandshake::Phase;

@@ -22,7 +22,7 @@ void RecoveryScheduler::scheduleRetry(std::function<void()> action) {
 
 void RecoveryScheduler::markConnected() {
     retry_.cancel();
-    stability_ = MainQueue::after(kStabilitySeconds, [this] {
+    stability_ = MainQueue::after(stabilitySeconds, [this] {
         attempt_ = 0;
         stability_ = Timer();
     });

@@ -10,7 +10,7 @@ namespace quillory {
 // seconds of stable connection start the table over. Main thread only.
 class RecoveryScheduler {
   public:
-    static constexpr double kStabilitySeconds = 10.0;
+    static constexpr double stabilitySeconds = 10.0;
 
     // Runs the action once after the next delay; ignored while a retry is pending.
     void scheduleRetry(std::function<void()> action);

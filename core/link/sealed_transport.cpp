@@ -15,7 +15,7 @@ namespace quillory {
 
 namespace {
 
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t readChunk = 64 * 1024;
 
 std::optional<std::string> numericAddress(const sockaddr_storage& address) {
     char text[INET6_ADDRSTRLEN] = {};
@@ -40,7 +40,7 @@ std::optional<std::string> numericAddress(const sockaddr_storage& address) {
 }  // namespace
 
 SealedTransport::SealedTransport(SerialQueue& queue, int fd)
-    : queue_(queue), socket_(queue.context()), pendingFd_(fd), readBuffer_(kReadChunk) {}
+    : queue_(queue), socket_(queue.context()), pendingFd_(fd), readBuffer_(readChunk) {}
 
 SealedTransport::~SealedTransport() {
     if (pendingFd_ >= 0) {
@@ -181,7 +181,7 @@ bool SealedTransport::sendPayload(SessionPayload payload) {
     payload.counter = sealer_.next();
     const auto plaintext = payload.encode();
     // Checked before sealing: a sealed record that is never sent would break the sequence.
-    if (plaintext.size() > kMaxPayloadBytes) {
+    if (plaintext.size() > maxPayloadBytes) {
         channelLog().error("Dropped a \"%s\" payload of %zu bytes",
                            std::string(rawValue(payload.kind)).c_str(), plaintext.size());
         return false;
@@ -200,7 +200,7 @@ void SealedTransport::sendLine(SessionPacket::Kind kind, ByteView data) {
     }
     SessionPacket packet{kind, Bytes(data.begin(), data.end())};
     auto line = packet.encodeLine();
-    if (line.size() > SessionPacket::kMaxLineBytes + 1) {
+    if (line.size() > SessionPacket::maxLineBytes + 1) {
         channelLog().error("Dropped an outbound line of %zu bytes", line.size() - 1);
         return;
     }
@@ -210,7 +210,7 @@ void SealedTransport::sendLine(SessionPacket::Kind kind, ByteView data) {
     if (!owner) {
         return;
     }
-    if (queuedBytes_ > kMaxQueuedBytes || writeQueue_.size() > kMaxQueuedLines) {
+    if (queuedBytes_ > maxQueuedBytes || writeQueue_.size() > maxQueuedLines) {
         owner->transportFailed(Cause::writeBackpressure);
         return;
     }

@@ -39,9 +39,9 @@ class SealedTransport {
         virtual void transportWrote() = 0;
     };
 
-    static constexpr std::size_t kMaxQueuedBytes = 4 * 1024 * 1024;
-    static constexpr std::size_t kMaxQueuedLines = 512;
-    static constexpr std::size_t kMaxPayloadBytes = 49'106;
+    static constexpr std::size_t maxQueuedBytes = 4 * 1024 * 1024;
+    static constexpr std::size_t maxQueuedLines = 512;
+    static constexpr std::size_t maxPayloadBytes = 49'106;
 
     // Takes the descriptor; nothing happens on it before open().
     SealedTransport(SerialQueue& queue, int fd);

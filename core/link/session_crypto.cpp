@@ -6,10 +6,10 @@ namespace quillory::session_crypto {
 
 namespace {
 
-constexpr std::string_view kHelloLabel = "QUILLORY-HELLO-9";
-constexpr std::string_view kSignLabel = "QUILLORY-SIGN-9";
-constexpr std::string_view kTranscriptLabel = "QUILLORY-TRANSCRIPT-9";
-constexpr std::string_view kSealedLabel = "QUILLORY-SEALED-9";
+constexpr std::string_view helloLabel = "QUILLORY-HELLO-9";
+constexpr std::string_view signLabel = "QUILLORY-SIGN-9";
+constexpr std::string_view transcriptLabel = "QUILLORY-TRANSCRIPT-9";
+constexpr std::string_view sealedLabel = "QUILLORY-SEALED-9";
 
 void append(Bytes& out, ByteView bytes) {
     out.insert(out.end(), bytes.begin(), bytes.end());
@@ -35,8 +35,8 @@ std::array<std::uint8_t, 12> recordNonce(const SecretBytes& iv, std::uint64_t se
 Bytes helloBody(Side side, ByteView identity, ByteView ephemeral, ByteView nonce,
                 const Uuid& intent, std::string_view name) {
     Bytes body;
-    body.reserve(kHelloLabel.size() + 1 + 32 * 3 + 16 + 2 + name.size());
-    append(body, kHelloLabel);
+    body.reserve(helloLabel.size() + 1 + 32 * 3 + 16 + 2 + name.size());
+    append(body, helloLabel);
     body.push_back(static_cast<std::uint8_t>(side));
     append(body, identity);
     append(body, ephemeral);
@@ -50,7 +50,7 @@ Bytes helloBody(Side side, ByteView identity, ByteView ephemeral, ByteView nonce
 
 Bytes signedMessage(ByteView firstCommit, ByteView secondCommit) {
     Bytes message;
-    append(message, kSignLabel);
+    append(message, signLabel);
     append(message, firstCommit);
     append(message, secondCommit);
     return message;
@@ -58,7 +58,7 @@ Bytes signedMessage(ByteView firstCommit, ByteView secondCommit) {
 
 std::optional<Keys> deriveKeys(Side ours, ByteView shared, ByteView macCommit, ByteView padCommit) {
     Bytes transcriptInput;
-    append(transcriptInput, kTranscriptLabel);
+    append(transcriptInput, transcriptLabel);
     append(transcriptInput, macCommit);
     append(transcriptInput, padCommit);
     Keys keys;
@@ -100,13 +100,12 @@ std::optional<Keys> deriveKeys(Side ours, ByteView shared, ByteView macCommit, B
 
 Bytes RecordSealer::seal(ByteView plaintext) {
     const auto nonce = recordNonce(iv_, sequence_++);
-    return crypto::chacha20Poly1305Seal(key_.view(), nonce, plaintext, asBytes(kSealedLabel));
+    return crypto::chacha20Poly1305Seal(key_.view(), nonce, plaintext, asBytes(sealedLabel));
 }
 
 std::optional<Bytes> RecordOpener::open(ByteView sealed) {
     const auto nonce = recordNonce(iv_, sequence_);
-    auto plaintext =
-        crypto::chacha20Poly1305Open(key_.view(), nonce, sealed, asBytes(kSealedLabel));
+    auto plaintext = crypto::chacha20Poly1305Open(key_.view(), nonce, sealed, asBytes(sealedLabel));
     if (plaintext) {
         ++sequence_;
     }

@@ -4,11 +4,11 @@
 
 namespace quillory {
 
-ShortcutBinding::ShortcutBinding(DrawingAction action, std::vector<DesktopKey> keys,
+ShortcutBinding::ShortcutBinding(DrawingAction boundAction, std::vector<DesktopKey> chord,
                                  Options options)
-    : action(action),
-      keys(std::move(keys)),
-      hold(options.hold.value_or(holdsByDefault(action))),
+    : action(boundAction),
+      keys(std::move(chord)),
+      hold(options.hold.value_or(holdsByDefault(boundAction))),
       label(std::move(options.label)),
       icon(std::move(options.icon)),
       menuPath(std::move(options.menuPath)),

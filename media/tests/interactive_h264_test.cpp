@@ -15,16 +15,16 @@ class RecordingEncoder final : public VideoEncoder {
         started = settings;
         return startResult;
     }
-    int releaseEncoder() override { return ++releases, kVideoCodecOk; }
+    int releaseEncoder() override { return ++releases, videoCodecOk; }
     int encode(const VideoFrame& frame, const H264CodecSpecificInfo*,
                std::span<const VideoFrameType> types) override {
         lastRtpTimestamp = frame.rtpTimestamp;
         lastTypes.assign(types.begin(), types.end());
-        return kVideoCodecOk;
+        return videoCodecOk;
     }
     int setBitrate(std::uint32_t kbps, std::uint32_t framerate) override {
         rates.emplace_back(kbps, framerate);
-        return kVideoCodecOk;
+        return videoCodecOk;
     }
     std::string implementationName() const override { return "recording"; }
     std::optional<VideoEncoderQpThresholds> scalingSettings() const override {
@@ -35,7 +35,7 @@ class RecordingEncoder final : public VideoEncoder {
     bool supportsNativeHandle() const override { return false; }
 
     VideoEncoderSettings started;
-    int startResult = kVideoCodecOk;
+    int startResult = videoCodecOk;
     int releases = 0;
     bool hasCallback = false;
     std::uint32_t lastRtpTimestamp = 0;
@@ -100,10 +100,10 @@ TEST(InteractiveH264, RateChangesCarryTheStartFrameRateCapped) {
         auto wrapped = std::make_shared<RecordingFactory>();
         auto encoder = InteractiveH264Factory(wrapped).createEncoder(h264("42e034"));
         const VideoEncoderSettings settings{1280, 720, 2000, c.maxFramerate, 3};
-        ASSERT_EQ(encoder->startEncode(settings), kVideoCodecOk);
+        ASSERT_EQ(encoder->startEncode(settings), videoCodecOk);
         EXPECT_EQ(wrapped->last->started.maxFramerate, c.maxFramerate);  // unchanged
         EXPECT_EQ(wrapped->last->started.cores, 3);
-        ASSERT_EQ(encoder->setBitrate(1500, 30), kVideoCodecOk);
+        ASSERT_EQ(encoder->setBitrate(1500, 30), videoCodecOk);
         ASSERT_EQ(wrapped->last->rates.size(), 1u);
         EXPECT_EQ(wrapped->last->rates[0], std::make_pair(1500u, c.forwarded)) << c.maxFramerate;
     }
@@ -113,8 +113,8 @@ TEST(InteractiveH264, EveryOtherCallIsForwarded) {
     auto wrapped = std::make_shared<RecordingFactory>();
     auto encoder = InteractiveH264Factory(wrapped).createEncoder(h264("640c34"));
     RecordingEncoder& inner = *wrapped->last;
-    inner.startResult = kVideoCodecError;
-    EXPECT_EQ(encoder->startEncode({}), kVideoCodecError);
+    inner.startResult = videoCodecError;
+    EXPECT_EQ(encoder->startEncode({}), videoCodecError);
     encoder->setCallback([](const EncodedImage&, const H264CodecSpecificInfo&) { return true; });
     EXPECT_TRUE(inner.hasCallback);
     encoder->setCallback(nullptr);
@@ -122,10 +122,10 @@ TEST(InteractiveH264, EveryOtherCallIsForwarded) {
     VideoFrame frame;
     frame.rtpTimestamp = 4242;
     const VideoFrameType key[] = {VideoFrameType::key};
-    EXPECT_EQ(encoder->encode(frame, nullptr, key), kVideoCodecOk);
+    EXPECT_EQ(encoder->encode(frame, nullptr, key), videoCodecOk);
     EXPECT_EQ(inner.lastRtpTimestamp, 4242u);
     EXPECT_EQ(inner.lastTypes, std::vector<VideoFrameType>{VideoFrameType::key});
-    EXPECT_EQ(encoder->releaseEncoder(), kVideoCodecOk);
+    EXPECT_EQ(encoder->releaseEncoder(), videoCodecOk);
     EXPECT_EQ(inner.releases, 1);
     EXPECT_EQ(encoder->implementationName(), "recording");
     EXPECT_EQ(encoder->scalingSettings()->high, 37);

@@ -8,6 +8,7 @@
 
 #include "media/studio_peer.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 #include "platform/webrtc/testing/fake_peer_transport.h"
 
 namespace quillory {

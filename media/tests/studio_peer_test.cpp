@@ -276,6 +276,19 @@ TEST_F(StudioPeerTest, DataChannelsAreClosedAndRemoteTracksPassedOn) {
     EXPECT_THAT(events, ElementsAre("track remote"));
 }
 
+TEST_F(StudioPeerTest, TransportFailureClosesThePeerAndIsReportedOnce) {
+    make();
+    start();
+    connection(PeerConnectionState::connected);
+    events.clear();
+    transport->failStream("Could not start the video encoder.");
+    transport->failStream("Could not start the video encoder.");
+    run();
+    EXPECT_TRUE(peer->closed());
+    EXPECT_EQ(transport->callCount("close"), 1u);
+    EXPECT_THAT(events, ElementsAre("failure Could not start the video encoder."));
+}
+
 TEST_F(StudioPeerTest, CloseDropsEverythingAndTheTransportHearsOfIt) {
     make();
     start();

@@ -8,6 +8,7 @@
 
 #include "media/studio_adaptation_observation.h"
 #include "media/studio_performance.h"
+#include "platform/clock/testing/fake_clock.h"
 
 namespace quillory::testing {
 

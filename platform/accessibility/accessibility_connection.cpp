@@ -14,6 +14,7 @@
 // dispatches the bus's change events; atspi_event_main() would run that loop on the process's
 // default context, which belongs to the UI thread. Pointing the library's loop at ours keeps the
 // events here and the cache in use. Weak, so a libatspi without the symbol just reads uncached.
+// NOLINTNEXTLINE(readability-identifier-naming): the library's own symbol.
 extern "C" __attribute__((weak)) GMainLoop* atspi_main_loop;
 
 namespace quillory {
@@ -121,12 +122,12 @@ bool AccessibilityConnection::readMenus(pid_t processID,
     g_main_context_invoke_full(
         thread_->context, G_PRIORITY_DEFAULT,
         [](gpointer data) -> gboolean {
-            auto* task = static_cast<Task*>(data);
+            auto* queued = static_cast<Task*>(data);
             try {
-                task->work();
-                task->done.set_value();
+                queued->work();
+                queued->done.set_value();
             } catch (...) {
-                task->done.set_exception(std::current_exception());
+                queued->done.set_exception(std::current_exception());
             }
             return G_SOURCE_REMOVE;
         },

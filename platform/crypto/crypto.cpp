@@ -35,10 +35,10 @@ using MdCtx = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
 using KdfCtx = std::unique_ptr<EVP_KDF_CTX, KdfCtxFree>;
 
-constexpr std::size_t kKeySize = 32;
-constexpr std::size_t kChaChaNonceSize = 12;
-constexpr std::size_t kSha256Size = 32;
-constexpr std::size_t kHkdfMaxLength = 255 * kSha256Size;
+constexpr std::size_t keySize = 32;
+constexpr std::size_t chaChaNonceSize = 12;
+constexpr std::size_t sha256Size = 32;
+constexpr std::size_t hkdfMaxLength = 255 * sha256Size;
 
 [[noreturn]] void fatal(const char* what) {
     std::fprintf(stderr, "quillory crypto: %s\n", what);
@@ -77,7 +77,7 @@ EVP_CIPHER* chachaAlgorithm() {
 
 std::optional<SecretBytes> hkdf(int mode, ByteView key, ByteView salt, ByteView info,
                                 std::size_t length) {
-    if (length == 0 || length > kHkdfMaxLength) {
+    if (length == 0 || length > hkdfMaxLength) {
         return std::nullopt;
     }
     KdfCtx context(EVP_KDF_CTX_new(hkdfAlgorithm()));
@@ -113,10 +113,10 @@ Pkey privateKey(int type, const SecretBytes& raw) {
 
 SecretBytes generatePrivateKey(const char* algorithm) {
     const Pkey key(EVP_PKEY_Q_keygen(nullptr, nullptr, algorithm));
-    SecretBytes raw(kKeySize);
+    SecretBytes raw(keySize);
     std::size_t size = raw.size();
     if (!key || EVP_PKEY_get_raw_private_key(key.get(), raw.data(), &size) != 1 ||
-        size != kKeySize) {
+        size != keySize) {
         fatal("key generation failed");
     }
     return raw;
@@ -202,11 +202,11 @@ Sha256Digest sha256(ByteView data) {
 }
 
 std::optional<SecretBytes> hkdfExtract(ByteView salt, ByteView inputKeyMaterial) {
-    return hkdf(EVP_KDF_HKDF_MODE_EXTRACT_ONLY, inputKeyMaterial, salt, {}, kSha256Size);
+    return hkdf(EVP_KDF_HKDF_MODE_EXTRACT_ONLY, inputKeyMaterial, salt, {}, sha256Size);
 }
 
 std::optional<SecretBytes> hkdfExpand(ByteView pseudoRandomKey, ByteView info, std::size_t length) {
-    if (pseudoRandomKey.size() < kSha256Size) {
+    if (pseudoRandomKey.size() < sha256Size) {
         return std::nullopt;
     }
     return hkdf(EVP_KDF_HKDF_MODE_EXPAND_ONLY, pseudoRandomKey, {}, info, length);
@@ -225,7 +225,7 @@ Ed25519SigningKey Ed25519SigningKey::generate() {
 }
 
 std::optional<Ed25519SigningKey> Ed25519SigningKey::fromSeed(ByteView seed) {
-    if (seed.size() != kKeySize) {
+    if (seed.size() != keySize) {
         return std::nullopt;
     }
     return Ed25519SigningKey(SecretBytes(seed));
@@ -247,7 +247,7 @@ Signature Ed25519SigningKey::sign(ByteView message) const {
 }
 
 bool ed25519Verify(ByteView publicKey, ByteView message, ByteView signature) {
-    if (publicKey.size() != kKeySize || signature.size() != std::tuple_size_v<Signature>) {
+    if (publicKey.size() != keySize || signature.size() != std::tuple_size_v<Signature>) {
         return false;
     }
     const Pkey key(
@@ -267,14 +267,14 @@ X25519PrivateKey X25519PrivateKey::generate() {
 }
 
 std::optional<X25519PrivateKey> X25519PrivateKey::fromRaw(ByteView privateKey) {
-    if (privateKey.size() != kKeySize) {
+    if (privateKey.size() != keySize) {
         return std::nullopt;
     }
     return X25519PrivateKey(SecretBytes(privateKey));
 }
 
 std::optional<SecretBytes> X25519PrivateKey::sharedSecret(ByteView peerPublicKey) const {
-    if (peerPublicKey.size() != kKeySize) {
+    if (peerPublicKey.size() != keySize) {
         return std::nullopt;
     }
     const Pkey ours = privateKey(EVP_PKEY_X25519, raw_);
@@ -284,27 +284,27 @@ std::optional<SecretBytes> X25519PrivateKey::sharedSecret(ByteView peerPublicKey
         return std::nullopt;
     }
     const PkeyCtx context(EVP_PKEY_CTX_new_from_pkey(nullptr, ours.get(), nullptr));
-    SecretBytes shared(kKeySize);
+    SecretBytes shared(keySize);
     std::size_t size = shared.size();
     if (!context || EVP_PKEY_derive_init(context.get()) != 1 ||
         EVP_PKEY_derive_set_peer(context.get(), peer.get()) != 1 ||
-        EVP_PKEY_derive(context.get(), shared.data(), &size) != 1 || size != kKeySize) {
+        EVP_PKEY_derive(context.get(), shared.data(), &size) != 1 || size != keySize) {
         return std::nullopt;
     }
     // A low-order peer point gives zero whatever our key is: no secret was agreed.
-    static const std::uint8_t zeros[kKeySize] = {};
-    if (CRYPTO_memcmp(shared.data(), zeros, kKeySize) == 0) {
+    static const std::uint8_t zeros[keySize] = {};
+    if (CRYPTO_memcmp(shared.data(), zeros, keySize) == 0) {
         return std::nullopt;
     }
     return shared;
 }
 
 Bytes chacha20Poly1305Seal(ByteView key, ByteView nonce, ByteView plaintext, ByteView aad) {
-    if (key.size() != kKeySize || nonce.size() != kChaChaNonceSize) {
+    if (key.size() != keySize || nonce.size() != chaChaNonceSize) {
         fatal("ChaCha20-Poly1305 needs a 32-byte key and a 12-byte nonce");
     }
     const CipherCtx context(EVP_CIPHER_CTX_new());
-    Bytes sealed(plaintext.size() + kChaChaTagSize);
+    Bytes sealed(plaintext.size() + chaChaTagSize);
     int written = 0;
     int finalWritten = 0;
     if (!context ||
@@ -316,7 +316,7 @@ Bytes chacha20Poly1305Seal(ByteView key, ByteView nonce, ByteView plaintext, Byt
                           intSize(plaintext)) != 1 ||
         EVP_EncryptFinal_ex(context.get(), sealed.data() + written, &finalWritten) != 1 ||
         static_cast<std::size_t>(written + finalWritten) != plaintext.size() ||
-        EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_AEAD_GET_TAG, kChaChaTagSize,
+        EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_AEAD_GET_TAG, chaChaTagSize,
                             sealed.data() + plaintext.size()) != 1) {
         fatal("ChaCha20-Poly1305 sealing failed");
     }
@@ -325,12 +325,11 @@ Bytes chacha20Poly1305Seal(ByteView key, ByteView nonce, ByteView plaintext, Byt
 
 std::optional<Bytes> chacha20Poly1305Open(ByteView key, ByteView nonce, ByteView sealed,
                                           ByteView aad) {
-    if (key.size() != kKeySize || nonce.size() != kChaChaNonceSize ||
-        sealed.size() < kChaChaTagSize) {
+    if (key.size() != keySize || nonce.size() != chaChaNonceSize || sealed.size() < chaChaTagSize) {
         return std::nullopt;
     }
-    const ByteView ciphertext = sealed.first(sealed.size() - kChaChaTagSize);
-    Bytes tag(sealed.end() - kChaChaTagSize, sealed.end());
+    const ByteView ciphertext = sealed.first(sealed.size() - chaChaTagSize);
+    Bytes tag(sealed.end() - chaChaTagSize, sealed.end());
     const CipherCtx context(EVP_CIPHER_CTX_new());
     // One spare byte so that the final call always has somewhere to point.
     Bytes plaintext(ciphertext.size() + 1);
@@ -344,8 +343,7 @@ std::optional<Bytes> chacha20Poly1305Open(ByteView key, ByteView nonce, ByteView
          EVP_DecryptUpdate(context.get(), nullptr, &written, aad.data(), intSize(aad)) == 1) &&
         EVP_DecryptUpdate(context.get(), plaintext.data(), &written, pointer(ciphertext),
                           intSize(ciphertext)) == 1 &&
-        EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_AEAD_SET_TAG, kChaChaTagSize, tag.data()) ==
-            1 &&
+        EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_AEAD_SET_TAG, chaChaTagSize, tag.data()) == 1 &&
         EVP_DecryptFinal_ex(context.get(), plaintext.data() + written, &finalWritten) == 1 &&
         static_cast<std::size_t>(written + finalWritten) == ciphertext.size();
     if (!opened) {

@@ -93,7 +93,7 @@ class X25519PrivateKey {
 // RFC 8439 AEAD: 32-byte key, 12-byte nonce; sealed output is ciphertext followed by the 16-byte
 // tag. Sealing with a key or nonce of another size is a programming error and aborts; opening
 // returns nothing for them, as for any forged or altered input.
-constexpr std::size_t kChaChaTagSize = 16;
+constexpr std::size_t chaChaTagSize = 16;
 Bytes chacha20Poly1305Seal(ByteView key, ByteView nonce, ByteView plaintext, ByteView aad);
 std::optional<Bytes> chacha20Poly1305Open(ByteView key, ByteView nonce, ByteView sealed,
                                           ByteView aad);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,32 +74,14 @@ class Desktop {
     std::optional<DisplayInfo> display(std::uint32_t id) const;
 };
 
-// A desktop that tests arrange by hand.
-class FakeDesktop final : public Desktop {
+// Stands in when no display server answers: one 1920×1080 primary display, no windows.
+class FallbackDesktop final : public Desktop {
   public:
-    FakeDesktop();  // one 1920×1080 primary display, no windows
-
     std::vector<DisplayInfo> displays() const override;
     std::optional<std::vector<WindowInfo>> windows() const override;
-    // The windows set by setShareableWindows, else those of windows(), on screen and untitled.
     std::optional<std::vector<ShareableWindow>> shareableWindows() const override;
     std::optional<ApplicationInfo> frontmostApplication() const override;
     bool raise(std::uint32_t windowID) override;
-
-    void setShareableWindows(std::optional<std::vector<ShareableWindow>> windows);
-    // How many times raise() was asked, whatever it answered.
-    int raiseCount() const;
-    void setDisplays(std::vector<DisplayInfo> displays);
-    void setWindows(std::optional<std::vector<WindowInfo>> windows);
-    void setFrontmost(std::optional<ApplicationInfo> application);
-
-  private:
-    mutable std::mutex mutex_;
-    std::vector<DisplayInfo> displays_;
-    std::optional<std::vector<WindowInfo>> windows_;
-    std::optional<std::vector<ShareableWindow>> shareable_;
-    std::optional<ApplicationInfo> frontmost_;
-    int raiseCount_ = 0;
 };
 
 }  // namespace quillory

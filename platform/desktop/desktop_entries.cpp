@@ -1,8 +1,8 @@
 #include "platform/desktop/desktop_entries.h"
 
 #include <algorithm>
-#include <fstream>
 
+#include "platform/desktop/desktop_entry_file.h"
 #include "platform/files/xdg_dirs.h"
 
 namespace quillory {
@@ -36,25 +36,17 @@ DesktopEntries::DesktopEntries(std::vector<std::filesystem::path> directories)
 void DesktopEntries::load() const {
     std::error_code ignored;
     for (const auto& directory : directories_) {
-        for (const auto& file : std::filesystem::directory_iterator(directory, ignored)) {
-            if (file.path().extension() != ".desktop") {
+        for (const auto& path : std::filesystem::directory_iterator(directory, ignored)) {
+            if (path.path().extension() != ".desktop") {
                 continue;
             }
-            Entry entry{file.path().stem().string(), {}, {}};
-            std::string wmClass;
-            std::ifstream in(file.path());
-            bool main = false;
-            for (std::string line; std::getline(in, line);) {
-                if (line.starts_with('[')) {
-                    main = line == "[Desktop Entry]";
-                } else if (main && line.starts_with("Name=")) {
-                    entry.name = line.substr(5);
-                } else if (main && line.starts_with("Icon=")) {
-                    entry.icon = line.substr(5);
-                } else if (main && line.starts_with("StartupWMClass=")) {
-                    wmClass = line.substr(15);
-                }
+            const auto file = DesktopEntryFile::read(path.path());
+            if (!file) {
+                continue;
             }
+            Entry entry{path.path().stem().string(), file.value().string("Name").value_or(""),
+                        file.value().string("Icon").value_or("")};
+            const std::string wmClass = file.value().string("StartupWMClass").value_or("");
             // Earlier directories take precedence, as XDG orders them.
             byID_.try_emplace(lowercased(entry.id), entry);
             if (!wmClass.empty()) {

@@ -136,18 +136,18 @@ Timer SerialQueue::schedule(const std::shared_ptr<State>& state, double delaySec
     std::weak_ptr<State> weakState = state;
     asio::post(state->io, [weakState, control, delay = toDuration(delaySeconds),
                            repeat = toDuration(repeatSeconds), work = std::move(work)]() mutable {
-        auto state = weakState.lock();
-        if (!state || control->cancelled.load()) {
+        auto live = weakState.lock();
+        if (!live || control->cancelled.load()) {
             return;
         }
-        auto timer = std::make_shared<asio::steady_timer>(state->io);
+        auto timer = std::make_shared<asio::steady_timer>(live->io);
         control->timer = timer;
         arm(timer, control, delay, repeat, std::move(work));
     });
     return Timer([control, weakState] {
         control->cancelled.store(true);
-        if (auto state = weakState.lock(); state && !state->stopping.load()) {
-            asio::post(state->io, [control] {
+        if (auto live = weakState.lock(); live && !live->stopping.load()) {
+            asio::post(live->io, [control] {
                 if (auto timer = control->timer.lock()) {
                     timer->cancel();
                 }

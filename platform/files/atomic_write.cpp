@@ -14,7 +14,7 @@ namespace quillory {
 
 namespace {
 
-constexpr mode_t kPermissionBits = 07777;
+constexpr mode_t permissionBits = 07777;
 
 // Creates `folder` with `mode` and any missing parent with 0777 (both less the umask).
 bool makeFolder(const std::filesystem::path& folder, mode_t mode) {
@@ -46,7 +46,7 @@ bool ensureFolder(const std::filesystem::path& folder, mode_t mode) {
         errno = ENOTDIR;
         return false;
     }
-    const mode_t current = status.st_mode & kPermissionBits;
+    const mode_t current = status.st_mode & permissionBits;
     if ((current & ~mode) == 0) {
         return true;
     }
@@ -100,7 +100,7 @@ std::optional<FileError> writeFileAtomically(const std::filesystem::path& path,
         ::unlink(temporary.c_str());
         return error;
     };
-    if (::fchmod(file.get(), fileMode & kPermissionBits) != 0) {
+    if (::fchmod(file.get(), fileMode & permissionBits) != 0) {
         return fail(FileStep::createTemporary);
     }
     if (!writeAll(file.get(), contents)) {

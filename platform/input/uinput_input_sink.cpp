@@ -33,8 +33,8 @@ Evdev penDescription(Rect area) {
     libevdev_set_id_vendor(device.get(), penDeviceID);
     libevdev_set_id_product(device.get(), 1);
     libevdev_enable_property(device.get(), INPUT_PROP_DIRECT);
-    for (unsigned code : {BTN_TOOL_PEN, BTN_TOUCH, BTN_STYLUS}) {
-        libevdev_enable_event_code(device.get(), EV_KEY, code, nullptr);
+    for (const int code : {BTN_TOOL_PEN, BTN_TOUCH, BTN_STYLUS}) {
+        libevdev_enable_event_code(device.get(), EV_KEY, static_cast<unsigned>(code), nullptr);
     }
     const auto axis = [&](unsigned code, int minimum, int maximum, int resolution) {
         input_absinfo info{};

@@ -72,11 +72,11 @@ void AvahiConnection::createClient() {
     // Even a waiting client needs the system bus; try again later without it.
     if (!reportedAbsent_) {
         log().error("DNS-SD %s unavailable (%s); retrying every %d s", purpose_.c_str(),
-                    avahi_strerror(error), kRetrySeconds);
+                    avahi_strerror(error), retrySeconds);
         reportedAbsent_ = true;
     }
     timeval due{};
-    avahi_elapse_time(&due, kRetrySeconds * 1000, 0);
+    avahi_elapse_time(&due, retrySeconds * 1000, 0);
     const AvahiPoll* api = avahi_threaded_poll_get(poll_);
     api->timeout_new(api, &due, &AvahiConnection::retryDue, this);
 }

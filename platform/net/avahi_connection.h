@@ -33,7 +33,7 @@ class AvahiConnection {
     // thread itself.
     void withClient(const std::function<void(AvahiClient*)>& work);
 
-    static constexpr int kRetrySeconds = 5;
+    static constexpr int retrySeconds = 5;
 
   private:
     AvahiConnection(std::string purpose, Handlers handlers);

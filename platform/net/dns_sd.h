@@ -14,9 +14,9 @@
 namespace quillory {
 
 // The longest DNS-SD instance name: one DNS label.
-constexpr std::size_t kDnsSdNameLimit = 63;
+constexpr std::size_t dnsSdNameLimit = 63;
 
-// The name cut to kDnsSdNameLimit bytes without splitting a UTF-8 character.
+// The name cut to dnsSdNameLimit bytes without splitting a UTF-8 character.
 std::string dnsSdInstanceName(std::string_view name);
 
 struct DnsSdService {

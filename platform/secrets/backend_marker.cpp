@@ -10,8 +10,8 @@ namespace quillory {
 
 namespace {
 
-constexpr std::string_view kSecretService = "secret-service";
-constexpr std::string_view kFile = "file";
+constexpr std::string_view secretServiceText = "secret-service";
+constexpr std::string_view fileText = "file";
 
 }  // namespace
 
@@ -28,17 +28,17 @@ BackendMarker readBackendMarker(const std::filesystem::path& path) {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\t')) {
         text.pop_back();
     }
-    if (text == kSecretService) {
+    if (text == secretServiceText) {
         return {BackendMarker::State::present, SecretBackend::secretService};
     }
-    if (text == kFile) {
+    if (text == fileText) {
         return {BackendMarker::State::present, SecretBackend::file};
     }
     return {BackendMarker::State::unreadable, {}};
 }
 
 bool writeBackendMarker(const std::filesystem::path& path, SecretBackend backend) {
-    std::string text(backend == SecretBackend::file ? kFile : kSecretService);
+    std::string text(backend == SecretBackend::file ? fileText : secretServiceText);
     text += '\n';
     return !writeFileAtomically(path, text, 0600, 0700);
 }

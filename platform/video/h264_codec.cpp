@@ -21,13 +21,13 @@ extern "C" {
 namespace quillory {
 namespace {
 
-constexpr int kTimeBase = 600;
-constexpr int kKeyframeInterval = 7200;
+constexpr int timeBase = 600;
+constexpr int keyframeInterval = 7200;
 // The driver's rate control may only read its rate at open: a large change re-opens it, at most
 // this often.
-constexpr std::uint64_t kVaapiReopenIntervalNs = 2'000'000'000;
-constexpr double kVaapiReopenRatio = 1.25;
-constexpr int kMaximumQp = 51;
+constexpr std::uint64_t vaapiReopenIntervalNs = 2'000'000'000;
+constexpr double vaapiReopenRatio = 1.25;
+constexpr int maximumQp = 51;
 
 const Logger& logger() {
     static const Logger instance("video", "encoder");
@@ -75,7 +75,7 @@ int qpFromSideData(const AVPacket& packet) {
         static_cast<std::uint32_t>(stats[2]) << 16 | static_cast<std::uint32_t>(stats[3]) << 24;
     // libx264 reports its rate control's QP, which runs past 51 when it quantises harder than
     // the bitstream can say; the slices carry 51 then.
-    return std::min(kMaximumQp, static_cast<int>((quality + FF_QP2LAMBDA / 2) / FF_QP2LAMBDA));
+    return std::min(maximumQp, static_cast<int>((quality + FF_QP2LAMBDA / 2) / FF_QP2LAMBDA));
 }
 
 }  // namespace
@@ -147,9 +147,9 @@ void H264Codec::configureContext(int pixelFormat) {
     context_->color_range = AVCOL_RANGE_MPEG;
     context_->colorspace = AVCOL_SPC_SMPTE170M;
     // Synthetic presentation times in 1/600 s; no reordering and one IDR until one is asked for.
-    context_->time_base = AVRational{1, kTimeBase};
+    context_->time_base = AVRational{1, timeBase};
     context_->framerate = AVRational{config_.framesPerSecond, 1};
-    context_->gop_size = kKeyframeInterval;
+    context_->gop_size = keyframeInterval;
     context_->max_b_frames = 0;
     applyRate(config_.bitrateKbps);
 }
@@ -239,9 +239,9 @@ std::optional<VideoError> H264Codec::reopenVaapiIfDue() {
         return std::nullopt;
     }
     const double ratio = static_cast<double>(*pendingVaapiRate_) / config_.bitrateKbps;
-    const bool large = ratio > kVaapiReopenRatio || ratio < 1 / kVaapiReopenRatio;
+    const bool large = ratio > vaapiReopenRatio || ratio < 1 / vaapiReopenRatio;
     const std::uint64_t now = uptimeNanoseconds();
-    if (!large || now - lastVaapiReopenNs_ < kVaapiReopenIntervalNs) {
+    if (!large || now - lastVaapiReopenNs_ < vaapiReopenIntervalNs) {
         return std::nullopt;
     }
     config_.bitrateKbps = *pendingVaapiRate_;
@@ -276,7 +276,7 @@ std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer,
     if (auto error = wrapPlanes(buffer, *frame)) {
         return error;
     }
-    nextPts_ = pts + std::max(1, kTimeBase / config_.framesPerSecond);
+    nextPts_ = pts + std::max(1, timeBase / config_.framesPerSecond);
     AVFrame* input = frame.get();
     FramePointer uploaded;
     if (backend_ == H264Backend::vaapi) {

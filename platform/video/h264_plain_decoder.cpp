@@ -26,7 +26,7 @@ int PlainH264Decoder::startDecode(int) {
     const AVCodec* decoder = avcodec_find_decoder(AV_CODEC_ID_H264);
     if (decoder == nullptr) {
         lastError_ = VideoError{AVERROR_DECODER_NOT_FOUND, "libavcodec has no H.264 decoder."};
-        return kVideoCodecError;
+        return videoCodecError;
     }
     context_ = avcodec_alloc_context3(decoder);
     packet_ = av_packet_alloc();
@@ -34,7 +34,7 @@ int PlainH264Decoder::startDecode(int) {
     if (context_ == nullptr || packet_ == nullptr || frame_ == nullptr) {
         lastError_ = libavError(AVERROR(ENOMEM), "Allocating the decoder");
         releaseDecoder();
-        return kVideoCodecError;
+        return videoCodecError;
     }
     context_->thread_count = 1;
     context_->flags |= AV_CODEC_FLAG_LOW_DELAY;
@@ -42,21 +42,21 @@ int PlainH264Decoder::startDecode(int) {
     if (result < 0) {
         lastError_ = libavError(result, "Opening the H.264 decoder");
         releaseDecoder();
-        return kVideoCodecError;
+        return videoCodecError;
     }
-    return kVideoCodecOk;
+    return videoCodecOk;
 }
 
 int PlainH264Decoder::decode(const EncodedImage& image) {
     if (context_ == nullptr || !image.buffer || image.buffer->empty() ||
         image.buffer->size() > static_cast<std::size_t>(INT32_MAX)) {
-        return kVideoCodecError;
+        return videoCodecError;
     }
     // av_new_packet pads the copy as the parser requires.
     int result = av_new_packet(packet_, static_cast<int>(image.buffer->size()));
     if (result < 0) {
         lastError_ = libavError(result, "Allocating a packet");
-        return kVideoCodecError;
+        return videoCodecError;
     }
     std::memcpy(packet_->data, image.buffer->data(), image.buffer->size());
     packet_->pts = image.rtpTimestamp;
@@ -64,7 +64,7 @@ int PlainH264Decoder::decode(const EncodedImage& image) {
     av_packet_unref(packet_);
     if (result < 0) {
         lastError_ = libavError(result, "Decoding an access unit");
-        return kVideoCodecError;
+        return videoCodecError;
     }
     return receive();
 }
@@ -73,11 +73,11 @@ int PlainH264Decoder::receive() {
     for (;;) {
         const int result = avcodec_receive_frame(context_, frame_);
         if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) {
-            return kVideoCodecOk;
+            return videoCodecOk;
         }
         if (result < 0) {
             lastError_ = libavError(result, "Receiving a decoded picture");
-            return kVideoCodecError;
+            return videoCodecError;
         }
         auto buffer = PixelBuffer::allocate(frame_->width, frame_->height);
         const bool planar =
@@ -85,7 +85,7 @@ int PlainH264Decoder::receive() {
         if (!buffer || !planar) {
             lastError_ = VideoError{0, "The decoder gave a picture that is not even-sized 4:2:0."};
             av_frame_unref(frame_);
-            return kVideoCodecError;
+            return videoCodecError;
         }
         libyuv::I420ToNV12(frame_->data[0], frame_->linesize[0], frame_->data[1],
                            frame_->linesize[1], frame_->data[2], frame_->linesize[2],
@@ -103,7 +103,7 @@ int PlainH264Decoder::releaseDecoder() {
     avcodec_free_context(&context_);
     av_packet_free(&packet_);
     av_frame_free(&frame_);
-    return kVideoCodecOk;
+    return videoCodecOk;
 }
 
 std::vector<VideoCodecInfo> PlainH264DecoderFactory::supportedCodecs() const {

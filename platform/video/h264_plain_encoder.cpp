@@ -7,7 +7,7 @@
 namespace quillory {
 namespace {
 
-constexpr std::size_t kScaledBuffers = 3;
+constexpr std::size_t scaledBuffers = 3;
 
 std::int64_t uptimeMilliseconds() {
     return static_cast<std::int64_t>(uptimeNanoseconds() / 1'000'000);
@@ -36,20 +36,20 @@ int PlainH264Encoder::startEncode(const VideoEncoderSettings& settings) {
     auto opened = H264Codec::open(config);
     if (!opened.codec) {
         lastError_ = opened.error;
-        return kVideoCodecError;
+        return videoCodecError;
     }
     codec_ = std::move(opened.codec);
-    pool_ = PixelBufferPool::create(settings.width, settings.height, kScaledBuffers);
+    pool_ = PixelBufferPool::create(settings.width, settings.height, scaledBuffers);
     keyframePending_ = false;
     lastError_.reset();
-    return kVideoCodecOk;
+    return videoCodecOk;
 }
 
 int PlainH264Encoder::releaseEncoder() {
     std::lock_guard lock(mutex_);
     codec_.reset();
     pool_.reset();
-    return kVideoCodecOk;
+    return videoCodecOk;
 }
 
 int PlainH264Encoder::encode(const VideoFrame& frame, const H264CodecSpecificInfo*,
@@ -62,7 +62,7 @@ int PlainH264Encoder::encode(const VideoFrame& frame, const H264CodecSpecificInf
     {
         std::lock_guard lock(mutex_);
         if (!codec_ || !frame.buffer) {
-            return kVideoCodecError;
+            return videoCodecError;
         }
         width = codec_->width();
         height = codec_->height();
@@ -74,22 +74,22 @@ int PlainH264Encoder::encode(const VideoFrame& frame, const H264CodecSpecificInf
             if (!input) {
                 // Every scaled buffer is still inside the encoder: skip this frame, keep the
                 // keyframe request for the next one.
-                return kVideoCodecOk;
+                return videoCodecOk;
             }
             if (auto error = cropAndScaleNv12(*frame.buffer, frame.crop, *input)) {
                 lastError_ = VideoError{0, error->message};
-                return kVideoCodecError;
+                return videoCodecError;
             }
         }
         if (auto error = codec_->encode(std::move(input), keyframePending_, packets)) {
             lastError_ = error;
-            return kVideoCodecError;
+            return videoCodecError;
         }
         keyframePending_ = false;
         callback = callback_;
     }
     if (!callback) {
-        return kVideoCodecOk;
+        return videoCodecOk;
     }
     for (H264Codec::Packet& packet : packets) {
         EncodedImage image;
@@ -106,19 +106,19 @@ int PlainH264Encoder::encode(const VideoFrame& frame, const H264CodecSpecificInf
         image.qp = packet.qp;
         callback(image, H264CodecSpecificInfo{});
     }
-    return kVideoCodecOk;
+    return videoCodecOk;
 }
 
 int PlainH264Encoder::setBitrate(std::uint32_t bitrateKbps, std::uint32_t) {
     std::lock_guard lock(mutex_);
     if (!codec_) {
-        return kVideoCodecError;
+        return videoCodecError;
     }
     if (bitrateKbps == 0) {
         // No rate to aim at; the last one stays.
-        return kVideoCodecOk;
+        return videoCodecOk;
     }
-    return codec_->setBitrate(bitrateKbps) ? kVideoCodecError : kVideoCodecOk;
+    return codec_->setBitrate(bitrateKbps) ? videoCodecError : videoCodecOk;
 }
 
 std::string PlainH264Encoder::implementationName() const {

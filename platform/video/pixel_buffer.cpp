@@ -6,18 +6,18 @@
 namespace quillory {
 namespace {
 
-constexpr int kMaximumEdge = 16384;
-constexpr int kRowAlignment = 64;
+constexpr int maximumEdge = 16384;
+constexpr int rowAlignment = 64;
 
 int alignedStride(int width) {
-    return (width + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
+    return (width + rowAlignment - 1) / rowAlignment * rowAlignment;
 }
 
 }  // namespace
 
 bool PixelBuffer::validSize(int width, int height) {
-    return width > 0 && height > 0 && width % 2 == 0 && height % 2 == 0 && width <= kMaximumEdge &&
-           height <= kMaximumEdge;
+    return width > 0 && height > 0 && width % 2 == 0 && height % 2 == 0 && width <= maximumEdge &&
+           height <= maximumEdge;
 }
 
 void PixelBuffer::FreeStorage::operator()(std::uint8_t* data) const {
@@ -28,7 +28,7 @@ PixelBuffer::PixelBuffer(int width, int height)
     : width_(width), height_(height), stride_(alignedStride(width)) {
     // Luma plus half-height chroma; aligned for the SIMD rows of libyuv and the encoders.
     const auto bytes = static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height) * 3 / 2;
-    storage_.reset(static_cast<std::uint8_t*>(std::aligned_alloc(kRowAlignment, bytes)));
+    storage_.reset(static_cast<std::uint8_t*>(std::aligned_alloc(rowAlignment, bytes)));
     if (!storage_) {
         throw std::bad_alloc();
     }

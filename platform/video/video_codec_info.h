@@ -14,7 +14,7 @@ struct VideoCodecInfo {
 };
 
 // Results of encoder and decoder operations.
-inline constexpr int kVideoCodecOk = 0;
-inline constexpr int kVideoCodecError = -1;
+inline constexpr int videoCodecOk = 0;
+inline constexpr int videoCodecError = -1;
 
 }  // namespace quillory

@@ -15,8 +15,8 @@ namespace quillory {
 using DecodedFrameCallback = std::function<void(const VideoFrame& frame)>;
 
 // A decoder as the media transport drives it; every call comes from its one decoding sequence
-// and the callback runs on it, inside decode. Operations answer kVideoCodecOk or
-// kVideoCodecError.
+// and the callback runs on it, inside decode. Operations answer videoCodecOk or
+// videoCodecError.
 class VideoDecoder {
   public:
     virtual ~VideoDecoder() = default;

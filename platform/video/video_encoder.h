@@ -31,8 +31,8 @@ struct VideoEncoderQpThresholds {
 using EncodedImageCallback =
     std::function<bool(const EncodedImage& image, const H264CodecSpecificInfo& info)>;
 
-// An encoder as the media transport drives it. Operations answer kVideoCodecOk or
-// kVideoCodecError. Threads: setCallback, startEncode, encode and releaseEncoder come from the
+// An encoder as the media transport drives it. Operations answer videoCodecOk or
+// videoCodecError. Threads: setCallback, startEncode, encode and releaseEncoder come from the
 // transport's encoding sequence; setBitrate may come from another thread (the transport's rate
 // controller), so an implementation must keep it safe against a concurrent encode. The callback
 // runs on whichever thread the implementation documents.

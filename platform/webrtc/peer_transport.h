@@ -73,6 +73,8 @@ class PeerTransportDelegate {
     virtual void connectionStateChanged(PeerConnectionState state) = 0;
     virtual void dataChannelOpened(std::shared_ptr<PeerDataChannel> channel) = 0;
     virtual void remoteTrackAdded(std::shared_ptr<PeerRemoteVideoTrack> track) = 0;
+    // The stream cannot go on (no encoder, say); the message is the user-facing sentence.
+    virtual void transportFailed(const std::string& message) = 0;
 };
 
 // A created description, or the transport's reason for not creating one.

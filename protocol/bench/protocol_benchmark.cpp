@@ -40,7 +40,7 @@ void decodeAndValidateInput(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(payload);
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(decodeAndValidateInput);
 

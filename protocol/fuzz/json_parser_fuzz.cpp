@@ -1,6 +1,6 @@
 // Differential check of the JSON reader against the library's own parser: both must accept the
 // same texts and build equal documents, except where the reader is stricter on purpose (nesting
-// deeper than kMaxJSONDepth, a leading byte order mark, bytes after a NUL, which the library
+// deeper than maxJSONDepth, a leading byte order mark, bytes after a NUL, which the library
 // takes for the end of the text).
 #include <cstddef>
 #include <cstdint>
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (theirs.is_discarded() || *ours != theirs) {
             std::abort();
         }
-    } else if (!theirs.is_discarded() && depthOf(theirs) <= kMaxJSONDepth &&
+    } else if (!theirs.is_discarded() && depthOf(theirs) <= maxJSONDepth &&
                text.substr(0, 3) != "\xEF\xBB\xBF" && text.find('\0') == std::string_view::npos) {
         std::abort();
     }

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const ByteView piece = stream.first(std::min(chunk, stream.size()));
         stream = stream.subspan(piece.size());
         const auto result = decoder.append(piece);
-        if (decoder.bufferedBytes() > SessionPacket::kMaxLineBytes) {
+        if (decoder.bufferedBytes() > SessionPacket::maxLineBytes) {
             std::abort();
         }
         for (const SessionPacket& packet : result.packets) {

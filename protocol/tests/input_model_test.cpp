@@ -73,7 +73,7 @@ TEST(HeldDesktopKeys, SharedKeysArePressedOnceAndReleasedLast) {
 
 TEST(HeldDesktopKeys, AtMostSixteenHolds) {
     HeldDesktopKeys held;
-    for (std::uint8_t index = 0; index < HeldDesktopKeys::kMaxHolds; ++index) {
+    for (std::uint8_t index = 0; index < HeldDesktopKeys::maxHolds; ++index) {
         held.begin(token(index), Keys{shift});
     }
     EXPECT_EQ(held.begin(token(99), Keys{a}), Keys{});
@@ -96,8 +96,8 @@ TEST(HeldDesktopKeys, ReleaseAllGivesEveryKeyOnceNonModifiersFirst) {
 }
 
 using Phase = PenSample::Phase;
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+constexpr double infinity = std::numeric_limits<double>::infinity();
 
 PenSample sample(std::uint64_t sequence, Phase phase) {
     return {
@@ -111,10 +111,10 @@ TEST(PenSample, Validity) {
     EXPECT_TRUE(edge.isValid());
     for (const auto change :
          {+[](PenSample& s) { s.x = 1.0000001; }, +[](PenSample& s) { s.y = -0.0001; },
-          +[](PenSample& s) { s.pressure = kNaN; },
+          +[](PenSample& s) { s.pressure = notANumber; },
           +[](PenSample& s) { s.altitude = std::nextafter(std::numbers::pi / 2, 4.0); },
-          +[](PenSample& s) { s.azimuth = kInfinity; }, +[](PenSample& s) { s.timestamp = -1e-9; },
-          +[](PenSample& s) { s.timestamp = kInfinity; }}) {
+          +[](PenSample& s) { s.azimuth = infinity; }, +[](PenSample& s) { s.timestamp = -1e-9; },
+          +[](PenSample& s) { s.timestamp = infinity; }}) {
         PenSample broken = sample(0, Phase::moved);
         change(broken);
         EXPECT_FALSE(broken.isValid());
@@ -183,7 +183,7 @@ TEST(PenEventTimeline, ResultsRiseStrictlyAndStayWithinPresent) {
     ASSERT_EQ(times.size(), 4U);
     EXPECT_EQ(times[0], 50.0);
     for (std::size_t index = 1; index < times.size(); ++index) {
-        EXPECT_EQ(times[index], std::nextafter(times[index - 1], kInfinity));
+        EXPECT_EQ(times[index], std::nextafter(times[index - 1], infinity));
     }
 
     // Clamped to 0 at the bottom (then just above the initial previous value of 0), and never
@@ -202,9 +202,9 @@ TEST(PenEventTimeline, NonFiniteInputChangesNothing) {
     PenEventTimeline timeline;
     map(timeline, {1.0}, 10.0);
     const PenEventTimeline before = timeline;
-    EXPECT_TRUE(map(timeline, {1.0, kNaN}, 11.0).empty());
-    EXPECT_TRUE(map(timeline, {kInfinity}, 11.0).empty());
-    EXPECT_TRUE(map(timeline, {1.0}, kNaN).empty());
+    EXPECT_TRUE(map(timeline, {1.0, notANumber}, 11.0).empty());
+    EXPECT_TRUE(map(timeline, {infinity}, 11.0).empty());
+    EXPECT_TRUE(map(timeline, {1.0}, notANumber).empty());
     EXPECT_TRUE(map(timeline, {}, 11.0).empty());
     EXPECT_TRUE(map(timeline, {-1.7e308}, 1.7e308).empty());  // the offset itself would overflow
     EXPECT_EQ(timeline.offset, before.offset);

@@ -147,13 +147,13 @@ TEST(ControlsSignal, PresentFieldsObeyTheirRules) {
     EXPECT_FALSE(validAfter(signal, [](auto& c) { c.keys = std::vector<DesktopKey>{}; }));
     EXPECT_TRUE(validAfter(signal, [](auto& c) { c.keys = {option, f4}; }));
     EXPECT_FALSE(validAfter(signal, [](auto& c) { c.commands = {{MenuCommand{.title = ""}}}; }));
-    signal.commands.emplace(ControlsSignal::kMaxCommands, MenuCommand{.title = "Undo"});
+    signal.commands.emplace(ControlsSignal::maxCommands, MenuCommand{.title = "Undo"});
     EXPECT_TRUE(signal.isValid());
     signal.commands->push_back(MenuCommand{.title = "Redo"});
     EXPECT_FALSE(signal.isValid());
 }
 
-const char* kOffer =
+const char* sampleOffer =
     "v=0\r\n"
     "o=- 4611731400430051336 2 IN IP4 127.0.0.1\r\n"
     "s=-\r\n"
@@ -178,7 +178,7 @@ std::string replaced(std::string text, std::string_view from, std::string_view t
 }
 
 TEST(StudioSignal, SdpRule) {
-    const std::string sdp = kOffer;
+    const std::string sdp = sampleOffer;
     for (const std::string& good :
          {sdp, replaced(sdp, "\r\n", "\n"), replaced(sdp, "sha-256", "SHA-256")}) {
         EXPECT_TRUE(offer(good).isValid()) << good;
@@ -199,8 +199,8 @@ TEST(StudioSignal, SdpRule) {
     }
 
     std::string padded = sdp;
-    padded += "a=x:" + std::string(StudioSignal::kMaxSDPBytes - padded.size() - 6, 'p') + "\r\n";
-    ASSERT_EQ(padded.size(), StudioSignal::kMaxSDPBytes);
+    padded += "a=x:" + std::string(StudioSignal::maxSDPBytes - padded.size() - 6, 'p') + "\r\n";
+    ASSERT_EQ(padded.size(), StudioSignal::maxSDPBytes);
     EXPECT_TRUE(offer(padded).isValid());
     EXPECT_FALSE(offer(padded + "\n").isValid());
 }
@@ -221,7 +221,7 @@ TEST(StudioSignal, SourcesRule) {
     EXPECT_FALSE((StudioSignal{.id = id(1), .kind = StudioSignal::Kind::sources}.isValid()));
 
     std::vector<StudioSource> list;
-    for (std::uint8_t index = 0; index < StudioSignal::kMaxSources; ++index) {
+    for (std::uint8_t index = 0; index < StudioSignal::maxSources; ++index) {
         list.push_back(source(index));
     }
     EXPECT_TRUE(sources(list).isValid());
@@ -255,9 +255,9 @@ TEST(StudioSignal, SourcesListIsLimitedByItsJsonSize) {
     list.push_back(source(9));
     list.back().name.clear();
     list.back().iconPNG = png(128, 128, 24);
-    const std::size_t room = StudioSignal::kMaxSourcesJSONBytes - encodedSize();
+    const std::size_t room = StudioSignal::maxSourcesJSONBytes - encodedSize();
     list.back().iconPNG = png(128, 128, 24 + (room - 100) / 4 * 3);
-    list.back().name = std::string(StudioSignal::kMaxSourcesJSONBytes - encodedSize(), 'n');
+    list.back().name = std::string(StudioSignal::maxSourcesJSONBytes - encodedSize(), 'n');
     ASSERT_LE(list.back().name.size(), 256U);
     EXPECT_TRUE(sources(list).isValid());
     list.back().name += "n";

@@ -12,7 +12,7 @@
 namespace quillory {
 namespace {
 
-const Uuid kContext = *Uuid::parse("E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
+const Uuid studioContext = *Uuid::parse("E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
 
 PenSample sample(std::uint64_t sequence) {
     return {.sequence = sequence,
@@ -49,7 +49,7 @@ TEST(JsonCodec, EmitsFieldOrderAndLeavesAbsentOptionalsOut) {
               R"({"kind":"input","counter":7,"samples":[{"sequence":3,"phase":"moved","x":0.25,)"
               R"("y":0.5,"pressure":0.75,"altitude":1.0,"azimuth":-0.5,"timestamp":12.5}]})");
 
-    payload.samples->front().studioID = kContext;
+    payload.samples->front().studioID = studioContext;
     EXPECT_NE(payload.encode().find(R"("studioID":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F")"),
               std::string::npos);
     EXPECT_EQ(SessionPayload::decode(payload.encode()), payload);
@@ -76,7 +76,7 @@ TEST(JsonCodec, HelloMatchesTheReferenceText) {
 
 TEST(JsonCodec, RejectsWrongTypesMissingFieldsAndUnknownValues) {
     PenSample expected = sample(3);
-    expected.studioID = kContext;
+    expected.studioID = studioContext;
     EXPECT_EQ(decodeSample(sampleJSON("", "")), expected);
     const std::pair<std::string_view, std::string_view> broken[] = {
         {R"("sequence":3,)", ""},                                   // missing
@@ -118,7 +118,7 @@ TEST(JsonCodec, PayloadNeedsItsKindsFieldsAndNoOthers) {
     EXPECT_FALSE(foreign->isValid());
 
     SessionPayload tooMany{.kind = SessionPayload::Kind::input, .counter = 3};
-    tooMany.samples.emplace(SessionPayload::kMaxSamples, sample(1));
+    tooMany.samples.emplace(SessionPayload::maxSamples, sample(1));
     EXPECT_TRUE(tooMany.isValid());
     tooMany.samples->push_back(sample(2));
     EXPECT_FALSE(tooMany.isValid());
@@ -207,8 +207,8 @@ TEST(JsonParser, RefusesDeepNesting) {
     const auto nested = [](std::size_t depth) {
         return std::string(depth, '[') + R"("[{\"")" + std::string(depth, ']');
     };
-    EXPECT_TRUE(parseJSON(nested(kMaxJSONDepth)));
-    EXPECT_FALSE(parseJSON(nested(kMaxJSONDepth + 1)));
+    EXPECT_TRUE(parseJSON(nested(maxJSONDepth)));
+    EXPECT_FALSE(parseJSON(nested(maxJSONDepth + 1)));
     EXPECT_FALSE(parseJSON(nested(100'000)));
 }
 
@@ -222,9 +222,9 @@ std::string line(SessionPacket::Kind kind, Bytes data) {
 
 // A line of exactly `size` JSON bytes: a sealed packet padded through its base64 data.
 std::string lineOfSize(std::size_t size) {
-    constexpr std::size_t kEnvelope = 39;  // {"version":9,"kind":"sealed","data":""}
+    constexpr std::size_t envelope = 39;  // {"version":9,"kind":"sealed","data":""}
     std::string text = R"({"version":9,"kind":"sealed","data":")" +
-                       std::string((size - kEnvelope) / 4 * 4, 'A') + "\"}";
+                       std::string((size - envelope) / 4 * 4, 'A') + "\"}";
     // Whitespace between tokens makes up the rest without changing the packet.
     text.insert(1, size - text.size(), ' ');
     return text;
@@ -258,10 +258,10 @@ TEST(PacketDecoder, SplitsLinesAcrossChunks) {
 }
 
 TEST(PacketDecoder, LineLimitHoldsAcrossChunkBoundaries) {
-    const std::string longest = lineOfSize(SessionPacket::kMaxLineBytes);
+    const std::string longest = lineOfSize(SessionPacket::maxLineBytes);
     ASSERT_EQ(longest.size(), 65'535U);
     // The longest line passes; one byte more fails as soon as it arrives, with no newline in sight.
-    const std::string stream = longest + "\n" + lineOfSize(SessionPacket::kMaxLineBytes + 1);
+    const std::string stream = longest + "\n" + lineOfSize(SessionPacket::maxLineBytes + 1);
     for (const std::size_t chunk :
          {std::size_t{1}, std::size_t{4096}, std::size_t{65'535}, std::size_t{1} << 16}) {
         PacketDecoder decoder;
@@ -272,7 +272,7 @@ TEST(PacketDecoder, LineLimitHoldsAcrossChunkBoundaries) {
             const auto result = feed(decoder, std::string_view(stream).substr(offset, chunk));
             packets += result.packets.size();
             error = result.error;
-            EXPECT_LE(decoder.bufferedBytes(), SessionPacket::kMaxLineBytes);
+            EXPECT_LE(decoder.bufferedBytes(), SessionPacket::maxLineBytes);
         }
         EXPECT_EQ(packets, 1U) << chunk;
         EXPECT_EQ(error, ProtocolError::invalidFrame) << chunk;
@@ -286,7 +286,7 @@ TEST(PacketDecoder, LineLimitHoldsAcrossChunkBoundaries) {
     // Also when the over-long line ends within the same chunk, after complete lines.
     PacketDecoder decoder;
     const auto result = feed(decoder, line(SessionPacket::Kind::commit, {}) +
-                                          lineOfSize(SessionPacket::kMaxLineBytes + 1) + "\n");
+                                          lineOfSize(SessionPacket::maxLineBytes + 1) + "\n");
     EXPECT_EQ(result.packets.size(), 1U);
     EXPECT_EQ(result.error, ProtocolError::invalidFrame);
     EXPECT_TRUE(decoder.lineTooLong());
@@ -340,7 +340,7 @@ TEST(PacketDecoder, LargestThumbnailFitsInOneLine) {
     Bytes sealed(plaintext.begin(), plaintext.end());
     sealed.resize(sealed.size() + 16);
     const std::string packet = line(SessionPacket::Kind::sealed, sealed);
-    EXPECT_LE(packet.size() - 1, SessionPacket::kMaxLineBytes);
+    EXPECT_LE(packet.size() - 1, SessionPacket::maxLineBytes);
 
     PacketDecoder decoder;
     const auto result = feed(decoder, packet);

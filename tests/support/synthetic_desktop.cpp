@@ -14,8 +14,8 @@ std::uint32_t mix(std::uint32_t value) {
     return value;
 }
 
-constexpr int kLineHeight = 20;
-constexpr int kGlyphWidth = 8;
+constexpr int lineHeight = 20;
+constexpr int glyphWidth = 8;
 
 // Whether the glyph cell at (column, line) shows ink at (x, y) inside the cell.
 bool ink(int column, int line, int x, int y) {
@@ -36,8 +36,8 @@ void paintSyntheticDesktop(std::uint8_t* bgrx, int width, int height, int stride
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = bgrx + static_cast<std::ptrdiff_t>(y) * stride;
         const int documentY = y + scrollRows;
-        const int line = documentY / kLineHeight;
-        const int inLine = documentY % kLineHeight;
+        const int line = documentY / lineHeight;
+        const int inLine = documentY % lineHeight;
         for (int x = 0; x < width; ++x) {
             std::uint8_t* pixel = row + x * 4;
             if (x >= photoLeft && y >= height / 6 && y < height * 5 / 6) {
@@ -48,7 +48,7 @@ void paintSyntheticDesktop(std::uint8_t* bgrx, int width, int height, int stride
                 pixel[1] = static_cast<std::uint8_t>(y / 5 % 180 + noise);
                 pixel[2] = static_cast<std::uint8_t>((x + y * 2) / 9 % 200 + noise);
             } else {
-                const bool dark = x > 16 && ink(x / kGlyphWidth, line, x % kGlyphWidth, inLine);
+                const bool dark = x > 16 && ink(x / glyphWidth, line, x % glyphWidth, inLine);
                 const std::uint8_t level = dark ? 30 : 242;
                 pixel[0] = level;
                 pixel[1] = level;

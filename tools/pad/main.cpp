@@ -10,12 +10,12 @@ using namespace quillory::pad;
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (!arguments.empty() && (arguments[0] == "--help" || arguments[0] == "-h")) {
-        std::fputs(kPadUsage, stdout);
+        std::fputs(padUsage, stdout);
         return 0;
     }
     auto parsed = parsePadOptions(arguments);
     if (const auto* error = std::get_if<UsageError>(&parsed)) {
-        std::fprintf(stderr, "quillory-pad: %s\n\n%s", error->message.c_str(), kPadUsage);
+        std::fprintf(stderr, "quillory-pad: %s\n\n%s", error->message.c_str(), padUsage);
         return 2;
     }
     auto options = std::get<PadOptions>(std::move(parsed));

@@ -9,7 +9,7 @@
 
 namespace quillory::pad {
 
-const char* const kPadUsage =
+const char* const padUsage =
     "Usage: quillory-pad [--json] <command> [options]\n"
     "\n"
     "Commands:\n"
@@ -51,7 +51,7 @@ struct OptionSpec {
     std::string_view refusal;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionSpec optionSpecs[] = {
     {"--json", OptionSpec::Value::none,
      [](PadOptions& options, const std::string&) {
          options.json = true;
@@ -102,7 +102,7 @@ constexpr OptionSpec kOptions[] = {
 };
 
 const OptionSpec* optionNamed(std::string_view name) {
-    for (const auto& option : kOptions) {
+    for (const auto& option : optionSpecs) {
         if (option.name == name) {
             return &option;
         }
@@ -110,7 +110,7 @@ const OptionSpec* optionNamed(std::string_view name) {
     return nullptr;
 }
 
-constexpr std::pair<std::string_view, PadOptions::Command> kCommands[] = {
+constexpr std::pair<std::string_view, PadOptions::Command> commandNames[] = {
     {"list", PadOptions::Command::list},
     {"pair", PadOptions::Command::pair},
     {"draw", PadOptions::Command::draw},
@@ -120,9 +120,9 @@ constexpr std::pair<std::string_view, PadOptions::Command> kCommands[] = {
 // Sets the command and, for key, its chord.
 std::optional<UsageError> applyCommand(PadOptions& options, const std::string& command,
                                        const std::optional<std::string>& chord) {
-    const auto* found = std::find_if(std::begin(kCommands), std::end(kCommands),
+    const auto* found = std::find_if(std::begin(commandNames), std::end(commandNames),
                                      [&](const auto& entry) { return entry.first == command; });
-    if (found == std::end(kCommands)) {
+    if (found == std::end(commandNames)) {
         return UsageError{"Unknown command “" + command + "”: use list, pair, draw or key."};
     }
     options.command = found->second;

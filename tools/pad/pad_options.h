@@ -35,6 +35,6 @@ std::variant<PadOptions, UsageError> parsePadOptions(const std::vector<std::stri
 // "command+shift+z" → keys; a message for the user when it is no valid chord.
 std::variant<std::vector<DesktopKey>, UsageError> parseChord(const std::string& text);
 
-extern const char* const kPadUsage;
+extern const char* const padUsage;
 
 }  // namespace quillory::pad

@@ -3,6 +3,7 @@
 #include "core/link/companion_listener.h"
 #include "platform/clock/clock.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/sequence_checker.h"
 #include "platform/net/tcp_connect.h"
 #include "protocol/reconnect_delay.h"
 #include "tools/pad/stroke_shape.h"
@@ -50,6 +51,7 @@ PadSession::PadSession(PadOptions options, std::shared_ptr<EventOutput> output,
 PadSession::~PadSession() = default;
 
 void PadSession::begin() {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (options_.command == PadOptions::Command::list) {
         browse([this] { listHosts(); });
         return;
@@ -88,6 +90,7 @@ void PadSession::begin() {
 }
 
 bool PadSession::loadHosts() {
+    QUILLORY_CHECK_MAIN_THREAD();
     auto loaded = RememberedHosts::load(RememberedHosts::defaultPath());
     if (!loaded.hosts) {
         fail(loaded.error);
@@ -98,9 +101,10 @@ bool PadSession::loadHosts() {
 }
 
 bool PadSession::openTrustStore() {
+    QUILLORY_CHECK_MAIN_THREAD();
     const auto folder = RememberedHosts::defaultPath().parent_path();
     auto opened =
-        DeviceTrustStore::open(TrustStoreLocation{kTrustService, "identity-and-peers", folder});
+        DeviceTrustStore::open(TrustStoreLocation{trustService, "identity-and-peers", folder});
     if (!opened.store) {
         fail(std::string("Cannot open this tablet’s device access (") +
              describe(opened.error.value_or(StoreError::unavailable)) +
@@ -112,6 +116,7 @@ bool PadSession::openTrustStore() {
 }
 
 void PadSession::browse(std::function<void()> settled) {
+    QUILLORY_CHECK_MAIN_THREAD();
     browser_ = CompanionBrowser::create();
     std::weak_ptr<PadSession> weak = weak_from_this();
     // Whichever comes first ends the browsing, once.
@@ -142,6 +147,7 @@ void PadSession::browse(std::function<void()> settled) {
 }
 
 void PadSession::listHosts() {
+    QUILLORY_CHECK_MAIN_THREAD();
     const auto hosts = browser_->hosts();
     for (const auto& host : hosts) {
         output_->event(
@@ -162,9 +168,10 @@ void PadSession::listHosts() {
 }
 
 void PadSession::pairWithFoundHost() {
+    QUILLORY_CHECK_MAIN_THREAD();
     std::optional<CompanionHost> chosen;
     for (const auto& host : browser_->hosts()) {
-        if (host.version == CompanionListener::kProtocolVersion) {
+        if (host.version == CompanionListener::protocolVersion) {
             chosen = host;
             break;
         }
@@ -181,6 +188,7 @@ void PadSession::pairWithFoundHost() {
 }
 
 void PadSession::connect(bool allowPairing) {
+    QUILLORY_CHECK_MAIN_THREAD();
     output_->event("connecting",
                    {{"name", target_.name},
                     {"address", target_.address},
@@ -189,7 +197,7 @@ void PadSession::connect(bool allowPairing) {
                    "Connecting to " + target_.name + "…");
     std::weak_ptr<PadSession> weak = weak_from_this();
     connectQueue_->async([weak, address = target_.address, port = target_.port, allowPairing] {
-        auto result = connectTcp(address, port, kConnectTimeout);
+        auto result = connectTcp(address, port, connectTimeout);
         auto connection = std::make_shared<StreamConnection>(result.fd);
         MainQueue::post([weak, connection, error = result.error, allowPairing] {
             if (auto self = weak.lock()) {
@@ -201,6 +209,7 @@ void PadSession::connect(bool allowPairing) {
 
 void PadSession::connected(StreamConnection connection, const std::string& error,
                            bool allowPairing) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (finished_) {
         return;
     }
@@ -226,6 +235,7 @@ void PadSession::connected(StreamConnection connection, const std::string& error
 }
 
 void PadSession::observe(const std::shared_ptr<PenChannel>& channel) {
+    QUILLORY_CHECK_MAIN_THREAD();
     std::weak_ptr<PadSession> weak = weak_from_this();
     const PenChannel* identity = channel.get();
     // Each callback acts only while its channel is the current one.
@@ -292,6 +302,7 @@ void PadSession::observe(const std::shared_ptr<PenChannel>& channel) {
 }
 
 void PadSession::ready() {
+    QUILLORY_CHECK_MAIN_THREAD();
     awaitingCode_ = false;
     linkWasReady_ = true;
     reconnecting_ = false;
@@ -311,6 +322,7 @@ void PadSession::ready() {
 }
 
 void PadSession::contextArrived(const DesktopContext& context) {
+    QUILLORY_CHECK_MAIN_THREAD();
     context_ = context;
     // Pairing has no use for it beyond scripts.
     output_->event("context", {{"context", context.toJSON()}},
@@ -334,6 +346,7 @@ void PadSession::contextArrived(const DesktopContext& context) {
 }
 
 void PadSession::drawNextStroke() {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (strokesDone_ == options_.strokes) {
         output_->event("drawn", {{"strokes", strokesDone_}},
                        "Drew " + std::to_string(strokesDone_) + " strokes.");
@@ -347,6 +360,7 @@ void PadSession::drawNextStroke() {
 }
 
 void PadSession::drawTick() {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (!channel_ || stroke_.empty()) {
         return;
     }
@@ -362,7 +376,7 @@ void PadSession::drawTick() {
         return;
     }
     // Paced from the stroke's start, so that late ticks do not add up.
-    const double due = static_cast<double>(sent_.size()) / kSamplesPerSecond;
+    const double due = static_cast<double>(sent_.size()) / samplesPerSecond;
     const double elapsed = static_cast<double>(uptimeNanoseconds() - strokeStartedAt_) / 1e9;
     std::weak_ptr<PadSession> weak = weak_from_this();
     tick_ = MainQueue::after(std::max(0.0, due - elapsed), [weak] {
@@ -373,6 +387,7 @@ void PadSession::drawTick() {
 }
 
 void PadSession::reportStroke(bool complete) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (sent_.empty()) {
         return;
     }
@@ -384,6 +399,7 @@ void PadSession::reportStroke(bool complete) {
 }
 
 void PadSession::stopLink(int status, std::string message) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (!channel_ || stopRequested_) {
         return;
     }
@@ -398,6 +414,7 @@ void PadSession::stopLink(int status, std::string message) {
 }
 
 void PadSession::ended(const ConnectionEnd& end) {
+    QUILLORY_CHECK_MAIN_THREAD();
     channel_.reset();
     tick_.cancel();
     reportStroke(false);
@@ -421,6 +438,7 @@ void PadSession::ended(const ConnectionEnd& end) {
 }
 
 void PadSession::scheduleReconnect() {
+    QUILLORY_CHECK_MAIN_THREAD();
     const auto delay = reconnectDelay(recovery_.attempt());
     output_->event("reconnecting", {{"attempt", recovery_.attempt() + 1}, {"delay", delay}}, {});
     std::weak_ptr<PadSession> weak = weak_from_this();
@@ -433,6 +451,7 @@ void PadSession::scheduleReconnect() {
 }
 
 void PadSession::input(const std::string& line) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (awaitingCode_ && channel_) {
         awaitingCode_ = false;
         if (line == "y" || line == "Y") {
@@ -457,6 +476,7 @@ void PadSession::input(const std::string& line) {
 }
 
 void PadSession::endOfInput() {
+    QUILLORY_CHECK_MAIN_THREAD();
     // Nobody is left to confirm a code.
     if (awaitingCode_) {
         input("");
@@ -464,6 +484,7 @@ void PadSession::endOfInput() {
 }
 
 void PadSession::interrupt() {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (channel_ && !stopRequested_) {
         stopLink(130, "Interrupted.");
         return;
@@ -472,6 +493,7 @@ void PadSession::interrupt() {
 }
 
 void PadSession::fail(const std::string& message, int status) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (finished_) {
         return;
     }
@@ -493,6 +515,7 @@ void PadSession::fail(const std::string& message, int status) {
 }
 
 void PadSession::succeed() {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (finished_) {
         return;
     }

@@ -22,8 +22,8 @@ namespace quillory::pad {
 // and does what the command asks. Main queue only, apart from the constructor.
 class PadSession : public std::enable_shared_from_this<PadSession> {
   public:
-    static constexpr const char* kTrustService = "com.quillory.pad.device-trust.v4";
-    static constexpr double kConnectTimeout = 10.0;
+    static constexpr const char* trustService = "com.quillory.pad.device-trust.v4";
+    static constexpr double connectTimeout = 10.0;
 
     PadSession(PadOptions options, std::shared_ptr<EventOutput> output,
                std::function<void(int status)> finish);

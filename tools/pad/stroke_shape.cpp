@@ -6,14 +6,14 @@
 namespace quillory::pad {
 
 std::vector<PenSample> strokeShape(unsigned index) {
-    std::vector<PenSample> samples(kSamplesPerStroke);
+    std::vector<PenSample> samples(samplesPerStroke);
     const double row = 0.2 + 0.12 * (index % 6);
-    for (unsigned step = 0; step < kSamplesPerStroke; ++step) {
-        const double t = static_cast<double>(step) / (kSamplesPerStroke - 1);
+    for (unsigned step = 0; step < samplesPerStroke; ++step) {
+        const double t = static_cast<double>(step) / (samplesPerStroke - 1);
         auto& sample = samples[step];
-        sample.phase = step == 0                       ? PenSample::Phase::began
-                       : step + 1 == kSamplesPerStroke ? PenSample::Phase::ended
-                                                       : PenSample::Phase::moved;
+        sample.phase = step == 0                      ? PenSample::Phase::began
+                       : step + 1 == samplesPerStroke ? PenSample::Phase::ended
+                                                      : PenSample::Phase::moved;
         sample.x = 0.15 + 0.7 * t;
         sample.y = row + 0.05 * std::sin(t * 2 * std::numbers::pi);
         // Pressure rises and falls like a real stroke; the pen leans less as it presses.

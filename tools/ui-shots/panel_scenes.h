@@ -5,6 +5,7 @@
 
 #include "app/session/testing/fake_session.h"
 #include "platform/clock/clock.h"
+#include "platform/clock/testing/fake_clock.h"
 
 namespace quillory {
 

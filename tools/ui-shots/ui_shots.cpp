@@ -19,6 +19,7 @@
 #include "app/session/testing/fake_session.h"
 #include "app/session/update_dialog_model.h"
 #include "design/menu_bar_mark.h"
+#include "platform/clock/testing/fake_clock.h"
 #include "tools/shots/shot_writer.h"
 #include "tools/ui-shots/panel_scenes.h"
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/desktop-control/desktop_input_worker.h"
+#include "platform/desktop/testing/fake_desktop.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/input/desktop_control_access.h"
 #include "platform/keyboard/keymap.h"

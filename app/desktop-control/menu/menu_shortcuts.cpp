@@ -7,7 +7,7 @@
 #include <cctype>
 #include <string>
 
-#include "platform/keyboard/named_keys.h"
+#include "app/desktop-control/named_keys.h"
 #include "platform/text/text_units.h"
 
 namespace quillory {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/desktop-control/menu/menu_shortcuts.h"
+#include "app/desktop-control/named_keys.h"
 #include "platform/keyboard/keymap.h"
-#include "platform/keyboard/named_keys.h"
 
 namespace quillory {
 

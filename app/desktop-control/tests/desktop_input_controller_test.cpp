@@ -5,7 +5,9 @@
 #include <QGuiApplication>
 
 #include "app/desktop-control/tests/worker_fixture.h"
+#include "platform/desktop/testing/fake_desktop.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 
 namespace quillory::testing {
 namespace {

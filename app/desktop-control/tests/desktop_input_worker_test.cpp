@@ -134,6 +134,43 @@ TEST_F(WorkerTest, ARootResizeLiftsEverythingBeforeThePenGetsItsNewArea) {
     EXPECT_EQ(types(events()).back(), T::leftMouseDown);
 }
 
+// Access granted while running brings another sink: the old one lifts the pen and releases
+// every key, a batch queued before the swap reaches neither, and later input goes to the new one.
+TEST_F(WorkerTest, ASwappedSinkTakesOverOnceTheOldOneLifted) {
+    submit({sample(1, Phase::began)});
+    perform(action(Kind::begin, {DesktopKey::shift}, Uuid::random()));
+    sink->holdAt(sink->recording.count() + 1);
+    worker->submit({sample(2, Phase::moved, 0.2)}, connection);
+    sink->held.get_future().wait();
+    worker->submit({sample(3, Phase::moved, 0.9)}, connection);  // waits behind the held one
+
+    auto next = std::make_shared<RecordingInputSink>();
+    const auto before = worker->revision();
+    std::thread releaser([&] {
+        while (worker->revision() == before) {
+            std::this_thread::yield();
+        }
+        sink->release.set_value();
+    });
+    worker->configure([&] { worker->setSink(next); });
+    releaser.join();
+
+    EXPECT_TRUE(sink->recording.allUp());
+    for (const auto& event : events()) {
+        EXPECT_LT(event.location.x, 1000) << "the queued batch reached the old sink";
+    }
+    EXPECT_EQ(next->count(), 0u);
+    const auto oldCount = sink->recording.count();
+    perform(action(Kind::tap, {DesktopKey::a}));
+    submit({sample(4, Phase::began, 0.9)});
+    EXPECT_EQ(sink->recording.count(), oldCount);
+    const auto moved = next->events();
+    ASSERT_GE(moved.size(), 4u);
+    EXPECT_EQ(types(moved)[0], T::keyDown);
+    EXPECT_EQ(types(moved)[2], T::tabletProximity);
+    EXPECT_GT(moved[3].location.x, 1000);
+}
+
 TEST_F(WorkerTest, StaleBatchesAndActionsLiftInsteadOfPosting) {
     sink->holdAt(2);
     worker->submit({sample(1, Phase::began)}, connection);
@@ -266,7 +303,8 @@ TEST_F(WorkerTest, RandomInputNeverLeavesAnythingDown) {
             if (below(2) == 0 && chord[0] != DesktopKey::shift) {
                 chord.insert(chord.begin(), DesktopKey::shift);
             }
-            worker->submit(action(static_cast<Kind>(below(5)), chord, tokens[below(6)]),
+            worker->submit(action(static_cast<Kind>(below(5)), chord,
+                                  tokens[static_cast<std::size_t>(below(6))]),
                            connection);
         } else if (kind < 90) {
             clock->advance(unit() * 0.8);

@@ -4,6 +4,7 @@
 #include "app/desktop-control/keyboard_injector.h"
 #include "app/desktop-control/pen_injector.h"
 #include "app/desktop-control/tests/worker_fixture.h"
+#include "platform/clock/testing/fake_clock.h"
 
 namespace quillory::testing {
 namespace {

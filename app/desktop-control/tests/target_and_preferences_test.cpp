@@ -3,6 +3,7 @@
 #include "app/desktop-control/desktop_control_preferences.h"
 #include "app/desktop-control/desktop_input_target.h"
 #include "platform/defaults/testing/memory_user_defaults.h"
+#include "platform/desktop/testing/fake_desktop.h"
 
 namespace quillory {
 namespace {

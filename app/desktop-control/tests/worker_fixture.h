@@ -8,6 +8,8 @@
 #include <mutex>
 
 #include "app/desktop-control/desktop_input_worker.h"
+#include "platform/clock/testing/fake_clock.h"
+#include "platform/desktop/testing/fake_desktop.h"
 #include "platform/input/recording_input_sink.h"
 #include "platform/keyboard/keymap.h"
 

@@ -23,6 +23,7 @@
 #include "platform/desktop/x11_connection.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 #include "platform/input/input_backend.h"
 #include "platform/input/uinput_frame_writer.h"
 #include "platform/input/uinput_input_sink.h"

@@ -6,6 +6,7 @@
 #include <QVariantMap>
 
 #include "app/session/testing/fake_session.h"
+#include "platform/clock/testing/fake_clock.h"
 
 namespace quillory {
 namespace {

@@ -13,6 +13,7 @@
 #include "app/interface/testing/fake_tray_backend.h"
 #include "app/interface/testing/quick_items.h"
 #include "app/session/testing/fake_session.h"
+#include "platform/clock/testing/fake_clock.h"
 
 namespace quillory {
 namespace {

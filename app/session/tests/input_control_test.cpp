@@ -6,7 +6,9 @@
 
 #include "app/desktop-control/desktop_input_controller.h"
 #include "app/desktop-control/tests/worker_fixture.h"
+#include "platform/desktop/testing/fake_desktop.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 
 namespace quillory {
 namespace {

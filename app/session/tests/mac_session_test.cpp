@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
+
 #include "app/desktop-control/tests/worker_fixture.h"
+#include "app/session/testing/fake_permission_probe.h"
 #include "app/session/testing/fake_session.h"
 #include "app/session/tests/session_fakes.h"
 #include "platform/defaults/testing/memory_user_defaults.h"
+#include "platform/desktop/testing/fake_desktop.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 #include "platform/secrets/testing/memory_secret.h"
 
 namespace quillory::testing {
@@ -59,6 +64,13 @@ class MacSessionTest : public ::testing::Test {
         env.hasInputPermission = [this] {
             ++probes;
             return permission;
+        };
+        env.permissions = &permissions;
+        env.grant = grant.get();
+        env.uinputWritable = [this] { return uinputWritable; };
+        env.input.openBackend = [this](Rect) {
+            ++reopens;
+            return InputBackend{reopened, {InputBackendKind::uinput, "reopened"}};
         };
         env.desktop = desktop;
         env.readMenuCommands = [this](std::int32_t pid) {
@@ -133,6 +145,14 @@ class MacSessionTest : public ::testing::Test {
     std::shared_ptr<MemoryUserDefaults> defaults = std::make_shared<MemoryUserDefaults>();
     bool permission = true;
     int probes = 0;
+    FakePermissionProbe permissions;
+    std::unique_ptr<DesktopControlGrant> grant =
+        std::make_unique<DesktopControlGrant>(DesktopControlGrant::Environment{
+            .command = {QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("exit 126")},
+            .script = "/opt/quillory/grant"});
+    bool uinputWritable = false;
+    int reopens = 0;
+    std::shared_ptr<RecordingInputSink> reopened = std::make_shared<RecordingInputSink>();
     std::vector<MenuCommand> menu;
     std::atomic<std::int32_t> menuPid{0};
     QString computer = QStringLiteral("Studio PC");
@@ -414,6 +434,28 @@ TEST_F(MacSessionTest, TheFirstVerifiedConnectionTurnsDesktopControlOnOnce) {
     connectVerified(declined, Uuid::random());
     EXPECT_EQ(DesktopControlPreferences{defaults}.storedValue(declined.id()), false);
     EXPECT_FALSE(session->input()->controlDesktop());
+}
+
+// Access granted while the session runs: input moves onto uinput once, and a grant's end is
+// enough for the session to look again.
+TEST_F(MacSessionTest, InputFollowsAccessGrantedWhileRunning) {
+    listen();
+    permission = false;
+    connectVerified(tablet("Pad"), Uuid::random());
+    EXPECT_FALSE(session->input()->controlDesktop());
+    permission = true;
+    uinputWritable = true;
+    probes = 0;
+    QSignalSpy ended(grant.get(), &DesktopControlGrant::stateChanged);
+    grant->start();
+    ASSERT_TRUE(ended.wait());
+    EXPECT_GE(probes, 1);
+    EXPECT_EQ(reopens, 1);
+    EXPECT_EQ(session->inputController().backend().kind, InputBackendKind::uinput);
+    EXPECT_TRUE(session->input()->controlDesktop());
+    session->updateInputState();
+    EXPECT_EQ(reopens, 1);
+    EXPECT_FALSE(permissions.relaunchNeeded());
 }
 
 TEST_F(MacSessionTest, MenuCommandsGoOutInChunks) {

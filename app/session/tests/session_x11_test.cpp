@@ -19,6 +19,7 @@
 #include "app/session/x11_foreground_events.h"
 #include "platform/defaults/testing/memory_user_defaults.h"
 #include "platform/desktop/x11_desktop.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 #include "platform/input/desktop_control_access.h"
 #include "platform/input/xtest_input_sink.h"
 #include "platform/secrets/testing/memory_secret.h"

@@ -18,14 +18,14 @@
 namespace quillory {
 namespace {
 
-constexpr int kFrames = 60;
-constexpr std::uint32_t kBitrateKbps = 16000;
+constexpr int frameCount = 60;
+constexpr std::uint32_t bitrateKbps = 16000;
 
 std::vector<std::shared_ptr<PixelBuffer>> desktopFrames(int width, int height) {
     std::vector<std::shared_ptr<PixelBuffer>> frames;
     std::vector<std::uint8_t> bgrx(static_cast<std::size_t>(width) *
                                    static_cast<std::size_t>(height) * 4);
-    for (int i = 0; i < kFrames; ++i) {
+    for (int i = 0; i < frameCount; ++i) {
         testing::paintSyntheticDesktop(bgrx.data(), width, height, width * 4, i * 8);
         auto frame = PixelBuffer::allocate(width, height);
         (void)convertBgrxToNv12({bgrx.data(), width, height, width * 4}, *frame);
@@ -64,7 +64,7 @@ void EncoderDesktopToAccessUnit(benchmark::State& state) {
         delivered.notify_one();
         return true;
     });
-    if (encoder->startEncode({width, height, kBitrateKbps, 60, 1}) != kVideoCodecOk) {
+    if (encoder->startEncode({width, height, bitrateKbps, 60, 1}) != videoCodecOk) {
         state.SkipWithError("the encoder did not start");
         return;
     }
@@ -73,7 +73,7 @@ void EncoderDesktopToAccessUnit(benchmark::State& state) {
     const VideoFrameType delta[] = {VideoFrameType::delta};
     const auto begin = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        const VideoFrame frame = VideoFrame::whole(frames[index % kFrames], 0, index);
+        const VideoFrame frame = VideoFrame::whole(frames[index % frameCount], 0, index);
         std::unique_lock lock(mutex);
         const std::size_t before = outputs;
         const auto start = std::chrono::steady_clock::now();

@@ -8,7 +8,9 @@
 #include <limits>
 #include <mutex>
 
+#include "platform/desktop/testing/fake_desktop.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 
 namespace quillory {
 namespace {

@@ -19,6 +19,7 @@
 #include "platform/desktop/window_icons.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 #include "protocol/image_rules.h"
 #include "tests/support/frame_barcode.h"
 #include "tests/support/synthetic_desktop.h"

@@ -12,7 +12,9 @@
 
 #include "app/studio/mac_studio_session.h"
 #include "media/tests/studio_peer_fixture.h"
+#include "platform/desktop/testing/fake_desktop.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 #include "platform/webrtc/testing/fake_peer_transport.h"
 
 namespace quillory {

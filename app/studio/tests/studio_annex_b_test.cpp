@@ -17,7 +17,7 @@ Bytes concat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-const Bytes kStart{0, 0, 0, 1};
+const Bytes fourByteStart{0, 0, 0, 1};
 
 TEST(StudioAnnexBTest, LengthPrefixedUnitsBecomeStartCodedUnits) {
     struct Case {
@@ -29,11 +29,11 @@ TEST(StudioAnnexBTest, LengthPrefixedUnitsBecomeStartCodedUnits) {
     const Bytes five{0x41, 1, 2, 3, 4};
     const Bytes three{0x65, 7, 8};
     const Case cases[] = {
-        {"4-byte prefix", concat({{0, 0, 0, 5}, five}), 4, concat({kStart, five})},
-        {"2-byte prefix", concat({{0, 3}, three}), 2, concat({kStart, three})},
-        {"1-byte prefix", concat({{3}, three}), 1, concat({kStart, three})},
+        {"4-byte prefix", concat({{0, 0, 0, 5}, five}), 4, concat({fourByteStart, five})},
+        {"2-byte prefix", concat({{0, 3}, three}), 2, concat({fourByteStart, three})},
+        {"1-byte prefix", concat({{3}, three}), 1, concat({fourByteStart, three})},
         {"3-byte prefix, two units in order", concat({{0, 0, 5}, five, {0, 0, 3}, three}), 3,
-         concat({kStart, five, kStart, three})},
+         concat({fourByteStart, five, fourByteStart, three})},
         {"prefix announces more than remains", concat({{0, 0, 0, 9}, five}), 4, std::nullopt},
         {"zero prefix", {0, 0, 0, 0, 1}, 4, std::nullopt},
         {"two stray bytes after the last unit", concat({{0, 0, 0, 5}, five, {0, 1}}), 4,
@@ -59,27 +59,30 @@ TEST(StudioAnnexBTest, PacketsAreNormalisedForThePacketizer) {
     AnnexBParameterSets seen;
     // The codec's 3-byte start codes; parameter sets move in front, SEI stays before the slice.
     auto key = annexBAccessUnit(
-        concat({shortStart, sei, kStart, sps, shortStart, pps, shortStart, idr}), seen);
+        concat({shortStart, sei, fourByteStart, sps, shortStart, pps, shortStart, idr}), seen);
     ASSERT_TRUE(key);
     EXPECT_TRUE(key->keyframe);
-    EXPECT_EQ(key->bytes, concat({kStart, sps, kStart, pps, kStart, sei, kStart, idr}));
+    EXPECT_EQ(key->bytes, concat({fourByteStart, sps, fourByteStart, pps, fourByteStart, sei,
+                                  fourByteStart, idr}));
     EXPECT_EQ(key->bytes.size(), 10 + 4 + 3 + 100 + 16u);
 
     // A keyframe without parameter sets gets the last ones seen.
     auto bare = annexBAccessUnit(concat({shortStart, idr}), seen);
     ASSERT_TRUE(bare);
-    EXPECT_EQ(bare->bytes, concat({kStart, sps, kStart, pps, kStart, idr}));
+    EXPECT_EQ(bare->bytes, concat({fourByteStart, sps, fourByteStart, pps, fourByteStart, idr}));
 
     // Never parameter sets before a delta frame, even when the codec repeats them there; they
     // still count as the last ones seen.
     const Bytes newPps = {0x68, 0xee};
-    auto delta = annexBAccessUnit(concat({kStart, newPps, kStart, sei, shortStart, slice}), seen);
+    auto delta = annexBAccessUnit(
+        concat({fourByteStart, newPps, fourByteStart, sei, shortStart, slice}), seen);
     ASSERT_TRUE(delta);
     EXPECT_FALSE(delta->keyframe);
-    EXPECT_EQ(delta->bytes, concat({kStart, sei, kStart, slice}));
-    auto after = annexBAccessUnit(concat({kStart, idr}), seen);
+    EXPECT_EQ(delta->bytes, concat({fourByteStart, sei, fourByteStart, slice}));
+    auto after = annexBAccessUnit(concat({fourByteStart, idr}), seen);
     ASSERT_TRUE(after);
-    EXPECT_EQ(after->bytes, concat({kStart, sps, kStart, newPps, kStart, idr}));
+    EXPECT_EQ(after->bytes,
+              concat({fourByteStart, sps, fourByteStart, newPps, fourByteStart, idr}));
 }
 
 TEST(StudioAnnexBTest, PacketsThatCannotBeSentGiveNothing) {
@@ -90,9 +93,14 @@ TEST(StudioAnnexBTest, PacketsThatCannotBeSentGiveNothing) {
     };
     const Case cases[] = {
         {"empty", {}},
-        {"no slice", concat({kStart, {0x67, 0x42}, kStart, {0x68, 0xce}, kStart, {0x06, 0x05}})},
+        {"no slice", concat({fourByteStart,
+                             {0x67, 0x42},
+                             fourByteStart,
+                             {0x68, 0xce},
+                             fourByteStart,
+                             {0x06, 0x05}})},
         {"no start code", {0x65, 0x88}},
-        {"keyframe before any parameter sets", concat({kStart, idr})},
+        {"keyframe before any parameter sets", concat({fourByteStart, idr})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

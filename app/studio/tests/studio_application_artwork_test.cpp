@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 
 namespace quillory {
 namespace {

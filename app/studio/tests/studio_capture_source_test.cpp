@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/desktop/testing/fake_desktop.h"
 #include "platform/input/desktop_control_access.h"
 #include "protocol/studio_source.h"
 

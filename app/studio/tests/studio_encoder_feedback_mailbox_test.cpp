@@ -4,6 +4,7 @@
 
 #include "app/studio/studio_hardware_encoder_factory.h"
 #include "media/interactive_h264_factory.h"
+#include "platform/clock/testing/fake_clock.h"
 
 namespace quillory {
 namespace {

@@ -10,6 +10,7 @@
 #include "app/studio/studio_hardware_encoder_factory.h"
 #include "app/studio/tests/fake_studio_video_codec.h"
 #include "media/interactive_h264_factory.h"
+#include "platform/clock/testing/fake_clock.h"
 
 namespace quillory {
 namespace {
@@ -17,8 +18,8 @@ namespace {
 using testing::FakeCodecControl;
 using Action = FakeCodecControl::Action;
 
-constexpr int kWidth = 64;
-constexpr int kHeight = 48;
+constexpr int frameWidth = 64;
+constexpr int frameHeight = 48;
 
 class StudioHardwareEncoderTest : public ::testing::Test {
   protected:
@@ -43,12 +44,13 @@ class StudioHardwareEncoderTest : public ::testing::Test {
         });
     }
 
-    int start(int width = kWidth, int height = kHeight, std::uint32_t kbps = 1000) {
+    int start(int width = frameWidth, int height = frameHeight, std::uint32_t kbps = 1000) {
         return encoder->startEncode({width, height, kbps, 60, 1});
     }
 
     VideoFrame frame(std::uint32_t rtp) {
-        return VideoFrame::whole(PixelBuffer::allocate(kWidth, kHeight), rtp * 1'000'000, rtp);
+        return VideoFrame::whole(PixelBuffer::allocate(frameWidth, frameHeight), rtp * 1'000'000,
+                                 rtp);
     }
 
     int submit(const VideoFrame& raw, bool keyframe = false) {
@@ -67,7 +69,7 @@ class StudioHardwareEncoderTest : public ::testing::Test {
     // Starts with a codec that holds its frames and puts two in.
     void startWithFullCodec() {
         codec->setFallback(Action::hold);
-        ASSERT_EQ(start(), kVideoCodecOk);
+        ASSERT_EQ(start(), videoCodecOk);
         submit(frame(1));
         settle();
         submit(frame(2));
@@ -97,7 +99,7 @@ class StudioHardwareEncoderTest : public ::testing::Test {
 };
 
 TEST_F(StudioHardwareEncoderTest, FirstFrameAfterStartIsKeyThenDelta) {
-    ASSERT_EQ(start(), kVideoCodecOk);
+    ASSERT_EQ(start(), videoCodecOk);
     submit(frame(1));
     settle();
     submit(frame(2));
@@ -106,7 +108,7 @@ TEST_F(StudioHardwareEncoderTest, FirstFrameAfterStartIsKeyThenDelta) {
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[0].frameType, VideoFrameType::key);
     EXPECT_EQ(out[0].rtpTimestamp, 1u);
-    EXPECT_EQ(out[0].encodedWidth, kWidth);
+    EXPECT_EQ(out[0].encodedWidth, frameWidth);
     EXPECT_EQ(out[1].frameType, VideoFrameType::delta);
     EXPECT_EQ(out[1].qp, -1);
     // A frame of the encoder's size goes in without a copy.
@@ -122,12 +124,12 @@ TEST(StudioHardwareEncoderTraceTest, AnAttachedTraceSeesTheEncoderStages) {
     factory.setTrace(trace);
     auto encoder = std::static_pointer_cast<StudioHardwareEncoder>(
         factory.createEncoder(InteractiveH264Factory::codecList()[0]));
-    ASSERT_EQ(encoder->startEncode({kWidth, kHeight, 1000, 60, 1}), kVideoCodecOk);
+    ASSERT_EQ(encoder->startEncode({frameWidth, frameHeight, 1000, 60, 1}), videoCodecOk);
     const VideoFrameType delta[] = {VideoFrameType::delta};
     codec->script({Action::drop});
     for (std::uint32_t rtp = 7; rtp <= 8; ++rtp) {
-        encoder->encode(VideoFrame::whole(PixelBuffer::allocate(kWidth, kHeight), 0, rtp), nullptr,
-                        delta);
+        encoder->encode(VideoFrame::whole(PixelBuffer::allocate(frameWidth, frameHeight), 0, rtp),
+                        nullptr, delta);
         ASSERT_TRUE(encoder->waitForQueue());
     }
     encoder->setBitrate(0, 60);
@@ -145,10 +147,10 @@ TEST(StudioHardwareEncoderTraceTest, AnAttachedTraceSeesTheEncoderStages) {
 }
 
 TEST_F(StudioHardwareEncoderTest, FramesOfAnotherSizeAreScaledIntoTheEncodersSize) {
-    ASSERT_EQ(start(), kVideoCodecOk);
+    ASSERT_EQ(start(), videoCodecOk);
     const VideoFrame same = frame(1);
     VideoFrame larger =
-        VideoFrame::whole(PixelBuffer::allocate(kWidth * 2, kHeight * 2), 2'000'000, 2);
+        VideoFrame::whole(PixelBuffer::allocate(frameWidth * 2, frameHeight * 2), 2'000'000, 2);
     submit(same);
     settle();
     submit(larger);
@@ -157,8 +159,8 @@ TEST_F(StudioHardwareEncoderTest, FramesOfAnotherSizeAreScaledIntoTheEncodersSiz
     ASSERT_EQ(encoded.size(), 2u);
     EXPECT_EQ(encoded[0].buffer, same.buffer.get());
     EXPECT_NE(encoded[1].buffer, larger.buffer.get());
-    EXPECT_EQ(encoded[1].width, kWidth);
-    EXPECT_EQ(encoded[1].height, kHeight);
+    EXPECT_EQ(encoded[1].width, frameWidth);
+    EXPECT_EQ(encoded[1].height, frameHeight);
 }
 
 TEST_F(StudioHardwareEncoderTest, NewerFramesReplaceTheWaitingOneWhileTwoAreInTheCodec) {
@@ -217,8 +219,8 @@ TEST_F(StudioHardwareEncoderTest, FrameThatWaitedTwoIntervalsIsDiscardedAndItsKe
 }
 
 TEST_F(StudioHardwareEncoderTest, ZeroBitrateDiscardsEveryFrameUntilARateComes) {
-    ASSERT_EQ(start(), kVideoCodecOk);
-    EXPECT_EQ(encoder->setBitrate(0, 30), kVideoCodecOk);
+    ASSERT_EQ(start(), videoCodecOk);
+    EXPECT_EQ(encoder->setBitrate(0, 30), videoCodecOk);
     submit(frame(1));
     settle();
     submit(frame(2));
@@ -227,7 +229,7 @@ TEST_F(StudioHardwareEncoderTest, ZeroBitrateDiscardsEveryFrameUntilARateComes) 
     EXPECT_EQ(metric("encoderDiscardedRawFrames"), 2);
     EXPECT_EQ(factory->metrics()->snapshot().setting("encoderAllocatedBitrateBps"), 0);
 
-    EXPECT_EQ(encoder->setBitrate(500, 30), kVideoCodecOk);
+    EXPECT_EQ(encoder->setBitrate(500, 30), videoCodecOk);
     submit(frame(3));
     settle();
     const auto encoded = codec->encoded();
@@ -249,13 +251,13 @@ TEST_F(StudioHardwareEncoderTest, OutputsOfAnEarlierGenerationChangeNothing) {
     startWithFullCodec();
     // Both come out only when the encoder tears down.
     codec->releaseQuietly(2);
-    EXPECT_EQ(encoder->releaseEncoder(), kVideoCodecOk);
-    EXPECT_EQ(submit(frame(3)), kVideoCodecError);
+    EXPECT_EQ(encoder->releaseEncoder(), videoCodecOk);
+    EXPECT_EQ(submit(frame(3)), videoCodecError);
     EXPECT_TRUE(outputImages().empty());
     EXPECT_EQ(metric("encoderOutputFrames"), 0);
 
     codec->setFallback(Action::output);
-    ASSERT_EQ(start(), kVideoCodecOk);
+    ASSERT_EQ(start(), videoCodecOk);
     EXPECT_EQ(encoder->framesInCodec(), 0);
     submit(frame(4));
     settle();
@@ -280,9 +282,9 @@ TEST_F(StudioHardwareEncoderTest, StartFailuresReportTheirTexts) {
     const Case cases[] = {
         {"zero width", 0, 1000, std::nullopt,
          "Video encoding could not start because the frame dimensions are invalid."},
-        {"open fails", kWidth, 1000, VideoError{-22, "Invalid argument"},
+        {"open fails", frameWidth, 1000, VideoError{-22, "Invalid argument"},
          "Hardware video encoding could not start. Encoder open failed (libavcodec error -22)."},
-        {"zero rate", kWidth, 0, std::nullopt,
+        {"zero rate", frameWidth, 0, std::nullopt,
          "Hardware video encoding could not start. The initial video bitrate was zero."},
     };
     for (const Case& c : cases) {
@@ -290,16 +292,16 @@ TEST_F(StudioHardwareEncoderTest, StartFailuresReportTheirTexts) {
         if (c.openError) {
             codec->failNextOpen(*c.openError);
         }
-        EXPECT_EQ(start(c.width, kHeight, c.kbps), kVideoCodecError);
+        EXPECT_EQ(start(c.width, frameHeight, c.kbps), videoCodecError);
         EXPECT_EQ(takeFailures(), std::vector<std::string>{c.text});
-        EXPECT_EQ(submit(frame(1)), kVideoCodecError);
+        EXPECT_EQ(submit(frame(1)), videoCodecError);
     }
     EXPECT_EQ(factory->metrics()->snapshot().setting("encoderLastFailureOSStatus"), -22);
 }
 
 TEST_F(StudioHardwareEncoderTest, PresentationTimesFollowTheCadence) {
     factory->cadence()->setFramesPerSecond(30);
-    ASSERT_EQ(start(), kVideoCodecOk);
+    ASSERT_EQ(start(), videoCodecOk);
     for (std::uint32_t i = 1; i <= 3; ++i) {
         submit(frame(i));
         settle();
@@ -340,7 +342,7 @@ TEST_F(StudioHardwareEncoderTest, RuntimeFaultsFailOnceOrKeepTheKeyframeArmed) {
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.action));
         const double before = c.metricKey ? metric(c.metricKey) : 0;
-        ASSERT_EQ(start(), kVideoCodecOk);
+        ASSERT_EQ(start(), videoCodecOk);
         codec->script({c.action});
         submit(frame(1));
         settle();
@@ -349,7 +351,7 @@ TEST_F(StudioHardwareEncoderTest, RuntimeFaultsFailOnceOrKeepTheKeyframeArmed) {
         }
         if (c.failure) {
             EXPECT_EQ(takeFailures(), std::vector<std::string>{c.failure});
-            EXPECT_EQ(submit(frame(2)), kVideoCodecError);
+            EXPECT_EQ(submit(frame(2)), videoCodecError);
         } else {
             EXPECT_TRUE(takeFailures().empty());
             submit(frame(2));
@@ -363,7 +365,7 @@ TEST_F(StudioHardwareEncoderTest, RuntimeFaultsFailOnceOrKeepTheKeyframeArmed) {
 }
 
 TEST_F(StudioHardwareEncoderTest, RejectedCadenceFailsTheStream) {
-    ASSERT_EQ(start(), kVideoCodecOk);
+    ASSERT_EQ(start(), videoCodecOk);
     codec->failNextFramesPerSecond(VideoError{-22, "no"});
     factory->cadence()->setFramesPerSecond(30);
     submit(frame(1));
@@ -375,7 +377,7 @@ TEST_F(StudioHardwareEncoderTest, RejectedCadenceFailsTheStream) {
 
 TEST_F(StudioHardwareEncoderTest, FramesTheEncoderCouldNotTakeCountAsDropsForTheAdaptation) {
     codec->setFallback(Action::hold);
-    ASSERT_EQ(start(), kVideoCodecOk);
+    ASSERT_EQ(start(), videoCodecOk);
     // A slow codec: two frames inside, three more arrive before one comes out.
     for (std::uint32_t i = 1; i <= 5; ++i) {
         submit(frame(i));
@@ -404,8 +406,8 @@ TEST_F(StudioHardwareEncoderTest, ThirdReplacedKeyframeInARowPushesAReport) {
 // Frames from one thread, rates and cadences from another, outputs released from a third.
 TEST_F(StudioHardwareEncoderTest, ConcurrentCallersKeepTheCountsConsistent) {
     codec->setFallback(Action::output);
-    ASSERT_EQ(start(), kVideoCodecOk);
-    constexpr std::uint32_t kFrames = 300;
+    ASSERT_EQ(start(), videoCodecOk);
+    constexpr std::uint32_t frameCount = 300;
     std::thread control([this] {
         for (std::uint32_t i = 0; i < 50; ++i) {
             encoder->setBitrate(500 + i, 60);
@@ -413,8 +415,8 @@ TEST_F(StudioHardwareEncoderTest, ConcurrentCallersKeepTheCountsConsistent) {
             (void)factory->feedback()->beginWindow();
         }
     });
-    for (std::uint32_t i = 1; i <= kFrames; ++i) {
-        ASSERT_EQ(submit(frame(i), i % 50 == 0), kVideoCodecOk);
+    for (std::uint32_t i = 1; i <= frameCount; ++i) {
+        ASSERT_EQ(submit(frame(i), i % 50 == 0), videoCodecOk);
     }
     control.join();
     settle();
@@ -423,7 +425,7 @@ TEST_F(StudioHardwareEncoderTest, ConcurrentCallersKeepTheCountsConsistent) {
     EXPECT_EQ(snapshot.value("encoderSubmittedFrames") +
                   snapshot.value("encoderReplacedRawFrames") +
                   snapshot.value("encoderDiscardedRawFrames"),
-              kFrames);
+              frameCount);
     EXPECT_EQ(snapshot.value("encoderOutputFrames"), snapshot.value("encoderSubmittedFrames"));
     EXPECT_LE(snapshot.value("encoderMaximumInFlight"), 2);
     EXPECT_TRUE(takeFailures().empty());

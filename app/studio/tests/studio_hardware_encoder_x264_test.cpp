@@ -16,17 +16,17 @@
 namespace quillory {
 namespace {
 
-constexpr int kWidth = 640;
-constexpr int kHeight = 360;
+constexpr int frameWidth = 640;
+constexpr int frameHeight = 360;
 
 // Changes everywhere every frame, so the rate control always has more to spend than it may.
 std::shared_ptr<PixelBuffer> noisyFrame(std::uint32_t seed) {
-    auto buffer = PixelBuffer::allocate(kWidth, kHeight);
+    auto buffer = PixelBuffer::allocate(frameWidth, frameHeight);
     std::minstd_rand random(seed + 1);
-    for (int y = 0; y < kHeight * 3 / 2; ++y) {
+    for (int y = 0; y < frameHeight * 3 / 2; ++y) {
         std::uint8_t* row = buffer->dataY() + static_cast<std::size_t>(y) *
                                                   static_cast<std::size_t>(buffer->strideY());
-        for (int x = 0; x < kWidth; ++x) {
+        for (int x = 0; x < frameWidth; ++x) {
             row[x] = static_cast<std::uint8_t>(96 + random() % 48);
         }
     }
@@ -34,12 +34,13 @@ std::shared_ptr<PixelBuffer> noisyFrame(std::uint32_t seed) {
 }
 
 std::shared_ptr<PixelBuffer> desktopFrame(std::uint32_t counter) {
-    std::vector<std::uint8_t> bgrx(static_cast<std::size_t>(kWidth * kHeight * 4));
-    testing::paintSyntheticDesktop(bgrx.data(), kWidth, kHeight, kWidth * 4,
+    std::vector<std::uint8_t> bgrx(static_cast<std::size_t>(frameWidth * frameHeight * 4));
+    testing::paintSyntheticDesktop(bgrx.data(), frameWidth, frameHeight, frameWidth * 4,
                                    static_cast<int>(counter) * 4);
-    testing::paintFrameBarcode(counter, bgrx.data(), kWidth, kHeight, kWidth * 4);
-    auto buffer = PixelBuffer::allocate(kWidth, kHeight);
-    EXPECT_FALSE(convertBgrxToNv12({bgrx.data(), kWidth, kHeight, kWidth * 4}, *buffer));
+    testing::paintFrameBarcode(counter, bgrx.data(), frameWidth, frameHeight, frameWidth * 4);
+    auto buffer = PixelBuffer::allocate(frameWidth, frameHeight);
+    EXPECT_FALSE(
+        convertBgrxToNv12({bgrx.data(), frameWidth, frameHeight, frameWidth * 4}, *buffer));
     return buffer;
 }
 
@@ -90,7 +91,7 @@ class StudioHardwareEncoderX264Test : public ::testing::Test {
     void encodeOne(std::shared_ptr<PixelBuffer> buffer, std::uint32_t rtp, bool keyframe = false) {
         const VideoFrameType types[] = {keyframe ? VideoFrameType::key : VideoFrameType::delta};
         ASSERT_EQ(encoder->encode(VideoFrame::whole(std::move(buffer), 0, rtp), nullptr, types),
-                  kVideoCodecOk);
+                  videoCodecOk);
         ASSERT_TRUE(encoder->waitForQueue());
     }
 
@@ -112,7 +113,7 @@ class StudioHardwareEncoderX264Test : public ::testing::Test {
 };
 
 TEST_F(StudioHardwareEncoderX264Test, FirstOutputAndRequestedKeyframesCarryTheirParameterSets) {
-    ASSERT_EQ(encoder->startEncode({kWidth, kHeight, 2000, 60, 1}), kVideoCodecOk);
+    ASSERT_EQ(encoder->startEncode({frameWidth, frameHeight, 2000, 60, 1}), videoCodecOk);
     encodeOne(desktopFrame(1), 1);
     encodeOne(desktopFrame(2), 2);
     encodeOne(desktopFrame(3), 3, true);
@@ -132,12 +133,12 @@ TEST_F(StudioHardwareEncoderX264Test, FirstOutputAndRequestedKeyframesCarryTheir
 
 TEST_F(StudioHardwareEncoderX264Test, LowerBitrateShowsInTheNextSecond) {
     factory->cadence()->setFramesPerSecond(30);
-    ASSERT_EQ(encoder->startEncode({kWidth, kHeight, 4000, 30, 1}), kVideoCodecOk);
+    ASSERT_EQ(encoder->startEncode({frameWidth, frameHeight, 4000, 30, 1}), videoCodecOk);
     std::uint32_t index = 0;
     for (; index < 60; ++index) {
         encodeOne(noisyFrame(index), index);
     }
-    ASSERT_EQ(encoder->setBitrate(1000, 30), kVideoCodecOk);
+    ASSERT_EQ(encoder->setBitrate(1000, 30), videoCodecOk);
     for (; index < 90; ++index) {
         encodeOne(noisyFrame(index), index);
     }
@@ -150,7 +151,7 @@ TEST_F(StudioHardwareEncoderX264Test, LowerBitrateShowsInTheNextSecond) {
 }
 
 TEST_F(StudioHardwareEncoderX264Test, BytesPerFrameFollowTheCadenceAtOneBitrate) {
-    ASSERT_EQ(encoder->startEncode({kWidth, kHeight, 3000, 60, 1}), kVideoCodecOk);
+    ASSERT_EQ(encoder->startEncode({frameWidth, frameHeight, 3000, 60, 1}), videoCodecOk);
     std::uint32_t index = 0;
     for (; index < 120; ++index) {
         encodeOne(noisyFrame(index), index);
@@ -166,13 +167,13 @@ TEST_F(StudioHardwareEncoderX264Test, BytesPerFrameFollowTheCadenceAtOneBitrate)
 }
 
 TEST_F(StudioHardwareEncoderX264Test, DecodedPicturesCarryTheCountersOfTheFramesThePumpEncoded) {
-    ASSERT_EQ(encoder->startEncode({kWidth, kHeight, 3000, 60, 1}), kVideoCodecOk);
+    ASSERT_EQ(encoder->startEncode({frameWidth, frameHeight, 3000, 60, 1}), videoCodecOk);
     // Bursts of frames: some replace each other while the pump is busy.
     for (std::uint32_t counter = 1; counter <= 60; ++counter) {
         const VideoFrameType types[] = {VideoFrameType::delta};
         ASSERT_EQ(
             encoder->encode(VideoFrame::whole(desktopFrame(counter), 0, counter), nullptr, types),
-            kVideoCodecOk);
+            videoCodecOk);
         if (counter % 4 == 0) {
             ASSERT_TRUE(encoder->waitForQueue());
         }
@@ -181,7 +182,7 @@ TEST_F(StudioHardwareEncoderX264Test, DecodedPicturesCarryTheCountersOfTheFrames
     ASSERT_TRUE(encoder->waitForQueue());
 
     PlainH264Decoder decoder;
-    ASSERT_EQ(decoder.startDecode(1), kVideoCodecOk);
+    ASSERT_EQ(decoder.startDecode(1), videoCodecOk);
     std::vector<std::uint32_t> decoded;
     decoder.setCallback([&](const VideoFrame& frame) {
         const auto counter = testing::readFrameBarcode(*frame.buffer);
@@ -192,7 +193,7 @@ TEST_F(StudioHardwareEncoderX264Test, DecodedPicturesCarryTheCountersOfTheFrames
     std::lock_guard lock(mutex);
     for (const EncodedImage& image : images) {
         sent.push_back(image.rtpTimestamp);
-        ASSERT_EQ(decoder.decode(image), kVideoCodecOk);
+        ASSERT_EQ(decoder.decode(image), videoCodecOk);
     }
     EXPECT_EQ(decoded, sent);
     const auto metrics = factory->metrics()->snapshot();

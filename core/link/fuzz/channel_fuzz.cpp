@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (!host.shutdown()) {
             stopWith("a closed host channel was not released in " +
-                     std::to_string(ReadyHost::kPatience.count()) + " s");
+                     std::to_string(ReadyHost::patience.count()) + " s");
         }
     }
     host.main->runUntilIdle();

@@ -8,6 +8,7 @@
 
 #include "core/link/transport_timers.h"
 #include "platform/clock/clock.h"
+#include "platform/clock/testing/fake_clock.h"
 
 namespace quillory {
 

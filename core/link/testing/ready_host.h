@@ -17,6 +17,7 @@
 #include "core/link/testing/memory_trust_store.h"
 #include "core/link/testing/scripted_pad.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 
 namespace quillory::testing {
 
@@ -26,7 +27,7 @@ namespace quillory::testing {
 class ReadyHost {
   public:
     using SamplesReceiver = std::function<void(const std::vector<PenSample>&)>;
-    static constexpr std::chrono::seconds kPatience{60};
+    static constexpr std::chrono::seconds patience{60};
 
     explicit ReadyHost(SamplesReceiver samples = {}) : samples_(std::move(samples)) {
         MainQueue::install(main);
@@ -41,7 +42,7 @@ class ReadyHost {
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
             return std::string("socketpair: ") + std::strerror(errno);
         }
-        pad = std::make_unique<ScriptedPad>(fds[1], kPatience);
+        pad = std::make_unique<ScriptedPad>(fds[1], patience);
         try {
             channel = PenChannel::create(StreamConnection(fds[0]), SessionRole::mac, "Host",
                                          memoryStore(), Uuid::random(), std::nullopt, true,
@@ -111,7 +112,7 @@ class ReadyHost {
 
     // Runs main-queue work until the condition holds or the host channel has closed.
     bool runUntil(const std::function<bool()>& condition) {
-        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        const auto deadline = std::chrono::steady_clock::now() + patience;
         while (!condition()) {
             if (std::chrono::steady_clock::now() > deadline ||
                 (channel && channel->closedCause())) {

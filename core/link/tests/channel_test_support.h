@@ -16,6 +16,7 @@
 #include "core/link/testing/memory_trust_store.h"
 #include "core/link/testing/scripted_pad.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 
 namespace quillory::testing {
 

@@ -236,7 +236,7 @@ TEST_F(HostilePeer, ContentFailingItsRulesIsDroppedAndLiftsThePen) {
 TEST_F(HostilePeer, HandshakeDeadlineIsFifteenSecondsOrTwoMinutesOnceACodeShows) {
     startHost();
     ASSERT_TRUE(pad->raw.readLine());
-    timers->advance(PenChannel::kHandshakeDeadline - 0.01);
+    timers->advance(PenChannel::handshakeDeadline - 0.01);
     main->runUntilIdle();
     EXPECT_EQ(mac.events->endedCount, 0);
     timers->advance(0.01);
@@ -249,9 +249,9 @@ TEST_F(HostilePeer, HandshakeDeadlineIsFifteenSecondsOrTwoMinutesOnceACodeShows)
     ASSERT_TRUE(pad->handshake() && pad->send(Kind::unknown));
     ASSERT_TRUE(runUntil([&] { return mac.events->code.has_value(); }));
     // The heartbeat is fed by pongs only; keep the peer answering for two minutes.
-    for (double elapsed = 0; elapsed < PenChannel::kPairingDeadline - 2.5;
-         elapsed += PenChannel::kPingInterval) {
-        timers->advance(PenChannel::kPingInterval);
+    for (double elapsed = 0; elapsed < PenChannel::pairingDeadline - 2.5;
+         elapsed += PenChannel::pingInterval) {
+        timers->advance(PenChannel::pingInterval);
         const auto ping = pad->receiveUntil(Kind::ping);
         ASSERT_TRUE(ping);
         SessionPayload pong;
@@ -272,7 +272,7 @@ TEST_F(HostilePeer, HandshakeDeadlineIsFifteenSecondsOrTwoMinutesOnceACodeShows)
 TEST_F(HostilePeer, PingsMeasureTimeOutDetectOldPeersAndFeedTheHeartbeat) {
     reachReady();
     mac.channel->setLocalDisplay(DisplayGeometry{1920, 1080});
-    timers->advance(PenChannel::kPingInterval);
+    timers->advance(PenChannel::pingInterval);
     const auto ping = pad->receive();
     ASSERT_TRUE(ping && ping->kind == Kind::ping && ping->probe);
     clock->advance(0.025);
@@ -296,18 +296,18 @@ TEST_F(HostilePeer, PingsMeasureTimeOutDetectOldPeersAndFeedTheHeartbeat) {
     EXPECT_EQ(answer->display, (DisplayGeometry{1920, 1080}));
 
     // A pong without probe marks an old peer; an unanswered ping is reported at the next tick.
-    timers->advance(PenChannel::kPingInterval);
+    timers->advance(PenChannel::pingInterval);
     ASSERT_TRUE(pad->receive());
     ASSERT_TRUE(pad->send(Kind::pong));
     ASSERT_TRUE(runUntil([&] { return mac.events->latencies.size() == 2; }));
-    timers->advance(PenChannel::kPingInterval);
+    timers->advance(PenChannel::pingInterval);
     ASSERT_TRUE(runUntil([&] { return mac.events->latencies.size() == 3; }));
     EXPECT_EQ(mac.events->latencies[1], LinkLatency::unsupported());
     EXPECT_EQ(mac.events->latencies[2], LinkLatency::timedOut());
     EXPECT_EQ(mac.events->displays, std::vector<DisplayGeometry>{(DisplayGeometry{2732, 2048})});
 
     // Pings alone do not keep a link alive: six seconds after the last line from the tablet.
-    timers->advance(PenChannel::kHeartbeatExpiry - PenChannel::kPingInterval - 0.01);
+    timers->advance(PenChannel::heartbeatExpiry - PenChannel::pingInterval - 0.01);
     main->runUntilIdle();
     EXPECT_EQ(mac.events->endedCount, 0);
     timers->advance(0.01);
@@ -322,7 +322,7 @@ TEST_F(HostilePeer, StopClosesHalfASecondLaterAndDiscardsInput) {
     input.kind = Kind::input;
     input.samples = {movedSample(0.5)};
     ASSERT_TRUE(pad->sendPayload(input));
-    timers->advance(PenChannel::kStopDelay - 0.01);
+    timers->advance(PenChannel::stopDelay - 0.01);
     main->runUntilIdle();
     EXPECT_EQ(mac.events->endedCount, 0);
     timers->advance(0.01);

@@ -184,7 +184,7 @@ TEST_F(LinkedChannels, StoppedIntentIsRefusedWhileANewIntentPairs) {
     // An automatic reconnect with the stopped intent.
     auto again = connect(intent, macStore->fingerprint(), false);
     ASSERT_TRUE(runUntil([&] { return again.pad.events->endedCount == 1; }));
-    timers->advance(PenChannel::kStopDelay);
+    timers->advance(PenChannel::stopDelay);
     ASSERT_TRUE(runUntil([&] { return again.mac.events->endedCount == 1; }));
     for (const auto& side : {again.mac, again.pad}) {
         EXPECT_EQ(side.events->end, ConnectionEnd(End::stopped));
@@ -208,7 +208,7 @@ TEST_F(LinkedChannels, RefusedHostsEndBothSides) {
         SCOPED_TRACE(static_cast<int>(refused.pad));
         auto link = connect(Uuid::random(), refused.expectedPeer, refused.allowPairing);
         ASSERT_TRUE(runUntil([&] { return link.mac.events->endedCount == 1; }));
-        timers->advance(PenChannel::kStopDelay);
+        timers->advance(PenChannel::stopDelay);
         ASSERT_TRUE(runUntil([&] { return link.pad.events->endedCount == 1; }));
         EXPECT_EQ(link.pad.events->end, ConnectionEnd(refused.pad));
         EXPECT_EQ(link.mac.events->end, ConnectionEnd(refused.mac));
@@ -265,7 +265,7 @@ TEST_F(LinkedChannels, CarriesInputAndSignalsOverLoopbackTcp) {
                             -2.345678901234567,
                             123456.789012345,
                             Uuid::random()};
-    link.pad.channel->send(std::vector<PenSample>(SessionPayload::kMaxSamples, longest));
+    link.pad.channel->send(std::vector<PenSample>(SessionPayload::maxSamples, longest));
     ControlsSignal controls;
     controls.id = Uuid::random();
     controls.kind = ControlsSignal::Kind::listCommands;
@@ -286,7 +286,7 @@ TEST_F(LinkedChannels, CarriesInputAndSignalsOverLoopbackTcp) {
     link.mac.channel->send(samples);  // wrong direction for the host: dropped, never sent
     ASSERT_TRUE(runUntil([&] {
         return link.mac.events->controls.size() == 1 && link.pad.events->contexts.size() == 1 &&
-               link.mac.events->samplesReceived == 3 + int(SessionPayload::kMaxSamples);
+               link.mac.events->samplesReceived == 3 + int(SessionPayload::maxSamples);
     }));
     EXPECT_EQ(link.mac.events->cancelledReceived, 1);
     EXPECT_EQ(link.mac.events->controls[0], controls);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 
 namespace quillory {
 namespace {

@@ -180,7 +180,7 @@ TEST_F(ChaChaPoly, RejectsAnyTampering) {
         return bytes;
     };
     for (const std::size_t position :
-         {std::size_t{0}, sealed.size() - kChaChaTagSize, sealed.size() - 1}) {
+         {std::size_t{0}, sealed.size() - chaChaTagSize, sealed.size() - 1}) {
         EXPECT_FALSE(chacha20Poly1305Open(key, nonce, flipped(sealed, position), aad)) << position;
     }
     EXPECT_FALSE(chacha20Poly1305Open(key, nonce, sealed, flipped(aad, 11)));
@@ -188,7 +188,7 @@ TEST_F(ChaChaPoly, RejectsAnyTampering) {
     EXPECT_FALSE(chacha20Poly1305Open(key, flipped(nonce, 11), sealed, aad));
     EXPECT_FALSE(chacha20Poly1305Open(flipped(key, 0), nonce, sealed, aad));
     EXPECT_FALSE(chacha20Poly1305Open(key, nonce, ByteView(sealed).first(sealed.size() - 1), aad));
-    EXPECT_FALSE(chacha20Poly1305Open(key, nonce, ByteView(sealed).first(kChaChaTagSize - 1), aad));
+    EXPECT_FALSE(chacha20Poly1305Open(key, nonce, ByteView(sealed).first(chaChaTagSize - 1), aad));
     EXPECT_FALSE(chacha20Poly1305Open(ByteView(key).first(31), nonce, sealed, aad));
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "platform/desktop/desktop.h"
+#include "platform/desktop/testing/fake_desktop.h"
 
 namespace quillory {
 namespace {

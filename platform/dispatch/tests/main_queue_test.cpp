@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/dispatch/testing/manual_main_executor.h"
+
 namespace quillory {
 namespace {
 

@@ -34,8 +34,8 @@ TEST(SerialQueue, RunsWorkInSubmissionOrderOnItsOwnNamedThread) {
     EXPECT_TRUE(current);
     EXPECT_FALSE(queue.isCurrent());
     ASSERT_EQ(order.size(), 1000u);
-    for (int i = 0; i < 1000; ++i) {
-        ASSERT_EQ(order[i], i);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        ASSERT_EQ(order[i], static_cast<int>(i));
     }
 }
 

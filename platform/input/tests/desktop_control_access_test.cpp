@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "platform/clock/testing/fake_clock.h"
 #include "platform/input/input_backend.h"
 #include "platform/input/recording_input_sink.h"
 #include "platform/input/uinput_input_sink.h"

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 
-#include "platform/keyboard/named_keys.h"
-
 namespace quillory {
 namespace {
 
@@ -74,13 +72,6 @@ TEST(Keymap, CharactersFindTheirKeyAndLevel) {
     std::string error;
     EXPECT_FALSE(Keymap::fromNames("no-such-layout", {}, &error));
     EXPECT_FALSE(error.empty());
-}
-
-TEST(NamedKeys, KeysymNamesReadBackToTheirKeys) {
-    for (const NamedKey& entry : namedKeys()) {
-        EXPECT_EQ(desktopKeyForKeysymName(entry.keysymName), entry.key) << entry.keysymName;
-    }
-    EXPECT_EQ(desktopKeyForKeysymName("A"), DesktopKey::a);
 }
 
 }  // namespace

@@ -15,12 +15,12 @@
 namespace quillory {
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
+constexpr int width = 1920;
+constexpr int height = 1080;
 
 std::vector<std::uint8_t> desktopBgrx(int scroll) {
-    std::vector<std::uint8_t> bgrx(static_cast<std::size_t>(kWidth * kHeight * 4));
-    testing::paintSyntheticDesktop(bgrx.data(), kWidth, kHeight, kWidth * 4, scroll);
+    std::vector<std::uint8_t> bgrx(static_cast<std::size_t>(width * height * 4));
+    testing::paintSyntheticDesktop(bgrx.data(), width, height, width * 4, scroll);
     return bgrx;
 }
 
@@ -32,21 +32,21 @@ int usableCores() {
 
 void BgrxToNv12(benchmark::State& state) {
     const auto bgrx = desktopBgrx(0);
-    auto target = PixelBuffer::allocate(kWidth, kHeight);
+    auto target = PixelBuffer::allocate(width, height);
     for (auto _ : state) {
         benchmark::DoNotOptimize(
-            convertBgrxToNv12({bgrx.data(), kWidth, kHeight, kWidth * 4}, *target));
+            convertBgrxToNv12({bgrx.data(), width, height, width * 4}, *target));
     }
 }
 BENCHMARK(BgrxToNv12)->Unit(benchmark::kMillisecond);
 
 void CropAndScaleTo720p(benchmark::State& state) {
     const auto bgrx = desktopBgrx(0);
-    auto source = PixelBuffer::allocate(kWidth, kHeight);
-    convertBgrxToNv12({bgrx.data(), kWidth, kHeight, kWidth * 4}, *source);
+    auto source = PixelBuffer::allocate(width, height);
+    convertBgrxToNv12({bgrx.data(), width, height, width * 4}, *source);
     auto target = PixelBuffer::allocate(1280, 720);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(cropAndScaleNv12(*source, {0, 0, kWidth, kHeight}, *target));
+        benchmark::DoNotOptimize(cropAndScaleNv12(*source, {0, 0, width, height}, *target));
     }
 }
 BENCHMARK(CropAndScaleTo720p)->Unit(benchmark::kMillisecond);
@@ -57,11 +57,11 @@ void X264EncodeDesktop(benchmark::State& state) {
     std::vector<std::shared_ptr<PixelBuffer>> frames;
     for (int i = 0; i < 60; ++i) {
         const auto bgrx = desktopBgrx(i * 8);
-        auto frame = PixelBuffer::allocate(kWidth, kHeight);
-        convertBgrxToNv12({bgrx.data(), kWidth, kHeight, kWidth * 4}, *frame);
+        auto frame = PixelBuffer::allocate(width, height);
+        convertBgrxToNv12({bgrx.data(), width, height, width * 4}, *frame);
         frames.push_back(std::move(frame));
     }
-    H264CodecConfig config{kWidth, kHeight, 8000, 60, usableCores(), false};
+    H264CodecConfig config{width, height, 8000, 60, usableCores(), false};
     auto codec = std::move(H264Codec::open(config).codec);
     if (!codec) {
         state.SkipWithError("libx264 did not open");

@@ -193,7 +193,7 @@ TEST(H264Codec, DecodingBackReadsTheCountersOfExactlyTheFramesEncoded) {
     auto codec = openX264(320, 240, 500);
     ASSERT_TRUE(codec);
     PlainH264Decoder decoder;
-    ASSERT_EQ(decoder.startDecode(1), kVideoCodecOk);
+    ASSERT_EQ(decoder.startDecode(1), videoCodecOk);
     std::vector<std::uint32_t> read;
     decoder.setCallback([&](const VideoFrame& frame) {
         const auto counter = readFrameBarcode(*frame.buffer);
@@ -206,7 +206,7 @@ TEST(H264Codec, DecodingBackReadsTheCountersOfExactlyTheFramesEncoded) {
         for (auto& packet : encodeOne(*codec, desktopFrame(320, 240, i, counter), i == 20)) {
             EncodedImage image;
             image.buffer = packet.data;
-            ASSERT_EQ(decoder.decode(image), kVideoCodecOk);
+            ASSERT_EQ(decoder.decode(image), videoCodecOk);
         }
     }
     EXPECT_EQ(read, sent);
@@ -226,9 +226,9 @@ TEST(H264Codec, VaapiRunsWhereTheMachineHasIt) {
 
 TEST(PlainH264Encoder, CropsAndScalesFramesThatAskForIt) {
     PlainH264Encoder encoder;
-    ASSERT_EQ(encoder.startEncode({320, 240, 600, 30, 1}), kVideoCodecOk);
+    ASSERT_EQ(encoder.startEncode({320, 240, 600, 30, 1}), videoCodecOk);
     PlainH264Decoder decoder;
-    ASSERT_EQ(decoder.startDecode(1), kVideoCodecOk);
+    ASSERT_EQ(decoder.startDecode(1), videoCodecOk);
     std::vector<EncodedImage> images;
     encoder.setCallback([&](const EncodedImage& image, const H264CodecSpecificInfo& info) {
         images.push_back(image);
@@ -249,7 +249,7 @@ TEST(PlainH264Encoder, CropsAndScalesFramesThatAskForIt) {
         frame.adaptedHeight = 240;
         const std::vector<VideoFrameType> types{i == 3 ? VideoFrameType::key
                                                        : VideoFrameType::delta};
-        ASSERT_EQ(encoder.encode(frame, nullptr, types), kVideoCodecOk);
+        ASSERT_EQ(encoder.encode(frame, nullptr, types), videoCodecOk);
     }
     ASSERT_EQ(images.size(), 6u);
     for (std::size_t i = 0; i < images.size(); ++i) {
@@ -260,19 +260,19 @@ TEST(PlainH264Encoder, CropsAndScalesFramesThatAskForIt) {
                   i == 0 || i == 3 ? VideoFrameType::key : VideoFrameType::delta);
         EXPECT_EQ(images[i].contentType, VideoContentType::screen);
         EXPECT_LE(images[i].encodeStartMs, images[i].encodeFinishMs);
-        EXPECT_EQ(decoder.decode(images[i]), kVideoCodecOk);
+        EXPECT_EQ(decoder.decode(images[i]), videoCodecOk);
     }
     EXPECT_EQ(read, (std::vector<std::uint32_t>{1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(encoder.setBitrate(300, 30), kVideoCodecOk);
-    EXPECT_EQ(encoder.releaseEncoder(), kVideoCodecOk);
+    EXPECT_EQ(encoder.setBitrate(300, 30), videoCodecOk);
+    EXPECT_EQ(encoder.releaseEncoder(), videoCodecOk);
     EXPECT_EQ(encoder.encode(VideoFrame::whole(PixelBuffer::allocate(320, 240), 0, 0), nullptr, {}),
-              kVideoCodecError);
-    EXPECT_EQ(encoder.setBitrate(300, 30), kVideoCodecError);
+              videoCodecError);
+    EXPECT_EQ(encoder.setBitrate(300, 30), videoCodecError);
 }
 
 TEST(PlainH264Encoder, OddStartSizeFailsWithTheReason) {
     PlainH264Encoder encoder;
-    EXPECT_EQ(encoder.startEncode({321, 240, 600, 30, 1}), kVideoCodecError);
+    EXPECT_EQ(encoder.startEncode({321, 240, 600, 30, 1}), videoCodecError);
     ASSERT_TRUE(encoder.lastError());
     EXPECT_NE(encoder.lastError()->message.find("321"), std::string::npos);
 }

@@ -10,8 +10,8 @@ namespace quillory {
 namespace {
 
 TEST(PixelBufferPoolThreads, TakersOnFourThreadsStayWithinTheBound) {
-    constexpr std::size_t kCapacity = 3;
-    auto pool = PixelBufferPool::create(16, 16, kCapacity);
+    constexpr std::size_t capacity = 3;
+    auto pool = PixelBufferPool::create(16, 16, capacity);
     std::atomic<int> inUse{0};
     std::atomic<int> maximum{0};
     std::atomic<int> refused{0};
@@ -36,7 +36,7 @@ TEST(PixelBufferPoolThreads, TakersOnFourThreadsStayWithinTheBound) {
     for (auto& thread : threads) {
         thread.join();
     }
-    EXPECT_LE(maximum.load(), static_cast<int>(kCapacity));
+    EXPECT_LE(maximum.load(), static_cast<int>(capacity));
     EXPECT_EQ(pool->outstanding(), 0u);
 }
 

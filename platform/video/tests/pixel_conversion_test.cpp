@@ -59,7 +59,7 @@ struct Mark {
     PixelRect rect;
     std::uint8_t luma;
 };
-const Mark kMarks[] = {
+const Mark cornerMarks[] = {
     {{0, 0, 32, 32}, 235},       {{1888, 0, 32, 32}, 16}, {{0, 1048, 32, 32}, 60},
     {{1888, 1048, 32, 32}, 200}, {{240, 0, 32, 32}, 40},  {{1648, 1048, 32, 32}, 220},
     {{944, 524, 32, 32}, 180},
@@ -71,7 +71,7 @@ std::shared_ptr<PixelBuffer> testCard() {
         std::memset(card->dataY() + y * card->strideY(), 126, 1920);
     }
     std::memset(card->dataUV(), 128, static_cast<std::size_t>(card->strideUV() * 540));
-    for (const Mark& mark : kMarks) {
+    for (const Mark& mark : cornerMarks) {
         for (int y = mark.rect.y; y < mark.rect.y + mark.rect.height; ++y) {
             std::memset(card->dataY() + y * card->strideY() + mark.rect.x, mark.luma, 32);
         }
@@ -96,7 +96,7 @@ TEST(PixelConversion, CropAndScalePutsMarksWhereExpected) {
         ASSERT_FALSE(cropAndScaleNv12(*card, c.crop, *target));
         const double scaleX = static_cast<double>(c.width) / c.crop.width;
         const double scaleY = static_cast<double>(c.height) / c.crop.height;
-        for (const Mark& mark : kMarks) {
+        for (const Mark& mark : cornerMarks) {
             const double centreX = mark.rect.x + 16 - c.crop.x;
             const double centreY = mark.rect.y + 16 - c.crop.y;
             if (centreX < 0 || centreX >= c.crop.width) {

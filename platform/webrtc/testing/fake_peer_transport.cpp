@@ -227,6 +227,12 @@ void FakePeerTransport::addRemoteTrack(const std::string& trackId) {
     }
 }
 
+void FakePeerTransport::failStream(const std::string& message) {
+    if (auto delegate = liveDelegate()) {
+        delegate->transportFailed(message);
+    }
+}
+
 std::vector<std::string> FakePeerTransport::calls() const {
     std::lock_guard lock(mutex_);
     return calls_;

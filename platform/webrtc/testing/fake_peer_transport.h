@@ -99,6 +99,7 @@ class FakePeerTransport final : public PeerTransport {
     void changeConnection(PeerConnectionState state);
     std::shared_ptr<FakePeerDataChannel> openDataChannel();
     void addRemoteTrack(const std::string& trackId);
+    void failStream(const std::string& message);
 
     // Record.
     // Every call by name, in order ("addVideoTrack", "createOffer", "requestStatistics", ...).

@@ -61,7 +61,7 @@ TEST(FrameBarcode, ReadsAfterH264At500Kbits) {
         auto codec = std::move(H264Codec::open(config).codec);
         ASSERT_TRUE(codec);
         PlainH264Decoder decoder;
-        ASSERT_EQ(decoder.startDecode(1), kVideoCodecOk);
+        ASSERT_EQ(decoder.startDecode(1), videoCodecOk);
         std::vector<std::optional<std::uint32_t>> read;
         decoder.setCallback(
             [&](const VideoFrame& frame) { read.push_back(readFrameBarcode(*frame.buffer)); });
@@ -76,7 +76,7 @@ TEST(FrameBarcode, ReadsAfterH264At500Kbits) {
             for (const auto& packet : packets) {
                 EncodedImage image;
                 image.buffer = packet.data;
-                ASSERT_EQ(decoder.decode(image), kVideoCodecOk);
+                ASSERT_EQ(decoder.decode(image), videoCodecOk);
             }
         }
         EXPECT_EQ(read, sent);

@@ -142,7 +142,7 @@ TEST_F(RememberedHostsTest, ADamagedFileIsReportedAndKept) {
 TEST(StrokeShape, StrokesAreValidPressedAndTilted) {
     for (unsigned index : {0u, 1u, 7u}) {
         const auto stroke = strokeShape(index);
-        ASSERT_EQ(stroke.size(), kSamplesPerStroke);
+        ASSERT_EQ(stroke.size(), samplesPerStroke);
         EXPECT_EQ(stroke.front().phase, PenSample::Phase::began);
         EXPECT_EQ(stroke.back().phase, PenSample::Phase::ended);
         for (std::size_t step = 1; step + 1 < stroke.size(); ++step) {

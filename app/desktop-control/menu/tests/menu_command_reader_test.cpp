@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/desktop-control/menu/tests/fake_menu_tree.h"
+#include "app/desktop-control/menu/testing/fake_menu_tree.h"
 #include "platform/input/desktop_control_access.h"
 
 namespace quillory {

@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "app/desktop-control/menu/menu_command_reader.h"
-#include "app/desktop-control/menu/tests/fake_menu_tree.h"
+#include "app/desktop-control/menu/testing/fake_menu_tree.h"
 #include "app/desktop-control/menu/tests/test_application.h"
 #include "platform/accessibility/accessibility_connection.h"
 #include "platform/input/desktop_control_access.h"

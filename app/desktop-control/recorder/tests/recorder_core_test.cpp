@@ -4,6 +4,7 @@
 #include <linux/input-event-codes.h>
 
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 #include "platform/keyboard/keymap.h"
 
 namespace quillory {

@@ -19,6 +19,7 @@
 #include "app/desktop-control/recorder/shortcut_recorder.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/testing/manual_main_executor.h"
 #include "platform/input/input_event.h"
 #include "platform/input/xtest_input_sink.h"
 #include "platform/keyboard/keyboard_layout.h"

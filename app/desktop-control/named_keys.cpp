@@ -1,4 +1,4 @@
-#include "platform/keyboard/named_keys.h"
+#include "app/desktop-control/named_keys.h"
 
 #include <linux/input-event-codes.h>
 

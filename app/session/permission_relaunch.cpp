@@ -1,0 +1,29 @@
+#include "app/session/permission_relaunch.h"
+
+#include <QCoreApplication>
+
+#include "platform/log/logger.h"
+#include "platform/process/relaunch_watcher.h"
+
+namespace quillory {
+
+PermissionRelaunch& PermissionRelaunch::shared() {
+    static PermissionRelaunch instance;
+    return instance;
+}
+
+PermissionRelaunch::PermissionRelaunch()
+    : quitHook_([] { QCoreApplication::quit(); }),
+      watcher_([](std::string& error) { return startRelaunchWatcher(error); }) {}
+
+void PermissionRelaunch::relaunchApplication() {
+    requested_ = true;
+    std::string error;
+    if (!watcher_(error)) {
+        Logger("app.quillory", "permissions")
+            .error("Quillory will not reopen by itself: %s", error.c_str());
+    }
+    quitHook_();
+}
+
+}  // namespace quillory

@@ -1,0 +1,212 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "media/interactive_h264_factory.h"
+#include "media/studio_default_transport.h"
+#include "media/studio_peer.h"
+#include "platform/clock/clock.h"
+#include "platform/dispatch/main_queue.h"
+#include "platform/webrtc/gstreamer/video_receiver.h"
+#include "tests/support/frame_barcode.h"
+
+namespace quillory {
+
+// A real StudioPeer over the webrtcbin transport, answered by a VideoReceiver over 127.0.0.1,
+// fed by a paced source of barcoded frames. Waits are on conditions with a deadline.
+class StudioLoopbackFixture : public ::testing::Test {
+  public:
+    struct Received {
+        std::optional<std::uint32_t> barcode;
+        int width = 0;
+        int height = 0;
+        bool keyframe = false;
+        std::int64_t decodedAt = 0;
+    };
+
+    static constexpr int width = 1280;
+    static constexpr int height = 720;
+    static constexpr int framesPerSecond = 30;
+
+    ~StudioLoopbackFixture() override {
+        stopSource();
+        runOnMain([this] {
+            if (peer) {
+                peer->close();
+            }
+        });
+        if (receiver) {
+            receiver->close();
+        }
+        runOnMain([this] { peer.reset(); });
+    }
+
+    // Runs work on the main executor and waits for it.
+    void runOnMain(std::function<void()> work) {
+        std::mutex doneMutex;
+        std::condition_variable doneChanged;
+        bool done = false;
+        main->post([&] {
+            work();
+            std::lock_guard lock(doneMutex);
+            done = true;
+            doneChanged.notify_all();
+        });
+        std::unique_lock lock(doneMutex);
+        doneChanged.wait(lock, [&] { return done; });
+    }
+
+    // Waits until the predicate (read under the fixture's lock) holds, or the deadline passes.
+    bool waitFor(const std::function<bool()>& predicate, double seconds) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::duration<double>(seconds), predicate);
+    }
+
+    void note(const std::function<void()> change) {
+        std::lock_guard lock(mutex);
+        change();
+        changed.notify_all();
+    }
+
+    void makePeer(std::shared_ptr<VideoEncoderFactory> encoderFactory = nullptr) {
+        runOnMain([this, encoderFactory] {
+            StudioPeer::Environment environment{
+                .transportFactory = studioDefaultTransportFactory(),
+                .main = main,
+                .controlQueue = control,
+                .statisticsQueue = statistics,
+                .clock = std::make_shared<SystemClock>(),
+            };
+            peer = StudioPeer::create(environment, encoderFactory, "127.0.0.1");
+            peer->onDescription = [this](const std::string& sdp) { note([&] { offer = sdp; }); };
+            peer->onConnected = [this] { note([&] { connected = true; }); };
+            peer->onRecovering = [this](bool on) {
+                note([&] { events.push_back(on ? "recovering 1" : "recovering 0"); });
+            };
+            peer->onFailure = [this](const std::string& text) {
+                note([&] { failures.push_back(text); });
+            };
+            peer->onStatistics = [this](const StudioStatisticsReport& report,
+                                        const std::optional<StudioMediaInterval>& interval) {
+                note([&] {
+                    reports.push_back(report);
+                    intervals.push_back(interval);
+                });
+            };
+        });
+    }
+
+    void start() {
+        runOnMain([this] { peer->start(width, height, StudioPreset::balanced); });
+        ASSERT_TRUE(waitFor([this] { return offer.has_value(); }, 10)) << "no offer";
+    }
+
+    // The receiver's answer to the offer, before it reaches the peer.
+    std::string answerOffer() {
+        receiver = VideoReceiver::create(
+            "127.0.0.1", InteractiveH264Factory::codecList(),
+            [this](const VideoReceiver::Frame& frame) {
+                Received received{testing::readFrameBarcode(frame.luma.data(), frame.width,
+                                                            frame.height, frame.width),
+                                  frame.width, frame.height, frame.keyframe,
+                                  frame.decodedAtNanoseconds};
+                note([&] { frames.push_back(received); });
+            });
+        EXPECT_TRUE(receiver);
+        if (!receiver) {
+            return {};
+        }
+        std::optional<std::string> answer;
+        std::string error;
+        bool done = false;
+        receiver->answer(*offer, [&, this](std::optional<std::string> sdp, std::string failure) {
+            note([&] {
+                answer = std::move(sdp);
+                error = std::move(failure);
+                done = true;
+            });
+        });
+        EXPECT_TRUE(waitFor([&] { return done; }, 10));
+        EXPECT_TRUE(answer) << error;
+        return answer.value_or("");
+    }
+
+    void deliverAnswer(const std::string& sdp) {
+        runOnMain([this, sdp] {
+            peer->receive(StudioSignal{.kind = StudioSignal::Kind::answer, .sdp = sdp});
+        });
+    }
+
+    void connect() {
+        start();
+        deliverAnswer(answerOffer());
+        ASSERT_TRUE(waitFor([this] { return connected || !failures.empty(); }, 15));
+        ASSERT_TRUE(connected) << failures.front();
+    }
+
+    // Paces barcoded frames at the stream's rate from a thread of the fixture.
+    void startSource() {
+        StudioFrameSink sink;
+        runOnMain([&] { sink = peer->makeFrameSink(); });
+        ASSERT_TRUE(sink);
+        source = std::jthread([this, sink](std::stop_token stop) {
+            auto pool = PixelBufferPool::create(width, height, 4);
+            const auto interval = std::chrono::nanoseconds(1'000'000'000 / framesPerSecond);
+            auto next = std::chrono::steady_clock::now();
+            for (std::uint32_t counter = 0; !stop.stop_requested(); ++counter) {
+                if (auto buffer = pool->take()) {
+                    std::fill_n(buffer->dataY(),
+                                static_cast<std::size_t>(buffer->strideY()) * height, 128);
+                    std::fill_n(buffer->dataUV(),
+                                static_cast<std::size_t>(buffer->strideUV()) * height / 2, 128);
+                    testing::paintFrameBarcode(counter, *buffer);
+                    sink(buffer, static_cast<std::int64_t>(uptimeNanoseconds()));
+                    note([&] { sent = counter + 1; });
+                }
+                // The frame clock of the source, not a wait for anything.
+                next += interval;
+                std::this_thread::sleep_until(next);
+            }
+        });
+    }
+
+    void stopSource() {
+        source.request_stop();
+        if (source.joinable()) {
+            source.join();
+        }
+    }
+
+    std::shared_ptr<MainExecutor> main = std::make_shared<ThreadMainExecutor>("main");
+    std::shared_ptr<MainExecutor> control =
+        std::make_shared<ThreadMainExecutor>("app.quillory.media.adaptation");
+    std::shared_ptr<MainExecutor> statistics =
+        std::make_shared<ThreadMainExecutor>("app.quillory.media.statistics");
+    std::shared_ptr<StudioPeer> peer;
+    std::shared_ptr<VideoReceiver> receiver;
+    std::jthread source;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::optional<std::string> offer;
+    bool connected = false;
+    std::vector<std::string> events;
+    std::vector<std::string> failures;
+    std::vector<StudioStatisticsReport> reports;
+    std::vector<std::optional<StudioMediaInterval>> intervals;
+    std::vector<Received> frames;
+    std::uint32_t sent = 0;
+};
+
+}  // namespace quillory

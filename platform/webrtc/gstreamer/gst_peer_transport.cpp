@@ -1,0 +1,698 @@
+#include "platform/webrtc/gstreamer/gst_peer_transport.h"
+
+#include <gst/app/gstappsrc.h>
+#include <gst/rtp/gstrtpbuffer.h>
+#include <gst/rtp/gstrtphdrext.h>
+#include <gst/sdp/sdp.h>
+#include <gst/video/video-event.h>
+
+#include <algorithm>
+#include <random>
+
+#include "platform/clock/clock.h"
+#include "platform/webrtc/gstreamer/gathering_address.h"
+#include "platform/webrtc/gstreamer/gst_promise_callback.h"
+#include "platform/webrtc/gstreamer/gst_statistics_report.h"
+#include "platform/webrtc/gstreamer/gst_webrtc_setup.h"
+
+namespace quillory {
+
+namespace {
+
+constexpr const char* noCandidates = "Could not prepare the local video connection.";
+
+using WeakTransport = std::weak_ptr<GstPeerTransport>;
+
+std::uint32_t randomSsrc() {
+    std::random_device device;
+    return static_cast<std::uint32_t>(device()) | 1u;
+}
+
+GstWebRTCSessionDescription* parseDescription(const SessionDescription& description) {
+    GstSDPMessage* message = nullptr;
+    if (gst_sdp_message_new_from_text(description.sdp.c_str(), &message) != GST_SDP_OK) {
+        if (message != nullptr) {
+            gst_sdp_message_free(message);
+        }
+        return nullptr;
+    }
+    return gst_webrtc_session_description_new(description.type == SessionDescription::Type::offer
+                                                  ? GST_WEBRTC_SDP_TYPE_OFFER
+                                                  : GST_WEBRTC_SDP_TYPE_ANSWER,
+                                              message);
+}
+
+class GstDataChannel final : public PeerDataChannel {
+  public:
+    explicit GstDataChannel(GstWebRTCDataChannel* channel)
+        : channel_(GST_WEBRTC_DATA_CHANNEL(g_object_ref(channel))) {}
+    ~GstDataChannel() override { g_object_unref(channel_); }
+    void close() override { gst_webrtc_data_channel_close(channel_); }
+
+  private:
+    GstWebRTCDataChannel* channel_;
+};
+
+WeakTransport& weakOf(gpointer data) {
+    return *static_cast<WeakTransport*>(data);
+}
+
+}  // namespace
+
+std::int64_t GstPeerTransport::now() {
+    return static_cast<std::int64_t>(uptimeNanoseconds());
+}
+
+std::shared_ptr<GstPeerTransport> GstPeerTransport::create(
+    const PeerTransportConfiguration& configuration,
+    std::shared_ptr<VideoEncoderFactory> encoderFactory,
+    std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown) {
+    if (!configuration.iceServers.empty() || !configuration.udpHostCandidatesOnly ||
+        !configuration.maxBundle || !configuration.requireRtcpMux || configuration.dscpMarking ||
+        !configuration.gatherOnce || !encoderFactory) {
+        return nullptr;
+    }
+    const std::optional<std::string> address = gatheringAddress(configuration.localAddress);
+    if (!address) {
+        return nullptr;
+    }
+    auto transport =
+        std::make_shared<GstPeerTransport>(Private{}, configuration, std::move(encoderFactory),
+                                           std::move(delegate), std::move(teardown));
+    if (!transport->build(*address)) {
+        transport->close();
+        return nullptr;
+    }
+    return transport;
+}
+
+GstPeerTransport::GstPeerTransport(Private, PeerTransportConfiguration configuration,
+                                   std::shared_ptr<VideoEncoderFactory> encoderFactory,
+                                   std::shared_ptr<PeerTransportDelegate> delegate,
+                                   std::shared_ptr<SerialQueue> teardown)
+    : configuration_(std::move(configuration)),
+      encoderFactory_(std::move(encoderFactory)),
+      teardown_(std::move(teardown)),
+      queue_(std::make_shared<SerialQueue>("app.quillory.media.sender")),
+      offered_(offeredVideoCodecs(encoderFactory_->supportedCodecs())),
+      delegate_(std::move(delegate)) {}
+
+GstPeerTransport::~GstPeerTransport() {
+    close();
+    // The queue may be running the task that dropped the last reference: join it elsewhere. An
+    // encoder still here had no chance to be released on the queue, and nothing else uses it now.
+    teardown_->async(
+        [queue = std::move(queue_), encoder = std::move(encoder_), pipeline = pipeline_] {
+            if (encoder) {
+                encoder->releaseEncoder();
+            }
+            if (pipeline != nullptr) {
+                gst_object_unref(pipeline);
+            }
+        });
+}
+
+void GstPeerTransport::connect(GObject* object, const char* signal, GCallback handler) {
+    const gulong id = g_signal_connect_data(
+        object, signal, handler, new WeakTransport(weak_from_this()),
+        [](gpointer data, GClosure*) { delete static_cast<WeakTransport*>(data); },
+        static_cast<GConnectFlags>(0));
+    handlers_.emplace_back(object, id);
+}
+
+bool GstPeerTransport::build(const std::string& address) {
+    if (offered_.empty()) {
+        return false;
+    }
+    pipeline_ = gst_pipeline_new(nullptr);
+    webrtc_ = gst_element_factory_make("webrtcbin", nullptr);
+    if (pipeline_ == nullptr || webrtc_ == nullptr) {
+        if (webrtc_ != nullptr) {
+            gst_object_unref(webrtc_);
+            webrtc_ = nullptr;
+        }
+        return false;
+    }
+    gst_object_ref_sink(pipeline_);
+    gst_bin_add(GST_BIN(pipeline_), webrtc_);
+    gst_util_set_object_arg(G_OBJECT(webrtc_), "bundle-policy", "max-bundle");
+    if (!pinGathering(webrtc_, address)) {
+        return false;
+    }
+
+    connect(G_OBJECT(webrtc_), "notify::ice-gathering-state",
+            G_CALLBACK(+[](GstElement*, GParamSpec*, gpointer data) {
+                if (auto self = weakOf(data).lock()) {
+                    self->gatheringChanged();
+                }
+            }));
+    connect(G_OBJECT(webrtc_), "notify::connection-state",
+            G_CALLBACK(+[](GstElement*, GParamSpec*, gpointer data) {
+                if (auto self = weakOf(data).lock()) {
+                    self->connectionChanged();
+                }
+            }));
+    connect(G_OBJECT(webrtc_), "on-data-channel",
+            G_CALLBACK(+[](GstElement*, GObject* channel, gpointer data) {
+                if (auto self = weakOf(data).lock()) {
+                    self->dataChannelOpened(channel);
+                }
+            }));
+    return gst_element_set_state(pipeline_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+}
+
+std::shared_ptr<PeerTransportDelegate> GstPeerTransport::liveDelegate() const {
+    std::lock_guard lock(mutex_);
+    return closed_ ? nullptr : delegate_;
+}
+
+std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::string& trackId,
+                                                                 VideoSourceFitter fitter) {
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_ || source_ || pipeline_ == nullptr) {
+            return nullptr;
+        }
+    }
+    appsrc_ = gst_element_factory_make("appsrc", nullptr);
+    payloader_ = gst_element_factory_make("rtph264pay", nullptr);
+    GstElement* extension = gst_element_factory_make("rtphdrexttwcc", nullptr);
+    if (appsrc_ == nullptr || payloader_ == nullptr || extension == nullptr) {
+        for (GstElement* element : {appsrc_, payloader_, extension}) {
+            if (element != nullptr) {
+                gst_object_unref(element);
+            }
+        }
+        appsrc_ = payloader_ = nullptr;
+        return nullptr;
+    }
+    g_object_set(appsrc_, "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", FALSE,
+                 "max-buffers", guint64{16}, "block", FALSE, nullptr);
+    gst_util_set_object_arg(G_OBJECT(appsrc_), "leaky-type", "upstream");
+    ssrc_ = randomSsrc();
+    g_object_set(payloader_, "config-interval", -1, "mtu", 1200u, "pt", 96u, "ssrc", ssrc_,
+                 "timestamp-offset", 0u, nullptr);
+    gst_util_set_object_arg(G_OBJECT(payloader_), "aggregate-mode", "zero-latency");
+    gst_rtp_header_extension_set_id(GST_RTP_HEADER_EXTENSION(extension), 1);
+    g_signal_emit_by_name(payloader_, "add-extension", extension);
+    gst_object_unref(extension);
+
+    gst_bin_add_many(GST_BIN(pipeline_), appsrc_, payloader_, nullptr);
+    // Requested before any transceiver exists, so the pad feeds the transceiver configured below
+    // rather than a second one; without caps, so both codec entries reach the offer.
+    GstPad* sink = gst_element_request_pad_simple(webrtc_, "sink_%u");
+    GstPad* payloaded = gst_element_get_static_pad(payloader_, "src");
+    const bool linked = sink != nullptr && gst_element_link(appsrc_, payloader_) &&
+                        gst_pad_link(payloaded, sink) == GST_PAD_LINK_OK;
+    gst_object_unref(payloaded);
+    GstWebRTCRTPTransceiver* transceiver = nullptr;
+    if (linked) {
+        g_object_get(sink, "transceiver", &transceiver, nullptr);
+        g_object_set(sink, "msid", trackId.c_str(), nullptr);
+    }
+    if (sink != nullptr) {
+        gst_object_unref(sink);
+    }
+    if (transceiver == nullptr) {
+        return nullptr;
+    }
+    GstCaps* preferences = codecPreferences(offered_, ssrc_);
+    g_object_set(transceiver, "direction", GST_WEBRTC_RTP_TRANSCEIVER_DIRECTION_SENDONLY, "do-nack",
+                 TRUE, "codec-preferences", preferences, nullptr);
+    gst_caps_unref(preferences);
+    gst_object_unref(transceiver);
+
+    GstPad* source = gst_element_get_static_pad(appsrc_, "src");
+    gst_pad_add_probe(
+        source, GST_PAD_PROBE_TYPE_EVENT_UPSTREAM,
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+            GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+            if (gst_video_event_is_force_key_unit(event)) {
+                gboolean allHeaders = FALSE;
+                gst_video_event_parse_upstream_force_key_unit(event, nullptr, &allHeaders, nullptr);
+                if (auto self = weakOf(data).lock()) {
+                    self->keyframeRequested(allHeaders != FALSE);
+                }
+                return GST_PAD_PROBE_DROP;
+            }
+            return GST_PAD_PROBE_OK;
+        },
+        new WeakTransport(weak_from_this()),
+        [](gpointer data) { delete static_cast<WeakTransport*>(data); });
+    gst_object_unref(source);
+    gst_element_sync_state_with_parent(payloader_);
+    gst_element_sync_state_with_parent(appsrc_);
+
+    auto videoSource = std::make_shared<GstVideoSource>(
+        std::move(fitter), [weak = weak_from_this()](VideoFrame frame, int maximumRate) {
+            auto self = weak.lock();
+            // A slow encoder loses frames here rather than building a backlog.
+            if (!self || self->framesQueued_.load() >= 2) {
+                return;
+            }
+            ++self->framesQueued_;
+            self->queue_->async([weak, frame = std::move(frame), maximumRate]() mutable {
+                if (auto transport = weak.lock()) {
+                    --transport->framesQueued_;
+                    transport->encodeFrame(std::move(frame), maximumRate);
+                }
+            });
+        });
+    std::lock_guard lock(mutex_);
+    source_ = videoSource;
+    parameters_ = RtpSendParameters{.encodings = {RtpEncodingParameters{}}};
+    return videoSource;
+}
+
+std::optional<RtpSendParameters> GstPeerTransport::senderParameters() const {
+    std::lock_guard lock(mutex_);
+    return parameters_;
+}
+
+bool GstPeerTransport::setSenderParameters(const RtpSendParameters& parameters) {
+    // The network priority is kept but never applied: webrtcbin turns DSCP marking on with it.
+    {
+        std::lock_guard lock(mutex_);
+        if (!parameters_ || closed_) {
+            return false;
+        }
+        parameters_ = parameters;
+    }
+    setBitrateBounds({});
+    return true;
+}
+
+void GstPeerTransport::createDescription(const char* signal, const char* field,
+                                         SessionDescription::Type type,
+                                         CreateDescriptionCompletion completion) {
+    GstPromise* promise =
+        makePromise([weak = weak_from_this(), field, type, completion = std::move(completion)](
+                        bool replied, const GstStructure* reply) {
+            auto self = weak.lock();
+            if (!self || !self->liveDelegate()) {
+                return;
+            }
+            std::string error = promiseError(replied, reply);
+            GstWebRTCSessionDescription* description = nullptr;
+            if (error.empty() && reply != nullptr) {
+                gst_structure_get(reply, field, GST_TYPE_WEBRTC_SESSION_DESCRIPTION, &description,
+                                  nullptr);
+            }
+            if (description == nullptr) {
+                completion(std::nullopt, error.empty() ? "no description" : error);
+                return;
+            }
+            gchar* text = gst_sdp_message_as_text(description->sdp);
+            SessionDescription created{type, text != nullptr ? text : ""};
+            g_free(text);
+            gst_webrtc_session_description_free(description);
+            completion(std::move(created), {});
+        });
+    g_signal_emit_by_name(webrtc_, signal, nullptr, promise);
+    gst_promise_unref(promise);
+}
+
+void GstPeerTransport::createOffer(CreateDescriptionCompletion completion) {
+    createDescription("create-offer", "offer", SessionDescription::Type::offer,
+                      std::move(completion));
+}
+
+void GstPeerTransport::createAnswer(CreateDescriptionCompletion completion) {
+    createDescription("create-answer", "answer", SessionDescription::Type::answer,
+                      std::move(completion));
+}
+
+void GstPeerTransport::setLocalDescription(const SessionDescription& description,
+                                           SetDescriptionCompletion completion) {
+    GstWebRTCSessionDescription* parsed = parseDescription(description);
+    if (parsed == nullptr) {
+        completion("the description is not SDP");
+        return;
+    }
+    GstPromise* promise = makePromise([weak = weak_from_this(), completion = std::move(completion)](
+                                          bool replied, const GstStructure* reply) mutable {
+        if (auto self = weak.lock()) {
+            self->localDescriptionApplied(std::move(completion), promiseError(replied, reply));
+        }
+    });
+    g_signal_emit_by_name(webrtc_, "set-local-description", parsed, promise);
+    gst_promise_unref(promise);
+    gst_webrtc_session_description_free(parsed);
+}
+
+void GstPeerTransport::localDescriptionApplied(SetDescriptionCompletion completion,
+                                               std::string error) {
+    if (!liveDelegate()) {
+        return;
+    }
+    if (!error.empty()) {
+        completion(error);
+        return;
+    }
+    // The description is handed over complete: the completion waits for gathering to end, or
+    // for the timeout, after which what was gathered has to do.
+    {
+        std::lock_guard lock(mutex_);
+        gatheringCompletion_ = std::move(completion);
+        gatheringTimeout_ = queue_->after(gatheringTimeoutSeconds, [weak = weak_from_this()] {
+            if (auto self = weak.lock()) {
+                self->finishGathering();
+            }
+        });
+    }
+    gatheringChanged();
+}
+
+void GstPeerTransport::gatheringChanged() {
+    GstWebRTCICEGatheringState state = GST_WEBRTC_ICE_GATHERING_STATE_NEW;
+    g_object_get(webrtc_, "ice-gathering-state", &state, nullptr);
+    if (state == GST_WEBRTC_ICE_GATHERING_STATE_COMPLETE) {
+        queue_->async([weak = weak_from_this()] {
+            if (auto self = weak.lock()) {
+                self->finishGathering();
+            }
+        });
+    }
+}
+
+void GstPeerTransport::finishGathering() {
+    std::optional<SetDescriptionCompletion> completion;
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_ || !gatheringCompletion_) {
+            return;
+        }
+        completion = std::move(gatheringCompletion_);
+        gatheringCompletion_.reset();
+        gatheringTimeout_.cancel();
+    }
+    const std::optional<std::string> local = descriptionText(webrtc_, "local-description");
+    if (!local || local->find("a=candidate:") == std::string::npos) {
+        (*completion)(noCandidates);
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        gatheringComplete_ = true;
+    }
+    (*completion)({});
+    if (auto delegate = liveDelegate()) {
+        delegate->iceGatheringStateChanged(IceGatheringState::complete);
+    }
+}
+
+void GstPeerTransport::setRemoteDescription(const SessionDescription& description,
+                                            SetDescriptionCompletion completion) {
+    std::optional<SdpVideoAnswer> answer;
+    if (description.type == SessionDescription::Type::answer) {
+        SdpVideoAnswerResult read = readSdpVideoAnswer(description.sdp, offered_);
+        if (!read.answer) {
+            completion(read.error);
+            return;
+        }
+        answer = std::move(read.answer);
+    }
+    GstWebRTCSessionDescription* parsed = parseDescription(description);
+    if (parsed == nullptr) {
+        completion("the description is not SDP");
+        return;
+    }
+    GstPromise* promise =
+        makePromise([weak = weak_from_this(), answer, completion = std::move(completion)](
+                        bool replied, const GstStructure* reply) mutable {
+            if (auto self = weak.lock()) {
+                self->remoteDescriptionApplied(answer, std::move(completion),
+                                               promiseError(replied, reply));
+            }
+        });
+    g_signal_emit_by_name(webrtc_, "set-remote-description", parsed, promise);
+    gst_promise_unref(promise);
+    gst_webrtc_session_description_free(parsed);
+}
+
+void GstPeerTransport::remoteDescriptionApplied(const std::optional<SdpVideoAnswer>& answer,
+                                                SetDescriptionCompletion completion,
+                                                std::string error) {
+    if (!liveDelegate()) {
+        return;
+    }
+    if (error.empty() && answer) {
+        configureSending(*answer);
+    }
+    completion(error);
+}
+
+void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
+    if (payloader_ != nullptr && appsrc_ != nullptr) {
+        g_object_set(payloader_, "pt", static_cast<guint>(answer.offered.payloadType), nullptr);
+        const auto profileLevel = answer.offered.codec.parameters.find("profile-level-id");
+        std::optional<H264ProfileLevel> caps;
+        if (profileLevel != answer.offered.codec.parameters.end()) {
+            caps = h264ProfileLevel(profileLevel->second);
+        }
+        GstCaps* sourceCaps =
+            gst_caps_new_simple("video/x-h264", "stream-format", G_TYPE_STRING, "byte-stream",
+                                "alignment", G_TYPE_STRING, "au", nullptr);
+        if (caps) {
+            // Without a level the payloader's negotiation ends not-negotiated; its list of
+            // levels ends at 5.1, so a higher one is stated as 5.1.
+            if (caps->level == "5.2" || caps->level.starts_with("6")) {
+                caps->level = "5.1";
+            }
+            gst_caps_set_simple(sourceCaps, "profile", G_TYPE_STRING, caps->profile.c_str(),
+                                "level", G_TYPE_STRING, caps->level.c_str(), nullptr);
+        }
+        gst_app_src_set_caps(GST_APP_SRC(appsrc_), sourceCaps);
+        gst_caps_unref(sourceCaps);
+    }
+
+    // Liveness and the send delay need the elements negotiation made.
+    if (GstElement* rtpbin = gst_bin_get_by_name(GST_BIN(webrtc_), "rtpbin")) {
+        GObject* session = nullptr;
+        g_signal_emit_by_name(rtpbin, "get-internal-session", 0u, &session);
+        if (session != nullptr) {
+            g_object_set(session, "rtcp-min-interval", rtcpMinimumIntervalNanoseconds, nullptr);
+            connect(session, "on-ssrc-active",
+                    G_CALLBACK(+[](GObject*, GObject* source, gpointer data) {
+                        // Our own sources are active too; only the other side's RTCP counts.
+                        GstStructure* stats = nullptr;
+                        g_object_get(source, "stats", &stats, nullptr);
+                        gboolean internal = TRUE;
+                        if (stats != nullptr) {
+                            gst_structure_get_boolean(stats, "internal", &internal);
+                            gst_structure_free(stats);
+                        }
+                        if (internal) {
+                            return;
+                        }
+                        if (auto self = weakOf(data).lock()) {
+                            self->feedbackArrived();
+                        }
+                    }));
+            g_object_unref(session);
+        }
+        gst_object_unref(rtpbin);
+    }
+    if (GstElement* sink = findInside(webrtc_, "nicesink")) {
+        GstPad* pad = gst_element_get_static_pad(sink, "sink");
+        gst_pad_add_probe(
+            pad,
+            static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                         GST_PAD_PROBE_TYPE_BUFFER_LIST),
+            [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+                auto self = weakOf(data).lock();
+                if (!self) {
+                    return GST_PAD_PROBE_OK;
+                }
+                if ((info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
+                    self->packetLeft(GST_PAD_PROBE_INFO_BUFFER(info));
+                } else if (GstBufferList* list = GST_PAD_PROBE_INFO_BUFFER_LIST(info)) {
+                    const guint count = gst_buffer_list_length(list);
+                    for (guint index = 0; index < count; ++index) {
+                        self->packetLeft(gst_buffer_list_get(list, index));
+                    }
+                }
+                return GST_PAD_PROBE_OK;
+            },
+            new WeakTransport(weak_from_this()),
+            [](gpointer data) { delete static_cast<WeakTransport*>(data); });
+        gst_object_unref(pad);
+        gst_object_unref(sink);
+    }
+
+    queue_->async([weak = weak_from_this(), codec = answer.answered,
+                   transportFeedback = answer.transportFeedback] {
+        auto self = weak.lock();
+        if (!self) {
+            return;
+        }
+        self->codec_ = codec;
+        self->transportFeedback_ = transportFeedback;
+        self->encoder_ = self->encoderFactory_->createEncoder(codec);
+        if (!self->encoder_) {
+            self->failStream(encoderFailed);
+            return;
+        }
+        self->encoder_->setCallback(
+            [weak](const EncodedImage& image, const H264CodecSpecificInfo&) {
+                if (auto transport = weak.lock()) {
+                    transport->imageEncoded(image);
+                }
+                return true;
+            });
+        self->watchLiveness();
+    });
+}
+
+void GstPeerTransport::watchLiveness() {
+    livenessTimer_ = queue_->every(0.25, [weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (!self) {
+            return;
+        }
+        const double limit =
+            self->transportFeedback_ ? silenceWithFeedbackSeconds : silenceWithoutFeedbackSeconds;
+        std::optional<PeerConnectionState> state;
+        {
+            std::lock_guard lock(self->mutex_);
+            state = self->liveness_.check(now(), limit);
+        }
+        self->reportConnection(state);
+    });
+}
+
+void GstPeerTransport::feedbackArrived() {
+    std::optional<PeerConnectionState> state;
+    {
+        std::lock_guard lock(mutex_);
+        state = liveness_.feedbackArrived(now());
+    }
+    reportConnection(state);
+}
+
+void GstPeerTransport::connectionChanged() {
+    GstWebRTCPeerConnectionState webrtcState = GST_WEBRTC_PEER_CONNECTION_STATE_NEW;
+    g_object_get(webrtc_, "connection-state", &webrtcState, nullptr);
+    std::optional<PeerConnectionState> state;
+    {
+        std::lock_guard lock(mutex_);
+        state = liveness_.webrtcChanged(peerConnectionState(webrtcState));
+    }
+    reportConnection(state);
+}
+
+void GstPeerTransport::reportConnection(std::optional<PeerConnectionState> state) {
+    if (!state) {
+        return;
+    }
+    const bool connected = state == PeerConnectionState::connected;
+    queue_->async([weak = weak_from_this(), connected] {
+        if (auto self = weak.lock()) {
+            // Whatever was lost while away, the stream resumes with an IDR.
+            if (connected && !self->connected_) {
+                self->keyframeNext_ = true;
+            }
+            self->connected_ = connected;
+        }
+    });
+    if (auto delegate = liveDelegate()) {
+        delegate->connectionStateChanged(*state);
+    }
+}
+
+void GstPeerTransport::dataChannelOpened(GObject* channel) {
+    if (auto delegate = liveDelegate()) {
+        delegate->dataChannelOpened(
+            std::make_shared<GstDataChannel>(GST_WEBRTC_DATA_CHANNEL(channel)));
+    }
+}
+
+std::optional<SessionDescription> GstPeerTransport::localDescription() const {
+    if (!liveDelegate()) {
+        return std::nullopt;
+    }
+    std::optional<std::string> text = descriptionText(webrtc_, "local-description");
+    if (!text) {
+        return std::nullopt;
+    }
+    GstWebRTCSessionDescription* description = nullptr;
+    g_object_get(webrtc_, "local-description", &description, nullptr);
+    SessionDescription::Type type = SessionDescription::Type::offer;
+    if (description != nullptr) {
+        if (description->type == GST_WEBRTC_SDP_TYPE_ANSWER) {
+            type = SessionDescription::Type::answer;
+        }
+        gst_webrtc_session_description_free(description);
+    }
+    return SessionDescription{type, std::move(*text)};
+}
+
+IceGatheringState GstPeerTransport::iceGatheringState() const {
+    std::lock_guard lock(mutex_);
+    if (gatheringComplete_) {
+        return IceGatheringState::complete;
+    }
+    return gatheringCompletion_ ? IceGatheringState::gathering : IceGatheringState::fresh;
+}
+
+void GstPeerTransport::requestStatistics(StatisticsCompletion completion) {
+    if (!liveDelegate()) {
+        return;
+    }
+    GstPromise* promise = makePromise([weak = weak_from_this(), completion = std::move(completion)](
+                                          bool replied, const GstStructure* reply) {
+        auto self = weak.lock();
+        if (!self || !self->liveDelegate()) {
+            return;
+        }
+        if (!replied || reply == nullptr) {
+            completion(std::nullopt);
+            return;
+        }
+        StudioStatisticsReport report = statisticsReportFromGst(reply);
+        {
+            std::lock_guard lock(self->mutex_);
+            report = self->statistics_.complete(std::move(report), self->counters_, self->ssrc_);
+        }
+        completion(std::move(report));
+    });
+    g_signal_emit_by_name(webrtc_, "get-stats", nullptr, promise);
+    gst_promise_unref(promise);
+}
+
+void GstPeerTransport::close() {
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_) {
+            return;
+        }
+        closed_ = true;
+        delegate_.reset();
+        gatheringCompletion_.reset();
+        gatheringTimeout_.cancel();
+    }
+    for (const auto& [object, id] : handlers_) {
+        g_signal_handler_disconnect(object, id);
+    }
+    handlers_.clear();
+    queue_->async([weak = weak_from_this()] {
+        if (auto self = weak.lock()) {
+            self->livenessTimer_.cancel();
+            self->connected_ = false;
+            if (self->encoder_) {
+                self->encoder_->releaseEncoder();
+                self->encoder_.reset();
+            }
+        }
+    });
+    if (pipeline_ != nullptr) {
+        // Stopping webrtcbin waits for its threads; not on the caller's thread.
+        // The pipeline itself stays until the destructor: callbacks in flight may still read it.
+        teardown_->async([pipeline = GST_ELEMENT(gst_object_ref(pipeline_))] {
+            gst_element_set_state(pipeline, GST_STATE_NULL);
+            gst_object_unref(pipeline);
+        });
+    }
+}
+
+}  // namespace quillory

@@ -1,0 +1,155 @@
+#pragma once
+
+#include <gst/gst.h>
+#include <gst/webrtc/webrtc.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/dispatch/serial_queue.h"
+#include "platform/video/h264_bitstream_reader.h"
+#include "platform/video/video_encoder.h"
+#include "platform/webrtc/gstreamer/connection_liveness.h"
+#include "platform/webrtc/gstreamer/gst_video_source.h"
+#include "platform/webrtc/gstreamer/keyframe_request_limiter.h"
+#include "platform/webrtc/gstreamer/sdp_video_answer.h"
+#include "platform/webrtc/gstreamer/sender_statistics.h"
+#include "platform/webrtc/peer_transport.h"
+#include "platform/webrtc/peer_transport_factory.h"
+
+namespace quillory {
+
+// A sending peer connection over webrtcbin: our encoder's access units enter through appsrc and
+// rtph264pay; ICE gathers UDP host candidates on one pinned address.
+//
+// Threads: the owner calls the PeerTransport methods; webrtcbin's signals and promise replies
+// arrive on GStreamer threads and go straight to the delegate. The encoder is started, fed and
+// released only on the transport's own queue "app.quillory.media.sender", which also runs the
+// gathering timeout and the liveness watch. `mutex_` guards the state the threads share.
+class GstPeerTransport final : public PeerTransport,
+                               public std::enable_shared_from_this<GstPeerTransport> {
+  public:
+    static constexpr double gatheringTimeoutSeconds = 2.0;
+    // Without RTCP from the other side for this long the connection counts as disconnected;
+    // transport-wide feedback makes it frequent enough for the shorter limit.
+    static constexpr double silenceWithFeedbackSeconds = 1.5;
+    static constexpr double silenceWithoutFeedbackSeconds = 2.5;
+    static constexpr std::uint64_t rtcpMinimumIntervalNanoseconds = 200'000'000;
+
+    // None when an element is missing or the configuration asks for what this transport cannot
+    // do (servers, TCP, DSCP marking, another bundle or mux policy).
+    static std::shared_ptr<GstPeerTransport> create(
+        const PeerTransportConfiguration& configuration,
+        std::shared_ptr<VideoEncoderFactory> encoderFactory,
+        std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown);
+
+    ~GstPeerTransport() override;
+
+    std::shared_ptr<PeerVideoSource> addVideoTrack(const std::string& trackId,
+                                                   VideoSourceFitter fitter) override;
+    std::optional<RtpSendParameters> senderParameters() const override;
+    bool setSenderParameters(const RtpSendParameters& parameters) override;
+    void setBitrateBounds(const BitrateBounds& bounds) override;
+    void createOffer(CreateDescriptionCompletion completion) override;
+    void createAnswer(CreateDescriptionCompletion completion) override;
+    void setLocalDescription(const SessionDescription& description,
+                             SetDescriptionCompletion completion) override;
+    void setRemoteDescription(const SessionDescription& description,
+                              SetDescriptionCompletion completion) override;
+    std::optional<SessionDescription> localDescription() const override;
+    IceGatheringState iceGatheringState() const override;
+    void requestStatistics(StatisticsCompletion completion) override;
+    void close() override;
+
+    struct Private {};
+    GstPeerTransport(Private, PeerTransportConfiguration configuration,
+                     std::shared_ptr<VideoEncoderFactory> encoderFactory,
+                     std::shared_ptr<PeerTransportDelegate> delegate,
+                     std::shared_ptr<SerialQueue> teardown);
+
+  private:
+    static constexpr const char* encoderFailed = "Could not start the video encoder.";
+    static constexpr std::int64_t defaultBitrateBps = 2'000'000;
+    static constexpr int defaultFramesPerSecond = 60;
+    static std::int64_t now();
+
+    bool build(const std::string& address);
+    void connect(GObject* object, const char* signal, GCallback handler);
+    std::shared_ptr<PeerTransportDelegate> liveDelegate() const;
+    void createDescription(const char* signal, const char* field, SessionDescription::Type type,
+                           CreateDescriptionCompletion completion);
+
+    // GStreamer threads.
+    void gatheringChanged();
+    void connectionChanged();
+    void dataChannelOpened(GObject* channel);
+    void localDescriptionApplied(SetDescriptionCompletion completion, std::string error);
+    void remoteDescriptionApplied(const std::optional<SdpVideoAnswer>& answer,
+                                  SetDescriptionCompletion completion, std::string error);
+    void keyframeRequested(bool fullIntraRequest);
+    void feedbackArrived();
+    void packetLeft(GstBuffer* buffer);
+    void reportConnection(std::optional<PeerConnectionState> state);
+
+    // The transport's queue.
+    void finishGathering();
+    void configureSending(const SdpVideoAnswer& answer);
+    void watchLiveness();
+    void encodeFrame(VideoFrame frame, int maximumFramesPerSecond);
+    bool startEncoder(const VideoFrame& frame, int maximumFramesPerSecond);
+    void imageEncoded(const EncodedImage& image);
+    void failStream(const std::string& message);
+
+    const PeerTransportConfiguration configuration_;
+    const std::shared_ptr<VideoEncoderFactory> encoderFactory_;
+    const std::shared_ptr<SerialQueue> teardown_;
+    std::shared_ptr<SerialQueue> queue_;
+    std::vector<OfferedVideoCodec> offered_;
+
+    GstElement* pipeline_ = nullptr;
+    GstElement* webrtc_ = nullptr;
+    GstElement* appsrc_ = nullptr;
+    GstElement* payloader_ = nullptr;
+    std::uint32_t ssrc_ = 0;
+    std::vector<std::pair<GObject*, gulong>> handlers_;
+
+    mutable std::mutex mutex_;
+    std::shared_ptr<PeerTransportDelegate> delegate_;
+    bool closed_ = false;
+    std::shared_ptr<GstVideoSource> source_;
+    std::optional<RtpSendParameters> parameters_;
+    BitrateBounds bounds_;
+    std::optional<SetDescriptionCompletion> gatheringCompletion_;
+    Timer gatheringTimeout_;
+    bool gatheringComplete_ = false;
+    ConnectionLiveness liveness_;
+    SenderCounters counters_;
+    SenderStatistics statistics_;
+    // When each RTP timestamp entered appsrc, for the send delay of its packets.
+    std::map<std::uint32_t, std::int64_t> pushTimes_;
+    std::atomic<int> framesQueued_ = 0;
+
+    // Queue state.
+    std::optional<VideoCodecInfo> codec_;
+    std::shared_ptr<VideoEncoder> encoder_;
+    int encoderWidth_ = 0;
+    int encoderHeight_ = 0;
+    int encoderRate_ = 0;
+    std::uint32_t encoderBitrateKbps_ = 0;
+    bool connected_ = false;
+    bool keyframeNext_ = true;
+    bool failed_ = false;
+    bool transportFeedback_ = false;
+    KeyframeRequestLimiter keyframes_;
+    H264StreamReader reader_;
+    Timer livenessTimer_;
+};
+
+}  // namespace quillory

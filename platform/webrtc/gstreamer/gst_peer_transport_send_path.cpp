@@ -1,0 +1,198 @@
+// The send path of GstPeerTransport: bitrate, keyframe requests, encoding, pushing access units
+// into appsrc and timing their packets out of webrtcbin.
+#include <gst/app/gstappsrc.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "platform/webrtc/gstreamer/gst_peer_transport.h"
+
+namespace quillory {
+
+void GstPeerTransport::setBitrateBounds(const BitrateBounds& bounds) {
+    {
+        std::lock_guard lock(mutex_);
+        if (bounds.minimumBps) {
+            bounds_.minimumBps = bounds.minimumBps;
+        }
+        if (bounds.currentBps) {
+            bounds_.currentBps = bounds.currentBps;
+        }
+        if (bounds.maximumBps) {
+            bounds_.maximumBps = bounds.maximumBps;
+        }
+    }
+    queue_->async([weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (!self || !self->encoder_) {
+            return;
+        }
+        std::int64_t rate = defaultBitrateBps;
+        {
+            std::lock_guard lock(self->mutex_);
+            rate = self->bounds_.currentBps.value_or(defaultBitrateBps);
+            if (self->bounds_.maximumBps) {
+                rate = std::min(rate, *self->bounds_.maximumBps);
+            }
+            if (self->parameters_ && !self->parameters_->encodings.empty() &&
+                self->parameters_->encodings.front().maxBitrateBps) {
+                rate = std::min(rate, *self->parameters_->encodings.front().maxBitrateBps);
+            }
+            self->counters_.targetBitrate = static_cast<double>(rate);
+        }
+        const auto kbps = static_cast<std::uint32_t>(rate / 1000);
+        if (kbps != self->encoderBitrateKbps_) {
+            self->encoderBitrateKbps_ = kbps;
+            self->encoder_->setBitrate(kbps, static_cast<std::uint32_t>(self->encoderRate_));
+        }
+    });
+}
+
+void GstPeerTransport::keyframeRequested(bool fullIntraRequest) {
+    if (fullIntraRequest) {
+        std::lock_guard lock(mutex_);
+        counters_.firCount += 1;
+    }
+    queue_->async([weak = weak_from_this()] {
+        if (auto self = weak.lock()) {
+            self->keyframes_.request();
+        }
+    });
+}
+
+void GstPeerTransport::packetLeft(GstBuffer* buffer) {
+    GstMapInfo map;
+    if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+        return;
+    }
+    // SRTP leaves the RTP header readable; RTCP (payload types 200-204 with the marker) is not
+    // ours to count.
+    std::optional<std::uint32_t> timestamp;
+    if (map.size >= 12 && (map.data[0] >> 6) == 2 && (map.data[1] < 200 || map.data[1] > 204)) {
+        timestamp = static_cast<std::uint32_t>(map.data[4]) << 24 |
+                    static_cast<std::uint32_t>(map.data[5]) << 16 |
+                    static_cast<std::uint32_t>(map.data[6]) << 8 |
+                    static_cast<std::uint32_t>(map.data[7]);
+    }
+    gst_buffer_unmap(buffer, &map);
+    if (!timestamp) {
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    if (const auto pushed = pushTimes_.find(*timestamp); pushed != pushTimes_.end()) {
+        counters_.totalPacketSendDelay += static_cast<double>(now() - pushed->second) / 1e9;
+    }
+}
+
+void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond) {
+    if (!connected_ || !encoder_ || failed_) {
+        return;
+    }
+    if (maximumFramesPerSecond <= 0) {
+        maximumFramesPerSecond = defaultFramesPerSecond;
+    }
+    if (frame.adaptedWidth != encoderWidth_ || frame.adaptedHeight != encoderHeight_ ||
+        maximumFramesPerSecond != encoderRate_) {
+        if (!startEncoder(frame, maximumFramesPerSecond)) {
+            failStream(encoderFailed);
+            return;
+        }
+    }
+    const std::int64_t at = now();
+    bool key = std::exchange(keyframeNext_, false);
+    if (key) {
+        keyframes_.keyframeSent(at);
+    } else {
+        key = keyframes_.forceKeyframe(at);
+    }
+    const VideoFrameType type = key ? VideoFrameType::key : VideoFrameType::delta;
+    const H264CodecSpecificInfo info{.packetizationMode = 1};
+    encoder_->encode(frame, &info, std::span<const VideoFrameType>(&type, 1));
+}
+
+bool GstPeerTransport::startEncoder(const VideoFrame& frame, int maximumFramesPerSecond) {
+    if (encoderWidth_ != 0) {
+        encoder_->releaseEncoder();
+    }
+    std::int64_t rate = defaultBitrateBps;
+    {
+        std::lock_guard lock(mutex_);
+        rate = std::min(bounds_.currentBps.value_or(defaultBitrateBps),
+                        bounds_.maximumBps.value_or(std::numeric_limits<std::int64_t>::max()));
+        counters_.targetBitrate = static_cast<double>(rate);
+    }
+    encoderBitrateKbps_ = static_cast<std::uint32_t>(rate / 1000);
+    const VideoEncoderSettings settings{
+        .width = frame.adaptedWidth,
+        .height = frame.adaptedHeight,
+        .startBitrateKbps = encoderBitrateKbps_,
+        .maxFramerate = static_cast<std::uint32_t>(maximumFramesPerSecond),
+        .cores = 2,
+    };
+    encoderWidth_ = frame.adaptedWidth;
+    encoderHeight_ = frame.adaptedHeight;
+    encoderRate_ = maximumFramesPerSecond;
+    keyframeNext_ = true;
+    return encoder_->startEncode(settings) == videoCodecOk;
+}
+
+void GstPeerTransport::imageEncoded(const EncodedImage& image) {
+    if (!image.buffer || image.buffer->empty() || appsrc_ == nullptr) {
+        return;
+    }
+    const bool key = image.frameType == VideoFrameType::key;
+    const H264StreamReader::AccessUnit unit = reader_.read(*image.buffer);
+
+    const GstClockTime base = gst_element_get_base_time(pipeline_);
+    const std::int64_t capture = image.captureTimeMs * 1'000'000;
+    const GstClockTime pts = capture > 0 && static_cast<GstClockTime>(capture) > base
+                                 ? static_cast<GstClockTime>(capture) - base
+                                 : 0;
+    const std::uint32_t rtpTimestamp =
+        static_cast<std::uint32_t>(gst_util_uint64_scale_int(pts, 90000, GST_SECOND));
+
+    auto* bytes = new std::shared_ptr<const Bytes>(image.buffer);
+    GstBuffer* buffer = gst_buffer_new_wrapped_full(
+        GST_MEMORY_FLAG_READONLY, const_cast<std::uint8_t*>((*bytes)->data()), (*bytes)->size(), 0,
+        (*bytes)->size(), bytes,
+        [](gpointer data) { delete static_cast<std::shared_ptr<const Bytes>*>(data); });
+    GST_BUFFER_PTS(buffer) = pts;
+    if (!key) {
+        GST_BUFFER_FLAG_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT);
+    }
+    {
+        std::lock_guard lock(mutex_);
+        const std::int64_t at = now();
+        pushTimes_[rtpTimestamp] = at;
+        std::erase_if(pushTimes_,
+                      [at](const auto& entry) { return at - entry.second > 2'000'000'000; });
+        SenderCounters& counters = counters_;
+        counters.framesEncoded += 1;
+        counters.framesSent += 1;
+        counters.keyFramesEncoded += key ? 1 : 0;
+        counters.totalEncodeTime += static_cast<double>(std::max<std::int64_t>(
+                                        0, image.encodeFinishMs - image.encodeStartMs)) /
+                                    1000.0;
+        counters.qpSum += unit.qp.value_or(image.qp >= 0 ? image.qp : 0);
+        counters.frameWidth = image.encodedWidth;
+        counters.frameHeight = image.encodedHeight;
+        const double averageFrameBits =
+            counters.targetBitrate / std::max(1, encoderRate_ > 0 ? encoderRate_ : 30);
+        if (static_cast<double>(image.buffer->size()) * 8.0 >= 2.5 * averageFrameBits) {
+            counters.hugeFramesSent += 1;
+        }
+    }
+    gst_app_src_push_buffer(GST_APP_SRC(appsrc_), buffer);
+}
+
+void GstPeerTransport::failStream(const std::string& message) {
+    if (failed_) {
+        return;
+    }
+    failed_ = true;
+    if (auto delegate = liveDelegate()) {
+        delegate->transportFailed(message);
+    }
+}
+
+}  // namespace quillory

@@ -1,0 +1,32 @@
+#include "platform/webrtc/gstreamer/gst_promise_callback.h"
+
+namespace quillory {
+
+GstPromise* makePromise(PromiseReply reply) {
+    return gst_promise_new_with_change_func(
+        [](GstPromise* promise, gpointer data) {
+            auto& callback = *static_cast<PromiseReply*>(data);
+            const bool replied = gst_promise_wait(promise) == GST_PROMISE_RESULT_REPLIED;
+            callback(replied, replied ? gst_promise_get_reply(promise) : nullptr);
+        },
+        new PromiseReply(std::move(reply)),
+        [](gpointer data) { delete static_cast<PromiseReply*>(data); });
+}
+
+std::string promiseError(bool replied, const GstStructure* reply) {
+    if (!replied) {
+        return "interrupted";
+    }
+    if (reply == nullptr || !gst_structure_has_field(reply, "error")) {
+        return {};
+    }
+    GError* error = nullptr;
+    gst_structure_get(reply, "error", G_TYPE_ERROR, &error, nullptr);
+    std::string message = error != nullptr && error->message != nullptr ? error->message : "failed";
+    if (error != nullptr) {
+        g_error_free(error);
+    }
+    return message;
+}
+
+}  // namespace quillory

@@ -1,0 +1,177 @@
+#include "platform/webrtc/gstreamer/sender_statistics.h"
+
+#include <gmock/gmock.h>
+#include <gst/gst.h>
+#include <gst/webrtc/webrtc.h>
+#include <gtest/gtest.h>
+
+#include "platform/webrtc/gstreamer/gst_statistics_report.h"
+
+namespace quillory {
+namespace {
+
+using ::testing::ElementsAre;
+
+const StudioStatistics* find(const StudioStatisticsReport& report, const std::string& type) {
+    for (const StudioStatistics& entry : report.statistics) {
+        if (entry.type == type) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+double number(const StudioStatistics& entry, const std::string& name) {
+    return std::get<double>(entry.values.at(name));
+}
+
+std::string text(const StudioStatistics& entry, const std::string& name) {
+    return std::get<std::string>(entry.values.at(name));
+}
+
+// The shape webrtcbin 1.22 answers get-stats with, as plain entries.
+StudioStatisticsReport webrtcbinReport(double timestamp, double packets, double rtxPackets,
+                                       double roundTrip) {
+    StudioStatisticsReport report;
+    report.statistics = {
+        {"codec-stats-sink_0",
+         "codec",
+         timestamp,
+         {{"sdpFmtpLine", std::string("96 packetization-mode=1;profile-level-id=640c34")}}},
+        {"ice-candidate-local_1_127.0.0.1_48881",
+         "remote-candidate",
+         timestamp,
+         {{"port", 48881.0}}},
+        {"ice-candidate-remote_1_127.0.0.1_40315",
+         "local-candidate",
+         timestamp,
+         {{"port", 40315.0}}},
+        {"ice-candidate-pair_0",
+         "candidate-pair",
+         timestamp,
+         {{"localCandidateId", std::string("ice-candidate-remote_1_127.0.0.1_40315")},
+          {"remoteCandidateId", std::string("ice-candidate-local_1_127.0.0.1_48881")}}},
+        {"rtp-outbound-stream-stats_7",
+         "outbound-rtp",
+         timestamp,
+         {{"ssrc", 7.0}, {"packetsSent", packets}, {"bytesSent", packets * 1000}}},
+        {"rtp-outbound-stream-stats_9",
+         "outbound-rtp",
+         timestamp,
+         {{"ssrc", 9.0}, {"packetsSent", rtxPackets}, {"bytesSent", rtxPackets * 1000}}},
+        {"rtp-remote-inbound-stream-stats_7",
+         "remote-inbound-rtp",
+         timestamp,
+         {{"roundTripTime", roundTrip}, {"rbJitter", 900.0}}},
+    };
+    return report;
+}
+
+TEST(SenderStatisticsTest, OneOutboundEntryWithRetransmissionsFoldedIn) {
+    SenderStatistics statistics;
+    const StudioStatisticsReport report =
+        statistics.complete(webrtcbinReport(1000, 100, 4, 0.002), SenderCounters{}, 7);
+    int outbound = 0;
+    for (const StudioStatistics& entry : report.statistics) {
+        outbound += entry.type == "outbound-rtp" ? 1 : 0;
+    }
+    ASSERT_EQ(outbound, 1);
+    const StudioStatistics& entry = *find(report, "outbound-rtp");
+    EXPECT_EQ(entry.id, "rtp-outbound-stream-stats_7");
+    EXPECT_EQ(number(entry, "packetsSent"), 104);
+    EXPECT_EQ(number(entry, "bytesSent"), 104'000);
+    EXPECT_EQ(number(entry, "retransmittedPacketsSent"), 4);
+    EXPECT_EQ(number(entry, "retransmittedBytesSent"), 4000);
+}
+
+TEST(SenderStatisticsTest, IdStaysAndTimestampsRiseAcrossReports) {
+    SenderStatistics statistics;
+    SenderCounters counters;
+    std::vector<double> stamps;
+    std::vector<std::string> ids;
+    // The media SSRC is unknown to the second report (as after a restart of the session), and
+    // the third repeats the second's timestamp.
+    const std::pair<double, std::uint32_t> reports[] = {{1000, 7}, {2000, 8}, {2000, 7}};
+    for (const auto& [timestamp, ssrc] : reports) {
+        counters.framesEncoded += 30;
+        StudioStatisticsReport report =
+            statistics.complete(webrtcbinReport(timestamp, 10, 0, 0), counters, ssrc);
+        const StudioStatistics& entry = *find(report, "outbound-rtp");
+        stamps.push_back(entry.timestampMicroseconds);
+        ids.push_back(entry.id);
+        EXPECT_EQ(number(entry, "framesEncoded"), counters.framesEncoded);
+    }
+    EXPECT_THAT(ids, ElementsAre("rtp-outbound-stream-stats_7", "rtp-outbound-stream-stats_7",
+                                 "rtp-outbound-stream-stats_7"));
+    EXPECT_LT(stamps[0], stamps[1]);
+    EXPECT_LT(stamps[1], stamps[2]);
+}
+
+TEST(SenderStatisticsTest, RoundTripTimeReachesThePairOnlyOnceReported) {
+    SenderStatistics statistics;
+    for (const double roundTrip : {0.0, 0.004}) {
+        SCOPED_TRACE(roundTrip);
+        const StudioStatisticsReport report =
+            statistics.complete(webrtcbinReport(1000 + roundTrip, 1, 0, roundTrip), {}, 7);
+        const StudioStatistics& pair = *find(report, "candidate-pair");
+        const StudioStatistics& remote = *find(report, "remote-inbound-rtp");
+        EXPECT_EQ(pair.values.contains("currentRoundTripTime"), roundTrip > 0);
+        EXPECT_EQ(remote.values.contains("roundTripTime"), roundTrip > 0);
+        EXPECT_DOUBLE_EQ(number(remote, "jitter"), 0.01);
+        if (roundTrip > 0) {
+            EXPECT_EQ(number(pair, "currentRoundTripTime"), roundTrip);
+        }
+    }
+}
+
+TEST(SenderStatisticsTest, CandidatesAreFiledUnderTheSideTheirIdsName) {
+    SenderStatistics statistics;
+    const StudioStatisticsReport report =
+        statistics.complete(webrtcbinReport(1000, 1, 0, 0), {}, 7);
+    const StudioStatistics& pair = *find(report, "candidate-pair");
+    const StudioStatistics& local = *find(report, "local-candidate");
+    EXPECT_EQ(local.id, "ice-candidate-local_1_127.0.0.1_48881");
+    EXPECT_EQ(text(pair, "localCandidateId"), local.id);
+    EXPECT_EQ(text(pair, "remoteCandidateId"), find(report, "remote-candidate")->id);
+    EXPECT_EQ(text(*find(report, "codec"), "sdpFmtpLine"),
+              "packetization-mode=1;profile-level-id=640c34");
+}
+
+TEST(GstStatisticsReportTest, MembersBecomePlainValuesInReplyOrder) {
+    gst_init(nullptr, nullptr);
+    g_type_ensure(GST_TYPE_WEBRTC_STATS_TYPE);
+    GstStructure* reply = gst_structure_from_string(
+        "application/x-webrtc-stats, "
+        "b=(structure)\"b, id=(string)second, type=(GstWebRTCStatsType)outbound-rtp, "
+        "timestamp=(double)1500.5, packets-sent=(guint64)12, is-remote=(boolean)true, "
+        "codec-id=(string)c, ratio=(fraction)1/2\", "
+        "a=(structure)\"a, type=(GstWebRTCStatsType)codec, timestamp=(double)1.0, "
+        "clock-rate=(uint)90000\", "
+        "ignored=(int)5;",
+        nullptr);
+    ASSERT_NE(reply, nullptr);
+    const StudioStatisticsReport report = statisticsReportFromGst(reply);
+    gst_structure_free(reply);
+    ASSERT_EQ(report.statistics.size(), 2u);
+    const StudioStatistics& first = report.statistics[0];
+    EXPECT_EQ(first.id, "second");
+    EXPECT_EQ(first.type, "outbound-rtp");
+    EXPECT_DOUBLE_EQ(first.timestampMicroseconds, 1'500'500);
+    EXPECT_EQ(number(first, "packetsSent"), 12);
+    EXPECT_EQ(std::get<bool>(first.values.at("isRemote")), true);
+    EXPECT_EQ(text(first, "codecId"), "c");
+    EXPECT_FALSE(first.values.contains("ratio"));
+    EXPECT_EQ(report.statistics[1].id, "a");  // no id member: the field name
+    EXPECT_EQ(report.statistics[1].type, "codec");
+    EXPECT_EQ(number(report.statistics[1], "clockRate"), 90000);
+}
+
+TEST(GstStatisticsReportTest, NamesTurnCamelCase) {
+    EXPECT_EQ(camelCaseName("packets-sent"), "packetsSent");
+    EXPECT_EQ(camelCaseName("rb-round-trip"), "rbRoundTrip");
+    EXPECT_EQ(camelCaseName("ssrc"), "ssrc");
+    EXPECT_EQ(camelCaseName("-leading"), "leading");
+}
+
+}  // namespace
+}  // namespace quillory

@@ -1,0 +1,427 @@
+#include "platform/webrtc/gstreamer/video_receiver.h"
+
+#include <gst/sdp/sdp.h>
+#include <gst/video/video.h>
+#include <gst/webrtc/webrtc.h>
+
+#include <cstring>
+
+#include "platform/clock/clock.h"
+#include "platform/webrtc/gstreamer/gathering_address.h"
+#include "platform/webrtc/gstreamer/gst_promise_callback.h"
+#include "platform/webrtc/gstreamer/gst_statistics_report.h"
+#include "platform/webrtc/gstreamer/gst_webrtc_setup.h"
+
+namespace quillory {
+
+namespace {
+
+using WeakReceiver = std::weak_ptr<VideoReceiver>;
+
+WeakReceiver& weakOf(gpointer data) {
+    return *static_cast<WeakReceiver*>(data);
+}
+
+gpointer newWeak(const WeakReceiver& weak) {
+    return new WeakReceiver(weak);
+}
+
+void deleteWeak(gpointer data) {
+    delete static_cast<WeakReceiver*>(data);
+}
+
+// The receivers' queue: process-wide, so that no receiver is ever destroyed on its own thread.
+std::shared_ptr<SerialQueue> receiverQueue() {
+    static const auto queue = std::make_shared<SerialQueue>("app.quillory.media.receiver");
+    return queue;
+}
+
+using Blackout = std::shared_ptr<std::atomic<bool>>;
+
+// Drops buffers and buffer lists while the receiver's blackout is on.
+GstPadProbeReturn blackoutProbe(GstPad*, GstPadProbeInfo*, gpointer data) {
+    return (*static_cast<const Blackout*>(data))->load() ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+}
+
+void addBlackoutProbe(GstElement* webrtc, const char* factory, const char* padName,
+                      const Blackout& blackout) {
+    GstElement* element = findInside(webrtc, factory);
+    if (element == nullptr) {
+        return;
+    }
+    GstPad* pad = gst_element_get_static_pad(element, padName);
+    gst_pad_add_probe(
+        pad,
+        static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+        blackoutProbe, new Blackout(blackout),
+        [](gpointer data) { delete static_cast<Blackout*>(data); });
+    gst_object_unref(pad);
+    gst_object_unref(element);
+}
+
+}  // namespace
+
+std::shared_ptr<VideoReceiver> VideoReceiver::create(const std::string& localAddress,
+                                                     const std::vector<VideoCodecInfo>& codecs,
+                                                     FrameCallback onFrame) {
+    const std::optional<std::string> address = gatheringAddress(localAddress);
+    if (!address || !gstreamerWebRtcAvailable()) {
+        return nullptr;
+    }
+    auto receiver = std::make_shared<VideoReceiver>(Private{}, std::move(onFrame));
+    if (!receiver->build(*address, codecs)) {
+        receiver->close();
+        return nullptr;
+    }
+    return receiver;
+}
+
+VideoReceiver::VideoReceiver(Private, FrameCallback onFrame)
+    : onFrame_(std::move(onFrame)), queue_(receiverQueue()) {}
+
+VideoReceiver::~VideoReceiver() {
+    close();
+    if (pipeline_ != nullptr) {
+        queue_->async([pipeline = pipeline_] { gst_object_unref(pipeline); });
+    }
+}
+
+bool VideoReceiver::build(const std::string& address, const std::vector<VideoCodecInfo>& codecs) {
+    pipeline_ = gst_pipeline_new(nullptr);
+    webrtc_ = gst_element_factory_make("webrtcbin", nullptr);
+    if (pipeline_ == nullptr || webrtc_ == nullptr) {
+        return false;
+    }
+    gst_object_ref_sink(pipeline_);
+    gst_bin_add(GST_BIN(pipeline_), webrtc_);
+    gst_util_set_object_arg(G_OBJECT(webrtc_), "bundle-policy", "max-bundle");
+    g_object_set(webrtc_, "latency", latencyMilliseconds, nullptr);
+    if (!pinGathering(webrtc_, address)) {
+        return false;
+    }
+    // A plain answerer leaves the transport-wide feedback out; our preferences keep it.
+    GstCaps* preferences = codecPreferences(offeredVideoCodecs(codecs));
+    GstWebRTCRTPTransceiver* transceiver = nullptr;
+    g_signal_emit_by_name(webrtc_, "add-transceiver", GST_WEBRTC_RTP_TRANSCEIVER_DIRECTION_RECVONLY,
+                          preferences, &transceiver);
+    gst_caps_unref(preferences);
+    if (transceiver == nullptr) {
+        return false;
+    }
+    gst_object_unref(transceiver);
+
+    const WeakReceiver weak = weak_from_this();
+    g_signal_connect_data(
+        webrtc_, "pad-added", G_CALLBACK(+[](GstElement*, GstPad* pad, gpointer data) {
+            if (auto self = weakOf(data).lock()) {
+                self->padAdded(pad);
+            }
+        }),
+        newWeak(weak), [](gpointer data, GClosure*) { deleteWeak(data); },
+        static_cast<GConnectFlags>(0));
+    g_signal_connect_data(
+        webrtc_, "notify::ice-gathering-state",
+        G_CALLBACK(+[](GstElement* webrtc, GParamSpec*, gpointer data) {
+            GstWebRTCICEGatheringState state{};
+            g_object_get(webrtc, "ice-gathering-state", &state, nullptr);
+            auto self = weakOf(data).lock();
+            if (self && state == GST_WEBRTC_ICE_GATHERING_STATE_COMPLETE) {
+                self->queue_->async([weak = self->weak_from_this()] {
+                    if (auto receiver = weak.lock()) {
+                        receiver->finishGathering();
+                    }
+                });
+            }
+        }),
+        newWeak(weak), [](gpointer data, GClosure*) { deleteWeak(data); },
+        static_cast<GConnectFlags>(0));
+    return gst_element_set_state(pipeline_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+}
+
+void VideoReceiver::padAdded(GstPad* pad) {
+    if (GST_PAD_DIRECTION(pad) != GST_PAD_SRC || isClosed()) {
+        return;
+    }
+    GstElement* depayloader = gst_element_factory_make("rtph264depay", nullptr);
+    GstElement* parser = gst_element_factory_make("h264parse", nullptr);
+    GstElement* decoder = gst_element_factory_make("avdec_h264", nullptr);
+    GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+    GstElement* sink = gst_element_factory_make("appsink", nullptr);
+    GstCaps* nv12 = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "NV12", nullptr);
+    g_object_set(sink, "sync", FALSE, "emit-signals", TRUE, "caps", nv12, nullptr);
+    gst_caps_unref(nv12);
+    gst_bin_add_many(GST_BIN(pipeline_), depayloader, parser, decoder, convert, sink, nullptr);
+    gst_element_link_many(depayloader, parser, decoder, convert, sink, nullptr);
+
+    const WeakReceiver weak = weak_from_this();
+    g_signal_connect_data(
+        sink, "new-sample", G_CALLBACK(+[](GstElement* appsink, gpointer data) {
+            GstSample* sample = nullptr;
+            g_signal_emit_by_name(appsink, "pull-sample", &sample);
+            if (sample == nullptr) {
+                return GST_FLOW_OK;
+            }
+            if (auto self = weakOf(data).lock()) {
+                self->sampleArrived(sample);
+            }
+            gst_sample_unref(sample);
+            return GST_FLOW_OK;
+        }),
+        newWeak(weak), [](gpointer data, GClosure*) { deleteWeak(data); },
+        static_cast<GConnectFlags>(0));
+    GstPad* depayloaded = gst_element_get_static_pad(depayloader, "src");
+    gst_pad_add_probe(
+        depayloaded, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+            GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+            if (GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT)) {
+                return GST_PAD_PROBE_OK;
+            }
+            if (auto self = weakOf(data).lock()) {
+                std::lock_guard lock(self->mutex_);
+                self->keyframes_[GST_BUFFER_PTS(buffer)] = true;
+                while (self->keyframes_.size() > 64) {
+                    self->keyframes_.erase(self->keyframes_.begin());
+                }
+            }
+            return GST_PAD_PROBE_OK;
+        },
+        newWeak(weak), deleteWeak);
+    gst_object_unref(depayloaded);
+
+    for (GstElement* element : {sink, convert, decoder, parser, depayloader}) {
+        gst_element_sync_state_with_parent(element);
+    }
+    GstPad* input = gst_element_get_static_pad(depayloader, "sink");
+    gst_pad_link(pad, input);
+    gst_object_unref(input);
+    std::lock_guard lock(mutex_);
+    depayloader_ = depayloader;
+}
+
+void VideoReceiver::sampleArrived(GstSample* sample) {
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    GstVideoInfo info;
+    if (buffer == nullptr || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample))) {
+        return;
+    }
+    GstVideoFrame mapped;
+    if (!gst_video_frame_map(&mapped, &info, buffer, GST_MAP_READ)) {
+        return;
+    }
+    Frame frame;
+    frame.width = GST_VIDEO_INFO_WIDTH(&info);
+    frame.height = GST_VIDEO_INFO_HEIGHT(&info);
+    frame.decodedAtNanoseconds = static_cast<std::int64_t>(uptimeNanoseconds());
+    const auto width = static_cast<std::size_t>(frame.width);
+    frame.luma.resize(width * static_cast<std::size_t>(frame.height));
+    const auto* plane = static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&mapped, 0));
+    const auto stride = static_cast<std::size_t>(GST_VIDEO_FRAME_PLANE_STRIDE(&mapped, 0));
+    for (std::size_t row = 0; row < static_cast<std::size_t>(frame.height); ++row) {
+        std::memcpy(frame.luma.data() + row * width, plane + row * stride, width);
+    }
+    gst_video_frame_unmap(&mapped);
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_) {
+            return;
+        }
+        frame.keyframe = keyframes_.erase(GST_BUFFER_PTS(buffer)) > 0;
+    }
+    if (onFrame_) {
+        onFrame_(frame);
+    }
+}
+
+void VideoReceiver::answer(const std::string& offerSdp, AnswerCompletion completion) {
+    GstSDPMessage* message = nullptr;
+    if (gst_sdp_message_new_from_text(offerSdp.c_str(), &message) != GST_SDP_OK) {
+        if (message != nullptr) {
+            gst_sdp_message_free(message);
+        }
+        completion(std::nullopt, "the offer is not SDP");
+        return;
+    }
+    GstWebRTCSessionDescription* offer =
+        gst_webrtc_session_description_new(GST_WEBRTC_SDP_TYPE_OFFER, message);
+    GstPromise* promise = makePromise([weak = weak_from_this(), completion = std::move(completion)](
+                                          bool replied, const GstStructure* reply) mutable {
+        auto self = weak.lock();
+        if (!self || self->isClosed()) {
+            return;
+        }
+        if (std::string error = promiseError(replied, reply); !error.empty()) {
+            completion(std::nullopt, error);
+            return;
+        }
+        GstPromise* created =
+            makePromise([weak, completion = std::move(completion)](
+                            bool createdReplied, const GstStructure* answer) mutable {
+                auto receiver = weak.lock();
+                if (!receiver || receiver->isClosed()) {
+                    return;
+                }
+                if (std::string error = promiseError(createdReplied, answer); !error.empty()) {
+                    completion(std::nullopt, error);
+                    return;
+                }
+                receiver->answerCreated(answer, std::move(completion));
+            });
+        g_signal_emit_by_name(self->webrtc_, "create-answer", nullptr, created);
+        gst_promise_unref(created);
+    });
+    g_signal_emit_by_name(webrtc_, "set-remote-description", offer, promise);
+    gst_promise_unref(promise);
+    gst_webrtc_session_description_free(offer);
+}
+
+void VideoReceiver::answerCreated(const GstStructure* reply, AnswerCompletion completion) {
+    GstWebRTCSessionDescription* answer = nullptr;
+    if (reply != nullptr) {
+        gst_structure_get(reply, "answer", GST_TYPE_WEBRTC_SESSION_DESCRIPTION, &answer, nullptr);
+    }
+    if (answer == nullptr) {
+        completion(std::nullopt, "no answer");
+        return;
+    }
+    GstPromise* promise = makePromise([weak = weak_from_this(), completion = std::move(completion)](
+                                          bool replied, const GstStructure* result) mutable {
+        auto self = weak.lock();
+        if (!self || self->isClosed()) {
+            return;
+        }
+        if (std::string error = promiseError(replied, result); !error.empty()) {
+            completion(std::nullopt, error);
+            return;
+        }
+        self->afterNegotiation();
+        {
+            std::lock_guard lock(self->mutex_);
+            self->gatheringCompletion_ = std::move(completion);
+            self->gatheringTimeout_ = self->queue_->after(gatheringTimeoutSeconds, [weak] {
+                if (auto receiver = weak.lock()) {
+                    receiver->finishGathering();
+                }
+            });
+        }
+        GstWebRTCICEGatheringState state{};
+        g_object_get(self->webrtc_, "ice-gathering-state", &state, nullptr);
+        if (state == GST_WEBRTC_ICE_GATHERING_STATE_COMPLETE) {
+            self->queue_->async([weak] {
+                if (auto receiver = weak.lock()) {
+                    receiver->finishGathering();
+                }
+            });
+        }
+    });
+    g_signal_emit_by_name(webrtc_, "set-local-description", answer, promise);
+    gst_promise_unref(promise);
+    gst_webrtc_session_description_free(answer);
+}
+
+void VideoReceiver::afterNegotiation() {
+    if (GstElement* rtpbin = gst_bin_get_by_name(GST_BIN(webrtc_), "rtpbin")) {
+        GObject* session = nullptr;
+        g_signal_emit_by_name(rtpbin, "get-internal-session", 0u, &session);
+        if (session != nullptr) {
+            g_object_set(session, "rtcp-min-interval", rtcpMinimumIntervalNanoseconds, nullptr);
+            // Left to itself the session sends transport-wide feedback as early RTCP on every
+            // marker bit; early packets carry no report blocks and keep postponing the regular
+            // ones, so the sender would never learn its round trip time.
+            g_object_set(session, "twcc-feedback-interval", twccFeedbackIntervalNanoseconds,
+                         nullptr);
+            g_object_unref(session);
+        }
+        gst_object_unref(rtpbin);
+    }
+    addBlackoutProbe(webrtc_, "nicesrc", "src", blackout_);
+    addBlackoutProbe(webrtc_, "nicesink", "sink", blackout_);
+}
+
+void VideoReceiver::finishGathering() {
+    std::optional<AnswerCompletion> completion;
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_ || !gatheringCompletion_) {
+            return;
+        }
+        completion = std::move(gatheringCompletion_);
+        gatheringCompletion_.reset();
+        gatheringTimeout_.cancel();
+    }
+    std::optional<std::string> sdp = descriptionText(webrtc_, "local-description");
+    (*completion)(sdp, sdp ? std::string() : "no local description");
+}
+
+void VideoReceiver::requestKeyframe() {
+    GstElement* depayloader = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_ || depayloader_ == nullptr) {
+            return;
+        }
+        depayloader = GST_ELEMENT(gst_object_ref(depayloader_));
+    }
+    GstPad* source = gst_element_get_static_pad(depayloader, "src");
+    gst_pad_send_event(source,
+                       gst_video_event_new_upstream_force_key_unit(GST_CLOCK_TIME_NONE, FALSE, 0));
+    gst_object_unref(source);
+    gst_object_unref(depayloader);
+}
+
+void VideoReceiver::setBlackout(bool on) {
+    blackout_->store(on);
+}
+
+PeerConnectionState VideoReceiver::connectionState() const {
+    if (isClosed()) {
+        return PeerConnectionState::closed;
+    }
+    GstWebRTCPeerConnectionState state = GST_WEBRTC_PEER_CONNECTION_STATE_NEW;
+    g_object_get(webrtc_, "connection-state", &state, nullptr);
+    return peerConnectionState(state);
+}
+
+void VideoReceiver::requestStatistics(
+    std::function<void(std::optional<StudioStatisticsReport>)> completion) {
+    if (isClosed()) {
+        return;
+    }
+    GstPromise* promise = makePromise([weak = weak_from_this(), completion = std::move(completion)](
+                                          bool replied, const GstStructure* reply) {
+        auto self = weak.lock();
+        if (!self || self->isClosed()) {
+            return;
+        }
+        completion(replied && reply != nullptr
+                       ? std::optional<StudioStatisticsReport>(statisticsReportFromGst(reply))
+                       : std::nullopt);
+    });
+    g_signal_emit_by_name(webrtc_, "get-stats", nullptr, promise);
+    gst_promise_unref(promise);
+}
+
+bool VideoReceiver::isClosed() const {
+    std::lock_guard lock(mutex_);
+    return closed_;
+}
+
+void VideoReceiver::close() {
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_) {
+            return;
+        }
+        closed_ = true;
+        gatheringCompletion_.reset();
+        gatheringTimeout_.cancel();
+    }
+    if (pipeline_ != nullptr) {
+        queue_->async([pipeline = GST_ELEMENT(gst_object_ref(pipeline_))] {
+            gst_element_set_state(pipeline, GST_STATE_NULL);
+            gst_object_unref(pipeline);
+        });
+    }
+}
+
+}  // namespace quillory

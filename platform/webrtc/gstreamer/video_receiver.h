@@ -1,0 +1,92 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/dispatch/serial_queue.h"
+#include "platform/video/video_codec_info.h"
+#include "platform/webrtc/peer_transport.h"
+#include "platform/webrtc/studio_statistics_report.h"
+
+namespace quillory {
+
+// The receive-only side of a Studio stream, for tests and the command-line tablet: answers an
+// offer with one receive-only video transceiver, decodes H.264 to NV12 and hands every decoded
+// picture on. It can ask for keyframes and black out its network path.
+//
+// Threads: the owner calls the methods from one thread; frames and completions arrive on
+// GStreamer threads (or the receiver's queue "app.quillory.media.receiver"), never after close.
+class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
+  public:
+    struct Frame {
+        int width = 0;
+        int height = 0;
+        std::vector<std::uint8_t> luma;         // width × height, no padding
+        std::int64_t decodedAtNanoseconds = 0;  // uptime
+        bool keyframe = false;                  // an IDR access unit
+    };
+    using FrameCallback = std::function<void(const Frame& frame)>;
+    using AnswerCompletion = std::function<void(std::optional<std::string> sdp, std::string error)>;
+
+    static constexpr double gatheringTimeoutSeconds = 2.0;
+    // A short jitter buffer: 200 ms delays the first picture noticeably.
+    static constexpr unsigned latencyMilliseconds = 20;
+    static constexpr std::uint64_t rtcpMinimumIntervalNanoseconds = 200'000'000;
+    static constexpr std::uint64_t twccFeedbackIntervalNanoseconds = 100'000'000;
+
+    // None when GStreamer lacks an element or the address is not numeric. `codecs` are the H.264
+    // entries it accepts, numbered from 96 like the sender's.
+    static std::shared_ptr<VideoReceiver> create(const std::string& localAddress,
+                                                 const std::vector<VideoCodecInfo>& codecs,
+                                                 FrameCallback onFrame);
+    ~VideoReceiver();
+
+    // Applies the offer and completes with the full answer once gathering is over.
+    void answer(const std::string& offerSdp, AnswerCompletion completion);
+    // Sends a picture loss indication through the depayloader.
+    void requestKeyframe();
+    // While on, every packet both ways is dropped at the ICE elements.
+    void setBlackout(bool on);
+    PeerConnectionState connectionState() const;
+    void requestStatistics(std::function<void(std::optional<StudioStatisticsReport>)> completion);
+    void close();
+
+    struct Private {};
+    VideoReceiver(Private, FrameCallback onFrame);
+
+  private:
+    bool build(const std::string& address, const std::vector<VideoCodecInfo>& codecs);
+    void padAdded(GstPad* pad);
+    void answerCreated(const GstStructure* reply, AnswerCompletion completion);
+    void finishGathering();
+    void afterNegotiation();
+    void sampleArrived(GstSample* sample);
+    bool isClosed() const;
+
+    const FrameCallback onFrame_;
+    std::shared_ptr<SerialQueue> queue_;
+    GstElement* pipeline_ = nullptr;
+    GstElement* webrtc_ = nullptr;
+    GstElement* depayloader_ = nullptr;
+    // Shared with the pad probes, which may run while the pipeline stops after close.
+    const std::shared_ptr<std::atomic<bool>> blackout_ = std::make_shared<std::atomic<bool>>(false);
+
+    mutable std::mutex mutex_;
+    bool closed_ = false;
+    std::optional<AnswerCompletion> gatheringCompletion_;
+    Timer gatheringTimeout_;
+    // Presentation times of IDR access units, to mark the pictures decoded from them.
+    std::map<GstClockTime, bool> keyframes_;
+};
+
+}  // namespace quillory
