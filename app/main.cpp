@@ -11,9 +11,11 @@
 #include "app/interface/card_window_manager.h"
 #include "app/interface/mac_session_commands.h"
 #include "app/interface/mac_status_item_controller.h"
+#include "app/interface/update_dialog_window.h"
 #include "app/session/guide_panel.h"
 #include "app/session/mac_app_lifecycle.h"
 #include "app/session/mac_session.h"
+#include "app/session/mac_updates.h"
 #include "app/session/permission_relaunch.h"
 #include "app/session/qt_main_executor.h"
 #include "app/session/quit_signals.h"
@@ -26,6 +28,7 @@
 #include "platform/dispatch/main_queue.h"
 #include "platform/log/logger.h"
 #include "platform/process/executable_path.h"
+#include "platform/process/relaunch_watcher.h"
 
 Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
 Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)
@@ -161,9 +164,18 @@ int main(int argc, char** argv) {
     environment.session = std::move(made.session);
     environment.stopSession = made.stop;
     environment.systemShuttingDown = made.systemShuttingDown;
-    environment.relaunching = [] { return PermissionRelaunch::shared().requested(); };
     environment.defaults = defaults;
-    environment.endLoop = [] { QCoreApplication::exit(0); };
+    MacUpdates& updates = MacUpdates::shared();
+    UpdateDialogWindow updateDialog(&engine, updates.dialog());
+    environment.startUpdater = [&updates] { updates.startUpdater(); };
+    environment.relaunching = [&updates] {
+        return PermissionRelaunch::shared().requested() || updates.relaunching();
+    };
+    environment.endLoop = [&updates] {
+        // An update downloaded in the background goes in now; it runs at the next start.
+        updates.installOnQuit();
+        QCoreApplication::exit(0);
+    };
     environment.makeCardWindows = [&engine, &desktop](SessionFacade& session,
                                                       std::function<void()> finish) {
         CardWindowManager::Environment cards;
@@ -205,6 +217,15 @@ int main(int argc, char** argv) {
     MacAppLifecycle lifecycle(std::move(environment));
     lifecycleHandle = &lifecycle;
     PermissionRelaunch::shared().setQuitHook([&lifecycle] { lifecycle.quitForRelaunch(); });
+    // The new tree is in place: the watcher starts the program from the path read at start-up
+    // (by then /proc/self/exe names the old tree's new place), then this one quits.
+    updates.setRelaunch([&lifecycle] {
+        std::string error;
+        if (!startRelaunchWatcher(error)) {
+            qtLogger().error("The relaunch after the update could not start: %s", error.c_str());
+        }
+        lifecycle.quitForRelaunch();
+    });
 
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::received, &lifecycle,

@@ -4,6 +4,7 @@
 
 #include "app/session/guide_model.h"
 #include "app/session/session_facade.h"
+#include "app/session/update_dialog_model.h"
 
 // The session's types as QML knows them inside QuilloryInterface; none is created from QML.
 namespace quillory::qml {
@@ -48,6 +49,13 @@ struct GuideModelForeign {
     Q_GADGET
     QML_FOREIGN(quillory::GuideModel)
     QML_NAMED_ELEMENT(GuideModel)
+};
+
+struct UpdateDialogModelForeign {
+    Q_GADGET
+    QML_FOREIGN(quillory::UpdateDialogModel)
+    QML_NAMED_ELEMENT(UpdateDialogModel)
+    QML_UNCREATABLE("The updater provides it")
 };
 
 struct LatencyValueForeign {

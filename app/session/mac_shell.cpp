@@ -1,6 +1,7 @@
 #include "app/session/mac_shell.h"
 
 #include "app/session/mac_login_item.h"
+#include "app/session/mac_updates.h"
 
 namespace quillory {
 
@@ -14,7 +15,10 @@ MacShell::MacShell(LoginItemControl* loginItem, UpdatesControl* updates, Permiss
       relaunch_(relaunch) {
     for (QObject* part : {static_cast<QObject*>(loginItem_), static_cast<QObject*>(updates_),
                           static_cast<QObject*>(probe_), static_cast<QObject*>(grant_)}) {
-        part->setParent(this);
+        // The application's updater already has its owner.
+        if (!part->parent()) {
+            part->setParent(this);
+        }
     }
 }
 
@@ -22,7 +26,7 @@ MacShell* MacShell::system(QObject* parent) {
     auto* probe = new SystemPermissionProbe;
     auto* grant = new DesktopControlGrant(DesktopControlGrant::Environment::system(
         [probe] { return probe->desktopControlGranted(); }));
-    return new MacShell(new MacLoginItem(MacLoginItem::Locations::system()), new InertUpdates,
+    return new MacShell(new MacLoginItem(MacLoginItem::Locations::system()), &MacUpdates::shared(),
                         probe, grant, PermissionRelaunch::shared(), parent);
 }
 

@@ -9,16 +9,17 @@
 
 namespace quillory {
 
-// The application's shell services as the views see them: the login item, the permission probe
-// and grant, the relaunch. Owns the Qt objects it is given. Main thread.
+// The application's shell services as the views see them: the login item, the updater, the
+// permission probe and grant, the relaunch. Owns the Qt objects it is given that have no owner
+// yet. Main thread.
 class MacShell final : public SessionShell {
     Q_OBJECT
 
   public:
     MacShell(LoginItemControl* loginItem, UpdatesControl* updates, PermissionProbe* probe,
              DesktopControlGrant* grant, PermissionRelaunch& relaunch, QObject* parent = nullptr);
-    // This computer's: the XDG autostart entry, the system probe, pkexec, the shared relaunch;
-    // no updater yet.
+    // This computer's: the XDG autostart entry, the application's updater, the system probe,
+    // pkexec, the shared relaunch.
     static MacShell* system(QObject* parent = nullptr);
 
     UpdatesControl* updates() const override { return updates_; }

@@ -20,6 +20,7 @@
 #include "app/interface/testing/fake_tray_backend.h"
 #include "app/session/guide_model.h"
 #include "app/session/testing/fake_session.h"
+#include "app/session/update_dialog_model.h"
 #include "design/app_icon_image.h"
 #include "design/menu_bar_mark.h"
 #include "platform/clock/testing/fake_clock.h"
@@ -183,6 +184,50 @@ const GuideScene guideScenes[] = {
      }},
     {"guide-reduce-motion", true, [](GuideModel& model) { model.setDone(); }},
 };
+// The update dialog in the states its scenes name.
+constexpr char updateWindow[] = R"(
+    import QtQuick
+    import QuilloryInterface
+    Window {
+        color: "transparent"
+        flags: Qt.FramelessWindowHint
+        width: card.width
+        height: card.implicitHeight
+        visible: true
+        UpdateDialog { id: card; model: updateModel }
+    })";
+
+const char* const updateScenes[] = {"update-short",           "update-long",  "update-downloading",
+                                    "update-not-installable", "update-error", "update-up-to-date"};
+
+void setUpUpdateScene(UpdateDialogModel& model, const QString& scene) {
+    UpdateItem item;
+    item.version = QStringLiteral("0.2.0");
+    item.notes = QStringLiteral("Pressure feels smoother on long strokes.");
+    item.link = QUrl(QStringLiteral("https://example.org/download"));
+    const QString running = QStringLiteral("0.1.0");
+    if (scene == QLatin1String("update-long")) {
+        QStringList lines;
+        for (int i = 1; i <= 14; ++i) {
+            lines << QStringLiteral(
+                         "• Change %1: <b>markup stays text</b> and long lines wrap "
+                         "inside the scrolled notes.")
+                         .arg(i);
+        }
+        item.notes = lines.join(QLatin1Char('\n'));
+    }
+    if (scene == QLatin1String("update-up-to-date")) {
+        model.showUpToDate(running);
+        return;
+    }
+    model.showUpdate(item, running, scene != QLatin1String("update-not-installable"), false);
+    if (scene == QLatin1String("update-downloading")) {
+        model.showDownloading();
+        model.setProgress(40, 100);
+    } else if (scene == QLatin1String("update-error")) {
+        model.showError(QStringLiteral("The update is not signed by Quillory's key"), false);
+    }
+}
 
 struct TrayPanel {
     const char* name;
@@ -257,6 +302,8 @@ class UiShots {
                 ok = devices(scene, base);
             } else if (const PenTestScene* penTest = findPenTestScene(scene)) {
                 ok = penTestWindow(base, *penTest);
+            } else if (scene.startsWith(QLatin1String("update-"))) {
+                ok = updateDialog(scene, base);
             } else {
                 ok = recorder(scene, base);
             }
@@ -362,109 +409,113 @@ class UiShots {
             "guideSuccessTile", "guideAppIcon",  "guideTitle",    "guideHelp",
             "guideCommands",    "guideRelaunch", "guideClose",    "canvasBox",
             "pressureBar",      "pressureLevel", "hint",          "returnToDesktop"};
-        QList<QQuickItem*> items;
-        visualItems(window->contentItem(), items);
-        for (QQuickItem* item : items) {
-            const QString name = item->objectName();
-            if (names.contains(name)) {
-                if (!item->isVisible() || item->width() <= 0) {
-                    continue;
-                }
-                const QRectF rect =
-                    item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
-                where.insert(name, QJsonObject{{"x", rect.x()},
-                                               {"y", rect.y()},
-                                               {"width", rect.width()},
-                                               {"height", rect.height()},
-                                               {"opacity", item->opacity()}});
+        "waitingCard", "pairingCard", "connectedCard", "approvePairing", "switchTrack",
+            "disconnect", "waitingTitle", "pairingTitle", "headerBand", "headerTitle",
+            "headerClose", "permissions", "updateBanner", "signalWord", "headerArt",
+            "updatePrimary", "updateError", "updateNotesText", "updateProgress"
+    };
+    QList<QQuickItem*> items;
+    visualItems(window->contentItem(), items);
+    for (QQuickItem* item : items) {
+        const QString name = item->objectName();
+        if (names.contains(name)) {
+            if (!item->isVisible() || item->width() <= 0) {
+                continue;
             }
-        }
-        QFile file(writer_.directory().filePath(base + QStringLiteral(".json")));
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            file.write(QJsonDocument(where).toJson());
+            const QRectF rect = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+            where.insert(name, QJsonObject{{"x", rect.x()},
+                                           {"y", rect.y()},
+                                           {"width", rect.width()},
+                                           {"height", rect.height()},
+                                           {"opacity", item->opacity()}});
         }
     }
+    QFile file(writer_.directory().filePath(base + QStringLiteral(".json")));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(QJsonDocument(where).toJson());
+    }
+}
 
     // The four states at 1× and 2× on a light and a dark tray; where each image sits goes into
     // a JSON file beside it, for the probes.
     bool tray(const QString& base) {
-        const TrayPanel panels[] = {{"light", QColor(0xe8, 0xe8, 0xe8)},
-                                    {"dark", QColor(0x20, 0x21, 0x24)}};
-        constexpr int stripHeight = trayMargin * 3 + 18 + 36;
-        QImage sheet(trayMargin + 4 * trayCell, 2 * stripHeight, QImage::Format_ARGB32);
-        QPainter painter(&sheet);
-        QJsonObject where;
-        for (int p = 0; p < 2; ++p) {
-            const int top = p * stripHeight;
-            painter.fillRect(QRect(0, top, sheet.width(), stripHeight), panels[p].color);
-            for (MenuBarMark::State state : MenuBarMark::allStates) {
-                const int i = static_cast<int>(state);
-                for (int scale : {1, 2}) {
-                    QImage image = MenuBarMark::trayImage(state, scale);
-                    image.setDevicePixelRatio(1);
-                    const QPoint at(trayMargin + i * trayCell,
-                                    top + trayMargin + (scale == 1 ? 0 : 18 + trayMargin));
-                    painter.drawImage(at, image);
-                    where.insert(QStringLiteral("%1-%2x-%3").arg(i).arg(scale).arg(panels[p].name),
-                                 QJsonObject{{"x", at.x()}, {"y", at.y()}});
-                }
+    const TrayPanel panels[] = {{"light", QColor(0xe8, 0xe8, 0xe8)},
+                                {"dark", QColor(0x20, 0x21, 0x24)}};
+    constexpr int stripHeight = trayMargin * 3 + 18 + 36;
+    QImage sheet(trayMargin + 4 * trayCell, 2 * stripHeight, QImage::Format_ARGB32);
+    QPainter painter(&sheet);
+    QJsonObject where;
+    for (int p = 0; p < 2; ++p) {
+        const int top = p * stripHeight;
+        painter.fillRect(QRect(0, top, sheet.width(), stripHeight), panels[p].color);
+        for (MenuBarMark::State state : MenuBarMark::allStates) {
+            const int i = static_cast<int>(state);
+            for (int scale : {1, 2}) {
+                QImage image = MenuBarMark::trayImage(state, scale);
+                image.setDevicePixelRatio(1);
+                const QPoint at(trayMargin + i * trayCell,
+                                top + trayMargin + (scale == 1 ? 0 : 18 + trayMargin));
+                painter.drawImage(at, image);
+                where.insert(QStringLiteral("%1-%2x-%3").arg(i).arg(scale).arg(panels[p].name),
+                             QJsonObject{{"x", at.x()}, {"y", at.y()}});
             }
         }
-        painter.end();
-        QFile file(writer_.directory().filePath(base + QStringLiteral(".json")));
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            file.write(QJsonDocument(where).toJson());
-        }
-        return writer_.save(sheet, base);
     }
-
-    bool panel(const QString& base, bool withTray, const PanelScene* scene) {
-        FakeSession session;
-        auto clock = std::make_shared<FakeClock>();
-        auto tray = std::make_unique<FakeTrayBackend>();
-        tray->setAvailable(withTray);
-        tray->setGeometry(QRect(900, 2, 24, 24));
-        StatusItemEnvironment environment;
-        environment.tray = std::move(tray);
-        environment.engine = &writer_.engine();
-        environment.content = content_.get();
-        environment.availableAt = [](QPoint) { return screenArea; };
-        MacStatusItemController controller(&session, nullptr, std::move(environment));
-        if (!controller.panel()) {
-            return false;
-        }
-        auto* controls = itemProperty<QuickControlsModel>(controller.panel(),
-                                                          QStringLiteral("quickControls"), "model");
-        auto* rows = itemProperty<PermissionRowsModel>(controller.panel(),
-                                                       QStringLiteral("permissions"), "rows");
-        if (!controls || !rows) {
-            std::fprintf(stderr, "The panel holds no quick controls\n");
-            return false;
-        }
-        PanelSceneState state{session, *clock};
-        controls->setClock(clock);
-        controls->setComputerName(QStringLiteral("Studio Desk"));
-        controls->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-        if (scene) {
-            scene->setUp(state);
-        }
-        controls->setProbes(
-            {[&state] { return state.inputAccess; }, [&state] { return state.screenCapture; }});
-        rows->setProbes(
-            {[&state] { return state.inputAccess; }, [&state] { return state.screenCapture; }});
-        if (withTray) {
-            controller.showPanel(state.codeOpening ? MacStatusItemController::Opening::code
-                                                   : MacStatusItemController::Opening::user);
-        } else {
-            controller.recheckTray();
-        }
-        settleShots(300);
-        writePlacements(controller.panel(), base);
-        return writer_.save(controller.panel(), base);
+    painter.end();
+    QFile file(writer_.directory().filePath(base + QStringLiteral(".json")));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(QJsonDocument(where).toJson());
     }
+    return writer_.save(sheet, base);
+}
 
-    bool cardHeader(const QString& base, const HeaderScene& scene) {
-        const QByteArray qml = QStringLiteral(R"(
+bool panel(const QString& base, bool withTray, const PanelScene* scene) {
+    FakeSession session;
+    auto clock = std::make_shared<FakeClock>();
+    auto tray = std::make_unique<FakeTrayBackend>();
+    tray->setAvailable(withTray);
+    tray->setGeometry(QRect(900, 2, 24, 24));
+    StatusItemEnvironment environment;
+    environment.tray = std::move(tray);
+    environment.engine = &writer_.engine();
+    environment.content = content_.get();
+    environment.availableAt = [](QPoint) { return screenArea; };
+    MacStatusItemController controller(&session, nullptr, std::move(environment));
+    if (!controller.panel()) {
+        return false;
+    }
+    auto* controls = itemProperty<QuickControlsModel>(controller.panel(),
+                                                      QStringLiteral("quickControls"), "model");
+    auto* rows = itemProperty<PermissionRowsModel>(controller.panel(),
+                                                   QStringLiteral("permissions"), "rows");
+    if (!controls || !rows) {
+        std::fprintf(stderr, "The panel holds no quick controls\n");
+        return false;
+    }
+    PanelSceneState state{session, *clock};
+    controls->setClock(clock);
+    controls->setComputerName(QStringLiteral("Studio Desk"));
+    controls->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    if (scene) {
+        scene->setUp(state);
+    }
+    controls->setProbes(
+        {[&state] { return state.inputAccess; }, [&state] { return state.screenCapture; }});
+    rows->setProbes(
+        {[&state] { return state.inputAccess; }, [&state] { return state.screenCapture; }});
+    if (withTray) {
+        controller.showPanel(state.codeOpening ? MacStatusItemController::Opening::code
+                                               : MacStatusItemController::Opening::user);
+    } else {
+        controller.recheckTray();
+    }
+    settleShots(300);
+    writePlacements(controller.panel(), base);
+    return writer_.save(controller.panel(), base);
+}
+
+bool cardHeader(const QString& base, const HeaderScene& scene) {
+    const QByteArray qml = QStringLiteral(R"(
             import QtQuick
             import QuilloryDesign
             import QuilloryInterface
@@ -484,38 +535,38 @@ class UiShots {
                     }
                 }
             })")
-                                   .arg(scene.height)
-                                   .arg(QLatin1String(scene.art))
-                                   .toUtf8();
-        QQuickWindow* window = writer_.create(qml);
-        if (!window) {
-            return false;
-        }
-        window->show();
-        settleShots(200);
-        writePlacements(window, base);
-        const bool saved = writer_.save(window, base);
-        delete window;
-        return saved;
+                               .arg(scene.height)
+                               .arg(QLatin1String(scene.art))
+                               .toUtf8();
+    QQuickWindow* window = writer_.create(qml);
+    if (!window) {
+        return false;
     }
+    window->show();
+    settleShots(200);
+    writePlacements(window, base);
+    const bool saved = writer_.save(window, base);
+    delete window;
+    return saved;
+}
 
-    bool penTestWindow(const QString& base, const PenTestScene& scene) {
-        FakeSession session;
-        session.setMainDisplayPixelSize(scene.mainDisplay);
-        session.publishConnected(scene.connected);
-        FakeInput* input = session.fakeInput();
-        const auto& strokes = penTestStrokes();
-        if (scene.strokes) {
-            input->setSamples(strokes);
-        }
-        if (scene.pressure >= 0) {
-            PenSample pointer = strokes[strokes.size() / 3];
-            pointer.pressure = scene.pressure;
-            input->setPointer(pointer);
-            input->setPressure(scene.pressure);
-        }
-        writer_.engine().rootContext()->setContextProperty(QStringLiteral("shotSession"), &session);
-        std::unique_ptr<QQuickWindow> window(writer_.create(R"(
+bool penTestWindow(const QString& base, const PenTestScene& scene) {
+    FakeSession session;
+    session.setMainDisplayPixelSize(scene.mainDisplay);
+    session.publishConnected(scene.connected);
+    FakeInput* input = session.fakeInput();
+    const auto& strokes = penTestStrokes();
+    if (scene.strokes) {
+        input->setSamples(strokes);
+    }
+    if (scene.pressure >= 0) {
+        PenSample pointer = strokes[strokes.size() / 3];
+        pointer.pressure = scene.pressure;
+        input->setPointer(pointer);
+        input->setPressure(scene.pressure);
+    }
+    writer_.engine().rootContext()->setContextProperty(QStringLiteral("shotSession"), &session);
+    std::unique_ptr<QQuickWindow> window(writer_.create(R"(
             import QtQuick
             import QuilloryInterface
             Window {
@@ -530,23 +581,34 @@ class UiShots {
                     session: shotSession
                 }
             })"));
+    if (!window) {
+        return false;
+    }
+    auto* model = window->findChild<PenTestModel*>(QStringLiteral("penTestModel"));
+    if (!model) {
+        std::fprintf(stderr, "The pen test has no model\n");
+        return false;
+    }
+    model->setAvailable(scene.available);
+    model->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    model->setGrid(scene.grid);
+    window->show();
+    settleShots(300);
+    writePlacements(window.get(), base);
+    const bool saved = writer_.save(window.get(), base);
+    writer_.engine().rootContext()->setContextProperty(QStringLiteral("shotSession"), nullptr);
+    return saved;
+    bool updateDialog(const QString& scene, const QString& base) {
+        UpdateDialogModel model;
+        setUpUpdateScene(model, scene);
+        writer_.engine().rootContext()->setContextProperty(QStringLiteral("updateModel"), &model);
+        std::unique_ptr<QQuickWindow> window(writer_.create(updateWindow));
         if (!window) {
             return false;
         }
-        auto* model = window->findChild<PenTestModel*>(QStringLiteral("penTestModel"));
-        if (!model) {
-            std::fprintf(stderr, "The pen test has no model\n");
-            return false;
-        }
-        model->setAvailable(scene.available);
-        model->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-        model->setGrid(scene.grid);
-        window->show();
-        settleShots(300);
+        settleShots(200);
         writePlacements(window.get(), base);
-        const bool saved = writer_.save(window.get(), base);
-        writer_.engine().rootContext()->setContextProperty(QStringLiteral("shotSession"), nullptr);
-        return saved;
+        return writer_.save(window.get(), base);
     }
 
     bool recorder(const QString& scene, const QString& base) {
@@ -690,6 +752,9 @@ QStringList uiShotScenes() {
         scenes.append(QString::fromLatin1(scene.name));
     }
     scenes.append(QStringLiteral("app-icons"));
+    for (const char* scene : updateScenes) {
+        scenes.append(QString::fromLatin1(scene));
+    }
     return scenes;
 }
 

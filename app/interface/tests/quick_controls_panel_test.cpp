@@ -11,6 +11,7 @@
 #include "app/interface/mac_status_item_controller.h"
 #include "app/interface/quick_controls_model.h"
 #include "app/interface/testing/fake_tray_backend.h"
+#include "app/interface/testing/quick_items.h"
 #include "app/session/testing/fake_session.h"
 #include "platform/clock/testing/fake_clock.h"
 
@@ -34,18 +35,6 @@ class QuitCommand : public QObject {
         return false;
     }
 };
-
-QQuickItem* findItem(QQuickItem* item, const QString& name) {
-    if (item->objectName() == name) {
-        return item;
-    }
-    for (QQuickItem* child : item->childItems()) {
-        if (QQuickItem* found = findItem(child, name)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
 
 class QuickControlsPanelTest : public ::testing::Test {
   protected:
@@ -74,7 +63,7 @@ class QuickControlsPanelTest : public ::testing::Test {
         ASSERT_NE(controller_->panel(), nullptr);
         QObject::connect(controller_.get(), &MacStatusItemController::quitRequested,
                          [this] { ++quits_; });
-        QQuickItem* quick = findItem(controller_->panel()->contentItem(), "quickControls");
+        QQuickItem* quick = findQuickItem(controller_->panel()->contentItem(), "quickControls");
         ASSERT_NE(quick, nullptr);
         model_ = qobject_cast<QuickControlsModel*>(quick->property("model").value<QObject*>());
         ASSERT_NE(model_, nullptr);
@@ -100,7 +89,7 @@ class QuickControlsPanelTest : public ::testing::Test {
     }
 
     void click(const char* name) {
-        QQuickItem* item = findItem(panel()->contentItem(), QString::fromLatin1(name));
+        QQuickItem* item = findQuickItem(panel()->contentItem(), QString::fromLatin1(name));
         ASSERT_NE(item, nullptr) << name;
         QTest::qWait(0);  // let the column place the items
         const QPointF center = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));

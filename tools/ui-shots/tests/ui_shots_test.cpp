@@ -457,3 +457,42 @@ TEST_F(UiShotsTest, RecorderCardsShowHeaderIconPromptAndCaps) {
 
 }  // namespace
 }  // namespace quillory
+
+namespace quillory {
+namespace {
+
+class UpdateShotsTest : public PanelShotsTest {};
+
+TEST_F(UpdateShotsTest, TheDialogShowsItsStateOnTheCardFill) {
+    for (const Look& look : looks) {
+        SCOPED_TRACE(look.name);
+        const QColor background = color(DesignColorToken::background, look);
+        const QColor accent = color(DesignColorToken::accent, look);
+        for (const char* scene : {"update-short", "update-long", "update-not-installable",
+                                  "update-error", "update-up-to-date"}) {
+            SCOPED_TRACE(scene);
+            const Probed s = shot(QString::fromLatin1(scene), look, 440);
+            ASSERT_FALSE(s.image.isNull());
+            EXPECT_TRUE(
+                near(s.image.pixelColor(int(20 * s.scale), s.image.height() / 2), background));
+            ASSERT_TRUE(s.has("updatePrimary"));
+            EXPECT_TRUE(near(s.at("updatePrimary", 0.5, 0.15), accent, 12));
+        }
+        const Probed notes = shot(QStringLiteral("update-long"), look, 440);
+        EXPECT_GT(notes.inked("updateNotesText", color(DesignColorToken::controlFill, look)), 200);
+
+        const Probed error = shot(QStringLiteral("update-error"), look, 440);
+        ASSERT_TRUE(error.has("updateError"));
+        const QColor tone = color(DesignColorToken::destructiveText, look);
+        EXPECT_TRUE(near(error.at("updateError", 0.6, 0.1), blend(tone, background, 0.06), 6));
+        EXPECT_GT(error.inked("updateError", blend(tone, background, 0.06)), 100);
+
+        const Probed downloading = shot(QStringLiteral("update-downloading"), look, 440);
+        ASSERT_TRUE(downloading.has("updateProgress"));
+        EXPECT_TRUE(near(downloading.at("updateProgress", 0.2, 0.5), accent, 12));
+        EXPECT_FALSE(downloading.has("updatePrimary"));
+    }
+}
+
+}  // namespace
+}  // namespace quillory
