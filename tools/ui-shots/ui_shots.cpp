@@ -164,7 +164,7 @@ constexpr char guideWindow[] = R"(
 struct GuideScene {
     const char* name;
     bool reduceMotion;
-    std::function<void(GuideModel&)> setUp;
+    void (*setUp)(GuideModel&);
 };
 
 const GuideScene guideScenes[] = {
@@ -184,6 +184,7 @@ const GuideScene guideScenes[] = {
      }},
     {"guide-reduce-motion", true, [](GuideModel& model) { model.setDone(); }},
 };
+
 // The update dialog in the states its scenes name.
 constexpr char updateWindow[] = R"(
     import QtQuick
@@ -291,6 +292,8 @@ class UiShots {
                 ok = panel(base, true, panelScene);
             } else if (const GuideScene* guide = findGuideScene(scene)) {
                 writer_.setAppearance(look, guide->reduceMotion);
+            } else if (scene.startsWith(QLatin1String("update-"))) {
+                ok = updateDialog(scene, base);
                 ok = guideCard(base, *guide);
             } else if (scene == QLatin1String("app-icons")) {
                 ok = appIcons(base);
@@ -302,8 +305,6 @@ class UiShots {
                 ok = devices(scene, base);
             } else if (const PenTestScene* penTest = findPenTestScene(scene)) {
                 ok = penTestWindow(base, *penTest);
-            } else if (scene.startsWith(QLatin1String("update-"))) {
-                ok = updateDialog(scene, base);
             } else {
                 ok = recorder(scene, base);
             }
@@ -401,121 +402,120 @@ class UiShots {
     // Where the named items of a window sit, in window points, into a JSON file beside its image.
     void writePlacements(QQuickWindow* window, const QString& base) {
         QJsonObject where;
-        const QStringList names = {
-            "waitingCard",      "pairingCard",   "connectedCard", "approvePairing",
-            "switchTrack",      "disconnect",    "waitingTitle",  "pairingTitle",
-            "headerBand",       "headerTitle",   "headerClose",   "permissions",
-            "updateBanner",     "signalWord",    "headerArt",     "guideCard",
-            "guideSuccessTile", "guideAppIcon",  "guideTitle",    "guideHelp",
-            "guideCommands",    "guideRelaunch", "guideClose",    "canvasBox",
-            "pressureBar",      "pressureLevel", "hint",          "returnToDesktop"};
-        "waitingCard", "pairingCard", "connectedCard", "approvePairing", "switchTrack",
-            "disconnect", "waitingTitle", "pairingTitle", "headerBand", "headerTitle",
-            "headerClose", "permissions", "updateBanner", "signalWord", "headerArt",
-            "updatePrimary", "updateError", "updateNotesText", "updateProgress"
-    };
-    QList<QQuickItem*> items;
-    visualItems(window->contentItem(), items);
-    for (QQuickItem* item : items) {
-        const QString name = item->objectName();
-        if (names.contains(name)) {
-            if (!item->isVisible() || item->width() <= 0) {
-                continue;
+        const QStringList names = {"waitingCard",     "pairingCard",      "connectedCard",
+                                   "approvePairing",  "switchTrack",      "disconnect",
+                                   "waitingTitle",    "pairingTitle",     "headerBand",
+                                   "headerTitle",     "headerClose",      "permissions",
+                                   "updateBanner",    "signalWord",       "headerArt",
+                                   "guideCard",       "guideSuccessTile", "guideAppIcon",
+                                   "guideTitle",      "guideHelp",        "guideCommands",
+                                   "guideRelaunch",   "guideClose",       "canvasBox",
+                                   "pressureBar",     "pressureLevel",    "hint",
+                                   "returnToDesktop", "updatePrimary",    "updateError",
+                                   "updateNotesText", "updateProgress"};
+        QList<QQuickItem*> items;
+        visualItems(window->contentItem(), items);
+        for (QQuickItem* item : items) {
+            const QString name = item->objectName();
+            if (names.contains(name)) {
+                if (!item->isVisible() || item->width() <= 0) {
+                    continue;
+                }
+                const QRectF rect =
+                    item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+                where.insert(name, QJsonObject{{"x", rect.x()},
+                                               {"y", rect.y()},
+                                               {"width", rect.width()},
+                                               {"height", rect.height()},
+                                               {"opacity", item->opacity()}});
             }
-            const QRectF rect = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
-            where.insert(name, QJsonObject{{"x", rect.x()},
-                                           {"y", rect.y()},
-                                           {"width", rect.width()},
-                                           {"height", rect.height()},
-                                           {"opacity", item->opacity()}});
+        }
+        QFile file(writer_.directory().filePath(base + QStringLiteral(".json")));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            file.write(QJsonDocument(where).toJson());
         }
     }
-    QFile file(writer_.directory().filePath(base + QStringLiteral(".json")));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        file.write(QJsonDocument(where).toJson());
-    }
-}
 
     // The four states at 1× and 2× on a light and a dark tray; where each image sits goes into
     // a JSON file beside it, for the probes.
     bool tray(const QString& base) {
-    const TrayPanel panels[] = {{"light", QColor(0xe8, 0xe8, 0xe8)},
-                                {"dark", QColor(0x20, 0x21, 0x24)}};
-    constexpr int stripHeight = trayMargin * 3 + 18 + 36;
-    QImage sheet(trayMargin + 4 * trayCell, 2 * stripHeight, QImage::Format_ARGB32);
-    QPainter painter(&sheet);
-    QJsonObject where;
-    for (int p = 0; p < 2; ++p) {
-        const int top = p * stripHeight;
-        painter.fillRect(QRect(0, top, sheet.width(), stripHeight), panels[p].color);
-        for (MenuBarMark::State state : MenuBarMark::allStates) {
-            const int i = static_cast<int>(state);
-            for (int scale : {1, 2}) {
-                QImage image = MenuBarMark::trayImage(state, scale);
-                image.setDevicePixelRatio(1);
-                const QPoint at(trayMargin + i * trayCell,
-                                top + trayMargin + (scale == 1 ? 0 : 18 + trayMargin));
-                painter.drawImage(at, image);
-                where.insert(QStringLiteral("%1-%2x-%3").arg(i).arg(scale).arg(panels[p].name),
-                             QJsonObject{{"x", at.x()}, {"y", at.y()}});
+        const TrayPanel panels[] = {{"light", QColor(0xe8, 0xe8, 0xe8)},
+                                    {"dark", QColor(0x20, 0x21, 0x24)}};
+        constexpr int stripHeight = trayMargin * 3 + 18 + 36;
+        QImage sheet(trayMargin + 4 * trayCell, 2 * stripHeight, QImage::Format_ARGB32);
+        QPainter painter(&sheet);
+        QJsonObject where;
+        for (int p = 0; p < 2; ++p) {
+            const int top = p * stripHeight;
+            painter.fillRect(QRect(0, top, sheet.width(), stripHeight), panels[p].color);
+            for (MenuBarMark::State state : MenuBarMark::allStates) {
+                const int i = static_cast<int>(state);
+                for (int scale : {1, 2}) {
+                    QImage image = MenuBarMark::trayImage(state, scale);
+                    image.setDevicePixelRatio(1);
+                    const QPoint at(trayMargin + i * trayCell,
+                                    top + trayMargin + (scale == 1 ? 0 : 18 + trayMargin));
+                    painter.drawImage(at, image);
+                    where.insert(QStringLiteral("%1-%2x-%3").arg(i).arg(scale).arg(panels[p].name),
+                                 QJsonObject{{"x", at.x()}, {"y", at.y()}});
+                }
             }
         }
+        painter.end();
+        QFile file(writer_.directory().filePath(base + QStringLiteral(".json")));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            file.write(QJsonDocument(where).toJson());
+        }
+        return writer_.save(sheet, base);
     }
-    painter.end();
-    QFile file(writer_.directory().filePath(base + QStringLiteral(".json")));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        file.write(QJsonDocument(where).toJson());
-    }
-    return writer_.save(sheet, base);
-}
 
-bool panel(const QString& base, bool withTray, const PanelScene* scene) {
-    FakeSession session;
-    auto clock = std::make_shared<FakeClock>();
-    auto tray = std::make_unique<FakeTrayBackend>();
-    tray->setAvailable(withTray);
-    tray->setGeometry(QRect(900, 2, 24, 24));
-    StatusItemEnvironment environment;
-    environment.tray = std::move(tray);
-    environment.engine = &writer_.engine();
-    environment.content = content_.get();
-    environment.availableAt = [](QPoint) { return screenArea; };
-    MacStatusItemController controller(&session, nullptr, std::move(environment));
-    if (!controller.panel()) {
-        return false;
+    bool panel(const QString& base, bool withTray, const PanelScene* scene) {
+        FakeSession session;
+        auto clock = std::make_shared<FakeClock>();
+        auto tray = std::make_unique<FakeTrayBackend>();
+        tray->setAvailable(withTray);
+        tray->setGeometry(QRect(900, 2, 24, 24));
+        StatusItemEnvironment environment;
+        environment.tray = std::move(tray);
+        environment.engine = &writer_.engine();
+        environment.content = content_.get();
+        environment.availableAt = [](QPoint) { return screenArea; };
+        MacStatusItemController controller(&session, nullptr, std::move(environment));
+        if (!controller.panel()) {
+            return false;
+        }
+        auto* controls = itemProperty<QuickControlsModel>(controller.panel(),
+                                                          QStringLiteral("quickControls"), "model");
+        auto* rows = itemProperty<PermissionRowsModel>(controller.panel(),
+                                                       QStringLiteral("permissions"), "rows");
+        if (!controls || !rows) {
+            std::fprintf(stderr, "The panel holds no quick controls\n");
+            return false;
+        }
+        PanelSceneState state{session, *clock};
+        controls->setClock(clock);
+        controls->setComputerName(QStringLiteral("Studio Desk"));
+        controls->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        if (scene) {
+            scene->setUp(state);
+        }
+        controls->setProbes(
+            {[&state] { return state.inputAccess; }, [&state] { return state.screenCapture; }});
+        rows->setProbes(
+            {[&state] { return state.inputAccess; }, [&state] { return state.screenCapture; }});
+        if (withTray) {
+            controller.showPanel(state.codeOpening ? MacStatusItemController::Opening::code
+                                                   : MacStatusItemController::Opening::user);
+        } else {
+            controller.recheckTray();
+        }
+        settleShots(300);
+        writePlacements(controller.panel(), base);
+        return writer_.save(controller.panel(), base);
     }
-    auto* controls = itemProperty<QuickControlsModel>(controller.panel(),
-                                                      QStringLiteral("quickControls"), "model");
-    auto* rows = itemProperty<PermissionRowsModel>(controller.panel(),
-                                                   QStringLiteral("permissions"), "rows");
-    if (!controls || !rows) {
-        std::fprintf(stderr, "The panel holds no quick controls\n");
-        return false;
-    }
-    PanelSceneState state{session, *clock};
-    controls->setClock(clock);
-    controls->setComputerName(QStringLiteral("Studio Desk"));
-    controls->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-    if (scene) {
-        scene->setUp(state);
-    }
-    controls->setProbes(
-        {[&state] { return state.inputAccess; }, [&state] { return state.screenCapture; }});
-    rows->setProbes(
-        {[&state] { return state.inputAccess; }, [&state] { return state.screenCapture; }});
-    if (withTray) {
-        controller.showPanel(state.codeOpening ? MacStatusItemController::Opening::code
-                                               : MacStatusItemController::Opening::user);
-    } else {
-        controller.recheckTray();
-    }
-    settleShots(300);
-    writePlacements(controller.panel(), base);
-    return writer_.save(controller.panel(), base);
-}
 
-bool cardHeader(const QString& base, const HeaderScene& scene) {
-    const QByteArray qml = QStringLiteral(R"(
+    bool cardHeader(const QString& base, const HeaderScene& scene) {
+        const QByteArray qml = QStringLiteral(R"(
             import QtQuick
             import QuilloryDesign
             import QuilloryInterface
@@ -535,38 +535,38 @@ bool cardHeader(const QString& base, const HeaderScene& scene) {
                     }
                 }
             })")
-                               .arg(scene.height)
-                               .arg(QLatin1String(scene.art))
-                               .toUtf8();
-    QQuickWindow* window = writer_.create(qml);
-    if (!window) {
-        return false;
+                                   .arg(scene.height)
+                                   .arg(QLatin1String(scene.art))
+                                   .toUtf8();
+        QQuickWindow* window = writer_.create(qml);
+        if (!window) {
+            return false;
+        }
+        window->show();
+        settleShots(200);
+        writePlacements(window, base);
+        const bool saved = writer_.save(window, base);
+        delete window;
+        return saved;
     }
-    window->show();
-    settleShots(200);
-    writePlacements(window, base);
-    const bool saved = writer_.save(window, base);
-    delete window;
-    return saved;
-}
 
-bool penTestWindow(const QString& base, const PenTestScene& scene) {
-    FakeSession session;
-    session.setMainDisplayPixelSize(scene.mainDisplay);
-    session.publishConnected(scene.connected);
-    FakeInput* input = session.fakeInput();
-    const auto& strokes = penTestStrokes();
-    if (scene.strokes) {
-        input->setSamples(strokes);
-    }
-    if (scene.pressure >= 0) {
-        PenSample pointer = strokes[strokes.size() / 3];
-        pointer.pressure = scene.pressure;
-        input->setPointer(pointer);
-        input->setPressure(scene.pressure);
-    }
-    writer_.engine().rootContext()->setContextProperty(QStringLiteral("shotSession"), &session);
-    std::unique_ptr<QQuickWindow> window(writer_.create(R"(
+    bool penTestWindow(const QString& base, const PenTestScene& scene) {
+        FakeSession session;
+        session.setMainDisplayPixelSize(scene.mainDisplay);
+        session.publishConnected(scene.connected);
+        FakeInput* input = session.fakeInput();
+        const auto& strokes = penTestStrokes();
+        if (scene.strokes) {
+            input->setSamples(strokes);
+        }
+        if (scene.pressure >= 0) {
+            PenSample pointer = strokes[strokes.size() / 3];
+            pointer.pressure = scene.pressure;
+            input->setPointer(pointer);
+            input->setPressure(scene.pressure);
+        }
+        writer_.engine().rootContext()->setContextProperty(QStringLiteral("shotSession"), &session);
+        std::unique_ptr<QQuickWindow> window(writer_.create(R"(
             import QtQuick
             import QuilloryInterface
             Window {
@@ -581,23 +581,25 @@ bool penTestWindow(const QString& base, const PenTestScene& scene) {
                     session: shotSession
                 }
             })"));
-    if (!window) {
-        return false;
+        if (!window) {
+            return false;
+        }
+        auto* model = window->findChild<PenTestModel*>(QStringLiteral("penTestModel"));
+        if (!model) {
+            std::fprintf(stderr, "The pen test has no model\n");
+            return false;
+        }
+        model->setAvailable(scene.available);
+        model->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        model->setGrid(scene.grid);
+        window->show();
+        settleShots(300);
+        writePlacements(window.get(), base);
+        const bool saved = writer_.save(window.get(), base);
+        writer_.engine().rootContext()->setContextProperty(QStringLiteral("shotSession"), nullptr);
+        return saved;
     }
-    auto* model = window->findChild<PenTestModel*>(QStringLiteral("penTestModel"));
-    if (!model) {
-        std::fprintf(stderr, "The pen test has no model\n");
-        return false;
-    }
-    model->setAvailable(scene.available);
-    model->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-    model->setGrid(scene.grid);
-    window->show();
-    settleShots(300);
-    writePlacements(window.get(), base);
-    const bool saved = writer_.save(window.get(), base);
-    writer_.engine().rootContext()->setContextProperty(QStringLiteral("shotSession"), nullptr);
-    return saved;
+
     bool updateDialog(const QString& scene, const QString& base) {
         UpdateDialogModel model;
         setUpUpdateScene(model, scene);
