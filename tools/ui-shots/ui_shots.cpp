@@ -292,9 +292,9 @@ class UiShots {
                 ok = panel(base, true, panelScene);
             } else if (const GuideScene* guide = findGuideScene(scene)) {
                 writer_.setAppearance(look, guide->reduceMotion);
+                ok = guideCard(base, *guide);
             } else if (scene.startsWith(QLatin1String("update-"))) {
                 ok = updateDialog(scene, base);
-                ok = guideCard(base, *guide);
             } else if (scene == QLatin1String("app-icons")) {
                 ok = appIcons(base);
             } else if (const HeaderScene* header = findHeaderScene(scene)) {

@@ -35,7 +35,8 @@ class UiShotsTest : public testing::Test {
         tool.setProcessEnvironment(environment);
         tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         tool.start(qEnvironmentVariable("QUILLORY_UI_SHOTS"), {directory_->path()});
-        finished_ = tool.waitForFinished(120'000) && tool.exitStatus() == QProcess::NormalExit &&
+        // Every scene in three appearances: minutes on a small, busy machine.
+        finished_ = tool.waitForFinished(840'000) && tool.exitStatus() == QProcess::NormalExit &&
                     tool.exitCode() == 0;
         output_ = QString::fromUtf8(tool.readAllStandardOutput());
     }
