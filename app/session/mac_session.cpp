@@ -690,9 +690,14 @@ void MacSession::refreshDesktopContext(bool force) {
         cancelArtwork();
         return;
     }
-    const auto front = frontmost();
+    auto front = frontmost();
     if (front && front->processID == env_.ownProcessID) {
-        return;
+        // Our own windows keep the tablet on the application it had; a tablet that has none yet
+        // (it connected while one of ours was in front) gets the desktop, or it could not act.
+        if (desktopContext_) {
+            return;
+        }
+        front.reset();
     }
     const Described described = describeApplication(front);
     const bool inputEnabled = input_->controlDesktop();

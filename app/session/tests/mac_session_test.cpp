@@ -712,6 +712,15 @@ TEST_F(MacSessionTest, ContextsAreSentOnlyWhenSomethingTheTabletUsesChanged) {
     EXPECT_EQ(channel.contexts.back().name, std::string(63, 'n'));
 }
 
+TEST_F(MacSessionTest, ATabletConnectingWhileOurWindowIsInFrontGetsTheDesktop) {
+    listen();
+    desktop->setFrontmost(app(1, "quillory", "Quillory"));
+    FakeChannel& channel = connectVerified(tablet("Pad"), Uuid::random());
+    ASSERT_EQ(channel.contexts.size(), 1u);
+    EXPECT_EQ(channel.contexts[0].applicationID, "desktop");
+    EXPECT_EQ(channel.contexts[0].name, "Desktop");
+}
+
 TEST_F(MacSessionTest, TheWorkerKnowsTheContextBeforeTheTabletDoes) {
     listen();
     FakeChannel& channel = connectVerified(tablet("Pad"), Uuid::random());
