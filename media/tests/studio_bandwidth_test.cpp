@@ -77,38 +77,21 @@ class StudioRelayTest : public StudioLoopbackFixture {
         startNoisySource();
     }
 
+    // Noise defeats the encoder's prediction, so the stream needs every bit the estimate allows.
     void startNoisySource() {
-        StudioFrameSink sink;
-        runOnMain([&] { sink = peer->makeFrameSink(); });
-        ASSERT_TRUE(sink);
-        source = std::jthread([this, sink](std::stop_token stop) {
-            auto pool = PixelBufferPool::create(width, height, 4);
-            const auto interval = std::chrono::nanoseconds(1'000'000'000 / framesPerSecond);
-            auto next = std::chrono::steady_clock::now();
-            std::uint64_t state = 0x9e3779b97f4a7c15u;
-            for (std::uint32_t counter = 0; !stop.stop_requested(); ++counter) {
-                if (auto buffer = pool->take()) {
-                    const auto stride = static_cast<std::size_t>(buffer->strideY());
-                    std::uint8_t* luma = buffer->dataY();
-                    for (std::size_t row = 0; row < static_cast<std::size_t>(height); ++row) {
-                        std::uint8_t* line = luma + row * stride;
-                        for (std::size_t x = 0; x + 8 <= static_cast<std::size_t>(width); x += 8) {
-                            state ^= state << 13;
-                            state ^= state >> 7;
-                            state ^= state << 17;
-                            std::memcpy(line + x, &state, 8);
-                        }
+        startSource(
+            [this, state = std::uint64_t{0x9e3779b97f4a7c15u}](PixelBuffer& buffer) mutable {
+                const auto stride = static_cast<std::size_t>(buffer.strideY());
+                for (std::size_t row = 0; row < static_cast<std::size_t>(height); ++row) {
+                    std::uint8_t* line = buffer.dataY() + row * stride;
+                    for (std::size_t x = 0; x + 8 <= static_cast<std::size_t>(width); x += 8) {
+                        state ^= state << 13;
+                        state ^= state >> 7;
+                        state ^= state << 17;
+                        std::memcpy(line + x, &state, 8);
                     }
-                    std::fill_n(buffer->dataUV(),
-                                static_cast<std::size_t>(buffer->strideUV()) * height / 2, 128);
-                    testing::paintFrameBarcode(counter, *buffer);
-                    sink(buffer, static_cast<std::int64_t>(uptimeNanoseconds()));
-                    note([&] { sent = counter + 1; });
                 }
-                next += interval;
-                std::this_thread::sleep_until(next);
-            }
-        });
+            });
     }
 
     // The estimate of every report that has one, with the report's index.

@@ -155,30 +155,36 @@ class StudioLoopbackFixture : public ::testing::Test {
         ASSERT_TRUE(connected) << failures.front();
     }
 
-    // Paces barcoded frames at the stream's rate from a thread of the fixture.
-    void startSource() {
+    // Paces barcoded frames at the stream's rate from a thread of the fixture; the luma is mid
+    // grey unless paintLuma draws it.
+    void startSource(std::function<void(PixelBuffer&)> paintLuma = {}) {
         StudioFrameSink sink;
         runOnMain([&] { sink = peer->makeFrameSink(); });
         ASSERT_TRUE(sink);
-        source = std::jthread([this, sink](std::stop_token stop) {
-            auto pool = PixelBufferPool::create(width, height, 4);
-            const auto interval = std::chrono::nanoseconds(1'000'000'000 / framesPerSecond);
-            auto next = std::chrono::steady_clock::now();
-            for (std::uint32_t counter = 0; !stop.stop_requested(); ++counter) {
-                if (auto buffer = pool->take()) {
-                    std::fill_n(buffer->dataY(),
-                                static_cast<std::size_t>(buffer->strideY()) * height, 128);
-                    std::fill_n(buffer->dataUV(),
-                                static_cast<std::size_t>(buffer->strideUV()) * height / 2, 128);
-                    testing::paintFrameBarcode(counter, *buffer);
-                    sink(buffer, static_cast<std::int64_t>(uptimeNanoseconds()));
-                    note([&] { sent = counter + 1; });
+        source = std::jthread(
+            [this, sink, paintLuma = std::move(paintLuma)](std::stop_token stop) mutable {
+                auto pool = PixelBufferPool::create(width, height, 4);
+                const auto interval = std::chrono::nanoseconds(1'000'000'000 / framesPerSecond);
+                auto next = std::chrono::steady_clock::now();
+                for (std::uint32_t counter = 0; !stop.stop_requested(); ++counter) {
+                    if (auto buffer = pool->take()) {
+                        if (paintLuma) {
+                            paintLuma(*buffer);
+                        } else {
+                            std::fill_n(buffer->dataY(),
+                                        static_cast<std::size_t>(buffer->strideY()) * height, 128);
+                        }
+                        std::fill_n(buffer->dataUV(),
+                                    static_cast<std::size_t>(buffer->strideUV()) * height / 2, 128);
+                        testing::paintFrameBarcode(counter, *buffer);
+                        sink(buffer, static_cast<std::int64_t>(uptimeNanoseconds()));
+                        note([&] { sent = counter + 1; });
+                    }
+                    // The frame clock of the source, not a wait for anything.
+                    next += interval;
+                    std::this_thread::sleep_until(next);
                 }
-                // The frame clock of the source, not a wait for anything.
-                next += interval;
-                std::this_thread::sleep_until(next);
-            }
-        });
+            });
     }
 
     void stopSource() {
