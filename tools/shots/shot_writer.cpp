@@ -2,12 +2,13 @@
 
 #include <QCoreApplication>
 #include <QCursor>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFont>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QQmlComponent>
 #include <QQuickWindow>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 
@@ -68,11 +69,10 @@ bool ShotWriter::save(const QImage& image, const QString& base) {
 }
 
 void settleShots(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
+    // A loop that sleeps between events: polling processEvents would keep a core busy for nothing.
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void sendShotMouse(QQuickWindow* window, QEvent::Type type, QPointF position,
