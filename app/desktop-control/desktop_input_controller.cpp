@@ -18,7 +18,7 @@ DesktopInputController::DesktopInputController(DesktopInputEnvironment environme
     connect(&presentation_, &QTimer::timeout, this, &DesktopInputController::presentationTick);
     if (rootArea_) {
         rootNotifier_ =
-            std::make_unique<QSocketNotifier>(rootArea_->descriptor(), QSocketNotifier::Read);
+            std::make_unique<QSocketNotifier>(rootArea_->fileDescriptor(), QSocketNotifier::Read);
         connect(rootNotifier_.get(), &QSocketNotifier::activated, this,
                 &DesktopInputController::followRootArea);
     }
@@ -134,7 +134,7 @@ void DesktopInputController::observeInputSourceChanges() {
 }
 
 void DesktopInputController::followRootArea() {
-    if (const auto area = rootArea_ ? rootArea_->dispatchPending() : std::nullopt) {
+    if (const auto area = rootArea_ ? rootArea_->readChanges().area : std::nullopt) {
         // The barrier lifts everything before the pen is made again.
         worker_->configure([&] { worker_->setRootArea(*area); });
     }

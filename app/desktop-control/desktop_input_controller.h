@@ -74,7 +74,7 @@ class DesktopInputController : public QObject {
     void hideIndicator();
 
     std::shared_ptr<KeyboardLayout> layout_;
-    std::shared_ptr<RootAreaWatcher> rootArea_;
+    std::shared_ptr<RootWindowWatcher> rootArea_;
     std::shared_ptr<Desktop> desktop_;
     std::function<InputBackend(Rect)> openBackend_;
     InputBackendStatus backend_;

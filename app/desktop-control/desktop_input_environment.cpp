@@ -15,7 +15,7 @@ DesktopInputEnvironment DesktopInputEnvironment::system() {
     Rect root;
     if (desktop) {
         // Watching from before the pen is made, so that no resize falls in between.
-        environment.rootArea = RootAreaWatcher::connect(nullptr, error);
+        environment.rootArea = RootWindowWatcher::open(nullptr, {}, error);
         root = environment.rootArea ? environment.rootArea->area() : desktop->rootBounds();
         environment.desktop = std::move(desktop);
     } else {

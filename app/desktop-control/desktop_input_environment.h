@@ -5,7 +5,7 @@
 
 #include "platform/clock/clock.h"
 #include "platform/desktop/desktop.h"
-#include "platform/desktop/root_area_watcher.h"
+#include "platform/desktop/root_window_watcher.h"
 #include "platform/input/input_backend.h"
 #include "platform/keyboard/keyboard_layout.h"
 
@@ -18,7 +18,7 @@ struct DesktopInputEnvironment {
     std::shared_ptr<Desktop> desktop;
     std::shared_ptr<const Clock> clock;
     // Reports new root sizes, which the pen's area follows; none without an X server.
-    std::shared_ptr<RootAreaWatcher> rootArea;
+    std::shared_ptr<RootWindowWatcher> rootArea;
     // "Desktop control access": may input be posted at all.
     std::function<bool()> accessGranted;
     // The 0.25 s watchdog runs by itself; tests drive it by hand instead.

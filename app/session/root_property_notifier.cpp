@@ -11,7 +11,7 @@ RootPropertyNotifier::RootPropertyNotifier(const QStringList& names, QObject* pa
         watched.push_back(name.toStdString());
     }
     std::string error;
-    watcher_ = RootPropertyWatcher::open(nullptr, watched, error);
+    watcher_ = RootWindowWatcher::open(nullptr, watched, error);
     if (!watcher_) {
         static const Logger logger("app.quillory.session", "desktop");
         logger.info("Not watching the desktop's properties: %s", error.c_str());
@@ -31,7 +31,7 @@ bool RootPropertyNotifier::compositing() const {
 }
 
 void RootPropertyNotifier::read() {
-    for (const std::string& name : watcher_->readChanges()) {
+    for (const std::string& name : watcher_->readChanges().properties) {
         emit changed(QString::fromStdString(name));
     }
     if (watcher_->broken()) {

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "platform/desktop/root_property_watcher.h"
+#include "platform/desktop/root_window_watcher.h"
 
 namespace quillory {
 
@@ -28,7 +28,7 @@ class RootPropertyNotifier : public QObject {
   private:
     void read();
 
-    std::unique_ptr<RootPropertyWatcher> watcher_;
+    std::unique_ptr<RootWindowWatcher> watcher_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 

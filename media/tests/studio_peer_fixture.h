@@ -10,6 +10,7 @@
 #include "platform/dispatch/main_queue.h"
 #include "platform/dispatch/testing/manual_main_executor.h"
 #include "platform/webrtc/testing/fake_peer_transport.h"
+#include "protocol/testing/sample_sdp.h"
 
 namespace quillory {
 
@@ -19,20 +20,6 @@ class UnusedEncoderFactory final : public VideoEncoderFactory {
     std::vector<VideoCodecInfo> supportedCodecs() const override { return {}; }
     std::shared_ptr<VideoEncoder> createEncoder(const VideoCodecInfo&) override { return nullptr; }
 };
-
-inline const char* validSDP =
-    "v=0\r\n"
-    "o=- 4611731400430051336 2 IN IP4 127.0.0.1\r\n"
-    "s=-\r\n"
-    "t=0 0\r\n"
-    "a=group:BUNDLE 0\r\n"
-    "a=fingerprint:sha-256 0B:6A:BD:16:33:1C:FD:6E:4F:AD:08:9E:00:5C:9D:36:5E:35:D1:50:E4:0F:"
-    "95:E3:67:B2:70:6A:FF:8C:3E:4C\r\n"
-    "m=video 9 UDP/TLS/RTP/SAVPF 102\r\n"
-    "c=IN IP4 0.0.0.0\r\n"
-    "a=candidate:1 1 udp 2122260223 192.168.1.20 51234 typ host generation 0\r\n"
-    "a=recvonly\r\n"
-    "a=rtpmap:102 H264/90000\r\n";
 
 inline StudioSignal studioSignal(StudioSignal::Kind kind, std::optional<std::string> sdp) {
     return StudioSignal{.kind = kind, .sdp = std::move(sdp)};

@@ -55,12 +55,12 @@ TEST_F(StudioPeerTest, AnswerIsAppliedOnceEvenAfterItFailed) {
         events.clear();
         make();
         start();
-        peer->receive(studioSignal(StudioSignal::Kind::answer, validSDP));
-        peer->receive(studioSignal(StudioSignal::Kind::answer, validSDP));
+        peer->receive(studioSignal(StudioSignal::Kind::answer, sampleSDP));
+        peer->receive(studioSignal(StudioSignal::Kind::answer, sampleSDP));
         EXPECT_EQ(transport->remoteDescriptionsSet().size(), 1u);
         transport->completeSetRemote(firstFails ? "rejected" : "");
         run();
-        peer->receive(studioSignal(StudioSignal::Kind::answer, validSDP));
+        peer->receive(studioSignal(StudioSignal::Kind::answer, sampleSDP));
         EXPECT_EQ(transport->remoteDescriptionsSet().size(), 1u);
         EXPECT_EQ(transport->callCount("createAnswer"), 0u);
         if (firstFails) {
@@ -73,8 +73,8 @@ TEST_F(StudioPeerTest, AnswerIsAppliedOnceEvenAfterItFailed) {
 
 TEST_F(StudioPeerTest, OfferFromTheOtherSideIsAnsweredOnce) {
     make();
-    peer->receive(studioSignal(StudioSignal::Kind::offer, validSDP));
-    peer->receive(studioSignal(StudioSignal::Kind::offer, validSDP));
+    peer->receive(studioSignal(StudioSignal::Kind::offer, sampleSDP));
+    peer->receive(studioSignal(StudioSignal::Kind::offer, sampleSDP));
     ASSERT_EQ(transport->remoteDescriptionsSet().size(), 1u);
     EXPECT_EQ(transport->remoteDescriptionsSet()[0].type, SessionDescription::Type::offer);
     transport->completeSetRemote();
@@ -89,7 +89,7 @@ TEST_F(StudioPeerTest, OfferFromTheOtherSideIsAnsweredOnce) {
 TEST_F(StudioPeerTest, UnusableSignalsAreIgnoredSilently) {
     make();
     start();
-    std::string broken = validSDP;
+    std::string broken = sampleSDP;
     broken.replace(broken.find("sha-256"), 7, "sha-1");
     for (const StudioSignal& signal : {
              studioSignal(StudioSignal::Kind::answer, std::nullopt),
@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "Could not prepare the local video connection."},
         FailureCase{"RemoteRejected",
                     [](StudioPeerFixture& f) {
-                        f.peer->receive(studioSignal(StudioSignal::Kind::answer, validSDP));
+                        f.peer->receive(studioSignal(StudioSignal::Kind::answer, sampleSDP));
                         f.transport->completeSetRemote("rejected");
                     },
                     "Could not negotiate the display stream."},

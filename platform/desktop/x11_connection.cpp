@@ -14,7 +14,7 @@ X11Connection X11Connection::open(const char* display, std::string& error) {
     for (int i = 0; i < screenNumber && screens.rem > 0; ++i) {
         xcb_screen_next(&screens);
     }
-    return {connection, screens.data};
+    return {connection, screens.data, screenNumber};
 }
 
 }  // namespace quillory

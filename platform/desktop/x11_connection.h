@@ -11,6 +11,7 @@ namespace quillory {
 struct X11Connection {
     xcb_connection_t* connection = nullptr;
     xcb_screen_t* screen = nullptr;
+    int screenNumber = 0;
 
     static X11Connection open(const char* display, std::string& error);
 };

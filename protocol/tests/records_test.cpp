@@ -13,6 +13,7 @@
 #include "protocol/remembered_device.h"
 #include "protocol/session_hello.h"
 #include "protocol/studio_signal.h"
+#include "protocol/testing/sample_sdp.h"
 #include "protocol/text_rules.h"
 
 namespace quillory {
@@ -153,21 +154,6 @@ TEST(ControlsSignal, PresentFieldsObeyTheirRules) {
     EXPECT_FALSE(signal.isValid());
 }
 
-const char* sampleOffer =
-    "v=0\r\n"
-    "o=- 4611731400430051336 2 IN IP4 127.0.0.1\r\n"
-    "s=-\r\n"
-    "t=0 0\r\n"
-    "a=group:BUNDLE 0\r\n"
-    "a=fingerprint:sha-256 0B:6A:BD:16:33:1C:FD:6E:4F:AD:08:9E:00:5C:9D:36:5E:35:D1:50:E4:0F:"
-    "95:E3:67:B2:70:6A:FF:8C:3E:4C\r\n"
-    "m=video 9 UDP/TLS/RTP/SAVPF 102\r\n"
-    "c=IN IP4 0.0.0.0\r\n"
-    "a=candidate:1 1 udp 2122260223 192.168.1.20 51234 typ host generation 0\r\n"
-    "a=candidate:2 1 udp 2122194687 fe80::1 51235 typ host\r\n"
-    "a=sendonly\r\n"
-    "a=rtpmap:102 H264/90000\r\n";
-
 StudioSignal offer(std::string sdp) {
     return {.id = id(1), .kind = StudioSignal::Kind::offer, .sdp = std::move(sdp)};
 }
@@ -178,7 +164,7 @@ std::string replaced(std::string text, std::string_view from, std::string_view t
 }
 
 TEST(StudioSignal, SdpRule) {
-    const std::string sdp = sampleOffer;
+    const std::string sdp = sampleSDP;
     for (const std::string& good :
          {sdp, replaced(sdp, "\r\n", "\n"), replaced(sdp, "sha-256", "SHA-256")}) {
         EXPECT_TRUE(offer(good).isValid()) << good;

@@ -1,6 +1,14 @@
 #pragma once
 
 #include <QColor>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
 #include <cstdlib>
 
 #include "design/design_colors.h"
@@ -22,5 +30,51 @@ inline bool nearColor(QColor actual, QColor expected, int tolerance = 4) {
            std::abs(actual.green() - expected.green()) <= tolerance &&
            std::abs(actual.blue() - expected.blue()) <= tolerance;
 }
+
+// Runs a screenshot tool once, into a temporary folder of its own, and reads what it wrote: each
+// shot as "<base>.png" and where its parts lie as "<base>.json". On the X server when the tests
+// have one, so that shadows and transparent corners render as users see them; else offscreen.
+class ShotRun {
+  public:
+    // The folder follows `arguments`.
+    ShotRun(const QString& program, QStringList arguments, int timeoutMs) {
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        onScreen_ = !environment.value(QStringLiteral("DISPLAY")).isEmpty();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"),
+                           onScreen_ ? QStringLiteral("xcb") : QStringLiteral("offscreen"));
+        tool.setProcessEnvironment(environment);
+        tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        arguments.append(directory_.path());
+        tool.start(program, arguments);
+        finished_ = tool.waitForFinished(timeoutMs) && tool.exitStatus() == QProcess::NormalExit &&
+                    tool.exitCode() == 0;
+        output_ = QString::fromUtf8(tool.readAllStandardOutput());
+    }
+
+    // Whether the tool ran to its end and succeeded; its standard output says why not.
+    bool finished() const { return finished_; }
+    const QString& output() const { return output_; }
+    // Offscreen grabs have no alpha.
+    bool onScreen() const { return onScreen_; }
+
+    QImage image(const QString& base) const {
+        return QImage(QDir(directory_.path()).filePath(base + QStringLiteral(".png")));
+    }
+
+    QJsonObject placements(const QString& base) const {
+        QFile file(QDir(directory_.path()).filePath(base + QStringLiteral(".json")));
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        return QJsonDocument::fromJson(file.readAll()).object();
+    }
+
+  private:
+    QTemporaryDir directory_;
+    bool onScreen_ = false;
+    bool finished_ = false;
+    QString output_;
+};
 
 }  // namespace quillory

@@ -19,7 +19,7 @@
 #include "app/desktop-control/desktop_pen_indicator.h"
 #include "app/desktop-control/tests/worker_fixture.h"
 #include "app/desktop-control/tests/x11_observer.h"
-#include "platform/desktop/root_area_watcher.h"
+#include "platform/desktop/root_window_watcher.h"
 #include "platform/desktop/x11_connection.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/dispatch/main_queue.h"
@@ -271,7 +271,7 @@ TEST_F(X11Input, ThePenAreaFollowsARootResize) {
     std::string error;
     ScreenResizer resizer;
     auto environment = testEnvironment(nullptr, std::make_shared<SystemClock>(), nullptr);
-    environment.rootArea = RootAreaWatcher::connect(nullptr, error);
+    environment.rootArea = RootWindowWatcher::open(nullptr, {}, error);
     ASSERT_TRUE(environment.rootArea) << error;
     const Rect original = environment.rootArea->area();
     const Rect resized{0, 0, original.width - 256, original.height - 32};

@@ -226,7 +226,7 @@ class MacStudioSessionFixture : public ::testing::Test {
     // The offer created, set and gathered: the session sends it.
     void describe() {
         ASSERT_TRUE(transport()->completeCreate(
-            SessionDescription{.type = SessionDescription::Type::offer, .sdp = validSDP}));
+            SessionDescription{.type = SessionDescription::Type::offer, .sdp = sampleSDP}));
         run();
         ASSERT_TRUE(transport()->completeSetLocal());
         run();
@@ -235,7 +235,7 @@ class MacStudioSessionFixture : public ::testing::Test {
     }
     void answer(const Uuid& id) {
         session->handle(
-            StudioSignal{.id = id, .kind = StudioSignal::Kind::answer, .sdp = validSDP});
+            StudioSignal{.id = id, .kind = StudioSignal::Kind::answer, .sdp = sampleSDP});
         run();
     }
     void connect() {

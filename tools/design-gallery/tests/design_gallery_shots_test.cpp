@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QColor>
-#include <QDir>
-#include <QFile>
 #include <QImage>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRectF>
-#include <QTemporaryDir>
 #include <cstdlib>
+#include <memory>
 
 #include "design/design_colors.h"
 #include "design/design_theme.h"
@@ -33,48 +29,23 @@ std::string describe(QColor color) {
 class GalleryShotsTest : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        directory_ = new QTemporaryDir;
-        QProcess gallery;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (environment.value(QStringLiteral("DISPLAY")).isEmpty()) {
-            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        } else {
-            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        }
-        gallery.setProcessEnvironment(environment);
-        gallery.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        gallery.start(qEnvironmentVariable("QUILLORY_DESIGN_GALLERY"),
-                      {QStringLiteral("--screenshot"), directory_->path()});
-        finished_ = gallery.waitForFinished(300'000) &&
-                    gallery.exitStatus() == QProcess::NormalExit && gallery.exitCode() == 0;
-        output_ = QString::fromUtf8(gallery.readAllStandardOutput());
+        shots_ = std::make_unique<ShotRun>(qEnvironmentVariable("QUILLORY_DESIGN_GALLERY"),
+                                           QStringList{QStringLiteral("--screenshot")}, 300'000);
     }
 
-    static void TearDownTestSuite() {
-        delete directory_;
-        directory_ = nullptr;
-    }
+    static void TearDownTestSuite() { shots_.reset(); }
 
-    void SetUp() override { ASSERT_TRUE(finished_) << output_.toStdString(); }
+    void SetUp() override { ASSERT_TRUE(shots_->finished()) << shots_->output().toStdString(); }
 
-    static QImage image(const QString& base) {
-        return QImage(QDir(directory_->path()).filePath(base + QStringLiteral(".png")));
-    }
+    static QImage image(const QString& base) { return shots_->image(base); }
 
     static QRectF probe(const QString& base, const char* name) {
-        QFile file(QDir(directory_->path()).filePath(base + QStringLiteral(".json")));
-        if (!file.open(QIODevice::ReadOnly)) {
-            return {};
-        }
-        const QJsonObject rect =
-            QJsonDocument::fromJson(file.readAll()).object().value(QLatin1String(name)).toObject();
+        const QJsonObject rect = shots_->placements(base).value(QLatin1String(name)).toObject();
         return {rect.value("x").toDouble(), rect.value("y").toDouble(),
                 rect.value("width").toDouble(), rect.value("height").toDouble()};
     }
 
-    static inline QTemporaryDir* directory_ = nullptr;
-    static inline bool finished_ = false;
-    static inline QString output_;
+    static inline std::unique_ptr<ShotRun> shots_;
 };
 
 TEST_F(GalleryShotsTest, EveryPaletteAndAppearanceShowsCardAccentAndText) {

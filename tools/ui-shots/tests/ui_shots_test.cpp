@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QColor>
-#include <QDir>
-#include <QFile>
 #include <QImage>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
+#include <memory>
 
 #include "design/design_colors.h"
 #include "tests/support/shot_probes.h"
@@ -26,44 +22,19 @@ bool near(QColor actual, QColor expected, int tolerance = 4) {
 class UiShotsTest : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        directory_ = new QTemporaryDir;
-        QProcess tool;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        onScreen_ = !environment.value(QStringLiteral("DISPLAY")).isEmpty();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"),
-                           onScreen_ ? QStringLiteral("xcb") : QStringLiteral("offscreen"));
-        tool.setProcessEnvironment(environment);
-        tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        tool.start(qEnvironmentVariable("QUILLORY_UI_SHOTS"), {directory_->path()});
         // Every scene in three appearances: minutes on a small, busy machine.
-        finished_ = tool.waitForFinished(840'000) && tool.exitStatus() == QProcess::NormalExit &&
-                    tool.exitCode() == 0;
-        output_ = QString::fromUtf8(tool.readAllStandardOutput());
+        shots_ = std::make_unique<ShotRun>(qEnvironmentVariable("QUILLORY_UI_SHOTS"), QStringList(),
+                                           840'000);
     }
 
-    static void TearDownTestSuite() {
-        delete directory_;
-        directory_ = nullptr;
-    }
+    static void TearDownTestSuite() { shots_.reset(); }
 
-    void SetUp() override { ASSERT_TRUE(finished_) << output_.toStdString(); }
+    void SetUp() override { ASSERT_TRUE(shots_->finished()) << shots_->output().toStdString(); }
 
-    static QImage image(const QString& base) {
-        return QImage(QDir(directory_->path()).filePath(base + QStringLiteral(".png")));
-    }
+    static QImage image(const QString& base) { return shots_->image(base); }
+    static QJsonObject placements(const QString& base) { return shots_->placements(base); }
 
-    static QJsonObject placements(const QString& base) {
-        QFile file(QDir(directory_->path()).filePath(base + QStringLiteral(".json")));
-        if (!file.open(QIODevice::ReadOnly)) {
-            return {};
-        }
-        return QJsonDocument::fromJson(file.readAll()).object();
-    }
-
-    static inline QTemporaryDir* directory_ = nullptr;
-    static inline bool finished_ = false;
-    static inline bool onScreen_ = false;
-    static inline QString output_;
+    static inline std::unique_ptr<ShotRun> shots_;
 };
 
 TEST_F(UiShotsTest, WritesEverySceneInEveryAppearance) {
@@ -159,7 +130,7 @@ TEST_F(UiShotsTest, ThePanelIsFilledWithTheBackgroundAndRoundedAtTheCorners) {
                                                DesignPalette::electricBlue, look.appearance);
         EXPECT_TRUE(near(shot.pixelColor(6, shot.height() - 30), background));
         EXPECT_TRUE(near(shot.pixelColor(shot.width() - 6, 60), background));
-        if (onScreen_) {  // offscreen grabs have no alpha
+        if (shots_->onScreen()) {
             EXPECT_EQ(shot.pixelColor(1, 1).alpha(), 0);
             EXPECT_EQ(shot.pixelColor(shot.width() - 2, shot.height() - 2).alpha(), 0);
         }

@@ -1,4 +1,4 @@
-#include "platform/desktop/root_property_watcher.h"
+#include "platform/desktop/root_window_watcher.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -11,7 +11,7 @@
 namespace quillory {
 namespace {
 
-class RootPropertyWatcherTest : public ::testing::Test {
+class RootWindowWatcherTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) {
@@ -40,14 +40,14 @@ class RootPropertyWatcherTest : public ::testing::Test {
     }
 
     // Reads until `expected` names arrived or the server stays silent for 5 s.
-    static std::vector<std::string> collect(RootPropertyWatcher& watcher, std::size_t expected) {
+    static std::vector<std::string> collect(RootWindowWatcher& watcher, std::size_t expected) {
         std::vector<std::string> names;
         while (names.size() < expected) {
             pollfd fd{watcher.fileDescriptor(), POLLIN, 0};
             if (poll(&fd, 1, 5000) <= 0) {
                 break;
             }
-            for (std::string& name : watcher.readChanges()) {
+            for (std::string& name : watcher.readChanges().properties) {
                 names.push_back(std::move(name));
             }
         }
@@ -57,11 +57,13 @@ class RootPropertyWatcherTest : public ::testing::Test {
     X11Connection other_;
 };
 
-TEST_F(RootPropertyWatcherTest, ReportsOnlyTheWatchedPropertiesInOrder) {
+TEST_F(RootWindowWatcherTest, ReportsOnlyTheWatchedPropertiesInOrder) {
     std::string error;
-    auto watcher = RootPropertyWatcher::open(
-        nullptr, {"_NET_CURRENT_DESKTOP", "QUILLORY_TEST_WATCHED"}, error);
+    auto watcher =
+        RootWindowWatcher::open(nullptr, {"_NET_CURRENT_DESKTOP", "QUILLORY_TEST_WATCHED"}, error);
     ASSERT_NE(watcher, nullptr) << error;
+    EXPECT_EQ(watcher->area(), (Rect{0, 0, double(other_.screen->width_in_pixels),
+                                     double(other_.screen->height_in_pixels)}));
 
     setRootCardinal("QUILLORY_TEST_UNWATCHED", 1);
     setRootCardinal("_NET_CURRENT_DESKTOP", 0);
@@ -75,9 +77,9 @@ TEST_F(RootPropertyWatcherTest, ReportsOnlyTheWatchedPropertiesInOrder) {
     EXPECT_FALSE(watcher->compositing());
 }
 
-TEST(RootPropertyWatcherOpen, FailsClearlyWithoutAServer) {
+TEST(RootWindowWatcherOpen, FailsClearlyWithoutAServer) {
     std::string error;
-    EXPECT_EQ(RootPropertyWatcher::open(":987", {"_NET_CURRENT_DESKTOP"}, error), nullptr);
+    EXPECT_EQ(RootWindowWatcher::open(":987", {"_NET_CURRENT_DESKTOP"}, error), nullptr);
     EXPECT_FALSE(error.empty());
 }
 
