@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -10,6 +11,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <memory>
+#include <vector>
 
 #include "design/design_colors.h"
 
@@ -34,22 +37,37 @@ inline bool nearColor(QColor actual, QColor expected, int tolerance = 4) {
 // Runs a screenshot tool once, into a temporary folder of its own, and reads what it wrote: each
 // shot as "<base>.png" and where its parts lie as "<base>.json". On the X server when the tests
 // have one, so that shadows and transparent corners render as users see them; else offscreen.
+// A tool that takes "--shard K/N" can run as `shards` processes at once: its scenes mostly wait
+// for animations, so they overlap well even on two cores.
 class ShotRun {
   public:
     // The folder follows `arguments`.
-    ShotRun(const QString& program, QStringList arguments, int timeoutMs) {
-        QProcess tool;
+    ShotRun(const QString& program, const QStringList& arguments, int timeoutMs, int shards = 1) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         onScreen_ = !environment.value(QStringLiteral("DISPLAY")).isEmpty();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"),
                            onScreen_ ? QStringLiteral("xcb") : QStringLiteral("offscreen"));
-        tool.setProcessEnvironment(environment);
-        tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        arguments.append(directory_.path());
-        tool.start(program, arguments);
-        finished_ = tool.waitForFinished(timeoutMs) && tool.exitStatus() == QProcess::NormalExit &&
-                    tool.exitCode() == 0;
-        output_ = QString::fromUtf8(tool.readAllStandardOutput());
+        std::vector<std::unique_ptr<QProcess>> tools;
+        for (int shard = 0; shard < shards; ++shard) {
+            auto& tool = tools.emplace_back(std::make_unique<QProcess>());
+            tool->setProcessEnvironment(environment);
+            tool->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            QStringList shardArguments = arguments;
+            if (shards > 1) {
+                shardArguments << QStringLiteral("--shard")
+                               << QStringLiteral("%1/%2").arg(shard).arg(shards);
+            }
+            shardArguments.append(directory_.path());
+            tool->start(program, shardArguments);
+        }
+        const QDeadlineTimer deadline(timeoutMs);
+        finished_ = true;
+        for (auto& tool : tools) {
+            finished_ = tool->waitForFinished(static_cast<int>(deadline.remainingTime())) &&
+                        tool->exitStatus() == QProcess::NormalExit && tool->exitCode() == 0 &&
+                        finished_;
+            output_ += QString::fromUtf8(tool->readAllStandardOutput());
+        }
     }
 
     // Whether the tool ran to its end and succeeded; its standard output says why not.

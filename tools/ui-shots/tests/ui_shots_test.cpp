@@ -24,7 +24,7 @@ class UiShotsTest : public testing::Test {
     static void SetUpTestSuite() {
         // Every scene in three appearances: minutes on a small, busy machine.
         shots_ = std::make_unique<ShotRun>(qEnvironmentVariable("QUILLORY_UI_SHOTS"), QStringList(),
-                                           840'000);
+                                           840'000, 4);
     }
 
     static void TearDownTestSuite() { shots_.reset(); }
