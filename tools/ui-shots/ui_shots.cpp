@@ -636,7 +636,7 @@ class UiShots {
         if (!window) {
             return false;
         }
-        auto* view = window->contentItem()->findChild<QQuickItem*>(QStringLiteral("welcome"));
+        auto* view = window->findChild<QQuickItem*>(QStringLiteral("welcome"));
         auto* model = view ? view->property("onboarding").value<OnboardingModel*>() : nullptr;
         if (!model) {
             std::fprintf(stderr, "The welcome window has no model\n");

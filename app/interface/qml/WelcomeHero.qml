@@ -220,6 +220,13 @@ Item {
         Accessible.ignored: true
         onClicked: hero.skip()
 
+        contentItem: DText {
+            text: skipButton.text
+            font: skipButton.font
+            color: skipButton.foreground
+            verticalAlignment: Text.AlignVCenter
+        }
+
         background: Rectangle {
             radius: height / 2
             color: Qt.rgba(1, 1, 1, 0.16)
