@@ -61,6 +61,8 @@ CardWindowBody {
             id: copy
 
             property real presence: 1
+            // The texts on show; new ones fade in.
+            property string shown
 
             objectName: "welcomeCopy"
             x: 28
@@ -68,13 +70,16 @@ CardWindowBody {
             height: 122
             opacity: presence
 
-            // A new step or a new state of it: the copy fades in afresh.
+            Component.onCompleted: shown = flow.title + "\n" + flow.subtitle
+
             Connections {
                 target: flow
 
                 function onTextsChanged() {
-                    if (title.text === flow.title && subtitle.text === flow.subtitle)
+                    const texts = flow.title + "\n" + flow.subtitle
+                    if (texts === copy.shown)
                         return
+                    copy.shown = texts
                     if (!Appearance.reduceMotion) {
                         copyBehavior.enabled = false
                         copy.presence = 0

@@ -107,6 +107,17 @@ Item {
             compare(child("welcomeTitle").text, "You’re connected")
         }
 
+        function test_copyFadesInAfreshOnlyWhenItsTextsChange() {
+            desktop.set({reduceMotion: false})
+            const copy = child("welcomeCopy")
+            compare(copy.opacity, 1)
+            view.onboarding.computerName = "Elsewhere"  // announced, but the first step names none
+            compare(copy.opacity, 1)
+            view.onboarding.advance()
+            verify(copy.opacity < 0.5)
+            tryCompare(copy, "opacity", 1)
+        }
+
         function test_subtitles_data() {
             return [
                 {tag: "no name", name: "", peer: "",
