@@ -74,9 +74,8 @@ Item {
         width: parent.width
         spacing: 8
 
-        Text {
+        DText {
             text: parent.title
-            textFormat: Text.PlainText
             font.family: PadType.body.family
             font.pixelSize: 11 * Appearance.textScale
             font.weight: Font.DemiBold
@@ -98,13 +97,12 @@ Item {
                 smooth: true
             }
 
-            Text {
+            DText {
                 id: name
 
                 x: icon.width + 12
                 anchors.verticalCenter: parent.verticalCenter
                 text: "Quillory"
-                textFormat: Text.PlainText
                 font.family: PadType.body.family
                 font.pixelSize: 13 * Appearance.textScale
                 font.weight: Font.Medium
