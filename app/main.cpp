@@ -94,6 +94,7 @@ void registerCardViews(QQmlEngine& engine, CardWindowManager& manager) {
         {"pencil-test", "MacPencilTest.qml"},
         {"remembered-devices", "MacRememberedDevices.qml"},
         {"settings", "MacSettings.qml"},
+        {"welcome", "MacWelcome.qml"},
     };
     for (const auto& [identifier, file] : views) {
         auto* component = new QQmlComponent(

@@ -44,6 +44,8 @@ class PermissionRowsModel : public QObject {
 
     // Replaces the probes and reads them at once.
     void setProbes(Probes probes);
+    // The welcome window polls every second.
+    void setPollInterval(int ms) { poll_.setInterval(ms); }
 
     SessionFacade* session() const { return session_; }
     void setSession(SessionFacade* session);

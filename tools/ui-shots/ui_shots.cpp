@@ -13,6 +13,7 @@
 #include "app/desktop-control/recorder/recorder_core.h"
 #include "app/desktop-control/recorder/recorder_model.h"
 #include "app/interface/mac_status_item_controller.h"
+#include "app/interface/onboarding_model.h"
 #include "app/interface/pen_test_model.h"
 #include "app/interface/permission_rows_model.h"
 #include "app/interface/quick_controls_model.h"
@@ -24,7 +25,9 @@
 #include "design/app_icon_image.h"
 #include "design/menu_bar_mark.h"
 #include "platform/clock/testing/fake_clock.h"
+#include "platform/defaults/testing/memory_user_defaults.h"
 #include "tools/shots/shot_writer.h"
+#include "tools/ui-shots/onboarding_scenes.h"
 #include "tools/ui-shots/panel_scenes.h"
 #include "tools/ui-shots/pen_test_scenes.h"
 
@@ -305,6 +308,9 @@ class UiShots {
                 ok = devices(scene, base);
             } else if (const PenTestScene* penTest = findPenTestScene(scene)) {
                 ok = penTestWindow(base, *penTest);
+            } else if (const OnboardingScene* welcome = findOnboardingScene(scene)) {
+                writer_.setAppearance(look, welcome->reduceMotion);
+                ok = welcomeWindow(base, *welcome);
             } else {
                 ok = recorder(scene, base);
             }
@@ -399,6 +405,15 @@ class UiShots {
         return nullptr;
     }
 
+    static const OnboardingScene* findOnboardingScene(const QString& name) {
+        for (const OnboardingScene& scene : onboardingScenes()) {
+            if (name == QLatin1String(scene.name)) {
+                return &scene;
+            }
+        }
+        return nullptr;
+    }
+
     // Where the named items of a window sit, in window points, into a JSON file beside its image.
     void writePlacements(QQuickWindow* window, const QString& base) {
         QJsonObject where;
@@ -417,7 +432,7 @@ class UiShots {
         visualItems(window->contentItem(), items);
         for (QQuickItem* item : items) {
             const QString name = item->objectName();
-            if (names.contains(name)) {
+            if (names.contains(name) || onboardingPlacementNames().contains(name)) {
                 if (!item->isVisible() || item->width() <= 0) {
                     continue;
                 }
@@ -600,6 +615,53 @@ class UiShots {
         return saved;
     }
 
+    bool welcomeWindow(const QString& base, const OnboardingScene& scene) {
+        FakeSession session;
+        session.publishPeerName(QStringLiteral("Studio iPad"));
+        session.publishConnected(scene.connected);
+        FakeUpdates* updates = session.fakeShell()->fakeUpdates();
+        updates->publishAvailable(scene.updates);
+        updates->setAutomaticChecks(false);
+        writer_.engine().rootContext()->setContextProperty(QStringLiteral("shotSession"), &session);
+        std::unique_ptr<QQuickWindow> window(writer_.create(R"(
+            import QtQuick
+            import QuilloryInterface
+            Window {
+                width: view.implicitWidth
+                height: view.implicitHeight
+                color: "transparent"
+                flags: Qt.FramelessWindowHint
+                MacWelcome { id: view; session: shotSession }
+            })"));
+        if (!window) {
+            return false;
+        }
+        auto* view = window->findChild<QQuickItem*>(QStringLiteral("welcome"));
+        auto* model = view ? view->property("onboarding").value<OnboardingModel*>() : nullptr;
+        if (!model) {
+            std::fprintf(stderr, "The welcome window has no model\n");
+            return false;
+        }
+        OnboardingModel::Environment environment;
+        environment.defaults = std::make_shared<MemoryUserDefaults>();
+        const bool accessibility = scene.accessibility;
+        const bool screenRecording = scene.screenRecording;
+        environment.probes = {[accessibility] { return accessibility; },
+                              [screenRecording] { return screenRecording; }};
+        model->setEnvironment(std::move(environment));
+        model->setComputerName(QStringLiteral("Studio Desk"));
+        for (int i = 0; i < scene.step; ++i) {
+            model->advance();
+        }
+        window->show();
+        settleShots(1500);
+        writePlacements(window.get(), base);
+        const bool saved = writer_.save(window.get(), base);
+        window.reset();
+        writer_.engine().rootContext()->setContextProperty(QStringLiteral("shotSession"), nullptr);
+        return saved;
+    }
+
     bool updateDialog(const QString& scene, const QString& base) {
         UpdateDialogModel model;
         setUpUpdateScene(model, scene);
@@ -742,6 +804,9 @@ QStringList uiShotScenes() {
         scenes << QLatin1String(scene.name);
     }
     for (const RecorderScene& scene : recorderScenes) {
+        scenes.append(QString::fromLatin1(scene.name));
+    }
+    for (const OnboardingScene& scene : onboardingScenes()) {
         scenes.append(QString::fromLatin1(scene.name));
     }
     for (const SettingsScene& scene : settingsScenes) {

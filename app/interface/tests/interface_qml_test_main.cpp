@@ -4,6 +4,7 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 
+#include "app/interface/testing/onboarding_fixture.h"
 #include "app/session/testing/fake_session.h"
 #include "tests/support/cursor_probe.h"
 #include "tests/support/fake_desktop_appearance.h"
@@ -24,12 +25,15 @@ class Setup : public QObject {
         session_ = std::make_unique<FakeSession>();
         engine->rootContext()->setContextProperty(QStringLiteral("session"), session_.get());
         engine->rootContext()->setContextProperty(QStringLiteral("cursors"), &cursors_);
+        engine->rootContext()->setContextProperty(QStringLiteral("onboardingFixture"),
+                                                  &onboarding_);
     }
 
   private:
     std::unique_ptr<DesktopSettings> settings_;
     std::unique_ptr<FakeSession> session_;
     CursorProbe cursors_;
+    OnboardingFixture onboarding_;
 };
 
 }  // namespace quillory

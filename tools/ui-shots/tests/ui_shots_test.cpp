@@ -468,3 +468,80 @@ TEST_F(UpdateShotsTest, TheDialogShowsItsStateOnTheCardFill) {
 
 }  // namespace
 }  // namespace quillory
+
+namespace quillory {
+namespace {
+
+class OnboardingShotsTest : public PanelShotsTest {
+  protected:
+    static Probed welcome(const char* scene, const Look& look) {
+        return shot(QString::fromLatin1(scene), look, 620);
+    }
+    // A token at `alpha` over the card's background.
+    static QColor over(DesignColorToken token, double alpha, const Look& look) {
+        const QColor top = color(token, look);
+        return blend(top, color(DesignColorToken::background, look), alpha * top.alphaF());
+    }
+};
+
+// The hero's gradient runs from light to deep blue in every appearance; the current step's
+// marker is accent; the option chips show their fill and, when on, an accent border; a granted
+// permission is a success-tinted badge with its title.
+TEST_F(OnboardingShotsTest, HeroMarkersChipsAndBadgesShowTheirColours) {
+    const char* const scenes[] = {"welcome-intro",           "welcome-permissions-none",
+                                  "welcome-permissions-one", "welcome-permissions-both",
+                                  "welcome-connect",         "welcome-connect-updates",
+                                  "welcome-connected",       "welcome-connected-updates",
+                                  "welcome-reduce-motion"};
+    for (const Look& look : looks) {
+        SCOPED_TRACE(look.name);
+        for (const char* scene : scenes) {
+            SCOPED_TRACE(scene);
+            const Probed s = welcome(scene, look);
+            ASSERT_FALSE(s.image.isNull());
+            ASSERT_TRUE(s.has("welcomeHero"));
+            const auto pixel = [&](double x, double y) {
+                return s.image.pixelColor(int(x * s.scale), int(y * s.scale));
+            };
+            EXPECT_TRUE(near(pixel(40, 2), QColor::fromRgbF(0.36f, 0.49f, 1.0f), 12));
+            EXPECT_TRUE(near(pixel(16, 316), QColor::fromRgbF(0.16f, 0.30f, 0.95f), 12));
+            EXPECT_TRUE(near(pixel(16, 400), color(DesignColorToken::background, look)));
+            EXPECT_GT(s.inked("welcomeTitle", color(DesignColorToken::background, look)), 100);
+        }
+
+        const Probed permissions = welcome("welcome-permissions-one", look);
+        ASSERT_TRUE(permissions.has("stepMarker1"));
+        EXPECT_NEAR(permissions.rect("stepMarker1").width() / permissions.scale, 18, 0.5);
+        EXPECT_NEAR(permissions.rect("stepMarker0").width() / permissions.scale, 6, 0.5);
+        EXPECT_TRUE(near(permissions.at("stepMarker1", 0.5, 0.5),
+                         color(DesignColorToken::accent, look), 12));
+        // Accessibility granted: its badge, tinted, with its title; Screen Recording's button.
+        const QColor tint = over(DesignColorToken::success, 0.12, look);
+        EXPECT_TRUE(near(permissions.at("accessibilityChip", 0.5, 0.12), tint, 6));
+        EXPECT_GT(permissions.inked("accessibilityChip", tint), 60);
+        EXPECT_FALSE(near(permissions.at("screenRecordingChip", 0.5, 0.12), tint, 6));
+
+        const Probed both = welcome("welcome-permissions-both", look);
+        EXPECT_TRUE(near(both.at("screenRecordingChip", 0.5, 0.12), tint, 6));
+
+        // "Open at login" on, "Check for updates" off: the same fill, a border only when on.
+        const Probed chips = welcome("welcome-connect-updates", look);
+        ASSERT_TRUE(chips.has("openAtLoginChip"));
+        ASSERT_TRUE(chips.has("updatesChip"));
+        const QColor fill = over(DesignColorToken::neutralFill, 0.7, look);
+        EXPECT_TRUE(near(chips.at("openAtLoginChip", 0.6, 0.15), fill, 6));
+        EXPECT_TRUE(near(chips.at("updatesChip", 0.6, 0.15), fill, 6));
+        const QColor onEdge = chips.at("openAtLoginChip", 0.6, 0.5 / 36);
+        const QColor offEdge = chips.at("updatesChip", 0.6, 0.5 / 36);
+        const QColor accent = color(DesignColorToken::accent, look);
+        const auto distance = [](QColor a, QColor b) {
+            return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                   std::abs(a.blue() - b.blue());
+        };
+        EXPECT_LT(distance(onEdge, accent), distance(offEdge, accent));
+        EXPECT_FALSE(welcome("welcome-connect", look).has("updatesChip"));
+    }
+}
+
+}  // namespace
+}  // namespace quillory
