@@ -23,6 +23,9 @@ CardWindowBody {
     objectName: "settings"
     width: 500
 
+    // The login item is read when the window appears and when the application becomes active.
+    Component.onCompleted: if (loginItem) loginItem.refresh()
+
     SettingsModel {
         id: settingsModel
 
