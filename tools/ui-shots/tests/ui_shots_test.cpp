@@ -530,13 +530,21 @@ class CardShotsTest : public PanelShotsTest {
         }
         return count;
     }
+
+    // A DesignNotice: the notice red at 6 % over the background, with its message written on it.
+    static void expectNotice(const Probed& shot, const char* name, const Look& look) {
+        ASSERT_TRUE(shot.has(name)) << name;
+        const QColor tint = blend(color(DesignColorToken::destructiveText, look),
+                                  color(DesignColorToken::background, look), 0.06);
+        EXPECT_TRUE(near(shot.at(name, 0.5, 0.06), tint, 6)) << name;
+        EXPECT_GT(shot.inked(name, tint), 100) << name;
+    }
 };
 
 TEST_F(CardShotsTest, SettingsShowTheirCardsBadgeNoticeAndHeader) {
     for (const Look& look : looks) {
         SCOPED_TRACE(look.name);
         const QColor surface = color(DesignColorToken::surface, look);
-        const QColor background = color(DesignColorToken::background, look);
         const Probed off = shot(QStringLiteral("settings-updates-off"), look, 500);
         ASSERT_FALSE(off.image.isNull());
         const auto pixel = [&](double x, double y) {
@@ -558,18 +566,13 @@ TEST_F(CardShotsTest, SettingsShowTheirCardsBadgeNoticeAndHeader) {
         ASSERT_TRUE(pending.has("updatePill"));
         EXPECT_GT(toned(pending, "updatePill", Qt::white), 20);
 
-        const Probed error = shot(QStringLiteral("settings-login-error"), look, 500);
-        ASSERT_TRUE(error.has("loginError"));
-        const QColor tint = blend(color(DesignColorToken::destructiveText, look), background, 0.06);
-        EXPECT_TRUE(near(error.at("loginError", 0.5, 0.06), tint, 6));
-        EXPECT_GT(error.inked("loginError", tint), 100);
+        expectNotice(shot(QStringLiteral("settings-login-error"), look, 500), "loginError", look);
     }
 }
 
 TEST_F(CardShotsTest, DevicesShowTheListTheRedForgetAndTheFailureNotice) {
     for (const Look& look : looks) {
         SCOPED_TRACE(look.name);
-        const QColor background = color(DesignColorToken::background, look);
         const Probed empty = shot(QStringLiteral("devices-empty"), look, 460);
         ASSERT_TRUE(empty.has("emptyCard"));
         EXPECT_FALSE(empty.has("deviceCard"));
@@ -580,11 +583,8 @@ TEST_F(CardShotsTest, DevicesShowTheListTheRedForgetAndTheFailureNotice) {
         EXPECT_GT(toned(one, "forgetButton", color(DesignColorToken::destructive, look)), 10);
         EXPECT_FALSE(one.has("removalError"));
 
-        const Probed failed = shot(QStringLiteral("devices-failed-forget"), look, 460);
-        ASSERT_TRUE(failed.has("removalError"));
-        const QColor tint = blend(color(DesignColorToken::destructiveText, look), background, 0.06);
-        EXPECT_TRUE(near(failed.at("removalError", 0.5, 0.06), tint, 6));
-        EXPECT_GT(failed.inked("removalError", tint), 100);
+        expectNotice(shot(QStringLiteral("devices-failed-forget"), look, 460), "removalError",
+                     look);
     }
 }
 
