@@ -56,8 +56,9 @@ UpdatesControl* SettingsModel::updates() const {
     return session_ && session_->shell() ? session_->shell()->updates() : nullptr;
 }
 
-QString SettingsModel::version() {
-    return QStringLiteral(QUILLORY_VERSION);
+QString SettingsModel::version() const {
+    const UpdatesControl* u = updates();
+    return u ? u->appVersionString() : QStringLiteral("?");
 }
 
 QUrl SettingsModel::supportUrl() {
@@ -66,6 +67,15 @@ QUrl SettingsModel::supportUrl() {
 
 QUrl SettingsModel::privacyUrl() {
     return QUrl(QStringLiteral(QUILLORY_PRIVACY_URL));
+}
+
+QString SettingsModel::websiteDomain() {
+    const QString domain = QStringLiteral(QUILLORY_WEBSITE_DOMAIN).trimmed();
+    if (!domain.isEmpty()) {
+        return domain;
+    }
+    const QString host = supportUrl().host();
+    return host.isEmpty() ? QStringLiteral("quillory.app") : host;
 }
 
 QString SettingsModel::updatePillText() const {

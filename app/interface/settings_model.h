@@ -22,9 +22,12 @@ class SettingsModel : public QObject {
     Q_PROPERTY(SessionFacade* session READ session WRITE setSession NOTIFY sessionChanged)
     Q_PROPERTY(bool active READ active WRITE setActive NOTIFY activeChanged)
     Q_PROPERTY(PermissionRowsModel* permissions READ permissions CONSTANT)
-    Q_PROPERTY(QString version READ version CONSTANT)
+    // The updater's "<version> (<build>)".
+    Q_PROPERTY(QString version READ version NOTIFY sessionChanged)
     Q_PROPERTY(QUrl supportUrl READ supportUrl CONSTANT)
     Q_PROPERTY(QUrl privacyUrl READ privacyUrl CONSTANT)
+    // The maker's web-site domain the update texts name; never empty.
+    Q_PROPERTY(QString websiteDomain READ websiteDomain CONSTANT)
     Q_PROPERTY(QString updatePillText READ updatePillText NOTIFY updatesChanged)
     Q_PROPERTY(bool updatePillEnabled READ updatePillEnabled NOTIFY updatesChanged)
     Q_PROPERTY(QString lastCheckedText READ lastCheckedText NOTIFY updatesChanged)
@@ -46,9 +49,10 @@ class SettingsModel : public QObject {
     void setActive(bool active) { permissions_->setActive(active); }
     PermissionRowsModel* permissions() const { return permissions_; }
 
-    static QString version();
+    QString version() const;
     static QUrl supportUrl();
     static QUrl privacyUrl();
+    static QString websiteDomain();
     QString updatePillText() const;
     bool updatePillEnabled() const;
     QString lastCheckedText() const;

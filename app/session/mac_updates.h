@@ -52,7 +52,7 @@ class MacUpdates final : public UpdatesControl {
     void startUpdater();
     void syncFromUpdater();
     // "<version> (<build>)", "?" for a missing value.
-    QString appVersionString() const;
+    QString appVersionString() const override;
 
     void setAutomaticChecks(bool on) override;
     void setAutomaticInstalls(bool on) override;

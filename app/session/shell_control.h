@@ -20,6 +20,8 @@ class UpdatesControl : public QObject {
                    automaticChecksChanged)
     Q_PROPERTY(bool automaticInstalls READ automaticInstalls WRITE setAutomaticInstalls NOTIFY
                    automaticInstallsChanged)
+    // "<version> (<build>)" of the running program.
+    Q_PROPERTY(QString appVersionString READ appVersionString CONSTANT)
 
   public:
     using QObject::QObject;
@@ -31,6 +33,7 @@ class UpdatesControl : public QObject {
     bool automaticChecks() const { return automaticChecks_; }
     bool automaticInstalls() const { return automaticInstalls_; }
 
+    virtual QString appVersionString() const = 0;
     virtual void setAutomaticChecks(bool on) = 0;
     virtual void setAutomaticInstalls(bool on) = 0;
     Q_INVOKABLE virtual void checkForUpdates() = 0;
@@ -122,6 +125,7 @@ class InertUpdates final : public UpdatesControl {
 
   public:
     using UpdatesControl::UpdatesControl;
+    QString appVersionString() const override { return QStringLiteral("? (?)"); }
     void setAutomaticChecks(bool) override {}
     void setAutomaticInstalls(bool) override {}
     void checkForUpdates() override {}

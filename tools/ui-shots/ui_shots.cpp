@@ -7,6 +7,7 @@
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
 
@@ -134,11 +135,43 @@ struct SettingsScene {
 const SettingsScene settingsScenes[] = {
     {"settings-updates-off", false, "", "", true, false},
     {"settings-updates-pending", true, "0.2.0", "", true, false},
-    {"settings-login-error", false, "",
-     "Couldn’t add Quillory to the programs that start at login.", true, false},
+    {"settings-login-error", false, "", "Couldn’t add Quillory to your login items.", true, false},
     {"settings-no-input-access", false, "", "", false, false},
     {"settings-relaunch", false, "", "", true, true},
 };
+
+// The acknowledgements window over notices written for the scene.
+constexpr char noticesWindow[] = R"(
+    import QtQuick
+    import QuilloryInterface
+    MacNotices { visible: true; folder: noticesFolder })";
+
+struct NoticesScene {
+    const char* name;
+    int entries;
+};
+
+const NoticesScene noticesScenes[] = {
+    {"acknowledgements-none", 0},
+    {"acknowledgements-one", 1},
+    {"acknowledgements-many", 6},
+};
+
+// A licence notice as a Debian copyright file words one: a header, blank lines kept, long lines.
+QByteArray sampleNotice(int index) {
+    QByteArray text =
+        "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+        "Upstream-Name: sample" +
+        QByteArray::number(index) +
+        "\n\nFiles: *\nCopyright: 2009-2023 The Sample Authors <authors@example.org>\n"
+        "License: LGPL-2.1+\n";
+    for (int line = 0; line < 4 + index * 3; ++line) {
+        text +=
+            " This library is free software; you can redistribute it and/or modify it under "
+            "the terms of the GNU Lesser General Public License.\n .\n";
+    }
+    return text + "\n";
+}
 
 // An application icon as a desktop would hand it over: an orange rounded square.
 QImage sampleAppIcon() {
@@ -306,6 +339,8 @@ class UiShots {
                 ok = settings(scene, base);
             } else if (scene.startsWith(QLatin1String("devices-"))) {
                 ok = devices(scene, base);
+            } else if (scene.startsWith(QLatin1String("acknowledgements-"))) {
+                ok = notices(scene, base);
             } else if (const PenTestScene* penTest = findPenTestScene(scene)) {
                 ok = penTestWindow(base, *penTest);
             } else if (const OnboardingScene* welcome = findOnboardingScene(scene)) {
@@ -427,7 +462,11 @@ class UiShots {
                                    "guideRelaunch",   "guideClose",       "canvasBox",
                                    "pressureBar",     "pressureLevel",    "hint",
                                    "returnToDesktop", "updatePrimary",    "updateError",
-                                   "updateNotesText", "updateProgress"};
+                                   "updateNotesText", "updateProgress",   "sectionCard",
+                                   "allowedBadge",    "updatePill",       "loginError",
+                                   "removalError",    "forgetButton",     "noticeList",
+                                   "noticeText",      "noticesDone",      "emptyCard",
+                                   "deviceCard"};
         QList<QQuickItem*> items;
         visualItems(window->contentItem(), items);
         for (QQuickItem* item : items) {
@@ -727,6 +766,7 @@ class UiShots {
             const bool access = entry.inputAccess;
             model->permissions()->setProbes({[access] { return access; }, [] { return true; }});
             settleShots(200);
+            writePlacements(window.get(), base);
             const bool saved = writer_.save(window.get(), base);
             window.reset();
             return saved;
@@ -778,9 +818,48 @@ class UiShots {
                 }
             }
             settleShots(200);
+            writePlacements(window.get(), base);
             const bool saved = writer_.save(window.get(), base);
             window.reset();
             return saved;
+        }
+        return false;
+    }
+
+    bool notices(const QString& scene, const QString& base) {
+        for (const NoticesScene& entry : noticesScenes) {
+            if (scene != QLatin1String(entry.name)) {
+                continue;
+            }
+            QTemporaryDir folder;
+            const char* titles[] = {"libavcodec59", "libgcc-s1, libstdc++6",
+                                    "libqt6core6",  "Barlow",
+                                    "Phosphor",     "zlib1g"};
+            QByteArray manifest;
+            for (int i = 0; i < entry.entries; ++i) {
+                const QString file = QStringLiteral("notice-%1").arg(i);
+                manifest += QByteArray(titles[i]) + '\t' + file.toUtf8() + '\n';
+                QFile text(folder.filePath(file));
+                if (!text.open(QIODevice::WriteOnly)) {
+                    return false;
+                }
+                text.write(sampleNotice(i));
+            }
+            QFile index(folder.filePath(QStringLiteral("manifest")));
+            if (!index.open(QIODevice::WriteOnly)) {
+                return false;
+            }
+            index.write(manifest);
+            index.close();
+            writer_.engine().rootContext()->setContextProperty(QStringLiteral("noticesFolder"),
+                                                               folder.path());
+            std::unique_ptr<QQuickWindow> window(writer_.create(noticesWindow));
+            if (!window) {
+                return false;
+            }
+            settleShots(200);
+            writePlacements(window.get(), base);
+            return writer_.save(window.get(), base);
         }
         return false;
     }
@@ -813,6 +892,9 @@ QStringList uiShotScenes() {
         scenes.append(QString::fromLatin1(scene.name));
     }
     for (const DevicesScene& scene : devicesScenes) {
+        scenes.append(QString::fromLatin1(scene.name));
+    }
+    for (const NoticesScene& scene : noticesScenes) {
         scenes.append(QString::fromLatin1(scene.name));
     }
     for (const GuideScene& scene : guideScenes) {

@@ -11,12 +11,20 @@ CardWindowBody {
     property SessionFacade session
     property QtObject actions
     property alias settings: settingsModel
+    // Where the acknowledgements are read from; tests and screenshots point it elsewhere.
+    property string noticesFolder: ":/acknowledgements"
+    // The acknowledgements window is open.
+    property bool notices: false
 
-    readonly property var loginItem: session && session.shell ? session.shell.loginItem : null
+    property var loginItem: session && session.shell ? session.shell.loginItem : null
     readonly property var updates: session && session.shell ? session.shell.updates : null
+    readonly property var noticesWindow: noticesLoader.item
 
     objectName: "settings"
     width: 500
+
+    // The login item is read when the window appears and when the application becomes active.
+    Component.onCompleted: if (loginItem) loginItem.refresh()
 
     SettingsModel {
         id: settingsModel
@@ -33,16 +41,15 @@ CardWindowBody {
         art: "clay-vorel"
         onClose: if (view.actions) view.actions.close()
 
-        trailing: PillButtonStyle {
+        trailing: HeaderPillStyle {
             objectName: "updatePill"
             visible: view.updates !== null && view.updates.available
             enabled: settingsModel.updatePillEnabled
-            role: "soft"
             text: settingsModel.updatePillText
             onClicked: settingsModel.updatePillClicked()
 
             DesignToolTip {
-                visible: parent.hovered
+                visible: parent.pointerHovered
                 text: settingsModel.lastCheckedText
             }
         }
@@ -51,24 +58,30 @@ CardWindowBody {
     ColumnLayout {
         x: 16
         width: parent.width - 32
-        spacing: 16
+        spacing: 14
 
-        Item { Layout.preferredHeight: 0 }
+        Item { Layout.preferredHeight: 2 }
 
         SectionCard {
             title: qsTr("General")
 
             PadRow {
+                id: loginRow
+
                 objectName: "loginRow"
                 Layout.fillWidth: true
+                readonly property bool approval: view.loginItem !== null
+                                                 && view.loginItem.needsApproval
                 title: qsTr("Open at login")
-                detail: qsTr("Quillory starts when you log in")
-                leading: SymbolTile { symbol: "power"; on: view.loginItem !== null && view.loginItem.enabled }
-                trailing: DesignSwitch {
-                    objectName: "loginSwitch"
-                    name: qsTr("Open at login")
-                    checked: view.loginItem !== null && view.loginItem.enabled
-                    onToggled: value => view.loginItem.setEnabled(value)
+                detail: approval ? qsTr("Waiting for approval in Login Items")
+                                 : qsTr("Ready whenever you sit down to draw")
+                // An item waiting for approval counts as enabled.
+                leading: SymbolTile {
+                    symbol: "power"
+                    on: view.loginItem !== null && (view.loginItem.enabled || view.loginItem.needsApproval)
+                }
+                trailing: Loader {
+                    sourceComponent: loginRow.approval ? approveButton : loginSwitch
                 }
             }
         }
@@ -86,8 +99,8 @@ CardWindowBody {
                 objectName: "updatesOff"
                 Layout.fillWidth: true
                 visible: view.updates === null || !view.updates.available
-                title: qsTr("Updates are off")
-                detail: qsTr("This build of Quillory doesn’t check for updates")
+                title: qsTr("Updates are off in this build")
+                detail: qsTr("Builds from %1 update themselves").arg(settingsModel.websiteDomain)
                 leading: SymbolTile { symbol: "arrow.triangle.2.circlepath"; on: false }
             }
 
@@ -96,17 +109,20 @@ CardWindowBody {
                 Layout.fillWidth: true
                 visible: view.updates !== null && view.updates.available
                 title: qsTr("Check automatically")
-                detail: qsTr("Once a day")
+                detail: qsTr("Once a day, from %1").arg(settingsModel.websiteDomain)
                 leading: SymbolTile {
                     symbol: "arrow.triangle.2.circlepath"
                     on: view.updates !== null && view.updates.automaticChecks
                 }
                 trailing: DesignSwitch {
+                    objectName: "automaticChecksSwitch"
                     name: qsTr("Check automatically")
                     checked: view.updates !== null && view.updates.automaticChecks
                     onToggled: value => view.updates.automaticChecks = value
                 }
             }
+
+            RowDivider { visible: view.updates !== null && view.updates.available }
 
             PadRow {
                 objectName: "automaticInstalls"
@@ -132,10 +148,11 @@ CardWindowBody {
         SectionCard {
             title: qsTr("Permissions")
 
+            // Accessibility is what this desktop calls desktop control access.
             PadRow {
                 objectName: "accessibilityRow"
                 Layout.fillWidth: true
-                title: qsTr("Accessibility")
+                title: qsTr("Desktop control access")
                 detail: qsTr("Lets your Pencil draw in your apps")
                 leading: SymbolTile {
                     symbol: "hand.point.up.left.fill"
@@ -147,6 +164,8 @@ CardWindowBody {
                     onAllow: settingsModel.permissions.allowAccessibility()
                 }
             }
+
+            RowDivider {}
 
             PadRow {
                 objectName: "screenRecordingRow"
@@ -167,52 +186,100 @@ CardWindowBody {
         }
 
         RowLayout {
-            Layout.alignment: Qt.AlignHCenter
-            spacing: 8
+            Layout.fillWidth: true
+            Layout.leftMargin: 6
+            Layout.rightMargin: 6
+            Layout.topMargin: 2
+            spacing: 16
 
-            DesignPlainButtonStyle {
+            FooterLink {
                 objectName: "acknowledgements"
                 text: qsTr("Acknowledgements")
-                enabled: false  // the notices window is not built yet
+                onClicked: view.notices = true
             }
 
-            DesignPlainButtonStyle {
+            FooterLink {
                 objectName: "support"
                 text: qsTr("Support")
                 onClicked: Qt.openUrlExternally(settingsModel.supportUrl)
             }
 
-            DesignPlainButtonStyle {
+            FooterLink {
                 objectName: "privacy"
                 text: qsTr("Privacy")
                 onClicked: Qt.openUrlExternally(settingsModel.privacyUrl)
             }
+
+            Item { Layout.fillWidth: true }
         }
 
-        Item { Layout.preferredHeight: 0 }
+        Item { Layout.preferredHeight: 4 }
     }
 
-    component SectionCard: PadCard {
+    // A separate modal window: the 520-wide acknowledgements do not fit inside this card.
+    Loader {
+        id: noticesLoader
+
+        active: view.notices
+        sourceComponent: MacNotices {
+            transientParent: view.Window.window
+            folder: view.noticesFolder
+            x: transientParent ? transientParent.x + (transientParent.width - width) / 2 : 0
+            y: transientParent ? transientParent.y + 40 : 0
+            visible: true
+            onVisibleChanged: if (!visible) view.notices = false
+        }
+    }
+
+    component SectionCard: ColumnLayout {
         id: section
 
         property string title
         default property alias rows: rowColumn.data
 
         Layout.fillWidth: true
-        radius: 18
-        padding: 2
+        spacing: 6
 
-        ColumnLayout {
-            id: rowColumn
+        DText {
+            Layout.leftMargin: 12
+            text: section.title.toUpperCase()
+            font: Qt.font({ family: PadType.footnoteSemibold.family, pixelSize: 11,
+                            weight: Font.DemiBold, letterSpacing: 0.6 })
+            color: Design.colors.secondaryText
+            Accessible.role: Accessible.Heading
+        }
 
-            width: parent.width
-            spacing: 0
+        Rectangle {
+            objectName: "sectionCard"
+            Layout.fillWidth: true
+            implicitHeight: rowColumn.implicitHeight
+            radius: 18
+            color: Design.colors.surface
+            border.width: 1
+            border.color: Qt.rgba(Design.colors.neutral.r, Design.colors.neutral.g,
+                                  Design.colors.neutral.b, 0.6 * Design.colors.neutral.a)
 
-            PadSectionHeader {
-                Layout.fillWidth: true
-                title: section.title
+            ColumnLayout {
+                id: rowColumn
+
+                width: parent.width
+                spacing: 0
             }
         }
+    }
+
+    component RowDivider: Rectangle {
+        Layout.fillWidth: true
+        Layout.leftMargin: 54
+        implicitHeight: 1
+        color: Qt.rgba(Design.colors.rule.r, Design.colors.rule.g, Design.colors.rule.b,
+                       0.6 * Design.colors.rule.a)
+    }
+
+    component FooterLink: DesignPlainButtonStyle {
+        font: Qt.font({ family: PadType.calloutSemibold.family, pixelSize: 12,
+                        weight: Font.Medium })
+        foreground: Design.colors.secondaryText
     }
 
     component SymbolTile: Rectangle {
@@ -220,18 +287,18 @@ CardWindowBody {
         property bool on: false
         property var tone: on ? Design.colors.accent : undefined
 
-        implicitWidth: 36
-        implicitHeight: 36
-        radius: 10
+        implicitWidth: 30
+        implicitHeight: 30
+        radius: 6
         color: tone !== undefined ? tone : Design.colors.neutralFill
 
         IconImage {
             anchors.centerIn: parent
-            width: 18
-            height: 18
+            width: 16
+            height: 16
             symbol: parent.symbol
-            // White on a tint; the text colour on the neutral fill, so it shows in light themes.
-            color: parent.tone !== undefined ? "white" : Design.colors.primaryText
+            // White on a tint; the secondary text colour on the neutral fill.
+            color: parent.tone !== undefined ? "white" : Design.colors.secondaryText
         }
     }
 
@@ -241,6 +308,29 @@ CardWindowBody {
 
         sourceComponent: kind === "reopen" ? reopenButton
                          : kind === "allowed" ? allowedBadge : allowButton
+    }
+
+    Component {
+        id: loginSwitch
+
+        DesignSwitch {
+            objectName: "loginSwitch"
+            name: qsTr("Open at login")
+            checked: view.loginItem !== null && view.loginItem.enabled
+            onToggled: value => view.loginItem.setEnabled(value)
+        }
+    }
+
+    // This desktop approves nothing: needsApproval stays false, so this never shows here.
+    Component {
+        id: approveButton
+
+        PillButtonStyle {
+            objectName: "approveLogin"
+            role: "soft"
+            text: qsTr("Approve…")
+            onClicked: view.loginItem.refresh()
+        }
     }
 
     Component {

@@ -2,6 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/session/mac_login_item.h"
 #include "app/session/testing/fake_session.h"
 
 namespace quillory {
@@ -94,6 +102,50 @@ TEST_F(SettingsModelTest, PollsWhileShownAndRefreshesOnActivation) {
     EXPECT_EQ(asked_, before + 1);
     EXPECT_EQ(session_.fakeShell()->fakeLoginItem()->calls(),
               QStringList{QStringLiteral("refresh")});
+}
+
+TEST_F(SettingsModelTest, VersionComesFromTheUpdaterAndTheDomainIsNeverEmpty) {
+    EXPECT_EQ(model_.version(), updates()->appVersionString());
+    model_.setSession(nullptr);
+    EXPECT_EQ(model_.version(), QStringLiteral("?"));
+    EXPECT_FALSE(SettingsModel::websiteDomain().isEmpty());
+    EXPECT_FALSE(SettingsModel::websiteDomain().contains(QLatin1Char('/')));
+}
+
+// The settings window's switch over the real login item, in folders of the test's own.
+TEST(SettingsLoginWiringTest, TheSwitchWritesAndRemovesTheAutostartEntry) {
+    QTemporaryDir folder;
+    MacLoginItem::Locations locations;
+    locations.userFolder = std::filesystem::path(folder.filePath("autostart").toStdString());
+    locations.systemFolders = {std::filesystem::path(folder.filePath("xdg").toStdString())};
+    // The entry must name a program that exists to count as enabled.
+    locations.executable = QCoreApplication::applicationFilePath().toStdString();
+    MacLoginItem item(locations);
+    FakeSession session;
+
+    QQmlEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    QQmlComponent component(
+        &engine, QUrl(QStringLiteral("qrc:/qt/qml/QuilloryInterface/qml/MacSettings.qml")));
+    ASSERT_TRUE(component.isReady()) << component.errorString().toStdString();
+    std::unique_ptr<QObject> view(component.createWithInitialProperties(
+        {{"session", QVariant::fromValue<QObject*>(&session)},
+         {"loginItem", QVariant::fromValue<QObject*>(&item)}}));
+    ASSERT_TRUE(view);
+    auto* toggle = view->findChild<QQuickItem*>(QStringLiteral("loginSwitch"));
+    ASSERT_TRUE(toggle);
+    const QString entry = folder.filePath("autostart/quillory.desktop");
+
+    EXPECT_FALSE(toggle->property("checked").toBool());
+    QMetaObject::invokeMethod(toggle, "toggled", Q_ARG(bool, true));
+    EXPECT_TRUE(QFile::exists(entry));
+    EXPECT_TRUE(item.enabled());
+    EXPECT_TRUE(toggle->property("checked").toBool());
+
+    QMetaObject::invokeMethod(toggle, "toggled", Q_ARG(bool, false));
+    EXPECT_FALSE(QFile::exists(entry));
+    EXPECT_FALSE(toggle->property("checked").toBool());
+    EXPECT_TRUE(item.error().isEmpty());
 }
 
 }  // namespace

@@ -281,4 +281,36 @@ void FakeSession::set(const QVariantMap& values) {
     }
 }
 
+void FakeUpdates::set(const QVariantMap& values) {
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        if (it.key() == QLatin1String("available")) {
+            publishAvailable(it.value().toBool());
+        } else if (it.key() == QLatin1String("canCheck")) {
+            publishCanCheck(it.value().toBool());
+        } else if (it.key() == QLatin1String("pendingVersion")) {
+            publishPendingVersion(it.value().toString());
+        } else if (it.key() == QLatin1String("automaticChecks")) {
+            publishAutomaticChecks(it.value().toBool());
+        } else if (it.key() == QLatin1String("automaticInstalls")) {
+            publishAutomaticInstalls(it.value().toBool());
+        } else {
+            qWarning("FakeUpdates.set: no property %s", qPrintable(it.key()));
+        }
+    }
+}
+
+void FakeLoginItem::set(const QVariantMap& values) {
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        if (it.key() == QLatin1String("enabled")) {
+            publishEnabled(it.value().toBool());
+        } else if (it.key() == QLatin1String("needsApproval")) {
+            publishNeedsApproval(it.value().toBool());
+        } else if (it.key() == QLatin1String("failure")) {
+            failure_ = it.value().toString();
+        } else {
+            qWarning("FakeLoginItem.set: no property %s", qPrintable(it.key()));
+        }
+    }
+}
+
 }  // namespace quillory

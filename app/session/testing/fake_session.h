@@ -80,6 +80,7 @@ class FakeUpdates final : public UpdatesControl {
   public:
     using UpdatesControl::UpdatesControl;
 
+    QString appVersionString() const override { return QStringLiteral("0.1.0 (1)"); }
     void setAutomaticChecks(bool on) override { publishAutomaticChecks(on); }
     void setAutomaticInstalls(bool on) override { publishAutomaticInstalls(on); }
     void checkForUpdates() override { calls_.append(QStringLiteral("checkForUpdates")); }
@@ -89,6 +90,8 @@ class FakeUpdates final : public UpdatesControl {
     using UpdatesControl::publishLastChecked;
     using UpdatesControl::publishPendingVersion;
 
+    // From QML tests: available, canCheck, pendingVersion, automaticChecks, automaticInstalls.
+    Q_INVOKABLE void set(const QVariantMap& values);
     Q_INVOKABLE QStringList calls() const { return calls_; }
 
   private:
@@ -108,6 +111,8 @@ class FakeLoginItem final : public LoginItemControl {
 
     using LoginItemControl::publishNeedsApproval;
 
+    // From QML tests: enabled, needsApproval, failure (the next change's error text).
+    Q_INVOKABLE void set(const QVariantMap& values);
     Q_INVOKABLE QStringList calls() const { return calls_; }
 
   private:

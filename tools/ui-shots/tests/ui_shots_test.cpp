@@ -76,7 +76,23 @@ TEST_F(UiShotsTest, WritesEverySceneInEveryAppearance) {
                               "pen-test-pressure-37",
                               "pen-test-pressure-100",
                               "pen-test-no-dots",
-                              "pen-test-portrait"}) {
+                              "pen-test-portrait",
+                              "settings-updates-off",
+                              "settings-updates-pending",
+                              "settings-login-error",
+                              "settings-no-input-access",
+                              "settings-relaunch",
+                              "devices-empty",
+                              "devices-one",
+                              "devices-five",
+                              "devices-connected",
+                              "devices-reconnecting",
+                              "devices-failed-forget",
+                              "devices-confirm-current",
+                              "devices-confirm-other",
+                              "acknowledgements-none",
+                              "acknowledgements-one",
+                              "acknowledgements-many"}) {
         for (const Look& look : looks) {
             EXPECT_FALSE(image(QStringLiteral("%1-%2").arg(scene, look.name)).isNull())
                 << scene << "-" << look.name;
@@ -540,6 +556,97 @@ TEST_F(OnboardingShotsTest, HeroMarkersChipsAndBadgesShowTheirColours) {
         };
         EXPECT_LT(distance(onEdge, accent), distance(offEdge, accent));
         EXPECT_FALSE(welcome("welcome-connect", look).has("updatesChip"));
+    }
+}
+
+class CardShotsTest : public PanelShotsTest {
+  protected:
+    // How many pixels of the item are within 40 of `tone`: text written in that colour.
+    static int toned(const Probed& shot, const char* name, QColor tone) {
+        const QRect r = shot.rect(name).toRect().intersected(shot.image.rect());
+        int count = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            for (int x = r.left(); x <= r.right(); ++x) {
+                count += nearColor(shot.image.pixelColor(x, y), tone, 40) ? 1 : 0;
+            }
+        }
+        return count;
+    }
+
+    // A DesignNotice: the notice red at 6 % over the background, with its message written on it.
+    static void expectNotice(const Probed& shot, const char* name, const Look& look) {
+        ASSERT_TRUE(shot.has(name)) << name;
+        const QColor tint = blend(color(DesignColorToken::destructiveText, look),
+                                  color(DesignColorToken::background, look), 0.06);
+        EXPECT_TRUE(near(shot.at(name, 0.5, 0.06), tint, 6)) << name;
+        EXPECT_GT(shot.inked(name, tint), 100) << name;
+    }
+};
+
+TEST_F(CardShotsTest, SettingsShowTheirCardsBadgeNoticeAndHeader) {
+    for (const Look& look : looks) {
+        SCOPED_TRACE(look.name);
+        const QColor surface = color(DesignColorToken::surface, look);
+        const Probed off = shot(QStringLiteral("settings-updates-off"), look, 500);
+        ASSERT_FALSE(off.image.isNull());
+        const auto pixel = [&](double x, double y) {
+            return off.image.pixelColor(int(x * off.scale), int(y * off.scale));
+        };
+        EXPECT_TRUE(near(pixel(30, 3), QColor::fromRgbF(0.36f, 0.49f, 1.0f), 12));
+        EXPECT_TRUE(near(pixel(30, 148), QColor::fromRgbF(0.16f, 0.30f, 0.95f), 12));
+        ASSERT_TRUE(off.has("sectionCard"));
+        EXPECT_TRUE(near(off.at("sectionCard", 0.6, 0.04), surface, 6));
+        EXPECT_GT(off.inked("sectionCard", surface), 200);
+        ASSERT_TRUE(off.has("allowedBadge"));
+        EXPECT_TRUE(near(off.at("allowedBadge", 0.5, 0.1),
+                         blend(color(DesignColorToken::success, look), surface, 0.12), 8));
+        EXPECT_GT(toned(off, "allowedBadge", color(DesignColorToken::success, look)), 20);
+        EXPECT_FALSE(off.has("updatePill"));
+        EXPECT_FALSE(off.has("loginError"));
+
+        const Probed pending = shot(QStringLiteral("settings-updates-pending"), look, 500);
+        ASSERT_TRUE(pending.has("updatePill"));
+        EXPECT_GT(toned(pending, "updatePill", Qt::white), 20);
+
+        expectNotice(shot(QStringLiteral("settings-login-error"), look, 500), "loginError", look);
+    }
+}
+
+TEST_F(CardShotsTest, DevicesShowTheListTheRedForgetAndTheFailureNotice) {
+    for (const Look& look : looks) {
+        SCOPED_TRACE(look.name);
+        const Probed empty = shot(QStringLiteral("devices-empty"), look, 460);
+        ASSERT_TRUE(empty.has("emptyCard"));
+        EXPECT_FALSE(empty.has("deviceCard"));
+        EXPECT_GT(empty.inked("emptyCard", color(DesignColorToken::surface, look)), 200);
+
+        const Probed one = shot(QStringLiteral("devices-one"), look, 460);
+        ASSERT_TRUE(one.has("forgetButton"));
+        EXPECT_GT(toned(one, "forgetButton", color(DesignColorToken::destructive, look)), 10);
+        EXPECT_FALSE(one.has("removalError"));
+
+        expectNotice(shot(QStringLiteral("devices-failed-forget"), look, 460), "removalError",
+                     look);
+    }
+}
+
+TEST_F(CardShotsTest, AcknowledgementsShowTheirTextsAndDone) {
+    for (const Look& look : looks) {
+        SCOPED_TRACE(look.name);
+        const QColor background = color(DesignColorToken::background, look);
+        const Probed none = shot(QStringLiteral("acknowledgements-none"), look, 520);
+        ASSERT_FALSE(none.image.isNull());
+        EXPECT_EQ(none.image.width() / none.scale, 520);
+        EXPECT_NEAR(none.image.height() / none.scale, 460, 0.5);
+        EXPECT_FALSE(none.has("noticeText"));
+        ASSERT_TRUE(none.has("noticesDone"));
+        EXPECT_TRUE(
+            near(none.at("noticesDone", 0.12, 0.8), color(DesignColorToken::accent, look), 14));
+        for (const char* scene : {"acknowledgements-one", "acknowledgements-many"}) {
+            const Probed notices = shot(QLatin1String(scene), look, 520);
+            ASSERT_TRUE(notices.has("noticeText")) << scene;
+            EXPECT_GT(notices.inked("noticeText", background), 200) << scene;
+        }
     }
 }
 

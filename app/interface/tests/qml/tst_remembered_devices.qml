@@ -82,5 +82,26 @@ Item {
             compare(session.calls().indexOf("forget:a"), -1)
             compare(view.devices.count, 1)
         }
+
+        // The pointing hand of the hovered "Forget…" does not outlive the confirmation over it.
+        function test_noHandOverOrAfterTheConfirmation() {
+            session.set({savedDevices: [{id: "a", name: "Pad"}]})
+            const list = findChild(view, "deviceList")
+            tryVerify(() => list.itemAtIndex(0) !== null)
+            waitForRendering(view)
+            const button = findChild(list.itemAtIndex(0), "forgetButton")
+            mouseMove(button, 10, 10)
+            tryCompare(button, "pointerHovered", true)
+            compare(cursors.shownIn(root.Window.window), Qt.PointingHandCursor)
+            mouseClick(button, 10, 10)
+            const dialog = findChild(view, "forgetConfirmation")
+            tryCompare(dialog, "opened", true)
+            mouseMove(dialog.contentItem, 4, 4)
+            tryVerify(() => cursors.shownIn(root.Window.window) === Qt.ArrowCursor, 5000)
+            mouseClick(findChild(dialog.contentItem, "cancelForget"))
+            tryCompare(dialog, "visible", false)
+            mouseMove(root, 2, 2)
+            tryVerify(() => cursors.shownIn(root.Window.window) === Qt.ArrowCursor, 5000)
+        }
     }
 }
