@@ -6,6 +6,8 @@
 //
 //   app_pen_path_bench [--quillory PATH] [benchmark flags]
 //   app_pen_path_bench --trust-pad-tool   only the trust, for `quillory-pad pair --host ...`
+//   app_pen_path_bench --released         exits 1 when a button or key is down or the pointer
+//                                         still moves, printing what it saw
 #include <benchmark/benchmark.h>
 #include <xcb/xcb.h>
 
@@ -280,6 +282,41 @@ BENCHMARK(SealedLineToMotionNotify)->UseManualTime()->Iterations(10000);
 }  // namespace
 }  // namespace quillory
 
+// Nothing held on the X server once input has ended: no button in the pointer's mask, no key in
+// the keymap, and the pointer at rest for a second.
+int reportReleased() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection)) {
+        std::fprintf(stderr, "no X server: set DISPLAY\n");
+        return 2;
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    auto pointer = [&] {
+        return xcb_query_pointer_reply(connection, xcb_query_pointer(connection, root), nullptr);
+    };
+    auto* before = pointer();
+    auto* keymap = xcb_query_keymap_reply(connection, xcb_query_keymap(connection), nullptr);
+    std::string keys;
+    for (int code = 8; keymap && code < 256; ++code) {
+        if (keymap->keys[code / 8] & (1 << (code % 8))) {
+            keys += (keys.empty() ? "" : ",") + std::to_string(code);
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    auto* after = pointer();
+    const bool still =
+        before && after && before->root_x == after->root_x && before->root_y == after->root_y;
+    const unsigned buttons = after ? after->mask & 0x1f00 : 0;
+    std::printf("{\"buttons\":%u,\"keys\":[%s],\"pointerAtRest\":%s}\n", buttons, keys.c_str(),
+                still ? "true" : "false");
+    const bool released = keymap && after && buttons == 0 && keys.empty() && still;
+    free(before);
+    free(after);
+    free(keymap);
+    xcb_disconnect(connection);
+    return released ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     std::vector<char*> rest;
     for (int index = 0; index < argc; ++index) {
@@ -291,6 +328,9 @@ int main(int argc, char** argv) {
                 return 1;
             }
             return 0;
+        }
+        if (argument == "--released") {
+            return reportReleased();
         }
         if (argument == "--quillory" && index + 1 < argc) {
             quillory::quilloryPath = argv[++index];
