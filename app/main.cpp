@@ -14,6 +14,7 @@
 #include "app/interface/mac_status_item_controller.h"
 #include "app/interface/scene_graph_backend.h"
 #include "app/interface/update_dialog_window.h"
+#include "app/session/computer_name_cache.h"
 #include "app/session/guide_panel.h"
 #include "app/session/mac_app_lifecycle.h"
 #include "app/session/mac_session.h"
@@ -142,6 +143,8 @@ int main(int argc, char** argv) {
     if (instance.claim() == SingleInstance::Outcome::askedRunning) {
         return 0;
     }
+    // Asked now, so that the answer is in before the listener advertises the name.
+    ComputerNameCache::shared();
 
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     FontRegistry::shared().family(QStringLiteral("Regular"));

@@ -3,44 +3,46 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "app/session/computer_name.h"
-#include "platform/dispatch/main_queue.h"
 
 namespace quillory {
 
-std::shared_ptr<ComputerNameCache> ComputerNameCache::create(LookUp lookUp, QString initial) {
-    std::shared_ptr<ComputerNameCache> cache(
-        new ComputerNameCache(std::move(lookUp), std::move(initial)));
-    cache->refresh();
-    return cache;
+ComputerNameCache::ComputerNameCache(LookUp lookUp, QString initial) : lookUp_(std::move(lookUp)) {
+    state_->name = std::move(initial);
+    refresh();
 }
 
-std::shared_ptr<ComputerNameCache> ComputerNameCache::system() {
-    return create([] { return computerName(); }, hostComputerName());
+ComputerNameCache& ComputerNameCache::shared() {
+    static ComputerNameCache cache([] { return computerName(); }, hostComputerName());
+    return cache;
 }
 
 QString ComputerNameCache::name() {
     refresh();
-    return name_;
+    std::lock_guard lock(state_->mutex);
+    return state_->name;
 }
 
 void ComputerNameCache::refresh() {
-    if (lookingUp_) {
-        return;
+    {
+        std::lock_guard lock(state_->mutex);
+        if (state_->lookingUp) {
+            return;
+        }
+        state_->lookingUp = true;
     }
-    lookingUp_ = true;
-    std::weak_ptr<ComputerNameCache> weak = weak_from_this();
-    // The future is not kept: the pool owns the task, and the answer returns by the main queue.
-    (void)QtConcurrent::run([weak, lookUp = lookUp_] {
+    // The future is not kept: the pool owns the task, which finds nothing once the cache is gone.
+    (void)QtConcurrent::run([weak = std::weak_ptr<State>(state_), lookUp = lookUp_] {
         QString answer = lookUp();
-        MainQueue::post([weak, answer = std::move(answer)] {
-            if (auto self = weak.lock()) {
-                self->lookingUp_ = false;
-                // An empty answer (no name source at all) keeps the one we had.
-                if (!answer.isEmpty()) {
-                    self->name_ = answer;
-                }
-            }
-        });
+        const auto state = weak.lock();
+        if (!state) {
+            return;
+        }
+        std::lock_guard lock(state->mutex);
+        state->lookingUp = false;
+        // An empty answer (no name source at all) keeps the name we had.
+        if (!answer.isEmpty()) {
+            state->name = std::move(answer);
+        }
     });
 }
 

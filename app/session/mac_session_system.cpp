@@ -30,7 +30,7 @@ MacSession::Environment MacSession::systemEnvironment(QQmlEngine* recorderEngine
     env.readMenuCommands = [](std::int32_t processID) {
         return MenuCommandReader::collectMenuCommands(processID);
     };
-    env.computerName = [names = ComputerNameCache::system()] { return names->name(); };
+    env.computerName = [] { return ComputerNameCache::shared().name(); };
     env.login = LogindEvents::system();
     env.foreground = std::make_shared<X11ForegroundEvents>();
     std::string error;

@@ -16,6 +16,7 @@ import json
 import os
 import subprocess
 import sys
+import threading
 import time
 
 TICKS = os.sysconf("SC_CLK_TCK")
@@ -121,13 +122,26 @@ class Figures:
             fail(f"the tablet did not pair: {paired.stdout}{paired.stderr}")
 
     def draw(self, *arguments):
-        """`quillory-pad draw` once the host's desktop context has arrived."""
+        """`quillory-pad draw` once the host's desktop context has arrived; its events are read
+        on a thread from then on (a full pipe would stop the tablet) into `pad.events`."""
         pad = subprocess.Popen([self.pad, "--json", "draw", *arguments], stdout=subprocess.PIPE,
                                text=True)
         for line in pad.stdout:
             if json.loads(line).get("event") == "context":
-                return pad
-        fail(f"the tablet ended before the host's context: {pad.wait()}")
+                break
+        else:
+            fail(f"the tablet ended before the host's context: {pad.wait()}")
+        pad.events = []
+
+        def read():
+            for line in pad.stdout:
+                event = json.loads(line)
+                event.pop("samples", None)
+                pad.events.append(event)
+
+        pad.reader = threading.Thread(target=read)
+        pad.reader.start()
+        return pad
 
     def stop(self):
         if self.app and self.app.poll() is None:
@@ -144,7 +158,7 @@ def idle(figures, seconds):
     pad = figures.draw("--duration", str(seconds), "--strokes", "0")
     start = (time.monotonic(), cpu_seconds(pid))
     per_thread = thread_cpu(pid)
-    pad.stdout.read()
+    pad.reader.join()
     end = (time.monotonic(), cpu_seconds(pid))
     spent = {name: value - per_thread.get(name, 0) for name, value in thread_cpu(pid).items()}
     if pad.wait() != 0:
@@ -170,7 +184,10 @@ def soak(figures, seconds):
         deadline = time.monotonic() + 10
         while pad.poll() is None and time.monotonic() < deadline:
             time.sleep(0.2)
-    pad.stdout.read()
+    pad.reader.join()
+    strokes = [e for e in pad.events if e.get("event") == "stroke"]
+    print(f"{len(strokes)} strokes drawn, {sum(e['complete'] for e in strokes)} complete; "
+          f"ended: {[e for e in pad.events if e.get('event') == 'ended']}")
     after_minute = [kib for at, kib in curve if at >= 60]
     if after_minute:
         growth = (max(after_minute) - after_minute[0]) / 1024

@@ -71,17 +71,27 @@ std::unique_ptr<RunningQuillory> RunningQuillory::start(const std::string& path,
 }
 
 RunningQuillory::~RunningQuillory() {
+    if (reaped(WNOHANG)) {
+        return;
+    }
     ::kill(pid_, SIGTERM);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+    while (!reaped(WNOHANG)) {
         if (std::chrono::steady_clock::now() > deadline) {
             ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
+            reaped(0);
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+}
+
+bool RunningQuillory::reaped(int options) const {
+    int status = 0;
+    if (!reaped_ && ::waitpid(pid_, &status, options) == pid_) {
+        reaped_ = true;
+    }
+    return reaped_;
 }
 
 std::optional<std::uint16_t> RunningQuillory::waitForListener(double seconds) const {
@@ -90,8 +100,7 @@ std::optional<std::uint16_t> RunningQuillory::waitForListener(double seconds) co
         if (const auto port = listeningPort(pid_)) {
             return port;
         }
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        if (reaped(WNOHANG)) {
             return std::nullopt;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -35,7 +35,11 @@ class RunningQuillory {
 
   private:
     explicit RunningQuillory(pid_t pid) : pid_(pid) {}
+    // True once waitpid has collected the process: its id may belong to another one by then.
+    bool reaped(int options) const;
+
     pid_t pid_;
+    mutable bool reaped_ = false;
 };
 
 // A TCP port this process listens on, read from procfs; none when there is none yet.

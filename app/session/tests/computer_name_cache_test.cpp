@@ -3,25 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <deque>
 #include <mutex>
-#include <vector>
-
-#include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include <thread>
 
 namespace quillory {
 namespace {
 
-// A lookup that blocks until the test answers it, as a slow hostname1 would.
+// A lookup that blocks until the test answers it, as a slow hostname1 would, and tells the test
+// when it has returned.
 class HeldLookUp {
   public:
     QString wait() {
         std::unique_lock lock(mutex_);
         ++started_;
-        changed_.notify_all();
         changed_.wait(lock, [this] { return !answers_.empty(); });
         QString answer = answers_.front();
-        answers_.erase(answers_.begin());
+        answers_.pop_front();
         return answer;
     }
     void answer(const QString& name) {
@@ -37,73 +35,54 @@ class HeldLookUp {
   private:
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<QString> answers_;
+    std::deque<QString> answers_;
     int started_ = 0;
 };
 
 class ComputerNameCacheTest : public ::testing::Test {
   protected:
-    void SetUp() override { MainQueue::install(main_); }
-    void TearDown() override {
-        // Lets a lookup still running finish, so that the pool holds no reference to the test.
-        lookUp_->answer(QString());
-        lookUp_->answer(QString());
-    }
+    // Unblocks a lookup still running, so that the pool holds nothing of the test at its end.
+    void TearDown() override { lookUp_->answer(QString()); }
 
-    // Runs main-queue work until the cache answers `expected` (bounded by the executor's wait).
-    bool settlesTo(ComputerNameCache& cache, const QString& expected) {
-        for (int round = 0; round < 200; ++round) {
-            main_->runUntilIdle();
-            if (cache.name() == expected) {
-                return true;
-            }
-            main_->waitForWork(0.05);
+    // Reads until the cache answers `expected`; each read starts the next lookup once the last
+    // one has returned. Bounded by the test's timeout.
+    static void readUntil(ComputerNameCache& cache, const QString& expected) {
+        while (cache.name() != expected) {
+            std::this_thread::yield();
         }
-        return false;
     }
 
-    std::shared_ptr<ManualMainExecutor> main_ = std::make_shared<ManualMainExecutor>();
     std::shared_ptr<HeldLookUp> lookUp_ = std::make_shared<HeldLookUp>();
+    ComputerNameCache::LookUp held_ = [held = lookUp_] { return held->wait(); };
 };
 
 TEST_F(ComputerNameCacheTest, AnswersAtOnceWhileTheLookupHangsThenTakesItsAnswer) {
-    auto cache = ComputerNameCache::create([held = lookUp_] { return held->wait(); },
-                                           QStringLiteral("host"));
+    ComputerNameCache cache(held_, QStringLiteral("host"));
     // The lookup is stuck: reads return the host name at once and start no second lookup.
     for (int read = 0; read < 3; ++read) {
-        EXPECT_EQ(cache->name(), QStringLiteral("host"));
+        EXPECT_EQ(cache.name(), QStringLiteral("host"));
     }
     EXPECT_LE(lookUp_->started(), 1);
     lookUp_->answer(QStringLiteral("Ada's desk"));
-    EXPECT_TRUE(settlesTo(*cache, QStringLiteral("Ada's desk")));
-    EXPECT_LE(lookUp_->started(), 2);
+    readUntil(cache, QStringLiteral("Ada's desk"));
 }
 
 TEST_F(ComputerNameCacheTest, ARenameShowsOnALaterReadAndAnEmptyAnswerKeepsTheName) {
-    auto cache = ComputerNameCache::create([held = lookUp_] { return held->wait(); },
-                                           QStringLiteral("host"));
-    lookUp_->answer(QStringLiteral("first"));
-    ASSERT_TRUE(settlesTo(*cache, QStringLiteral("first")));
-    // settlesTo's last read started a lookup; it finds no name source at all.
+    ComputerNameCache cache(held_, QStringLiteral("host"));
+    // The first lookup finds no name source at all; then the computer is renamed.
     lookUp_->answer(QString());
-    ASSERT_TRUE(main_->waitForWork(5));
-    main_->runUntilIdle();
-    EXPECT_EQ(cache->name(), QStringLiteral("first"));
     lookUp_->answer(QStringLiteral("renamed"));
-    EXPECT_TRUE(settlesTo(*cache, QStringLiteral("renamed")));
+    QString seen;
+    while ((seen = cache.name()) != QStringLiteral("renamed")) {
+        ASSERT_EQ(seen, QStringLiteral("host"));
+        std::this_thread::yield();
+    }
+    EXPECT_GE(lookUp_->started(), 2);
 }
 
 TEST_F(ComputerNameCacheTest, AnAnswerAfterTheCacheIsGoneIsDropped) {
-    std::weak_ptr<ComputerNameCache> gone;
-    {
-        auto cache = ComputerNameCache::create([held = lookUp_] { return held->wait(); },
-                                               QStringLiteral("host"));
-        gone = cache;
-    }
-    EXPECT_TRUE(gone.expired());
-    lookUp_->answer(QStringLiteral("late"));
-    main_->waitForWork(5);
-    main_->runUntilIdle();  // the late answer finds nothing to write into
+    { ComputerNameCache cache(held_, QStringLiteral("host")); }
+    lookUp_->answer(QStringLiteral("late"));  // finds no cache to write into
 }
 
 }  // namespace
