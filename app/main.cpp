@@ -1,4 +1,5 @@
 #include <QtQml/qqmlextensionplugin.h>
+#include <malloc.h>
 
 #include <QApplication>
 #include <QQmlComponent>
@@ -11,7 +12,9 @@
 #include "app/interface/card_window_manager.h"
 #include "app/interface/mac_session_commands.h"
 #include "app/interface/mac_status_item_controller.h"
+#include "app/interface/scene_graph_backend.h"
 #include "app/interface/update_dialog_window.h"
+#include "app/session/computer_name_cache.h"
 #include "app/session/guide_panel.h"
 #include "app/session/mac_app_lifecycle.h"
 #include "app/session/mac_session.h"
@@ -113,6 +116,9 @@ void registerCardViews(QQmlEngine& engine, CardWindowManager& manager) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A malloc arena per thread costs megabytes across our thirty-odd mostly idle threads; the
+    // per-thread caches keep the few busy ones off the arena locks.
+    mallopt(M_ARENA_MAX, 2);
     // Before any thread exists, so that every thread inherits the mask and the signals wait for
     // the loop's signalfd.
     QuitSignals::blockQuitSignals();
@@ -123,6 +129,10 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
     qInstallMessageHandler(forwardQtMessage);
+    if (chooseSceneGraphBackend()) {
+        qtLogger().info(
+            "No graphics device: the windows are drawn by Qt Quick's software renderer");
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillory"));
@@ -134,6 +144,8 @@ int main(int argc, char** argv) {
     if (instance.claim() == SingleInstance::Outcome::askedRunning) {
         return 0;
     }
+    // Asked now, so that the answer is in before the listener advertises the name.
+    ComputerNameCache::shared();
 
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     FontRegistry::shared().family(QStringLiteral("Regular"));

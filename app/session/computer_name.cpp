@@ -65,4 +65,8 @@ QString computerName() {
     return chooseComputerName(prettyHostname(), hostName());
 }
 
+QString hostComputerName() {
+    return chooseComputerName(std::nullopt, hostName());
+}
+
 }  // namespace quillory

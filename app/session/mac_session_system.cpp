@@ -1,7 +1,7 @@
 #include <unistd.h>
 
 #include "app/desktop-control/menu/menu_command_reader.h"
-#include "app/session/computer_name.h"
+#include "app/session/computer_name_cache.h"
 #include "app/session/desktop_application_icons.h"
 #include "app/session/logind_events.h"
 #include "app/session/mac_session.h"
@@ -30,7 +30,7 @@ MacSession::Environment MacSession::systemEnvironment(QQmlEngine* recorderEngine
     env.readMenuCommands = [](std::int32_t processID) {
         return MenuCommandReader::collectMenuCommands(processID);
     };
-    env.computerName = [] { return computerName(); };
+    env.computerName = [] { return ComputerNameCache::shared().name(); };
     env.login = LogindEvents::system();
     env.foreground = std::make_shared<X11ForegroundEvents>();
     std::string error;

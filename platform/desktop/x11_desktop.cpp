@@ -109,13 +109,7 @@ std::vector<DisplayInfo> X11Desktop::displays() const {
                            static_cast<double>(monitor->width),
                            static_cast<double>(monitor->height)},
                 .primary = monitor->primary != 0};
-            Reply name(xcb_get_atom_name_reply(
-                connection_, xcb_get_atom_name(connection_, monitor->name), nullptr));
-            if (name) {
-                info.name.assign(
-                    xcb_get_atom_name_name(name.value),
-                    static_cast<std::size_t>(xcb_get_atom_name_name_length(name.value)));
-            }
+            info.name = atomName(monitor->name);
             result.push_back(std::move(info));
         }
     }
@@ -125,6 +119,25 @@ std::vector<DisplayInfo> X11Desktop::displays() const {
     }
     std::stable_partition(result.begin(), result.end(), [](const auto& d) { return d.primary; });
     return result;
+}
+
+std::string X11Desktop::atomName(xcb_atom_t atom) const {
+    {
+        std::lock_guard lock(namesMutex_);
+        if (const auto known = names_.find(atom); known != names_.end()) {
+            return known->second;
+        }
+    }
+    Reply reply(
+        xcb_get_atom_name_reply(connection_, xcb_get_atom_name(connection_, atom), nullptr));
+    if (!reply) {
+        return {};
+    }
+    std::string name(xcb_get_atom_name_name(reply.value),
+                     static_cast<std::size_t>(xcb_get_atom_name_name_length(reply.value)));
+    std::lock_guard lock(namesMutex_);
+    names_.emplace(atom, name);
+    return name;
 }
 
 struct X11Desktop::StackedWindow {

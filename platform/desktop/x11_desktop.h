@@ -2,7 +2,9 @@
 
 #include <xcb/xcb.h>
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -36,10 +38,15 @@ class X11Desktop final : public Desktop {
     X11Desktop(xcb_connection_t* connection, xcb_screen_t* screen);
     std::vector<std::uint32_t> windowProperty(xcb_window_t window, xcb_atom_t property) const;
     std::optional<xcb_window_t> activeWindow() const;
+    // An atom's name, asked once: the pen path checks its display with every batch, and an
+    // atom's name never changes while the server runs.
+    std::string atomName(xcb_atom_t atom) const;
 
     xcb_connection_t* connection_;
     xcb_screen_t* screen_;
     std::unique_ptr<Atoms> atoms_;
+    mutable std::mutex namesMutex_;
+    mutable std::map<xcb_atom_t, std::string> names_;
 };
 
 }  // namespace quillory

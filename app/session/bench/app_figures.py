@@ -1,0 +1,219 @@
+#!/usr/bin/env python3
+"""Idle and soak figures of the real application, by hand, never in CI.
+
+Run inside the test services, from the source tree:
+    scripts/with-test-services -- python3 app/session/bench/app_figures.py idle
+    scripts/with-test-services -- python3 app/session/bench/app_figures.py soak
+
+`idle`: a tablet connected and idle for 60 s (`draw --duration 60 --strokes 0`): the CPU time
+and the resident memory of `quillory` over that minute, read from procfs, and its largest
+mappings. `soak`: `draw --duration 600` at the stylus rate, the resident memory every 10 s; at
+the end nothing may be held down on the X server (`app_pen_path_bench --released`).
+"""
+
+import argparse
+import json
+import os
+import subprocess
+import sys
+import threading
+import time
+
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def listening_port(pid):
+    """The TCP port the process listens on, from procfs; None before it does."""
+    inodes = set()
+    for fd in os.listdir(f"/proc/{pid}/fd"):
+        try:
+            target = os.readlink(f"/proc/{pid}/fd/{fd}")
+        except OSError:
+            continue
+        if target.startswith("socket:["):
+            inodes.add(target[8:-1])
+    for table in ("tcp", "tcp6"):
+        with open(f"/proc/{pid}/net/{table}") as rows:
+            for row in rows.readlines()[1:]:
+                fields = row.split()
+                if fields[3] == "0A" and fields[9] in inodes:
+                    return int(fields[1].rsplit(":", 1)[1], 16)
+    return None
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS  # utime, stime
+
+
+def rss_kib(pid):
+    with open(f"/proc/{pid}/status") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def largest_mappings(pid, count=25):
+    """Resident KiB per mapped file (anonymous ones by their kind), largest first."""
+    totals = {}
+    name = None
+    with open(f"/proc/{pid}/smaps") as smaps:
+        for line in smaps:
+            fields = line.split()
+            if "-" in fields[0] and ":" not in fields[0]:
+                name = fields[5] if len(fields) > 5 else "[anonymous]"
+            elif fields[0] == "Rss:":
+                totals[name] = totals.get(name, 0) + int(fields[1])
+    return sorted(totals.items(), key=lambda item: -item[1])[:count]
+
+
+def thread_cpu(pid):
+    """CPU seconds per thread name (threads of one name added up)."""
+    seconds = {}
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{task}/stat") as stat:
+                text = stat.read()
+        except OSError:
+            continue
+        name = text[text.index("(") + 1:text.rindex(")")]
+        fields = text.rsplit(")", 1)[1].split()
+        seconds[name] = seconds.get(name, 0) + (int(fields[11]) + int(fields[12])) / TICKS
+    return seconds
+
+
+def print_mappings(pid, title):
+    print(f"{title}: RSS {rss_kib(pid) / 1024:.1f} MiB; largest resident mappings (KiB):")
+    for name, kib in largest_mappings(pid):
+        print(f"  {kib:8d}  {name}")
+
+
+def fail(message):
+    print(message, file=sys.stderr)
+    sys.exit(1)
+
+
+class Figures:
+    def __init__(self, build):
+        self.quillory = os.path.join(build, "app/quillory")
+        self.pad = os.path.join(build, "tools/pad/quillory-pad")
+        self.bench = os.path.join(build, "app/session/bench/app_pen_path_bench")
+        self.log = os.path.join(os.environ["HOME"], "quillory.log")
+        self.app = None
+
+    def start(self):
+        """quillory trusting the command-line tablet, which has remembered it."""
+        subprocess.run([self.bench, "--trust-pad-tool"], check=True, timeout=60)
+        with open(self.log, "w") as log:
+            self.app = subprocess.Popen([self.quillory, "--test-events"], stdout=log,
+                                        stderr=subprocess.STDOUT)
+        deadline = time.monotonic() + 60
+        port = None
+        while port is None:
+            if time.monotonic() > deadline or self.app.poll() is not None:
+                fail(f"quillory did not listen; see {self.log}")
+            time.sleep(0.1)
+            port = listening_port(self.app.pid)
+        paired = subprocess.run([self.pad, "--json", "pair", "--host", "127.0.0.1", "--port",
+                                 str(port)], capture_output=True, text=True, timeout=60)
+        if paired.returncode != 0:
+            fail(f"the tablet did not pair: {paired.stdout}{paired.stderr}")
+
+    def draw(self, *arguments):
+        """`quillory-pad draw` once the host's desktop context has arrived; its events are read
+        on a thread from then on (a full pipe would stop the tablet) into `pad.events`."""
+        pad = subprocess.Popen([self.pad, "--json", "draw", *arguments], stdout=subprocess.PIPE,
+                               text=True)
+        for line in pad.stdout:
+            if json.loads(line).get("event") == "context":
+                break
+        else:
+            fail(f"the tablet ended before the host's context: {pad.wait()}")
+        pad.events = []
+
+        def read():
+            for line in pad.stdout:
+                event = json.loads(line)
+                event.pop("samples", None)
+                pad.events.append(event)
+
+        pad.reader = threading.Thread(target=read)
+        pad.reader.start()
+        return pad
+
+    def stop(self):
+        if self.app and self.app.poll() is None:
+            self.app.terminate()
+            self.app.wait(timeout=30)
+
+
+def idle(figures, seconds):
+    pid = figures.app.pid
+    time.sleep(5)  # past the start's work
+    before = (time.monotonic(), cpu_seconds(pid))
+    time.sleep(20)
+    print_mappings(pid, "without a tablet")
+    pad = figures.draw("--duration", str(seconds), "--strokes", "0")
+    start = (time.monotonic(), cpu_seconds(pid))
+    per_thread = thread_cpu(pid)
+    pad.reader.join()
+    end = (time.monotonic(), cpu_seconds(pid))
+    spent = {name: value - per_thread.get(name, 0) for name, value in thread_cpu(pid).items()}
+    if pad.wait() != 0:
+        fail("the idle tablet did not end cleanly")
+    share = lambda a, b: 100 * (b[1] - a[1]) / (b[0] - a[0])
+    print(f"idle without a tablet for {start[0] - before[0]:.1f} s: CPU "
+          f"{share(before, start):.3f} %")
+    print(f"idle with a tablet for {end[0] - start[0]:.1f} s: CPU {share(start, end):.3f} %, "
+          f"RSS {rss_kib(pid) / 1024:.1f} MiB")
+    print("CPU seconds per thread while idle:",
+          json.dumps({name: round(value, 2) for name, value in spent.items() if value > 0}))
+    print_mappings(pid, "with the idle tablet")
+
+
+def soak(figures, seconds):
+    pid = figures.app.pid
+    pad = figures.draw("--duration", str(seconds))
+    began = time.monotonic()
+    curve = []
+    while pad.poll() is None:
+        curve.append((round(time.monotonic() - began), rss_kib(pid)))
+        print(f"{curve[-1][0]:5d} s  RSS {curve[-1][1] / 1024:.1f} MiB", flush=True)
+        deadline = time.monotonic() + 10
+        while pad.poll() is None and time.monotonic() < deadline:
+            time.sleep(0.2)
+    pad.reader.join()
+    strokes = [e for e in pad.events if e.get("event") == "stroke"]
+    print(f"{len(strokes)} strokes drawn, {sum(e['complete'] for e in strokes)} complete; "
+          f"ended: {[e for e in pad.events if e.get('event') == 'ended']}")
+    after_minute = [kib for at, kib in curve if at >= 60]
+    if after_minute:
+        growth = (max(after_minute) - after_minute[0]) / 1024
+        print(f"growth after the first minute: {growth:.2f} MiB")
+    released = subprocess.run([figures.bench, "--released"], capture_output=True, text=True)
+    print("held on the X server at the end:", released.stdout.strip())
+    if pad.returncode != 0 or released.returncode != 0:
+        fail("the soak did not end cleanly")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("mode", choices=["idle", "soak"])
+    parser.add_argument("--build", default="build/default")
+    parser.add_argument("--seconds", type=float)
+    arguments = parser.parse_args()
+    figures = Figures(arguments.build)
+    try:
+        figures.start()
+        if arguments.mode == "idle":
+            idle(figures, arguments.seconds or 60)
+        else:
+            soak(figures, arguments.seconds or 600)
+    finally:
+        figures.stop()
+
+
+if __name__ == "__main__":
+    main()
