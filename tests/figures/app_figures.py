@@ -2,8 +2,8 @@
 """Idle and soak figures of the real application, by hand, never in CI.
 
 Run inside the test services, from the source tree:
-    scripts/with-test-services -- python3 app/session/bench/app_figures.py idle
-    scripts/with-test-services -- python3 app/session/bench/app_figures.py soak
+    scripts/with-test-services -- python3 tests/figures/app_figures.py idle
+    scripts/with-test-services -- python3 tests/figures/app_figures.py soak
 
 `idle`: a tablet connected and idle for 60 s (`draw --duration 60 --strokes 0`): the CPU time
 and the resident memory of `quillory` over that minute, read from procfs, and its largest
@@ -99,7 +99,7 @@ class Figures:
     def __init__(self, build):
         self.quillory = os.path.join(build, "app/quillory")
         self.pad = os.path.join(build, "tools/pad/quillory-pad")
-        self.bench = os.path.join(build, "app/session/bench/app_pen_path_bench")
+        self.bench = os.path.join(build, "tests/figures/app_pen_path_bench")
         self.log = os.path.join(os.environ["HOME"], "quillory.log")
         self.app = None
 

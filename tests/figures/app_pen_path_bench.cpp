@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/session/bench/running_quillory.h"
+#include "tests/figures/running_quillory.h"
 #include "core/link/pen_channel.h"
 #include "platform/dispatch/main_queue.h"
 #include "platform/dispatch/testing/manual_main_executor.h"

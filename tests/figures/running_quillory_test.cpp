@@ -1,4 +1,4 @@
-#include "app/session/bench/running_quillory.h"
+#include "tests/figures/running_quillory.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
