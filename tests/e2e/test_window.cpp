@@ -1,6 +1,6 @@
 // quillory-test-window: an X11 client for capture and input tests.
 //
-//   quillory-test-window [--title T] [--pid N] [--geometry WxH+X+Y] [--paused]
+//   quillory-test-window [--title T] [--pid N] [--geometry WxH+X+Y] [--paused] [--fullscreen]
 //
 // Sixty times a second it paints a frame derived only from its counter (scrolling desktop-like
 // content and the frame barcode), so a benchmark can regenerate any frame, and writes one JSON
@@ -49,6 +49,9 @@ struct Options {
     std::uint32_t pid = static_cast<std::uint32_t>(getpid());
     int width = 640, height = 480, x = 100, y = 100;
     bool paused = false;
+    // Asks the window manager for the whole screen, without decorations, so that a display
+    // capture shows exactly the painted frames.
+    bool fullscreen = false;
 };
 
 Options parse(int argc, char** argv) {
@@ -72,6 +75,8 @@ Options parse(int argc, char** argv) {
             ++i;
         } else if (arg == "--paused") {
             options.paused = true;
+        } else if (arg == "--fullscreen") {
+            options.fullscreen = true;
         } else {
             std::fprintf(stderr, "quillory-test-window: unknown argument %s\n", arg.c_str());
             std::exit(2);
@@ -117,6 +122,11 @@ class TestWindow {
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, intern(c, "_NET_WM_ICON"),
                             XCB_ATOM_CARDINAL, 32, static_cast<std::uint32_t>(icon.size()),
                             icon.data());
+        if (options.fullscreen) {
+            const xcb_atom_t state = intern(c, "_NET_WM_STATE_FULLSCREEN");
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, intern(c, "_NET_WM_STATE"),
+                                XCB_ATOM_ATOM, 32, 1, &state);
+        }
         gc_ = xcb_generate_id(c);
         xcb_create_gc(c, gc_, window_, 0, nullptr);
         xcb_map_window(c, window_);
