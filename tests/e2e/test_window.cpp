@@ -1,6 +1,7 @@
 // quillory-test-window: an X11 client for capture and input tests.
 //
 //   quillory-test-window [--title T] [--pid N] [--geometry WxH+X+Y] [--paused] [--fullscreen]
+//                        [--still]
 //
 // Sixty times a second it paints a frame derived only from its counter (scrolling desktop-like
 // content and the frame barcode), so a benchmark can regenerate any frame, and writes one JSON
@@ -52,6 +53,9 @@ struct Options {
     // Asks the window manager for the whole screen, without decorations, so that a display
     // capture shows exactly the painted frames.
     bool fullscreen = false;
+    // The desktop content stays put and only the barcode changes, as on a screen where little
+    // moves; otherwise the whole picture scrolls by a row a frame.
+    bool still = false;
 };
 
 Options parse(int argc, char** argv) {
@@ -77,6 +81,8 @@ Options parse(int argc, char** argv) {
             options.paused = true;
         } else if (arg == "--fullscreen") {
             options.fullscreen = true;
+        } else if (arg == "--still") {
+            options.still = true;
         } else {
             std::fprintf(stderr, "quillory-test-window: unknown argument %s\n", arg.c_str());
             std::exit(2);
@@ -88,7 +94,11 @@ Options parse(int argc, char** argv) {
 class TestWindow {
   public:
     TestWindow(xcb_connection_t* c, xcb_screen_t* screen, const Options& options)
-        : c_(c), screen_(screen), width_(options.width), height_(options.height) {
+        : c_(c),
+          screen_(screen),
+          width_(options.width),
+          height_(options.height),
+          still_(options.still) {
         window_ = xcb_generate_id(c);
         const std::uint32_t values[] = {
             screen->black_pixel, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY |
@@ -142,7 +152,7 @@ class TestWindow {
         const int stride = width_ * 4;
         pixels_.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height_));
         quillory::testing::paintSyntheticDesktop(pixels_.data(), width_, height_, stride,
-                                                 static_cast<int>(counter % 1000));
+                                                 still_ ? 0 : static_cast<int>(counter % 1000));
         quillory::testing::paintFrameBarcode(counter, pixels_.data(), width_, height_, stride);
         // Strips small enough for any request size limit.
         const int rows = std::max(1, 200'000 / stride);
@@ -200,6 +210,7 @@ class TestWindow {
     xcb_window_t window_;
     xcb_gcontext_t gc_;
     int width_, height_;
+    bool still_;
     std::vector<std::uint8_t> pixels_;
 };
 

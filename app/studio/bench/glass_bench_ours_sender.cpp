@@ -1,4 +1,5 @@
 #include <condition_variable>
+#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <string>
@@ -87,7 +88,9 @@ int runOurSender() {
     const auto trace = std::make_shared<StudioPerformanceTrace>(
         StudioPerformanceTrace::maximumCapacity, StudioPerformanceTrace::maximumStartupCapacity,
         uptimeSeconds());
-    auto session = MacStudioSession::create(environment(desktop, main, trace));
+    auto studio = environment(desktop, main, trace);
+    const std::shared_ptr<MainExecutor> control = studio.peer.controlQueue;
+    auto session = MacStudioSession::create(std::move(studio));
     const std::weak_ptr<MacStudioSession> weak = session;
     main->post([weak] {
         const auto self = weak.lock();
@@ -127,6 +130,29 @@ int runOurSender() {
             const double from = command["report"].value("from", 0.0);
             const double to = command["report"].value("to", 0.0);
             emit(report(*trace, from, to));
+        } else if (command.contains("policy")) {
+            // The adaptation's latest assessment, read where the policy lives.
+            {
+                main->post([weak, control] {
+                    const auto self = weak.lock();
+                    const auto peer = self ? self->peer() : nullptr;
+                    if (!peer) {
+                        return;
+                    }
+                    control->post([weakPeer = std::weak_ptr<StudioPeer>(peer)] {
+                        const auto current = weakPeer.lock();
+                        if (current && current->operatingPolicy() &&
+                            current->operatingPolicy()->assessment()) {
+                            emit({{"policy",
+                                   nlohmann::json(
+                                       current->operatingPolicy()->assessment()->toJSON())}});
+                        }
+                    });
+                });
+            }
+        } else if (command.contains("trace") && command["trace"].is_string()) {
+            std::ofstream(command["trace"].get<std::string>())
+                << trace->snapshot().toJSON().dump(1);
         }
     }
 

@@ -10,6 +10,7 @@ namespace quillory::bench {
 // GStreamer transport on a ThreadMainExecutor.
 //   in:  {"signal":{...}}            a Studio signal from the tablet
 //        {"report":{"from":S,"to":S}} the host share and bytes of outputs in that uptime window
+//        {"trace":"FILE"}             writes the stream's performance trace there
 //   out: {"signal":{...}}, {"status":"..."}, {"failure":"..."},
 //        {"report":{"hostShare":[ms...],"bytes":N,"frames":N}}
 int runOurSender();

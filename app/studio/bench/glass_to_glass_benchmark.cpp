@@ -3,7 +3,8 @@
 // ours used. Run under a 1920×1080 X server with a window manager:
 //
 //   scripts/with-test-services --screen 1920x1080 -- studio_glass_to_glass_benchmark
-//       [--seconds N] [--only ours|plain] [--plain-bitrate KBPS]
+//       [--seconds N] [--only ours|plain] [--plain-bitrate KBPS] [--preset P] [--trace FILE]
+//       [--content scrolling|still|both]
 //
 // The sender runs as this executable in a process of its own (--sender ours|plain), so that its
 // CPU time is its own; the receiver, the same for both, runs here.
@@ -45,7 +46,7 @@ constexpr int height = 1080;
 constexpr int framesPerSecond = 60;
 // A steady stream: this many full-size frames decoded in the last second.
 constexpr int steadyFrames = 57;
-constexpr double steadyTimeoutSeconds = 45;
+constexpr int steadyTimeoutSeconds = 45;
 // Every so many decoded frames of the window one is kept for PSNR.
 constexpr int psnrEvery = 15;
 
@@ -53,10 +54,15 @@ struct Options {
     double seconds = 30;
     std::string only;
     int plainBitrateKbps = 0;
+    std::string tracePath;  // where our sender writes its performance trace
+    StudioPreset preset = StudioPreset::quality;
+    std::vector<std::string> contents{"scrolling", "still"};
+    bool still = false;  // the content of the run under way
 };
 
 struct Row {
     std::string name;
+    std::string content;
     double bitrateKbps = 0;
     std::optional<double> glassMedian, glassP95, hostShareMedian;
     double framesPerSecond = 0;
@@ -66,6 +72,7 @@ struct Row {
     int psnrFrames = 0;
     int undecodable = 0;  // decoded frames whose barcode did not read
     bool steady = false;
+    std::pair<int, int> size;
 };
 
 std::string selfPath() {
@@ -121,15 +128,16 @@ class Observations {
             return;
         }
         decoded_.push_back({*counter, frame.decodedAtNanoseconds});
-        if (frame.width == width && frame.height == height && decoded_.size() % psnrEvery == 0) {
-            kept_.push_back({*counter, frame.luma});
+        ++sizes_[{frame.width, frame.height}];
+        if (decoded_.size() % psnrEvery == 0) {
+            kept_.push_back({*counter, frame.width, frame.height, frame.luma});
         }
     }
 
     // Waits until a second of full-size frames at the full rate has been decoded.
-    bool waitUntilSteady() {
+    bool waitUntilSteady(double seconds) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::duration<double>(steadyTimeoutSeconds), [&] {
+        return changed_.wait_for(lock, std::chrono::duration<double>(seconds), [&] {
             return std::count_if(full_.begin(), full_.end(),
                                  [](const auto& f) { return f.second; }) >= steadyFrames;
         });
@@ -148,15 +156,22 @@ class Observations {
         if (on) {
             decoded_.clear();
             kept_.clear();
+            sizes_.clear();
             undecodable_ = 0;
         }
     }
 
+    struct Kept {
+        std::uint32_t counter = 0;
+        int width = 0, height = 0;
+        std::vector<std::uint8_t> luma;
+    };
     struct Result {
         std::vector<double> glass;
         std::size_t frames = 0;
         int undecodable = 0;
-        std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> kept;
+        std::vector<Kept> kept;
+        std::pair<int, int> size;  // the size most frames were decoded at
     };
     Result result(std::int64_t from, std::int64_t to) {
         std::lock_guard lock(mutex_);
@@ -168,8 +183,16 @@ class Observations {
                 distinct.insert(frame.counter);
             }
         }
+        std::pair<int, int> size;
+        int most = 0;
+        for (const auto& [decodedSize, count] : sizes_) {
+            if (count > most) {
+                size = decodedSize;
+                most = count;
+            }
+        }
         return Result{glassToGlassMilliseconds(paintedAt_, inside), distinct.size(), undecodable_,
-                      kept_};
+                      kept_, size};
     }
 
   private:
@@ -179,7 +202,8 @@ class Observations {
     std::deque<std::pair<std::int64_t, bool>> full_;
     bool measuring_ = false;
     std::vector<DecodedCounter> decoded_;
-    std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> kept_;
+    std::vector<Kept> kept_;
+    std::map<std::pair<int, int>, int> sizes_;
     int undecodable_ = 0;
 };
 
@@ -191,7 +215,7 @@ class Inbox {
         if (json.is_discarded() || !json.is_object()) {
             return;
         }
-        if (json.contains("status") || json.contains("failure")) {
+        if (json.contains("status") || json.contains("failure") || json.contains("policy")) {
             std::fprintf(stderr, "  sender: %s\n", line.c_str());
         }
         std::lock_guard lock(mutex_);
@@ -222,20 +246,21 @@ class Inbox {
     std::deque<Json> lines_;
 };
 
-std::optional<double> meanPSNR(const Observations::Result& result, int& count) {
-    auto reference = PixelBuffer::allocate(width, height);
+// Against the painted frame, scaled to the decoded size as the capture scales.
+std::optional<double> meanPSNR(const Observations::Result& result, bool still, int& count) {
     std::vector<std::uint8_t> bgrx(static_cast<std::size_t>(width) * height * 4);
     double sum = 0;
     count = 0;
-    for (const auto& [counter, luma] : result.kept) {
+    for (const auto& kept : result.kept) {
         testing::paintSyntheticDesktop(bgrx.data(), width, height, width * 4,
-                                       static_cast<int>(counter % 1000));
-        testing::paintFrameBarcode(counter, bgrx.data(), width, height, width * 4);
+                                       still ? 0 : static_cast<int>(kept.counter % 1000));
+        testing::paintFrameBarcode(kept.counter, bgrx.data(), width, height, width * 4);
+        auto reference = PixelBuffer::allocate(kept.width, kept.height);
         if (convertBgrxToNv12({bgrx.data(), width, height, width * 4}, *reference)) {
             continue;
         }
-        sum +=
-            lumaPSNR(luma.data(), width, reference->dataY(), reference->strideY(), width, height);
+        sum += lumaPSNR(kept.luma.data(), kept.width, reference->dataY(), reference->strideY(),
+                        kept.width, kept.height);
         ++count;
     }
     return count > 0 ? std::optional<double>(sum / count) : std::nullopt;
@@ -256,7 +281,7 @@ Row measure(const std::string& name, const std::vector<std::string>& command, bo
     if (ours) {
         StudioSignal request{.id = Uuid::random(), .kind = StudioSignal::Kind::request};
         request.viewport = StudioViewport{width, height, false};
-        request.preset = StudioPreset::quality;
+        request.preset = options.preset;
         streamID = request.id;
         sender.send(Json{{"signal", request.toJSON()}}.dump());
     }
@@ -322,9 +347,15 @@ Row measure(const std::string& name, const std::vector<std::string>& command, bo
         sender.send(Json{{"answer", *answer}}.dump());
     }
 
-    row.steady = observations.waitUntilSteady();
+    // While it adapts, our sender's policy says why it is where it is.
+    for (int waited = 0; waited < steadyTimeoutSeconds && !row.steady; waited += 3) {
+        row.steady = observations.waitUntilSteady(3);
+        if (ours && !row.steady) {
+            sender.send(Json{{"policy", true}}.dump());
+        }
+    }
     if (!row.steady) {
-        std::fprintf(stderr, "%s: not at %d×%d and %d fps after %.0f s; measured as it runs\n",
+        std::fprintf(stderr, "%s: not at %d×%d and %d fps after %d s; measured as it runs\n",
                      name.c_str(), width, height, framesPerSecond, steadyTimeoutSeconds);
     }
     observations.setMeasuring(true);
@@ -352,6 +383,9 @@ Row measure(const std::string& name, const std::vector<std::string>& command, bo
             row.hostShareMedian = percentile(values["hostShare"].get<std::vector<double>>(), 0.5);
             bitrateKbps = values["bytes"].get<double>() * 8 / seconds / 1000;
         }
+        if (!options.tracePath.empty()) {
+            sender.send(Json{{"trace", options.tracePath}}.dump());
+        }
         const StudioSignal stop{.id = *streamID, .kind = StudioSignal::Kind::stop};
         sender.send(Json{{"signal", stop.toJSON()}}.dump());
     }
@@ -370,7 +404,8 @@ Row measure(const std::string& name, const std::vector<std::string>& command, bo
             row.cpuSeconds > 0 ? static_cast<double>(result.frames) / row.cpuSeconds : 0;
     }
     row.undecodable = result.undecodable;
-    row.psnr = meanPSNR(result, row.psnrFrames);
+    row.size = result.size;
+    row.psnr = meanPSNR(result, options.still, row.psnrFrames);
     return row;
 }
 
@@ -384,18 +419,21 @@ std::string shown(const std::optional<double>& value, const char* format = "%.1f
 }
 
 void print(const std::vector<Row>& rows) {
-    std::printf("\n%-6s %9s %9s %9s %11s %7s %10s %9s %8s %6s %s\n", "sender", "kbit/s", "g2g p50",
-                "g2g p95", "host p50", "fps", "frames/cpu", "cpu s", "PSNR Y", "no id", "steady");
+    std::printf("\n%-9s %-6s %9s %8s %8s %8s %9s %6s %10s %7s %7s %5s %s\n", "content", "sender",
+                "size", "kbit/s", "g2g p50", "g2g p95", "host p50", "fps", "frames/cpu", "cpu s",
+                "PSNR Y", "no id", "steady");
     for (const auto& row : rows) {
-        std::printf("%-6s %9.0f %9s %9s %11s %7.1f %10.1f %9.2f %8s %6d %s\n", row.name.c_str(),
-                    row.bitrateKbps, shown(row.glassMedian).c_str(), shown(row.glassP95).c_str(),
+        const std::string size =
+            std::to_string(row.size.first) + "x" + std::to_string(row.size.second);
+        std::printf("%-9s %-6s %9s %8.0f %8s %8s %9s %6.1f %10.1f %7.2f %7s %5d %s\n",
+                    row.content.c_str(), row.name.c_str(), size.c_str(), row.bitrateKbps,
+                    shown(row.glassMedian).c_str(), shown(row.glassP95).c_str(),
                     shown(row.hostShareMedian).c_str(), row.framesPerSecond, row.framesPerCpuSecond,
                     row.cpuSeconds, shown(row.psnr, "%.2f").c_str(), row.undecodable,
                     row.steady ? "yes" : "no");
     }
-    std::printf("(milliseconds; PSNR in dB over %d frames and %d frames)\n",
-                rows.empty() ? 0 : rows.front().psnrFrames,
-                rows.size() < 2 ? 0 : rows.back().psnrFrames);
+    std::printf("(times in ms over the window; PSNR: mean over every %dth decoded frame)\n",
+                psnrEvery);
 }
 
 std::optional<Options> parse(int argc, char** argv) {
@@ -407,6 +445,22 @@ std::optional<Options> parse(int argc, char** argv) {
             options.seconds = std::atof(value);
         } else if (arg == "--only" && value) {
             options.only = value;
+        } else if (arg == "--content" && value) {
+            const std::string content = value;
+            if (content != "scrolling" && content != "still" && content != "both") {
+                return std::nullopt;
+            }
+            if (content != "both") {
+                options.contents = {content};
+            }
+        } else if (arg == "--preset" && value) {
+            const auto preset = fromRawValue<StudioPreset>(value);
+            if (!preset) {
+                return std::nullopt;
+            }
+            options.preset = *preset;
+        } else if (arg == "--trace" && value) {
+            options.tracePath = value;
         } else if (arg == "--plain-bitrate" && value) {
             options.plainBitrateKbps = std::atoi(value);
         } else {
@@ -421,29 +475,37 @@ std::optional<Options> parse(int argc, char** argv) {
     return options;
 }
 
-int run(const Options& options) {
+// One content: the test window painting it, ours, then the plain sender at ours' bitrate.
+void runContent(Options options, const std::string& content, std::vector<Row>& rows) {
+    options.still = content == "still";
     const char* window = std::getenv("QUILLORY_TEST_WINDOW");
     const std::string windowPath = window ? window : QUILLORY_TEST_WINDOW_PATH;
     Observations observations;
-    BenchProcess painter(
-        {windowPath, "--title", "Glass to glass", "--geometry",
-         std::to_string(width) + "x" + std::to_string(height) + "+0+0", "--fullscreen"},
-        [&observations](const std::string& line) {
-            if (const auto record = parsePaintLine(line)) {
-                observations.painted(*record);
-            }
-        });
+    std::vector<std::string> command{windowPath,
+                                     "--title",
+                                     "Glass to glass",
+                                     "--geometry",
+                                     std::to_string(width) + "x" + std::to_string(height) + "+0+0",
+                                     "--fullscreen"};
+    if (options.still) {
+        command.push_back("--still");
+    }
+    BenchProcess painter(command, [&observations](const std::string& line) {
+        if (const auto record = parsePaintLine(line)) {
+            observations.painted(*record);
+        }
+    });
     if (!painter.running()) {
         std::fprintf(stderr, "quillory-test-window did not start (%s)\n", windowPath.c_str());
-        return 1;
+        return;
     }
     parkPointer();
     const std::string self = selfPath();
-    std::vector<Row> rows;
     double bitrate = options.plainBitrateKbps;
     if (options.only != "plain") {
         rows.push_back(
             measure("ours", {self, "--sender", "ours"}, true, observations, options, bitrate));
+        rows.back().content = content;
     }
     if (options.only != "ours") {
         if (bitrate <= 0) {
@@ -453,11 +515,19 @@ int run(const Options& options) {
             rows.push_back(measure("plain",
                                    {self, "--sender", "plain", "--bitrate", std::to_string(kbps)},
                                    false, observations, options, bitrate));
+            rows.back().content = content;
         }
     }
     painter.finish();
+}
+
+int run(const Options& options) {
+    std::vector<Row> rows;
+    for (const auto& content : options.contents) {
+        runContent(options, content, rows);
+    }
     print(rows);
-    return 0;
+    return rows.empty() ? 1 : 0;
 }
 
 }  // namespace
@@ -479,7 +549,8 @@ int main(int argc, char** argv) {
     if (!options) {
         std::fprintf(stderr,
                      "usage: studio_glass_to_glass_benchmark [--seconds N] [--only ours|plain] "
-                     "[--plain-bitrate KBPS]\n");
+                     "[--plain-bitrate KBPS] [--preset P] [--trace FILE] "
+                     "[--content scrolling|still|both]\n");
         return 2;
     }
     return run(*options);
