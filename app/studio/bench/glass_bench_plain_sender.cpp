@@ -25,7 +25,7 @@ void emit(const Json& line) {
 // The pipeline as one would write it for gst-launch. The conversion is pinned to BT.601 video
 // range, the matrix our capture converts with, so that both are measured against one reference.
 std::string pipelineText(int bitrateKbps) {
-    return "ximagesrc ! video/x-raw,framerate=60/1 ! videoconvert ! "
+    return "ximagesrc use-damage=false ! video/x-raw,framerate=60/1 ! videoconvert ! "
            "video/x-raw,format=I420,colorimetry=bt601 ! "
            "x264enc tune=zerolatency speed-preset=ultrafast bitrate=" +
            std::to_string(bitrateKbps) +
