@@ -154,16 +154,25 @@ class TestWindow {
         quillory::testing::paintSyntheticDesktop(pixels_.data(), width_, height_, stride,
                                                  still_ ? 0 : static_cast<int>(counter % 1000));
         quillory::testing::paintFrameBarcode(counter, pixels_.data(), width_, height_, stride);
-        // Strips small enough for any request size limit.
+        // Strips small enough for any request size limit go to a pixmap first; one copy then
+        // puts the whole frame on screen, so that no grab ever sees half of one.
+        if (buffer_ == XCB_PIXMAP_NONE) {
+            buffer_ = xcb_generate_id(c_);
+            xcb_create_pixmap(c_, screen_->root_depth, buffer_, window_,
+                              static_cast<std::uint16_t>(width_),
+                              static_cast<std::uint16_t>(height_));
+        }
         const int rows = std::max(1, 200'000 / stride);
         for (int y = 0; y < height_; y += rows) {
             const int count = std::min(rows, height_ - y);
-            xcb_put_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, window_, gc_,
+            xcb_put_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, buffer_, gc_,
                           static_cast<std::uint16_t>(width_), static_cast<std::uint16_t>(count), 0,
                           static_cast<std::int16_t>(y), 0, screen_->root_depth,
                           static_cast<std::uint32_t>(stride * count),
                           pixels_.data() + static_cast<std::ptrdiff_t>(y) * stride);
         }
+        xcb_copy_area(c_, buffer_, window_, gc_, 0, 0, 0, 0, static_cast<std::uint16_t>(width_),
+                      static_cast<std::uint16_t>(height_));
         roundTrip(c_);
         std::printf("{\"counter\":%u,\"time\":%lld}\n", counter,
                     static_cast<long long>(monotonicNanoseconds()));
@@ -171,6 +180,12 @@ class TestWindow {
     }
 
     void resized(int width, int height) {
+        if (width != width_ || height != height_) {
+            if (buffer_ != XCB_PIXMAP_NONE) {
+                xcb_free_pixmap(c_, buffer_);
+                buffer_ = XCB_PIXMAP_NONE;
+            }
+        }
         width_ = width;
         height_ = height;
     }
@@ -209,6 +224,7 @@ class TestWindow {
     xcb_screen_t* screen_;
     xcb_window_t window_;
     xcb_gcontext_t gc_;
+    xcb_pixmap_t buffer_ = XCB_PIXMAP_NONE;  // the frame being painted
     int width_, height_;
     bool still_;
     std::vector<std::uint8_t> pixels_;

@@ -42,7 +42,18 @@ Json report(const StudioPerformanceTrace& trace, double from, double to) {
         outputs.push_back({uptime, *event.captureTimestampNs});
     }
     const auto delays = hostShareMilliseconds(outputs, from, to);
-    return Json{{"report", {{"hostShare", delays}, {"bytes", bytes}, {"frames", delays.size()}}}};
+    Json handedOn = Json::array();
+    for (const auto& output : outputs) {
+        // A little before the window too: the first frames of the window were captured then.
+        if (output.uptimeSeconds >= from - 1 && output.uptimeSeconds < to) {
+            handedOn.push_back(Json::array({output.uptimeSeconds, output.captureNanoseconds}));
+        }
+    }
+    return Json{{"report",
+                 {{"hostShare", delays},
+                  {"bytes", bytes},
+                  {"frames", delays.size()},
+                  {"outputs", handedOn}}}};
 }
 
 MacStudioSession::Environment environment(const std::shared_ptr<X11Desktop>& desktop,

@@ -12,7 +12,7 @@ namespace quillory::bench {
 //        {"report":{"from":S,"to":S}} the host share and bytes of outputs in that uptime window
 //        {"trace":"FILE"}             writes the stream's performance trace there
 //   out: {"signal":{...}}, {"status":"..."}, {"failure":"..."},
-//        {"report":{"hostShare":[ms...],"bytes":N,"frames":N}}
+//        {"report":{"hostShare":[ms...],"bytes":N,"frames":N,"outputs":[[uptime,captureNs]...]}}
 int runOurSender();
 
 // A plain webrtcbin pipeline: ximagesrc, videoconvert, x264enc (zero latency, ultrafast) at a

@@ -24,11 +24,13 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/studio/bench/glass_bench_process.h"
 #include "app/studio/bench/glass_bench_senders.h"
 #include "app/studio/bench/glass_to_glass_measures.h"
+#include "app/studio/bench/glass_to_glass_observations.h"
 #include "media/interactive_h264_factory.h"
 #include "platform/clock/clock.h"
 #include "platform/video/pixel_conversion.h"
@@ -73,6 +75,8 @@ struct Row {
     int undecodable = 0;  // decoded frames whose barcode did not read
     bool steady = false;
     std::pair<int, int> size;
+    // Medians of the breakdown of each frame's time, ours only.
+    std::optional<double> paintToCapture, captureToPacketizer, packetizerToDecode;
 };
 
 std::string selfPath() {
@@ -101,111 +105,6 @@ void parkPointer() {
     }
     xcb_disconnect(c);
 }
-
-// What the test window painted and what the receiver decoded, shared by their threads.
-class Observations {
-  public:
-    void painted(const PaintRecord& record) {
-        std::lock_guard lock(mutex_);
-        paintedAt_[record.counter] = record.timeNanoseconds;
-    }
-
-    void decoded(const VideoReceiver::Frame& frame) {
-        const auto counter =
-            testing::readFrameBarcode(frame.luma.data(), frame.width, frame.height, frame.width);
-        std::lock_guard lock(mutex_);
-        full_.push_back(
-            {frame.decodedAtNanoseconds, frame.width == width && frame.height == height});
-        while (!full_.empty() && full_.front().first < frame.decodedAtNanoseconds - 1'000'000'000) {
-            full_.pop_front();
-        }
-        if (!measuring_) {
-            changed_.notify_all();
-            return;
-        }
-        if (!counter) {
-            ++undecodable_;
-            return;
-        }
-        decoded_.push_back({*counter, frame.decodedAtNanoseconds});
-        ++sizes_[{frame.width, frame.height}];
-        if (decoded_.size() % psnrEvery == 0) {
-            kept_.push_back({*counter, frame.width, frame.height, frame.luma});
-        }
-    }
-
-    // Waits until a second of full-size frames at the full rate has been decoded.
-    bool waitUntilSteady(double seconds) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::duration<double>(seconds), [&] {
-            return std::count_if(full_.begin(), full_.end(),
-                                 [](const auto& f) { return f.second; }) >= steadyFrames;
-        });
-    }
-
-    // A new stream: the previous one's recent frames say nothing about it.
-    void restart() {
-        std::lock_guard lock(mutex_);
-        full_.clear();
-        measuring_ = false;
-    }
-
-    void setMeasuring(bool on) {
-        std::lock_guard lock(mutex_);
-        measuring_ = on;
-        if (on) {
-            decoded_.clear();
-            kept_.clear();
-            sizes_.clear();
-            undecodable_ = 0;
-        }
-    }
-
-    struct Kept {
-        std::uint32_t counter = 0;
-        int width = 0, height = 0;
-        std::vector<std::uint8_t> luma;
-    };
-    struct Result {
-        std::vector<double> glass;
-        std::size_t frames = 0;
-        int undecodable = 0;
-        std::vector<Kept> kept;
-        std::pair<int, int> size;  // the size most frames were decoded at
-    };
-    Result result(std::int64_t from, std::int64_t to) {
-        std::lock_guard lock(mutex_);
-        std::vector<DecodedCounter> inside;
-        std::set<std::uint32_t> distinct;
-        for (const auto& frame : decoded_) {
-            if (frame.decodedAtNanoseconds >= from && frame.decodedAtNanoseconds < to) {
-                inside.push_back(frame);
-                distinct.insert(frame.counter);
-            }
-        }
-        std::pair<int, int> size;
-        int most = 0;
-        for (const auto& [decodedSize, count] : sizes_) {
-            if (count > most) {
-                size = decodedSize;
-                most = count;
-            }
-        }
-        return Result{glassToGlassMilliseconds(paintedAt_, inside), distinct.size(), undecodable_,
-                      kept_, size};
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::map<std::uint32_t, std::int64_t> paintedAt_;
-    std::deque<std::pair<std::int64_t, bool>> full_;
-    bool measuring_ = false;
-    std::vector<DecodedCounter> decoded_;
-    std::vector<Kept> kept_;
-    std::map<std::pair<int, int>, int> sizes_;
-    int undecodable_ = 0;
-};
 
 // JSON lines from a sender, waited for by kind.
 class Inbox {
@@ -247,7 +146,8 @@ class Inbox {
 };
 
 // Against the painted frame, scaled to the decoded size as the capture scales.
-std::optional<double> meanPSNR(const Observations::Result& result, bool still, int& count) {
+std::optional<double> meanPSNR(const GlassToGlassObservations::Result& result, bool still,
+                               int& count) {
     std::vector<std::uint8_t> bgrx(static_cast<std::size_t>(width) * height * 4);
     double sum = 0;
     count = 0;
@@ -268,7 +168,7 @@ std::optional<double> meanPSNR(const Observations::Result& result, bool still, i
 
 // Streams through one sender and measures it; the sender's process is `command`.
 Row measure(const std::string& name, const std::vector<std::string>& command, bool ours,
-            Observations& observations, const Options& options, double& bitrateKbps) {
+            GlassToGlassObservations& observations, const Options& options, double& bitrateKbps) {
     Row row{.name = name};
     observations.restart();
     Inbox inbox;
@@ -304,16 +204,22 @@ Row measure(const std::string& name, const std::vector<std::string>& command, bo
     // The plain sender states its own profile; the receiver takes exactly what is offered.
     auto codecs = InteractiveH264Factory::codecList();
     if (!ours) {
-        const auto at = offer->find("profile-level-id=");
-        const std::string profile = at == std::string::npos ? "42e01f" : offer->substr(at + 17, 6);
+        const auto profile = offeredProfileLevelId(*offer);
+        if (!profile) {
+            std::fprintf(stderr, "%s: the offer states no H.264 profile\n", name.c_str());
+            return row;
+        }
         codecs = {VideoCodecInfo{"H264",
-                                 {{"profile-level-id", profile},
+                                 {{"profile-level-id", *profile},
                                   {"level-asymmetry-allowed", "1"},
                                   {"packetization-mode", "1"}}}};
     }
     const auto receiver = VideoReceiver::create(
-        "127.0.0.1", codecs,
-        [&observations](const VideoReceiver::Frame& frame) { observations.decoded(frame); });
+        "127.0.0.1", codecs, [&observations](const VideoReceiver::Frame& frame) {
+            observations.decoded(testing::readFrameBarcode(frame.luma.data(), frame.width,
+                                                           frame.height, frame.width),
+                                 frame.width, frame.height, frame.decodedAtNanoseconds, frame.luma);
+        });
     if (!receiver) {
         std::fprintf(stderr, "%s: no receiver\n", name.c_str());
         return row;
@@ -361,18 +267,14 @@ Row measure(const std::string& name, const std::vector<std::string>& command, bo
     observations.setMeasuring(true);
     const std::int64_t from = static_cast<std::int64_t>(uptimeNanoseconds());
     const auto cpuFrom = cpuTicks(sender.pid());
-    {
-        // The measuring window itself: nothing to wait for but the time.
-        std::mutex idle;
-        std::condition_variable never;
-        std::unique_lock lock(idle);
-        never.wait_for(lock, std::chrono::duration<double>(options.seconds), [] { return false; });
-    }
+    // The measuring window: the receiver's and the painter's threads collect meanwhile.
+    std::this_thread::sleep_for(std::chrono::duration<double>(options.seconds));
     const std::int64_t to = static_cast<std::int64_t>(uptimeNanoseconds());
     const auto cpuTo = cpuTicks(sender.pid());
     observations.setMeasuring(false);
     const double seconds = static_cast<double>(to - from) / 1e9;
 
+    std::vector<EncodedOutput> outputs;
     if (ours) {
         sender.send(Json{
             {"report",
@@ -381,6 +283,9 @@ Row measure(const std::string& name, const std::vector<std::string>& command, bo
         if (const auto report = inbox.take("report", 10)) {
             const auto& values = (*report)["report"];
             row.hostShareMedian = percentile(values["hostShare"].get<std::vector<double>>(), 0.5);
+            for (const auto& output : values["outputs"]) {
+                outputs.push_back({output[0].get<double>(), output[1].get<std::int64_t>()});
+            }
             bitrateKbps = values["bytes"].get<double>() * 8 / seconds / 1000;
         }
         if (!options.tracePath.empty()) {
@@ -393,9 +298,12 @@ Row measure(const std::string& name, const std::vector<std::string>& command, bo
     receiver->close();
     sender.finish();
 
-    const auto result = observations.result(from, to);
-    row.glassMedian = percentile(result.glass, 0.5);
-    row.glassP95 = percentile(result.glass, 0.95);
+    const auto result = observations.result(from, to, outputs);
+    row.paintToCapture = percentile(result.breakdown.paintToCapture, 0.5);
+    row.captureToPacketizer = percentile(result.breakdown.captureToPacketizer, 0.5);
+    row.packetizerToDecode = percentile(result.breakdown.packetizerToDecode, 0.5);
+    row.glassMedian = percentile(result.glassToGlassMilliseconds, 0.5);
+    row.glassP95 = percentile(result.glassToGlassMilliseconds, 0.95);
     row.framesPerSecond = static_cast<double>(result.frames) / seconds;
     if (cpuFrom && cpuTo) {
         row.cpuSeconds =
@@ -403,7 +311,7 @@ Row measure(const std::string& name, const std::vector<std::string>& command, bo
         row.framesPerCpuSecond =
             row.cpuSeconds > 0 ? static_cast<double>(result.frames) / row.cpuSeconds : 0;
     }
-    row.undecodable = result.undecodable;
+    row.undecodable = result.unidentified;
     row.size = result.size;
     row.psnr = meanPSNR(result, options.still, row.psnrFrames);
     return row;
@@ -434,6 +342,14 @@ void print(const std::vector<Row>& rows) {
     }
     std::printf("(times in ms over the window; PSNR: mean over every %dth decoded frame)\n",
                 psnrEvery);
+    for (const auto& row : rows) {
+        if (row.paintToCapture) {
+            std::printf(
+                "%s %s, medians: paint to capture %s, capture to RTP %s, RTP to decode %s\n",
+                row.content.c_str(), row.name.c_str(), shown(row.paintToCapture).c_str(),
+                shown(row.captureToPacketizer).c_str(), shown(row.packetizerToDecode).c_str());
+        }
+    }
 }
 
 std::optional<Options> parse(int argc, char** argv) {
@@ -480,7 +396,8 @@ void runContent(Options options, const std::string& content, std::vector<Row>& r
     options.still = content == "still";
     const char* window = std::getenv("QUILLORY_TEST_WINDOW");
     const std::string windowPath = window ? window : QUILLORY_TEST_WINDOW_PATH;
-    Observations observations;
+    GlassToGlassObservations observations(
+        {.width = width, .height = height, .steadyFrames = steadyFrames, .keepEvery = psnrEvery});
     std::vector<std::string> command{windowPath,
                                      "--title",
                                      "Glass to glass",

@@ -1,6 +1,7 @@
 #include "app/studio/bench/glass_to_glass_measures.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -133,6 +134,61 @@ std::vector<double> hostShareMilliseconds(const std::vector<EncodedOutput>& outp
             (output.uptimeSeconds - static_cast<double>(output.captureNanoseconds) / 1e9) * 1e3);
     }
     return delays;
+}
+
+LatencyBreakdown latencyBreakdown(const std::map<std::uint32_t, std::int64_t>& paintedAt,
+                                  const std::vector<DecodedCounter>& decoded,
+                                  std::vector<EncodedOutput> outputs) {
+    std::sort(outputs.begin(), outputs.end(), [](const auto& a, const auto& b) {
+        return a.captureNanoseconds < b.captureNanoseconds;
+    });
+    LatencyBreakdown breakdown;
+    std::set<std::uint32_t> seen;
+    for (const auto& frame : decoded) {
+        const auto painted = paintedAt.find(frame.counter);
+        if (painted == paintedAt.end() || !seen.insert(frame.counter).second) {
+            continue;
+        }
+        const auto capture = std::lower_bound(outputs.begin(), outputs.end(), painted->second,
+                                              [](const EncodedOutput& output, std::int64_t at) {
+                                                  return output.captureNanoseconds < at;
+                                              });
+        if (capture == outputs.end()) {
+            continue;
+        }
+        const double handedOn = capture->uptimeSeconds * 1e3;
+        const double decodedAt = static_cast<double>(frame.decodedAtNanoseconds) / 1e6;
+        const double captured = static_cast<double>(capture->captureNanoseconds) / 1e6;
+        if (handedOn > decodedAt) {
+            continue;
+        }
+        breakdown.paintToCapture.push_back(captured - static_cast<double>(painted->second) / 1e6);
+        breakdown.captureToPacketizer.push_back(handedOn - captured);
+        breakdown.packetizerToDecode.push_back(decodedAt - handedOn);
+    }
+    return breakdown;
+}
+
+std::optional<std::string> offeredProfileLevelId(std::string_view sdp) {
+    constexpr std::string_view key = "profile-level-id=";
+    for (auto at = sdp.find(key); at != std::string_view::npos; at = sdp.find(key, at + 1)) {
+        const std::string_view value = sdp.substr(at + key.size(), 6);
+        const bool hexadecimal =
+            value.size() == 6 && std::all_of(value.begin(), value.end(), [](char c) {
+                return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+            });
+        const auto end = at + key.size() + 6;
+        // A longer value is no profile-level-id of three bytes.
+        if (hexadecimal &&
+            (end == sdp.size() || !std::isxdigit(static_cast<unsigned char>(sdp[end])))) {
+            std::string lower(value);
+            std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
+                return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            });
+            return lower;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace quillory::bench

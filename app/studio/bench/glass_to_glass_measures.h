@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -53,5 +54,22 @@ struct EncodedOutput {
 };
 std::vector<double> hostShareMilliseconds(const std::vector<EncodedOutput>& outputs, double from,
                                           double to);
+
+// Where a frame's glass-to-glass time went, for each counter's first decode (milliseconds): from
+// its paint to the first capture at or after it, from that capture to its access unit handed
+// to RTP, and from there to the decode. A counter with no such capture, or whose access unit
+// came after its decode, is left out.
+struct LatencyBreakdown {
+    std::vector<double> paintToCapture;
+    std::vector<double> captureToPacketizer;
+    std::vector<double> packetizerToDecode;
+};
+LatencyBreakdown latencyBreakdown(const std::map<std::uint32_t, std::int64_t>& paintedAt,
+                                  const std::vector<DecodedCounter>& decoded,
+                                  std::vector<EncodedOutput> outputs);
+
+// The profile-level-id of an offer's first H.264 format, as six lower-case hexadecimal digits;
+// none when no format states one.
+std::optional<std::string> offeredProfileLevelId(std::string_view sdp);
 
 }  // namespace quillory::bench

@@ -123,5 +123,51 @@ TEST(GlassToGlassMeasures, HostShareCountsEachCaptureOnceInsideTheWindow) {
     EXPECT_NEAR(delays[1], 7.5, 1e-6);
 }
 
+TEST(GlassToGlassMeasures, TheBreakdownSplitsEachFrameAtItsFirstCaptureAfterThePaint) {
+    const std::map<std::uint32_t, std::int64_t> painted{
+        {1, 1'000'000'000}, {2, 1'016'000'000}, {3, 1'033'000'000}, {4, 1'050'000'000}};
+    // Out of order, as the trace's ring may give them.
+    const std::vector<EncodedOutput> outputs{
+        {1.030, 1'022'000'000},  // picks up counter 2 at 6 ms
+        {1.012, 1'004'000'000},  // counter 1, 4 ms after its paint
+        {1.070, 1'060'000'000},  // counter 4, handed on after its decode below
+    };
+    const std::vector<DecodedCounter> decoded{
+        {1, 1'015'000'000},
+        {1, 1'031'000'000},  // a repeat
+        {2, 1'034'500'000},
+        {3, 1'080'000'000},  // no capture of its own: matched to the next one, 1.060
+        {4, 1'065'000'000},
+        {7, 1'090'000'000},  // never painted
+    };
+    const auto breakdown = latencyBreakdown(painted, decoded, outputs);
+    const std::vector<double> paint{4, 6, 27}, capture{8, 8, 10}, decode{3, 4.5, 10};
+    ASSERT_EQ(breakdown.paintToCapture.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_NEAR(breakdown.paintToCapture[i], paint[i], 1e-6) << i;
+        EXPECT_NEAR(breakdown.captureToPacketizer[i], capture[i], 1e-6) << i;
+        EXPECT_NEAR(breakdown.packetizerToDecode[i], decode[i], 1e-6) << i;
+    }
+}
+
+TEST(GlassToGlassMeasures, TheOfferedProfileIsTheFirstThreeByteValue) {
+    struct Case {
+        const char* sdp;
+        std::optional<std::string> profile;
+    };
+    const Case cases[] = {
+        {"a=fmtp:96 packetization-mode=1;profile-level-id=42C02A;level-asymmetry-allowed=1\r\n",
+         "42c02a"},
+        {"a=fmtp:96 profile-level-id=640c34\r\na=fmtp:97 profile-level-id=42e034\r\n", "640c34"},
+        {"a=fmtp:96 profile-level-id=42e0\r\na=fmtp:97 profile-level-id=42e01f", "42e01f"},
+        {"a=fmtp:96 profile-level-id=42e01f0\r\n", std::nullopt},
+        {"a=fmtp:96 profile-level-id=zz001f\r\n", std::nullopt},
+        {"a=rtpmap:96 H264/90000\r\n", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(offeredProfileLevelId(c.sdp), c.profile) << c.sdp;
+    }
+}
+
 }  // namespace
 }  // namespace quillory::bench
