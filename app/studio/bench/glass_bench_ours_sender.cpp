@@ -19,14 +19,6 @@ namespace quillory::bench {
 
 namespace {
 
-std::mutex outputLock;
-
-void emit(const Json& line) {
-    const std::string text = line.dump() + "\n";
-    std::lock_guard lock(outputLock);
-    std::cout << text << std::flush;
-}
-
 Json report(const StudioPerformanceTrace& trace, double from, double to) {
     std::vector<EncodedOutput> outputs;
     double bytes = 0;

@@ -2,7 +2,6 @@
 #include <gst/webrtc/webrtc.h>
 
 #include <iostream>
-#include <mutex>
 #include <string>
 
 #include "app/studio/bench/glass_bench_senders.h"
@@ -13,14 +12,6 @@
 namespace quillory::bench {
 
 namespace {
-
-std::mutex outputLock;
-
-void emit(const Json& line) {
-    const std::string text = line.dump() + "\n";
-    std::lock_guard lock(outputLock);
-    std::cout << text << std::flush;
-}
 
 // The pipeline as one would write it for gst-launch. The conversion is pinned to BT.601 video
 // range, the matrix our capture converts with, so that both are measured against one reference.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/json_codec.h"
+
 namespace quillory::bench {
 
 // The sending side of the glass-to-glass benchmark, each run as a process of its own so that its
@@ -20,5 +22,8 @@ int runOurSender();
 //   in:  {"answer":"SDP"}
 //   out: {"offer":"SDP"}, {"failure":"..."}
 int runPlainSender(int bitrateKbps);
+
+// One line on stdout, whole, from any thread.
+void emit(const Json& line);
 
 }  // namespace quillory::bench

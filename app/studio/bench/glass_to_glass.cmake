@@ -11,7 +11,8 @@ if(QUILLORY_SANITIZER OR NOT TARGET media_transport)
   return()
 endif()
 add_executable(studio_glass_to_glass_benchmark
-  glass_to_glass_benchmark.cpp glass_bench_ours_sender.cpp glass_bench_plain_sender.cpp)
+  glass_to_glass_benchmark.cpp glass_bench_ours_sender.cpp glass_bench_plain_sender.cpp
+  glass_bench_senders.cpp)
 target_link_libraries(studio_glass_to_glass_benchmark PRIVATE glass_to_glass_support studio
   media_transport media_codecs platform_webrtc_gstreamer test_support_video xcb)
 target_compile_definitions(studio_glass_to_glass_benchmark PRIVATE
