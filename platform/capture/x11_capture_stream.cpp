@@ -103,7 +103,59 @@ std::optional<CaptureError> X11CaptureStream::start(Handlers handlers) {
     handlers_ = std::move(handlers);
     running_ = true;
     schedule();
+    watching_ = std::make_shared<bool>(true);
+    events_ = std::make_unique<asio::posix::stream_descriptor>(queue_.context(),
+                                                               xcb_get_file_descriptor(c));
+    watchEvents();
     return std::nullopt;
+}
+
+void X11CaptureStream::watchEvents() {
+    events_->async_wait(asio::posix::stream_descriptor::wait_read,
+                        [this, alive = std::weak_ptr<bool>(watching_)](const asio::error_code& e) {
+                            if (!e && alive.lock()) {
+                                eventsArrived();
+                            }
+                        });
+}
+
+void X11CaptureStream::eventsArrived() {
+    const bool damaged = readEvents(false);
+    if (!running_ || grabber_->failed()) {
+        return;  // a handler stopped us, or the tick reports the failure
+    }
+    settleDamage(damaged);
+    watchEvents();
+}
+
+void X11CaptureStream::settleDamage(bool damaged) {
+    if (!damaged) {
+        return;
+    }
+    const double now = uptimeSeconds();
+    const double due = settle_.damaged(now);
+    settleTimer_ = queue_.after(std::max(0.0, due - now), [this] { grabSettled(); });
+}
+
+void X11CaptureStream::grabSettled() {
+    if (!running_) {
+        return;
+    }
+    // Damage that arrived meanwhile moves the grab on, unless the bound has come.
+    const bool more = readEvents(false);
+    if (!running_) {
+        return;
+    }
+    if (more) {
+        const double now = uptimeSeconds();
+        if (const double due = settle_.damaged(now); due > now) {
+            settleTimer_ = queue_.after(due - now, [this] { grabSettled(); });
+            return;
+        }
+    }
+    if (damaged_) {
+        deliver();
+    }
 }
 
 void X11CaptureStream::schedule() {
@@ -119,6 +171,7 @@ std::optional<CaptureError> X11CaptureStream::update(
     }
     const bool rateChanged = configuration.framesPerSecond != configuration_.framesPerSecond;
     configuration_ = configuration;
+    settle_.setInterval(1.0 / configuration.framesPerSecond);
     pool_ = std::move(pool);
     damaged_ = true;  // the next tick sends a picture at the new size
     if (running_ && rateChanged) {
@@ -130,6 +183,13 @@ std::optional<CaptureError> X11CaptureStream::update(
 void X11CaptureStream::stop() {
     running_ = false;
     timer_.cancel();
+    settleTimer_.cancel();
+    watching_.reset();
+    if (events_) {
+        // The connection owns the socket: give it back without closing it.
+        (void)events_->release();
+        events_.reset();
+    }
     handlers_ = {};
     if (grabber_) {
         if (damage_ != 0) {
@@ -190,9 +250,10 @@ void X11CaptureStream::releaseWindow() {
     }
 }
 
-void X11CaptureStream::readEvents() {
+bool X11CaptureStream::readEvents(bool layout) {
     xcb_connection_t* c = grabber_->connection();
     bool displaysChanged = false;
+    bool damaged = false;
     while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
         const std::uint8_t type = event->response_type & 0x7f;
         if (type == grabber_->damageEventBase() + XCB_DAMAGE_NOTIFY) {
@@ -200,6 +261,7 @@ void X11CaptureStream::readEvents() {
             damagedArea_ = united(damagedArea_, {damage->area.x, damage->area.y, damage->area.width,
                                                  damage->area.height});
             damaged_ = true;
+            damaged = true;
         } else if (grabber_->randrEventBase() != 0 &&
                    (type == grabber_->randrEventBase() + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
                     type == grabber_->randrEventBase() + XCB_RANDR_NOTIFY)) {
@@ -223,7 +285,7 @@ void X11CaptureStream::readEvents() {
         }
         std::free(event);
     }
-    if (--ticksUntilLayoutCheck_ <= 0) {
+    if (layout && --ticksUntilLayoutCheck_ <= 0) {
         ticksUntilLayoutCheck_ =
             std::max(1, configuration_.framesPerSecond / layoutChecksPerSecond);
         displaysChanged = true;
@@ -231,7 +293,7 @@ void X11CaptureStream::readEvents() {
     if (displaysChanged) {
         auto monitors = grabber_->monitors();
         if (monitors == monitors_) {
-            return;
+            return damaged;
         }
         monitors_ = std::move(monitors);
         if (target_.kind == CaptureTarget::Kind::display) {
@@ -243,13 +305,14 @@ void X11CaptureStream::readEvents() {
             handlers_.onDisplaysChanged();
         }
     }
+    return damaged;
 }
 
 void X11CaptureStream::tick() {
     if (!running_) {
         return;
     }
-    readEvents();
+    readEvents(true);
     if (!running_) {
         return;  // a handler stopped us
     }
@@ -261,7 +324,20 @@ void X11CaptureStream::tick() {
         }
         return;
     }
-    if (const auto frame = grabFrame(); frame && handlers_.onFrame) {
+    deliver();
+}
+
+void X11CaptureStream::deliver() {
+    const auto frame = grabFrame();
+    if (frame && frame->status == CaptureFrameStatus::complete) {
+        settle_.grabbed(uptimeSeconds());
+    }
+    // Events the grab's replies brought in sit in the connection's queue, where the socket
+    // watch cannot see them. Read before the handler runs: it may end the stream.
+    if (running_ && !grabber_->failed()) {
+        settleDamage(readEvents(false));
+    }
+    if (running_ && frame && handlers_.onFrame) {
         handlers_.onFrame(*frame);
     }
 }

@@ -2,9 +2,11 @@
 
 #include <xcb/xcb.h>
 
+#include <asio/posix/stream_descriptor.hpp>
 #include <memory>
 #include <optional>
 
+#include "platform/capture/capture_damage_settle.h"
 #include "platform/capture/capture_stream.h"
 #include "platform/capture/x11_grabber.h"
 #include "platform/dispatch/timer.h"
@@ -14,7 +16,9 @@ namespace quillory {
 // Captures a monitor (a grab of the root) or a window (a grab of its Composite pixmap, so a
 // covered window still shows its own content) at the configured rate on the capture queue. DAMAGE
 // decides between a new picture and an idle tick, and for a monitor it bounds the grab to what
-// changed; the XFIXES cursor is drawn in when inside.
+// changed; the XFIXES cursor is drawn in when inside. Damage also wakes the capture between
+// ticks, so that a new picture is grabbed as soon as it has settled rather than up to a frame
+// interval later.
 // Monitor changes come from RandR notifications and from comparing the layout ten times a second.
 class X11CaptureStream final : public CaptureStream {
   public:
@@ -31,7 +35,14 @@ class X11CaptureStream final : public CaptureStream {
 
   private:
     void tick();
-    void readEvents();
+    // Reads the queued events; `layout` also counts towards the periodic layout check. True when
+    // damage was among them.
+    bool readEvents(bool layout);
+    void watchEvents();
+    void eventsArrived();
+    void settleDamage(bool damaged);
+    void grabSettled();
+    void deliver();
     std::optional<CaptureFrame> grabFrame();
     bool prepareWindow();
     void releaseWindow();
@@ -46,6 +57,12 @@ class X11CaptureStream final : public CaptureStream {
     Handlers handlers_;
     Timer timer_;
     bool running_ = false;
+    // The connection's socket, watched on the queue's context; the token lets a wait that
+    // completes after stop() do nothing.
+    std::unique_ptr<asio::posix::stream_descriptor> events_;
+    std::shared_ptr<bool> watching_;
+    CaptureDamageSettle settle_{1.0 / 60};
+    Timer settleTimer_;
 
     std::uint32_t damage_ = 0;  // xcb_damage_damage_t
     bool damaged_ = true;

@@ -1,6 +1,7 @@
 // quillory-test-window: an X11 client for capture and input tests.
 //
-//   quillory-test-window [--title T] [--pid N] [--geometry WxH+X+Y] [--paused]
+//   quillory-test-window [--title T] [--pid N] [--geometry WxH+X+Y] [--paused] [--fullscreen]
+//                        [--still]
 //
 // Sixty times a second it paints a frame derived only from its counter (scrolling desktop-like
 // content and the frame barcode), so a benchmark can regenerate any frame, and writes one JSON
@@ -49,6 +50,12 @@ struct Options {
     std::uint32_t pid = static_cast<std::uint32_t>(getpid());
     int width = 640, height = 480, x = 100, y = 100;
     bool paused = false;
+    // Asks the window manager for the whole screen, without decorations, so that a display
+    // capture shows exactly the painted frames.
+    bool fullscreen = false;
+    // The desktop content stays put and only the barcode changes, as on a screen where little
+    // moves; otherwise the whole picture scrolls by a row a frame.
+    bool still = false;
 };
 
 Options parse(int argc, char** argv) {
@@ -72,6 +79,10 @@ Options parse(int argc, char** argv) {
             ++i;
         } else if (arg == "--paused") {
             options.paused = true;
+        } else if (arg == "--fullscreen") {
+            options.fullscreen = true;
+        } else if (arg == "--still") {
+            options.still = true;
         } else {
             std::fprintf(stderr, "quillory-test-window: unknown argument %s\n", arg.c_str());
             std::exit(2);
@@ -83,7 +94,11 @@ Options parse(int argc, char** argv) {
 class TestWindow {
   public:
     TestWindow(xcb_connection_t* c, xcb_screen_t* screen, const Options& options)
-        : c_(c), screen_(screen), width_(options.width), height_(options.height) {
+        : c_(c),
+          screen_(screen),
+          width_(options.width),
+          height_(options.height),
+          still_(options.still) {
         window_ = xcb_generate_id(c);
         const std::uint32_t values[] = {
             screen->black_pixel, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY |
@@ -117,6 +132,11 @@ class TestWindow {
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, intern(c, "_NET_WM_ICON"),
                             XCB_ATOM_CARDINAL, 32, static_cast<std::uint32_t>(icon.size()),
                             icon.data());
+        if (options.fullscreen) {
+            const xcb_atom_t state = intern(c, "_NET_WM_STATE_FULLSCREEN");
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, intern(c, "_NET_WM_STATE"),
+                                XCB_ATOM_ATOM, 32, 1, &state);
+        }
         gc_ = xcb_generate_id(c);
         xcb_create_gc(c, gc_, window_, 0, nullptr);
         xcb_map_window(c, window_);
@@ -132,18 +152,27 @@ class TestWindow {
         const int stride = width_ * 4;
         pixels_.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height_));
         quillory::testing::paintSyntheticDesktop(pixels_.data(), width_, height_, stride,
-                                                 static_cast<int>(counter % 1000));
+                                                 still_ ? 0 : static_cast<int>(counter % 1000));
         quillory::testing::paintFrameBarcode(counter, pixels_.data(), width_, height_, stride);
-        // Strips small enough for any request size limit.
+        // Strips small enough for any request size limit go to a pixmap first; one copy then
+        // puts the whole frame on screen, so that no grab ever sees half of one.
+        if (buffer_ == XCB_PIXMAP_NONE) {
+            buffer_ = xcb_generate_id(c_);
+            xcb_create_pixmap(c_, screen_->root_depth, buffer_, window_,
+                              static_cast<std::uint16_t>(width_),
+                              static_cast<std::uint16_t>(height_));
+        }
         const int rows = std::max(1, 200'000 / stride);
         for (int y = 0; y < height_; y += rows) {
             const int count = std::min(rows, height_ - y);
-            xcb_put_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, window_, gc_,
+            xcb_put_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, buffer_, gc_,
                           static_cast<std::uint16_t>(width_), static_cast<std::uint16_t>(count), 0,
                           static_cast<std::int16_t>(y), 0, screen_->root_depth,
                           static_cast<std::uint32_t>(stride * count),
                           pixels_.data() + static_cast<std::ptrdiff_t>(y) * stride);
         }
+        xcb_copy_area(c_, buffer_, window_, gc_, 0, 0, 0, 0, static_cast<std::uint16_t>(width_),
+                      static_cast<std::uint16_t>(height_));
         roundTrip(c_);
         std::printf("{\"counter\":%u,\"time\":%lld}\n", counter,
                     static_cast<long long>(monotonicNanoseconds()));
@@ -151,6 +180,12 @@ class TestWindow {
     }
 
     void resized(int width, int height) {
+        if (width != width_ || height != height_) {
+            if (buffer_ != XCB_PIXMAP_NONE) {
+                xcb_free_pixmap(c_, buffer_);
+                buffer_ = XCB_PIXMAP_NONE;
+            }
+        }
         width_ = width;
         height_ = height;
     }
@@ -189,7 +224,9 @@ class TestWindow {
     xcb_screen_t* screen_;
     xcb_window_t window_;
     xcb_gcontext_t gc_;
+    xcb_pixmap_t buffer_ = XCB_PIXMAP_NONE;  // the frame being painted
     int width_, height_;
+    bool still_;
     std::vector<std::uint8_t> pixels_;
 };
 
