@@ -11,6 +11,7 @@
 #include "tests/support/frame_barcode.h"
 #include "tests/support/udp_relay.h"
 #include "tools/pad/share_syntax.h"
+#include "tools/pad/studio_listing.h"
 
 namespace quillory::pad {
 
@@ -139,25 +140,18 @@ void StudioShare::studioArrived(const StudioSignal& signal) {
 void StudioShare::sourcesArrived(const StudioSignal& signal) {
     listID_.reset();
     waitTimer_.cancel();
-    const auto& sources = *signal.sources;
-    const auto chosen = std::find_if(sources.begin(), sources.end(), [&](const auto& source) {
-        return options_.source
-                   ? source.id == *options_.source
-                   : source.kind == StudioSource::Kind::window && source.name == *options_.window;
-    });
-    if (chosen == sources.end()) {
-        finish(1, options_.source ? "The computer has no source " + options_.source->text() +
-                                        ". quillory-pad studio list shows what it shares."
-                                  : "The computer shows no window named “" + *options_.window +
-                                        "”. quillory-pad studio list shows what it shares.");
+    auto chosen = chooseSource(*signal.sources, options_.source, options_.window);
+    if (const auto* message = std::get_if<std::string>(&chosen)) {
+        finish(1, *message);
         return;
     }
+    const auto& source = std::get<StudioSource>(chosen);
     output_->event("source",
-                   {{"id", chosen->id.text()},
-                    {"kind", chosen->kind == StudioSource::Kind::display ? "display" : "window"},
-                    {"name", chosen->name}},
-                   "Sharing " + chosen->name + "…");
-    request(chosen->id);
+                   {{"id", source.id.text()},
+                    {"kind", source.kind == StudioSource::Kind::display ? "display" : "window"},
+                    {"name", source.name}},
+                   "Sharing " + source.name + "…");
+    request(source.id);
 }
 
 void StudioShare::request(const std::optional<Uuid>& sourceID) {
