@@ -206,11 +206,35 @@ class Scenario:
     def focus(self, window):
         """Raises and focuses a window: a process with its window, or an x_window()."""
         window = window["id"] if isinstance(window, dict) else window.window
-        self.user("raise", str(window))
-        self.wait_active(window)
-
-    def wait_active(self, window):
+        # Asked again while waiting: a window of ours that maps late may take the focus back.
         deadline = time.monotonic() + WAIT
+        while True:
+            self.user("raise", str(window))
+            try:
+                self.wait_active(window, timeout=1.0)
+                return
+            except Failure:
+                check(time.monotonic() < deadline,
+                      f"window {window} did not take the focus from {active_window()}")
+
+    def raise_to_top(self, window):
+        """Raises a window and waits until the window manager has put it on top, asking again
+        each second: a click sent before would land on the window above."""
+        deadline = time.monotonic() + WAIT
+        while True:
+            self.user("raise", str(window))
+            retry = min(deadline, time.monotonic() + 1.0)
+            while time.monotonic() < retry:
+                output = subprocess.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"],
+                                        capture_output=True, text=True, timeout=WAIT).stdout
+                stack = output.rsplit("#", 1)[-1].split(",") if "#" in output else []
+                if stack and int(stack[-1], 16) == window:
+                    return
+                time.sleep(0.05)
+            check(time.monotonic() < deadline, f"window {window} did not come to the top")
+
+    def wait_active(self, window, timeout=WAIT):
+        deadline = time.monotonic() + timeout
         while active_window() != window:
             check(time.monotonic() < deadline,
                   f"window {window} did not take the focus from {active_window()}")
@@ -242,7 +266,7 @@ class Scenario:
         # The user brings the panel up from behind the target (a fallback window without a tray
         # stays below the window in use) and clicks into it.
         panel = x_window("Quillory")
-        self.user("raise", str(panel["id"]))
+        self.raise_to_top(panel["id"])
         self.user("click", str(panel["x"] + panel["width"] // 2), str(panel["y"] + 110))
         self.wait_active(panel["id"])
         # Confirm waits one second after the code appeared.
@@ -632,9 +656,20 @@ def start_studio(s):
     """quillory paired with a new tablet; the panel is left in front."""
     target = s.start_target()
     app = s.start_app()
-    s.focus(target)
-    s.pair_app(app, target)
-    return app
+    # Pairing is driven through the panel with synthetic input and is not what these scenarios
+    # test: a second try covers a click the window manager placed elsewhere.
+    for attempt in (1, 2):
+        try:
+            s.focus(target)
+            s.pair_app(app, target)
+            return app
+        except Failure as failure:
+            if attempt == 2:
+                raise
+            print(f"pairing again after: {failure}")
+            for process in [p for p in s.processes if p.name == "pad pair"]:
+                process.kill()
+            app.expect(lambda e: e.get("event") == "pairing" and not e["code"])
 
 
 def start_window(s, title, geometry):
@@ -646,7 +681,8 @@ def start_window(s, title, geometry):
     return window
 
 
-def window_place(window_id):
+def window_place(window_id, frame=False):
+    """A window's place on the root; with `frame`, of the window manager's frame around it."""
     deadline = time.monotonic() + WAIT
     while True:
         output = subprocess.run(["xwininfo", "-int", "-id", str(window_id)], capture_output=True,
@@ -655,11 +691,19 @@ def window_place(window_id):
                       if ":" in line and not line.strip().startswith("xwininfo"))
         fields = {key.strip(): value.strip() for key, value in fields.items()}
         if fields.get("Map State") == "IsViewable":
-            return {"x": int(fields["Absolute upper-left X"]),
-                    "y": int(fields["Absolute upper-left Y"]),
-                    "width": int(fields["Width"]), "height": int(fields["Height"])}
+            break
         check(time.monotonic() < deadline, f"window {window_id} is not on the screen")
         time.sleep(0.05)
+    place = {"x": int(fields["Absolute upper-left X"]), "y": int(fields["Absolute upper-left Y"]),
+             "width": int(fields["Width"]), "height": int(fields["Height"])}
+    if frame:
+        extents = subprocess.run(["xprop", "-id", str(window_id), "_NET_FRAME_EXTENTS"],
+                                 capture_output=True, text=True, timeout=WAIT).stdout
+        left, right, top, bottom = (int(v) for v in extents.split("=", 1)[1].split(","))
+        place = {"x": place["x"] - left, "y": place["y"] - top,
+                 "width": place["width"] + left + right,
+                 "height": place["height"] + top + bottom}
+    return place
 
 
 def studio_changed(predicate):
@@ -765,11 +809,17 @@ def scenario_studio_window(s):
     app.expect(studio_changed(lambda e: e["active"] and e["status"].startswith("Sharing ")))
     frames = pad.expect(lambda e: e.get("event") == "frames" and e["barcodes"] > 0)
     check("counter" in frames, f"no barcode read: {frames}")
+    # The stream shows the window with its frame, and strokes map over that picture.
     place = window_place(window.id)
+    frame = window_place(window.id, frame=True)
+    # Even sides for the encoder.
+    check(abs(offer["width"] - frame["width"]) <= 1 and abs(offer["height"] - frame["height"]) <= 1,
+          f"offered {offer['width']}×{offer['height']} for the frame {frame}")
     pad.send("draw 0.5 0.5")
     draw = pad.expect("draw")
     check(draw["studioID"], "the stroke is not tagged with the stream")
-    drawn_at(window, draw, lambda x, y: (x * place["width"], y * place["height"]))
+    drawn_at(window, draw, lambda x, y: (frame["x"] + x * frame["width"] - place["x"],
+                                         frame["y"] + y * frame["height"] - place["y"]))
     # The painter's log up to now, for the latency the summary prints.
     with open(log, "w") as file:
         file.write("\n".join(line for line in list(window.transcript) if '"counter"' in line))
@@ -777,6 +827,8 @@ def scenario_studio_window(s):
     latency = pad.expect("latency")
     check(latency["frames"] > 0 and latency["median"] > 0, f"latency: {latency}")
     app.expect(studio_changed(lambda e: not e["active"]))
+    # The desktop's context tells the tablet that input is set up for the display again.
+    pad.expect("context")
     pad.send("draw 0.5 0.5")
     draw = pad.expect("draw")
     check(draw["studioID"] is None, f"tagged after stop: {draw}")
@@ -796,8 +848,7 @@ def scenario_studio_moved(s):
     failure = pad.expect("failure")
     check(failure["message"] == text, f"failure: {failure}")
     # The host holds the failure while the link lasts; the pad's exit then ends the link.
-    app.expect(studio_changed(lambda e: not e["active"] and e["failure"] == text),
-               avoid=lambda e: e.get("event") == "connected" and not e["connected"])
+    app.expect(studio_changed(lambda e: not e["active"] and e["failure"] == text))
     check(pad.wait() == 1, "a failed share did not exit with 1")
     app.expect(lambda e: e.get("event") == "connected" and not e["connected"])
     # The next connection draws on the main display again.

@@ -346,16 +346,12 @@ void PadSession::startStudioShare() {
         }
     };
     link.draw = [weak](std::vector<PenSample> samples) {
-        auto self = weak.lock();
-        if (!self || !self->channel_) {
-            return;
+        if (auto self = weak.lock()) {
+            self->shareStroke_.insert(self->shareStroke_.end(), samples.begin(), samples.end());
+            if (!self->shareStrokeTimer_.isScheduled()) {
+                self->sendShareSample();
+            }
         }
-        const double start = uptimeSeconds();
-        for (std::size_t index = 0; index < samples.size(); ++index) {
-            samples[index].sequence = ++self->sequence_;
-            samples[index].timestamp = start + static_cast<double>(index) / samplesPerSecond;
-        }
-        self->channel_->send(samples);
     };
     link.localAddress = [weak]() -> std::optional<std::string> {
         auto self = weak.lock();
@@ -388,6 +384,32 @@ void PadSession::listStudioSources() {
     studioTimer_ = MainQueue::after(studioListTimeout, [weak] {
         if (auto self = weak.lock()) {
             self->studioListingTimedOut();
+        }
+    });
+}
+
+void PadSession::sendShareSample() {
+    QUILLORY_CHECK_MAIN_THREAD();
+    if (!channel_ || shareStroke_.empty()) {
+        shareStroke_.clear();
+        return;
+    }
+    // One sample a message at a stylus's rate, as the pen draws: the computer moves the pointer
+    // to the last sample of each message.
+    // A fired timer still counts as scheduled until cancelled; the next stroke tests it.
+    shareStrokeTimer_.cancel();
+    auto sample = shareStroke_.front();
+    shareStroke_.pop_front();
+    sample.sequence = ++sequence_;
+    sample.timestamp = uptimeSeconds();
+    channel_->send(std::vector<PenSample>{sample});
+    if (shareStroke_.empty()) {
+        return;
+    }
+    std::weak_ptr<PadSession> weak = weak_from_this();
+    shareStrokeTimer_ = MainQueue::after(1.0 / samplesPerSecond, [weak] {
+        if (auto self = weak.lock()) {
+            self->sendShareSample();
         }
     });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -75,6 +76,7 @@ class PadSession : public std::enable_shared_from_this<PadSession> {
     void studioListingTimedOut();
     void finishStudioListing();
     void startStudioShare();
+    void sendShareSample();
     // Ends the link with "stop"; the run then exits with status, and message when it fails.
     void stopLink(int status = 0, std::string message = {});
     void fail(const std::string& message, int status = 1);
@@ -121,6 +123,8 @@ class PadSession : public std::enable_shared_from_this<PadSession> {
     std::uint64_t listSentAt_ = 0;
     Timer studioTimer_;
     std::shared_ptr<StudioShareDriver> share_;
+    std::deque<PenSample> shareStroke_;  // typed strokes, sent one sample at a time
+    Timer shareStrokeTimer_;
 };
 
 }  // namespace quillory::pad

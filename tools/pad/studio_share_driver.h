@@ -16,7 +16,7 @@ namespace quillory::pad {
 // What a Studio share uses of the run's link. Main queue only.
 struct StudioShareLink {
     std::function<void(const StudioSignal&)> send;
-    // Stamps the samples (sequence, timestamps 1/240 s apart) and sends them.
+    // Stamps the samples and sends them one at a time at a stylus's rate.
     std::function<void(std::vector<PenSample>)> draw;
     std::function<std::optional<std::string>()> localAddress;
     // The share is over: the run ends the link and exits with this status and message.
