@@ -782,8 +782,11 @@ def scenario_studio_display(s):
     check(offer["sourceName"] == "Main display", f"offer: {offer}")
     app.expect(studio_changed(lambda e: e["active"] and e["status"] == "Sharing Main display"))
     pad.expect("frames")
+    # Forced IDRs are spaced at least 300 ms apart on the host, and the request rides on the
+    # receiver's RTCP timing: half a second of pictures bounds it.
     pad.send("keyframe")
-    check(pad.expect("keyframe")["afterFrames"] <= 3, "no IDR among the next three pictures")
+    after = pad.expect("keyframe")["afterFrames"]
+    check(after <= 30, f"the IDR came {after} pictures after the request")
     pad.send("configure responsive 1180x820")
     configured = pad.expect("configured")
     check(configured["preset"] == "responsive", f"configured: {configured}")
