@@ -644,6 +644,11 @@ def scenario_studio_unanswered(s):
     check([signal["kind"] for signal in asked] == ["listSources"], f"the host got {asked}")
     messages = [e.get("message", "") for e in events_named(events, "error")]
     check(any("did not answer the source list" in m for m in messages), f"messages: {messages}")
+    # Sharing a named window lists first, and ends the same way.
+    code, events, _ = s.run_pad("studio", "share", "--window", "Notes")
+    messages = [e.get("message", "") for e in events_named(events, "error")]
+    check(code == 1 and any("did not answer the source list" in m for m in messages),
+          f"studio share exited with {code}: {messages}")
 
 
 # Studio with the real application on a 1920×1080 screen: the tablet views a display or a test
