@@ -35,6 +35,17 @@ SessionEventPrinter::SessionEventPrinter(SessionFacade* session, std::FILE* outp
     connect(&SessionFacade::listeningChanged, [this] {
         print("listening", {{"listening", session_->listening()}});
     });
+    // Studio's values in one line, whichever changed.
+    if (auto* studio = session_->studio()) {
+        const auto printStudio = [this, studio] {
+            print("studio", {{"active", studio->active()},
+                             {"status", studio->status().toStdString()},
+                             {"failure", studio->failure().toStdString()}});
+        };
+        QObject::connect(studio, &StudioControl::activeChanged, this, printStudio);
+        QObject::connect(studio, &StudioControl::statusChanged, this, printStudio);
+        QObject::connect(studio, &StudioControl::failureChanged, this, printStudio);
+    }
 }
 
 void SessionEventPrinter::print(const char* name, Json fields) {

@@ -3,6 +3,7 @@
 
 #include "tools/pad/console_loop.h"
 #include "tools/pad/pad_session.h"
+#include "tools/pad/studio_share.h"
 
 using namespace quillory;
 using namespace quillory::pad;
@@ -23,8 +24,9 @@ int main(int argc, char** argv) {
     // Signals are routed to the console loop before any thread starts.
     ConsoleLoop console;
     auto output = std::make_shared<EventOutput>(options.json);
-    auto session = std::make_shared<PadSession>(std::move(options), std::move(output),
-                                                [&console](int status) { console.finish(status); });
+    auto session = std::make_shared<PadSession>(
+        std::move(options), std::move(output), [&console](int status) { console.finish(status); },
+        StudioShare::make);
     std::weak_ptr<PadSession> weak = session;
     return console.runProgram(
         std::move(session),

@@ -21,6 +21,12 @@ const char* const padUsage =
     "  record <name> [--host H]      record a shortcut typed on the computer for <name>\n"
     "  studio list [--host H] [--thumbnails DIR]\n"
     "                                list the computer's shareable displays and windows\n"
+    "  studio share [--host H] [--source ID | --window NAME] [--preset P]\n"
+    "               [--viewport WxH[,actual]] [--seconds S] [--shape SPEC] [--paint-log FILE]\n"
+    "                                view a display or window of the computer (the main\n"
+    "                                display without --source or --window); while it runs,\n"
+    "                                type configure P [WxH], keyframe, shape SPEC|off,\n"
+    "                                draw X Y, stop or quit\n"
     "\n"
     "Options:\n"
     "  --json            every event as one JSON line on standard output\n"
@@ -29,7 +35,12 @@ const char* const padUsage =
     "  --duration S      draw strokes back to back for S seconds instead of a count\n"
     "  --wait S          seconds to look for computers (default 3)\n"
     "  --name N          this tablet's name (default \"Quillory Pad\")\n"
-    "  --intent UUID     continue an earlier session instead of starting a new one\n";
+    "  --intent UUID     continue an earlier session instead of starting a new one\n"
+    "  --preset P        quality, balanced (default) or responsive\n"
+    "  --viewport WxH    the view's size in pixels; ,actual for the source's own pixels\n"
+    "  --seconds S       share for S seconds, then stop (default: until quit)\n"
+    "  --shape SPEC      relay the stream and shape it: rate=1.5mbit,loss=2%,delay=20ms\n"
+    "  --paint-log FILE  a test window's paint log: print paint-to-decode latency\n";
 
 namespace {
 
@@ -54,7 +65,25 @@ struct OptionSpec {
     bool (*apply)(PadOptions& options, const std::string& value);
     // Completes "“<value>” …" when apply refuses the value.
     std::string_view refusal;
+    // Instead of apply: sets the option or tells what is wrong with the value.
+    std::optional<UsageError> (*parse)(PadOptions& options, const std::string& value) = nullptr;
 };
+
+// Sets `field` from a parser's result, or passes its error on.
+template <typename Value, typename Parse>
+std::optional<UsageError> parsed(std::optional<Value>& field, Parse parse,
+                                 const std::string& text) {
+    auto result = parse(text);
+    if (auto* error = std::get_if<UsageError>(&result)) {
+        return *error;
+    }
+    field = std::get<Value>(std::move(result));
+    return std::nullopt;
+}
+
+bool refuse(PadOptions&, const std::string&) {
+    return false;
+}
 
 constexpr OptionSpec optionSpecs[] = {
     {"--json", OptionSpec::Value::none,
@@ -116,6 +145,49 @@ constexpr OptionSpec optionSpecs[] = {
          options.thumbnails = text;
          return true;
      }},
+    {"--source", OptionSpec::Value::any,
+     [](PadOptions& options, const std::string& text) {
+         options.source = Uuid::parse(text);
+         return options.source.has_value();
+     },
+     "is not a source identifier: use an id that studio list printed."},
+    {"--window", OptionSpec::Value::nonEmpty,
+     [](PadOptions& options, const std::string& text) {
+         options.window = text;
+         return true;
+     }},
+    {"--preset", OptionSpec::Value::any,
+     [](PadOptions& options, const std::string& text) {
+         options.preset = fromRawValue<StudioPreset>(text);
+         return options.preset.has_value();
+     },
+     "is not a preset: use quality, balanced or responsive."},
+    {"--viewport",
+     OptionSpec::Value::any,
+     refuse,
+     {},
+     [](PadOptions& options, const std::string& text) {
+         return parsed(options.viewport, parseViewport, text);
+     }},
+    {"--seconds", OptionSpec::Value::any,
+     [](PadOptions& options, const std::string& text) {
+         options.seconds = parseNumber<double>(text);
+         return options.seconds && std::isfinite(*options.seconds) && *options.seconds > 0 &&
+                *options.seconds <= 86'400;
+     },
+     "is not a time: use seconds up to 86400."},
+    {"--shape",
+     OptionSpec::Value::any,
+     refuse,
+     {},
+     [](PadOptions& options, const std::string& text) {
+         return parsed(options.shape, parseShaping, text);
+     }},
+    {"--paint-log", OptionSpec::Value::nonEmpty,
+     [](PadOptions& options, const std::string& text) {
+         options.paintLog = text;
+         return true;
+     }},
 };
 
 const OptionSpec* optionNamed(std::string_view name) {
@@ -153,11 +225,13 @@ std::optional<UsageError> applyCommand(PadOptions& options, const std::string& c
     options.command = found->second;
     if (options.command == PadOptions::Command::studio) {
         if (!argument) {
-            return UsageError{"Name what Studio should do: quillory-pad studio list"};
+            return UsageError{
+                "Name what Studio should do: quillory-pad studio list, or studio share"};
         }
-        if (*argument != "list") {
-            return UsageError{"Unknown Studio command “" + *argument + "”: use list."};
+        if (*argument != "list" && *argument != "share") {
+            return UsageError{"Unknown Studio command “" + *argument + "”: use list or share."};
         }
+        options.studio = *argument == "list" ? PadOptions::Studio::list : PadOptions::Studio::share;
         return std::nullopt;
     }
     if (options.command == PadOptions::Command::record) {
@@ -225,7 +299,11 @@ std::variant<PadOptions, UsageError> parsePadOptions(const std::vector<std::stri
                 }
                 value = *++argument;
             }
-            if (!option->apply(options, value)) {
+            if (option->parse) {
+                if (auto error = option->parse(options, value)) {
+                    return *error;
+                }
+            } else if (!option->apply(options, value)) {
                 return UsageError{"“" + value + "” " + std::string(option->refusal)};
             }
         } else if (argument->starts_with("-")) {
@@ -250,8 +328,25 @@ std::variant<PadOptions, UsageError> parsePadOptions(const std::vector<std::stri
     if (options.strokes == 0 && !options.duration) {
         return UsageError{"--strokes 0 needs --duration."};
     }
-    if (options.thumbnails && options.command != PadOptions::Command::studio) {
+    const bool listing = options.command == PadOptions::Command::studio &&
+                         options.studio == PadOptions::Studio::list;
+    const bool sharing = options.command == PadOptions::Command::studio &&
+                         options.studio == PadOptions::Studio::share;
+    if (options.thumbnails && !listing) {
         return UsageError{"--thumbnails belongs to studio list."};
+    }
+    const std::pair<bool, std::string_view> shareOptions[] = {
+        {options.source.has_value(), "--source"},     {options.window.has_value(), "--window"},
+        {options.preset.has_value(), "--preset"},     {options.viewport.has_value(), "--viewport"},
+        {options.seconds.has_value(), "--seconds"},   {options.shape.has_value(), "--shape"},
+        {options.paintLog.has_value(), "--paint-log"}};
+    for (const auto& [given, name] : shareOptions) {
+        if (given && !sharing) {
+            return UsageError{std::string(name) + " belongs to studio share."};
+        }
+    }
+    if (options.source && options.window) {
+        return UsageError{"Share either --source or --window, not both."};
     }
     if (options.port && !options.host) {
         return UsageError{"--port needs --host."};

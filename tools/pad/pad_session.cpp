@@ -44,10 +44,11 @@ std::string caseName(ConnectionEnd::Case kind) {
 }  // namespace
 
 PadSession::PadSession(PadOptions options, std::shared_ptr<EventOutput> output,
-                       std::function<void(int)> finish)
+                       std::function<void(int)> finish, StudioShareMaker makeShare)
     : options_(std::move(options)),
       output_(std::move(output)),
       finish_(std::move(finish)),
+      makeShare_(std::move(makeShare)),
       connectQueue_(std::make_unique<SerialQueue>("quillory-pad.connect")),
       intent_(options_.intent.value_or(Uuid::random())) {}
 
@@ -321,9 +322,48 @@ void PadSession::ready() {
         output_->event("paired", {{"name", host.name}, {"id", host.id}},
                        "Paired with " + host.name + ".");
         stopLink();
+    } else if (options_.command == PadOptions::Command::studio &&
+               options_.studio == PadOptions::Studio::share) {
+        if (!share_) {
+            startStudioShare();
+        }
     } else if (options_.command == PadOptions::Command::studio && !listing_) {
         listStudioSources();
     }
+}
+
+void PadSession::startStudioShare() {
+    QUILLORY_CHECK_MAIN_THREAD();
+    if (!makeShare_) {
+        stopLink(1, "This program was built without video: studio share is not available.");
+        return;
+    }
+    std::weak_ptr<PadSession> weak = weak_from_this();
+    StudioShareLink link;
+    link.send = [weak](const StudioSignal& signal) {
+        if (auto self = weak.lock(); self && self->channel_) {
+            self->channel_->send(signal);
+        }
+    };
+    link.draw = [weak](std::vector<PenSample> samples) {
+        if (auto self = weak.lock()) {
+            self->shareStroke_.insert(self->shareStroke_.end(), samples.begin(), samples.end());
+            if (!self->shareStrokeTimer_.isScheduled()) {
+                self->sendShareSample();
+            }
+        }
+    };
+    link.localAddress = [weak]() -> std::optional<std::string> {
+        auto self = weak.lock();
+        return self && self->channel_ ? self->channel_->localAddress() : std::nullopt;
+    };
+    link.finished = [weak](int status, std::string message) {
+        if (auto self = weak.lock()) {
+            self->stopLink(status, std::move(message));
+        }
+    };
+    share_ = makeShare_(options_, output_, std::move(link));
+    share_->start();
 }
 
 void PadSession::listStudioSources() {
@@ -348,9 +388,39 @@ void PadSession::listStudioSources() {
     });
 }
 
+void PadSession::sendShareSample() {
+    QUILLORY_CHECK_MAIN_THREAD();
+    if (!channel_ || shareStroke_.empty()) {
+        shareStroke_.clear();
+        return;
+    }
+    // One sample a message at a stylus's rate, as the pen draws: the computer moves the pointer
+    // to the last sample of each message.
+    // A fired timer still counts as scheduled until cancelled; the next stroke tests it.
+    shareStrokeTimer_.cancel();
+    auto sample = shareStroke_.front();
+    shareStroke_.pop_front();
+    sample.sequence = ++sequence_;
+    sample.timestamp = uptimeSeconds();
+    channel_->send(std::vector<PenSample>{sample});
+    if (shareStroke_.empty()) {
+        return;
+    }
+    std::weak_ptr<PadSession> weak = weak_from_this();
+    shareStrokeTimer_ = MainQueue::after(1.0 / samplesPerSecond, [weak] {
+        if (auto self = weak.lock()) {
+            self->sendShareSample();
+        }
+    });
+}
+
 void PadSession::studioArrived(const StudioSignal& signal) {
     QUILLORY_CHECK_MAIN_THREAD();
     output_->event("studio", {{"studio", signal.toJSON()}}, {});
+    if (share_ && !stopRequested_) {
+        share_->studioArrived(signal);
+        return;
+    }
     if (!listing_ || stopRequested_) {
         return;
     }
@@ -631,6 +701,9 @@ void PadSession::ended(const ConnectionEnd& end) {
     tick_.cancel();
     durationTimer_.cancel();
     studioTimer_.cancel();
+    if (const auto share = std::exchange(share_, nullptr)) {
+        share->linkEnded();
+    }
     reportStroke(false);
     awaitingCode_ = false;
     output_->event("ended", {{"end", caseName(end.kind())}, {"message", end.message()}}, {});
@@ -680,6 +753,10 @@ void PadSession::input(const std::string& line) {
         stopLink(1, "Pairing cancelled.");
         return;
     }
+    if (share_ && channel_ && !stopRequested_) {
+        share_->input(line);
+        return;
+    }
     if (line == "quit") {
         if (channel_) {
             stopLink();
@@ -694,11 +771,17 @@ void PadSession::endOfInput() {
     // Nobody is left to confirm a code.
     if (awaitingCode_) {
         input("");
+    } else if (share_ && channel_ && !stopRequested_) {
+        share_->endOfInput();
     }
 }
 
 void PadSession::interrupt() {
     QUILLORY_CHECK_MAIN_THREAD();
+    if (share_ && channel_ && !stopRequested_) {
+        share_->interrupt();
+        return;
+    }
     if (channel_ && !stopRequested_) {
         stopLink(130, "Interrupted.");
         return;

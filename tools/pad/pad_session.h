@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "tools/pad/pad_options.h"
 #include "tools/pad/remembered_hosts.h"
 #include "tools/pad/studio_listing.h"
+#include "tools/pad/studio_share_driver.h"
 
 namespace quillory::pad {
 
@@ -29,8 +31,9 @@ class PadSession : public std::enable_shared_from_this<PadSession> {
     static constexpr double studioListTimeout = 10.0;
     static constexpr double studioThumbnailTimeout = 3.0;
 
+    // `makeShare` gives `studio share` its video side; without it the command fails cleanly.
     PadSession(PadOptions options, std::shared_ptr<EventOutput> output,
-               std::function<void(int status)> finish);
+               std::function<void(int status)> finish, StudioShareMaker makeShare = {});
     ~PadSession();
 
     void begin();
@@ -72,6 +75,8 @@ class PadSession : public std::enable_shared_from_this<PadSession> {
     void studioArrived(const StudioSignal& signal);
     void studioListingTimedOut();
     void finishStudioListing();
+    void startStudioShare();
+    void sendShareSample();
     // Ends the link with "stop"; the run then exits with status, and message when it fails.
     void stopLink(int status = 0, std::string message = {});
     void fail(const std::string& message, int status = 1);
@@ -80,6 +85,7 @@ class PadSession : public std::enable_shared_from_this<PadSession> {
     const PadOptions options_;
     const std::shared_ptr<EventOutput> output_;
     const std::function<void(int)> finish_;
+    const StudioShareMaker makeShare_;
     bool finished_ = false;
 
     std::shared_ptr<DeviceTrustStore> store_;
@@ -116,6 +122,9 @@ class PadSession : public std::enable_shared_from_this<PadSession> {
     std::optional<StudioListing> listing_;
     std::uint64_t listSentAt_ = 0;
     Timer studioTimer_;
+    std::shared_ptr<StudioShareDriver> share_;
+    std::deque<PenSample> shareStroke_;  // typed strokes, sent one sample at a time
+    Timer shareStrokeTimer_;
 };
 
 }  // namespace quillory::pad

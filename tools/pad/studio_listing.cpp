@@ -93,6 +93,39 @@ std::optional<ImageSize> jpegSize(const Bytes& jpeg) {
     return std::nullopt;
 }
 
+std::variant<StudioSource, std::string> chooseSource(const std::vector<StudioSource>& sources,
+                                                     const std::optional<Uuid>& id,
+                                                     const std::optional<std::string>& window) {
+    const std::string hint = ". quillory-pad studio list shows what it shares.";
+    if (id) {
+        for (const auto& source : sources) {
+            if (source.id == *id) {
+                return source;
+            }
+        }
+        return "The computer has no source " + id->text() + hint;
+    }
+    const std::string title = window.value_or("");
+    std::vector<const StudioSource*> shortened;
+    for (const auto& source : sources) {
+        if (source.kind != StudioSource::Kind::window) {
+            continue;
+        }
+        if (source.name == title) {
+            return source;
+        }
+        if (!source.name.empty() && title.starts_with(source.name)) {
+            shortened.push_back(&source);
+        }
+    }
+    if (shortened.size() == 1) {
+        return *shortened.front();
+    }
+    return (shortened.empty() ? "The computer shows no window named “"
+                              : "Several windows of the computer begin like “") +
+           title + "”" + hint;
+}
+
 std::string sourceText(const StudioSource& source) {
     std::string text = source.kind == StudioSource::Kind::display ? "display  " : "window   ";
     text += source.name;

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "protocol/studio_signal.h"
@@ -42,6 +43,13 @@ struct ImageSize {
 std::optional<ImageSize> pngSize(const Bytes& png);
 // The size a JPEG's first frame header states; none when there is none.
 std::optional<ImageSize> jpegSize(const Bytes& jpeg);
+
+// The source a share names: by id, or the window titled `window`. The computer shortens long
+// titles in its list, so a listed window whose title begins `window` matches too when it is the
+// only one. A message for the user when none or several match.
+std::variant<StudioSource, std::string> chooseSource(const std::vector<StudioSource>& sources,
+                                                     const std::optional<Uuid>& id,
+                                                     const std::optional<std::string>& window);
 
 // "display  Main display", "window  Notes — Text Editor  icon 64×64".
 std::string sourceText(const StudioSource& source);

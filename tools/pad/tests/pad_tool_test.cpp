@@ -65,8 +65,9 @@ TEST(PadOptions, BadInputIsExplained) {
               "“yesterday” is not a session identifier (UUID).");
     EXPECT_EQ(refusal({"key"}), "Name the chord to tap, for example: quillory-pad key command+z");
     EXPECT_EQ(refusal({"draw", "extra"}), "Unexpected argument “extra”.");
-    EXPECT_EQ(refusal({"studio"}), "Name what Studio should do: quillory-pad studio list");
-    EXPECT_EQ(refusal({"studio", "record"}), "Unknown Studio command “record”: use list.");
+    EXPECT_EQ(refusal({"studio"}),
+              "Name what Studio should do: quillory-pad studio list, or studio share");
+    EXPECT_EQ(refusal({"studio", "record"}), "Unknown Studio command “record”: use list or share.");
     EXPECT_EQ(refusal({"studio", "list", "more"}), "Unexpected argument “more”.");
     EXPECT_EQ(refusal({"draw", "--thumbnails", "shots"}), "--thumbnails belongs to studio list.");
     EXPECT_EQ(refusal({"studio", "list", "--thumbnails", ""}), "--thumbnails needs a value.");

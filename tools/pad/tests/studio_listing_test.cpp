@@ -97,5 +97,43 @@ TEST(StudioListing, SourceLinesNameKindApplicationAndIcon) {
     EXPECT_EQ(sourceText(window), "window   Notes — Text Editor  icon 64×64");
 }
 
+TEST(StudioListing, ChoosesASourceByIdOrByItsPossiblyShortenedTitle) {
+    const auto display = source(StudioSource::Kind::display, "Notes");
+    const auto notes = source(StudioSource::Kind::window, "Notes");
+    const auto shortened = source(StudioSource::Kind::window, "🇫🇷🇩🇪");
+    const auto report = source(StudioSource::Kind::window, "Report");
+    const auto reportDraft = source(StudioSource::Kind::window, "Report draft");
+    const std::vector sources{display, notes, shortened, report, reportDraft};
+    const struct {
+        std::optional<Uuid> id;
+        std::optional<std::string> window;
+        std::optional<Uuid> chosen;  // none: refused
+    } cases[] = {
+        {display.id, std::nullopt, display.id},
+        {Uuid::random(), std::nullopt, std::nullopt},
+        // A window, never the display of the same name.
+        {std::nullopt, "Notes", notes.id},
+        // The list shortened the title at a character boundary.
+        {std::nullopt, "🇫🇷🇩🇪🇮🇹🇪🇸", shortened.id},
+        // An exact title wins over a window whose title it begins.
+        {std::nullopt, "Report", report.id},
+        {std::nullopt, "Report draft", reportDraft.id},
+        // Two listed titles begin it: ambiguous.
+        {std::nullopt, "Report drafts", std::nullopt},
+        {std::nullopt, "Note", std::nullopt},
+        {std::nullopt, "🇫🇷", std::nullopt},
+    };
+    for (const auto& [id, window, chosen] : cases) {
+        const auto result = chooseSource(sources, id, window);
+        const auto* found = std::get_if<StudioSource>(&result);
+        EXPECT_EQ(found ? std::optional(found->id) : std::nullopt, chosen)
+            << window.value_or("by id") << ": "
+            << (found ? found->name : std::get<std::string>(result));
+    }
+    EXPECT_EQ(std::get<std::string>(chooseSource(sources, std::nullopt, "Report drafts")),
+              "Several windows of the computer begin like “Report drafts”. quillory-pad studio "
+              "list shows what it shares.");
+}
+
 }  // namespace
 }  // namespace quillory::pad
