@@ -27,8 +27,9 @@ QT_FREE = {"platform", "protocol", "core", "media"}
 TEST_FOLDERS = {"tests", "bench", "fuzz", "testing"}
 SOURCE_SUFFIXES = {".h", ".hpp", ".c", ".cc", ".cpp"}
 SKIPPED_FOLDERS = {"build", "scripts", "cmake"}
-# Programs that run the product over its fakes, as the test host does.
-TEST_HOSTS = {"tools/ui-shots"}
+# Programs that run the product over its fakes, as the test host does, and the command-line
+# tablet, which stands in for the real one in tests and is never installed.
+TEST_HOSTS = {"tools/ui-shots", "tools/pad"}
 
 PROJECT_INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 QT_INCLUDE = re.compile(r"^\s*#\s*include\s+<(Q[A-Za-z]*|Qt[A-Za-z]*/[^>]*)>")
