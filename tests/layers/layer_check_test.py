@@ -32,7 +32,7 @@ class LayerCheck(unittest.TestCase):
             "Qt in core": ("core/link/a.cpp", "#include <QObject>\n"),
             "Qt module path in media": ("media/a.cpp", "#include <QtCore/QString>\n"),
             "a fake in production": ("app/a.cpp", '#include "platform/clock/testing/fake.h"\n'),
-            "a fake in a tool": ("tools/pad/a.cpp", '#include "app/session/testing/fake.h"\n'),
+            "a fake in a tool": ("tools/design-gallery/a.cpp", '#include "app/session/testing/fake.h"\n'),
             "tests from production": ("core/a.cpp", '#include "core/link/tests/support.h"\n'),
             "test support from production": ("platform/a.cpp",
                                              '#include "tests/support/scratch.h"\n'),
