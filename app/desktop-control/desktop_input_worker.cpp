@@ -76,7 +76,9 @@ void DesktopInputWorker::enqueue(Input input, const Uuid& connection,
                                  std::int64_t DesktopInputWorker::*pending, std::int64_t limit) {
     const double receivedAt = environment_.clock->nowSeconds();
     std::unique_lock lock(lock_);
-    if (connection_ != connection || configuring_) {
+    // Input that arrives while a configure barrier is waiting is kept: it carries the new
+    // revision and runs behind the barrier, so a stroke begun then is not lost.
+    if (connection_ != connection) {
         return;
     }
     // Checked once the connection is known to be current: a late call from the channel of an
@@ -174,13 +176,14 @@ void DesktopInputWorker::configure(const std::function<void()>& body) {
     const auto barrier = [&] {
         liftAll();
         body();
+        // Cleared on the queue itself: input queued behind the barrier must find it done.
+        std::lock_guard lock(lock_);
+        configuring_ = false;
     };
     if (!queue_.sync(barrier)) {
         // Only reachable from the queue itself, where running inline is what waiting would do.
         barrier();
     }
-    std::lock_guard lock(lock_);
-    configuring_ = false;
 }
 
 void DesktopInputWorker::setForeground(std::optional<std::int32_t> pid,

@@ -108,6 +108,8 @@ class DesktopInputWorker : public std::enable_shared_from_this<DesktopInputWorke
     std::uint64_t revision_ = 0;
     std::int64_t pending_ = 0;
     std::int64_t pendingActions_ = 0;
+    // From a configure call until its barrier has run on the queue; input queued ahead of the
+    // barrier in that time is dropped when it runs.
     bool configuring_ = false;
     bool overflowPending_ = false;
     Presentation presentation_;

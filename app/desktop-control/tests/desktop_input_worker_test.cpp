@@ -2,6 +2,7 @@
 
 #include <linux/input-event-codes.h>
 
+#include <future>
 #include <random>
 #include <thread>
 
@@ -132,6 +133,25 @@ TEST_F(WorkerTest, ARootResizeLiftsEverythingBeforeThePenGetsItsNewArea) {
     EXPECT_TRUE(sink->recording.allUp());
     submit({sample(2, Phase::began)});
     EXPECT_EQ(types(events()).back(), T::leftMouseDown);
+}
+
+// A stroke that begins while a configure barrier runs is drawn once the barrier is done: a tablet
+// drawing right after a Studio stop must not lose its stroke.
+TEST_F(WorkerTest, AStrokeBegunDuringAConfigureBarrierIsDrawnAfterIt) {
+    std::promise<void> inBarrier;
+    std::promise<void> submitted;
+    std::thread transport([&] {
+        inBarrier.get_future().wait();
+        worker->submit({sample(1, Phase::began)}, connection);
+        submitted.set_value();
+    });
+    worker->configure([&] {
+        inBarrier.set_value();
+        submitted.get_future().wait();
+    });
+    transport.join();
+    worker->drain();
+    EXPECT_EQ(types(events()), (std::vector<T>{T::tabletProximity, T::leftMouseDown}));
 }
 
 // Access granted while running brings another sink: the old one lifts the pen and releases
