@@ -23,6 +23,19 @@
 
 namespace quillory {
 
+// The first numeric value of `key` in an entry of `type`.
+inline std::optional<double> statisticValue(const StudioStatisticsReport& report,
+                                            const std::string& type, const std::string& key) {
+    for (const StudioStatistics& entry : report.statistics) {
+        if (entry.type == type && entry.values.contains(key)) {
+            if (const auto* number = std::get_if<double>(&entry.values.at(key))) {
+                return *number;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 // A real StudioPeer over the webrtcbin transport, answered by a VideoReceiver over 127.0.0.1,
 // fed by a paced source of barcoded frames. Waits are on conditions with a deadline.
 class StudioLoopbackFixture : public ::testing::Test {
@@ -101,6 +114,7 @@ class StudioLoopbackFixture : public ::testing::Test {
                                         const std::optional<StudioMediaInterval>& interval) {
                 note([&] {
                     reports.push_back(report);
+                    reportSeconds.push_back(static_cast<double>(uptimeNanoseconds()) / 1e9);
                     intervals.push_back(interval);
                 });
             };
@@ -161,30 +175,30 @@ class StudioLoopbackFixture : public ::testing::Test {
         StudioFrameSink sink;
         runOnMain([&] { sink = peer->makeFrameSink(); });
         ASSERT_TRUE(sink);
-        source = std::jthread(
-            [this, sink, paintLuma = std::move(paintLuma)](std::stop_token stop) mutable {
-                auto pool = PixelBufferPool::create(width, height, 4);
-                const auto interval = std::chrono::nanoseconds(1'000'000'000 / framesPerSecond);
-                auto next = std::chrono::steady_clock::now();
-                for (std::uint32_t counter = 0; !stop.stop_requested(); ++counter) {
-                    if (auto buffer = pool->take()) {
-                        if (paintLuma) {
-                            paintLuma(*buffer);
-                        } else {
-                            std::fill_n(buffer->dataY(),
-                                        static_cast<std::size_t>(buffer->strideY()) * height, 128);
-                        }
-                        std::fill_n(buffer->dataUV(),
-                                    static_cast<std::size_t>(buffer->strideUV()) * height / 2, 128);
-                        testing::paintFrameBarcode(counter, *buffer);
-                        sink(buffer, static_cast<std::int64_t>(uptimeNanoseconds()));
-                        note([&] { sent = counter + 1; });
+        source = std::jthread([this, sink,
+                               paintLuma = std::move(paintLuma)](std::stop_token stop) mutable {
+            auto pool = PixelBufferPool::create(width, height, 4);
+            const auto interval = std::chrono::nanoseconds(1'000'000'000 / sourceFramesPerSecond);
+            auto next = std::chrono::steady_clock::now();
+            for (std::uint32_t counter = 0; !stop.stop_requested(); ++counter) {
+                if (auto buffer = pool->take()) {
+                    if (paintLuma) {
+                        paintLuma(*buffer);
+                    } else {
+                        std::fill_n(buffer->dataY(),
+                                    static_cast<std::size_t>(buffer->strideY()) * height, 128);
                     }
-                    // The frame clock of the source, not a wait for anything.
-                    next += interval;
-                    std::this_thread::sleep_until(next);
+                    std::fill_n(buffer->dataUV(),
+                                static_cast<std::size_t>(buffer->strideUV()) * height / 2, 128);
+                    testing::paintFrameBarcode(counter, *buffer);
+                    sink(buffer, static_cast<std::int64_t>(uptimeNanoseconds()));
+                    note([&] { sent = counter + 1; });
                 }
-            });
+                // The frame clock of the source, not a wait for anything.
+                next += interval;
+                std::this_thread::sleep_until(next);
+            }
+        });
     }
 
     void stopSource() {
@@ -194,6 +208,8 @@ class StudioLoopbackFixture : public ::testing::Test {
         }
     }
 
+    // The pace of startSource's frames.
+    int sourceFramesPerSecond = framesPerSecond;
     std::shared_ptr<MainExecutor> main = std::make_shared<ThreadMainExecutor>("main");
     std::shared_ptr<MainExecutor> control =
         std::make_shared<ThreadMainExecutor>("app.quillory.media.adaptation");
@@ -210,6 +226,7 @@ class StudioLoopbackFixture : public ::testing::Test {
     std::vector<std::string> events;
     std::vector<std::string> failures;
     std::vector<StudioStatisticsReport> reports;
+    std::vector<double> reportSeconds;  // when each report arrived, on the uptime clock
     std::vector<std::optional<StudioMediaInterval>> intervals;
     std::vector<Received> frames;
     std::uint32_t sent = 0;

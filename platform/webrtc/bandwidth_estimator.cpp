@@ -64,14 +64,16 @@ void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window) {
         return;
     }
     lastDecreaseAt_ = window.atSeconds;
-    double target = estimate_ * decreaseFactor;
     const auto loss = usable(window.lossPercent);
-    if (loss && *loss > heavyLossPercent) {
-        // Loss alone says how much got through, not how far the path is from full.
+    double target = estimate_ * decreaseFactor;
+    if (const auto received = usable(window.receivedBps); received && *received > 0) {
+        // What got through is what the path carries. The encoder follows a cut only over a
+        // second or so, so later windows of the same congestion cut no further than that; a
+        // 100 ms window around a burst can show little received, so cut at most by half.
+        target = std::min(estimate_, std::max(*received * decreaseFactor, estimate_ * 0.5));
+    } else if (loss && *loss > heavyLossPercent) {
+        // Without a received rate, loss says how much got through.
         target = std::min(target, estimate_ * (1.0 - 0.5 * std::min(*loss, 100.0) / 100.0));
-    } else if (const auto received = usable(window.receivedBps); received && *received > 0) {
-        // A 100 ms window around a burst can show little received; cut at most by half.
-        target = std::min(target, std::max(*received * decreaseFactor, estimate_ * 0.5));
     }
     estimate_ = clamp(target);
 }

@@ -101,12 +101,22 @@ TEST(BandwidthEstimatorTest, RisingDelayOverConsecutiveWindowsCutsTowardsTheRece
 
 TEST(BandwidthEstimatorTest, OneCutPerRoundTrip) {
     BandwidthEstimator estimator(10'000'000, 16'000'000);
-    estimator.update({0.0, 1e7, 1e7, 50, 0, 0.5});
+    estimator.update({0.0, 1e7, 5e6, 50, 0, 0.5});
     const auto once = estimator.estimateBps();
-    estimator.update({0.1, 1e7, 1e7, 50, 0, 0.5});
+    estimator.update({0.1, 1e7, 5e6, 50, 0, 0.5});
     EXPECT_EQ(estimator.estimateBps(), once);
-    estimator.update({0.6, 1e7, 1e7, 50, 0, 0.5});
+    estimator.update({0.6, 1e7, 5e6, 50, 0, 0.5});
     EXPECT_LT(estimator.estimateBps(), once);
+}
+
+// The encoder follows a cut over a second or so, so congestion shows in the windows after it
+// too; those cut no further than the received rate says.
+TEST(BandwidthEstimatorTest, CongestionThatOutlastsACutCutsNoFurtherThanTheReceivedRate) {
+    BandwidthEstimator estimator(6'000'000, 16'000'000);
+    for (double t = 0; t < 1.5; t += step) {
+        estimator.update({t, 6e6, 3e6, 40, 0.003, 0.02});
+    }
+    EXPECT_EQ(estimator.estimateBps(), 2'550'000);
 }
 
 TEST(BandwidthEstimatorTest, NoIncreaseWhileTheEncoderUsesWellUnderItsAllocation) {
