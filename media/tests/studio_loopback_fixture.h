@@ -66,11 +66,14 @@ class StudioLoopbackFixture : public ::testing::Test {
     }
 
     // Runs work on the main executor and waits for it.
-    void runOnMain(std::function<void()> work) {
+    void runOnMain(std::function<void()> work) { runOn(*main, std::move(work)); }
+
+    // Runs work on an executor of the fixture and waits for it.
+    void runOn(MainExecutor& executor, std::function<void()> work) {
         std::mutex doneMutex;
         std::condition_variable doneChanged;
         bool done = false;
-        main->post([&] {
+        executor.post([&] {
             work();
             std::lock_guard lock(doneMutex);
             done = true;
@@ -84,6 +87,14 @@ class StudioLoopbackFixture : public ::testing::Test {
     bool waitFor(const std::function<bool()>& predicate, double seconds) {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, std::chrono::duration<double>(seconds), predicate);
+    }
+
+    static double uptimeSeconds() { return static_cast<double>(uptimeNanoseconds()) / 1e9; }
+
+    // Waits until a statistics report arrives at or after `at` on the uptime clock.
+    bool waitForReportAfter(double at, double seconds) {
+        return waitFor([&] { return !reportSeconds.empty() && reportSeconds.back() >= at; },
+                       seconds);
     }
 
     void note(const std::function<void()> change) {
@@ -122,7 +133,7 @@ class StudioLoopbackFixture : public ::testing::Test {
     }
 
     void start() {
-        runOnMain([this] { peer->start(width, height, StudioPreset::balanced); });
+        runOnMain([this] { peer->start(sourceWidth, sourceHeight, StudioPreset::balanced); });
         ASSERT_TRUE(waitFor([this] { return offer.has_value(); }, 10)) << "no offer";
     }
 
@@ -177,7 +188,7 @@ class StudioLoopbackFixture : public ::testing::Test {
         ASSERT_TRUE(sink);
         source = std::jthread([this, sink,
                                paintLuma = std::move(paintLuma)](std::stop_token stop) mutable {
-            auto pool = PixelBufferPool::create(width, height, 4);
+            auto pool = PixelBufferPool::create(sourceWidth, sourceHeight, 4);
             const auto interval = std::chrono::nanoseconds(1'000'000'000 / sourceFramesPerSecond);
             auto next = std::chrono::steady_clock::now();
             for (std::uint32_t counter = 0; !stop.stop_requested(); ++counter) {
@@ -186,10 +197,12 @@ class StudioLoopbackFixture : public ::testing::Test {
                         paintLuma(*buffer);
                     } else {
                         std::fill_n(buffer->dataY(),
-                                    static_cast<std::size_t>(buffer->strideY()) * height, 128);
+                                    static_cast<std::size_t>(buffer->strideY() * buffer->height()),
+                                    128);
                     }
                     std::fill_n(buffer->dataUV(),
-                                static_cast<std::size_t>(buffer->strideUV()) * height / 2, 128);
+                                static_cast<std::size_t>(buffer->strideUV() * buffer->height() / 2),
+                                128);
                     testing::paintFrameBarcode(counter, *buffer);
                     sink(buffer, static_cast<std::int64_t>(uptimeNanoseconds()));
                     note([&] { sent = counter + 1; });
@@ -208,7 +221,9 @@ class StudioLoopbackFixture : public ::testing::Test {
         }
     }
 
-    // The pace of startSource's frames.
+    // The size the stream starts with and startSource's frames have, and their pace.
+    int sourceWidth = width;
+    int sourceHeight = height;
     int sourceFramesPerSecond = framesPerSecond;
     std::shared_ptr<MainExecutor> main = std::make_shared<ThreadMainExecutor>("main");
     std::shared_ptr<MainExecutor> control =

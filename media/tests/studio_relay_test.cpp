@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "media/tests/studio_loopback_fixture.h"
-#include "platform/clock/clock.h"
 #include "tests/support/udp_relay.h"
 
 namespace quillory {
@@ -60,14 +59,6 @@ class StudioRelayTest : public StudioLoopbackFixture {
             });
     }
 
-    double now() const { return static_cast<double>(uptimeNanoseconds()) / 1e9; }
-
-    // Waits until a report arrives at or after `at`.
-    bool waitForReportAfter(double at, double seconds) {
-        return waitFor([&] { return !reportSeconds.empty() && reportSeconds.back() >= at; },
-                       seconds);
-    }
-
     // (arrival, value) of every report in [from, to] that has the value.
     std::vector<std::pair<double, double>> valuesBetween(double from, double to,
                                                          const std::string& type,
@@ -89,7 +80,7 @@ class StudioRelayTest : public StudioLoopbackFixture {
         if (HasFatalFailure()) {
             return;
         }
-        const double started = now();
+        const double started = uptimeSeconds();
         ASSERT_TRUE(waitForReportAfter(started + 8, 15));
         const std::size_t decoded = frames.size();
         stopSource();
@@ -173,7 +164,7 @@ TEST_F(StudioRelayTest, CapDroppingFrom8To1_5MbpsLowersTheTargetWithin2Seconds) 
         },
         15));
     relay->setShaping({.rateBps = 1'500'000});
-    const double dropped = now();
+    const double dropped = uptimeSeconds();
     ASSERT_TRUE(waitForReportAfter(dropped + 2.5, 10));
     stopSource();
     std::lock_guard lock(mutex);
@@ -190,7 +181,7 @@ TEST_F(StudioRelayTest, UnderTwoPercentLossFramesKeepDecodingAndRetransmissionsS
     if (HasFatalFailure()) {
         return;
     }
-    const double started = now();
+    const double started = uptimeSeconds();
     ASSERT_TRUE(waitForReportAfter(started + 6, 12));
     std::size_t before = 0;
     {
@@ -220,7 +211,7 @@ TEST_F(StudioRelayTest, KeyframeRequestAt1_5MbpsGivesNoStorm) {
     const auto keyframesSent = [this] {
         return statisticValue(reports.back(), "outbound-rtp", "keyFramesEncoded").value_or(0);
     };
-    ASSERT_TRUE(waitForReportAfter(now() + 4, 10));
+    ASSERT_TRUE(waitForReportAfter(uptimeSeconds() + 4, 10));
     std::size_t before = 0;
     double keyframesBefore = 0;
     {
@@ -229,7 +220,7 @@ TEST_F(StudioRelayTest, KeyframeRequestAt1_5MbpsGivesNoStorm) {
         keyframesBefore = keyframesSent();
     }
     receiver->requestKeyframe();
-    ASSERT_TRUE(waitForReportAfter(now() + 4, 10));
+    ASSERT_TRUE(waitForReportAfter(uptimeSeconds() + 4, 10));
     stopSource();
     std::lock_guard lock(mutex);
     const double requested = keyframesSent() - keyframesBefore;

@@ -96,7 +96,11 @@ void BandwidthEstimator::increase(const BandwidthFeedbackWindow& window) {
         return;
     }
     const double elapsed = lastAt_ ? std::clamp(window.atSeconds - *lastAt_, 0.0, 1.0) : 0.0;
-    estimate_ = clamp(estimate_ * std::pow(1.0 + growthPerSecond, elapsed));
+    // A cut long past, with the path clean since, says the congestion has gone.
+    const bool recovering =
+        lastDecreaseAt_ && window.atSeconds - *lastDecreaseAt_ >= fastGrowthAfterSeconds;
+    const double growth = recovering ? fastGrowthPerSecond : growthPerSecond;
+    estimate_ = clamp(estimate_ * std::pow(1.0 + growth, elapsed));
 }
 
 std::int64_t BandwidthEstimator::update(const BandwidthFeedbackWindow& window) {

@@ -59,6 +59,20 @@ TEST(BandwidthEstimatorTest, RampsByOneAndAHalfThenTwiceOneSecondApartWhileClean
     EXPECT_LT(later, 6'600'000);
 }
 
+// Near a cut the estimate creeps up; with the path clean for a while after it (a cap lifted) it
+// climbs faster.
+TEST(BandwidthEstimatorTest, GrowsFasterOnceACutLiesAWhileBack) {
+    BandwidthEstimator estimator(4'000'000, 16'000'000);
+    estimator.update({0.0, 4e6, 2e6, 30, 0.003, 0.02});
+    ASSERT_EQ(estimator.estimateBps(), 2'000'000);
+    const auto near = feed(estimator, 0.1, 1.0, 0);
+    feed(estimator, 1.1, 3.0, 0);
+    const auto before = estimator.estimateBps();
+    const auto after = feed(estimator, 3.1, 4.0, 0);
+    EXPECT_LT(near, 2'000'000 * 1.09);
+    EXPECT_GT(static_cast<double>(after) / static_cast<double>(before), 1.12);
+}
+
 TEST(BandwidthEstimatorTest, DoubtfulWindowDelaysTheNextRampStep) {
     BandwidthEstimator estimator(start, 16'000'000);
     feed(estimator, 0, 0.5, 0);

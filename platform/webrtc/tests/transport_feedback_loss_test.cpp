@@ -94,8 +94,7 @@ TEST(TransportFeedbackLoss, MalformedMessagesCountNothing) {
     auto truncated = feedback(0, pattern({{true, 20}, {false, 20}}));
     truncated.resize(truncated.size() - 2);
     auto empty = feedback(0, {});
-    const std::vector<std::vector<std::uint8_t>> malformed = {
-        {}, {0, 1, 0, 4}, truncated, empty};
+    const std::vector<std::vector<std::uint8_t>> malformed = {{}, {0, 1, 0, 4}, truncated, empty};
     TransportFeedbackLoss loss;
     for (const auto& fci : malformed) {
         EXPECT_FALSE(loss.add(fci));
