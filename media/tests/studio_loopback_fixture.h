@@ -204,8 +204,12 @@ class StudioLoopbackFixture : public ::testing::Test {
                                 static_cast<std::size_t>(buffer->strideUV() * buffer->height() / 2),
                                 128);
                     testing::paintFrameBarcode(counter, *buffer);
-                    sink(buffer, static_cast<std::int64_t>(uptimeNanoseconds()));
-                    note([&] { sent = counter + 1; });
+                    const auto handedAt = static_cast<std::int64_t>(uptimeNanoseconds());
+                    sink(buffer, handedAt);
+                    note([&] {
+                        sent = counter + 1;
+                        sinkTimes.push_back(handedAt);
+                    });
                 }
                 // The frame clock of the source, not a wait for anything.
                 next += interval;
@@ -245,6 +249,7 @@ class StudioLoopbackFixture : public ::testing::Test {
     std::vector<std::optional<StudioMediaInterval>> intervals;
     std::vector<Received> frames;
     std::uint32_t sent = 0;
+    std::vector<std::int64_t> sinkTimes;  // when each counter's frame went to the sink
 };
 
 }  // namespace quillory

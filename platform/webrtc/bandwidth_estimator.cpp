@@ -66,11 +66,15 @@ void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window) {
     lastDecreaseAt_ = window.atSeconds;
     const auto loss = usable(window.lossPercent);
     double target = estimate_ * decreaseFactor;
-    if (const auto received = usable(window.receivedBps); received && *received > 0) {
+    double received = 0;
+    for (const auto& [at, rate] : received_) {
+        received += rate / static_cast<double>(received_.size());
+    }
+    if (received > 0) {
         // What got through is what the path carries. The encoder follows a cut only over a
-        // second or so, so later windows of the same congestion cut no further than that; a
-        // 100 ms window around a burst can show little received, so cut at most by half.
-        target = std::min(estimate_, std::max(*received * decreaseFactor, estimate_ * 0.5));
+        // second or so, so later windows of the same congestion cut no further than that; cut at
+        // most by half.
+        target = std::min(estimate_, std::max(received * decreaseFactor, estimate_ * 0.5));
     } else if (loss && *loss > heavyLossPercent) {
         // Without a received rate, loss says how much got through.
         target = std::min(target, estimate_ * (1.0 - 0.5 * std::min(*loss, 100.0) / 100.0));
@@ -106,6 +110,13 @@ void BandwidthEstimator::increase(const BandwidthFeedbackWindow& window) {
 std::int64_t BandwidthEstimator::update(const BandwidthFeedbackWindow& window) {
     if (!std::isfinite(window.atSeconds) || (lastAt_ && window.atSeconds < *lastAt_)) {
         return estimateBps();
+    }
+    if (const auto received = usable(window.receivedBps); received && *received > 0) {
+        received_.emplace_back(window.atSeconds, *received);
+    }
+    while (!received_.empty() &&
+           received_.front().first < window.atSeconds - receivedAverageSeconds) {
+        received_.pop_front();
     }
     switch (classify(window)) {
         case Signal::overuse:

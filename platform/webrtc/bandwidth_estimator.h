@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
+#include <utility>
 
 #include "platform/webrtc/peer_transport.h"
 
@@ -38,11 +40,14 @@ class BandwidthEstimator {
     // a cut (a cap that was lifted).
     static constexpr double growthPerSecond = 0.08;
     static constexpr double fastGrowthPerSecond = 0.16;
-    static constexpr double fastGrowthAfterSeconds = 3.0;
+    static constexpr double fastGrowthAfterSeconds = 5.0;
     static constexpr double decreaseFactor = 0.85;
     // Below this share of the estimate the encoder is not using what it has (a still screen).
     static constexpr double underuseShare = 0.5;
     static constexpr double minimumDecreaseSpacingSeconds = 0.2;
+    // A cut aims below the received rate averaged over this long: one 100 ms window around a
+    // burst can show little received.
+    static constexpr double receivedAverageSeconds = 0.5;
 
     BandwidthEstimator(std::int64_t initialBps, std::int64_t maximumBps);
 
@@ -70,6 +75,7 @@ class BandwidthEstimator {
     std::optional<double> lastAt_;
     std::optional<double> lastDecreaseAt_;
     int risingWindows_ = 0;
+    std::deque<std::pair<double, double>> received_;  // (end of window, received rate)
 };
 
 }  // namespace quillory
