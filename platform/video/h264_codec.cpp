@@ -28,7 +28,7 @@ constexpr int keyframeInterval = 7200;
 constexpr std::uint64_t vaapiReopenIntervalNs = 2'000'000'000;
 constexpr double vaapiReopenRatio = 1.25;
 constexpr int maximumQp = 51;
-constexpr std::int64_t x264BufferMilliseconds = 500;
+constexpr std::int64_t x264BufferMilliseconds = 750;
 
 const Logger& logger() {
     static const Logger instance("video", "encoder");
@@ -139,7 +139,8 @@ void H264Codec::applyRate(std::uint32_t kbps) {
     if (backend_ == H264Backend::x264) {
         // libx264 changes its average rate while running only in constant-rate mode (ceiling
         // equal to the rate); with a higher ceiling it keeps the rate it opened with and pays
-        // back an early overshoot at QP 51. Half a second of buffer bounds a keyframe's burst.
+        // back an early overshoot at QP 51. Three quarters of a second of buffer let a keyframe
+        // through without starving the frames after it.
         context_->rc_max_rate = bitsPerSecond;
         context_->rc_buffer_size = static_cast<int>(
             std::min<std::int64_t>(bitsPerSecond * x264BufferMilliseconds / 1000, INT32_MAX));

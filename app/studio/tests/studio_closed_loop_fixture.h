@@ -120,6 +120,26 @@ class StudioClosedLoopFixture : public StudioLoopbackFixture {
         return std::nullopt;
     }
 
+    // Seconds from `since` to the first change of point after it that `matches`, waiting up to
+    // `seconds` for one.
+    std::optional<double> changeAfter(
+        double since, double seconds,
+        const std::function<bool(const StudioOperatingPoint&, const std::string&)>& matches) {
+        std::optional<double> found;
+        waitFor(
+            [&] {
+                for (const auto& [at, point, reason] : changes) {
+                    if (at >= since && matches(point, reason)) {
+                        found = at - since;
+                        return true;
+                    }
+                }
+                return !failures.empty();
+            },
+            seconds);
+        return found;
+    }
+
     // The decoded frames since `from` on the uptime clock, and the longest gap between them.
     std::pair<std::vector<Received>, double> decodedSince(double from) {
         std::lock_guard lock(mutex);
