@@ -47,8 +47,7 @@ TEST(StudioPerformanceTraceTest, RingKeepsTheLatestEventsOldestFirst) {
     for (const auto& [last, kept] : stops) {
         while (serial < last) {
             ++serial;
-            trace.record(Stage::capture, {.fields{.serial = serial}},
-                         origin + 0.1 * static_cast<double>(serial));
+            trace.record(Stage::capture, {.fields{.serial = serial}}, origin + 0.1 * static_cast<double>(serial));
         }
         const Snapshot snapshot = trace.snapshot();
         EXPECT_EQ(serials(snapshot.recentEvents), kept);

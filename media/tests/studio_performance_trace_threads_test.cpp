@@ -56,9 +56,9 @@ TEST(StudioPerformanceTraceThreadsTest, ConcurrentRecordersLoseNothing) {
     const auto snapshot = trace.snapshot();
     EXPECT_EQ(snapshot.recentEvents.size(), static_cast<std::size_t>(capacity));
     EXPECT_EQ(snapshot.overwrittenEvents, threads * perThread - capacity);
-    EXPECT_EQ(
-        static_cast<std::int64_t>(snapshot.startupEvents.size()) + snapshot.startupEventsOmitted,
-        threads * perThread / 100);
+    EXPECT_EQ(static_cast<std::int64_t>(snapshot.startupEvents.size()) +
+                  snapshot.startupEventsOmitted,
+              threads * perThread / 100);
 
     // The ring holds the last `capacity` events: distinct, and in each writer's own order.
     std::set<std::uint64_t> seen;
