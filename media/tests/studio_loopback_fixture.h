@@ -208,7 +208,8 @@ class StudioLoopbackFixture : public ::testing::Test {
                     sink(buffer, handedAt);
                     note([&] {
                         sent = counter + 1;
-                        sinkTimes.push_back(handedAt);
+                        sinkTimes.resize(counter + 1);
+                        sinkTimes[counter] = handedAt;
                     });
                 }
                 // The frame clock of the source, not a wait for anything.
@@ -249,7 +250,8 @@ class StudioLoopbackFixture : public ::testing::Test {
     std::vector<std::optional<StudioMediaInterval>> intervals;
     std::vector<Received> frames;
     std::uint32_t sent = 0;
-    std::vector<std::int64_t> sinkTimes;  // when each counter's frame went to the sink
+    // When each counter's frame went to the sink; 0 for a counter the pool had no buffer for.
+    std::vector<std::int64_t> sinkTimes;
 };
 
 }  // namespace quillory

@@ -59,19 +59,24 @@ TEST_F(StudioLoopbackBenchmark, AtTheTopPoint) {
     std::lock_guard lock(mutex);
     std::vector<double> sinkToDecoded;
     std::size_t decoded = 0;
+    std::size_t withBarcode = 0;
     for (const Received& frame : frames) {
         const double at = static_cast<double>(frame.decodedAt) / 1e9;
         if (at < from || at > to) {
             continue;
         }
         decoded += 1;
-        if (frame.barcode && *frame.barcode < sinkTimes.size()) {
+        withBarcode += frame.barcode ? 1u : 0u;
+        if (frame.barcode && *frame.barcode < sinkTimes.size() && sinkTimes[*frame.barcode] > 0) {
             sinkToDecoded.push_back(
                 static_cast<double>(frame.decodedAt - sinkTimes[*frame.barcode]) / 1e6);
         }
     }
     std::size_t handed = 0;
     for (const std::int64_t at : sinkTimes) {
+        if (at == 0) {
+            continue;
+        }
         const double seconds = static_cast<double>(at) / 1e9;
         handed += seconds >= from && seconds <= to ? 1 : 0;
     }
@@ -87,6 +92,29 @@ TEST_F(StudioLoopbackBenchmark, AtTheTopPoint) {
         if (trace->elapsed(from) <= captured && captured <= trace->elapsed(to)) {
             sinkToAccessUnit.push_back((event.elapsedSeconds - captured) * 1000);
         }
+    }
+    // The stream at the top point: mean QP, bits sent and the estimate over the window.
+    std::optional<std::size_t> first;
+    std::size_t last = 0;
+    for (std::size_t index = 0; index < reports.size(); ++index) {
+        if (reportSeconds[index] >= from && reportSeconds[index] <= to) {
+            first = first.value_or(index);
+            last = index;
+        }
+    }
+    const auto outbound = [&](std::size_t index, const char* key) {
+        return statisticValue(reports[index], "outbound-rtp", key).value_or(0);
+    };
+    double meanQp = -1;
+    double sentBps = -1;
+    double estimateBps = -1;
+    if (first && last > *first) {
+        const double seconds = reportSeconds[last] - reportSeconds[*first];
+        meanQp = (outbound(last, "qpSum") - outbound(*first, "qpSum")) /
+                 std::max(1.0, outbound(last, "framesEncoded") - outbound(*first, "framesEncoded"));
+        sentBps = (outbound(last, "bytesSent") - outbound(*first, "bytesSent")) * 8 / seconds;
+        estimateBps = statisticValue(reports[last], "candidate-pair", "availableOutgoingBitrate")
+                          .value_or(-1);
     }
     double firstDecoded = -1;
     if (!frames.empty()) {
@@ -105,8 +133,23 @@ TEST_F(StudioLoopbackBenchmark, AtTheTopPoint) {
         ">= 58");
     row("process CPU per frame handed (both peers)",
         handed > 0 ? cpu * 1000 / static_cast<double>(handed) : -1, "ms", "");
-    std::printf("(%zu frames handed, %zu decoded, %zu with a barcode read, %zu access units)\n",
-                handed, decoded, sinkToDecoded.size(), sinkToAccessUnit.size());
+    double keyframesSent = -1;
+    double pictureLossIndications = -1;
+    double retransmitted = -1;
+    if (first && last > *first) {
+        keyframesSent = outbound(last, "keyFramesEncoded") - outbound(*first, "keyFramesEncoded");
+        pictureLossIndications = outbound(last, "pliCount") - outbound(*first, "pliCount");
+        retransmitted = outbound(last, "retransmittedPacketsSent") -
+                        outbound(*first, "retransmittedPacketsSent");
+    }
+    std::printf(
+        "(mean QP %.1f, %.1f Mbit/s sent, estimate %.1f Mbit/s, %.0f keyframes sent for "
+        "%.0f loss indications, %.0f packets sent again)\n",
+        meanQp, sentBps / 1e6, estimateBps / 1e6, keyframesSent, pictureLossIndications,
+        retransmitted);
+    std::printf(
+        "(%zu frames handed, %zu decoded, %zu with a barcode read, %zu timed, %zu access units)\n",
+        handed, decoded, withBarcode, sinkToDecoded.size(), sinkToAccessUnit.size());
 }
 
 // The closed loop through the relay under a cap from the start: the time from the first report
