@@ -23,6 +23,19 @@
 
 namespace quillory {
 
+// The first numeric value of `key` in an entry of `type`.
+inline std::optional<double> statisticValue(const StudioStatisticsReport& report,
+                                            const std::string& type, const std::string& key) {
+    for (const StudioStatistics& entry : report.statistics) {
+        if (entry.type == type && entry.values.contains(key)) {
+            if (const auto* number = std::get_if<double>(&entry.values.at(key))) {
+                return *number;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 // A real StudioPeer over the webrtcbin transport, answered by a VideoReceiver over 127.0.0.1,
 // fed by a paced source of barcoded frames. Waits are on conditions with a deadline.
 class StudioLoopbackFixture : public ::testing::Test {
@@ -53,11 +66,14 @@ class StudioLoopbackFixture : public ::testing::Test {
     }
 
     // Runs work on the main executor and waits for it.
-    void runOnMain(std::function<void()> work) {
+    void runOnMain(std::function<void()> work) { runOn(*main, std::move(work)); }
+
+    // Runs work on an executor of the fixture and waits for it.
+    void runOn(MainExecutor& executor, std::function<void()> work) {
         std::mutex doneMutex;
         std::condition_variable doneChanged;
         bool done = false;
-        main->post([&] {
+        executor.post([&] {
             work();
             std::lock_guard lock(doneMutex);
             done = true;
@@ -71,6 +87,14 @@ class StudioLoopbackFixture : public ::testing::Test {
     bool waitFor(const std::function<bool()>& predicate, double seconds) {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, std::chrono::duration<double>(seconds), predicate);
+    }
+
+    static double uptimeSeconds() { return static_cast<double>(uptimeNanoseconds()) / 1e9; }
+
+    // Waits until a statistics report arrives at or after `at` on the uptime clock.
+    bool waitForReportAfter(double at, double seconds) {
+        return waitFor([&] { return !reportSeconds.empty() && reportSeconds.back() >= at; },
+                       seconds);
     }
 
     void note(const std::function<void()> change) {
@@ -101,6 +125,7 @@ class StudioLoopbackFixture : public ::testing::Test {
                                         const std::optional<StudioMediaInterval>& interval) {
                 note([&] {
                     reports.push_back(report);
+                    reportSeconds.push_back(static_cast<double>(uptimeNanoseconds()) / 1e9);
                     intervals.push_back(interval);
                 });
             };
@@ -108,7 +133,7 @@ class StudioLoopbackFixture : public ::testing::Test {
     }
 
     void start() {
-        runOnMain([this] { peer->start(width, height, StudioPreset::balanced); });
+        runOnMain([this] { peer->start(sourceWidth, sourceHeight, StudioPreset::balanced); });
         ASSERT_TRUE(waitFor([this] { return offer.has_value(); }, 10)) << "no offer";
     }
 
@@ -161,30 +186,37 @@ class StudioLoopbackFixture : public ::testing::Test {
         StudioFrameSink sink;
         runOnMain([&] { sink = peer->makeFrameSink(); });
         ASSERT_TRUE(sink);
-        source = std::jthread(
-            [this, sink, paintLuma = std::move(paintLuma)](std::stop_token stop) mutable {
-                auto pool = PixelBufferPool::create(width, height, 4);
-                const auto interval = std::chrono::nanoseconds(1'000'000'000 / framesPerSecond);
-                auto next = std::chrono::steady_clock::now();
-                for (std::uint32_t counter = 0; !stop.stop_requested(); ++counter) {
-                    if (auto buffer = pool->take()) {
-                        if (paintLuma) {
-                            paintLuma(*buffer);
-                        } else {
-                            std::fill_n(buffer->dataY(),
-                                        static_cast<std::size_t>(buffer->strideY()) * height, 128);
-                        }
-                        std::fill_n(buffer->dataUV(),
-                                    static_cast<std::size_t>(buffer->strideUV()) * height / 2, 128);
-                        testing::paintFrameBarcode(counter, *buffer);
-                        sink(buffer, static_cast<std::int64_t>(uptimeNanoseconds()));
-                        note([&] { sent = counter + 1; });
+        source = std::jthread([this, sink,
+                               paintLuma = std::move(paintLuma)](std::stop_token stop) mutable {
+            auto pool = PixelBufferPool::create(sourceWidth, sourceHeight, 4);
+            const auto interval = std::chrono::nanoseconds(1'000'000'000 / sourceFramesPerSecond);
+            auto next = std::chrono::steady_clock::now();
+            for (std::uint32_t counter = 0; !stop.stop_requested(); ++counter) {
+                if (auto buffer = pool->take()) {
+                    if (paintLuma) {
+                        paintLuma(*buffer);
+                    } else {
+                        std::fill_n(buffer->dataY(),
+                                    static_cast<std::size_t>(buffer->strideY() * buffer->height()),
+                                    128);
                     }
-                    // The frame clock of the source, not a wait for anything.
-                    next += interval;
-                    std::this_thread::sleep_until(next);
+                    std::fill_n(buffer->dataUV(),
+                                static_cast<std::size_t>(buffer->strideUV() * buffer->height() / 2),
+                                128);
+                    testing::paintFrameBarcode(counter, *buffer);
+                    const auto handedAt = static_cast<std::int64_t>(uptimeNanoseconds());
+                    sink(buffer, handedAt);
+                    note([&] {
+                        sent = counter + 1;
+                        sinkTimes.resize(counter + 1);
+                        sinkTimes[counter] = handedAt;
+                    });
                 }
-            });
+                // The frame clock of the source, not a wait for anything.
+                next += interval;
+                std::this_thread::sleep_until(next);
+            }
+        });
     }
 
     void stopSource() {
@@ -194,6 +226,10 @@ class StudioLoopbackFixture : public ::testing::Test {
         }
     }
 
+    // The size the stream starts with and startSource's frames have, and their pace.
+    int sourceWidth = width;
+    int sourceHeight = height;
+    int sourceFramesPerSecond = framesPerSecond;
     std::shared_ptr<MainExecutor> main = std::make_shared<ThreadMainExecutor>("main");
     std::shared_ptr<MainExecutor> control =
         std::make_shared<ThreadMainExecutor>("app.quillory.media.adaptation");
@@ -210,9 +246,12 @@ class StudioLoopbackFixture : public ::testing::Test {
     std::vector<std::string> events;
     std::vector<std::string> failures;
     std::vector<StudioStatisticsReport> reports;
+    std::vector<double> reportSeconds;  // when each report arrived, on the uptime clock
     std::vector<std::optional<StudioMediaInterval>> intervals;
     std::vector<Received> frames;
     std::uint32_t sent = 0;
+    // When each counter's frame went to the sink; 0 for a counter the pool had no buffer for.
+    std::vector<std::int64_t> sinkTimes;
 };
 
 }  // namespace quillory

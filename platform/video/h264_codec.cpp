@@ -28,6 +28,7 @@ constexpr int keyframeInterval = 7200;
 constexpr std::uint64_t vaapiReopenIntervalNs = 2'000'000'000;
 constexpr double vaapiReopenRatio = 1.25;
 constexpr int maximumQp = 51;
+constexpr std::int64_t x264BufferMilliseconds = 750;
 
 const Logger& logger() {
     static const Logger instance("video", "encoder");
@@ -103,6 +104,7 @@ H264Codec::Opened H264Codec::open(const H264CodecConfig& config) {
     } else if (auto error = codec->openVaapi()) {
         codec->backendReason_ = "VAAPI did not open: " + error->message;
         codec->closeContext();
+        codec->backend_ = H264Backend::x264;
     } else {
         codec->backend_ = H264Backend::vaapi;
         codec->backendReason_ = "VAAPI opened an H.264 encoder on " + config.renderNode;
@@ -132,9 +134,19 @@ void H264Codec::closeContext() {
 }
 
 void H264Codec::applyRate(std::uint32_t kbps) {
-    // Average rate with a ceiling of 1.5 times it over any one second.
     const auto bitsPerSecond = static_cast<std::int64_t>(kbps) * 1000;
     context_->bit_rate = bitsPerSecond;
+    if (backend_ == H264Backend::x264) {
+        // libx264 changes its average rate while running only in constant-rate mode (ceiling
+        // equal to the rate); with a higher ceiling it keeps the rate it opened with and pays
+        // back an early overshoot at QP 51. Three quarters of a second of buffer let a keyframe
+        // through without starving the frames after it.
+        context_->rc_max_rate = bitsPerSecond;
+        context_->rc_buffer_size = static_cast<int>(
+            std::min<std::int64_t>(bitsPerSecond * x264BufferMilliseconds / 1000, INT32_MAX));
+        return;
+    }
+    // Average rate with a ceiling of 1.5 times it over any one second.
     context_->rc_max_rate = bitsPerSecond * 3 / 2;
     context_->rc_buffer_size =
         static_cast<int>(std::min<std::int64_t>(bitsPerSecond * 3 / 2, INT32_MAX));
@@ -181,6 +193,8 @@ std::optional<VideoError> H264Codec::openX264() {
 }
 
 std::optional<VideoError> H264Codec::openVaapi() {
+    // The rate settings depend on the backend.
+    backend_ = H264Backend::vaapi;
     int result = av_hwdevice_ctx_create(&hardwareDevice_, AV_HWDEVICE_TYPE_VAAPI,
                                         config_.renderNode.c_str(), nullptr, 0);
     if (result < 0) {

@@ -64,14 +64,20 @@ void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window) {
         return;
     }
     lastDecreaseAt_ = window.atSeconds;
-    double target = estimate_ * decreaseFactor;
     const auto loss = usable(window.lossPercent);
-    if (loss && *loss > heavyLossPercent) {
-        // Loss alone says how much got through, not how far the path is from full.
+    double target = estimate_ * decreaseFactor;
+    double received = 0;
+    for (const auto& [at, rate] : received_) {
+        received += rate / static_cast<double>(received_.size());
+    }
+    if (received > 0) {
+        // What got through is what the path carries. The encoder follows a cut only over a
+        // second or so, so later windows of the same congestion cut no further than that; cut at
+        // most by half.
+        target = std::min(estimate_, std::max(received * decreaseFactor, estimate_ * 0.5));
+    } else if (loss && *loss > heavyLossPercent) {
+        // Without a received rate, loss says how much got through.
         target = std::min(target, estimate_ * (1.0 - 0.5 * std::min(*loss, 100.0) / 100.0));
-    } else if (const auto received = usable(window.receivedBps); received && *received > 0) {
-        // A 100 ms window around a burst can show little received; cut at most by half.
-        target = std::min(target, std::max(*received * decreaseFactor, estimate_ * 0.5));
     }
     estimate_ = clamp(target);
 }
@@ -94,12 +100,23 @@ void BandwidthEstimator::increase(const BandwidthFeedbackWindow& window) {
         return;
     }
     const double elapsed = lastAt_ ? std::clamp(window.atSeconds - *lastAt_, 0.0, 1.0) : 0.0;
-    estimate_ = clamp(estimate_ * std::pow(1.0 + growthPerSecond, elapsed));
+    // A cut long past, with the path clean since, says the congestion has gone.
+    const bool recovering =
+        lastDecreaseAt_ && window.atSeconds - *lastDecreaseAt_ >= fastGrowthAfterSeconds;
+    const double growth = recovering ? fastGrowthPerSecond : growthPerSecond;
+    estimate_ = clamp(estimate_ * std::pow(1.0 + growth, elapsed));
 }
 
 std::int64_t BandwidthEstimator::update(const BandwidthFeedbackWindow& window) {
     if (!std::isfinite(window.atSeconds) || (lastAt_ && window.atSeconds < *lastAt_)) {
         return estimateBps();
+    }
+    if (const auto received = usable(window.receivedBps); received && *received > 0) {
+        received_.emplace_back(window.atSeconds, *received);
+    }
+    while (!received_.empty() &&
+           received_.front().first < window.atSeconds - receivedAverageSeconds) {
+        received_.pop_front();
     }
     switch (classify(window)) {
         case Signal::overuse:

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
+#include <utility>
 
 #include "platform/webrtc/peer_transport.h"
 
@@ -20,9 +22,9 @@ struct BandwidthFeedbackWindow {
 };
 
 // A loss- and delay-based sending-rate estimate. It starts at the initial rate, ramps by 1.5 ×
-// and then 2 × one second apart while the path stays clean, then grows slowly; a delay gradient
-// that rises over consecutive windows or heavy loss cuts it towards the received rate. Not
-// thread-safe: the transport calls it from its own queue.
+// and then 2 × one second apart while the path stays clean, then grows slowly, faster once a cut
+// lies a while back; a delay gradient that rises over consecutive windows or heavy loss cuts it
+// towards the received rate. Not thread-safe: the transport calls it from its own queue.
 class BandwidthEstimator {
   public:
     // Without a floor a blackout would sink the estimate to nothing and recovery would take long.
@@ -34,11 +36,18 @@ class BandwidthEstimator {
     static constexpr double rampStepSeconds = 1.0;
     static constexpr double firstRampFactor = 1.5;
     static constexpr double secondRampFactor = 2.0;
+    // Growth after the ramp and near a cut, and once the path has stayed clean for a while after
+    // a cut (a cap that was lifted).
     static constexpr double growthPerSecond = 0.08;
+    static constexpr double fastGrowthPerSecond = 0.16;
+    static constexpr double fastGrowthAfterSeconds = 5.0;
     static constexpr double decreaseFactor = 0.85;
     // Below this share of the estimate the encoder is not using what it has (a still screen).
     static constexpr double underuseShare = 0.5;
     static constexpr double minimumDecreaseSpacingSeconds = 0.2;
+    // A cut aims below the received rate averaged over this long: one 100 ms window around a
+    // burst can show little received.
+    static constexpr double receivedAverageSeconds = 0.5;
 
     BandwidthEstimator(std::int64_t initialBps, std::int64_t maximumBps);
 
@@ -66,6 +75,7 @@ class BandwidthEstimator {
     std::optional<double> lastAt_;
     std::optional<double> lastDecreaseAt_;
     int risingWindows_ = 0;
+    std::deque<std::pair<double, double>> received_;  // (end of window, received rate)
 };
 
 }  // namespace quillory

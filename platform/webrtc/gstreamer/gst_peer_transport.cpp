@@ -1,6 +1,7 @@
 #include "platform/webrtc/gstreamer/gst_peer_transport.h"
 
 #include <gst/app/gstappsrc.h>
+#include <gst/rtp/gstrtcpbuffer.h>
 #include <gst/rtp/gstrtpbuffer.h>
 #include <gst/rtp/gstrtphdrext.h>
 #include <gst/sdp/sdp.h>
@@ -487,6 +488,19 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
                         }
                         if (auto self = weakOf(data).lock()) {
                             self->feedbackArrived();
+                        }
+                    }));
+            // The statistics' own loss misses packets the receiver never reported; the feedback
+            // itself says which numbers it moved past.
+            connect(session, "on-feedback-rtcp",
+                    G_CALLBACK(+[](GObject*, guint type, guint fbtype, guint, guint,
+                                   GstBuffer* fci, gpointer data) {
+                        if (type != GST_RTCP_TYPE_RTPFB || fbtype != GST_RTCP_RTPFB_TYPE_TWCC ||
+                            fci == nullptr) {
+                            return;
+                        }
+                        if (auto self = weakOf(data).lock()) {
+                            self->transportFeedbackReceived(fci);
                         }
                     }));
             g_object_unref(session);

@@ -17,6 +17,7 @@
 #include "platform/video/h264_bitstream_reader.h"
 #include "platform/video/video_encoder.h"
 #include "platform/webrtc/bandwidth_estimator.h"
+#include "platform/webrtc/transport_feedback_loss.h"
 #include "platform/webrtc/gstreamer/connection_liveness.h"
 #include "platform/webrtc/gstreamer/gst_video_source.h"
 #include "platform/webrtc/gstreamer/keyframe_request_limiter.h"
@@ -99,6 +100,7 @@ class GstPeerTransport final : public PeerTransport,
     void feedbackArrived();
     void packetLeft(GstBuffer* buffer);
     void transportFeedbackArrived(GObject* session);
+    void transportFeedbackReceived(GstBuffer* fci);
     void reportConnection(std::optional<PeerConnectionState> state);
 
     // The transport's queue.
@@ -139,6 +141,7 @@ class GstPeerTransport final : public PeerTransport,
     // When each RTP timestamp entered appsrc, for the send delay of its packets.
     std::map<std::uint32_t, std::int64_t> pushTimes_;
     std::atomic<int> framesQueued_ = 0;
+    TransportFeedbackLoss feedbackLoss_;
 
     // Queue state.
     std::optional<VideoCodecInfo> codec_;

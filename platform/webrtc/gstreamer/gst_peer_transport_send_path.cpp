@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <span>
 
 #include "platform/webrtc/gstreamer/gst_peer_transport.h"
 
@@ -182,6 +183,16 @@ void GstPeerTransport::imageEncoded(const EncodedImage& image) {
     gst_app_src_push_buffer(GST_APP_SRC(appsrc_), buffer);
 }
 
+void GstPeerTransport::transportFeedbackReceived(GstBuffer* fci) {
+    GstMapInfo map;
+    if (!gst_buffer_map(fci, &map, GST_MAP_READ)) {
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    feedbackLoss_.add(std::span<const std::uint8_t>(map.data, map.size));
+    gst_buffer_unmap(fci, &map);
+}
+
 void GstPeerTransport::transportFeedbackArrived(GObject* session) {
     GstStructure* stats = nullptr;
     g_object_get(session, "twcc-stats", &stats, nullptr);
@@ -212,6 +223,13 @@ void GstPeerTransport::transportFeedbackArrived(GObject* session) {
         .roundTripSeconds = std::nullopt,
     };
     gst_structure_free(stats);
+    {
+        // GStreamer's own figure stays at zero while the rate cap drops packets.
+        std::lock_guard lock(mutex_);
+        if (const auto lost = feedbackLoss_.takeLossPercent()) {
+            window.lossPercent = lost;
+        }
+    }
     // The smallest 64-bit value stands for "no gradient yet".
     if (window.deltaOfDeltaSeconds &&
         *window.deltaOfDeltaSeconds <= static_cast<double>(G_MININT64) / 2) {

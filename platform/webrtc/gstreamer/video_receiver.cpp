@@ -108,6 +108,8 @@ bool VideoReceiver::build(const std::string& address, const std::vector<VideoCod
     if (transceiver == nullptr) {
         return false;
     }
+    // Lost packets are asked for again rather than left as broken frames.
+    g_object_set(transceiver, "do-nack", TRUE, nullptr);
     gst_object_unref(transceiver);
 
     const WeakReceiver weak = weak_from_this();

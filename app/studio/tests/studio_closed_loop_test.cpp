@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/studio/tests/studio_closed_loop_fixture.h"
+
+namespace quillory {
+namespace {
+
+using StudioClosedLoopTest = StudioClosedLoopFixture;
+
+TEST_F(StudioClosedLoopTest, BalancedReachesTheTopYieldsToPressureAndClimbsBackWhenFunded) {
+    const double started = uptimeSeconds();
+    const auto atTop = [](const PolicyState& state) {
+        return state.confirmed && state.target == state.top;
+    };
+    const auto toTop = policyUntil(atTop, 45);
+    ASSERT_TRUE(toTop) << "the stream never reached its top point";
+    const PolicyState top = policy();
+    EXPECT_EQ(top.top.size.width, 1920);
+    const auto pixelRate = [](const StudioOperatingPoint& point) {
+        return point.pixelCount() * point.framesPerSecond;
+    };
+
+    relay->setShaping({.lossFraction = 0.02, .rateBps = 1'500'000});
+    const double shaped = uptimeSeconds();
+    std::string pressure;
+    const auto lowered =
+        changeAfter(shaped, 5, [&](const StudioOperatingPoint& point, const std::string& reason) {
+            const bool match = pixelRate(point) < pixelRate(top.top) &&
+                               reason.find("pressure") != std::string::npos;
+            if (match) {
+                pressure = reason;
+            }
+            return match;
+        });
+    ASSERT_TRUE(lowered) << "no lower point for pressure under the cap";
+    // Decoded frames follow the lower point within a few seconds.
+    ASSERT_TRUE(waitForReportAfter(uptimeSeconds() + 3, 10));
+    const auto [underCap, underCapGap] = decodedSince(uptimeSeconds() - 1.5);
+    ASSERT_FALSE(underCap.empty()) << "frames stopped under the cap";
+    const bool smaller = underCap.back().width < top.top.size.width;
+    const bool slower = static_cast<double>(underCap.size()) / 1.5 < top.top.framesPerSecond * 0.8;
+    EXPECT_TRUE(smaller || slower)
+        << underCap.back().width << " wide, " << underCap.size() << " frames in 1.5 s";
+
+    relay->setShaping({});
+    const double lifted = uptimeSeconds();
+    const auto recovered =
+        changeAfter(lifted, 30, [&](const StudioOperatingPoint& point, const std::string& reason) {
+            return point == top.top && reason == "funded-recovery";
+        });
+    EXPECT_TRUE(recovered) << "no funded recovery to the top; last reason: " << policy().reason;
+    if (recovered) {
+        EXPECT_TRUE(policyUntil(atTop, 10)) << "the top point was not confirmed";
+    }
+
+    const auto [all, longestGap] = decodedSince(started);
+    EXPECT_GT(all.size(), 300u);
+    EXPECT_LT(longestGap, 2.0);
+    std::printf(
+        "time to top %.1f s, lower point after %.1f s (%s), back at top after %.1f s, "
+        "longest frame gap %.0f ms\n",
+        *toTop, *lowered, pressure.c_str(), recovered.value_or(-1), longestGap * 1000);
+}
+
+}  // namespace
+}  // namespace quillory

@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "media/tests/studio_loopback_fixture.h"
+#include "tests/support/udp_relay.h"
+
+namespace quillory {
+namespace {
+
+// The loopback peer and receiver with the relay between them, fed content that fills whatever
+// rate it is given: a noise band under the barcode.
+class StudioRelayTest : public StudioLoopbackFixture {
+  protected:
+    void connectThroughRelay(const testing::UdpRelay::Shaping& shaping) {
+        // The encoder spends its rate over the stream's frame rate, which is 60 with this
+        // encoder factory; a slower source would use half of it.
+        sourceFramesPerSecond = 60;
+        relay = testing::UdpRelay::create(11);
+        ASSERT_TRUE(relay);
+        relay->setShaping(shaping);
+        makePeer();
+        start();
+        if (HasFatalFailure()) {
+            return;
+        }
+        {
+            std::lock_guard lock(mutex);
+            offer = relay->rewriteOffer(*offer);
+        }
+        deliverAnswer(relay->rewriteAnswer(answerOffer()));
+        ASSERT_TRUE(waitFor([this] { return connected || !failures.empty(); }, 15));
+        ASSERT_TRUE(connected) << failures.front();
+        startNoisySource();
+    }
+
+    // Noise of a limited amplitude defeats the encoder's prediction yet costs less the coarser
+    // it is quantised, so the stream takes whatever rate it is given, from well under 1 Mbit/s
+    // to well over 8 Mbit/s.
+    void startNoisySource() {
+        startSource(
+            [this, state = std::uint64_t{0x9e3779b97f4a7c15u}](PixelBuffer& buffer) mutable {
+                const auto stride = static_cast<std::size_t>(buffer.strideY());
+                for (std::size_t row = 0; row < static_cast<std::size_t>(height); ++row) {
+                    std::uint8_t* line = buffer.dataY() + row * stride;
+                    for (std::size_t x = 0; x + 8 <= static_cast<std::size_t>(width); x += 8) {
+                        state ^= state << 13;
+                        state ^= state >> 7;
+                        state ^= state << 17;
+                        // Eight pixels of 96 + 0..63 from the eight bytes of the state.
+                        const std::uint64_t pixels =
+                            (state & 0x3f3f3f3f3f3f3f3fu) + 0x6060606060606060u;
+                        std::memcpy(line + x, &pixels, 8);
+                    }
+                }
+            });
+    }
+
+    // (arrival, value) of every report in [from, to] that has the value.
+    std::vector<std::pair<double, double>> valuesBetween(double from, double to,
+                                                         const std::string& type,
+                                                         const std::string& key) {
+        std::vector<std::pair<double, double>> out;
+        for (std::size_t index = 0; index < reports.size(); ++index) {
+            if (reportSeconds[index] >= from && reportSeconds[index] <= to) {
+                if (auto value = statisticValue(reports[index], type, key)) {
+                    out.emplace_back(reportSeconds[index], *value);
+                }
+            }
+        }
+        return out;
+    }
+
+    // From 5 s after the stream starts, every estimate lies within a quarter of the cap.
+    void expectSettlesAt(double capBps) {
+        connectThroughRelay({.rateBps = capBps});
+        if (HasFatalFailure()) {
+            return;
+        }
+        const double started = uptimeSeconds();
+        ASSERT_TRUE(waitForReportAfter(started + 8, 15));
+        const std::size_t decoded = frames.size();
+        stopSource();
+        std::lock_guard lock(mutex);
+        const auto settled =
+            valuesBetween(started + 5, started + 8, "candidate-pair", "availableOutgoingBitrate");
+        EXPECT_GE(settled.size(), 2u);
+        for (const auto& [at, estimate] : settled) {
+            EXPECT_NEAR(estimate, capBps, capBps * 0.25) << "at " << at - started << " s";
+        }
+        EXPECT_GT(decoded, 100u);
+    }
+
+    // The estimate of every report that has one, with the report's index.
+    std::vector<std::pair<double, double>> estimates() {
+        std::vector<std::pair<double, double>> out;
+        for (std::size_t index = 0; index < reports.size(); ++index) {
+            if (auto value =
+                    statisticValue(reports[index], "candidate-pair", "availableOutgoingBitrate")) {
+                out.emplace_back(static_cast<double>(index), *value);
+            }
+        }
+        return out;
+    }
+
+    ~StudioRelayTest() override { stopSource(); }
+
+    std::unique_ptr<testing::UdpRelay> relay;
+};
+
+TEST_F(StudioRelayTest, StreamsThroughTheRelayAndResumesAfterABlackout) {
+    connectThroughRelay({});
+    if (HasFatalFailure()) {
+        return;
+    }
+    ASSERT_TRUE(waitFor([this] { return frames.size() >= 30; }, 10));
+    relay->setShaping({.blackout = true});
+    ASSERT_TRUE(waitFor([this] { return reports.size() >= 4; }, 10));
+    std::size_t before = 0;
+    {
+        std::lock_guard lock(mutex);
+        before = frames.size();
+    }
+    relay->setShaping({});
+    ASSERT_TRUE(waitFor([&] { return frames.size() >= before + 30; }, 10));
+    stopSource();
+
+    std::lock_guard lock(mutex);
+    const auto counters = relay->counters();
+    EXPECT_GT(counters.forwardedToAnswerer, 100u);
+    EXPECT_GT(counters.forwardedToSender, 0u);
+    EXPECT_GT(counters.blackoutDrops, 0u);
+    for (const auto& [index, estimate] : estimates()) {
+        EXPECT_GE(estimate, 300'000) << index;
+        EXPECT_LE(estimate, 16'000'000) << index;
+    }
+}
+
+TEST_F(StudioRelayTest, EstimateSettlesNearACapOf1Mbps) {
+    expectSettlesAt(1'000'000);
+}
+
+TEST_F(StudioRelayTest, EstimateSettlesNearACapOf3Mbps) {
+    expectSettlesAt(3'000'000);
+}
+
+TEST_F(StudioRelayTest, EstimateSettlesNearACapOf8Mbps) {
+    expectSettlesAt(8'000'000);
+}
+
+TEST_F(StudioRelayTest, CapDroppingFrom8To1_5MbpsLowersTheTargetWithin2Seconds) {
+    connectThroughRelay({.rateBps = 8'000'000});
+    if (HasFatalFailure()) {
+        return;
+    }
+    ASSERT_TRUE(waitFor(
+        [this] {
+            return !reports.empty() &&
+                   statisticValue(reports.back(), "outbound-rtp", "targetBitrate").value_or(0) >=
+                       5'000'000;
+        },
+        15));
+    relay->setShaping({.rateBps = 1'500'000});
+    const double dropped = uptimeSeconds();
+    ASSERT_TRUE(waitForReportAfter(dropped + 2.5, 10));
+    stopSource();
+    std::lock_guard lock(mutex);
+    const auto targets = valuesBetween(dropped, dropped + 2.5, "outbound-rtp", "targetBitrate");
+    ASSERT_FALSE(targets.empty());
+    const auto lowered = std::find_if(targets.begin(), targets.end(),
+                                      [](const auto& entry) { return entry.second <= 1'875'000; });
+    ASSERT_NE(lowered, targets.end());
+    EXPECT_LE(lowered->first - dropped, 2.0);
+}
+
+TEST_F(StudioRelayTest, UnderTwoPercentLossFramesKeepDecodingAndRetransmissionsShow) {
+    connectThroughRelay({.lossFraction = 0.02});
+    if (HasFatalFailure()) {
+        return;
+    }
+    const double started = uptimeSeconds();
+    ASSERT_TRUE(waitForReportAfter(started + 6, 12));
+    std::size_t before = 0;
+    {
+        std::lock_guard lock(mutex);
+        before = frames.size();
+    }
+    ASSERT_TRUE(waitFor([&] { return frames.size() >= before + 30; }, 5));
+    stopSource();
+    std::lock_guard lock(mutex);
+    EXPECT_GT(relay->counters().lost, 0u);
+    EXPECT_GT(
+        statisticValue(reports.back(), "outbound-rtp", "retransmittedPacketsSent").value_or(0), 0);
+    const bool fractionShown =
+        std::any_of(intervals.begin(), intervals.end(), [](const auto& interval) {
+            return interval && interval->retransmissionFraction.value_or(0) > 0;
+        });
+    EXPECT_TRUE(fractionShown);
+}
+
+// An IDR leaves as one burst, larger than the cap's queue holds: the packets the queue drops
+// are asked for again, and no further keyframe is asked for while that happens.
+TEST_F(StudioRelayTest, KeyframeRequestAt1_5MbpsGivesNoStorm) {
+    connectThroughRelay({.rateBps = 1'500'000});
+    if (HasFatalFailure()) {
+        return;
+    }
+    const auto keyframesSent = [this] {
+        return statisticValue(reports.back(), "outbound-rtp", "keyFramesEncoded").value_or(0);
+    };
+    ASSERT_TRUE(waitForReportAfter(uptimeSeconds() + 4, 10));
+    std::size_t before = 0;
+    double keyframesBefore = 0;
+    {
+        std::lock_guard lock(mutex);
+        before = frames.size();
+        keyframesBefore = keyframesSent();
+    }
+    receiver->requestKeyframe();
+    ASSERT_TRUE(waitForReportAfter(uptimeSeconds() + 4, 10));
+    stopSource();
+    std::lock_guard lock(mutex);
+    const double requested = keyframesSent() - keyframesBefore;
+    EXPECT_GE(requested, 1);
+    // A storm shows as one keyframe after another; the 300 ms limit allows thirteen in 4 s.
+    EXPECT_LE(requested, 2);
+    ASSERT_GT(frames.size(), before + 120) << "frames stopped flowing";
+    std::int64_t longestGap = 0;
+    for (std::size_t index = before + 1; index < frames.size(); ++index) {
+        longestGap = std::max(longestGap, frames[index].decodedAt - frames[index - 1].decodedAt);
+    }
+    EXPECT_LT(longestGap, 1'000'000'000);
+    const auto counters = relay->counters();
+    std::printf(
+        "longest gap after the keyframe request: %.0f ms; %llu packets dropped at the "
+        "cap's queue, %.0f sent again\n",
+        static_cast<double>(longestGap) / 1e6, static_cast<unsigned long long>(counters.queueDrops),
+        statisticValue(reports.back(), "outbound-rtp", "retransmittedPacketsSent").value_or(0));
+}
+
+}  // namespace
+}  // namespace quillory
