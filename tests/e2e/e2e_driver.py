@@ -882,6 +882,31 @@ def scenario_studio_moved(s):
           "Studio came back without a request")
 
 
+def scenario_studio_shaped(s):
+    """A capped, lossy network steps the stream down; once lifted, it climbs back to full size."""
+    start_studio(s)
+    # A large scrolling window keeps the encoder busy enough to feel the cap.
+    start_window(s, "Studio shaped content", "1600x900+100+80")
+    pad, _, _ = share(s, "--shape", "off")
+
+    def steady(event):
+        return event.get("event") == "frames" and event["width"] >= 1280 and event["fps"] >= 20
+
+    full = pad.expect(steady, timeout=30)
+    pad.send("shape rate=1.5mbit,loss=2%")
+    pad.expect("shaped")
+    # Reports come once a second: one more than the five seconds allowed.
+    pad.expect(lambda e: e.get("event") == "frames" and
+               (e["width"] < full["width"] or e["fps"] < 0.8 * full["fps"]), timeout=6)
+    pad.send("shape off")
+    pad.expect("shaped")
+    pad.expect(lambda e: steady(e) and e["width"] >= full["width"] and
+               e["fps"] >= 0.8 * full["fps"], timeout=31)
+    pad.send("quit")
+    pad.expect("shared")
+    check(pad.wait() == 0, "sharing did not exit with 0")
+
+
 SCENARIOS = {
     "list": scenario_list,
     "pair": scenario_pair,
@@ -900,6 +925,7 @@ SCENARIOS = {
     "studio-display": scenario_studio_display,
     "studio-window": scenario_studio_window,
     "studio-moved": scenario_studio_moved,
+    "studio-shaped": scenario_studio_shaped,
 }
 
 
