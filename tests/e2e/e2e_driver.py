@@ -10,6 +10,7 @@ the test services, and waits only for output lines, each wait bounded.
 """
 
 import argparse
+import importlib.util
 import json
 import os
 import queue
@@ -22,6 +23,9 @@ import time
 
 SKIP = 77
 WAIT = 20.0
+ATSPI_READ = os.path.join(os.path.dirname(os.path.abspath(__file__)), "atspi_read.py")
+# The system's interpreter has the GObject bindings when the running one does not.
+GI_PYTHON = sys.executable if importlib.util.find_spec("gi") else "/usr/bin/python3"
 
 
 class Failure(Exception):
@@ -235,15 +239,19 @@ class Scenario:
         app_code = app.expect("pairing")["code"]
         shown = time.monotonic()
         check(pad_code == app_code, f"codes differ: pad {pad_code}, quillory {app_code}")
+        # What the user reads in the panel: the code view names its digits one by one.
+        view = accessible("Quillory", "Verification code")[0]
+        read = view["name"].removeprefix("Verification code").replace(" ", "")
+        check(read == pad_code, f"the panel shows “{view['name']}”, the pad {pad_code}")
         check(active_window() == target.window, "the panel the code opened took the focus")
         # A stray Return goes where the user types, and confirms nothing.
         self.user("key", "enter")
         target.expect(lambda event: event.get("event") == "key" and event["key"] == "Return")
-        # The user brings the panel up from behind the target (a fallback window without a tray
-        # stays below the window in use) and clicks into it.
+        # The panel floats above the target, which covers the screen; a click into its header
+        # gives it the keyboard.
         panel = x_window("Quillory")
-        self.user("raise", str(panel["id"]))
-        self.user("click", str(panel["x"] + panel["width"] // 2), str(panel["y"] + 110))
+        check(stacked_above(panel["id"], target.window), "the code's panel is under the target")
+        self.user("click", str(panel["x"] + panel["width"] // 2), str(panel["y"] + 28))
         self.wait_active(panel["id"])
         # Confirm waits one second after the code appeared.
         time.sleep(max(0.0, shown + 1.1 - time.monotonic()))
@@ -255,6 +263,15 @@ class Scenario:
         check(pad.wait() == 0, "pairing did not exit with 0")
         app.expect(lambda event: event.get("event") == "connected" and event["connected"])
         return entry
+
+    def paired_app(self):
+        """The target focused, quillory running and a tablet paired with it."""
+        target = self.start_target()
+        app = self.start_app()
+        self.focus(target)
+        self.pair_app(app, target)
+        self.focus(target)
+        return target, app
 
     def close(self):
         for process in reversed(self.processes):
@@ -353,6 +370,29 @@ def x_window(name):
     return {"id": int(window_id, 0),
             "x": int(fields["Absolute upper-left X"]), "y": int(fields["Absolute upper-left Y"]),
             "width": int(fields["Width"]), "height": int(fields["Height"])}
+
+
+def stacked_above(window, other):
+    """Whether `window` is in front of `other` in the window manager's stacking order."""
+    output = subprocess.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"], capture_output=True,
+                            text=True, timeout=WAIT).stdout
+    order = [int(word.strip(","), 16) for word in output.rsplit("#", 1)[-1].split()]
+    return window in order and other in order and order.index(window) > order.index(other)
+
+
+def accessible(application, prefix):
+    """The showing objects of an application's windows whose names start with `prefix`, once
+    there is one, as AT-SPI gives them."""
+    deadline = time.monotonic() + WAIT
+    while True:
+        result = subprocess.run([GI_PYTHON, ATSPI_READ, application, prefix],
+                                capture_output=True, text=True, timeout=WAIT)
+        check(result.returncode == 0, f"reading {application} over AT-SPI: {result.stderr}")
+        found = json.loads(result.stdout)
+        if found:
+            return found
+        check(time.monotonic() < deadline, f"no “{prefix}…” showing in {application}")
+        time.sleep(0.1)
 
 
 def active_window():
