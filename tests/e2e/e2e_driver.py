@@ -46,8 +46,11 @@ class Process:
         self.child = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                       stderr=subprocess.PIPE, text=True, bufsize=1,
                                       env=env or os.environ.copy())
-        self.readers = [threading.Thread(target=self._read, args=(self.child.stdout, False)),
-                        threading.Thread(target=self._read, args=(self.child.stderr, True))]
+        # Daemons, so that a child left running cannot keep the driver from ending.
+        self.readers = [threading.Thread(target=self._read, args=(self.child.stdout, False),
+                                         daemon=True),
+                        threading.Thread(target=self._read, args=(self.child.stderr, True),
+                                         daemon=True)]
         for reader in self.readers:
             reader.start()
 
@@ -273,9 +276,24 @@ class Scenario:
         self.focus(target)
         return target, app
 
+    def rediscover(self, app):
+        """The tablet finds a restarted quillory by its advertisement: it listens on a new port."""
+        entry = self.find_app(app)
+        path = os.path.join(os.environ.get("XDG_DATA_HOME", ""), "quillory-pad", "hosts.json")
+        with open(path) as file:
+            remembered = json.load(file)
+        for host in remembered["hosts"]:
+            if host["id"] == entry["id"]:
+                host["port"] = entry["port"]
+        with open(path, "w") as file:
+            json.dump(remembered, file)
+
     def close(self):
         for process in reversed(self.processes):
-            process.close()
+            try:
+                process.close()
+            except Failure as failure:
+                print(f"closing: {failure}")
         for cleanup in self.cleanups:
             cleanup()
 
@@ -635,6 +653,118 @@ def scenario_app_pair(s):
     check(pad.wait() == 0, "drawing after pairing failed")
 
 
+def target_events(target, last):
+    """The target's events up to the one `last` accepts."""
+    found = []
+    target.expect(lambda event: found.append(event) or last(event))
+    return found
+
+
+def scenario_app_draw(s):
+    target, app = s.paired_app()
+    width, height = (int(side) for side in os.environ["QUILLORY_TEST_SCREEN"].split("x"))
+    code, events, _ = s.run_pad("draw", "--strokes", "1")
+    check(code == 0, f"draw exited with {code}")
+    samples = [sample for stroke in events_named(events, "stroke") for sample in stroke["samples"]]
+    check(samples, "no stroke was drawn")
+    points = [(round(sample["x"] * (width - 1)), round(sample["y"] * (height - 1)))
+              for sample in samples]
+    reported = target_events(target, lambda event: event.get("event") == "button" and
+                             not event["down"])
+    motion = [(event["x"], event["y"]) for event in reported if event.get("event") == "motion"]
+    buttons = [event for event in reported if event.get("event") == "button"]
+    check([(event["button"], event["down"]) for event in buttons] == [(1, True), (1, False)],
+          f"buttons: {buttons}")
+    check((buttons[0]["x"], buttons[0]["y"]) == points[0], f"down at {buttons[0]}, not {points[0]}")
+    check((buttons[1]["x"], buttons[1]["y"]) == points[-1], f"up at {buttons[1]}, not {points[-1]}")
+    # The pointer visits the stroke's points in order (a repeated point moves nothing).
+    remaining = iter(points)
+    check(all(point in remaining for point in motion), f"motion off the stroke: {motion}")
+    check(len(set(motion)) > len(set(points)) // 2, f"{len(motion)} motions for {len(points)}")
+
+    code, events, _ = s.run_pad("key", "control+a")
+    check(code == 0, f"key exited with {code}")
+    keys = target_events(target, lambda event: event.get("event") == "key" and
+                         event["key"].startswith("Control") and not event["down"])
+    typed = [(event["key"], event["down"]) for event in keys if event.get("event") == "key"]
+    check(typed == [("Control_L", True), ("a", True), ("a", False), ("Control_L", False)],
+          f"the target got {typed}")
+
+
+def menu_commands(s):
+    """The target's menu commands as `commands` lists them, in its chunks."""
+    code, events, _ = s.run_pad("commands")
+    check(code == 0, f"commands exited with {code}")
+    chunks = events_named(events, "commands")
+    check(len(chunks) > 1, f"{len(chunks)} chunk for more than 300 commands")
+    check([chunk["final"] for chunk in chunks] == [False] * (len(chunks) - 1) + [True],
+          "final is not on the last chunk alone")
+    return [command["title"] for chunk in chunks for command in chunk["commands"]]
+
+
+def scenario_app_commands(s):
+    target, app = s.paired_app()
+    titles = menu_commands(s)
+    expected = {"New", "Save", "Undo", "Redo", "Item 0", "Item 299"}
+    check(expected <= set(titles), f"missing {expected - set(titles)}")
+    check(len([title for title in titles if title.startswith("Item ")]) == 300, "items missing")
+
+
+def scenario_app_record(s):
+    target, app = s.paired_app()
+    pad = s.pad("record", "Brush")
+    pad.expect("request")
+    # The recorder's panel (the only window of ours with a "Clear" button) is up before the user
+    # types.
+    check(accessible("Quillory", "Clear")[0]["role"] == "push button", "no recorder")
+    s.user("key", "control+shift+b")
+    recorded = pad.expect("recorded", avoid=lambda event: event.get("event") == "cancelRecording")
+    check(recorded["name"] == "Brush", f"recorded for {recorded['name']}")
+    check(recorded["keys"] == ["control", "shift", "b"], f"recorded {recorded['keys']}")
+    check(pad.wait() == 0, "record did not exit with 0")
+
+
+def scenario_app_quit(s):
+    target, app = s.paired_app()
+    pad = s.pad("draw", "--reconnect", "--strokes", "4000")
+    intent = pad.expect("connecting")["intent"]
+    pad.expect("stroke")
+    # A second launch leaves at once and brings the running one's panel up, with the keyboard.
+    second = Process("second quillory", [s.arguments.app], s.host_env)
+    s.processes.append(second)
+    check(second.wait() == 0, "the second launch did not exit with 0")
+    s.wait_active(x_window("Quillory")["id"])
+    s.user("key", "control+q")
+    ended = pad.expect("ended")
+    check(ended["end"] == "stopped" and ended["message"] == "Disconnected", f"pad: {ended}")
+    check(pad.wait() != 0, "a stop by the computer is not a success")
+    check(not events_named(drain(pad), "reconnecting"), "the pad reconnected after a quit")
+    check(app.wait() == 0, "quillory did not exit with 0 after Ctrl+Q")
+    # The stopped session coming back on its own is refused by the next run.
+    s.rediscover(s.start_app())
+    code, events, _ = s.run_pad("draw", "--reconnect", "--intent", intent)
+    check(code != 0 and not events_named(events, "ready"), f"the stopped session came back: {events}")
+    check(events_named(events, "ended")[0]["message"] == "Disconnected", f"events: {events}")
+
+
+def scenario_app_interrupt(s):
+    target, app = s.paired_app()
+    pad = s.pad("draw", "--reconnect", "--strokes", "4000")
+    pad.expect("stroke")
+    app.child.send_signal(signal.SIGTERM)
+    pad.expect("interrupted", avoid=lambda event: event.get("event") == "ended" and
+               event["end"] == "stopped")
+    pad.expect("reconnecting")
+    app.wait()
+    pad.send("quit")
+    pad.wait()
+    # Once quillory runs again, the tablet is back without a code.
+    s.rediscover(s.start_app())
+    code, events, _ = s.run_pad("draw", "--strokes", "1")
+    check(code == 0 and events_named(events, "drawn"), f"the tablet did not come back: {events}")
+    check(not events_named(events, "pairing"), "the tablet had to pair again")
+
+
 def drain(process):
     events = []
     while not process.lines.empty():
@@ -669,6 +799,11 @@ SCENARIOS = {
     "avahi-restart": scenario_avahi_restart,
     "app-list": scenario_app_list,
     "app-pair": scenario_app_pair,
+    "app-draw": scenario_app_draw,
+    "app-commands": scenario_app_commands,
+    "app-record": scenario_app_record,
+    "app-quit": scenario_app_quit,
+    "app-interrupt": scenario_app_interrupt,
     "studio-unanswered": scenario_studio_unanswered,
 }
 
@@ -696,8 +831,8 @@ def main():
     except Skip:
         scenario.close()
         return SKIP
-    except Failure as failure:
-        print(f"FAILED {arguments.scenario}: {failure}")
+    except Exception as failure:  # a slip in the driver too shows every transcript
+        print(f"FAILED {arguments.scenario}: {failure!r}")
         scenario.close()
         scenario.transcripts()
         return 1
