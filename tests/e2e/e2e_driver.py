@@ -194,6 +194,11 @@ class Scenario:
 
     def start_app(self):
         """quillory, once it advertises and its panel has become a window of its own."""
+        # This session's accessibility bus, up before quillory looks for one: otherwise it may
+        # take the one another session named on the shared display, where nobody reads it.
+        subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
+                        "/org/a11y/bus", "org.a11y.Bus.GetAddress"], capture_output=True,
+                       timeout=WAIT, check=True)
         app = Process("quillory", [self.arguments.app, "--test-events"], self.host_env)
         self.processes.append(app)
         advertised, _ = self.wait_all(
