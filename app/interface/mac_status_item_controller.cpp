@@ -10,6 +10,7 @@
 #include <QScreen>
 
 #include "app/interface/panel_rect.h"
+#include "app/interface/window_stacking.h"
 #include "app/session/root_property_notifier.h"
 #include "design/menu_bar_mark.h"
 #include "platform/clock/clock.h"
@@ -210,6 +211,9 @@ void MacStatusItemController::pairingCodeChanged() {
     lastCode_ = code;
     if (!code.isEmpty()) {
         showPanel(Opening::code);
+    } else if (floating_ && panel_) {
+        floating_ = false;
+        floatAboveActiveWindow(*panel_, false);
     }
 }
 
@@ -243,6 +247,10 @@ void MacStatusItemController::showPanel(Opening opening) {
     visibility_->setVisible(true);
     if (opening == Opening::user) {
         panel_->requestActivate();
+    } else if (fallback_) {
+        // A normal window would open under the window in use, which may cover the screen.
+        floating_ = true;
+        floatAboveActiveWindow(*panel_, true);
     }
     setWatching(!fallback_);
 }

@@ -128,6 +128,7 @@ class MacStatusItemController : public QObject, public LifecycleStatusItem {
     QTimer trayRecheck_;
     bool trayInstalled_ = false;
     bool fallback_ = false;
+    bool floating_ = false;  // the fallback window floats above the window in use
     bool watching_ = false;
     bool tornDown_ = false;
     QList<QMetaObject::Connection> subscriptions_;

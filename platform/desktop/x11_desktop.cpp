@@ -79,6 +79,9 @@ X11Desktop::X11Desktop(xcb_connection_t* connection, xcb_screen_t* screen)
 }
 
 X11Desktop::~X11Desktop() {
+    // A round trip first: requests still unread when the connection closes are dropped, so a
+    // short-lived client's last raise would otherwise be lost.
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
     xcb_disconnect(connection_);
 }
 

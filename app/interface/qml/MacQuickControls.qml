@@ -55,11 +55,12 @@ Item {
         }
     }
 
-    // Return confirms only in a panel the user focused, and only once Confirm is enabled.
+    // Return confirms only in a panel the user focused; the model reads its clock at the key, as
+    // the redraw at the end of the second may not have happened yet on a busy main thread.
     Shortcut {
         sequences: ["Return", "Enter"]
         context: Qt.WindowShortcut
-        enabled: controls.card === "pairing" && controls.confirmEnabled && quick.Window.active
+        enabled: controls.card === "pairing" && quick.Window.active
         onActivated: controls.confirm()
     }
 

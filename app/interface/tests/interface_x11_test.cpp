@@ -15,14 +15,17 @@
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <algorithm>
 #include <cstdlib>
 
+#include "app/desktop-control/menu/tests/test_application.h"
 #include "app/interface/mac_status_item_controller.h"
 #include "app/interface/panel_rect.h"
 #include "app/interface/testing/fake_tray_backend.h"
 #include "app/session/root_property_notifier.h"
 #include "app/session/testing/fake_session.h"
 #include "platform/desktop/x11_connection.h"
+#include "platform/desktop/x11_desktop.h"
 
 Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
 Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)
@@ -223,6 +226,61 @@ TEST_F(PanelOnX11, APanelOpenedByACodeLeavesTheKeyboardWhereItWas) {
     auto* content = panel()->findChild<QQuickItem*>(QStringLiteral("standIn"));
     ASSERT_NE(content, nullptr);
     EXPECT_TRUE(content->property("keys").toList().isEmpty());
+}
+
+// Another application's window that covers the screen and has the keyboard: the window manager
+// keeps it above every "keep above" window while it is focused.
+TEST_F(PanelOnX11, ACodeBringsTheFallbackWindowAboveAFullScreenWindowInUse) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        GTEST_SKIP() << "a tray runs on this server";
+    }
+    std::string error;
+    const auto desktop = X11Desktop::connect(nullptr, error);
+    ASSERT_TRUE(desktop) << error;
+    const auto frontmost = [&] {
+        const auto application = desktop->frontmostApplication();
+        return application ? application->processID : 0;
+    };
+    auto tray = fakeTray();
+    static_cast<FakeTrayBackend*>(tray.get())->setAvailable(false);
+    make(std::move(tray));
+    controller_->recheckTray();
+    ASSERT_TRUE(controller_->isFallback());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->isActive(); }, waitMs));
+
+    const TestApplication gtk(MENU_TEST_GTK " --report-events");
+    ASSERT_TRUE(gtk.isReady());
+    std::uint32_t covering = 0;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (const auto& window : desktop->windows().value_or(std::vector<WindowInfo>{})) {
+                if (window.processID == gtk.processID) {
+                    covering = window.id;
+                }
+            }
+            return covering != 0 && frontmost() == gtk.processID;
+        },
+        waitMs));
+    const auto stackedAbove = [&] {
+        const auto windows = desktop->windows().value_or(std::vector<WindowInfo>{});
+        const auto position = [&](std::uint32_t id) {
+            return std::find_if(windows.begin(), windows.end(),
+                                [id](const WindowInfo& window) { return window.id == id; }) -
+                   windows.begin();
+        };
+        // Front to back.
+        return position(static_cast<std::uint32_t>(panel()->winId())) < position(covering);
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !stackedAbove(); }, waitMs));
+
+    session_.publishPairingCode(QStringLiteral("123456"));
+    EXPECT_TRUE(QTest::qWaitFor(stackedAbove, waitMs));
+    EXPECT_EQ(frontmost(), gtk.processID);
+
+    // Once the code is gone the window is an ordinary one again.
+    session_.publishPairingCode(QString());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !stackedAbove(); }, waitMs));
+    EXPECT_FALSE(panel()->flags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
 TEST_F(PanelOnX11, AUserOpenedPanelTakesTheKeyboardAndHidesWhenLeft) {

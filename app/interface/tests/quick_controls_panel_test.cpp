@@ -122,8 +122,8 @@ TEST_F(QuickControlsPanelTest, ReturnConfirmsOnlyInAnActivePanelAfterTheSecond) 
     QTest::keyClick(panel(), Qt::Key_Return);
     click("approvePairing");
     EXPECT_FALSE(session_.calls().contains("approvePairing"));
+    // The second is over though the model's redraw at its end has not run yet (a busy loop).
     clock_->advance(0.1);
-    model_->refresh();
     QTest::keyClick(panel(), Qt::Key_Return);
     EXPECT_EQ(session_.calls(), QStringList{"approvePairing"});
 }

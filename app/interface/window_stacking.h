@@ -1,0 +1,13 @@
+#pragma once
+
+class QWindow;
+
+namespace quillory {
+
+// Keeps a window of ours above the window the user works in, without taking the keyboard: on top
+// of ordinary windows, and transient for the active window, so that the window manager stacks it
+// above that window even when it covers the screen (a focused full-screen window sits in a layer
+// above every "keep above" window). `on` false drops both hints again. Does nothing off X11.
+void floatAboveActiveWindow(QWindow& window, bool on);
+
+}  // namespace quillory
