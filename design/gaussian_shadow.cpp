@@ -1,8 +1,10 @@
 #include "design/gaussian_shadow.h"
 
+#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QQuickWindow>
+#include <QSvgRenderer>
 #include <cmath>
 #include <vector>
 
@@ -76,17 +78,27 @@ void GaussianShadow::setColor(const QColor& color) {
     }
 }
 
+void GaussianShadow::setSource(const QUrl& source) {
+    if (source != source_) {
+        source_ = source;
+        emit changed();
+    }
+}
+
 void GaussianShadow::paint(QPainter* painter) {
     const qreal scale = window() ? window()->effectiveDevicePixelRatio() : 1.0;
     const QSize pixels = (size() * scale).toSize();
     if (pixels.isEmpty()) {
         return;
     }
-    painter->drawImage(boundingRect(), render(pixels, scale, blur_, shapeRadius_, color_));
+    const QString picture = source_.scheme() == QLatin1String("qrc")
+                                ? QLatin1Char(':') + source_.path()
+                                : source_.toLocalFile();
+    painter->drawImage(boundingRect(), render(pixels, scale, blur_, shapeRadius_, color_, picture));
 }
 
 QImage GaussianShadow::render(QSize pixels, qreal scale, qreal blur, qreal shapeRadius,
-                              QColor color) {
+                              QColor color, const QString& picture) {
     QImage shape(pixels, QImage::Format_Alpha8);
     shape.fill(0);
     {
@@ -96,10 +108,27 @@ QImage GaussianShadow::render(QSize pixels, qreal scale, qreal blur, qreal shape
         const qreal inset = 1.5 * blur;
         const QRectF rect =
             QRectF(QPointF(0, 0), QSizeF(pixels) / scale).adjusted(inset, inset, -inset, -inset);
-        const qreal radius = std::min({shapeRadius, rect.width() / 2, rect.height() / 2});
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(Qt::black);
-        painter.drawRoundedRect(rect, radius, radius);
+        if (picture.isEmpty()) {
+            const qreal radius = std::min({shapeRadius, rect.width() / 2, rect.height() / 2});
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(Qt::black);
+            painter.drawRoundedRect(rect, radius, radius);
+        } else if (picture.endsWith(QLatin1String(".svg"))) {
+            // A picture that cannot be read casts no shadow, as it draws nothing either.
+            QSvgRenderer svg(picture);
+            svg.setAspectRatioMode(Qt::KeepAspectRatio);
+            if (svg.isValid()) {
+                svg.render(&painter, rect);
+            }
+        } else {
+            const QImage image = QImageReader(picture).read();
+            if (!image.isNull()) {
+                const QSizeF fitted = QSizeF(image.size()).scaled(rect.size(), Qt::KeepAspectRatio);
+                QRectF target(QPointF(), fitted);
+                target.moveCenter(rect.center());
+                painter.drawImage(target, image);
+            }
+        }
     }
     const int width = pixels.width();
     const int height = pixels.height();

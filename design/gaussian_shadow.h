@@ -5,11 +5,13 @@
 #include <QColor>
 #include <QImage>
 #include <QQuickPaintedItem>
+#include <QUrl>
 
 namespace quillory {
 
-// A rounded rectangle in `color`, blurred by a Gaussian whose standard deviation is half of
-// `blur`, as a shadow's blur radius is meant. The shape lies `padding` in from every edge of the
+// A rounded rectangle in `color`, or the opaque parts of the picture at `source` fitted into that
+// place, blurred by a Gaussian whose standard deviation is half of `blur`, as a shadow's blur
+// radius is meant. The shape lies `padding` in from every edge of the
 // item, which leaves room for the blur to fade out. Drawn on the CPU, so that every scene graph
 // backend shows it, and again only when the item's size or a property changes.
 class GaussianShadow : public QQuickPaintedItem {
@@ -18,6 +20,7 @@ class GaussianShadow : public QQuickPaintedItem {
     Q_PROPERTY(qreal blur READ blur WRITE setBlur NOTIFY changed)
     Q_PROPERTY(qreal shapeRadius READ shapeRadius WRITE setShapeRadius NOTIFY changed)
     Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY changed)
+    Q_PROPERTY(QUrl source READ source WRITE setSource NOTIFY changed)
     // Three standard deviations: beyond them the shadow is below a quarter of a percent.
     Q_PROPERTY(qreal padding READ padding NOTIFY changed)
 
@@ -30,12 +33,15 @@ class GaussianShadow : public QQuickPaintedItem {
     void setShapeRadius(qreal radius);
     QColor color() const { return color_; }
     void setColor(const QColor& color);
+    QUrl source() const { return source_; }
+    void setSource(const QUrl& source);
     qreal padding() const { return 1.5 * blur_; }
 
     void paint(QPainter* painter) override;
 
     // The shadow alone, `pixels` large at `scale` device pixels per point.
-    static QImage render(QSize pixels, qreal scale, qreal blur, qreal shapeRadius, QColor color);
+    static QImage render(QSize pixels, qreal scale, qreal blur, qreal shapeRadius, QColor color,
+                         const QString& picture = {});
 
   signals:
     void changed();
@@ -44,6 +50,7 @@ class GaussianShadow : public QQuickPaintedItem {
     qreal blur_ = 8;
     qreal shapeRadius_ = 0;
     QColor color_ = QColor(0, 0, 0, 26);
+    QUrl source_;
 };
 
 }  // namespace quillory

@@ -33,6 +33,7 @@ class QJSEngine;
     X(calloutSemibold, nullptr, 12, QFont::DemiBold)       \
     X(bodySemibold, nullptr, 13, QFont::DemiBold)          \
     X(subheadline, nullptr, 11)                            \
+    X(subheadlineSemibold, nullptr, 11, QFont::DemiBold)   \
     X(footnoteSemibold, nullptr, 10, QFont::DemiBold)      \
     X(caption, nullptr, 10)                                \
     X(captionMonospacedDigits, nullptr, 10, QFont::Medium) \

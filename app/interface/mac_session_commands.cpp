@@ -14,6 +14,11 @@ MacSessionCommands::MacSessionCommands(SessionFacade* session, Actions actions, 
         }
     });
     menu_->addSeparator();
+    rememberedDevices_ = add(tr("Remembered devices\u2026"), {}, [this] {
+        if (actions_.open) {
+            actions_.open(QStringLiteral("remembered-devices"));
+        }
+    });
     settings_ = add(tr("Settings"), QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] {
         if (actions_.open) {
             actions_.open(QStringLiteral("settings"));

@@ -12,10 +12,10 @@ class QMenu;
 
 namespace quillory {
 
-// The application's commands, in the tray icon's context menu: "Open", "Settings",
-// "Check for Updates…" (only while the updater is available; enabled while it can check),
-// "Clear Pen Test", "Disconnect iPad" (enabled while connected) and "Quit Quillory". The menu
-// follows the session's changes. The shortcuts (Ctrl+,, Ctrl+Shift+K, Ctrl+Q) act in every
+// The application's commands, in the tray icon's context menu: "Open", "Remembered devices…",
+// "Settings", "Check for Updates…" (only while the updater is available; enabled while it can
+// check), "Clear Pen Test", "Disconnect iPad" (enabled while connected) and "Quit Quillory". The
+// menu follows the session's changes. The shortcuts (Ctrl+,, Ctrl+Shift+K, Ctrl+Q) act in every
 // window of the application once installShortcuts() has run. Main thread.
 class MacSessionCommands final : public QObject {
     Q_OBJECT
@@ -37,6 +37,7 @@ class MacSessionCommands final : public QObject {
     bool runShortcut(QKeyCombination key);
 
     QAction* openAction() const { return open_; }
+    QAction* rememberedDevicesAction() const { return rememberedDevices_; }
     QAction* settingsAction() const { return settings_; }
     QAction* checkForUpdatesAction() const { return checkForUpdates_; }
     QAction* clearPenTestAction() const { return clearPenTest_; }
@@ -54,6 +55,7 @@ class MacSessionCommands final : public QObject {
     Actions actions_;
     std::unique_ptr<QMenu> menu_;
     QAction* open_ = nullptr;
+    QAction* rememberedDevices_ = nullptr;
     QAction* settings_ = nullptr;
     QAction* checkForUpdates_ = nullptr;
     QAction* clearPenTest_ = nullptr;

@@ -214,6 +214,8 @@ void MacStatusItemController::pairingCodeChanged() {
     } else if (floating_ && panel_) {
         floating_ = false;
         floatAboveActiveWindow(*panel_, false);
+    } else if (unattended_) {
+        hidePanel();
     }
 }
 
@@ -240,6 +242,14 @@ void MacStatusItemController::showPanel(Opening opening) {
     } else {
         place();
     }
+    if (opening == Opening::user) {
+        unattended_ = false;
+    } else if (!panel_->isVisible()) {
+        unattended_ = true;
+    }
+    // The drop-down panel is part of the tray icon; the fallback window is the application's
+    // window and belongs in the taskbar.
+    keepOutOfTaskbar(*panel_, !fallback_);
     // Read by Qt's xcb plugin when the window is mapped: no user time, so no focus.
     panel_->setProperty("_q_showWithoutActivating", opening == Opening::code);
     panel_->show();
@@ -260,6 +270,7 @@ void MacStatusItemController::hidePanel() {
         return;
     }
     setWatching(false);
+    unattended_ = false;
     panel_->hide();
     visibility_->setVisible(false);
 }
@@ -343,7 +354,9 @@ void MacStatusItemController::place() {
 }
 
 void MacStatusItemController::panelActiveChanged() {
-    if (panel_ && !panel_->isActive()) {
+    if (panel_ && panel_->isActive()) {
+        unattended_ = false;
+    } else if (panel_) {
         panelLostActivation(QGuiApplication::focusWindow());
     }
 }

@@ -44,8 +44,9 @@ struct StatusItemEnvironment {
 // unless the focus went to a window of ours, the application leaving the active state (unless
 // active again a turn later), a desktop switch, and the content's close request. A panel opened
 // by a pairing code never takes the keyboard, so that a Return meant for another window cannot
-// confirm a code nobody looked at. Without a tray (checked again after 3 s) the panel becomes a
-// normal window that only its close button hides.
+// confirm a code nobody looked at; when that code clears before the user turned to the panel, the
+// panel goes with it, since no focus loss will ever hide it. Without a tray (checked again after 3
+// s) the panel becomes a normal window that only its close button hides.
 class MacStatusItemController : public QObject, public LifecycleStatusItem {
     Q_OBJECT
 
@@ -129,6 +130,8 @@ class MacStatusItemController : public QObject, public LifecycleStatusItem {
     bool trayInstalled_ = false;
     bool fallback_ = false;
     bool floating_ = false;  // the fallback window floats above the window in use
+    // Shown by a code and never activated since: nobody turned to it, so it goes with the code.
+    bool unattended_ = false;
     bool watching_ = false;
     bool tornDown_ = false;
     QList<QMetaObject::Connection> subscriptions_;

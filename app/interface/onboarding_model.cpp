@@ -1,5 +1,6 @@
 #include "app/interface/onboarding_model.h"
 
+#include <QSystemTrayIcon>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "app/session/computer_name.h"
@@ -13,6 +14,7 @@ namespace {
 OnboardingModel::Environment systemEnvironment() {
     OnboardingModel::Environment environment;
     environment.computerName = [] { return quillory::computerName(); };
+    environment.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     return environment;
 }
 
@@ -33,6 +35,9 @@ OnboardingModel::OnboardingModel(Environment environment, QObject* parent)
             &OnboardingModel::textsChanged);
     connect(permissions_, &PermissionRowsModel::screenRecordingChanged, this,
             &OnboardingModel::screenRecordingChanged);
+    // A tray that starts after us turns the fallback window's words into the tray's.
+    connect(&permissions_->pollTimer(), &QTimer::timeout, this, &OnboardingModel::readTray);
+    readTray();
     lookUpComputerName();
 }
 
@@ -44,7 +49,21 @@ void OnboardingModel::setEnvironment(Environment environment) {
         permissions_->setProbes(environment_.probes);
     }
     nameLookup_.reset();
+    readTray();
     lookUpComputerName();
+}
+
+void OnboardingModel::refresh() {
+    permissions_->refresh();
+    readTray();
+}
+
+void OnboardingModel::readTray() {
+    const bool tray = !environment_.trayAvailable || environment_.trayAvailable();
+    if (tray != tray_) {
+        tray_ = tray;
+        emit textsChanged();
+    }
 }
 
 void OnboardingModel::setSession(SessionFacade* session) {
@@ -103,7 +122,9 @@ QString OnboardingModel::primaryTitle() const {
 QString OnboardingModel::title() const {
     switch (step_) {
         case Step::welcome:
-            return tr("Quillory lives in your system tray");
+            // Without a tray the panel is a window of its own in the taskbar.
+            return tray_ ? tr("Quillory lives in your system tray")
+                         : tr("Quillory lives in its own window");
         case Step::permissions:
             return tr("Let your pen in");
         case Step::connect:
@@ -115,12 +136,14 @@ QString OnboardingModel::title() const {
 QString OnboardingModel::subtitle() const {
     switch (step_) {
         case Step::welcome:
-            return tr(
-                "Your iPad becomes a drawing tablet for this Mac. Click the vorel any time "
-                "to connect, share your screen or test your pen.");
+            return tray_ ? tr("Your iPad becomes a drawing tablet for this computer. Click the "
+                              "vorel any time to connect, share your screen or test your pen.")
+                         : tr("Your iPad becomes a drawing tablet for this computer. Open "
+                              "Quillory any time to connect, share your screen or test your pen.");
         case Step::permissions:
             return tr(
-                "Accessibility lets your Pencil draw in your apps. Screen Recording is only "
+                "Desktop control access lets your Pencil draw in your apps. Screen Recording is "
+                "only "
                 "for Studio. Everything stays on your Wi-Fi.");
         case Step::connect:
             if (connected()) {
@@ -156,7 +179,7 @@ void OnboardingModel::advance() {
             setStep(Step::connect);
             break;
         case Step::connect:
-            finish(true);
+            complete();
             break;
     }
 }
@@ -168,7 +191,7 @@ void OnboardingModel::goBack() {
 }
 
 void OnboardingModel::skip() {
-    finish(false);
+    complete();
 }
 
 void OnboardingModel::setStep(Step step) {
@@ -191,8 +214,9 @@ void OnboardingModel::markCompleted() {
     environment_.defaults->set(MacAppLifecycle::onboardingCompletedKey, true);
 }
 
-void OnboardingModel::finish(bool applyLogin) {
-    if (applyLogin && step_ == Step::connect && session_ && session_->shell()) {
+void OnboardingModel::complete() {
+    // The choice is on screen only on the last step; earlier steps leave the login item alone.
+    if (step_ == Step::connect && session_ && session_->shell()) {
         // A failure is the login item's own to report; onboarding ends regardless.
         LoginItemControl* loginItem = session_->shell()->loginItem();
         if (loginItem && loginItem->enabled() != openAtLogin_) {

@@ -17,8 +17,9 @@ class UserDefaults;
 
 // The welcome window's flow: three steps, the "Open at login" choice, the two grants (polled
 // every second while shown), the texts of each step and how onboarding ends. "onboarding.completed"
-// is written true at every step change and at the end, never false. Only the primary button on
-// the last step applies the login choice; "Skip" ends without touching it. Main thread.
+// is written true at every step change and at the end, never false. Ending on the last step (its
+// primary button, "Skip" or Escape) applies the login choice; ending earlier leaves it. Main
+// thread.
 class OnboardingModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -52,6 +53,8 @@ class OnboardingModel : public QObject {
         // Asked off the main thread when the model is made and each time the last step opens;
         // null: never asked.
         std::function<QString()> computerName;
+        // Whether a system tray shows our icon, asked with the grants; null: one does.
+        std::function<bool()> trayAvailable;
     };
 
     explicit OnboardingModel(QObject* parent = nullptr);
@@ -86,10 +89,10 @@ class OnboardingModel : public QObject {
     Q_INVOKABLE void advance();
     // "Back": the step before; the first step stays.
     Q_INVOKABLE void goBack();
-    // "Skip" and Escape: the end, the login item untouched.
+    // "Skip" and Escape: the end, as the primary button on the last step.
     Q_INVOKABLE void skip();
     // Asks both grants now.
-    Q_INVOKABLE void refresh() { permissions_->refresh(); }
+    Q_INVOKABLE void refresh();
     Q_INVOKABLE void allowAccessibility() { permissions_->allowAccessibility(); }
     Q_INVOKABLE void allowScreenRecording() { permissions_->allowScreenRecording(); }
 
@@ -107,8 +110,9 @@ class OnboardingModel : public QObject {
   private:
     void setStep(Step step);
     void markCompleted();
-    void finish(bool applyLogin);
+    void complete();
     void lookUpComputerName();
+    void readTray();
 
     Environment environment_;
     PermissionRowsModel* permissions_;
@@ -117,6 +121,7 @@ class OnboardingModel : public QObject {
     Step step_ = Step::welcome;
     bool openAtLogin_ = true;
     QString computerName_;
+    bool tray_ = true;
     std::unique_ptr<QFutureWatcher<QString>> nameLookup_;
 };
 

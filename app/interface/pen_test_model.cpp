@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/interface/ink/ink_geometry.h"
+#include "platform/text/text_units.h"
 
 namespace quillory {
 
@@ -66,7 +67,10 @@ double PenTestModel::pressureFraction() const {
 }
 
 QString PenTestModel::pressureText() const {
-    return tr("%1%").arg(locale_.toString(qRound(pressureFraction() * 100)));
+    const int percent = qRound(pressureFraction() * 100);
+    const std::string placed = percentText(percent, locale_.name().toStdString());
+    return placed.empty() ? tr("%1%").arg(locale_.toString(percent))
+                          : QString::fromStdString(placed);
 }
 
 QString PenTestModel::clearToolTip() const {

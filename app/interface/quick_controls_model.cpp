@@ -76,8 +76,13 @@ void QuickControlsModel::setSession(SessionFacade* session) {
     if (session_) {
         watch(session_);
         watch(session_->studio());
-        watch(session_->input());
         watch(session_->shell()->updates());
+        // Of the input only the switch shows here: the pen's samples change with every frame
+        // drawn and would have the controls recomputed as often.
+        if (InputControl* input = session_->input()) {
+            connections_ << connect(input, &InputControl::controlDesktopChanged, this,
+                                    &QuickControlsModel::refresh);
+        }
         connections_ << connect(session_, &SessionFacade::pairingCodeChanged, this,
                                 &QuickControlsModel::codeChanged);
     }
@@ -195,7 +200,7 @@ void QuickControlsModel::describeWaiting(View& view) const {
         view.waitingDetail = tr("Then choose %1. Same Wi-Fi, nothing else to set up.").arg(name);
     } else {
         view.waitingTitle = tr("Not accepting connections");
-        view.waitingDetail = tr("Allow connections so your iPad can find this Mac.");
+        view.waitingDetail = tr("Allow connections so your iPad can find this computer.");
     }
     view.waitingIcon = failed ? QStringLiteral("warning") : QStringLiteral("tablet");
     view.waitingTint = failed                                ? destructive
@@ -215,7 +220,7 @@ void QuickControlsModel::describePairing(View& view) const {
     }
     view.pairingTitle = tr("Connect to %1").arg(session_->peerName());
     const bool approved = session_->pairingApproved();
-    view.thisMacStatus = approved ? tr("Confirmed on this Mac") : tr("Ready");
+    view.thisMacStatus = approved ? tr("Confirmed on this computer") : tr("Ready");
     view.peerStatus = session_->peerApproved() ? tr("Confirmed on your iPad") : tr("Waiting…");
     view.confirmTitle = approved ? tr("Confirmed") : tr("Confirm");
     view.codeSettled = clock_->nowSeconds() - codeShownAt_ >= codeDelay - 1e-9;
@@ -251,7 +256,7 @@ void QuickControlsModel::describeConnected(View& view) const {
     } else if (session_->pencilTestActive()) {
         view.desktopControlDetail = tr("Paused while Pen test is open");
     } else {
-        view.desktopControlDetail = tr("The pen controls this Mac");
+        view.desktopControlDetail = tr("The pen controls this computer");
     }
     if (session_->input() && session_->input()->controlDesktop()) {
         view.desktopControlTint = accent;

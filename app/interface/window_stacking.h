@@ -10,4 +10,8 @@ namespace quillory {
 // above every "keep above" window). `on` false drops both hints again. Does nothing off X11.
 void floatAboveActiveWindow(QWindow& window, bool on);
 
+// Keeps a window out of the taskbar and the pager (`out` true) or lets it in again, so that a
+// drop-down panel gives the application no taskbar entry of its own. Does nothing off X11.
+void keepOutOfTaskbar(QWindow& window, bool out);
+
 }  // namespace quillory

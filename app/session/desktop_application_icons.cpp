@@ -52,11 +52,12 @@ std::optional<Bytes> DesktopApplicationIcons::renderPNG(const QImage& image, int
     QImage canvas(sideLength, sideLength, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::transparent);
     {
-        const QImage scaled =
-            image.scaled(sideLength, sideLength, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        // The tablet shows every icon in a square tile: a wide or tall picture is stretched to
+        // fill it rather than left in a band between empty margins.
         QPainter painter(&canvas);
-        painter.drawImage((sideLength - scaled.width()) / 2, (sideLength - scaled.height()) / 2,
-                          scaled);
+        painter.drawImage(
+            0, 0,
+            image.scaled(sideLength, sideLength, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
     QByteArray encoded;
     QBuffer buffer(&encoded);

@@ -10,11 +10,13 @@
 #include <QQuickItem>
 #include <QRegion>
 #include <QScreen>
+#include <QVariantAnimation>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 #include "app/desktop-control/recorder/recorder_panel.h"
+#include "platform/desktop/x11_desktop.h"
 
 namespace quillory {
 
@@ -42,9 +44,55 @@ void putOnEveryWorkspace(QWindow& window) {
     xcb_flush(connection);
 }
 
+QList<ScreenArea> screenAreas() {
+    QList<ScreenArea> screens;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        screens.append({screen->geometry(), screen->availableGeometry()});
+    }
+    return screens;
+}
+
+// Polkit agents name themselves so in their window class ("polkit-gnome-authentication-agent-1",
+// "polkit-kde-authentication-agent-1", "lxpolkit"); a prompt the desktop shell draws itself
+// (GNOME) is no window and cannot be followed.
+PromptFrame polkitPromptFrame() {
+    std::string error;
+    std::shared_ptr<X11Desktop> desktop = X11Desktop::connect(nullptr, error);
+    if (!desktop) {
+        return {};
+    }
+    return [desktop]() -> std::optional<QRect> {
+        const auto windows = desktop->shareableWindows();
+        if (!windows) {
+            return std::nullopt;
+        }
+        for (const ShareableWindow& window : *windows) {
+            if (!window.onScreen || !window.application) {
+                continue;
+            }
+            const QString identity = QString::fromStdString(window.application->identifier + " " +
+                                                            window.application->name);
+            if (identity.contains(QLatin1String("polkit"), Qt::CaseInsensitive)) {
+                const Rect& frame = window.info.frame;
+                return QRectF(frame.x, frame.y, frame.width, frame.height).toAlignedRect();
+            }
+        }
+        return std::nullopt;
+    };
+}
+
 class PanelSurface final : public GuideSurface {
   public:
-    explicit PanelSurface(GuidePanel* panel) : panel_(panel) {}
+    PanelSurface(GuidePanel* panel, PromptFrame prompt)
+        : panel_(panel), prompt_(std::move(prompt)) {}
+    void follow() override {
+        if (!panel_ || !prompt_) {
+            return;
+        }
+        if (const std::optional<QRect> frame = prompt_()) {
+            panel_->follow(*frame);
+        }
+    }
     ~PanelSurface() override {
         // The close button closes the card from inside its own window's event handling.
         if (panel_) {
@@ -55,6 +103,7 @@ class PanelSurface final : public GuideSurface {
 
   private:
     QPointer<GuidePanel> panel_;
+    PromptFrame prompt_;
 };
 
 }  // namespace
@@ -79,6 +128,29 @@ QPoint guidePanelOrigin(QPoint pointer, QSize size, const QList<ScreenArea>& scr
     return origin;
 }
 
+std::optional<QPoint> guidePanelOriginBelow(QRect prompt, QSize size,
+                                            const QList<ScreenArea>& screens) {
+    if (prompt.width() <= GuidePanel::narrowestPrompt) {
+        return std::nullopt;
+    }
+    const int bottom = prompt.y() + prompt.height();
+    QPoint origin(prompt.x() + prompt.width() / 2 - size.width() / 2,
+                  bottom + GuidePanel::promptGap);
+    const auto showing = std::find_if(screens.begin(), screens.end(), [&](const ScreenArea& s) {
+        return s.geometry.intersects(prompt);
+    });
+    const QRect area = showing != screens.end() ? showing->available
+                       : screens.isEmpty()      ? prompt
+                                                : screens.front().available;
+    const int margin = GuidePanel::screenMargin;
+    if (origin.y() + size.height() > area.y() + area.height() - margin) {
+        origin.setY(bottom - GuidePanel::promptInset - size.height());
+    }
+    origin.setX(std::min(std::max(origin.x(), area.x() + margin),
+                         area.x() + area.width() - size.width() - margin));
+    return origin;
+}
+
 GuidePanel::GuidePanel(QQmlEngine* engine, GuideModel& model) : QQuickView(engine, nullptr) {
     setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
              Qt::WindowDoesNotAcceptFocus);
@@ -94,11 +166,7 @@ void GuidePanel::present() {
     QQuickItem* card = rootObject();
     const int height = card ? static_cast<int>(std::ceil(card->height())) : 120;
     resize(cardWidth, height);
-    QList<ScreenArea> screens;
-    for (QScreen* screen : QGuiApplication::screens()) {
-        screens.append({screen->geometry(), screen->availableGeometry()});
-    }
-    setPosition(guidePanelOrigin(QCursor::pos(), size(), screens));
+    setPosition(guidePanelOrigin(QCursor::pos(), size(), screenAreas()));
     if (!compositingManagerRuns()) {
         // Without a compositor the transparent corners would paint black; the card grows when
         // the manual steps appear, and the shape with it.
@@ -116,6 +184,34 @@ void GuidePanel::present() {
         fade->start(QAbstractAnimation::DeleteWhenStopped);
     }
     show();
+}
+
+void GuidePanel::follow(QRect prompt) {
+    const std::optional<QPoint> target = guidePanelOriginBelow(prompt, size(), screenAreas());
+    if (!target) {
+        return;
+    }
+    const QPoint from = position();
+    const double distance = std::hypot(target->x() - from.x(), target->y() - from.y());
+    if (distance <= 1) {
+        return;
+    }
+    if (glide_) {
+        if (glide_->endValue().toPoint() == *target) {
+            return;  // already on its way there
+        }
+        glide_->stop();  // deletes it
+    }
+    glide_ = new QVariantAnimation(this);
+    glide_->setDuration(distance > longMove ? longMoveMs : shortMoveMs);
+    QEasingCurve easeOut(QEasingCurve::BezierSpline);
+    easeOut.addCubicBezierSegment(QPointF(0, 0), QPointF(0.58, 1), QPointF(1, 1));
+    glide_->setEasingCurve(easeOut);
+    glide_->setStartValue(from);
+    glide_->setEndValue(*target);
+    connect(glide_, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& value) { setPosition(value.toPoint()); });
+    glide_->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void GuidePanel::shapeToCard() {
@@ -141,12 +237,13 @@ void LastFocusedWindow::activate() {
     window_->requestActivate();
 }
 
-std::function<std::unique_ptr<GuideSurface>(GuideModel&)> guidePanelSurfaces(QQmlEngine* engine) {
+std::function<std::unique_ptr<GuideSurface>(GuideModel&)> guidePanelSurfaces(QQmlEngine* engine,
+                                                                             PromptFrame prompt) {
     QPointer<QQmlEngine> guarded(engine);
-    return [guarded](GuideModel& model) -> std::unique_ptr<GuideSurface> {
+    return [guarded, prompt](GuideModel& model) -> std::unique_ptr<GuideSurface> {
         auto* panel = new GuidePanel(guarded, model);
         panel->present();
-        return std::make_unique<PanelSurface>(panel);
+        return std::make_unique<PanelSurface>(panel, prompt);
     };
 }
 
@@ -157,7 +254,7 @@ std::shared_ptr<PermissionGuide> installPermissionGuide(MacShell& shell, QQmlEng
     parts.grant = std::make_unique<DesktopGuideGrant>(*shell.grant());
     parts.clock = std::make_shared<SystemClock>();
     parts.executor = MainQueue::executor();
-    parts.surface = guidePanelSurfaces(engine);
+    parts.surface = guidePanelSurfaces(engine, polkitPromptFrame());
     parts.activate = [lastFocused] { lastFocused->activate(); };
     parts.relaunch = [&shell] { shell.relaunchApplication(); };
     auto guide = PermissionGuide::create(std::move(parts));

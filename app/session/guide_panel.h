@@ -8,11 +8,13 @@
 #include <QSize>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/session/mac_shell.h"
 #include "app/session/permission_guide.h"
 
 class QQmlEngine;
+class QVariantAnimation;
 
 namespace quillory {
 
@@ -26,6 +28,17 @@ struct ScreenArea {
 // card does not fit).
 QPoint guidePanelOrigin(QPoint pointer, QSize size, const QList<ScreenArea>& screens);
 
+// Where the guide's top-left corner goes beside the grant's prompt window `prompt`: centred 12 px
+// below it, or 16 px inside its bottom edge when the screen has no room below, kept 8 px inside
+// the available area horizontally. None for a prompt 200 px wide or narrower, which is never
+// followed.
+std::optional<QPoint> guidePanelOriginBelow(QRect prompt, QSize size,
+                                            const QList<ScreenArea>& screens);
+
+// The frame of the desktop's password prompt (its polkit agent's window), when it is a window of
+// this X server's.
+using PromptFrame = std::function<std::optional<QRect>()>;
+
 // The guide's floating window: frameless, above other windows, on every workspace, and never
 // focused, so that typing stays where it was (the password prompt, or the user's application).
 class GuidePanel final : public QQuickView {
@@ -37,6 +50,13 @@ class GuidePanel final : public QQuickView {
     static constexpr int screenMargin = 8;
     static constexpr int fadeMilliseconds = 180;
     static constexpr qreal cornerRadius = 22;
+    static constexpr int promptGap = 12;
+    static constexpr int promptInset = 16;
+    static constexpr int narrowestPrompt = 200;
+    // A move longer than this glides for the long duration.
+    static constexpr double longMove = 80;
+    static constexpr int longMoveMs = 350;
+    static constexpr int shortMoveMs = 80;
 
     // Loads GuideCard from QuilloryInterface on the model.
     GuidePanel(QQmlEngine* engine, GuideModel& model);
@@ -44,9 +64,13 @@ class GuidePanel final : public QQuickView {
     // Sizes the window to the card, places it under the pointer, maps it without activating and
     // fades the card in.
     void present();
+    // Glides to the place beside the prompt, unless already within a pixel of it.
+    void follow(QRect prompt);
 
   private:
     void shapeToCard();
+
+    QPointer<QVariantAnimation> glide_;
 };
 
 // The window of ours that last had focus, for bringing the application back after a grant.
@@ -63,7 +87,8 @@ class LastFocusedWindow final : public QObject {
 };
 
 // The guide's panels on the engine's QuilloryInterface.
-std::function<std::unique_ptr<GuideSurface>(GuideModel&)> guidePanelSurfaces(QQmlEngine* engine);
+std::function<std::unique_ptr<GuideSurface>(GuideModel&)> guidePanelSurfaces(
+    QQmlEngine* engine, PromptFrame prompt = {});
 
 // The application's guide: the shell's probe and grant, the main queue, the uptime clock and
 // panels on the engine; the shell keeps it and sends its requests to it. Make it before any

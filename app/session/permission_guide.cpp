@@ -74,6 +74,7 @@ void PermissionGuide::tick() {
     if (!kind_ || !surface_) {
         return;
     }
+    surface_->follow();
     // The grant has ended before access shows, so once confirmed only the scheduled close acts.
     if (model_->done()) {
         return;

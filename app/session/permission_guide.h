@@ -40,6 +40,9 @@ class DesktopGuideGrant final : public GuideGrant {
 class GuideSurface {
   public:
     virtual ~GuideSurface() = default;
+    // Moves the card beside the grant's prompt when the desktop shows where that is; asked on
+    // every tick while the card is up.
+    virtual void follow() {}
 };
 
 // Shows the user which permission to switch on while the grant runs, confirms when access is on

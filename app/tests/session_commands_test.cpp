@@ -37,13 +37,14 @@ TEST_F(SessionCommandsTest, TheMenuHoldsTheCommandsInOrder) {
         }
     }
     EXPECT_EQ(items,
-              (QList<QAction*>{commands_->openAction(), commands_->settingsAction(),
-                               commands_->checkForUpdatesAction(), commands_->clearPenTestAction(),
-                               commands_->disconnectAction(), commands_->quitAction()}));
+              (QList<QAction*>{commands_->openAction(), commands_->rememberedDevicesAction(),
+                               commands_->settingsAction(), commands_->checkForUpdatesAction(),
+                               commands_->clearPenTestAction(), commands_->disconnectAction(),
+                               commands_->quitAction()}));
     for (QAction* action : items) {
         action->trigger();
     }
-    EXPECT_EQ(log_, (QStringList{"showPanel", "open:settings", "quit"}));
+    EXPECT_EQ(log_, (QStringList{"showPanel", "open:remembered-devices", "open:settings", "quit"}));
 }
 
 TEST_F(SessionCommandsTest, CheckForUpdatesIsAbsentWithoutAnUpdaterAndDisabledWhileBusy) {

@@ -265,7 +265,7 @@ ScrollView {
         }
 
         DesignNotice {
-            message: "Connection interrupted. Select your Mac to reconnect."
+            message: "Connection interrupted. Select your computer to reconnect."
         }
 
         Flow {

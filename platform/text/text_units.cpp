@@ -3,6 +3,7 @@
 #include <unicode/brkiter.h>
 #include <unicode/coll.h>
 #include <unicode/locid.h>
+#include <unicode/numfmt.h>
 #include <unicode/unistr.h>
 #include <unicode/utext.h>
 
@@ -54,6 +55,20 @@ std::string_view leadingCharactersWithin(std::string_view text, std::size_t maxB
         return text;
     }
     return leadingWhile(text, [maxBytes](std::size_t end, std::size_t) { return end <= maxBytes; });
+}
+
+std::string percentText(int percent, const std::string& locale) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::NumberFormat> format(
+        icu::NumberFormat::createPercentInstance(icu::Locale(locale.c_str()), status));
+    if (U_FAILURE(status) || !format) {
+        return {};
+    }
+    icu::UnicodeString text;
+    format->format(static_cast<double>(percent) / 100, text);
+    std::string out;
+    text.toUTF8String(out);
+    return out;
 }
 
 std::string lowercased(std::string_view text) {

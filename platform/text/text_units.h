@@ -21,6 +21,10 @@ std::string_view leadingCharactersWithin(std::string_view text, std::size_t maxB
 // Full Unicode lower-casing, independent of the user's locale.
 std::string lowercased(std::string_view text);
 
+// A whole percentage as `locale` (an ICU or POSIX name, "fr_FR") writes it: its digits and where
+// its percent sign goes ("37 %" in French, "%37" in Turkish); empty when ICU cannot.
+std::string percentText(int percent, const std::string& locale);
+
 // Orders texts by the user's current locale, ignoring letter case (accents still count).
 class LocalizedCaseInsensitiveOrder {
   public:

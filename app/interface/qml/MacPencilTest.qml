@@ -135,7 +135,7 @@ CardWindowBody {
                         Layout.maximumWidth: 360
                         text: root.connected
                               ? qsTr("Your strokes appear here with pressure. Desktop input is paused while this is open.")
-                              : qsTr("Open Quillory on your iPad and choose this Mac.")
+                              : qsTr("Open Quillory on your iPad and choose this computer.")
                         font: PadType.subheadline
                         color: Design.colors.secondaryText
                         horizontalAlignment: Text.AlignHCenter

@@ -40,7 +40,7 @@ PadCard {
             visible: rowsModel.accessibilityRowVisible
             title: qsTr("Desktop control access")
             detail: rowsModel.accessibility ? qsTr("Allowed")
-                                            : qsTr("Lets the pen and shortcuts control this Mac")
+                                            : qsTr("Lets the pen and shortcuts control this computer")
             leading: IconTile {
                 icon: "position"
                 dimension: 36
@@ -66,7 +66,7 @@ PadCard {
             title: qsTr("Screen Recording")
             detail: rowsModel.needsRelaunch ? qsTr("Reopen Quillory to finish")
                     : rowsModel.screenRecording ? qsTr("Allowed")
-                                                : qsTr("Only for Studio: shows this Mac on your iPad")
+                                                : qsTr("Only for Studio: shows this computer on your iPad")
             leading: IconTile {
                 icon: "fullScreen"
                 dimension: 36

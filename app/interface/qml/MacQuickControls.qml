@@ -108,55 +108,30 @@ Item {
             id: cardHolder
 
             width: parent.width
-            implicitHeight: waitingCard.visible ? waitingCard.implicitHeight
-                            : pairingCard.visible ? pairingCard.implicitHeight
+            implicitHeight: waitingCard.current ? waitingCard.implicitHeight
+                            : pairingCard.current ? pairingCard.implicitHeight
                                                   : connectedCard.implicitHeight
             height: implicitHeight
-
-            // A card that comes in fades and grows from 0.98.
-            property string shown: controls.card
-            onShownChanged: if (Motion.enabled) cardEntrance.restart()
-
-            ParallelAnimation {
-                id: cardEntrance
-
-                NumberAnimation {
-                    target: cardHolder
-                    property: "opacity"
-                    from: 0
-                    to: 1
-                    duration: 180
-                    easing.type: Easing.OutCubic
-                }
-                NumberAnimation {
-                    target: cardHolder
-                    property: "scale"
-                    from: 0.98
-                    to: 1
-                    duration: 220
-                    easing.type: Easing.OutCubic
-                }
-            }
 
             WaitingCard {
                 id: waitingCard
 
                 width: parent.width
-                visible: controls.card === "waiting"
+                current: controls.card === "waiting"
             }
 
             PairingCard {
                 id: pairingCard
 
                 width: parent.width
-                visible: controls.card === "pairing"
+                current: controls.card === "pairing"
             }
 
             ConnectedCard {
                 id: connectedCard
 
                 width: parent.width
-                visible: controls.card === "connected"
+                current: controls.card === "connected"
             }
         }
 
@@ -188,7 +163,22 @@ Item {
         }
     }
 
-    component WaitingCard: PadCard {
+    // A card comes in growing from 0.98 as it fades in, and leaves the same way back, on the
+    // standard spring; the one leaving sits under the one coming in until it is gone.
+    component SwappedCard: PadCard {
+        property bool current
+        property real presence: current ? 1 : 0
+
+        opacity: presence
+        scale: 0.98 + 0.02 * presence
+        visible: presence > 0.001
+        enabled: current
+        z: current ? 1 : 0
+
+        SpringBehavior on presence { motion: Motion.standard }
+    }
+
+    component WaitingCard: SwappedCard {
         radius: 18
         padding: 0
         objectName: "waitingCard"
@@ -263,6 +253,45 @@ Item {
         }
     }
 
+    // The smallest progress spinner: eight spokes, the brightest one turning a step at a time.
+    component MiniSpinner: Item {
+        id: spinner
+
+        property color color
+        property int lead: 0
+
+        implicitWidth: 11
+        implicitHeight: 11
+
+        Repeater {
+            model: 8
+
+            Rectangle {
+                required property int index
+
+                x: (spinner.width - width) / 2
+                width: 1.5
+                height: spinner.height * 0.3
+                radius: width / 2
+                color: spinner.color
+                opacity: 0.25 + 0.75 * ((index - spinner.lead + 8) % 8) / 7
+                transform: Rotation {
+                    origin.x: 0.75
+                    origin.y: spinner.height / 2
+                    angle: index * 45
+                }
+            }
+        }
+
+        Timer {
+            interval: 100
+            repeat: true
+            running: spinner.visible && spinner.Window.window !== null
+                     && spinner.Window.window.visible
+            onTriggered: spinner.lead = (spinner.lead + 1) % 8
+        }
+    }
+
     component ApprovalChip: Rectangle {
         property string caption
         property string status
@@ -316,10 +345,10 @@ Item {
                     color: Design.colors.success
                 }
 
-                StatusDot {
+                MiniSpinner {
+                    objectName: "approvalSpinner"
                     visible: !approved
-                    kind: "pending"
-                    scale: 0.75
+                    color: Design.colors.secondaryText
                 }
 
                 DText {
@@ -337,7 +366,7 @@ Item {
         }
     }
 
-    component PairingCard: PadCard {
+    component PairingCard: SwappedCard {
         radius: 18
         padding: 14
         objectName: "pairingCard"
@@ -377,7 +406,7 @@ Item {
 
                 ApprovalChip {
                     objectName: "thisMacChip"
-                    caption: qsTr("This Mac")
+                    caption: qsTr("This computer")
                     status: controls.thisMacStatus
                     approved: quick.session ? quick.session.pairingApproved : false
                 }
@@ -422,7 +451,7 @@ Item {
         color: Design.colors.rule
     }
 
-    component ConnectedCard: PadCard {
+    component ConnectedCard: SwappedCard {
         radius: 18
         padding: 2
         objectName: "connectedCard"
@@ -561,7 +590,7 @@ Item {
                         DText {
                             Layout.fillWidth: true
                             text: controls.updateBanner
-                            font: PadType.footnoteSemibold
+                            font: PadType.subheadlineSemibold
                             color: Design.colors.onAccent
                             elide: Text.ElideRight
                         }
@@ -626,7 +655,6 @@ Item {
             IconLabel {
                 text: qsTr("Local, encrypted")
                 icon: "secure"
-                iconSize: 14
                 font: PadType.caption
                 color: Design.colors.secondaryText
             }

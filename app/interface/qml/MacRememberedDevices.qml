@@ -28,7 +28,7 @@ CardWindowBody {
         width: parent.width
         height: 150
         title: qsTr("Your devices")
-        subtitle: qsTr("iPads paired with this Mac")
+        subtitle: qsTr("iPads paired with this computer")
         art: "clay-tablet"
         onClose: if (view.actions) view.actions.close()
     }
@@ -79,7 +79,7 @@ CardWindowBody {
 
                     DText {
                         Layout.fillWidth: true
-                        text: qsTr("Open Quillory on your iPad, choose this Mac, then confirm the code on both devices.")
+                        text: qsTr("Open Quillory on your iPad, choose this computer, then confirm the code on both devices.")
                         font: PadType.subheadline
                         color: Design.colors.secondaryText
                         wrapMode: Text.Wrap
@@ -122,14 +122,35 @@ CardWindowBody {
             }
         }
 
-        IconLabel {
+        // The footnote wraps rather than run past the window's edge at larger text sizes.
+        RowLayout {
+            id: footnote
+
+            readonly property string text: qsTr("To add a device, connect from Quillory on your iPad.")
+
             objectName: "footnote"
             Layout.fillWidth: true
             visible: devicesModel.count > 0
-            text: qsTr("To add a device, connect from Quillory on your iPad.")
-            icon: "connection"
-            font: PadType.caption
-            color: Design.colors.secondaryText
+            spacing: 6
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+
+            IconView {
+                Layout.alignment: Qt.AlignTop
+                icon: "connection"
+                size: 20
+                color: Design.colors.secondaryText
+            }
+
+            DText {
+                Layout.fillWidth: true
+                Layout.alignment: Qt.AlignVCenter
+                text: footnote.text
+                font: PadType.caption
+                color: Design.colors.secondaryText
+                wrapMode: Text.Wrap
+                Accessible.ignored: true
+            }
         }
 
         Item { Layout.preferredHeight: 0 }

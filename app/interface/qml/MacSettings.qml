@@ -65,11 +65,12 @@ CardWindowBody {
         SectionCard {
             title: qsTr("General")
 
-            PadRow {
+            SettingRow {
                 id: loginRow
 
                 objectName: "loginRow"
                 Layout.fillWidth: true
+                stateValue: view.loginItem !== null && view.loginItem.enabled
                 readonly property bool approval: view.loginItem !== null
                                                  && view.loginItem.needsApproval
                 title: qsTr("Open at login")
@@ -95,7 +96,7 @@ CardWindowBody {
         SectionCard {
             title: qsTr("Updates")
 
-            PadRow {
+            SettingRow {
                 objectName: "updatesOff"
                 Layout.fillWidth: true
                 visible: view.updates === null || !view.updates.available
@@ -104,9 +105,10 @@ CardWindowBody {
                 leading: SymbolTile { symbol: "arrow.triangle.2.circlepath"; on: false }
             }
 
-            PadRow {
+            SettingRow {
                 objectName: "automaticChecks"
                 Layout.fillWidth: true
+                stateValue: view.updates !== null && view.updates.automaticChecks
                 visible: view.updates !== null && view.updates.available
                 title: qsTr("Check automatically")
                 detail: qsTr("Once a day, from %1").arg(settingsModel.websiteDomain)
@@ -124,9 +126,10 @@ CardWindowBody {
 
             RowDivider { visible: view.updates !== null && view.updates.available }
 
-            PadRow {
+            SettingRow {
                 objectName: "automaticInstalls"
                 Layout.fillWidth: true
+                stateValue: view.updates !== null && view.updates.automaticInstalls
                 visible: view.updates !== null && view.updates.available
                 title: qsTr("Install automatically")
                 detail: view.updates !== null && view.updates.automaticInstalls
@@ -149,9 +152,10 @@ CardWindowBody {
             title: qsTr("Permissions")
 
             // Accessibility is what this desktop calls desktop control access.
-            PadRow {
+            SettingRow {
                 objectName: "accessibilityRow"
                 Layout.fillWidth: true
+                stateValue: settingsModel.permissions.accessibility
                 title: qsTr("Desktop control access")
                 detail: qsTr("Lets your Pencil draw in your apps")
                 leading: SymbolTile {
@@ -167,9 +171,10 @@ CardWindowBody {
 
             RowDivider {}
 
-            PadRow {
+            SettingRow {
                 objectName: "screenRecordingRow"
                 Layout.fillWidth: true
+                stateValue: settingsModel.screenRecordingTrailing
                 title: qsTr("Screen Recording")
                 detail: settingsModel.permissions.needsRelaunch ? qsTr("Reopen Quillory to finish")
                                                                 : qsTr("Only for Studio")
@@ -268,6 +273,100 @@ CardWindowBody {
         }
     }
 
+    // A row of a card: tile, title over detail, trailing control. What a change of the row's state
+    // alters (tile colour, detail, trailing control) eases in on the snappy spring.
+    component SettingRow: Item {
+        id: settingRow
+
+        property string title
+        property string detail
+        property alias leading: leadingHolder.data
+        property alias trailing: trailingHolder.data
+        // The value the row shows; a change replays the detail's entrance.
+        property var stateValue
+        // Rises from 0 to 1 after each change of the state.
+        property real settled: 1
+
+        property bool ready: false
+
+        function replay() {
+            if (!ready || !Motion.enabled)
+                return
+            settledBehavior.enabled = false
+            settled = 0
+            settledBehavior.enabled = true
+            settled = 1
+        }
+
+        implicitWidth: row.implicitWidth + 24
+        implicitHeight: row.implicitHeight + 24
+        onStateValueChanged: replay()
+        Component.onCompleted: ready = true
+
+        Behavior on settled {
+            id: settledBehavior
+
+            SpringAnimation {
+                spring: Motion.snappy.spring
+                damping: Motion.snappy.damping
+                mass: Motion.snappy.mass
+                epsilon: 0.001
+            }
+        }
+
+        RowLayout {
+            id: row
+
+            anchors.fill: parent
+            anchors.margins: 12
+            spacing: 12
+
+            Item {
+                id: leadingHolder
+
+                implicitWidth: children.length > 0 ? children[0].implicitWidth : 0
+                implicitHeight: children.length > 0 ? children[0].implicitHeight : 0
+                visible: children.length > 0
+            }
+
+            ColumnLayout {
+                Layout.fillWidth: true
+                spacing: 2
+
+                DText {
+                    objectName: "rowTitle"
+                    Layout.fillWidth: true
+                    text: settingRow.title
+                    font: Qt.font({ family: PadType.bodySemibold.family,
+                                    pixelSize: 14 * Appearance.textScale, weight: Font.DemiBold })
+                    color: Design.colors.primaryText
+                    wrapMode: Text.Wrap
+                }
+
+                DText {
+                    objectName: "rowDetail"
+                    Layout.fillWidth: true
+                    visible: settingRow.detail.length > 0
+                    text: settingRow.detail
+                    font: Qt.font({ family: PadType.body.family,
+                                    pixelSize: 12 * Appearance.textScale })
+                    color: Design.colors.secondaryText
+                    wrapMode: Text.Wrap
+                    opacity: settingRow.settled
+                }
+            }
+
+            Item {
+                id: trailingHolder
+
+                Layout.leftMargin: 8
+                implicitWidth: children.length > 0 ? children[0].implicitWidth : 0
+                implicitHeight: children.length > 0 ? children[0].implicitHeight : 0
+                visible: children.length > 0
+            }
+        }
+    }
+
     component RowDivider: Rectangle {
         Layout.fillWidth: true
         Layout.leftMargin: 54
@@ -283,14 +382,40 @@ CardWindowBody {
     }
 
     component SymbolTile: Rectangle {
+        id: tile
+
         property string symbol
         property bool on: false
         property var tone: on ? Design.colors.accent : undefined
+        readonly property color target: tone !== undefined ? tone : Design.colors.neutralFill
+        // The colour a change starts from, and how far the tile has gone from it (0 to 1).
+        property color from: target
+        property real blend: 1
 
         implicitWidth: 30
         implicitHeight: 30
         radius: 6
-        color: tone !== undefined ? tone : Design.colors.neutralFill
+        color: Qt.rgba(from.r + (target.r - from.r) * blend, from.g + (target.g - from.g) * blend,
+                       from.b + (target.b - from.b) * blend, from.a + (target.a - from.a) * blend)
+
+        onTargetChanged: {
+            blendBehavior.enabled = false
+            from = color
+            blend = 0
+            blendBehavior.enabled = Motion.enabled
+            blend = 1
+        }
+
+        Behavior on blend {
+            id: blendBehavior
+
+            SpringAnimation {
+                spring: Motion.snappy.spring
+                damping: Motion.snappy.damping
+                mass: Motion.snappy.mass
+                epsilon: 0.001
+            }
+        }
 
         IconImage {
             anchors.centerIn: parent
@@ -302,9 +427,36 @@ CardWindowBody {
         }
     }
 
+    // A control that takes another's place fades in on the snappy spring.
     component Trailing: Loader {
+        id: trailingLoader
+
         property string kind
+        property bool ready: false
+        property real presence: 1
         signal allow()
+
+        opacity: presence
+        Component.onCompleted: ready = true
+        onKindChanged: {
+            if (!ready || !Motion.enabled)
+                return
+            presenceBehavior.enabled = false
+            presence = 0
+            presenceBehavior.enabled = true
+            presence = 1
+        }
+
+        Behavior on presence {
+            id: presenceBehavior
+
+            SpringAnimation {
+                spring: Motion.snappy.spring
+                damping: Motion.snappy.damping
+                mass: Motion.snappy.mass
+                epsilon: 0.001
+            }
+        }
 
         sourceComponent: kind === "reopen" ? reopenButton
                          : kind === "allowed" ? allowedBadge : allowButton

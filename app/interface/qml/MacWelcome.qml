@@ -4,9 +4,9 @@ import QuilloryInterface
 
 // The "welcome" card: where Quillory lives, the two permissions, then connecting the tablet
 // with the login and update choices. The hero sits above the copy, the controls of the step and
-// the footer with the step markers, "Back" and the primary button (Return). "Skip" and Escape
-// end onboarding without applying the login choice; the primary button on the last step
-// applies it.
+// the footer with the step markers, "Back" and the primary button (Return). "Skip", Escape and
+// the primary button on the last step end onboarding; ending on the last step applies the login
+// choice shown there.
 CardWindowBody {
     id: view
 
@@ -43,6 +43,39 @@ CardWindowBody {
         SpringBehavior on presence { motion: Motion.gentle }
     }
 
+    // A step's title and subtitle.
+    component CopyTexts: Column {
+        property string title
+        property string subtitle
+        property string titleName
+        property string subtitleName
+
+        y: 30
+        width: parent.width
+        spacing: 8
+
+        DText {
+            objectName: parent.titleName
+            width: parent.width
+            horizontalAlignment: Text.AlignHCenter
+            text: parent.title
+            font: DesignTypography.title
+            wrapMode: Text.Wrap
+        }
+
+        DText {
+            objectName: parent.subtitleName
+            anchors.horizontalCenter: parent.horizontalCenter
+            width: Math.min(440, parent.width)
+            horizontalAlignment: Text.AlignHCenter
+            text: parent.subtitle
+            font.family: PadType.body.family
+            font.pixelSize: 14 * Appearance.textScale
+            color: Design.colors.secondaryText
+            wrapMode: Text.Wrap
+        }
+    }
+
     WelcomeHero {
         id: hero
 
@@ -61,14 +94,15 @@ CardWindowBody {
             id: copy
 
             property real presence: 1
-            // The texts on show; new ones fade in.
+            // The texts on show; new ones fade in while the ones they replace fade out.
             property string shown
+            property string leavingTitle
+            property string leavingSubtitle
 
             objectName: "welcomeCopy"
             x: 28
             width: parent.width - 56
             height: 122
-            opacity: presence
 
             Component.onCompleted: shown = flow.title + "\n" + flow.subtitle
 
@@ -79,6 +113,9 @@ CardWindowBody {
                     const texts = flow.title + "\n" + flow.subtitle
                     if (texts === copy.shown)
                         return
+                    const split = copy.shown.indexOf("\n")
+                    copy.leavingTitle = copy.shown.slice(0, split)
+                    copy.leavingSubtitle = copy.shown.slice(split + 1)
                     copy.shown = texts
                     if (!Appearance.reduceMotion) {
                         copyBehavior.enabled = false
@@ -100,35 +137,21 @@ CardWindowBody {
                 }
             }
 
-            Column {
-                y: 30
-                width: parent.width
-                spacing: 8
+            CopyTexts {
+                objectName: "welcomeLeavingCopy"
+                opacity: 1 - copy.presence
+                visible: opacity > 0.001
+                title: copy.leavingTitle
+                subtitle: copy.leavingSubtitle
+                Accessible.ignored: true
+            }
 
-                DText {
-                    id: title
-
-                    objectName: "welcomeTitle"
-                    width: parent.width
-                    horizontalAlignment: Text.AlignHCenter
-                    text: flow.title
-                    font: DesignTypography.title
-                    wrapMode: Text.Wrap
-                }
-
-                DText {
-                    id: subtitle
-
-                    objectName: "welcomeSubtitle"
-                    anchors.horizontalCenter: parent.horizontalCenter
-                    width: Math.min(440, parent.width)
-                    horizontalAlignment: Text.AlignHCenter
-                    text: flow.subtitle
-                    font.family: PadType.body.family
-                    font.pixelSize: 14 * Appearance.textScale
-                    color: Design.colors.secondaryText
-                    wrapMode: Text.Wrap
-                }
+            CopyTexts {
+                opacity: copy.presence
+                title: flow.title
+                subtitle: flow.subtitle
+                titleName: "welcomeTitle"
+                subtitleName: "welcomeSubtitle"
             }
         }
 
@@ -152,7 +175,7 @@ CardWindowBody {
 
                     PermissionChip {
                         objectName: "accessibilityChip"
-                        title: qsTr("Accessibility")
+                        title: qsTr("Desktop control access")
                         granted: flow.accessibility
                         onRequest: flow.allowAccessibility()
                     }

@@ -127,7 +127,7 @@ Item {
         spacing: 12
 
         IllustrationRow {
-            title: qsTr("Accessibility")
+            title: qsTr("Desktop control access")
             granted: card.accessibility
             switchName: "accessibilitySwitch"
         }

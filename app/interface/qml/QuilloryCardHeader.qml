@@ -39,7 +39,23 @@ Item {
         }
     }
 
+    // The picture's own outline, tilted with it and cast 10 points down.
+    GaussianShadow {
+        objectName: "headerArtShadow"
+        visible: headerArt.visible
+        source: headerArt.source
+        blur: 14
+        color: Qt.rgba(0.05, 0.1, 0.5, 0.35)
+        x: headerArt.x - padding
+        y: headerArt.y - padding + 10
+        width: headerArt.width + 2 * padding
+        height: headerArt.height + 2 * padding
+        rotation: headerArt.rotation
+    }
+
     Image {
+        id: headerArt
+
         objectName: "headerArt"
         source: CardArt.source(header.art)
         visible: status === Image.Ready

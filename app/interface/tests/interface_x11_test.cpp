@@ -17,6 +17,7 @@
 #include <QTest>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/desktop-control/menu/tests/test_application.h"
 #include "app/interface/mac_status_item_controller.h"
@@ -91,7 +92,37 @@ class XInput {
         sync();
     }
 
+    // Whether the window manager lists `name` in the window's _NET_WM_STATE.
+    bool hasState(WId window, const char* name) {
+        const char property[] = "_NET_WM_STATE";
+        const xcb_atom_t state = intern(property);
+        const xcb_atom_t wanted = intern(name);
+        auto* reply = xcb_get_property_reply(
+            x_.connection,
+            xcb_get_property(x_.connection, 0, static_cast<xcb_window_t>(window), state,
+                             XCB_ATOM_ATOM, 0, 64),
+            nullptr);
+        if (!reply) {
+            return false;
+        }
+        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+        const int count = xcb_get_property_value_length(reply) / 4;
+        const bool found = std::find(atoms, atoms + count, wanted) != atoms + count;
+        std::free(reply);
+        return found;
+    }
+
   private:
+    xcb_atom_t intern(const char* name) {
+        auto* reply = xcb_intern_atom_reply(
+            x_.connection,
+            xcb_intern_atom(x_.connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+            nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+        std::free(reply);
+        return atom;
+    }
+
     void sync() {
         std::free(
             xcb_get_input_focus_reply(x_.connection, xcb_get_input_focus(x_.connection), nullptr));
@@ -210,6 +241,7 @@ TEST_F(PanelOnX11, WithoutATrayTheFallbackWindowAppears) {
     ASSERT_TRUE(controller_->isFallback());
     EXPECT_TRUE(QTest::qWaitForWindowExposed(panel()));
     EXPECT_EQ(panel()->title(), "Quillory");
+    EXPECT_FALSE(input_.hasState(panel()->winId(), "_NET_WM_STATE_SKIP_TASKBAR"));
 }
 
 TEST_F(PanelOnX11, APanelOpenedByACodeLeavesTheKeyboardWhereItWas) {
@@ -226,6 +258,11 @@ TEST_F(PanelOnX11, APanelOpenedByACodeLeavesTheKeyboardWhereItWas) {
     auto* content = panel()->findChild<QQuickItem*>(QStringLiteral("standIn"));
     ASSERT_NE(content, nullptr);
     EXPECT_TRUE(content->property("keys").toList().isEmpty());
+
+    // Cancelled from the tablet before anyone turned to it: no focus loss would ever hide it.
+    session_.publishPairingCode(QString());
+    EXPECT_FALSE(panel()->isVisible());
+    EXPECT_FALSE(controller_->visibility()->visible());
 }
 
 // Another application's window that covers the screen and has the keyboard: the window manager
@@ -288,6 +325,12 @@ TEST_F(PanelOnX11, AUserOpenedPanelTakesTheKeyboardAndHidesWhenLeft) {
     make(fakeTray());
     controller_->showPanel(MacStatusItemController::Opening::user);
     ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->isActive(); }, waitMs));
+    // Part of the tray icon: no taskbar entry of its own.
+    EXPECT_TRUE(input_.hasState(panel()->winId(), "_NET_WM_STATE_SKIP_TASKBAR"));
+    // A code that comes and goes leaves the panel the user is looking at.
+    session_.publishPairingCode(QStringLiteral("123456"));
+    session_.publishPairingCode(QString());
+    EXPECT_TRUE(panel()->isVisible());
 
     input_.click(editor_.geometry().center());
     ASSERT_TRUE(QTest::qWaitFor([&] { return editor_.presses > 0; }, waitMs));

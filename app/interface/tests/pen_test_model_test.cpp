@@ -114,6 +114,11 @@ TEST(PenTestModel, PressureReadoutAndBar) {
     model.setLocale(QLocale(QLocale::Arabic, QLocale::Egypt));
     session.fakeInput()->setPressure(0.5);
     EXPECT_FALSE(model.pressureText().contains(QLatin1String("50")));  // the locale's digits
+    // The sign goes where the locale puts it.
+    model.setLocale(QLocale(QLocale::Turkish, QLocale::Turkey));
+    EXPECT_EQ(model.pressureText(), QStringLiteral("%50"));
+    model.setLocale(QLocale(QLocale::French, QLocale::France));
+    EXPECT_EQ(model.pressureText(), QStringLiteral("50\u00A0%"));
 }
 
 TEST(PenTestModel, ReturnToDesktopTurnsDesktopControlOnOnceThenCloses) {

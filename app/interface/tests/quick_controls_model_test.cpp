@@ -97,7 +97,7 @@ TEST_F(QuickControlsTest, WaitingCardFollowsTheFirstMatchingState) {
          {},
          "Desk",
          "Not accepting connections",
-         "Allow connections so your iPad can find this Mac.",
+         "Allow connections so your iPad can find this computer.",
          "accent",
          "Allow connections",
          false},
@@ -129,7 +129,7 @@ TEST_F(QuickControlsTest, PairingCardUsesTheBareNameAndTheApprovals) {
     session_.set({{"pairingApproved", true}, {"peerApproved", true}, {"peerName", "%1 <b>x</b>"}});
     EXPECT_EQ(model_.pairingTitle(), "Connect to %1 <b>x</b>");
     EXPECT_EQ(model_.confirmTitle(), "Confirmed");
-    EXPECT_EQ(model_.thisMacStatus(), "Confirmed on this Mac");
+    EXPECT_EQ(model_.thisMacStatus(), "Confirmed on this computer");
     EXPECT_EQ(model_.peerStatus(), "Confirmed on your iPad");
     EXPECT_FALSE(model_.confirmEnabled());
 }
@@ -288,7 +288,7 @@ TEST_F(QuickControlsTest, DesktopControlDetailAndTint) {
         {false, true, false, false, "Pen input is paused", ""},
         {true, false, false, false, "Needs Desktop control access: allow it below", "warning"},
         {true, true, true, false, "Paused while Pen test is open", "warning"},
-        {true, true, false, true, "The pen controls this Mac", "accent"},
+        {true, true, false, true, "The pen controls this computer", "accent"},
     };
     session_.set({{"activePeer", "ab12"}});
     for (const auto& c : cases) {
@@ -323,6 +323,15 @@ TEST_F(QuickControlsTest, ChangedFiresOnlyWhenSomethingShownDiffers) {
     EXPECT_EQ(changed.count(), 0);
     session_.set({{"listening", true}});
     EXPECT_EQ(changed.count(), 1);
+
+    // A stroke's samples are not shown here: nothing is recomputed, the access probe not asked.
+    int asked = 0;
+    model_.setProbes({[&asked] { return ++asked > 0; }, [] { return true; }});
+    asked = 0;
+    for (int frame = 0; frame < 60; ++frame) {
+        session_.fakeInput()->setPressure(frame / 60.0);
+    }
+    EXPECT_EQ(asked, 0);
 }
 
 }  // namespace

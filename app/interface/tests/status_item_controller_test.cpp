@@ -158,8 +158,8 @@ TEST_F(StatusItemTest, PairingCodesOpenWithoutTakingTheKeyboard) {
     EXPECT_TRUE(hidden());
     session_.publishPairingCode(QStringLiteral("222222"));
     EXPECT_TRUE(shown());
-    session_.publishPairingCode(QString());  // cleared while shown: stays
-    EXPECT_TRUE(shown());
+    session_.publishPairingCode(QString());  // cleared before anyone turned to it: gone
+    EXPECT_TRUE(hidden());
 
     controller_->hidePanel();
     controller_->showPanel(MacStatusItemController::Opening::user);

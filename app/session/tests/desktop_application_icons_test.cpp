@@ -63,7 +63,12 @@ TEST_F(ApplicationIconsTest, EntryIconsFromTheThemeAndFromAFile) {
         EXPECT_FALSE(icons.image(application).isNull());
         auto render = icons.renderer(application);
         ASSERT_TRUE(render);
-        expectIcon(render());
+        const std::optional<Bytes> png = render();
+        ASSERT_TRUE(png);
+        expectIcon(png);
+        // The wide picture fills the square: its ellipse reaches the top edge's middle.
+        const QImage decoded = QImage::fromData(png->data(), static_cast<int>(png->size()));
+        EXPECT_GT(qAlpha(decoded.pixel(32, 3)), 200);
     }
     EXPECT_FALSE(icons.renderer({.processID = 2, .identifier = "org.example.None"}));
 }

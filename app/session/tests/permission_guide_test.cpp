@@ -268,5 +268,22 @@ TEST(GuidePanelOrigin, CentredUnderThePointerAndKeptInside) {
     EXPECT_EQ(guidePanelOrigin({100, 100}, card, {}), QPoint(-70, 112));
 }
 
+TEST(GuidePanelOrigin, BelowTheGrantPromptOrInsideItsFoot) {
+    const QList<ScreenArea> screens{{QRect(0, 0, 1920, 1080), QRect(0, 32, 1920, 1048)}};
+    const QSize card(340, 100);
+    struct Case {
+        QRect prompt;
+        std::optional<QPoint> origin;
+    };
+    for (const Case& c : {
+             Case{{660, 300, 600, 400}, QPoint(790, 712)},    // centred, 12 px below
+             Case{{660, 600, 600, 400}, QPoint(790, 884)},    // no room below: 16 px inside
+             Case{{1700, 300, 400, 200}, QPoint(1572, 512)},  // kept 8 px from the edge
+             Case{{660, 300, 200, 400}, std::nullopt},        // too narrow to follow
+         }) {
+        EXPECT_EQ(guidePanelOriginBelow(c.prompt, card, screens), c.origin) << c.prompt.x();
+    }
+}
+
 }  // namespace
 }  // namespace quillory
