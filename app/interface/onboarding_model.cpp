@@ -35,8 +35,14 @@ OnboardingModel::OnboardingModel(Environment environment, QObject* parent)
             &OnboardingModel::textsChanged);
     connect(permissions_, &PermissionRowsModel::screenRecordingChanged, this,
             &OnboardingModel::screenRecordingChanged);
-    // A tray that starts after us turns the fallback window's words into the tray's.
-    connect(&permissions_->pollTimer(), &QTimer::timeout, this, &OnboardingModel::readTray);
+    // A tray that starts after us turns the fallback window's words into the tray's. Asked
+    // only while the first step, the one that speaks of it, is shown: the question may go to
+    // the session bus.
+    connect(&permissions_->pollTimer(), &QTimer::timeout, this, [this] {
+        if (step_ == Step::welcome) {
+            readTray();
+        }
+    });
     readTray();
     lookUpComputerName();
 }
@@ -55,7 +61,9 @@ void OnboardingModel::setEnvironment(Environment environment) {
 
 void OnboardingModel::refresh() {
     permissions_->refresh();
-    readTray();
+    if (step_ == Step::welcome) {
+        readTray();
+    }
 }
 
 void OnboardingModel::readTray() {
@@ -200,6 +208,9 @@ void OnboardingModel::setStep(Step step) {
     }
     step_ = step;
     markCompleted();
+    if (step_ == Step::welcome) {
+        readTray();
+    }
     if (step_ == Step::connect) {
         lookUpComputerName();
     }

@@ -352,6 +352,8 @@ Item {
                 }
 
                 DText {
+                    id: statusText
+
                     Layout.fillWidth: true
                     text: status
                     font: PadType.footnoteSemibold
@@ -361,6 +363,15 @@ Item {
                     fontSizeMode: Text.HorizontalFit
                     minimumPixelSize: 8
                     Accessible.ignored: true
+
+                    HoverHandler {
+                        id: statusHover
+                    }
+
+                    DesignToolTip {
+                        visible: statusHover.hovered && statusText.truncated
+                        text: statusText.text
+                    }
                 }
             }
         }
