@@ -151,8 +151,7 @@ QString OnboardingModel::subtitle() const {
         case Step::permissions:
             return tr(
                 "Desktop control access lets your Pencil draw in your apps. Screen Recording is "
-                "only "
-                "for Studio. Everything stays on your Wi-Fi.");
+                "only for Studio. Everything stays on your Wi-Fi.");
         case Step::connect:
             if (connected()) {
                 // One substitution, so a "%1" in the tablet's name stays as it is.
