@@ -57,6 +57,10 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     void requestKeyframe();
     // While on, every packet both ways is dropped at the ICE elements.
     void setBlackout(bool on);
+    // The blackout comes on by itself once the DTLS handshake is over. Before answer().
+    void blackOutAfterHandshake();
+    // The session's minimum RTCP interval, which it randomises; before answer().
+    void setReportInterval(std::uint64_t nanoseconds);
     PeerConnectionState connectionState() const;
     void requestStatistics(std::function<void(std::optional<StudioStatisticsReport>)> completion);
     void close();
@@ -78,8 +82,17 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     GstElement* pipeline_ = nullptr;
     GstElement* webrtc_ = nullptr;
     GstElement* depayloader_ = nullptr;
+
+  public:
+    struct Blackout {
+        std::atomic<bool> on = false;
+        std::atomic<bool> afterHandshake = false;
+    };
+
+  private:
     // Shared with the pad probes, which may run while the pipeline stops after close.
-    const std::shared_ptr<std::atomic<bool>> blackout_ = std::make_shared<std::atomic<bool>>(false);
+    const std::shared_ptr<Blackout> blackout_ = std::make_shared<Blackout>();
+    std::atomic<std::uint64_t> reportInterval_ = rtcpMinimumIntervalNanoseconds;
 
     mutable std::mutex mutex_;
     bool closed_ = false;
