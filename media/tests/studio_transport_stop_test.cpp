@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -227,6 +228,44 @@ TEST_P(StudioTransportStopTest, NothingStartedOutlivesTheClose) {
     source.reset();
     EXPECT_TRUE(ledger->waitFor([&] { return ledger->factoryGone && ledger->alive == 0; }, 5))
         << "transport gone " << ledger->factoryGone << ", encoders alive " << ledger->alive;
+}
+
+// Without a known link address every local address gathers, not loopback alone; an address no
+// interface has gives no candidate, and the description, though applied, is never complete, so
+// none goes to the tablet and the connect timeout tells.
+TEST(StudioTransportGatheringTest, GathersWhereTheTabletCanReach) {
+    struct Case {
+        const char* localAddress;
+        IceGatheringState gathering;
+    };
+    auto factory =
+        std::make_shared<GstPeerTransportFactory>(std::make_shared<InteractiveH264Factory>());
+    for (const Case& c : {Case{"", IceGatheringState::complete},
+                          Case{"198.51.100.1", IceGatheringState::gathering}}) {
+        SCOPED_TRACE(c.localAddress);
+        auto ledger = std::make_shared<Ledger>();
+        auto transport =
+            factory->createTransport(PeerTransportConfiguration{.localAddress = c.localAddress},
+                                     std::make_shared<LedgerEncoderFactory>(ledger),
+                                     std::make_shared<LedgerDelegate>(ledger));
+        ASSERT_TRUE(transport);
+        ASSERT_TRUE(transport->addVideoTrack("quillory-display", {}));
+        std::optional<std::string> error;
+        transport->createOffer([&](std::optional<SessionDescription> created, std::string) {
+            ASSERT_TRUE(created);
+            transport->setLocalDescription(
+                *created, [&](std::string applied) { ledger->note([&] { error = applied; }); });
+        });
+        ASSERT_TRUE(ledger->waitFor([&] { return error.has_value(); }, 10));
+        EXPECT_EQ(*error, "");
+        EXPECT_EQ(transport->iceGatheringState(), c.gathering);
+        if (c.gathering == IceGatheringState::complete) {
+            const std::string sdp = transport->localDescription()->sdp;
+            EXPECT_THAT(sdp, ::testing::HasSubstr("a=candidate:"));
+            EXPECT_THAT(sdp, ::testing::Not(::testing::HasSubstr(" 127.0.0.1 ")));
+        }
+        transport->close();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(EachStep, StudioTransportStopTest,

@@ -68,6 +68,12 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     struct Private {};
     VideoReceiver(Private, FrameCallback onFrame);
 
+    // What the network path drops; read by pad probes.
+    struct Blackout {
+        std::atomic<bool> on = false;
+        std::atomic<bool> afterHandshake = false;
+    };
+
   private:
     bool build(const std::string& address, const std::vector<VideoCodecInfo>& codecs);
     void padAdded(GstPad* pad);
@@ -82,14 +88,6 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     GstElement* pipeline_ = nullptr;
     GstElement* webrtc_ = nullptr;
     GstElement* depayloader_ = nullptr;
-
-  public:
-    struct Blackout {
-        std::atomic<bool> on = false;
-        std::atomic<bool> afterHandshake = false;
-    };
-
-  private:
     // Shared with the pad probes, which may run while the pipeline stops after close.
     const std::shared_ptr<Blackout> blackout_ = std::make_shared<Blackout>();
     std::atomic<std::uint64_t> reportInterval_ = rtcpMinimumIntervalNanoseconds;
