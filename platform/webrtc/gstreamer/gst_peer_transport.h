@@ -32,9 +32,11 @@ namespace quillory {
 // rtph264pay; ICE gathers UDP host candidates on one pinned address.
 //
 // Threads: the owner calls the PeerTransport methods; webrtcbin's signals and promise replies
-// arrive on GStreamer threads and go straight to the delegate. The encoder is started, fed and
-// released only on the transport's own queue "app.quillory.media.sender", which also runs the
-// gathering timeout and the liveness watch. `mutex_` guards the state the threads share.
+// arrive on GStreamer threads and go straight to the delegate, except connection states, which
+// reach it from the transport's own queue "app.quillory.media.sender" in the order they were
+// decided. The encoder is started, fed and released only on that queue, which also runs the
+// gathering timeout and the liveness watch. `mutex_` guards the state the threads share; close()
+// takes back every signal handler and pad probe, and none is added after it.
 class GstPeerTransport final : public PeerTransport,
                                public std::enable_shared_from_this<GstPeerTransport> {
   public:
