@@ -141,12 +141,8 @@ void StudioPeer::fail(const std::string& message) {
 }
 
 void StudioPeer::start(int width, int height, StudioPreset preset) {
-    if (closed_ || source_) {
-        return;
-    }
-    if (!connection_) {
-        // The transport could not be made; waiting for the connect timeout would only delay this.
-        fail(createFailed);
+    // Without a transport the connect timeout reports the failure.
+    if (closed_ || source_ || !connection_) {
         return;
     }
     source_ = connection_->addVideoTrack(trackId, studioSourceFit);

@@ -152,6 +152,9 @@ class StudioLoopbackFixture : public ::testing::Test {
         if (!receiver) {
             return {};
         }
+        if (configureReceiver) {
+            configureReceiver(*receiver);
+        }
         std::optional<std::string> answer;
         std::string error;
         bool done = false;
@@ -237,6 +240,8 @@ class StudioLoopbackFixture : public ::testing::Test {
         std::make_shared<ThreadMainExecutor>("app.quillory.media.statistics");
     std::shared_ptr<StudioPeer> peer;
     std::shared_ptr<VideoReceiver> receiver;
+    // Runs on the receiver before it answers.
+    std::function<void(VideoReceiver&)> configureReceiver;
     std::jthread source;
 
     std::mutex mutex;

@@ -43,8 +43,7 @@ TEST_F(StudioLoopbackTest, OfferCarriesOneSendOnlyVideoSectionWithBothEntries) {
                                "draft-holmer-rmcat-transport-wide-cc-extensions-01\r\n"));
     EXPECT_THAT(sdp, HasSubstr("a=rtcp-fb:96 transport-cc\r\n"));
     EXPECT_THAT(sdp, HasSubstr("a=rtcp-mux-only\r\n"));
-    // webrtcbin names the track after its transceiver; the stream id is ours.
-    EXPECT_THAT(sdp, HasSubstr(" msid:quillory-display "));
+    EXPECT_THAT(sdp, HasSubstr(" msid:quillory-display quillory-display\r\n"));
     EXPECT_EQ(countOf(sdp, "a=candidate:"), 1);
     EXPECT_THAT(sdp, HasSubstr(" UDP "));
     EXPECT_THAT(sdp, HasSubstr(" 127.0.0.1 "));

@@ -7,7 +7,7 @@ namespace quillory {
 
 std::optional<std::string> gatheringAddress(const std::string& configured) {
     if (configured.empty()) {
-        return "127.0.0.1";
+        return std::string();
     }
     std::string text = configured;
     if (text.size() > 2 && text.front() == '[' && text.back() == ']') {

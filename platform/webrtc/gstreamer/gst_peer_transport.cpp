@@ -20,8 +20,6 @@ namespace quillory {
 
 namespace {
 
-constexpr const char* noCandidates = "Could not prepare the local video connection.";
-
 using WeakTransport = std::weak_ptr<GstPeerTransport>;
 
 std::uint32_t randomSsrc() {
@@ -113,12 +111,31 @@ GstPeerTransport::~GstPeerTransport() {
         });
 }
 
+// Connecting under the lock that close() takes keeps a handler from slipping in after it, as the
+// answer's reply connects from a GStreamer thread.
 void GstPeerTransport::connect(GObject* object, const char* signal, GCallback handler) {
+    std::lock_guard lock(mutex_);
+    if (closed_) {
+        return;
+    }
     const gulong id = g_signal_connect_data(
         object, signal, handler, new WeakTransport(weak_from_this()),
         [](gpointer data, GClosure*) { delete static_cast<WeakTransport*>(data); },
         static_cast<GConnectFlags>(0));
     handlers_.emplace_back(object, id);
+}
+
+void GstPeerTransport::probe(GstPad* pad, GstPadProbeType type, GstPadProbeCallback callback) {
+    std::lock_guard lock(mutex_);
+    if (closed_) {
+        return;
+    }
+    const gulong id =
+        gst_pad_add_probe(pad, type, callback, new WeakTransport(weak_from_this()),
+                          [](gpointer data) { delete static_cast<WeakTransport*>(data); });
+    if (id != 0) {
+        probes_.emplace_back(GST_PAD(gst_object_ref(pad)), id);
+    }
 }
 
 bool GstPeerTransport::build(const std::string& address) {
@@ -136,6 +153,17 @@ bool GstPeerTransport::build(const std::string& address) {
     }
     gst_object_ref_sink(pipeline_);
     gst_bin_add(GST_BIN(pipeline_), webrtc_);
+    states_ = ConnectionStateReporter::create(
+        [weak = weak_from_this()](std::function<void()> work) {
+            if (auto self = weak.lock()) {
+                self->queue_->async(std::move(work));
+            }
+        },
+        [weak = weak_from_this()](PeerConnectionState state) {
+            if (auto self = weak.lock()) {
+                self->connectionDelivered(state);
+            }
+        });
     gst_util_set_object_arg(G_OBJECT(webrtc_), "bundle-policy", "max-bundle");
     if (!pinGathering(webrtc_, address)) {
         return false;
@@ -217,6 +245,11 @@ std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::stri
     if (transceiver == nullptr) {
         return nullptr;
     }
+    // webrtcbin names the track in the msid after the transceiver, which cannot be renamed.
+    gchar* transceiverName = gst_object_get_name(GST_OBJECT(transceiver));
+    std::pair<std::string, std::string> msid{"msid:" + trackId + " " + transceiverName,
+                                             "msid:" + trackId + " " + trackId};
+    g_free(transceiverName);
     GstCaps* preferences = codecPreferences(offered_, ssrc_);
     g_object_set(transceiver, "direction", GST_WEBRTC_RTP_TRANSCEIVER_DIRECTION_SENDONLY, "do-nack",
                  TRUE, "codec-preferences", preferences, nullptr);
@@ -224,22 +257,20 @@ std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::stri
     gst_object_unref(transceiver);
 
     GstPad* source = gst_element_get_static_pad(appsrc_, "src");
-    gst_pad_add_probe(
-        source, GST_PAD_PROBE_TYPE_EVENT_UPSTREAM,
-        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
-            GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-            if (gst_video_event_is_force_key_unit(event)) {
-                gboolean allHeaders = FALSE;
-                gst_video_event_parse_upstream_force_key_unit(event, nullptr, &allHeaders, nullptr);
-                if (auto self = weakOf(data).lock()) {
-                    self->keyframeRequested(allHeaders != FALSE);
-                }
-                return GST_PAD_PROBE_DROP;
-            }
-            return GST_PAD_PROBE_OK;
-        },
-        new WeakTransport(weak_from_this()),
-        [](gpointer data) { delete static_cast<WeakTransport*>(data); });
+    probe(source, GST_PAD_PROBE_TYPE_EVENT_UPSTREAM,
+          [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+              GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+              if (gst_video_event_is_force_key_unit(event)) {
+                  gboolean allHeaders = FALSE;
+                  gst_video_event_parse_upstream_force_key_unit(event, nullptr, &allHeaders,
+                                                                nullptr);
+                  if (auto self = weakOf(data).lock()) {
+                      self->keyframeRequested(allHeaders != FALSE);
+                  }
+                  return GST_PAD_PROBE_DROP;
+              }
+              return GST_PAD_PROBE_OK;
+          });
     gst_object_unref(source);
     gst_element_sync_state_with_parent(payloader_);
     gst_element_sync_state_with_parent(appsrc_);
@@ -260,6 +291,7 @@ std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::stri
             });
         });
     std::lock_guard lock(mutex_);
+    msid_ = std::move(msid);
     source_ = videoSource;
     parameters_ = RtpSendParameters{.encodings = {RtpEncodingParameters{}}};
     return videoSource;
@@ -306,6 +338,14 @@ void GstPeerTransport::createDescription(const char* signal, const char* field,
             gchar* text = gst_sdp_message_as_text(description->sdp);
             SessionDescription created{type, text != nullptr ? text : ""};
             g_free(text);
+            {
+                std::lock_guard lock(self->mutex_);
+                const auto& [from, to] = self->msid_;
+                for (std::size_t at = from.empty() ? std::string::npos : created.sdp.find(from);
+                     at != std::string::npos; at = created.sdp.find(from, at + to.size())) {
+                    created.sdp.replace(at, from.size(), to);
+                }
+            }
             gst_webrtc_session_description_free(description);
             completion(std::move(created), {});
         });
@@ -354,6 +394,10 @@ void GstPeerTransport::localDescriptionApplied(SetDescriptionCompletion completi
     // for the timeout, after which what was gathered has to do.
     {
         std::lock_guard lock(mutex_);
+        if (closed_) {
+            return;
+        }
+        gatheringStarted_ = true;
         gatheringCompletion_ = std::move(completion);
         gatheringTimeout_ = queue_->after(gatheringTimeoutSeconds, [weak = weak_from_this()] {
             if (auto self = weak.lock()) {
@@ -387,9 +431,11 @@ void GstPeerTransport::finishGathering() {
         gatheringCompletion_.reset();
         gatheringTimeout_.cancel();
     }
+    // Without a candidate the description was still applied, but gathering never completes: a
+    // description no tablet can reach is not handed over, and the connect timeout tells.
     const std::optional<std::string> local = descriptionText(webrtc_, "local-description");
     if (!local || local->find("a=candidate:") == std::string::npos) {
-        (*completion)(noCandidates);
+        (*completion)({});
         return;
     }
     {
@@ -473,28 +519,19 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
         g_signal_emit_by_name(rtpbin, "get-internal-session", 0u, &session);
         if (session != nullptr) {
             g_object_set(session, "rtcp-min-interval", rtcpMinimumIntervalNanoseconds, nullptr);
-            connect(session, "on-ssrc-active",
-                    G_CALLBACK(+[](GObject*, GObject* source, gpointer data) {
-                        // Our own sources are active too; only the other side's RTCP counts.
-                        GstStructure* stats = nullptr;
-                        g_object_get(source, "stats", &stats, nullptr);
-                        gboolean internal = TRUE;
-                        if (stats != nullptr) {
-                            gst_structure_get_boolean(stats, "internal", &internal);
-                            gst_structure_free(stats);
-                        }
-                        if (internal) {
-                            return;
-                        }
+            // Every packet counts, reports and feedback alike: with a still screen the other
+            // side's reports are all there is.
+            connect(session, "on-receiving-rtcp",
+                    G_CALLBACK(+[](GObject*, GstBuffer*, gpointer data) {
                         if (auto self = weakOf(data).lock()) {
-                            self->feedbackArrived();
+                            self->rtcpArrived();
                         }
                     }));
             // The statistics' own loss misses packets the receiver never reported; the feedback
             // itself says which numbers it moved past.
             connect(session, "on-feedback-rtcp",
-                    G_CALLBACK(+[](GObject*, guint type, guint fbtype, guint, guint,
-                                   GstBuffer* fci, gpointer data) {
+                    G_CALLBACK(+[](GObject*, guint type, guint fbtype, guint, guint, GstBuffer* fci,
+                                   gpointer data) {
                         if (type != GST_RTCP_TYPE_RTPFB || fbtype != GST_RTCP_RTPFB_TYPE_TWCC ||
                             fci == nullptr) {
                             return;
@@ -521,27 +558,24 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
     }
     if (GstElement* sink = findInside(webrtc_, "nicesink")) {
         GstPad* pad = gst_element_get_static_pad(sink, "sink");
-        gst_pad_add_probe(
-            pad,
-            static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
-                                         GST_PAD_PROBE_TYPE_BUFFER_LIST),
-            [](GstPad*, GstPadProbeInfo* info, gpointer data) {
-                auto self = weakOf(data).lock();
-                if (!self) {
-                    return GST_PAD_PROBE_OK;
-                }
-                if ((info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
-                    self->packetLeft(GST_PAD_PROBE_INFO_BUFFER(info));
-                } else if (GstBufferList* list = GST_PAD_PROBE_INFO_BUFFER_LIST(info)) {
-                    const guint count = gst_buffer_list_length(list);
-                    for (guint index = 0; index < count; ++index) {
-                        self->packetLeft(gst_buffer_list_get(list, index));
-                    }
-                }
-                return GST_PAD_PROBE_OK;
-            },
-            new WeakTransport(weak_from_this()),
-            [](gpointer data) { delete static_cast<WeakTransport*>(data); });
+        probe(pad,
+              static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                           GST_PAD_PROBE_TYPE_BUFFER_LIST),
+              [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+                  auto self = weakOf(data).lock();
+                  if (!self) {
+                      return GST_PAD_PROBE_OK;
+                  }
+                  if ((info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
+                      self->packetLeft(GST_PAD_PROBE_INFO_BUFFER(info));
+                  } else if (GstBufferList* list = GST_PAD_PROBE_INFO_BUFFER_LIST(info)) {
+                      const guint count = gst_buffer_list_length(list);
+                      for (guint index = 0; index < count; ++index) {
+                          self->packetLeft(gst_buffer_list_get(list, index));
+                      }
+                  }
+                  return GST_PAD_PROBE_OK;
+              });
         gst_object_unref(pad);
         gst_object_unref(sink);
     }
@@ -549,7 +583,9 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
     queue_->async([weak = weak_from_this(), codec = answer.answered,
                    transportFeedback = answer.transportFeedback] {
         auto self = weak.lock();
-        if (!self) {
+        // A close that came first leaves nothing to start; one that comes later is queued
+        // behind and releases what starts here.
+        if (!self || !self->liveDelegate()) {
             return;
         }
         self->codec_ = codec;
@@ -571,59 +607,35 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
 }
 
 void GstPeerTransport::watchLiveness() {
-    livenessTimer_ = queue_->every(0.25, [weak = weak_from_this()] {
-        auto self = weak.lock();
-        if (!self) {
-            return;
+    livenessTimer_ = queue_->every(livenessCheckSeconds, [weak = weak_from_this()] {
+        if (auto self = weak.lock()) {
+            self->states_->check(now());
         }
-        const double limit =
-            self->transportFeedback_ ? silenceWithFeedbackSeconds : silenceWithoutFeedbackSeconds;
-        std::optional<PeerConnectionState> state;
-        {
-            std::lock_guard lock(self->mutex_);
-            state = self->liveness_.check(now(), limit);
-        }
-        self->reportConnection(state);
     });
 }
 
-void GstPeerTransport::feedbackArrived() {
-    std::optional<PeerConnectionState> state;
-    {
-        std::lock_guard lock(mutex_);
-        state = liveness_.feedbackArrived(now());
-    }
-    reportConnection(state);
+void GstPeerTransport::rtcpArrived() {
+    states_->rtcpArrived(now());
 }
 
 void GstPeerTransport::connectionChanged() {
-    GstWebRTCPeerConnectionState webrtcState = GST_WEBRTC_PEER_CONNECTION_STATE_NEW;
-    g_object_get(webrtc_, "connection-state", &webrtcState, nullptr);
-    std::optional<PeerConnectionState> state;
-    {
-        std::lock_guard lock(mutex_);
-        state = liveness_.webrtcChanged(peerConnectionState(webrtcState));
-    }
-    reportConnection(state);
+    GstWebRTCPeerConnectionState state = GST_WEBRTC_PEER_CONNECTION_STATE_NEW;
+    g_object_get(webrtc_, "connection-state", &state, nullptr);
+    states_->webrtcChanged(peerConnectionState(state), now());
 }
 
-void GstPeerTransport::reportConnection(std::optional<PeerConnectionState> state) {
-    if (!state) {
+void GstPeerTransport::connectionDelivered(PeerConnectionState state) {
+    auto delegate = liveDelegate();
+    if (!delegate) {
         return;
     }
     const bool connected = state == PeerConnectionState::connected;
-    queue_->async([weak = weak_from_this(), connected] {
-        if (auto self = weak.lock()) {
-            // Whatever was lost while away, the stream resumes with an IDR.
-            if (connected && !self->connected_) {
-                self->keyframeNext_ = true;
-            }
-            self->connected_ = connected;
-        }
-    });
-    if (auto delegate = liveDelegate()) {
-        delegate->connectionStateChanged(*state);
+    // Whatever was lost while away, the stream resumes with an IDR.
+    if (connected && !connected_) {
+        keyframeNext_ = true;
     }
+    connected_ = connected;
+    delegate->connectionStateChanged(state);
 }
 
 void GstPeerTransport::dataChannelOpened(GObject* channel) {
@@ -658,7 +670,7 @@ IceGatheringState GstPeerTransport::iceGatheringState() const {
     if (gatheringComplete_) {
         return IceGatheringState::complete;
     }
-    return gatheringCompletion_ ? IceGatheringState::gathering : IceGatheringState::fresh;
+    return gatheringStarted_ ? IceGatheringState::gathering : IceGatheringState::fresh;
 }
 
 void GstPeerTransport::requestStatistics(StatisticsCompletion completion) {
@@ -687,6 +699,8 @@ void GstPeerTransport::requestStatistics(StatisticsCompletion completion) {
 }
 
 void GstPeerTransport::close() {
+    std::vector<std::pair<GObject*, gulong>> handlers;
+    std::vector<std::pair<GstPad*, gulong>> probes;
     {
         std::lock_guard lock(mutex_);
         if (closed_) {
@@ -696,11 +710,16 @@ void GstPeerTransport::close() {
         delegate_.reset();
         gatheringCompletion_.reset();
         gatheringTimeout_.cancel();
+        handlers.swap(handlers_);
+        probes.swap(probes_);
     }
-    for (const auto& [object, id] : handlers_) {
+    for (const auto& [object, id] : handlers) {
         g_signal_handler_disconnect(object, id);
     }
-    handlers_.clear();
+    for (const auto& [pad, id] : probes) {
+        gst_pad_remove_probe(pad, id);
+        gst_object_unref(pad);
+    }
     queue_->async([weak = weak_from_this()] {
         if (auto self = weak.lock()) {
             self->livenessTimer_.cancel();

@@ -17,7 +17,6 @@
 #include "platform/video/h264_bitstream_reader.h"
 #include "platform/video/video_encoder.h"
 #include "platform/webrtc/bandwidth_estimator.h"
-#include "platform/webrtc/transport_feedback_loss.h"
 #include "platform/webrtc/gstreamer/connection_liveness.h"
 #include "platform/webrtc/gstreamer/gst_video_source.h"
 #include "platform/webrtc/gstreamer/keyframe_request_limiter.h"
@@ -25,6 +24,7 @@
 #include "platform/webrtc/gstreamer/sender_statistics.h"
 #include "platform/webrtc/peer_transport.h"
 #include "platform/webrtc/peer_transport_factory.h"
+#include "platform/webrtc/transport_feedback_loss.h"
 
 namespace quillory {
 
@@ -32,17 +32,16 @@ namespace quillory {
 // rtph264pay; ICE gathers UDP host candidates on one pinned address.
 //
 // Threads: the owner calls the PeerTransport methods; webrtcbin's signals and promise replies
-// arrive on GStreamer threads and go straight to the delegate. The encoder is started, fed and
-// released only on the transport's own queue "app.quillory.media.sender", which also runs the
-// gathering timeout and the liveness watch. `mutex_` guards the state the threads share.
+// arrive on GStreamer threads and go straight to the delegate, except connection states, which
+// reach it from the transport's own queue "app.quillory.media.sender" in the order they were
+// decided. The encoder is started, fed and released only on that queue, which also runs the
+// gathering timeout and the liveness watch. `mutex_` guards the state the threads share; close()
+// takes back every signal handler and pad probe, and none is added after it.
 class GstPeerTransport final : public PeerTransport,
                                public std::enable_shared_from_this<GstPeerTransport> {
   public:
     static constexpr double gatheringTimeoutSeconds = 2.0;
-    // Without RTCP from the other side for this long the connection counts as disconnected;
-    // transport-wide feedback makes it frequent enough for the shorter limit.
-    static constexpr double silenceWithFeedbackSeconds = 1.5;
-    static constexpr double silenceWithoutFeedbackSeconds = 2.5;
+    static constexpr double livenessCheckSeconds = 0.25;
     static constexpr std::uint64_t rtcpMinimumIntervalNanoseconds = 200'000'000;
 
     // None when an element is missing or the configuration asks for what this transport cannot
@@ -84,7 +83,9 @@ class GstPeerTransport final : public PeerTransport,
     static std::int64_t now();
 
     bool build(const std::string& address);
+    // Both do nothing once closed; close() takes back what they added.
     void connect(GObject* object, const char* signal, GCallback handler);
+    void probe(GstPad* pad, GstPadProbeType type, GstPadProbeCallback callback);
     std::shared_ptr<PeerTransportDelegate> liveDelegate() const;
     void createDescription(const char* signal, const char* field, SessionDescription::Type type,
                            CreateDescriptionCompletion completion);
@@ -97,16 +98,16 @@ class GstPeerTransport final : public PeerTransport,
     void remoteDescriptionApplied(const std::optional<SdpVideoAnswer>& answer,
                                   SetDescriptionCompletion completion, std::string error);
     void keyframeRequested(bool fullIntraRequest);
-    void feedbackArrived();
+    void rtcpArrived();
     void packetLeft(GstBuffer* buffer);
     void transportFeedbackArrived(GObject* session);
     void transportFeedbackReceived(GstBuffer* fci);
-    void reportConnection(std::optional<PeerConnectionState> state);
 
     // The transport's queue.
     void finishGathering();
     void configureSending(const SdpVideoAnswer& answer);
     void watchLiveness();
+    void connectionDelivered(PeerConnectionState state);
     void encodeFrame(VideoFrame frame, int maximumFramesPerSecond);
     bool startEncoder(const VideoFrame& frame, int maximumFramesPerSecond);
     void imageEncoded(const EncodedImage& image);
@@ -125,17 +126,21 @@ class GstPeerTransport final : public PeerTransport,
     GstElement* appsrc_ = nullptr;
     GstElement* payloader_ = nullptr;
     std::uint32_t ssrc_ = 0;
-    std::vector<std::pair<GObject*, gulong>> handlers_;
+    std::shared_ptr<ConnectionStateReporter> states_;
 
     mutable std::mutex mutex_;
+    std::vector<std::pair<GObject*, gulong>> handlers_;
+    std::vector<std::pair<GstPad*, gulong>> probes_;
     std::shared_ptr<PeerTransportDelegate> delegate_;
     bool closed_ = false;
     std::shared_ptr<GstVideoSource> source_;
+    // The msid webrtcbin writes, and the one with our track id.
+    std::pair<std::string, std::string> msid_;
     std::optional<RtpSendParameters> parameters_;
     std::optional<SetDescriptionCompletion> gatheringCompletion_;
     Timer gatheringTimeout_;
+    bool gatheringStarted_ = false;
     bool gatheringComplete_ = false;
-    ConnectionLiveness liveness_;
     SenderCounters counters_;
     SenderStatistics statistics_;
     // When each RTP timestamp entered appsrc, for the send delay of its packets.

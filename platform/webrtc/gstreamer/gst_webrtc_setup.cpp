@@ -73,6 +73,10 @@ bool pinGathering(GstElement* webrtc, const std::string& address) {
     }
     // UPnP would announce the port mapping over SSDP to the whole network.
     g_object_set(agent, "upnp", FALSE, nullptr);
+    if (address.empty()) {
+        g_object_unref(agent);
+        return true;
+    }
     addrinfo hints{};
     hints.ai_flags = AI_NUMERICHOST;
     hints.ai_socktype = SOCK_DGRAM;

@@ -22,7 +22,8 @@ bool gstreamerWebRtcAvailable();
 // sender's SSRC (non-zero) lets webrtcbin write the track's msid into the offer.
 GstCaps* codecPreferences(const std::vector<OfferedVideoCodec>& offered, std::uint32_t ssrc = 0);
 
-// Pins webrtcbin's ICE gathering to one numeric address, UDP only, UPnP off.
+// Pins webrtcbin's ICE gathering to one numeric address (every local address when empty), UDP
+// only, UPnP off.
 bool pinGathering(GstElement* webrtc, const std::string& address);
 
 // The first element made by the named factory anywhere inside a bin; a new reference or null.

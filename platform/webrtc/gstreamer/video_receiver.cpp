@@ -36,11 +36,23 @@ std::shared_ptr<SerialQueue> receiverQueue() {
     return queue;
 }
 
-using Blackout = std::shared_ptr<std::atomic<bool>>;
+using Blackout = std::shared_ptr<VideoReceiver::Blackout>;
 
-// Drops buffers and buffer lists while the receiver's blackout is on.
-GstPadProbeReturn blackoutProbe(GstPad*, GstPadProbeInfo*, gpointer data) {
-    return (*static_cast<const Blackout*>(data))->load() ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+// Drops buffers and buffer lists while the receiver's blackout is on. SRTP and SRTCP (first byte
+// 128 to 191) flow only once the DTLS handshake is over.
+GstPadProbeReturn blackoutProbe(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto& blackout = **static_cast<const Blackout*>(data);
+    if (blackout.afterHandshake.load() && !blackout.on.load()) {
+        GstBuffer* buffer = (info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0
+                                ? GST_PAD_PROBE_INFO_BUFFER(info)
+                                : gst_buffer_list_get(GST_PAD_PROBE_INFO_BUFFER_LIST(info), 0);
+        std::uint8_t first = 0;
+        if (buffer != nullptr && gst_buffer_extract(buffer, 0, &first, 1) == 1 && first >= 128 &&
+            first <= 191) {
+            blackout.on.store(true);
+        }
+    }
+    return blackout.on.load() ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
 }
 
 void addBlackoutProbe(GstElement* webrtc, const char* factory, const char* padName,
@@ -326,7 +338,7 @@ void VideoReceiver::afterNegotiation() {
         GObject* session = nullptr;
         g_signal_emit_by_name(rtpbin, "get-internal-session", 0u, &session);
         if (session != nullptr) {
-            g_object_set(session, "rtcp-min-interval", rtcpMinimumIntervalNanoseconds, nullptr);
+            g_object_set(session, "rtcp-min-interval", reportInterval_.load(), nullptr);
             // Left to itself the session sends transport-wide feedback as early RTCP on every
             // marker bit; early packets carry no report blocks and keep postponing the regular
             // ones, so the sender would never learn its round trip time.
@@ -371,8 +383,16 @@ void VideoReceiver::requestKeyframe() {
     gst_object_unref(depayloader);
 }
 
+void VideoReceiver::setReportInterval(std::uint64_t nanoseconds) {
+    reportInterval_.store(nanoseconds);
+}
+
+void VideoReceiver::blackOutAfterHandshake() {
+    blackout_->afterHandshake.store(true);
+}
+
 void VideoReceiver::setBlackout(bool on) {
-    blackout_->store(on);
+    blackout_->on.store(on);
 }
 
 PeerConnectionState VideoReceiver::connectionState() const {

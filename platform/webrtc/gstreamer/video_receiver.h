@@ -57,12 +57,22 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     void requestKeyframe();
     // While on, every packet both ways is dropped at the ICE elements.
     void setBlackout(bool on);
+    // The blackout comes on by itself once the DTLS handshake is over. Before answer().
+    void blackOutAfterHandshake();
+    // The session's minimum RTCP interval, which it randomises; before answer().
+    void setReportInterval(std::uint64_t nanoseconds);
     PeerConnectionState connectionState() const;
     void requestStatistics(std::function<void(std::optional<StudioStatisticsReport>)> completion);
     void close();
 
     struct Private {};
     VideoReceiver(Private, FrameCallback onFrame);
+
+    // What the network path drops; read by pad probes.
+    struct Blackout {
+        std::atomic<bool> on = false;
+        std::atomic<bool> afterHandshake = false;
+    };
 
   private:
     bool build(const std::string& address, const std::vector<VideoCodecInfo>& codecs);
@@ -79,7 +89,8 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     GstElement* webrtc_ = nullptr;
     GstElement* depayloader_ = nullptr;
     // Shared with the pad probes, which may run while the pipeline stops after close.
-    const std::shared_ptr<std::atomic<bool>> blackout_ = std::make_shared<std::atomic<bool>>(false);
+    const std::shared_ptr<Blackout> blackout_ = std::make_shared<Blackout>();
+    std::atomic<std::uint64_t> reportInterval_ = rtcpMinimumIntervalNanoseconds;
 
     mutable std::mutex mutex_;
     bool closed_ = false;
