@@ -366,13 +366,15 @@ void MacSession::onReady(const PeerSlot& slot, const SessionInputReceivers& rece
         env_.controlPreferences.setEnabled(true, *activePeer_);
     }
     updateInputState();
-    publishConnectionState(MacConnectionState::connected);
-    publishPairingCode({});
-    publishCanApprove(false);
+    // Live right behind the set-up and the context it sent: a tablet that waits for the context
+    // finds its input handed over as it comes, not held.
     if (channel_) {
         channel_->setInputReceivers(receivers.samples, receivers.action, receivers.cancelled,
                                     receivers.ended);
     }
+    publishConnectionState(MacConnectionState::connected);
+    publishPairingCode({});
+    publishCanApprove(false);
 }
 
 void MacSession::onEnded(const ConnectionEnd& end) {
