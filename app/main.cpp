@@ -243,7 +243,10 @@ int main(int argc, char** argv) {
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::received, &lifecycle,
                      &MacAppLifecycle::quitOnSignal);
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &lifecycle,
+    // A session manager's save request ends nothing: it comes with checkpoints and with a log-out
+    // the user may still cancel. Its "die" ends the loop; the session then stops as at any system
+    // quit (a loop ended by quit() finds it done already).
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &lifecycle,
                      [&lifecycle] { lifecycle.quit(MacAppLifecycle::QuitRequest::system); });
     QObject::connect(&instance, &SingleInstance::reopenRequested, &lifecycle,
                      &MacAppLifecycle::reopen);

@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "app/session/input_control.h"
-#include "app/session/session_input_receivers.h"
 #include "platform/log/logger.h"
 #include "platform/text/text_units.h"
 #include "protocol/image_rules.h"
@@ -285,10 +284,11 @@ void MacSession::accept(StreamConnection connection) {
                 }
             });
         });
-    channel->setInputReceivers(std::move(receivers.samples), std::move(receivers.action),
-                               std::move(receivers.cancelled), std::move(receivers.ended));
+    // Input goes live once the worker is set up for the connection (onReady); until then the
+    // channel holds it, so that no setting up falls inside a stroke begun at once.
+    channel->setInputReceivers(nullptr, nullptr, nullptr, receivers.ended);
     publishConnectionState(MacConnectionState::pairing);
-    installCallbacks(channel, slot);
+    installCallbacks(channel, slot, receivers);
     channel->start();
 }
 
@@ -306,7 +306,7 @@ auto MacSession::guarded(const std::shared_ptr<SessionChannel>& channel, Handler
 }
 
 void MacSession::installCallbacks(const std::shared_ptr<SessionChannel>& channel,
-                                  const PeerSlot& slot) {
+                                  const PeerSlot& slot, const SessionInputReceivers& receivers) {
     channel->onPeer =
         guarded(channel, [slot](MacSession& self, const RememberedDevice& device,
                                 const Uuid& intent) { self.onPeer(slot, device, intent); });
@@ -326,7 +326,8 @@ void MacSession::installCallbacks(const std::shared_ptr<SessionChannel>& channel
     channel->onLatency = guarded(channel, [](MacSession& self, const LinkLatency& latency) {
         self.publishLatency(latency);
     });
-    channel->onReady = guarded(channel, [slot](MacSession& self) { self.onReady(slot); });
+    channel->onReady =
+        guarded(channel, [slot, receivers](MacSession& self) { self.onReady(slot, receivers); });
     channel->onEnded =
         guarded(channel, [](MacSession& self, const ConnectionEnd& end) { self.onEnded(end); });
     channel->onStudio = guarded(channel, [](MacSession& self, const StudioSignal& signal) {
@@ -349,7 +350,7 @@ void MacSession::onPeer(const PeerSlot& slot, const RememberedDevice& device, co
     publishPeerName(text(device.name));
 }
 
-void MacSession::onReady(const PeerSlot& slot) {
+void MacSession::onReady(const PeerSlot& slot, const SessionInputReceivers& receivers) {
     if (*slot) {
         setActivePeer((*slot)->first.id());
         activeIntent_ = (*slot)->second;
@@ -365,6 +366,12 @@ void MacSession::onReady(const PeerSlot& slot) {
         env_.controlPreferences.setEnabled(true, *activePeer_);
     }
     updateInputState();
+    // Live right behind the set-up and the context it sent: a tablet that waits for the context
+    // finds its input handed over as it comes, not held.
+    if (channel_) {
+        channel_->setInputReceivers(receivers.samples, receivers.action, receivers.cancelled,
+                                    receivers.ended);
+    }
     publishConnectionState(MacConnectionState::connected);
     publishPairingCode({});
     publishCanApprove(false);

@@ -15,6 +15,7 @@
 #include "app/session/input_access_follower.h"
 #include "app/session/permission_probe.h"
 #include "app/session/session_facade.h"
+#include "app/session/session_input_receivers.h"
 #include "app/session/session_link.h"
 #include "app/session/session_sources.h"
 #include "core/link/recovery_scheduler.h"
@@ -143,11 +144,12 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     void resetLinkState();
 
     // Channel callbacks: act only while `channel` is the current one.
-    void installCallbacks(const std::shared_ptr<SessionChannel>& channel, const PeerSlot& slot);
+    void installCallbacks(const std::shared_ptr<SessionChannel>& channel, const PeerSlot& slot,
+                          const SessionInputReceivers& receivers);
     template <class Handler>
     auto guarded(const std::shared_ptr<SessionChannel>& channel, Handler handler);
     void onPeer(const PeerSlot& slot, const RememberedDevice& device, const Uuid& intent);
-    void onReady(const PeerSlot& slot);
+    void onReady(const PeerSlot& slot, const SessionInputReceivers& receivers);
     void onEnded(const ConnectionEnd& end);
 
     void listCommands(const ControlsSignal& signal);

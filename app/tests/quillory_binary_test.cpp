@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/tests/fake_session_manager.h"
 #include "app/tests/x11_windows.h"
 #include "platform/desktop/desktop_entries.h"
 
@@ -54,6 +55,10 @@ class QuilloryBinaryTest : public ::testing::Test {
             defaults.write(R"({"onboarding.completed": true})");
         }
         environment.remove("QT_QPA_PLATFORM");
+        environment.remove("SESSION_MANAGER");
+        if (!sessionManager_.isEmpty()) {
+            environment.insert("SESSION_MANAGER", sessionManager_);
+        }
         process->setProcessEnvironment(environment);
         process->setProcessChannelMode(QProcess::ForwardedOutputChannel);  // the log is read
         process->start(QStringLiteral(QUILLORY_BINARY), {});
@@ -85,6 +90,7 @@ class QuilloryBinaryTest : public ::testing::Test {
     }
 
     QTemporaryDir home_;
+    QString sessionManager_;
     testing::Windows windows_;
     std::vector<std::unique_ptr<QProcess>> processes_;
 };
@@ -137,6 +143,29 @@ TEST_F(QuilloryBinaryTest, QuitSignalsEndTheProcessWithStatusZero) {
         EXPECT_EQ(exitCode(running), 0);
         EXPECT_FALSE(QFileInfo::exists(socketPath()));
     }
+}
+
+// A save request is no end: the user may still cancel the log-out, and a checkpoint ends
+// nothing. Only the session manager's "die" does, and then the tablet may reconnect.
+TEST_F(QuilloryBinaryTest, OnlyTheSessionManagersDieEndsTheProcess) {
+    testing::FakeSessionManager manager;
+    ASSERT_TRUE(manager.error().empty()) << manager.error();
+    sessionManager_ = QString::fromStdString(manager.address());
+    QProcess& running = launch();
+    ASSERT_TRUE(manager.serveUntil([&] { return manager.registered(); }, launchWaitMs));
+
+    manager.saveYourself(true);
+    ASSERT_TRUE(manager.serveUntil([&] { return manager.saves() == 1; }, launchWaitMs));
+    manager.shutdownCancelled();
+    manager.saveYourself(false);
+    ASSERT_TRUE(manager.serveUntil([&] { return manager.saves() == 2; }, launchWaitMs));
+    EXPECT_EQ(running.state(), QProcess::Running);
+
+    manager.die();
+    EXPECT_EQ(exitCode(running), 0);
+    const QString log = QString::fromUtf8(running.readAllStandardError());
+    EXPECT_TRUE(log.contains(QStringLiteral("Quitting (the tablet may reconnect)")))
+        << log.toStdString();
 }
 
 TEST_F(QuilloryBinaryTest, TheInstalledEntryIsFoundByTheWindowClassQuillorySets) {

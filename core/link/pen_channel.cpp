@@ -215,7 +215,41 @@ void PenChannel::setInputReceivers(std::function<void(const std::vector<PenSampl
         self.actionReceiver_ = std::move(action);
         self.cancelledReceiver_ = std::move(cancelled);
         self.endedReceiver_ = std::move(ended);
+        if (!self.samplesReceiver_ || self.isClosed()) {
+            return;
+        }
+        auto held = std::exchange(self.heldInput_, {});
+        self.heldSamples_ = 0;
+        for (auto& input : held) {
+            if (!input.samples.empty()) {
+                self.samplesReceiver_(input.samples);
+            } else if (input.action) {
+                self.deliverAction(*input.action);
+            } else {
+                self.deliverCancelled();
+            }
+        }
     });
+}
+
+bool PenChannel::hold(std::vector<PenSample> samples, std::optional<DesktopAction> action) {
+    QUILLORY_CHECK_ON(*queue_);
+    if (heldSamples_ + samples.size() > maxHeldSamples) {
+        return false;
+    }
+    heldSamples_ += samples.size();
+    // Batches in a row become one, so that handing them over cannot flood the receiver.
+    if (!samples.empty() && !heldInput_.empty() && !heldInput_.back().samples.empty()) {
+        auto& last = heldInput_.back().samples;
+        last.insert(last.end(), samples.begin(), samples.end());
+        return true;
+    }
+    if (heldInput_.size() >= maxHeldInputs) {
+        heldSamples_ -= samples.size();
+        return false;
+    }
+    heldInput_.push_back({std::move(samples), std::move(action)});
+    return true;
 }
 
 // Starting and closing
@@ -255,8 +289,10 @@ void PenChannel::finish(ConnectionEnd end, Cause cause) {
     closedCause_.store(static_cast<int>(cause));
     liveness_.cancelAll();
     const auto pending = static_cast<long>(transport_.close());
-    discardedSamples_ += outboundSamples_.size();
+    discardedSamples_ += outboundSamples_.size() + heldSamples_;
     outboundSamples_.clear();
+    heldInput_.clear();
+    heldSamples_ = 0;
     stopSettled();
     if (auto ended = std::move(endedReceiver_)) {
         samplesReceiver_ = nullptr;
@@ -380,9 +416,7 @@ void PenChannel::handlePayload(SessionPayload payload) {
             if (payload.samples) {
                 discardedSamples_ += payload.samples->size();
             }
-            if (cancelledReceiver_) {
-                cancelledReceiver_();
-            }
+            deliverCancelled();
         }
         return;
     }
@@ -391,9 +425,7 @@ void PenChannel::handlePayload(SessionPayload payload) {
             deliverSamples(std::move(*payload.samples));
             return;
         case Kind::action:
-            if (actionReceiver_) {
-                actionReceiver_(*payload.action);
-            }
+            deliverAction(*payload.action);
             return;
         case Kind::desktop:
             post(onDesktopContext, std::move(*payload.desktop));
@@ -426,17 +458,35 @@ void PenChannel::handlePayload(SessionPayload payload) {
 
 void PenChannel::deliverSamples(std::vector<PenSample> samples) {
     if (samples.empty()) {
-        if (cancelledReceiver_) {
-            cancelledReceiver_();
-        }
+        deliverCancelled();
         return;
     }
     if (samplesReceiver_) {
         samplesReceiver_(samples);
     } else if (onSamples) {
         post(onSamples, std::move(samples));
+    } else if (const auto count = samples.size(); !hold(std::move(samples), std::nullopt)) {
+        discardedSamples_ += count;
+    }
+}
+
+void PenChannel::deliverAction(const DesktopAction& action) {
+    if (samplesReceiver_ || onSamples) {
+        if (actionReceiver_) {
+            actionReceiver_(action);
+        }
     } else {
-        discardedSamples_ += samples.size();
+        hold({}, action);
+    }
+}
+
+void PenChannel::deliverCancelled() {
+    if (samplesReceiver_ || onSamples) {
+        if (cancelledReceiver_) {
+            cancelledReceiver_();
+        }
+    } else {
+        hold({}, std::nullopt);
     }
 }
 

@@ -85,7 +85,11 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     bool waitUntilStopWritten(double seconds);
 
     void setLocalDisplay(std::optional<DisplayGeometry> display);
-    // Called on the transport queue.
+    // Called on the transport queue. Until a samples receiver is installed (and while there is no
+    // onSamples), the peer's input is held in order, up to maxHeldSamples samples and
+    // maxHeldInputs entries, and handed to the receivers when they are installed: the host may
+    // make them live only once it has set up input for the connection, without losing a stroke
+    // the peer began the moment the link was ready.
     void setInputReceivers(std::function<void(const std::vector<PenSample>&)> samples,
                            std::function<void(const DesktopAction&)> action,
                            std::function<void()> cancelled, std::function<void()> ended);
@@ -114,6 +118,8 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     static constexpr std::size_t maxSamplesPerLine = 128;
     static constexpr std::size_t maxPendingLinesForSamples = 2;
     static constexpr std::size_t maxPayloadBytes = SealedTransport::maxPayloadBytes;
+    static constexpr std::size_t maxHeldSamples = 512;
+    static constexpr std::size_t maxHeldInputs = 64;
 
   private:
     using Phase = ChannelHandshake::Phase;
@@ -149,6 +155,10 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     void handlePayload(SessionPayload payload);
     void handlePong(const SessionPayload& payload);
     void deliverSamples(std::vector<PenSample> samples);
+    void deliverAction(const DesktopAction& action);
+    void deliverCancelled();
+    // Keeps input for receivers not yet installed; false when the bounds are reached.
+    bool hold(std::vector<PenSample> samples, std::optional<DesktopAction> action);
     void fail(Cause cause);
     void finish(ConnectionEnd end, Cause cause);
     bool sendSealed(SessionPayload payload);
@@ -190,6 +200,13 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     std::function<void(const DesktopAction&)> actionReceiver_;
     std::function<void()> cancelledReceiver_;
     std::function<void()> endedReceiver_;
+    // Input waiting for the receivers; no samples and no action is a cancellation.
+    struct HeldInput {
+        std::vector<PenSample> samples;
+        std::optional<DesktopAction> action;
+    };
+    std::deque<HeldInput> heldInput_;
+    std::size_t heldSamples_ = 0;
 };
 
 }  // namespace quillory

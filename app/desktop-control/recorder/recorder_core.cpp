@@ -51,6 +51,12 @@ void RecorderCore::keyDown(std::uint16_t evdevCode, bool isRepeat,
     complete(std::move(chord));
 }
 
+void RecorderCore::keyRefused(bool isRepeat) {
+    if (surfaceOpen_ && !isRepeat && !state_.result) {
+        surface_.beep();
+    }
+}
+
 void RecorderCore::modifiersChanged(const std::vector<DesktopKey>& held) {
     if (!surfaceOpen_) {
         return;

@@ -53,6 +53,8 @@ class RecorderCore : public std::enable_shared_from_this<RecorderCore> {
     // A key other than a modifier went down with `held` modifiers.
     void keyDown(std::uint16_t evdevCode, bool isRepeat, const std::vector<DesktopKey>& held,
                  const Keymap* keymap);
+    // A key went down that no chord can name as typed (with AltGr held): the recording goes on.
+    void keyRefused(bool isRepeat);
     // The held modifiers changed (one modifier key pressed or released).
     void modifiersChanged(const std::vector<DesktopKey>& held);
     // Clear: forget the keys seen so far and keep recording.

@@ -72,7 +72,9 @@ RecorderKeyEvent RecorderKeyReader::read(const QKeyEvent& event) {
             if (!pressed) {
                 return {};
             }
-            result.kind = RecorderKeyEvent::Kind::keyDown;
+            result.kind = event.modifiers().testFlag(Qt::GroupSwitchModifier)
+                              ? RecorderKeyEvent::Kind::refused
+                              : RecorderKeyEvent::Kind::keyDown;
             result.held = modifierSet(event.modifiers()).keys();
             return result;
     }

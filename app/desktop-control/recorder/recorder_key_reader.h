@@ -11,7 +11,7 @@ namespace quillory {
 
 // What one key event of the panel means to a recording.
 struct RecorderKeyEvent {
-    enum class Kind { none, keyDown, modifiersChanged };
+    enum class Kind { none, keyDown, refused, modifiersChanged };
     Kind kind = Kind::none;
     std::uint16_t evdevCode = 0;
     bool isRepeat = false;
@@ -19,11 +19,13 @@ struct RecorderKeyEvent {
 };
 
 // Reads X key events: the scan code is the X keycode (evdev + 8); the modifier state is the one
-// before the event, so a modifier key's own press or release is applied on top. AltGr, Caps Lock
-// and Num Lock count for nothing.
+// before the event, so a modifier key's own press or release is applied on top. Caps Lock and Num
+// Lock count for nothing; a key pressed with AltGr is refused, as no chord can carry AltGr.
 class RecorderKeyReader {
   public:
     RecorderKeyEvent read(const QKeyEvent& event);
+    // Forgets the modifier keys seen down: a new recording starts from what X reports.
+    void reset() { held_ = {}; }
 
   private:
     HeldModifiers held_;

@@ -19,6 +19,9 @@ namespace {
 // How long the window manager gets to hand the panel the focus before the panel asks for
 // attention instead.
 constexpr double focusGraceSeconds = 0.5;
+// The keyboard grab is tried this often until the panel is mapped, for about two seconds.
+constexpr int grabRetryMs = 20;
+constexpr int grabAttemptLimit = 100;
 
 }  // namespace
 
@@ -27,7 +30,11 @@ ShortcutRecorder::ShortcutRecorder(Environment environment, QObject* parent)
       environment_(std::move(environment)),
       model_(new RecorderModel(this)),
       core_(std::make_shared<RecorderCore>(environment_.executor,
-                                           static_cast<RecorderSurface&>(*this))) {}
+                                           static_cast<RecorderSurface&>(*this))) {
+    grabRetry_.setInterval(grabRetryMs);
+    grabRetry_.setSingleShot(true);
+    connect(&grabRetry_, &QTimer::timeout, this, &ShortcutRecorder::grabKeyboard);
+}
 
 ShortcutRecorder::~ShortcutRecorder() {
     // Not left for later: the engine its view belongs to may go right after the recorder.
@@ -58,6 +65,8 @@ void ShortcutRecorder::clear() {
 
 void ShortcutRecorder::open() {
     previous_ = environment_.desktop ? environment_.desktop->frontmostApplication() : std::nullopt;
+    // Keys released while no recording watched must not count as held in this one.
+    reader_.reset();
 
     auto* panel = new RecorderPanel(environment_.engine);
     panel->setInitialProperties({{QStringLiteral("model"), QVariant::fromValue<QObject*>(model_)}});
@@ -72,18 +81,34 @@ void ShortcutRecorder::open() {
     panel->show();
     panel->raise();
     panel->requestActivate();
-    focusCheck_ = environment_.executor->after(focusGraceSeconds, [panel = QPointer(panel)] {
-        if (panel && panel->isVisible() && !panel->isActive()) {
+    grabAttempts_ = 0;
+    grabKeyboard();
+    focusCheck_ = environment_.executor->after(focusGraceSeconds, [this, panel = QPointer(panel)] {
+        if (panel && panel->isVisible() && !panel->isActive() && !keyboardGrabbed_) {
             panel->alert(0);
         }
     });
     qApp->installEventFilter(this);
 }
 
+void ShortcutRecorder::grabKeyboard() {
+    if (!panel_ || keyboardGrabbed_) {
+        return;
+    }
+    keyboardGrabbed_ = panel_->isExposed() && panel_->setKeyboardGrabEnabled(true);
+    if (!keyboardGrabbed_ && ++grabAttempts_ < grabAttemptLimit) {
+        grabRetry_.start();
+    }
+}
+
 void ShortcutRecorder::close() {
     qApp->removeEventFilter(this);
     focusCheck_.cancel();
+    grabRetry_.stop();
     const bool wasShowing = panel_ != nullptr;
+    if (std::exchange(keyboardGrabbed_, false) && panel_) {
+        panel_->setKeyboardGrabEnabled(false);
+    }
     if (panel_) {
         // Possibly inside the panel's own key event: destroyed once that is over.
         panel_->hide();
@@ -130,6 +155,9 @@ void ShortcutRecorder::handle(const QKeyEvent& event) {
             core_->keyDown(read.evdevCode, read.isRepeat, read.held, keymap.get());
             break;
         }
+        case RecorderKeyEvent::Kind::refused:
+            core_->keyRefused(read.isRepeat);
+            break;
         case RecorderKeyEvent::Kind::modifiersChanged:
             core_->modifiersChanged(read.held);
             break;

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <memory>
 #include <optional>
 
@@ -20,8 +21,9 @@ class KeyboardLayout;
 class RecorderModel;
 class RecorderPanel;
 
-// Records one key chord for the tablet in a floating panel. It takes no keyboard grab: it sees the
-// keys its panel receives, so shortcuts the desktop keeps stay the desktop's. Main thread only.
+// Records one key chord for the tablet in a floating panel. While it records, the panel holds the
+// keyboard grab, so that a chord never reaches the application in front when the window manager
+// keeps the focus from the panel. Main thread only.
 class ShortcutRecorder final : public QObject, private RecorderSurface {
     Q_OBJECT
 
@@ -59,6 +61,8 @@ class ShortcutRecorder final : public QObject, private RecorderSurface {
     void beep() override;
     void stateChanged(const RecorderState& state) override;
     void handle(const QKeyEvent& event);
+    // Until the panel is on screen and no other client holds the keyboard, tried again shortly.
+    void grabKeyboard();
 
     Environment environment_;
     RecorderModel* model_;
@@ -66,6 +70,9 @@ class ShortcutRecorder final : public QObject, private RecorderSurface {
     std::optional<ApplicationInfo> previous_;
     RecorderKeyReader reader_;
     Timer focusCheck_;
+    QTimer grabRetry_;
+    int grabAttempts_ = 0;
+    bool keyboardGrabbed_ = false;
     std::shared_ptr<RecorderCore> core_;
 };
 

@@ -8,6 +8,7 @@
 #include "app/session/testing/fake_permission_probe.h"
 #include "app/session/testing/fake_session.h"
 #include "app/session/tests/session_fakes.h"
+#include "core/link/testing/scripted_pad.h"
 #include "platform/defaults/testing/memory_user_defaults.h"
 #include "platform/desktop/testing/fake_desktop.h"
 #include "platform/dispatch/testing/manual_main_executor.h"
@@ -42,9 +43,12 @@ class MacSessionTest : public ::testing::Test {
         MacSession::Environment env;
         env.listener = listener;
         env.makeChannel = [this](StreamConnection connection, const std::string& name,
-                                 std::shared_ptr<DeviceTrustStore>,
-                                 const Uuid&) -> std::shared_ptr<SessionChannel> {
+                                 std::shared_ptr<DeviceTrustStore> trust,
+                                 const Uuid& intent) -> std::shared_ptr<SessionChannel> {
             channelNames.push_back(name);
+            if (realChannels) {
+                return companionChannelFactory()(std::move(connection), name, trust, intent);
+            }
             if (!channelsWork) {
                 return nullptr;
             }
@@ -137,6 +141,7 @@ class MacSessionTest : public ::testing::Test {
     std::vector<std::unique_ptr<SocketPair>> pairs;
     std::vector<std::string> channelNames;
     bool channelsWork = true;
+    bool realChannels = false;
     bool storeFails = false;
     int storeOpens = 0;
     std::shared_ptr<HookedSink> sink = std::make_shared<HookedSink>();
@@ -710,6 +715,63 @@ TEST_F(MacSessionTest, ContextsAreSentOnlyWhenSomethingTheTabletUsesChanged) {
     foreground->onChange();
     EXPECT_EQ(channel.contexts.back().applicationID, std::string(128, 'i'));
     EXPECT_EQ(channel.contexts.back().name, std::string(63, 'n'));
+}
+
+// A tablet that draws the moment the link is ready, over a real channel, with the host's main
+// thread late: "saved" and the whole stroke reach the host in one read, before its main thread
+// has set up input for the connection.
+TEST_F(MacSessionTest, AStrokeDrawnTheMomentTheLinkIsReadyIsDrawn) {
+    using Kind = SessionPayload::Kind;
+    realChannels = true;
+    listen();
+    const auto until = [this](const std::function<bool()>& done) {
+        for (int round = 0; round < 20 && !done(); ++round) {
+            settle();
+        }
+        return done();
+    };
+    int drawn = 0;
+    for (int run = 0; run < 50; ++run) {
+        int fds[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+        listener->onConnection(StreamConnection(fds[0]));
+        auto pad = std::make_unique<ScriptedPad>(fds[1]);
+        if (run == 0) {
+            const auto& key = pad->identity.publicKey();
+            ASSERT_FALSE(store->remember({Bytes(key.begin(), key.end()), pad->name}));
+        }
+        ASSERT_TRUE(pad->handshake() && pad->expect(Kind::known) && pad->send(Kind::known) &&
+                    pad->expect(Kind::saved));
+        const auto line = [&](Kind kind, std::vector<PenSample> samples = {}) {
+            SessionPayload payload;
+            payload.kind = kind;
+            if (!samples.empty()) {
+                payload.samples = std::move(samples);
+            }
+            payload.counter = pad->sealer.next();
+            return pad->sealedLine(payload.encode());
+        };
+        sink->recording.clear();
+        std::string lines = line(Kind::saved);
+        lines += line(Kind::input, {sample(1, Phase::began, 0.2, 0.2)});
+        lines += line(Kind::input, {sample(2, Phase::moved, 0.3), sample(3, Phase::moved, 0.4)});
+        lines += line(Kind::input, {sample(4, Phase::ended, 0.4)});
+        ASSERT_TRUE(pad->raw.write(lines));
+        ASSERT_TRUE(until([&] { return session->connected(); }));
+        // The host has handled the ping once it answers, and with it every line before.
+        ASSERT_TRUE(pad->receiveUntil(Kind::desktop));
+        SessionPayload ping;
+        ping.kind = Kind::ping;
+        ping.probe = Uuid::random();
+        ASSERT_TRUE(pad->sendPayload(ping) && pad->receiveUntil(Kind::pong));
+        session->inputController().worker()->drain();
+        const auto kinds = types(sink->recording.events());
+        drawn += std::count(kinds.begin(), kinds.end(), T::leftMouseDown) == 1 &&
+                 std::count(kinds.begin(), kinds.end(), T::leftMouseUp) == 1;
+        pad.reset();
+        ASSERT_TRUE(until([&] { return !session->channel(); }));
+    }
+    EXPECT_EQ(drawn, 50);
 }
 
 TEST_F(MacSessionTest, ATabletConnectingWhileOurWindowIsInFrontGetsTheDesktop) {

@@ -130,7 +130,9 @@ TEST_F(RecorderCoreTest, AKeyWithoutADesktopKeyBeepsAndRecordingGoesOn) {
     start();
     key(KEY_F13);
     key(KEY_KP5);
-    EXPECT_EQ(surface.beeps, 2);
+    core->keyRefused(true);  // a held AltGr chord's repeats beep once
+    core->keyRefused(false);
+    EXPECT_EQ(surface.beeps, 3);
     EXPECT_FALSE(core->state().result);
     key(KEY_KPENTER);
     executor->advance(1);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -12,6 +13,7 @@
 #include <QRasterWindow>
 #include <QTest>
 #include <functional>
+#include <memory>
 
 #include "app/desktop-control/menu/tests/test_application.h"
 #include "app/desktop-control/recorder/recorder_model.h"
@@ -115,6 +117,19 @@ class RecorderX11Test : public ::testing::Test {
         return recorder->panel() && QGuiApplication::focusWindow() == recorder->panel();
     }
     bool hasResult() const { return recorder->model()->hasResult(); }
+    // Whether another client holds the keyboard: this test's own grab is refused.
+    bool keyboardHeld() const {
+        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+        std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&free)> reply(
+            xcb_grab_keyboard_reply(connection,
+                                    xcb_grab_keyboard(connection, 0, root, XCB_CURRENT_TIME,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                    nullptr),
+            &free);
+        xcb_disconnect(connection);  // ends a grab of our own
+        return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+    }
     std::optional<std::int32_t> frontmostProcess() const {
         const auto front = desktop->frontmostApplication();
         return front ? std::optional(front->processID) : std::nullopt;
@@ -150,12 +165,67 @@ TEST_F(RecorderX11Test, TakesTheFocusRecordsAChordAndGivesTheFocusBack) {
     EXPECT_TRUE(processUntil([&] { return frontmostProcess() == gtk.processID; }));
 }
 
+// Under focus-stealing prevention the panel stays behind the application in front; the chord
+// still goes to the recorder, and no modifier of an earlier recording counts as held.
+TEST_F(RecorderX11Test, AChordTypedWhileAnotherApplicationKeepsTheFocusIsRecorded) {
+    TestApplication gtk(MENU_TEST_GTK);
+    ASSERT_TRUE(gtk.isReady());
+    ASSERT_TRUE(processUntil([&] { return frontmostProcess() == gtk.processID; }));
+    const std::uint32_t gtkWindow = desktop->frontmostApplication()->windowID;
+
+    start();
+    ASSERT_TRUE(processUntil([&] { return keyboardHeld(); }));
+    desktop->raise(gtkWindow);
+    ASSERT_TRUE(processUntil([&] { return frontmostProcess() == gtk.processID; }));
+    // Left Control is released only once the recording is over, unseen by it.
+    press(KEY_LEFTCTRL, true);
+    type({KEY_W});
+    ASSERT_TRUE(processUntil([&] { return hasResult(); }));
+    executor->advance(RecorderCore::handOverSeconds);
+    ASSERT_TRUE(processUntil([&] { return !keyboardHeld(); }));
+    press(KEY_LEFTCTRL, false);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0], (Chord{K::control, K::w}));
+
+    start();
+    ASSERT_TRUE(processUntil([&] { return keyboardHeld(); }));
+    type({KEY_RIGHTCTRL});
+    ASSERT_TRUE(processUntil([&] { return hasResult(); }));
+    executor->advance(RecorderCore::handOverSeconds);
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[1], Chord{K::control});
+}
+
+// Every way a recording ends gives the keyboard back.
+TEST_F(RecorderX11Test, EveryEndReleasesTheKeyboard) {
+    const std::pair<const char*, std::function<void()>> ends[] = {
+        {"cancel", [&] { recorder->cancel(); }},
+        {"escape", [&] { type({KEY_ESC}); }},
+        {"chord",
+         [&] {
+             type({KEY_A});
+             ASSERT_TRUE(processUntil([&] { return hasResult(); }));
+             executor->advance(RecorderCore::handOverSeconds);
+         }},
+        {"timeout", [&] { executor->advance(RecorderCore::timeoutSeconds); }},
+        {"silent stop", [&] { recorder->stop(false); }},
+        {"recorder gone", [&] { recorder.reset(); }},
+    };
+    for (const auto& [name, end] : ends) {
+        SCOPED_TRACE(name);
+        start();
+        ASSERT_TRUE(processUntil([&] { return keyboardHeld(); }));
+        end();
+        EXPECT_TRUE(processUntil([&] { return !keyboardHeld(); }));
+    }
+}
+
 TEST_F(RecorderX11Test, KeysForAnotherWindowOfTheProcessPassUntouched) {
     KeyWindow other;
     other.resize(200, 100);
     other.show();
     start();
-    ASSERT_TRUE(processUntil([&] { return panelHasFocus(); }));
+    ASSERT_TRUE(processUntil([&] { return panelHasFocus() && keyboardHeld(); }));
     other.requestActivate();
     ASSERT_TRUE(processUntil([&] { return QGuiApplication::focusWindow() == &other; }));
 
@@ -182,6 +252,8 @@ TEST_F(RecorderX11Test, RecordsTheLayoutsCharacterNotTheKeysPosition) {
 
     start();
     ASSERT_TRUE(processUntil([&] { return panelHasFocus(); }));
+    // AltGr+Q types "@": no chord carries AltGr, so it records nothing rather than a bare "q".
+    type({KEY_RIGHTALT, KEY_Q});
     type({KEY_Y});
     ASSERT_TRUE(processUntil([&] { return hasResult(); }));
     executor->advance(RecorderCore::handOverSeconds);
