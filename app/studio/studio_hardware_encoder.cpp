@@ -129,6 +129,8 @@ bool StudioHardwareEncoder::configureSession() {
     config.bitrateKbps = bitrate_;
     config.framesPerSecond = cadence_;
     config.threads = usableCores();
+    config.profile = profile_.starts_with("64") ? H264Profile::constrainedHigh
+                                                : H264Profile::constrainedBaseline;
     StudioCodecOpened opened = shared_.openCodec(config);
     if (!opened.codec) {
         if (opened.error) {

@@ -87,12 +87,16 @@ void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond)
     if (maximumFramesPerSecond <= 0) {
         maximumFramesPerSecond = defaultFramesPerSecond;
     }
-    if (frame.adaptedWidth != encoderWidth_ || frame.adaptedHeight != encoderHeight_ ||
-        maximumFramesPerSecond != encoderRate_) {
+    if (frame.adaptedWidth != encoderWidth_ || frame.adaptedHeight != encoderHeight_) {
         if (!startEncoder(frame, maximumFramesPerSecond)) {
             failStream(encoderFailed);
             return;
         }
+    } else if (maximumFramesPerSecond != encoderRate_) {
+        // A frame-rate step keeps the running encoder: a new one would cost a keyframe and the
+        // frames the old one held.
+        encoderRate_ = maximumFramesPerSecond;
+        encoder_->setBitrate(encoderBitrateKbps_, static_cast<std::uint32_t>(encoderRate_));
     }
     const std::int64_t at = now();
     bool key = std::exchange(keyframeNext_, false);
