@@ -52,8 +52,29 @@ void GstPeerTransport::keyframeRequested(bool fullIntraRequest) {
     queue_->async([weak = weak_from_this()] {
         if (auto self = weak.lock()) {
             self->keyframes_.request();
+            self->repeatForKeyframe();
         }
     });
+}
+
+// A frame on its way takes the request; otherwise the last picture goes again as an IDR, once
+// the limiter lets one out.
+void GstPeerTransport::repeatForKeyframe() {
+    if (!lastFrame_ || !keyframes_.pending() || framesQueued_.load() > 0) {
+        return;
+    }
+    if (const std::int64_t wait = keyframes_.wait(now()); wait > 0) {
+        keyframeRepeat_ = queue_->after(static_cast<double>(wait) / 1e9, [weak = weak_from_this()] {
+            if (auto self = weak.lock()) {
+                self->repeatForKeyframe();
+            }
+        });
+        return;
+    }
+    auto [frame, rate] = *lastFrame_;
+    // A new frame to the receiver, or it would share the last one's RTP time.
+    frame.captureTimeNs = now();
+    encodeFrame(std::move(frame), rate);
 }
 
 void GstPeerTransport::packetLeft(GstBuffer* buffer) {
@@ -108,6 +129,7 @@ void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond)
     const VideoFrameType type = key ? VideoFrameType::key : VideoFrameType::delta;
     const H264CodecSpecificInfo info{.packetizationMode = 1};
     encoder_->encode(frame, &info, std::span<const VideoFrameType>(&type, 1));
+    lastFrame_.emplace(std::move(frame), maximumFramesPerSecond);
 }
 
 bool GstPeerTransport::startEncoder(const VideoFrame& frame, int maximumFramesPerSecond) {
