@@ -64,6 +64,14 @@ struct Harness {
     }
     ~Harness() { encoder->releaseEncoder(); }
 
+    bool start(benchmark::State& state, int width, int height, std::uint32_t kbps) {
+        if (encoder->startEncode({width, height, kbps, 60, 1}) != videoCodecOk) {
+            state.SkipWithError("the encoder did not start");
+            return false;
+        }
+        return true;
+    }
+
     // Milliseconds from the frame's admission to its output; none when no output came.
     std::optional<double> encodeOne(const std::shared_ptr<PixelBuffer>& buffer,
                                     std::uint32_t index) {
@@ -95,8 +103,7 @@ void EncoderDesktopToAccessUnit(benchmark::State& state) {
     const int height = static_cast<int>(state.range(1));
     const auto frames = desktopFrames(width, height);
     Harness harness(1);
-    if (harness.encoder->startEncode({width, height, bitrateKbps, 60, 1}) != videoCodecOk) {
-        state.SkipWithError("the encoder did not start");
+    if (!harness.start(state, width, height, bitrateKbps)) {
         return;
     }
     std::vector<double> milliseconds;
@@ -136,8 +143,7 @@ void EncoderFrameRateStep(benchmark::State& state) {
     constexpr std::uint32_t stepEvery = 25;
     const auto frames = desktopFrames(width, height);
     Harness harness(1);
-    if (harness.encoder->startEncode({width, height, bitrateKbps, 60, 1}) != videoCodecOk) {
-        state.SkipWithError("the encoder did not start");
+    if (!harness.start(state, width, height, bitrateKbps)) {
         return;
     }
     std::vector<double> steady;
@@ -207,8 +213,7 @@ void EncoderProfileAtOneBitrate(benchmark::State& state) {
     constexpr int height = 1080;
     const auto frames = desktopFrames(width, height);
     Harness harness(codec);
-    if (harness.encoder->startEncode({width, height, kbps, 60, 1}) != videoCodecOk) {
-        state.SkipWithError("the encoder did not start");
+    if (!harness.start(state, width, height, kbps)) {
         return;
     }
     std::vector<double> milliseconds;
