@@ -129,8 +129,8 @@ bool StudioHardwareEncoder::configureSession() {
     config.bitrateKbps = bitrate_;
     config.framesPerSecond = cadence_;
     config.threads = usableCores();
-    config.profile = profile_.starts_with("64") ? H264Profile::constrainedHigh
-                                                : H264Profile::constrainedBaseline;
+    // Constrained Baseline for either answered profile: at one rate High shows a lower QP, and
+    // the adaptation policy's QP-led pressure and recovery then fail to step under a capped link.
     StudioCodecOpened opened = shared_.openCodec(config);
     if (!opened.codec) {
         if (opened.error) {

@@ -44,17 +44,19 @@ double percentile(std::vector<double> values, double fraction) {
     return values[index];
 }
 
-// A software encoder for one entry of the codec list, with every output kept.
+// A software encoder of one profile, with every output kept.
 struct Harness {
-    explicit Harness(std::size_t codec)
+    explicit Harness(H264Profile profile = H264Profile::constrainedBaseline)
         : factory([](const std::string&) {}, clock,
-                  [](const H264CodecConfig& config) {
+                  [profile](const H264CodecConfig& config) {
                       H264CodecConfig software = config;
                       software.allowHardware = false;
+                      software.profile = profile;
                       return libavcodecOpener()(software);
                   }) {
         factory.setTrace(std::make_shared<StudioPerformanceTrace>(4096, 256, clock->nowSeconds()));
-        encoder = factory.createEncoder(InteractiveH264Factory::codecList()[codec]);
+        encoder = factory.createEncoder(
+            InteractiveH264Factory::codecList()[profile == H264Profile::constrainedHigh ? 0 : 1]);
         encoder->setCallback([this](const EncodedImage& image, const H264CodecSpecificInfo&) {
             std::lock_guard lock(mutex);
             images.push_back(image);
@@ -102,7 +104,7 @@ void EncoderDesktopToAccessUnit(benchmark::State& state) {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
     const auto frames = desktopFrames(width, height);
-    Harness harness(1);
+    Harness harness;
     if (!harness.start(state, width, height, bitrateKbps)) {
         return;
     }
@@ -142,7 +144,7 @@ void EncoderFrameRateStep(benchmark::State& state) {
     constexpr int height = 1080;
     constexpr std::uint32_t stepEvery = 25;
     const auto frames = desktopFrames(width, height);
-    Harness harness(1);
+    Harness harness;
     if (!harness.start(state, width, height, bitrateKbps)) {
         return;
     }
@@ -212,7 +214,7 @@ void EncoderProfileAtOneBitrate(benchmark::State& state) {
     constexpr int width = 1920;
     constexpr int height = 1080;
     const auto frames = desktopFrames(width, height);
-    Harness harness(codec);
+    Harness harness(codec == 0 ? H264Profile::constrainedHigh : H264Profile::constrainedBaseline);
     if (!harness.start(state, width, height, kbps)) {
         return;
     }
