@@ -72,7 +72,7 @@ void GstPeerTransport::repeatForKeyframe() {
         return;
     }
     auto [frame, rate] = *lastFrame_;
-    // A new frame to the receiver, or it would share the last one's RTP time.
+    // A new frame to the receiver, with an RTP time of its own.
     frame.captureTimeNs = now();
     encodeFrame(std::move(frame), rate);
 }
@@ -118,6 +118,11 @@ void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond)
         // frames the old one held.
         encoderRate_ = maximumFramesPerSecond;
         encoder_->setBitrate(encoderBitrateKbps_, static_cast<std::uint32_t>(encoderRate_));
+    }
+    // A picture sent again takes the time of its request, which a frame captured before it may
+    // reach the queue after; RTP times must still rise.
+    if (lastFrame_ && frame.captureTimeNs <= lastFrame_->first.captureTimeNs) {
+        frame.captureTimeNs = lastFrame_->first.captureTimeNs + 1'000'000;
     }
     const std::int64_t at = now();
     bool key = std::exchange(keyframeNext_, false);
