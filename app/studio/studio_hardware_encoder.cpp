@@ -129,6 +129,8 @@ bool StudioHardwareEncoder::configureSession() {
     config.bitrateKbps = bitrate_;
     config.framesPerSecond = cadence_;
     config.threads = usableCores();
+    // Constrained Baseline for either answered profile: at one rate High shows a lower QP, and
+    // the adaptation policy's QP-led pressure and recovery then fail to step under a capped link.
     StudioCodecOpened opened = shared_.openCodec(config);
     if (!opened.codec) {
         if (opened.error) {

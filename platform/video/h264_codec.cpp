@@ -79,6 +79,21 @@ int qpFromSideData(const AVPacket& packet) {
     return std::min(maximumQp, static_cast<int>((quality + FF_QP2LAMBDA / 2) / FF_QP2LAMBDA));
 }
 
+// The encoders write High without B-frames or field pictures but leave constraint_set4 and 5
+// clear; setting them says Constrained High, the profile that was negotiated. The flags share a
+// byte with nothing else right after the profile byte, so no emulation prevention changes.
+void markConstrainedHigh(Bytes& accessUnit) {
+    constexpr std::uint8_t highProfile = 100;
+    constexpr std::uint8_t constraintSets4And5 = 0x0c;
+    for (const H264NalUnit& unit : splitAnnexB(accessUnit)) {
+        if (unit.type() == static_cast<int>(H264NalType::sps) && unit.bytes.size() > 3 &&
+            unit.bytes[1] == highProfile) {
+            accessUnit[static_cast<std::size_t>(unit.bytes.data() - accessUnit.data()) + 2] |=
+                constraintSets4And5;
+        }
+    }
+}
+
 }  // namespace
 
 H264Codec::Opened H264Codec::open(const H264CodecConfig& config) {
@@ -133,23 +148,32 @@ void H264Codec::closeContext() {
     inFlight_.clear();
 }
 
-void H264Codec::applyRate(std::uint32_t kbps) {
-    const auto bitsPerSecond = static_cast<std::int64_t>(kbps) * 1000;
-    context_->bit_rate = bitsPerSecond;
+// The rate controls budget each frame at the rate they opened with and read no timestamps
+// (libx264 under zerolatency; variable timing would hold every frame back by one): the rate they
+// are told scales with it, so each frame's share follows the rate frames now come at.
+std::int64_t H264Codec::budgetedBitsPerSecond() const {
+    return static_cast<std::int64_t>(config_.bitrateKbps) * 1000 * openedFramesPerSecond_ /
+           config_.framesPerSecond;
+}
+
+void H264Codec::applyRate() {
+    const std::int64_t bitsPerSecond = static_cast<std::int64_t>(config_.bitrateKbps) * 1000;
+    const std::int64_t budgeted = budgetedBitsPerSecond();
+    context_->bit_rate = budgeted;
     if (backend_ == H264Backend::x264) {
         // libx264 changes its average rate while running only in constant-rate mode (ceiling
         // equal to the rate); with a higher ceiling it keeps the rate it opened with and pays
         // back an early overshoot at QP 51. Three quarters of a second of buffer let a keyframe
         // through without starving the frames after it.
-        context_->rc_max_rate = bitsPerSecond;
+        context_->rc_max_rate = budgeted;
         context_->rc_buffer_size = static_cast<int>(
             std::min<std::int64_t>(bitsPerSecond * x264BufferMilliseconds / 1000, INT32_MAX));
         return;
     }
     // Average rate with a ceiling of 1.5 times it over any one second.
-    context_->rc_max_rate = bitsPerSecond * 3 / 2;
+    context_->rc_max_rate = budgeted * 3 / 2;
     context_->rc_buffer_size =
-        static_cast<int>(std::min<std::int64_t>(bitsPerSecond * 3 / 2, INT32_MAX));
+        static_cast<int>(std::min<std::int64_t>(budgeted * 3 / 2, INT32_MAX));
 }
 
 void H264Codec::configureContext(int pixelFormat) {
@@ -163,7 +187,8 @@ void H264Codec::configureContext(int pixelFormat) {
     context_->framerate = AVRational{config_.framesPerSecond, 1};
     context_->gop_size = keyframeInterval;
     context_->max_b_frames = 0;
-    applyRate(config_.bitrateKbps);
+    openedFramesPerSecond_ = config_.framesPerSecond;
+    applyRate();
 }
 
 std::optional<VideoError> H264Codec::openX264() {
@@ -181,9 +206,12 @@ std::optional<VideoError> H264Codec::openX264() {
     AVDictionary* options = nullptr;
     av_dict_set(&options, "preset", "ultrafast", 0);
     av_dict_set(&options, "tune", "zerolatency", 0);
-    av_dict_set(&options, "profile", "baseline", 0);
+    const bool high = config_.profile == H264Profile::constrainedHigh;
+    av_dict_set(&options, "profile", high ? "high" : "baseline", 0);
     av_dict_set(&options, "forced-idr", "1", 0);
-    av_dict_set(&options, "x264-params", "scenecut=0:log=-1", 0);
+    // ultrafast turns CABAC and the 8×8 transform off; High is worth sending only with them.
+    av_dict_set(&options, "x264-params",
+                high ? "scenecut=0:log=-1:cabac=1:8x8dct=1" : "scenecut=0:log=-1", 0);
     const int result = avcodec_open2(context_, encoder, &options);
     av_dict_free(&options);
     if (result < 0) {
@@ -222,7 +250,9 @@ std::optional<VideoError> H264Codec::openVaapi() {
     }
     context_->hw_frames_ctx = av_buffer_ref(hardwareFrames_);
     configureContext(AV_PIX_FMT_VAAPI);
-    context_->profile = FF_PROFILE_H264_CONSTRAINED_BASELINE;
+    context_->profile = config_.profile == H264Profile::constrainedHigh
+                            ? FF_PROFILE_H264_HIGH
+                            : FF_PROFILE_H264_CONSTRAINED_BASELINE;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "async_depth", "1", 0);
     result = avcodec_open2(context_, encoder, &options);
@@ -230,6 +260,7 @@ std::optional<VideoError> H264Codec::openVaapi() {
     if (result < 0) {
         return libavError(result, "Opening h264_vaapi");
     }
+    vaapiOpenedBitsPerSecond_ = context_->bit_rate;
     lastVaapiReopenNs_ = uptimeNanoseconds();
     return std::nullopt;
 }
@@ -238,28 +269,38 @@ std::optional<VideoError> H264Codec::setBitrate(std::uint32_t kbps) {
     if (kbps == 0) {
         return VideoError{AVERROR(EINVAL), "The bitrate must be positive."};
     }
-    if (backend_ == H264Backend::vaapi) {
-        pendingVaapiRate_ = kbps;
-        return std::nullopt;
-    }
-    // libx264 re-reads the rate fields before its next frame.
     config_.bitrateKbps = kbps;
-    applyRate(kbps);
+    // libx264 re-reads the rate fields before its next frame; VAAPI takes them at a re-open.
+    if (backend_ == H264Backend::x264) {
+        applyRate();
+    }
     return std::nullopt;
 }
 
+std::optional<VideoError> H264Codec::setFramesPerSecond(int framesPerSecond) {
+    if (framesPerSecond <= 0) {
+        return VideoError{AVERROR(EINVAL), "The frame rate must be positive."};
+    }
+    config_.framesPerSecond = framesPerSecond;
+    if (backend_ == H264Backend::x264) {
+        applyRate();
+    }
+    return std::nullopt;
+}
+
+// libavcodec hands VAAPI its rate control only with the first picture, so a change needs a new
+// encoder and its IDR: only a large one, at most this often.
 std::optional<VideoError> H264Codec::reopenVaapiIfDue() {
-    if (!pendingVaapiRate_) {
+    if (backend_ != H264Backend::vaapi || vaapiOpenedBitsPerSecond_ == 0) {
         return std::nullopt;
     }
-    const double ratio = static_cast<double>(*pendingVaapiRate_) / config_.bitrateKbps;
+    const double ratio = static_cast<double>(budgetedBitsPerSecond()) /
+                         static_cast<double>(vaapiOpenedBitsPerSecond_);
     const bool large = ratio > vaapiReopenRatio || ratio < 1 / vaapiReopenRatio;
     const std::uint64_t now = uptimeNanoseconds();
     if (!large || now - lastVaapiReopenNs_ < vaapiReopenIntervalNs) {
         return std::nullopt;
     }
-    config_.bitrateKbps = *pendingVaapiRate_;
-    pendingVaapiRate_.reset();
     closeContext();
     // A fresh encoder starts with an IDR, so the stream stays decodable.
     return openVaapi();
@@ -290,6 +331,7 @@ std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer,
     if (auto error = wrapPlanes(buffer, *frame)) {
         return error;
     }
+    // Timestamps carry the frame rate.
     nextPts_ = pts + std::max(1, timeBase / config_.framesPerSecond);
     AVFrame* input = frame.get();
     FramePointer uploaded;
@@ -328,9 +370,14 @@ std::optional<VideoError> H264Codec::drain(std::vector<Packet>& packets) {
             return libavError(result, "Receiving an encoded frame");
         }
         Packet out;
-        out.data = std::make_shared<const Bytes>(packet_->data, packet_->data + packet_->size);
         out.keyframe = (packet_->flags & AV_PKT_FLAG_KEY) != 0;
+        Bytes data(packet_->data, packet_->data + packet_->size);
+        if (out.keyframe && config_.profile == H264Profile::constrainedHigh) {
+            markConstrainedHigh(data);
+        }
+        out.data = std::make_shared<const Bytes>(std::move(data));
         out.qp = qpFromSideData(*packet_);
+        out.pts = packet_->pts;
         const std::int64_t pts = packet_->pts;
         av_packet_unref(packet_);
         while (!inFlight_.empty() && inFlight_.front().first <= pts) {

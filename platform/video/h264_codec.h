@@ -18,6 +18,10 @@ struct AVPacket;
 
 namespace quillory {
 
+// The two profiles the codec list offers. High keeps CABAC and the 8×8 transform; both have no
+// B-frames.
+enum class H264Profile { constrainedBaseline, constrainedHigh };
+
 struct H264CodecConfig {
     int width = 0;
     int height = 0;
@@ -26,13 +30,14 @@ struct H264CodecConfig {
     int threads = 1;
     bool allowHardware = true;
     std::string renderNode = "/dev/dri/renderD128";
+    H264Profile profile = H264Profile::constrainedBaseline;
 };
 
 enum class H264Backend { vaapi, x264 };
 
 // One H.264 encoder: VAAPI on the render node when the driver opens an encoder, libx264
-// otherwise. Constrained baseline, no frame reordering, SPS and PPS in front of every IDR, one
-// access unit out per frame in. Used from one thread at a time.
+// otherwise. Constrained baseline or high, no frame reordering, SPS and PPS in front of every IDR,
+// one access unit out per frame in. Used from one thread at a time.
 class H264Codec {
   public:
     struct Opened {
@@ -46,6 +51,7 @@ class H264Codec {
         std::shared_ptr<const Bytes> data;  // Annex-B access unit
         bool keyframe = false;
         int qp = -1;  // -1 when the encoder does not report it
+        std::int64_t pts = 0;
     };
 
     ~H264Codec();
@@ -59,8 +65,10 @@ class H264Codec {
     // The same with the caller's presentation time in 1/600 s, strictly increasing.
     std::optional<VideoError> encode(std::shared_ptr<PixelBuffer> buffer, bool keyframe,
                                      std::int64_t pts, std::vector<Packet>& packets);
-    // Takes effect from the next frame on.
+    // Both take effect from the next frame on, without a new encoder or a keyframe (VAAPI: see
+    // reopenVaapiIfDue).
     std::optional<VideoError> setBitrate(std::uint32_t kbps);
+    std::optional<VideoError> setFramesPerSecond(int framesPerSecond);
 
     H264Backend backend() const { return backend_; }
     const std::string& backendReason() const { return backendReason_; }
@@ -68,6 +76,7 @@ class H264Codec {
     int width() const { return config_.width; }
     int height() const { return config_.height; }
     std::uint32_t bitrateKbps() const { return config_.bitrateKbps; }
+    int framesPerSecond() const { return config_.framesPerSecond; }
     // The profile-level-id read from the first SPS that came out; empty before it.
     const std::string& streamProfileLevelId() const { return streamProfile_; }
 
@@ -77,7 +86,8 @@ class H264Codec {
     std::optional<VideoError> openVaapi();
     void configureContext(int pixelFormat);
     void closeContext();
-    void applyRate(std::uint32_t kbps);
+    void applyRate();
+    std::int64_t budgetedBitsPerSecond() const;
     std::optional<VideoError> drain(std::vector<Packet>& packets);
     std::optional<VideoError> reopenVaapiIfDue();
 
@@ -91,7 +101,10 @@ class H264Codec {
     std::int64_t nextPts_ = 0;
     // Buffers inside the encoder, by presentation time, until their packet is out.
     std::deque<std::pair<std::int64_t, std::shared_ptr<PixelBuffer>>> inFlight_;
-    std::optional<std::uint32_t> pendingVaapiRate_;
+    // The frame rate the rate control was opened with; it budgets every frame at that rate.
+    int openedFramesPerSecond_ = 0;
+    // The rate the VAAPI driver was opened with, in bit/s.
+    std::int64_t vaapiOpenedBitsPerSecond_ = 0;
     std::uint64_t lastVaapiReopenNs_ = 0;
     std::string streamProfile_;
 };

@@ -109,9 +109,13 @@ int PlainH264Encoder::encode(const VideoFrame& frame, const H264CodecSpecificInf
     return videoCodecOk;
 }
 
-int PlainH264Encoder::setBitrate(std::uint32_t bitrateKbps, std::uint32_t) {
+int PlainH264Encoder::setBitrate(std::uint32_t bitrateKbps, std::uint32_t framerate) {
     std::lock_guard lock(mutex_);
     if (!codec_) {
+        return videoCodecError;
+    }
+    if (framerate > 0 &&
+        codec_->setFramesPerSecond(static_cast<int>(std::min<std::uint32_t>(framerate, 240)))) {
         return videoCodecError;
     }
     if (bitrateKbps == 0) {

@@ -59,10 +59,32 @@ TEST_F(StudioClosedLoopTest, BalancedReachesTheTopYieldsToPressureAndClimbsBackW
     const auto [all, longestGap] = decodedSince(started);
     EXPECT_GT(all.size(), 300u);
     EXPECT_LT(longestGap, 2.0);
+
+    // Only a new size starts an encoder; a frame-rate step keeps it running, with every frame
+    // it took coming out but those still inside it.
+    int sizeSteps = 0;
+    int rateSteps = 0;
+    {
+        std::lock_guard lock(mutex);
+        ASSERT_FALSE(frames.empty());
+        std::pair size{frames.front().width, frames.front().height};
+        int rate = std::get<1>(changes.front()).framesPerSecond;
+        for (const auto& [at, point, reason] : changes) {
+            const std::pair next{point.size.width, point.size.height};
+            sizeSteps += next == size ? 0 : 1;
+            rateSteps += next == size && point.framesPerSecond != rate ? 1 : 0;
+            size = next;
+            rate = point.framesPerSecond;
+        }
+    }
+    const auto metrics = factory->metrics()->snapshot();
+    EXPECT_LE(metrics.value("encoderSessionStarts"), 1 + sizeSteps);
+    EXPECT_LE(metrics.value("encoderSubmittedFrames") - metrics.value("encoderOutputFrames"), 2);
     std::printf(
         "time to top %.1f s, lower point after %.1f s (%s), back at top after %.1f s, "
-        "longest frame gap %.0f ms\n",
-        *toTop, *lowered, pressure.c_str(), recovered.value_or(-1), longestGap * 1000);
+        "longest frame gap %.0f ms, %.0f encoder starts for %d size and %d frame-rate steps\n",
+        *toTop, *lowered, pressure.c_str(), recovered.value_or(-1), longestGap * 1000,
+        metrics.value("encoderSessionStarts"), sizeSteps, rateSteps);
 }
 
 }  // namespace

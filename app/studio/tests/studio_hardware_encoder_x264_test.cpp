@@ -164,6 +164,13 @@ TEST_F(StudioHardwareEncoderX264Test, BytesPerFrameFollowTheCadenceAtOneBitrate)
     const double at30 = meanBytes(150, 30);
     EXPECT_GT(at30, at60 * 1.6);
     EXPECT_LT(at30, at60 * 2.5);
+    // The step keeps the encoder: every frame comes out and only the first is a keyframe.
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(images.size(), 180u);
+    EXPECT_EQ(std::count_if(
+                  images.begin(), images.end(),
+                  [](const EncodedImage& image) { return image.frameType == VideoFrameType::key; }),
+              1);
 }
 
 TEST_F(StudioHardwareEncoderX264Test, DecodedPicturesCarryTheCountersOfTheFramesThePumpEncoded) {

@@ -18,8 +18,10 @@ namespace {
 using testing::paintFrameBarcode;
 using testing::readFrameBarcode;
 
-std::unique_ptr<H264Codec> openX264(int width, int height, std::uint32_t kbps, int threads = 1) {
+std::unique_ptr<H264Codec> openX264(int width, int height, std::uint32_t kbps, int threads = 1,
+                                    H264Profile profile = H264Profile::constrainedBaseline) {
     H264CodecConfig config;
+    config.profile = profile;
     config.width = width;
     config.height = height;
     config.bitrateKbps = kbps;
@@ -91,24 +93,43 @@ bool parameterSetsBeforeIdr(const std::vector<int>& types) {
 }
 
 TEST(H264Codec, FirstOutputIsAnIdrWithItsParameterSetsThenOnePacketPerFrame) {
-    auto codec = openX264(320, 240, 800);
-    ASSERT_TRUE(codec);
-    EXPECT_EQ(codec->backend(), H264Backend::x264);
-    EXPECT_FALSE(codec->backendReason().empty());
-    for (int i = 0; i < 10; ++i) {
-        const auto packets = encodeOne(*codec, desktopFrame(320, 240, i, 0));
-        ASSERT_EQ(packets.size(), 1u) << "frame " << i;
-        const auto types = nalTypes(*packets[0].data);
-        EXPECT_EQ(packets[0].keyframe, i == 0);
-        EXPECT_EQ(parameterSetsBeforeIdr(types), i == 0);
-        if (i > 0) {
-            EXPECT_EQ(std::count(types.begin(), types.end(), 5), 0);
+    // Constrained baseline: profile 66 with constraint_set1, CAVLC. Constrained high: profile 100
+    // with constraint_set4 and 5, CABAC.
+    const struct {
+        H264Profile profile;
+        const char* profileIdc;
+        int constraints;
+        bool cabac;
+    } cases[] = {{H264Profile::constrainedBaseline, "42", 0x40, false},
+                 {H264Profile::constrainedHigh, "64", 0x0c, true}};
+    for (const auto& c : cases) {
+        auto codec = openX264(320, 240, 800, 1, c.profile);
+        ASSERT_TRUE(codec);
+        EXPECT_EQ(codec->backend(), H264Backend::x264);
+        EXPECT_FALSE(codec->backendReason().empty());
+        for (int i = 0; i < 10; ++i) {
+            const auto packets = encodeOne(*codec, desktopFrame(320, 240, i, 0));
+            ASSERT_EQ(packets.size(), 1u) << "frame " << i;
+            const auto types = nalTypes(*packets[0].data);
+            EXPECT_EQ(packets[0].keyframe, i == 0);
+            EXPECT_EQ(parameterSetsBeforeIdr(types), i == 0);
+            if (i > 0) {
+                EXPECT_EQ(std::count(types.begin(), types.end(), 5), 0);
+            } else {
+                for (const auto& unit : splitAnnexB(*packets[0].data)) {
+                    // pic_parameter_set_id and seq_parameter_set_id 0, then the entropy flag.
+                    if (unit.type() == 8) {
+                        EXPECT_EQ((unit.bytes[1] & 0x20) != 0, c.cabac);
+                    }
+                }
+            }
         }
+        const std::string profileLevelId = codec->streamProfileLevelId();
+        ASSERT_EQ(profileLevelId.size(), 6u);
+        EXPECT_EQ(profileLevelId.substr(0, 2), c.profileIdc);
+        EXPECT_EQ(std::stoi(profileLevelId.substr(2, 2), nullptr, 16) & c.constraints,
+                  c.constraints);
     }
-    // Constrained baseline: profile 66 with constraint_set1.
-    ASSERT_EQ(codec->streamProfileLevelId().size(), 6u);
-    EXPECT_EQ(codec->streamProfileLevelId().substr(0, 2), "42");
-    EXPECT_TRUE(std::stoi(codec->streamProfileLevelId().substr(2, 2), nullptr, 16) & 0x40);
 }
 
 TEST(H264Codec, RequestedKeyframeIsTheNextFrameWithParameterSets) {

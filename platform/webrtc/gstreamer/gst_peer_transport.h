@@ -110,6 +110,7 @@ class GstPeerTransport final : public PeerTransport,
     void connectionDelivered(PeerConnectionState state);
     void encodeFrame(VideoFrame frame, int maximumFramesPerSecond);
     bool startEncoder(const VideoFrame& frame, int maximumFramesPerSecond);
+    void repeatForKeyframe();
     void imageEncoded(const EncodedImage& image);
     void failStream(const std::string& message);
     void estimateArrived(const BandwidthFeedbackWindow& window);
@@ -161,6 +162,10 @@ class GstPeerTransport final : public PeerTransport,
     bool failed_ = false;
     bool transportFeedback_ = false;
     KeyframeRequestLimiter keyframes_;
+    // The last frame sent to the encoder and its rate: a still screen sends no new one, so a
+    // keyframe request sends it again.
+    std::optional<std::pair<VideoFrame, int>> lastFrame_;
+    Timer keyframeRepeat_;
     H264StreamReader reader_;
     Timer livenessTimer_;
 };

@@ -52,8 +52,29 @@ void GstPeerTransport::keyframeRequested(bool fullIntraRequest) {
     queue_->async([weak = weak_from_this()] {
         if (auto self = weak.lock()) {
             self->keyframes_.request();
+            self->repeatForKeyframe();
         }
     });
+}
+
+// A frame on its way takes the request; otherwise the last picture goes again as an IDR, once
+// the limiter lets one out.
+void GstPeerTransport::repeatForKeyframe() {
+    if (!lastFrame_ || !keyframes_.pending() || framesQueued_.load() > 0) {
+        return;
+    }
+    if (const std::int64_t wait = keyframes_.wait(now()); wait > 0) {
+        keyframeRepeat_ = queue_->after(static_cast<double>(wait) / 1e9, [weak = weak_from_this()] {
+            if (auto self = weak.lock()) {
+                self->repeatForKeyframe();
+            }
+        });
+        return;
+    }
+    auto [frame, rate] = *lastFrame_;
+    // A new frame to the receiver, with an RTP time of its own.
+    frame.captureTimeNs = now();
+    encodeFrame(std::move(frame), rate);
 }
 
 void GstPeerTransport::packetLeft(GstBuffer* buffer) {
@@ -87,12 +108,21 @@ void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond)
     if (maximumFramesPerSecond <= 0) {
         maximumFramesPerSecond = defaultFramesPerSecond;
     }
-    if (frame.adaptedWidth != encoderWidth_ || frame.adaptedHeight != encoderHeight_ ||
-        maximumFramesPerSecond != encoderRate_) {
+    if (frame.adaptedWidth != encoderWidth_ || frame.adaptedHeight != encoderHeight_) {
         if (!startEncoder(frame, maximumFramesPerSecond)) {
             failStream(encoderFailed);
             return;
         }
+    } else if (maximumFramesPerSecond != encoderRate_) {
+        // A frame-rate step keeps the running encoder: a new one would cost a keyframe and the
+        // frames the old one held.
+        encoderRate_ = maximumFramesPerSecond;
+        encoder_->setBitrate(encoderBitrateKbps_, static_cast<std::uint32_t>(encoderRate_));
+    }
+    // A picture sent again takes the time of its request, which a frame captured before it may
+    // reach the queue after; RTP times must still rise.
+    if (lastFrame_ && frame.captureTimeNs <= lastFrame_->first.captureTimeNs) {
+        frame.captureTimeNs = lastFrame_->first.captureTimeNs + 1'000'000;
     }
     const std::int64_t at = now();
     bool key = std::exchange(keyframeNext_, false);
@@ -104,6 +134,7 @@ void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond)
     const VideoFrameType type = key ? VideoFrameType::key : VideoFrameType::delta;
     const H264CodecSpecificInfo info{.packetizationMode = 1};
     encoder_->encode(frame, &info, std::span<const VideoFrameType>(&type, 1));
+    lastFrame_.emplace(std::move(frame), maximumFramesPerSecond);
 }
 
 bool GstPeerTransport::startEncoder(const VideoFrame& frame, int maximumFramesPerSecond) {

@@ -1,5 +1,7 @@
 #include "platform/webrtc/gstreamer/keyframe_request_limiter.h"
 
+#include <algorithm>
+
 namespace quillory {
 
 bool KeyframeRequestLimiter::forceKeyframe(std::int64_t now) {
@@ -9,6 +11,10 @@ bool KeyframeRequestLimiter::forceKeyframe(std::int64_t now) {
     pending_ = false;
     lastForced_ = now;
     return true;
+}
+
+std::int64_t KeyframeRequestLimiter::wait(std::int64_t now) const {
+    return lastForced_ ? std::max<std::int64_t>(0, *lastForced_ + interval_ - now) : 0;
 }
 
 }  // namespace quillory

@@ -21,6 +21,8 @@ class KeyframeRequestLimiter {
     // An IDR went out for another reason (a start); it counts against the interval.
     void keyframeSent(std::int64_t now) { lastForced_ = now; }
     bool pending() const { return pending_; }
+    // Nanoseconds from `now` until a pending request may be served; 0 when it may be now.
+    std::int64_t wait(std::int64_t now) const;
 
   private:
     const std::int64_t interval_;

@@ -84,6 +84,9 @@ TEST(KeyframeRequestLimiterTest, AStartKeyframeCountsAgainstTheInterval) {
     limiter.request();
     EXPECT_FALSE(limiter.forceKeyframe(100 * millisecond));
     EXPECT_TRUE(limiter.pending());
+    // A still screen sends its repeat when the interval ends.
+    EXPECT_EQ(limiter.wait(100 * millisecond), 200 * millisecond);
+    EXPECT_EQ(limiter.wait(300 * millisecond), 0);
     EXPECT_TRUE(limiter.forceKeyframe(300 * millisecond));
     EXPECT_FALSE(limiter.forceKeyframe(700 * millisecond));
 }
