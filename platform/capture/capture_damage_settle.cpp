@@ -7,8 +7,15 @@ namespace quillory {
 double CaptureDamageSettle::damaged(double now) {
     if (!firstDamage_) {
         firstDamage_ = now;
+        // Once may be a picture drawn while the last grab ran; twice running is a pattern.
+        const bool soon = lastGrab_ && now - *lastGrab_ < quietSeconds;
+        soonAfterGrab_ = soon ? soonAfterGrab_ + 1 : 0;
+        if (soonAfterGrab_ >= 2) {
+            stepwiseUntil_ = now + stepwiseMemorySeconds;
+        }
     }
-    due_ = std::min(now + quietSeconds, *firstDamage_ + longestSettleSeconds);
+    const bool stepwise = stepwiseUntil_ && now < *stepwiseUntil_;
+    due_ = stepwise ? std::min(now + quietSeconds, *firstDamage_ + longestSettleSeconds) : now;
     if (lastGrab_) {
         due_ = std::max(due_, *lastGrab_ + spacingShare * interval_);
     }

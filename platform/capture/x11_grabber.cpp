@@ -152,29 +152,37 @@ std::optional<BgrxImage> X11Grabber::grab(xcb_drawable_t drawable, const PixelRe
     return BgrxImage{memory_, area.width, area.height, area.width * 4, byteOrder_};
 }
 
-std::optional<BgrxImage> X11Grabber::refresh(xcb_drawable_t drawable, const PixelRect& area,
-                                             const PixelRect& region,
-                                             std::vector<std::uint8_t>& picture) {
-    const std::size_t row = static_cast<std::size_t>(std::max(area.width, 0)) * 4;
-    const std::size_t bytes = row * static_cast<std::size_t>(std::max(area.height, 0));
-    PixelRect part = region;
-    if (picture.size() != bytes) {
-        picture.assign(bytes, 0);
-        part = area;
-    }
-    if (part.width > 0 && part.height > 0) {
-        const auto image = grab(drawable, part);
-        if (!image) {
-            return std::nullopt;
+X11Grabber::Conversion X11Grabber::grabInto(xcb_drawable_t drawable, const PixelRect& area,
+                                            const PixelRect& region, const Cursor* cursor,
+                                            const PixelBuffer* previous, PixelBuffer& target) {
+    const bool unscaled = area.width == target.width() && area.height == target.height();
+    const bool partial = unscaled && previous && previous->width() == target.width() &&
+                         previous->height() == target.height();
+    // NV12 keeps a chroma sample per 2×2 pixels: the part grabbed starts and ends on even
+    // pixels of the area.
+    PixelRect part{0, 0, area.width, area.height};
+    if (partial) {
+        const int left = std::max(region.x - area.x, 0) & ~1;
+        const int top = std::max(region.y - area.y, 0) & ~1;
+        const int right = std::min((region.x + region.width - area.x + 1) & ~1, area.width);
+        const int bottom = std::min((region.y + region.height - area.y + 1) & ~1, area.height);
+        part = right > left && bottom > top ? PixelRect{left, top, right - left, bottom - top}
+                                            : PixelRect{};
+        copyNv12Outside(*previous, part, target);
+        if (part.width == 0) {
+            return Conversion::done;
         }
-        const std::size_t partRow = static_cast<std::size_t>(part.width) * 4;
-        for (int y = 0; y < part.height; ++y) {
-            std::memcpy(picture.data() + static_cast<std::size_t>(part.y - area.y + y) * row +
-                            static_cast<std::size_t>(part.x - area.x) * 4,
-                        image->data + static_cast<std::ptrdiff_t>(y) * image->stride, partRow);
-        }
     }
-    return BgrxImage{picture.data(), area.width, area.height, area.width * 4, byteOrder_};
+    auto image = grab(drawable, {area.x + part.x, area.y + part.y, part.width, part.height});
+    if (!image) {
+        return Conversion::grabFailed;
+    }
+    if (cursor) {
+        drawCursor(*cursor, *image, area.x + part.x, area.y + part.y);
+    }
+    const auto failure = unscaled ? convertBgrxToNv12At(*image, target, part.x, part.y)
+                                  : convertBgrxToNv12(*image, target);
+    return failure ? Conversion::conversionFailed : Conversion::done;
 }
 
 std::optional<X11Grabber::Cursor> X11Grabber::cursor() {

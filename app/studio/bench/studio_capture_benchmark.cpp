@@ -1,5 +1,6 @@
-// Costs of the capture path against a real X server: a display grab with its conversion to NV12,
-// a Composite window grab and one source preview. Run inside a large enough screen:
+// Costs of the capture path against a real X server: a display grab converted to NV12 straight
+// from the shared memory, a Composite window grab and one source preview. Run inside a large
+// enough screen:
 //   scripts/with-test-services --screen 3840x2160 --
 //   build/default/app/studio/bench/studio_capture_benchmark
 // Each case reports the median and the 95th percentile of single operations.
@@ -87,16 +88,16 @@ void DisplayGrabAndConvert(benchmark::State& state) {
     ContentWindow content(width, height);
     auto target = PixelBuffer::allocate(width, height);
     for (auto _ : state) {
-        auto image = grabber->grab(grabber->root(), {0, 0, width, height});
-        if (!image || convertBgrxToNv12(*image, *target)) {
+        if (grabber->grabInto(grabber->root(), {0, 0, width, height}, {0, 0, width, height},
+                              nullptr, nullptr, *target) != X11Grabber::Conversion::done) {
             state.SkipWithError("grab failed");
             return;
         }
     }
 }
 
-// What a tick costs when a 640×480 window is all that changed: the damaged part grabbed into the
-// kept picture, then the whole 1920×1080 picture converted.
+// What a tick costs when a 640×480 window is all that changed: the damaged part grabbed and
+// converted into a new buffer, the rest copied from the last picture.
 void DisplayDamagedRegionAndConvert(benchmark::State& state) {
     X11Grabber* grabber = sharedGrabber(state);
     if (!grabber) {
@@ -104,12 +105,12 @@ void DisplayDamagedRegionAndConvert(benchmark::State& state) {
     }
     ContentWindow content(1920, 1080);
     const PixelRect area{0, 0, 1920, 1080};
-    std::vector<std::uint8_t> picture;
-    grabber->refresh(grabber->root(), area, area, picture);
+    auto previous = PixelBuffer::allocate(1920, 1080);
     auto target = PixelBuffer::allocate(1920, 1080);
+    grabber->grabInto(grabber->root(), area, area, nullptr, nullptr, *previous);
     for (auto _ : state) {
-        auto image = grabber->refresh(grabber->root(), area, {640, 300, 640, 480}, picture);
-        if (!image || convertBgrxToNv12(*image, *target)) {
+        if (grabber->grabInto(grabber->root(), area, {640, 300, 640, 480}, nullptr, previous.get(),
+                              *target) != X11Grabber::Conversion::done) {
             state.SkipWithError("grab failed");
             return;
         }
