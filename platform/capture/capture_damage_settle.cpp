@@ -16,13 +16,14 @@ double CaptureDamageSettle::damaged(double now) {
     }
     const bool stepwise = stepwiseUntil_ && now < *stepwiseUntil_;
     due_ = stepwise ? std::min(now + quietSeconds, *firstDamage_ + longestSettleSeconds) : now;
-    if (lastGrab_) {
-        due_ = std::max(due_, *lastGrab_ + spacingShare * interval_);
+    if (booked_) {
+        due_ = std::max(due_, *booked_ - slackShare * interval_);
     }
     return due_;
 }
 
 void CaptureDamageSettle::grabbed(double now) {
+    booked_ = std::max(booked_.value_or(now), now) + interval_;
     lastGrab_ = now;
     firstDamage_.reset();
 }

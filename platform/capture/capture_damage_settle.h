@@ -10,13 +10,14 @@ namespace quillory {
 // the damage arrives and is grabbed then. A client that draws one picture in several writes
 // shows itself by damage right after grabs; for a while its pictures are then grabbed once the
 // damage has been quiet for a moment (a grab in between tears them), yet no later than a bound
-// after the first damage. Grabs are never sooner than a share of the frame interval after the
-// previous one, so that the frame rate stays the configured one.
+// after the first damage. Each grab books one frame interval, and a grab may come at most half
+// an interval before its booking: the frame rate stays the configured one on average, yet a
+// picture that comes a little early because the last one came late is not held back.
 class CaptureDamageSettle {
   public:
     static constexpr double quietSeconds = 0.0015;
     static constexpr double longestSettleSeconds = 0.006;
-    static constexpr double spacingShare = 0.75;
+    static constexpr double slackShare = 0.5;
     static constexpr double stepwiseMemorySeconds = 1.0;
 
     explicit CaptureDamageSettle(double intervalSeconds) : interval_(intervalSeconds) {}
@@ -33,6 +34,7 @@ class CaptureDamageSettle {
     double interval_;
     std::optional<double> firstDamage_;
     std::optional<double> lastGrab_;
+    std::optional<double> booked_;  // when the next grab is due at the configured rate
     std::optional<double> stepwiseUntil_;
     int soonAfterGrab_ = 0;
     double due_ = 0;

@@ -24,12 +24,20 @@ struct Case {
 TEST(CaptureDamageSettle, GrabsAtOnceUnlessAClientDrawsInStepsWithinTheFrameSpacing) {
     const double quiet = CaptureDamageSettle::quietSeconds;
     const double longest = CaptureDamageSettle::longestSettleSeconds;
-    const double spacing = CaptureDamageSettle::spacingShare / 60;
+    const double spacing = (1 - CaptureDamageSettle::slackShare) / 60;
     const double memory = CaptureDamageSettle::stepwiseMemorySeconds;
     const Case cases[] = {
         {"damage is grabbed when it arrives", {{Step::damage, 100 * ms, 100 * ms}}},
         {"damage soon after a grab keeps the frame spacing",
          {{Step::grab, 100 * ms, std::nullopt}, {Step::damage, 103 * ms, 100 * ms + spacing}}},
+        {"an early grab is paid back by the next",
+         {{Step::grab, 100 * ms, std::nullopt},
+          {Step::grab, 100 * ms + spacing, std::nullopt},
+          {Step::damage, 120 * ms, 100 * ms + 2.0 / 60 - 0.5 / 60}}},
+        {"a late grab earns its time back",
+         {{Step::grab, 100 * ms, std::nullopt},
+          {Step::grab, 130 * ms, std::nullopt},
+          {Step::damage, 139 * ms, 139 * ms}}},
         {"one damage right after a grab is no pattern",
          {{Step::grab, 100 * ms, std::nullopt},
           {Step::damage, 100.5 * ms, 100 * ms + spacing},
@@ -38,14 +46,14 @@ TEST(CaptureDamageSettle, GrabsAtOnceUnlessAClientDrawsInStepsWithinTheFrameSpac
         {"a client drawing in steps waits for quiet within the bound, for a while",
          {{Step::grab, 100 * ms, std::nullopt},
           {Step::damage, 100.5 * ms, 100 * ms + spacing},
-          {Step::grab, 113 * ms, std::nullopt},
-          {Step::damage, 113.5 * ms, 113 * ms + spacing},
-          {Step::grab, 126 * ms, std::nullopt},
+          {Step::grab, 120 * ms, std::nullopt},
+          {Step::damage, 120.5 * ms, 120 * ms + spacing},
+          {Step::grab, 130 * ms, std::nullopt},
           {Step::damage, 150 * ms, 150 * ms + quiet},
           {Step::damage, 151 * ms, 151 * ms + quiet},
           {Step::damage, 155.9 * ms, 150 * ms + longest},
           {Step::grab, 156 * ms, std::nullopt},
-          {Step::damage, 113.5 * ms + memory, 113.5 * ms + memory}}},
+          {Step::damage, 120.5 * ms + memory, 120.5 * ms + memory}}},
     };
     for (const auto& c : cases) {
         CaptureDamageSettle settle(1.0 / 60);
@@ -65,9 +73,9 @@ TEST(CaptureDamageSettle, GrabsAtOnceUnlessAClientDrawsInStepsWithinTheFrameSpac
 
 TEST(CaptureDamageSettle, ALowerFrameRateSpacesGrabsFurther) {
     CaptureDamageSettle settle(1.0 / 60);
-    settle.grabbed(1.0);
     settle.setInterval(1.0 / 15);
-    EXPECT_DOUBLE_EQ(settle.damaged(1.002), 1.0 + CaptureDamageSettle::spacingShare / 15);
+    settle.grabbed(1.0);
+    EXPECT_DOUBLE_EQ(settle.damaged(1.002), 1.0 + (1 - CaptureDamageSettle::slackShare) / 15);
 }
 
 }  // namespace
