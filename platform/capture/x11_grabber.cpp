@@ -19,6 +19,10 @@ namespace quillory {
 
 namespace {
 
+// Below this many rows a strip costs more in round trips than the overlap saves.
+constexpr int minimumStripRows = 128;
+constexpr int maximumStrips = 4;
+
 struct FreeReply {
     void operator()(void* reply) const { std::free(reply); }
 };
@@ -129,8 +133,7 @@ bool X11Grabber::reserve(std::size_t bytes) {
 }
 
 std::optional<BgrxImage> X11Grabber::grab(xcb_drawable_t drawable, const PixelRect& area) {
-    if (area.width <= 0 || area.height <= 0 || area.x < -32768 || area.y < -32768 ||
-        area.width > 32767 || area.height > 32767) {
+    if (!validArea(area)) {
         return std::nullopt;
     }
     const std::size_t bytes =
@@ -173,16 +176,70 @@ X11Grabber::Conversion X11Grabber::grabInto(xcb_drawable_t drawable, const Pixel
             return Conversion::done;
         }
     }
-    auto image = grab(drawable, {area.x + part.x, area.y + part.y, part.width, part.height});
-    if (!image) {
+    if (!unscaled) {
+        auto image = grab(drawable, area);
+        if (!image) {
+            return Conversion::grabFailed;
+        }
+        if (cursor) {
+            drawCursor(*cursor, *image, area.x, area.y);
+        }
+        return convertBgrxToNv12(*image, target) ? Conversion::conversionFailed : Conversion::done;
+    }
+    const PixelRect grabbed{area.x + part.x, area.y + part.y, part.width, part.height};
+    const std::size_t row = static_cast<std::size_t>(part.width) * 4;
+    if (!validArea(grabbed) || !reserve(row * static_cast<std::size_t>(part.height))) {
         return Conversion::grabFailed;
     }
-    if (cursor) {
-        drawCursor(*cursor, *image, area.x + part.x, area.y + part.y);
+    // In strips, each into its own part of the segment: the server copies the next strip while
+    // this one is converted.
+    const int strips = std::clamp(part.height / minimumStripRows, 1, maximumStrips);
+    const int stripRows = (part.height / strips + 1) & ~1;
+    const auto request = [&](int top, int rows) {
+        return xcb_shm_get_image(
+            connection_, drawable, static_cast<std::int16_t>(grabbed.x),
+            static_cast<std::int16_t>(grabbed.y + top), static_cast<std::uint16_t>(part.width),
+            static_cast<std::uint16_t>(rows), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment_,
+            static_cast<std::uint32_t>(row * static_cast<std::size_t>(top)));
+    };
+    int top = 0;
+    int rows = std::min(stripRows, part.height);
+    auto cookie = request(top, rows);
+    while (true) {
+        Reply<xcb_shm_get_image_reply_t> reply(
+            xcb_shm_get_image_reply(connection_, cookie, nullptr));
+        if (!reply || reply->size < row * static_cast<std::size_t>(rows) ||
+            (reply->depth != 24 && reply->depth != 32)) {
+            return Conversion::grabFailed;
+        }
+        const int next = top + rows;
+        const int nextRows = std::min(stripRows, part.height - next);
+        if (nextRows > 0) {
+            cookie = request(next, nextRows);
+            xcb_flush(connection_);
+        }
+        BgrxImage strip{memory_ + row * static_cast<std::size_t>(top), part.width, rows,
+                        part.width * 4, byteOrder_};
+        if (cursor) {
+            drawCursor(*cursor, strip, grabbed.x, grabbed.y + top);
+        }
+        if (convertBgrxToNv12At(strip, target, part.x, part.y + top)) {
+            if (nextRows > 0) {
+                xcb_discard_reply(connection_, cookie.sequence);
+            }
+            return Conversion::conversionFailed;
+        }
+        if (nextRows <= 0) {
+            return Conversion::done;
+        }
+        top = next;
+        rows = nextRows;
     }
-    const auto failure = unscaled ? convertBgrxToNv12At(*image, target, part.x, part.y)
-                                  : convertBgrxToNv12(*image, target);
-    return failure ? Conversion::conversionFailed : Conversion::done;
+}
+
+bool X11Grabber::validArea(const PixelRect& area) {
+    return area.width > 0 && area.height > 0 && area.x >= -32768 && area.y >= -32768 &&
+           area.width <= 32767 && area.height <= 32767;
 }
 
 std::optional<X11Grabber::Cursor> X11Grabber::cursor() {

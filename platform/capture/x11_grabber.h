@@ -69,6 +69,7 @@ class X11Grabber {
 
   private:
     X11Grabber(xcb_connection_t* connection, xcb_screen_t* screen);
+    static bool validArea(const PixelRect& area);
     bool reserve(std::size_t bytes);
     void release();
 
