@@ -421,7 +421,6 @@ std::optional<CaptureFrame> X11CaptureStream::grabFrame() {
         conversion = grabber_->grabInto(pixmap_, crop_, crop_, placed ? &*placed : nullptr, nullptr,
                                         *buffer);
     }
-    const double presentation = uptimeSeconds();
     if (conversion != X11Grabber::Conversion::done) {
         previous_.reset();
         if (conversion == X11Grabber::Conversion::conversionFailed) {
@@ -437,9 +436,10 @@ std::optional<CaptureFrame> X11CaptureStream::grabFrame() {
         cursorArea_ = PixelRect{cursor->x, cursor->y, cursor->width, cursor->height};
     }
     previous_ = buffer;
+    // The picture is as old as its grab, not as its conversion.
     return CaptureFrame{.status = CaptureFrameStatus::complete,
                         .image = std::move(buffer),
-                        .presentationSeconds = presentation};
+                        .presentationSeconds = grabber_->grabbedAt()};
 }
 
 }  // namespace quillory

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/clock/clock.h"
 #include "platform/desktop/x11_connection.h"
 
 namespace quillory {
@@ -173,6 +174,7 @@ X11Grabber::Conversion X11Grabber::grabInto(xcb_drawable_t drawable, const Pixel
                                             : PixelRect{};
         copyNv12Outside(*previous, part, target);
         if (part.width == 0) {
+            grabbedAt_ = uptimeSeconds();
             return Conversion::done;
         }
     }
@@ -181,6 +183,7 @@ X11Grabber::Conversion X11Grabber::grabInto(xcb_drawable_t drawable, const Pixel
         if (!image) {
             return Conversion::grabFailed;
         }
+        grabbedAt_ = uptimeSeconds();
         if (cursor) {
             drawCursor(*cursor, *image, area.x, area.y);
         }
@@ -217,6 +220,8 @@ X11Grabber::Conversion X11Grabber::grabInto(xcb_drawable_t drawable, const Pixel
         if (nextRows > 0) {
             cookie = request(next, nextRows);
             xcb_flush(connection_);
+        } else {
+            grabbedAt_ = uptimeSeconds();
         }
         BgrxImage strip{memory_ + row * static_cast<std::size_t>(top), part.width, rows,
                         part.width * 4, byteOrder_};

@@ -49,6 +49,8 @@ class X11Grabber {
     // grabbed. The cursor, when given, is drawn in first; its rectangle must lie in the region.
     Conversion grabInto(xcb_drawable_t drawable, const PixelRect& area, const PixelRect& region,
                         const Cursor* cursor, const PixelBuffer* previous, PixelBuffer& target);
+    // Uptime when the last grabInto() that succeeded had all its pixels from the server.
+    double grabbedAt() const { return grabbedAt_; }
     // Blends the cursor into the last grab, which shows the root area at `origin`.
     static void drawCursor(const Cursor& cursor, BgrxImage& image, int originX, int originY);
 
@@ -81,6 +83,7 @@ class X11Grabber {
     std::uint32_t segment_ = 0;  // xcb_shm_seg_t; 0 when none is attached
     std::uint8_t* memory_ = nullptr;
     std::size_t size_ = 0;
+    double grabbedAt_ = 0;
 };
 
 }  // namespace quillory
