@@ -10,7 +10,6 @@ namespace quillory {
 namespace {
 
 constexpr double maximumPixels = 8'000'000;
-constexpr int smallestEdge = 16;
 constexpr char displayChangedText[] =
     "The display changed. Start Studio again to update the canvas.";
 constexpr char sourceChangedText[] =
@@ -20,11 +19,10 @@ constexpr char streamStoppedText[] =
     "Screen sharing stopped. Check that this computer's display is still available, then try "
     "again.";
 
-int edge(double scaled, double source) {
+int edge(double scaled) {
     // A hair of slack so that 3024 × (1180 / 3024) lands on 1180, not 1179.
-    int value = static_cast<int>(std::floor(scaled + 1e-6));
-    value = std::min(std::max(value, smallestEdge), static_cast<int>(source));
-    return std::max(value & ~1, 2);
+    const int value = static_cast<int>(std::floor(scaled + 1e-6));
+    return value < 2 ? 2 : value & ~1;
 }
 
 }  // namespace
@@ -50,7 +48,7 @@ CaptureSize DisplayCapture::captureSize(const StudioCaptureSource& source, const
                       static_cast<double>(viewport->height) / ph});
     }
     s = std::min(s, std::sqrt(maximumPixels / (pw * ph)));
-    return {edge(pw * s, pw), edge(ph * s, ph)};
+    return {edge(pw * s), edge(ph * s)};
 }
 
 std::shared_ptr<DisplayCapture> DisplayCapture::create(
@@ -124,11 +122,9 @@ void DisplayCapture::start(Completion completion) {
                     },
                 .onDisplaysChanged =
                     [weak] {
-                        MainQueue::post([weak] {
-                            if (const auto capture = weak.lock(); capture && capture->watching_) {
-                                capture->checkSource(displayChangedText);
-                            }
-                        });
+                        if (const auto capture = weak.lock()) {
+                            capture->reportSource(capture->isSourceAvailable(), displayChangedText);
+                        }
                     },
                 .onStopped =
                     [weak] {
@@ -168,6 +164,12 @@ void DisplayCapture::update(int longSideLimit, const std::optional<StudioViewpor
         completion(std::nullopt);
         return;
     }
+    if (!started_) {
+        // Stored at once, so that a start right after this call uses it.
+        size_ = size;
+        completion(std::nullopt);
+        return;
+    }
     const auto config = configuration(size, framesPerSecond_);
     std::weak_ptr<DisplayCapture> weak = weak_from_this();
     queue_->async([weak, size, config, completion = std::move(completion)]() mutable {
@@ -194,6 +196,11 @@ void DisplayCapture::update(int longSideLimit, const std::optional<StudioViewpor
 
 void DisplayCapture::updateFramesPerSecond(int framesPerSecond, Completion completion) {
     if (stopped_ || framesPerSecond == framesPerSecond_ || framesPerSecond <= 0) {
+        completion(std::nullopt);
+        return;
+    }
+    if (!started_) {
+        framesPerSecond_ = framesPerSecond;
         completion(std::nullopt);
         return;
     }
@@ -305,30 +312,43 @@ bool DisplayCapture::isSourceAvailable() const {
         const auto now = desktop.display(display->id);
         return now && !now->bounds.isEmpty() && now->bounds == bounds_;
     }
-    const auto windows = desktop.windows();
-    const auto id = source_.windowInfo()->info.id;
-    return windows && std::any_of(windows->begin(), windows->end(), [&](const auto& window) {
-               return window.id == id && window.frame == bounds_;
-           });
+    const auto window = desktop.window(source_.windowInfo()->info.id);
+    return window && window->frame == bounds_;
 }
 
-void DisplayCapture::checkSource(const char* failure) {
-    if (!stopped_ && !isSourceAvailable()) {
-        onFailure_(failure);
+void DisplayCapture::reportSource(bool available, const char* failure) {
+    if (available) {
+        return;
     }
+    std::weak_ptr<DisplayCapture> weak = weak_from_this();
+    MainQueue::post([weak, failure] {
+        if (const auto self = weak.lock(); self && self->watching_) {
+            self->onFailure_(failure);
+        }
+    });
 }
 
 void DisplayCapture::armSourceWatch() {
     std::weak_ptr<DisplayCapture> weak = weak_from_this();
+    // The check asks the X server and waits for its answer: on the capture queue, never on the
+    // main thread. The next check is armed once this one has answered.
     sourceWatch_ = MainQueue::after(sourceWatchInterval, [weak] {
         const auto self = weak.lock();
         if (!self || !self->watching_) {
             return;
         }
-        self->checkSource(sourceChangedText);
-        if (self->watching_) {
-            self->armSourceWatch();
-        }
+        self->queue_->async([weak] {
+            const auto capture = weak.lock();
+            if (!capture) {
+                return;
+            }
+            capture->reportSource(capture->isSourceAvailable(), sourceChangedText);
+            MainQueue::post([weak] {
+                if (const auto again = weak.lock(); again && again->watching_) {
+                    again->armSourceWatch();
+                }
+            });
+        });
     });
 }
 

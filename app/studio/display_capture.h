@@ -53,8 +53,8 @@ class DisplayCapture : public std::enable_shared_from_this<DisplayCapture> {
     ~DisplayCapture();
 
     // The capture size for a long-side limit and the tablet's viewport: never above the source,
-    // at most 8,000,000 pixels, each edge even and at least 16 pixels (or the source's own edge
-    // when that is smaller). A viewport with a non-positive side counts as none.
+    // at most 8,000,000 pixels, each edge even and at least 2 pixels. A viewport with a
+    // non-positive side counts as none.
     static CaptureSize captureSize(const StudioCaptureSource& source, const Desktop& desktop,
                                    int longSideLimit,
                                    const std::optional<StudioViewport>& viewport);
@@ -80,8 +80,10 @@ class DisplayCapture : public std::enable_shared_from_this<DisplayCapture> {
     void handleFrame(const CaptureFrame& frame);
     void cancelRefresh();
     void deliverRefresh();
+    // Capture queue: asks the desktop about the source alone.
     bool isSourceAvailable() const;
-    void checkSource(const char* failure);
+    // Any thread: an unavailable source reported on the main queue while watching.
+    void reportSource(bool available, const char* failure);
     void armSourceWatch();
     CaptureStreamConfiguration configuration(CaptureSize size, int framesPerSecond) const;
 

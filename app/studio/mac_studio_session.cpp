@@ -636,15 +636,17 @@ void MacStudioSession::configurationApplied(const Token& token, const Uuid& stre
 void MacStudioSession::cadenceApplied(const Token& token, const Uuid& streamID,
                                       const StudioOperatingPoint& point, PointCompletion answer,
                                       const std::optional<std::string>& error) {
-    const bool current = !token->isCancelled() && isCurrent(streamID);
     if (error) {
+        // A refused point fails the peer, which ends the stream with its own sentence; only a
+        // stream that outlives the answer ends with this one, so the tablet and the person read
+        // the same.
         (*answer)(false);
-        if (current) {
+        if (!token->isCancelled() && isCurrent(streamID)) {
             fail(updateFailedText);
         }
         return;
     }
-    if (!current) {
+    if (token->isCancelled() || !isCurrent(streamID)) {
         (*answer)(false);
         return;
     }

@@ -134,7 +134,7 @@ bool StudioHardwareEncoder::configureSession() {
     StudioCodecOpened opened = shared_.openCodec(config);
     if (!opened.codec) {
         if (opened.error) {
-            recordFailure(opened.error, "Encoder open");
+            recordFailure(opened.error, "Compression session creation");
         }
         teardown();
         return false;

@@ -7,15 +7,23 @@ namespace quillory {
 double CaptureDamageSettle::damaged(double now) {
     if (!firstDamage_) {
         firstDamage_ = now;
+        // Once may be a picture drawn while the last grab ran; twice running is a pattern.
+        const bool soon = lastGrab_ && now - *lastGrab_ < quietSeconds;
+        soonAfterGrab_ = soon ? soonAfterGrab_ + 1 : 0;
+        if (soonAfterGrab_ >= 2) {
+            stepwiseUntil_ = now + stepwiseMemorySeconds;
+        }
     }
-    due_ = std::min(now + quietSeconds, *firstDamage_ + longestSettleSeconds);
-    if (lastGrab_) {
-        due_ = std::max(due_, *lastGrab_ + spacingShare * interval_);
+    const bool stepwise = stepwiseUntil_ && now < *stepwiseUntil_;
+    due_ = stepwise ? std::min(now + quietSeconds, *firstDamage_ + longestSettleSeconds) : now;
+    if (booked_) {
+        due_ = std::max(due_, *booked_ - slackShare * interval_);
     }
     return due_;
 }
 
 void CaptureDamageSettle::grabbed(double now) {
+    booked_ = std::max(booked_.value_or(now), now) + interval_;
     lastGrab_ = now;
     firstDamage_.reset();
 }

@@ -5,15 +5,20 @@
 namespace quillory {
 
 // When a capture should grab after the screen was damaged, instead of waiting for its next
-// tick: once the damage has been quiet for a moment (a client's picture arrives in several
-// requests, and a grab in between tears it), yet no later than a bound after the first damage,
-// and never sooner than a share of the frame interval after the previous grab, so that the
-// frame rate stays the configured one.
+// tick. The server sends damage once it has run every request a client had written, so a
+// picture that a client sends at once (a copy from its back buffer, one image) is complete when
+// the damage arrives and is grabbed then. A client that draws one picture in several writes
+// shows itself by damage right after grabs; for a while its pictures are then grabbed once the
+// damage has been quiet for a moment (a grab in between tears them), yet no later than a bound
+// after the first damage. Each grab books one frame interval, and a grab may come at most half
+// an interval before its booking: the frame rate stays the configured one on average, yet a
+// picture that comes a little early because the last one came late is not held back.
 class CaptureDamageSettle {
   public:
     static constexpr double quietSeconds = 0.0015;
     static constexpr double longestSettleSeconds = 0.006;
-    static constexpr double spacingShare = 0.75;
+    static constexpr double slackShare = 0.5;
+    static constexpr double stepwiseMemorySeconds = 1.0;
 
     explicit CaptureDamageSettle(double intervalSeconds) : interval_(intervalSeconds) {}
 
@@ -29,6 +34,9 @@ class CaptureDamageSettle {
     double interval_;
     std::optional<double> firstDamage_;
     std::optional<double> lastGrab_;
+    std::optional<double> booked_;  // when the next grab is due at the configured rate
+    std::optional<double> stepwiseUntil_;
+    int soonAfterGrab_ = 0;
     double due_ = 0;
 };
 

@@ -14,7 +14,8 @@ namespace quillory {
 
 namespace {
 
-constexpr std::size_t poolCapacity = 3;
+// One buffer stays with the stream as the picture that the next partial grab starts from.
+constexpr std::size_t poolCapacity = 4;
 constexpr int layoutChecksPerSecond = 10;
 
 PixelRect united(const std::optional<PixelRect>& a, const PixelRect& b) {
@@ -125,16 +126,24 @@ void X11CaptureStream::eventsArrived() {
         return;  // a handler stopped us, or the tick reports the failure
     }
     settleDamage(damaged);
-    watchEvents();
+    if (running_) {
+        watchEvents();  // unless the frame's handler stopped us
+    }
 }
 
-void X11CaptureStream::settleDamage(bool damaged) {
+bool X11CaptureStream::settleDamage(bool damaged) {
     if (!damaged) {
-        return;
+        return false;
     }
     const double now = uptimeSeconds();
     const double due = settle_.damaged(now);
+    if (due <= now && !delivering_) {
+        settleTimer_.cancel();
+        deliver();
+        return true;
+    }
     settleTimer_ = queue_.after(std::max(0.0, due - now), [this] { grabSettled(); });
+    return false;
 }
 
 void X11CaptureStream::grabSettled() {
@@ -173,6 +182,7 @@ std::optional<CaptureError> X11CaptureStream::update(
     configuration_ = configuration;
     settle_.setInterval(1.0 / configuration.framesPerSecond);
     pool_ = std::move(pool);
+    previous_.reset();
     damaged_ = true;  // the next tick sends a picture at the new size
     if (running_ && rateChanged) {
         schedule();
@@ -298,7 +308,7 @@ bool X11CaptureStream::readEvents(bool layout) {
         monitors_ = std::move(monitors);
         if (target_.kind == CaptureTarget::Kind::display) {
             monitor_ = monitorIn(monitors_, target_.id);
-            pictureValid_ = false;
+            previous_.reset();
             damaged_ = true;
         }
         if (handlers_.onDisplaysChanged) {
@@ -312,7 +322,7 @@ void X11CaptureStream::tick() {
     if (!running_) {
         return;
     }
-    readEvents(true);
+    const bool damaged = readEvents(true);
     if (!running_) {
         return;  // a handler stopped us
     }
@@ -324,7 +334,11 @@ void X11CaptureStream::tick() {
         }
         return;
     }
-    deliver();
+    // Damage the tick found goes the way of all damage; while a picture waits to be complete the
+    // tick leaves it alone.
+    if (!settleDamage(damaged) && running_ && !settle_.due()) {
+        deliver();
+    }
 }
 
 void X11CaptureStream::deliver() {
@@ -335,7 +349,9 @@ void X11CaptureStream::deliver() {
     // Events the grab's replies brought in sit in the connection's queue, where the socket
     // watch cannot see them. Read before the handler runs: it may end the stream.
     if (running_ && !grabber_->failed()) {
+        delivering_ = true;
         settleDamage(readEvents(false));
+        delivering_ = false;
     }
     if (running_ && frame && handlers_.onFrame) {
         handlers_.onFrame(*frame);
@@ -372,19 +388,22 @@ std::optional<CaptureFrame> X11CaptureStream::grabFrame() {
     xcb_connection_t* c = grabber_->connection();
     // Cleared before the grab, so that drawing during it reports again.
     xcb_damage_subtract(c, damage_, XCB_NONE, XCB_NONE);
-    std::optional<BgrxImage> image;
+    const bool shown = inside(cursor);
+    X11Grabber::Conversion conversion;
     if (display) {
         const PixelRect area{originX, originY, width, height};
-        PixelRect region = area;
-        if (pictureValid_) {
-            region = PixelRect{};
-            if (damagedArea_ || cursorArea_) {
-                region = cursorArea_ ? united(damagedArea_, *cursorArea_) : *damagedArea_;
-            }
-            region = intersected(region, area);
+        // What changed, where the cursor was and where it is now: the rest of the last picture
+        // stands.
+        std::optional<PixelRect> region = damagedArea_;
+        if (cursorArea_) {
+            region = united(region, *cursorArea_);
         }
-        image = grabber_->refresh(grabber_->root(), area, region, picture_);
-        pictureValid_ = image.has_value();
+        if (shown) {
+            region = united(region, {cursor->x, cursor->y, cursor->width, cursor->height});
+        }
+        conversion = grabber_->grabInto(grabber_->root(), area,
+                                        region ? intersected(*region, area) : PixelRect{},
+                                        shown ? &*cursor : nullptr, previous_.get(), *buffer);
         damagedArea_.reset();
         cursorArea_.reset();
     } else {
@@ -392,28 +411,35 @@ std::optional<CaptureFrame> X11CaptureStream::grabFrame() {
             pixmap_ = xcb_generate_id(c);
             xcb_composite_name_window_pixmap(c, frameWindow_, pixmap_);
         }
-        image = grabber_->grab(pixmap_, crop_);
+        // The pixmap's origin is the frame window's outer corner.
+        std::optional<X11Grabber::Cursor> placed;
+        if (shown) {
+            placed = cursor;
+            placed->x -= frameX_;
+            placed->y -= frameY_;
+        }
+        conversion = grabber_->grabInto(pixmap_, crop_, crop_, placed ? &*placed : nullptr, nullptr,
+                                        *buffer);
     }
-    const double presentation = uptimeSeconds();
-    if (!image) {
+    if (conversion != X11Grabber::Conversion::done) {
+        previous_.reset();
+        if (conversion == X11Grabber::Conversion::conversionFailed) {
+            return std::nullopt;
+        }
         releaseWindow();
         return CaptureFrame{.status = CaptureFrameStatus::blank};
     }
     damaged_ = false;
     lastCursor_ = cursor;
-    cursorShown_ = inside(cursor);
-    if (cursorShown_) {
-        X11Grabber::drawCursor(*cursor, *image, originX, originY);
-        if (display) {
-            cursorArea_ = PixelRect{cursor->x, cursor->y, cursor->width, cursor->height};
-        }
+    cursorShown_ = shown;
+    if (shown && display) {
+        cursorArea_ = PixelRect{cursor->x, cursor->y, cursor->width, cursor->height};
     }
-    if (convertBgrxToNv12(*image, *buffer)) {
-        return std::nullopt;
-    }
+    previous_ = buffer;
+    // The picture is as old as its grab, not as its conversion.
     return CaptureFrame{.status = CaptureFrameStatus::complete,
                         .image = std::move(buffer),
-                        .presentationSeconds = presentation};
+                        .presentationSeconds = grabber_->grabbedAt()};
 }
 
 }  // namespace quillory

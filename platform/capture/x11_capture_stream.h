@@ -16,9 +16,9 @@ namespace quillory {
 // Captures a monitor (a grab of the root) or a window (a grab of its Composite pixmap, so a
 // covered window still shows its own content) at the configured rate on the capture queue. DAMAGE
 // decides between a new picture and an idle tick, and for a monitor it bounds the grab to what
-// changed; the XFIXES cursor is drawn in when inside. Damage also wakes the capture between
-// ticks, so that a new picture is grabbed as soon as it has settled rather than up to a frame
-// interval later.
+// changed, converting straight from the shared memory into a pooled buffer; the XFIXES cursor is
+// drawn in when inside. Damage also wakes the capture between ticks, so that a new picture is
+// grabbed as soon as it is complete rather than up to a frame interval later.
 // Monitor changes come from RandR notifications and from comparing the layout ten times a second.
 class X11CaptureStream final : public CaptureStream {
   public:
@@ -40,7 +40,8 @@ class X11CaptureStream final : public CaptureStream {
     bool readEvents(bool layout);
     void watchEvents();
     void eventsArrived();
-    void settleDamage(bool damaged);
+    // True when it grabbed at once.
+    bool settleDamage(bool damaged);
     void grabSettled();
     void deliver();
     std::optional<CaptureFrame> grabFrame();
@@ -66,10 +67,10 @@ class X11CaptureStream final : public CaptureStream {
 
     std::uint32_t damage_ = 0;  // xcb_damage_damage_t
     bool damaged_ = true;
-    // Display: the kept picture of the monitor, up to date but for the cursor drawn into it, and
-    // what to grab anew: the damage since the last grab and where the cursor was drawn.
-    std::vector<std::uint8_t> picture_;
-    bool pictureValid_ = false;
+    bool delivering_ = false;
+    // Display: the last picture of the monitor, cursor included, and what to grab anew: the
+    // damage since the last grab and where the cursor was drawn.
+    std::shared_ptr<PixelBuffer> previous_;
     std::optional<PixelRect> damagedArea_;
     std::optional<PixelRect> cursorArea_;
     std::optional<X11Grabber::Cursor> lastCursor_;

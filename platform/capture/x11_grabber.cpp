@@ -13,11 +13,16 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/clock/clock.h"
 #include "platform/desktop/x11_connection.h"
 
 namespace quillory {
 
 namespace {
+
+// Below this many rows a strip costs more in round trips than the overlap saves.
+constexpr int minimumStripRows = 128;
+constexpr int maximumStrips = 4;
 
 struct FreeReply {
     void operator()(void* reply) const { std::free(reply); }
@@ -129,8 +134,7 @@ bool X11Grabber::reserve(std::size_t bytes) {
 }
 
 std::optional<BgrxImage> X11Grabber::grab(xcb_drawable_t drawable, const PixelRect& area) {
-    if (area.width <= 0 || area.height <= 0 || area.x < -32768 || area.y < -32768 ||
-        area.width > 32767 || area.height > 32767) {
+    if (!validArea(area)) {
         return std::nullopt;
     }
     const std::size_t bytes =
@@ -152,29 +156,95 @@ std::optional<BgrxImage> X11Grabber::grab(xcb_drawable_t drawable, const PixelRe
     return BgrxImage{memory_, area.width, area.height, area.width * 4, byteOrder_};
 }
 
-std::optional<BgrxImage> X11Grabber::refresh(xcb_drawable_t drawable, const PixelRect& area,
-                                             const PixelRect& region,
-                                             std::vector<std::uint8_t>& picture) {
-    const std::size_t row = static_cast<std::size_t>(std::max(area.width, 0)) * 4;
-    const std::size_t bytes = row * static_cast<std::size_t>(std::max(area.height, 0));
-    PixelRect part = region;
-    if (picture.size() != bytes) {
-        picture.assign(bytes, 0);
-        part = area;
+X11Grabber::Conversion X11Grabber::grabInto(xcb_drawable_t drawable, const PixelRect& area,
+                                            const PixelRect& region, const Cursor* cursor,
+                                            const PixelBuffer* previous, PixelBuffer& target) {
+    const bool unscaled = area.width == target.width() && area.height == target.height();
+    const bool partial = unscaled && previous && previous->width() == target.width() &&
+                         previous->height() == target.height();
+    // NV12 keeps a chroma sample per 2×2 pixels: the part grabbed starts and ends on even
+    // pixels of the area.
+    PixelRect part{0, 0, area.width, area.height};
+    if (partial) {
+        const int left = std::max(region.x - area.x, 0) & ~1;
+        const int top = std::max(region.y - area.y, 0) & ~1;
+        const int right = std::min((region.x + region.width - area.x + 1) & ~1, area.width);
+        const int bottom = std::min((region.y + region.height - area.y + 1) & ~1, area.height);
+        part = right > left && bottom > top ? PixelRect{left, top, right - left, bottom - top}
+                                            : PixelRect{};
+        copyNv12Outside(*previous, part, target);
+        if (part.width == 0) {
+            grabbedAt_ = uptimeSeconds();
+            return Conversion::done;
+        }
     }
-    if (part.width > 0 && part.height > 0) {
-        const auto image = grab(drawable, part);
+    if (!unscaled) {
+        auto image = grab(drawable, area);
         if (!image) {
-            return std::nullopt;
+            return Conversion::grabFailed;
         }
-        const std::size_t partRow = static_cast<std::size_t>(part.width) * 4;
-        for (int y = 0; y < part.height; ++y) {
-            std::memcpy(picture.data() + static_cast<std::size_t>(part.y - area.y + y) * row +
-                            static_cast<std::size_t>(part.x - area.x) * 4,
-                        image->data + static_cast<std::ptrdiff_t>(y) * image->stride, partRow);
+        grabbedAt_ = uptimeSeconds();
+        if (cursor) {
+            drawCursor(*cursor, *image, area.x, area.y);
         }
+        return convertBgrxToNv12(*image, target) ? Conversion::conversionFailed : Conversion::done;
     }
-    return BgrxImage{picture.data(), area.width, area.height, area.width * 4, byteOrder_};
+    const PixelRect grabbed{area.x + part.x, area.y + part.y, part.width, part.height};
+    const std::size_t row = static_cast<std::size_t>(part.width) * 4;
+    if (!validArea(grabbed) || !reserve(row * static_cast<std::size_t>(part.height))) {
+        return Conversion::grabFailed;
+    }
+    // In strips, each into its own part of the segment: the server copies the next strip while
+    // this one is converted.
+    const int strips = std::clamp(part.height / minimumStripRows, 1, maximumStrips);
+    const int stripRows = (part.height / strips + 1) & ~1;
+    const auto request = [&](int top, int rows) {
+        return xcb_shm_get_image(
+            connection_, drawable, static_cast<std::int16_t>(grabbed.x),
+            static_cast<std::int16_t>(grabbed.y + top), static_cast<std::uint16_t>(part.width),
+            static_cast<std::uint16_t>(rows), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment_,
+            static_cast<std::uint32_t>(row * static_cast<std::size_t>(top)));
+    };
+    int top = 0;
+    int rows = std::min(stripRows, part.height);
+    auto cookie = request(top, rows);
+    while (true) {
+        Reply<xcb_shm_get_image_reply_t> reply(
+            xcb_shm_get_image_reply(connection_, cookie, nullptr));
+        if (!reply || reply->size < row * static_cast<std::size_t>(rows) ||
+            (reply->depth != 24 && reply->depth != 32)) {
+            return Conversion::grabFailed;
+        }
+        const int next = top + rows;
+        const int nextRows = std::min(stripRows, part.height - next);
+        if (nextRows > 0) {
+            cookie = request(next, nextRows);
+            xcb_flush(connection_);
+        } else {
+            grabbedAt_ = uptimeSeconds();
+        }
+        BgrxImage strip{memory_ + row * static_cast<std::size_t>(top), part.width, rows,
+                        part.width * 4, byteOrder_};
+        if (cursor) {
+            drawCursor(*cursor, strip, grabbed.x, grabbed.y + top);
+        }
+        if (convertBgrxToNv12At(strip, target, part.x, part.y + top)) {
+            if (nextRows > 0) {
+                xcb_discard_reply(connection_, cookie.sequence);
+            }
+            return Conversion::conversionFailed;
+        }
+        if (nextRows <= 0) {
+            return Conversion::done;
+        }
+        top = next;
+        rows = nextRows;
+    }
+}
+
+bool X11Grabber::validArea(const PixelRect& area) {
+    return area.width > 0 && area.height > 0 && area.x >= -32768 && area.y >= -32768 &&
+           area.width <= 32767 && area.height <= 32767;
 }
 
 std::optional<X11Grabber::Cursor> X11Grabber::cursor() {

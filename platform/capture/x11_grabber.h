@@ -31,13 +31,6 @@ class X11Grabber {
     // grab. Nothing when the drawable is gone or the area leaves it.
     std::optional<BgrxImage> grab(xcb_drawable_t drawable, const PixelRect& area);
 
-    // Brings `region` of `picture`, a kept copy of the drawable's `area`, up to date with a grab
-    // of that region alone (both in the drawable's coordinates, the region inside the area; an
-    // empty region grabs nothing). A picture of another size is grabbed whole. The picture's
-    // view, or nothing when the grab fails.
-    std::optional<BgrxImage> refresh(xcb_drawable_t drawable, const PixelRect& area,
-                                     const PixelRect& region, std::vector<std::uint8_t>& picture);
-
     struct Cursor {
         std::int32_t x = 0;  // top-left in root coordinates
         std::int32_t y = 0;
@@ -47,6 +40,17 @@ class X11Grabber {
         std::vector<std::uint32_t> argb;  // premultiplied
     };
     std::optional<Cursor> cursor();
+
+    enum class Conversion { done, grabFailed, conversionFailed };
+    // A picture of the drawable's `area` in `target`, straight from the shared memory: `region`
+    // (inside the area, both in the drawable's coordinates) is grabbed and converted in place and
+    // the rest comes from `previous`, the last picture of the same area. Without a previous
+    // picture of the target's size, or when the target scales the area, the whole area is
+    // grabbed. The cursor, when given, is drawn in first; its rectangle must lie in the region.
+    Conversion grabInto(xcb_drawable_t drawable, const PixelRect& area, const PixelRect& region,
+                        const Cursor* cursor, const PixelBuffer* previous, PixelBuffer& target);
+    // Uptime when the last grabInto() that succeeded had all its pixels from the server.
+    double grabbedAt() const { return grabbedAt_; }
     // Blends the cursor into the last grab, which shows the root area at `origin`.
     static void drawCursor(const Cursor& cursor, BgrxImage& image, int originX, int originY);
 
@@ -67,6 +71,7 @@ class X11Grabber {
 
   private:
     X11Grabber(xcb_connection_t* connection, xcb_screen_t* screen);
+    static bool validArea(const PixelRect& area);
     bool reserve(std::size_t bytes);
     void release();
 
@@ -78,6 +83,7 @@ class X11Grabber {
     std::uint32_t segment_ = 0;  // xcb_shm_seg_t; 0 when none is attached
     std::uint8_t* memory_ = nullptr;
     std::size_t size_ = 0;
+    double grabbedAt_ = 0;
 };
 
 }  // namespace quillory

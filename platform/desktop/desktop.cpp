@@ -23,6 +23,17 @@ std::optional<DisplayInfo> Desktop::display(std::uint32_t id) const {
     return std::nullopt;
 }
 
+std::optional<WindowInfo> Desktop::window(std::uint32_t id) const {
+    if (const auto all = windows()) {
+        for (const auto& candidate : *all) {
+            if (candidate.id == id) {
+                return candidate;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 std::vector<DisplayInfo> FallbackDesktop::displays() const {
     return {{.id = 1, .bounds = {0, 0, 1920, 1080}, .primary = true, .name = "fake"}};
 }

@@ -61,6 +61,9 @@ class Desktop {
     // On-screen windows from front to back, desktop backgrounds excluded; none when the list
     // cannot be read.
     virtual std::optional<std::vector<WindowInfo>> windows() const = 0;
+    // One window as windows() lists it, asked about alone; none when it is not on screen or
+    // cannot be read.
+    virtual std::optional<WindowInfo> window(std::uint32_t id) const;
     // Every top-level window from front to back, off-screen ones included (marked so); slower
     // than windows(), for source lists rather than the pen path.
     virtual std::optional<std::vector<ShareableWindow>> shareableWindows() const = 0;

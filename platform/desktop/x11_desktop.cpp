@@ -154,8 +154,12 @@ struct X11Desktop::StackedWindow {
 };
 
 std::optional<std::vector<X11Desktop::StackedWindow>> X11Desktop::stackedWindows(
-    std::span<const xcb_atom_t> extra) const {
-    std::vector<std::uint32_t> stack = windowProperty(screen_->root, atoms_->clientListStacking);
+    std::span<const xcb_atom_t> extra, std::span<const xcb_window_t> only) const {
+    // A window asked about alone counts as managed: only a window manager sets frame extents.
+    std::vector<std::uint32_t> stack(only.begin(), only.end());
+    if (only.empty()) {
+        stack = windowProperty(screen_->root, atoms_->clientListStacking);
+    }
     const bool managed = !stack.empty();
     if (!managed) {
         Reply tree(
@@ -263,6 +267,23 @@ std::string thisHost() {
 
 }  // namespace
 
+std::optional<WindowInfo> X11Desktop::onScreen(const StackedWindow& window) const {
+    if (!window.viewable || contains(window.types, atoms_->typeDesktop) ||
+        contains(window.states, atoms_->stateHidden)) {
+        return std::nullopt;
+    }
+    WindowInfo info{.id = window.window, .frame = window.frame};
+    if (!window.pid.empty()) {
+        info.processID = static_cast<std::int32_t>(window.pid[0]);
+    }
+    // Unmanaged overlays (menus, our own pen marker) and panels float above applications.
+    if (window.overrideRedirect || contains(window.types, atoms_->typeDock) ||
+        contains(window.types, atoms_->typeNotification)) {
+        info.layer = 1;
+    }
+    return info;
+}
+
 std::optional<std::vector<WindowInfo>> X11Desktop::windows() const {
     const auto stacked = stackedWindows({});
     if (!stacked) {
@@ -270,22 +291,17 @@ std::optional<std::vector<WindowInfo>> X11Desktop::windows() const {
     }
     std::vector<WindowInfo> result;
     for (const auto& window : *stacked) {
-        if (!window.viewable || contains(window.types, atoms_->typeDesktop) ||
-            contains(window.states, atoms_->stateHidden)) {
-            continue;
+        if (auto info = onScreen(window)) {
+            result.push_back(*info);
         }
-        WindowInfo info{.id = window.window, .frame = window.frame};
-        if (!window.pid.empty()) {
-            info.processID = static_cast<std::int32_t>(window.pid[0]);
-        }
-        // Unmanaged overlays (menus, our own pen marker) and panels float above applications.
-        if (window.overrideRedirect || contains(window.types, atoms_->typeDock) ||
-            contains(window.types, atoms_->typeNotification)) {
-            info.layer = 1;
-        }
-        result.push_back(info);
     }
     return result;
+}
+
+std::optional<WindowInfo> X11Desktop::window(std::uint32_t id) const {
+    const xcb_window_t only[] = {id};
+    const auto stacked = stackedWindows({}, only);
+    return stacked && !stacked->empty() ? onScreen(stacked->front()) : std::nullopt;
 }
 
 std::optional<std::vector<ShareableWindow>> X11Desktop::shareableWindows() const {

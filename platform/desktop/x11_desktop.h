@@ -22,6 +22,7 @@ class X11Desktop final : public Desktop {
 
     std::vector<DisplayInfo> displays() const override;
     std::optional<std::vector<WindowInfo>> windows() const override;
+    std::optional<WindowInfo> window(std::uint32_t id) const override;
     std::optional<std::vector<ShareableWindow>> shareableWindows() const override;
     std::optional<ApplicationInfo> frontmostApplication() const override;
     bool raise(std::uint32_t windowID) override;
@@ -33,8 +34,10 @@ class X11Desktop final : public Desktop {
     struct StackedWindow;
     // The stacking walk both window lists share, front to back, with the raw values of `extra`
     // window properties; every request first, then every reply: one round trip for the list.
+    // `only` asks about those windows instead of the whole stack.
     std::optional<std::vector<StackedWindow>> stackedWindows(
-        std::span<const xcb_atom_t> extra) const;
+        std::span<const xcb_atom_t> extra, std::span<const xcb_window_t> only = {}) const;
+    std::optional<WindowInfo> onScreen(const StackedWindow& window) const;
     X11Desktop(xcb_connection_t* connection, xcb_screen_t* screen);
     std::vector<std::uint32_t> windowProperty(xcb_window_t window, xcb_atom_t property) const;
     std::optional<xcb_window_t> activeWindow() const;

@@ -7,6 +7,7 @@
 #include <libyuv/scale_argb.h>
 
 #include <cstddef>
+#include <cstring>
 #include <vector>
 
 namespace quillory {
@@ -49,19 +50,18 @@ std::optional<ConversionError> convertBgrxToNv12(const BgrxImage& source, PixelB
         source.stride < source.width * 4) {
         return failure("The BGRX image has no pixels, is smaller than 2×2 or its stride is short.");
     }
+    if (source.width == target.width() && source.height == target.height()) {
+        return convertBgrxToNv12At(source, target, 0, 0);
+    }
     std::vector<std::uint8_t> ordered;
     int stride = 0;
     const std::uint8_t* pixels = leastSignificantFirst(source, ordered, stride);
-    if (source.width == target.width() && source.height == target.height()) {
-        return libyuvResult(
-            libyuv::ARGBToNV12(pixels, stride, target.dataY(), target.strideY(), target.dataUV(),
-                               target.strideUV(), target.width(), target.height()),
-            "BGRX to NV12");
-    }
     // libyuv converts and scales in separate passes; scaling the 32-bit image first keeps the
-    // chroma box-filtered, which its NV12 scaler does not do.
+    // chroma box-filtered, which its NV12 scaler does not do. The scratch stays with the thread,
+    // so that a capture does not fault in megabytes of fresh memory for every frame.
     const int scaledStride = target.width() * 4;
-    std::vector<std::uint8_t> scaled(bytes(scaledStride, target.height()));
+    thread_local std::vector<std::uint8_t> scaled;
+    scaled.resize(bytes(scaledStride, target.height()));
     if (auto error = libyuvResult(
             libyuv::ARGBScale(pixels, stride, source.width, source.height, scaled.data(),
                               scaledStride, target.width(), target.height(), libyuv::kFilterBox),
@@ -72,6 +72,52 @@ std::optional<ConversionError> convertBgrxToNv12(const BgrxImage& source, PixelB
         libyuv::ARGBToNV12(scaled.data(), scaledStride, target.dataY(), target.strideY(),
                            target.dataUV(), target.strideUV(), target.width(), target.height()),
         "BGRX to NV12");
+}
+
+std::optional<ConversionError> convertBgrxToNv12At(const BgrxImage& source, PixelBuffer& target,
+                                                   int x, int y) {
+    if (source.data == nullptr || source.width < 2 || source.height < 2 ||
+        source.stride < source.width * 4 || source.width % 2 != 0 || source.height % 2 != 0 ||
+        x < 0 || y < 0 || x % 2 != 0 || y % 2 != 0 || x > target.width() - source.width ||
+        y > target.height() - source.height) {
+        return failure("The BGRX part " + std::to_string(source.width) + "×" +
+                       std::to_string(source.height) + " at " + std::to_string(x) + "," +
+                       std::to_string(y) + " is odd, empty or outside the " +
+                       std::to_string(target.width()) + "×" + std::to_string(target.height()) +
+                       " picture.");
+    }
+    std::vector<std::uint8_t> ordered;
+    int stride = 0;
+    const std::uint8_t* pixels = leastSignificantFirst(source, ordered, stride);
+    return libyuvResult(
+        libyuv::ARGBToNV12(pixels, stride, target.dataY() + bytes(target.strideY(), y) + x,
+                           target.strideY(), target.dataUV() + bytes(target.strideUV(), y / 2) + x,
+                           target.strideUV(), source.width, source.height),
+        "BGRX to NV12");
+}
+
+void copyNv12Outside(const PixelBuffer& source, const PixelRect& keep, PixelBuffer& target) {
+    // Rows are copied whole outside the kept band, and beside the kept part within it; luma rows
+    // and chroma rows (half as many) alike.
+    const auto copyPlane = [&](const std::uint8_t* from, int fromStride, std::uint8_t* to,
+                               int toStride, int rows, int top, int bottom) {
+        const std::size_t row = static_cast<std::size_t>(source.width());
+        for (int y = 0; y < rows; ++y) {
+            const std::uint8_t* in = from + bytes(fromStride, y);
+            std::uint8_t* out = to + bytes(toStride, y);
+            if (y < top || y >= bottom) {
+                std::memcpy(out, in, row);
+                continue;
+            }
+            std::memcpy(out, in, static_cast<std::size_t>(keep.x));
+            const int right = keep.x + keep.width;
+            std::memcpy(out + right, in + right, row - static_cast<std::size_t>(right));
+        }
+    };
+    copyPlane(source.dataY(), source.strideY(), target.dataY(), target.strideY(), source.height(),
+              keep.y, keep.y + keep.height);
+    copyPlane(source.dataUV(), source.strideUV(), target.dataUV(), target.strideUV(),
+              source.height() / 2, keep.y / 2, (keep.y + keep.height) / 2);
 }
 
 std::optional<ConversionError> scaleNv12(const PixelBuffer& source, PixelBuffer& target) {

@@ -38,6 +38,14 @@ struct ConversionError {
 // sizes differ. The source must be at least 2×2 and its stride cover its width.
 std::optional<ConversionError> convertBgrxToNv12(const BgrxImage& source, PixelBuffer& target);
 
+// BGRX into the part of an NV12 target at (x, y), unscaled: position and the source's size even,
+// the part inside the target.
+std::optional<ConversionError> convertBgrxToNv12At(const BgrxImage& source, PixelBuffer& target,
+                                                   int x, int y);
+
+// Every pixel of `source` outside `keep` copied into `target` of the same size (`keep` even).
+void copyNv12Outside(const PixelBuffer& source, const PixelRect& keep, PixelBuffer& target);
+
 // NV12 scaled to the target's size with a box filter.
 std::optional<ConversionError> scaleNv12(const PixelBuffer& source, PixelBuffer& target);
 

@@ -234,9 +234,10 @@ TEST_F(DisplayCaptureTest, SizingKeepsToTheLimitTheViewportAndTheAreaWithoutScal
         // A viewport without area is no viewport, not a 2 × 2 stream.
         {display(3024, 1964), 1920, viewport(0, 820, false), {1920, 1246}},
         {display(3024, 1964), 1920, viewport(-4, -4, false), {1920, 1246}},
-        // A tiny viewport still gives edges an encoder takes.
-        {display(3024, 1964), 1920, viewport(4, 4, false), {16, 16}},
-        {window(10, 6), 4096, viewport(1, 1, false), {10, 6}},  // but never above the source
+        // A tiny or thin viewport goes down to 2 pixels a side, keeping the source's shape.
+        {display(3024, 1964), 1920, viewport(4, 4, false), {4, 2}},
+        {display(1920, 1080), 4096, viewport(1, 16384, false), {2, 2}},
+        {window(10, 6), 4096, viewport(1, 1, false), {2, 2}},
         {window(0, 600), 4096, std::nullopt, {2, 2}},
     };
     for (const auto& c : cases) {
@@ -350,12 +351,13 @@ TEST_F(DisplayCaptureTest, ANewSizeDropsTheKeptFrameAndTheSameSizeKeepsIt) {
 
 TEST_F(DisplayCaptureTest, UpdatesBeforeStartOnlyStoreAndTheStartUsesThem) {
     makeDisplay();
-    ASSERT_EQ(await([&](auto c) { capture->update(1920, std::nullopt, std::move(c)); }),
-              std::nullopt);
-    ASSERT_EQ(await([&](auto c) { capture->updateFramesPerSecond(30, std::move(c)); }),
-              std::nullopt);
-    EXPECT_EQ(stream->streamsMade, 0);
+    // The start follows at once, before anything else runs on the main queue.
+    int answered = 0;
+    capture->update(1920, std::nullopt, [&](auto error) { answered += !error; });
+    capture->updateFramesPerSecond(30, [&](auto error) { answered += !error; });
+    EXPECT_EQ(capture->width(), 1920);
     start();
+    EXPECT_EQ(answered, 2);
     ASSERT_EQ(stream->configurations.size(), 1u);
     EXPECT_EQ(stream->configurations[0].width, 1920);
     EXPECT_EQ(stream->configurations[0].height, 1246);
@@ -406,15 +408,21 @@ TEST_F(DisplayCaptureTest, TheLastReferenceMayDropOnTheCaptureQueue) {
 TEST_F(DisplayCaptureTest, TheSourceWatchReportsAMovedOrClosedWindowOnEveryTick) {
     makeWindow();
     start();
-    executor->advance(0.2);
+    // The check runs on the capture queue and answers on the main queue.
+    const auto tick = [&] {
+        executor->advance(0.2);
+        stream->onQueue([] {});
+        executor->runUntilIdle();
+    };
+    tick();
     EXPECT_TRUE(failures.empty());
     desktop->setWindows(std::vector<WindowInfo>{{.id = 42, .frame = {101, 50, 1280, 800}}});
-    executor->advance(0.2);
-    executor->advance(0.2);
+    tick();
+    tick();
     ASSERT_EQ(failures.size(), 2u);
     EXPECT_EQ(failures[0], "The shared source changed or is unavailable. Reconnecting the view…");
     desktop->setWindows(std::vector<WindowInfo>{});
-    executor->advance(0.2);
+    tick();
     EXPECT_EQ(failures.size(), 3u);
 }
 

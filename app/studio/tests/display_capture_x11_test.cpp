@@ -347,14 +347,19 @@ TEST_F(DisplayCaptureX11Test, MovingOrClosingTheSharedWindowIsReportedOnTheNextT
     ASSERT_TRUE(shared);
     EXPECT_EQ(StudioCaptureSource::window(*shared).title(*desktop), "Shared");
     auto capture = make(StudioCaptureSource::window(*shared));
-    executor->advance(0.2);
+    // Each check asks the server on the capture queue and answers on the main queue.
+    const auto tick = [&] {
+        executor->advance(0.2);
+        settle();
+    };
+    tick();
     EXPECT_TRUE(failures.empty());
     ASSERT_GE(moveTo(window, 301, 300, std::pair{cx - 300, cy - 300}).first, 0);
-    executor->advance(0.2);
+    tick();
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0], "The shared source changed or is unavailable. Reconnecting the view…");
     window.close();
-    executor->advance(0.2);
+    tick();
     EXPECT_EQ(failures.size(), 2u);
     capture->stop();
 }

@@ -157,6 +157,30 @@ TEST_F(MacStudioSessionConfigurationTest, AFailedUpdateEndsTheStreamWithTheQuali
     }
 }
 
+// The peer's own point: refusing it fails the peer first, and that sentence is the one the
+// tablet and the person both get.
+TEST_F(MacStudioSessionConfigurationTest, AFailedRateUpdateGivesTabletAndPersonOneSentence) {
+    sharing();
+    configure();
+    run();
+    captures.back()->complete();
+    run();
+    control->runUntilIdle();
+    run();
+    ASSERT_EQ(captures.back()->pending.size(), 1u);
+    ASSERT_EQ(captures.back()->pending.front().kind, "fps");
+    captures.back()->complete("device lost");
+    run();
+    EXPECT_EQ(session->failure(), "Could not apply the display format.");
+    std::vector<std::string> failures;
+    for (const auto& signal : sent) {
+        if (signal.kind == Kind::failure) {
+            failures.push_back(*signal.message);
+        }
+    }
+    EXPECT_THAT(failures, ElementsAre("Could not apply the display format."));
+}
+
 // Requests, points, capture completions (also late ones of ended streams) and teardowns in a
 // seeded random order: every completion runs exactly once, never true for an ended stream, and
 // "configured" goes only to the current stream.

@@ -283,7 +283,8 @@ TEST_F(StudioHardwareEncoderTest, StartFailuresReportTheirTexts) {
         {"zero width", 0, 1000, std::nullopt,
          "Video encoding could not start because the frame dimensions are invalid."},
         {"open fails", frameWidth, 1000, VideoError{-22, "Invalid argument"},
-         "Hardware video encoding could not start. Encoder open failed (libavcodec error -22)."},
+         "Hardware video encoding could not start. Compression session creation failed "
+         "(libavcodec error -22)."},
         {"zero rate", frameWidth, 0, std::nullopt,
          "Hardware video encoding could not start. The initial video bitrate was zero."},
     };

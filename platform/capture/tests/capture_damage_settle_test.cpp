@@ -21,33 +21,39 @@ struct Case {
     std::vector<Step> steps;
 };
 
-TEST(CaptureDamageSettle, GrabsOnceDamageIsQuietWithinItsBoundsAndTheFrameSpacing) {
+TEST(CaptureDamageSettle, GrabsAtOnceUnlessAClientDrawsInStepsWithinTheFrameSpacing) {
     const double quiet = CaptureDamageSettle::quietSeconds;
     const double longest = CaptureDamageSettle::longestSettleSeconds;
-    const double spacing = CaptureDamageSettle::spacingShare / 60;
+    const double spacing = (1 - CaptureDamageSettle::slackShare) / 60;
+    const double memory = CaptureDamageSettle::stepwiseMemorySeconds;
     const Case cases[] = {
-        {"a single damage waits for quiet", {{Step::damage, 100 * ms, 100 * ms + quiet}}},
-        {"each further damage moves the grab on",
-         {{Step::damage, 100 * ms, 100 * ms + quiet},
-          {Step::damage, 101 * ms, 101 * ms + quiet},
-          {Step::damage, 102 * ms, 102 * ms + quiet}}},
-        {"a client that never stops drawing is grabbed at the bound",
-         {{Step::damage, 100 * ms, 100 * ms + quiet},
-          {Step::damage, 105 * ms, 100 * ms + longest},
-          {Step::damage, 105.9 * ms, 100 * ms + longest},
-          {Step::damage, 120 * ms, 100 * ms + longest}}},
-        {"a grab clears the wait and the next damage keeps the frame spacing",
-         {{Step::damage, 100 * ms, 100 * ms + quiet},
-          {Step::grab, 101.5 * ms, std::nullopt},
-          {Step::damage, 103 * ms, 101.5 * ms + spacing}}},
-        {"damage well after the last grab is taken at once when quiet",
-         {{Step::grab, 100 * ms, std::nullopt}, {Step::damage, 130 * ms, 130 * ms + quiet}}},
-        {"a grab by the tick resets the bound for the next damage",
-         {{Step::damage, 100 * ms, 100 * ms + quiet},
-          {Step::damage, 103 * ms, 103 * ms + quiet},
-          {Step::grab, 103.5 * ms, std::nullopt},
+        {"damage is grabbed when it arrives", {{Step::damage, 100 * ms, 100 * ms}}},
+        {"damage soon after a grab keeps the frame spacing",
+         {{Step::grab, 100 * ms, std::nullopt}, {Step::damage, 103 * ms, 100 * ms + spacing}}},
+        {"an early grab is paid back by the next",
+         {{Step::grab, 100 * ms, std::nullopt},
+          {Step::grab, 100 * ms + spacing, std::nullopt},
+          {Step::damage, 120 * ms, 100 * ms + 2.0 / 60 - 0.5 / 60}}},
+        {"a late grab earns its time back",
+         {{Step::grab, 100 * ms, std::nullopt},
+          {Step::grab, 130 * ms, std::nullopt},
+          {Step::damage, 139 * ms, 139 * ms}}},
+        {"one damage right after a grab is no pattern",
+         {{Step::grab, 100 * ms, std::nullopt},
+          {Step::damage, 100.5 * ms, 100 * ms + spacing},
+          {Step::grab, 113 * ms, std::nullopt},
+          {Step::damage, 140 * ms, 140 * ms}}},
+        {"a client drawing in steps waits for quiet within the bound, for a while",
+         {{Step::grab, 100 * ms, std::nullopt},
+          {Step::damage, 100.5 * ms, 100 * ms + spacing},
+          {Step::grab, 120 * ms, std::nullopt},
+          {Step::damage, 120.5 * ms, 120 * ms + spacing},
+          {Step::grab, 130 * ms, std::nullopt},
           {Step::damage, 150 * ms, 150 * ms + quiet},
-          {Step::damage, 155 * ms, 150 * ms + longest}}},
+          {Step::damage, 151 * ms, 151 * ms + quiet},
+          {Step::damage, 155.9 * ms, 150 * ms + longest},
+          {Step::grab, 156 * ms, std::nullopt},
+          {Step::damage, 120.5 * ms + memory, 120.5 * ms + memory}}},
     };
     for (const auto& c : cases) {
         CaptureDamageSettle settle(1.0 / 60);
@@ -67,9 +73,9 @@ TEST(CaptureDamageSettle, GrabsOnceDamageIsQuietWithinItsBoundsAndTheFrameSpacin
 
 TEST(CaptureDamageSettle, ALowerFrameRateSpacesGrabsFurther) {
     CaptureDamageSettle settle(1.0 / 60);
-    settle.grabbed(1.0);
     settle.setInterval(1.0 / 15);
-    EXPECT_DOUBLE_EQ(settle.damaged(1.002), 1.0 + CaptureDamageSettle::spacingShare / 15);
+    settle.grabbed(1.0);
+    EXPECT_DOUBLE_EQ(settle.damaged(1.002), 1.0 + (1 - CaptureDamageSettle::slackShare) / 15);
 }
 
 }  // namespace

@@ -110,6 +110,41 @@ TEST(PixelConversion, CropAndScalePutsMarksWhereExpected) {
     }
 }
 
+// A capture converts only what changed and keeps the rest of the last picture: the result must
+// equal a whole conversion of the new picture, at the edges of the part too.
+TEST(PixelConversion, APartConvertedInPlaceMatchesTheWholePicture) {
+    constexpr int width = 64, height = 48;
+    std::vector<std::uint8_t> before(std::size_t{width} * height * 4), after(before.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        before[i] = static_cast<std::uint8_t>(i * 7 % 251);
+        after[i] = static_cast<std::uint8_t>(i * 13 % 241);
+    }
+    const PixelRect part{10, 6, 20, 14};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const bool in =
+                x >= part.x && x < part.x + part.width && y >= part.y && y < part.y + part.height;
+            const auto at = static_cast<std::size_t>((y * width + x) * 4);
+            if (!in) {
+                std::memcpy(&after[at], &before[at], 4);
+            }
+        }
+    }
+    auto previous = PixelBuffer::allocate(width, height);
+    auto whole = PixelBuffer::allocate(width, height);
+    auto target = PixelBuffer::allocate(width, height);
+    ASSERT_FALSE(convertBgrxToNv12({before.data(), width, height, width * 4}, *previous));
+    ASSERT_FALSE(convertBgrxToNv12({after.data(), width, height, width * 4}, *whole));
+    copyNv12Outside(*previous, part, *target);
+    const auto offset = static_cast<std::size_t>((part.y * width + part.x) * 4);
+    ASSERT_FALSE(convertBgrxToNv12At({after.data() + offset, part.width, part.height, width * 4},
+                                     *target, part.x, part.y));
+    EXPECT_EQ(0, std::memcmp(whole->dataY(), target->dataY(), width * height));
+    EXPECT_EQ(0, std::memcmp(whole->dataUV(), target->dataUV(), width * height / 2));
+    EXPECT_TRUE(convertBgrxToNv12At({after.data(), 20, 14, width * 4}, *target, 11, 6));
+    EXPECT_TRUE(convertBgrxToNv12At({after.data(), 20, 14, width * 4}, *target, 50, 6));
+}
+
 TEST(PixelConversion, BadSizesAndRectanglesGiveErrors) {
     auto source = PixelBuffer::allocate(64, 32);
     auto target = PixelBuffer::allocate(32, 16);
