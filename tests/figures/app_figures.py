@@ -8,8 +8,8 @@ Run inside the test services, from the source tree:
 `idle`: a user past the welcome window, at rest without a tablet, then with a tablet connected
 and idle for 60 s (`draw --duration 60 --strokes 0`), then a Studio session of 20 s and the rest
 after it: the CPU time and the resident memory of `quillory` in each part, read from procfs, and
-its largest mappings. `soak`: `draw --duration 600` at the stylus rate, the resident memory every 10 s; at
-the end nothing may be held down on the X server (`app_pen_path_bench --released`).
+its largest mappings. `soak`: `draw --duration 600` at the stylus rate, the resident memory every
+10 s; at the end nothing may be held down on the X server (`app_pen_path_bench --released`).
 """
 
 import argparse
@@ -109,14 +109,11 @@ class Figures:
         """quillory trusting the command-line tablet, which has remembered it, started as by a
         user who has been through the welcome window."""
         subprocess.run([self.bench, "--trust-pad-tool"], check=True, timeout=60)
-        config = os.path.join(os.environ.get("XDG_CONFIG_HOME",
-                                             os.path.join(os.environ["HOME"], ".config")),
+        config = os.path.join(os.environ.get("XDG_CONFIG_HOME", os.path.expanduser("~/.config")),
                               "quillory")
         os.makedirs(config, exist_ok=True)
-        defaults = os.path.join(config, "defaults.json")
-        if not os.path.exists(defaults):
-            with open(defaults, "w") as file:
-                json.dump({"onboarding.completed": True}, file)
+        with open(os.path.join(config, "defaults.json"), "w") as file:
+            json.dump({"onboarding.completed": True}, file)
         with open(self.log, "w") as log:
             self.app = subprocess.Popen([self.quillory, "--test-events"], stdout=log,
                                         stderr=subprocess.STDOUT)
