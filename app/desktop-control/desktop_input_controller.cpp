@@ -43,6 +43,7 @@ Uuid DesktopInputController::beginPresentation() {
     worker_->attach(connection);
     setControlDesktop(false);
     presentationConnection_ = connection;
+    idleTakes_ = 0;
     if (!presentation_.isActive()) {
         presentation_.start();
     }
@@ -96,8 +97,21 @@ void DesktopInputController::clearSamples() {
 void DesktopInputController::presentationTick() {
     auto snapshot = worker_->takePresentation();
     if (!snapshot) {
+        if (++idleTakes_ >= idleTakesBeforeParking && presentation_.isActive() &&
+            worker_->parkPresentation([this, alive = std::weak_ptr<int>(lifetime_)] {
+                MainQueue::post([this, alive] {
+                    if (alive.lock() && presentationConnection_ && !presentation_.isActive()) {
+                        idleTakes_ = 0;
+                        presentation_.start();
+                        presentationTick();
+                    }
+                });
+            })) {
+            presentation_.stop();
+        }
         return;
     }
+    idleTakes_ = 0;
     if (snapshot->indicator) {
         indicator_.show(snapshot->position);
     } else {

@@ -25,6 +25,9 @@ class DesktopInputController : public QObject {
   public:
     static constexpr std::size_t sampleLimit = 12000;
     static constexpr int presentationIntervalMs = 16;  // the display rate, 1/60 s
+    // Empty takes in a row after which the timer stops until the worker leaves a snapshot: an
+    // idle tablet must not wake the main thread 60 times a second.
+    static constexpr int idleTakesBeforeParking = 60;
 
     explicit DesktopInputController(DesktopInputEnvironment environment, QObject* parent = nullptr);
     ~DesktopInputController() override;
@@ -42,6 +45,7 @@ class DesktopInputController : public QObject {
     // emptied history from one that only lost its front.
     std::uint64_t sampleGeneration() const { return sampleGeneration_; }
     const std::optional<PenSample>& pointer() const { return pointer_; }
+    // The snapshot timer runs: from beginPresentation() to disconnect(), except while parked.
     bool isPresenting() const { return presentation_.isActive(); }
 
     // A new tablet connection: its input id for every submitted batch, action and end.
@@ -91,6 +95,7 @@ class DesktopInputController : public QObject {
     bool controlDesktop_ = false;
     bool recording_ = false;
     std::optional<Uuid> presentationConnection_;
+    int idleTakes_ = 0;
     // Held weakly by work posted from other threads; gone once the controller is.
     std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
 };

@@ -1,6 +1,10 @@
 #include "app/desktop-control/desktop_input_worker.h"
 
 #include <algorithm>
+#include <type_traits>
+#include <utility>
+
+#include "platform/dispatch/pen_path_marks.h"
 
 namespace quillory {
 
@@ -93,6 +97,9 @@ void DesktopInputWorker::enqueue(Input input, const Uuid& connection,
     lock.unlock();
     std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
     queue_.async([weak, revision, connection, receivedAt, pending, input = std::move(input)] {
+        if constexpr (std::is_same_v<Input, std::vector<PenSample>>) {
+            markPenPath(PenPathMark::workerRan);
+        }
         auto worker = weak.lock();
         if (!worker) {
             return;
@@ -239,6 +246,21 @@ std::optional<DesktopInputWorker::Presentation> DesktopInputWorker::takePresenta
     return snapshot;
 }
 
+bool DesktopInputWorker::parkPresentation(std::function<void()> wake) {
+    QUILLORY_CHECK_SEQUENCE(mainSequence_);
+    std::lock_guard lock(lock_);
+    if (dirty_) {
+        return false;
+    }
+    presentationWake_ = std::move(wake);
+    return true;
+}
+
+std::function<void()> DesktopInputWorker::presentationChanged() {
+    dirty_ = true;
+    return std::exchange(presentationWake_, nullptr);
+}
+
 void DesktopInputWorker::clearHistory() {
     QUILLORY_CHECK_SEQUENCE(mainSequence_);
     std::lock_guard lock(lock_);
@@ -276,11 +298,18 @@ void DesktopInputWorker::liftAll() {
     }
     keyboard_.releaseAll();
     gate_.isDown = false;
-    std::lock_guard lock(lock_);
-    presentation_.sample.reset();
-    presentation_.pressure = 0;
-    presentation_.indicator = false;
-    dirty_ = true;
+    environment_.sink->flush();
+    std::function<void()> wake;
+    {
+        std::lock_guard lock(lock_);
+        presentation_.sample.reset();
+        presentation_.pressure = 0;
+        presentation_.indicator = false;
+        wake = presentationChanged();
+    }
+    if (wake) {
+        wake();
+    }
 }
 
 void DesktopInputWorker::process(const std::vector<PenSample>& samples, std::uint64_t revision,
@@ -328,32 +357,41 @@ void DesktopInputWorker::process(const std::vector<PenSample>& samples, std::uin
                            dragIndex == index, keyboard_.modifierFlags(), target_.bounds);
         }
     }
+    // One write for the whole batch.
+    environment_.sink->flush();
     if (accepted_.empty()) {
         return;
     }
     const PenSample& last = accepted_.back();
     lastInput_ = clock.nowSeconds();
-    std::lock_guard lock(lock_);
-    presentation_.sample = last;
-    presentation_.position = target_.bounds.map(last.x, last.y);
-    if (gate_.isDown) {
-        presentation_.pressure = last.pressure;
-        presentation_.indicator = false;
-    } else {
-        presentation_.pressure = 0;
-        presentation_.indicator = enabled_ && last.phase == PenSample::Phase::hover;
-    }
-    if (recording_) {
-        auto& history = presentation_.history;
-        std::copy_if(
-            accepted_.begin(), accepted_.end(), std::back_inserter(history),
-            [](const PenSample& sample) { return sample.phase != PenSample::Phase::hover; });
-        if (history.size() > historyLimit) {
-            history.erase(history.begin(), history.begin() + static_cast<std::ptrdiff_t>(
-                                                                 history.size() - historyLimit));
+    std::function<void()> wake;
+    {
+        std::lock_guard lock(lock_);
+        presentation_.sample = last;
+        presentation_.position = target_.bounds.map(last.x, last.y);
+        if (gate_.isDown) {
+            presentation_.pressure = last.pressure;
+            presentation_.indicator = false;
+        } else {
+            presentation_.pressure = 0;
+            presentation_.indicator = enabled_ && last.phase == PenSample::Phase::hover;
         }
+        if (recording_) {
+            auto& history = presentation_.history;
+            std::copy_if(
+                accepted_.begin(), accepted_.end(), std::back_inserter(history),
+                [](const PenSample& sample) { return sample.phase != PenSample::Phase::hover; });
+            if (history.size() > historyLimit) {
+                history.erase(
+                    history.begin(),
+                    history.begin() + static_cast<std::ptrdiff_t>(history.size() - historyLimit));
+            }
+        }
+        wake = presentationChanged();
     }
-    dirty_ = true;
+    if (wake) {
+        wake();
+    }
 }
 
 void DesktopInputWorker::process(const DesktopAction& action, std::uint64_t revision,

@@ -63,6 +63,9 @@ class DesktopInputWorker : public std::enable_shared_from_this<DesktopInputWorke
     void configure(const std::function<void()>& body);
     void setRecording(bool recording);
     std::optional<Presentation> takePresentation();
+    // The taker goes quiet: false when a snapshot is waiting already; otherwise `wake` runs
+    // once, off the main thread, when the next one is left.
+    bool parkPresentation(std::function<void()> wake);
     void clearHistory();
     void shutdown();
 
@@ -91,6 +94,9 @@ class DesktopInputWorker : public std::enable_shared_from_this<DesktopInputWorke
     void enqueue(Input input, const Uuid& connection, std::int64_t DesktopInputWorker::*pending,
                  std::int64_t limit);
     void liftAll();
+    // With the lock held: the snapshot changed. Returns the parked taker's wake, to be run
+    // after unlocking.
+    std::function<void()> presentationChanged();
     void process(const std::vector<PenSample>& samples, std::uint64_t revision,
                  const Uuid& connection, double receivedAt);
     void process(const DesktopAction& action, std::uint64_t revision, const Uuid& connection,
@@ -114,6 +120,7 @@ class DesktopInputWorker : public std::enable_shared_from_this<DesktopInputWorke
     bool overflowPending_ = false;
     Presentation presentation_;
     bool dirty_ = false;
+    std::function<void()> presentationWake_;
 
     // Input queue only.
     PenInjector injector_;

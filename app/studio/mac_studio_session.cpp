@@ -236,6 +236,13 @@ void MacStudioSession::tearDown() {
     if (wasActive && onInputBoundary) {
         onInputBoundary();
     }
+    if (wasActive && environment_.releaseMemory) {
+        release_ = environment_.main->after(releaseDelay, [weak = weak_from_this()] {
+            if (const auto self = weak.lock()) {
+                self->environment_.releaseMemory();
+            }
+        });
+    }
 }
 
 void MacStudioSession::reset(bool keepCatalog) {
@@ -259,6 +266,7 @@ void MacStudioSession::startStream(const StudioSignal& request) {
         }
     }
     tearDown();
+    release_.cancel();
     id_ = request.id;
     setActive(true);
     answered_ = false;

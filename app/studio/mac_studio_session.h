@@ -74,6 +74,9 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession> {
         SpaceObserver observeSpace;
         // Windows of this process are never listed; 0: this process.
         std::int32_t ownProcessID = 0;
+        // Hands memory the ended session's pipeline, encoder and capture freed back to the
+        // system; empty: nothing.
+        std::function<void()> releaseMemory;
     };
 
     // Which published value changed.
@@ -84,6 +87,8 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession> {
     static constexpr double spaceRefreshDelay = 0.5;
     static constexpr double thumbnailPause = 0.08;
     static constexpr double previewReuse = 5.0;
+    // The pipeline, encoder and capture end on their own threads after the session does.
+    static constexpr double releaseDelay = 3.0;
 
     static constexpr const char* startingText = "Starting Studio…";
     static constexpr const char* sharingPrefix = "Sharing ";
@@ -236,6 +241,7 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession> {
     std::optional<LastCatalog> lastCatalog_;
     std::optional<std::shared_ptr<void>> spaceObserver_;
     Timer spaceRefresh_;
+    Timer release_;
     std::map<std::string, ApplicationImage> applicationImages_;
     struct Preview {
         Bytes data;

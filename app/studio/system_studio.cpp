@@ -1,5 +1,7 @@
 #include "app/studio/system_studio.h"
 
+#include <malloc.h>
+
 #include <QStringList>
 #include <cstring>
 
@@ -82,6 +84,8 @@ StudioSessionControl* create(std::shared_ptr<Desktop> desktop,
         return notifier;
     };
     e.ownProcessID = ownProcessID;
+    // Off the main thread: trimming walks every arena.
+    e.releaseMemory = [contentQueue] { contentQueue->async([] { malloc_trim(0); }); };
     return new StudioSessionControl(MacStudioSession::create(std::move(e)));
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/link/stream_connection.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/pen_path_marks.h"
 
 namespace quillory {
 
@@ -122,6 +123,7 @@ void SealedTransport::readMore(std::shared_ptr<Owner> owner) {
                     owner->transportFailed(error == asio::error::eof ? Cause::peerClosed
                                                                      : Cause::networkFailure);
                 } else {
+                    markPenPath(PenPathMark::readable);
                     received(*owner, count);
                     readMore(owner);
                 }
@@ -133,6 +135,7 @@ void SealedTransport::readMore(std::shared_ptr<Owner> owner) {
 void SealedTransport::received(Owner& owner, std::size_t count) {
     auto result = decoder_.append(ByteView(readBuffer_.data(), count));
     if (!result.packets.empty()) {
+        markPenPath(PenPathMark::lineRead);
         owner.transportReceived(result.packets);
     }
     if (result.error && !closed_) {
@@ -162,8 +165,10 @@ Result<SessionPayload, ChannelTermination::Cause> SealedTransport::unseal(
     if (!plaintext) {
         return Failure(Cause::decryptionFailed);
     }
+    markPenPath(PenPathMark::opened);
     auto payload = SessionPayload::decode(
         std::string_view(reinterpret_cast<const char*>(plaintext->data()), plaintext->size()));
+    markPenPath(PenPathMark::decoded);
     if (payload && payload->counter != sequence) {
         return Failure(Cause::decryptionFailed);
     }

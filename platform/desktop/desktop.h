@@ -74,7 +74,7 @@ class Desktop {
     // The primary display, else the first.
     std::optional<DisplayInfo> mainDisplay() const;
     // The display while it is active.
-    std::optional<DisplayInfo> display(std::uint32_t id) const;
+    virtual std::optional<DisplayInfo> display(std::uint32_t id) const;
 };
 
 // Stands in when no display server answers: one 1920×1080 primary display, no windows.

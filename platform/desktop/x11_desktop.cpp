@@ -76,6 +76,18 @@ X11Desktop::X11Desktop(xcb_connection_t* connection, xcb_screen_t* screen)
         intern(connection, "_NET_WM_DESKTOP"),
         intern(connection, "_NET_CURRENT_DESKTOP"),
     };
+    // Display changes arrive as events from here on: RandR's for outputs and CRTCs, the root's
+    // ConfigureNotify for its size and for monitors another client sets or deletes.
+    const std::uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection_, screen_->root, XCB_CW_EVENT_MASK, &structure);
+    if (const auto* randr = xcb_get_extension_data(connection_, &xcb_randr_id);
+        randr && randr->present) {
+        xcb_randr_select_input(connection_, screen_->root,
+                               XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE |
+                                   XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
+                                   XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
+    }
+    xcb_flush(connection_);
 }
 
 X11Desktop::~X11Desktop() {
@@ -122,6 +134,28 @@ std::vector<DisplayInfo> X11Desktop::displays() const {
     }
     std::stable_partition(result.begin(), result.end(), [](const auto& d) { return d.primary; });
     return result;
+}
+
+bool X11Desktop::displaysMayHaveChanged() const {
+    bool arrived = false;
+    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+        arrived = true;
+        std::free(event);
+    }
+    return arrived || xcb_connection_has_error(connection_) != 0;
+}
+
+std::optional<DisplayInfo> X11Desktop::display(std::uint32_t id) const {
+    std::lock_guard lock(displaysMutex_);
+    if (!knownDisplays_ || displaysMayHaveChanged()) {
+        knownDisplays_ = displays();
+    }
+    for (const DisplayInfo& candidate : *knownDisplays_) {
+        if (candidate.id == id) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
 }
 
 std::string X11Desktop::atomName(xcb_atom_t atom) const {

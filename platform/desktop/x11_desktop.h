@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -21,6 +22,9 @@ class X11Desktop final : public Desktop {
     ~X11Desktop() override;
 
     std::vector<DisplayInfo> displays() const override;
+    // From the displays last asked for, asked again once the server reported a change: the pen
+    // path checks its display with every batch, and a round trip there costs more than the batch.
+    std::optional<DisplayInfo> display(std::uint32_t id) const override;
     std::optional<std::vector<WindowInfo>> windows() const override;
     std::optional<WindowInfo> window(std::uint32_t id) const override;
     std::optional<std::vector<ShareableWindow>> shareableWindows() const override;
@@ -44,12 +48,17 @@ class X11Desktop final : public Desktop {
     // An atom's name, asked once: the pen path checks its display with every batch, and an
     // atom's name never changes while the server runs.
     std::string atomName(xcb_atom_t atom) const;
+    // Reads the events this connection has received; true when any arrived. It asks only for the
+    // root's structure and RandR changes, so any event may mean a display changed.
+    bool displaysMayHaveChanged() const;
 
     xcb_connection_t* connection_;
     xcb_screen_t* screen_;
     std::unique_ptr<Atoms> atoms_;
     mutable std::mutex namesMutex_;
     mutable std::map<xcb_atom_t, std::string> names_;
+    mutable std::mutex displaysMutex_;
+    mutable std::optional<std::vector<DisplayInfo>> knownDisplays_;
 };
 
 }  // namespace quillory

@@ -9,6 +9,8 @@ class InputEventSink {
   public:
     virtual ~InputEventSink() = default;
     virtual void post(const InputEvent& event) = 0;
+    // Sends what post() may have buffered; called once per batch.
+    virtual void flush() {}
     // The root window changed size: pen positions span `area` from the next event on. Called
     // with the pen lifted.
     virtual void setArea(Rect) {}

@@ -16,6 +16,10 @@ void NonRepeatingKeySink::post(const InputEvent& event) {
     }
 }
 
+void NonRepeatingKeySink::flush() {
+    inner_->flush();
+}
+
 void NonRepeatingKeySink::setArea(Rect area) {
     inner_->setArea(area);
 }

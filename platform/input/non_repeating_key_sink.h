@@ -16,6 +16,7 @@ class NonRepeatingKeySink final : public InputEventSink {
 
     void post(const InputEvent& event) override;
     void setArea(Rect area) override;
+    void flush() override;
 
   private:
     std::shared_ptr<InputEventSink> inner_;

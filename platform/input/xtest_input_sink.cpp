@@ -80,6 +80,9 @@ void XTestInputSink::post(const InputEvent& event) {
         fake(XCB_BUTTON_RELEASE, leftButton);
         buttonDown_ = false;
     }
+}
+
+void XTestInputSink::flush() {
     xcb_flush(connection_);
 }
 

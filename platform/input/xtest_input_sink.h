@@ -18,7 +18,10 @@ class XTestInputSink final : public InputEventSink {
     static std::unique_ptr<XTestInputSink> connect(const char* display, std::string& error);
     ~XTestInputSink() override;
 
+    // Keys go out at once, as the key repeat control on another connection must follow them;
+    // pointer events wait for flush().
     void post(const InputEvent& event) override;
+    void flush() override;
 
   private:
     XTestInputSink(xcb_connection_t* connection, xcb_window_t root);

@@ -5,10 +5,11 @@ Run inside the test services, from the source tree:
     scripts/with-test-services -- python3 tests/figures/app_figures.py idle
     scripts/with-test-services -- python3 tests/figures/app_figures.py soak
 
-`idle`: a tablet connected and idle for 60 s (`draw --duration 60 --strokes 0`): the CPU time
-and the resident memory of `quillory` over that minute, read from procfs, and its largest
-mappings. `soak`: `draw --duration 600` at the stylus rate, the resident memory every 10 s; at
-the end nothing may be held down on the X server (`app_pen_path_bench --released`).
+`idle`: a user past the welcome window, at rest without a tablet, then with a tablet connected
+and idle for 60 s (`draw --duration 60 --strokes 0`), then a Studio session of 20 s and the rest
+after it: the CPU time and the resident memory of `quillory` in each part, read from procfs, and
+its largest mappings. `soak`: `draw --duration 600` at the stylus rate, the resident memory every
+10 s; at the end nothing may be held down on the X server (`app_pen_path_bench --released`).
 """
 
 import argparse
@@ -102,10 +103,17 @@ class Figures:
         self.bench = os.path.join(build, "tests/figures/app_pen_path_bench")
         self.log = os.path.join(os.environ["HOME"], "quillory.log")
         self.app = None
+        self.address = []
 
     def start(self):
-        """quillory trusting the command-line tablet, which has remembered it."""
+        """quillory trusting the command-line tablet, which has remembered it, started as by a
+        user who has been through the welcome window."""
         subprocess.run([self.bench, "--trust-pad-tool"], check=True, timeout=60)
+        config = os.path.join(os.environ.get("XDG_CONFIG_HOME", os.path.expanduser("~/.config")),
+                              "quillory")
+        os.makedirs(config, exist_ok=True)
+        with open(os.path.join(config, "defaults.json"), "w") as file:
+            json.dump({"onboarding.completed": True}, file)
         with open(self.log, "w") as log:
             self.app = subprocess.Popen([self.quillory, "--test-events"], stdout=log,
                                         stderr=subprocess.STDOUT)
@@ -116,6 +124,8 @@ class Figures:
                 fail(f"quillory did not listen; see {self.log}")
             time.sleep(0.1)
             port = listening_port(self.app.pid)
+        # By address: a tablet that looked on the network could find another host there.
+        self.address = ["--host", "127.0.0.1", "--port", str(port)]
         paired = subprocess.run([self.pad, "--json", "pair", "--host", "127.0.0.1", "--port",
                                  str(port)], capture_output=True, text=True, timeout=60)
         if paired.returncode != 0:
@@ -124,8 +134,8 @@ class Figures:
     def draw(self, *arguments):
         """`quillory-pad draw` once the host's desktop context has arrived; its events are read
         on a thread from then on (a full pipe would stop the tablet) into `pad.events`."""
-        pad = subprocess.Popen([self.pad, "--json", "draw", *arguments], stdout=subprocess.PIPE,
-                               text=True)
+        pad = subprocess.Popen([self.pad, "--json", "draw", *self.address, *arguments],
+                               stdout=subprocess.PIPE, text=True)
         for line in pad.stdout:
             if json.loads(line).get("event") == "context":
                 break
@@ -171,6 +181,32 @@ def idle(figures, seconds):
     print("CPU seconds per thread while idle:",
           json.dumps({name: round(value, 2) for name, value in spent.items() if value > 0}))
     print_mappings(pid, "with the idle tablet")
+    studio(figures)
+
+
+def studio(figures, seconds=20, settle=10):
+    """A Studio session of the main display, then the rest after it ends."""
+    pid = figures.app.pid
+    before = rss_kib(pid)
+    share = subprocess.run([figures.pad, "--json", "studio", "share", *figures.address, "--seconds",
+                            str(seconds)],
+                           capture_output=True, text=True, timeout=seconds + 120)
+    events = [json.loads(line) for line in share.stdout.splitlines() if line.startswith("{")]
+    frames = [e for e in events if e.get("event") == "frames"]
+    during = rss_kib(pid)
+    if share.returncode != 0 or not frames:
+        fail(f"the Studio session did not stream: {share.returncode} {share.stderr[-2000:]}")
+    time.sleep(settle)  # past the session's teardown
+    rest = (time.monotonic(), cpu_seconds(pid))
+    time.sleep(20)
+    end = (time.monotonic(), cpu_seconds(pid))
+    after = rss_kib(pid)
+    print(f"Studio for {seconds} s ({frames[-1].get('frames', '?')} frames): RSS {before / 1024:.1f}"
+          f" MiB before, {during / 1024:.1f} MiB at its end, {after / 1024:.1f} MiB {settle} s "
+          f"after ({(after - before) / 1024:+.1f} MiB)")
+    print(f"at rest after Studio for {end[0] - rest[0]:.1f} s: CPU "
+          f"{100 * (end[1] - rest[1]) / (end[0] - rest[0]):.3f} %")
+    print_mappings(pid, "after Studio")
 
 
 def soak(figures, seconds):

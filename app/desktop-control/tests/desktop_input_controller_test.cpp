@@ -103,6 +103,18 @@ TEST_F(ControllerTest, HistoryAccountingTellsBatchesDropsAndClearsApart) {
     EXPECT_EQ(controller->sampleGeneration(), generation + 3);
 }
 
+// An idle tablet stops the snapshot timer; the next input starts it again.
+TEST_F(ControllerTest, TheSnapshotTimerRestsWhileTheTabletDoes) {
+    for (int take = 0; take <= DesktopInputController::idleTakesBeforeParking; ++take) {
+        controller->presentationTick();  // the first takes the attach's lift
+    }
+    EXPECT_FALSE(controller->isPresenting());
+    controller->worker()->submit({sample(sequence++, Phase::hover)}, connection);
+    controller->worker()->drain();
+    main->runUntilIdle();
+    EXPECT_TRUE(controller->isPresenting());
+}
+
 // The switch reconfigures only on change; the next tablet starts with it off; a disconnect stops
 // only its own presentation.
 TEST_F(ControllerTest, SwitchAndConnections) {

@@ -361,6 +361,7 @@ TEST_F(X11Input, ThePenMarkerLetsClicksThroughAndHidesNothing) {
     xtest->post(click);  // on the ring itself
     click.type = InputEventType::leftMouseUp;
     xtest->post(click);
+    xtest->flush();
     xcb_window_t clicked = 0;
     EXPECT_TRUE(observer.waitFor([&](const xcb_generic_event_t& event) {
         clicked = reinterpret_cast<const xcb_button_press_event_t&>(event).event;
