@@ -248,7 +248,11 @@ std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::stri
         std::move(fitter), [weak = weak_from_this()](VideoFrame frame, int maximumRate) {
             auto self = weak.lock();
             // A slow encoder loses frames here rather than building a backlog.
-            if (!self || self->framesQueued_.load() >= 2) {
+            if (!self) {
+                return;
+            }
+            if (self->framesQueued_.load() >= 2) {
+                self->frameDroppedBusy();
                 return;
             }
             ++self->framesQueued_;
@@ -473,6 +477,7 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
         g_signal_emit_by_name(rtpbin, "get-internal-session", 0u, &session);
         if (session != nullptr) {
             g_object_set(session, "rtcp-min-interval", rtcpMinimumIntervalNanoseconds, nullptr);
+            watchReceiverReports(session);
             connect(session, "on-ssrc-active",
                     G_CALLBACK(+[](GObject*, GObject* source, gpointer data) {
                         // Our own sources are active too; only the other side's RTCP counts.
@@ -493,8 +498,8 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
             // The statistics' own loss misses packets the receiver never reported; the feedback
             // itself says which numbers it moved past.
             connect(session, "on-feedback-rtcp",
-                    G_CALLBACK(+[](GObject*, guint type, guint fbtype, guint, guint,
-                                   GstBuffer* fci, gpointer data) {
+                    G_CALLBACK(+[](GObject*, guint type, guint fbtype, guint, guint, GstBuffer* fci,
+                                   gpointer data) {
                         if (type != GST_RTCP_TYPE_RTPFB || fbtype != GST_RTCP_RTPFB_TYPE_TWCC ||
                             fci == nullptr) {
                             return;

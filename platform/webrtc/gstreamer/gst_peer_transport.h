@@ -17,7 +17,6 @@
 #include "platform/video/h264_bitstream_reader.h"
 #include "platform/video/video_encoder.h"
 #include "platform/webrtc/bandwidth_estimator.h"
-#include "platform/webrtc/transport_feedback_loss.h"
 #include "platform/webrtc/gstreamer/connection_liveness.h"
 #include "platform/webrtc/gstreamer/gst_video_source.h"
 #include "platform/webrtc/gstreamer/keyframe_request_limiter.h"
@@ -25,6 +24,7 @@
 #include "platform/webrtc/gstreamer/sender_statistics.h"
 #include "platform/webrtc/peer_transport.h"
 #include "platform/webrtc/peer_transport_factory.h"
+#include "platform/webrtc/transport_feedback_loss.h"
 
 namespace quillory {
 
@@ -99,6 +99,8 @@ class GstPeerTransport final : public PeerTransport,
     void keyframeRequested(bool fullIntraRequest);
     void feedbackArrived();
     void packetLeft(GstBuffer* buffer);
+    void receiverReportArrived(GstBuffer* buffer);
+    void frameDroppedBusy();
     void transportFeedbackArrived(GObject* session);
     void transportFeedbackReceived(GstBuffer* fci);
     void reportConnection(std::optional<PeerConnectionState> state);
@@ -112,6 +114,7 @@ class GstPeerTransport final : public PeerTransport,
     void imageEncoded(const EncodedImage& image);
     void failStream(const std::string& message);
     void estimateArrived(const BandwidthFeedbackWindow& window);
+    void watchReceiverReports(GObject* session);
     void applyEncoderRate();
 
     const PeerTransportConfiguration configuration_;
@@ -138,8 +141,6 @@ class GstPeerTransport final : public PeerTransport,
     ConnectionLiveness liveness_;
     SenderCounters counters_;
     SenderStatistics statistics_;
-    // When each RTP timestamp entered appsrc, for the send delay of its packets.
-    std::map<std::uint32_t, std::int64_t> pushTimes_;
     std::atomic<int> framesQueued_ = 0;
     TransportFeedbackLoss feedbackLoss_;
 
@@ -151,6 +152,7 @@ class GstPeerTransport final : public PeerTransport,
     int encoderRate_ = 0;
     std::uint32_t encoderBitrateKbps_ = 0;
     BandwidthEstimator estimator_{defaultBitrateBps, defaultMaximumBitrateBps};
+    bool estimated_ = false;  // the estimate has taken feedback or a receiver report
     bool connected_ = false;
     bool keyframeNext_ = true;
     bool failed_ = false;
