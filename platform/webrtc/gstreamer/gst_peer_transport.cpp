@@ -12,6 +12,7 @@
 
 #include "platform/clock/clock.h"
 #include "platform/webrtc/gstreamer/gathering_address.h"
+#include "platform/webrtc/gstreamer/glib_handoff.h"
 #include "platform/webrtc/gstreamer/gst_promise_callback.h"
 #include "platform/webrtc/gstreamer/gst_statistics_report.h"
 #include "platform/webrtc/gstreamer/gst_webrtc_setup.h"
@@ -54,8 +55,8 @@ class GstDataChannel final : public PeerDataChannel {
     GstWebRTCDataChannel* channel_;
 };
 
-WeakTransport& weakOf(gpointer data) {
-    return *static_cast<WeakTransport*>(data);
+WeakTransport weakOf(gpointer data) {
+    return fromGlib<WeakTransport>(data);
 }
 
 }  // namespace
@@ -115,8 +116,8 @@ GstPeerTransport::~GstPeerTransport() {
 
 void GstPeerTransport::connect(GObject* object, const char* signal, GCallback handler) {
     const gulong id = g_signal_connect_data(
-        object, signal, handler, new WeakTransport(weak_from_this()),
-        [](gpointer data, GClosure*) { delete static_cast<WeakTransport*>(data); },
+        object, signal, handler, handedToGlib(new WeakTransport(weak_from_this())),
+        [](gpointer data, GClosure*) { deleteFromGlib<WeakTransport>(data); },
         static_cast<GConnectFlags>(0));
     handlers_.emplace_back(object, id);
 }
@@ -238,8 +239,7 @@ std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::stri
             }
             return GST_PAD_PROBE_OK;
         },
-        new WeakTransport(weak_from_this()),
-        [](gpointer data) { delete static_cast<WeakTransport*>(data); });
+        handedToGlib(new WeakTransport(weak_from_this())), deleteFromGlib<WeakTransport>);
     gst_object_unref(source);
     gst_element_sync_state_with_parent(payloader_);
     gst_element_sync_state_with_parent(appsrc_);
@@ -545,8 +545,7 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
                 }
                 return GST_PAD_PROBE_OK;
             },
-            new WeakTransport(weak_from_this()),
-            [](gpointer data) { delete static_cast<WeakTransport*>(data); });
+            handedToGlib(new WeakTransport(weak_from_this())), deleteFromGlib<WeakTransport>);
         gst_object_unref(pad);
         gst_object_unref(sink);
     }

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "platform/process/process_info.h"
+#include "platform/webrtc/gstreamer/glib_handoff.h"
 #include "platform/webrtc/gstreamer/gst_peer_transport.h"
 
 namespace quillory {
@@ -41,7 +42,7 @@ void GstPeerTransport::estimateArrived(const BandwidthFeedbackWindow& window) {
 void GstPeerTransport::watchReceiverReports(GObject* session) {
     connect(session, "on-receiving-rtcp",
             G_CALLBACK(+[](GObject*, GstBuffer* buffer, gpointer data) {
-                if (auto self = static_cast<std::weak_ptr<GstPeerTransport>*>(data)->lock()) {
+                if (auto self = fromGlib<std::weak_ptr<GstPeerTransport>>(data).lock()) {
                     self->receiverReportArrived(buffer);
                 }
             }));
@@ -241,11 +242,10 @@ void GstPeerTransport::imageEncoded(const EncodedImage& image) {
     const std::uint32_t rtpTimestamp =
         static_cast<std::uint32_t>(gst_util_uint64_scale_int(pts, 90000, GST_SECOND));
 
-    auto* bytes = new std::shared_ptr<const Bytes>(image.buffer);
+    auto* bytes = handedToGlib(new std::shared_ptr<const Bytes>(image.buffer));
     GstBuffer* buffer = gst_buffer_new_wrapped_full(
         GST_MEMORY_FLAG_READONLY, const_cast<std::uint8_t*>((*bytes)->data()), (*bytes)->size(), 0,
-        (*bytes)->size(), bytes,
-        [](gpointer data) { delete static_cast<std::shared_ptr<const Bytes>*>(data); });
+        (*bytes)->size(), bytes, deleteFromGlib<std::shared_ptr<const Bytes>>);
     GST_BUFFER_PTS(buffer) = pts;
     if (!key) {
         GST_BUFFER_FLAG_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT);

@@ -8,6 +8,7 @@
 
 #include "platform/clock/clock.h"
 #include "platform/webrtc/gstreamer/gathering_address.h"
+#include "platform/webrtc/gstreamer/glib_handoff.h"
 #include "platform/webrtc/gstreamer/gst_promise_callback.h"
 #include "platform/webrtc/gstreamer/gst_statistics_report.h"
 #include "platform/webrtc/gstreamer/gst_webrtc_setup.h"
@@ -18,16 +19,16 @@ namespace {
 
 using WeakReceiver = std::weak_ptr<VideoReceiver>;
 
-WeakReceiver& weakOf(gpointer data) {
-    return *static_cast<WeakReceiver*>(data);
+WeakReceiver weakOf(gpointer data) {
+    return fromGlib<WeakReceiver>(data);
 }
 
 gpointer newWeak(const WeakReceiver& weak) {
-    return new WeakReceiver(weak);
+    return handedToGlib(new WeakReceiver(weak));
 }
 
 void deleteWeak(gpointer data) {
-    delete static_cast<WeakReceiver*>(data);
+    deleteFromGlib<WeakReceiver>(data);
 }
 
 // The receivers' queue: process-wide, so that no receiver is ever destroyed on its own thread.
@@ -40,7 +41,7 @@ using Blackout = std::shared_ptr<std::atomic<bool>>;
 
 // Drops buffers and buffer lists while the receiver's blackout is on.
 GstPadProbeReturn blackoutProbe(GstPad*, GstPadProbeInfo*, gpointer data) {
-    return (*static_cast<const Blackout*>(data))->load() ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+    return fromGlib<Blackout>(data)->load() ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
 }
 
 void addBlackoutProbe(GstElement* webrtc, const char* factory, const char* padName,
@@ -53,8 +54,7 @@ void addBlackoutProbe(GstElement* webrtc, const char* factory, const char* padNa
     gst_pad_add_probe(
         pad,
         static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
-        blackoutProbe, new Blackout(blackout),
-        [](gpointer data) { delete static_cast<Blackout*>(data); });
+        blackoutProbe, handedToGlib(new Blackout(blackout)), deleteFromGlib<Blackout>);
     gst_object_unref(pad);
     gst_object_unref(element);
 }
