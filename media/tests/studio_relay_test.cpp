@@ -81,9 +81,9 @@ class StudioRelayTest : public StudioLoopbackFixture {
         }
         const double started = uptimeSeconds();
         ASSERT_TRUE(waitForReportAfter(started + 8, 15));
-        const std::size_t decoded = frames.size();
         stopSource();
         std::lock_guard lock(mutex);
+        const std::size_t decoded = frames.size();
         const auto settled =
             valuesBetween(started + 5, started + 8, "candidate-pair", "availableOutgoingBitrate");
         EXPECT_GE(settled.size(), 2u);

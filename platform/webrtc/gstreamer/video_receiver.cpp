@@ -223,6 +223,7 @@ void VideoReceiver::sampleArrived(GstSample* sample) {
         std::memcpy(frame.luma.data() + row * width, plane + row * stride, width);
     }
     gst_video_frame_unmap(&mapped);
+    std::lock_guard handing(handingOver_);
     {
         std::lock_guard lock(mutex_);
         if (closed_) {
@@ -418,6 +419,8 @@ void VideoReceiver::close() {
         gatheringCompletion_.reset();
         gatheringTimeout_.cancel();
     }
+    // A frame being handed over finishes first; later ones see the receiver closed.
+    { std::lock_guard handing(handingOver_); }
     if (pipeline_ != nullptr) {
         queue_->async([pipeline = GST_ELEMENT(gst_object_ref(pipeline_))] {
             gst_element_set_state(pipeline, GST_STATE_NULL);

@@ -59,6 +59,7 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     void setBlackout(bool on);
     PeerConnectionState connectionState() const;
     void requestStatistics(std::function<void(std::optional<StudioStatisticsReport>)> completion);
+    // No frame reaches the callback once this returns; not to be called from the callback.
     void close();
 
     struct Private {};
@@ -81,6 +82,8 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     // Shared with the pad probes, which may run while the pipeline stops after close.
     const std::shared_ptr<std::atomic<bool>> blackout_ = std::make_shared<std::atomic<bool>>(false);
 
+    // Held while a frame is handed to the callback, so that close() can wait for it.
+    std::mutex handingOver_;
     mutable std::mutex mutex_;
     bool closed_ = false;
     std::optional<AnswerCompletion> gatheringCompletion_;
