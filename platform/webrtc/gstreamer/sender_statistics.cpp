@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 namespace quillory {
@@ -191,13 +192,22 @@ StudioStatisticsReport SenderStatistics::complete(StudioStatisticsReport report,
             } else {
                 values.erase("qpSum");
             }
-            values["frameWidth"] = counters.frameWidth;
-            values["frameHeight"] = counters.frameHeight;
             values["framesSent"] = counters.framesSent;
             values["hugeFramesSent"] = counters.hugeFramesSent;
-            values["targetBitrate"] = counters.targetBitrate;
             values["totalPacketSendDelay"] = counters.totalPacketSendDelay;
             values["firCount"] = counters.firCount;
+            // No size before the first frame, no target before the encoder has one.
+            for (const auto& [name, value, known] :
+                 {std::tuple{"frameWidth", counters.frameWidth, counters.framesEncoded > 0},
+                  std::tuple{"frameHeight", counters.frameHeight, counters.framesEncoded > 0},
+                  std::tuple{"targetBitrate", counters.targetBitrate,
+                             counters.targetBitrate > 0}}) {
+                if (known) {
+                    values[name] = value;
+                } else {
+                    values.erase(name);
+                }
+            }
             if (counters.framesEncoded > 0) {
                 const bool busy = counters.framesDroppedBusy > framesDroppedBusy_;
                 values["qualityLimitationReason"] =
