@@ -196,17 +196,8 @@ TEST_F(StudioLoopbackTest, AnEncoderThatRefusesAFrameStartsAfresh) {
                       2);
             EXPECT_THAT(failures, ::testing::IsEmpty());
         }
-        stopSource();
-        runOnMain([this] {
-            peer->close();
-            peer.reset();
-        });
-        receiver->close();
-        receiver.reset();
+        endStream();
         std::lock_guard lock(mutex);
-        offer.reset();
-        connected = false;
-        frames.clear();
         failures.clear();
     }
 }
@@ -277,17 +268,8 @@ TEST_F(StudioLoopbackTest, UnusualAnswersStillConnectAndGetFrames) {
         ASSERT_TRUE(connected) << failures.front();
         startSource();
         EXPECT_TRUE(waitFor([this] { return frames.size() >= 15; }, 5));
-        stopSource();
-        runOnMain([this] {
-            peer->close();
-            peer.reset();
-        });
-        receiver->close();
-        receiver.reset();
+        endStream();
         std::lock_guard lock(mutex);
-        offer.reset();
-        connected = false;
-        frames.clear();
         EXPECT_THAT(failures, ::testing::IsEmpty());
     }
 }
