@@ -29,6 +29,24 @@ else()
   set(QUILLORY_TEST_PREFIX "")
 endif()
 
+# What every test that runs GStreamer needs: its own plugin registry per build, and in sanitizer
+# builds the reports that lie inside GStreamer, GLib and libnice themselves left out.
+set(QUILLORY_GSTREAMER_TEST_ENVIRONMENT "GST_REGISTRY=${CMAKE_BINARY_DIR}/gstreamer-registry.bin")
+if(QUILLORY_SANITIZER)
+  # GLib's slice allocator recycles memory among threads behind the sanitizers' back; with
+  # malloc they see each block's life.
+  list(APPEND QUILLORY_GSTREAMER_TEST_ENVIRONMENT "G_SLICE=always-malloc")
+endif()
+if(QUILLORY_SANITIZER STREQUAL "address")
+  # GLib is built without frame pointers: only the slow unwinder sees who allocated inside it.
+  list(APPEND QUILLORY_GSTREAMER_TEST_ENVIRONMENT
+    "ASAN_OPTIONS=fast_unwind_on_malloc=0"
+    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizers/gstreamer-lsan.supp")
+elseif(QUILLORY_SANITIZER STREQUAL "thread")
+  list(APPEND QUILLORY_GSTREAMER_TEST_ENVIRONMENT
+    "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizers/gstreamer-tsan.supp")
+endif()
+
 # quillory_library(<name> [QT] SOURCES ... [DEPS ...] [PRIVATE_DEPS ...])
 # In sanitizer builds libraries are built only when a test needs them.
 function(quillory_library name)

@@ -1,8 +1,8 @@
 #include "app/studio/studio_hardware_encoder.h"
 
-#include <sched.h>
-
 #include <algorithm>
+
+#include "platform/process/process_info.h"
 
 namespace quillory {
 namespace {
@@ -24,12 +24,6 @@ const char* const interruptedMessage = "Video encoding was interrupted. Try Stud
 const char* const incompleteMessage =
     "The video encoder returned an incomplete frame. Try Studio again.";
 const char* const cadenceFailed = "The video frame rate could not be updated.";
-
-int usableCores() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    return sched_getaffinity(0, sizeof set, &set) == 0 ? std::max(1, CPU_COUNT(&set)) : 1;
-}
 
 // The cadence divides time; a rate below 1 would make no sense of it.
 int usableCadence(int fps) {

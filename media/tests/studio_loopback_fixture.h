@@ -65,6 +65,21 @@ class StudioLoopbackFixture : public ::testing::Test {
         runOnMain([this] { peer.reset(); });
     }
 
+    // Stops the source, closes both ends and forgets the stream, for a test that starts another.
+    void endStream() {
+        stopSource();
+        runOnMain([this] {
+            peer->close();
+            peer.reset();
+        });
+        receiver->close();
+        receiver.reset();
+        std::lock_guard lock(mutex);
+        offer.reset();
+        connected = false;
+        frames.clear();
+    }
+
     // Runs work on the main executor and waits for it.
     void runOnMain(std::function<void()> work) { runOn(*main, std::move(work)); }
 

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <regex>
+#include <span>
 
 #include "media/studio_performance.h"
 #include "media/studio_source_size.h"
@@ -111,6 +113,94 @@ TEST_F(StudioLoopbackTest, WithoutAnEncoderTheStreamFails) {
     EXPECT_EQ(failures.front(), "Could not start the video encoder.");
 }
 
+// The Studio encoder that refuses one frame: the `refused`th after each start, or every
+// frame once `always` is set.
+class RefusingEncoderFactory final : public VideoEncoderFactory {
+  public:
+    RefusingEncoderFactory(int refused, bool always) : refused_(refused), always_(always) {}
+    std::vector<VideoCodecInfo> supportedCodecs() const override {
+        return InteractiveH264Factory::codecList();
+    }
+    std::shared_ptr<VideoEncoder> createEncoder(const VideoCodecInfo& info) override {
+        return std::make_shared<Refusing>(InteractiveH264Factory().createEncoder(info), this);
+    }
+    std::atomic<int> starts = 0;
+
+  private:
+    struct Refusing final : VideoEncoder {
+        Refusing(std::shared_ptr<VideoEncoder> encoder, RefusingEncoderFactory* factory)
+            : inner(std::move(encoder)), owner(factory) {}
+        void setCallback(EncodedImageCallback callback) override {
+            inner->setCallback(std::move(callback));
+        }
+        int startEncode(const VideoEncoderSettings& settings) override {
+            ++owner->starts;
+            encoded = 0;
+            return inner->startEncode(settings);
+        }
+        int releaseEncoder() override { return inner->releaseEncoder(); }
+        int encode(const VideoFrame& frame, const H264CodecSpecificInfo* codecInfo,
+                   std::span<const VideoFrameType> types) override {
+            if (++encoded == owner->refused_ && (owner->always_ || owner->starts == 1)) {
+                return videoCodecError;
+            }
+            return inner->encode(frame, codecInfo, types);
+        }
+        int setBitrate(std::uint32_t kbps, std::uint32_t rate) override {
+            return inner->setBitrate(kbps, rate);
+        }
+        std::string implementationName() const override { return inner->implementationName(); }
+        std::optional<VideoEncoderQpThresholds> scalingSettings() const override {
+            return inner->scalingSettings();
+        }
+        int resolutionAlignment() const override { return inner->resolutionAlignment(); }
+        bool applyAlignmentToAllSimulcastLayers() const override {
+            return inner->applyAlignmentToAllSimulcastLayers();
+        }
+        bool supportsNativeHandle() const override { return inner->supportsNativeHandle(); }
+        std::shared_ptr<VideoEncoder> inner;
+        RefusingEncoderFactory* owner;
+        int encoded = 0;
+    };
+    const int refused_;
+    const bool always_;
+};
+
+// A refused frame restarts the encoder and the picture resumes with a keyframe; an encoder that
+// refuses its first frame after a start cannot encode, and the stream fails.
+TEST_F(StudioLoopbackTest, AnEncoderThatRefusesAFrameStartsAfresh) {
+    const struct {
+        int refused;
+        bool always;
+        bool fails;
+    } cases[] = {{30, false, false}, {1, true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refused);
+        const auto factory = std::make_shared<RefusingEncoderFactory>(c.refused, c.always);
+        makePeer(factory);
+        connect();
+        if (HasFatalFailure()) {
+            return;
+        }
+        startSource();
+        if (c.fails) {
+            ASSERT_TRUE(waitFor([this] { return !failures.empty(); }, 5));
+            EXPECT_EQ(failures.front(), "Could not start the video encoder.");
+        } else {
+            ASSERT_TRUE(waitFor([this] { return frames.size() >= 60; }, 10));
+            std::lock_guard lock(mutex);
+            EXPECT_EQ(factory->starts, 2);
+            EXPECT_GE(std::count_if(frames.begin(), frames.end(),
+                                    [](const Received& frame) { return frame.keyframe; }),
+                      2);
+            EXPECT_THAT(failures, ::testing::IsEmpty());
+        }
+        endStream();
+        std::lock_guard lock(mutex);
+        failures.clear();
+    }
+}
+
 TEST_F(StudioLoopbackTest, BarcodedFramesArriveInOrder) {
     const std::int64_t begun = static_cast<std::int64_t>(uptimeNanoseconds());
     makePeer();
@@ -177,17 +267,8 @@ TEST_F(StudioLoopbackTest, UnusualAnswersStillConnectAndGetFrames) {
         ASSERT_TRUE(connected) << failures.front();
         startSource();
         EXPECT_TRUE(waitFor([this] { return frames.size() >= 15; }, 5));
-        stopSource();
-        runOnMain([this] {
-            peer->close();
-            peer.reset();
-        });
-        receiver->close();
-        receiver.reset();
+        endStream();
         std::lock_guard lock(mutex);
-        offer.reset();
-        connected = false;
-        frames.clear();
         EXPECT_THAT(failures, ::testing::IsEmpty());
     }
 }

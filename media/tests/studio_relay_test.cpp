@@ -41,22 +41,21 @@ class StudioRelayTest : public StudioLoopbackFixture {
     // it is quantised, so the stream takes whatever rate it is given, from well under 1 Mbit/s
     // to well over 8 Mbit/s.
     void startNoisySource() {
-        startSource(
-            [this, state = std::uint64_t{0x9e3779b97f4a7c15u}](PixelBuffer& buffer) mutable {
-                const auto stride = static_cast<std::size_t>(buffer.strideY());
-                for (std::size_t row = 0; row < static_cast<std::size_t>(height); ++row) {
-                    std::uint8_t* line = buffer.dataY() + row * stride;
-                    for (std::size_t x = 0; x + 8 <= static_cast<std::size_t>(width); x += 8) {
-                        state ^= state << 13;
-                        state ^= state >> 7;
-                        state ^= state << 17;
-                        // Eight pixels of 96 + 0..63 from the eight bytes of the state.
-                        const std::uint64_t pixels =
-                            (state & 0x3f3f3f3f3f3f3f3fu) + 0x6060606060606060u;
-                        std::memcpy(line + x, &pixels, 8);
-                    }
+        startSource([state = std::uint64_t{0x9e3779b97f4a7c15u}](PixelBuffer& buffer) mutable {
+            const auto stride = static_cast<std::size_t>(buffer.strideY());
+            for (std::size_t row = 0; row < static_cast<std::size_t>(height); ++row) {
+                std::uint8_t* line = buffer.dataY() + row * stride;
+                for (std::size_t x = 0; x + 8 <= static_cast<std::size_t>(width); x += 8) {
+                    state ^= state << 13;
+                    state ^= state >> 7;
+                    state ^= state << 17;
+                    // Eight pixels of 96 + 0..63 from the eight bytes of the state.
+                    const std::uint64_t pixels =
+                        (state & 0x3f3f3f3f3f3f3f3fu) + 0x6060606060606060u;
+                    std::memcpy(line + x, &pixels, 8);
                 }
-            });
+            }
+        });
     }
 
     // (arrival, value) of every report in [from, to] that has the value.
@@ -82,9 +81,9 @@ class StudioRelayTest : public StudioLoopbackFixture {
         }
         const double started = uptimeSeconds();
         ASSERT_TRUE(waitForReportAfter(started + 8, 15));
-        const std::size_t decoded = frames.size();
         stopSource();
         std::lock_guard lock(mutex);
+        const std::size_t decoded = frames.size();
         const auto settled =
             valuesBetween(started + 5, started + 8, "candidate-pair", "availableOutgoingBitrate");
         EXPECT_GE(settled.size(), 2u);

@@ -1,5 +1,6 @@
 #include "platform/process/process_info.h"
 
+#include <sched.h>
 #include <sys/utsname.h>
 
 #include <algorithm>
@@ -87,6 +88,12 @@ ThermalState currentThermalState() {
         }
     }
     return cached.load();
+}
+
+int usableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    return sched_getaffinity(0, sizeof set, &set) == 0 ? std::max(1, CPU_COUNT(&set)) : 1;
 }
 
 std::string operatingSystemVersion() {

@@ -11,6 +11,9 @@ namespace quillory {
 // Linux 6.1.0-18-amd64".
 std::string operatingSystemVersion();
 
+// How many processors this process may run on (its affinity mask); at least 1.
+int usableCores();
+
 // How hot the machine runs, in rising order of concern.
 enum class ThermalState { nominal = 0, fair = 1, serious = 2, critical = 3 };
 

@@ -2,12 +2,12 @@
 // desktop-like 1920×1080 content. Run as is and pinned (taskset -c 0,1): the encoder uses as many
 // threads as the process may run on.
 #include <benchmark/benchmark.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <chrono>
 #include <vector>
 
+#include "platform/process/process_info.h"
 #include "platform/video/h264_codec.h"
 #include "platform/video/pixel_conversion.h"
 #include "tests/support/synthetic_desktop.h"
@@ -22,12 +22,6 @@ std::vector<std::uint8_t> desktopBgrx(int scroll) {
     std::vector<std::uint8_t> bgrx(static_cast<std::size_t>(width * height * 4));
     testing::paintSyntheticDesktop(bgrx.data(), width, height, width * 4, scroll);
     return bgrx;
-}
-
-int usableCores() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    return sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
 }
 
 void BgrxToNv12(benchmark::State& state) {

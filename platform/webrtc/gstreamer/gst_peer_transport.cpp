@@ -12,6 +12,7 @@
 
 #include "platform/clock/clock.h"
 #include "platform/webrtc/gstreamer/gathering_address.h"
+#include "platform/webrtc/gstreamer/glib_handoff.h"
 #include "platform/webrtc/gstreamer/gst_promise_callback.h"
 #include "platform/webrtc/gstreamer/gst_statistics_report.h"
 #include "platform/webrtc/gstreamer/gst_webrtc_setup.h"
@@ -52,8 +53,8 @@ class GstDataChannel final : public PeerDataChannel {
     GstWebRTCDataChannel* channel_;
 };
 
-WeakTransport& weakOf(gpointer data) {
-    return *static_cast<WeakTransport*>(data);
+WeakTransport weakOf(gpointer data) {
+    return fromGlib<WeakTransport>(data);
 }
 
 }  // namespace
@@ -119,8 +120,8 @@ void GstPeerTransport::connect(GObject* object, const char* signal, GCallback ha
         return;
     }
     const gulong id = g_signal_connect_data(
-        object, signal, handler, new WeakTransport(weak_from_this()),
-        [](gpointer data, GClosure*) { delete static_cast<WeakTransport*>(data); },
+        object, signal, handler, handedToGlib(new WeakTransport(weak_from_this())),
+        [](gpointer data, GClosure*) { deleteFromGlib<WeakTransport>(data); },
         static_cast<GConnectFlags>(0));
     handlers_.emplace_back(object, id);
 }
@@ -131,8 +132,8 @@ void GstPeerTransport::probe(GstPad* pad, GstPadProbeType type, GstPadProbeCallb
         return;
     }
     const gulong id =
-        gst_pad_add_probe(pad, type, callback, new WeakTransport(weak_from_this()),
-                          [](gpointer data) { delete static_cast<WeakTransport*>(data); });
+        gst_pad_add_probe(pad, type, callback, handedToGlib(new WeakTransport(weak_from_this())),
+                          deleteFromGlib<WeakTransport>);
     if (id != 0) {
         probes_.emplace_back(GST_PAD(gst_object_ref(pad)), id);
     }
@@ -279,7 +280,11 @@ std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::stri
         std::move(fitter), [weak = weak_from_this()](VideoFrame frame, int maximumRate) {
             auto self = weak.lock();
             // A slow encoder loses frames here rather than building a backlog.
-            if (!self || self->framesQueued_.load() >= 2) {
+            if (!self) {
+                return;
+            }
+            if (self->framesQueued_.load() >= 2) {
+                self->frameDroppedBusy();
                 return;
             }
             ++self->framesQueued_;
@@ -519,6 +524,7 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
         g_signal_emit_by_name(rtpbin, "get-internal-session", 0u, &session);
         if (session != nullptr) {
             g_object_set(session, "rtcp-min-interval", rtcpMinimumIntervalNanoseconds, nullptr);
+            watchReceiverReports(session);
             // Every packet counts, reports and feedback alike: with a still screen the other
             // side's reports are all there is.
             connect(session, "on-receiving-rtcp",

@@ -100,6 +100,8 @@ class GstPeerTransport final : public PeerTransport,
     void keyframeRequested(bool fullIntraRequest);
     void rtcpArrived();
     void packetLeft(GstBuffer* buffer);
+    void receiverReportArrived(GstBuffer* buffer);
+    void frameDroppedBusy();
     void transportFeedbackArrived(GObject* session);
     void transportFeedbackReceived(GstBuffer* fci);
 
@@ -114,6 +116,7 @@ class GstPeerTransport final : public PeerTransport,
     void imageEncoded(const EncodedImage& image);
     void failStream(const std::string& message);
     void estimateArrived(const BandwidthFeedbackWindow& window);
+    void watchReceiverReports(GObject* session);
     void applyEncoderRate();
 
     const PeerTransportConfiguration configuration_;
@@ -144,8 +147,6 @@ class GstPeerTransport final : public PeerTransport,
     bool gatheringComplete_ = false;
     SenderCounters counters_;
     SenderStatistics statistics_;
-    // When each RTP timestamp entered appsrc, for the send delay of its packets.
-    std::map<std::uint32_t, std::int64_t> pushTimes_;
     std::atomic<int> framesQueued_ = 0;
     TransportFeedbackLoss feedbackLoss_;
 
@@ -157,6 +158,7 @@ class GstPeerTransport final : public PeerTransport,
     int encoderRate_ = 0;
     std::uint32_t encoderBitrateKbps_ = 0;
     BandwidthEstimator estimator_{defaultBitrateBps, defaultMaximumBitrateBps};
+    bool estimated_ = false;  // the estimate has taken feedback or a receiver report
     bool connected_ = false;
     bool keyframeNext_ = true;
     bool failed_ = false;

@@ -1,11 +1,14 @@
 // The send path of GstPeerTransport: bitrate, keyframe requests, encoding, pushing access units
 // into appsrc and timing their packets out of webrtcbin.
 #include <gst/app/gstappsrc.h>
+#include <gst/rtp/gstrtcpbuffer.h>
 
 #include <algorithm>
 #include <limits>
 #include <span>
 
+#include "platform/process/process_info.h"
+#include "platform/webrtc/gstreamer/glib_handoff.h"
 #include "platform/webrtc/gstreamer/gst_peer_transport.h"
 
 namespace quillory {
@@ -20,15 +23,88 @@ void GstPeerTransport::setBitrateBounds(const BitrateBounds& bounds) {
 }
 
 void GstPeerTransport::estimateArrived(const BandwidthFeedbackWindow& window) {
-    estimator_.update(window);
+    const auto estimate = static_cast<double>(estimator_.update(window));
+    estimated_ = true;
+    {
+        std::lock_guard lock(mutex_);
+        std::int64_t cap = defaultMaximumBitrateBps;
+        if (parameters_ && !parameters_->encodings.empty() &&
+            parameters_->encodings.front().maxBitrateBps) {
+            cap = *parameters_->encodings.front().maxBitrateBps;
+        }
+        counters_.bandwidthLimited =
+            window.sentBps && *window.sentBps >= BandwidthEstimator::underuseShare * estimate &&
+            estimate < static_cast<double>(cap);
+    }
     applyEncoderRate();
+}
+
+void GstPeerTransport::watchReceiverReports(GObject* session) {
+    connect(session, "on-receiving-rtcp",
+            G_CALLBACK(+[](GObject*, GstBuffer* buffer, gpointer data) {
+                if (auto self = fromGlib<std::weak_ptr<GstPeerTransport>>(data).lock()) {
+                    self->receiverReportArrived(buffer);
+                }
+            }));
+}
+
+void GstPeerTransport::receiverReportArrived(GstBuffer* buffer) {
+    GstRTCPBuffer rtcp = GST_RTCP_BUFFER_INIT;
+    if (!gst_rtcp_buffer_map(buffer, GST_MAP_READ, &rtcp)) {
+        return;
+    }
+    std::optional<double> lossPercent;
+    GstRTCPPacket packet;
+    for (gboolean more = gst_rtcp_buffer_get_first_packet(&rtcp, &packet); more != FALSE;
+         more = gst_rtcp_packet_move_to_next(&packet)) {
+        const GstRTCPType type = gst_rtcp_packet_get_type(&packet);
+        if (type != GST_RTCP_TYPE_RR && type != GST_RTCP_TYPE_SR) {
+            continue;
+        }
+        const guint blocks = gst_rtcp_packet_get_rb_count(&packet);
+        for (guint index = 0; index < blocks; ++index) {
+            guint32 ssrc = 0;
+            guint8 fractionLost = 0;
+            gint32 packetsLost = 0;
+            guint32 highest = 0, jitter = 0, lastReport = 0, delay = 0;
+            gst_rtcp_packet_get_rb(&packet, index, &ssrc, &fractionLost, &packetsLost, &highest,
+                                   &jitter, &lastReport, &delay);
+            if (ssrc == ssrc_) {
+                lossPercent = fractionLost * 100.0 / 256.0;
+            }
+        }
+    }
+    gst_rtcp_buffer_unmap(&rtcp);
+    if (!lossPercent) {
+        return;
+    }
+    const std::int64_t at = now();
+    BandwidthFeedbackWindow window{.atSeconds = static_cast<double>(at) / 1e9,
+                                   .lossPercent = lossPercent};
+    {
+        std::lock_guard lock(mutex_);
+        window.sentBps = counters_.takeSentBitsPerSecond(at);
+    }
+    // Without transport-wide feedback the receiver's reports are all the estimate has to go on.
+    queue_->async([weak = weak_from_this(), window] {
+        if (auto self = weak.lock(); self && !self->transportFeedback_) {
+            self->estimateArrived(window);
+        }
+    });
+}
+
+void GstPeerTransport::frameDroppedBusy() {
+    std::lock_guard lock(mutex_);
+    counters_.framesDroppedBusy += 1;
 }
 
 void GstPeerTransport::applyEncoderRate() {
     std::int64_t rate = estimator_.estimateBps();
     {
         std::lock_guard lock(mutex_);
-        counters_.availableOutgoingBitrate = static_cast<double>(rate);
+        if (estimated_) {
+            counters_.availableOutgoingBitrate = static_cast<double>(rate);
+        }
         if (parameters_ && !parameters_->encodings.empty() &&
             parameters_->encodings.front().maxBitrateBps) {
             rate = std::min(rate, *parameters_->encodings.front().maxBitrateBps);
@@ -84,21 +160,24 @@ void GstPeerTransport::packetLeft(GstBuffer* buffer) {
     }
     // SRTP leaves the RTP header readable; RTCP (payload types 200-204 with the marker) is not
     // ours to count.
-    std::optional<std::uint32_t> timestamp;
-    if (map.size >= 12 && (map.data[0] >> 6) == 2 && (map.data[1] < 200 || map.data[1] > 204)) {
-        timestamp = static_cast<std::uint32_t>(map.data[4]) << 24 |
-                    static_cast<std::uint32_t>(map.data[5]) << 16 |
-                    static_cast<std::uint32_t>(map.data[6]) << 8 |
-                    static_cast<std::uint32_t>(map.data[7]);
-    }
+    const bool rtp =
+        map.size >= 12 && (map.data[0] >> 6) == 2 && (map.data[1] < 200 || map.data[1] > 204);
+    const auto word = [&map](std::size_t at) {
+        return static_cast<std::uint32_t>(map.data[at]) << 24 |
+               static_cast<std::uint32_t>(map.data[at + 1]) << 16 |
+               static_cast<std::uint32_t>(map.data[at + 2]) << 8 |
+               static_cast<std::uint32_t>(map.data[at + 3]);
+    };
+    const bool marker = rtp && (map.data[1] & 0x80) != 0;
+    const std::uint32_t timestamp = rtp ? word(4) : 0;
+    const std::uint32_t ssrc = rtp ? word(8) : 0;
+    const std::size_t size = map.size;
     gst_buffer_unmap(buffer, &map);
-    if (!timestamp) {
+    if (!rtp) {
         return;
     }
     std::lock_guard lock(mutex_);
-    if (const auto pushed = pushTimes_.find(*timestamp); pushed != pushTimes_.end()) {
-        counters_.totalPacketSendDelay += static_cast<double>(now() - pushed->second) / 1e9;
-    }
+    counters_.packetLeft(ssrc, ssrc_, timestamp, marker, size, now());
 }
 
 void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond) {
@@ -108,15 +187,21 @@ void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond)
     if (maximumFramesPerSecond <= 0) {
         maximumFramesPerSecond = defaultFramesPerSecond;
     }
+    bool started = false;
     if (frame.adaptedWidth != encoderWidth_ || frame.adaptedHeight != encoderHeight_) {
         if (!startEncoder(frame, maximumFramesPerSecond)) {
             failStream(encoderFailed);
             return;
         }
+        started = true;
     } else if (maximumFramesPerSecond != encoderRate_) {
         // A frame-rate step keeps the running encoder: a new one would cost a keyframe and the
         // frames the old one held.
         encoderRate_ = maximumFramesPerSecond;
+        {
+            std::lock_guard lock(mutex_);
+            counters_.encoderConfigured(counters_.targetBitrate, encoderRate_);
+        }
         encoder_->setBitrate(encoderBitrateKbps_, static_cast<std::uint32_t>(encoderRate_));
     }
     // A picture sent again takes the time of its request, which a frame captured before it may
@@ -133,7 +218,18 @@ void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond)
     }
     const VideoFrameType type = key ? VideoFrameType::key : VideoFrameType::delta;
     const H264CodecSpecificInfo info{.packetizationMode = 1};
-    encoder_->encode(frame, &info, std::span<const VideoFrameType>(&type, 1));
+    if (encoder_->encode(frame, &info, std::span<const VideoFrameType>(&type, 1)) != videoCodecOk) {
+        // An encoder that refuses a frame starts afresh with the next one, as a keyframe, so the
+        // picture is whole again; one that refuses the first frame after a start cannot encode.
+        if (started) {
+            failStream(encoderFailed);
+            return;
+        }
+        encoder_->releaseEncoder();
+        encoderWidth_ = 0;
+        encoderHeight_ = 0;
+        keyframeNext_ = true;
+    }
     lastFrame_.emplace(std::move(frame), maximumFramesPerSecond);
 }
 
@@ -148,7 +244,7 @@ bool GstPeerTransport::startEncoder(const VideoFrame& frame, int maximumFramesPe
             parameters_->encodings.front().maxBitrateBps) {
             rate = std::min(rate, *parameters_->encodings.front().maxBitrateBps);
         }
-        counters_.targetBitrate = static_cast<double>(rate);
+        counters_.encoderConfigured(static_cast<double>(rate), maximumFramesPerSecond);
     }
     encoderBitrateKbps_ = static_cast<std::uint32_t>(rate / 1000);
     const VideoEncoderSettings settings{
@@ -156,7 +252,7 @@ bool GstPeerTransport::startEncoder(const VideoFrame& frame, int maximumFramesPe
         .height = frame.adaptedHeight,
         .startBitrateKbps = encoderBitrateKbps_,
         .maxFramerate = static_cast<std::uint32_t>(maximumFramesPerSecond),
-        .cores = 2,
+        .cores = usableCores(),
     };
     encoderWidth_ = frame.adaptedWidth;
     encoderHeight_ = frame.adaptedHeight;
@@ -180,36 +276,32 @@ void GstPeerTransport::imageEncoded(const EncodedImage& image) {
     const std::uint32_t rtpTimestamp =
         static_cast<std::uint32_t>(gst_util_uint64_scale_int(pts, 90000, GST_SECOND));
 
-    auto* bytes = new std::shared_ptr<const Bytes>(image.buffer);
+    auto* bytes = handedToGlib(new std::shared_ptr<const Bytes>(image.buffer));
     GstBuffer* buffer = gst_buffer_new_wrapped_full(
         GST_MEMORY_FLAG_READONLY, const_cast<std::uint8_t*>((*bytes)->data()), (*bytes)->size(), 0,
-        (*bytes)->size(), bytes,
-        [](gpointer data) { delete static_cast<std::shared_ptr<const Bytes>*>(data); });
+        (*bytes)->size(), bytes, deleteFromGlib<std::shared_ptr<const Bytes>>);
     GST_BUFFER_PTS(buffer) = pts;
     if (!key) {
         GST_BUFFER_FLAG_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT);
     }
+    std::optional<int> qp = unit.qp;
+    if (!qp && image.qp >= 0) {
+        qp = image.qp;
+    }
     {
         std::lock_guard lock(mutex_);
-        const std::int64_t at = now();
-        pushTimes_[rtpTimestamp] = at;
-        std::erase_if(pushTimes_,
-                      [at](const auto& entry) { return at - entry.second > 2'000'000'000; });
-        SenderCounters& counters = counters_;
-        counters.framesEncoded += 1;
-        counters.framesSent += 1;
-        counters.keyFramesEncoded += key ? 1 : 0;
-        counters.totalEncodeTime += static_cast<double>(std::max<std::int64_t>(
-                                        0, image.encodeFinishMs - image.encodeStartMs)) /
-                                    1000.0;
-        counters.qpSum += unit.qp.value_or(image.qp >= 0 ? image.qp : 0);
-        counters.frameWidth = image.encodedWidth;
-        counters.frameHeight = image.encodedHeight;
-        const double averageFrameBits =
-            counters.targetBitrate / std::max(1, encoderRate_ > 0 ? encoderRate_ : 30);
-        if (static_cast<double>(image.buffer->size()) * 8.0 >= 2.5 * averageFrameBits) {
-            counters.hugeFramesSent += 1;
-        }
+        counters_.frameEncoded({
+            .rtpTimestamp = rtpTimestamp,
+            .pushedAtNanoseconds = now(),
+            .bytes = image.buffer->size(),
+            .key = key,
+            .qp = qp,
+            .encodeSeconds = static_cast<double>(std::max<std::int64_t>(
+                                 0, image.encodeFinishMs - image.encodeStartMs)) /
+                             1000.0,
+            .width = image.encodedWidth,
+            .height = image.encodedHeight,
+        });
     }
     gst_app_src_push_buffer(GST_APP_SRC(appsrc_), buffer);
 }

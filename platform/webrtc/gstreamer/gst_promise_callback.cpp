@@ -1,16 +1,17 @@
 #include "platform/webrtc/gstreamer/gst_promise_callback.h"
 
+#include "platform/webrtc/gstreamer/glib_handoff.h"
+
 namespace quillory {
 
 GstPromise* makePromise(PromiseReply reply) {
     return gst_promise_new_with_change_func(
         [](GstPromise* promise, gpointer data) {
-            auto& callback = *static_cast<PromiseReply*>(data);
+            const auto callback = fromGlib<PromiseReply>(data);
             const bool replied = gst_promise_wait(promise) == GST_PROMISE_RESULT_REPLIED;
             callback(replied, replied ? gst_promise_get_reply(promise) : nullptr);
         },
-        new PromiseReply(std::move(reply)),
-        [](gpointer data) { delete static_cast<PromiseReply*>(data); });
+        handedToGlib(new PromiseReply(std::move(reply))), deleteFromGlib<PromiseReply>);
 }
 
 std::string promiseError(bool replied, const GstStructure* reply) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <string_view>
+#include <tuple>
+#include <utility>
 
 namespace quillory {
 
@@ -64,6 +66,58 @@ void foldOutbound(StudioStatisticsReport& report, std::uint32_t mediaSsrc) {
 
 }  // namespace
 
+void SenderCounters::encoderConfigured(double bitsPerSecond, int framesPerSecond) {
+    targetBitrate = bitsPerSecond;
+    framesPerSecond_ = framesPerSecond;
+}
+
+void SenderCounters::frameEncoded(const EncodedFrame& frame) {
+    framesEncoded += 1;
+    keyFramesEncoded += frame.key ? 1 : 0;
+    totalEncodeTime += frame.encodeSeconds;
+    if (frame.qp) {
+        qpSum += *frame.qp;
+        framesWithQp += 1;
+    }
+    frameWidth = frame.width;
+    frameHeight = frame.height;
+    const double averageFrameBits = targetBitrate / (framesPerSecond_ > 0 ? framesPerSecond_ : 30);
+    const bool huge =
+        averageFrameBits > 0 && static_cast<double>(frame.bytes) * 8.0 >= 2.5 * averageFrameBits;
+    const std::int64_t at = frame.pushedAtNanoseconds;
+    pushed_[frame.rtpTimestamp] = Pushed{.at = at, .huge = huge};
+    std::erase_if(pushed_,
+                  [at](const auto& entry) { return at - entry.second.at > 2'000'000'000; });
+}
+
+void SenderCounters::packetLeft(std::uint32_t ssrc, std::uint32_t mediaSsrc,
+                                std::uint32_t rtpTimestamp, bool marker, std::size_t bytes,
+                                std::int64_t atNanoseconds) {
+    const bool media = ssrc == mediaSsrc;
+    if (media) {
+        bytesOut_ += static_cast<double>(bytes);
+    }
+    const auto frame = pushed_.find(rtpTimestamp);
+    if (frame == pushed_.end()) {
+        return;
+    }
+    totalPacketSendDelay += static_cast<double>(atNanoseconds - frame->second.at) / 1e9;
+    if (media && marker && !frame->second.sent) {
+        frame->second.sent = true;
+        framesSent += 1;
+        hugeFramesSent += frame->second.huge ? 1 : 0;
+    }
+}
+
+std::optional<double> SenderCounters::takeSentBitsPerSecond(std::int64_t atNanoseconds) {
+    const std::optional<std::int64_t> since = std::exchange(bytesSince_, atNanoseconds);
+    const double bytes = std::exchange(bytesOut_, 0.0);
+    if (!since || atNanoseconds <= *since) {
+        return std::nullopt;
+    }
+    return bytes * 8.0 / (static_cast<double>(atNanoseconds - *since) / 1e9);
+}
+
 StudioStatisticsReport SenderStatistics::complete(StudioStatisticsReport report,
                                                   const SenderCounters& counters,
                                                   std::uint32_t mediaSsrc) {
@@ -115,8 +169,10 @@ StudioStatisticsReport SenderStatistics::complete(StudioStatisticsReport report,
             } else {
                 entry.values.erase("currentRoundTripTime");
             }
-            if (counters.availableOutgoingBitrate > 0) {
-                entry.values["availableOutgoingBitrate"] = counters.availableOutgoingBitrate;
+            if (counters.availableOutgoingBitrate) {
+                entry.values["availableOutgoingBitrate"] = *counters.availableOutgoingBitrate;
+            } else {
+                entry.values.erase("availableOutgoingBitrate");
             }
         } else if (entry.type == "outbound-rtp") {
             if (!outboundId_) {
@@ -129,14 +185,35 @@ StudioStatisticsReport SenderStatistics::complete(StudioStatisticsReport report,
             values["framesEncoded"] = counters.framesEncoded;
             values["keyFramesEncoded"] = counters.keyFramesEncoded;
             values["totalEncodeTime"] = counters.totalEncodeTime;
-            values["qpSum"] = counters.qpSum;
-            values["frameWidth"] = counters.frameWidth;
-            values["frameHeight"] = counters.frameHeight;
+            // The mean QP is the sum over the frames encoded: a frame without one would
+            // falsify it.
+            if (counters.framesEncoded > 0 && counters.framesWithQp == counters.framesEncoded) {
+                values["qpSum"] = counters.qpSum;
+            } else {
+                values.erase("qpSum");
+            }
             values["framesSent"] = counters.framesSent;
             values["hugeFramesSent"] = counters.hugeFramesSent;
-            values["targetBitrate"] = counters.targetBitrate;
             values["totalPacketSendDelay"] = counters.totalPacketSendDelay;
             values["firCount"] = counters.firCount;
+            // No size before the first frame, no target before the encoder has one.
+            for (const auto& [name, value, known] :
+                 {std::tuple{"frameWidth", counters.frameWidth, counters.framesEncoded > 0},
+                  std::tuple{"frameHeight", counters.frameHeight, counters.framesEncoded > 0},
+                  std::tuple{"targetBitrate", counters.targetBitrate,
+                             counters.targetBitrate > 0}}) {
+                if (known) {
+                    values[name] = value;
+                } else {
+                    values.erase(name);
+                }
+            }
+            if (counters.framesEncoded > 0) {
+                const bool busy = counters.framesDroppedBusy > framesDroppedBusy_;
+                values["qualityLimitationReason"] =
+                    std::string(busy ? "cpu" : (counters.bandwidthLimited ? "bandwidth" : "none"));
+            }
+            framesDroppedBusy_ = counters.framesDroppedBusy;
         }
     }
     return report;

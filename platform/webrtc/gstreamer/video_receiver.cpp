@@ -8,6 +8,7 @@
 
 #include "platform/clock/clock.h"
 #include "platform/webrtc/gstreamer/gathering_address.h"
+#include "platform/webrtc/gstreamer/glib_handoff.h"
 #include "platform/webrtc/gstreamer/gst_promise_callback.h"
 #include "platform/webrtc/gstreamer/gst_statistics_report.h"
 #include "platform/webrtc/gstreamer/gst_webrtc_setup.h"
@@ -18,16 +19,16 @@ namespace {
 
 using WeakReceiver = std::weak_ptr<VideoReceiver>;
 
-WeakReceiver& weakOf(gpointer data) {
-    return *static_cast<WeakReceiver*>(data);
+WeakReceiver weakOf(gpointer data) {
+    return fromGlib<WeakReceiver>(data);
 }
 
 gpointer newWeak(const WeakReceiver& weak) {
-    return new WeakReceiver(weak);
+    return handedToGlib(new WeakReceiver(weak));
 }
 
 void deleteWeak(gpointer data) {
-    delete static_cast<WeakReceiver*>(data);
+    deleteFromGlib<WeakReceiver>(data);
 }
 
 // The receivers' queue: process-wide, so that no receiver is ever destroyed on its own thread.
@@ -41,7 +42,8 @@ using Blackout = std::shared_ptr<VideoReceiver::Blackout>;
 // Drops buffers and buffer lists while the receiver's blackout is on. SRTP and SRTCP (first byte
 // 128 to 191) flow only once the DTLS handshake is over.
 GstPadProbeReturn blackoutProbe(GstPad*, GstPadProbeInfo* info, gpointer data) {
-    auto& blackout = **static_cast<const Blackout*>(data);
+    const Blackout shared = fromGlib<Blackout>(data);
+    auto& blackout = *shared;
     if (blackout.afterHandshake.load() && !blackout.on.load()) {
         GstBuffer* buffer = (info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0
                                 ? GST_PAD_PROBE_INFO_BUFFER(info)
@@ -65,8 +67,7 @@ void addBlackoutProbe(GstElement* webrtc, const char* factory, const char* padNa
     gst_pad_add_probe(
         pad,
         static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
-        blackoutProbe, new Blackout(blackout),
-        [](gpointer data) { delete static_cast<Blackout*>(data); });
+        blackoutProbe, handedToGlib(new Blackout(blackout)), deleteFromGlib<Blackout>);
     gst_object_unref(pad);
     gst_object_unref(element);
 }
@@ -235,6 +236,7 @@ void VideoReceiver::sampleArrived(GstSample* sample) {
         std::memcpy(frame.luma.data() + row * width, plane + row * stride, width);
     }
     gst_video_frame_unmap(&mapped);
+    std::lock_guard handing(handingOver_);
     {
         std::lock_guard lock(mutex_);
         if (closed_) {
@@ -438,6 +440,8 @@ void VideoReceiver::close() {
         gatheringCompletion_.reset();
         gatheringTimeout_.cancel();
     }
+    // A frame being handed over finishes first; later ones see the receiver closed.
+    { std::lock_guard handing(handingOver_); }
     if (pipeline_ != nullptr) {
         queue_->async([pipeline = GST_ELEMENT(gst_object_ref(pipeline_))] {
             gst_element_set_state(pipeline, GST_STATE_NULL);

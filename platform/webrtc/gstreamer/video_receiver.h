@@ -63,6 +63,7 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     void setReportInterval(std::uint64_t nanoseconds);
     PeerConnectionState connectionState() const;
     void requestStatistics(std::function<void(std::optional<StudioStatisticsReport>)> completion);
+    // No frame reaches the callback once this returns; not to be called from the callback.
     void close();
 
     struct Private {};
@@ -92,6 +93,8 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     const std::shared_ptr<Blackout> blackout_ = std::make_shared<Blackout>();
     std::atomic<std::uint64_t> reportInterval_ = rtcpMinimumIntervalNanoseconds;
 
+    // Held while a frame is handed to the callback, so that close() can wait for it.
+    std::mutex handingOver_;
     mutable std::mutex mutex_;
     bool closed_ = false;
     std::optional<AnswerCompletion> gatheringCompletion_;

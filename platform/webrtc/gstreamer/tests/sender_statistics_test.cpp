@@ -107,6 +107,97 @@ TEST(SenderStatisticsTest, IdStaysAndTimestampsRiseAcrossReports) {
     EXPECT_LT(stamps[1], stamps[2]);
 }
 
+// A known stream at 600 kbit/s and 30 frames a second (a huge frame has 6,250 bytes or more),
+// read after three stretches of it; each member is measured from what the stream did, or absent.
+TEST(SenderStatisticsTest, TheSendersOwnMembersFollowAKnownStream) {
+    constexpr std::uint32_t media = 7;
+    constexpr std::uint32_t retransmission = 9;
+    constexpr std::int64_t second = 1'000'000'000;
+    SenderCounters counters;
+    SenderStatistics statistics;
+    std::vector<StudioStatistics> reports;
+    const auto report = [&] {
+        StudioStatisticsReport completed = statistics.complete(
+            webrtcbinReport(1000.0 * static_cast<double>(reports.size() + 1), 10, 0, 0), counters,
+            media);
+        reports.push_back(*find(completed, "outbound-rtp"));
+        reports.push_back(*find(completed, "candidate-pair"));
+    };
+    counters.encoderConfigured(600'000, 30);
+    const auto encode = [&](std::uint32_t timestamp, std::size_t bytes, std::optional<int> qp) {
+        counters.frameEncoded({.rtpTimestamp = timestamp,
+                               .pushedAtNanoseconds = second,
+                               .bytes = bytes,
+                               .key = timestamp == 3000,
+                               .qp = qp,
+                               .encodeSeconds = 0.004,
+                               .width = 1280,
+                               .height = 720});
+    };
+    const auto leave = [&](std::uint32_t ssrc, std::uint32_t timestamp, bool marker,
+                           std::int64_t afterMilliseconds) {
+        counters.packetLeft(ssrc, media, timestamp, marker, 1200,
+                            second + afterMilliseconds * 1'000'000);
+    };
+
+    // A keyframe sent whole and retransmitted in part, a frame sent whole, a frame whose last
+    // packet is still queued.
+    encode(3000, 9000, 30);
+    encode(6000, 1000, 26);
+    encode(9000, 1000, 28);
+    leave(media, 3000, false, 2);
+    leave(media, 3000, true, 2);
+    leave(retransmission, 3000, true, 50);
+    leave(media, 6000, true, 1);
+    leave(media, 9000, false, 1);
+    report();
+    // The queued packet leaves; a frame without a QP; a frame the busy encoder never took; the
+    // first measured estimate.
+    leave(media, 9000, true, 3);
+    encode(12000, 1000, std::nullopt);
+    counters.framesDroppedBusy += 1;
+    counters.availableOutgoingBitrate = 1'200'000;
+    report();
+    // The encoder keeps up and the estimate holds the stream back.
+    counters.bandwidthLimited = true;
+    report();
+
+    using Value = std::optional<StudioStatisticValue>;
+    const Value absent;
+    const struct {
+        std::size_t entry;  // 0: outbound-rtp, 1: candidate-pair
+        const char* member;
+        Value first, second, third;
+    } rows[] = {
+        {0, "framesEncoded", 3.0, 4.0, 4.0},
+        {0, "keyFramesEncoded", 1.0, 1.0, 1.0},
+        {0, "framesSent", 2.0, 3.0, 3.0},
+        {0, "hugeFramesSent", 1.0, 1.0, 1.0},
+        {0, "qpSum", 84.0, absent, absent},
+        {0, "totalEncodeTime", 0.012, 0.016, 0.016},
+        {0, "totalPacketSendDelay", 0.056, 0.059, 0.059},
+        {0, "targetBitrate", 600'000.0, 600'000.0, 600'000.0},
+        {0, "qualityLimitationReason", std::string("none"), std::string("cpu"),
+         std::string("bandwidth")},
+        {1, "availableOutgoingBitrate", absent, 1'200'000.0, 1'200'000.0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.member);
+        const Value expected[] = {row.first, row.second, row.third};
+        for (std::size_t index = 0; index < 3; ++index) {
+            const auto& values = reports[index * 2 + row.entry].values;
+            const auto found = values.find(row.member);
+            const Value actual = found == values.end() ? absent : Value(found->second);
+            if (expected[index] && actual && std::holds_alternative<double>(*actual)) {
+                EXPECT_NEAR(std::get<double>(*actual), std::get<double>(*expected[index]), 1e-9)
+                    << "report " << index + 1;
+            } else {
+                EXPECT_EQ(actual, expected[index]) << "report " << index + 1;
+            }
+        }
+    }
+}
+
 TEST(SenderStatisticsTest, RoundTripTimeReachesThePairOnlyOnceReported) {
     SenderStatistics statistics;
     for (const double roundTrip : {0.0, 0.004}) {
