@@ -130,9 +130,16 @@ class StudioRelayTest : public StudioLoopbackFixture {
         });
     }
 
+    // Closed here, not only by the fixture: a sample answered after this class's members are
+    // gone would otherwise still be noted.
     ~StudioRelayTest() override {
-        runOnMain([this] { sampling = false; });
         stopSource();
+        runOnMain([this] {
+            sampling = false;
+            if (peer) {
+                peer->close();
+            }
+        });
     }
 
     std::unique_ptr<testing::UdpRelay> relay;
