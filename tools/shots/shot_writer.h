@@ -55,8 +55,9 @@ class ShotWriter {
     int written_ = 0;
 };
 
-// Lets events, bindings and animations run for a while; shots are not tests, so waiting for
-// springs to come to rest is fine here.
+// Lets events, bindings and animations run for `milliseconds` of animation time. Once a
+// ShotWriter exists that time is a clock of its own, stepped frame by frame here, so springs and
+// fades have moved exactly as far at every shot however loaded the machine is.
 void settleShots(int milliseconds);
 
 // A synthetic mouse event at `position` in the window.
