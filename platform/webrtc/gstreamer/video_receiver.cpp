@@ -190,6 +190,36 @@ void VideoReceiver::padAdded(GstPad* pad) {
         },
         newWeak(weak), deleteWeak);
     gst_object_unref(depayloaded);
+    // The jitter buffer's verdict on a packet it stopped waiting for, retransmissions included.
+    GstPad* depayloaderInput = gst_element_get_static_pad(depayloader, "sink");
+    gst_pad_add_probe(
+        depayloaderInput, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+            GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+            if (GST_EVENT_TYPE(event) == GST_EVENT_CUSTOM_DOWNSTREAM &&
+                gst_event_has_name(event, "GstRTPPacketLost")) {
+                if (auto self = weakOf(data).lock()) {
+                    self->pictureLost();
+                }
+            }
+            return GST_PAD_PROBE_OK;
+        },
+        newWeak(weak), deleteWeak);
+    gst_object_unref(depayloaderInput);
+    GstPad* decoded = gst_element_get_static_pad(decoder, "src");
+    gst_pad_add_probe(
+        decoded, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+            if (GST_BUFFER_FLAG_IS_SET(GST_PAD_PROBE_INFO_BUFFER(info),
+                                       GST_BUFFER_FLAG_CORRUPTED)) {
+                if (auto self = weakOf(data).lock()) {
+                    self->pictureLost();
+                }
+            }
+            return GST_PAD_PROBE_OK;
+        },
+        newWeak(weak), deleteWeak);
+    gst_object_unref(decoded);
 
     for (GstElement* element : {sink, convert, decoder, parser, depayloader}) {
         gst_element_sync_state_with_parent(element);
@@ -229,6 +259,9 @@ void VideoReceiver::sampleArrived(GstSample* sample) {
             return;
         }
         frame.keyframe = keyframes_.erase(GST_BUFFER_PTS(buffer)) > 0;
+        if (frame.keyframe) {
+            pictureLoss_.keyframeArrived(frame.decodedAtNanoseconds);
+        }
     }
     if (onFrame_) {
         onFrame_(frame);
@@ -334,6 +367,14 @@ void VideoReceiver::afterNegotiation() {
                          nullptr);
             g_object_unref(session);
         }
+        // The wait for a gap must not hold back the first picture: it starts once two packets
+        // came in order rather than after the whole latency.
+        g_signal_connect(
+            rtpbin, "new-jitterbuffer",
+            G_CALLBACK(+[](GstElement*, GstElement* jitterbuffer, guint, guint, gpointer) {
+                g_object_set(jitterbuffer, "faststart-min-packets", faststartPackets, nullptr);
+            }),
+            nullptr);
         gst_object_unref(rtpbin);
     }
     addBlackoutProbe(webrtc_, "nicesrc", "src", blackout_);
@@ -356,10 +397,68 @@ void VideoReceiver::finishGathering() {
 }
 
 void VideoReceiver::requestKeyframe() {
+    if (!isClosed()) {
+        sendKeyframeRequest();
+    }
+}
+
+void VideoReceiver::pictureLost() {
+    const auto now = static_cast<std::int64_t>(uptimeNanoseconds());
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_) {
+            return;
+        }
+        if (!pictureLoss_.lossDetected(now)) {
+            scheduleRetryLocked(now);
+            return;
+        }
+        ++pictureLossRequests_;
+    }
+    sendKeyframeRequest();
+}
+
+void VideoReceiver::scheduleRetryLocked(std::int64_t now) {
+    const std::optional<std::int64_t> at = pictureLoss_.retryAt();
+    if (!at || pictureLossRetryScheduled_) {
+        return;
+    }
+    pictureLossRetryScheduled_ = true;
+    pictureLossRetry_ =
+        queue_->after(static_cast<double>(*at - now) / 1e9, [weak = weak_from_this()] {
+            if (auto self = weak.lock()) {
+                self->retryPictureLoss();
+            }
+        });
+}
+
+void VideoReceiver::retryPictureLoss() {
+    const auto now = static_cast<std::int64_t>(uptimeNanoseconds());
+    {
+        std::lock_guard lock(mutex_);
+        pictureLossRetryScheduled_ = false;
+        if (closed_) {
+            return;
+        }
+        if (!pictureLoss_.retry(now)) {
+            scheduleRetryLocked(now);
+            return;
+        }
+        ++pictureLossRequests_;
+    }
+    sendKeyframeRequest();
+}
+
+std::uint64_t VideoReceiver::pictureLossRequests() const {
+    std::lock_guard lock(mutex_);
+    return pictureLossRequests_;
+}
+
+void VideoReceiver::sendKeyframeRequest() {
     GstElement* depayloader = nullptr;
     {
         std::lock_guard lock(mutex_);
-        if (closed_ || depayloader_ == nullptr) {
+        if (depayloader_ == nullptr) {
             return;
         }
         depayloader = GST_ELEMENT(gst_object_ref(depayloader_));
@@ -417,6 +516,7 @@ void VideoReceiver::close() {
         closed_ = true;
         gatheringCompletion_.reset();
         gatheringTimeout_.cancel();
+        pictureLossRetry_.cancel();
     }
     if (pipeline_ != nullptr) {
         queue_->async([pipeline = GST_ELEMENT(gst_object_ref(pipeline_))] {
