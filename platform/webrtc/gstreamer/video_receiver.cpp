@@ -5,6 +5,7 @@
 #include <gst/webrtc/webrtc.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "platform/clock/clock.h"
 #include "platform/webrtc/gstreamer/gathering_address.h"
@@ -190,36 +191,15 @@ void VideoReceiver::padAdded(GstPad* pad) {
         },
         newWeak(weak), deleteWeak);
     gst_object_unref(depayloaded);
-    // The jitter buffer's verdict on a packet it stopped waiting for, retransmissions included.
-    GstPad* depayloaderInput = gst_element_get_static_pad(depayloader, "sink");
-    gst_pad_add_probe(
-        depayloaderInput, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
-        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
-            GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-            if (GST_EVENT_TYPE(event) == GST_EVENT_CUSTOM_DOWNSTREAM &&
-                gst_event_has_name(event, "GstRTPPacketLost")) {
-                if (auto self = weakOf(data).lock()) {
-                    self->pictureLost();
-                }
-            }
-            return GST_PAD_PROBE_OK;
-        },
-        newWeak(weak), deleteWeak);
-    gst_object_unref(depayloaderInput);
-    GstPad* decoded = gst_element_get_static_pad(decoder, "src");
-    gst_pad_add_probe(
-        decoded, GST_PAD_PROBE_TYPE_BUFFER,
-        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
-            if (GST_BUFFER_FLAG_IS_SET(GST_PAD_PROBE_INFO_BUFFER(info),
-                                       GST_BUFFER_FLAG_CORRUPTED)) {
-                if (auto self = weakOf(data).lock()) {
-                    self->pictureLost();
-                }
-            }
-            return GST_PAD_PROBE_OK;
-        },
-        newWeak(weak), deleteWeak);
-    gst_object_unref(decoded);
+    // The jitter buffer's verdict on a packet it stopped waiting for, retransmissions included,
+    // and the decoder's on what it made of the gap.
+    for (auto [element, padName, type] :
+         {std::tuple(depayloader, "sink", GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+          std::tuple(decoder, "src", GST_PAD_PROBE_TYPE_BUFFER)}) {
+        GstPad* probed = gst_element_get_static_pad(element, padName);
+        gst_pad_add_probe(probed, type, lossProbe, newWeak(weak), deleteWeak);
+        gst_object_unref(probed);
+    }
 
     for (GstElement* element : {sink, convert, decoder, parser, depayloader}) {
         gst_element_sync_state_with_parent(element);
@@ -229,6 +209,21 @@ void VideoReceiver::padAdded(GstPad* pad) {
     gst_object_unref(input);
     std::lock_guard lock(mutex_);
     depayloader_ = depayloader;
+}
+
+GstPadProbeReturn VideoReceiver::lossProbe(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    bool lost = false;
+    if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
+        lost = GST_BUFFER_FLAG_IS_SET(GST_PAD_PROBE_INFO_BUFFER(info), GST_BUFFER_FLAG_CORRUPTED);
+    } else {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        lost = GST_EVENT_TYPE(event) == GST_EVENT_CUSTOM_DOWNSTREAM &&
+               gst_event_has_name(event, "GstRTPPacketLost");
+    }
+    if (auto self = lost ? weakOf(data).lock() : nullptr) {
+        self->pictureLost(false);
+    }
+    return GST_PAD_PROBE_OK;
 }
 
 void VideoReceiver::sampleArrived(GstSample* sample) {
@@ -402,46 +397,25 @@ void VideoReceiver::requestKeyframe() {
     }
 }
 
-void VideoReceiver::pictureLost() {
+void VideoReceiver::pictureLost(bool retry) {
     const auto now = static_cast<std::int64_t>(uptimeNanoseconds());
     {
         std::lock_guard lock(mutex_);
+        pictureLossRetryScheduled_ = pictureLossRetryScheduled_ && !retry;
         if (closed_) {
             return;
         }
-        if (!pictureLoss_.lossDetected(now)) {
-            scheduleRetryLocked(now);
-            return;
-        }
-        ++pictureLossRequests_;
-    }
-    sendKeyframeRequest();
-}
-
-void VideoReceiver::scheduleRetryLocked(std::int64_t now) {
-    const std::optional<std::int64_t> at = pictureLoss_.retryAt();
-    if (!at || pictureLossRetryScheduled_) {
-        return;
-    }
-    pictureLossRetryScheduled_ = true;
-    pictureLossRetry_ =
-        queue_->after(static_cast<double>(*at - now) / 1e9, [weak = weak_from_this()] {
-            if (auto self = weak.lock()) {
-                self->retryPictureLoss();
+        if (!(retry ? pictureLoss_.retry(now) : pictureLoss_.lossDetected(now))) {
+            const std::optional<std::int64_t> at = pictureLoss_.retryAt();
+            if (at && !pictureLossRetryScheduled_) {
+                pictureLossRetryScheduled_ = true;
+                pictureLossRetry_ =
+                    queue_->after(static_cast<double>(*at - now) / 1e9, [weak = weak_from_this()] {
+                        if (auto self = weak.lock()) {
+                            self->pictureLost(true);
+                        }
+                    });
             }
-        });
-}
-
-void VideoReceiver::retryPictureLoss() {
-    const auto now = static_cast<std::int64_t>(uptimeNanoseconds());
-    {
-        std::lock_guard lock(mutex_);
-        pictureLossRetryScheduled_ = false;
-        if (closed_) {
-            return;
-        }
-        if (!pictureLoss_.retry(now)) {
-            scheduleRetryLocked(now);
             return;
         }
         ++pictureLossRequests_;

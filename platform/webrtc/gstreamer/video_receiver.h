@@ -80,10 +80,9 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     void sampleArrived(GstSample* sample);
     // From the streaming threads: a packet the jitter buffer gave up on, or a picture the
     // decoder marked corrupted. Every picture after it refers to a broken one until a keyframe.
-    void pictureLost();
-    void retryPictureLoss();
-    // Under the lock, after the limiter kept a loss.
-    void scheduleRetryLocked(std::int64_t now);
+    // A loss the limiter keeps is retried on the receiver's queue.
+    void pictureLost(bool retry);
+    static GstPadProbeReturn lossProbe(GstPad* pad, GstPadProbeInfo* info, gpointer data);
     void sendKeyframeRequest();
     bool isClosed() const;
 
