@@ -14,7 +14,9 @@ start_virtual_display() {
   # One X server starts at a time on this machine: servers that pick their display number while
   # another does can take each other's sockets, and the loser's clients then find no display.
   # Without resets the server keeps its sockets as they were when it first answered.
-  exec {lock}>>/tmp/.quillory-display.lock
+  # Read-only, so that another user's lock file serves as well.
+  touch /tmp/.quillory-display.lock 2>/dev/null
+  exec {lock}</tmp/.quillory-display.lock
   flock -w 120 "$lock" || { log "another X server kept starting for two minutes"; return 1; }
   "$@" Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 "${size}x24" 3>"$work/display" \
     >"$work/xvfb.log" 2>&1 {lock}>&- &
