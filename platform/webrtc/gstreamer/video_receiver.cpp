@@ -5,7 +5,6 @@
 #include <gst/webrtc/webrtc.h>
 
 #include <cstring>
-#include <tuple>
 
 #include "platform/clock/clock.h"
 #include "platform/webrtc/gstreamer/gathering_address.h"
@@ -191,15 +190,6 @@ void VideoReceiver::padAdded(GstPad* pad) {
         },
         newWeak(weak), deleteWeak);
     gst_object_unref(depayloaded);
-    // The jitter buffer's verdict on a packet it stopped waiting for, retransmissions included,
-    // and the decoder's on what it made of the gap.
-    for (auto [element, padName, type] :
-         {std::tuple(depayloader, "sink", GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
-          std::tuple(decoder, "src", GST_PAD_PROBE_TYPE_BUFFER)}) {
-        GstPad* probed = gst_element_get_static_pad(element, padName);
-        gst_pad_add_probe(probed, type, lossProbe, newWeak(weak), deleteWeak);
-        gst_object_unref(probed);
-    }
 
     for (GstElement* element : {sink, convert, decoder, parser, depayloader}) {
         gst_element_sync_state_with_parent(element);
@@ -209,21 +199,6 @@ void VideoReceiver::padAdded(GstPad* pad) {
     gst_object_unref(input);
     std::lock_guard lock(mutex_);
     depayloader_ = depayloader;
-}
-
-GstPadProbeReturn VideoReceiver::lossProbe(GstPad*, GstPadProbeInfo* info, gpointer data) {
-    bool lost = false;
-    if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
-        lost = GST_BUFFER_FLAG_IS_SET(GST_PAD_PROBE_INFO_BUFFER(info), GST_BUFFER_FLAG_CORRUPTED);
-    } else {
-        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-        lost = GST_EVENT_TYPE(event) == GST_EVENT_CUSTOM_DOWNSTREAM &&
-               gst_event_has_name(event, "GstRTPPacketLost");
-    }
-    if (auto self = lost ? weakOf(data).lock() : nullptr) {
-        self->pictureLost(false);
-    }
-    return GST_PAD_PROBE_OK;
 }
 
 void VideoReceiver::sampleArrived(GstSample* sample) {
@@ -254,9 +229,6 @@ void VideoReceiver::sampleArrived(GstSample* sample) {
             return;
         }
         frame.keyframe = keyframes_.erase(GST_BUFFER_PTS(buffer)) > 0;
-        if (frame.keyframe) {
-            pictureLoss_.keyframeArrived(frame.decodedAtNanoseconds);
-        }
     }
     if (onFrame_) {
         onFrame_(frame);
@@ -392,47 +364,10 @@ void VideoReceiver::finishGathering() {
 }
 
 void VideoReceiver::requestKeyframe() {
-    if (!isClosed()) {
-        sendKeyframeRequest();
-    }
-}
-
-void VideoReceiver::pictureLost(bool retry) {
-    const auto now = static_cast<std::int64_t>(uptimeNanoseconds());
-    {
-        std::lock_guard lock(mutex_);
-        pictureLossRetryScheduled_ = pictureLossRetryScheduled_ && !retry;
-        if (closed_) {
-            return;
-        }
-        if (!(retry ? pictureLoss_.retry(now) : pictureLoss_.lossDetected(now))) {
-            const std::optional<std::int64_t> at = pictureLoss_.retryAt();
-            if (at && !pictureLossRetryScheduled_) {
-                pictureLossRetryScheduled_ = true;
-                pictureLossRetry_ =
-                    queue_->after(static_cast<double>(*at - now) / 1e9, [weak = weak_from_this()] {
-                        if (auto self = weak.lock()) {
-                            self->pictureLost(true);
-                        }
-                    });
-            }
-            return;
-        }
-        ++pictureLossRequests_;
-    }
-    sendKeyframeRequest();
-}
-
-std::uint64_t VideoReceiver::pictureLossRequests() const {
-    std::lock_guard lock(mutex_);
-    return pictureLossRequests_;
-}
-
-void VideoReceiver::sendKeyframeRequest() {
     GstElement* depayloader = nullptr;
     {
         std::lock_guard lock(mutex_);
-        if (depayloader_ == nullptr) {
+        if (closed_ || depayloader_ == nullptr) {
             return;
         }
         depayloader = GST_ELEMENT(gst_object_ref(depayloader_));
@@ -490,7 +425,6 @@ void VideoReceiver::close() {
         closed_ = true;
         gatheringCompletion_.reset();
         gatheringTimeout_.cancel();
-        pictureLossRetry_.cancel();
     }
     if (pipeline_ != nullptr) {
         queue_->async([pipeline = GST_ELEMENT(gst_object_ref(pipeline_))] {

@@ -15,7 +15,6 @@
 
 #include "platform/dispatch/serial_queue.h"
 #include "platform/video/video_codec_info.h"
-#include "platform/webrtc/gstreamer/picture_loss_limiter.h"
 #include "platform/webrtc/peer_transport.h"
 #include "platform/webrtc/studio_statistics_report.h"
 
@@ -23,8 +22,7 @@ namespace quillory {
 
 // The receive-only side of a Studio stream, for tests and the command-line tablet: answers an
 // offer with one receive-only video transceiver, decodes H.264 to NV12 and hands every decoded
-// picture on. It asks for a keyframe by itself when a loss breaks the picture, paced like a
-// browser's receiver; it can be told to ask, and can black out its network path.
+// picture on. It can ask for keyframes and black out its network path.
 //
 // Threads: the owner calls the methods from one thread; frames and completions arrive on
 // GStreamer threads (or the receiver's queue "app.quillory.media.receiver"), never after close.
@@ -43,7 +41,7 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     static constexpr double gatheringTimeoutSeconds = 2.0;
     // How long a gap is waited for before its packet counts as lost: time for a retransmission,
     // a round trip and the sender's turn. At 20 ms nearly every gap on a loaded machine was given
-    // up before its retransmission came, each one a broken picture and a keyframe request.
+    // up before its retransmission came, each one a broken picture until the next keyframe.
     static constexpr unsigned latencyMilliseconds = 200;
     static constexpr guint faststartPackets = 2;
     static constexpr std::uint64_t rtcpMinimumIntervalNanoseconds = 200'000'000;
@@ -60,8 +58,6 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     void answer(const std::string& offerSdp, AnswerCompletion completion);
     // Sends a picture loss indication through the depayloader.
     void requestKeyframe();
-    // How many requests a loss made, for the summary.
-    std::uint64_t pictureLossRequests() const;
     // While on, every packet both ways is dropped at the ICE elements.
     void setBlackout(bool on);
     PeerConnectionState connectionState() const;
@@ -78,12 +74,6 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     void finishGathering();
     void afterNegotiation();
     void sampleArrived(GstSample* sample);
-    // From the streaming threads: a packet the jitter buffer gave up on, or a picture the
-    // decoder marked corrupted. Every picture after it refers to a broken one until a keyframe.
-    // A loss the limiter keeps is retried on the receiver's queue.
-    void pictureLost(bool retry);
-    static GstPadProbeReturn lossProbe(GstPad* pad, GstPadProbeInfo* info, gpointer data);
-    void sendKeyframeRequest();
     bool isClosed() const;
 
     const FrameCallback onFrame_;
@@ -100,10 +90,6 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     Timer gatheringTimeout_;
     // Presentation times of IDR access units, to mark the pictures decoded from them.
     std::map<GstClockTime, bool> keyframes_;
-    PictureLossLimiter pictureLoss_;
-    Timer pictureLossRetry_;
-    bool pictureLossRetryScheduled_ = false;
-    std::uint64_t pictureLossRequests_ = 0;
 };
 
 }  // namespace quillory
