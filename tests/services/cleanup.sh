@@ -3,9 +3,9 @@
 set -euo pipefail
 [ "$(id -u)" -eq 0 ] || { echo "needs root for a PID namespace: skipped"; exit 0; }
 # A copy outside /tmp, which the run below replaces with an empty one.
-services=$(mktemp /dev/shm/quillory-services.XXXXXX)
-trap 'rm -f "$services"' EXIT
-cp "$1" "$services" && chmod 700 "$services"
+copy=$(mktemp -d /dev/shm/quillory-services.XXXXXX)
+trap 'rm -rf "$copy"' EXIT
+cp -r "$1" "$(dirname "$1")/lib" "$copy/" && services="$copy/$(basename "$1")"
 for command in true false; do
   # In PID, mount and network namespaces of its own: whatever survives the run is still listed
   # afterwards, and its X server cannot take the display (lock file, abstract socket) of ours.

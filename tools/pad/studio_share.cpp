@@ -1,6 +1,7 @@
 #include "tools/pad/studio_share.h"
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 
 #include "media/interactive_h264_factory.h"
@@ -262,6 +263,7 @@ void StudioShare::answerReady(const Uuid& streamID, std::optional<std::string> s
     const StudioSignal answer{.id = streamID, .kind = StudioSignal::Kind::answer, .sdp = sdp};
     link_.send(answer);
     answeredAt_ = now();
+    reportFrom_ = answeredAt_;
     output_->event("answered", {{"relayed", relay_ != nullptr}}, "Answered; waiting for video…");
     std::weak_ptr<StudioShare> weak = weak_from_this();
     waitTimer_ = MainQueue::after(firstFrameTimeout, [weak] {
@@ -328,8 +330,17 @@ void StudioShare::report() {
         output_->event("connection", {{"connected", connected}},
                        connected ? "Connected." : "Connection lost.");
     }
-    if (firstFrameAt_) {
-        Json fields = {{"fps", framesThisSecond_},
+    // Pictures per second over a whole interval: the one in which the first picture came is
+    // only partly covered, and a late timer makes an interval longer than a second.
+    const std::int64_t at = now();
+    const double seconds = static_cast<double>(at - reportFrom_) / nanosecondsPerSecond;
+    const auto fps = static_cast<std::uint64_t>(
+        std::lround(static_cast<double>(framesThisSecond_) / std::max(seconds, 1e-3)));
+    const bool wholeInterval = firstFrameAt_ && *firstFrameAt_ < reportFrom_;
+    framesThisSecond_ = 0;
+    reportFrom_ = at;
+    if (wholeInterval) {
+        Json fields = {{"fps", fps},
                        {"width", width_},
                        {"height", height_},
                        {"frames", frames_},
@@ -337,11 +348,9 @@ void StudioShare::report() {
         if (lastCounter_) {
             fields["counter"] = *lastCounter_;
         }
-        output_->event(
-            "frames", std::move(fields),
-            std::to_string(framesThisSecond_) + " pictures/s, " + sizeText(width_, height_));
+        output_->event("frames", std::move(fields),
+                       std::to_string(fps) + " pictures/s, " + sizeText(width_, height_));
     }
-    framesThisSecond_ = 0;
     scheduleReport();
 }
 

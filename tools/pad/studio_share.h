@@ -91,6 +91,7 @@ class StudioShare final : public StudioShareDriver,
     std::int64_t longestGap_ = 0;
     std::uint64_t frames_ = 0;
     std::uint64_t framesThisSecond_ = 0;
+    std::int64_t reportFrom_ = 0;
     std::uint64_t barcodes_ = 0;
     std::optional<std::uint32_t> lastCounter_;
     int width_ = 0;

@@ -348,6 +348,14 @@ void VideoReceiver::afterNegotiation() {
                          nullptr);
             g_object_unref(session);
         }
+        // The wait for a gap must not hold back the first picture: it starts once two packets
+        // came in order rather than after the whole latency.
+        g_signal_connect(
+            rtpbin, "new-jitterbuffer",
+            G_CALLBACK(+[](GstElement*, GstElement* jitterbuffer, guint, guint, gpointer) {
+                g_object_set(jitterbuffer, "faststart-min-packets", faststartPackets, nullptr);
+            }),
+            nullptr);
         gst_object_unref(rtpbin);
     }
     addBlackoutProbe(webrtc_, "nicesrc", "src", blackout_);
