@@ -8,6 +8,7 @@
 
 #include "media/studio_performance.h"
 #include "media/studio_source_size.h"
+#include "media/tests/forwarding_video_encoder.h"
 #include "media/tests/studio_loopback_fixture.h"
 #include "protocol/studio_signal.h"
 
@@ -127,38 +128,21 @@ class RefusingEncoderFactory final : public VideoEncoderFactory {
     std::atomic<int> starts = 0;
 
   private:
-    struct Refusing final : VideoEncoder {
+    struct Refusing final : ForwardingVideoEncoder {
         Refusing(std::shared_ptr<VideoEncoder> encoder, RefusingEncoderFactory* factory)
-            : inner(std::move(encoder)), owner(factory) {}
-        void setCallback(EncodedImageCallback callback) override {
-            inner->setCallback(std::move(callback));
-        }
+            : ForwardingVideoEncoder(std::move(encoder)), owner(factory) {}
         int startEncode(const VideoEncoderSettings& settings) override {
             ++owner->starts;
             encoded = 0;
-            return inner->startEncode(settings);
+            return ForwardingVideoEncoder::startEncode(settings);
         }
-        int releaseEncoder() override { return inner->releaseEncoder(); }
         int encode(const VideoFrame& frame, const H264CodecSpecificInfo* codecInfo,
                    std::span<const VideoFrameType> types) override {
             if (++encoded == owner->refused_ && (owner->always_ || owner->starts == 1)) {
                 return videoCodecError;
             }
-            return inner->encode(frame, codecInfo, types);
+            return ForwardingVideoEncoder::encode(frame, codecInfo, types);
         }
-        int setBitrate(std::uint32_t kbps, std::uint32_t rate) override {
-            return inner->setBitrate(kbps, rate);
-        }
-        std::string implementationName() const override { return inner->implementationName(); }
-        std::optional<VideoEncoderQpThresholds> scalingSettings() const override {
-            return inner->scalingSettings();
-        }
-        int resolutionAlignment() const override { return inner->resolutionAlignment(); }
-        bool applyAlignmentToAllSimulcastLayers() const override {
-            return inner->applyAlignmentToAllSimulcastLayers();
-        }
-        bool supportsNativeHandle() const override { return inner->supportsNativeHandle(); }
-        std::shared_ptr<VideoEncoder> inner;
         RefusingEncoderFactory* owner;
         int encoded = 0;
     };

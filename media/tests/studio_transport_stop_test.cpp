@@ -10,6 +10,7 @@
 #include <string>
 
 #include "media/interactive_h264_factory.h"
+#include "media/tests/forwarding_video_encoder.h"
 #include "platform/clock/clock.h"
 #include "platform/video/pixel_buffer.h"
 #include "platform/webrtc/gstreamer/gst_peer_transport_factory.h"
@@ -41,10 +42,10 @@ struct Ledger {
     }
 };
 
-class LedgerEncoder final : public VideoEncoder {
+class LedgerEncoder final : public ForwardingVideoEncoder {
   public:
     LedgerEncoder(std::shared_ptr<VideoEncoder> inner, std::shared_ptr<Ledger> ledger)
-        : inner_(std::move(inner)), ledger_(std::move(ledger)) {
+        : ForwardingVideoEncoder(std::move(inner)), ledger_(std::move(ledger)) {
         ledger_->note([&] {
             ++ledger_->unreleased;
             ++ledger_->alive;
@@ -53,16 +54,13 @@ class LedgerEncoder final : public VideoEncoder {
     ~LedgerEncoder() override {
         ledger_->note([&] { --ledger_->alive; });
     }
-    void setCallback(EncodedImageCallback callback) override {
-        inner_->setCallback(std::move(callback));
-    }
     int startEncode(const VideoEncoderSettings& settings) override {
         ledger_->note([&] {
             if (std::exchange(released_, false)) {
                 ++ledger_->unreleased;
             }
         });
-        return inner_->startEncode(settings);
+        return ForwardingVideoEncoder::startEncode(settings);
     }
     int releaseEncoder() override {
         ledger_->note([&] {
@@ -70,27 +68,10 @@ class LedgerEncoder final : public VideoEncoder {
                 --ledger_->unreleased;
             }
         });
-        return inner_->releaseEncoder();
+        return ForwardingVideoEncoder::releaseEncoder();
     }
-    int encode(const VideoFrame& frame, const H264CodecSpecificInfo* info,
-               std::span<const VideoFrameType> frameTypes) override {
-        return inner_->encode(frame, info, frameTypes);
-    }
-    int setBitrate(std::uint32_t bitrateKbps, std::uint32_t framerate) override {
-        return inner_->setBitrate(bitrateKbps, framerate);
-    }
-    std::string implementationName() const override { return inner_->implementationName(); }
-    std::optional<VideoEncoderQpThresholds> scalingSettings() const override {
-        return inner_->scalingSettings();
-    }
-    int resolutionAlignment() const override { return inner_->resolutionAlignment(); }
-    bool applyAlignmentToAllSimulcastLayers() const override {
-        return inner_->applyAlignmentToAllSimulcastLayers();
-    }
-    bool supportsNativeHandle() const override { return inner_->supportsNativeHandle(); }
 
   private:
-    const std::shared_ptr<VideoEncoder> inner_;
     const std::shared_ptr<Ledger> ledger_;
     bool released_ = false;
 };
