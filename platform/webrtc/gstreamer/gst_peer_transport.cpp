@@ -524,13 +524,13 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
         g_signal_emit_by_name(rtpbin, "get-internal-session", 0u, &session);
         if (session != nullptr) {
             g_object_set(session, "rtcp-min-interval", rtcpMinimumIntervalNanoseconds, nullptr);
-            watchReceiverReports(session);
-            // Every packet counts, reports and feedback alike: with a still screen the other
-            // side's reports are all there is.
+            // Every packet is a sign of life, reports and feedback alike: with a still screen the
+            // other side's reports are all there is. Its receiver reports also carry the loss.
             connect(session, "on-receiving-rtcp",
-                    G_CALLBACK(+[](GObject*, GstBuffer*, gpointer data) {
+                    G_CALLBACK(+[](GObject*, GstBuffer* buffer, gpointer data) {
                         if (auto self = weakOf(data).lock()) {
                             self->rtcpArrived();
+                            self->receiverReportArrived(buffer);
                         }
                     }));
             // The statistics' own loss misses packets the receiver never reported; the feedback

@@ -116,7 +116,6 @@ class GstPeerTransport final : public PeerTransport,
     void imageEncoded(const EncodedImage& image);
     void failStream(const std::string& message);
     void estimateArrived(const BandwidthFeedbackWindow& window);
-    void watchReceiverReports(GObject* session);
     void applyEncoderRate();
 
     const PeerTransportConfiguration configuration_;

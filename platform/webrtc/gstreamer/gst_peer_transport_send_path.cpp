@@ -39,15 +39,6 @@ void GstPeerTransport::estimateArrived(const BandwidthFeedbackWindow& window) {
     applyEncoderRate();
 }
 
-void GstPeerTransport::watchReceiverReports(GObject* session) {
-    connect(session, "on-receiving-rtcp",
-            G_CALLBACK(+[](GObject*, GstBuffer* buffer, gpointer data) {
-                if (auto self = fromGlib<std::weak_ptr<GstPeerTransport>>(data).lock()) {
-                    self->receiverReportArrived(buffer);
-                }
-            }));
-}
-
 void GstPeerTransport::receiverReportArrived(GstBuffer* buffer) {
     GstRTCPBuffer rtcp = GST_RTCP_BUFFER_INIT;
     if (!gst_rtcp_buffer_map(buffer, GST_MAP_READ, &rtcp)) {
