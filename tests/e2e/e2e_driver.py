@@ -24,6 +24,8 @@ import time
 SKIP = 77
 WAIT = 20.0
 ATSPI_READ = os.path.join(os.path.dirname(os.path.abspath(__file__)), "atspi_read.py")
+PRIVATE_AVAHI = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
+                             "lib", "private-avahi")
 # The system's interpreter has the GObject bindings when the running one does not.
 GI_PYTHON = sys.executable if importlib.util.find_spec("gi") else "/usr/bin/python3"
 
@@ -351,28 +353,11 @@ class PrivateAvahi:
   </policy>
 </busconfig>
 """
-    DAEMON_CONFIG = """[server]
-use-ipv4=yes
-use-ipv6=no
-allow-interfaces=lo
-enable-dbus=yes
-ratelimit-interval-usec=1000000
-ratelimit-burst=1000
-[wide-area]
-enable-wide-area=no
-[publish]
-publish-hinfo=no
-publish-workstation=no
-"""
-
     def __init__(self, folder):
         os.makedirs(folder, exist_ok=True)
         bus_config = os.path.join(folder, "bus.conf")
         with open(bus_config, "w") as file:
             file.write(self.BUS_CONFIG.format(socket=os.path.join(folder, "system_bus_socket")))
-        self.daemon_config = os.path.join(folder, "avahi-daemon.conf")
-        with open(self.daemon_config, "w") as file:
-            file.write(self.DAEMON_CONFIG)
         self.bus = Process("system bus", ["dbus-daemon", "--config-file", bus_config, "--nofork",
                                           "--print-address=1"])
         address = self.bus.expect(lambda event: "text" in event)["text"]
@@ -381,12 +366,7 @@ publish-workstation=no
         self.daemon = None
 
     def start(self):
-        # The daemon's pid file and socket live in a folder of its own mount namespace.
-        self.daemon = Process("avahi-daemon", [
-            "unshare", "-m", "-n", "sh", "-c",
-            "mount -t tmpfs tmpfs /run/avahi-daemon && ip link set lo up && "
-            "exec avahi-daemon -f \"$0\" --no-drop-root --no-chroot --no-rlimits",
-            self.daemon_config], self.env)
+        self.daemon = Process("avahi-daemon", [PRIVATE_AVAHI], self.env)
         self.daemon.expect(lambda event: "Server startup complete" in str(event))
 
     def stop(self):
