@@ -46,6 +46,12 @@ Item {
         Item { Item { property string palette: Design.palette } }
     }
 
+    Component {
+        id: galleryPage
+
+        DesignSystemGallery { width: 400; height: 300 }
+    }
+
     TestCase {
         name: "Design"
         when: windowShown
@@ -130,6 +136,20 @@ Item {
             verify(Qt.colorEqual(face.pixel(40, 40), "white") || Qt.colorEqual(face.pixel(40, 44), "white")
                    || Qt.colorEqual(face.pixel(36, 40), "white"), "the mark on the face")
             face.save(shotsDirectory + "/brand-badge.png")
+        }
+
+        // The icon grid sits at the end of the page: its icons are built once it scrolls in.
+        function test_galleryIconGridFillsTheWidthAndBuildsOnlyWhatIsShown() {
+            const gallery = createTemporaryObject(galleryPage, root)
+            const grid = findChild(gallery, "iconGrid")
+            verify(grid)
+            waitForRendering(gallery)
+            verify(grid.cellWidth >= 44)
+            fuzzyCompare(grid.columns * grid.cellWidth, grid.width, 0.5)
+            compare(grid.count, 36)
+            compare(grid.contentItem.children.length, 0)
+            gallery.contentItem.contentY = gallery.contentHeight - gallery.height
+            tryCompare(grid.contentItem.children, "length", 36)
         }
     }
 }
