@@ -271,7 +271,7 @@ ScrollView {
         }
 
         // Columns of at least 44 points share the width; only the rows inside the scrolled
-        // viewport are built, as the display margins shrink the grid's view to them.
+        // viewport are built, as the negative display margins shrink the grid's view to them.
         GridView {
             id: iconGrid
 
@@ -279,23 +279,25 @@ ScrollView {
             readonly property int columns:
                 Math.max(1, Math.floor((width + spacing) / (44 + spacing)))
             readonly property real iconSize: 18 * Appearance.textScale
-            readonly property real top: page.y + y
-            readonly property real shownFrom: Math.max(0, gallery.contentItem.contentY - top)
+            readonly property real onPage: page.y + y
+            readonly property real shownFrom: Math.max(0, gallery.contentItem.contentY - onPage)
             readonly property real shownTo:
-                Math.min(height, gallery.contentItem.contentY + gallery.availableHeight - top)
+                Math.min(height, gallery.contentItem.contentY + gallery.availableHeight - onPage)
 
             objectName: "iconGrid"
             Layout.fillWidth: true
-            implicitHeight: Math.ceil(count / columns) * cellHeight
+            implicitHeight: Math.ceil(gallery.iconNames.length / columns) * cellHeight
             interactive: false
             cacheBuffer: 0
             displayMarginBeginning: -Math.floor(shownFrom)
             displayMarginEnd: -Math.floor(Math.max(0, height - Math.max(shownFrom, shownTo)))
             cellWidth: width / columns
             cellHeight: iconSize + spacing
-            model: gallery.iconNames
+            // A view never builds less than its first row: off screen it has no icons at all.
+            model: shownTo > shownFrom ? gallery.iconNames : []
 
             delegate: Item {
+                objectName: "galleryIcon"
                 width: iconGrid.cellWidth
                 height: iconGrid.cellHeight
 
