@@ -66,7 +66,8 @@ std::int64_t GstPeerTransport::now() {
 std::shared_ptr<GstPeerTransport> GstPeerTransport::create(
     const PeerTransportConfiguration& configuration,
     std::shared_ptr<VideoEncoderFactory> encoderFactory,
-    std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown) {
+    std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown,
+    std::int64_t pacingDelayNanoseconds) {
     if (!configuration.iceServers.empty() || !configuration.udpHostCandidatesOnly ||
         !configuration.maxBundle || !configuration.requireRtcpMux || configuration.dscpMarking ||
         !configuration.gatherOnce || !encoderFactory) {
@@ -79,6 +80,8 @@ std::shared_ptr<GstPeerTransport> GstPeerTransport::create(
     auto transport =
         std::make_shared<GstPeerTransport>(Private{}, configuration, std::move(encoderFactory),
                                            std::move(delegate), std::move(teardown));
+    transport->pacing_ = std::make_shared<PacingGate>(
+        pacingDelayNanoseconds, static_cast<double>(defaultBitrateBps), &GstPeerTransport::now);
     if (!transport->build(*address)) {
         transport->close();
         return nullptr;
@@ -562,6 +565,38 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
         }
         gst_object_unref(rtpbin);
     }
+    // Paced where retransmissions join the media, before the session stamps their send times;
+    // without a retransmission element, the media alone.
+    GstElement* joined = findInside(webrtc_, "rtprtxsend");
+    GstPad* paced = gst_element_get_static_pad(joined != nullptr ? joined : payloader_, "src");
+    if (paced != nullptr) {
+        probe(paced,
+              static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                           GST_PAD_PROBE_TYPE_BUFFER_LIST),
+              [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+                  std::shared_ptr<PacingGate> gate;
+                  std::uint32_t ssrc = 0;
+                  if (auto self = weakOf(data).lock()) {
+                      gate = self->pacing_;
+                      ssrc = self->ssrc_;
+                  } else {
+                      return GST_PAD_PROBE_OK;
+                  }
+                  if ((info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
+                      pace(*gate, ssrc, GST_PAD_PROBE_INFO_BUFFER(info));
+                  } else if (GstBufferList* list = GST_PAD_PROBE_INFO_BUFFER_LIST(info)) {
+                      const guint count = gst_buffer_list_length(list);
+                      for (guint index = 0; index < count; ++index) {
+                          pace(*gate, ssrc, gst_buffer_list_get(list, index));
+                      }
+                  }
+                  return GST_PAD_PROBE_OK;
+              });
+        gst_object_unref(paced);
+    }
+    if (joined != nullptr) {
+        gst_object_unref(joined);
+    }
     if (GstElement* sink = findInside(webrtc_, "nicesink")) {
         GstPad* pad = gst_element_get_static_pad(sink, "sink");
         probe(pad,
@@ -718,6 +753,9 @@ void GstPeerTransport::close() {
         gatheringTimeout_.cancel();
         handlers.swap(handlers_);
         probes.swap(probes_);
+    }
+    if (pacing_) {
+        pacing_->close();
     }
     for (const auto& [object, id] : handlers) {
         g_signal_handler_disconnect(object, id);

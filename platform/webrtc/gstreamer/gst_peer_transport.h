@@ -20,6 +20,7 @@
 #include "platform/webrtc/gstreamer/connection_liveness.h"
 #include "platform/webrtc/gstreamer/gst_video_source.h"
 #include "platform/webrtc/gstreamer/keyframe_request_limiter.h"
+#include "platform/webrtc/gstreamer/packet_pacer.h"
 #include "platform/webrtc/gstreamer/sdp_video_answer.h"
 #include "platform/webrtc/gstreamer/sender_statistics.h"
 #include "platform/webrtc/peer_transport.h"
@@ -45,11 +46,13 @@ class GstPeerTransport final : public PeerTransport,
     static constexpr std::uint64_t rtcpMinimumIntervalNanoseconds = 200'000'000;
 
     // None when an element is missing or the configuration asks for what this transport cannot
-    // do (servers, TCP, DSCP marking, another bundle or mux policy).
+    // do (servers, TCP, DSCP marking, another bundle or mux policy). Packets are paced to leave
+    // within `pacingDelayNanoseconds` of their frame.
     static std::shared_ptr<GstPeerTransport> create(
         const PeerTransportConfiguration& configuration,
         std::shared_ptr<VideoEncoderFactory> encoderFactory,
-        std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown);
+        std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown,
+        std::int64_t pacingDelayNanoseconds = PacketPacer::defaultMaximumDelayNanoseconds);
 
     ~GstPeerTransport() override;
 
@@ -100,6 +103,8 @@ class GstPeerTransport final : public PeerTransport,
     void keyframeRequested(bool fullIntraRequest);
     void rtcpArrived();
     void packetLeft(GstBuffer* buffer);
+    // Blocks until the packet may leave; holds no reference to the transport meanwhile.
+    static void pace(PacingGate& gate, std::uint32_t mediaSsrc, GstBuffer* buffer);
     void receiverReportArrived(GstBuffer* buffer);
     void frameDroppedBusy();
     void transportFeedbackArrived(GObject* session);
@@ -148,6 +153,8 @@ class GstPeerTransport final : public PeerTransport,
     SenderStatistics statistics_;
     std::atomic<int> framesQueued_ = 0;
     TransportFeedbackLoss feedbackLoss_;
+    // Set by create(); holds packets on the streaming threads that push them.
+    std::shared_ptr<PacingGate> pacing_;
 
     // Queue state.
     std::optional<VideoCodecInfo> codec_;

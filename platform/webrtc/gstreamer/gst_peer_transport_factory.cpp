@@ -2,6 +2,7 @@
 
 #include "platform/webrtc/gstreamer/gst_peer_transport.h"
 #include "platform/webrtc/gstreamer/gst_webrtc_setup.h"
+#include "platform/webrtc/gstreamer/packet_pacer.h"
 
 namespace quillory {
 
@@ -10,7 +11,10 @@ GstPeerTransportFactory::GstPeerTransportFactory(
     : defaultEncoders_(std::move(defaultEncoders)),
       teardown_(std::make_shared<SerialQueue>("app.quillory.media.teardown")) {}
 
-void GstPeerTransportFactory::setUp(const std::map<std::string, std::string>&) {
+void GstPeerTransportFactory::setUp(const std::map<std::string, std::string>& fieldTrials) {
+    if (const auto delay = pacingDelayNanoseconds(fieldTrials)) {
+        pacingDelay_ = *delay;
+    }
     gstreamerWebRtcAvailable();
 }
 
@@ -23,7 +27,7 @@ std::shared_ptr<PeerTransport> GstPeerTransportFactory::createTransport(
     }
     return GstPeerTransport::create(configuration,
                                     encoderFactory ? std::move(encoderFactory) : defaultEncoders_,
-                                    std::move(delegate), teardown_);
+                                    std::move(delegate), teardown_, pacingDelay_.load());
 }
 
 }  // namespace quillory

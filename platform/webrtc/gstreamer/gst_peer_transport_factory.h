@@ -1,10 +1,13 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "platform/dispatch/serial_queue.h"
+#include "platform/webrtc/gstreamer/packet_pacer.h"
 #include "platform/webrtc/peer_transport_factory.h"
 
 namespace quillory {
@@ -16,7 +19,7 @@ class GstPeerTransportFactory final : public PeerTransportFactory {
   public:
     explicit GstPeerTransportFactory(std::shared_ptr<VideoEncoderFactory> defaultEncoders);
 
-    // Starts GStreamer; the field trials have no counterpart in it.
+    // Starts GStreamer; of the field trials, only the pacing delay has a counterpart in it.
     void setUp(const std::map<std::string, std::string>& fieldTrials) override;
     // None when GStreamer lacks an element the pipeline needs.
     std::shared_ptr<PeerTransport> createTransport(
@@ -27,6 +30,7 @@ class GstPeerTransportFactory final : public PeerTransportFactory {
   private:
     const std::shared_ptr<VideoEncoderFactory> defaultEncoders_;
     const std::shared_ptr<SerialQueue> teardown_;
+    std::atomic<std::int64_t> pacingDelay_ = PacketPacer::defaultMaximumDelayNanoseconds;
 };
 
 }  // namespace quillory
