@@ -22,7 +22,10 @@ namespace quillory {
 namespace {
 
 constexpr int timeBase = 600;
-constexpr int keyframeInterval = 7200;
+// An IDR at least every 7200 frames and every 240 s of presentation time, whichever comes first
+// at the rate frames run at.
+constexpr int keyframeIntervalFrames = 7200;
+constexpr std::int64_t keyframeIntervalTicks = std::int64_t{240} * timeBase;
 // The driver's rate control may only read its rate at open: a large change re-opens it, at most
 // this often.
 constexpr std::uint64_t vaapiReopenIntervalNs = 2'000'000'000;
@@ -182,10 +185,11 @@ void H264Codec::configureContext(int pixelFormat) {
     context_->pix_fmt = static_cast<AVPixelFormat>(pixelFormat);
     context_->color_range = AVCOL_RANGE_MPEG;
     context_->colorspace = AVCOL_SPC_SMPTE170M;
-    // Synthetic presentation times in 1/600 s; no reordering and one IDR until one is asked for.
+    // Synthetic presentation times in 1/600 s; no reordering; IDRs when asked for and at the
+    // key-frame interval.
     context_->time_base = AVRational{1, timeBase};
     context_->framerate = AVRational{config_.framesPerSecond, 1};
-    context_->gop_size = keyframeInterval;
+    context_->gop_size = keyframeIntervalFrames;
     context_->max_b_frames = 0;
     openedFramesPerSecond_ = config_.framesPerSecond;
     applyRate();
@@ -303,6 +307,7 @@ std::optional<VideoError> H264Codec::reopenVaapiIfDue() {
     }
     closeContext();
     // A fresh encoder starts with an IDR, so the stream stays decodable.
+    keyframePts_.reset();
     return openVaapi();
 }
 
@@ -320,6 +325,12 @@ std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer,
     if (auto error = reopenVaapiIfDue()) {
         closeContext();
         return error;
+    }
+    // The encoders count frames only, so the time limit, which a lower frame rate reaches first,
+    // is kept here; the first frame of an encoder is an IDR anyway.
+    if (!keyframePts_ || framesSinceKeyframe_ >= keyframeIntervalFrames ||
+        pts - *keyframePts_ >= keyframeIntervalTicks) {
+        keyframe = true;
     }
     if (context_ == nullptr) {
         return VideoError{AVERROR(EINVAL), "The encoder is closed after a failed re-open."};
@@ -357,6 +368,11 @@ std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer,
         inFlight_.pop_back();
         return libavError(result, "Sending the frame to the encoder");
     }
+    if (keyframe) {
+        keyframePts_ = pts;
+        framesSinceKeyframe_ = 0;
+    }
+    ++framesSinceKeyframe_;
     return drain(packets);
 }
 
