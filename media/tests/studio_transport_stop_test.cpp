@@ -10,6 +10,7 @@
 #include <string>
 
 #include "media/interactive_h264_factory.h"
+#include "media/studio_playback_policy.h"
 #include "media/tests/forwarding_video_encoder.h"
 #include "platform/clock/clock.h"
 #include "platform/video/pixel_buffer.h"
@@ -247,6 +248,14 @@ TEST(StudioTransportGatheringTest, GathersWhereTheTabletCanReach) {
         }
         transport->close();
     }
+}
+
+// The transport reads its factory maximum from the field trial the policy writes.
+TEST(StudioTransportFieldTrialsTest, TheFactoryMaximumIsThePolicysLargestPresetRate) {
+    EXPECT_EQ(factoryMaximumBitrateBps(StudioPlaybackPolicy::fieldTrials()),
+              StudioPlaybackPolicy::senderFactoryMaximumBitrateBps());
+    EXPECT_FALSE(factoryMaximumBitrateBps({}));
+    EXPECT_FALSE(factoryMaximumBitrateBps({{"WebRTC-PcFactoryDefaultBitrates", "max:28Mbps"}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(EachStep, StudioTransportStopTest,

@@ -66,7 +66,8 @@ std::int64_t GstPeerTransport::now() {
 std::shared_ptr<GstPeerTransport> GstPeerTransport::create(
     const PeerTransportConfiguration& configuration,
     std::shared_ptr<VideoEncoderFactory> encoderFactory,
-    std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown) {
+    std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown,
+    std::int64_t maximumBitrateBps) {
     if (!configuration.iceServers.empty() || !configuration.udpHostCandidatesOnly ||
         !configuration.maxBundle || !configuration.requireRtcpMux || configuration.dscpMarking ||
         !configuration.gatherOnce || !encoderFactory) {
@@ -76,9 +77,9 @@ std::shared_ptr<GstPeerTransport> GstPeerTransport::create(
     if (!address) {
         return nullptr;
     }
-    auto transport =
-        std::make_shared<GstPeerTransport>(Private{}, configuration, std::move(encoderFactory),
-                                           std::move(delegate), std::move(teardown));
+    auto transport = std::make_shared<GstPeerTransport>(
+        Private{}, configuration, std::move(encoderFactory), std::move(delegate),
+        std::move(teardown), maximumBitrateBps);
     if (!transport->build(*address)) {
         transport->close();
         return nullptr;
@@ -89,10 +90,12 @@ std::shared_ptr<GstPeerTransport> GstPeerTransport::create(
 GstPeerTransport::GstPeerTransport(Private, PeerTransportConfiguration configuration,
                                    std::shared_ptr<VideoEncoderFactory> encoderFactory,
                                    std::shared_ptr<PeerTransportDelegate> delegate,
-                                   std::shared_ptr<SerialQueue> teardown)
+                                   std::shared_ptr<SerialQueue> teardown,
+                                   std::int64_t maximumBitrateBps)
     : configuration_(std::move(configuration)),
       encoderFactory_(std::move(encoderFactory)),
       teardown_(std::move(teardown)),
+      maximumBitrateBps_(maximumBitrateBps),
       queue_(std::make_shared<SerialQueue>("app.quillory.media.sender")),
       offered_(offeredVideoCodecs(encoderFactory_->supportedCodecs())),
       delegate_(std::move(delegate)) {}
