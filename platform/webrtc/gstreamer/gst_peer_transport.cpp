@@ -29,17 +29,18 @@ std::uint32_t randomSsrc() {
 }
 
 GstWebRTCSessionDescription* parseDescription(const SessionDescription& description) {
-    GstSDPMessage* message = nullptr;
-    if (gst_sdp_message_new_from_text(description.sdp.c_str(), &message) != GST_SDP_OK) {
-        if (message != nullptr) {
-            gst_sdp_message_free(message);
-        }
-        return nullptr;
+    return sessionDescription(description.sdp, description.type == SessionDescription::Type::offer
+                                                   ? GST_WEBRTC_SDP_TYPE_OFFER
+                                                   : GST_WEBRTC_SDP_TYPE_ANSWER);
+}
+
+// What an answer, ours or the other side's, chose of our codecs; an offer chooses nothing yet.
+SdpVideoAnswerResult chosenCodec(const SessionDescription& description,
+                                 const std::vector<OfferedVideoCodec>& offered) {
+    if (description.type != SessionDescription::Type::answer) {
+        return {};
     }
-    return gst_webrtc_session_description_new(description.type == SessionDescription::Type::offer
-                                                  ? GST_WEBRTC_SDP_TYPE_OFFER
-                                                  : GST_WEBRTC_SDP_TYPE_ANSWER,
-                                              message);
+    return readSdpVideoAnswer(description.sdp, offered);
 }
 
 class GstDataChannel final : public PeerDataChannel {
@@ -373,23 +374,32 @@ void GstPeerTransport::createAnswer(CreateDescriptionCompletion completion) {
 
 void GstPeerTransport::setLocalDescription(const SessionDescription& description,
                                            SetDescriptionCompletion completion) {
+    // Answering an offer, our own answer says what is sent.
+    SdpVideoAnswerResult chosen = chosenCodec(description, offered_);
+    if (!chosen.error.empty()) {
+        completion(chosen.error);
+        return;
+    }
     GstWebRTCSessionDescription* parsed = parseDescription(description);
     if (parsed == nullptr) {
         completion("the description is not SDP");
         return;
     }
-    GstPromise* promise = makePromise([weak = weak_from_this(), completion = std::move(completion)](
-                                          bool replied, const GstStructure* reply) mutable {
-        if (auto self = weak.lock()) {
-            self->localDescriptionApplied(std::move(completion), promiseError(replied, reply));
-        }
-    });
+    GstPromise* promise = makePromise(
+        [weak = weak_from_this(), answer = std::move(chosen.answer),
+         completion = std::move(completion)](bool replied, const GstStructure* reply) mutable {
+            if (auto self = weak.lock()) {
+                self->localDescriptionApplied(answer, std::move(completion),
+                                              promiseError(replied, reply));
+            }
+        });
     g_signal_emit_by_name(webrtc_, "set-local-description", parsed, promise);
     gst_promise_unref(promise);
     gst_webrtc_session_description_free(parsed);
 }
 
-void GstPeerTransport::localDescriptionApplied(SetDescriptionCompletion completion,
+void GstPeerTransport::localDescriptionApplied(const std::optional<SdpVideoAnswer>& answer,
+                                               SetDescriptionCompletion completion,
                                                std::string error) {
     if (!liveDelegate()) {
         return;
@@ -397,6 +407,9 @@ void GstPeerTransport::localDescriptionApplied(SetDescriptionCompletion completi
     if (!error.empty()) {
         completion(error);
         return;
+    }
+    if (answer) {
+        configureSending(*answer);
     }
     // The description is handed over complete: the completion waits for gathering to end, or
     // for the timeout, after which what was gathered has to do.
@@ -458,23 +471,19 @@ void GstPeerTransport::finishGathering() {
 
 void GstPeerTransport::setRemoteDescription(const SessionDescription& description,
                                             SetDescriptionCompletion completion) {
-    std::optional<SdpVideoAnswer> answer;
-    if (description.type == SessionDescription::Type::answer) {
-        SdpVideoAnswerResult read = readSdpVideoAnswer(description.sdp, offered_);
-        if (!read.answer) {
-            completion(read.error);
-            return;
-        }
-        answer = std::move(read.answer);
+    SdpVideoAnswerResult chosen = chosenCodec(description, offered_);
+    if (!chosen.error.empty()) {
+        completion(chosen.error);
+        return;
     }
     GstWebRTCSessionDescription* parsed = parseDescription(description);
     if (parsed == nullptr) {
         completion("the description is not SDP");
         return;
     }
-    GstPromise* promise =
-        makePromise([weak = weak_from_this(), answer, completion = std::move(completion)](
-                        bool replied, const GstStructure* reply) mutable {
+    GstPromise* promise = makePromise(
+        [weak = weak_from_this(), answer = std::move(chosen.answer),
+         completion = std::move(completion)](bool replied, const GstStructure* reply) mutable {
             if (auto self = weak.lock()) {
                 self->remoteDescriptionApplied(answer, std::move(completion),
                                                promiseError(replied, reply));

@@ -95,7 +95,8 @@ class GstPeerTransport final : public PeerTransport,
     void gatheringChanged();
     void connectionChanged();
     void dataChannelOpened(GObject* channel);
-    void localDescriptionApplied(SetDescriptionCompletion completion, std::string error);
+    void localDescriptionApplied(const std::optional<SdpVideoAnswer>& answer,
+                                 SetDescriptionCompletion completion, std::string error);
     void remoteDescriptionApplied(const std::optional<SdpVideoAnswer>& answer,
                                   SetDescriptionCompletion completion, std::string error);
     void keyframeRequested(bool fullIntraRequest);
