@@ -33,6 +33,7 @@ constexpr double vaapiReopenRatio = 1.25;
 constexpr int maximumQp = 51;
 constexpr std::int64_t x264BufferMilliseconds = 750;
 
+// Debug only (QUILLORY_DEBUG=video): the Studio host writes no log at the default level.
 const Logger& logger() {
     static const Logger instance("video", "encoder");
     return instance;
@@ -132,8 +133,8 @@ H264Codec::Opened H264Codec::open(const H264CodecConfig& config) {
             return {nullptr, error};
         }
     }
-    logger().info("H.264 encoder %dx%d at %u kbit/s: %s (%s)", config.width, config.height,
-                  config.bitrateKbps, codec->backendName(), codec->backendReason_.c_str());
+    logger().debug("H.264 encoder %dx%d at %u kbit/s: %s (%s)", config.width, config.height,
+                   config.bitrateKbps, codec->backendName(), codec->backendReason_.c_str());
     return {std::move(codec), std::nullopt};
 }
 
@@ -403,7 +404,7 @@ std::optional<VideoError> H264Codec::drain(std::vector<Packet>& packets) {
             for (const H264NalUnit& unit : splitAnnexB(*out.data)) {
                 if (auto sps = parseH264Sps(unit)) {
                     streamProfile_ = profileLevelId(*sps);
-                    logger().info("H.264 stream profile-level-id %s", streamProfile_.c_str());
+                    logger().debug("H.264 stream profile-level-id %s", streamProfile_.c_str());
                     break;
                 }
             }
