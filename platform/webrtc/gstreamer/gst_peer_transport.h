@@ -46,12 +46,14 @@ class GstPeerTransport final : public PeerTransport,
     static constexpr std::uint64_t rtcpMinimumIntervalNanoseconds = 200'000'000;
 
     // None when an element is missing or the configuration asks for what this transport cannot
-    // do (servers, TCP, DSCP marking, another bundle or mux policy). Packets are paced to leave
-    // within `pacingDelayNanoseconds` of their frame.
+    // do (servers, TCP, DSCP marking, another bundle or mux policy).
+    // `maximumBitrateBps` bounds the rate until the sender sets bounds of its own. Packets are
+    // paced to leave within `pacingDelayNanoseconds` of their frame.
     static std::shared_ptr<GstPeerTransport> create(
         const PeerTransportConfiguration& configuration,
         std::shared_ptr<VideoEncoderFactory> encoderFactory,
         std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown,
+        std::int64_t maximumBitrateBps,
         std::int64_t pacingDelayNanoseconds = PacketPacer::defaultMaximumDelayNanoseconds);
 
     ~GstPeerTransport() override;
@@ -76,13 +78,12 @@ class GstPeerTransport final : public PeerTransport,
     GstPeerTransport(Private, PeerTransportConfiguration configuration,
                      std::shared_ptr<VideoEncoderFactory> encoderFactory,
                      std::shared_ptr<PeerTransportDelegate> delegate,
-                     std::shared_ptr<SerialQueue> teardown);
+                     std::shared_ptr<SerialQueue> teardown, std::int64_t maximumBitrateBps);
 
   private:
     static constexpr const char* encoderFailed = "Could not start the video encoder.";
     static constexpr std::int64_t defaultBitrateBps = 2'000'000;
     static constexpr int defaultFramesPerSecond = 60;
-    static constexpr std::int64_t defaultMaximumBitrateBps = 28'000'000;
     static std::int64_t now();
 
     bool build(const std::string& address);
@@ -97,7 +98,8 @@ class GstPeerTransport final : public PeerTransport,
     void gatheringChanged();
     void connectionChanged();
     void dataChannelOpened(GObject* channel);
-    void localDescriptionApplied(SetDescriptionCompletion completion, std::string error);
+    void localDescriptionApplied(const std::optional<SdpVideoAnswer>& answer,
+                                 SetDescriptionCompletion completion, std::string error);
     void remoteDescriptionApplied(const std::optional<SdpVideoAnswer>& answer,
                                   SetDescriptionCompletion completion, std::string error);
     void keyframeRequested(bool fullIntraRequest);
@@ -126,6 +128,7 @@ class GstPeerTransport final : public PeerTransport,
     const PeerTransportConfiguration configuration_;
     const std::shared_ptr<VideoEncoderFactory> encoderFactory_;
     const std::shared_ptr<SerialQueue> teardown_;
+    const std::int64_t maximumBitrateBps_;
     std::shared_ptr<SerialQueue> queue_;
     std::vector<OfferedVideoCodec> offered_;
 
@@ -163,7 +166,7 @@ class GstPeerTransport final : public PeerTransport,
     int encoderHeight_ = 0;
     int encoderRate_ = 0;
     std::uint32_t encoderBitrateKbps_ = 0;
-    BandwidthEstimator estimator_{defaultBitrateBps, defaultMaximumBitrateBps};
+    BandwidthEstimator estimator_{defaultBitrateBps, maximumBitrateBps_};
     bool estimated_ = false;  // the estimate has taken feedback or a receiver report
     bool connected_ = false;
     bool keyframeNext_ = true;

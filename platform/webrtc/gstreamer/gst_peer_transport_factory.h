@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/dispatch/serial_queue.h"
@@ -12,6 +13,11 @@
 
 namespace quillory {
 
+// The largest sending rate of the field trial "WebRTC-PcFactoryDefaultBitrates" ("max:<n>bps");
+// none when the trial is absent or does not read so.
+std::optional<std::int64_t> factoryMaximumBitrateBps(
+    const std::map<std::string, std::string>& fieldTrials);
+
 // Makes webrtcbin transports. Transports built without an encoder factory use the default one
 // given here. Pipelines are stopped on the factory's queue "app.quillory.media.teardown", which
 // outlives every transport it made. Safe from any thread.
@@ -19,7 +25,9 @@ class GstPeerTransportFactory final : public PeerTransportFactory {
   public:
     explicit GstPeerTransportFactory(std::shared_ptr<VideoEncoderFactory> defaultEncoders);
 
-    // Starts GStreamer; of the field trials, only the pacing delay has a counterpart in it.
+    // Starts GStreamer. Of the field trials only the pacing delay and the factory's maximum rate
+    // have a counterpart here; the maximum bounds every later transport until its sender sets
+    // bounds; without it there is no bound.
     void setUp(const std::map<std::string, std::string>& fieldTrials) override;
     // None when GStreamer lacks an element the pipeline needs.
     std::shared_ptr<PeerTransport> createTransport(
@@ -31,6 +39,7 @@ class GstPeerTransportFactory final : public PeerTransportFactory {
     const std::shared_ptr<VideoEncoderFactory> defaultEncoders_;
     const std::shared_ptr<SerialQueue> teardown_;
     std::atomic<std::int64_t> pacingDelay_ = PacketPacer::defaultMaximumDelayNanoseconds;
+    std::atomic<std::int64_t> maximumBitrateBps_;
 };
 
 }  // namespace quillory

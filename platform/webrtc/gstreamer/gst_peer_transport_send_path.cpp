@@ -28,7 +28,7 @@ void GstPeerTransport::estimateArrived(const BandwidthFeedbackWindow& window) {
     estimated_ = true;
     {
         std::lock_guard lock(mutex_);
-        std::int64_t cap = defaultMaximumBitrateBps;
+        std::int64_t cap = maximumBitrateBps_;
         if (parameters_ && !parameters_->encodings.empty() &&
             parameters_->encodings.front().maxBitrateBps) {
             cap = *parameters_->encodings.front().maxBitrateBps;
