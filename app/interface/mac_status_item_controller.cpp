@@ -211,11 +211,23 @@ void MacStatusItemController::pairingCodeChanged() {
     lastCode_ = code;
     if (!code.isEmpty()) {
         showPanel(Opening::code);
-    } else if (floating_ && panel_) {
-        floating_ = false;
-        floatAboveActiveWindow(*panel_, false);
-    } else if (unattended_) {
+        return;
+    }
+    if (unattended_) {
         hidePanel();
+    }
+    stopFloating();
+}
+
+void MacStatusItemController::stopFloating() {
+    if (!floating_ || !panel_) {
+        return;
+    }
+    floating_ = false;
+    if (fallback_) {
+        floatAboveActiveWindow(*panel_, false);
+    } else {
+        followActiveWindow(*panel_, false);
     }
 }
 
@@ -257,10 +269,15 @@ void MacStatusItemController::showPanel(Opening opening) {
     visibility_->setVisible(true);
     if (opening == Opening::user) {
         panel_->requestActivate();
-    } else if (fallback_) {
-        // A normal window would open under the window in use, which may cover the screen.
+    } else {
+        // A focused full-screen window sits above every window kept on top, and a normal window
+        // would open under the window in use: stacked with that window, the code shows.
         floating_ = true;
-        floatAboveActiveWindow(*panel_, true);
+        if (fallback_) {
+            floatAboveActiveWindow(*panel_, true);
+        } else {
+            followActiveWindow(*panel_, true);
+        }
     }
     setWatching(!fallback_);
 }
@@ -271,6 +288,7 @@ void MacStatusItemController::hidePanel() {
     }
     setWatching(false);
     unattended_ = false;
+    stopFloating();
     panel_->hide();
     visibility_->setVisible(false);
 }

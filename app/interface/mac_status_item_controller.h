@@ -111,6 +111,8 @@ class MacStatusItemController : public QObject, public LifecycleStatusItem {
     void enterFallback();
     void updateStatusButton(MacConnectionState state);
     void pairingCodeChanged();
+    // Drops the stacking with the window in use that a code asked for.
+    void stopFloating();
     void panelActiveChanged();
     void applySize(QSizeF size);
     void place();
@@ -129,7 +131,7 @@ class MacStatusItemController : public QObject, public LifecycleStatusItem {
     QTimer trayRecheck_;
     bool trayInstalled_ = false;
     bool fallback_ = false;
-    bool floating_ = false;  // the fallback window floats above the window in use
+    bool floating_ = false;  // shown by a code above the window in use
     // Shown by a code and never activated since: nobody turned to it, so it goes with the code.
     bool unattended_ = false;
     bool watching_ = false;

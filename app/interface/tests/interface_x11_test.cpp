@@ -266,11 +266,9 @@ TEST_F(PanelOnX11, APanelOpenedByACodeLeavesTheKeyboardWhereItWas) {
 }
 
 // Another application's window that covers the screen and has the keyboard: the window manager
-// keeps it above every "keep above" window while it is focused.
-TEST_F(PanelOnX11, ACodeBringsTheFallbackWindowAboveAFullScreenWindowInUse) {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        GTEST_SKIP() << "a tray runs on this server";
-    }
+// keeps it above every "keep above" window while it is focused. A code shows the panel above it,
+// with a tray and without one, and leaves it the keyboard.
+TEST_F(PanelOnX11, ACodeBringsThePanelAboveAFullScreenWindowInUse) {
     std::string error;
     const auto desktop = X11Desktop::connect(nullptr, error);
     ASSERT_TRUE(desktop) << error;
@@ -278,46 +276,58 @@ TEST_F(PanelOnX11, ACodeBringsTheFallbackWindowAboveAFullScreenWindowInUse) {
         const auto application = desktop->frontmostApplication();
         return application ? application->processID : 0;
     };
-    auto tray = fakeTray();
-    static_cast<FakeTrayBackend*>(tray.get())->setAvailable(false);
-    make(std::move(tray));
-    controller_->recheckTray();
-    ASSERT_TRUE(controller_->isFallback());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->isActive(); }, waitMs));
+    for (const bool withTray : {true, false}) {
+        SCOPED_TRACE(withTray ? "tray" : "no tray");
+        auto tray = fakeTray();
+        static_cast<FakeTrayBackend*>(tray.get())->setAvailable(withTray);
+        make(std::move(tray));
+        if (!withTray) {
+            controller_->recheckTray();
+            ASSERT_TRUE(controller_->isFallback());
+            ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->isActive(); }, waitMs));
+        }
 
-    const TestApplication gtk(MENU_TEST_GTK " --report-events");
-    ASSERT_TRUE(gtk.isReady());
-    std::uint32_t covering = 0;
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            for (const auto& window : desktop->windows().value_or(std::vector<WindowInfo>{})) {
-                if (window.processID == gtk.processID) {
-                    covering = window.id;
+        const TestApplication gtk(MENU_TEST_GTK " --report-events");
+        ASSERT_TRUE(gtk.isReady());
+        std::uint32_t covering = 0;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                for (const auto& window : desktop->windows().value_or(std::vector<WindowInfo>{})) {
+                    if (window.processID == gtk.processID) {
+                        covering = window.id;
+                    }
                 }
-            }
-            return covering != 0 && frontmost() == gtk.processID;
-        },
-        waitMs));
-    const auto stackedAbove = [&] {
-        const auto windows = desktop->windows().value_or(std::vector<WindowInfo>{});
-        const auto position = [&](std::uint32_t id) {
-            return std::find_if(windows.begin(), windows.end(),
-                                [id](const WindowInfo& window) { return window.id == id; }) -
-                   windows.begin();
+                return covering != 0 && frontmost() == gtk.processID;
+            },
+            waitMs));
+        const auto stackedAbove = [&] {
+            const auto windows = desktop->windows().value_or(std::vector<WindowInfo>{});
+            const auto position = [&](std::uint32_t id) {
+                return std::find_if(windows.begin(), windows.end(),
+                                    [id](const WindowInfo& window) { return window.id == id; }) -
+                       windows.begin();
+            };
+            // Front to back; a window that is not mapped is not listed, so counts as behind.
+            return position(static_cast<std::uint32_t>(panel()->winId())) < position(covering);
         };
-        // Front to back.
-        return position(static_cast<std::uint32_t>(panel()->winId())) < position(covering);
-    };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !stackedAbove(); }, waitMs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !stackedAbove(); }, waitMs));
 
-    session_.publishPairingCode(QStringLiteral("123456"));
-    EXPECT_TRUE(QTest::qWaitFor(stackedAbove, waitMs));
-    EXPECT_EQ(frontmost(), gtk.processID);
+        session_.publishPairingCode(QStringLiteral("123456"));
+        EXPECT_TRUE(QTest::qWaitFor(stackedAbove, waitMs));
+        EXPECT_EQ(frontmost(), gtk.processID);
 
-    // Once the code is gone the window is an ordinary one again.
-    session_.publishPairingCode(QString());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !stackedAbove(); }, waitMs));
-    EXPECT_FALSE(panel()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        session_.publishPairingCode(QString());
+        if (withTray) {
+            // Nobody turned to it: it goes with the code, and stays on top for the user.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !panel()->isVisible(); }, waitMs));
+            EXPECT_TRUE(panel()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        } else {
+            // Once the code is gone the window is an ordinary one again.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !stackedAbove(); }, waitMs));
+            EXPECT_FALSE(panel()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        }
+        controller_.reset();
+    }
 }
 
 TEST_F(PanelOnX11, AUserOpenedPanelTakesTheKeyboardAndHidesWhenLeft) {
