@@ -398,14 +398,12 @@ TEST_F(PanelOnX11, AClickBesideACardReachesTheWindowBelowItWhenComposited) {
     CardWindowManager cards(&session_, std::move(environment));
     cards.setView(QStringLiteral("settings"), &view);
     cards.open(QStringLiteral("settings"));
-    // Clear of the screen's centre, where the window manager flashes the desktop's name.
-    cards.window(QStringLiteral("settings"))->setPosition(60, 120);
+    QQuickWindow* cardWindow = cards.window(QStringLiteral("settings"));
     make(fakeTray());
 
     const auto windowAndCard = [&](int which) -> std::pair<QQuickWindow*, QQuickItem*> {
         if (which == 0) {
-            QQuickWindow* window = cards.window(QStringLiteral("settings"));
-            return {window, window->findChild<QQuickItem*>(QStringLiteral("card"))};
+            return {cardWindow, cardWindow->findChild<QQuickItem*>(QStringLiteral("card"))};
         }
         // A press in another window of ours hid it.
         controller_->showPanel(MacStatusItemController::Opening::user);
@@ -424,13 +422,15 @@ TEST_F(PanelOnX11, AClickBesideACardReachesTheWindowBelowItWhenComposited) {
         const QRect edge(card->mapToGlobal(QPointF(0, 0)).toPoint(), card->size().toSize());
         const int pressesBelow = editor_.presses;
 
-        // Inside the card: the card's. Beside it: the window's below.
-        input_.click(edge.center());
+        // Inside the card: the card's. Beside it: the window's below. Clear of the screen's
+        // centre, where the window manager flashes the name of a desktop switched to.
+        const QPoint inside(edge.left() + 30, edge.top() + edge.height() / 4);
+        input_.click(inside);
         if (which == 0) {
             EXPECT_TRUE(
                 QTest::qWaitFor([&] { return card->property("presses").toInt() == 1; }, waitMs));
         }
-        const QPoint beside(edge.left() - 10, edge.center().y());
+        const QPoint beside(edge.left() - 10, inside.y());
         input_.click(beside);
         ASSERT_TRUE(QTest::qWaitFor([&] { return editor_.presses > pressesBelow; }, waitMs));
         EXPECT_EQ(editor_.presses, pressesBelow + 1);
