@@ -16,7 +16,9 @@ target_sources(quillory_design PRIVATE
   pointer_cursor.cpp
   pointer_cursor.h
   top_rim.cpp
-  top_rim.h)
+  top_rim.h
+  window_shadow.cpp
+  window_shadow.h)
 
 set_source_files_properties(components/ConnectionCopy.qml PROPERTIES QT_QML_SINGLETON_TYPE TRUE)
 qt_target_qml_sources(quillory_design

@@ -7,7 +7,7 @@
 #include <QQuickItem>
 #include <QScreen>
 
-#include "app/interface/panel_rect.h"
+#include "app/interface/card_frame.h"
 #include "platform/log/logger.h"
 
 namespace quillory {
@@ -134,25 +134,23 @@ QQuickWindow* CardWindowManager::build(const QString& identifier, QQmlComponent*
     window->setObjectName(QStringLiteral("card:") + identifier);
     window->setTitle(QStringLiteral("Quillory"));
     window->setFlags(Qt::Window | Qt::FramelessWindowHint);
-    window->setColor(Qt::transparent);
+    view->setParent(window);
+    fit(view);
+    const QVariant declared = view->property("cardRadius");
+    new CardFrame(*window, *view, declared.isValid() ? declared.toReal() : defaultCardRadius,
+                  environment_.compositing);
+    // Under the card only: a press beside it belongs to the window below.
     auto* moveArea = new WindowMoveArea(window->contentItem());
     moveArea->setZ(-1);
-    view->setParentItem(window->contentItem());
-    view->setParent(window);
-    view->setPosition(QPointF(shadowMargin, shadowMargin));
-    fit(window, view);
-    QObject::connect(window, &QQuickWindow::widthChanged, moveArea,
-                     [moveArea, window] { moveArea->setSize(window->size()); });
-    QObject::connect(window, &QQuickWindow::heightChanged, moveArea,
-                     [moveArea, window] { moveArea->setSize(window->size()); });
-    moveArea->setSize(window->size());
-    const auto refit = [self, window, view] {
-        if (self) {
-            self->fit(window, view);
-        }
+    const auto follow = [moveArea, view] {
+        moveArea->setPosition(view->position());
+        moveArea->setSize(view->size());
     };
-    QObject::connect(view, &QQuickItem::implicitWidthChanged, window, refit);
-    QObject::connect(view, &QQuickItem::implicitHeightChanged, window, refit);
+    QObject::connect(view, &QQuickItem::widthChanged, moveArea, follow);
+    QObject::connect(view, &QQuickItem::heightChanged, moveArea, follow);
+    follow();
+    QObject::connect(view, &QQuickItem::implicitWidthChanged, window, [view] { fit(view); });
+    QObject::connect(view, &QQuickItem::implicitHeightChanged, window, [view] { fit(view); });
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(0, 0), window->size());
@@ -164,21 +162,11 @@ QQuickWindow* CardWindowManager::build(const QString& identifier, QQmlComponent*
     return window;
 }
 
-void CardWindowManager::fit(QQuickWindow* window, QQuickItem* view) {
+void CardWindowManager::fit(QQuickItem* view) {
     const QSizeF implicit(view->implicitWidth(), view->implicitHeight());
-    const QSizeF card = implicit.isEmpty() ? view->size() : implicit;
-    view->setSize(card);
-    const QSize cardSize = card.toSize();
-    window->resize(cardSize + QSize(2 * shadowMargin, 2 * shadowMargin));
-    const bool compositing = environment_.compositing && environment_.compositing();
-    int radius = defaultCardRadius;
-    const QVariant declared = view->property("cardRadius");
-    if (declared.isValid()) {
-        radius = declared.toInt();
+    if (!implicit.isEmpty()) {
+        view->setSize(implicit);
     }
-    window->setMask(
-        compositing ? QRegion()
-                    : roundedRegion(QRect(QPoint(shadowMargin, shadowMargin), cardSize), radius));
 }
 
 void CardWindowManager::shown(const QString& identifier) {

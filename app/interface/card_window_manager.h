@@ -35,24 +35,23 @@ class CardActions final : public QObject {
 
 // The card windows, one per identifier ("welcome", "settings", "pencil-test",
 // "remembered-devices"): frameless, transparent, sized to their view plus a margin for its
-// shadow, centred, moved by a drag anywhere and listed in the taskbar. Each open builds a fresh
-// view from the identifier's component; a second open fronts the window. The view gets
-// `session`, `updates`, `loginItem` and `actions` (CardActions) where it declares them. The pen
-// test's side effects follow its window, however it closes: by its view, by close(), or by the
-// window manager. Main thread.
+// shadow (a CardFrame), centred, moved by a drag anywhere on the card and listed in the taskbar.
+// Each open builds a fresh view from the identifier's component; a second open fronts the window.
+// The view gets `session`, `updates`, `loginItem` and `actions` (CardActions) where it declares
+// them. The pen test's side effects follow its window, however it closes: by its view, by close(),
+// or by the window manager. Main thread.
 class CardWindowManager final : public QObject, public LifecycleCardWindows {
     Q_OBJECT
 
   public:
-    static constexpr int shadowMargin = 24;
     static constexpr int defaultCardRadius = 22;
 
     struct Environment {
         QQmlEngine* engine = nullptr;
         // Shows the status panel for the user.
         std::function<void()> finish;
-        // Whether a compositing manager draws soft edges; without one the window is cut to its
-        // card. None counts as no.
+        // Whether a compositing manager draws soft edges and the shadow; without one the window is
+        // cut to its card. None counts as no.
         std::function<bool()> compositing;
     };
 
@@ -80,7 +79,8 @@ class CardWindowManager final : public QObject, public LifecycleCardWindows {
 
   private:
     QQuickWindow* build(const QString& identifier, QQmlComponent* component);
-    void fit(QQuickWindow* window, QQuickItem* view);
+    // The view takes its implicit size, when it has one; the window follows the view.
+    static void fit(QQuickItem* view);
     void shown(const QString& identifier);
     void forget(QQuickWindow* window);
 

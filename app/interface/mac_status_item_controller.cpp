@@ -6,9 +6,9 @@
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
-#include <QRegion>
 #include <QScreen>
 
+#include "app/interface/card_frame.h"
 #include "app/interface/panel_rect.h"
 #include "app/interface/window_stacking.h"
 #include "app/session/root_property_notifier.h"
@@ -142,8 +142,11 @@ void MacStatusItemController::createPanel(QQmlComponent* content) {
     connect(panel_, SIGNAL(closeRequested()), this, SLOT(hidePanel()));
     connect(panel_, &QWindow::activeChanged, this, &MacStatusItemController::panelActiveChanged);
     // The first layout happened during creation, before anyone listened.
-    if (auto* surface = panel_->findChild<QQuickItem*>(QStringLiteral("statusPanelSurface"))) {
-        reportSize(QSizeF(surface->implicitWidth(), surface->implicitHeight()));
+    surface_ = panel_->findChild<QQuickItem*>(QStringLiteral("statusPanelSurface"));
+    if (surface_) {
+        reportSize(QSizeF(surface_->implicitWidth(), surface_->implicitHeight()));
+        frame_ = new CardFrame(*panel_, *surface_, panelRadius,
+                               [this] { return !environment_.maskCorners; });
     }
     connect(panel_, &QWindow::visibleChanged, this, [this] {
         // The fallback window's close button hides it behind our back.
@@ -184,8 +187,9 @@ void MacStatusItemController::enterFallback() {
         return;
     }
     panel_->setProperty("fallback", true);
-    panel_->setMask(QRegion());
-    panel_->resize(contentSize_.toSize());
+    // A window of the desktop's with its frame and shadow: the card fills it.
+    delete frame_.data();
+    resizeSurface();
     showPanel(Opening::user);
 }
 
@@ -211,11 +215,23 @@ void MacStatusItemController::pairingCodeChanged() {
     lastCode_ = code;
     if (!code.isEmpty()) {
         showPanel(Opening::code);
-    } else if (floating_ && panel_) {
-        floating_ = false;
-        floatAboveActiveWindow(*panel_, false);
-    } else if (unattended_) {
+        return;
+    }
+    if (unattended_) {
         hidePanel();
+    }
+    stopFloating();
+}
+
+void MacStatusItemController::stopFloating() {
+    if (!floating_ || !panel_) {
+        return;
+    }
+    floating_ = false;
+    if (fallback_) {
+        floatAboveActiveWindow(*panel_, false);
+    } else {
+        followActiveWindow(*panel_, false);
     }
 }
 
@@ -238,7 +254,7 @@ void MacStatusItemController::showPanel(Opening opening) {
         anchor_ = QRect(environment_.pointer(), QSize(1, 1));
     }
     if (fallback_) {
-        panel_->resize(contentSize_.toSize());
+        resizeSurface();
     } else {
         place();
     }
@@ -257,10 +273,15 @@ void MacStatusItemController::showPanel(Opening opening) {
     visibility_->setVisible(true);
     if (opening == Opening::user) {
         panel_->requestActivate();
-    } else if (fallback_) {
-        // A normal window would open under the window in use, which may cover the screen.
+    } else {
+        // A focused full-screen window sits above every window kept on top, and a normal window
+        // would open under the window in use: stacked with that window, the code shows.
         floating_ = true;
-        floatAboveActiveWindow(*panel_, true);
+        if (fallback_) {
+            floatAboveActiveWindow(*panel_, true);
+        } else {
+            followActiveWindow(*panel_, true);
+        }
     }
     setWatching(!fallback_);
 }
@@ -271,6 +292,7 @@ void MacStatusItemController::hidePanel() {
     }
     setWatching(false);
     unattended_ = false;
+    stopFloating();
     panel_->hide();
     visibility_->setVisible(false);
 }
@@ -339,18 +361,30 @@ void MacStatusItemController::applySize(QSizeF size) {
         return;
     }
     if (fallback_) {
-        panel_->resize(contentSize_.toSize());
+        resizeSurface();
     } else {
         place();
     }
 }
 
 void MacStatusItemController::place() {
-    const QSize size = contentSize_.toSize();
     const QRect available = environment_.availableAt(anchor_.center());
-    panel_->setGeometry(panelRect(anchor_, available, size, panelMargin));
-    panel_->setMask(environment_.maskCorners ? roundedRegion(QRect(QPoint(0, 0), size), panelRadius)
-                                             : QRegion());
+    const QRect card = panelRect(anchor_, available, contentSize_.toSize(), panelMargin);
+    panel_->setPosition(CardFrame::windowPosition(card.topLeft()));
+    resizeSurface();
+}
+
+void MacStatusItemController::resizeSurface() {
+    // The reported size, not the surface's own: its reports arrive a turn late, and the window
+    // changes once per report.
+    if (surface_) {
+        surface_->setSize(contentSize_);
+    }
+    if (frame_) {
+        frame_->fit();
+    } else {
+        panel_->resize(contentSize_.toSize());
+    }
 }
 
 void MacStatusItemController::panelActiveChanged() {

@@ -20,6 +20,7 @@ class QQmlEngine;
 
 namespace quillory {
 
+class CardFrame;
 class RootPropertyNotifier;
 
 // What the status item needs from the application; tests replace the parts they drive.
@@ -30,7 +31,7 @@ struct StatusItemEnvironment {
     QQmlComponent* content = nullptr;
     // Hides the panel when the desktop switches; none when there is no X server.
     RootPropertyNotifier* desktop = nullptr;
-    // Without a compositing manager the panel is cut to its rounded shape.
+    // Without a compositing manager the panel is cut to its rounded shape, and casts no shadow.
     bool maskCorners = true;
     std::function<double()> now;                             // monotonic seconds
     std::function<QPoint()> pointer;                         // the pointer's position
@@ -111,9 +112,13 @@ class MacStatusItemController : public QObject, public LifecycleStatusItem {
     void enterFallback();
     void updateStatusButton(MacConnectionState state);
     void pairingCodeChanged();
+    // Drops the stacking with the window in use that a code asked for.
+    void stopFloating();
     void panelActiveChanged();
     void applySize(QSizeF size);
     void place();
+    // The surface, and the window around it, at the reported size.
+    void resizeSurface();
     QRect trayAnchor() const;
     void setWatching(bool on);
 
@@ -121,6 +126,8 @@ class MacStatusItemController : public QObject, public LifecycleStatusItem {
     std::function<void(QString)> openUtility_;
     StatusItemEnvironment environment_;
     QPointer<QQuickWindow> panel_;
+    QPointer<QQuickItem> surface_;
+    QPointer<CardFrame> frame_;  // none once the panel is the fallback window
     PanelVisibility* visibility_;
     QSizeF contentSize_{panelWidth, 280};
     QRect anchor_;
@@ -129,7 +136,7 @@ class MacStatusItemController : public QObject, public LifecycleStatusItem {
     QTimer trayRecheck_;
     bool trayInstalled_ = false;
     bool fallback_ = false;
-    bool floating_ = false;  // the fallback window floats above the window in use
+    bool floating_ = false;  // shown by a code above the window in use
     // Shown by a code and never activated since: nobody turned to it, so it goes with the code.
     bool unattended_ = false;
     bool watching_ = false;

@@ -103,6 +103,14 @@ void floatAboveActiveWindow(QWindow& window, bool on) {
         return;
     }
     window.setFlag(Qt::WindowStaysOnTopHint, on);
+    followActiveWindow(window, on);
+}
+
+void followActiveWindow(QWindow& window, bool on) {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection()) {
+        return;
+    }
     xcb_connection_t* connection = x11->connection();
     const auto self = static_cast<xcb_window_t>(window.winId());
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;

@@ -4,18 +4,16 @@
 
 #include <QCursor>
 #include <QGuiApplication>
-#include <QPainterPath>
 #include <QPropertyAnimation>
+#include <QQmlComponent>
 #include <QQmlEngine>
-#include <QQuickItem>
-#include <QRegion>
 #include <QScreen>
 #include <QVariantAnimation>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
-#include "app/desktop-control/recorder/recorder_panel.h"
+#include "app/interface/card_frame.h"
 #include "platform/desktop/x11_desktop.h"
 
 namespace quillory {
@@ -151,33 +149,48 @@ std::optional<QPoint> guidePanelOriginBelow(QRect prompt, QSize size,
     return origin;
 }
 
-GuidePanel::GuidePanel(QQmlEngine* engine, GuideModel& model) : QQuickView(engine, nullptr) {
+GuidePanel::GuidePanel(QQmlEngine* engine, GuideModel& model) {
     setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
              Qt::WindowDoesNotAcceptFocus);
     setProperty("_q_showWithoutActivating", true);
-    setColor(Qt::transparent);
-    setResizeMode(QQuickView::SizeViewToRootObject);
     setTitle(QStringLiteral("Quillory"));
-    setInitialProperties({{QStringLiteral("model"), QVariant::fromValue<QObject*>(&model)}});
-    setSource(QUrl(QStringLiteral("qrc:/qt/qml/QuilloryInterface/qml/GuideCard.qml")));
+    if (!engine) {
+        return;  // the application is going
+    }
+    QQmlComponent component(
+        engine, QUrl(QStringLiteral("qrc:/qt/qml/QuilloryInterface/qml/GuideCard.qml")));
+    QObject* object = component.createWithInitialProperties(
+        {{QStringLiteral("model"), QVariant::fromValue<QObject*>(&model)}});
+    card_ = qobject_cast<QQuickItem*>(object);
+    if (!card_) {
+        qWarning("The guide's card cannot be built: %s", qUtf8Printable(component.errorString()));
+        delete object;
+        return;
+    }
+    card_->setParent(this);
+    // The card grows when the manual steps appear; the frame follows it.
+    frame_ = new CardFrame(*this, *card_, cornerRadius, compositingManagerRuns);
+}
+
+QSize GuidePanel::cardSize() const {
+    return frame_ ? frame_->cardRect().size() : QSize(cardWidth, 120);
+}
+
+QPoint GuidePanel::cardPosition() const {
+    return position() + QPoint(CardFrame::margin, CardFrame::margin);
+}
+
+void GuidePanel::moveCard(QPoint topLeft) {
+    setPosition(CardFrame::windowPosition(topLeft));
 }
 
 void GuidePanel::present() {
-    QQuickItem* card = rootObject();
-    const int height = card ? static_cast<int>(std::ceil(card->height())) : 120;
-    resize(cardWidth, height);
-    setPosition(guidePanelOrigin(QCursor::pos(), size(), screenAreas()));
-    if (!compositingManagerRuns()) {
-        // Without a compositor the transparent corners would paint black; the card grows when
-        // the manual steps appear, and the shape with it.
-        shapeToCard();
-        connect(this, &QWindow::heightChanged, this, &GuidePanel::shapeToCard);
-    }
+    moveCard(guidePanelOrigin(QCursor::pos(), cardSize(), screenAreas()));
     create();
     putOnEveryWorkspace(*this);
-    if (card) {
-        card->setOpacity(0);
-        auto* fade = new QPropertyAnimation(card, "opacity", card);
+    if (card_) {
+        card_->setOpacity(0);
+        auto* fade = new QPropertyAnimation(card_, "opacity", card_);
         fade->setDuration(fadeMilliseconds);
         fade->setStartValue(0.0);
         fade->setEndValue(1.0);
@@ -187,11 +200,11 @@ void GuidePanel::present() {
 }
 
 void GuidePanel::follow(QRect prompt) {
-    const std::optional<QPoint> target = guidePanelOriginBelow(prompt, size(), screenAreas());
+    const std::optional<QPoint> target = guidePanelOriginBelow(prompt, cardSize(), screenAreas());
     if (!target) {
         return;
     }
-    const QPoint from = position();
+    const QPoint from = cardPosition();
     const double distance = std::hypot(target->x() - from.x(), target->y() - from.y());
     if (distance <= 1) {
         return;
@@ -210,14 +223,8 @@ void GuidePanel::follow(QRect prompt) {
     glide_->setStartValue(from);
     glide_->setEndValue(*target);
     connect(glide_, &QVariantAnimation::valueChanged, this,
-            [this](const QVariant& value) { setPosition(value.toPoint()); });
+            [this](const QVariant& value) { moveCard(value.toPoint()); });
     glide_->start(QAbstractAnimation::DeleteWhenStopped);
-}
-
-void GuidePanel::shapeToCard() {
-    QPainterPath outline;
-    outline.addRoundedRect(QRectF(0, 0, cardWidth, height()), cornerRadius, cornerRadius);
-    setMask(QRegion(outline.toFillPolygon().toPolygon()));
 }
 
 LastFocusedWindow::LastFocusedWindow(QObject* parent) : QObject(parent) {

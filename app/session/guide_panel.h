@@ -3,7 +3,8 @@
 #include <QList>
 #include <QPoint>
 #include <QPointer>
-#include <QQuickView>
+#include <QQuickItem>
+#include <QQuickWindow>
 #include <QRect>
 #include <QSize>
 #include <functional>
@@ -17,6 +18,8 @@ class QQmlEngine;
 class QVariantAnimation;
 
 namespace quillory {
+
+class CardFrame;
 
 struct ScreenArea {
     QRect geometry;
@@ -41,7 +44,8 @@ using PromptFrame = std::function<std::optional<QRect>()>;
 
 // The guide's floating window: frameless, above other windows, on every workspace, and never
 // focused, so that typing stays where it was (the password prompt, or the user's application).
-class GuidePanel final : public QQuickView {
+// Its card lies over a shadow in a transparent margin; the places below are the card's.
+class GuidePanel final : public QQuickWindow {
     Q_OBJECT
 
   public:
@@ -61,15 +65,21 @@ class GuidePanel final : public QQuickView {
     // Loads GuideCard from QuilloryInterface on the model.
     GuidePanel(QQmlEngine* engine, GuideModel& model);
 
-    // Sizes the window to the card, places it under the pointer, maps it without activating and
-    // fades the card in.
+    // Places the card under the pointer, maps the window without activating and fades the card
+    // in.
     void present();
     // Glides to the place beside the prompt, unless already within a pixel of it.
     void follow(QRect prompt);
 
-  private:
-    void shapeToCard();
+    QQuickItem* card() const { return card_; }
 
+  private:
+    QSize cardSize() const;
+    QPoint cardPosition() const;
+    void moveCard(QPoint topLeft);
+
+    QPointer<QQuickItem> card_;
+    CardFrame* frame_ = nullptr;
     QPointer<QVariantAnimation> glide_;
 };
 

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <memory>
 
+#include "app/interface/card_frame.h"
 #include "app/session/testing/fake_session.h"
 
 namespace quillory {
@@ -103,7 +104,7 @@ TEST_F(CardWindowManagerTest, AWindowIsAFramelessTransparentCardWithRoomForItsSh
         manager_->open(QStringLiteral("settings"));
         QQuickWindow* window = manager_->window(QStringLiteral("settings"));
         ASSERT_NE(window, nullptr);
-        const int margin = CardWindowManager::shadowMargin;
+        const int margin = CardFrame::margin;
         EXPECT_EQ(window->size(), QSize(300 + 2 * margin, 200 + 2 * margin));
         EXPECT_EQ(viewOf(QStringLiteral("settings"))->position(), QPointF(margin, margin));
         EXPECT_TRUE(window->flags().testFlag(Qt::FramelessWindowHint));

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QPainter>
 #include <cmath>
+
+#include "design/window_shadow.h"
 
 namespace quillory {
 namespace {
@@ -31,6 +34,42 @@ TEST(GaussianShadow, BlurRadiusIsTwoDeviations) {
         EXPECT_NEAR(alphaAt(2 * deviation), 0.023, 0.02);
         EXPECT_NEAR(alphaAt(-2 * deviation), 0.977, 0.02);
         EXPECT_LT(alphaAt(padding - 0.5), 0.01) << "faded out inside the item";
+    }
+}
+
+// The window shadow is cut from one small blurred square: stretched to a card of any size it must
+// match the shadow blurred for that card, at the corners and along the edges.
+TEST(WindowShadow, TheStretchedNinePatchMatchesAShadowBlurredForTheCard) {
+    for (const QSize card : {QSize(300, 200), QSize(460, 360), QSize(340, 96)}) {
+        SCOPED_TRACE(testing::Message() << card.width() << "x" << card.height());
+        const int margin = WindowShadow::margin;
+        const QSize window = card + QSize(2 * margin, 2 * margin);
+        WindowShadow item;
+        item.setShapeRadius(22);
+        item.setSize(window);
+        QImage stretched(window, QImage::Format_ARGB32_Premultiplied);
+        stretched.fill(Qt::transparent);
+        {
+            QPainter painter(&stretched);
+            item.paint(&painter);
+        }
+        // Blurred whole: the card grown by the blur's reach, moved down by the offset.
+        const qreal reach = 1.5 * WindowShadow::blur;
+        const QSize whole = card + QSize(qRound(2 * reach), qRound(2 * reach));
+        const QImage expected =
+            GaussianShadow::render(whole, 1, WindowShadow::blur, 22,
+                                   QColor::fromRgbF(0, 0, 0, float(WindowShadow::opacity)));
+        const QPoint at(qRound(margin - reach), qRound(margin - reach + WindowShadow::offsetY));
+        int worst = 0;
+        for (int y = 0; y < window.height(); ++y) {
+            for (int x = 0; x < window.width(); ++x) {
+                const QPoint inWhole = QPoint(x, y) - at;
+                const int want =
+                    expected.rect().contains(inWhole) ? qAlpha(expected.pixel(inWhole)) : 0;
+                worst = std::max(worst, std::abs(qAlpha(stretched.pixel(x, y)) - want));
+            }
+        }
+        EXPECT_LE(worst, 3);
     }
 }
 

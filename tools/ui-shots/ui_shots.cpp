@@ -31,6 +31,7 @@
 #include "tools/ui-shots/onboarding_scenes.h"
 #include "tools/ui-shots/panel_scenes.h"
 #include "tools/ui-shots/pen_test_scenes.h"
+#include "tools/ui-shots/shadow_scenes.h"
 
 namespace quillory {
 
@@ -341,6 +342,8 @@ class UiShots {
                 ok = devices(scene, base);
             } else if (scene.startsWith(QLatin1String("acknowledgements-"))) {
                 ok = notices(scene, base);
+            } else if (shadowScenes().contains(scene)) {
+                ok = renderShadowScene(writer_, scene, base, content_.get());
             } else if (const PenTestScene* penTest = findPenTestScene(scene)) {
                 ok = penTestWindow(base, *penTest);
             } else if (const OnboardingScene* welcome = findOnboardingScene(scene)) {
@@ -450,7 +453,7 @@ class UiShots {
     }
 
     // Where the named items of a window sit, in window points, into a JSON file beside its image.
-    void writePlacements(QQuickWindow* window, const QString& base) {
+    void writePlacements(QQuickWindow* window, const QString& base, QPointF origin = {}) {
         QJsonObject where;
         const QStringList names = {"waitingCard",     "pairingCard",      "connectedCard",
                                    "approvePairing",  "switchTrack",      "disconnect",
@@ -476,7 +479,8 @@ class UiShots {
                     continue;
                 }
                 const QRectF rect =
-                    item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+                    item->mapRectToScene(QRectF(0, 0, item->width(), item->height()))
+                        .translated(-origin);
                 where.insert(name, QJsonObject{{"x", rect.x()},
                                                {"y", rect.y()},
                                                {"width", rect.width()},
@@ -564,8 +568,17 @@ class UiShots {
             controller.recheckTray();
         }
         settleShots(300);
-        writePlacements(controller.panel(), base);
-        return writer_.save(controller.panel(), base);
+        // The surface alone: its shadow has scenes of its own.
+        QQuickItem* surface = findItem(controller.panel(), QStringLiteral("statusPanelSurface"));
+        const QPointF origin = surface ? surface->position() : QPointF();
+        writePlacements(controller.panel(), base, origin);
+        const QImage grabbed = controller.panel()->grabWindow();
+        const qreal scale = grabbed.devicePixelRatio();
+        QImage shot =
+            surface ? grabbed.copy(QRectF(origin * scale, surface->size() * scale).toAlignedRect())
+                    : grabbed;
+        shot.setDevicePixelRatio(scale);
+        return writer_.save(shot, base);
     }
 
     bool cardHeader(const QString& base, const HeaderScene& scene) {
@@ -901,6 +914,7 @@ QStringList uiShotScenes() {
         scenes.append(QString::fromLatin1(scene.name));
     }
     scenes.append(QStringLiteral("app-icons"));
+    scenes.append(shadowScenes());
     for (const char* scene : updateScenes) {
         scenes.append(QString::fromLatin1(scene));
     }

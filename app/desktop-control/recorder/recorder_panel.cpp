@@ -1,42 +1,46 @@
 #include "app/desktop-control/recorder/recorder_panel.h"
 
-#include <xcb/xcb.h>
-
 #include <QGuiApplication>
 #include <QMouseEvent>
-#include <QPainterPath>
-#include <QQuickItem>
-#include <QRegion>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QScreen>
-#include <memory>
+
+#include "app/interface/card_frame.h"
+#include "platform/log/logger.h"
 
 namespace quillory {
 
-RecorderPanel::RecorderPanel(QQmlEngine* engine, QWindow* parent) : QQuickView(engine, parent) {
+RecorderPanel::RecorderPanel(QQmlEngine* engine, QObject* model) {
     setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    setColor(Qt::transparent);
-    setResizeMode(QQuickView::SizeViewToRootObject);
     setTitle(QStringLiteral("Quillory"));
+    if (!engine) {
+        return;
+    }
+    QQmlComponent component(engine,
+                            QUrl(QStringLiteral("qrc:/qt/qml/QuilloryRecorder/RecorderView.qml")));
+    QObject* object = component.createWithInitialProperties(
+        {{QStringLiteral("model"), QVariant::fromValue(model)}});
+    card_ = qobject_cast<QQuickItem*>(object);
+    if (!card_) {
+        static const Logger logger("app.quillory.desktop-control", "recorder");
+        logger.error("The recorder's card cannot be built: %s",
+                     qUtf8Printable(component.errorString()));
+        delete object;
+        return;
+    }
+    card_->setParent(this);
+    frame_ = new CardFrame(*this, *card_, cornerRadius, compositingManagerRuns);
 }
 
 void RecorderPanel::place() {
-    const int height = rootObject() ? static_cast<int>(rootObject()->height()) : 0;
-    resize(cardWidth, height);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
-        setPosition(area.x() + (area.width() - cardWidth) / 2,
-                    area.y() + (area.height() - height) / 2);
+        const QSize card = frame_ ? frame_->cardRect().size() : size();
+        setPosition(
+            CardFrame::windowPosition(QPoint(area.x() + (area.width() - card.width()) / 2,
+                                             area.y() + (area.height() - card.height()) / 2)));
     }
-}
-
-void RecorderPanel::shapeToCard() {
-    if (compositingManagerRuns()) {
-        setMask(QRegion());
-        return;
-    }
-    QPainterPath outline;
-    outline.addRoundedRect(QRectF(0, 0, width(), height()), cornerRadius, cornerRadius);
-    setMask(QRegion(outline.toFillPolygon().toPolygon()));
 }
 
 void RecorderPanel::mousePressEvent(QMouseEvent* event) {
@@ -44,30 +48,11 @@ void RecorderPanel::mousePressEvent(QMouseEvent* event) {
     if (!isActive()) {
         requestActivate();
     }
-    QQuickView::mousePressEvent(event);
-    if (!event->isAccepted() && event->button() == Qt::LeftButton) {
+    QQuickWindow::mousePressEvent(event);
+    if (!event->isAccepted() && event->button() == Qt::LeftButton && frame_ &&
+        frame_->cardRect().contains(event->position().toPoint())) {
         startSystemMove();
     }
-}
-
-bool compositingManagerRuns() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection()) {
-        return true;
-    }
-    xcb_connection_t* connection = x11->connection();
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(0);
-    const auto atomCookie =
-        xcb_intern_atom(connection, 0, static_cast<uint16_t>(name.size()), name.constData());
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> atom(
-        xcb_intern_atom_reply(connection, atomCookie, nullptr), &free);
-    if (!atom) {
-        return true;
-    }
-    const auto ownerCookie = xcb_get_selection_owner(connection, atom->atom);
-    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&free)> owner(
-        xcb_get_selection_owner_reply(connection, ownerCookie, nullptr), &free);
-    return owner && owner->owner != XCB_NONE;
 }
 
 }  // namespace quillory

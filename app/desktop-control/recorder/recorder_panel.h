@@ -1,32 +1,38 @@
 #pragma once
 
-#include <QQuickView>
+#include <QPointer>
+#include <QQuickItem>
+#include <QQuickWindow>
+
+class QQmlEngine;
 
 namespace quillory {
 
-// The recorder's floating panel: frameless, above other windows, transparent around its card, and
-// moved by dragging its background. Without a compositing window manager the transparent corners
-// would paint black, so the window is shaped to the card instead.
-class RecorderPanel final : public QQuickView {
+class CardFrame;
+
+// The recorder's floating panel: frameless, above other windows, its card over a shadow in a
+// transparent margin, and moved by dragging the card's background.
+class RecorderPanel final : public QQuickWindow {
     Q_OBJECT
 
   public:
     static constexpr int cardWidth = 460;
     static constexpr qreal cornerRadius = 34;
 
-    explicit RecorderPanel(QQmlEngine* engine, QWindow* parent = nullptr);
+    // Builds RecorderView from QuilloryRecorder on `model`.
+    RecorderPanel(QQmlEngine* engine, QObject* model);
 
-    // Centred on the primary screen's available area, at the view's height.
+    // The view; none when it could not be built.
+    QQuickItem* card() const { return card_; }
+    // Centres the card on the primary screen's available area.
     void place();
-    // Shapes the window to the card when nothing composites transparent windows.
-    void shapeToCard();
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
-};
 
-// Whether a compositing manager runs on the X screen (a _NET_WM_CM_Sn selection owner); true off
-// X11, where transparency is the compositor's business.
-bool compositingManagerRuns();
+  private:
+    QPointer<QQuickItem> card_;
+    CardFrame* frame_ = nullptr;
+};
 
 }  // namespace quillory

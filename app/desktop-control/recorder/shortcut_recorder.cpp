@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QQuickItem>
-#include <QUrl>
 
 #include "app/desktop-control/recorder/recorder_model.h"
 #include "app/desktop-control/recorder/recorder_panel.h"
@@ -68,16 +67,13 @@ void ShortcutRecorder::open() {
     // Keys released while no recording watched must not count as held in this one.
     reader_.reset();
 
-    auto* panel = new RecorderPanel(environment_.engine);
-    panel->setInitialProperties({{QStringLiteral("model"), QVariant::fromValue<QObject*>(model_)}});
-    panel->setSource(QUrl(QStringLiteral("qrc:/qt/qml/QuilloryRecorder/RecorderView.qml")));
-    if (QQuickItem* root = panel->rootObject()) {
-        connect(root, SIGNAL(cancelRequested()), this, SLOT(cancel()));
-        connect(root, SIGNAL(clearRequested()), this, SLOT(clear()));
+    auto* panel = new RecorderPanel(environment_.engine, model_);
+    if (QQuickItem* card = panel->card()) {
+        connect(card, SIGNAL(cancelRequested()), this, SLOT(cancel()));
+        connect(card, SIGNAL(clearRequested()), this, SLOT(clear()));
     }
     panel_ = panel;
     panel->place();
-    panel->shapeToCard();
     panel->show();
     panel->raise();
     panel->requestActivate();

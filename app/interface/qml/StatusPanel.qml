@@ -2,8 +2,8 @@ import QtQuick
 import QuilloryDesign
 import QuilloryInterface
 
-// The status panel's window: frameless, on top and out of the taskbar under the tray icon; a
-// normal window titled "Quillory" when there is no tray (`fallback`). Its controller places,
+// The status panel's window: frameless, on top and out of the taskbar under the tray icon, its
+// surface over a shadow; a normal window titled "Quillory" when there is no tray (`fallback`). Its controller places,
 // shows and hides it.
 Window {
     id: panel
@@ -21,8 +21,9 @@ Window {
 
     objectName: "statusPanel"
     title: qsTr("Quillory")
+    // Its controller sizes it: the surface plus a shadow margin, or the surface alone.
     width: 340
-    height: surface.implicitHeight > 0 ? surface.implicitHeight : 280
+    height: 280
     flags: fallback ? Qt.Window
                     : (Qt.Tool | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint)
     color: fallback ? Design.colors.background : "transparent"

@@ -11,6 +11,7 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QRasterWindow>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
@@ -20,6 +21,8 @@
 #include <cstring>
 
 #include "app/desktop-control/menu/tests/test_application.h"
+#include "app/interface/card_frame.h"
+#include "app/interface/card_window_manager.h"
 #include "app/interface/mac_status_item_controller.h"
 #include "app/interface/panel_rect.h"
 #include "app/interface/testing/fake_tray_backend.h"
@@ -158,11 +161,15 @@ class Editor : public QRasterWindow {
   public:
     QList<int> keys;
     int presses = 0;
+    QPoint lastPress;
 
   protected:
     void paintEvent(QPaintEvent*) override {}
     void keyPressEvent(QKeyEvent* event) override { keys.append(event->key()); }
-    void mousePressEvent(QMouseEvent*) override { ++presses; }
+    void mousePressEvent(QMouseEvent* event) override {
+        ++presses;
+        lastPress = event->globalPosition().toPoint();
+    }
 };
 
 constexpr std::uint32_t returnKeysym = 0xff0d;
@@ -202,6 +209,7 @@ class PanelOnX11 : public ::testing::Test {
         environment.engine = &engine_;
         environment.content = content_.get();
         environment.desktop = &desktop_;
+        environment.maskCorners = !compositingManagerRuns();
         controller_ =
             std::make_unique<MacStatusItemController>(&session_, nullptr, std::move(environment));
         ASSERT_NE(controller_->panel(), nullptr);
@@ -266,11 +274,9 @@ TEST_F(PanelOnX11, APanelOpenedByACodeLeavesTheKeyboardWhereItWas) {
 }
 
 // Another application's window that covers the screen and has the keyboard: the window manager
-// keeps it above every "keep above" window while it is focused.
-TEST_F(PanelOnX11, ACodeBringsTheFallbackWindowAboveAFullScreenWindowInUse) {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        GTEST_SKIP() << "a tray runs on this server";
-    }
+// keeps it above every "keep above" window while it is focused. A code shows the panel above it,
+// with a tray and without one, and leaves it the keyboard.
+TEST_F(PanelOnX11, ACodeBringsThePanelAboveAFullScreenWindowInUse) {
     std::string error;
     const auto desktop = X11Desktop::connect(nullptr, error);
     ASSERT_TRUE(desktop) << error;
@@ -278,46 +284,58 @@ TEST_F(PanelOnX11, ACodeBringsTheFallbackWindowAboveAFullScreenWindowInUse) {
         const auto application = desktop->frontmostApplication();
         return application ? application->processID : 0;
     };
-    auto tray = fakeTray();
-    static_cast<FakeTrayBackend*>(tray.get())->setAvailable(false);
-    make(std::move(tray));
-    controller_->recheckTray();
-    ASSERT_TRUE(controller_->isFallback());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->isActive(); }, waitMs));
+    for (const bool withTray : {true, false}) {
+        SCOPED_TRACE(withTray ? "tray" : "no tray");
+        auto tray = fakeTray();
+        static_cast<FakeTrayBackend*>(tray.get())->setAvailable(withTray);
+        make(std::move(tray));
+        if (!withTray) {
+            controller_->recheckTray();
+            ASSERT_TRUE(controller_->isFallback());
+            ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->isActive(); }, waitMs));
+        }
 
-    const TestApplication gtk(MENU_TEST_GTK " --report-events");
-    ASSERT_TRUE(gtk.isReady());
-    std::uint32_t covering = 0;
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            for (const auto& window : desktop->windows().value_or(std::vector<WindowInfo>{})) {
-                if (window.processID == gtk.processID) {
-                    covering = window.id;
+        const TestApplication gtk(MENU_TEST_GTK " --report-events");
+        ASSERT_TRUE(gtk.isReady());
+        std::uint32_t covering = 0;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                for (const auto& window : desktop->windows().value_or(std::vector<WindowInfo>{})) {
+                    if (window.processID == gtk.processID) {
+                        covering = window.id;
+                    }
                 }
-            }
-            return covering != 0 && frontmost() == gtk.processID;
-        },
-        waitMs));
-    const auto stackedAbove = [&] {
-        const auto windows = desktop->windows().value_or(std::vector<WindowInfo>{});
-        const auto position = [&](std::uint32_t id) {
-            return std::find_if(windows.begin(), windows.end(),
-                                [id](const WindowInfo& window) { return window.id == id; }) -
-                   windows.begin();
+                return covering != 0 && frontmost() == gtk.processID;
+            },
+            waitMs));
+        const auto stackedAbove = [&] {
+            const auto windows = desktop->windows().value_or(std::vector<WindowInfo>{});
+            const auto position = [&](std::uint32_t id) {
+                return std::find_if(windows.begin(), windows.end(),
+                                    [id](const WindowInfo& window) { return window.id == id; }) -
+                       windows.begin();
+            };
+            // Front to back; a window that is not mapped is not listed, so counts as behind.
+            return position(static_cast<std::uint32_t>(panel()->winId())) < position(covering);
         };
-        // Front to back.
-        return position(static_cast<std::uint32_t>(panel()->winId())) < position(covering);
-    };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !stackedAbove(); }, waitMs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !stackedAbove(); }, waitMs));
 
-    session_.publishPairingCode(QStringLiteral("123456"));
-    EXPECT_TRUE(QTest::qWaitFor(stackedAbove, waitMs));
-    EXPECT_EQ(frontmost(), gtk.processID);
+        session_.publishPairingCode(QStringLiteral("123456"));
+        EXPECT_TRUE(QTest::qWaitFor(stackedAbove, waitMs));
+        EXPECT_EQ(frontmost(), gtk.processID);
 
-    // Once the code is gone the window is an ordinary one again.
-    session_.publishPairingCode(QString());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !stackedAbove(); }, waitMs));
-    EXPECT_FALSE(panel()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        session_.publishPairingCode(QString());
+        if (withTray) {
+            // Nobody turned to it: it goes with the code, and stays on top for the user.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !panel()->isVisible(); }, waitMs));
+            EXPECT_TRUE(panel()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        } else {
+            // Once the code is gone the window is an ordinary one again.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !stackedAbove(); }, waitMs));
+            EXPECT_FALSE(panel()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        }
+        controller_.reset();
+    }
 }
 
 TEST_F(PanelOnX11, AUserOpenedPanelTakesTheKeyboardAndHidesWhenLeft) {
@@ -342,6 +360,82 @@ TEST_F(PanelOnX11, AUserOpenedPanelTakesTheKeyboardAndHidesWhenLeft) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->isActive(); }, waitMs));
     input_.switchDesktop(1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !panel()->isVisible(); }, waitMs));
+}
+
+// With a compositing manager the cards' windows keep their transparent margin for the shadow,
+// and a click there reaches the window below instead of moving the card.
+TEST_F(PanelOnX11, AClickBesideACardReachesTheWindowBelowItWhenComposited) {
+    const QString manager = QStandardPaths::findExecutable(QStringLiteral("xcompmgr"));
+    if (manager.isEmpty()) {
+        GTEST_SKIP() << "xcompmgr is not installed";
+    }
+    QProcess compositor;
+    compositor.start(manager, {});
+    ASSERT_TRUE(compositor.waitForStarted());
+    const auto stop = qScopeGuard([&] {
+        compositor.terminate();
+        compositor.waitForFinished(waitMs);
+    });
+    ASSERT_TRUE(QTest::qWaitFor([] { return compositingManagerRuns(); }, waitMs));
+
+    editor_.setGeometry(QGuiApplication::primaryScreen()->geometry());
+    focusEditor();
+    QQmlComponent view(&engine_);
+    view.setData(R"(
+        import QtQuick
+        Rectangle {
+            property int presses: 0
+            objectName: "card"
+            implicitWidth: 300
+            implicitHeight: 200
+            radius: 22
+            MouseArea { anchors.fill: parent; onPressed: parent.presses++ }
+        })",
+                 QUrl(QStringLiteral("qrc:/card.qml")));
+    CardWindowManager::Environment environment;
+    environment.engine = &engine_;
+    environment.compositing = compositingManagerRuns;
+    CardWindowManager cards(&session_, std::move(environment));
+    cards.setView(QStringLiteral("settings"), &view);
+    cards.open(QStringLiteral("settings"));
+    QQuickWindow* cardWindow = cards.window(QStringLiteral("settings"));
+    make(fakeTray());
+
+    const auto windowAndCard = [&](int which) -> std::pair<QQuickWindow*, QQuickItem*> {
+        if (which == 0) {
+            return {cardWindow, cardWindow->findChild<QQuickItem*>(QStringLiteral("card"))};
+        }
+        // A press in another window of ours hid it.
+        controller_->showPanel(MacStatusItemController::Opening::user);
+        return {panel(), panel()->findChild<QQuickItem*>(QStringLiteral("standIn"))};
+    };
+    for (int which : {0, 1}) {
+        SCOPED_TRACE(which == 0 ? "card window" : "status panel");
+        const auto [window, card] = windowAndCard(which);
+        ASSERT_TRUE(window && card);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        window->raise();
+        window->requestActivate();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->isActive(); }, waitMs));
+        EXPECT_TRUE(window->mask().isEmpty());
+        EXPECT_NE(window->findChild<QQuickItem*>(QStringLiteral("windowShadow")), nullptr);
+        const QRect edge(card->mapToGlobal(QPointF(0, 0)).toPoint(), card->size().toSize());
+        const int pressesBelow = editor_.presses;
+
+        // Inside the card: the card's. Beside it: the window's below. Clear of the screen's
+        // centre, where the window manager flashes the name of a desktop switched to.
+        const QPoint inside(edge.left() + 30, edge.top() + edge.height() / 4);
+        input_.click(inside);
+        if (which == 0) {
+            EXPECT_TRUE(
+                QTest::qWaitFor([&] { return card->property("presses").toInt() == 1; }, waitMs));
+        }
+        const QPoint beside(edge.left() - 10, inside.y());
+        input_.click(beside);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return editor_.presses > pressesBelow; }, waitMs));
+        EXPECT_EQ(editor_.presses, pressesBelow + 1);
+        EXPECT_EQ(editor_.lastPress, beside);
+    }
 }
 
 TEST_F(PanelOnX11, WithTrayerThePanelSitsUnderTheIcon) {
@@ -373,10 +467,14 @@ TEST_F(PanelOnX11, WithTrayerThePanelSitsUnderTheIcon) {
         << anchor.height() << ", triggers " << triggers;
     const QRect available = QGuiApplication::screenAt(anchor.center())->availableGeometry();
     const QRect expected = panelRect(anchor, available, controller_->contentSize().toSize());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return panel()->geometry() == expected; }, waitMs))
-        << "panel at " << panel()->geometry().x() << "," << panel()->geometry().y() << ", icon at "
-        << anchor.x() << "," << anchor.y();
-    EXPECT_GT(panel()->geometry().top(), anchor.bottom());
+    const auto card = [&] {
+        const int margin = CardFrame::margin;
+        return panel()->geometry().adjusted(margin, margin, -margin, -margin);
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return card() == expected; }, waitMs))
+        << "panel at " << card().x() << "," << card().y() << ", icon at " << anchor.x() << ","
+        << anchor.y();
+    EXPECT_GT(card().top(), anchor.bottom());
 
     controller_->teardown();
     tray.terminate();

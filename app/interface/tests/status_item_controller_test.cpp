@@ -8,6 +8,7 @@
 #include <QQuickItem>
 #include <QSignalSpy>
 
+#include "app/interface/card_frame.h"
 #include "app/interface/mac_status_item_controller.h"
 #include "app/interface/panel_rect.h"
 #include "app/interface/testing/fake_tray_backend.h"
@@ -68,6 +69,12 @@ class StatusItemTest : public ::testing::Test {
         QCoreApplication::processEvents();
     }
 
+    // Where the panel's surface is on the screen: the window less its shadow margin.
+    QRect card() const {
+        const int margin = CardFrame::margin;
+        return controller_->panel()->geometry().adjusted(margin, margin, -margin, -margin);
+    }
+
     bool shown() const {
         return controller_->panel()->isVisible() && controller_->visibility()->visible();
     }
@@ -115,8 +122,7 @@ TEST_F(StatusItemTest, AClickTogglesAndPlacesThePanelUnderTheIcon) {
     make();
     tray_->click();
     ASSERT_TRUE(shown());
-    EXPECT_EQ(controller_->panel()->geometry(),
-              panelRect(trayIcon, screen, controller_->contentSize().toSize()));
+    EXPECT_EQ(card(), panelRect(trayIcon, screen, controller_->contentSize().toSize()));
     EXPECT_EQ(controller_->contentSize(), QSizeF(340, 240));  // the stand-in's height
     tray_->click();
     EXPECT_TRUE(hidden());
@@ -203,12 +209,12 @@ TEST_F(StatusItemTest, SizeReportsAreDeferredFilteredAndReplaceOnlyWhileShown) {
     EXPECT_FALSE(controller_->panel()->isVisible());
 
     tray_->click();
-    const QRect top = controller_->panel()->geometry();
+    const QRect top = card();
     EXPECT_EQ(top.height(), 420);
     controller_->reportSize({340, 500});
     settle();
-    EXPECT_EQ(controller_->panel()->geometry(), panelRect(trayIcon, screen, QSize(340, 500)));
-    EXPECT_EQ(controller_->panel()->geometry().top(), top.top());
+    EXPECT_EQ(card(), panelRect(trayIcon, screen, QSize(340, 500)));
+    EXPECT_EQ(card().top(), top.top());
 }
 
 TEST_F(StatusItemTest, HidesWhenTheUserTurnsToSomethingElse) {
@@ -320,7 +326,8 @@ TEST_F(StatusItemTest, TeardownRemovesEverythingAndIgnoresLateChanges) {
 TEST_F(StatusItemTest, ThePanelIsCutToItsRoundedShapeWithoutACompositor) {
     make();
     tray_->click();
-    const QRegion mask = controller_->panel()->mask();
+    const QRegion mask =
+        controller_->panel()->mask().translated(-CardFrame::margin, -CardFrame::margin);
     ASSERT_FALSE(mask.isEmpty());
     EXPECT_FALSE(mask.contains(QPoint(1, 1)));
     EXPECT_FALSE(mask.contains(QPoint(338, 238)));

@@ -147,11 +147,44 @@ TEST_F(UiShotsTest, ThePanelIsFilledWithTheBackgroundAndRoundedAtTheCorners) {
         EXPECT_TRUE(near(shot.pixelColor(6, shot.height() - 30), background));
         EXPECT_TRUE(near(shot.pixelColor(shot.width() - 6, 60), background));
         if (shots_->onScreen()) {
-            EXPECT_EQ(shot.pixelColor(1, 1).alpha(), 0);
-            EXPECT_EQ(shot.pixelColor(shot.width() - 2, shot.height() - 2).alpha(), 0);
+            // Outside the rounded corners only the faint shadow below the surface shows.
+            EXPECT_LT(shot.pixelColor(1, 1).alpha(), 40);
+            EXPECT_LT(shot.pixelColor(shot.width() - 2, shot.height() - 2).alpha(), 40);
         }
         const QImage fallback = image(QStringLiteral("fallback-%1").arg(look.name));
         EXPECT_TRUE(near(fallback.pixelColor(1, 1), background));
+    }
+}
+
+// Every window with a card casts one soft shadow into the margin around the card: darkest next to
+// the card, a little deeper below it than above it, gone at the window's edge.
+TEST_F(UiShotsTest, CardWindowsCastAShadowIntoTheirMargin) {
+    const QColor backdrop(0x7d, 0x85, 0x90);
+    constexpr int margin = 24;
+    for (const char* scene :
+         {"shadow-settings", "shadow-devices", "shadow-guide", "shadow-recorder", "shadow-panel"}) {
+        for (const Look& look : looks) {
+            SCOPED_TRACE(std::string(scene) + "-" + look.name);
+            const QImage shot = image(QStringLiteral("%1-%2").arg(scene, look.name));
+            ASSERT_FALSE(shot.isNull());
+            const double scale = shot.devicePixelRatio();
+            const auto lightness = [&](double x, double y) {
+                return shot.pixelColor(int(x * scale), int(y * scale)).lightness();
+            };
+            const double width = shot.width() / scale;
+            const double height = shot.height() / scale;
+            const int clear = backdrop.lightness();
+            EXPECT_TRUE(near(shot.pixelColor(1, 1), backdrop));
+            EXPECT_TRUE(near(shot.pixelColor(shot.width() - 2, shot.height() - 2), backdrop));
+            const int below = lightness(width / 2, height - margin + 3);
+            const int above = lightness(width / 2, margin - 3);
+            const int beside = lightness(margin - 3, height / 2);
+            EXPECT_LT(below, clear - 12);
+            EXPECT_LT(beside, clear - 6);
+            EXPECT_LT(above, clear - 3);
+            EXPECT_LT(below, above);
+            EXPECT_GT(lightness(width / 2, height - 2), below);
+        }
     }
 }
 

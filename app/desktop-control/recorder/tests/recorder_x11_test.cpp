@@ -151,9 +151,9 @@ TEST_F(RecorderX11Test, TakesTheFocusRecordsAChordAndGivesTheFocusBack) {
 
     start();
     ASSERT_TRUE(processUntil([&] { return panelHasFocus(); }));
-    ASSERT_TRUE(recorder->panel()->rootObject());
-    EXPECT_EQ(recorder->panel()->width(), RecorderPanel::cardWidth);
-    EXPECT_GT(recorder->panel()->height(), 300);
+    ASSERT_TRUE(recorder->panel()->card());
+    EXPECT_EQ(recorder->panel()->card()->width(), RecorderPanel::cardWidth);
+    EXPECT_GT(recorder->panel()->card()->height(), 300);
 
     type({KEY_LEFTCTRL, KEY_LEFTSHIFT, KEY_S});
     ASSERT_TRUE(processUntil([&] { return hasResult(); }));
