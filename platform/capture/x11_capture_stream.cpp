@@ -335,14 +335,15 @@ void X11CaptureStream::tick() {
         return;
     }
     // Damage the tick found goes the way of all damage; while a picture waits to be complete the
-    // tick leaves it alone.
-    if (!settleDamage(damaged) && running_ && !settle_.due()) {
+    // tick leaves it alone, unless its grab was skipped: nothing else would take it up.
+    if (!settleDamage(damaged) && running_ && (!settle_.due() || grabSkipped_)) {
         deliver();
     }
 }
 
 void X11CaptureStream::deliver() {
     const auto frame = grabFrame();
+    grabSkipped_ = !frame;
     if (frame && frame->status == CaptureFrameStatus::complete) {
         settle_.grabbed(uptimeSeconds());
     }

@@ -68,6 +68,9 @@ class X11CaptureStream final : public CaptureStream {
     std::uint32_t damage_ = 0;  // xcb_damage_damage_t
     bool damaged_ = true;
     bool delivering_ = false;
+    // The last grab found no free buffer (or failed to convert): its damage stays untaken, and
+    // the server reports no more until it is, so the next tick grabs again.
+    bool grabSkipped_ = false;
     // Display: the last picture of the monitor, cursor included, and what to grab anew: the
     // damage since the last grab and where the cursor was drawn.
     std::shared_ptr<PixelBuffer> previous_;

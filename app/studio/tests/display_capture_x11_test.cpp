@@ -243,6 +243,78 @@ TEST_F(CaptureX11Test, DisplayFramesFollowTheWindowAndMatchTheScreen) {
     stopStream(stream);
 }
 
+// A consumer that holds every picture (an encoder starting while frames queue for it) drains the
+// pool while the screen keeps changing. Once it lets go, pictures must come again although the
+// server reports nothing new: the damage it reported was never taken.
+TEST_F(CaptureX11Test, PicturesComeAgainOnceTheBuffersHeldDownstreamAreReleased) {
+    TestWindowProcess window({"--title", "Held", "--geometry", "640x480+200+150"});
+    ASSERT_TRUE(window.window());
+    const auto main = desktop->mainDisplay();
+    ASSERT_TRUE(main);
+    const auto [cx, cy] = moveTo(window, 200, 150);
+    ASSERT_GE(cx, 0);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::shared_ptr<PixelBuffer>> held;
+    bool holding = true;
+    std::size_t afterRelease = 0;
+    auto stream = X11CaptureStream::factory()(
+        queue, {CaptureTarget::Kind::display, main->id, main->bounds}, {1920, 1080, 60, true});
+    std::optional<CaptureError> error;
+    ASSERT_TRUE(queue.sync([&] {
+        error = stream->start({.onFrame =
+                                   [&](const CaptureFrame& frame) {
+                                       if (frame.status != CaptureFrameStatus::complete) {
+                                           return;
+                                       }
+                                       std::lock_guard lock(mutex);
+                                       if (holding) {
+                                           held.push_back(frame.image);
+                                       } else {
+                                           ++afterRelease;
+                                       }
+                                       changed.notify_all();
+                                   },
+                               .onDisplaysChanged = [] {},
+                               .onStopped = [] {}});
+    }));
+    ASSERT_FALSE(error) << error->message;
+    std::optional<std::uint32_t> newestHeld;
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(
+            changed.wait_for(lock, std::chrono::seconds(10), [&] { return held.size() >= 4; }))
+            << held.size() << " pictures";
+        const PixelBuffer& newest = *held.back();
+        newestHeld = testing::readFrameBarcode(newest.dataY() + cy * newest.strideY() + cx, 640,
+                                               480, newest.strideY());
+    }
+    ASSERT_TRUE(newestHeld);
+    // The window paints on: a tenth of a second of damage that no buffer is left to grab.
+    std::optional<std::uint32_t> onScreen;
+    for (int reads = 0; reads < 1000 && (!onScreen || *onScreen < *newestHeld + 6); ++reads) {
+        const auto pixels = rootPixels(cx, cy, 640, 480);
+        ASSERT_EQ(pixels.size(), 640u * 480 * 4);
+        std::vector<std::uint8_t> luma(640u * 480);
+        for (std::size_t i = 0; i < luma.size(); ++i) {
+            luma[i] = static_cast<std::uint8_t>(
+                quillory::luma(pixels[4 * i], pixels[4 * i + 1], pixels[4 * i + 2]));
+        }
+        onScreen = testing::readFrameBarcode(luma.data(), 640, 480, 640);
+    }
+    ASSERT_TRUE(onScreen && *onScreen >= *newestHeld + 6);
+    ASSERT_TRUE(queue.sync([&] {
+        std::lock_guard lock(mutex);
+        holding = false;
+        held.clear();
+    }));
+    std::unique_lock lock(mutex);
+    EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return afterRelease >= 5; }))
+        << afterRelease << " pictures after the release";
+    lock.unlock();
+    stopStream(stream);
+}
+
 TEST_F(CaptureX11Test, TheCursorIsDrawnIn) {
     TestWindowProcess window({"--paused", "--geometry", "400x300+100+100"});
     ASSERT_TRUE(window.window());
