@@ -11,22 +11,6 @@ InteractiveH264Factory::InteractiveH264Factory()
 InteractiveH264Factory::InteractiveH264Factory(std::shared_ptr<VideoEncoderFactory> factory)
     : factory_(std::move(factory)) {}
 
-const std::vector<VideoCodecInfo>& InteractiveH264Factory::codecList() {
-    // A function-local static is built under the language's once-only guard, so concurrent
-    // first callers all see the one list.
-    static const std::vector<VideoCodecInfo> list = [] {
-        std::vector<VideoCodecInfo> codecs;
-        for (const char* profile : {"640c34", "42e034"}) {
-            codecs.push_back(VideoCodecInfo{"H264",
-                                            {{"profile-level-id", profile},
-                                             {"level-asymmetry-allowed", "1"},
-                                             {"packetization-mode", "1"}}});
-        }
-        return codecs;
-    }();
-    return list;
-}
-
 std::shared_ptr<VideoEncoder> InteractiveH264Factory::createEncoder(const VideoCodecInfo& info) {
     if (info.name != "H264") {
         return nullptr;

@@ -72,8 +72,10 @@ std::shared_ptr<MacStudioSession> MacStudioSession::create(Environment environme
     if (!environment.makeEncoderFactory) {
         // The feedback windows must be timed on the clock of the peer's statistics intervals.
         environment.makeEncoderFactory =
-            [clock = environment.peer.clock](StudioHardwareEncoderFactory::Failure onFailure) {
-                return std::make_shared<StudioHardwareEncoderFactory>(std::move(onFailure), clock);
+            [clock = environment.peer.clock,
+             openCodec = environment.openCodec](StudioHardwareEncoderFactory::Failure onFailure) {
+                return std::make_shared<StudioHardwareEncoderFactory>(std::move(onFailure), clock,
+                                                                      openCodec);
             };
     }
     return std::make_shared<MacStudioSession>(Private{}, std::move(environment));

@@ -63,7 +63,9 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession> {
         StudioCaptureMaker makeCapture;
         // The peer's queues, clock and transport factory.
         StudioPeer::Environment peer;
-        EncoderFactoryMaker makeEncoderFactory;  // empty: the hardware factory on the peer's clock
+        // Empty: the hardware factory on the peer's clock over `openCodec`, which is then required.
+        EncoderFactoryMaker makeEncoderFactory;
+        StudioVideoCodecOpener openCodec;
         ArtworkRenderer artwork;
         // Activates the window's application and raises the window.
         std::function<void(const StudioCaptureSource&)> raise;

@@ -8,8 +8,8 @@
 #include "app/session/desktop_application_icons.h"
 #include "app/session/root_property_notifier.h"
 #include "app/studio/source_preview.h"
+#include "app/studio/studio_media_module.h"
 #include "app/studio/studio_session_workers.h"
-#include "media/studio_default_transport.h"
 #include "platform/capture/x11_capture_stream.h"
 #include "platform/dispatch/main_queue.h"
 
@@ -57,7 +57,9 @@ StudioSessionControl* create(std::shared_ptr<Desktop> desktop,
                                                         .makeStream = X11CaptureStream::factory(),
                                                         .clock = clock,
                                                         .queueTimers = {}});
-    e.peer = StudioPeer::Environment::standard(studioDefaultTransportFactory());
+    // libavcodec and GStreamer are loaded with the first stream.
+    e.peer = StudioPeer::Environment::standard(StudioMediaModuleLoader::transportFactory());
+    e.openCodec = StudioMediaModuleLoader::codecOpener();
     e.artwork = StudioSessionWorkers::artwork(
         StudioApplicationArtwork::create([](const ApplicationImage& image, int side) {
             // Rows of plain ARGB pixels, as QImage's ARGB32.

@@ -6,9 +6,9 @@ Run inside the test services, from the source tree:
     scripts/with-test-services -- python3 tests/figures/app_figures.py soak
 
 `idle`: a user past the welcome window, at rest without a tablet, then with a tablet connected
-and idle for 60 s (`draw --duration 60 --strokes 0`), then a Studio session of 20 s and the rest
-after it: the CPU time and the resident memory of `quillory` in each part, read from procfs, and
-its largest mappings. `soak`: `draw --duration 600` at the stylus rate, the resident memory every
+and idle for 60 s (`draw --duration 60 --strokes 0`), then two Studio sessions of 20 s, each with
+the rest after it (the first also loads the media libraries, once per process): the CPU time and
+the resident memory of `quillory` in each part, read from procfs, and its largest mappings. `soak`: `draw --duration 600` at the stylus rate, the resident memory every
 10 s; at the end nothing may be held down on the X server (`app_pen_path_bench --released`).
 """
 
@@ -181,10 +181,14 @@ def idle(figures, seconds):
     print("CPU seconds per thread while idle:",
           json.dumps({name: round(value, 2) for name, value in spent.items() if value > 0}))
     print_mappings(pid, "with the idle tablet")
-    studio(figures)
+    rest = rss_kib(pid)
+    for session in ("first", "second"):
+        studio(figures, session)
+    print(f"after both Studio sessions: RSS {(rss_kib(pid) - rest) / 1024:+.1f} MiB against the "
+          f"rest before the first")
 
 
-def studio(figures, seconds=20, settle=10):
+def studio(figures, session, seconds=20, settle=10):
     """A Studio session of the main display, then the rest after it ends."""
     pid = figures.app.pid
     before = rss_kib(pid)
@@ -201,12 +205,12 @@ def studio(figures, seconds=20, settle=10):
     time.sleep(20)
     end = (time.monotonic(), cpu_seconds(pid))
     after = rss_kib(pid)
-    print(f"Studio for {seconds} s ({frames[-1].get('frames', '?')} frames): RSS {before / 1024:.1f}"
-          f" MiB before, {during / 1024:.1f} MiB at its end, {after / 1024:.1f} MiB {settle} s "
-          f"after ({(after - before) / 1024:+.1f} MiB)")
+    print(f"{session} Studio session for {seconds} s ({frames[-1].get('frames', '?')} frames): RSS "
+          f"{before / 1024:.1f} MiB before, {during / 1024:.1f} MiB at its end, "
+          f"{after / 1024:.1f} MiB {settle + 20} s after ({(after - before) / 1024:+.1f} MiB)")
     print(f"at rest after Studio for {end[0] - rest[0]:.1f} s: CPU "
           f"{100 * (end[1] - rest[1]) / (end[0] - rest[0]):.3f} %")
-    print_mappings(pid, "after Studio")
+    print_mappings(pid, f"after the {session} Studio session")
 
 
 def soak(figures, seconds):
