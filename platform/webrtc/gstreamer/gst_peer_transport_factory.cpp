@@ -4,6 +4,8 @@
 #include <limits>
 #include <string_view>
 
+#include <openssl/crypto.h>
+
 #include "platform/webrtc/gstreamer/gst_peer_transport.h"
 #include "platform/webrtc/gstreamer/gst_webrtc_setup.h"
 #include "platform/webrtc/gstreamer/packet_pacer.h"
@@ -43,7 +45,13 @@ GstPeerTransportFactory::GstPeerTransportFactory(
     std::shared_ptr<VideoEncoderFactory> defaultEncoders)
     : defaultEncoders_(std::move(defaultEncoders)),
       teardown_(std::make_shared<SerialQueue>("app.quillory.media.teardown")),
-      maximumBitrateBps_(unboundedBitrateBps) {}
+      maximumBitrateBps_(unboundedBitrateBps) {
+    // Stopped pipelines (their DTLS) and released encoders use OpenSSL on the teardown queue,
+    // which a factory living until exit finishes in its destructor. Exit handlers run in reverse:
+    // with OpenSSL set up first, its cleanup comes after that destructor. (Without an option
+    // the call returns before it sets the cleanup up.)
+    OPENSSL_init_crypto(OPENSSL_INIT_LOAD_CRYPTO_STRINGS, nullptr);
+}
 
 void GstPeerTransportFactory::setUp(const std::map<std::string, std::string>& fieldTrials) {
     if (const auto delay = pacingDelayNanoseconds(fieldTrials)) {
