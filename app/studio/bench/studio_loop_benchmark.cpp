@@ -170,14 +170,14 @@ TEST_P(StudioCapBenchmark, SettlesUnderTheCap) {
     stopSource();
     std::lock_guard lock(mutex);
     std::optional<double> settledAt;
-    std::string trail;  // the estimate of each report, in Mbit/s
+    std::string estimates;  // the estimate of each report, in Mbit/s
     for (std::size_t index = 0; index < reports.size(); ++index) {
         const auto estimate =
             statisticValue(reports[index], "candidate-pair", "availableOutgoingBitrate");
         if (!estimate || reportSeconds[index] < from) {
             continue;
         }
-        trail += " " + std::to_string(static_cast<int>(*estimate / 1e5) / 10.0).substr(0, 4);
+        estimates += " " + std::to_string(static_cast<int>(*estimate / 1e5) / 10.0).substr(0, 4);
         const bool inside = std::abs(*estimate - cap) <= cap * 0.25;
         if (!inside) {
             settledAt.reset();
@@ -188,7 +188,7 @@ TEST_P(StudioCapBenchmark, SettlesUnderTheCap) {
     char figure[64];
     std::snprintf(figure, sizeof figure, "settling under a %.0f Mbit/s cap", cap / 1e6);
     row(figure, settledAt.value_or(-1), "s", "(-1: not settled in 15 s)");
-    std::printf("  estimates, Mbit/s:%s\n", trail.c_str());
+    std::printf("  estimates, Mbit/s:%s\n", estimates.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Caps, StudioCapBenchmark, ::testing::Values(3e6, 8e6));
