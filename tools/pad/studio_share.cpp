@@ -478,6 +478,7 @@ void StudioShare::printSummary() {
                     {"fps", seconds > 0 ? static_cast<double>(frames_ - 1) / seconds : 0.0},
                     {"longestGap", milliseconds(longestGap_) / 1e3},
                     {"barcodes", barcodes_},
+                    {"pictureLossRequests", receiver_->pictureLossRequests()},
                     {"width", width_},
                     {"height", height_}},
                    std::to_string(frames_) + " pictures decoded, the longest gap " +
