@@ -1,6 +1,7 @@
 #include "design/dot_grid.h"
 
 #include <QPainter>
+#include <QPainterPath>
 
 namespace quillory {
 
@@ -8,6 +9,15 @@ DotGrid::DotGrid(QQuickItem* parent) : QQuickPaintedItem(parent) {
     setAntialiasing(true);
     connect(this, &QQuickItem::widthChanged, this, [this] { update(); });
     connect(this, &QQuickItem::heightChanged, this, [this] { update(); });
+}
+
+void DotGrid::setRadius(qreal radius) {
+    if (radius == radius_) {
+        return;
+    }
+    radius_ = radius;
+    emit radiusChanged();
+    update();
 }
 
 void DotGrid::paint(QPainter* painter) {
@@ -19,6 +29,11 @@ void DotGrid::paint(QPainter* painter) {
     QColor grey(0x8E, 0x8E, 0x93);
     grey.setAlphaF(0.3f);
     painter->setBrush(grey);
+    if (radius_ > 0) {
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(0, 0, width(), height()), radius_, radius_);
+        painter->setClipPath(shape);
+    }
     for (qreal x = start; x < width(); x += step) {
         for (qreal y = start; y < height(); y += step) {
             painter->drawEllipse(QRectF(x, y, dot, dot));

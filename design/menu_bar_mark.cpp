@@ -1,9 +1,12 @@
 #include "design/menu_bar_mark.h"
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 #include <array>
+#include <cmath>
 #include <memory>
 
 #include "design/design_resources.h"
@@ -13,31 +16,40 @@ namespace quillory::MenuBarMark {
 
 namespace {
 
-void drawGlyph(QPainter& painter, State state) {
+// The glyph of a state as one outline. Filled rather than stroked: below a pen width of one
+// device pixel QPainter draws strokes as one-pixel hairlines, which at 16 or 24 pixels would
+// cut thicker lines than drawn, and crossing strokes would clear their overlap twice.
+QPainterPath glyphShape(State state) {
+    QPainterPath strokes;
+    QPainterPath shape;
     switch (state) {
         case State::idle:
-            painter.drawLine(QPointF(15.5, 13.5), QPointF(19.5, 13.5));
+            strokes.moveTo(15.5, 13.5);
+            strokes.lineTo(19.5, 13.5);
             break;
         case State::pairing:
-            painter.save();
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(Qt::black);
-            painter.drawEllipse(QRectF(15.5, 12.8, 1.4, 1.4));
-            painter.drawEllipse(QRectF(18.3, 12.8, 1.4, 1.4));
-            painter.restore();
+            shape.addEllipse(QRectF(15.5, 12.8, 1.4, 1.4));
+            shape.addEllipse(QRectF(18.3, 12.8, 1.4, 1.4));
+            return shape;
+        case State::connected:
+            strokes.moveTo(15, 13.5);
+            strokes.lineTo(17, 11.7);
+            strokes.lineTo(20, 15.2);
             break;
-        case State::connected: {
-            QPainterPath tick(QPointF(15, 13.5));
-            tick.lineTo(17, 11.7);
-            tick.lineTo(20, 15.2);
-            painter.drawPath(tick);
-            break;
-        }
         case State::failed:
-            painter.drawLine(QPointF(15.8, 11.8), QPointF(19.2, 15.2));
-            painter.drawLine(QPointF(15.8, 15.2), QPointF(19.2, 11.8));
+            strokes.moveTo(15.8, 11.8);
+            strokes.lineTo(19.2, 15.2);
+            strokes.moveTo(15.8, 15.2);
+            strokes.lineTo(19.2, 11.8);
             break;
     }
+    QPainterPathStroker stroker;
+    stroker.setWidth(1.2);
+    stroker.setCapStyle(Qt::RoundCap);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    shape = stroker.createStroke(strokes);
+    shape.setFillRule(Qt::WindingFill);
+    return shape;
 }
 
 // The badge's numbers are in bottom-left coordinates; one flip keeps them as designed and puts
@@ -50,50 +62,105 @@ void enterBadgeCoordinates(QPainter& painter) {
 
 void cutGlyph(QPainter& painter, State state) {
     painter.setCompositionMode(QPainter::CompositionMode_Clear);
-    painter.setPen(QPen(Qt::black, 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.setBrush(Qt::NoBrush);
-    drawGlyph(painter, state);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::black);
+    painter.drawPath(glyphShape(state));
 }
 
-struct Images {
-    std::array<QImage, 4> single;
-    std::array<QImage, 4> doubled;
-    std::array<QIcon, 4> icons;
-};
-
-struct Cache {
-    Images templates;
-    Images tray;
-};
-
-void addState(Images& images, State state, QImage single, QImage doubled) {
-    const auto i = static_cast<std::size_t>(state);
-    images.single[i] = std::move(single);
-    images.doubled[i] = std::move(doubled);
-    images.icons[i].addPixmap(QPixmap::fromImage(images.single[i]));
-    images.icons[i].addPixmap(QPixmap::fromImage(images.doubled[i]));
-}
-
-const Cache& cache() {
-    static const Cache built = [] {
-        Cache made;
-        std::unique_ptr<QSvgRenderer> mark;
+// Loaded once and kept: the icons draw again whenever a tray asks for a new size.
+QSvgRenderer* markRenderer() {
+    static const std::unique_ptr<QSvgRenderer> mark = []() -> std::unique_ptr<QSvgRenderer> {
         if (const auto path = DesignResources::shared().mark(QString::fromLatin1(markName))) {
-            mark = std::make_unique<QSvgRenderer>(*path);
+            return std::make_unique<QSvgRenderer>(*path);
         }
+        return nullptr;
+    }();
+    return mark.get();
+}
+
+// Draws the status image at the size it is asked for instead of scaling a few fixed pictures,
+// which blurs the glyph at 1.5× and at tray sizes such as 16 or 24 pixels.
+class StatusMarkEngine final : public QIconEngine {
+  public:
+    StatusMarkEngine(State state, bool tray) : state_(state), tray_(tray) {}
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return fitted(size); }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode, QIcon::State, qreal scale) override {
+        // `size` is in device pixels already.
+        const QSize pixels = fitted(size);
+        if (pixels.isEmpty()) {
+            return {};
+        }
+        const QString key = QStringLiteral("quillory-status-%1-%2-%3x%4")
+                                .arg(tray_ ? 1 : 0)
+                                .arg(static_cast<int>(state_))
+                                .arg(pixels.width())
+                                .arg(pixels.height());
+        QPixmap pixmap;
+        if (!QPixmapCache::find(key, &pixmap)) {
+            const qreal points = std::min(qreal(pixels.width()) / imageSize.width(),
+                                          qreal(pixels.height()) / imageSize.height());
+            QImage image = tray_ ? drawTray(state_, points, markRenderer())
+                                 : draw(state_, points, markRenderer());
+            pixmap = QPixmap::fromImage(std::move(image));
+            QPixmapCache::insert(key, pixmap);
+        }
+        pixmap.setDevicePixelRatio(scale);
+        return pixmap;
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        const qreal scale = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+        const QPixmap pixmap = scaledPixmap(rect.size() * scale, mode, state, scale);
+        const QSizeF shown = pixmap.deviceIndependentSize();
+        painter->drawPixmap(
+            QRectF(rect.x() + (rect.width() - shown.width()) / 2,
+                   rect.y() + (rect.height() - shown.height()) / 2, shown.width(), shown.height()),
+            pixmap, QRectF(pixmap.rect()));
+    }
+
+    // The sizes trays usually ask for; the status notifier protocol sends one picture of each.
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        return {QSize(16, 16), QSize(22, 22), QSize(24, 24), QSize(32, 32),
+                QSize(44, 44), QSize(48, 48), QSize(64, 64)};
+    }
+
+    QString key() const override { return QStringLiteral("QuilloryStatusMark"); }
+    QIconEngine* clone() const override { return new StatusMarkEngine(state_, tray_); }
+    bool isNull() override { return false; }
+
+  private:
+    // 22 × 18 fitted into `size`, keeping its proportions.
+    static QSize fitted(const QSize& size) {
+        return QSizeF(imageSize).scaled(QSizeF(size), Qt::KeepAspectRatio).toSize();
+    }
+
+    State state_;
+    bool tray_;
+};
+
+struct Icons {
+    std::array<QIcon, 4> templates;
+    std::array<QIcon, 4> tray;
+};
+
+const Icons& icons() {
+    static const Icons built = [] {
+        Icons made;
         for (State state : allStates) {
-            addState(made.templates, state, draw(state, 1, mark.get()), draw(state, 2, mark.get()));
-            addState(made.tray, state, drawTray(state, 1, mark.get()),
-                     drawTray(state, 2, mark.get()));
+            const auto i = static_cast<std::size_t>(state);
+            made.templates[i] = QIcon(new StatusMarkEngine(state, false));
+            made.tray[i] = QIcon(new StatusMarkEngine(state, true));
         }
         return made;
     }();
     return built;
-}
-
-const QImage& pick(const Images& images, State state, int scale) {
-    const auto i = static_cast<std::size_t>(state);
-    return scale >= 2 ? images.doubled[i] : images.single[i];
 }
 
 // Alpha of `coverage` spread by `radius` pixels in every direction (a square neighbourhood).
@@ -139,8 +206,21 @@ QImage draw(State state, qreal scale, QSvgRenderer* mark) {
         const QSizeF natural = mark->defaultSize();
         const double k = std::min(18.0 / natural.width(), 16.0 / natural.height());
         const QSizeF fitted = natural * k;
-        // Sits on the bottom edge, as it does in the drawing's bottom-left coordinates.
-        mark->render(&painter, QRectF(QPointF(0, height - fitted.height()), fitted));
+        // Drawn four times larger and averaged down: at tray sizes the mark's stroke is thinner
+        // than a pixel, and QPainter would draw it as a hairline one pixel wide.
+        constexpr int fine = 4;
+        QImage layer(image.size() * fine, QImage::Format_ARGB32_Premultiplied);
+        layer.fill(Qt::transparent);
+        {
+            QPainter layerPainter(&layer);
+            layerPainter.setRenderHint(QPainter::Antialiasing);
+            layerPainter.scale(fine * scale, fine * scale);
+            // Sits on the bottom edge, as it does in the drawing's bottom-left coordinates.
+            mark->render(&layerPainter, QRectF(QPointF(0, height - fitted.height()), fitted));
+        }
+        painter.drawImage(
+            QRectF(QPointF(0, 0), QSizeF(image.size()) / scale),
+            layer.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
 
     enterBadgeCoordinates(painter);
@@ -161,10 +241,11 @@ QImage draw(State state, qreal scale, QSvgRenderer* mark) {
     return image;
 }
 
-QImage drawTray(State state, int scale, QSvgRenderer* mark) {
+QImage drawTray(State state, qreal scale, QSvgRenderer* mark) {
     QImage glyph = draw(state, scale, mark);
     glyph.setDevicePixelRatio(1);
-    QImage image = spread(glyph, scale);
+    // About one point of halo, never less than a pixel.
+    QImage image = spread(glyph, std::max(1, static_cast<int>(std::lround(scale))));
     {
         QPainter painter(&image);
         // The halo: dark enough to read on light panels, soft enough to pass for an edge.
@@ -185,23 +266,23 @@ QImage drawTray(State state, int scale, QSvgRenderer* mark) {
 }
 
 const QIcon& icon(State state) {
-    return cache().templates.icons[static_cast<std::size_t>(state)];
+    return icons().templates[static_cast<std::size_t>(state)];
 }
 
 const QIcon& trayIcon(State state) {
-    return cache().tray.icons[static_cast<std::size_t>(state)];
-}
-
-const QImage& trayImage(State state, int scale) {
-    return pick(cache().tray, state, scale);
+    return icons().tray[static_cast<std::size_t>(state)];
 }
 
 const QIcon& idleIcon() {
     return icon(State::idle);
 }
 
-const QImage& image(State state, int scale) {
-    return pick(cache().templates, state, scale);
+QImage image(State state, qreal scale) {
+    return draw(state, scale, markRenderer());
+}
+
+QImage trayImage(State state, qreal scale) {
+    return drawTray(state, scale, markRenderer());
 }
 
 }  // namespace quillory::MenuBarMark

@@ -61,6 +61,15 @@ void IconImage::setSymbol(const QString& symbol) {
     update();
 }
 
+QUrl IconImage::symbolSource() const {
+    const auto asset = symbolAsset(symbol_);
+    const auto path = asset ? DesignResources::shared().icon(*asset) : std::nullopt;
+    // Resource paths start with ':'; QML names them with the qrc scheme.
+    return path && path->startsWith(QLatin1Char(':'))
+               ? QUrl(QStringLiteral("qrc") + *path)
+               : (path ? QUrl::fromLocalFile(*path) : QUrl());
+}
+
 QImage IconImage::render(QSize pixels, const QColor& color) const {
     if (!symbol_.isEmpty()) {
         IconSource source;

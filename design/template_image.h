@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QQuickPaintedItem>
+#include <QUrl>
 
 #include "design/app_icon.h"
 #include "design/design_theme.h"
@@ -47,6 +48,8 @@ class IconImage : public TemplateImage {
     Q_PROPERTY(QString family READ family WRITE setFamily NOTIFY familyChanged)
     // A system symbol name ("xmark"); takes the place of the role; an unknown one draws nothing.
     Q_PROPERTY(QString symbol READ symbol WRITE setSymbol NOTIFY symbolChanged)
+    // The symbol's picture, for a shadow cast from its outline; empty for a role or no symbol.
+    Q_PROPERTY(QUrl symbolSource READ symbolSource NOTIFY symbolChanged)
 
   public:
     using TemplateImage::TemplateImage;
@@ -57,6 +60,7 @@ class IconImage : public TemplateImage {
     void setFamily(const QString& family);
     QString symbol() const { return symbol_; }
     void setSymbol(const QString& symbol);
+    QUrl symbolSource() const;
 
   signals:
     void iconChanged();

@@ -36,18 +36,28 @@ CaptureSize DisplayCapture::captureSize(const StudioCaptureSource& source, const
             rect = now->bounds;
         }
     }
-    // One pixel per point on X11.
-    const double pw = std::floor(rect.width);
-    const double ph = std::floor(rect.height);
-    if (!(pw >= 2 && ph >= 2)) {
-        return {2, 2};
+    // One pixel per point on X11; an edge without pixels scales nothing and becomes 2 on its
+    // own, so a window one pixel wide keeps its height.
+    const auto pixels = [](double points) {
+        return std::isfinite(points) && points > 0 ? std::floor(points) : 0.0;
+    };
+    const double pw = pixels(rect.width);
+    const double ph = pixels(rect.height);
+    double s = 1;
+    if (const double longSide = std::max(pw, ph); longSide > 0) {
+        s = std::min(s, std::max(longSideLimit, 1) / longSide);
     }
-    double s = std::min(1.0, std::max(longSideLimit, 1) / std::max(pw, ph));
     if (viewport && !viewport->actualPixels && viewport->width > 0 && viewport->height > 0) {
-        s = std::min({s, static_cast<double>(viewport->width) / pw,
-                      static_cast<double>(viewport->height) / ph});
+        if (pw > 0) {
+            s = std::min(s, static_cast<double>(viewport->width) / pw);
+        }
+        if (ph > 0) {
+            s = std::min(s, static_cast<double>(viewport->height) / ph);
+        }
     }
-    s = std::min(s, std::sqrt(maximumPixels / (pw * ph)));
+    if (pw * ph > 0) {
+        s = std::min(s, std::sqrt(maximumPixels / (pw * ph)));
+    }
     return {edge(pw * s), edge(ph * s)};
 }
 

@@ -341,9 +341,9 @@ void MacStudioSession::buildStream(const Uuid& streamID, const StudioSignal& req
         }
     }
 
-    // Only a window whose application runs here can be brought forward.
-    if (const auto* window = source.windowInfo();
-        window && window->application && window->application->processID) {
+    // A window of an application is brought forward, wherever the application runs: the window
+    // manager activates it.
+    if (const auto* window = source.windowInfo(); window && window->application) {
         if (environment_.raise) {
             environment_.raise(source);
         }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/input/desktop_control_access.h"
 #include "platform/text/text_units.h"
 #include "protocol/text_rules.h"
 
@@ -107,19 +106,11 @@ std::string StudioCaptureSource::previewKey() const {
     return "window:" + std::to_string(windowInfo()->info.id);
 }
 
-void StudioCaptureSource::raise(Desktop& desktop, const DesktopControlAccess& access) const {
+void StudioCaptureSource::raise(Desktop& desktop) const {
+    // Activating a window asks the window manager, as a pager does, and needs no access to the
+    // desktop's input.
     const auto* window = windowInfo();
-    if (!window || !window->application || !access.isGranted()) {
-        return;
-    }
-    const auto windows = desktop.windows();
-    if (!windows) {
-        return;
-    }
-    const bool unchanged = std::any_of(windows->begin(), windows->end(), [&](const auto& w) {
-        return w.id == window->info.id && w.frame == window->info.frame;
-    });
-    if (unchanged) {
+    if (window && window->application) {
         desktop.raise(window->info.id);
     }
 }

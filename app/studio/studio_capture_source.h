@@ -9,8 +9,6 @@
 
 namespace quillory {
 
-class DesktopControlAccess;
-
 // One display or window of a shareable-content snapshot; a value never updates itself.
 class StudioCaptureSource {
   public:
@@ -32,9 +30,9 @@ class StudioCaptureSource {
     std::optional<StudioCaptureSource> resolve(const ShareableContent& content) const;
     // "display:<id>" or "window:<id>".
     std::string previewKey() const;
-    // Brings a window to the front, only with desktop control access and only while its frame
-    // still equals the snapshot's; a display does nothing.
-    void raise(Desktop& desktop, const DesktopControlAccess& access) const;
+    // Activates a window that has an owning application: to the front, with focus; a display or
+    // a window without one does nothing.
+    void raise(Desktop& desktop) const;
 
   private:
     explicit StudioCaptureSource(std::variant<DisplayInfo, ShareableWindow> payload)

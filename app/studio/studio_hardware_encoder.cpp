@@ -156,7 +156,7 @@ bool StudioHardwareEncoder::configureSession() {
         return false;
     }
     metrics.set("encoderHardware", hardware_ ? 1 : 0);
-    // One-second ceiling of 1.5 times the average, one packet per frame.
+    // The rate control is the codec's ordinary one, one packet per frame.
     metrics.set("encoderLowLatencyRateControl", 0);
     metrics.set("encoderFrameDelayLimitSupported", 1);
     metrics.set("encoderExpectedFPS", cadence_);
@@ -183,7 +183,9 @@ bool StudioHardwareEncoder::applyBitrate() {
     if (!recordFailure(codec_->setBitrate(bitrate_), "AverageBitRate")) {
         return false;
     }
-    shared_.metrics->set("encoderBurstLimitApplied", 1);
+    // Only VAAPI runs with a one-second ceiling of 1.5 times the average; libx264's ceiling is
+    // the average itself (see H264Codec::applyRate).
+    shared_.metrics->set("encoderBurstLimitApplied", hardware_ ? 1 : 0);
     shared_.metrics->set("encoderAllocatedBitrateBps", static_cast<double>(bitrate_) * 1000);
     return true;
 }

@@ -12,7 +12,6 @@
 #include "media/studio_default_transport.h"
 #include "platform/capture/x11_capture_stream.h"
 #include "platform/dispatch/main_queue.h"
-#include "platform/input/desktop_control_access.h"
 
 namespace quillory::SystemStudio {
 
@@ -45,7 +44,6 @@ ApplicationInfo applicationInfo(const ShareableWindow& window) {
 StudioSessionControl* create(std::shared_ptr<Desktop> desktop,
                              std::shared_ptr<ApplicationIcons> icons, std::int32_t ownProcessID) {
     auto clock = std::make_shared<SystemClock>();
-    auto access = std::make_shared<DesktopControlAccess>();
     MacStudioSession::Environment e;
     e.desktop = desktop;
     e.main = MainQueue::executor();
@@ -67,9 +65,7 @@ StudioSessionControl* create(std::shared_ptr<Desktop> desktop,
                               image.height, image.width * 4, QImage::Format_ARGB32);
             return DesktopApplicationIcons::renderPNG(view, side);
         }));
-    e.raise = [desktop, access](const StudioCaptureSource& source) {
-        source.raise(*desktop, *access);
-    };
+    e.raise = [desktop](const StudioCaptureSource& source) { source.raise(*desktop); };
     if (icons) {
         // Icon lookups run on the main thread, where Qt's theme icons belong.
         e.applicationImage = [icons](const ShareableWindow& window) {

@@ -6,7 +6,7 @@ namespace quillory {
 
 namespace {
 
-constexpr const char* pairingExpired = "Pairing expired. Select your Mac to try again.";
+constexpr const char* pairingExpired = "Pairing expired. Select your computer to try again.";
 
 }  // namespace
 

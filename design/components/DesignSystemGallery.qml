@@ -144,17 +144,19 @@ ScrollView {
             }
         }
 
-        // The tile card: white with a dot grid, clipped to its rounded corners.
+        // The tile card: white with a dot grid, both kept inside its rounded corners (the
+        // samples keep 24 points in from every edge).
         Rectangle {
             objectName: "tileCard"
             implicitWidth: tileRow.implicitWidth + 48
             implicitHeight: tileRow.implicitHeight + 48
             radius: 28
             color: "white"
-            clip: true
 
             DotGrid {
+                objectName: "tileDots"
                 anchors.fill: parent
+                radius: parent.radius
             }
 
             RowLayout {
@@ -268,23 +270,41 @@ ScrollView {
             message: "Connection interrupted. Select your computer to reconnect."
         }
 
-        Flow {
+        // Columns of at least 44 points share the width; only the rows inside the scrolled
+        // viewport are built, as the negative display margins shrink the grid's view to them.
+        GridView {
+            id: iconGrid
+
+            readonly property real spacing: 8
+            readonly property int columns:
+                Math.max(1, Math.floor((width + spacing) / (44 + spacing)))
+            readonly property real iconSize: 18 * Appearance.textScale
+            readonly property real onPage: page.y + y
+            readonly property real shownFrom: Math.max(0, gallery.contentItem.contentY - onPage)
+            readonly property real shownTo:
+                Math.min(height, gallery.contentItem.contentY + gallery.availableHeight - onPage)
+
             objectName: "iconGrid"
             Layout.fillWidth: true
-            spacing: 8
+            implicitHeight: Math.ceil(gallery.iconNames.length / columns) * cellHeight
+            interactive: false
+            cacheBuffer: 0
+            displayMarginBeginning: -Math.floor(shownFrom)
+            displayMarginEnd: -Math.floor(Math.max(0, height - Math.max(shownFrom, shownTo)))
+            cellWidth: width / columns
+            cellHeight: iconSize + spacing
+            // A view never builds less than its first row: off screen it has no icons at all.
+            model: shownTo > shownFrom ? gallery.iconNames : []
 
-            Repeater {
-                model: gallery.iconNames
+            delegate: Item {
+                objectName: "galleryIcon"
+                width: iconGrid.cellWidth
+                height: iconGrid.cellHeight
 
-                Item {
-                    width: 44
-                    height: 44
-
-                    IconView {
-                        anchors.centerIn: parent
-                        icon: modelData
-                        size: 18
-                    }
+                IconView {
+                    anchors.centerIn: parent
+                    icon: modelData
+                    size: 18
                 }
             }
         }

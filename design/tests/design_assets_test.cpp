@@ -5,11 +5,13 @@
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPainterPath>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 
 #include "design/app_icon.h"
 #include "design/design_resources.h"
+#include "design/dot_grid.h"
 #include "design/font_registry.h"
 #include "design/icon_renderer.h"
 #include "design/menu_bar_mark.h"
@@ -237,6 +239,30 @@ TEST(MenuBarMark, MarkIsFittedIntoTheLowerLeft) {
     image = MenuBarMark::draw(State::failed, s, nullptr);
     EXPECT_EQ(alphaAt(image, 0.5, 17.5, s), 0);
     EXPECT_EQ(alphaAt(image, 16, 8.5, s), 255);
+}
+
+// The gallery's tile card is rounded: its dots must not show past the corners.
+TEST(DotGrid, DrawsNothingOutsideItsRoundedCorners) {
+    DotGrid grid;
+    grid.setSize(QSizeF(362, 160));  // the last dot lies at (348, 156), in the lower right corner
+    QPainterPath inside;
+    inside.addRoundedRect(QRectF(-1, -1, 364, 162), 29, 29);  // a pixel of edge smoothing
+    for (qreal radius : {0.0, 28.0}) {
+        grid.setRadius(radius);
+        QImage image(362, 160, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        grid.paint(&painter);
+        painter.end();
+        int outside = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                outside +=
+                    qAlpha(image.pixel(x, y)) > 0 && !inside.contains(QPointF(x + 0.5, y + 0.5));
+            }
+        }
+        EXPECT_EQ(outside > 0, radius == 0) << radius;
+    }
 }
 
 }  // namespace

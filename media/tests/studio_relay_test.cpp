@@ -73,7 +73,8 @@ class StudioRelayTest : public StudioLoopbackFixture {
         return out;
     }
 
-    // From 5 s after the stream starts, every estimate lies within a quarter of the cap.
+    // From 5 s after the stream starts, every estimate lies within a quarter of the cap; a
+    // keyframe asked for then reaches the receiver.
     void expectSettlesAt(double capBps) {
         connectThroughRelay({.rateBps = capBps});
         if (HasFatalFailure()) {
@@ -81,16 +82,56 @@ class StudioRelayTest : public StudioLoopbackFixture {
         }
         const double started = uptimeSeconds();
         ASSERT_TRUE(waitForReportAfter(started + 8, 15));
+        std::size_t before = 0;
+        double retransmittedBefore = 0;
+        std::uint64_t dropsBefore = 0;
+        {
+            std::lock_guard lock(mutex);
+            before = frames.size();
+            retransmittedBefore = outbound("retransmittedPacketsSent");
+            dropsBefore = relay->counters().queueDrops;
+        }
+        const double requested = uptimeSeconds();
+        receiver->requestKeyframe();
+        ASSERT_TRUE(waitForReportAfter(uptimeSeconds() + 2, 5));
         stopSource();
         std::lock_guard lock(mutex);
         const std::size_t decoded = frames.size();
         const auto settled =
             valuesBetween(started + 5, started + 8, "candidate-pair", "availableOutgoingBitrate");
         EXPECT_GE(settled.size(), 2u);
+        double lowest = capBps * 10;
+        double highest = 0;
         for (const auto& [at, estimate] : settled) {
             EXPECT_NEAR(estimate, capBps, capBps * 0.25) << "at " << at - started << " s";
+            lowest = std::min(lowest, estimate);
+            highest = std::max(highest, estimate);
         }
         EXPECT_GT(decoded, 100u);
+        const auto keyframe =
+            std::find_if(frames.begin() + static_cast<std::ptrdiff_t>(before), frames.end(),
+                         [](const Received& frame) { return frame.keyframe; });
+        const double packets = outbound("packetsSent");
+        const double keyframeAfter =
+            keyframe == frames.end()
+                ? -1
+                : static_cast<double>(keyframe->decodedAt) / 1e6 - requested * 1e3;
+        std::printf(
+            "cap %.1f Mbit/s: estimate %.2f-%.2f Mbit/s from 5 to 8 s; keyframe decoded %.0f ms "
+            "after the request (-1: none), %llu packets dropped at the cap's queue and %.0f sent "
+            "again "
+            "meanwhile; %.0f packets dropped, %.0f sent again in all; mean send delay %.1f ms\n",
+            capBps / 1e6, lowest / 1e6, highest / 1e6, keyframeAfter,
+            static_cast<unsigned long long>(relay->counters().queueDrops - dropsBefore),
+            outbound("retransmittedPacketsSent") - retransmittedBefore,
+            static_cast<double>(relay->counters().queueDrops), outbound("retransmittedPacketsSent"),
+            packets > 0 ? outbound("totalPacketSendDelay") / packets * 1e3 : 0.0);
+    }
+
+    // Of the last report; the caller holds the mutex.
+    double outbound(const std::string& key) {
+        return reports.empty() ? 0
+                               : statisticValue(reports.back(), "outbound-rtp", key).value_or(0);
     }
 
     // The estimate of every report that has one, with the report's index.

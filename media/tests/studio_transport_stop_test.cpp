@@ -10,6 +10,7 @@
 #include <string>
 
 #include "media/interactive_h264_factory.h"
+#include "media/studio_playback_policy.h"
 #include "media/tests/forwarding_video_encoder.h"
 #include "platform/clock/clock.h"
 #include "platform/video/pixel_buffer.h"
@@ -30,6 +31,7 @@ struct Ledger {
     bool factoryGone = false;
     bool connected = false;
     std::optional<std::string> offer;
+    int decoded = 0;
 
     void note(const std::function<void()>& change) {
         std::lock_guard lock(mutex);
@@ -247,6 +249,74 @@ TEST(StudioTransportGatheringTest, GathersWhereTheTabletCanReach) {
         }
         transport->close();
     }
+}
+
+// A tablet that offers is answered, and the answering side sends as an offering one would.
+TEST(StudioTransportAnswerTest, TheAnsweringSideSendsWhatItEncodes) {
+    auto factory =
+        std::make_shared<GstPeerTransportFactory>(std::make_shared<InteractiveH264Factory>());
+    factory->setUp({});
+    auto ledger = std::make_shared<Ledger>();
+    auto transport = factory->createTransport(
+        PeerTransportConfiguration{.localAddress = "127.0.0.1"},
+        std::make_shared<LedgerEncoderFactory>(ledger), std::make_shared<LedgerDelegate>(ledger));
+    ASSERT_TRUE(transport);
+    auto source = transport->addVideoTrack("quillory-display", [](int w, int h, int, int) {
+        return VideoSourceFit{.cropWidth = w, .cropHeight = h, .width = w, .height = h};
+    });
+    ASSERT_TRUE(source);
+    auto receiver = VideoReceiver::create(
+        "127.0.0.1", InteractiveH264Factory::codecList(),
+        [ledger](const VideoReceiver::Frame&) { ledger->note([&] { ++ledger->decoded; }); });
+    ASSERT_TRUE(receiver);
+
+    std::optional<std::string> offer;
+    receiver->offer([&](std::optional<std::string> sdp, std::string error) {
+        EXPECT_EQ(error, "");
+        ledger->note([&] { offer = sdp.value_or(""); });
+    });
+    ASSERT_TRUE(ledger->waitFor([&] { return offer.has_value(); }, 10));
+    std::optional<std::string> answer;
+    transport->setRemoteDescription(
+        SessionDescription{.type = SessionDescription::Type::offer, .sdp = *offer},
+        [&](std::string error) {
+            EXPECT_EQ(error, "");
+            transport->createAnswer([&](std::optional<SessionDescription> created, std::string) {
+                ASSERT_TRUE(created);
+                transport->setLocalDescription(*created, [&](std::string applied) {
+                    EXPECT_EQ(applied, "");
+                    ledger->note([&] { answer = transport->localDescription()->sdp; });
+                });
+            });
+        });
+    ASSERT_TRUE(ledger->waitFor([&] { return answer.has_value(); }, 10));
+    std::optional<std::string> accepted;
+    receiver->acceptAnswer(
+        *answer, [&](std::string error) { ledger->note([&] { accepted = std::move(error); }); });
+    ASSERT_TRUE(ledger->waitFor([&] { return accepted.has_value() && ledger->connected; }, 10));
+    EXPECT_EQ(*accepted, "");
+
+    source->adaptOutputFormat(640, 360, 30);
+    auto pool = PixelBufferPool::create(640, 360, 4);
+    // Each frame waits a frame interval for a picture at the other end, as a screen would.
+    bool decoded = false;
+    for (int frame = 0; frame < 150 && !decoded; ++frame) {
+        if (auto buffer = pool->take()) {
+            source->deliverFrame(buffer, static_cast<std::int64_t>(uptimeNanoseconds()));
+        }
+        decoded = ledger->waitFor([&] { return ledger->decoded > 0; }, 1.0 / 30);
+    }
+    EXPECT_TRUE(decoded);
+    transport->close();
+    receiver->close();
+}
+
+// The transport reads its factory maximum from the field trial the policy writes.
+TEST(StudioTransportFieldTrialsTest, TheFactoryMaximumIsThePolicysLargestPresetRate) {
+    EXPECT_EQ(factoryMaximumBitrateBps(StudioPlaybackPolicy::fieldTrials()),
+              StudioPlaybackPolicy::senderFactoryMaximumBitrateBps());
+    EXPECT_FALSE(factoryMaximumBitrateBps({}));
+    EXPECT_FALSE(factoryMaximumBitrateBps({{"WebRTC-PcFactoryDefaultBitrates", "max:28Mbps"}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(EachStep, StudioTransportStopTest,

@@ -6,7 +6,9 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillory {
@@ -43,13 +45,36 @@ void emit(const Logger& logger, int priority, const char* level, const std::stri
                  level, message.c_str());
 }
 
+bool debugNamed(const std::string& subsystem, const std::string& category) {
+    const char* list = std::getenv("QUILLORY_DEBUG");
+    if (list == nullptr) {
+        return false;
+    }
+    const std::string qualified = subsystem + "." + category;
+    std::string_view rest = list;
+    while (!rest.empty()) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view name = rest.substr(0, comma);
+        if (name == "*" || name == subsystem || name == qualified) {
+            return true;
+        }
+        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+    }
+    return false;
+}
+
 }  // namespace
 
 Logger::Logger(std::string subsystem, std::string category)
-    : subsystem_(std::move(subsystem)), category_(std::move(category)) {}
+    : subsystem_(std::move(subsystem)),
+      category_(std::move(category)),
+      debug_(debugNamed(subsystem_, category_)) {}
 
-#define QUILLORY_LOG_LEVEL(name, priority)                        \
+#define QUILLORY_LOG_LEVEL(name, priority, enabled)               \
     void Logger::name(const char* format, ...) const {            \
+        if (!(enabled)) {                                         \
+            return;                                               \
+        }                                                         \
         va_list arguments;                                        \
         va_start(arguments, format);                              \
         const std::string message = formatted(format, arguments); \
@@ -57,9 +82,9 @@ Logger::Logger(std::string subsystem, std::string category)
         emit(*this, priority, #name, message);                    \
     }
 
-QUILLORY_LOG_LEVEL(debug, LOG_DEBUG)
-QUILLORY_LOG_LEVEL(info, LOG_INFO)
-QUILLORY_LOG_LEVEL(error, LOG_ERR)
+QUILLORY_LOG_LEVEL(debug, LOG_DEBUG, debug_)
+QUILLORY_LOG_LEVEL(info, LOG_INFO, true)
+QUILLORY_LOG_LEVEL(error, LOG_ERR, true)
 
 #undef QUILLORY_LOG_LEVEL
 

@@ -6,6 +6,10 @@ namespace quillory {
 
 // A logger for one subsystem and category: journald with those as fields when the journal
 // is there, stderr otherwise. Safe from any thread.
+//
+// Debug messages are off unless the environment variable QUILLORY_DEBUG, read when the logger is
+// made, names it: "*" for every logger, else a comma-separated list of subsystems and
+// "subsystem.category" pairs ("video", "video.encoder").
 class Logger {
   public:
     Logger(std::string subsystem, std::string category);
@@ -16,10 +20,12 @@ class Logger {
 
     const std::string& subsystem() const { return subsystem_; }
     const std::string& category() const { return category_; }
+    bool debugEnabled() const { return debug_; }
 
   private:
     std::string subsystem_;
     std::string category_;
+    bool debug_ = false;
 };
 
 }  // namespace quillory

@@ -22,7 +22,10 @@ namespace quillory {
 namespace {
 
 constexpr int timeBase = 600;
-constexpr int keyframeInterval = 7200;
+// An IDR at least every 7200 frames and every 240 s of presentation time, whichever comes first
+// at the rate frames run at.
+constexpr int keyframeIntervalFrames = 7200;
+constexpr std::int64_t keyframeIntervalTicks = std::int64_t{240} * timeBase;
 // The driver's rate control may only read its rate at open: a large change re-opens it, at most
 // this often.
 constexpr std::uint64_t vaapiReopenIntervalNs = 2'000'000'000;
@@ -30,6 +33,7 @@ constexpr double vaapiReopenRatio = 1.25;
 constexpr int maximumQp = 51;
 constexpr std::int64_t x264BufferMilliseconds = 750;
 
+// Debug only (QUILLORY_DEBUG=video): the Studio host writes no log at the default level.
 const Logger& logger() {
     static const Logger instance("video", "encoder");
     return instance;
@@ -129,8 +133,8 @@ H264Codec::Opened H264Codec::open(const H264CodecConfig& config) {
             return {nullptr, error};
         }
     }
-    logger().info("H.264 encoder %dx%d at %u kbit/s: %s (%s)", config.width, config.height,
-                  config.bitrateKbps, codec->backendName(), codec->backendReason_.c_str());
+    logger().debug("H.264 encoder %dx%d at %u kbit/s: %s (%s)", config.width, config.height,
+                   config.bitrateKbps, codec->backendName(), codec->backendReason_.c_str());
     return {std::move(codec), std::nullopt};
 }
 
@@ -182,10 +186,11 @@ void H264Codec::configureContext(int pixelFormat) {
     context_->pix_fmt = static_cast<AVPixelFormat>(pixelFormat);
     context_->color_range = AVCOL_RANGE_MPEG;
     context_->colorspace = AVCOL_SPC_SMPTE170M;
-    // Synthetic presentation times in 1/600 s; no reordering and one IDR until one is asked for.
+    // Synthetic presentation times in 1/600 s; no reordering; IDRs when asked for and at the
+    // key-frame interval.
     context_->time_base = AVRational{1, timeBase};
     context_->framerate = AVRational{config_.framesPerSecond, 1};
-    context_->gop_size = keyframeInterval;
+    context_->gop_size = keyframeIntervalFrames;
     context_->max_b_frames = 0;
     openedFramesPerSecond_ = config_.framesPerSecond;
     applyRate();
@@ -303,6 +308,7 @@ std::optional<VideoError> H264Codec::reopenVaapiIfDue() {
     }
     closeContext();
     // A fresh encoder starts with an IDR, so the stream stays decodable.
+    keyframePts_.reset();
     return openVaapi();
 }
 
@@ -320,6 +326,12 @@ std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer,
     if (auto error = reopenVaapiIfDue()) {
         closeContext();
         return error;
+    }
+    // The encoders count frames only, so the time limit, which a lower frame rate reaches first,
+    // is kept here; the first frame of an encoder is an IDR anyway.
+    if (!keyframePts_ || framesSinceKeyframe_ >= keyframeIntervalFrames ||
+        pts - *keyframePts_ >= keyframeIntervalTicks) {
+        keyframe = true;
     }
     if (context_ == nullptr) {
         return VideoError{AVERROR(EINVAL), "The encoder is closed after a failed re-open."};
@@ -357,6 +369,11 @@ std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer,
         inFlight_.pop_back();
         return libavError(result, "Sending the frame to the encoder");
     }
+    if (keyframe) {
+        keyframePts_ = pts;
+        framesSinceKeyframe_ = 0;
+    }
+    ++framesSinceKeyframe_;
     return drain(packets);
 }
 
@@ -387,7 +404,7 @@ std::optional<VideoError> H264Codec::drain(std::vector<Packet>& packets) {
             for (const H264NalUnit& unit : splitAnnexB(*out.data)) {
                 if (auto sps = parseH264Sps(unit)) {
                     streamProfile_ = profileLevelId(*sps);
-                    logger().info("H.264 stream profile-level-id %s", streamProfile_.c_str());
+                    logger().debug("H.264 stream profile-level-id %s", streamProfile_.c_str());
                     break;
                 }
             }

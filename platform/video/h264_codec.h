@@ -106,6 +106,9 @@ class H264Codec {
     // The rate the VAAPI driver was opened with, in bit/s.
     std::int64_t vaapiOpenedBitsPerSecond_ = 0;
     std::uint64_t lastVaapiReopenNs_ = 0;
+    // The last IDR sent in and the frames sent in since, itself included.
+    std::optional<std::int64_t> keyframePts_;
+    int framesSinceKeyframe_ = 0;
     std::string streamProfile_;
 };
 

@@ -79,7 +79,22 @@ Rectangle {
                         visible: view.hasIcon
                     }
 
+                    // The placeholder casts the icon's shadow from its own outline.
+                    GaussianShadow {
+                        objectName: "appSymbolShadow"
+                        visible: !view.hasIcon
+                        source: appSymbol.symbolSource
+                        blur: 8
+                        color: Qt.rgba(0, 0, 0, 0.25)
+                        x: -padding
+                        y: -padding + 4
+                        width: parent.width + 2 * padding
+                        height: parent.height + 2 * padding
+                    }
+
                     IconImage {
+                        id: appSymbol
+
                         objectName: "appSymbol"
                         anchors.fill: parent
                         symbol: "app.dashed"

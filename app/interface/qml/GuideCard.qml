@@ -74,8 +74,18 @@ Item {
                     objectName: "guideBob"
                     running: !card.reduceMotion && !card.done
                     loops: Animation.Infinite
-                    NumberAnimation { to: 4; duration: 900; easing.type: Easing.InOutQuad }
-                    NumberAnimation { to: 0; duration: 900; easing.type: Easing.InOutQuad }
+                    NumberAnimation {
+                        to: 4
+                        duration: 900
+                        easing.type: Easing.BezierSpline
+                        easing.bezierCurve: [0.42, 0, 0.58, 1, 1, 1]
+                    }
+                    NumberAnimation {
+                        to: 0
+                        duration: 900
+                        easing.type: Easing.BezierSpline
+                        easing.bezierCurve: [0.42, 0, 0.58, 1, 1, 1]
+                    }
                     onRunningChanged: if (!running) appIcon.bob = 0
                 }
             }
@@ -110,7 +120,7 @@ Item {
                 objectName: "guideTitle"
                 Layout.fillWidth: true
                 text: card.done ? qsTr("%1 is on").arg(card.kindName) : qsTr("Switch Quillory on")
-                font.family: DesignTypography.body.family
+                font.family: PadType.body.family
                 font.pixelSize: 14 * Appearance.textScale
                 font.weight: Font.DemiBold
                 wrapMode: Text.Wrap
@@ -130,7 +140,7 @@ Item {
                         return qsTr("Sharing the screen needs no permission on this desktop.")
                     return qsTr("Confirm with your password: a udev rule gives you write access to /dev/uinput.")
                 }
-                font.family: DesignTypography.body.family
+                font.family: PadType.body.family
                 font.pixelSize: 12 * Appearance.textScale
                 color: Design.colors.secondaryText
                 wrapMode: Text.Wrap

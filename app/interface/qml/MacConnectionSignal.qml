@@ -8,8 +8,21 @@ Rectangle {
 
     required property QuickControlsModel model
 
+    // The badge's animation is keyed on `connected`: the word cross-fades and the width springs
+    // when a tablet connects or goes; other changes of the word apply at once. The session and
+    // the model announce a change in either order, so the width settles once both have.
+    readonly property bool connected: badge.model.session ? badge.model.session.connected : false
+    readonly property real fittedWidth: row.implicitWidth + 20
+    property real shownWidth: fittedWidth
+    property bool springWidth: false
+
+    function settleWidth() {
+        shownWidth = fittedWidth
+        springWidth = false
+    }
+
     objectName: "connectionSignal"
-    implicitWidth: row.implicitWidth + 20
+    implicitWidth: shownWidth
     implicitHeight: 24
     radius: height / 2
     color: Design.colors.neutralFill
@@ -39,12 +52,10 @@ Rectangle {
                                             : Design.colors.secondaryText
             Accessible.ignored: true
 
-            // The word cross-fades when it changes, unless motion is reduced.
-            onTextChanged: if (Motion.enabled) fade.restart()
-
             NumberAnimation {
                 id: fade
 
+                objectName: "signalFade"
                 target: word
                 property: "opacity"
                 from: 0.2
@@ -55,9 +66,17 @@ Rectangle {
         }
     }
 
-    // The badge's width follows its word with the snappy spring.
-    Behavior on implicitWidth {
-        enabled: Motion.enabled
+    onFittedWidthChanged: Qt.callLater(badge.settleWidth)
+    onConnectedChanged: {
+        if (Motion.enabled) {
+            fade.restart()
+            springWidth = true
+        }
+        Qt.callLater(badge.settleWidth)
+    }
+
+    Behavior on shownWidth {
+        enabled: badge.springWidth
 
         SpringAnimation {
             spring: Motion.snappy.spring

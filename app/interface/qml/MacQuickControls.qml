@@ -71,6 +71,8 @@ Item {
         y: 14
         width: 312
         spacing: 12
+        // The header's own padding above it; the column's padding below is the panel's.
+        topPadding: 2
 
         RowLayout {
             x: 4
@@ -298,6 +300,7 @@ Item {
         property bool approved
 
         Layout.fillWidth: true
+        Layout.fillHeight: true
         Layout.preferredWidth: 1
         implicitHeight: chipColumn.implicitHeight + 16
         radius: 10
@@ -351,17 +354,33 @@ Item {
                     color: Design.colors.secondaryText
                 }
 
+                // A status that does not fit on one line even at 0.8 of its size ("Confirmed on
+                // this computer" in a wide desktop font) takes a second line rather than losing
+                // its end.
+                TextMetrics {
+                    id: shrunk
+
+                    font.family: statusText.font.family
+                    font.weight: statusText.font.weight
+                    font.pixelSize: statusText.minimumPixelSize
+                    text: status
+                }
+
                 DText {
                     id: statusText
 
+                    readonly property bool oneLine: shrunk.advanceWidth <= width
+
+                    objectName: "approvalStatus"
                     Layout.fillWidth: true
                     text: status
                     font: PadType.footnoteSemibold
                     color: approved ? Design.colors.success : Design.colors.secondaryText
-                    maximumLineCount: 1
+                    maximumLineCount: oneLine ? 1 : 2
+                    wrapMode: oneLine ? Text.NoWrap : Text.WordWrap
                     elide: Text.ElideRight
-                    fontSizeMode: Text.HorizontalFit
-                    minimumPixelSize: 8
+                    fontSizeMode: oneLine ? Text.HorizontalFit : Text.FixedSize
+                    minimumPixelSize: Math.round(0.8 * PadType.footnoteSemibold.pixelSize)
                     Accessible.ignored: true
 
                     HoverHandler {

@@ -238,7 +238,12 @@ TEST_F(DisplayCaptureTest, SizingKeepsToTheLimitTheViewportAndTheAreaWithoutScal
         {display(3024, 1964), 1920, viewport(4, 4, false), {4, 2}},
         {display(1920, 1080), 4096, viewport(1, 16384, false), {2, 2}},
         {window(10, 6), 4096, viewport(1, 1, false), {2, 2}},
-        {window(0, 600), 4096, std::nullopt, {2, 2}},
+        // Each edge goes down to 2 on its own; the other keeps the scaling.
+        {window(1, 1000), 4096, std::nullopt, {2, 1000}},
+        {window(1000, 1), 4096, std::nullopt, {1000, 2}},
+        {window(1, 5000), 1920, std::nullopt, {2, 1920}},
+        {window(0, 600), 4096, viewport(1180, 300, false), {2, 300}},
+        {window(0, 0), 4096, std::nullopt, {2, 2}},
     };
     for (const auto& c : cases) {
         const auto size = DisplayCapture::captureSize(c.source, *desktop, c.limit, c.viewport);

@@ -151,9 +151,7 @@ class MacStudioSessionFixture : public ::testing::Test {
             }
             done(std::move(sources));
         };
-        e.raise = [this](const StudioCaptureSource& source) {
-            raised.push_back(source.previewKey());
-        };
+        e.raise = [this](const StudioCaptureSource& source) { source.raise(*desktop); };
         e.applicationImage =
             [this](const ShareableWindow& window) -> std::optional<ApplicationImage> {
             ++imageLookups;
@@ -296,7 +294,6 @@ class MacStudioSessionFixture : public ::testing::Test {
     std::function<std::optional<Bytes>(const StudioSource&)> iconFor;
     StudioApplicationArtwork::SourceKeys artworkKeys;
     std::size_t artworkImages = 0;
-    std::vector<std::string> raised;
     std::map<std::uint32_t, int> imageSide;
     int imageLookups = 0;
     std::function<void()> spaceChanged;

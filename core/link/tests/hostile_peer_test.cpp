@@ -241,7 +241,7 @@ TEST_F(HostilePeer, HandshakeDeadlineIsFifteenSecondsOrTwoMinutesOnceACodeShows)
     EXPECT_EQ(mac.events->endedCount, 0);
     timers->advance(0.01);
     expectClosed(End::failure, Cause::handshakeTimeout);
-    EXPECT_EQ(mac.events->end->message(), "Pairing expired. Select your Mac to try again.");
+    EXPECT_EQ(mac.events->end->message(), "Pairing expired. Select your computer to try again.");
 
     TearDown();
     SetUp();

@@ -46,6 +46,12 @@ Item {
         Item { Item { property string palette: Design.palette } }
     }
 
+    Component {
+        id: galleryPage
+
+        DesignSystemGallery { width: 400; height: 300 }
+    }
+
     TestCase {
         name: "Design"
         when: windowShown
@@ -130,6 +136,20 @@ Item {
             verify(Qt.colorEqual(face.pixel(40, 40), "white") || Qt.colorEqual(face.pixel(40, 44), "white")
                    || Qt.colorEqual(face.pixel(36, 40), "white"), "the mark on the face")
             face.save(shotsDirectory + "/brand-badge.png")
+        }
+
+        // The icon grid sits at the end of the page: its icons are built once it scrolls in.
+        function test_galleryIconGridFillsTheWidthAndBuildsOnlyWhatIsShown() {
+            const gallery = createTemporaryObject(galleryPage, root)
+            const grid = findChild(gallery, "iconGrid")
+            verify(grid)
+            waitForRendering(gallery)
+            verify(grid.cellWidth >= 44)
+            fuzzyCompare(grid.columns * grid.cellWidth, grid.width, 0.5)
+            const built = () => Array.from(grid.contentItem.children).filter(icon => icon.objectName === "galleryIcon").length
+            compare(built(), 0)
+            gallery.contentItem.contentY = gallery.contentHeight - gallery.height
+            tryVerify(() => built() === 36, 5000, "built: " + built())
         }
     }
 }

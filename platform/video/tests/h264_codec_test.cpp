@@ -147,6 +147,30 @@ TEST(H264Codec, RequestedKeyframeIsTheNextFrameWithParameterSets) {
     EXPECT_FALSE(after[0].keyframe);
 }
 
+// 7200 frames at 60 frames/s are 120 s; at 1 frame/s 240 s come first.
+TEST(H264Codec, KeyframesComeEvery7200FramesOrEvery240SecondsWhicheverIsFirst) {
+    auto codec = openX264(16, 16, 100);
+    ASSERT_TRUE(codec);
+    ASSERT_FALSE(codec->setFramesPerSecond(60));
+    const auto frame = PixelBuffer::allocate(16, 16);
+    std::vector<int> keyframes;
+    const auto run = [&](int frames) {
+        for (int i = 0; i < frames; ++i) {
+            const auto packets = encodeOne(*codec, frame);
+            ASSERT_EQ(packets.size(), 1u);
+            if (packets[0].keyframe) {
+                keyframes.push_back(static_cast<int>(packets[0].pts / 600));
+            }
+        }
+    };
+    // pts in 1/600 s: 10 ticks a frame at 60 frames/s, 600 at 1 frame/s.
+    run(7201);
+    ASSERT_FALSE(codec->setFramesPerSecond(1));
+    run(300);
+    // Frame 7200 at 120 s, then 240 s after it.
+    EXPECT_EQ(keyframes, (std::vector<int>{0, 120, 360}));
+}
+
 TEST(H264Codec, RefusesBadSizesAndRatesAndForeignFrames) {
     const struct {
         int width, height;

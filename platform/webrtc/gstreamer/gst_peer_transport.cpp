@@ -29,17 +29,18 @@ std::uint32_t randomSsrc() {
 }
 
 GstWebRTCSessionDescription* parseDescription(const SessionDescription& description) {
-    GstSDPMessage* message = nullptr;
-    if (gst_sdp_message_new_from_text(description.sdp.c_str(), &message) != GST_SDP_OK) {
-        if (message != nullptr) {
-            gst_sdp_message_free(message);
-        }
-        return nullptr;
+    return sessionDescription(description.sdp, description.type == SessionDescription::Type::offer
+                                                   ? GST_WEBRTC_SDP_TYPE_OFFER
+                                                   : GST_WEBRTC_SDP_TYPE_ANSWER);
+}
+
+// What an answer, ours or the other side's, chose of our codecs; an offer chooses nothing yet.
+SdpVideoAnswerResult chosenCodec(const SessionDescription& description,
+                                 const std::vector<OfferedVideoCodec>& offered) {
+    if (description.type != SessionDescription::Type::answer) {
+        return {};
     }
-    return gst_webrtc_session_description_new(description.type == SessionDescription::Type::offer
-                                                  ? GST_WEBRTC_SDP_TYPE_OFFER
-                                                  : GST_WEBRTC_SDP_TYPE_ANSWER,
-                                              message);
+    return readSdpVideoAnswer(description.sdp, offered);
 }
 
 class GstDataChannel final : public PeerDataChannel {
@@ -66,7 +67,8 @@ std::int64_t GstPeerTransport::now() {
 std::shared_ptr<GstPeerTransport> GstPeerTransport::create(
     const PeerTransportConfiguration& configuration,
     std::shared_ptr<VideoEncoderFactory> encoderFactory,
-    std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown) {
+    std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown,
+    std::int64_t maximumBitrateBps, std::int64_t pacingDelayNanoseconds) {
     if (!configuration.iceServers.empty() || !configuration.udpHostCandidatesOnly ||
         !configuration.maxBundle || !configuration.requireRtcpMux || configuration.dscpMarking ||
         !configuration.gatherOnce || !encoderFactory) {
@@ -76,9 +78,11 @@ std::shared_ptr<GstPeerTransport> GstPeerTransport::create(
     if (!address) {
         return nullptr;
     }
-    auto transport =
-        std::make_shared<GstPeerTransport>(Private{}, configuration, std::move(encoderFactory),
-                                           std::move(delegate), std::move(teardown));
+    auto transport = std::make_shared<GstPeerTransport>(
+        Private{}, configuration, std::move(encoderFactory), std::move(delegate),
+        std::move(teardown), maximumBitrateBps);
+    transport->pacing_ = std::make_shared<PacingGate>(
+        pacingDelayNanoseconds, static_cast<double>(defaultBitrateBps), &GstPeerTransport::now);
     if (!transport->build(*address)) {
         transport->close();
         return nullptr;
@@ -89,10 +93,12 @@ std::shared_ptr<GstPeerTransport> GstPeerTransport::create(
 GstPeerTransport::GstPeerTransport(Private, PeerTransportConfiguration configuration,
                                    std::shared_ptr<VideoEncoderFactory> encoderFactory,
                                    std::shared_ptr<PeerTransportDelegate> delegate,
-                                   std::shared_ptr<SerialQueue> teardown)
+                                   std::shared_ptr<SerialQueue> teardown,
+                                   std::int64_t maximumBitrateBps)
     : configuration_(std::move(configuration)),
       encoderFactory_(std::move(encoderFactory)),
       teardown_(std::move(teardown)),
+      maximumBitrateBps_(maximumBitrateBps),
       queue_(std::make_shared<SerialQueue>("app.quillory.media.sender")),
       offered_(offeredVideoCodecs(encoderFactory_->supportedCodecs())),
       delegate_(std::move(delegate)) {}
@@ -370,23 +376,32 @@ void GstPeerTransport::createAnswer(CreateDescriptionCompletion completion) {
 
 void GstPeerTransport::setLocalDescription(const SessionDescription& description,
                                            SetDescriptionCompletion completion) {
+    // Answering an offer, our own answer says what is sent.
+    SdpVideoAnswerResult chosen = chosenCodec(description, offered_);
+    if (!chosen.error.empty()) {
+        completion(chosen.error);
+        return;
+    }
     GstWebRTCSessionDescription* parsed = parseDescription(description);
     if (parsed == nullptr) {
         completion("the description is not SDP");
         return;
     }
-    GstPromise* promise = makePromise([weak = weak_from_this(), completion = std::move(completion)](
-                                          bool replied, const GstStructure* reply) mutable {
-        if (auto self = weak.lock()) {
-            self->localDescriptionApplied(std::move(completion), promiseError(replied, reply));
-        }
-    });
+    GstPromise* promise = makePromise(
+        [weak = weak_from_this(), answer = std::move(chosen.answer),
+         completion = std::move(completion)](bool replied, const GstStructure* reply) mutable {
+            if (auto self = weak.lock()) {
+                self->localDescriptionApplied(answer, std::move(completion),
+                                              promiseError(replied, reply));
+            }
+        });
     g_signal_emit_by_name(webrtc_, "set-local-description", parsed, promise);
     gst_promise_unref(promise);
     gst_webrtc_session_description_free(parsed);
 }
 
-void GstPeerTransport::localDescriptionApplied(SetDescriptionCompletion completion,
+void GstPeerTransport::localDescriptionApplied(const std::optional<SdpVideoAnswer>& answer,
+                                               SetDescriptionCompletion completion,
                                                std::string error) {
     if (!liveDelegate()) {
         return;
@@ -394,6 +409,9 @@ void GstPeerTransport::localDescriptionApplied(SetDescriptionCompletion completi
     if (!error.empty()) {
         completion(error);
         return;
+    }
+    if (answer) {
+        configureSending(*answer);
     }
     // The description is handed over complete: the completion waits for gathering to end, or
     // for the timeout, after which what was gathered has to do.
@@ -455,23 +473,19 @@ void GstPeerTransport::finishGathering() {
 
 void GstPeerTransport::setRemoteDescription(const SessionDescription& description,
                                             SetDescriptionCompletion completion) {
-    std::optional<SdpVideoAnswer> answer;
-    if (description.type == SessionDescription::Type::answer) {
-        SdpVideoAnswerResult read = readSdpVideoAnswer(description.sdp, offered_);
-        if (!read.answer) {
-            completion(read.error);
-            return;
-        }
-        answer = std::move(read.answer);
+    SdpVideoAnswerResult chosen = chosenCodec(description, offered_);
+    if (!chosen.error.empty()) {
+        completion(chosen.error);
+        return;
     }
     GstWebRTCSessionDescription* parsed = parseDescription(description);
     if (parsed == nullptr) {
         completion("the description is not SDP");
         return;
     }
-    GstPromise* promise =
-        makePromise([weak = weak_from_this(), answer, completion = std::move(completion)](
-                        bool replied, const GstStructure* reply) mutable {
+    GstPromise* promise = makePromise(
+        [weak = weak_from_this(), answer = std::move(chosen.answer),
+         completion = std::move(completion)](bool replied, const GstStructure* reply) mutable {
             if (auto self = weak.lock()) {
                 self->remoteDescriptionApplied(answer, std::move(completion),
                                                promiseError(replied, reply));
@@ -561,6 +575,38 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
             gst_object_unref(element);
         }
         gst_object_unref(rtpbin);
+    }
+    // Paced where retransmissions join the media, before the session stamps their send times;
+    // without a retransmission element, the media alone.
+    GstElement* joined = findInside(webrtc_, "rtprtxsend");
+    GstPad* paced = gst_element_get_static_pad(joined != nullptr ? joined : payloader_, "src");
+    if (paced != nullptr) {
+        probe(paced,
+              static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                           GST_PAD_PROBE_TYPE_BUFFER_LIST),
+              [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+                  std::shared_ptr<PacingGate> gate;
+                  std::uint32_t ssrc = 0;
+                  if (auto self = weakOf(data).lock()) {
+                      gate = self->pacing_;
+                      ssrc = self->ssrc_;
+                  } else {
+                      return GST_PAD_PROBE_OK;
+                  }
+                  if ((info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
+                      pace(*gate, ssrc, GST_PAD_PROBE_INFO_BUFFER(info));
+                  } else if (GstBufferList* list = GST_PAD_PROBE_INFO_BUFFER_LIST(info)) {
+                      const guint count = gst_buffer_list_length(list);
+                      for (guint index = 0; index < count; ++index) {
+                          pace(*gate, ssrc, gst_buffer_list_get(list, index));
+                      }
+                  }
+                  return GST_PAD_PROBE_OK;
+              });
+        gst_object_unref(paced);
+    }
+    if (joined != nullptr) {
+        gst_object_unref(joined);
     }
     if (GstElement* sink = findInside(webrtc_, "nicesink")) {
         GstPad* pad = gst_element_get_static_pad(sink, "sink");
@@ -718,6 +764,9 @@ void GstPeerTransport::close() {
         gatheringTimeout_.cancel();
         handlers.swap(handlers_);
         probes.swap(probes_);
+    }
+    if (pacing_) {
+        pacing_->close();
     }
     for (const auto& [object, id] : handlers) {
         g_signal_handler_disconnect(object, id);

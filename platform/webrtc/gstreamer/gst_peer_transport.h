@@ -20,6 +20,7 @@
 #include "platform/webrtc/gstreamer/connection_liveness.h"
 #include "platform/webrtc/gstreamer/gst_video_source.h"
 #include "platform/webrtc/gstreamer/keyframe_request_limiter.h"
+#include "platform/webrtc/gstreamer/packet_pacer.h"
 #include "platform/webrtc/gstreamer/sdp_video_answer.h"
 #include "platform/webrtc/gstreamer/sender_statistics.h"
 #include "platform/webrtc/peer_transport.h"
@@ -46,10 +47,14 @@ class GstPeerTransport final : public PeerTransport,
 
     // None when an element is missing or the configuration asks for what this transport cannot
     // do (servers, TCP, DSCP marking, another bundle or mux policy).
+    // `maximumBitrateBps` bounds the rate until the sender sets bounds of its own. Packets are
+    // paced to leave within `pacingDelayNanoseconds` of their frame.
     static std::shared_ptr<GstPeerTransport> create(
         const PeerTransportConfiguration& configuration,
         std::shared_ptr<VideoEncoderFactory> encoderFactory,
-        std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown);
+        std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown,
+        std::int64_t maximumBitrateBps,
+        std::int64_t pacingDelayNanoseconds = PacketPacer::defaultMaximumDelayNanoseconds);
 
     ~GstPeerTransport() override;
 
@@ -73,13 +78,12 @@ class GstPeerTransport final : public PeerTransport,
     GstPeerTransport(Private, PeerTransportConfiguration configuration,
                      std::shared_ptr<VideoEncoderFactory> encoderFactory,
                      std::shared_ptr<PeerTransportDelegate> delegate,
-                     std::shared_ptr<SerialQueue> teardown);
+                     std::shared_ptr<SerialQueue> teardown, std::int64_t maximumBitrateBps);
 
   private:
     static constexpr const char* encoderFailed = "Could not start the video encoder.";
     static constexpr std::int64_t defaultBitrateBps = 2'000'000;
     static constexpr int defaultFramesPerSecond = 60;
-    static constexpr std::int64_t defaultMaximumBitrateBps = 28'000'000;
     static std::int64_t now();
 
     bool build(const std::string& address);
@@ -94,12 +98,15 @@ class GstPeerTransport final : public PeerTransport,
     void gatheringChanged();
     void connectionChanged();
     void dataChannelOpened(GObject* channel);
-    void localDescriptionApplied(SetDescriptionCompletion completion, std::string error);
+    void localDescriptionApplied(const std::optional<SdpVideoAnswer>& answer,
+                                 SetDescriptionCompletion completion, std::string error);
     void remoteDescriptionApplied(const std::optional<SdpVideoAnswer>& answer,
                                   SetDescriptionCompletion completion, std::string error);
     void keyframeRequested(bool fullIntraRequest);
     void rtcpArrived();
     void packetLeft(GstBuffer* buffer);
+    // Blocks until the packet may leave; holds no reference to the transport meanwhile.
+    static void pace(PacingGate& gate, std::uint32_t mediaSsrc, GstBuffer* buffer);
     void receiverReportArrived(GstBuffer* buffer);
     void frameDroppedBusy();
     void transportFeedbackArrived(GObject* session);
@@ -121,6 +128,7 @@ class GstPeerTransport final : public PeerTransport,
     const PeerTransportConfiguration configuration_;
     const std::shared_ptr<VideoEncoderFactory> encoderFactory_;
     const std::shared_ptr<SerialQueue> teardown_;
+    const std::int64_t maximumBitrateBps_;
     std::shared_ptr<SerialQueue> queue_;
     std::vector<OfferedVideoCodec> offered_;
 
@@ -148,6 +156,8 @@ class GstPeerTransport final : public PeerTransport,
     SenderStatistics statistics_;
     std::atomic<int> framesQueued_ = 0;
     TransportFeedbackLoss feedbackLoss_;
+    // Set by create(); holds packets on the streaming threads that push them.
+    std::shared_ptr<PacingGate> pacing_;
 
     // Queue state.
     std::optional<VideoCodecInfo> codec_;
@@ -156,7 +166,7 @@ class GstPeerTransport final : public PeerTransport,
     int encoderHeight_ = 0;
     int encoderRate_ = 0;
     std::uint32_t encoderBitrateKbps_ = 0;
-    BandwidthEstimator estimator_{defaultBitrateBps, defaultMaximumBitrateBps};
+    BandwidthEstimator estimator_{defaultBitrateBps, maximumBitrateBps_};
     bool estimated_ = false;  // the estimate has taken feedback or a receiver report
     bool connected_ = false;
     bool keyframeNext_ = true;

@@ -1,16 +1,55 @@
 #include "platform/webrtc/gstreamer/gst_peer_transport_factory.h"
 
+#include <charconv>
+#include <limits>
+#include <string_view>
+
 #include "platform/webrtc/gstreamer/gst_peer_transport.h"
 #include "platform/webrtc/gstreamer/gst_webrtc_setup.h"
+#include "platform/webrtc/gstreamer/packet_pacer.h"
 
 namespace quillory {
+
+namespace {
+
+// Without a maximum: more than any encoder here produces, and exact in the estimate's arithmetic.
+constexpr std::int64_t unboundedBitrateBps = std::numeric_limits<std::int32_t>::max();
+
+}  // namespace
+
+std::optional<std::int64_t> factoryMaximumBitrateBps(
+    const std::map<std::string, std::string>& fieldTrials) {
+    const auto trial = fieldTrials.find("WebRTC-PcFactoryDefaultBitrates");
+    if (trial == fieldTrials.end()) {
+        return std::nullopt;
+    }
+    const std::string_view text = trial->second;
+    constexpr std::string_view prefix = "max:";
+    constexpr std::string_view suffix = "bps";
+    if (!text.starts_with(prefix) || !text.ends_with(suffix)) {
+        return std::nullopt;
+    }
+    const std::string_view digits =
+        text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc() || end != digits.data() + digits.size() || value <= 0) {
+        return std::nullopt;
+    }
+    return value;
+}
 
 GstPeerTransportFactory::GstPeerTransportFactory(
     std::shared_ptr<VideoEncoderFactory> defaultEncoders)
     : defaultEncoders_(std::move(defaultEncoders)),
-      teardown_(std::make_shared<SerialQueue>("app.quillory.media.teardown")) {}
+      teardown_(std::make_shared<SerialQueue>("app.quillory.media.teardown")),
+      maximumBitrateBps_(unboundedBitrateBps) {}
 
-void GstPeerTransportFactory::setUp(const std::map<std::string, std::string>&) {
+void GstPeerTransportFactory::setUp(const std::map<std::string, std::string>& fieldTrials) {
+    if (const auto delay = pacingDelayNanoseconds(fieldTrials)) {
+        pacingDelay_ = *delay;
+    }
+    maximumBitrateBps_.store(factoryMaximumBitrateBps(fieldTrials).value_or(unboundedBitrateBps));
     gstreamerWebRtcAvailable();
 }
 
@@ -21,9 +60,9 @@ std::shared_ptr<PeerTransport> GstPeerTransportFactory::createTransport(
     if (!gstreamerWebRtcAvailable()) {
         return nullptr;
     }
-    return GstPeerTransport::create(configuration,
-                                    encoderFactory ? std::move(encoderFactory) : defaultEncoders_,
-                                    std::move(delegate), teardown_);
+    return GstPeerTransport::create(
+        configuration, encoderFactory ? std::move(encoderFactory) : defaultEncoders_,
+        std::move(delegate), teardown_, maximumBitrateBps_.load(), pacingDelay_.load());
 }
 
 }  // namespace quillory

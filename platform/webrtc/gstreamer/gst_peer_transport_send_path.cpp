@@ -2,6 +2,7 @@
 // into appsrc and timing their packets out of webrtcbin.
 #include <gst/app/gstappsrc.h>
 #include <gst/rtp/gstrtcpbuffer.h>
+#include <gst/rtp/gstrtpbuffer.h>
 
 #include <algorithm>
 #include <limits>
@@ -27,7 +28,7 @@ void GstPeerTransport::estimateArrived(const BandwidthFeedbackWindow& window) {
     estimated_ = true;
     {
         std::lock_guard lock(mutex_);
-        std::int64_t cap = defaultMaximumBitrateBps;
+        std::int64_t cap = maximumBitrateBps_;
         if (parameters_ && !parameters_->encodings.empty() &&
             parameters_->encodings.front().maxBitrateBps) {
             cap = *parameters_->encodings.front().maxBitrateBps;
@@ -104,6 +105,7 @@ void GstPeerTransport::applyEncoderRate() {
             counters_.targetBitrate = static_cast<double>(rate);
         }
     }
+    pacing_->setTargetBitrate(static_cast<double>(rate));
     const auto kbps = static_cast<std::uint32_t>(rate / 1000);
     if (encoder_ && encoderWidth_ != 0 && kbps != encoderBitrateKbps_) {
         encoderBitrateKbps_ = kbps;
@@ -169,6 +171,23 @@ void GstPeerTransport::packetLeft(GstBuffer* buffer) {
     }
     std::lock_guard lock(mutex_);
     counters_.packetLeft(ssrc, ssrc_, timestamp, marker, size, now());
+}
+
+void GstPeerTransport::pace(PacingGate& gate, std::uint32_t mediaSsrc, GstBuffer* buffer) {
+    GstRTPBuffer rtp = GST_RTP_BUFFER_INIT;
+    if (!gst_rtp_buffer_map(buffer, GST_MAP_READ, &rtp)) {
+        return;
+    }
+    const std::uint32_t ssrc = gst_rtp_buffer_get_ssrc(&rtp);
+    const std::uint32_t timestamp = gst_rtp_buffer_get_timestamp(&rtp);
+    const bool marker = gst_rtp_buffer_get_marker(&rtp) != FALSE;
+    gst_rtp_buffer_unmap(&rtp);
+    const std::size_t size = gst_buffer_get_size(buffer);
+    if (ssrc == mediaSsrc) {
+        gate.passMedia(size, timestamp, marker);
+    } else {
+        gate.passRetransmission(size);
+    }
 }
 
 void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond) {
@@ -237,6 +256,7 @@ bool GstPeerTransport::startEncoder(const VideoFrame& frame, int maximumFramesPe
         }
         counters_.encoderConfigured(static_cast<double>(rate), maximumFramesPerSecond);
     }
+    pacing_->setTargetBitrate(static_cast<double>(rate));
     encoderBitrateKbps_ = static_cast<std::uint32_t>(rate / 1000);
     const VideoEncoderSettings settings{
         .width = frame.adaptedWidth,
@@ -294,6 +314,7 @@ void GstPeerTransport::imageEncoded(const EncodedImage& image) {
             .height = image.encodedHeight,
         });
     }
+    pacing_->frameQueued(rtpTimestamp, image.buffer->size());
     gst_app_src_push_buffer(GST_APP_SRC(appsrc_), buffer);
 }
 

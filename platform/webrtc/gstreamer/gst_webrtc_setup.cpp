@@ -129,6 +129,17 @@ PeerConnectionState peerConnectionState(GstWebRTCPeerConnectionState state) {
     return PeerConnectionState::fresh;
 }
 
+GstWebRTCSessionDescription* sessionDescription(const std::string& sdp, GstWebRTCSDPType type) {
+    GstSDPMessage* message = nullptr;
+    if (gst_sdp_message_new_from_text(sdp.c_str(), &message) != GST_SDP_OK) {
+        if (message != nullptr) {
+            gst_sdp_message_free(message);
+        }
+        return nullptr;
+    }
+    return gst_webrtc_session_description_new(type, message);
+}
+
 std::optional<std::string> descriptionText(GstElement* webrtc, const char* property) {
     GstWebRTCSessionDescription* description = nullptr;
     g_object_get(webrtc, property, &description, nullptr);

@@ -31,6 +31,9 @@ GstElement* findInside(GstElement* bin, const char* factoryName);
 
 PeerConnectionState peerConnectionState(GstWebRTCPeerConnectionState state);
 
+// A session description of the SDP text, to be freed by the caller; null when it is not SDP.
+GstWebRTCSessionDescription* sessionDescription(const std::string& sdp, GstWebRTCSDPType type);
+
 // The SDP text of webrtcbin's description property ("local-description", ...), if any.
 std::optional<std::string> descriptionText(GstElement* webrtc, const char* property);
 

@@ -17,9 +17,9 @@ struct OfferedVideoCodec {
 // The H.264 entries of an encoder factory's list, numbered from 96 in list order.
 std::vector<OfferedVideoCodec> offeredVideoCodecs(const std::vector<VideoCodecInfo>& codecs);
 
-// What the other side's description chose of our offer: its first payload type that is one of
-// ours, and the codec to ask the encoder factory for (the answer's format parameters, with the
-// offered profile-level-id where the answer states none).
+// What an answer, the other side's or our own, chose of our codecs: its first payload type that
+// is one of ours, and the codec to ask the encoder factory for (the answer's format parameters,
+// with the offered profile-level-id where the answer states none).
 struct SdpVideoAnswer {
     OfferedVideoCodec offered;
     VideoCodecInfo answered;

@@ -307,19 +307,9 @@ void VideoReceiver::sampleArrived(GstSample* sample) {
     }
 }
 
-void VideoReceiver::answer(const std::string& offerSdp, AnswerCompletion completion) {
-    GstSDPMessage* message = nullptr;
-    if (gst_sdp_message_new_from_text(offerSdp.c_str(), &message) != GST_SDP_OK) {
-        if (message != nullptr) {
-            gst_sdp_message_free(message);
-        }
-        completion(std::nullopt, "the offer is not SDP");
-        return;
-    }
-    GstWebRTCSessionDescription* offer =
-        gst_webrtc_session_description_new(GST_WEBRTC_SDP_TYPE_OFFER, message);
-    GstPromise* promise = makePromise([weak = weak_from_this(), completion = std::move(completion)](
-                                          bool replied, const GstStructure* reply) mutable {
+GstPromise* VideoReceiver::step(AnswerCompletion completion, Step then) {
+    return makePromise([weak = weak_from_this(), completion = std::move(completion),
+                        then = std::move(then)](bool replied, const GstStructure* reply) mutable {
         auto self = weak.lock();
         if (!self || self->isClosed()) {
             return;
@@ -328,20 +318,24 @@ void VideoReceiver::answer(const std::string& offerSdp, AnswerCompletion complet
             completion(std::nullopt, error);
             return;
         }
-        GstPromise* created =
-            makePromise([weak, completion = std::move(completion)](
-                            bool createdReplied, const GstStructure* answer) mutable {
-                auto receiver = weak.lock();
-                if (!receiver || receiver->isClosed()) {
-                    return;
-                }
-                if (std::string error = promiseError(createdReplied, answer); !error.empty()) {
-                    completion(std::nullopt, error);
-                    return;
-                }
-                receiver->answerCreated(answer, std::move(completion));
+        then(*self, reply, std::move(completion));
+    });
+}
+
+void VideoReceiver::answer(const std::string& offerSdp, AnswerCompletion completion) {
+    GstWebRTCSessionDescription* offer = sessionDescription(offerSdp, GST_WEBRTC_SDP_TYPE_OFFER);
+    if (offer == nullptr) {
+        completion(std::nullopt, "the offer is not SDP");
+        return;
+    }
+    GstPromise* promise = step(std::move(completion), [](VideoReceiver& self, const GstStructure*,
+                                                         AnswerCompletion applied) {
+        GstPromise* created = self.step(
+            std::move(applied),
+            [](VideoReceiver& receiver, const GstStructure* answer, AnswerCompletion done) {
+                receiver.descriptionCreated(answer, "answer", true, std::move(done));
             });
-        g_signal_emit_by_name(self->webrtc_, "create-answer", nullptr, created);
+        g_signal_emit_by_name(self.webrtc_, "create-answer", nullptr, created);
         gst_promise_unref(created);
     });
     g_signal_emit_by_name(webrtc_, "set-remote-description", offer, promise);
@@ -349,48 +343,79 @@ void VideoReceiver::answer(const std::string& offerSdp, AnswerCompletion complet
     gst_webrtc_session_description_free(offer);
 }
 
-void VideoReceiver::answerCreated(const GstStructure* reply, AnswerCompletion completion) {
-    GstWebRTCSessionDescription* answer = nullptr;
-    if (reply != nullptr) {
-        gst_structure_get(reply, "answer", GST_TYPE_WEBRTC_SESSION_DESCRIPTION, &answer, nullptr);
-    }
+void VideoReceiver::offer(AnswerCompletion completion) {
+    GstPromise* created =
+        step(std::move(completion),
+             [](VideoReceiver& self, const GstStructure* reply, AnswerCompletion done) {
+                 self.descriptionCreated(reply, "offer", false, std::move(done));
+             });
+    g_signal_emit_by_name(webrtc_, "create-offer", nullptr, created);
+    gst_promise_unref(created);
+}
+
+void VideoReceiver::acceptAnswer(const std::string& answerSdp,
+                                 std::function<void(std::string)> completion) {
+    GstWebRTCSessionDescription* answer = sessionDescription(answerSdp, GST_WEBRTC_SDP_TYPE_ANSWER);
     if (answer == nullptr) {
-        completion(std::nullopt, "no answer");
+        completion("the answer is not SDP");
         return;
     }
     GstPromise* promise = makePromise([weak = weak_from_this(), completion = std::move(completion)](
-                                          bool replied, const GstStructure* result) mutable {
+                                          bool replied, const GstStructure* reply) {
         auto self = weak.lock();
         if (!self || self->isClosed()) {
             return;
         }
-        if (std::string error = promiseError(replied, result); !error.empty()) {
-            completion(std::nullopt, error);
-            return;
+        std::string error = promiseError(replied, reply);
+        if (error.empty()) {
+            self->afterNegotiation();
         }
-        self->afterNegotiation();
-        {
-            std::lock_guard lock(self->mutex_);
-            self->gatheringCompletion_ = std::move(completion);
-            self->gatheringTimeout_ = self->queue_->after(gatheringTimeoutSeconds, [weak] {
-                if (auto receiver = weak.lock()) {
-                    receiver->finishGathering();
-                }
-            });
-        }
-        GstWebRTCICEGatheringState state{};
-        g_object_get(self->webrtc_, "ice-gathering-state", &state, nullptr);
-        if (state == GST_WEBRTC_ICE_GATHERING_STATE_COMPLETE) {
-            self->queue_->async([weak] {
-                if (auto receiver = weak.lock()) {
-                    receiver->finishGathering();
-                }
-            });
-        }
+        completion(error);
     });
-    g_signal_emit_by_name(webrtc_, "set-local-description", answer, promise);
+    g_signal_emit_by_name(webrtc_, "set-remote-description", answer, promise);
     gst_promise_unref(promise);
     gst_webrtc_session_description_free(answer);
+}
+
+void VideoReceiver::descriptionCreated(const GstStructure* reply, const char* field,
+                                       bool negotiated, AnswerCompletion completion) {
+    GstWebRTCSessionDescription* description = nullptr;
+    if (reply != nullptr) {
+        gst_structure_get(reply, field, GST_TYPE_WEBRTC_SESSION_DESCRIPTION, &description, nullptr);
+    }
+    if (description == nullptr) {
+        completion(std::nullopt, std::string("no ") + field);
+        return;
+    }
+    GstPromise* promise =
+        step(std::move(completion),
+             [negotiated](VideoReceiver& self, const GstStructure*, AnswerCompletion done) {
+                 if (negotiated) {
+                     self.afterNegotiation();
+                 }
+                 const WeakReceiver weak = self.weak_from_this();
+                 {
+                     std::lock_guard lock(self.mutex_);
+                     self.gatheringCompletion_ = std::move(done);
+                     self.gatheringTimeout_ = self.queue_->after(gatheringTimeoutSeconds, [weak] {
+                         if (auto receiver = weak.lock()) {
+                             receiver->finishGathering();
+                         }
+                     });
+                 }
+                 GstWebRTCICEGatheringState state{};
+                 g_object_get(self.webrtc_, "ice-gathering-state", &state, nullptr);
+                 if (state == GST_WEBRTC_ICE_GATHERING_STATE_COMPLETE) {
+                     self.queue_->async([weak] {
+                         if (auto receiver = weak.lock()) {
+                             receiver->finishGathering();
+                         }
+                     });
+                 }
+             });
+    g_signal_emit_by_name(webrtc_, "set-local-description", description, promise);
+    gst_promise_unref(promise);
+    gst_webrtc_session_description_free(description);
 }
 
 void VideoReceiver::afterNegotiation() {

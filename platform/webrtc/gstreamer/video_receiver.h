@@ -57,6 +57,10 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
 
     // Applies the offer and completes with the full answer once gathering is over.
     void answer(const std::string& offerSdp, AnswerCompletion completion);
+    // The other way round: completes with the full offer once gathering is over, then takes the
+    // answer (completing with an error text, empty on success).
+    void offer(AnswerCompletion completion);
+    void acceptAnswer(const std::string& answerSdp, std::function<void(std::string)> completion);
     // Sends a picture loss indication through the depayloader.
     void requestKeyframe();
     // How many requests lost packets made, for the summary.
@@ -84,7 +88,15 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
   private:
     bool build(const std::string& address, const std::vector<VideoCodecInfo>& codecs);
     void padAdded(GstPad* pad);
-    void answerCreated(const GstStructure* reply, AnswerCompletion completion);
+    // A promise whose reply goes on to `then` while the receiver is open and the reply is no
+    // error; an error goes to the completion.
+    using Step = std::function<void(VideoReceiver& self, const GstStructure* reply,
+                                    AnswerCompletion completion)>;
+    GstPromise* step(AnswerCompletion completion, Step then);
+    // Sets the created description ("offer" or "answer" of the reply) as the local one and
+    // completes once gathering is over; `negotiated`: the remote description is already set.
+    void descriptionCreated(const GstStructure* reply, const char* field, bool negotiated,
+                            AnswerCompletion completion);
     void finishGathering();
     void afterNegotiation();
     void sampleArrived(GstSample* sample);

@@ -56,6 +56,14 @@ Item {
             compare(child("guideTitle").text, "Desktop control access is on")
         }
 
+        // The system family has a real semibold face; the design's has only its regular one.
+        function test_textsAreInTheSystemFamily() {
+            for (const [name, size] of [["guideTitle", 14], ["guideHelp", 12]]) {
+                compare(child(name).font.family, PadType.body.family)
+                compare(child(name).font.pixelSize, size)
+            }
+        }
+
         function test_manualStepsAreSelectablePlainText() {
             verify(!child("guideCommands").visible)
             guide.setManual("sudo modprobe uinput\n<b>not markup</b>")

@@ -105,6 +105,30 @@ Item {
             tryCompare(tip, "visible", false)
         }
 
+        function test_approvalChipsShowTheirWholeStatus() {
+            session.set({connectionState: "pairing", pairingCode: "123456",
+                         pairingApproved: true, peerApproved: true})
+            waitForRendering(quick)
+            for (const name of ["thisMacChip", "peerChip"]) {
+                const status = findChild(findChild(quick, name), "approvalStatus")
+                verify(status.text.startsWith("Confirmed on "), status.text)
+                verify(!status.truncated, status.text)
+            }
+        }
+
+        // The badge's animation is keyed on `connected`, not on every new word.
+        function test_signalWordFadesOnlyWhenTheConnectionChanges() {
+            desktop.set({reduceMotion: false})
+            const word = findChild(quick, "signalWord")
+            session.set({listening: false})
+            compare(word.text, "Offline")
+            compare(word.opacity, 1)
+            session.set({connectionState: "connected", connected: true})
+            compare(word.text, "Connected")
+            verify(word.opacity < 1)
+            tryCompare(word, "opacity", 1)
+        }
+
         function test_confirmIsDisabledDuringTheFirstSecond() {
             session.set({connectionState: "pairing", canApprove: true, pairingCode: "222222"})
             waitForRendering(quick)
