@@ -232,6 +232,9 @@ class StudioLoopbackFixture : public ::testing::Test {
                 }
                 // The frame clock of the source, not a wait for anything.
                 next += interval;
+                if (sourceStallEvery > 0 && counter % sourceStallEvery == sourceStallEvery - 1) {
+                    next += sourceStall;
+                }
                 std::this_thread::sleep_until(next);
             }
         });
@@ -248,6 +251,10 @@ class StudioLoopbackFixture : public ::testing::Test {
     int sourceWidth = width;
     int sourceHeight = height;
     int sourceFramesPerSecond = framesPerSecond;
+    // Every sourceStallEvery-th frame is followed by a pause of sourceStall, as a busy machine or
+    // an idle screen makes one.
+    std::uint32_t sourceStallEvery = 0;
+    std::chrono::milliseconds sourceStall{0};
     std::shared_ptr<MainExecutor> main = std::make_shared<ThreadMainExecutor>("main");
     std::shared_ptr<MainExecutor> control =
         std::make_shared<ThreadMainExecutor>("app.quillory.media.adaptation");

@@ -223,6 +223,34 @@ TEST_F(StudioLoopbackTest, BarcodedFramesArriveInOrder) {
     EXPECT_THAT(failures, ::testing::IsEmpty());
 }
 
+// A frame that comes late is no lost packet: the receiver waits for gaps only, so the picture
+// after a pause decodes whole and no request goes out.
+TEST_F(StudioLoopbackTest, FramesAfterAPauseDecodeWholeWithoutKeyframeRequests) {
+    sourceStallEvery = 10;
+    sourceStall = std::chrono::milliseconds(150);
+    makePeer();
+    connect();
+    if (HasFatalFailure()) {
+        return;
+    }
+    startSource();
+    ASSERT_TRUE(waitFor([this] { return sent >= 60; }, 10));
+    stopSource();
+    // Counters the pool had no buffer for were never sent.
+    const auto handed = [this] {
+        return static_cast<std::size_t>(
+            std::count_if(sinkTimes.begin(), sinkTimes.end(), [](auto at) { return at != 0; }));
+    };
+    waitFor([&] { return frames.size() >= handed(); }, 2);
+
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(frames.size(), handed());
+    const auto unread = std::count_if(frames.begin(), frames.end(),
+                                      [](const Received& frame) { return !frame.barcode; });
+    EXPECT_EQ(unread, 0);
+    EXPECT_EQ(receiver->pictureLossRequests(), 0u);
+}
+
 TEST_F(StudioLoopbackTest, UnusualAnswersStillConnectAndGetFrames) {
     struct Case {
         const char* name;

@@ -217,9 +217,11 @@ void StudioShare::offerArrived(const StudioSignal& offer) {
     }
     std::weak_ptr<StudioShare> weak = weak_from_this();
     const Uuid streamID = *streamID_;
+    framesThisSecond_ = std::make_shared<std::atomic<std::uint64_t>>(0);
     receiver_ = VideoReceiver::create(
         address, InteractiveH264Factory::codecList(),
-        [weak, streamID](const VideoReceiver::Frame& frame) {
+        [weak, streamID, counted = framesThisSecond_](const VideoReceiver::Frame& frame) {
+            counted->fetch_add(1);
             // Read here, on GStreamer's thread, so that the main queue only sums up.
             Decoded decoded{frame.width, frame.height, frame.decodedAtNanoseconds, frame.keyframe,
                             testing::readFrameBarcode(frame.luma.data(), frame.width, frame.height,
@@ -280,7 +282,6 @@ void StudioShare::frameArrived(const Uuid& streamID, const Decoded& frame) {
         return;
     }
     ++frames_;
-    ++framesThisSecond_;
     if (!firstFrameAt_) {
         firstFrameAt_ = frame.decodedAt;
         waitTimer_.cancel();
@@ -335,9 +336,8 @@ void StudioShare::report() {
     const std::int64_t at = now();
     const double seconds = static_cast<double>(at - reportFrom_) / nanosecondsPerSecond;
     const auto fps = static_cast<std::uint64_t>(
-        std::lround(static_cast<double>(framesThisSecond_) / std::max(seconds, 1e-3)));
+        std::lround(static_cast<double>(framesThisSecond_->exchange(0)) / std::max(seconds, 1e-3)));
     const bool wholeInterval = firstFrameAt_ && *firstFrameAt_ < reportFrom_;
-    framesThisSecond_ = 0;
     reportFrom_ = at;
     if (wholeInterval) {
         Json fields = {{"fps", fps},
@@ -478,6 +478,7 @@ void StudioShare::printSummary() {
                     {"fps", seconds > 0 ? static_cast<double>(frames_ - 1) / seconds : 0.0},
                     {"longestGap", milliseconds(longestGap_) / 1e3},
                     {"barcodes", barcodes_},
+                    {"pictureLossRequests", receiver_->pictureLossRequests()},
                     {"width", width_},
                     {"height", height_}},
                    std::to_string(frames_) + " pictures decoded, the longest gap " +

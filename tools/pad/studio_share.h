@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -90,7 +91,10 @@ class StudioShare final : public StudioShareDriver,
     std::int64_t lastFrameAt_ = 0;
     std::int64_t longestGap_ = 0;
     std::uint64_t frames_ = 0;
-    std::uint64_t framesThisSecond_ = 0;
+    // Counted where the pictures are decoded: the main queue may take a loaded second's pictures
+    // late and count them in the next.
+    std::shared_ptr<std::atomic<std::uint64_t>> framesThisSecond_ =
+        std::make_shared<std::atomic<std::uint64_t>>(0);
     std::int64_t reportFrom_ = 0;
     std::uint64_t barcodes_ = 0;
     std::optional<std::uint32_t> lastCounter_;

@@ -5,6 +5,7 @@
 #include <gst/webrtc/webrtc.h>
 
 #include <cstring>
+#include <utility>
 
 #include "platform/clock/clock.h"
 #include "platform/webrtc/gstreamer/gathering_address.h"
@@ -203,6 +204,38 @@ void VideoReceiver::padAdded(GstPad* pad) {
         },
         newWeak(weak), deleteWeak);
     gst_object_unref(depayloaded);
+    // The jitter buffer's verdict on a gap it stopped waiting for, retransmissions included,
+    // in order with the packets after it; and the pictures the decoder made of them.
+    GstPad* packets = gst_element_get_static_pad(depayloader, "sink");
+    gst_pad_add_probe(
+        packets,
+        static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                     GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+            if (auto self = weakOf(data).lock()) {
+                if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
+                    self->packetArrived(GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info)));
+                } else if (GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+                           GST_EVENT_TYPE(event) == GST_EVENT_CUSTOM_DOWNSTREAM &&
+                           gst_event_has_name(event, "GstRTPPacketLost")) {
+                    self->packetLost();
+                }
+            }
+            return GST_PAD_PROBE_OK;
+        },
+        newWeak(weak), deleteWeak);
+    gst_object_unref(packets);
+    GstPad* decoded = gst_element_get_static_pad(decoder, "src");
+    gst_pad_add_probe(
+        decoded, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+            if (auto self = weakOf(data).lock()) {
+                self->pictureDecoded(GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info)));
+            }
+            return GST_PAD_PROBE_OK;
+        },
+        newWeak(weak), deleteWeak);
+    gst_object_unref(decoded);
 
     for (GstElement* element : {sink, convert, decoder, parser, depayloader}) {
         gst_element_sync_state_with_parent(element);
@@ -212,6 +245,31 @@ void VideoReceiver::padAdded(GstPad* pad) {
     gst_object_unref(input);
     std::lock_guard lock(mutex_);
     depayloader_ = depayloader;
+}
+
+void VideoReceiver::packetLost() {
+    {
+        std::lock_guard lock(mutex_);
+        damageFromNextPacket_ = true;
+    }
+    pictureLost(false);
+}
+
+void VideoReceiver::packetArrived(GstClockTime time) {
+    std::lock_guard lock(mutex_);
+    if (std::exchange(damageFromNextPacket_, false)) {
+        damagedUpTo_ = time;
+    }
+}
+
+void VideoReceiver::pictureDecoded(GstClockTime time) {
+    std::lock_guard lock(mutex_);
+    // The picture right after a gap may lack its start, so only a keyframe of a later picture
+    // repairs it.
+    const bool repaired = !damageFromNextPacket_ && (!damagedUpTo_ || time > *damagedUpTo_);
+    if (repaired && keyframes_.contains(time)) {
+        pictureLoss_.keyframeArrived(static_cast<std::int64_t>(uptimeNanoseconds()));
+    }
 }
 
 void VideoReceiver::sampleArrived(GstSample* sample) {
@@ -374,11 +432,15 @@ void VideoReceiver::afterNegotiation() {
             g_object_unref(session);
         }
         // The wait for a gap must not hold back the first picture: it starts once two packets
-        // came in order rather than after the whole latency.
+        // came in order rather than after the whole latency. Only a gap, a later packet come
+        // before an earlier one, counts as loss: a packet merely expected by now may not have
+        // been sent yet, and once given up it would be dropped on arrival, a broken picture for
+        // a frame that came a little late. A browser's receiver, too, asks only for gaps.
         g_signal_connect(
             rtpbin, "new-jitterbuffer",
             G_CALLBACK(+[](GstElement*, GstElement* jitterbuffer, guint, guint, gpointer) {
-                g_object_set(jitterbuffer, "faststart-min-packets", faststartPackets, nullptr);
+                g_object_set(jitterbuffer, "faststart-min-packets", faststartPackets,
+                             "rtx-next-seqnum", FALSE, nullptr);
             }),
             nullptr);
         gst_object_unref(rtpbin);
@@ -403,6 +465,41 @@ void VideoReceiver::finishGathering() {
 }
 
 void VideoReceiver::requestKeyframe() {
+    sendKeyframeRequest();
+}
+
+void VideoReceiver::pictureLost(bool retry) {
+    const auto now = static_cast<std::int64_t>(uptimeNanoseconds());
+    {
+        std::lock_guard lock(mutex_);
+        pictureLossRetryScheduled_ = pictureLossRetryScheduled_ && !retry;
+        if (closed_) {
+            return;
+        }
+        if (!(retry ? pictureLoss_.retry(now) : pictureLoss_.lossDetected(now))) {
+            const std::optional<std::int64_t> at = pictureLoss_.retryAt();
+            if (at && !pictureLossRetryScheduled_) {
+                pictureLossRetryScheduled_ = true;
+                pictureLossRetry_ =
+                    queue_->after(static_cast<double>(*at - now) / 1e9, [weak = weak_from_this()] {
+                        if (auto self = weak.lock()) {
+                            self->pictureLost(true);
+                        }
+                    });
+            }
+            return;
+        }
+        ++pictureLossRequests_;
+    }
+    sendKeyframeRequest();
+}
+
+std::uint64_t VideoReceiver::pictureLossRequests() const {
+    std::lock_guard lock(mutex_);
+    return pictureLossRequests_;
+}
+
+void VideoReceiver::sendKeyframeRequest() {
     GstElement* depayloader = nullptr;
     {
         std::lock_guard lock(mutex_);
@@ -472,6 +569,7 @@ void VideoReceiver::close() {
         closed_ = true;
         gatheringCompletion_.reset();
         gatheringTimeout_.cancel();
+        pictureLossRetry_.cancel();
     }
     // A frame being handed over finishes first; later ones see the receiver closed.
     { std::lock_guard handing(handingOver_); }

@@ -15,6 +15,7 @@
 
 #include "platform/dispatch/serial_queue.h"
 #include "platform/video/video_codec_info.h"
+#include "platform/webrtc/gstreamer/picture_loss_limiter.h"
 #include "platform/webrtc/peer_transport.h"
 #include "platform/webrtc/studio_statistics_report.h"
 
@@ -22,7 +23,8 @@ namespace quillory {
 
 // The receive-only side of a Studio stream, for tests and the command-line tablet: answers an
 // offer with one receive-only video transceiver, decodes H.264 to NV12 and hands every decoded
-// picture on. It can ask for keyframes and black out its network path.
+// picture on. When its jitter buffer gives a packet up, it asks for a keyframe by itself, paced
+// like a browser's receiver; it can be told to ask, and can black out its network path.
 //
 // Threads: the owner calls the methods from one thread; frames and completions arrive on
 // GStreamer threads (or the receiver's queue "app.quillory.media.receiver"), never after close.
@@ -40,8 +42,7 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
 
     static constexpr double gatheringTimeoutSeconds = 2.0;
     // How long a gap is waited for before its packet counts as lost. Longer waits let more
-    // retransmissions in on a loaded machine, but hold every picture behind a gap, a requested
-    // keyframe included (at 200 ms it came up to 34 pictures after the request).
+    // retransmissions in, but hold every picture behind a gap, a requested keyframe included.
     static constexpr unsigned latencyMilliseconds = 20;
     static constexpr guint faststartPackets = 2;
     static constexpr std::uint64_t rtcpMinimumIntervalNanoseconds = 200'000'000;
@@ -62,6 +63,8 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     void acceptAnswer(const std::string& answerSdp, std::function<void(std::string)> completion);
     // Sends a picture loss indication through the depayloader.
     void requestKeyframe();
+    // How many requests lost packets made, for the summary.
+    std::uint64_t pictureLossRequests() const;
     // While on, every packet both ways is dropped at the ICE elements.
     void setBlackout(bool on);
     // The blackout comes on by itself once the DTLS handshake is over. Before answer().
@@ -97,6 +100,15 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     void finishGathering();
     void afterNegotiation();
     void sampleArrived(GstSample* sample);
+    // From the streaming threads: a packet the jitter buffer gave up on, retransmissions
+    // included, leaves every picture from it on broken until a keyframe after it decodes; the
+    // decoder does not tell, it conceals. Times are presentation times.
+    void packetLost();
+    void packetArrived(GstClockTime time);
+    void pictureDecoded(GstClockTime time);
+    // A loss the limiter keeps is asked for from the receiver's queue once allowed.
+    void pictureLost(bool retry);
+    void sendKeyframeRequest();
     bool isClosed() const;
 
     const FrameCallback onFrame_;
@@ -116,6 +128,13 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     Timer gatheringTimeout_;
     // Presentation times of IDR access units, to mark the pictures decoded from them.
     std::map<GstClockTime, bool> keyframes_;
+    // The first packet after a gap may belong to a picture whose start was lost.
+    bool damageFromNextPacket_ = false;
+    std::optional<GstClockTime> damagedUpTo_;
+    PictureLossLimiter pictureLoss_;
+    Timer pictureLossRetry_;
+    bool pictureLossRetryScheduled_ = false;
+    std::uint64_t pictureLossRequests_ = 0;
 };
 
 }  // namespace quillory

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <random>
 
 #include "platform/webrtc/gstreamer/frame_rate_limiter.h"
 #include "platform/webrtc/gstreamer/keyframe_request_limiter.h"
+#include "platform/webrtc/gstreamer/picture_loss_limiter.h"
 
 namespace quillory {
 namespace {
@@ -89,6 +91,54 @@ TEST(KeyframeRequestLimiterTest, AStartKeyframeCountsAgainstTheInterval) {
     EXPECT_EQ(limiter.wait(300 * millisecond), 0);
     EXPECT_TRUE(limiter.forceKeyframe(300 * millisecond));
     EXPECT_FALSE(limiter.forceKeyframe(700 * millisecond));
+}
+
+TEST(PictureLossLimiterTest, OneRequestPerRoundTripAndTwoPerSecond) {
+    enum class Kind { loss, retry, keyframe };
+    struct Step {
+        std::int64_t atMs;
+        Kind kind;
+        bool sent;  // for a loss or a retry
+        std::optional<std::int64_t> retryAtMs;
+    };
+    // Before any answer the round trip is taken as 300 ms; each keyframe answering a request
+    // measures it anew.
+    const Step steps[] = {
+        {0, Kind::loss, true, {}},
+        {100, Kind::loss, false, 300},  // inside the round trip: kept
+        {200, Kind::retry, false, 300},
+        {300, Kind::retry, true, {}},
+        {400, Kind::loss, false, 1000},    // two went out in the last second
+        {450, Kind::keyframe, false, {}},  // repairs the kept loss; 450 ms since the first request
+        {1000, Kind::retry, false, {}},
+        {1000, Kind::loss, true, {}},
+        {1100, Kind::keyframe, false, {}},  // a quick answer: 100 ms
+        {1200, Kind::loss, false, 1300},    // the round trip allows it, two a second do not
+        {1300, Kind::retry, true, {}},
+        {2400, Kind::loss, true, {}},
+        {3400, Kind::keyframe, false, {}},  // a capped link: the round trip is held to a second
+        {3500, Kind::loss, true, {}},
+        {4000, Kind::loss, false, 4500},
+        {4500, Kind::retry, true, {}},
+    };
+    PictureLossLimiter limiter;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << "at " << step.atMs << " ms");
+        const std::int64_t at = step.atMs * millisecond;
+        switch (step.kind) {
+            case Kind::loss:
+                EXPECT_EQ(limiter.lossDetected(at), step.sent);
+                break;
+            case Kind::retry:
+                EXPECT_EQ(limiter.retry(at), step.sent);
+                break;
+            case Kind::keyframe:
+                limiter.keyframeArrived(at);
+                break;
+        }
+        const auto retryAt = limiter.retryAt();
+        EXPECT_EQ(retryAt ? std::optional(*retryAt / millisecond) : std::nullopt, step.retryAtMs);
+    }
 }
 
 }  // namespace
