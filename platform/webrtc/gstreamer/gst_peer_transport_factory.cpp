@@ -1,10 +1,10 @@
 #include "platform/webrtc/gstreamer/gst_peer_transport_factory.h"
 
+#include <openssl/crypto.h>
+
 #include <charconv>
 #include <limits>
 #include <string_view>
-
-#include <openssl/crypto.h>
 
 #include "platform/webrtc/gstreamer/gst_peer_transport.h"
 #include "platform/webrtc/gstreamer/gst_webrtc_setup.h"
