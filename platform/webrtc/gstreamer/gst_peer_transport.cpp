@@ -377,6 +377,13 @@ void GstPeerTransport::createAnswer(CreateDescriptionCompletion completion) {
 void GstPeerTransport::setLocalDescription(const SessionDescription& description,
                                            SetDescriptionCompletion completion) {
     // Answering an offer, our own answer says what is sent.
+    applyDescription("set-local-description", description, std::move(completion),
+                     &GstPeerTransport::localDescriptionApplied);
+}
+
+void GstPeerTransport::applyDescription(const char* signal, const SessionDescription& description,
+                                        SetDescriptionCompletion completion,
+                                        DescriptionApplied applied) {
     SdpVideoAnswerResult chosen = chosenCodec(description, offered_);
     if (!chosen.error.empty()) {
         completion(chosen.error);
@@ -388,14 +395,13 @@ void GstPeerTransport::setLocalDescription(const SessionDescription& description
         return;
     }
     GstPromise* promise = makePromise(
-        [weak = weak_from_this(), answer = std::move(chosen.answer),
+        [weak = weak_from_this(), applied, answer = std::move(chosen.answer),
          completion = std::move(completion)](bool replied, const GstStructure* reply) mutable {
             if (auto self = weak.lock()) {
-                self->localDescriptionApplied(answer, std::move(completion),
-                                              promiseError(replied, reply));
+                ((*self).*applied)(answer, std::move(completion), promiseError(replied, reply));
             }
         });
-    g_signal_emit_by_name(webrtc_, "set-local-description", parsed, promise);
+    g_signal_emit_by_name(webrtc_, signal, parsed, promise);
     gst_promise_unref(promise);
     gst_webrtc_session_description_free(parsed);
 }
@@ -473,27 +479,8 @@ void GstPeerTransport::finishGathering() {
 
 void GstPeerTransport::setRemoteDescription(const SessionDescription& description,
                                             SetDescriptionCompletion completion) {
-    SdpVideoAnswerResult chosen = chosenCodec(description, offered_);
-    if (!chosen.error.empty()) {
-        completion(chosen.error);
-        return;
-    }
-    GstWebRTCSessionDescription* parsed = parseDescription(description);
-    if (parsed == nullptr) {
-        completion("the description is not SDP");
-        return;
-    }
-    GstPromise* promise = makePromise(
-        [weak = weak_from_this(), answer = std::move(chosen.answer),
-         completion = std::move(completion)](bool replied, const GstStructure* reply) mutable {
-            if (auto self = weak.lock()) {
-                self->remoteDescriptionApplied(answer, std::move(completion),
-                                               promiseError(replied, reply));
-            }
-        });
-    g_signal_emit_by_name(webrtc_, "set-remote-description", parsed, promise);
-    gst_promise_unref(promise);
-    gst_webrtc_session_description_free(parsed);
+    applyDescription("set-remote-description", description, std::move(completion),
+                     &GstPeerTransport::remoteDescriptionApplied);
 }
 
 void GstPeerTransport::remoteDescriptionApplied(const std::optional<SdpVideoAnswer>& answer,

@@ -93,6 +93,10 @@ class GstPeerTransport final : public PeerTransport,
     std::shared_ptr<PeerTransportDelegate> liveDelegate() const;
     void createDescription(const char* signal, const char* field, SessionDescription::Type type,
                            CreateDescriptionCompletion completion);
+    using DescriptionApplied = void (GstPeerTransport::*)(const std::optional<SdpVideoAnswer>&,
+                                                          SetDescriptionCompletion, std::string);
+    void applyDescription(const char* signal, const SessionDescription& description,
+                          SetDescriptionCompletion completion, DescriptionApplied applied);
 
     // GStreamer threads.
     void gatheringChanged();
