@@ -396,7 +396,7 @@ void MacStatusItemController::panelActiveChanged() {
 }
 
 void MacStatusItemController::panelLostActivation(QWindow* focus) {
-    if (!panel_ || fallback_ || !panel_->isVisible()) {
+    if (!panel_ || fallback_ || !panel_->isVisible() || !environment_.closeOnFocusLoss) {
         return;
     }
     if (focus && focus != panel_) {
@@ -407,7 +407,8 @@ void MacStatusItemController::panelLostActivation(QWindow* focus) {
 }
 
 void MacStatusItemController::applicationStateChanged(Qt::ApplicationState state) {
-    if (state == Qt::ApplicationActive || fallback_ || !visibility_->visible()) {
+    if (state == Qt::ApplicationActive || fallback_ || !visibility_->visible() ||
+        !environment_.closeOnFocusLoss) {
         return;
     }
     QMetaObject::invokeMethod(

@@ -33,6 +33,10 @@ struct StatusItemEnvironment {
     RootPropertyNotifier* desktop = nullptr;
     // Without a compositing manager the panel is cut to its rounded shape, and casts no shadow.
     bool maskCorners = true;
+    // The panel closes when the application loses the keyboard, as a drop-down does. The
+    // screenshot tool keeps it open: other programs on its display take the keyboard whenever
+    // they happen to open a window.
+    bool closeOnFocusLoss = true;
     std::function<double()> now;                             // monotonic seconds
     std::function<QPoint()> pointer;                         // the pointer's position
     std::function<QRect(QPoint)> availableAt;                // the usable area of that screen

@@ -94,6 +94,7 @@ bool renderShadowScene(ShotWriter& writer, const QString& scene, const QString& 
         environment.engine = &writer.engine();
         environment.content = content;
         environment.maskCorners = false;
+        environment.closeOnFocusLoss = false;
         MacStatusItemController controller(&session, nullptr, std::move(environment));
         if (!controller.panel()) {
             return false;

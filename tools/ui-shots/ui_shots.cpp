@@ -538,6 +538,7 @@ class UiShots {
         environment.engine = &writer_.engine();
         environment.content = content_.get();
         environment.availableAt = [](QPoint) { return screenArea; };
+        environment.closeOnFocusLoss = false;
         MacStatusItemController controller(&session, nullptr, std::move(environment));
         if (!controller.panel()) {
             return false;
@@ -571,8 +572,9 @@ class UiShots {
         // The surface alone: its shadow has scenes of its own.
         QQuickItem* surface = findItem(controller.panel(), QStringLiteral("statusPanelSurface"));
         const QPointF origin = surface ? surface->position() : QPointF();
-        writePlacements(controller.panel(), base, origin);
+        // The grab lays out what the last step changed; the placements must be of that layout.
         const QImage grabbed = controller.panel()->grabWindow();
+        writePlacements(controller.panel(), base, origin);
         const qreal scale = grabbed.devicePixelRatio();
         QImage shot =
             surface ? grabbed.copy(QRectF(origin * scale, surface->size() * scale).toAlignedRect())

@@ -57,6 +57,7 @@ class StatusItemTest : public ::testing::Test {
         environment.pointer = [this] { return pointer_; };
         environment.availableAt = [](QPoint) { return screen; };
         environment.applicationState = [this] { return applicationState_; };
+        environment.closeOnFocusLoss = closeOnFocusLoss_;
         controller_ = std::make_unique<MacStatusItemController>(
             &session_, [this](const QString& id) { opened_.append(id); }, std::move(environment));
         ASSERT_NE(controller_->panel(), nullptr);
@@ -98,6 +99,7 @@ class StatusItemTest : public ::testing::Test {
     double now_ = 100;
     QPoint pointer_{640, 400};
     Qt::ApplicationState applicationState_ = Qt::ApplicationActive;
+    bool closeOnFocusLoss_ = true;
     QStringList opened_;
 };
 
@@ -267,6 +269,21 @@ TEST_F(StatusItemTest, HidesWhenTheUserTurnsToSomethingElse) {
         EXPECT_EQ(hidden(), c.hides) << c.what;
         controller_->hidePanel();
     }
+}
+
+// The screenshot tool shares its display with other programs that take the keyboard at moments
+// of their own; its panel stays open through that, and still closes when asked.
+TEST_F(StatusItemTest, APanelKeptOpenOnFocusLossStaysWhenTheApplicationLosesTheKeyboard) {
+    closeOnFocusLoss_ = false;
+    make();
+    controller_->showPanel(MacStatusItemController::Opening::user);
+    loseFocusToAnotherApplication();
+    applicationState_ = Qt::ApplicationInactive;
+    controller_->applicationStateChanged(Qt::ApplicationInactive);
+    settle();
+    EXPECT_TRUE(shown());
+    QMetaObject::invokeMethod(controller_->panel(), "closeRequested");
+    EXPECT_TRUE(hidden());
 }
 
 TEST_F(StatusItemTest, WithoutATrayThePanelBecomesANormalWindowAfterTheRecheck) {
