@@ -228,6 +228,7 @@ TEST_F(StudioLoopbackTest, BarcodedFramesArriveInOrder) {
 TEST_F(StudioLoopbackTest, FramesAfterAPauseDecodeWholeWithoutKeyframeRequests) {
     sourceStallEvery = 10;
     sourceStall = std::chrono::milliseconds(150);
+    configureReceiver = [](VideoReceiver& configured) { configured.askForKeyframesOnLoss(); };
     makePeer();
     connect();
     if (HasFatalFailure()) {

@@ -240,6 +240,7 @@ void StudioShare::offerArrived(const StudioSignal& offer) {
                       ".");
         return;
     }
+    receiver_->askForKeyframesOnLoss();
     receiver_->answer(sdp, [weak, streamID](std::optional<std::string> answer, std::string error) {
         MainQueue::post([weak, streamID, answer = std::move(answer), error = std::move(error)] {
             if (auto self = weak.lock()) {

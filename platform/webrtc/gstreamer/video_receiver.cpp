@@ -247,9 +247,17 @@ void VideoReceiver::padAdded(GstPad* pad) {
     depayloader_ = depayloader;
 }
 
+void VideoReceiver::askForKeyframesOnLoss() {
+    std::lock_guard lock(mutex_);
+    askOnLoss_ = true;
+}
+
 void VideoReceiver::packetLost() {
     {
         std::lock_guard lock(mutex_);
+        if (!askOnLoss_) {
+            return;
+        }
         damageFromNextPacket_ = true;
     }
     pictureLost(false);

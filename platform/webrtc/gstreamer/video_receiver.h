@@ -71,6 +71,9 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     void blackOutAfterHandshake();
     // The session's minimum RTCP interval, which it randomises; before answer().
     void setReportInterval(std::uint64_t nanoseconds);
+    // A packet given up asks the sender for a keyframe, as a tablet's receiver does; off, only
+    // requestKeyframe() asks. Before answer().
+    void askForKeyframesOnLoss();
     PeerConnectionState connectionState() const;
     void requestStatistics(std::function<void(std::optional<StudioStatisticsReport>)> completion);
     // No frame reaches the callback once this returns; not to be called from the callback.
@@ -128,6 +131,7 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     Timer gatheringTimeout_;
     // Presentation times of IDR access units, to mark the pictures decoded from them.
     std::map<GstClockTime, bool> keyframes_;
+    bool askOnLoss_ = false;
     // The first packet after a gap may belong to a picture whose start was lost.
     bool damageFromNextPacket_ = false;
     std::optional<GstClockTime> damagedUpTo_;
