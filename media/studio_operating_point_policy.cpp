@@ -452,6 +452,9 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::promoteAndRecord
 std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::decide(
     const Step& step, std::string_view reason, std::optional<StudioOperatingPoint> result) {
     record(step.observation, step.previous, reason, step.now);
+    if (result) {
+        changeReason_ = std::string(reason);
+    }
     return result;
 }
 

@@ -48,6 +48,9 @@ class StudioOperatingPointPolicy {
     const std::optional<StudioAdaptationAssessment>& assessment() const { return assessment_; }
     // How many assessments have been recorded, so that a repeated record can be told from none.
     std::uint64_t assessmentCount() const { return assessmentCount_; }
+    // The reason given for the latest change of target; later assessments that keep the target
+    // do not replace it.
+    const std::string& changeReason() const { return changeReason_; }
     const StudioStreamConfiguration& configuration() const { return configuration_; }
     const std::vector<StudioOperatingPoint>& candidates() const { return candidates_; }
     std::int64_t bitrate() const { return bitrate_; }
@@ -111,6 +114,7 @@ class StudioOperatingPointPolicy {
     std::optional<double> nextDeadline_;
     std::optional<StudioAdaptationAssessment> assessment_;
     std::uint64_t assessmentCount_ = 0;
+    std::string changeReason_;
     StudioStreamConfiguration configuration_;
     std::vector<StudioOperatingPoint> candidates_;
     std::int64_t bitrate_;

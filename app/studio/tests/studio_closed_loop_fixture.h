@@ -56,10 +56,10 @@ class StudioClosedLoopFixture : public StudioLoopbackFixture {
                                                 const StudioOperatingPoint& point,
                                                 std::function<void(bool)> completion) {
                 control->post([this, point] {
+                    // Not the latest assessment: a report evaluated since the change was handed
+                    // to the main thread would give its own reason.
                     const auto& policy = peer->operatingPolicy();
-                    const std::string reason = policy && policy->assessment()
-                                                   ? policy->assessment()->reason
-                                                   : std::string();
+                    const std::string reason = policy ? policy->changeReason() : std::string();
                     note([&] {
                         const double at = uptimeSeconds();
                         changes.emplace_back(at, point, reason);
