@@ -48,7 +48,7 @@ std::unique_ptr<const StudioMediaModule> load() {
         }
         auto module = std::make_unique<StudioMediaModule>();
         entry(module.get());
-        logger().info("Loaded %s", path.c_str());
+        logger().debug("Loaded %s", path.c_str());
         return module;
     }
     logger().error("The media module did not load: %s", failures.c_str());
