@@ -822,10 +822,13 @@ def start_studio(s):
 
 
 def start_window(s, title, geometry):
-    """A quillory-test-window, once mapped: its id and its place on the root."""
+    """A quillory-test-window, once mapped and in front: its id and its place on the root."""
     window = Process("window", [s.arguments.window, "--title", title, "--geometry", geometry])
     s.processes.append(window)
-    window.id = window.expect("ready")["window"]
+    window.id = window.window = window.expect("ready")["window"]
+    # The window manager may keep a new window under the focused full-screen target, whose
+    # layer is above it: the window would paint, yet nothing on the display would change.
+    s.focus(window)
     window.place = window_place(window.id)
     return window
 
