@@ -7,6 +7,7 @@
 #include "media/studio_frame_admission.h"
 #include "media/studio_playback_policy.h"
 #include "media/studio_source_fit.h"
+#include "platform/log/logger.h"
 
 namespace quillory {
 
@@ -634,6 +635,11 @@ void StudioPeer::controlDeadlineReached(std::uint64_t token) {
 void StudioPeer::controlHandOff(const StudioOperatingPoint& target,
                                 std::uint64_t configurationToken) {
     control_.deadline.cancel();
+    // Debug only (QUILLORY_DEBUG=media): why a stream stepped, for a user's report.
+    static const Logger logger("media", "adaptation");
+    logger.debug("Operating point %dx%d at %d fps: %s", target.size.width, target.size.height,
+                 target.framesPerSecond,
+                 control_.policy ? control_.policy->changeReason().c_str() : "");
     const std::uint64_t formatToken = ++control_.lastFormatToken;
     main_->post([weak = weak_from_this(), target, configurationToken, formatToken] {
         if (auto peer = weak.lock()) {
