@@ -29,7 +29,8 @@ const std::string* text(const StudioStatistics& entry, const std::string& name) 
     return value == entry.values.end() ? nullptr : std::get_if<std::string>(&value->second);
 }
 
-void foldOutbound(StudioStatisticsReport& report, std::uint32_t mediaSsrc) {
+void foldOutbound(StudioStatisticsReport& report, std::uint32_t mediaSsrc,
+                  std::map<std::uint32_t, std::pair<double, double>>& retransmissions) {
     auto& entries = report.statistics;
     auto media = std::find_if(entries.begin(), entries.end(), [&](const StudioStatistics& entry) {
         return entry.type == "outbound-rtp" && number(entry, "ssrc") == mediaSsrc;
@@ -41,14 +42,25 @@ void foldOutbound(StudioStatisticsReport& report, std::uint32_t mediaSsrc) {
     if (media == entries.end()) {
         return;
     }
+    // The session forgets a retransmission stream that has been quiet for a while, and its
+    // entry leaves the report: its totals are kept, so that the counters never fall back.
+    const auto ssrcOf = [](const StudioStatistics& entry) {
+        return static_cast<std::uint32_t>(number(entry, "ssrc"));
+    };
+    for (const StudioStatistics& entry : entries) {
+        if (&entry != &*media && entry.type == "outbound-rtp") {
+            auto& [packets, bytes] = retransmissions[ssrcOf(entry)];
+            packets = std::max(packets, number(entry, "packetsSent"));
+            bytes = std::max(bytes, number(entry, "bytesSent"));
+        }
+    }
     double retransmittedPackets = number(*media, "retransmittedPacketsSent");
     double retransmittedBytes = number(*media, "retransmittedBytesSent");
-    for (const StudioStatistics& entry : entries) {
-        if (&entry == &*media || entry.type != "outbound-rtp") {
-            continue;
+    for (const auto& [ssrc, totals] : retransmissions) {
+        if (ssrc != ssrcOf(*media)) {
+            retransmittedPackets += totals.first;
+            retransmittedBytes += totals.second;
         }
-        retransmittedPackets += number(entry, "packetsSent");
-        retransmittedBytes += number(entry, "bytesSent");
     }
     const double ownPackets = number(*media, "packetsSent");
     const double ownBytes = number(*media, "bytesSent");
@@ -121,7 +133,7 @@ std::optional<double> SenderCounters::takeSentBitsPerSecond(std::int64_t atNanos
 StudioStatisticsReport SenderStatistics::complete(StudioStatisticsReport report,
                                                   const SenderCounters& counters,
                                                   std::uint32_t mediaSsrc) {
-    foldOutbound(report, mediaSsrc);
+    foldOutbound(report, mediaSsrc, retransmissions_);
 
     std::optional<double> roundTrip;
     for (StudioStatistics& entry : report.statistics) {

@@ -85,6 +85,8 @@ class SenderStatistics {
   private:
     std::optional<std::string> outboundId_;
     double lastTimestamp_ = 0;
+    // Per retransmission SSRC: the packets and bytes it has sent.
+    std::map<std::uint32_t, std::pair<double, double>> retransmissions_;
     double framesDroppedBusy_ = 0;
 };
 

@@ -84,6 +84,26 @@ TEST(SenderStatisticsTest, OneOutboundEntryWithRetransmissionsFoldedIn) {
     EXPECT_EQ(number(entry, "retransmittedBytesSent"), 4000);
 }
 
+TEST(SenderStatisticsTest, RetransmissionsStayCountedWhenTheirStreamLeavesTheReport) {
+    SenderStatistics statistics;
+    std::vector<double> retransmitted;
+    std::vector<double> sent;
+    for (const double rtxPackets : {4.0, -1.0, 6.0}) {
+        StudioStatisticsReport input = webrtcbinReport(1000, 100, std::max(rtxPackets, 0.0), 0.002);
+        if (rtxPackets < 0) {
+            std::erase_if(input.statistics, [](const StudioStatistics& entry) {
+                return entry.id == "rtp-outbound-stream-stats_9";
+            });
+        }
+        const StudioStatisticsReport report =
+            statistics.complete(std::move(input), SenderCounters{}, 7);
+        retransmitted.push_back(number(*find(report, "outbound-rtp"), "retransmittedPacketsSent"));
+        sent.push_back(number(*find(report, "outbound-rtp"), "packetsSent"));
+    }
+    EXPECT_EQ(retransmitted, (std::vector<double>{4, 4, 6}));
+    EXPECT_EQ(sent, (std::vector<double>{104, 104, 106}));
+}
+
 TEST(SenderStatisticsTest, IdStaysAndTimestampsRiseAcrossReports) {
     SenderStatistics statistics;
     SenderCounters counters;
