@@ -39,12 +39,17 @@ double BandwidthEstimator::clamp(double value) const {
 }
 
 BandwidthEstimator::Signal BandwidthEstimator::classify(const BandwidthFeedbackWindow& window) {
-    if (const auto gradient =
-            window.deltaOfDeltaSeconds.has_value() && std::isfinite(*window.deltaOfDeltaSeconds)
-                ? window.deltaOfDeltaSeconds
-                : std::nullopt) {
-        // A negative gradient is a draining queue, not bad input.
-        risingWindows_ = *gradient > risingDelaySeconds ? risingWindows_ + 1 : 0;
+    const bool gradientKnown =
+        window.deltaOfDeltaSeconds.has_value() && std::isfinite(*window.deltaOfDeltaSeconds);
+    // A negative gradient is a draining queue, not bad input.
+    const bool rising = gradientKnown && *window.deltaOfDeltaSeconds > risingDelaySeconds;
+    // The gradient is a mean over the window's packets, so a queue that grows slowly barely moves
+    // it; such a queue shows as less received than sent.
+    const auto sent = usable(window.sentBps);
+    const auto received = usable(window.receivedBps);
+    const bool queueGrowing = sent && received && *received < *sent * (1.0 - queueGrowthShare);
+    if (gradientKnown || queueGrowing) {
+        risingWindows_ = rising || queueGrowing ? risingWindows_ + 1 : 0;
     }
     const auto loss = usable(window.lossPercent);
     if (risingWindows_ >= risingDelayWindows || (loss && *loss > heavyLossPercent)) {
@@ -99,12 +104,17 @@ void BandwidthEstimator::increase(const BandwidthFeedbackWindow& window) {
     if (sent && *sent < estimate_ * underuseShare) {
         return;
     }
+    // A cut long past, with the path clean since, says the congestion has gone: growing by a
+    // few percent a second would take half a minute back to a fast link.
+    if (lastDecreaseAt_ && window.atSeconds - *lastDecreaseAt_ >= probeAfterSeconds) {
+        if (!lastProbeStepAt_ || window.atSeconds - *lastProbeStepAt_ >= rampStepSeconds) {
+            estimate_ = clamp(estimate_ * probeStepFactor);
+            lastProbeStepAt_ = window.atSeconds;
+        }
+        return;
+    }
     const double elapsed = lastAt_ ? std::clamp(window.atSeconds - *lastAt_, 0.0, 1.0) : 0.0;
-    // A cut long past, with the path clean since, says the congestion has gone.
-    const bool recovering =
-        lastDecreaseAt_ && window.atSeconds - *lastDecreaseAt_ >= fastGrowthAfterSeconds;
-    const double growth = recovering ? fastGrowthPerSecond : growthPerSecond;
-    estimate_ = clamp(estimate_ * std::pow(1.0 + growth, elapsed));
+    estimate_ = clamp(estimate_ * std::pow(1.0 + growthPerSecond, elapsed));
 }
 
 std::int64_t BandwidthEstimator::update(const BandwidthFeedbackWindow& window) {

@@ -22,8 +22,8 @@ struct BandwidthFeedbackWindow {
 };
 
 // A loss- and delay-based sending-rate estimate. It starts at the initial rate, ramps by 1.5 ×
-// and then 2 × one second apart while the path stays clean, then grows slowly, faster once a cut
-// lies a while back; a delay gradient that rises over consecutive windows or heavy loss cuts it
+// and then 2 × one second apart while the path stays clean, then grows slowly, by steps once a
+// cut lies a while back; a delay gradient that rises over consecutive windows or heavy loss cuts it
 // towards the received rate. Not thread-safe: the transport calls it from its own queue.
 class BandwidthEstimator {
   public:
@@ -33,14 +33,17 @@ class BandwidthEstimator {
     static constexpr double lightLossPercent = 2.0;
     static constexpr double risingDelaySeconds = 0.001;
     static constexpr int risingDelayWindows = 2;
+    // Less received than sent by this share is a queue building up.
+    static constexpr double queueGrowthShare = 0.05;
     static constexpr double rampStepSeconds = 1.0;
     static constexpr double firstRampFactor = 1.5;
     static constexpr double secondRampFactor = 2.0;
-    // Growth after the ramp and near a cut, and once the path has stayed clean for a while after
-    // a cut (a cap that was lifted).
+    // Growth after the ramp and near a cut. Once the path has stayed clean for a while after a
+    // cut (a cap that was lifted), the estimate steps up as a successful probe would raise it,
+    // by the probing step once a second while each step is carried.
     static constexpr double growthPerSecond = 0.08;
-    static constexpr double fastGrowthPerSecond = 0.16;
-    static constexpr double fastGrowthAfterSeconds = 5.0;
+    static constexpr double probeStepFactor = 1.5;
+    static constexpr double probeAfterSeconds = 5.0;
     static constexpr double decreaseFactor = 0.85;
     // Below this share of the estimate the encoder is not using what it has (a still screen).
     static constexpr double underuseShare = 0.5;
@@ -74,6 +77,7 @@ class BandwidthEstimator {
     bool rampEnded_ = false;
     std::optional<double> lastAt_;
     std::optional<double> lastDecreaseAt_;
+    std::optional<double> lastProbeStepAt_;
     int risingWindows_ = 0;
     std::deque<std::pair<double, double>> received_;  // (end of window, received rate)
 };

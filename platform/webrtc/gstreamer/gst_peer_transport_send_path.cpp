@@ -8,6 +8,7 @@
 #include <limits>
 #include <span>
 
+#include "platform/log/logger.h"
 #include "platform/process/process_info.h"
 #include "platform/webrtc/gstreamer/glib_handoff.h"
 #include "platform/webrtc/gstreamer/gst_peer_transport.h"
@@ -24,7 +25,18 @@ void GstPeerTransport::setBitrateBounds(const BitrateBounds& bounds) {
 }
 
 void GstPeerTransport::estimateArrived(const BandwidthFeedbackWindow& window) {
+    const std::int64_t before = estimator_.estimateBps();
     const auto estimate = static_cast<double>(estimator_.update(window));
+    if (estimate < static_cast<double>(before)) {
+        // Debug only (QUILLORY_DEBUG=webrtc): what made the sending rate fall.
+        static const Logger logger("webrtc", "estimate");
+        logger.debug(
+            "Estimate %.0f kbit/s after sent %.0f, received %.0f kbit/s, loss %.1f %%, "
+            "delay gradient %.2f ms",
+            estimate / 1e3, window.sentBps.value_or(-1e3) / 1e3,
+            window.receivedBps.value_or(-1e3) / 1e3, window.lossPercent.value_or(-1),
+            window.deltaOfDeltaSeconds.value_or(0) * 1e3);
+    }
     estimated_ = true;
     {
         std::lock_guard lock(mutex_);

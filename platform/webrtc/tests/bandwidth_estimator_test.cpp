@@ -64,25 +64,42 @@ TEST(BandwidthEstimatorTest, RampsByOneAndAHalfThenTwiceOneSecondApartWhileClean
 TEST(BandwidthEstimatorTest, CutFollowsTheReceivedRateOfTheLastHalfSecond) {
     BandwidthEstimator estimator(4'000'000, 16'000'000);
     for (double t = 0; t < 0.35; t += step) {
-        estimator.update({t, 4e6, 3e6, 5, 0, 0.02});  // in between: hold
+        estimator.update({t, 4e6, 3.8e6, 5, 0, 0.02});  // in between: hold
     }
     ASSERT_EQ(estimator.estimateBps(), 4'000'000);
     estimator.update({0.4, 4e6, 0.5e6, 40, 0, 0.02});
-    EXPECT_EQ(estimator.estimateBps(), 2'125'000);
+    EXPECT_EQ(estimator.estimateBps(), 2'669'000);
+}
+
+// A queue that grows by a few percent a second moves the mean gradient by microseconds; what is
+// received falling behind what is sent shows it.
+TEST(BandwidthEstimatorTest, ReceivedFallingBehindSentIsOveruseEvenWithAFlatGradient) {
+    for (const double received : {3.7e6, 3.9e6}) {
+        BandwidthEstimator estimator(4'000'000, 16'000'000);
+        for (double t = 0; t < 0.25; t += step) {
+            estimator.update({t, 4e6, received, 0, 0.00001, 0.02});
+        }
+        if (received < 3.8e6) {
+            EXPECT_LT(estimator.estimateBps(), 4'000'000) << received;
+        } else {
+            EXPECT_GE(estimator.estimateBps(), 4'000'000) << received;
+        }
+    }
 }
 
 // Near a cut the estimate creeps up; with the path clean for a while after it (a cap lifted) it
-// climbs faster.
-TEST(BandwidthEstimatorTest, GrowsFasterOnceACutLiesAWhileBack) {
+// steps up by half once a second.
+TEST(BandwidthEstimatorTest, StepsUpOnceACutLiesAWhileBack) {
     BandwidthEstimator estimator(4'000'000, 16'000'000);
     estimator.update({0.0, 4e6, 2e6, 30, 0.003, 0.02});
     ASSERT_EQ(estimator.estimateBps(), 2'000'000);
     const auto near = feed(estimator, 0.1, 1.0, 0);
-    feed(estimator, 1.1, 5.0, 0);
-    const auto before = estimator.estimateBps();
-    const auto after = feed(estimator, 5.1, 6.0, 0);
+    const auto before = feed(estimator, 1.1, 4.9, 0);
+    const auto stepped = feed(estimator, 5.0, 5.9, 0);
+    const auto again = feed(estimator, 6.0, 6.0, 0);
     EXPECT_LT(near, 2'000'000 * 1.09);
-    EXPECT_GT(static_cast<double>(after) / static_cast<double>(before), 1.12);
+    EXPECT_NEAR(static_cast<double>(stepped), static_cast<double>(before) * 1.5, 1);
+    EXPECT_NEAR(static_cast<double>(again), static_cast<double>(stepped) * 1.5, 1);
 }
 
 TEST(BandwidthEstimatorTest, DoubtfulWindowDelaysTheNextRampStep) {
