@@ -563,6 +563,29 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
         }
         gst_object_unref(rtpbin);
     }
+    // A frame's send delay counts from when the packetizer emitted it.
+    GstPad* packetized = gst_element_get_static_pad(payloader_, "src");
+    probe(packetized,
+          static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+          [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+              auto self = weakOf(data).lock();
+              if (!self) {
+                  return GST_PAD_PROBE_OK;
+              }
+              GstBuffer* first = (info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0
+                                     ? GST_PAD_PROBE_INFO_BUFFER(info)
+                                     : nullptr;
+              if (GstBufferList* list =
+                      first == nullptr ? GST_PAD_PROBE_INFO_BUFFER_LIST(info) : nullptr;
+                  list != nullptr && gst_buffer_list_length(list) > 0) {
+                  first = gst_buffer_list_get(list, 0);
+              }
+              if (first != nullptr) {
+                  self->packetized(first);
+              }
+              return GST_PAD_PROBE_OK;
+          });
+    gst_object_unref(packetized);
     // Paced where retransmissions join the media, before the session stamps their send times;
     // without a retransmission element, the media alone.
     GstElement* joined = findInside(webrtc_, "rtprtxsend");

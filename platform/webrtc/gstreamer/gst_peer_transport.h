@@ -108,6 +108,7 @@ class GstPeerTransport final : public PeerTransport,
                                   SetDescriptionCompletion completion, std::string error);
     void keyframeRequested(bool fullIntraRequest);
     void rtcpArrived();
+    void packetized(GstBuffer* buffer);
     void packetLeft(GstBuffer* buffer);
     // Blocks until the packet may leave; holds no reference to the transport meanwhile.
     static void pace(PacingGate& gate, std::uint32_t mediaSsrc, GstBuffer* buffer);

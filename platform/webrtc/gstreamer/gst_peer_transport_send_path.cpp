@@ -158,6 +158,17 @@ void GstPeerTransport::repeatForKeyframe() {
     encodeFrame(std::move(frame), rate);
 }
 
+void GstPeerTransport::packetized(GstBuffer* buffer) {
+    GstRTPBuffer rtp = GST_RTP_BUFFER_INIT;
+    if (!gst_rtp_buffer_map(buffer, GST_MAP_READ, &rtp)) {
+        return;
+    }
+    const std::uint32_t timestamp = gst_rtp_buffer_get_timestamp(&rtp);
+    gst_rtp_buffer_unmap(&rtp);
+    std::lock_guard lock(mutex_);
+    counters_.framePacketized(timestamp, now());
+}
+
 void GstPeerTransport::packetLeft(GstBuffer* buffer) {
     GstMapInfo map;
     if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) {

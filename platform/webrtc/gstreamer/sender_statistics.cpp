@@ -102,6 +102,13 @@ void SenderCounters::frameEncoded(const EncodedFrame& frame) {
                   [at](const auto& entry) { return at - entry.second.at > 2'000'000'000; });
 }
 
+void SenderCounters::framePacketized(std::uint32_t rtpTimestamp, std::int64_t atNanoseconds) {
+    if (const auto frame = pushed_.find(rtpTimestamp);
+        frame != pushed_.end() && !frame->second.packetizedAt) {
+        frame->second.packetizedAt = atNanoseconds;
+    }
+}
+
 void SenderCounters::packetLeft(std::uint32_t ssrc, std::uint32_t mediaSsrc,
                                 std::uint32_t rtpTimestamp, bool marker, std::size_t bytes,
                                 std::int64_t atNanoseconds) {
@@ -113,7 +120,10 @@ void SenderCounters::packetLeft(std::uint32_t ssrc, std::uint32_t mediaSsrc,
     if (frame == pushed_.end()) {
         return;
     }
-    totalPacketSendDelay += static_cast<double>(atNanoseconds - frame->second.at) / 1e9;
+    // Waiting to be encoded into packets is no send delay; a frame whose packetizing went unseen
+    // counts from its push.
+    const std::int64_t from = frame->second.packetizedAt.value_or(frame->second.at);
+    totalPacketSendDelay += static_cast<double>(atNanoseconds - from) / 1e9;
     if (media && marker && !frame->second.sent) {
         frame->second.sent = true;
         framesSent += 1;

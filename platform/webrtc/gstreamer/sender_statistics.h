@@ -28,6 +28,8 @@ struct SenderCounters {
     // The rate the encoder was last given, which tells a huge frame.
     void encoderConfigured(double bitsPerSecond, int framesPerSecond);
     void frameEncoded(const EncodedFrame& frame);
+    // The packetizer emitted a packet of the frame: the frame's send delay counts from its first.
+    void framePacketized(std::uint32_t rtpTimestamp, std::int64_t atNanoseconds);
     // One RTP packet as it leaves the transport: a frame is sent with its marked last packet.
     // Retransmissions (another SSRC) add only their send delay.
     void packetLeft(std::uint32_t ssrc, std::uint32_t mediaSsrc, std::uint32_t rtpTimestamp,
@@ -47,7 +49,8 @@ struct SenderCounters {
     double targetBitrate = 0;
     // The bandwidth estimate, once feedback or a receiver report has measured one.
     std::optional<double> availableOutgoingBitrate;
-    double totalPacketSendDelay = 0;  // seconds
+    // Seconds packets waited between the packetizer and the socket.
+    double totalPacketSendDelay = 0;
     double firCount = 0;
     // Frames lost because the encoder had not finished the ones before (held back by the CPU).
     double framesDroppedBusy = 0;
@@ -57,6 +60,7 @@ struct SenderCounters {
   private:
     struct Pushed {
         std::int64_t at = 0;
+        std::optional<std::int64_t> packetizedAt;
         bool huge = false;
         bool sent = false;
     };

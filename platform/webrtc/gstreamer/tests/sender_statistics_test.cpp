@@ -160,11 +160,14 @@ TEST(SenderStatisticsTest, TheSendersOwnMembersFollowAKnownStream) {
                             second + afterMilliseconds * 1'000'000);
     };
 
-    // A keyframe sent whole and retransmitted in part, a frame sent whole, a frame whose last
-    // packet is still queued.
+    // A keyframe packetized a millisecond after its push (its delay counts from then), sent
+    // whole and retransmitted in part; a frame sent whole; a frame whose last packet is still
+    // queued.
     encode(3000, 9000, 30);
     encode(6000, 1000, 26);
     encode(9000, 1000, 28);
+    counters.framePacketized(3000, second + 1'000'000);
+    counters.framePacketized(3000, second + 2'000'000);
     leave(media, 3000, false, 2);
     leave(media, 3000, true, 2);
     leave(retransmission, 3000, true, 50);
@@ -195,7 +198,7 @@ TEST(SenderStatisticsTest, TheSendersOwnMembersFollowAKnownStream) {
         {0, "hugeFramesSent", 1.0, 1.0, 1.0},
         {0, "qpSum", 84.0, absent, absent},
         {0, "totalEncodeTime", 0.012, 0.016, 0.016},
-        {0, "totalPacketSendDelay", 0.056, 0.059, 0.059},
+        {0, "totalPacketSendDelay", 0.053, 0.056, 0.056},
         {0, "targetBitrate", 600'000.0, 600'000.0, 600'000.0},
         {0, "qualityLimitationReason", std::string("none"), std::string("cpu"),
          std::string("bandwidth")},
