@@ -14,6 +14,7 @@ PacketPacer::PacketPacer(std::int64_t maximumDelayNanoseconds, double targetBitr
     : maximumDelay_(maximumDelayNanoseconds), target_(targetBitrateBps) {}
 
 void PacketPacer::frameQueued(std::uint32_t rtpTimestamp, std::size_t bytes, std::int64_t at) {
+    drain(at);  // the idle time before the frame, which banks nothing
     frames_.push_back(Frame{.rtpTimestamp = rtpTimestamp, .at = at, .bytes = bytes});
 }
 
@@ -41,10 +42,13 @@ std::size_t PacketPacer::queuedBytes() const {
 void PacketPacer::drain(std::int64_t now) {
     if (now > drainedAt_) {
         const double rate = rateBps(now);
+        // Idle time banks nothing, or the next keyframe would leave in one burst.
+        const double floor =
+            frames_.empty() ? 0.0 : -rate * static_cast<double>(catchUpNanoseconds) / 1e9;
         debtBits_ =
             std::isinf(rate)
                 ? 0.0
-                : std::max(0.0, debtBits_ - rate * static_cast<double>(now - drainedAt_) / 1e9);
+                : std::max(floor, debtBits_ - rate * static_cast<double>(now - drainedAt_) / 1e9);
         drainedAt_ = now;
     }
 }

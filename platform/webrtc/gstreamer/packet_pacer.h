@@ -24,6 +24,9 @@ class PacketPacer {
     // timer per packet at high rates.
     static constexpr std::int64_t burstNanoseconds = 1'000'000;
     static constexpr std::int64_t defaultMaximumDelayNanoseconds = 100'000'000;
+    // While a frame waits, a sender that got its turn late may send what fell due meanwhile, up to
+    // this much of the rate: otherwise every late wake-up of a busy machine slows the pace.
+    static constexpr std::int64_t catchUpNanoseconds = 10'000'000;
 
     PacketPacer(std::int64_t maximumDelayNanoseconds, double targetBitrateBps);
 

@@ -73,6 +73,28 @@ TEST(PacketPacer, FollowsTheTargetAndPutsRetransmissionsIntoTheSameBudget) {
     EXPECT_GT(pacer.wait(clock), 0);
 }
 
+TEST(PacketPacer, MakesUpForLateTurnsWhileAFrameWaitsButBanksNothingWhenIdle) {
+    PacketPacer pacer(100 * ms, 1e6);  // 2.5 Mbit/s: a packet every 3.84 ms
+    std::int64_t clock = 0;
+    constexpr std::size_t bytes = 24'000;
+    pacer.frameQueued(1, bytes, clock);
+    for (std::size_t sent = 0; sent < bytes; sent += packetBytes) {
+        clock += pacer.wait(clock) + 2 * ms;  // every turn taken 2 ms late, as on a busy machine
+        pacer.mediaSent(packetBytes, 1, sent + packetBytes >= bytes, clock);
+    }
+    // On time the 20 packets take 73 ms; losing 2 ms a turn they would take 117 ms.
+    EXPECT_LT(clock, 80 * ms);
+
+    clock += 1000 * ms;
+    pacer.frameQueued(2, bytes, clock);
+    int atOnce = 0;
+    while (pacer.wait(clock) == 0 && atOnce < 20) {
+        pacer.mediaSent(packetBytes, 2, false, clock);
+        ++atOnce;
+    }
+    EXPECT_EQ(atOnce, 1);
+}
+
 TEST(PacketPacer, ForgetsFramesDroppedOnTheWayAndLetsOverdueOnesGo) {
     PacketPacer pacer(100 * ms, 1e6);
     std::int64_t clock = 0;
