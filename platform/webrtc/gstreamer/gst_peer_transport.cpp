@@ -58,6 +58,19 @@ WeakTransport weakOf(gpointer data) {
     return fromGlib<WeakTransport>(data);
 }
 
+// Each RTP packet of a buffer or buffer-list probe.
+template <typename Each>
+void forEachPacket(GstPadProbeInfo* info, Each each) {
+    if ((info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
+        each(GST_PAD_PROBE_INFO_BUFFER(info));
+    } else if (GstBufferList* list = GST_PAD_PROBE_INFO_BUFFER_LIST(info)) {
+        const guint count = gst_buffer_list_length(list);
+        for (guint index = 0; index < count; ++index) {
+            each(gst_buffer_list_get(list, index));
+        }
+    }
+}
+
 }  // namespace
 
 std::int64_t GstPeerTransport::now() {
@@ -572,17 +585,8 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
               if (!self) {
                   return GST_PAD_PROBE_OK;
               }
-              GstBuffer* first = (info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0
-                                     ? GST_PAD_PROBE_INFO_BUFFER(info)
-                                     : nullptr;
-              if (GstBufferList* list =
-                      first == nullptr ? GST_PAD_PROBE_INFO_BUFFER_LIST(info) : nullptr;
-                  list != nullptr && gst_buffer_list_length(list) > 0) {
-                  first = gst_buffer_list_get(list, 0);
-              }
-              if (first != nullptr) {
-                  self->packetized(first);
-              }
+              // Each packet is looked at, but only a frame's first counts.
+              forEachPacket(info, [&self](GstBuffer* buffer) { self->packetized(buffer); });
               return GST_PAD_PROBE_OK;
           });
     gst_object_unref(packetized);
@@ -603,14 +607,7 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
                   } else {
                       return GST_PAD_PROBE_OK;
                   }
-                  if ((info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
-                      pace(*gate, ssrc, GST_PAD_PROBE_INFO_BUFFER(info));
-                  } else if (GstBufferList* list = GST_PAD_PROBE_INFO_BUFFER_LIST(info)) {
-                      const guint count = gst_buffer_list_length(list);
-                      for (guint index = 0; index < count; ++index) {
-                          pace(*gate, ssrc, gst_buffer_list_get(list, index));
-                      }
-                  }
+                  forEachPacket(info, [&](GstBuffer* buffer) { pace(*gate, ssrc, buffer); });
                   return GST_PAD_PROBE_OK;
               });
         gst_object_unref(paced);
@@ -628,14 +625,7 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
                   if (!self) {
                       return GST_PAD_PROBE_OK;
                   }
-                  if ((info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
-                      self->packetLeft(GST_PAD_PROBE_INFO_BUFFER(info));
-                  } else if (GstBufferList* list = GST_PAD_PROBE_INFO_BUFFER_LIST(info)) {
-                      const guint count = gst_buffer_list_length(list);
-                      for (guint index = 0; index < count; ++index) {
-                          self->packetLeft(gst_buffer_list_get(list, index));
-                      }
-                  }
+                  forEachPacket(info, [&self](GstBuffer* buffer) { self->packetLeft(buffer); });
                   return GST_PAD_PROBE_OK;
               });
         gst_object_unref(pad);
