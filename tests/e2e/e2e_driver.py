@@ -233,13 +233,15 @@ class Scenario:
         # Asked again while waiting: a window of ours that maps late may take the focus back.
         deadline = time.monotonic() + WAIT
         while True:
-            self.user("raise", str(window))
             try:
+                # A window the window manager has yet to take on is not in its list to raise.
+                self.user("raise", str(window))
                 self.wait_active(window, timeout=1.0)
                 return
-            except Failure:
+            except Failure as failure:
                 check(time.monotonic() < deadline,
-                      f"window {window} did not take the focus from {active_window()}")
+                      f"window {window} did not take the focus from {active_window()}: {failure}")
+                time.sleep(0.05)
 
     def wait_active(self, window, timeout=WAIT):
         deadline = time.monotonic() + timeout
@@ -826,10 +828,10 @@ def start_window(s, title, geometry):
     window = Process("window", [s.arguments.window, "--title", title, "--geometry", geometry])
     s.processes.append(window)
     window.id = window.window = window.expect("ready")["window"]
+    window.place = window_place(window.id)
     # The window manager may keep a new window under the focused full-screen target, whose
     # layer is above it: the window would paint, yet nothing on the display would change.
     s.focus(window)
-    window.place = window_place(window.id)
     return window
 
 
