@@ -158,6 +158,18 @@ void GstPeerTransport::probe(GstPad* pad, GstPadProbeType type, GstPadProbeCallb
     }
 }
 
+template <void (GstPeerTransport::*Each)(GstBuffer*)>
+void GstPeerTransport::probePackets(GstPad* pad) {
+    probe(pad,
+          static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+          [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+              if (auto self = weakOf(data).lock()) {
+                  forEachPacket(info, [&self](GstBuffer* buffer) { ((*self).*Each)(buffer); });
+              }
+              return GST_PAD_PROBE_OK;
+          });
+}
+
 bool GstPeerTransport::build(const std::string& address) {
     if (offered_.empty()) {
         return false;
@@ -576,19 +588,10 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
         }
         gst_object_unref(rtpbin);
     }
-    // A frame's send delay counts from when the packetizer emitted it.
+    // A frame's send delay counts from when the packetizer emitted it: each packet is looked at,
+    // but only a frame's first counts.
     GstPad* packetized = gst_element_get_static_pad(payloader_, "src");
-    probe(packetized,
-          static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
-          [](GstPad*, GstPadProbeInfo* info, gpointer data) {
-              auto self = weakOf(data).lock();
-              if (!self) {
-                  return GST_PAD_PROBE_OK;
-              }
-              // Each packet is looked at, but only a frame's first counts.
-              forEachPacket(info, [&self](GstBuffer* buffer) { self->packetized(buffer); });
-              return GST_PAD_PROBE_OK;
-          });
+    probePackets<&GstPeerTransport::packetized>(packetized);
     gst_object_unref(packetized);
     // Paced where retransmissions join the media, before the session stamps their send times;
     // without a retransmission element, the media alone.
@@ -617,17 +620,7 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
     }
     if (GstElement* sink = findInside(webrtc_, "nicesink")) {
         GstPad* pad = gst_element_get_static_pad(sink, "sink");
-        probe(pad,
-              static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
-                                           GST_PAD_PROBE_TYPE_BUFFER_LIST),
-              [](GstPad*, GstPadProbeInfo* info, gpointer data) {
-                  auto self = weakOf(data).lock();
-                  if (!self) {
-                      return GST_PAD_PROBE_OK;
-                  }
-                  forEachPacket(info, [&self](GstBuffer* buffer) { self->packetLeft(buffer); });
-                  return GST_PAD_PROBE_OK;
-              });
+        probePackets<&GstPeerTransport::packetLeft>(pad);
         gst_object_unref(pad);
         gst_object_unref(sink);
     }

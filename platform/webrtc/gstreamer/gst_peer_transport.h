@@ -90,6 +90,9 @@ class GstPeerTransport final : public PeerTransport,
     // Both do nothing once closed; close() takes back what they added.
     void connect(GObject* object, const char* signal, GCallback handler);
     void probe(GstPad* pad, GstPadProbeType type, GstPadProbeCallback callback);
+    // Hands every RTP packet passing `pad` to `Each` while the transport lives.
+    template <void (GstPeerTransport::*Each)(GstBuffer*)>
+    void probePackets(GstPad* pad);
     std::shared_ptr<PeerTransportDelegate> liveDelegate() const;
     void createDescription(const char* signal, const char* field, SessionDescription::Type type,
                            CreateDescriptionCompletion completion);
