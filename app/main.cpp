@@ -160,7 +160,8 @@ int main(int argc, char** argv) {
         qtLogger().error("The quick controls cannot be built: %s",
                          qUtf8Printable(quickControls.errorString()));
     }
-    RootPropertyNotifier desktop({QStringLiteral("_NET_CURRENT_DESKTOP")});
+    RootPropertyNotifier desktop(
+        {QStringLiteral("_NET_CURRENT_DESKTOP"), QStringLiteral("_NET_ACTIVE_WINDOW")});
     const std::shared_ptr<UserDefaults> defaults = UserDefaults::standard();
 
     ApplicationSession made = makeSession(engine);

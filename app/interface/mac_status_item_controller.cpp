@@ -92,6 +92,8 @@ MacStatusItemController::MacStatusItemController(SessionFacade* session,
                                   [this](const QString& name) {
                                       if (name == QLatin1String("_NET_CURRENT_DESKTOP")) {
                                           desktopSwitched();
+                                      } else if (name == QLatin1String("_NET_ACTIVE_WINDOW")) {
+                                          activeWindowChanged();
                                       }
                                   });
     }
@@ -423,6 +425,14 @@ void MacStatusItemController::applicationStateChanged(Qt::ApplicationState state
 
 void MacStatusItemController::desktopSwitched() {
     hidePanel();
+}
+
+void MacStatusItemController::activeWindowChanged() {
+    // A code may arrive while the keyboard passes between windows, with none active, or the user
+    // may turn to another window while it shows: either way it belongs above the one in use now.
+    if (floating_ && panel_) {
+        followActiveWindow(*panel_, true);
+    }
 }
 
 void MacStatusItemController::setWatching(bool on) {

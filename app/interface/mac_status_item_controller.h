@@ -29,7 +29,8 @@ struct StatusItemEnvironment {
     QQmlEngine* engine = nullptr;
     // The panel's content (the quick controls); none leaves the surface empty.
     QQmlComponent* content = nullptr;
-    // Hides the panel when the desktop switches; none when there is no X server.
+    // Watches _NET_CURRENT_DESKTOP, to hide the panel when the desktop switches, and
+    // _NET_ACTIVE_WINDOW, to keep a code above the window in use; none when there is no X server.
     RootPropertyNotifier* desktop = nullptr;
     // Without a compositing manager the panel is cut to its rounded shape, and casts no shadow.
     bool maskCorners = true;
@@ -95,6 +96,8 @@ class MacStatusItemController : public QObject, public LifecycleStatusItem {
     void applicationStateChanged(Qt::ApplicationState state);
     // The current desktop changed.
     void desktopSwitched();
+    // Another window has the keyboard, or none has.
+    void activeWindowChanged();
     // The panel lost activation and `focus` (ours, or none) has the keyboard now.
     void panelLostActivation(QWindow* focus);
 

@@ -26,8 +26,14 @@ RootPropertyNotifier::RootPropertyNotifier(const QStringList& names, QObject* pa
 
 RootPropertyNotifier::~RootPropertyNotifier() = default;
 
-bool RootPropertyNotifier::compositing() const {
-    return watcher_ && watcher_->compositing();
+bool RootPropertyNotifier::compositing() {
+    if (!watcher_) {
+        return false;
+    }
+    const bool running = watcher_->compositing();
+    // The reply may have brought changes along, which the socket will not announce again.
+    QMetaObject::invokeMethod(this, &RootPropertyNotifier::read, Qt::QueuedConnection);
+    return running;
 }
 
 void RootPropertyNotifier::read() {

@@ -20,7 +20,7 @@ class RootPropertyNotifier : public QObject {
 
     bool isWatching() const { return watcher_ != nullptr; }
     // Whether a compositing manager runs; false without a server.
-    bool compositing() const;
+    bool compositing();
 
   signals:
     void changed(const QString& name);

@@ -95,6 +95,19 @@ class XInput {
         sync();
     }
 
+    // Where the server shows the window's top-left corner. Qt's own idea lags while the window
+    // manager adopts a window just shown: it may still hold the frame's place before placement.
+    QPoint origin(WId window) {
+        auto* reply = xcb_translate_coordinates_reply(
+            x_.connection,
+            xcb_translate_coordinates(x_.connection, static_cast<xcb_window_t>(window),
+                                      x_.screen->root, 0, 0),
+            nullptr);
+        const QPoint point = reply ? QPoint(reply->dst_x, reply->dst_y) : QPoint();
+        std::free(reply);
+        return point;
+    }
+
     // Whether the window manager lists `name` in the window's _NET_WM_STATE.
     bool hasState(WId window, const char* name) {
         const char property[] = "_NET_WM_STATE";
@@ -234,7 +247,8 @@ class PanelOnX11 : public ::testing::Test {
     FakeSession session_;
     QQmlEngine engine_;
     std::unique_ptr<QQmlComponent> content_;
-    RootPropertyNotifier desktop_{{QStringLiteral("_NET_CURRENT_DESKTOP")}};
+    RootPropertyNotifier desktop_{
+        {QStringLiteral("_NET_CURRENT_DESKTOP"), QStringLiteral("_NET_ACTIVE_WINDOW")}};
     Editor editor_;
     std::unique_ptr<MacStatusItemController> controller_;
 };
@@ -275,7 +289,8 @@ TEST_F(PanelOnX11, APanelOpenedByACodeLeavesTheKeyboardWhereItWas) {
 
 // Another application's window that covers the screen and has the keyboard: the window manager
 // keeps it above every "keep above" window while it is focused. A code shows the panel above it,
-// with a tray and without one, and leaves it the keyboard.
+// with a tray and without one, and leaves it the keyboard; when the user turns to another such
+// window, the code follows.
 TEST_F(PanelOnX11, ACodeBringsThePanelAboveAFullScreenWindowInUse) {
     std::string error;
     const auto desktop = X11Desktop::connect(nullptr, error);
@@ -283,6 +298,31 @@ TEST_F(PanelOnX11, ACodeBringsThePanelAboveAFullScreenWindowInUse) {
     const auto frontmost = [&] {
         const auto application = desktop->frontmostApplication();
         return application ? application->processID : 0;
+    };
+    // The application's window once it has the keyboard; 0 if it never gets it.
+    const auto windowInUse = [&](const TestApplication& application) {
+        std::uint32_t id = 0;
+        const bool inUse = QTest::qWaitFor(
+            [&] {
+                for (const auto& window : desktop->windows().value_or(std::vector<WindowInfo>{})) {
+                    if (window.processID == application.processID) {
+                        id = window.id;
+                    }
+                }
+                return id != 0 && frontmost() == application.processID;
+            },
+            waitMs);
+        return inUse ? id : 0;
+    };
+    const auto stackedAbove = [&](std::uint32_t covering) {
+        const auto windows = desktop->windows().value_or(std::vector<WindowInfo>{});
+        const auto position = [&](std::uint32_t id) {
+            return std::find_if(windows.begin(), windows.end(),
+                                [id](const WindowInfo& window) { return window.id == id; }) -
+                   windows.begin();
+        };
+        // Front to back; a window that is not mapped is not listed, so counts as behind.
+        return position(static_cast<std::uint32_t>(panel()->winId())) < position(covering);
     };
     for (const bool withTray : {true, false}) {
         SCOPED_TRACE(withTray ? "tray" : "no tray");
@@ -297,32 +337,23 @@ TEST_F(PanelOnX11, ACodeBringsThePanelAboveAFullScreenWindowInUse) {
 
         const TestApplication gtk(MENU_TEST_GTK " --report-events");
         ASSERT_TRUE(gtk.isReady());
-        std::uint32_t covering = 0;
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] {
-                for (const auto& window : desktop->windows().value_or(std::vector<WindowInfo>{})) {
-                    if (window.processID == gtk.processID) {
-                        covering = window.id;
-                    }
-                }
-                return covering != 0 && frontmost() == gtk.processID;
-            },
-            waitMs));
-        const auto stackedAbove = [&] {
-            const auto windows = desktop->windows().value_or(std::vector<WindowInfo>{});
-            const auto position = [&](std::uint32_t id) {
-                return std::find_if(windows.begin(), windows.end(),
-                                    [id](const WindowInfo& window) { return window.id == id; }) -
-                       windows.begin();
-            };
-            // Front to back; a window that is not mapped is not listed, so counts as behind.
-            return position(static_cast<std::uint32_t>(panel()->winId())) < position(covering);
-        };
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !stackedAbove(); }, waitMs));
+        const std::uint32_t covering = windowInUse(gtk);
+        ASSERT_NE(covering, 0u);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !stackedAbove(covering); }, waitMs));
 
         session_.publishPairingCode(QStringLiteral("123456"));
-        EXPECT_TRUE(QTest::qWaitFor(stackedAbove, waitMs));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return stackedAbove(covering); }, waitMs));
         EXPECT_EQ(frontmost(), gtk.processID);
+        {
+            const TestApplication other(MENU_TEST_GTK " --report-events");
+            ASSERT_TRUE(other.isReady());
+            const std::uint32_t turnedTo = windowInUse(other);
+            ASSERT_NE(turnedTo, 0u);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return stackedAbove(turnedTo); }, waitMs));
+        }
+        // Back in the first window as that one closes.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return frontmost() == gtk.processID; }, waitMs));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return stackedAbove(covering); }, waitMs));
 
         session_.publishPairingCode(QString());
         if (withTray) {
@@ -331,7 +362,7 @@ TEST_F(PanelOnX11, ACodeBringsThePanelAboveAFullScreenWindowInUse) {
             EXPECT_TRUE(panel()->flags().testFlag(Qt::WindowStaysOnTopHint));
         } else {
             // Once the code is gone the window is an ordinary one again.
-            EXPECT_TRUE(QTest::qWaitFor([&] { return !stackedAbove(); }, waitMs));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !stackedAbove(covering); }, waitMs));
             EXPECT_FALSE(panel()->flags().testFlag(Qt::WindowStaysOnTopHint));
         }
         controller_.reset();
@@ -419,7 +450,8 @@ TEST_F(PanelOnX11, AClickBesideACardReachesTheWindowBelowItWhenComposited) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return window->isActive(); }, waitMs));
         EXPECT_TRUE(window->mask().isEmpty());
         EXPECT_NE(window->findChild<QQuickItem*>(QStringLiteral("windowShadow")), nullptr);
-        const QRect edge(card->mapToGlobal(QPointF(0, 0)).toPoint(), card->size().toSize());
+        const QPoint inWindow = card->mapToScene(QPointF(0, 0)).toPoint();
+        const QRect edge(input_.origin(window->winId()) + inWindow, card->size().toSize());
         const int pressesBelow = editor_.presses;
 
         // Inside the card: the card's. Beside it: the window's below. Clear of the screen's
