@@ -110,6 +110,51 @@ TEST(PixelConversion, CropAndScalePutsMarksWhereExpected) {
     }
 }
 
+// At two thirds of the crop each target sample is the rounded mean of the nine samples under it
+// in the source seen at twice its size. The crops are narrower than a vector step, end in part of
+// one, and take the whole source, whose rows are as long as its stride: a read past the last
+// sample falls outside the buffer.
+TEST(PixelConversion, TwoThirdsOfTheCropAverageTheAreaUnderEachPixel) {
+    auto source = PixelBuffer::allocate(192, 66);
+    ASSERT_EQ(source->strideY(), 192);
+    std::uint32_t state = 1;
+    for (int y = 0; y < 66 + 33; ++y) {
+        std::uint8_t* row = y < 66 ? source->dataY() + y * 192 : source->dataUV() + (y - 66) * 192;
+        for (int x = 0; x < 192; ++x) {
+            state = state * 1664525 + 1013904223;
+            // Saturated rows at the top check the rounding of the largest sums.
+            row[x] = y < 6 ? 255 : static_cast<std::uint8_t>(state >> 24);
+        }
+    }
+    const auto expected = [](const std::uint8_t* plane, int channels, int x, int y) {
+        int sum = 0;
+        for (int down = 0; down < 3; ++down) {
+            for (int across = 0; across < 3; ++across) {
+                sum += plane[(3 * y + down) / 2 * 192 + (3 * x + across) / 2 * channels];
+            }
+        }
+        return (sum + 4) / 9;
+    };
+    for (const PixelRect crop :
+         {PixelRect{2, 4, 12, 6}, PixelRect{6, 2, 66, 18}, PixelRect{0, 0, 192, 66}}) {
+        SCOPED_TRACE(std::to_string(crop.width) + "×" + std::to_string(crop.height));
+        auto target = PixelBuffer::allocate(crop.width / 3 * 2, crop.height / 3 * 2);
+        ASSERT_FALSE(cropAndScaleNv12(*source, crop, *target));
+        const std::uint8_t* y = source->dataY() + crop.y * 192 + crop.x;
+        const std::uint8_t* uv = source->dataUV() + crop.y / 2 * 192 + crop.x;
+        for (int row = 0; row < target->height(); ++row) {
+            for (int x = 0; x < target->width(); ++x) {
+                ASSERT_EQ(target->dataY()[row * target->strideY() + x], expected(y, 1, x, row))
+                    << "luma " << x << "," << row;
+                const int chroma = x / 2, channel = x % 2;
+                ASSERT_EQ(target->dataUV()[row / 2 * target->strideUV() + x],
+                          expected(uv + channel, 2, chroma, row / 2))
+                    << "chroma " << x << "," << row / 2;
+            }
+        }
+    }
+}
+
 // A capture converts only what changed and keeps the rest of the last picture: the result must
 // equal a whole conversion of the new picture, at the edges of the part too.
 TEST(PixelConversion, APartConvertedInPlaceMatchesTheWholePicture) {
