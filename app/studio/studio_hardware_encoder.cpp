@@ -123,8 +123,9 @@ bool StudioHardwareEncoder::configureSession() {
     config.bitrateKbps = bitrate_;
     config.framesPerSecond = cadence_;
     config.threads = usableCores();
-    // Constrained Baseline for either answered profile: at one rate High shows a lower QP, and
-    // the adaptation policy's QP-led pressure and recovery then fail to step under a capped link.
+    // What the answer picked: Constrained High shows the picture better at one rate.
+    config.profile = profile_.starts_with("64") ? H264Profile::constrainedHigh
+                                                : H264Profile::constrainedBaseline;
     StudioCodecOpened opened = shared_.openCodec(config);
     if (!opened.codec) {
         if (opened.error) {

@@ -171,6 +171,11 @@ int FakeCodecControl::opens() const {
     return opens_;
 }
 
+std::vector<H264Profile> FakeCodecControl::profiles() const {
+    std::lock_guard lock(mutex_);
+    return profiles_;
+}
+
 void FakeCodecControl::waitForEncoded(std::size_t count) const {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return encoded_.size() >= count; });
@@ -184,6 +189,7 @@ StudioVideoCodecOpener FakeCodecControl::opener() {
         }
         std::lock_guard lock(control->mutex_);
         ++control->opens_;
+        control->profiles_.push_back(config.profile);
         if (auto error = std::exchange(control->openError_, std::nullopt)) {
             return {nullptr, error};
         }

@@ -46,6 +46,8 @@ class FakeCodecControl : public std::enable_shared_from_this<FakeCodecControl> {
     std::vector<std::uint32_t> bitrates() const;
     std::vector<int> framesPerSecondChanges() const;
     int opens() const;
+    // The profile each open asked for.
+    std::vector<H264Profile> profiles() const;
     // Blocks until at least `count` frames reached the codec.
     void waitForEncoded(std::size_t count) const;
 
@@ -70,6 +72,7 @@ class FakeCodecControl : public std::enable_shared_from_this<FakeCodecControl> {
     std::vector<std::uint32_t> bitrates_;
     std::vector<int> framesPerSecondChanges_;
     int opens_ = 0;
+    std::vector<H264Profile> profiles_;
 };
 
 // A minimal Annex-B packet: SPS, PPS and IDR for a keyframe, one slice otherwise; the slice

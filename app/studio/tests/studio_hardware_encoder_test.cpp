@@ -116,6 +116,22 @@ TEST_F(StudioHardwareEncoderTest, FirstFrameAfterStartIsKeyThenDelta) {
     EXPECT_EQ(encoder->implementationName(), "quillory-x264-low-delay");
 }
 
+// Constrained High where the answer picked it, which at one rate shows the picture better.
+TEST(StudioHardwareEncoderProfileTest, EncodesTheProfileTheAnswerPicked) {
+    const auto& codecs = InteractiveH264Factory::codecList();
+    for (const auto& [codec, expected] : {std::pair{codecs[0], H264Profile::constrainedHigh},
+                                          std::pair{codecs[1], H264Profile::constrainedBaseline}}) {
+        SCOPED_TRACE(codec.parameters.at("profile-level-id"));
+        const auto control = std::make_shared<FakeCodecControl>();
+        StudioHardwareEncoderFactory factory([](const std::string&) {},
+                                             std::make_shared<FakeClock>(), control->opener());
+        const auto encoder = factory.createEncoder(codec);
+        ASSERT_EQ(encoder->startEncode({frameWidth, frameHeight, 1000, 60, 1}), videoCodecOk);
+        EXPECT_EQ(control->profiles(), std::vector<H264Profile>{expected});
+        encoder->releaseEncoder();
+    }
+}
+
 TEST(StudioHardwareEncoderTraceTest, AnAttachedTraceSeesTheEncoderStages) {
     auto clock = std::make_shared<FakeClock>();
     auto codec = std::make_shared<FakeCodecControl>();
