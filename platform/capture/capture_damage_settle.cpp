@@ -16,15 +16,16 @@ double CaptureDamageSettle::damaged(double now) {
     }
     const bool stepwise = stepwiseUntil_ && now < *stepwiseUntil_;
     due_ = stepwise ? std::min(now + quietSeconds, *firstDamage_ + longestSettleSeconds) : now;
-    if (booked_) {
-        due_ = std::max(due_, *booked_ - slackShare * interval_);
+    if (lastGrab_ && due_ < lastGrabStart_ + spacingShare * interval_) {
+        const bool faster = *firstDamage_ - lastGrabStart_ < fasterShare * interval_;
+        due_ = lastGrabStart_ + (faster ? 1.0 : spacingShare) * interval_;
     }
     return due_;
 }
 
-void CaptureDamageSettle::grabbed(double now) {
-    booked_ = std::max(booked_.value_or(now), now) + interval_;
-    lastGrab_ = now;
+void CaptureDamageSettle::grabbed(double start, double end) {
+    lastGrabStart_ = start;
+    lastGrab_ = end;
     firstDamage_.reset();
 }
 

@@ -342,10 +342,11 @@ void X11CaptureStream::tick() {
 }
 
 void X11CaptureStream::deliver() {
+    const double started = uptimeSeconds();
     const auto frame = grabFrame();
     grabSkipped_ = !frame;
     if (frame && frame->status == CaptureFrameStatus::complete) {
-        settle_.grabbed(uptimeSeconds());
+        settle_.grabbed(started, uptimeSeconds());
     }
     // Events the grab's replies brought in sit in the connection's queue, where the socket
     // watch cannot see them. Read before the handler runs: it may end the stream.

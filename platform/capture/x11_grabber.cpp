@@ -9,6 +9,7 @@
 #include <xcb/xfixes.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -194,33 +195,38 @@ X11Grabber::Conversion X11Grabber::grabInto(xcb_drawable_t drawable, const Pixel
     if (!validArea(grabbed) || !reserve(row * static_cast<std::size_t>(part.height))) {
         return Conversion::grabFailed;
     }
-    // In strips, each into its own part of the segment: the server copies the next strip while
-    // this one is converted.
+    // In strips, each into its own part of the segment, asked for at once: the server copies them
+    // one after the other with no round trip between, while the first ones are converted, and
+    // another client's drawing seldom comes between them.
     const int strips = std::clamp(part.height / minimumStripRows, 1, maximumStrips);
-    const int stripRows = (part.height / strips + 1) & ~1;
-    const auto request = [&](int top, int rows) {
-        return xcb_shm_get_image(
+    const int stripRows = ((part.height + strips - 1) / strips + 1) & ~1;
+    std::array<xcb_shm_get_image_cookie_t, maximumStrips> cookies{};
+    int count = 0;
+    for (int top = 0; top < part.height; top += stripRows) {
+        const int rows = std::min(stripRows, part.height - top);
+        cookies[static_cast<std::size_t>(count++)] = xcb_shm_get_image(
             connection_, drawable, static_cast<std::int16_t>(grabbed.x),
             static_cast<std::int16_t>(grabbed.y + top), static_cast<std::uint16_t>(part.width),
             static_cast<std::uint16_t>(rows), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment_,
             static_cast<std::uint32_t>(row * static_cast<std::size_t>(top)));
+    }
+    xcb_flush(connection_);
+    const auto discardFrom = [&](int first) {
+        for (int k = first; k < count; ++k) {
+            xcb_discard_reply(connection_, cookies[static_cast<std::size_t>(k)].sequence);
+        }
     };
-    int top = 0;
-    int rows = std::min(stripRows, part.height);
-    auto cookie = request(top, rows);
-    while (true) {
+    for (int k = 0; k < count; ++k) {
+        const int top = k * stripRows;
+        const int rows = std::min(stripRows, part.height - top);
         Reply<xcb_shm_get_image_reply_t> reply(
-            xcb_shm_get_image_reply(connection_, cookie, nullptr));
+            xcb_shm_get_image_reply(connection_, cookies[static_cast<std::size_t>(k)], nullptr));
         if (!reply || reply->size < row * static_cast<std::size_t>(rows) ||
             (reply->depth != 24 && reply->depth != 32)) {
+            discardFrom(k + 1);
             return Conversion::grabFailed;
         }
-        const int next = top + rows;
-        const int nextRows = std::min(stripRows, part.height - next);
-        if (nextRows > 0) {
-            cookie = request(next, nextRows);
-            xcb_flush(connection_);
-        } else {
+        if (k == count - 1) {
             grabbedAt_ = uptimeSeconds();
         }
         BgrxImage strip{memory_ + row * static_cast<std::size_t>(top), part.width, rows,
@@ -229,17 +235,11 @@ X11Grabber::Conversion X11Grabber::grabInto(xcb_drawable_t drawable, const Pixel
             drawCursor(*cursor, strip, grabbed.x, grabbed.y + top);
         }
         if (convertBgrxToNv12At(strip, target, part.x, part.y + top)) {
-            if (nextRows > 0) {
-                xcb_discard_reply(connection_, cookie.sequence);
-            }
+            discardFrom(k + 1);
             return Conversion::conversionFailed;
         }
-        if (nextRows <= 0) {
-            return Conversion::done;
-        }
-        top = next;
-        rows = nextRows;
     }
+    return Conversion::done;
 }
 
 bool X11Grabber::validArea(const PixelRect& area) {
