@@ -32,6 +32,13 @@ constexpr std::uint64_t vaapiReopenIntervalNs = 2'000'000'000;
 constexpr double vaapiReopenRatio = 1.25;
 constexpr int maximumQp = 51;
 constexpr std::int64_t x264BufferMilliseconds = 750;
+// The pacer sends at 2.5 times the rate and lets no frame wait longer than 100 ms: a keyframe of
+// a quarter second of the rate leaves at the paced rate, without a burst a slow link would drop.
+constexpr std::int64_t keyframeBudgetMilliseconds = 250;
+// libx264 plans a frame at most half of what its buffer holds when the buffer spans this many
+// frames, all of it in a shorter one; the rows of a frame may overrun the plan by half of what
+// the plan leaves in the buffer.
+constexpr std::int64_t x264HalfBufferFrames = 5;
 
 // Debug only (QUILLORY_DEBUG=video): the Studio host writes no log at the default level.
 const Logger& logger() {
@@ -160,18 +167,27 @@ std::int64_t H264Codec::budgetedBitsPerSecond() const {
            config_.framesPerSecond;
 }
 
-void H264Codec::applyRate() {
+void H264Codec::applyRate(bool keyframe) {
     const std::int64_t bitsPerSecond = static_cast<std::int64_t>(config_.bitrateKbps) * 1000;
     const std::int64_t budgeted = budgetedBitsPerSecond();
     context_->bit_rate = budgeted;
     if (backend_ == H264Backend::x264) {
         // libx264 changes its average rate while running only in constant-rate mode (ceiling
         // equal to the rate); with a higher ceiling it keeps the rate it opened with and pays
-        // back an early overshoot at QP 51. Three quarters of a second of buffer let a keyframe
-        // through without starving the frames after it.
+        // back an early overshoot at QP 51. Three quarters of a second of buffer let the frames
+        // after a keyframe through without starving them.
         context_->rc_max_rate = budgeted;
-        context_->rc_buffer_size = static_cast<int>(
-            std::min<std::int64_t>(bitsPerSecond * x264BufferMilliseconds / 1000, INT32_MAX));
+        std::int64_t buffer = bitsPerSecond * x264BufferMilliseconds / 1000;
+        if (keyframe) {
+            // A buffer of four thirds of the budget plans the keyframe at two thirds of it and
+            // stops its rows at the budget; a buffer of under five frames, all of which the frame
+            // may take, is the budget itself, and never less than one frame, libx264's floor.
+            const std::int64_t budget = bitsPerSecond * keyframeBudgetMilliseconds / 1000;
+            const std::int64_t frame = bitsPerSecond / config_.framesPerSecond;
+            buffer = 4 * budget / 3 >= x264HalfBufferFrames * frame ? 4 * budget / 3
+                                                                    : std::max(budget, frame);
+        }
+        context_->rc_buffer_size = static_cast<int>(std::min<std::int64_t>(buffer, INT32_MAX));
         return;
     }
     // Average rate with a ceiling of 1.5 times it over any one second.
@@ -364,7 +380,21 @@ std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer,
     input->pts = pts;
     input->pict_type = keyframe ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     inFlight_.emplace_back(pts, std::move(buffer));
+    // libavcodec passes a changed buffer to libx264 with the frame it sends, so the keyframe's
+    // buffer holds for that frame alone; libx264 keeps what the buffer held up to the smaller
+    // size and refills it at the rate. A stream already at the highest QP has no room under the
+    // budget: held to it, the keyframe is quantised past what the bitstream can say and the
+    // frames after it are skipped to refill the buffer. An encoder's first picture has no QP
+    // before it to tell.
+    const bool budgetKeyframe =
+        keyframe && backend_ == H264Backend::x264 && lastQp_ >= 0 && lastQp_ < maximumQp;
+    if (budgetKeyframe) {
+        applyRate(true);
+    }
     const int result = avcodec_send_frame(context_, input);
+    if (budgetKeyframe) {
+        applyRate();
+    }
     if (result < 0) {
         inFlight_.pop_back();
         return libavError(result, "Sending the frame to the encoder");
@@ -394,6 +424,7 @@ std::optional<VideoError> H264Codec::drain(std::vector<Packet>& packets) {
         }
         out.data = std::make_shared<const Bytes>(std::move(data));
         out.qp = qpFromSideData(*packet_);
+        lastQp_ = out.qp;
         out.pts = packet_->pts;
         const std::int64_t pts = packet_->pts;
         av_packet_unref(packet_);

@@ -86,7 +86,8 @@ class H264Codec {
     std::optional<VideoError> openVaapi();
     void configureContext(int pixelFormat);
     void closeContext();
-    void applyRate();
+    // With `keyframe`, the buffer that holds an IDR to the size the pacer sends without a burst.
+    void applyRate(bool keyframe = false);
     std::int64_t budgetedBitsPerSecond() const;
     std::optional<VideoError> drain(std::vector<Packet>& packets);
     std::optional<VideoError> reopenVaapiIfDue();
@@ -109,6 +110,8 @@ class H264Codec {
     // The last IDR sent in and the frames sent in since, itself included.
     std::optional<std::int64_t> keyframePts_;
     int framesSinceKeyframe_ = 0;
+    // The QP of the last packet out; -1 before the first.
+    int lastQp_ = -1;
     std::string streamProfile_;
 };
 
