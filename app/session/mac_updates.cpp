@@ -13,7 +13,7 @@ namespace quillory {
 
 namespace {
 
-constexpr std::size_t kPublicKeyBytes = 32;
+constexpr std::size_t publicKeyBytes = 32;
 
 QString orQuestionMark(const QString& value) {
     return value.isEmpty() ? QStringLiteral("?") : value;
@@ -64,7 +64,7 @@ bool MacUpdates::hasUpdateFeed() const {
     }
     // Any other key would start an updater that refuses every update as badly signed.
     const auto decoded = base64Decode(key.toStdString());
-    if (!decoded || decoded->size() != kPublicKeyBytes) {
+    if (!decoded || decoded->size() != publicKeyBytes) {
         return false;
     }
     const QUrl url(feed, QUrl::StrictMode);

@@ -9,7 +9,7 @@ namespace quillory {
 
 namespace {
 
-constexpr qsizetype kSignatureBytes = 64;
+constexpr qsizetype signatureBytes = 64;
 
 struct ItemFields {
     QString title, notes, version, link, archiveUrl, length, signature;
@@ -47,7 +47,7 @@ std::variant<UpdateItem, QString> makeItem(const ItemFields& fields) {
         return QStringLiteral("length \"%1\" is not a positive number").arg(fields.length);
     }
     const auto signature = base64Decode(fields.signature.trimmed().toStdString());
-    if (!signature || std::ssize(*signature) != kSignatureBytes) {
+    if (!signature || std::ssize(*signature) != signatureBytes) {
         return QStringLiteral("the signature is not 64 bytes of base64");
     }
     item.signature = *signature;
@@ -76,7 +76,7 @@ int compareUpdateVersions(const QString& a, const QString& b) {
 }
 
 std::optional<ParsedUpdateFeed> parseUpdateFeed(const QByteArray& feed) {
-    const QString ns = QString::fromLatin1(kUpdateFeedNamespace);
+    const QString ns = QString::fromLatin1(updateFeedNamespace);
     QXmlStreamReader reader(feed);
     ParsedUpdateFeed parsed;
     std::optional<ItemFields> item;
@@ -142,7 +142,7 @@ std::optional<UpdateItem> newestUpdate(const std::vector<UpdateItem>& items,
 
 bool verifyUpdateSignature(ByteView publicKey, ByteView bytes, const QByteArray& signatureText) {
     const auto signature = base64Decode(signatureText.trimmed().toStdString());
-    return signature && std::ssize(*signature) == kSignatureBytes &&
+    return signature && std::ssize(*signature) == signatureBytes &&
            crypto::ed25519Verify(publicKey, bytes, *signature);
 }
 

@@ -26,7 +26,7 @@ struct UpdateItem {
 };
 
 // The namespace of the feed's own elements and attributes.
-inline constexpr const char* kUpdateFeedNamespace = "urn:quillory:update:1";
+inline constexpr const char* updateFeedNamespace = "urn:quillory:update:1";
 
 // Dotted decimal numbers, nothing else ("1", "1.10.2").
 bool isUpdateVersion(const QString& version);

@@ -9,7 +9,7 @@ namespace quillory {
 
 namespace {
 
-constexpr int kMaxRedirects = 5;
+constexpr int maxRedirects = 5;
 
 struct FetchState {
     FetchResult result;
@@ -37,7 +37,7 @@ QPointer<QNetworkReply> fetchOverHttps(QNetworkAccessManager& manager, const QUr
     // Refuses https → http; the reply's final address is checked again below.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(kMaxRedirects);
+    request.setMaximumRedirectsAllowed(maxRedirects);
     request.setTransferTimeout(static_cast<int>(policy.transferTimeout.count()));
     if (policy.trustedCertificates) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();

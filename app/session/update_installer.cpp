@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kReleaseFile = "quillory-release";
+constexpr const char* releaseFile = "quillory-release";
 
 std::string stagingPrefix(const fs::path& root) {
     return "." + root.filename().string() + ".update-";
@@ -28,7 +28,7 @@ QString systemError(const char* what, int code) {
 }
 
 QString readRelease(const fs::path& root) {
-    QFile file(QString::fromStdString((root / kReleaseFile).string()));
+    QFile file(QString::fromStdString((root / releaseFile).string()));
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
@@ -51,7 +51,7 @@ std::optional<fs::path> UpdateInstaller::installableRoot() const {
     }
     const fs::path root = executable_.parent_path().parent_path();
     std::error_code error;
-    if (root.empty() || !fs::is_regular_file(root / kReleaseFile, error)) {
+    if (root.empty() || !fs::is_regular_file(root / releaseFile, error)) {
         return std::nullopt;
     }
     if (::access(root.c_str(), W_OK) != 0 || ::access(root.parent_path().c_str(), W_OK) != 0) {

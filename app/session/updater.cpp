@@ -13,17 +13,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kLastCheckedKey = "updates.lastChecked";
-constexpr const char* kAutomaticChecksKey = "updates.automaticChecks";
-constexpr const char* kAutomaticInstallsKey = "updates.automaticInstalls";
+constexpr const char* lastCheckedKey = "updates.lastChecked";
+constexpr const char* automaticChecksKey = "updates.automaticChecks";
+constexpr const char* automaticInstallsKey = "updates.automaticInstalls";
 // A feed's signature is 88 characters of base64; room for line breaks.
-constexpr qint64 kSignatureLimit = 4096;
+constexpr qint64 signatureLimit = 4096;
 // When a check is overdue, it waits this long after start so that start-up stays quick.
-constexpr std::chrono::seconds kOverdueDelay{30};
+constexpr std::chrono::seconds overdueDelay{30};
 // After a failed scheduled check, the next try waits this long.
-constexpr std::chrono::hours kRetryDelay{1};
+constexpr std::chrono::hours retryDelay{1};
 // The timer wakes at least this often, so that a suspended machine's clock is read again.
-constexpr std::chrono::hours kLongestWait{1};
+constexpr std::chrono::hours longestWait{1};
 
 QDateTime later(const QDateTime& time, std::chrono::milliseconds by) {
     return time.addMSecs(by.count());
@@ -44,20 +44,20 @@ Updater::Updater(UpdaterConfiguration configuration, QObject* parent)
     timer_.setTimerType(Qt::VeryCoarseTimer);
     connect(&timer_, &QTimer::timeout, this, [this] { tick(configuration_.now()); });
     UserDefaults& defaults = *configuration_.defaults;
-    if (const auto stored = defaults.stringValue(kLastCheckedKey)) {
+    if (const auto stored = defaults.stringValue(lastCheckedKey)) {
         lastChecked_ = QDateTime::fromString(QString::fromStdString(*stored), Qt::ISODateWithMs);
     }
-    automaticChecks_ = defaults.boolValue(kAutomaticChecksKey).value_or(false);
-    automaticInstalls_ = defaults.boolValue(kAutomaticInstallsKey).value_or(false);
+    automaticChecks_ = defaults.boolValue(automaticChecksKey).value_or(false);
+    automaticInstalls_ = defaults.boolValue(automaticInstallsKey).value_or(false);
 }
 
 void Updater::start() {
     installer_.removeReplacedTrees();
     const QDateTime now = configuration_.now();
     schedule(now);
-    if (nextCheck_.isValid() && nextCheck_ < later(now, kOverdueDelay)) {
-        nextCheck_ = later(now, kOverdueDelay);
-        timer_.start(kOverdueDelay);
+    if (nextCheck_.isValid() && nextCheck_ < later(now, overdueDelay)) {
+        nextCheck_ = later(now, overdueDelay);
+        timer_.start(overdueDelay);
     }
 }
 
@@ -66,7 +66,7 @@ void Updater::setAutomaticallyChecksForUpdates(bool on) {
         return;
     }
     automaticChecks_ = on;
-    configuration_.defaults->set(kAutomaticChecksKey, on);
+    configuration_.defaults->set(automaticChecksKey, on);
     schedule(configuration_.now());
     emit automaticallyChecksForUpdatesChanged();
 }
@@ -76,7 +76,7 @@ void Updater::setAutomaticallyDownloadsUpdates(bool on) {
         return;
     }
     automaticInstalls_ = on;
-    configuration_.defaults->set(kAutomaticInstallsKey, on);
+    configuration_.defaults->set(automaticInstallsKey, on);
     emit automaticallyDownloadsUpdatesChanged();
 }
 
@@ -86,8 +86,8 @@ void Updater::checkForUpdates() {
 
 void Updater::tick(const QDateTime& now) {
     const bool due = automaticChecks_ && canCheck_ &&
-                     (!lastChecked_.isValid() || now >= later(lastChecked_, kCheckInterval)) &&
-                     (!lastAttempt_.isValid() || now >= later(lastAttempt_, kRetryDelay));
+                     (!lastChecked_.isValid() || now >= later(lastChecked_, checkInterval)) &&
+                     (!lastAttempt_.isValid() || now >= later(lastAttempt_, retryDelay));
     if (due) {
         startCheck(false);
     }
@@ -100,13 +100,13 @@ void Updater::schedule(const QDateTime& now) {
         nextCheck_ = {};
         return;
     }
-    QDateTime due = lastChecked_.isValid() ? later(lastChecked_, kCheckInterval) : now;
+    QDateTime due = lastChecked_.isValid() ? later(lastChecked_, checkInterval) : now;
     if (lastAttempt_.isValid()) {
-        due = std::max(due, later(lastAttempt_, kRetryDelay));
+        due = std::max(due, later(lastAttempt_, retryDelay));
     }
     nextCheck_ = std::max(due, now);
     const qint64 wait = std::clamp<qint64>(now.msecsTo(nextCheck_), 0,
-                                           std::chrono::milliseconds(kLongestWait).count());
+                                           std::chrono::milliseconds(longestWait).count());
     timer_.start(std::chrono::milliseconds(wait));
 }
 
@@ -124,7 +124,7 @@ void Updater::startCheck(bool userInitiated) {
     setCanCheck(false);
     lastAttempt_ = configuration_.now();
     FetchPolicy policy = configuration_.network;
-    policy.maxBytes = kFeedLimit;
+    policy.maxBytes = feedLimit;
     QPointer<Updater> self(this);
     fetchOverHttps(network_, configuration_.feedUrl, policy, nullptr, {},
                    [self, userInitiated](FetchResult result) {
@@ -141,7 +141,7 @@ void Updater::feedFetched(FetchResult feed, bool userInitiated) {
         return;
     }
     FetchPolicy policy = configuration_.network;
-    policy.maxBytes = kSignatureLimit;
+    policy.maxBytes = signatureLimit;
     QPointer<Updater> self(this);
     fetchOverHttps(network_, signatureUrl(configuration_.feedUrl), policy, nullptr, {},
                    [self, body = std::move(feed.body), userInitiated](FetchResult signature) {
@@ -174,7 +174,7 @@ void Updater::signatureFetched(const QByteArray& feed, FetchResult signature, bo
         log_.info("%s", qPrintable(line));
     }
     lastChecked_ = configuration_.now();
-    configuration_.defaults->set(kLastCheckedKey,
+    configuration_.defaults->set(lastCheckedKey,
                                  lastChecked_.toString(Qt::ISODateWithMs).toStdString());
     emit lastUpdateCheckDateChanged();
     const auto newest = newestUpdate(parsed->items, configuration_.runningVersion);
@@ -231,7 +231,7 @@ void Updater::download(const UpdateItem& item,
     file->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     downloading_ = true;
     FetchPolicy policy = configuration_.network;
-    policy.maxBytes = std::min(item.length, kArchiveLimit);
+    policy.maxBytes = std::min(item.length, archiveLimit);
     QPointer<Updater> self(this);
     fetchOverHttps(
         network_, item.archiveUrl, policy, file.get(),

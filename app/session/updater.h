@@ -50,9 +50,9 @@ class Updater : public QObject {
                    setAutomaticallyDownloadsUpdates NOTIFY automaticallyDownloadsUpdatesChanged)
 
   public:
-    static constexpr qint64 kFeedLimit = 1 << 20;
-    static constexpr qint64 kArchiveLimit = qint64{512} << 20;
-    static constexpr std::chrono::hours kCheckInterval{24};
+    static constexpr qint64 feedLimit = 1 << 20;
+    static constexpr qint64 archiveLimit = qint64{512} << 20;
+    static constexpr std::chrono::hours checkInterval{24};
 
     explicit Updater(UpdaterConfiguration configuration, QObject* parent = nullptr);
 

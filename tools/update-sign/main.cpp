@@ -21,7 +21,7 @@ namespace {
 
 using namespace quillory;
 
-constexpr const char* kUsage =
+constexpr const char* usageText =
     "usage: quillory-update-sign keygen <seed file>\n"
     "       quillory-update-sign sign <seed file> <file>\n";
 
@@ -88,6 +88,6 @@ int main(int argc, char** argv) {
     if (command == "sign" && argc == 4) {
         return sign(argv[2], argv[3]);
     }
-    std::fputs(kUsage, stderr);
+    std::fputs(usageText, stderr);
     return 2;
 }

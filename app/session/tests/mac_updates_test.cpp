@@ -12,7 +12,7 @@
 namespace quillory {
 namespace {
 
-const QString kKey = QString::fromStdString(base64Encode(Bytes(32, 9)));
+const QString publicKeyText = QString::fromStdString(base64Encode(Bytes(32, 9)));
 
 MacUpdatesEnvironment environment(const QString& feed, const QString& key) {
     MacUpdatesEnvironment e;
@@ -31,16 +31,16 @@ TEST(MacUpdatesTest, StartsOnlyWithAnHttpsFeedAndA32ByteKey) {
         QString key;
         bool available;
     } cases[] = {
-        {"https://example.org/feed.xml", kKey, true},
-        {"  https://example.org/feed.xml\n", " " + kKey + "\n", true},
-        {"http://example.org/feed.xml", kKey, false},
-        {"example.org/feed.xml", kKey, false},
+        {"https://example.org/feed.xml", publicKeyText, true},
+        {"  https://example.org/feed.xml\n", " " + publicKeyText + "\n", true},
+        {"http://example.org/feed.xml", publicKeyText, false},
+        {"example.org/feed.xml", publicKeyText, false},
         {"https://example.org/feed.xml", "$(QUILLORY_UPDATE_PUBLIC_KEY)", false},
         {"https://example.org/feed.xml", QString::fromStdString(base64Encode(Bytes(31, 9))), false},
         {"https://example.org/feed.xml", "not base64!", false},
         {"https://example.org/feed.xml", "", false},
-        {"", kKey, false},
-        {"$(QUILLORY_UPDATE_FEED_URL)", kKey, false},
+        {"", publicKeyText, false},
+        {"$(QUILLORY_UPDATE_FEED_URL)", publicKeyText, false},
     };
     for (const auto& c : cases) {
         MacUpdates updates(environment(QString::fromLatin1(c.feed), c.key));
@@ -52,7 +52,7 @@ TEST(MacUpdatesTest, StartsOnlyWithAnHttpsFeedAndA32ByteKey) {
 }
 
 TEST(MacUpdatesTest, StartsOnce) {
-    MacUpdates updates(environment("https://example.org/feed.xml", kKey));
+    MacUpdates updates(environment("https://example.org/feed.xml", publicKeyText));
     QSignalSpy available(&updates, &UpdatesControl::availableChanged);
     updates.startUpdater();
     Updater* first = updates.updater();
@@ -71,7 +71,7 @@ TEST(MacUpdatesTest, VersionStringMarksMissingValues) {
 }
 
 TEST(MacUpdatesTest, SettingsWriteThroughBothWaysWithoutRepeats) {
-    MacUpdatesEnvironment e = environment("https://example.org/feed.xml", kKey);
+    MacUpdatesEnvironment e = environment("https://example.org/feed.xml", publicKeyText);
     auto defaults = e.defaults;
     MacUpdates updates(e);
     updates.startUpdater();

@@ -224,7 +224,7 @@ TEST_F(UpdaterTest, NetworkFailuresEndTheCheckWithAnError) {
          std::chrono::seconds(20),
          {}},
         {"oversized feed",
-         {200, QByteArray(Updater::kFeedLimit + 1, 'x')},
+         {200, QByteArray(Updater::feedLimit + 1, 'x')},
          {},
          std::chrono::seconds(20),
          {}},
