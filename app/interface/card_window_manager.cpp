@@ -7,7 +7,7 @@
 #include <QQuickItem>
 #include <QScreen>
 
-#include "app/interface/card_frame.h"
+#include "design/card_frame.h"
 #include "platform/log/logger.h"
 
 namespace quillory {

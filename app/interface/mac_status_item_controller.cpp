@@ -8,11 +8,11 @@
 #include <QQuickItem>
 #include <QScreen>
 
-#include "app/interface/card_frame.h"
-#include "app/interface/panel_rect.h"
 #include "app/interface/window_stacking.h"
 #include "app/session/root_property_notifier.h"
+#include "design/card_frame.h"
 #include "design/menu_bar_mark.h"
+#include "design/panel_rect.h"
 #include "platform/clock/clock.h"
 #include "platform/log/logger.h"
 

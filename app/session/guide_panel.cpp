@@ -13,7 +13,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/interface/card_frame.h"
+#include "design/card_frame.h"
 #include "platform/desktop/x11_desktop.h"
 
 namespace quillory {

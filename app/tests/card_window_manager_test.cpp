@@ -10,8 +10,8 @@
 #include <QSignalSpy>
 #include <memory>
 
-#include "app/interface/card_frame.h"
 #include "app/session/testing/fake_session.h"
+#include "design/card_frame.h"
 
 namespace quillory {
 namespace {

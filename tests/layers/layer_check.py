@@ -2,7 +2,8 @@
 """Fails when an include runs against the layers of ARCHITECTURE.md.
 
 platform -> protocol -> core and media -> app -> tools; design is the Qt design system over
-platform. The layers below app and design are Qt-free, and only test code (tests/, bench/,
+platform. Inside app, desktop-control -> session -> studio and interface; app/main.cpp and app/tests
+wire them all. The layers below app and design are Qt-free, and only test code (tests/, bench/,
 fuzz/ and testing/ folders) includes test code.
 
 Usage: layer_check.py <source root>. Prints one line per offending include; exits 1 if any.
@@ -23,6 +24,13 @@ ALLOWED = {
     "tools": {"platform", "protocol", "core", "media", "design", "app", "tools"},
     "tests": {"platform", "protocol", "core", "media", "design", "app", "tools", "tests"},
 }
+# Which folders of app/ each folder of app/ may include.
+APP_ALLOWED = {
+    "desktop-control": {"desktop-control"},
+    "session": {"desktop-control", "session"},
+    "studio": {"desktop-control", "session", "studio"},
+    "interface": {"desktop-control", "session", "interface"},
+}
 QT_FREE = {"platform", "protocol", "core", "media"}
 TEST_FOLDERS = {"tests", "bench", "fuzz", "testing"}
 SOURCE_SUFFIXES = {".h", ".hpp", ".c", ".cc", ".cpp"}
@@ -38,6 +46,13 @@ QT_INCLUDE = re.compile(r"^\s*#\s*include\s+<(Q[A-Za-z]*|Qt[A-Za-z]*/[^>]*)>")
 def is_test_code(parts):
     return (parts[0] == "tests" or any(part in TEST_FOLDERS for part in parts[1:-1])
             or "/".join(parts[:2]) in TEST_HOSTS)
+
+
+def app_folder(parts):
+    """The folder of app/ that a path lies in, where the folders are ordered; None elsewhere."""
+    if len(parts) > 2 and parts[0] == "app" and parts[1] in APP_ALLOWED:
+        return parts[1]
+    return None
 
 
 def check_file(root, path):
@@ -63,6 +78,11 @@ def check_file(root, path):
         if target[0] not in ALLOWED[layer]:
             problems.append(f"{where}: includes {match.group(1)}, but {layer}/ may include only "
                             + ", ".join(sorted(ALLOWED[layer])))
+        elif app_folder(parts) and app_folder(target) and \
+                app_folder(target) not in APP_ALLOWED[app_folder(parts)]:
+            folder = app_folder(parts)
+            problems.append(f"{where}: includes {match.group(1)}, but app/{folder}/ may include "
+                            "only " + ", ".join(f"app/{name}" for name in sorted(APP_ALLOWED[folder])))
         elif is_test_code(target) and not is_test_code(parts):
             problems.append(f"{where}: includes test code {match.group(1)} from production code")
     return problems

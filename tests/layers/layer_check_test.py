@@ -36,6 +36,12 @@ class LayerCheck(unittest.TestCase):
             "tests from production": ("core/a.cpp", '#include "core/link/tests/support.h"\n'),
             "test support from production": ("platform/a.cpp",
                                              '#include "tests/support/scratch.h"\n'),
+            "desktop control into the session": ("app/desktop-control/a.cpp",
+                                                 '#include "app/session/mac_session.h"\n'),
+            "the session into the interface": ("app/session/a.cpp",
+                                               '#include "app/interface/card_art.h"\n'),
+            "a session test into Studio": ("app/session/tests/a_test.cpp",
+                                           '#include "app/studio/display_capture.h"\n'),
         }
         for name, (path, text) in cases.items():
             with self.subTest(name):
@@ -51,6 +57,9 @@ class LayerCheck(unittest.TestCase):
             "media/a.cpp": '#include "protocol/a.h"\n',
             "design/a.cpp": "#include <QColor>\n",
             "app/a.cpp": '#include "core/link/a.h"\n#include "design/a.h"\n#include <QObject>\n',
+            "app/interface/a.cpp": '#include "app/session/a.h"\n#include "app/desktop-control/a.h"\n',
+            "app/studio/tests/a_test.cpp": '#include "app/session/testing/fake.h"\n',
+            "app/main.cpp": '#include "app/interface/a.h"\n#include "app/studio/a.h"\n',
             "tools/pad/a.cpp": '#include "media/a.h"\n#include "core/link/a.h"\n',
             "tools/ui-shots/a.cpp": '#include "app/session/testing/fake_session.h"\n',
             "core/link/tests/a.cpp": '#include "tests/support/scratch.h"\n'

@@ -6,7 +6,7 @@
 #include <QQmlEngine>
 #include <QScreen>
 
-#include "app/interface/card_frame.h"
+#include "design/card_frame.h"
 #include "platform/log/logger.h"
 
 namespace quillory {

@@ -21,13 +21,13 @@
 #include <cstring>
 
 #include "app/desktop-control/menu/tests/test_application.h"
-#include "app/interface/card_frame.h"
 #include "app/interface/card_window_manager.h"
 #include "app/interface/mac_status_item_controller.h"
-#include "app/interface/panel_rect.h"
 #include "app/interface/testing/fake_tray_backend.h"
 #include "app/session/root_property_notifier.h"
 #include "app/session/testing/fake_session.h"
+#include "design/card_frame.h"
+#include "design/panel_rect.h"
 #include "platform/desktop/x11_connection.h"
 #include "platform/desktop/x11_desktop.h"
 

@@ -8,12 +8,12 @@
 #include <QQuickItem>
 #include <QSignalSpy>
 
-#include "app/interface/card_frame.h"
 #include "app/interface/mac_status_item_controller.h"
-#include "app/interface/panel_rect.h"
 #include "app/interface/testing/fake_tray_backend.h"
 #include "app/session/testing/fake_session.h"
+#include "design/card_frame.h"
 #include "design/menu_bar_mark.h"
+#include "design/panel_rect.h"
 
 Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
 Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)

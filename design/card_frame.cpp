@@ -1,4 +1,4 @@
-#include "app/interface/card_frame.h"
+#include "design/card_frame.h"
 
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/interface/panel_rect.h"
+#include "design/panel_rect.h"
 
 namespace quillory {
 

@@ -1,4 +1,4 @@
-#include "app/interface/panel_rect.h"
+#include "design/panel_rect.h"
 
 #include <gtest/gtest.h>
 
