@@ -7,6 +7,7 @@
 #include "media/studio_frame_admission.h"
 #include "media/studio_playback_policy.h"
 #include "media/studio_source_fit.h"
+#include "platform/dispatch/serial_queue.h"
 #include "platform/log/logger.h"
 
 namespace quillory {
@@ -40,7 +41,7 @@ void setUpOnce(PeerTransportFactory& factory) {
 // The transport's delegate: moves every event to the main executor, holding the peer weakly.
 class StudioPeer::TransportEvents final : public PeerTransportDelegate {
   public:
-    TransportEvents(std::weak_ptr<StudioPeer> peer, std::shared_ptr<MainExecutor> main)
+    TransportEvents(std::weak_ptr<StudioPeer> peer, std::shared_ptr<Executor> main)
         : peer_(std::move(peer)), main_(std::move(main)) {}
 
     void iceGatheringStateChanged(IceGatheringState) override {
@@ -72,7 +73,7 @@ class StudioPeer::TransportEvents final : public PeerTransportDelegate {
     }
 
     const std::weak_ptr<StudioPeer> peer_;
-    const std::shared_ptr<MainExecutor> main_;
+    const std::shared_ptr<Executor> main_;
 };
 
 StudioPeer::Environment StudioPeer::Environment::standard(
@@ -80,8 +81,8 @@ StudioPeer::Environment StudioPeer::Environment::standard(
     return Environment{
         .transportFactory = std::move(transportFactory),
         .main = MainQueue::executor(),
-        .controlQueue = std::make_shared<ThreadMainExecutor>("app.quillory.media.adaptation"),
-        .statisticsQueue = std::make_shared<ThreadMainExecutor>("app.quillory.media.statistics"),
+        .controlQueue = std::make_shared<SerialQueue>("app.quillory.media.adaptation"),
+        .statisticsQueue = std::make_shared<SerialQueue>("app.quillory.media.statistics"),
         .clock = std::make_shared<SystemClock>(),
     };
 }

@@ -43,10 +43,10 @@ class StudioPeer final : public std::enable_shared_from_this<StudioPeer> {
   public:
     struct Environment {
         std::shared_ptr<PeerTransportFactory> transportFactory;
-        std::shared_ptr<MainExecutor> main;
+        std::shared_ptr<Executor> main;
         // "app.quillory.media.adaptation" and "app.quillory.media.statistics" in the product.
-        std::shared_ptr<MainExecutor> controlQueue;
-        std::shared_ptr<MainExecutor> statisticsQueue;
+        std::shared_ptr<Executor> controlQueue;
+        std::shared_ptr<Executor> statisticsQueue;
         std::shared_ptr<Clock> clock;
 
         // The main queue, the two named serial queues and the system clock.
@@ -167,9 +167,9 @@ class StudioPeer final : public std::enable_shared_from_this<StudioPeer> {
     void controlClose();
     double now() const { return clock_->nowSeconds(); }
 
-    const std::shared_ptr<MainExecutor> main_;
-    const std::shared_ptr<MainExecutor> controlQueue_;
-    const std::shared_ptr<MainExecutor> statisticsQueue_;
+    const std::shared_ptr<Executor> main_;
+    const std::shared_ptr<Executor> controlQueue_;
+    const std::shared_ptr<Executor> statisticsQueue_;
     const std::shared_ptr<Clock> clock_;
     const std::shared_ptr<PeerTransportFactory> transportFactory_;
 

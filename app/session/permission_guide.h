@@ -64,7 +64,7 @@ class PermissionGuide final : public std::enable_shared_from_this<PermissionGuid
         PermissionProbe* probe = nullptr;
         std::unique_ptr<GuideGrant> grant;
         std::shared_ptr<Clock> clock;
-        std::shared_ptr<MainExecutor> executor;
+        std::shared_ptr<Executor> executor;
         // Puts the card for the model on screen.
         std::function<std::unique_ptr<GuideSurface>(GuideModel&)> surface;
         // Brings our last focused window to the front.

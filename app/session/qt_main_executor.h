@@ -15,7 +15,7 @@ namespace quillory {
 // is destroyed on the GUI thread, never on the posting one: a queue must not end up destroying
 // the object that owns it.
 // Create and destroy it on the GUI thread, with a QCoreApplication running.
-class QtMainExecutor final : public MainExecutor {
+class QtMainExecutor final : public Executor {
   public:
     QtMainExecutor();
     ~QtMainExecutor() override;

@@ -55,7 +55,7 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession> {
     // `observeSpace` do nothing; the others are required unless their default is given.
     struct Environment {
         std::shared_ptr<Desktop> desktop;
-        std::shared_ptr<MainExecutor> main;
+        std::shared_ptr<Executor> main;
         // Times the Space refresh window and the preview reuse.
         std::shared_ptr<const Clock> clock;
         ContentReader readContent;

@@ -18,6 +18,7 @@
 #include "media/studio_peer.h"
 #include "platform/clock/clock.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/serial_queue.h"
 #include "platform/webrtc/gstreamer/video_receiver.h"
 #include "tests/support/frame_barcode.h"
 
@@ -84,7 +85,7 @@ class StudioLoopbackFixture : public ::testing::Test {
     void runOnMain(std::function<void()> work) { runOn(*main, std::move(work)); }
 
     // Runs work on an executor of the fixture and waits for it.
-    void runOn(MainExecutor& executor, std::function<void()> work) {
+    void runOn(Executor& executor, std::function<void()> work) {
         std::mutex doneMutex;
         std::condition_variable doneChanged;
         bool done = false;
@@ -255,11 +256,11 @@ class StudioLoopbackFixture : public ::testing::Test {
     // an idle screen makes one.
     std::uint32_t sourceStallEvery = 0;
     std::chrono::milliseconds sourceStall{0};
-    std::shared_ptr<MainExecutor> main = std::make_shared<ThreadMainExecutor>("main");
-    std::shared_ptr<MainExecutor> control =
-        std::make_shared<ThreadMainExecutor>("app.quillory.media.adaptation");
-    std::shared_ptr<MainExecutor> statistics =
-        std::make_shared<ThreadMainExecutor>("app.quillory.media.statistics");
+    std::shared_ptr<Executor> main = std::make_shared<SerialQueue>("main");
+    std::shared_ptr<Executor> control =
+        std::make_shared<SerialQueue>("app.quillory.media.adaptation");
+    std::shared_ptr<Executor> statistics =
+        std::make_shared<SerialQueue>("app.quillory.media.statistics");
     std::shared_ptr<StudioPeer> peer;
     std::shared_ptr<VideoReceiver> receiver;
     // Runs on the receiver before it answers.

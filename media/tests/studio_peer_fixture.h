@@ -8,7 +8,7 @@
 
 #include "media/studio_peer.h"
 #include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 #include "platform/webrtc/testing/fake_peer_transport.h"
 #include "protocol/testing/sample_sdp.h"
 
@@ -94,7 +94,7 @@ class StudioPeerFixture : public ::testing::Test {
     }
 
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
-    std::shared_ptr<ManualMainExecutor> main = std::make_shared<ManualMainExecutor>(clock);
+    std::shared_ptr<ManualExecutor> main = std::make_shared<ManualExecutor>(clock);
     std::shared_ptr<FakePeerTransportFactory> factory =
         std::make_shared<FakePeerTransportFactory>();
     std::shared_ptr<StudioPeer> peer;

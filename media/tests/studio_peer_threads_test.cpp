@@ -8,6 +8,7 @@
 
 #include "media/studio_peer.h"
 #include "media/tests/studio_peer_fixture.h"
+#include "platform/dispatch/serial_queue.h"
 
 namespace quillory {
 namespace {
@@ -46,10 +47,10 @@ class StudioPeerThreadsTest : public StudioPeerFixture {
         ASSERT_TRUE(runUntil([&] { return marks == 2; }));
     }
 
-    std::shared_ptr<ThreadMainExecutor> control =
-        std::make_shared<ThreadMainExecutor>("app.quillory.media.adaptation");
-    std::shared_ptr<ThreadMainExecutor> statistics =
-        std::make_shared<ThreadMainExecutor>("app.quillory.media.statistics");
+    std::shared_ptr<SerialQueue> control =
+        std::make_shared<SerialQueue>("app.quillory.media.adaptation");
+    std::shared_ptr<SerialQueue> statistics =
+        std::make_shared<SerialQueue>("app.quillory.media.statistics");
 };
 
 TEST_F(StudioPeerThreadsTest, FrameGateHoldsUnderManyCaptureThreads) {

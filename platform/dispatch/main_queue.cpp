@@ -10,19 +10,19 @@ namespace quillory {
 namespace {
 
 std::mutex installMutex;
-std::shared_ptr<MainExecutor> installed;
+std::shared_ptr<Executor> installed;
 bool shutDownDone = false;
 
 }  // namespace
 
-void MainQueue::install(std::shared_ptr<MainExecutor> executor) {
+void MainQueue::install(std::shared_ptr<Executor> executor) {
     std::lock_guard lock(installMutex);
     installed = std::move(executor);
     shutDownDone = false;
 }
 
 void MainQueue::shutDown() {
-    std::shared_ptr<MainExecutor> last;
+    std::shared_ptr<Executor> last;
     {
         std::lock_guard lock(installMutex);
         last = std::move(installed);
@@ -32,7 +32,7 @@ void MainQueue::shutDown() {
     last.reset();
 }
 
-std::shared_ptr<MainExecutor> MainQueue::executor() {
+std::shared_ptr<Executor> MainQueue::executor() {
     std::lock_guard lock(installMutex);
     if (!installed && !shutDownDone) {
         std::fputs("quillory: the main queue is used before an executor is installed\n", stderr);
@@ -57,23 +57,6 @@ Timer MainQueue::after(double seconds, std::function<void()> work) {
 bool MainQueue::isCurrent() {
     const auto current = executor();
     return current && current->isCurrent();
-}
-
-ThreadMainExecutor::ThreadMainExecutor(std::string label)
-    : queue_(std::make_unique<SerialQueue>(std::move(label))) {}
-
-ThreadMainExecutor::~ThreadMainExecutor() = default;
-
-void ThreadMainExecutor::post(std::function<void()> work) {
-    queue_->async(std::move(work));
-}
-
-Timer ThreadMainExecutor::after(double seconds, std::function<void()> work) {
-    return queue_->after(seconds, std::move(work));
-}
-
-bool ThreadMainExecutor::isCurrent() const {
-    return queue_->isCurrent();
 }
 
 }  // namespace quillory

@@ -4,7 +4,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
+#include "platform/dispatch/executor.h"
 #include "platform/dispatch/timer.h"
 
 namespace quillory {
@@ -12,23 +14,24 @@ namespace quillory {
 // One named thread running an Asio io_context; work runs in the order it was submitted.
 // Sockets and timers of the object that owns the queue live on context().
 // Destroying the queue drops work that has not started and waits for the running one.
-class SerialQueue {
+class SerialQueue final : public Executor {
   public:
     explicit SerialQueue(std::string label);
-    ~SerialQueue();
+    ~SerialQueue() override;
     SerialQueue(const SerialQueue&) = delete;
     SerialQueue& operator=(const SerialQueue&) = delete;
 
     const std::string& label() const;
     asio::io_context& context();
-    bool isCurrent() const;
+    bool isCurrent() const override;
 
+    void post(std::function<void()> work) override { async(std::move(work)); }
     void async(std::function<void()> work);
     // Runs work on the queue and waits for it. Refused (returns false, work not run) when called
     // from the queue itself, where waiting would deadlock, or once the queue is stopping.
     [[nodiscard]] bool sync(const std::function<void()>& work);
 
-    Timer after(double seconds, std::function<void()> work);
+    Timer after(double seconds, std::function<void()> work) override;
     // First run one interval from now, then every interval.
     Timer every(double intervalSeconds, std::function<void()> work);
 

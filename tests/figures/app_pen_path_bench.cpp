@@ -22,11 +22,11 @@
 #include <thread>
 #include <vector>
 
-#include "tests/figures/running_quillory.h"
 #include "core/link/pen_channel.h"
 #include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 #include "platform/net/tcp_connect.h"
+#include "tests/figures/running_quillory.h"
 
 namespace quillory {
 namespace {
@@ -177,7 +177,7 @@ PenSample sampleAt(std::uint64_t sequence, PenSample::Phase phase) {
 
 // Runs the manual main queue until the condition holds; false after `seconds`.
 template <typename Condition>
-bool runUntil(ManualMainExecutor& main, Condition condition, double seconds) {
+bool runUntil(ManualExecutor& main, Condition condition, double seconds) {
     const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
     while (!condition()) {
         if (Clock::now() > deadline) {
@@ -190,7 +190,7 @@ bool runUntil(ManualMainExecutor& main, Condition condition, double seconds) {
 }
 
 void SealedLineToMotionNotify(benchmark::State& state) {
-    auto main = std::make_shared<ManualMainExecutor>();
+    auto main = std::make_shared<ManualExecutor>();
     MainQueue::install(main);
     MotionStamper stamper;
     std::string error;

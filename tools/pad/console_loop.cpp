@@ -10,6 +10,7 @@
 #include <future>
 
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/serial_queue.h"
 
 namespace quillory::pad {
 
@@ -86,7 +87,7 @@ int ConsoleLoop::run(const Handlers& handlers) {
 
 int ConsoleLoop::runProgram(std::shared_ptr<void> program, std::function<void()> begin,
                             const Handlers& handlers) {
-    MainQueue::install(std::make_shared<ThreadMainExecutor>());
+    MainQueue::install(std::make_shared<SerialQueue>("main"));
     MainQueue::post(std::move(begin));
     const int status = run(Handlers{
         [&](std::string line) { MainQueue::post([&handlers, line] { handlers.line(line); }); },

@@ -7,7 +7,7 @@
 
 namespace quillory {
 
-RecorderCore::RecorderCore(std::shared_ptr<MainExecutor> executor, RecorderSurface& surface)
+RecorderCore::RecorderCore(std::shared_ptr<Executor> executor, RecorderSurface& surface)
     : executor_(std::move(executor)), surface_(surface) {}
 
 void RecorderCore::start(Finish finish) {

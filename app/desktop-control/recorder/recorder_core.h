@@ -12,7 +12,7 @@
 namespace quillory {
 
 class Keymap;
-class MainExecutor;
+class Executor;
 
 // What the panel shows: the modifiers held now, the most held together since the last reset, and
 // the chord once there is one.
@@ -45,7 +45,7 @@ class RecorderCore : public std::enable_shared_from_this<RecorderCore> {
     static constexpr double handOverSeconds = 0.7;
 
     // `surface` must outlive the core.
-    RecorderCore(std::shared_ptr<MainExecutor> executor, RecorderSurface& surface);
+    RecorderCore(std::shared_ptr<Executor> executor, RecorderSurface& surface);
 
     void start(Finish finish);
     void stop(bool notify);
@@ -69,7 +69,7 @@ class RecorderCore : public std::enable_shared_from_this<RecorderCore> {
     void setState(RecorderState state);
     void armTimeout();
 
-    std::shared_ptr<MainExecutor> executor_;
+    std::shared_ptr<Executor> executor_;
     RecorderSurface& surface_;
     RecorderState state_;
     Finish finish_;

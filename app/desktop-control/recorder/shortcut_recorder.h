@@ -31,7 +31,7 @@ class ShortcutRecorder final : public QObject, private RecorderSurface {
     using Finish = RecorderCore::Finish;
 
     struct Environment {
-        std::shared_ptr<MainExecutor> executor;
+        std::shared_ptr<Executor> executor;
         std::shared_ptr<Desktop> desktop;
         std::shared_ptr<KeyboardLayout> layout;  // may be none: then only named keys record
         QQmlEngine* engine = nullptr;            // imports QuilloryRecorder

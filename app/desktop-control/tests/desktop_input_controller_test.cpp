@@ -7,7 +7,7 @@
 #include "app/desktop-control/tests/worker_fixture.h"
 #include "platform/desktop/testing/fake_desktop.h"
 #include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 
 namespace quillory::testing {
 namespace {
@@ -32,7 +32,7 @@ class ControllerTest : public ::testing::Test {
         controller->presentationTick();
     }
 
-    std::shared_ptr<ManualMainExecutor> main = std::make_shared<ManualMainExecutor>();
+    std::shared_ptr<ManualExecutor> main = std::make_shared<ManualExecutor>();
     std::shared_ptr<RecordingInputSink> sink = std::make_shared<RecordingInputSink>();
     std::unique_ptr<DesktopInputController> controller;
     Uuid connection;

@@ -23,7 +23,7 @@
 #include "platform/desktop/x11_connection.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 #include "platform/input/input_backend.h"
 #include "platform/input/uinput_frame_writer.h"
 #include "platform/input/uinput_input_sink.h"
@@ -42,7 +42,7 @@ struct GuiApplication {
         }
         application.emplace(argc, argv);
         qunsetenv("QT_SCALE_FACTOR");
-        MainQueue::install(std::make_shared<ManualMainExecutor>());
+        MainQueue::install(std::make_shared<ManualExecutor>());
     }
     int argc = 1;
     char name[26] = "desktop_control_x11_tests";

@@ -19,7 +19,7 @@
 #include "app/session/testing/fake_session.h"
 #include "design/card_frame.h"
 #include "platform/desktop/x11_desktop.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 
 Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
 Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)
@@ -86,7 +86,7 @@ TEST(GuideOnX11, ShowsWithoutFocusAndBringsOurWindowBack) {
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     FakePermissionProbe probe;
     probe.setDesktopControlGranted(false);
-    auto executor = std::make_shared<ManualMainExecutor>();
+    auto executor = std::make_shared<ManualExecutor>();
     PermissionGuide::Parts parts;
     parts.probe = &probe;
     parts.grant = std::make_unique<RunningGrant>();

@@ -6,7 +6,7 @@
 #include <QCoreApplication>
 #include <fstream>
 
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 
 namespace quillory {
 namespace {
@@ -31,13 +31,13 @@ class GrantFlow : public testing::Test {
     }
 
     // Runs the Qt loop until the launcher has exited (the access wait is then on the fake clock).
-    static void untilExited(DesktopControlGrant& grant, ManualMainExecutor& executor) {
+    static void untilExited(DesktopControlGrant& grant, ManualExecutor& executor) {
         while (grant.state() == State::running && executor.pendingTimers() == 0) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
     }
 
-    std::shared_ptr<ManualMainExecutor> executor_ = std::make_shared<ManualMainExecutor>();
+    std::shared_ptr<ManualExecutor> executor_ = std::make_shared<ManualExecutor>();
     bool access_ = false;
 };
 

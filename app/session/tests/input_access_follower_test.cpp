@@ -5,7 +5,7 @@
 #include "app/desktop-control/desktop_input_controller.h"
 #include "app/desktop-control/tests/worker_fixture.h"
 #include "app/session/testing/fake_permission_probe.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 #include "platform/input/recording_input_sink.h"
 
 namespace quillory {
@@ -38,7 +38,7 @@ class InputAccessFollowerTest : public ::testing::Test {
         controller_->worker()->drain();
     }
 
-    std::shared_ptr<ManualMainExecutor> main_ = std::make_shared<ManualMainExecutor>();
+    std::shared_ptr<ManualExecutor> main_ = std::make_shared<ManualExecutor>();
     std::shared_ptr<RecordingInputSink> old_ = std::make_shared<RecordingInputSink>();
     std::shared_ptr<RecordingInputSink> next_ = std::make_shared<RecordingInputSink>();
     InputBackendKind nextKind_ = InputBackendKind::uinput;

@@ -9,7 +9,7 @@
 #include "app/session/testing/fake_session.h"
 #include "platform/desktop/testing/fake_desktop.h"
 #include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 
 namespace quillory {
 namespace {
@@ -19,7 +19,7 @@ using Phase = PenSample::Phase;
 
 // The views' input control mirrors the controller: every published change and both controls.
 TEST(DesktopInputControl, MirrorsTheControllerAndPassesTheControlsOn) {
-    auto main = std::make_shared<ManualMainExecutor>();
+    auto main = std::make_shared<ManualExecutor>();
     MainQueue::install(main);
     DesktopInputController controller(testing::testEnvironment(
         std::make_shared<RecordingInputSink>(), std::make_shared<FakeClock>(50'000'000'000),

@@ -11,7 +11,7 @@
 #include "core/link/testing/scripted_pad.h"
 #include "platform/defaults/testing/memory_user_defaults.h"
 #include "platform/desktop/testing/fake_desktop.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 #include "platform/secrets/testing/memory_secret.h"
 
 namespace quillory::testing {
@@ -132,7 +132,7 @@ class MacSessionTest : public ::testing::Test {
     }
     int studioSeen = 0;
 
-    std::shared_ptr<ManualMainExecutor> executor = std::make_shared<ManualMainExecutor>();
+    std::shared_ptr<ManualExecutor> executor = std::make_shared<ManualExecutor>();
     std::shared_ptr<MemorySecret> secret = std::make_shared<MemorySecret>();
     std::shared_ptr<DeviceTrustStore> store;
     std::shared_ptr<FakeListener> listener = std::make_shared<FakeListener>();

@@ -4,7 +4,7 @@
 
 #include "app/session/guide_panel.h"
 #include "app/session/testing/fake_permission_probe.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 
 namespace quillory {
 namespace {
@@ -76,7 +76,7 @@ class PermissionGuideTest : public testing::Test {
         grant_.outcome = outcome;
     }
 
-    std::shared_ptr<ManualMainExecutor> executor_ = std::make_shared<ManualMainExecutor>();
+    std::shared_ptr<ManualExecutor> executor_ = std::make_shared<ManualExecutor>();
     FakePermissionProbe probe_;
     GrantRecord grant_;
     Screen screen_;

@@ -20,7 +20,7 @@
 #include "app/session/x11_foreground_events.h"
 #include "platform/defaults/testing/memory_user_defaults.h"
 #include "platform/desktop/x11_desktop.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 #include "platform/input/desktop_control_access.h"
 #include "platform/input/xtest_input_sink.h"
 #include "platform/secrets/testing/memory_secret.h"
@@ -125,7 +125,7 @@ class SessionOnXvfb : public ::testing::Test {
         pad->start();
     }
 
-    std::shared_ptr<ManualMainExecutor> executor = std::make_shared<ManualMainExecutor>();
+    std::shared_ptr<ManualExecutor> executor = std::make_shared<ManualExecutor>();
     Observer observer;
     std::shared_ptr<X11Desktop> desktop;
     xcb_window_t window = 0;

@@ -13,6 +13,7 @@
 #include "platform/capture/x11_capture_stream.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/serial_queue.h"
 #include "protocol/json_codec.h"
 
 namespace quillory::bench {
@@ -49,7 +50,7 @@ Json report(const StudioPerformanceTrace& trace, double from, double to) {
 }
 
 MacStudioSession::Environment environment(const std::shared_ptr<X11Desktop>& desktop,
-                                          const std::shared_ptr<MainExecutor>& main,
+                                          const std::shared_ptr<Executor>& main,
                                           const std::shared_ptr<StudioPerformanceTrace>& trace) {
     auto clock = std::make_shared<SystemClock>();
     MacStudioSession::Environment e;
@@ -80,7 +81,7 @@ MacStudioSession::Environment environment(const std::shared_ptr<X11Desktop>& des
 }  // namespace
 
 int runOurSender() {
-    auto main = std::make_shared<ThreadMainExecutor>("main");
+    auto main = std::make_shared<SerialQueue>("main");
     MainQueue::install(main);
     std::string error;
     const auto desktop = X11Desktop::connect(nullptr, error);
@@ -92,7 +93,7 @@ int runOurSender() {
         StudioPerformanceTrace::maximumCapacity, StudioPerformanceTrace::maximumStartupCapacity,
         uptimeSeconds());
     auto studio = environment(desktop, main, trace);
-    const std::shared_ptr<MainExecutor> control = studio.peer.controlQueue;
+    const std::shared_ptr<Executor> control = studio.peer.controlQueue;
     auto session = MacStudioSession::create(std::move(studio));
     const std::weak_ptr<MacStudioSession> weak = session;
     main->post([weak] {

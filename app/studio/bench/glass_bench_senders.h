@@ -9,7 +9,7 @@ namespace quillory::bench {
 // stdin closing ends the process.
 
 // Our stack: MacStudioSession with the X11 capture, the encoder factory (traced) and the
-// GStreamer transport on a ThreadMainExecutor.
+// GStreamer transport on a SerialQueue.
 //   in:  {"signal":{...}}            a Studio signal from the tablet
 //        {"report":{"from":S,"to":S}} the host share and bytes of outputs in that uptime window
 //        {"trace":"FILE"}             writes the stream's performance trace there

@@ -10,7 +10,7 @@
 
 #include "platform/desktop/testing/fake_desktop.h"
 #include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 
 namespace quillory {
 namespace {
@@ -196,7 +196,7 @@ class DisplayCaptureTest : public ::testing::Test {
         return taken();
     }
 
-    std::shared_ptr<ManualMainExecutor> executor = std::make_shared<ManualMainExecutor>();
+    std::shared_ptr<ManualExecutor> executor = std::make_shared<ManualExecutor>();
     std::shared_ptr<FakeDesktop> desktop = std::make_shared<FakeDesktop>();
     std::shared_ptr<StreamControl> stream = std::make_shared<StreamControl>();
     std::shared_ptr<QueueTimerControl> timers = std::make_shared<QueueTimerControl>();

@@ -19,7 +19,7 @@
 #include "platform/desktop/window_icons.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 #include "protocol/image_rules.h"
 #include "tests/support/frame_barcode.h"
 #include "tests/support/synthetic_desktop.h"
@@ -191,7 +191,7 @@ class CaptureX11Test : public ::testing::Test {
         return origin;
     }
 
-    std::shared_ptr<ManualMainExecutor> executor = std::make_shared<ManualMainExecutor>();
+    std::shared_ptr<ManualExecutor> executor = std::make_shared<ManualExecutor>();
     std::shared_ptr<X11Desktop> desktop;
     xcb_connection_t* connection = nullptr;
     xcb_window_t root = 0;

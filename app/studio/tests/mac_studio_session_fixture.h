@@ -14,7 +14,7 @@
 #include "media/tests/studio_peer_fixture.h"
 #include "platform/desktop/testing/fake_desktop.h"
 #include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 #include "platform/webrtc/testing/fake_peer_transport.h"
 
 namespace quillory {
@@ -277,9 +277,9 @@ class MacStudioSessionFixture : public ::testing::Test {
     }
 
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
-    std::shared_ptr<ManualMainExecutor> main = std::make_shared<ManualMainExecutor>(clock);
+    std::shared_ptr<ManualExecutor> main = std::make_shared<ManualExecutor>(clock);
     // The peer's control queue apart, so that what the session submits can be counted.
-    std::shared_ptr<ManualMainExecutor> control = std::make_shared<ManualMainExecutor>(clock);
+    std::shared_ptr<ManualExecutor> control = std::make_shared<ManualExecutor>(clock);
     std::shared_ptr<FakeDesktop> desktop = std::make_shared<FakeDesktop>();
     std::shared_ptr<FakePeerTransportFactory> transports =
         std::make_shared<FakePeerTransportFactory>();

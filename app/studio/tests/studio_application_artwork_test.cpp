@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 
 namespace quillory {
 namespace {
@@ -95,7 +95,7 @@ class StudioApplicationArtworkTest : public ::testing::Test {
         return (*source.iconPNG)[19];
     }
 
-    std::shared_ptr<ManualMainExecutor> executor = std::make_shared<ManualMainExecutor>();
+    std::shared_ptr<ManualExecutor> executor = std::make_shared<ManualExecutor>();
     std::shared_ptr<StudioApplicationArtwork> artwork;
     std::mutex mutex;
     std::map<int, int> renders;

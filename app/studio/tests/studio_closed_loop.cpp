@@ -6,7 +6,7 @@ namespace quillory {
 
 void wireStudioLoop(const std::shared_ptr<StudioPeer>& peer,
                     const std::shared_ptr<StudioHardwareEncoderFactory>& factory,
-                    const std::shared_ptr<MainExecutor>& main) {
+                    const std::shared_ptr<Executor>& main) {
     const std::weak_ptr<StudioPeer> weakPeer = peer;
     const std::weak_ptr<StudioHardwareEncoderFactory> weakFactory = factory;
     // Without this step a point of another rate is never confirmed: the policy confirms only when

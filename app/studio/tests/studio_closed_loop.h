@@ -15,6 +15,6 @@ namespace quillory {
 // is kept and called first. Everything is held weakly.
 void wireStudioLoop(const std::shared_ptr<StudioPeer>& peer,
                     const std::shared_ptr<StudioHardwareEncoderFactory>& factory,
-                    const std::shared_ptr<MainExecutor>& main);
+                    const std::shared_ptr<Executor>& main);
 
 }  // namespace quillory

@@ -17,7 +17,7 @@
 #include "core/link/testing/memory_trust_store.h"
 #include "core/link/testing/scripted_pad.h"
 #include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 
 namespace quillory::testing {
 
@@ -126,7 +126,7 @@ class ReadyHost {
     }
 
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
-    std::shared_ptr<ManualMainExecutor> main = std::make_shared<ManualMainExecutor>(clock);
+    std::shared_ptr<ManualExecutor> main = std::make_shared<ManualExecutor>(clock);
     std::shared_ptr<FakeTransportTimers> timers = std::make_shared<FakeTransportTimers>(clock);
     std::shared_ptr<PenChannel> channel;
     std::unique_ptr<ScriptedPad> pad;

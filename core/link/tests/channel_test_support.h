@@ -16,7 +16,7 @@
 #include "core/link/testing/memory_trust_store.h"
 #include "core/link/testing/scripted_pad.h"
 #include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 
 namespace quillory::testing {
 
@@ -103,7 +103,7 @@ class ChannelTest : public ::testing::Test {
   protected:
     void SetUp() override {
         clock = std::make_shared<FakeClock>();
-        main = std::make_shared<ManualMainExecutor>(clock);
+        main = std::make_shared<ManualExecutor>(clock);
         MainQueue::install(main);
         timers = std::make_shared<FakeTransportTimers>(clock);
     }
@@ -157,7 +157,7 @@ class ChannelTest : public ::testing::Test {
     }
 
     std::shared_ptr<FakeClock> clock;
-    std::shared_ptr<ManualMainExecutor> main;
+    std::shared_ptr<ManualExecutor> main;
     std::shared_ptr<FakeTransportTimers> timers;
     std::vector<std::shared_ptr<PenChannel>> channels;
 };

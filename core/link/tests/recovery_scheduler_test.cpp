@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 
 namespace quillory {
 namespace {
@@ -23,7 +23,7 @@ class RecoverySchedulerTest : public ::testing::Test {
         return waited;
     }
 
-    std::shared_ptr<ManualMainExecutor> main = std::make_shared<ManualMainExecutor>();
+    std::shared_ptr<ManualExecutor> main = std::make_shared<ManualExecutor>();
     RecoveryScheduler scheduler;
     int runs = 0;
 };

@@ -6,7 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/serial_queue.h"
+#include "platform/dispatch/testing/manual_executor.h"
 
 namespace quillory {
 namespace {
@@ -16,7 +17,7 @@ class ManualMainQueueTest : public ::testing::Test {
     void SetUp() override { MainQueue::install(executor); }
     void TearDown() override { MainQueue::install(nullptr); }
 
-    std::shared_ptr<ManualMainExecutor> executor = std::make_shared<ManualMainExecutor>();
+    std::shared_ptr<ManualExecutor> executor = std::make_shared<ManualExecutor>();
 };
 
 TEST_F(ManualMainQueueTest, RunsPostedWorkOnlyWhenDriven) {
@@ -71,7 +72,7 @@ TEST_F(ManualMainQueueTest, TakesWorkPostedFromOtherThreads) {
 }
 
 TEST(ThreadMainQueue, RunsPostedWorkOnItsThread) {
-    auto executor = std::make_shared<ThreadMainExecutor>();
+    auto executor = std::make_shared<SerialQueue>("main");
     MainQueue::install(executor);
     std::promise<bool> current;
     MainQueue::post([&] { current.set_value(MainQueue::isCurrent()); });
@@ -81,7 +82,7 @@ TEST(ThreadMainQueue, RunsPostedWorkOnItsThread) {
 }
 
 TEST(ThreadMainQueue, WorkHandedOverAfterShutDownIsDroppedOnItsOwnThread) {
-    MainQueue::install(std::make_shared<ThreadMainExecutor>());
+    MainQueue::install(std::make_shared<SerialQueue>("main"));
     MainQueue::shutDown();
     auto owned = std::make_shared<int>(1);
     std::weak_ptr<int> watch = owned;

@@ -4,7 +4,7 @@
 #include <linux/input-event-codes.h>
 
 #include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 #include "platform/keyboard/keymap.h"
 
 namespace quillory {
@@ -36,7 +36,7 @@ class RecorderCoreTest : public ::testing::Test {
     }
     void modifiers(Chord held) { core->modifiersChanged(held); }
 
-    std::shared_ptr<ManualMainExecutor> executor = std::make_shared<ManualMainExecutor>();
+    std::shared_ptr<ManualExecutor> executor = std::make_shared<ManualExecutor>();
     FakeSurface surface;
     std::shared_ptr<RecorderCore> core;
     std::shared_ptr<const Keymap> keymap = Keymap::fromNames("us");

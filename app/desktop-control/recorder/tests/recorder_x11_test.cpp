@@ -21,7 +21,7 @@
 #include "app/desktop-control/recorder/shortcut_recorder.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/dispatch/main_queue.h"
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 #include "platform/input/input_event.h"
 #include "platform/input/xtest_input_sink.h"
 #include "platform/keyboard/keyboard_layout.h"
@@ -135,7 +135,7 @@ class RecorderX11Test : public ::testing::Test {
         return front ? std::optional(front->processID) : std::nullopt;
     }
 
-    std::shared_ptr<ManualMainExecutor> executor = std::make_shared<ManualMainExecutor>();
+    std::shared_ptr<ManualExecutor> executor = std::make_shared<ManualExecutor>();
     std::shared_ptr<CountingDesktop> desktop;
     std::shared_ptr<KeyboardLayout> layout;
     std::unique_ptr<XTestInputSink> keys;

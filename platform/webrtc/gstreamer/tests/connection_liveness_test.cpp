@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 
 namespace quillory {
 namespace {
@@ -147,7 +147,7 @@ TEST(ConnectionLivenessTest, ReportsFollowTheOtherSidesSignsOfLife) {
 // The liveness timer decides "disconnected"; before its state reaches the queue, the RTCP thread
 // decides "connected" and posts first.
 TEST(ConnectionStateReporterTest, AStateOvertakenOnItsWayToTheQueueIsDropped) {
-    auto queue = std::make_shared<ManualMainExecutor>();
+    auto queue = std::make_shared<ManualExecutor>();
     std::function<void()> betweenDecisionAndPost;
     std::vector<State> delivered;
     auto reporter = ConnectionStateReporter::create(

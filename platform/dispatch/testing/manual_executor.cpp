@@ -1,13 +1,13 @@
-#include "platform/dispatch/testing/manual_main_executor.h"
+#include "platform/dispatch/testing/manual_executor.h"
 
 #include <chrono>
 
 namespace quillory {
 
-ManualMainExecutor::ManualMainExecutor(std::shared_ptr<FakeClock> clock)
+ManualExecutor::ManualExecutor(std::shared_ptr<FakeClock> clock)
     : clock_(std::move(clock)), owner_(std::this_thread::get_id()) {}
 
-void ManualMainExecutor::post(std::function<void()> work) {
+void ManualExecutor::post(std::function<void()> work) {
     {
         std::lock_guard lock(mutex_);
         work_.push_back(std::move(work));
@@ -15,7 +15,7 @@ void ManualMainExecutor::post(std::function<void()> work) {
     workArrived_.notify_all();
 }
 
-Timer ManualMainExecutor::after(double seconds, std::function<void()> work) {
+Timer ManualExecutor::after(double seconds, std::function<void()> work) {
     std::uint64_t id = 0;
     {
         std::lock_guard lock(mutex_);
@@ -23,7 +23,7 @@ Timer ManualMainExecutor::after(double seconds, std::function<void()> work) {
         const auto delay = static_cast<std::uint64_t>(seconds > 0 ? seconds * 1e9 : 0);
         timers_.emplace(clock_->nowNanoseconds() + delay, std::make_pair(id, std::move(work)));
     }
-    std::weak_ptr<ManualMainExecutor> weakSelf = weak_from_this();
+    std::weak_ptr<ManualExecutor> weakSelf = weak_from_this();
     return Timer([weakSelf, id] {
         auto self = weakSelf.lock();
         if (!self) {
@@ -39,12 +39,12 @@ Timer ManualMainExecutor::after(double seconds, std::function<void()> work) {
     });
 }
 
-bool ManualMainExecutor::isCurrent() const {
+bool ManualExecutor::isCurrent() const {
     std::lock_guard lock(mutex_);
     return owner_ == std::this_thread::get_id();
 }
 
-bool ManualMainExecutor::runOne() {
+bool ManualExecutor::runOne() {
     std::function<void()> next;
     {
         std::lock_guard lock(mutex_);
@@ -63,7 +63,7 @@ bool ManualMainExecutor::runOne() {
     return true;
 }
 
-std::size_t ManualMainExecutor::runUntilIdle() {
+std::size_t ManualExecutor::runUntilIdle() {
     std::size_t count = 0;
     while (runOne()) {
         ++count;
@@ -71,7 +71,7 @@ std::size_t ManualMainExecutor::runUntilIdle() {
     return count;
 }
 
-std::size_t ManualMainExecutor::advance(double seconds) {
+std::size_t ManualExecutor::advance(double seconds) {
     const auto target = clock_->nowNanoseconds() + static_cast<std::uint64_t>(seconds * 1e9);
     std::size_t count = runUntilIdle();
     for (;;) {
@@ -94,14 +94,14 @@ std::size_t ManualMainExecutor::advance(double seconds) {
     return count + runUntilIdle();
 }
 
-bool ManualMainExecutor::waitForWork(double timeoutSeconds) {
+bool ManualExecutor::waitForWork(double timeoutSeconds) {
     std::unique_lock lock(mutex_);
     return workArrived_.wait_for(
         lock, std::chrono::nanoseconds(static_cast<std::int64_t>(timeoutSeconds * 1e9)),
         [this] { return !work_.empty(); });
 }
 
-std::size_t ManualMainExecutor::pendingTimers() const {
+std::size_t ManualExecutor::pendingTimers() const {
     std::lock_guard lock(mutex_);
     return timers_.size();
 }

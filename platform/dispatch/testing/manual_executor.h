@@ -16,10 +16,9 @@ namespace quillory {
 
 // Runs only when driven; time comes from a FakeClock the test moves. Safe to post to from any
 // thread; run*() belong to one thread, which then counts as the main thread.
-class ManualMainExecutor final : public MainExecutor,
-                                 public std::enable_shared_from_this<ManualMainExecutor> {
+class ManualExecutor final : public Executor, public std::enable_shared_from_this<ManualExecutor> {
   public:
-    explicit ManualMainExecutor(std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>());
+    explicit ManualExecutor(std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>());
 
     void post(std::function<void()> work) override;
     Timer after(double seconds, std::function<void()> work) override;
