@@ -271,10 +271,8 @@ void DisplayCapture::requestRefresh() {
                 capture->deliverRefresh();
             }
         };
-        self->refreshWork_ =
-            self->environment_.queueTimers
-                ? self->environment_.queueTimers(*self->queue_, refreshDelay, std::move(deliver))
-                : self->queue_->after(refreshDelay, std::move(deliver));
+        auto& timers = self->environment_.timers ? *self->environment_.timers : *self->queue_;
+        self->refreshWork_ = afterOn(timers, *self->queue_, refreshDelay, std::move(deliver));
     });
 }
 

@@ -32,14 +32,14 @@ class DisplayCapture : public std::enable_shared_from_this<DisplayCapture> {
     using FailureHandler = std::function<void(const std::string&)>;
     // Called on the main queue: nothing on success, else the reason.
     using Completion = std::function<void(std::optional<std::string>)>;
-    // Runs work on the capture queue after a delay; tests replace it to move time by hand.
-    using QueueTimers = std::function<Timer(SerialQueue&, double, std::function<void()>)>;
 
     struct Environment {
         std::shared_ptr<Desktop> desktop;
         CaptureStreamFactory makeStream;
         std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
-        QueueTimers queueTimers;  // empty: the queue's own timers
+        // What measures the refresh delay; empty: the capture queue's own timers. Tests move
+        // time by hand.
+        std::shared_ptr<Executor> timers;
     };
 
     static constexpr double sourceWatchInterval = 0.2;

@@ -56,7 +56,7 @@ StudioSessionControl* create(std::shared_ptr<Desktop> desktop,
         displayCaptureMaker(DisplayCapture::Environment{.desktop = desktop,
                                                         .makeStream = X11CaptureStream::factory(),
                                                         .clock = clock,
-                                                        .queueTimers = {}});
+                                                        .timers = {}});
     // libavcodec and GStreamer are loaded with the first stream.
     e.peer = StudioPeer::Environment::standard(StudioMediaModuleLoader::transportFactory());
     e.openCodec = StudioMediaModuleLoader::codecOpener();

@@ -6,23 +6,26 @@
 
 namespace quillory {
 
-LivenessTimers::LivenessTimers(std::shared_ptr<TransportTimers> timers, SerialQueue& queue)
-    : timers_(timers ? std::move(timers) : std::make_shared<SystemTransportTimers>()),
+LivenessTimers::LivenessTimers(std::shared_ptr<Executor> timers, std::shared_ptr<const Clock> clock,
+                               SerialQueue& queue)
+    : timers_(std::move(timers)),
+      clock_(clock ? std::move(clock) : std::make_shared<SystemClock>()),
       queue_(queue) {}
 
 void LivenessTimers::start(std::weak_ptr<Owner> owner) {
     QUILLORY_CHECK_ON(queue_);
     owner_ = std::move(owner);
-    lastInbound_ = timers_->nowNanoseconds();
+    lastInbound_ = clock_->nowNanoseconds();
 }
 
 template <typename Work>
 Timer LivenessTimers::after(double seconds, Work work) {
-    return timers_->after(queue_, seconds, [owner = owner_, work = std::move(work)] {
-        if (auto self = owner.lock()) {
-            work(*self);
-        }
-    });
+    return afterOn(timers_ ? *timers_ : queue_, queue_, seconds,
+                   [owner = owner_, work = std::move(work)] {
+                       if (auto self = owner.lock()) {
+                           work(*self);
+                       }
+                   });
 }
 
 void LivenessTimers::armDeadline(double seconds) {
@@ -75,7 +78,7 @@ LivenessTimers::Probe LivenessTimers::nextProbe() {
     QUILLORY_CHECK_ON(queue_);
     const bool unanswered = probe_.has_value();
     probe_ = Uuid::random();
-    probeSentAt_ = timers_->nowNanoseconds();
+    probeSentAt_ = clock_->nowNanoseconds();
     return {*probe_, unanswered};
 }
 
@@ -85,11 +88,11 @@ std::optional<double> LivenessTimers::answered(const Uuid& probe) {
         return std::nullopt;
     }
     probe_.reset();
-    return static_cast<double>(timers_->nowNanoseconds() - probeSentAt_) / 1e6;
+    return static_cast<double>(clock_->nowNanoseconds() - probeSentAt_) / 1e6;
 }
 
 double LivenessTimers::secondsSince(std::uint64_t nanoseconds) const {
-    const auto now = timers_->nowNanoseconds();
+    const auto now = clock_->nowNanoseconds();
     return now > nanoseconds ? static_cast<double>(now - nanoseconds) / 1e9 : 0.0;
 }
 

@@ -4,7 +4,8 @@
 #include <memory>
 #include <optional>
 
-#include "core/link/transport_timers.h"
+#include "platform/clock/clock.h"
+#include "platform/dispatch/executor.h"
 #include "platform/dispatch/serial_queue.h"
 #include "protocol/uuid.h"
 
@@ -29,12 +30,14 @@ class LivenessTimers {
     static constexpr double heartbeatExpiry = 6.0;
     static constexpr double stopDelay = 0.5;
 
-    LivenessTimers(std::shared_ptr<TransportTimers> timers, SerialQueue& queue);
+    // Without timers the queue's own run them; without a clock, uptime counts.
+    LivenessTimers(std::shared_ptr<Executor> timers, std::shared_ptr<const Clock> clock,
+                   SerialQueue& queue);
 
     // Transport queue only, from here on. The link starts; silence is counted from now.
     void start(std::weak_ptr<Owner> owner);
     // A line arrived.
-    void heard() { lastInbound_ = timers_->nowNanoseconds(); }
+    void heard() { lastInbound_ = clock_->nowNanoseconds(); }
     double secondsSinceInbound() const { return secondsSince(lastInbound_); }
 
     void armDeadline(double seconds);
@@ -61,7 +64,8 @@ class LivenessTimers {
     template <typename Work>
     Timer after(double seconds, Work work);
 
-    std::shared_ptr<TransportTimers> timers_;
+    std::shared_ptr<Executor> timers_;
+    std::shared_ptr<const Clock> clock_;
     SerialQueue& queue_;
     std::weak_ptr<Owner> owner_;
     std::uint64_t lastInbound_ = 0;

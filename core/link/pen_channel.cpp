@@ -47,7 +47,7 @@ PenChannel::PenChannel(int fd, Role role, std::string name, std::shared_ptr<Devi
                   std::move(expectedPeer), allowPairing, std::move(options.ephemeralPrivateKey),
                   std::move(options.nonce)}),
       transport_(*queue_, fd),
-      liveness_(std::move(options.timers), *queue_) {}
+      liveness_(std::move(options.timers), std::move(options.clock), *queue_) {}
 
 PenChannel::~PenChannel() = default;
 

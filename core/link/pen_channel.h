@@ -41,9 +41,10 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     using Termination = ChannelTermination;
     using Cause = Termination::Cause;
 
-    // Fixed secrets and timers for tests; production leaves both empty.
+    // Fixed secrets and time for tests; production leaves them empty.
     struct Options {
-        std::shared_ptr<TransportTimers> timers;
+        std::shared_ptr<Executor> timers;
+        std::shared_ptr<const Clock> clock;
         std::optional<SecretBytes> ephemeralPrivateKey;
         std::optional<Bytes> nonce;
     };

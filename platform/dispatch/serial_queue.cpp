@@ -156,4 +156,18 @@ Timer SerialQueue::schedule(const std::shared_ptr<State>& state, double delaySec
     });
 }
 
+Timer afterOn(Executor& timers, SerialQueue& queue, double seconds, std::function<void()> work) {
+    if (&timers == &queue) {
+        return queue.after(seconds, std::move(work));
+    }
+    return timers.after(seconds, [&queue, work = std::move(work)] {
+        if (queue.isCurrent()) {
+            work();
+        } else {
+            // Refused once the queue stops; the owner is going, so the work has nothing to do.
+            (void)queue.sync(work);
+        }
+    });
+}
+
 }  // namespace quillory

@@ -42,4 +42,10 @@ class SerialQueue final : public Executor {
     std::shared_ptr<State> state_;
 };
 
+// Work that runs on the queue once the delay has passed by the timers' clock. The queue's own
+// timers run it directly; another executor (a manual one with fake time in tests) hands it to
+// the queue and waits for it, so whoever moved the time sees its effects. The queue must outlive
+// the returned timer.
+Timer afterOn(Executor& timers, SerialQueue& queue, double seconds, std::function<void()> work);
+
 }  // namespace quillory

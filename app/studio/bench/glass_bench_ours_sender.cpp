@@ -65,7 +65,7 @@ MacStudioSession::Environment environment(const std::shared_ptr<X11Desktop>& des
         displayCaptureMaker(DisplayCapture::Environment{.desktop = desktop,
                                                         .makeStream = X11CaptureStream::factory(),
                                                         .clock = clock,
-                                                        .queueTimers = {}});
+                                                        .timers = {}});
     e.peer = StudioPeer::Environment::standard(studioDefaultTransportFactory());
     e.makeEncoderFactory = [clock = e.peer.clock, trace](auto onFailure) {
         auto factory = std::make_shared<StudioHardwareEncoderFactory>(std::move(onFailure), clock);

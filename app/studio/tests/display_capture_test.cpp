@@ -70,36 +70,6 @@ class FakeStream final : public CaptureStream {
     std::shared_ptr<StreamControl> control_;
 };
 
-// Refresh timers on the capture queue, fired by the test instead of by time.
-struct QueueTimerControl {
-    std::mutex mutex;
-    struct Pending {
-        std::function<void()> work;
-        std::shared_ptr<bool> cancelled;
-    };
-    std::vector<Pending> pending;
-
-    std::size_t live() {
-        std::lock_guard lock(mutex);
-        return static_cast<std::size_t>(std::count_if(pending.begin(), pending.end(),
-                                                      [](const auto& p) { return !*p.cancelled; }));
-    }
-    void fire(StreamControl& stream) {
-        std::vector<Pending> due;
-        {
-            std::lock_guard lock(mutex);
-            due.swap(pending);
-        }
-        stream.onQueue([&] {
-            for (auto& p : due) {
-                if (!*p.cancelled) {
-                    p.work();
-                }
-            }
-        });
-    }
-};
-
 struct Delivery {
     const PixelBuffer* buffer;
     std::int64_t nanoseconds;
@@ -129,14 +99,7 @@ class DisplayCaptureTest : public ::testing::Test {
             control->configurations.push_back(configuration);
             return std::make_unique<FakeStream>(control);
         };
-        env.queueTimers = [control = timers](SerialQueue&, double delay,
-                                             std::function<void()> work) {
-            EXPECT_DOUBLE_EQ(delay, 0.05);
-            auto cancelled = std::make_shared<bool>(false);
-            std::lock_guard lock(control->mutex);
-            control->pending.push_back({std::move(work), cancelled});
-            return Timer([cancelled] { *cancelled = true; });
-        };
+        env.timers = timers;
         return env;
     }
 
@@ -192,14 +155,15 @@ class DisplayCaptureTest : public ::testing::Test {
     std::vector<Delivery> refreshed() {
         capture->requestRefresh();
         stream->onQueue([] {});  // the request has run
-        timers->fire(*stream);
+        timers->advance(DisplayCapture::refreshDelay);
         return taken();
     }
 
     std::shared_ptr<ManualExecutor> executor = std::make_shared<ManualExecutor>();
     std::shared_ptr<FakeDesktop> desktop = std::make_shared<FakeDesktop>();
     std::shared_ptr<StreamControl> stream = std::make_shared<StreamControl>();
-    std::shared_ptr<QueueTimerControl> timers = std::make_shared<QueueTimerControl>();
+    // Refresh timers on the capture queue, moved by hand on the main queue's clock.
+    std::shared_ptr<ManualExecutor> timers = std::make_shared<ManualExecutor>(executor->clock());
     std::shared_ptr<DisplayCapture> capture;
     std::mutex mutex;
     std::vector<Delivery> deliveries;
@@ -324,9 +288,10 @@ TEST_F(DisplayCaptureTest, RefreshRequestsWithinFiftyMillisecondsGiveOneDelivery
         capture->requestRefresh();
     }
     stream->onQueue([] {});
-    EXPECT_EQ(timers->live(), 1u);
-    executor->clock()->advance(0.05);
-    timers->fire(*stream);
+    EXPECT_EQ(timers->pendingTimers(), 1u);
+    timers->advance(0.049);
+    EXPECT_TRUE(taken().empty());
+    timers->advance(0.001);
     const auto got = taken();
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].buffer, kept.get());

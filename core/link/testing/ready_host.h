@@ -13,7 +13,6 @@
 #include <system_error>
 
 #include "core/link/pen_channel.h"
-#include "core/link/testing/fake_transport_timers.h"
 #include "core/link/testing/memory_trust_store.h"
 #include "core/link/testing/scripted_pad.h"
 #include "platform/dispatch/main_queue.h"
@@ -46,7 +45,7 @@ class ReadyHost {
         try {
             channel = PenChannel::create(StreamConnection(fds[0]), SessionRole::mac, "Host",
                                          memoryStore(), Uuid::random(), std::nullopt, true,
-                                         {timers, std::nullopt, std::nullopt});
+                                         {timers, clock, std::nullopt, std::nullopt});
         } catch (const std::system_error& error) {
             return std::string("the transport queue did not start: ") + error.what();
         }
@@ -127,7 +126,8 @@ class ReadyHost {
 
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
     std::shared_ptr<ManualExecutor> main = std::make_shared<ManualExecutor>(clock);
-    std::shared_ptr<FakeTransportTimers> timers = std::make_shared<FakeTransportTimers>(clock);
+    // The transport's timers, moved by hand like the main queue's.
+    std::shared_ptr<ManualExecutor> timers = std::make_shared<ManualExecutor>(clock);
     std::shared_ptr<PenChannel> channel;
     std::unique_ptr<ScriptedPad> pad;
 

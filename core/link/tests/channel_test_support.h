@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "core/link/pen_channel.h"
-#include "core/link/testing/fake_transport_timers.h"
 #include "core/link/testing/memory_trust_store.h"
 #include "core/link/testing/scripted_pad.h"
 #include "platform/dispatch/main_queue.h"
@@ -105,7 +104,7 @@ class ChannelTest : public ::testing::Test {
         clock = std::make_shared<FakeClock>();
         main = std::make_shared<ManualExecutor>(clock);
         MainQueue::install(main);
-        timers = std::make_shared<FakeTransportTimers>(clock);
+        timers = std::make_shared<ManualExecutor>(clock);
     }
     void TearDown() override {
         for (auto& channel : channels) {
@@ -146,6 +145,7 @@ class ChannelTest : public ::testing::Test {
                       bool allowPairing = true, PenChannel::Options options = {}) {
         if (!options.timers) {
             options.timers = timers;
+            options.clock = clock;
         }
         auto channel = PenChannel::create(
             StreamConnection(fd), role, role == SessionRole::mac ? "Test Mac" : "Test iPad",
@@ -158,7 +158,7 @@ class ChannelTest : public ::testing::Test {
 
     std::shared_ptr<FakeClock> clock;
     std::shared_ptr<ManualExecutor> main;
-    std::shared_ptr<FakeTransportTimers> timers;
+    std::shared_ptr<ManualExecutor> timers;  // the transport queues' timers
     std::vector<std::shared_ptr<PenChannel>> channels;
 };
 

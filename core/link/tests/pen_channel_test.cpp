@@ -23,10 +23,10 @@ TEST_F(ChannelTest, ReproducesTheReferenceVector) {
     RawEnd toPad(padPeerFd);
     auto mac = endpoint(macFd, SessionRole::mac, memoryStore(Bytes(32, 0x01)),
                         *Uuid::parse("01000000-0000-0000-0000-000000000001"), std::nullopt, true,
-                        {timers, SecretBytes(Bytes(32, 0x11)), Bytes(32, 0x21)});
+                        {timers, clock, SecretBytes(Bytes(32, 0x11)), Bytes(32, 0x21)});
     auto pad =
         endpoint(padFd, SessionRole::pad, memoryStore(Bytes(32, 0x02)), padIntent, std::nullopt,
-                 true, {timers, SecretBytes(Bytes(32, 0x12)), Bytes(32, 0x22)});
+                 true, {timers, clock, SecretBytes(Bytes(32, 0x12)), Bytes(32, 0x22)});
     mac.channel->start();
     pad.channel->start();
     // One line from each side, handed to the other.

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/dispatch/testing/manual_executor.h"
+
 namespace quillory {
 namespace {
 
@@ -154,6 +156,27 @@ TEST(SerialQueue, MayBeDestroyedByItsOwnWork) {
     });
     submitted.set_value();
     destroyed.get_future().wait();
+}
+
+// Time measured by another executor (fake time here) still runs the work on the queue, and moving
+// the time returns only once the work is done there; a cancelled timer stays silent.
+TEST(SerialQueue, TimersOfAnotherExecutorRunOnTheQueueBeforeTheTimeMoveReturns) {
+    SerialQueue queue("com.quillory.capture");
+    auto timers = std::make_shared<ManualExecutor>();
+    int ran = 0;
+    bool onQueue = false;
+    Timer due = afterOn(*timers, queue, 1.0, [&] {
+        ++ran;
+        onQueue = queue.isCurrent();
+    });
+    Timer cancelled = afterOn(*timers, queue, 1.0, [&] { ran += 10; });
+    cancelled.cancel();
+    timers->advance(0.999);
+    EXPECT_EQ(ran, 0);
+    timers->advance(0.001);
+    EXPECT_EQ(ran, 1);
+    EXPECT_TRUE(onQueue);
+    EXPECT_EQ(timers->pendingTimers(), 0u);
 }
 
 }  // namespace
