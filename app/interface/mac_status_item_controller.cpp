@@ -13,7 +13,6 @@
 #include "design/card_frame.h"
 #include "design/menu_bar_mark.h"
 #include "design/panel_rect.h"
-#include "platform/clock/clock.h"
 #include "platform/log/logger.h"
 
 namespace quillory {
@@ -29,8 +28,8 @@ constexpr int panelRadius = 22;
 constexpr int panelMargin = 6;
 
 void fillDefaults(StatusItemEnvironment& environment) {
-    if (!environment.now) {
-        environment.now = [] { return uptimeSeconds(); };
+    if (!environment.clock) {
+        environment.clock = std::make_shared<SystemClock>();
     }
     if (!environment.pointer) {
         environment.pointer = [] { return QCursor::pos(); };
@@ -309,7 +308,8 @@ void MacStatusItemController::togglePanel() {
     }
     // On X11 the click on the icon first takes the focus from the panel, which hides it; the
     // activation that follows is the same click and must not reopen it.
-    if (focusLossHideAt_ && environment_.now() - *focusLossHideAt_ < clickCloseWindow) {
+    if (focusLossHideAt_ &&
+        environment_.clock->nowSeconds() - *focusLossHideAt_ < clickCloseWindow) {
         focusLossHideAt_.reset();
         return;
     }
@@ -405,7 +405,7 @@ void MacStatusItemController::panelLostActivation(QWindow* focus) {
         return;  // another window of ours took the keyboard: the user still works with us
     }
     hidePanel();
-    focusLossHideAt_ = environment_.now();
+    focusLossHideAt_ = environment_.clock->nowSeconds();
 }
 
 void MacStatusItemController::applicationStateChanged(Qt::ApplicationState state) {

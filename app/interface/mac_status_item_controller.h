@@ -13,6 +13,7 @@
 #include "app/interface/tray_backend.h"
 #include "app/session/mac_app_lifecycle.h"
 #include "app/session/session_facade.h"
+#include "platform/clock/clock.h"
 
 class QMenu;
 class QQmlComponent;
@@ -38,7 +39,7 @@ struct StatusItemEnvironment {
     // screenshot tool keeps it open: other programs on its display take the keyboard whenever
     // they happen to open a window.
     bool closeOnFocusLoss = true;
-    std::function<double()> now;                             // monotonic seconds
+    std::shared_ptr<const Clock> clock;                      // none: uptime
     std::function<QPoint()> pointer;                         // the pointer's position
     std::function<QRect(QPoint)> availableAt;                // the usable area of that screen
     std::function<Qt::ApplicationState()> applicationState;  // the application's state now

@@ -14,6 +14,7 @@
 #include "design/card_frame.h"
 #include "design/menu_bar_mark.h"
 #include "design/panel_rect.h"
+#include "platform/clock/testing/fake_clock.h"
 
 Q_IMPORT_QML_PLUGIN(QuilloryDesignPlugin)
 Q_IMPORT_QML_PLUGIN(QuilloryInterfacePlugin)
@@ -53,7 +54,7 @@ class StatusItemTest : public ::testing::Test {
         environment.tray = std::move(tray);
         environment.engine = &engine_;
         environment.content = content_.get();
-        environment.now = [this] { return now_; };
+        environment.clock = clock_;
         environment.pointer = [this] { return pointer_; };
         environment.availableAt = [](QPoint) { return screen; };
         environment.applicationState = [this] { return applicationState_; };
@@ -96,7 +97,7 @@ class StatusItemTest : public ::testing::Test {
     std::unique_ptr<QQmlComponent> content_;
     FakeTrayBackend* tray_ = nullptr;
     std::unique_ptr<MacStatusItemController> controller_;
-    double now_ = 100;
+    std::shared_ptr<FakeClock> clock_ = std::make_shared<FakeClock>(100'000'000'000);
     QPoint pointer_{640, 400};
     Qt::ApplicationState applicationState_ = Qt::ApplicationActive;
     bool closeOnFocusLoss_ = true;
@@ -138,16 +139,16 @@ TEST_F(StatusItemTest, TheClickThatTookTheFocusClosesThePanelOnce) {
     ASSERT_TRUE(shown());
     loseFocusToAnotherApplication();  // the press on the icon, seen as focus loss
     EXPECT_TRUE(hidden());
-    now_ += 0.12;
+    clock_->advance(0.12);
     tray_->click();  // the same click's activation
     EXPECT_TRUE(hidden());
-    now_ += 1;
+    clock_->advance(1);
     tray_->click();  // a new click opens again
     EXPECT_TRUE(shown());
 
     loseFocusToAnotherApplication();
     ASSERT_TRUE(hidden());
-    now_ += 0.5;  // too late to be the same click
+    clock_->advance(0.5);  // too late to be the same click
     tray_->click();
     EXPECT_TRUE(shown());
 }
