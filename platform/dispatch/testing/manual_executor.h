@@ -15,7 +15,8 @@
 namespace quillory {
 
 // Runs only when driven; time comes from a FakeClock the test moves. Safe to post to from any
-// thread; run*() belong to one thread, which then counts as the main thread.
+// thread; run*() belong to one thread, which then counts as current (the main thread when it is
+// the main queue). Its timers can also measure time for work on a SerialQueue (afterOn).
 class ManualExecutor final : public Executor, public std::enable_shared_from_this<ManualExecutor> {
   public:
     explicit ManualExecutor(std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>());
