@@ -463,15 +463,13 @@ void PenChannel::deliverSamples(std::vector<PenSample> samples) {
     }
     if (samplesReceiver_) {
         samplesReceiver_(samples);
-    } else if (onSamples) {
-        post(onSamples, std::move(samples));
     } else if (const auto count = samples.size(); !hold(std::move(samples), std::nullopt)) {
         discardedSamples_ += count;
     }
 }
 
 void PenChannel::deliverAction(const DesktopAction& action) {
-    if (samplesReceiver_ || onSamples) {
+    if (samplesReceiver_) {
         if (actionReceiver_) {
             actionReceiver_(action);
         }
@@ -481,7 +479,7 @@ void PenChannel::deliverAction(const DesktopAction& action) {
 }
 
 void PenChannel::deliverCancelled() {
-    if (samplesReceiver_ || onSamples) {
+    if (samplesReceiver_) {
         if (cancelledReceiver_) {
             cancelledReceiver_();
         }

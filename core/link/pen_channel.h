@@ -86,11 +86,11 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     bool waitUntilStopWritten(double seconds);
 
     void setLocalDisplay(std::optional<DisplayGeometry> display);
-    // Called on the transport queue. Until a samples receiver is installed (and while there is no
-    // onSamples), the peer's input is held in order, up to maxHeldSamples samples and
-    // maxHeldInputs entries, and handed to the receivers when they are installed: the host may
-    // make them live only once it has set up input for the connection, without losing a stroke
-    // the peer began the moment the link was ready.
+    // Called on the transport queue. Until a samples receiver is installed, the peer's input is
+    // held in order, up to maxHeldSamples samples and maxHeldInputs entries, and handed to the
+    // receivers when they are installed: the host may make them live only once it has set up
+    // input for the connection, without losing a stroke the peer began the moment the link was
+    // ready.
     void setInputReceivers(std::function<void(const std::vector<PenSample>&)> samples,
                            std::function<void(const DesktopAction&)> action,
                            std::function<void()> cancelled, std::function<void()> ended);
@@ -100,7 +100,6 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     std::function<void()> onReady;
     std::function<void(bool local, bool remote)> onApprovalChange;
     std::function<void(LinkLatency)> onLatency;
-    std::function<void(std::vector<PenSample>)> onSamples;
     std::function<void(ConnectionEnd)> onEnded;
     std::function<void(StudioSignal)> onStudio;
     std::function<void(RememberedDevice, Uuid)> onPeer;
