@@ -51,15 +51,8 @@ class CompanionSessionChannel final : public SessionChannel {
     explicit CompanionSessionChannel(std::shared_ptr<PenChannel> channel)
         : channel_(std::move(channel)) {}
 
-    void start() override {
-        channel_->onPairing = onPairing;
-        channel_->onReady = onReady;
-        channel_->onApprovalChange = onApprovalChange;
-        channel_->onLatency = onLatency;
-        channel_->onEnded = onEnded;
-        channel_->onStudio = onStudio;
-        channel_->onPeer = onPeer;
-        channel_->onControls = onControls;
+    void start(PenChannelEvents events) override {
+        channel_->setEvents(std::move(events));
         channel_->start();
     }
     void close(ConnectionEnd end, Cause cause) override { channel_->close(std::move(end), cause); }

@@ -288,8 +288,7 @@ void MacSession::accept(StreamConnection connection) {
     // channel holds it, so that no setting up falls inside a stroke begun at once.
     channel->setInputReceivers(nullptr, nullptr, nullptr, receivers.ended);
     publishConnectionState(MacConnectionState::pairing);
-    installCallbacks(channel, slot, receivers);
-    channel->start();
+    channel->start(channelEvents(channel, slot, receivers));
 }
 
 template <class Handler>
@@ -305,37 +304,40 @@ auto MacSession::guarded(const std::shared_ptr<SessionChannel>& channel, Handler
     };
 }
 
-void MacSession::installCallbacks(const std::shared_ptr<SessionChannel>& channel,
-                                  const PeerSlot& slot, const SessionInputReceivers& receivers) {
-    channel->onPeer =
+PenChannelEvents MacSession::channelEvents(const std::shared_ptr<SessionChannel>& channel,
+                                           const PeerSlot& slot,
+                                           const SessionInputReceivers& receivers) {
+    PenChannelEvents events;
+    events.onPeer =
         guarded(channel, [slot](MacSession& self, const RememberedDevice& device,
                                 const Uuid& intent) { self.onPeer(slot, device, intent); });
-    channel->onPairing = guarded(
+    events.onPairing = guarded(
         channel, [](MacSession& self, const std::string& code, const std::string& peerName) {
             self.publishPairingCode(text(code));
             self.publishPeerName(text(peerName));
             self.publishCanApprove(true);
         });
-    channel->onApprovalChange = guarded(channel, [](MacSession& self, bool local, bool remote) {
+    events.onApprovalChange = guarded(channel, [](MacSession& self, bool local, bool remote) {
         self.publishPairingApproved(local);
         self.publishPeerApproved(remote);
         if (local) {
             self.publishCanApprove(false);
         }
     });
-    channel->onLatency = guarded(channel, [](MacSession& self, const LinkLatency& latency) {
+    events.onLatency = guarded(channel, [](MacSession& self, const LinkLatency& latency) {
         self.publishLatency(latency);
     });
-    channel->onReady =
+    events.onReady =
         guarded(channel, [slot, receivers](MacSession& self) { self.onReady(slot, receivers); });
-    channel->onEnded =
+    events.onEnded =
         guarded(channel, [](MacSession& self, const ConnectionEnd& end) { self.onEnded(end); });
-    channel->onStudio = guarded(channel, [](MacSession& self, const StudioSignal& signal) {
+    events.onStudio = guarded(channel, [](MacSession& self, const StudioSignal& signal) {
         self.studio_->handle(signal);
     });
-    channel->onControls = guarded(channel, [](MacSession& self, const ControlsSignal& signal) {
+    events.onControls = guarded(channel, [](MacSession& self, const ControlsSignal& signal) {
         self.handleControls(signal);
     });
+    return events;
 }
 
 void MacSession::onPeer(const PeerSlot& slot, const RememberedDevice& device, const Uuid& intent) {

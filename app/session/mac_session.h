@@ -143,9 +143,9 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     void endApproval();
     void resetLinkState();
 
-    // Channel callbacks: act only while `channel` is the current one.
-    void installCallbacks(const std::shared_ptr<SessionChannel>& channel, const PeerSlot& slot,
-                          const SessionInputReceivers& receivers);
+    // The channel's events: each acts only while `channel` is the current one.
+    PenChannelEvents channelEvents(const std::shared_ptr<SessionChannel>& channel,
+                                   const PeerSlot& slot, const SessionInputReceivers& receivers);
     template <class Handler>
     auto guarded(const std::shared_ptr<SessionChannel>& channel, Handler handler);
     void onPeer(const PeerSlot& slot, const RememberedDevice& device, const Uuid& intent);

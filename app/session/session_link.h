@@ -16,9 +16,7 @@
 #include "protocol/desktop_action.h"
 #include "protocol/desktop_context.h"
 #include "protocol/display_geometry.h"
-#include "protocol/link_latency.h"
 #include "protocol/pen_sample.h"
-#include "protocol/remembered_device.h"
 #include "protocol/studio_signal.h"
 #include "protocol/uuid.h"
 
@@ -41,15 +39,15 @@ class SessionListener {
     std::function<void(StreamConnection)> onConnection;
 };
 
-// What the session uses of one secured channel to a tablet. Callbacks are set before start()
-// and arrive on the main queue; the input receivers run on the channel's transport queue.
+// What the session uses of one secured channel to a tablet. The events, given at start(), arrive
+// on the main queue; the input receivers run on the channel's transport queue.
 class SessionChannel {
   public:
     using Cause = PenChannel::Cause;
 
     virtual ~SessionChannel() = default;
 
-    virtual void start() = 0;
+    virtual void start(PenChannelEvents events) = 0;
     virtual void close(ConnectionEnd end, Cause cause) = 0;
     virtual bool stop() = 0;
     virtual bool approve() = 0;
@@ -68,15 +66,6 @@ class SessionChannel {
     virtual bool waitUntilStopWritten(double seconds) = 0;
     // The numeric address this end of the link uses; none before the link is up.
     virtual std::optional<std::string> localAddress() = 0;
-
-    std::function<void(const std::string& code, const std::string& peerName)> onPairing;
-    std::function<void()> onReady;
-    std::function<void(bool local, bool remote)> onApprovalChange;
-    std::function<void(LinkLatency)> onLatency;
-    std::function<void(ConnectionEnd)> onEnded;
-    std::function<void(StudioSignal)> onStudio;
-    std::function<void(RememberedDevice, Uuid)> onPeer;
-    std::function<void(ControlsSignal)> onControls;
 };
 
 // Makes the host's channel for an accepted connection; null when it cannot be made.

@@ -82,6 +82,10 @@ void PenChannel::start() {
     onQueue([](PenChannel& self) { self.begin(); });
 }
 
+void PenChannel::setEvents(PenChannelEvents events) {
+    static_cast<PenChannelEvents&>(*this) = std::move(events);
+}
+
 void PenChannel::close(ConnectionEnd end, Cause cause) {
     onQueue([end = std::move(end), cause](PenChannel& self) mutable {
         self.finish(std::move(end), cause);

@@ -27,12 +27,28 @@
 
 namespace quillory {
 
+// What a channel reports, each posted to the main queue; any may be empty. The peer's input does
+// not come this way but through the input receivers.
+struct PenChannelEvents {
+    std::function<void(const std::string& code, const std::string& peerName)> onPairing;
+    std::function<void()> onReady;
+    std::function<void(bool local, bool remote)> onApprovalChange;
+    std::function<void(LinkLatency)> onLatency;
+    std::function<void(ConnectionEnd)> onEnded;
+    std::function<void(StudioSignal)> onStudio;
+    std::function<void(RememberedDevice, Uuid)> onPeer;
+    std::function<void(DisplayGeometry)> onDisplay;
+    std::function<void(DesktopContext)> onDesktopContext;
+    std::function<void(ControlsSignal)> onControls;
+};
+
 // The secured link to one peer over one connected stream socket, in either role: the host
 // ("mac", which accepts) or the tablet ("pad", which connects). All network work runs on the
 // channel's own transport queue; state callbacks are posted to the main queue, input receivers
 // run on the transport queue. It joins three parts: the handshake and trust phase
 // (ChannelHandshake), the byte stream (SealedTransport) and the timers (LivenessTimers).
 class PenChannel : public std::enable_shared_from_this<PenChannel>,
+                   public PenChannelEvents,
                    private SealedTransport::Owner,
                    private LivenessTimers::Owner {
   public:
@@ -60,7 +76,9 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     PenChannel(const PenChannel&) = delete;
     PenChannel& operator=(const PenChannel&) = delete;
 
+    // The events are set before start(), one by one or all at once.
     void start();
+    void setEvents(PenChannelEvents events);
     // Ends the channel on its queue; the first close wins.
     void close(ConnectionEnd end, Cause cause);
     // Main thread. Records a remembered peer's intent as stopped, sends "stop" and closes half a
@@ -94,18 +112,6 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     void setInputReceivers(std::function<void(const std::vector<PenSample>&)> samples,
                            std::function<void(const DesktopAction&)> action,
                            std::function<void()> cancelled, std::function<void()> ended);
-
-    // Set before start(); each is posted to the main queue.
-    std::function<void(const std::string& code, const std::string& peerName)> onPairing;
-    std::function<void()> onReady;
-    std::function<void(bool local, bool remote)> onApprovalChange;
-    std::function<void(LinkLatency)> onLatency;
-    std::function<void(ConnectionEnd)> onEnded;
-    std::function<void(StudioSignal)> onStudio;
-    std::function<void(RememberedDevice, Uuid)> onPeer;
-    std::function<void(DisplayGeometry)> onDisplay;
-    std::function<void(DesktopContext)> onDesktopContext;
-    std::function<void(ControlsSignal)> onControls;
 
     static constexpr double handshakeDeadline = ChannelHandshake::handshakeDeadline;
     static constexpr double pairingDeadline = ChannelHandshake::pairingDeadline;

@@ -30,9 +30,13 @@ class FakeListener final : public SessionListener {
     int stops = 0;
 };
 
-class FakeChannel final : public SessionChannel {
+// The session's events are kept as given; a test calls them as the channel would.
+class FakeChannel final : public SessionChannel, public PenChannelEvents {
   public:
-    void start() override { started = true; }
+    void start(PenChannelEvents events) override {
+        static_cast<PenChannelEvents&>(*this) = std::move(events);
+        started = true;
+    }
     void close(ConnectionEnd end, Cause cause) override {
         closes.emplace_back(std::move(end), cause);
         closing = true;
