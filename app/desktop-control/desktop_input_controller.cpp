@@ -38,6 +38,16 @@ void DesktopInputController::setControlDesktop(bool on) {
     emit controlDesktopChanged(on);
 }
 
+void DesktopInputController::setTarget(const DesktopInputTarget& target) {
+    worker_->configure([&] { worker_->setTarget(target); });
+    hideIndicator();
+}
+
+void DesktopInputController::setForeground(std::optional<std::int32_t> processID,
+                                           std::optional<Uuid> contextID) {
+    worker_->configure([&] { worker_->setForeground(processID, contextID); });
+}
+
 Uuid DesktopInputController::beginPresentation() {
     const Uuid connection = Uuid::random();
     worker_->attach(connection);

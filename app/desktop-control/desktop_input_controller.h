@@ -48,6 +48,12 @@ class DesktopInputController : public QObject {
     // The snapshot timer runs: from beginPresentation() to disconnect(), except while parked.
     bool isPresenting() const { return presentation_.isActive(); }
 
+    // Where input lands from now on; the pen is lifted and every key released first, and the
+    // indicator, drawn for the old target, goes.
+    void setTarget(const DesktopInputTarget& target);
+    // The application in front, and the id of the desktop context sent for it; the pen is lifted
+    // and every key released first.
+    void setForeground(std::optional<std::int32_t> processID, std::optional<Uuid> contextID);
     // A new tablet connection: its input id for every submitted batch, action and end.
     Uuid beginPresentation();
     // The link's input for `connection` ended; callable from the transport queue.

@@ -159,8 +159,7 @@ void MacSession::wire() {
     if (front) {
         pid = front->processID;
     }
-    auto worker = input_->worker();
-    worker->configure([&] { worker->setForeground(pid, std::nullopt); });
+    input_->setForeground(pid, std::nullopt);
 }
 
 // Starting and listening.
@@ -732,8 +731,7 @@ void MacSession::refreshDesktopContext(bool force) {
     desktopContext_ = context;
     contextPID_ = pid;
     contextApplication_ = front;
-    auto worker = input_->worker();
-    worker->configure([&] { worker->setForeground(pid, context.id); });
+    input_->setForeground(pid, context.id);
     if (channel_) {
         channel_->send(context);
     }
@@ -780,15 +778,8 @@ void MacSession::renderIcon(const ApplicationInfo& front, const DesktopContext& 
     });
 }
 
-void MacSession::hideIndicator() {
-    input_->indicator().cancelDismissal();
-    input_->indicator().hide();
-}
-
 void MacSession::handleStudioMapping(const DesktopInputTarget& target) {
-    auto worker = input_->worker();
-    worker->configure([&] { worker->setTarget(target); });
-    hideIndicator();
+    input_->setTarget(target);
     refreshDesktopContext(true);
 }
 
@@ -804,10 +795,7 @@ void MacSession::handleScreenChange() {
     }
     if (!studio_->active() && env_.desktop) {
         // The uinput pen keeps the root size it was made with; only where input lands follows.
-        const DesktopInputTarget target = DesktopInputTarget::mainDisplay(*env_.desktop);
-        auto worker = input_->worker();
-        worker->configure([&] { worker->setTarget(target); });
-        hideIndicator();
+        input_->setTarget(DesktopInputTarget::mainDisplay(*env_.desktop));
     }
 }
 

@@ -170,7 +170,6 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     std::optional<ApplicationInfo> servedApplication() const;
     void cancelArtwork();
     void renderIcon(const ApplicationInfo& front, const DesktopContext& context);
-    void hideIndicator();
     void setSleeping(bool sleeping);
     // Asks for desktop control access and lets input follow a change of it.
     bool inputAccessGranted();

@@ -22,8 +22,8 @@ class ControllerTest : public ::testing::Test {
             new QGuiApplication(argc, argv);
         }
         MainQueue::install(main);
-        controller = std::make_unique<DesktopInputController>(testEnvironment(
-            sink, std::make_shared<FakeClock>(50'000'000'000), std::make_shared<FakeDesktop>()));
+        controller = std::make_unique<DesktopInputController>(
+            testEnvironment(sink, std::make_shared<FakeClock>(50'000'000'000), desktop));
         connection = controller->beginPresentation();
     }
     void submit(std::vector<PenSample> batch) {
@@ -33,6 +33,7 @@ class ControllerTest : public ::testing::Test {
     }
 
     std::shared_ptr<ManualExecutor> main = std::make_shared<ManualExecutor>();
+    std::shared_ptr<FakeDesktop> desktop = std::make_shared<FakeDesktop>();
     std::shared_ptr<RecordingInputSink> sink = std::make_shared<RecordingInputSink>();
     std::unique_ptr<DesktopInputController> controller;
     Uuid connection;
@@ -113,6 +114,33 @@ TEST_F(ControllerTest, TheSnapshotTimerRestsWhileTheTabletDoes) {
     controller->worker()->drain();
     main->runUntilIdle();
     EXPECT_TRUE(controller->isPresenting());
+}
+
+// A shared window takes the pen only while its application is in front. Each change of target
+// or foreground lifts the pen first, and the indicator drawn for the old target goes.
+TEST_F(ControllerTest, AWindowTargetFollowsTheForegroundAndEveryChangeLiftsThePen) {
+    const Rect frame{100, 200, 401, 301};
+    desktop->setWindows(std::vector<WindowInfo>{{.id = 7, .frame = frame, .processID = 42}});
+    controller->setControlDesktop(true);
+    submit({sample(sequence++, Phase::hover)});
+    ASSERT_TRUE(controller->indicator().isVisible());
+    ASSERT_TRUE(sink->inProximity());
+
+    controller->setTarget({.bounds = frame, .windowID = 7, .processID = 42});
+    EXPECT_TRUE(sink->allUp());
+    EXPECT_FALSE(controller->indicator().isVisible());
+    submit({sample(sequence++, Phase::began)});
+    EXPECT_FALSE(sink->buttonDown());  // nothing in front yet
+
+    controller->setForeground(42, Uuid::random());
+    submit({sample(sequence++, Phase::began, 0.5, 0.5)});
+    ASSERT_TRUE(sink->buttonDown());
+    EXPECT_EQ(sink->events().back().location, (Point{300, 350}));
+
+    controller->setForeground(43, std::nullopt);
+    EXPECT_TRUE(sink->allUp());
+    submit({sample(sequence++, Phase::began)});
+    EXPECT_FALSE(sink->buttonDown());
 }
 
 // The switch reconfigures only on change; the next tablet starts with it off; a disconnect stops
