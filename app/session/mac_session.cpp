@@ -88,22 +88,23 @@ void MacSession::wire() {
         };
     };
 
-    studio_->onMappingChanged = withSession([](MacSession& self, const DesktopInputTarget& target) {
-        self.handleStudioMapping(target);
+    studio_->setHooks({
+        .send = withSession([](MacSession& self, const StudioSignal& signal) {
+            if (self.channel_) {
+                self.channel_->send(signal);
+            }
+        }),
+        .onMappingChanged = withSession([](MacSession& self, const DesktopInputTarget& target) {
+            self.handleStudioMapping(target);
+        }),
+        .onSourceActivated =
+            withSession([](MacSession& self) { self.refreshDesktopContext(true); }),
+        .onInputBoundary = withSession([](MacSession& self) { self.handleInputBoundary(); }),
+        .localAddress = [weak]() -> std::optional<std::string> {
+            const auto self = weak.lock();
+            return self && self->channel_ ? self->channel_->localAddress() : std::nullopt;
+        },
     });
-    studio_->onInputBoundary = withSession([](MacSession& self) { self.handleInputBoundary(); });
-    studio_->onSourceActivated =
-        withSession([](MacSession& self) { self.refreshDesktopContext(true); });
-    studio_->send = withSession([](MacSession& self, const StudioSignal& signal) {
-        if (self.channel_) {
-            self.channel_->send(signal);
-        }
-    });
-
-    studio_->localAddress = [weak]() -> std::optional<std::string> {
-        const auto self = weak.lock();
-        return self && self->channel_ ? self->channel_->localAddress() : std::nullopt;
-    };
 
     env_.listener->onReady = withSession([](MacSession& self) { self.listenerReady(); });
     env_.listener->onFailure = withSession(

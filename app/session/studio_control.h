@@ -2,11 +2,8 @@
 
 #include <QObject>
 #include <QString>
-#include <functional>
-#include <optional>
-#include <string>
 
-#include "app/desktop-control/desktop_input_target.h"
+#include "app/session/studio_hooks.h"
 #include "protocol/studio_signal.h"
 
 namespace quillory {
@@ -25,18 +22,12 @@ class StudioControl : public QObject {
   public:
     using QObject::QObject;
 
-    // Set by the session; each may be empty.
-    std::function<void(const StudioSignal&)> send;
-    std::function<void(const DesktopInputTarget&)> onMappingChanged;
-    std::function<void()> onSourceActivated;
-    std::function<void()> onInputBoundary;
-    // This end's address on the current link, for the stream's candidates.
-    std::function<std::optional<std::string>()> localAddress;
-
     bool active() const { return active_; }
     QString status() const { return status_; }
     QString failure() const { return failure_; }
 
+    // Given once by the session; they go to the Studio host as they are.
+    virtual void setHooks(StudioHooks hooks) = 0;
     // One Studio signal from the tablet.
     virtual void handle(const StudioSignal& signal) = 0;
     // Tears Studio down; keeps the source catalog only when a tablet is expected back.

@@ -152,6 +152,10 @@ void MacStudioSession::setFailure(std::optional<std::string> failure) {
     }
 }
 
+void MacStudioSession::setHooks(StudioHooks hooks) {
+    static_cast<StudioHooks&>(*this) = std::move(hooks);
+}
+
 // MARK: Signalling
 
 void MacStudioSession::handle(const StudioSignal& signal) {

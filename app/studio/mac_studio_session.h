@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/desktop-control/desktop_input_target.h"
+#include "app/session/studio_hooks.h"
 #include "app/studio/application_image.h"
 #include "app/studio/shareable_content.h"
 #include "app/studio/studio_application_artwork.h"
@@ -33,7 +34,7 @@ namespace quillory {
 // icons, previews, pauses) is a chain of main-queue continuations; each link holds the session
 // weakly and carries a cancel token and the stream or catalog request id, and does nothing once
 // either no longer holds.
-class MacStudioSession : public std::enable_shared_from_this<MacStudioSession> {
+class MacStudioSession : public std::enable_shared_from_this<MacStudioSession>, public StudioHooks {
   public:
     // The shareable content, read off the main thread; the completion may run on any thread.
     using ContentReader = std::function<void(std::function<void(std::optional<ShareableContent>)>)>;
@@ -101,13 +102,8 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession> {
     MacStudioSession(const MacStudioSession&) = delete;
     MacStudioSession& operator=(const MacStudioSession&) = delete;
 
-    // Set by the owner; each may be empty. All run on the main executor.
-    std::function<void(const StudioSignal&)> send;
-    std::function<void(const DesktopInputTarget&)> onMappingChanged;
-    std::function<void()> onSourceActivated;
-    std::function<void()> onInputBoundary;
-    // The link's local address, read at each request, for the peer's candidates.
-    std::function<std::optional<std::string>()> localAddress;
+    // The owner's hooks (StudioHooks), set one by one or all at once.
+    void setHooks(StudioHooks hooks);
     // Called after each change of a published value.
     std::function<void(Published)> onChange;
 

@@ -13,41 +13,17 @@ QString text(const std::optional<std::string>& value) {
 StudioSessionControl::StudioSessionControl(std::shared_ptr<MacStudioSession> session,
                                            QObject* parent)
     : StudioControl(parent), session_(std::move(session)) {
-    // The owner sets its function objects on this control, possibly later; the session reads
-    // them at each call.
-    session_->send = [this](const StudioSignal& signal) {
-        if (send) {
-            send(signal);
-        }
-    };
-    session_->onMappingChanged = [this](const DesktopInputTarget& target) {
-        if (onMappingChanged) {
-            onMappingChanged(target);
-        }
-    };
-    session_->onSourceActivated = [this] {
-        if (onSourceActivated) {
-            onSourceActivated();
-        }
-    };
-    session_->onInputBoundary = [this] {
-        if (onInputBoundary) {
-            onInputBoundary();
-        }
-    };
-    session_->localAddress = [this]() -> std::optional<std::string> {
-        return localAddress ? localAddress() : std::nullopt;
-    };
     session_->onChange = [this](MacStudioSession::Published value) { published(value); };
 }
 
 StudioSessionControl::~StudioSessionControl() {
-    session_->send = nullptr;
-    session_->onMappingChanged = nullptr;
-    session_->onSourceActivated = nullptr;
-    session_->onInputBoundary = nullptr;
-    session_->localAddress = nullptr;
+    // The owner goes with its control.
+    session_->setHooks({});
     session_->onChange = nullptr;
+}
+
+void StudioSessionControl::setHooks(StudioHooks hooks) {
+    session_->setHooks(std::move(hooks));
 }
 
 void StudioSessionControl::handle(const StudioSignal& signal) {

@@ -7,8 +7,8 @@
 
 namespace quillory {
 
-// MacStudioSession as the session and the views see it: forwards the owner's function objects
-// and publishes the session's three values. Main thread only.
+// MacStudioSession as the session and the views see it: hands it the owner's hooks and publishes
+// the session's three values. Main thread only.
 class StudioSessionControl final : public StudioControl {
     Q_OBJECT
 
@@ -17,6 +17,7 @@ class StudioSessionControl final : public StudioControl {
                                   QObject* parent = nullptr);
     ~StudioSessionControl() override;
 
+    void setHooks(StudioHooks hooks) override;
     void handle(const StudioSignal& signal) override;
     void reset(bool keepCatalog) override;
     void stop() override;

@@ -51,13 +51,17 @@ class FakeInput final : public InputControl {
     QStringList calls_;
 };
 
-// Studio whose state the test sets; its operations are recorded.
-class FakeStudio final : public StudioControl {
+// Studio whose state the test sets; its operations are recorded, and the session's hooks kept
+// for the test to call.
+class FakeStudio final : public StudioControl, public StudioHooks {
     Q_OBJECT
 
   public:
     using StudioControl::StudioControl;
 
+    void setHooks(StudioHooks hooks) override {
+        static_cast<StudioHooks&>(*this) = std::move(hooks);
+    }
     void handle(const StudioSignal& signal) override;
     void reset(bool keepCatalog) override;
     void stop() override;

@@ -35,7 +35,8 @@ class StudioSessionControlTest : public MacStudioSessionFixture {
 
 TEST_F(StudioSessionControlTest, PublishesEachValueAndForwardsToTheOwnersFunctions) {
     std::vector<StudioSignal::Kind> forwarded;
-    control->send = [&](const StudioSignal& signal) { forwarded.push_back(signal.kind); };
+    control->setHooks(
+        {.send = [&](const StudioSignal& signal) { forwarded.push_back(signal.kind); }});
     control->handle(StudioSignal{.id = Uuid::random(), .kind = StudioSignal::Kind::request});
     run();
     deliverContent(false);
@@ -53,9 +54,9 @@ TEST_F(StudioSessionControlTest, PublishesEachValueAndForwardsToTheOwnersFunctio
 }
 
 TEST_F(StudioSessionControlTest, TheSessionAsksTheOwnerForTheAddressAtEachCall) {
-    EXPECT_FALSE(session->localAddress());
+    EXPECT_FALSE(session->localAddress);
     std::optional<std::string> address = "10.0.0.5";
-    control->localAddress = [&] { return address; };
+    control->setHooks({.localAddress = [&] { return address; }});
     EXPECT_EQ(session->localAddress(), address);
     address.reset();
     EXPECT_FALSE(session->localAddress());

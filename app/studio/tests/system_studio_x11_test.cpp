@@ -29,7 +29,7 @@ class SystemStudioX11Test : public ::testing::Test {
         auto icons = std::make_shared<DesktopApplicationIcons>(
             X11WindowIcons::connect(nullptr, error), DesktopEntries::shared());
         control.reset(SystemStudio::create(desktop, icons, static_cast<std::int32_t>(::getpid())));
-        control->send = [this](const StudioSignal& signal) { sent.push_back(signal); };
+        control->setHooks({.send = [this](const StudioSignal& signal) { sent.push_back(signal); }});
     }
     void TearDown() override {
         control.reset();
