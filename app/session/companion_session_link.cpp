@@ -32,12 +32,10 @@ class CompanionSessionListener final : public SessionListener {
     ~CompanionSessionListener() override { listener_->stop(); }
 
     std::optional<std::string> start(const std::string& name, const std::string& id) override {
-        try {
-            listener_->start(name, id);
-            return std::nullopt;
-        } catch (const std::system_error& error) {
-            return std::string(error.what());
+        if (auto started = listener_->start(name, id); !started) {
+            return std::string(started.error().what());
         }
+        return std::nullopt;
     }
     void stop() override { listener_->stop(); }
     std::uint16_t port() const override { return listener_->port(); }

@@ -3,7 +3,6 @@
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <stdexcept>
 
 #include "core/link/companion_listener.h"
 #include "platform/dispatch/main_queue.h"
@@ -29,7 +28,7 @@ std::shared_ptr<CompanionBrowser> CompanionBrowser::create(BrowserFactory browse
 
 CompanionBrowser::CompanionBrowser(BrowserFactory browser) : makeBrowser_(std::move(browser)) {}
 
-void CompanionBrowser::start() {
+Result<void, std::string> CompanionBrowser::start() {
     QUILLORY_CHECK_MAIN_THREAD();
     stop();
     const auto generation = ++generation_;
@@ -43,9 +42,10 @@ void CompanionBrowser::start() {
             });
         });
     if (!made) {
-        throw std::runtime_error(made.error());
+        return Failure(made.error());
     }
     browser_ = std::move(made).value();
+    return {};
 }
 
 void CompanionBrowser::stop() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/net/dns_sd.h"
+#include "platform/result/result.h"
 
 namespace quillory {
 
@@ -37,8 +38,8 @@ class CompanionBrowser : public std::enable_shared_from_this<CompanionBrowser> {
     CompanionBrowser(const CompanionBrowser&) = delete;
     CompanionBrowser& operator=(const CompanionBrowser&) = delete;
 
-    // Throws std::runtime_error when browsing cannot run at all.
-    void start();
+    // Fails when browsing cannot run at all.
+    Result<void, std::string> start();
     // Forgets every host; no callback follows.
     void stop();
     // Sorted by name; an instance seen over IPv4 and IPv6 is listed once, IPv4 preferred.

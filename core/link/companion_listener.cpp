@@ -35,18 +35,19 @@ CompanionListener::~CompanionListener() {
     halt();
 }
 
-void CompanionListener::start(const std::string& name, const std::string& id) {
+Result<void, std::system_error> CompanionListener::start(const std::string& name,
+                                                         const std::string& id) {
     QUILLORY_CHECK_MAIN_THREAD();
     halt();
     const auto generation = ++generation_;
     std::optional<Result<std::unique_ptr<TcpListener>, std::system_error>> opened;
     if (!queue_->sync(
             [&] { opened.emplace(TcpListener::open(queue_->context(), requestedPort_)); })) {
-        throw std::system_error(std::make_error_code(std::errc::operation_canceled),
-                                "The listener is shutting down");
+        return Failure(std::system_error(std::make_error_code(std::errc::operation_canceled),
+                                         "The listener is shutting down"));
     }
     if (!*opened) {
-        throw opened->error();
+        return Failure(opened->error());
     }
     std::shared_ptr<TcpListener> socket = std::move(*opened).value();
     socket_ = socket;
@@ -99,6 +100,7 @@ void CompanionListener::start(const std::string& name, const std::string& id) {
             self->onReady();
         }
     });
+    return {};
 }
 
 void CompanionListener::stop() {

@@ -34,9 +34,9 @@ class CompanionListener : public std::enable_shared_from_this<CompanionListener>
     CompanionListener(const CompanionListener&) = delete;
     CompanionListener& operator=(const CompanionListener&) = delete;
 
-    // Main thread. (Re)starts listening and advertises `name` with TXT "id" = id. Throws
-    // std::system_error when the socket cannot be created, bound or put to listen.
-    void start(const std::string& name, const std::string& id);
+    // Main thread. (Re)starts listening and advertises `name` with TXT "id" = id. Fails when the
+    // socket cannot be created, bound or put to listen.
+    Result<void, std::system_error> start(const std::string& name, const std::string& id);
     // Main thread. Closes the socket and withdraws the advertisement; no callback follows.
     void stop();
     // The port being listened on, 0 when stopped.

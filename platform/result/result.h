@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -42,22 +43,22 @@ class [[nodiscard]] Result {
     std::variant<T, E> state_;
 };
 
-// Success without a value, or the error.
+// Success without a value, or the error. E need not be default-constructible.
 template <typename E>
 class [[nodiscard]] Result<void, E> {
   public:
     Result() = default;
     template <typename G>
     requires std::is_constructible_v<E, G&&> Result(Failure<G> failure)
-        : error_(std::move(failure.error)), failed_(true) {}
+        : error_(std::in_place, std::move(failure.error)) {}
 
-    bool ok() const { return !failed_; }
+    bool ok() const { return !error_; }
     explicit operator bool() const { return ok(); }
-    const E& error() const { return error_; }
+    // Only when !ok().
+    const E& error() const { return *error_; }
 
   private:
-    E error_{};
-    bool failed_ = false;
+    std::optional<E> error_;
 };
 
 }  // namespace quillory

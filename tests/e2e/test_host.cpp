@@ -55,10 +55,8 @@ class TestHost : public std::enable_shared_from_this<TestHost> {
                 self->accept(std::move(connection));
             }
         };
-        try {
-            listener_->start(name_, store_->fingerprint());
-        } catch (const std::system_error& error) {
-            output_.error(std::string("listener: ") + error.what());
+        if (auto started = listener_->start(name_, store_->fingerprint()); !started) {
+            output_.error(std::string("listener: ") + started.error().what());
             console_.finish(1);
         }
     }

@@ -147,7 +147,11 @@ void PadSession::browse(std::function<void()> settled) {
         }
     };
     browseTimer_ = MainQueue::after(options_.wait, finish);
-    browser_->start();
+    if (auto started = browser_->start(); !started) {
+        browseTimer_.cancel();
+        browser_.reset();
+        fail("Cannot look for Quillory computers on the network: " + started.error() + ".");
+    }
 }
 
 void PadSession::listHosts() {

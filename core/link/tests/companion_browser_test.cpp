@@ -18,7 +18,7 @@ class CompanionBrowserTest : public ChannelTest {
         });
         browser->onHostsChanged = [this](const auto& hosts) { changes.push_back(hosts); };
         browser->onAllForNow = [this] { ++allForNow; };
-        browser->start();
+        ASSERT_TRUE(browser->start());
     }
 
     void send(DnsSdEvent::Kind kind, std::string name = "", int family = AF_INET,
@@ -71,6 +71,17 @@ TEST_F(CompanionBrowserTest, EventsAfterStopAreDropped) {
     send(DnsSdEvent::Kind::resolved, "Studio", AF_INET, "127.0.0.1");
     EXPECT_TRUE(browser->hosts().empty());
     EXPECT_TRUE(changes.empty());
+}
+
+TEST_F(CompanionBrowserTest, StartSaysWhyBrowsingCannotRun) {
+    auto failing = CompanionBrowser::create(
+        [](std::string, DnsSdEventHandler) -> Result<std::unique_ptr<DnsSdBrowser>, std::string> {
+            return Failure(std::string("no poll thread"));
+        });
+    const auto started = failing->start();
+    ASSERT_FALSE(started);
+    EXPECT_EQ(started.error(), "no poll thread");
+    EXPECT_TRUE(failing->hosts().empty());
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "core/link/tests/channel_test_support.h"
 #include "platform/net/tcp_connect.h"
 #include "platform/net/testing/recording_advertiser.h"
@@ -52,7 +54,7 @@ class CompanionListenerTest : public ChannelTest {
 
 TEST_F(CompanionListenerTest, AdvertisesAndHandsConnectionsOverUnread) {
     const std::string longName = std::string(60, 'x') + "äöü";  // 66 bytes
-    listener->start(longName, "abc123");
+    ASSERT_TRUE(listener->start(longName, "abc123"));
     ASSERT_NE(listener->port(), 0);
     ASSERT_TRUE(runUntil([&] { return readyCount == 1; }));
     ASSERT_EQ(advertised.size(), 1u);
@@ -78,7 +80,7 @@ TEST_F(CompanionListenerTest, AdvertisesAndHandsConnectionsOverUnread) {
 }
 
 TEST_F(CompanionListenerTest, NoCallbackFollowsStop) {
-    listener->start("Host", "id");
+    ASSERT_TRUE(listener->start("Host", "id"));
     ASSERT_TRUE(runUntil([&] { return readyCount == 1; }));
     const int client = connectClient();
     // The accepted connection is on its way to the main queue when the listener stops.
@@ -93,20 +95,22 @@ TEST_F(CompanionListenerTest, NoCallbackFollowsStop) {
     EXPECT_EQ(listener->port(), 0);
 
     // A stopped listener refuses connections; a started one readies again.
-    listener->start("Host", "id");
+    ASSERT_TRUE(listener->start("Host", "id"));
     ASSERT_TRUE(runUntil([&] { return readyCount == 2; }));
     const int second = connectClient();
     ASSERT_TRUE(runUntil([&] { return connections.size() == 1; }));
     ::close(second);
 }
 
-TEST_F(CompanionListenerTest, StartThrowsWhenThePortIsTaken) {
-    listener->start("Host", "id");
+TEST_F(CompanionListenerTest, StartFailsWhenThePortIsTaken) {
+    ASSERT_TRUE(listener->start("Host", "id"));
     auto second = CompanionListener::create(
         [this] { return std::make_unique<RecordingAdvertiser>(advertised); }, listener->port());
     bool ready = false;
     second->onReady = [&] { ready = true; };
-    EXPECT_THROW(second->start("Other", "id"), std::system_error);
+    const auto started = second->start("Other", "id");
+    ASSERT_FALSE(started);
+    EXPECT_EQ(started.error().code().value(), EADDRINUSE) << started.error().what();
     EXPECT_EQ(second->port(), 0);
     ASSERT_TRUE(runUntil([&] { return readyCount == 1; }));
     EXPECT_FALSE(ready);
@@ -116,7 +120,7 @@ TEST_F(CompanionListenerTest, AcceptsWhenAdvertisingCannotStart) {
     create([]() -> Result<std::unique_ptr<DnsSdAdvertiser>, std::string> {
         return Failure(std::string("no daemon"));
     });
-    listener->start("Host", "id");
+    ASSERT_TRUE(listener->start("Host", "id"));
     ASSERT_TRUE(runUntil([&] { return readyCount == 1; }));
     const int client = connectClient();
     ASSERT_TRUE(runUntil([&] { return connections.size() == 1; }));
