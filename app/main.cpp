@@ -234,9 +234,9 @@ int main(int argc, char** argv) {
     // The new tree is in place: the watcher starts the program from the path read at start-up
     // (by then /proc/self/exe names the old tree's new place), then this one quits.
     updates.setRelaunch([&lifecycle] {
-        std::string error;
-        if (!startRelaunchWatcher(error)) {
-            qtLogger().error("The relaunch after the update could not start: %s", error.c_str());
+        if (const auto started = startRelaunchWatcher(); !started) {
+            qtLogger().error("The relaunch after the update could not start: %s",
+                             started.error().c_str());
         }
         lifecycle.quitForRelaunch();
     });

@@ -14,14 +14,13 @@ PermissionRelaunch& PermissionRelaunch::shared() {
 
 PermissionRelaunch::PermissionRelaunch()
     : quitHook_([] { QCoreApplication::quit(); }),
-      watcher_([](std::string& error) { return startRelaunchWatcher(error); }) {}
+      watcher_([] { return startRelaunchWatcher(); }) {}
 
 void PermissionRelaunch::relaunchApplication() {
     requested_ = true;
-    std::string error;
-    if (!watcher_(error)) {
+    if (const auto started = watcher_(); !started) {
         Logger("app.quillory", "permissions")
-            .error("Quillory will not reopen by itself: %s", error.c_str());
+            .error("Quillory will not reopen by itself: %s", started.error().c_str());
     }
     quitHook_();
 }

@@ -3,14 +3,16 @@
 #include <functional>
 #include <string>
 
+#include "platform/result/result.h"
+
 namespace quillory {
 
 // The relaunch after a permission was granted, and its flag, which tells the quit path that this
 // quit is not explicit (the tablet comes back after the restart). Main thread.
 class PermissionRelaunch {
   public:
-    // Starts the watcher; false with a reason when it could not.
-    using Watcher = std::function<bool(std::string& error)>;
+    // Starts the watcher, or says why it could not.
+    using Watcher = std::function<Result<void, std::string>()>;
 
     static PermissionRelaunch& shared();
     PermissionRelaunch();

@@ -47,8 +47,8 @@ namespace {
 
 }  // namespace
 
-bool startRelaunchWatcher(pid_t waitFor, const std::filesystem::path& program, std::string& error,
-                          const char* shell) {
+Result<void, std::string> startRelaunchWatcher(pid_t waitFor, const std::filesystem::path& program,
+                                               const char* shell) {
     const std::string script = "while kill -0 " + std::to_string(waitFor) +
                                " 2>/dev/null; do sleep 0.2; done; exec \"$0\"";
     std::string shellName = shell;
@@ -59,15 +59,13 @@ bool startRelaunchWatcher(pid_t waitFor, const std::filesystem::path& program, s
 
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
-        error = std::string("pipe: ") + std::strerror(errno);
-        return false;
+        return Failure(std::string("pipe: ") + std::strerror(errno));
     }
     UniqueFd reading(fds[0]);
     UniqueFd writing(fds[1]);
     const pid_t middle = ::fork();
     if (middle < 0) {
-        error = std::string("fork: ") + std::strerror(errno);
-        return false;
+        return Failure(std::string("fork: ") + std::strerror(errno));
     }
     if (middle == 0) {
         // The middle child leads a new session and leaves at once; the watcher, orphaned,
@@ -93,18 +91,16 @@ bool startRelaunchWatcher(pid_t waitFor, const std::filesystem::path& program, s
         got = ::read(reading.get(), &code, sizeof code);
     } while (got < 0 && errno == EINTR);
     if (got == static_cast<ssize_t>(sizeof code)) {
-        error = std::string("cannot start ") + shell + ": " + std::strerror(code);
-        return false;
+        return Failure(std::string("cannot start ") + shell + ": " + std::strerror(code));
     }
-    return true;
+    return {};
 }
 
-bool startRelaunchWatcher(std::string& error) {
+Result<void, std::string> startRelaunchWatcher() {
     if (executablePath().empty()) {
-        error = "this program's path is unknown";
-        return false;
+        return Failure(std::string("this program's path is unknown"));
     }
-    return startRelaunchWatcher(::getpid(), executablePath(), error);
+    return startRelaunchWatcher(::getpid(), executablePath());
 }
 
 }  // namespace quillory

@@ -14,10 +14,12 @@ TEST(PermissionRelaunch, SetsTheFlagBeforeQuittingEvenWhenTheWatcherFails) {
     for (const bool watcherStarts : {true, false}) {
         PermissionRelaunch relaunch;
         std::vector<std::string> calls;
-        relaunch.setWatcher([&](std::string& error) {
+        relaunch.setWatcher([&]() -> Result<void, std::string> {
             calls.push_back(relaunch.requested() ? "watcher after flag" : "watcher before flag");
-            error = "no shell";
-            return watcherStarts;
+            if (!watcherStarts) {
+                return Failure(std::string("no shell"));
+            }
+            return {};
         });
         relaunch.setQuitHook([&] {
             calls.push_back(relaunch.requested() ? "quit after flag" : "quit before flag");

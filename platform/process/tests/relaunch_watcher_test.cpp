@@ -76,8 +76,7 @@ TEST_F(RelaunchWatcher, StartsTheProgramOnceAfterTheParentExits) {
         const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
         ::setenv(recordVariable, fifo_.c_str(), 1);
         ::setenv(parentVariable, std::to_string(::getpid()).c_str(), 1);
-        std::string error;
-        const bool started = startRelaunchWatcher(::getpid(), program_, error);
+        const bool started = startRelaunchWatcher(::getpid(), program_).ok();
         // The middle child is reaped already: nothing of ours is left to become a zombie.
         const bool noChildren = ::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD;
         char byte;
@@ -109,9 +108,9 @@ TEST_F(RelaunchWatcher, StartsTheProgramOnceAfterTheParentExits) {
 }
 
 TEST_F(RelaunchWatcher, AMissingShellIsReported) {
-    std::string error;
-    EXPECT_FALSE(startRelaunchWatcher(::getpid(), program_, error, "/nowhere/sh"));
-    EXPECT_NE(error.find("/nowhere/sh"), std::string::npos) << error;
+    const auto started = startRelaunchWatcher(::getpid(), program_, "/nowhere/sh");
+    ASSERT_FALSE(started);
+    EXPECT_NE(started.error().find("/nowhere/sh"), std::string::npos) << started.error();
     // The failed watcher, orphaned to us as the subreaper, is gone once reaped.
     while (::waitpid(-1, nullptr, 0) > 0) {
     }
