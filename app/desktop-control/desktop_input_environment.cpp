@@ -10,23 +10,25 @@ namespace quillory {
 DesktopInputEnvironment DesktopInputEnvironment::system() {
     const Logger logger("app.quillory.connection", "input");
     DesktopInputEnvironment environment;
-    std::string error;
-    auto desktop = X11Desktop::connect(nullptr, error);
     Rect root;
-    if (desktop) {
+    if (auto desktop = X11Desktop::connect(nullptr)) {
         // Watching from before the pen is made, so that no resize falls in between.
-        environment.rootArea = RootWindowWatcher::open(nullptr, {}, error);
-        root = environment.rootArea ? environment.rootArea->area() : desktop->rootBounds();
-        environment.desktop = std::move(desktop);
+        if (auto watcher = RootWindowWatcher::open(nullptr, {})) {
+            environment.rootArea = std::move(watcher).value();
+        }
+        root = environment.rootArea ? environment.rootArea->area() : desktop.value()->rootBounds();
+        environment.desktop = std::move(desktop).value();
     } else {
-        logger.error("Desktop unavailable: %s", error.c_str());
+        logger.error("Desktop unavailable: %s", desktop.error().c_str());
         environment.desktop = std::make_shared<FallbackDesktop>();
         root = environment.desktop->mainDisplay()->bounds;
     }
-    environment.layout = KeyboardLayout::connect(nullptr, error);
-    if (!environment.layout) {
-        logger.error("Keyboard layout unavailable (%s); using us", error.c_str());
-        environment.layout = std::make_shared<KeyboardLayout>(Keymap::fromNames("us"));
+    if (auto layout = KeyboardLayout::connect(nullptr)) {
+        environment.layout = std::move(layout).value();
+    } else {
+        logger.error("Keyboard layout unavailable (%s); using us", layout.error().c_str());
+        auto us = Keymap::fromNames("us");
+        environment.layout = std::make_shared<KeyboardLayout>(us ? std::move(us).value() : nullptr);
     }
     auto backend = openInputBackend(root);
     environment.sink = std::move(backend.sink);

@@ -54,11 +54,11 @@ QList<ScreenArea> screenAreas() {
 // "polkit-kde-authentication-agent-1", "lxpolkit"); a prompt the desktop shell draws itself
 // (GNOME) is no window and cannot be followed.
 PromptFrame polkitPromptFrame() {
-    std::string error;
-    std::shared_ptr<X11Desktop> desktop = X11Desktop::connect(nullptr, error);
-    if (!desktop) {
+    auto connected = X11Desktop::connect(nullptr);
+    if (!connected) {
         return {};
     }
+    std::shared_ptr<X11Desktop> desktop = std::move(connected).value();
     return [desktop]() -> std::optional<QRect> {
         const auto windows = desktop->shareableWindows();
         if (!windows) {

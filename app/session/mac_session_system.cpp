@@ -33,9 +33,9 @@ MacSession::Environment MacSession::systemEnvironment(QQmlEngine* recorderEngine
     env.computerName = [] { return ComputerNameCache::shared().name(); };
     env.login = LogindEvents::system();
     env.foreground = std::make_shared<X11ForegroundEvents>();
-    std::string error;
-    env.icons = std::make_shared<DesktopApplicationIcons>(X11WindowIcons::connect(nullptr, error),
-                                                          DesktopEntries::shared());
+    auto windowIcons = X11WindowIcons::connect(nullptr);
+    env.icons = std::make_shared<DesktopApplicationIcons>(
+        windowIcons ? std::move(windowIcons).value() : nullptr, DesktopEntries::shared());
     if (recorderEngine) {
         env.recorder = std::make_unique<ShortcutChordRecorder>(
             std::make_unique<ShortcutRecorder>(ShortcutRecorder::Environment{

@@ -10,13 +10,13 @@ RootPropertyNotifier::RootPropertyNotifier(const QStringList& names, QObject* pa
     for (const QString& name : names) {
         watched.push_back(name.toStdString());
     }
-    std::string error;
-    watcher_ = RootWindowWatcher::open(nullptr, watched, error);
-    if (!watcher_) {
+    auto opened = RootWindowWatcher::open(nullptr, watched);
+    if (!opened) {
         static const Logger logger("app.quillory.session", "desktop");
-        logger.info("Not watching the desktop's properties: %s", error.c_str());
+        logger.info("Not watching the desktop's properties: %s", opened.error().c_str());
         return;
     }
+    watcher_ = std::move(opened).value();
     notifier_ = std::make_unique<QSocketNotifier>(static_cast<qintptr>(watcher_->fileDescriptor()),
                                                   QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &RootPropertyNotifier::read);

@@ -34,12 +34,12 @@ using Reply = std::unique_ptr<T, FreeReply>;
 }  // namespace
 
 std::unique_ptr<X11Grabber> X11Grabber::open(const char* display, CaptureError& error) {
-    std::string message;
-    const auto x11 = X11Connection::open(display, message);
-    if (!x11.connection) {
-        error = {"Screen capture cannot reach the X server: " + message + "."};
+    const auto opened = X11Connection::open(display);
+    if (!opened) {
+        error = {"Screen capture cannot reach the X server: " + opened.error() + "."};
         return nullptr;
     }
+    const X11Connection& x11 = opened.value();
     std::unique_ptr<X11Grabber> grabber(new X11Grabber(x11.connection, x11.screen));
     xcb_connection_t* c = x11.connection;
     const struct {

@@ -23,12 +23,13 @@ xcb_atom_t intern(xcb_connection_t* connection, const std::string& name) {
 
 }  // namespace
 
-std::unique_ptr<RootWindowWatcher> RootWindowWatcher::open(
-    const char* display, const std::vector<std::string>& properties, std::string& error) {
-    const auto x11 = X11Connection::open(display, error);
-    if (!x11.connection) {
-        return nullptr;
+Result<std::unique_ptr<RootWindowWatcher>, std::string> RootWindowWatcher::open(
+    const char* display, const std::vector<std::string>& properties) {
+    const auto opened = X11Connection::open(display);
+    if (!opened) {
+        return Failure(opened.error());
     }
+    const X11Connection& x11 = opened.value();
     xcb_connection_t* connection = x11.connection;
     std::unique_ptr<RootWindowWatcher> watcher(
         new RootWindowWatcher(connection, x11.screen->root, x11.screenNumber));
@@ -46,8 +47,7 @@ std::unique_ptr<RootWindowWatcher> RootWindowWatcher::open(
     auto* geometry =
         xcb_get_geometry_reply(connection, xcb_get_geometry(connection, watcher->root_), nullptr);
     if (!geometry) {
-        error = "cannot read the root window's size";
-        return nullptr;
+        return Failure(std::string("cannot read the root window's size"));
     }
     watcher->area_ = {0, 0, static_cast<double>(geometry->width),
                       static_cast<double>(geometry->height)};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/desktop/geometry.h"
+#include "platform/result/result.h"
 
 namespace quillory {
 
@@ -25,10 +26,9 @@ class RootWindowWatcher {
         std::vector<std::string> properties;
     };
 
-    // `display` nullptr means $DISPLAY. nullptr, with `error` set, when no X server answers.
-    static std::unique_ptr<RootWindowWatcher> open(const char* display,
-                                                   const std::vector<std::string>& properties,
-                                                   std::string& error);
+    // `display` nullptr means $DISPLAY.
+    static Result<std::unique_ptr<RootWindowWatcher>, std::string> open(
+        const char* display, const std::vector<std::string>& properties);
     ~RootWindowWatcher();
     RootWindowWatcher(const RootWindowWatcher&) = delete;
     RootWindowWatcher& operator=(const RootWindowWatcher&) = delete;

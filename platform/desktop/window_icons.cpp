@@ -54,11 +54,12 @@ std::optional<WindowIcon> closestWindowIcon(const std::vector<WindowIcon>& icons
     return best ? std::optional(*best) : std::nullopt;
 }
 
-std::unique_ptr<X11WindowIcons> X11WindowIcons::connect(const char* display, std::string& error) {
-    const auto x11 = X11Connection::open(display, error);
-    if (!x11.connection) {
-        return nullptr;
+Result<std::unique_ptr<X11WindowIcons>, std::string> X11WindowIcons::connect(const char* display) {
+    const auto opened = X11Connection::open(display);
+    if (!opened) {
+        return Failure(opened.error());
     }
+    const X11Connection& x11 = opened.value();
     static constexpr char name[] = "_NET_WM_ICON";
     auto* reply = xcb_intern_atom_reply(
         x11.connection, xcb_intern_atom(x11.connection, 0, sizeof name - 1, name), nullptr);

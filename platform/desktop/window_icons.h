@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/result/result.h"
+
 namespace quillory {
 
 // One entry of a window's _NET_WM_ICON: non-premultiplied ARGB, one 32-bit value a pixel, rows
@@ -32,8 +34,8 @@ std::optional<WindowIcon> closestWindowIcon(const std::vector<WindowIcon>& icons
 // Reads windows' icons over a connection of its own. Safe from any thread.
 class X11WindowIcons {
   public:
-    // `display` nullptr means $DISPLAY; nothing, with `error` set, when no server answers.
-    static std::unique_ptr<X11WindowIcons> connect(const char* display, std::string& error);
+    // `display` nullptr means $DISPLAY.
+    static Result<std::unique_ptr<X11WindowIcons>, std::string> connect(const char* display);
     ~X11WindowIcons();
     X11WindowIcons(const X11WindowIcons&) = delete;
     X11WindowIcons& operator=(const X11WindowIcons&) = delete;

@@ -49,12 +49,12 @@ struct X11Desktop::Atoms {
         wmDesktop, currentDesktop;
 };
 
-std::shared_ptr<X11Desktop> X11Desktop::connect(const char* display, std::string& error) {
-    const auto x11 = X11Connection::open(display, error);
-    if (!x11.connection) {
-        return nullptr;
+Result<std::shared_ptr<X11Desktop>, std::string> X11Desktop::connect(const char* display) {
+    const auto x11 = X11Connection::open(display);
+    if (!x11) {
+        return Failure(x11.error());
     }
-    return std::shared_ptr<X11Desktop>(new X11Desktop(x11.connection, x11.screen));
+    return std::shared_ptr<X11Desktop>(new X11Desktop(x11.value().connection, x11.value().screen));
 }
 
 X11Desktop::X11Desktop(xcb_connection_t* connection, xcb_screen_t* screen)

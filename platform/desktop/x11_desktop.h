@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/desktop/desktop.h"
+#include "platform/result/result.h"
 
 namespace quillory {
 
@@ -17,8 +18,8 @@ namespace quillory {
 // _NET_CLIENT_LIST_STACKING, or the root's children without one) and the active window.
 class X11Desktop final : public Desktop {
   public:
-    // `display` nullptr means $DISPLAY; nullptr with `error` set when no server answers.
-    static std::shared_ptr<X11Desktop> connect(const char* display, std::string& error);
+    // `display` nullptr means $DISPLAY.
+    static Result<std::shared_ptr<X11Desktop>, std::string> connect(const char* display);
     ~X11Desktop() override;
 
     std::vector<DisplayInfo> displays() const override;

@@ -35,33 +35,32 @@ InputBackend openInputBackend(Rect rootArea, const char* display) {
     std::string uinputError;
     if (::access(UinputInputSink::path, W_OK) != 0) {
         uinputError = "/dev/uinput is not writable";
-    } else if (auto sink = UinputInputSink::create(rootArea, uinputError)) {
-        backend.sink = std::move(sink);
+    } else if (auto sink = UinputInputSink::create(rootArea)) {
+        backend.sink = std::move(sink).value();
         backend.status = {InputBackendKind::uinput, "virtual pen tablet and keyboard on uinput"};
+    } else {
+        uinputError = sink.error();
     }
     if (!backend.sink) {
-        std::string xtestError;
-        if (auto sink = XTestInputSink::connect(display, xtestError)) {
-            backend.sink = std::move(sink);
+        if (auto sink = XTestInputSink::connect(display)) {
+            backend.sink = std::move(sink).value();
             backend.status = {InputBackendKind::xtest,
                               uinputError +
                                   "; pointer and keys through XTest, without pressure "
                                   "or tilt"};
         } else {
             backend.sink = std::make_shared<DiscardingInputSink>();
-            backend.status = {InputBackendKind::none, uinputError + "; " + xtestError};
+            backend.status = {InputBackendKind::none, uinputError + "; " + sink.error()};
         }
     }
     const Logger logger("app.quillory.connection", "input");
     if (backend.status.kind != InputBackendKind::none) {
         // Both backends' keys reach the X server, which would repeat them while held.
-        std::string repeatError;
-        if (auto control = KeyRepeatControl::connect(display, KeyRepeatControl::defaultRecord(),
-                                                     repeatError)) {
-            backend.sink =
-                std::make_shared<NonRepeatingKeySink>(std::move(backend.sink), std::move(control));
+        if (auto control = KeyRepeatControl::connect(display, KeyRepeatControl::defaultRecord())) {
+            backend.sink = std::make_shared<NonRepeatingKeySink>(std::move(backend.sink),
+                                                                 std::move(control).value());
         } else {
-            logger.error("Held keys may repeat: %s", repeatError.c_str());
+            logger.error("Held keys may repeat: %s", control.error().c_str());
         }
     }
     logger.info("Input backend %s: %s", displayName(backend.status.kind),

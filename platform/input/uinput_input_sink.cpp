@@ -63,31 +63,31 @@ Evdev keyboardDescription() {
     return device;
 }
 
-libevdev_uinput* createDevice(const Evdev& description, std::string& error) {
+Result<libevdev_uinput*, std::string> createDevice(const Evdev& description) {
     libevdev_uinput* device = nullptr;
     const int result = libevdev_uinput_create_from_device(description.get(),
                                                           LIBEVDEV_UINPUT_OPEN_MANAGED, &device);
     if (result != 0) {
-        error = std::string("cannot create ") + libevdev_get_name(description.get()) + ": " +
-                std::strerror(-result);
-        return nullptr;
+        return Failure(std::string("cannot create ") + libevdev_get_name(description.get()) + ": " +
+                       std::strerror(-result));
     }
     return device;
 }
 
 }  // namespace
 
-std::unique_ptr<UinputInputSink> UinputInputSink::create(Rect area, std::string& error) {
-    libevdev_uinput* pen = createDevice(penDescription(area), error);
+Result<std::unique_ptr<UinputInputSink>, std::string> UinputInputSink::create(Rect area) {
+    const auto pen = createDevice(penDescription(area));
     if (!pen) {
-        return nullptr;
+        return Failure(pen.error());
     }
-    libevdev_uinput* keyboard = createDevice(keyboardDescription(), error);
+    const auto keyboard = createDevice(keyboardDescription());
     if (!keyboard) {
-        libevdev_uinput_destroy(pen);
-        return nullptr;
+        libevdev_uinput_destroy(pen.value());
+        return Failure(keyboard.error());
     }
-    return std::unique_ptr<UinputInputSink>(new UinputInputSink(pen, keyboard, area));
+    return std::unique_ptr<UinputInputSink>(
+        new UinputInputSink(pen.value(), keyboard.value(), area));
 }
 
 UinputInputSink::UinputInputSink(libevdev_uinput* pen, libevdev_uinput* keyboard, Rect area)
@@ -106,16 +106,15 @@ void UinputInputSink::setArea(Rect area) {
         return;
     }
     // Axis ranges are fixed once a device exists: the pen is made again.
-    std::string error;
-    libevdev_uinput* pen = createDevice(penDescription(area), error);
+    const auto pen = createDevice(penDescription(area));
     if (!pen) {
-        logger().error("The pen keeps its old area: %s", error.c_str());
+        logger().error("The pen keeps its old area: %s", pen.error().c_str());
         return;
     }
     libevdev_uinput_destroy(pen_);
-    pen_ = pen;
+    pen_ = pen.value();
     area_ = area;
-    writer_.setPenDevice(libevdev_uinput_get_fd(pen), area);
+    writer_.setPenDevice(libevdev_uinput_get_fd(pen_), area);
 }
 
 void UinputInputSink::post(const InputEvent& event) {

@@ -5,6 +5,7 @@
 
 #include "platform/input/input_event_sink.h"
 #include "platform/input/uinput_frame_writer.h"
+#include "platform/result/result.h"
 
 struct libevdev_uinput;
 
@@ -15,8 +16,8 @@ class UinputInputSink final : public InputEventSink {
   public:
     static constexpr const char* path = "/dev/uinput";
 
-    // Creates both devices over `area` (the root window); nullptr with `error` set on failure.
-    static std::unique_ptr<UinputInputSink> create(Rect area, std::string& error);
+    // Creates both devices over `area` (the root window).
+    static Result<std::unique_ptr<UinputInputSink>, std::string> create(Rect area);
     ~UinputInputSink() override;
 
     void post(const InputEvent& event) override;

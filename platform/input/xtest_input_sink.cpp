@@ -29,15 +29,15 @@ bool hasXTest(const char* display) {
     return present;
 }
 
-std::unique_ptr<XTestInputSink> XTestInputSink::connect(const char* display, std::string& error) {
-    const auto x11 = X11Connection::open(display, error);
-    if (!x11.connection) {
-        return nullptr;
+Result<std::unique_ptr<XTestInputSink>, std::string> XTestInputSink::connect(const char* display) {
+    const auto opened = X11Connection::open(display);
+    if (!opened) {
+        return Failure(opened.error());
     }
+    const X11Connection& x11 = opened.value();
     if (!xtestPresent(x11.connection)) {
         xcb_disconnect(x11.connection);
-        error = "the X server offers no XTEST";
-        return nullptr;
+        return Failure(std::string("the X server offers no XTEST"));
     }
     return std::unique_ptr<XTestInputSink>(new XTestInputSink(x11.connection, x11.screen->root));
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/input/input_event_sink.h"
+#include "platform/result/result.h"
 
 namespace quillory {
 
@@ -13,9 +14,8 @@ namespace quillory {
 // proximity reach applications this way.
 class XTestInputSink final : public InputEventSink {
   public:
-    // `display` nullptr means $DISPLAY. nullptr with `error` set when the server or XTEST is
-    // missing.
-    static std::unique_ptr<XTestInputSink> connect(const char* display, std::string& error);
+    // `display` nullptr means $DISPLAY. Fails when the server or XTEST is missing.
+    static Result<std::unique_ptr<XTestInputSink>, std::string> connect(const char* display);
     ~XTestInputSink() override;
 
     // Keys go out at once, as the key repeat control on another connection must follow them;

@@ -48,22 +48,19 @@ std::filesystem::path KeyRepeatControl::defaultRecord() {
     return state / "quillory" / "silenced-key-repeat";
 }
 
-std::unique_ptr<KeyRepeatControl> KeyRepeatControl::connect(const char* display,
-                                                            std::filesystem::path record,
-                                                            std::string& error) {
+Result<std::unique_ptr<KeyRepeatControl>, std::string> KeyRepeatControl::connect(
+    const char* display, std::filesystem::path record) {
     xcb_connection_t* connection = xcb_connect(display, nullptr);
     if (xcb_connection_has_error(connection)) {
         xcb_disconnect(connection);
-        error = "no X server answers";
-        return nullptr;
+        return Failure(std::string("no X server answers"));
     }
     if (!xkb_x11_setup_xkb_extension(
             connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
             XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr) ||
         !controls(connection)) {
         xcb_disconnect(connection);
-        error = "the X server offers no XKB controls";
-        return nullptr;
+        return Failure(std::string("the X server offers no XKB controls"));
     }
     const char* name = display ? display : std::getenv("DISPLAY");
     std::unique_ptr<KeyRepeatControl> control(

@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 
+#include "platform/result/result.h"
+
 struct xcb_connection_t;
 
 namespace quillory {
@@ -17,11 +19,10 @@ namespace quillory {
 // next start undoes what a crash left. Confined to the input queue.
 class KeyRepeatControl {
   public:
-    // `display` nullptr means $DISPLAY. Restores what an earlier run's record lists. nullptr with
-    // `error` set when no server with XKB answers.
-    static std::unique_ptr<KeyRepeatControl> connect(const char* display,
-                                                     std::filesystem::path record,
-                                                     std::string& error);
+    // `display` nullptr means $DISPLAY. Restores what an earlier run's record lists. Fails when
+    // no server with XKB answers.
+    static Result<std::unique_ptr<KeyRepeatControl>, std::string> connect(
+        const char* display, std::filesystem::path record);
     // Restores every key still held.
     ~KeyRepeatControl();
     KeyRepeatControl(const KeyRepeatControl&) = delete;

@@ -54,20 +54,18 @@ bool isLayoutChange(const xcb_generic_event_t& event, std::uint8_t xkbEventBase,
 
 KeyboardLayout::KeyboardLayout(std::shared_ptr<const Keymap> keymap) : keymap_(std::move(keymap)) {}
 
-std::shared_ptr<KeyboardLayout> KeyboardLayout::connect(const char* display, std::string& error) {
+Result<std::shared_ptr<KeyboardLayout>, std::string> KeyboardLayout::connect(const char* display) {
     xcb_connection_t* connection = xcb_connect(display, nullptr);
     if (xcb_connection_has_error(connection)) {
         xcb_disconnect(connection);
-        error = "no X server answers";
-        return nullptr;
+        return Failure(std::string("no X server answers"));
     }
     std::uint8_t eventBase = 0;
     if (!xkb_x11_setup_xkb_extension(
             connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
             XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, &eventBase, nullptr)) {
         xcb_disconnect(connection);
-        error = "the X server offers no XKB";
-        return nullptr;
+        return Failure(std::string("the X server offers no XKB"));
     }
     std::shared_ptr<KeyboardLayout> layout(new KeyboardLayout());
     layout->connection_ = connection;
@@ -76,8 +74,7 @@ std::shared_ptr<KeyboardLayout> KeyboardLayout::connect(const char* display, std
     selectLayoutEvents(connection, layout->deviceID_);
     layout->refresh();
     if (!layout->current()) {
-        error = "cannot read the X server's keymap";
-        return nullptr;
+        return Failure(std::string("cannot read the X server's keymap"));
     }
     return layout;
 }

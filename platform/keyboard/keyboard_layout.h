@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/keyboard/keymap.h"
+#include "platform/result/result.h"
 
 struct xcb_connection_t;
 
@@ -16,9 +17,9 @@ class KeyboardLayout {
   public:
     // A layout that never changes; for tests and for machines without an X server.
     explicit KeyboardLayout(std::shared_ptr<const Keymap> keymap);
-    // The X server's core keyboard at `display` (nullptr: $DISPLAY); nullptr with `error` set
-    // when the server or its XKB extension does not answer.
-    static std::shared_ptr<KeyboardLayout> connect(const char* display, std::string& error);
+    // The X server's core keyboard at `display` (nullptr: $DISPLAY); fails when the server or its
+    // XKB extension does not answer.
+    static Result<std::shared_ptr<KeyboardLayout>, std::string> connect(const char* display);
     ~KeyboardLayout();
     KeyboardLayout(const KeyboardLayout&) = delete;
     KeyboardLayout& operator=(const KeyboardLayout&) = delete;

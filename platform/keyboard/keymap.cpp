@@ -53,15 +53,12 @@ std::optional<xkb_keycode_t> keyProducing(xkb_keymap* keymap, std::uint32_t layo
 
 }  // namespace
 
-std::shared_ptr<const Keymap> Keymap::fromNames(const std::string& layout,
-                                                const std::string& variant, std::string* error,
-                                                std::uint32_t layoutIndex) {
+Result<std::shared_ptr<const Keymap>, std::string> Keymap::fromNames(const std::string& layout,
+                                                                     const std::string& variant,
+                                                                     std::uint32_t layoutIndex) {
     std::unique_ptr<xkb_context, ContextDeleter> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
     if (!context) {
-        if (error) {
-            *error = "cannot create an xkb context";
-        }
-        return nullptr;
+        return Failure(std::string("cannot create an xkb context"));
     }
     xkb_rule_names names{};
     names.rules = "evdev";
@@ -71,10 +68,7 @@ std::shared_ptr<const Keymap> Keymap::fromNames(const std::string& layout,
     xkb_keymap* keymap =
         xkb_keymap_new_from_names(context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (!keymap) {
-        if (error) {
-            *error = "cannot compile the keyboard layout \"" + layout + "\"";
-        }
-        return nullptr;
+        return Failure("cannot compile the keyboard layout \"" + layout + "\"");
     }
     return std::make_shared<const Keymap>(keymap, layoutIndex);
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/result/result.h"
+
 struct xkb_context;
 struct xkb_keymap;
 
@@ -25,10 +27,8 @@ class Keymap {
   public:
     // Compiled from RMLVO names without a server, e.g. ("de", "") or ("us,ru", "") with the
     // group `layoutIndex` active.
-    static std::shared_ptr<const Keymap> fromNames(const std::string& layout,
-                                                   const std::string& variant = {},
-                                                   std::string* error = nullptr,
-                                                   std::uint32_t layoutIndex = 0);
+    static Result<std::shared_ptr<const Keymap>, std::string> fromNames(
+        const std::string& layout, const std::string& variant = {}, std::uint32_t layoutIndex = 0);
     // Takes ownership of `keymap`; `layoutIndex` is the active group.
     Keymap(xkb_keymap* keymap, std::uint32_t layoutIndex);
     ~Keymap();

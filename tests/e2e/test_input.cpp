@@ -61,11 +61,11 @@ void typeChord(InputEventSink& sink, const std::vector<DesktopKey>& keys) {
 }
 
 int raise(const std::string& window) {
-    std::string error;
-    auto desktop = X11Desktop::connect(nullptr, error);
-    if (!desktop) {
-        return failed(error);
+    auto connected = X11Desktop::connect(nullptr);
+    if (!connected) {
+        return failed(connected.error());
     }
+    const auto& desktop = connected.value();
     const auto windows = desktop->shareableWindows();
     for (const auto& candidate : windows.value_or(std::vector<ShareableWindow>{})) {
         if (candidate.title == window || std::to_string(candidate.info.id) == window) {
@@ -79,11 +79,11 @@ int run(const std::vector<std::string>& arguments) {
     if (arguments.size() == 2 && arguments[0] == "raise") {
         return raise(arguments[1]);
     }
-    std::string error;
-    auto sink = XTestInputSink::connect(nullptr, error);
-    if (!sink) {
-        return failed(error);
+    auto connected = XTestInputSink::connect(nullptr);
+    if (!connected) {
+        return failed(connected.error());
     }
+    auto sink = std::move(connected).value();
     if (arguments.size() == 2 && arguments[0] == "key") {
         auto keys = pad::parseChord(arguments[1]);
         if (auto* refusal = std::get_if<pad::UsageError>(&keys)) {

@@ -41,7 +41,7 @@ using KeyEvents = std::vector<std::tuple<T, std::uint16_t, bool, std::uint64_t>>
 
 struct Keys : ::testing::Test {
     KeyboardInjector make(const std::string& layout) {
-        return {sink, std::make_shared<KeyboardLayout>(Keymap::fromNames(layout)),
+        return {sink, std::make_shared<KeyboardLayout>(Keymap::fromNames(layout).value()),
                 std::make_shared<FakeClock>()};
     }
     KeyEvents tap(KeyboardInjector& keyboard, std::vector<DesktopKey> keys) {
@@ -77,9 +77,9 @@ TEST_F(Keys, TapsBringTheModifiersTheirLayoutNeeds) {
         {T::keyDown, KEY_1, true, control | shift}, {T::keyUp, KEY_1, false, control | shift},
         {F, KEY_LEFTSHIFT, false, control}, {F, KEY_LEFTCTRL, false, 0}}));
     // clang-format on
-    auto layout = std::make_shared<KeyboardLayout>(Keymap::fromNames("us"));
+    auto layout = std::make_shared<KeyboardLayout>(Keymap::fromNames("us").value());
     KeyboardInjector following(sink, layout, std::make_shared<FakeClock>());
-    layout->replace(Keymap::fromNames("de"));  // the next chord follows a layout change
+    layout->replace(Keymap::fromNames("de").value());  // the next chord follows a layout change
     EXPECT_EQ(std::get<1>(tap(following, {DesktopKey::z})[0]), KEY_Y);
 }
 

@@ -85,7 +85,7 @@ inline DesktopInputEnvironment testEnvironment(std::shared_ptr<InputEventSink> s
                                                std::shared_ptr<Desktop> desktop) {
     DesktopInputEnvironment environment;
     environment.sink = std::move(sink);
-    environment.layout = std::make_shared<KeyboardLayout>(Keymap::fromNames("us"));
+    environment.layout = std::make_shared<KeyboardLayout>(Keymap::fromNames("us").value());
     environment.desktop = std::move(desktop);
     environment.clock = std::move(clock);
     environment.accessGranted = [] { return true; };

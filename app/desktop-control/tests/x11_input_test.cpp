@@ -57,9 +57,9 @@ class X11Input : public ::testing::Test {
             GTEST_SKIP() << "no DISPLAY: run inside scripts/with-test-services";
         }
         ASSERT_TRUE(observer.connected());
-        std::string error;
-        desktop = X11Desktop::connect(nullptr, error);
-        ASSERT_TRUE(desktop) << error;
+        auto connected = X11Desktop::connect(nullptr);
+        ASSERT_TRUE(connected) << connected.error();
+        desktop = std::move(connected).value();
         back = observer.createWindow(100, 100, 600, 400);
         ASSERT_TRUE(waitUntilFrontmost(observer, *desktop, back));
         front = observer.createWindow(150, 150, 200, 150);
@@ -111,9 +111,9 @@ TEST_F(X11Input, APointUnderAnotherWindowIsRefused) {
 // A stroke moves the real pointer to the mapped points and clicks button 1; a control+a tap
 // reaches the focused window as its key events.
 TEST_F(X11Input, XTestPointsClicksAndTypes) {
-    std::string error;
-    std::shared_ptr<InputEventSink> xtest = XTestInputSink::connect(nullptr, error);
-    ASSERT_TRUE(xtest) << error;
+    auto connected = XTestInputSink::connect(nullptr);
+    ASSERT_TRUE(connected) << connected.error();
+    std::shared_ptr<InputEventSink> xtest = std::move(connected).value();
     if (access(UinputInputSink::path, W_OK) != 0) {
         EXPECT_EQ(openInputBackend(desktop->rootBounds()).status.kind, InputBackendKind::xtest);
     }
@@ -166,9 +166,9 @@ TEST_F(X11Input, XTestPointsClicksAndTypes) {
 TEST_F(X11Input, AHeldChordIsOneKeyDown) {
     const auto backend = openInputBackend(desktop->rootBounds());
     ASSERT_NE(backend.status.kind, InputBackendKind::none) << backend.status.reason;
-    std::string error;
-    auto probe = KeyRepeatControl::connect(nullptr, "/nonexistent/record", error);
-    ASSERT_TRUE(probe) << error;
+    auto connected = KeyRepeatControl::connect(nullptr, "/nonexistent/record");
+    ASSERT_TRUE(connected) << connected.error();
+    auto probe = std::move(connected).value();
     ASSERT_TRUE(probe->repeats(KEY_SPACE) && probe->repeats(KEY_A));
     ASSERT_TRUE(desktop->raise(back));
     ASSERT_TRUE(observer.waitFor([&](const xcb_generic_event_t& event) {
@@ -209,8 +209,7 @@ TEST_F(X11Input, AHeldChordIsOneKeyDown) {
 class ScreenResizer {
   public:
     ScreenResizer() {
-        std::string error;
-        x11_ = X11Connection::open(nullptr, error);
+        x11_ = X11Connection::open(nullptr).value();
         resources_ = xcb_randr_get_screen_resources_reply(
             c(), xcb_randr_get_screen_resources(c(), x11_.screen->root), nullptr);
         crtc_ = *xcb_randr_get_screen_resources_crtcs(resources_);
@@ -268,11 +267,11 @@ class ScreenResizer {
 // new area, and the next frames span the new root.
 TEST_F(X11Input, ThePenAreaFollowsARootResize) {
     GuiApplication gui;
-    std::string error;
     ScreenResizer resizer;
     auto environment = testEnvironment(nullptr, std::make_shared<SystemClock>(), nullptr);
-    environment.rootArea = RootWindowWatcher::open(nullptr, {}, error);
-    ASSERT_TRUE(environment.rootArea) << error;
+    auto watcher = RootWindowWatcher::open(nullptr, {});
+    ASSERT_TRUE(watcher) << watcher.error();
+    environment.rootArea = std::move(watcher).value();
     const Rect original = environment.rootArea->area();
     const Rect resized{0, 0, original.width - 256, original.height - 32};
     auto sink = std::make_shared<RecordingInputSink>();
@@ -321,9 +320,9 @@ TEST_F(X11Input, ThePenMarkerSitsOnItsPointOnAScaledDisplay) {
     EXPECT_NEAR(indicator.centre().y, point.y, 1);
     const auto windows = QGuiApplication::topLevelWindows();
     ASSERT_EQ(windows.size(), 1);
-    std::string error;
-    const auto x11 = X11Connection::open(nullptr, error);
-    ASSERT_TRUE(x11.connection) << error;
+    const auto opened = X11Connection::open(nullptr);
+    ASSERT_TRUE(opened) << opened.error();
+    const X11Connection& x11 = opened.value();
     const auto window = static_cast<xcb_window_t>(windows.front()->winId());
     xcb_flush(x11.connection);
     auto* geometry =
@@ -354,9 +353,9 @@ TEST_F(X11Input, ThePenMarkerLetsClicksThroughAndHidesNothing) {
     const DesktopInputTarget target{
         .bounds = frame(front), .windowID = front, .processID = getpid()};
     EXPECT_EQ(target.occluders(getpid(), *desktop), std::vector<Rect>{});
-    std::string error;
-    auto xtest = XTestInputSink::connect(nullptr, error);
-    ASSERT_TRUE(xtest) << error;
+    auto connected = XTestInputSink::connect(nullptr);
+    ASSERT_TRUE(connected) << connected.error();
+    auto xtest = std::move(connected).value();
     InputEvent click{.type = InputEventType::leftMouseDown, .location = {centre.x + 12, centre.y}};
     xtest->post(click);  // on the ring itself
     click.type = InputEventType::leftMouseUp;

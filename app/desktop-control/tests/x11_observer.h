@@ -24,8 +24,9 @@ inline std::uint8_t type(const xcb_generic_event_t& event) {
 class Observer {
   public:
     Observer() {
-        std::string error;
-        x11_ = X11Connection::open(nullptr, error);
+        if (auto opened = X11Connection::open(nullptr)) {
+            x11_ = opened.value();
+        }
     }
     ~Observer() {
         if (x11_.connection) {

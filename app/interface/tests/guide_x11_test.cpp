@@ -49,9 +49,9 @@ TEST(GuideOnX11, ShowsWithoutFocusAndBringsOurWindowBack) {
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
         GTEST_SKIP() << "needs an X server: run inside scripts/with-test-services";
     }
-    std::string error;
-    const auto desktop = X11Desktop::connect(nullptr, error);
-    ASSERT_TRUE(desktop) << error;
+    const auto connected = X11Desktop::connect(nullptr);
+    ASSERT_TRUE(connected) << connected.error();
+    const auto& desktop = connected.value();
     const auto frontmost = [&] {
         const auto app = desktop->frontmostApplication();
         return app ? app->processID : 0;

@@ -44,8 +44,9 @@ constexpr int waitMs = 10'000;
 class XInput {
   public:
     XInput() {
-        std::string error;
-        x_ = X11Connection::open(nullptr, error);
+        if (auto opened = X11Connection::open(nullptr)) {
+            x_ = opened.value();
+        }
     }
     ~XInput() {
         if (x_.connection) {
@@ -292,9 +293,9 @@ TEST_F(PanelOnX11, APanelOpenedByACodeLeavesTheKeyboardWhereItWas) {
 // with a tray and without one, and leaves it the keyboard; when the user turns to another such
 // window, the code follows.
 TEST_F(PanelOnX11, ACodeBringsThePanelAboveAFullScreenWindowInUse) {
-    std::string error;
-    const auto desktop = X11Desktop::connect(nullptr, error);
-    ASSERT_TRUE(desktop) << error;
+    const auto connected = X11Desktop::connect(nullptr);
+    ASSERT_TRUE(connected) << connected.error();
+    const auto& desktop = connected.value();
     const auto frontmost = [&] {
         const auto application = desktop->frontmostApplication();
         return application ? application->processID : 0;

@@ -77,15 +77,17 @@ TEST_F(ApplicationIconsTest, AWindowsOwnIconComesFirst) {
     if (!std::getenv("DISPLAY")) {
         GTEST_SKIP() << "no DISPLAY: run inside scripts/with-test-services";
     }
-    std::string error;
-    X11Connection x11 = X11Connection::open(nullptr, error);
-    ASSERT_NE(x11.connection, nullptr) << error;
+    const auto opened = X11Connection::open(nullptr);
+    ASSERT_TRUE(opened) << opened.error();
+    const X11Connection& x11 = opened.value();
     std::vector<std::uint32_t> cardinals{32, 32};
     cardinals.resize(2 + 32 * 32, 0xff0000ffu);  // opaque blue
     const xcb_window_t window = testing::createIconWindow(x11, cardinals);
     ASSERT_NE(window, 0u);
 
-    DesktopApplicationIcons icons(X11WindowIcons::connect(nullptr, error), entries);
+    auto windowIcons = X11WindowIcons::connect(nullptr);
+    ASSERT_TRUE(windowIcons) << windowIcons.error();
+    DesktopApplicationIcons icons(std::move(windowIcons).value(), entries);
     const ApplicationInfo application{
         .processID = 2, .identifier = "org.example.Themed", .name = "Themed", .windowID = window};
     const QImage image = icons.image(application);

@@ -42,9 +42,9 @@ class SessionOnXvfb : public ::testing::Test {
         }
         MainQueue::install(executor);
         ASSERT_TRUE(observer.connected());
-        std::string error;
-        desktop = X11Desktop::connect(nullptr, error);
-        ASSERT_TRUE(desktop) << error;
+        auto connected = X11Desktop::connect(nullptr);
+        ASSERT_TRUE(connected) << connected.error();
+        desktop = std::move(connected).value();
         window = observer.createWindow(100, 100, 600, 400);
         ASSERT_TRUE(waitUntilFrontmost(observer, *desktop, window));
         ASSERT_TRUE(desktop->raise(window));
@@ -61,8 +61,9 @@ class SessionOnXvfb : public ::testing::Test {
             return DeviceTrustStore::open(secret);
         };
         env.input = DesktopInputEnvironment::system();
-        env.input.sink = XTestInputSink::connect(nullptr, error);
-        ASSERT_TRUE(env.input.sink) << error;
+        auto keys = XTestInputSink::connect(nullptr);
+        ASSERT_TRUE(keys) << keys.error();
+        env.input.sink = std::move(keys).value();
         env.input.accessGranted = [] { return true; };
         env.controlPreferences = {std::make_shared<MemoryUserDefaults>()};
         env.hasInputPermission = [] { return true; };

@@ -83,12 +83,12 @@ MacStudioSession::Environment environment(const std::shared_ptr<X11Desktop>& des
 int runOurSender() {
     auto main = std::make_shared<SerialQueue>("main");
     MainQueue::install(main);
-    std::string error;
-    const auto desktop = X11Desktop::connect(nullptr, error);
-    if (!desktop) {
-        emit({{"failure", "no X server: " + error}});
+    const auto connected = X11Desktop::connect(nullptr);
+    if (!connected) {
+        emit({{"failure", "no X server: " + connected.error()}});
         return 1;
     }
+    const auto& desktop = connected.value();
     const auto trace = std::make_shared<StudioPerformanceTrace>(
         StudioPerformanceTrace::maximumCapacity, StudioPerformanceTrace::maximumStartupCapacity,
         uptimeSeconds());

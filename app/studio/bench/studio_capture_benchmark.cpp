@@ -159,12 +159,12 @@ void WindowGrab(benchmark::State& state) {
 }
 
 void Preview(benchmark::State& state) {
-    std::string error;
-    auto desktop = X11Desktop::connect(nullptr, error);
-    if (!desktop) {
-        state.SkipWithError(error.c_str());
+    auto connected = X11Desktop::connect(nullptr);
+    if (!connected) {
+        state.SkipWithError(connected.error().c_str());
         return;
     }
+    auto desktop = std::move(connected).value();
     ContentWindow content(1920, 1080);
     // A 1920×1080 display: the part of the screen the content covers.
     const auto source = StudioCaptureSource::display(

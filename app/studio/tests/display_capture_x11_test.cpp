@@ -96,9 +96,9 @@ class CaptureX11Test : public ::testing::Test {
         }
     }
     void SetUp() override {
-        std::string error;
-        desktop = X11Desktop::connect(nullptr, error);
-        ASSERT_TRUE(desktop) << error;
+        auto connected = X11Desktop::connect(nullptr);
+        ASSERT_TRUE(connected) << connected.error();
+        desktop = std::move(connected).value();
         connection = xcb_connect(nullptr, nullptr);
         ASSERT_FALSE(xcb_connection_has_error(connection));
         root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
@@ -501,9 +501,9 @@ TEST_F(DisplayCaptureX11Test, AMonitorChangeIsReportedOnlyWhenItMovesTheSharedDi
 TEST_F(CaptureX11Test, AWindowsOwnIconIsReadAndTheOneNearest64Chosen) {
     TestWindowProcess window({"--title", "Icons", "--paused", "--pid", "4242"});
     ASSERT_TRUE(window.window());
-    std::string error;
-    const auto reader = X11WindowIcons::connect(nullptr, error);
-    ASSERT_TRUE(reader) << error;
+    const auto connected = X11WindowIcons::connect(nullptr);
+    ASSERT_TRUE(connected) << connected.error();
+    const auto& reader = connected.value();
     const auto image = applicationImage(reader->icons(window.window()), "", nullptr);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width, 64);

@@ -23,11 +23,13 @@ class SystemStudioX11Test : public ::testing::Test {
   protected:
     void SetUp() override {
         MainQueue::install(executor);
-        std::string error;
-        desktop = X11Desktop::connect(nullptr, error);
-        ASSERT_TRUE(desktop) << error;
-        auto icons = std::make_shared<DesktopApplicationIcons>(
-            X11WindowIcons::connect(nullptr, error), DesktopEntries::shared());
+        auto connected = X11Desktop::connect(nullptr);
+        ASSERT_TRUE(connected) << connected.error();
+        desktop = std::move(connected).value();
+        auto windowIcons = X11WindowIcons::connect(nullptr);
+        ASSERT_TRUE(windowIcons) << windowIcons.error();
+        auto icons = std::make_shared<DesktopApplicationIcons>(std::move(windowIcons).value(),
+                                                               DesktopEntries::shared());
         control.reset(SystemStudio::create(desktop, icons, static_cast<std::int32_t>(::getpid())));
         control->setHooks({.send = [this](const StudioSignal& signal) { sent.push_back(signal); }});
     }

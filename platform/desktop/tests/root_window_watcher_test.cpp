@@ -17,9 +17,9 @@ class RootWindowWatcherTest : public ::testing::Test {
         if (!std::getenv("DISPLAY")) {
             GTEST_SKIP() << "no DISPLAY: run inside scripts/with-test-services";
         }
-        std::string error;
-        other_ = X11Connection::open(nullptr, error);
-        ASSERT_NE(other_.connection, nullptr) << error;
+        auto opened = X11Connection::open(nullptr);
+        ASSERT_TRUE(opened) << opened.error();
+        other_ = opened.value();
     }
 
     void TearDown() override {
@@ -58,10 +58,10 @@ class RootWindowWatcherTest : public ::testing::Test {
 };
 
 TEST_F(RootWindowWatcherTest, ReportsOnlyTheWatchedPropertiesInOrder) {
-    std::string error;
-    auto watcher =
-        RootWindowWatcher::open(nullptr, {"_NET_CURRENT_DESKTOP", "QUILLORY_TEST_WATCHED"}, error);
-    ASSERT_NE(watcher, nullptr) << error;
+    auto opened =
+        RootWindowWatcher::open(nullptr, {"_NET_CURRENT_DESKTOP", "QUILLORY_TEST_WATCHED"});
+    ASSERT_TRUE(opened) << opened.error();
+    auto watcher = std::move(opened).value();
     EXPECT_EQ(watcher->area(), (Rect{0, 0, double(other_.screen->width_in_pixels),
                                      double(other_.screen->height_in_pixels)}));
 
@@ -78,9 +78,9 @@ TEST_F(RootWindowWatcherTest, ReportsOnlyTheWatchedPropertiesInOrder) {
 }
 
 TEST(RootWindowWatcherOpen, FailsClearlyWithoutAServer) {
-    std::string error;
-    EXPECT_EQ(RootWindowWatcher::open(":987", {"_NET_CURRENT_DESKTOP"}, error), nullptr);
-    EXPECT_FALSE(error.empty());
+    const auto opened = RootWindowWatcher::open(":987", {"_NET_CURRENT_DESKTOP"});
+    ASSERT_FALSE(opened);
+    EXPECT_FALSE(opened.error().empty());
 }
 
 }  // namespace

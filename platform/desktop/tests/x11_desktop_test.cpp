@@ -20,11 +20,12 @@ class X11DesktopTest : public ::testing::Test {
         if (!std::getenv("DISPLAY")) {
             GTEST_SKIP() << "no DISPLAY: run inside scripts/with-test-services";
         }
-        std::string error;
-        other_ = X11Connection::open(nullptr, error);
-        ASSERT_NE(other_.connection, nullptr) << error;
-        desktop_ = X11Desktop::connect(nullptr, error);
-        ASSERT_NE(desktop_, nullptr) << error;
+        auto opened = X11Connection::open(nullptr);
+        ASSERT_TRUE(opened) << opened.error();
+        other_ = opened.value();
+        auto connected = X11Desktop::connect(nullptr);
+        ASSERT_TRUE(connected) << connected.error();
+        desktop_ = std::move(connected).value();
     }
 
     void TearDown() override {

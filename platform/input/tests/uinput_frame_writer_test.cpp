@@ -159,9 +159,9 @@ TEST(UinputDevices, AreCreatedOnceWhenTheDeviceIsWritable) {
         GTEST_SKIP() << UinputInputSink::path << " is not writable here: the virtual devices "
                      << "cannot be created (frames are tested against pipes)";
     }
-    std::string error;
-    auto sink = UinputInputSink::create({0, 0, 1920, 1080}, error);
-    ASSERT_TRUE(sink) << error;
+    auto created = UinputInputSink::create({0, 0, 1920, 1080});
+    ASSERT_TRUE(created) << created.error();
+    auto sink = std::move(created).value();
     InputEvent event;
     event.type = InputEventType::tabletProximity;
     event.enteringProximity = false;

@@ -18,19 +18,19 @@ TEST(KeyRepeatControlOnX11, ARunThatCrashedIsUndoneAtTheNextStart) {
     }
     const auto record = std::filesystem::temp_directory_path() /
                         ("quillory-repeat-" + std::to_string(getpid())) / "record";
-    std::string error;
-    auto probe = KeyRepeatControl::connect(nullptr, record.string() + ".probe", error);
-    ASSERT_TRUE(probe) << error;
+    auto connected = KeyRepeatControl::connect(nullptr, record.string() + ".probe");
+    ASSERT_TRUE(connected) << connected.error();
+    auto probe = std::move(connected).value();
     ASSERT_TRUE(probe->repeats(KEY_B));
     ASSERT_TRUE(probe->repeats(KEY_C));
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        std::string childError;
-        auto control = KeyRepeatControl::connect(nullptr, record, childError);
-        if (!control) {
+        auto connectedChild = KeyRepeatControl::connect(nullptr, record);
+        if (!connectedChild) {
             std::_Exit(2);
         }
+        auto control = std::move(connectedChild).value();
         control->hold(KEY_B);
         control->hold(KEY_C);
         control->release(KEY_C);
@@ -44,8 +44,9 @@ TEST(KeyRepeatControlOnX11, ARunThatCrashedIsUndoneAtTheNextStart) {
     EXPECT_TRUE(probe->repeats(KEY_C));
     ASSERT_TRUE(std::filesystem::exists(record));
     {
-        auto next = KeyRepeatControl::connect(nullptr, record, error);
-        ASSERT_TRUE(next) << error;
+        auto reconnected = KeyRepeatControl::connect(nullptr, record);
+        ASSERT_TRUE(reconnected) << reconnected.error();
+        auto next = std::move(reconnected).value();
         EXPECT_TRUE(probe->repeats(KEY_B));
         EXPECT_FALSE(std::filesystem::exists(record));
         next->hold(KEY_B);

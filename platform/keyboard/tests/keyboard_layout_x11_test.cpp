@@ -79,9 +79,9 @@ class KeyboardLayoutOnX11 : public ::testing::Test {
             GTEST_SKIP() << "no DISPLAY: run inside scripts/with-test-services";
         }
         // Our connection stays open meanwhile: Xvfb resets the layout when its last client leaves.
-        std::string error;
-        layout = KeyboardLayout::connect(nullptr, error);
-        ASSERT_TRUE(layout) << error;
+        auto connected = KeyboardLayout::connect(nullptr);
+        ASSERT_TRUE(connected) << connected.error();
+        layout = std::move(connected).value();
     }
     void TearDown() override {
         if (layout) {

@@ -29,9 +29,9 @@ TEST(Keymap, ACharacterTheActiveGroupLacksComesFromTheFirstGroupWithIt) {
         {"ru", 0, U'z', std::nullopt},
     };
     for (const auto& [layouts, active, character, stroke] : table) {
-        std::string error;
-        const auto keymap = Keymap::fromNames(layouts, {}, &error, active);
-        ASSERT_TRUE(keymap) << error;
+        const auto compiled = Keymap::fromNames(layouts, {}, active);
+        ASSERT_TRUE(compiled) << compiled.error();
+        const auto& keymap = compiled.value();
         EXPECT_EQ(keymap->layoutIndex(), active);
         EXPECT_EQ(keymap->stroke(character), stroke)
             << layouts << " group " << active << " " << std::uint32_t(character);
@@ -63,15 +63,15 @@ TEST(Keymap, CharactersFindTheirKeyAndLevel) {
         {"ru", U'1', KeyStroke{KEY_1, false, false}},
     };
     for (const auto& [layout, character, stroke] : table) {
-        std::string error;
-        const auto keymap = Keymap::fromNames(layout, {}, &error);
-        ASSERT_TRUE(keymap) << error;
+        const auto compiled = Keymap::fromNames(layout);
+        ASSERT_TRUE(compiled) << compiled.error();
+        const auto& keymap = compiled.value();
         EXPECT_EQ(keymap->stroke(character), stroke) << layout << " " << std::uint32_t(character);
     }
-    EXPECT_EQ(Keymap::fromNames("de")->altGrKeyCode(), KEY_RIGHTALT);
-    std::string error;
-    EXPECT_FALSE(Keymap::fromNames("no-such-layout", {}, &error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(Keymap::fromNames("de").value()->altGrKeyCode(), KEY_RIGHTALT);
+    const auto unknown = Keymap::fromNames("no-such-layout");
+    ASSERT_FALSE(unknown);
+    EXPECT_FALSE(unknown.error().empty());
 }
 
 }  // namespace

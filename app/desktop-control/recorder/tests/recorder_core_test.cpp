@@ -39,7 +39,7 @@ class RecorderCoreTest : public ::testing::Test {
     std::shared_ptr<ManualExecutor> executor = std::make_shared<ManualExecutor>();
     FakeSurface surface;
     std::shared_ptr<RecorderCore> core;
-    std::shared_ptr<const Keymap> keymap = Keymap::fromNames("us");
+    std::shared_ptr<const Keymap> keymap = Keymap::fromNames("us").value();
     std::vector<std::optional<Chord>> results;
 };
 

@@ -43,28 +43,32 @@ TEST(RecordedKey, NamedKeysByCodeTypedKeysByTheLayoutsCharacter) {
         {"us", KEY_LEFTCTRL, std::nullopt},
     };
     for (const KeyCase& c : cases) {
-        const auto keymap = Keymap::fromNames(c.layout);
-        ASSERT_TRUE(keymap);
+        const auto compiled = Keymap::fromNames(c.layout);
+        ASSERT_TRUE(compiled) << compiled.error();
+        const auto& keymap = compiled.value();
         EXPECT_EQ(recordedKey(c.code, keymap.get()), c.expected)
             << c.layout << " evdev code " << c.code;
     }
 }
 
 TEST(RecordedKey, UnderANonLatinGroupTheLatinGroupsCharacter) {
-    const auto usRu = Keymap::fromNames("us,ru", "", nullptr, 1);
-    ASSERT_TRUE(usRu);
+    const auto compiledUsRu = Keymap::fromNames("us,ru", "", 1);
+    ASSERT_TRUE(compiledUsRu) << compiledUsRu.error();
+    const auto& usRu = compiledUsRu.value();
     EXPECT_EQ(recordedKey(KEY_S, usRu.get()), K::s);
     EXPECT_EQ(recordedKey(KEY_LEFTBRACE, usRu.get()), K::leftBracket);
     EXPECT_EQ(recordedKey(KEY_SLASH, usRu.get()), K::period);  // "." is unshifted there in ru
-    const auto ru = Keymap::fromNames("ru");
-    ASSERT_TRUE(ru);
+    const auto compiledRu = Keymap::fromNames("ru");
+    ASSERT_TRUE(compiledRu) << compiledRu.error();
+    const auto& ru = compiledRu.value();
     EXPECT_EQ(recordedKey(KEY_S, ru.get()), std::nullopt);
     EXPECT_EQ(recordedKey(KEY_A, nullptr), std::nullopt);
 }
 
 TEST(UnshiftedCharacter, FirstLevelWithoutModifiers) {
-    const auto de = Keymap::fromNames("de");
-    ASSERT_TRUE(de);
+    const auto compiled = Keymap::fromNames("de");
+    ASSERT_TRUE(compiled) << compiled.error();
+    const auto& de = compiled.value();
     EXPECT_EQ(de->unshiftedCharacter(KEY_MINUS), U'ß');
     EXPECT_EQ(de->unshiftedCharacter(KEY_A), U'a');  // never the Caps Lock or Shift level
     EXPECT_EQ(de->unshiftedCharacter(KEY_EQUAL), std::nullopt);

@@ -76,14 +76,15 @@ class KeyWindow final : public QRasterWindow {
 class RecorderX11Test : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string error;
-        auto x11 = X11Desktop::connect(nullptr, error);
-        ASSERT_TRUE(x11) << error;
-        desktop = std::make_shared<CountingDesktop>(x11);
-        layout = KeyboardLayout::connect(nullptr, error);
-        ASSERT_TRUE(layout) << error;
-        keys = XTestInputSink::connect(nullptr, error);
-        ASSERT_TRUE(keys) << error;
+        auto x11 = X11Desktop::connect(nullptr);
+        ASSERT_TRUE(x11) << x11.error();
+        desktop = std::make_shared<CountingDesktop>(x11.value());
+        auto connectedLayout = KeyboardLayout::connect(nullptr);
+        ASSERT_TRUE(connectedLayout) << connectedLayout.error();
+        layout = std::move(connectedLayout).value();
+        auto connectedKeys = XTestInputSink::connect(nullptr);
+        ASSERT_TRUE(connectedKeys) << connectedKeys.error();
+        keys = std::move(connectedKeys).value();
         engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
         recorder = std::make_unique<ShortcutRecorder>(
             ShortcutRecorder::Environment{executor, desktop, layout, &engine});
