@@ -1,9 +1,6 @@
 #include "core/link/sealed_transport.h"
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
-#include <netinet/ip.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <asio/write.hpp>
@@ -11,32 +8,14 @@
 #include "core/link/stream_connection.h"
 #include "platform/dispatch/main_queue.h"
 #include "platform/dispatch/pen_path_marks.h"
+#include "platform/net/socket_address.h"
+#include "platform/net/socket_options.h"
 
 namespace quillory {
 
 namespace {
 
 constexpr std::size_t readChunk = 64 * 1024;
-
-std::optional<std::string> numericAddress(const sockaddr_storage& address) {
-    char text[INET6_ADDRSTRLEN] = {};
-    if (address.ss_family == AF_INET) {
-        const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
-        if (::inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text)) {
-            return std::string(text);
-        }
-    } else if (address.ss_family == AF_INET6) {
-        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
-        if (IN6_IS_ADDR_V4MAPPED(&v6.sin6_addr)) {
-            if (::inet_ntop(AF_INET, &v6.sin6_addr.s6_addr[12], text, sizeof text)) {
-                return std::string(text);
-            }
-        } else if (::inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text)) {
-            return std::string(text);
-        }
-    }
-    return std::nullopt;
-}
 
 }  // namespace
 
@@ -68,15 +47,7 @@ bool SealedTransport::open(std::weak_ptr<Owner> owner) {
     std::error_code error;
     socket_.assign(asio::generic::stream_protocol(family, inet ? IPPROTO_TCP : 0), fd, error);
     if (inet) {
-        const int one = 1;
-        const int serviceClass = 0x88;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        // Best effort: interactive video service class.
-        if (family == AF_INET) {
-            ::setsockopt(fd, IPPROTO_IP, IP_TOS, &serviceClass, sizeof serviceClass);
-        } else {
-            ::setsockopt(fd, IPPROTO_IPV6, IPV6_TCLASS, &serviceClass, sizeof serviceClass);
-        }
+        configureStreamSocket(fd);
     }
     return !error;
 }
