@@ -2,10 +2,10 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QStandardPaths>
 #include <QUrl>
 
 #include "platform/defaults/user_defaults.h"
+#include "platform/files/xdg_dirs.h"
 #include "platform/process/executable_path.h"
 #include "protocol/base64.h"
 
@@ -25,10 +25,7 @@ MacUpdatesEnvironment MacUpdatesEnvironment::standard() {
     MacUpdatesEnvironment environment;
     environment.info = buildInfoDictionary();
     environment.defaults = UserDefaults::standard();
-    environment.downloadFolder =
-        std::filesystem::path(
-            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation).toStdString()) /
-        "quillory" / "updates";
+    environment.downloadFolder = xdgCacheHome() / "quillory" / "updates";
     environment.executable = executablePath();
     environment.applicationActive = [] {
         return QGuiApplication::applicationState() == Qt::ApplicationActive;

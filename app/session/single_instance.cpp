@@ -9,6 +9,8 @@
 #include <QLocalSocket>
 #include <QPointer>
 
+#include "platform/files/unique_fd.h"
+#include "platform/files/xdg_dirs.h"
 #include "platform/log/logger.h"
 
 namespace quillory {
@@ -28,30 +30,24 @@ class LockFile {
   public:
     explicit LockFile(const QString& path)
         : fd_(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
-            ::close(fd_);
-            fd_ = -1;
+        if (fd_.valid() && ::flock(fd_.get(), LOCK_EX) != 0) {
+            fd_.reset();
         }
     }
-    ~LockFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);  // releases the lock
-        }
-    }
-    LockFile(const LockFile&) = delete;
-    LockFile& operator=(const LockFile&) = delete;
-    bool held() const { return fd_ >= 0; }
+    bool held() const { return fd_.valid(); }
 
   private:
-    int fd_;
+    UniqueFd fd_;  // closing releases the lock
 };
 
 }  // namespace
 
 QString SingleInstance::defaultSocketPath() {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(QFile::decodeName(runtime)).exists()) {
-        return QDir(QFile::decodeName(runtime)).filePath(QStringLiteral("quillory.socket"));
+    if (const auto runtime = xdgRuntimeDir()) {
+        const QDir folder(QFile::decodeName(runtime->c_str()));
+        if (folder.exists()) {
+            return folder.filePath(QStringLiteral("quillory.socket"));
+        }
     }
     return QDir::temp().filePath(QStringLiteral("quillory-%1.socket").arg(::getuid()));
 }

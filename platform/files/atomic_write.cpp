@@ -81,7 +81,8 @@ std::string describe(const FileError& error) {
 
 std::optional<FileError> writeFileAtomically(const std::filesystem::path& path,
                                              std::string_view contents, mode_t fileMode,
-                                             mode_t folderMode) {
+                                             mode_t folderMode, FileDurability durability) {
+    const bool sync = durability == FileDurability::machineCrash;
     auto folder = path.parent_path();
     if (folder.empty()) {
         folder = ".";
@@ -106,7 +107,7 @@ std::optional<FileError> writeFileAtomically(const std::filesystem::path& path,
     if (!writeAll(file.get(), contents)) {
         return fail(FileStep::write);
     }
-    if (::fsync(file.get()) != 0) {
+    if (sync && ::fsync(file.get()) != 0) {
         return fail(FileStep::sync);
     }
     if (!file.close()) {
@@ -114,6 +115,9 @@ std::optional<FileError> writeFileAtomically(const std::filesystem::path& path,
     }
     if (::rename(temporary.c_str(), path.c_str()) != 0) {
         return fail(FileStep::rename);
+    }
+    if (!sync) {
+        return std::nullopt;
     }
     // The rename itself is durable only once the folder is synced.
     const UniqueFd directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

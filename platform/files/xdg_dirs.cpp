@@ -55,6 +55,14 @@ std::filesystem::path xdgConfigHome() {
     return absoluteVariable("XDG_CONFIG_HOME").value_or(homeFolder() / ".config");
 }
 
+std::filesystem::path xdgStateHome() {
+    return absoluteVariable("XDG_STATE_HOME").value_or(homeFolder() / ".local" / "state");
+}
+
+std::filesystem::path xdgCacheHome() {
+    return absoluteVariable("XDG_CACHE_HOME").value_or(homeFolder() / ".cache");
+}
+
 std::optional<std::filesystem::path> xdgRuntimeDir() {
     return absoluteVariable("XDG_RUNTIME_DIR");
 }

@@ -13,6 +13,10 @@ namespace quillory {
 std::filesystem::path xdgDataHome();
 // $XDG_CONFIG_HOME, else ~/.config.
 std::filesystem::path xdgConfigHome();
+// $XDG_STATE_HOME, else ~/.local/state.
+std::filesystem::path xdgStateHome();
+// $XDG_CACHE_HOME, else ~/.cache.
+std::filesystem::path xdgCacheHome();
 // $XDG_RUNTIME_DIR; nothing when it is not set to an absolute path.
 std::optional<std::filesystem::path> xdgRuntimeDir();
 // $XDG_DATA_DIRS, else /usr/local/share and /usr/share; most important first.

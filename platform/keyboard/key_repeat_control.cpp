@@ -7,6 +7,8 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/files/atomic_write.h"
+#include "platform/files/xdg_dirs.h"
 #include "platform/keyboard/xcb_xkb.h"
 
 namespace quillory {
@@ -37,15 +39,7 @@ bool bit(const std::uint8_t* bits, std::uint8_t key) {
 }  // namespace
 
 std::filesystem::path KeyRepeatControl::defaultRecord() {
-    std::filesystem::path state;
-    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/') {
-        state = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        state = std::filesystem::path(home) / ".local/state";
-    } else {
-        state = std::filesystem::temp_directory_path();
-    }
-    return state / "quillory" / "silenced-key-repeat";
+    return xdgStateHome() / "quillory" / "silenced-key-repeat";
 }
 
 Result<std::unique_ptr<KeyRepeatControl>, std::string> KeyRepeatControl::connect(
@@ -139,21 +133,19 @@ void KeyRepeatControl::setRepeat(const std::uint8_t* current, const std::set<std
 
 // The display, then one X key code per line; no file while nothing is silenced.
 void KeyRepeatControl::writeRecord() const {
-    std::error_code ignored;
     if (silenced_.empty()) {
+        std::error_code ignored;
         std::filesystem::remove(record_, ignored);
         return;
     }
-    std::filesystem::create_directories(record_.parent_path(), ignored);
-    const std::filesystem::path temporary = record_.string() + ".new";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << display_ << '\n';
-        for (std::uint8_t key : silenced_) {
-            out << static_cast<int>(key) << '\n';
-        }
+    std::string text = display_ + '\n';
+    for (std::uint8_t key : silenced_) {
+        text += std::to_string(key) + '\n';
     }
-    std::filesystem::rename(temporary, record_, ignored);
+    // The server forgets the bits when the machine stops, so the record need not outlive that.
+    // Without it only the undo after a crash is lost: a failure does not hold the key back.
+    [[maybe_unused]] const auto failure =
+        writeFileAtomically(record_, text, 0644, 0777, FileDurability::processCrash);
 }
 
 void KeyRepeatControl::restoreRecord() {

@@ -111,6 +111,27 @@ TEST(WriteFileAtomically, FailuresNameTheStepAndLeaveNothingBehind) {
     EXPECT_EQ(describe(FileError{FileStep::rename, ENOENT}), "rename: No such file or directory");
 }
 
+// Without syncing, a write is still all or nothing.
+TEST(WriteFileAtomically, UnsyncedWritesReplaceWholeOrNotAtAll) {
+    const ScratchDirectory scratch;
+    const auto record = scratch.path() / "state" / "record";
+    ASSERT_EQ(writeFileAtomically(record, "old", 0644, 0777, FileDurability::processCrash),
+              std::nullopt);
+    std::optional<FileError> error;
+    {
+        const FileSizeLimit limit(4);
+        error =
+            writeFileAtomically(record, "new contents", 0644, 0777, FileDurability::processCrash);
+    }
+    EXPECT_EQ(error, (FileError{FileStep::write, EFBIG}));
+    EXPECT_EQ(contentsOf(record), "old");
+    ASSERT_EQ(writeFileAtomically(record, "new", 0644, 0777, FileDurability::processCrash),
+              std::nullopt);
+    EXPECT_EQ(contentsOf(record), "new");
+    EXPECT_EQ(modeOf(record), 0644u);
+    EXPECT_EQ(namesIn(record.parent_path()), std::vector<std::string>{"record"});
+}
+
 // Sets environment variables for one test and restores them afterwards.
 class Environment {
   public:
@@ -138,22 +159,30 @@ TEST(XdgDirs, RelativeValuesAreIgnored) {
     environment.set("HOME", "/home/pen");
     environment.set("XDG_DATA_HOME", "/data");
     environment.set("XDG_CONFIG_HOME", "/config");
+    environment.set("XDG_STATE_HOME", "/state");
+    environment.set("XDG_CACHE_HOME", "/cache");
     environment.set("XDG_RUNTIME_DIR", "/run/user/7");
     environment.set("XDG_DATA_DIRS", "relative:/opt/share::/usr/share");
     environment.set("XDG_CONFIG_DIRS", "/etc/custom");
     EXPECT_EQ(xdgDataHome(), "/data");
     EXPECT_EQ(xdgConfigHome(), "/config");
+    EXPECT_EQ(xdgStateHome(), "/state");
+    EXPECT_EQ(xdgCacheHome(), "/cache");
     EXPECT_EQ(xdgRuntimeDir(), fs::path("/run/user/7"));
     EXPECT_EQ(xdgDataDirs(), (Paths{"/opt/share", "/usr/share"}));
     EXPECT_EQ(xdgConfigDirs(), Paths{"/etc/custom"});
 
     environment.set("XDG_DATA_HOME", "data");
     environment.set("XDG_CONFIG_HOME", "");
+    environment.set("XDG_STATE_HOME", "state");
+    environment.set("XDG_CACHE_HOME", nullptr);
     environment.set("XDG_RUNTIME_DIR", "run");
     environment.set("XDG_DATA_DIRS", "share:other");
     environment.set("XDG_CONFIG_DIRS", nullptr);
     EXPECT_EQ(xdgDataHome(), "/home/pen/.local/share");
     EXPECT_EQ(xdgConfigHome(), "/home/pen/.config");
+    EXPECT_EQ(xdgStateHome(), "/home/pen/.local/state");
+    EXPECT_EQ(xdgCacheHome(), "/home/pen/.cache");
     EXPECT_EQ(xdgRuntimeDir(), std::nullopt);
     EXPECT_EQ(xdgDataDirs(), (Paths{"/usr/local/share", "/usr/share"}));
     EXPECT_EQ(xdgConfigDirs(), Paths{"/etc/xdg"});
