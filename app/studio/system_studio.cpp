@@ -41,8 +41,9 @@ ApplicationInfo applicationInfo(const ShareableWindow& window) {
     return info;
 }
 
-StudioSessionControl* create(std::shared_ptr<Desktop> desktop,
-                             std::shared_ptr<ApplicationIcons> icons, std::int32_t ownProcessID) {
+MacStudioSession::Environment environment(std::shared_ptr<Desktop> desktop,
+                                          std::shared_ptr<ApplicationIcons> icons,
+                                          std::int32_t ownProcessID) {
     auto clock = std::make_shared<SystemClock>();
     MacStudioSession::Environment e;
     e.desktop = desktop;
@@ -84,7 +85,13 @@ StudioSessionControl* create(std::shared_ptr<Desktop> desktop,
     e.ownProcessID = ownProcessID;
     // Off the main thread: trimming walks every arena.
     e.releaseMemory = [contentQueue] { contentQueue->async([] { malloc_trim(0); }); };
-    return new StudioSessionControl(MacStudioSession::create(std::move(e)));
+    return e;
+}
+
+StudioSessionControl* create(std::shared_ptr<Desktop> desktop,
+                             std::shared_ptr<ApplicationIcons> icons, std::int32_t ownProcessID) {
+    return new StudioSessionControl(
+        MacStudioSession::create(environment(std::move(desktop), std::move(icons), ownProcessID)));
 }
 
 }  // namespace quillory::SystemStudio

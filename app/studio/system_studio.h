@@ -7,6 +7,7 @@
 
 #include "app/session/session_sources.h"
 #include "app/studio/application_image.h"
+#include "app/studio/mac_studio_session.h"
 #include "app/studio/studio_session_control.h"
 #include "platform/desktop/desktop.h"
 
@@ -16,7 +17,11 @@ namespace quillory {
 // ApplicationIcons give, the GStreamer transport and _NET_CURRENT_DESKTOP as the Space.
 namespace SystemStudio {
 
-// Owned by the caller (the session takes it over); main thread.
+// Everything the session needs from this desktop; main thread. `icons` may be null: no icons.
+MacStudioSession::Environment environment(std::shared_ptr<Desktop> desktop,
+                                          std::shared_ptr<ApplicationIcons> icons,
+                                          std::int32_t ownProcessID);
+// A session over environment(). Owned by the caller (the session takes it over); main thread.
 StudioSessionControl* create(std::shared_ptr<Desktop> desktop,
                              std::shared_ptr<ApplicationIcons> icons, std::int32_t ownProcessID);
 

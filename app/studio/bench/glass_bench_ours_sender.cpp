@@ -7,10 +7,8 @@
 #include "app/studio/bench/glass_bench_senders.h"
 #include "app/studio/bench/glass_to_glass_measures.h"
 #include "app/studio/mac_studio_session.h"
-#include "app/studio/source_preview.h"
-#include "app/studio/studio_session_workers.h"
+#include "app/studio/system_studio.h"
 #include "media/studio_default_transport.h"
-#include "platform/capture/x11_capture_stream.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/dispatch/main_queue.h"
 #include "platform/dispatch/serial_queue.h"
@@ -49,32 +47,17 @@ Json report(const StudioPerformanceTrace& trace, double from, double to) {
                   {"outputs", handedOn}}}};
 }
 
+// The application's Studio, with the media stack linked in rather than loaded beside the
+// application, and the encoder's events in `trace`.
 MacStudioSession::Environment environment(const std::shared_ptr<X11Desktop>& desktop,
-                                          const std::shared_ptr<Executor>& main,
                                           const std::shared_ptr<StudioPerformanceTrace>& trace) {
-    auto clock = std::make_shared<SystemClock>();
-    MacStudioSession::Environment e;
-    e.desktop = desktop;
-    e.main = main;
-    e.clock = clock;
-    e.readContent = StudioSessionWorkers::contentReader(
-        std::make_shared<SerialQueue>("com.quillory.studio.content"), desktop);
-    e.capturePreview = StudioSessionWorkers::previewGrabber(
-        std::make_shared<SerialQueue>("com.quillory.studio.preview"), PreviewCapture::system());
-    e.makeCapture =
-        displayCaptureMaker(DisplayCapture::Environment{.desktop = desktop,
-                                                        .makeStream = X11CaptureStream::factory(),
-                                                        .clock = clock,
-                                                        .timers = {}});
+    auto e = SystemStudio::environment(desktop, nullptr, 0);
     e.peer = StudioPeer::Environment::standard(studioDefaultTransportFactory());
     e.makeEncoderFactory = [clock = e.peer.clock, trace](auto onFailure) {
         auto factory = std::make_shared<StudioHardwareEncoderFactory>(std::move(onFailure), clock);
         factory->setTrace(trace);
         return factory;
     };
-    // The benchmark never lists sources, so no icon is ever drawn.
-    e.artwork = StudioSessionWorkers::artwork(StudioApplicationArtwork::create(
-        [](const ApplicationImage&, int) { return std::optional<Bytes>(); }));
     return e;
 }
 
@@ -85,14 +68,14 @@ int runOurSender() {
     MainQueue::install(main);
     const auto connected = X11Desktop::connect(nullptr);
     if (!connected) {
-        emit({{"failure", "no X server: " + connected.error()}});
+        emitLine({{"failure", "no X server: " + connected.error()}});
         return 1;
     }
     const auto& desktop = connected.value();
     const auto trace = std::make_shared<StudioPerformanceTrace>(
         StudioPerformanceTrace::maximumCapacity, StudioPerformanceTrace::maximumStartupCapacity,
         uptimeSeconds());
-    auto studio = environment(desktop, main, trace);
+    auto studio = environment(desktop, trace);
     const std::shared_ptr<Executor> control = studio.peer.controlQueue;
     auto session = MacStudioSession::create(std::move(studio));
     const std::weak_ptr<MacStudioSession> weak = session;
@@ -102,16 +85,16 @@ int runOurSender() {
             return;
         }
         self->localAddress = [] { return std::optional<std::string>("127.0.0.1"); };
-        self->send = [](const StudioSignal& signal) { emit({{"signal", signal.toJSON()}}); };
+        self->send = [](const StudioSignal& signal) { emitLine({{"signal", signal.toJSON()}}); };
         self->onChange = [weak](MacStudioSession::Published published) {
             const auto current = weak.lock();
             if (!current) {
                 return;
             }
             if (published == MacStudioSession::Published::status && current->status()) {
-                emit({{"status", *current->status()}});
+                emitLine({{"status", *current->status()}});
             } else if (published == MacStudioSession::Published::failure && current->failure()) {
-                emit({{"failure", *current->failure()}});
+                emitLine({{"failure", *current->failure()}});
             }
         };
     });
@@ -133,7 +116,7 @@ int runOurSender() {
         } else if (command.contains("report")) {
             const double from = command["report"].value("from", 0.0);
             const double to = command["report"].value("to", 0.0);
-            emit(report(*trace, from, to));
+            emitLine(report(*trace, from, to));
         } else if (command.contains("policy")) {
             // The adaptation's latest assessment, read where the policy lives.
             {
@@ -147,9 +130,9 @@ int runOurSender() {
                         const auto current = weakPeer.lock();
                         if (current && current->operatingPolicy() &&
                             current->operatingPolicy()->assessment()) {
-                            emit({{"policy",
-                                   nlohmann::json(
-                                       current->operatingPolicy()->assessment()->toJSON())}});
+                            emitLine({{"policy",
+                                       nlohmann::json(
+                                           current->operatingPolicy()->assessment()->toJSON())}});
                         }
                     });
                 });

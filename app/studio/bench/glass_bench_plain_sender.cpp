@@ -29,7 +29,7 @@ void offerCreated(GstElement* webrtc, const GstStructure* reply) {
     GstWebRTCSessionDescription* offer = nullptr;
     if (reply == nullptr ||
         !gst_structure_get(reply, "offer", GST_TYPE_WEBRTC_SESSION_DESCRIPTION, &offer, nullptr)) {
-        emit({{"failure", "webrtcbin made no offer"}});
+        emitLine({{"failure", "webrtcbin made no offer"}});
         return;
     }
     g_signal_emit_by_name(webrtc, "set-local-description", offer, nullptr);
@@ -39,7 +39,7 @@ void offerCreated(GstElement* webrtc, const GstStructure* reply) {
 void setRemote(GstElement* webrtc, const std::string& sdp) {
     GstSDPMessage* message = nullptr;
     if (gst_sdp_message_new_from_text(sdp.c_str(), &message) != GST_SDP_OK) {
-        emit({{"failure", "the answer is no SDP"}});
+        emitLine({{"failure", "the answer is no SDP"}});
         return;
     }
     GstWebRTCSessionDescription* answer =
@@ -52,19 +52,19 @@ void setRemote(GstElement* webrtc, const std::string& sdp) {
 
 int runPlainSender(int bitrateKbps) {
     if (!gstreamerWebRtcAvailable()) {
-        emit({{"failure", "GStreamer lacks an element"}});
+        emitLine({{"failure", "GStreamer lacks an element"}});
         return 1;
     }
     GError* error = nullptr;
     GstElement* pipeline = gst_parse_launch(pipelineText(bitrateKbps).c_str(), &error);
     if (pipeline == nullptr || error != nullptr) {
-        emit({{"failure", error != nullptr ? error->message : "no pipeline"}});
+        emitLine({{"failure", error != nullptr ? error->message : "no pipeline"}});
         g_clear_error(&error);
         return 1;
     }
     GstElement* webrtc = gst_bin_get_by_name(GST_BIN(pipeline), "sender");
     if (!pinGathering(webrtc, "127.0.0.1")) {
-        emit({{"failure", "ICE cannot gather on 127.0.0.1"}});
+        emitLine({{"failure", "ICE cannot gather on 127.0.0.1"}});
         return 1;
     }
     g_signal_connect(
@@ -82,12 +82,12 @@ int runPlainSender(int bitrateKbps) {
                              return;
                          }
                          if (const auto sdp = descriptionText(element, "local-description")) {
-                             emit({{"offer", *sdp}});
+                             emitLine({{"offer", *sdp}});
                          }
                      }),
                      nullptr);
     if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        emit({{"failure", "the pipeline does not play"}});
+        emitLine({{"failure", "the pipeline does not play"}});
         return 1;
     }
 

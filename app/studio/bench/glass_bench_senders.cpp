@@ -6,7 +6,7 @@
 
 namespace quillory::bench {
 
-void emit(const Json& line) {
+void emitLine(const Json& line) {
     static std::mutex lock;
     const std::string text = line.dump() + "\n";
     std::lock_guard hold(lock);

@@ -8,8 +8,8 @@ namespace quillory::bench {
 // CPU time can be read from /proc. Both talk JSON lines: commands on stdin, events on stdout;
 // stdin closing ends the process.
 
-// Our stack: MacStudioSession with the X11 capture, the encoder factory (traced) and the
-// GStreamer transport on a SerialQueue.
+// Our stack: the application's Studio (SystemStudio) on a SerialQueue, with the encoder factory
+// traced and the GStreamer transport linked in.
 //   in:  {"signal":{...}}            a Studio signal from the tablet
 //        {"report":{"from":S,"to":S}} the host share and bytes of outputs in that uptime window
 //        {"trace":"FILE"}             writes the stream's performance trace there
@@ -24,6 +24,6 @@ int runOurSender();
 int runPlainSender(int bitrateKbps);
 
 // One line on stdout, whole, from any thread.
-void emit(const Json& line);
+void emitLine(const Json& line);
 
 }  // namespace quillory::bench

@@ -14,7 +14,7 @@ add_executable(studio_glass_to_glass_benchmark
   glass_to_glass_benchmark.cpp glass_bench_ours_sender.cpp glass_bench_plain_sender.cpp
   glass_bench_senders.cpp)
 target_link_libraries(studio_glass_to_glass_benchmark PRIVATE glass_to_glass_support studio_libav
-  media_transport media_codecs platform_webrtc_gstreamer test_support_video xcb)
+  studio_qt media_transport media_codecs platform_webrtc_gstreamer test_support_video xcb)
 target_compile_definitions(studio_glass_to_glass_benchmark PRIVATE
   QUILLORY_TEST_WINDOW_PATH="$<TARGET_FILE:quillory-test-window>")
 add_dependencies(studio_glass_to_glass_benchmark quillory-test-window)
