@@ -4,7 +4,6 @@
 #include <ctime>
 
 #include "media/shortest_decimal.h"
-#include "protocol/base64.h"
 
 namespace quillory {
 
@@ -45,54 +44,12 @@ JSONText prettyJSONText(const Json& json) {
 
 namespace studio_json {
 
-bool decodeValue(const Json& json, bool& out) {
-    if (!json.is_boolean()) {
-        return false;
-    }
-    out = json.get<bool>();
-    return true;
-}
-
 bool decodeValue(const Json& json, double& out) {
     if (!json.is_number()) {
         return false;
     }
     out = json.get<double>();
     return true;
-}
-
-bool decodeValue(const Json& json, std::string& out) {
-    const auto* text = json.get_ptr<const Json::string_t*>();
-    if (text != nullptr) {
-        out = *text;
-    }
-    return text != nullptr;
-}
-
-bool decodeValue(const Json& json, Uuid& out) {
-    const auto* text = json.get_ptr<const Json::string_t*>();
-    const std::optional<Uuid> value = text == nullptr ? std::nullopt : Uuid::parse(*text);
-    if (value) {
-        out = *value;
-    }
-    return value.has_value();
-}
-
-bool decodeValue(const Json& json, Bytes& out) {
-    const auto* text = json.get_ptr<const Json::string_t*>();
-    std::optional<Bytes> value = text == nullptr ? std::nullopt : base64Decode(*text);
-    if (value) {
-        out = std::move(*value);
-    }
-    return value.has_value();
-}
-
-Json encodeValue(const Uuid& value) {
-    return Json(value.text());
-}
-
-Json encodeValue(const Bytes& value) {
-    return Json(base64Encode(value));
 }
 
 Json encodeValue(std::chrono::system_clock::time_point value) {

@@ -12,16 +12,15 @@
 #include <type_traits>
 #include <vector>
 
-#include "platform/crypto/crypto.h"
-#include "protocol/raw_value.h"
-#include "protocol/uuid.h"
+#include "protocol/json_values.h"
 
 // The media records follow the protocol codec's convention (protocol/json_codec.h): each lists its
-// fields once, in a static `fields(self, visit)`, and toJSON/fromJSON are built from that list.
-// Media differs in three ways the reports rely on: objects keep their keys sorted, numbers may be
-// non-finite until the text is written (which then fails and says where), and a null member reads
-// as an absent optional. An integer field also accepts an integral double within its range, as the
-// reports' readers may write 60.0 for 60.
+// fields once, in a static `fields(self, visit)`, and toJSON/fromJSON are built from that list, and
+// their values read and write by the rules both share (protocol/json_values.h). Media differs in
+// three ways the reports rely on: objects keep their keys sorted, numbers may be non-finite until
+// the text is written (which then fails and says where), and a null member reads as an absent
+// optional. An integer field also accepts an integral double within its range, as the reports'
+// readers may write 60.0 for 60.
 namespace quillory {
 
 // Pretty JSON text, or why it could not be written.
@@ -49,36 +48,24 @@ inline constexpr bool isOptional = false;
 template <class T>
 inline constexpr bool isOptional<std::optional<T>> = true;
 
-template <class T>
-concept Record = requires(const Json& json) {
-    { T::fromJSON(json) } -> std::same_as<std::optional<T>>;
-};
-
-bool decodeValue(const Json& json, bool& out);
-bool decodeValue(const Json& json, double& out);
-bool decodeValue(const Json& json, std::string& out);
-bool decodeValue(const Json& json, Uuid& out);
-bool decodeValue(const Json& json, Bytes& out);
+// Booleans, text, identifiers, bytes, enumerations and records as on the wire; numbers and
+// containers below.
+using json_codec::decodeValue;
 template <class T>
 requires(std::integral<T> && !std::same_as<T, bool>) bool decodeValue(const Json& json, T& out);
-template <class E>
-requires std::is_enum_v<E>
-bool decodeValue(const Json& json, E& out);
-template <Record T>
-bool decodeValue(const Json& json, T& out);
+bool decodeValue(const Json& json, double& out);
 template <class T>
 bool decodeValue(const Json& json, std::vector<T>& out);
 template <class T>
 bool decodeValue(const Json& json, std::map<std::string, T>& out);
 
-Json encodeValue(const Uuid& value);
-Json encodeValue(const Bytes& value);
 // ISO 8601 in UTC with whole seconds: 2026-12-06T18:04:35Z.
 Json encodeValue(std::chrono::system_clock::time_point value);
+// Everything else as on the wire, in this document type.
 template <class T>
-Json encodeValue(const T& value);
-template <class T>
-Json encodeValue(const std::vector<T>& values);
+Json encodeValue(const T& value) {
+    return json_codec::encodeValue<Json>(value);
+}
 
 template <class T>
 requires(std::integral<T> && !std::same_as<T, bool>) bool decodeValue(const Json& json, T& out) {
@@ -109,26 +96,6 @@ requires(std::integral<T> && !std::same_as<T, bool>) bool decodeValue(const Json
     return false;
 }
 
-template <class E>
-requires std::is_enum_v<E>
-bool decodeValue(const Json& json, E& out) {
-    const auto* text = json.get_ptr<const Json::string_t*>();
-    const auto value = text == nullptr ? std::nullopt : fromRawValue<E>(*text);
-    if (value) {
-        out = *value;
-    }
-    return value.has_value();
-}
-
-template <Record T>
-bool decodeValue(const Json& json, T& out) {
-    auto value = T::fromJSON(json);
-    if (value) {
-        out = std::move(*value);
-    }
-    return value.has_value();
-}
-
 template <class T>
 bool decodeValue(const Json& json, std::vector<T>& out) {
     if (!json.is_array()) {
@@ -156,26 +123,6 @@ bool decodeValue(const Json& json, std::map<std::string, T>& out) {
         }
     }
     return true;
-}
-
-template <class T>
-Json encodeValue(const T& value) {
-    if constexpr (std::is_enum_v<T>) {
-        return Json(rawValue(value));
-    } else if constexpr (requires { value.toJSON(); }) {
-        return value.toJSON();
-    } else {
-        return Json(value);
-    }
-}
-
-template <class T>
-Json encodeValue(const std::vector<T>& values) {
-    Json array = Json::array();
-    for (const auto& value : values) {
-        array.push_back(encodeValue(value));
-    }
-    return array;
 }
 
 // Absent optionals leave no key.

@@ -3,8 +3,6 @@
 #include <cmath>
 #include <limits>
 
-#include "protocol/base64.h"
-
 namespace quillory {
 
 std::string dumpJSON(const Json& value) {
@@ -12,14 +10,6 @@ std::string dumpJSON(const Json& value) {
 }
 
 namespace json_codec {
-
-bool decodeValue(const Json& json, bool& out) {
-    if (!json.is_boolean()) {
-        return false;
-    }
-    out = json.get<bool>();
-    return true;
-}
 
 bool decodeValue(const Json& json, std::int64_t& out) {
     if (const auto* value = json.get_ptr<const Json::number_integer_t*>()) {
@@ -62,49 +52,6 @@ bool decodeValue(const Json& json, double& out) {
     }
     out = value;
     return true;
-}
-
-bool decodeValue(const Json& json, std::string& out) {
-    const auto* text = json.get_ptr<const Json::string_t*>();
-    if (text == nullptr) {
-        return false;
-    }
-    out = *text;
-    return true;
-}
-
-bool decodeValue(const Json& json, Uuid& out) {
-    const auto* text = json.get_ptr<const Json::string_t*>();
-    if (text == nullptr) {
-        return false;
-    }
-    const auto value = Uuid::parse(*text);
-    if (!value) {
-        return false;
-    }
-    out = *value;
-    return true;
-}
-
-bool decodeValue(const Json& json, Bytes& out) {
-    const auto* text = json.get_ptr<const Json::string_t*>();
-    if (text == nullptr) {
-        return false;
-    }
-    auto value = base64Decode(*text);
-    if (!value) {
-        return false;
-    }
-    out = std::move(*value);
-    return true;
-}
-
-Json encodeValue(const Uuid& value) {
-    return value.text();
-}
-
-Json encodeValue(const Bytes& value) {
-    return base64Encode(value);
 }
 
 }  // namespace json_codec

@@ -10,9 +10,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "platform/crypto/crypto.h"
-#include "protocol/raw_value.h"
-#include "protocol/uuid.h"
+#include "protocol/json_values.h"
 
 // JSON conventions of every wire record:
 //  - a record `T` has `Json toJSON() const`, which emits its keys in field order and leaves absent
@@ -48,41 +46,10 @@ std::optional<Json> parseJSON(std::string_view text);
 
 namespace json_codec {
 
-bool decodeValue(const Json& json, bool& out);
+// The wire's numbers: integers stay integers, and a number must be finite.
 bool decodeValue(const Json& json, std::int64_t& out);
 bool decodeValue(const Json& json, std::uint64_t& out);
 bool decodeValue(const Json& json, double& out);
-bool decodeValue(const Json& json, std::string& out);
-bool decodeValue(const Json& json, Uuid& out);
-bool decodeValue(const Json& json, Bytes& out);
-
-template <class E>
-requires std::is_enum_v<E>
-bool decodeValue(const Json& json, E& out) {
-    const auto* text = json.get_ptr<const Json::string_t*>();
-    if (text == nullptr) {
-        return false;
-    }
-    const auto value = fromRawValue<E>(*text);
-    if (!value) {
-        return false;
-    }
-    out = *value;
-    return true;
-}
-
-template <class T>
-requires requires(const Json& json) {
-    { T::fromJSON(json) } -> std::same_as<std::optional<T>>;
-}
-bool decodeValue(const Json& json, T& out) {
-    auto value = T::fromJSON(json);
-    if (!value) {
-        return false;
-    }
-    out = std::move(*value);
-    return true;
-}
 
 template <class T>
 bool decodeValue(const Json& json, std::vector<T>& out) {
@@ -97,29 +64,6 @@ bool decodeValue(const Json& json, std::vector<T>& out) {
         }
     }
     return true;
-}
-
-Json encodeValue(const Uuid& value);
-Json encodeValue(const Bytes& value);
-
-template <class T>
-Json encodeValue(const T& value) {
-    if constexpr (std::is_enum_v<T>) {
-        return Json(rawValue(value));
-    } else if constexpr (requires { value.toJSON(); }) {
-        return value.toJSON();
-    } else {
-        return Json(value);
-    }
-}
-
-template <class T>
-Json encodeValue(const std::vector<T>& values) {
-    Json array = Json::array();
-    for (const auto& value : values) {
-        array.push_back(encodeValue(value));
-    }
-    return array;
 }
 
 // Reads the fields of one JSON object. A std::optional member is optional, every other member
