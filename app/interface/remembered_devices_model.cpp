@@ -4,13 +4,8 @@
 
 namespace quillory {
 
-RememberedDevicesModel::RememberedDevicesModel(QObject* parent) : QAbstractListModel(parent) {}
-
-int RememberedDevicesModel::rowCount(const QModelIndex& parent) const {
-    if (parent.isValid() || !session_) {
-        return 0;
-    }
-    return session_->savedDevices()->rowCount();
+RememberedDevicesModel::RememberedDevicesModel(QObject* parent) : QIdentityProxyModel(parent) {
+    connect(this, &QAbstractItemModel::modelReset, this, &RememberedDevicesModel::countRows);
 }
 
 QVariant RememberedDevicesModel::data(const QModelIndex& index, int role) const {
@@ -18,27 +13,22 @@ QVariant RememberedDevicesModel::data(const QModelIndex& index, int role) const 
         return {};
     }
     const QList<SavedDevice>& devices = session_->savedDevices()->devices();
-    const SavedDevice& device = devices.at(index.row());
+    const QString& id = devices.at(index.row()).id;
     switch (role) {
-        case idRole:
-            return device.id;
-        case nameRole:
-        case Qt::DisplayRole:
-            return device.name;
         case currentRole:
-            return session_->isCurrent(device.id);
+            return session_->isCurrent(id);
         case connectedRole:
             return session_->connected();
         case statusRole:
-            if (!session_->isCurrent(device.id)) {
+            if (!session_->isCurrent(id)) {
                 return tr("Not connected");
             }
             return session_->connected() ? tr("Connected") : tr("Reconnecting…");
         case dividerRole:
             // By identity, not position: the last device never has a line under it.
-            return device.id != devices.constLast().id;
+            return id != devices.constLast().id;
         default:
-            return {};
+            return QIdentityProxyModel::data(index, role);
     }
 }
 
@@ -61,18 +51,15 @@ void RememberedDevicesModel::setSession(SessionFacade* session) {
     connections_.clear();
     session_ = session;
     if (session_) {
-        const auto reloadAll = [this] { reload(); };
-        // The list, and who is current, follows every change that can move either.
+        const auto redraw = [this] { redrawRows(); };
         connections_ = {
-            connect(session_->savedDevices(), &QAbstractItemModel::modelReset, this, reloadAll),
-            connect(session_, &SessionFacade::savedDevicesChanged, this, reloadAll),
-            connect(session_, &SessionFacade::connectedChanged, this, reloadAll),
-            connect(session_, &SessionFacade::activePeerChanged, this, reloadAll),
-            connect(session_, &SessionFacade::connectionStateChanged, this, reloadAll),
-            connect(session_, &SessionFacade::recoveringChanged, this, reloadAll),
+            connect(session_, &SessionFacade::connectedChanged, this, redraw),
+            connect(session_, &SessionFacade::activePeerChanged, this, redraw),
+            connect(session_, &SessionFacade::connectionStateChanged, this, redraw),
+            connect(session_, &SessionFacade::recoveringChanged, this, redraw),
         };
     }
-    reload();
+    setSourceModel(session_ ? session_->savedDevices() : nullptr);  // resets, so counts the rows
     emit sessionChanged();
 }
 
@@ -118,9 +105,12 @@ void RememberedDevicesModel::cancelForget() {
     setForgetting({}, {}, {});
 }
 
-void RememberedDevicesModel::reload() {
+void RememberedDevicesModel::redrawRows() {
     beginResetModel();
     endResetModel();
+}
+
+void RememberedDevicesModel::countRows() {
     if (count() != lastCount_) {
         lastCount_ = count();
         emit listChanged();

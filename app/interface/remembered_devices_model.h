@@ -2,7 +2,7 @@
 
 #include <QtQml/qqmlregistration.h>
 
-#include <QAbstractListModel>
+#include <QIdentityProxyModel>
 #include <QPointer>
 #include <QString>
 
@@ -10,11 +10,12 @@
 
 namespace quillory {
 
-// The remembered tablets as the remembered-devices window lists them: roles `id`, `name`,
-// `current`, `connected`, `statusText` and `divider` (false on the last row), in the session's
-// order. It keeps the two pieces of the window's own state: the device whose removal waits for
-// confirmation and the message of the last failed removal. Main thread only.
-class RememberedDevicesModel : public QAbstractListModel {
+// The session's list of remembered tablets (SavedDeviceModel) as the remembered-devices window
+// shows it: its roles `id` and `name`, and `current`, `connected`, `statusText` and `divider`
+// (false on the last row) from the session. It keeps the two pieces of the window's own state:
+// the device whose removal waits for confirmation and the message of the last failed removal.
+// Main thread only.
+class RememberedDevicesModel : public QIdentityProxyModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(SessionFacade* session READ session WRITE setSession NOTIFY sessionChanged)
@@ -34,8 +35,8 @@ class RememberedDevicesModel : public QAbstractListModel {
     static constexpr int visibleRows = 4;
 
     enum Role {
-        idRole = Qt::UserRole + 1,
-        nameRole,
+        idRole = SavedDeviceModel::idRole,
+        nameRole = SavedDeviceModel::nameRole,
         currentRole,
         connectedRole,
         statusRole,
@@ -44,7 +45,10 @@ class RememberedDevicesModel : public QAbstractListModel {
 
     explicit RememberedDevicesModel(QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
+    // A list: the column may be left out.
+    QModelIndex index(int row, int column = 0, const QModelIndex& parent = {}) const override {
+        return QIdentityProxyModel::index(row, column, parent);
+    }
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
@@ -71,7 +75,9 @@ class RememberedDevicesModel : public QAbstractListModel {
     void removalErrorChanged();
 
   private:
-    void reload();
+    // Rows show who is current and connected: they are redrawn whenever either may move.
+    void redrawRows();
+    void countRows();
     void setForgetting(const QString& id, const QString& name, const QString& message);
     void setRemovalError(const QString& error);
 
