@@ -11,7 +11,7 @@ std::shared_ptr<StudioApplicationArtwork> StudioApplicationArtwork::create(Rende
 }
 
 StudioApplicationArtwork::StudioApplicationArtwork(Renderer render)
-    : render_(std::move(render)), queue_("com.quillory.studio.artwork") {}
+    : render_(std::move(render)), queue_("app.quillory.studio.artwork") {}
 
 void StudioApplicationArtwork::artwork(std::vector<StudioSource> sources, Uuid signalID,
                                        SourceKeys keys, Images images,

@@ -49,10 +49,10 @@ MacStudioSession::Environment environment(std::shared_ptr<Desktop> desktop,
     e.desktop = desktop;
     e.main = MainQueue::executor();
     e.clock = clock;
-    auto contentQueue = std::make_shared<SerialQueue>("com.quillory.studio.content");
+    auto contentQueue = std::make_shared<SerialQueue>("app.quillory.studio.content");
     e.readContent = StudioSessionWorkers::contentReader(contentQueue, desktop);
     e.capturePreview = StudioSessionWorkers::previewGrabber(
-        std::make_shared<SerialQueue>("com.quillory.studio.preview"), PreviewCapture::system());
+        std::make_shared<SerialQueue>("app.quillory.studio.preview"), PreviewCapture::system());
     e.makeCapture =
         displayCaptureMaker(DisplayCapture::Environment{.desktop = desktop,
                                                         .makeStream = X11CaptureStream::factory(),

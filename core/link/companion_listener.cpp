@@ -29,7 +29,7 @@ std::shared_ptr<CompanionListener> CompanionListener::create(AdvertiserFactory a
 CompanionListener::CompanionListener(AdvertiserFactory advertiser, std::uint16_t port)
     : makeAdvertiser_(std::move(advertiser)),
       requestedPort_(port),
-      queue_(std::make_unique<SerialQueue>("com.quillory.listener")) {}
+      queue_(std::make_unique<SerialQueue>("app.quillory.listener")) {}
 
 CompanionListener::~CompanionListener() {
     halt();

@@ -66,9 +66,9 @@ class MacStudioSessionThreadsTest : public MacStudioSessionFixture {
     }
 
     std::shared_ptr<SerialQueue> contentQueue =
-        std::make_shared<SerialQueue>("com.quillory.studio.content");
+        std::make_shared<SerialQueue>("app.quillory.studio.content");
     std::shared_ptr<SerialQueue> previewQueue =
-        std::make_shared<SerialQueue>("com.quillory.studio.preview");
+        std::make_shared<SerialQueue>("app.quillory.studio.preview");
 };
 
 TEST_F(MacStudioSessionThreadsTest, AListCrossesTheWorkersAndComesBackWithIconsAndThumbnails) {

@@ -24,7 +24,7 @@ TEST(SequenceCheckerDeathTest, BindsToItsFirstThreadAndAbortsElsewhere) {
 
 TEST(SequenceCheckerDeathTest, QueueCheckPassesOnlyOnTheQueue) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    SerialQueue queue("com.quillory.test");
+    SerialQueue queue("app.quillory.test");
     bool ran = false;
     ASSERT_TRUE(queue.sync([&] {
         QUILLORY_CHECK_ON(queue);
