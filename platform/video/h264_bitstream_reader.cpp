@@ -125,6 +125,113 @@ bool isSliceType(int type) {
     return type == 1 || type == 5;
 }
 
+struct SliceKind {
+    bool p = false;  // P or SP
+    bool b = false;
+    bool i = false;  // I or SI
+};
+
+SliceKind sliceKind(int sliceType) {
+    return {sliceType == 0 || sliceType == 3, sliceType == 1, sliceType == 2 || sliceType == 4};
+}
+
+// From colour_plane_id through redundant_pic_cnt: fields the QP does not depend on.
+void skipPictureOrder(BitReader& r, const H264Sps& sps, const H264Pps& pps, bool idr) {
+    if (sps.separateColourPlane) {
+        r.bits(2);
+    }
+    r.bits(sps.log2MaxFrameNum);
+    bool fieldPic = false;
+    if (!sps.frameMbsOnly) {
+        fieldPic = r.flag();
+        if (fieldPic) {
+            r.flag();  // bottom_field_flag
+        }
+    }
+    if (idr) {
+        r.ue();  // idr_pic_id
+    }
+    if (sps.picOrderCntType == 0) {
+        r.bits(sps.log2MaxPicOrderCntLsb);
+        if (pps.bottomFieldPicOrderInFramePresent && !fieldPic) {
+            r.se();
+        }
+    } else if (sps.picOrderCntType == 1 && !sps.deltaPicOrderAlwaysZero) {
+        r.se();
+        if (pps.bottomFieldPicOrderInFramePresent && !fieldPic) {
+            r.se();
+        }
+    }
+    if (pps.redundantPicCntPresent) {
+        r.ue();
+    }
+}
+
+void skipRefPicListModification(BitReader& r, SliceKind kind) {
+    for (int list = 0; list < (kind.b ? 2 : 1) && !kind.i && r.ok(); ++list) {
+        if (r.flag()) {
+            for (int guard = 0; r.ok(); ++guard) {
+                const std::uint32_t idc = r.ueAtMost(5);
+                if (idc == 3 || guard > 64) {
+                    break;
+                }
+                r.ue();
+            }
+        }
+    }
+}
+
+void skipPredWeightTable(BitReader& r, const H264Sps& sps, SliceKind kind, int refL0, int refL1) {
+    r.ueAtMost(7);  // luma_log2_weight_denom
+    const bool chroma = !sps.separateColourPlane && sps.chromaFormatIdc != 0;
+    if (chroma) {
+        r.ueAtMost(7);
+    }
+    for (int list = 0; list < (kind.b ? 2 : 1) && r.ok(); ++list) {
+        const int count = list == 0 ? refL0 : refL1;
+        for (int k = 0; k < count && r.ok(); ++k) {
+            if (r.flag()) {
+                r.se();
+                r.se();
+            }
+            if (chroma && r.flag()) {
+                for (int c = 0; c < 4; ++c) {
+                    r.se();
+                }
+            }
+        }
+    }
+}
+
+void skipDecRefPicMarking(BitReader& r, bool idr) {
+    if (idr) {
+        r.flag();  // no_output_of_prior_pics_flag
+        r.flag();  // long_term_reference_flag
+        return;
+    }
+    if (!r.flag()) {
+        return;
+    }
+    for (int guard = 0; r.ok(); ++guard) {
+        const std::uint32_t operation = r.ueAtMost(6);
+        if (operation == 0 || guard > 64) {
+            break;
+        }
+        if (operation == 1 || operation == 3) {
+            r.ue();
+        }
+        if (operation == 2) {
+            r.ue();
+        }
+        if (operation == 3 || operation == 6) {
+            r.ue();
+        }
+        if (operation == 4) {
+            r.ue();
+        }
+    }
+}
+
 }  // namespace
 
 std::vector<H264NalUnit> splitAnnexB(ByteView stream) {
@@ -313,115 +420,30 @@ std::optional<int> parseH264SliceQp(const H264NalUnit& unit, const H264Sps& sps,
     Bytes rbsp = removeEmulationPrevention(unit.bytes.subspan(1));
     BitReader r(rbsp);
     r.ue();  // first_mb_in_slice
-    const int sliceType = static_cast<int>(r.ueAtMost(9)) % 5;
-    const bool p = sliceType == 0 || sliceType == 3;  // P or SP
-    const bool b = sliceType == 1;
-    const bool i = sliceType == 2 || sliceType == 4;  // I or SI
+    const SliceKind kind = sliceKind(static_cast<int>(r.ueAtMost(9)) % 5);
     if (static_cast<int>(r.ueAtMost(255)) != pps.id) {
         return std::nullopt;
     }
-    if (sps.separateColourPlane) {
-        r.bits(2);
-    }
-    r.bits(sps.log2MaxFrameNum);
-    bool fieldPic = false;
-    if (!sps.frameMbsOnly) {
-        fieldPic = r.flag();
-        if (fieldPic) {
-            r.flag();  // bottom_field_flag
-        }
-    }
-    if (idr) {
-        r.ue();  // idr_pic_id
-    }
-    if (sps.picOrderCntType == 0) {
-        r.bits(sps.log2MaxPicOrderCntLsb);
-        if (pps.bottomFieldPicOrderInFramePresent && !fieldPic) {
-            r.se();
-        }
-    } else if (sps.picOrderCntType == 1 && !sps.deltaPicOrderAlwaysZero) {
-        r.se();
-        if (pps.bottomFieldPicOrderInFramePresent && !fieldPic) {
-            r.se();
-        }
-    }
-    if (pps.redundantPicCntPresent) {
-        r.ue();
-    }
-    if (b) {
+    skipPictureOrder(r, sps, pps, idr);
+    if (kind.b) {
         r.flag();  // direct_spatial_mv_pred_flag
     }
     int refL0 = pps.numRefIdxL0DefaultActive;
     int refL1 = pps.numRefIdxL1DefaultActive;
-    if (p || b) {
-        if (r.flag()) {
-            refL0 = static_cast<int>(r.ueAtMost(31)) + 1;
-            if (b) {
-                refL1 = static_cast<int>(r.ueAtMost(31)) + 1;
-            }
+    if ((kind.p || kind.b) && r.flag()) {
+        refL0 = static_cast<int>(r.ueAtMost(31)) + 1;
+        if (kind.b) {
+            refL1 = static_cast<int>(r.ueAtMost(31)) + 1;
         }
     }
-    // ref_pic_list_modification
-    for (int list = 0; list < (b ? 2 : 1) && !i && r.ok(); ++list) {
-        if (r.flag()) {
-            for (int guard = 0; r.ok(); ++guard) {
-                const std::uint32_t idc = r.ueAtMost(5);
-                if (idc == 3 || guard > 64) {
-                    break;
-                }
-                r.ue();
-            }
-        }
+    skipRefPicListModification(r, kind);
+    if ((pps.weightedPred && kind.p) || (pps.weightedBipredIdc == 1 && kind.b)) {
+        skipPredWeightTable(r, sps, kind, refL0, refL1);
     }
-    // pred_weight_table
-    if ((pps.weightedPred && p) || (pps.weightedBipredIdc == 1 && b)) {
-        r.ueAtMost(7);  // luma_log2_weight_denom
-        const bool chroma = !sps.separateColourPlane && sps.chromaFormatIdc != 0;
-        if (chroma) {
-            r.ueAtMost(7);
-        }
-        for (int list = 0; list < (b ? 2 : 1) && r.ok(); ++list) {
-            const int count = list == 0 ? refL0 : refL1;
-            for (int k = 0; k < count && r.ok(); ++k) {
-                if (r.flag()) {
-                    r.se();
-                    r.se();
-                }
-                if (chroma && r.flag()) {
-                    for (int c = 0; c < 4; ++c) {
-                        r.se();
-                    }
-                }
-            }
-        }
-    }
-    // dec_ref_pic_marking
     if (unit.refIdc() != 0) {
-        if (idr) {
-            r.flag();  // no_output_of_prior_pics_flag
-            r.flag();  // long_term_reference_flag
-        } else if (r.flag()) {
-            for (int guard = 0; r.ok(); ++guard) {
-                const std::uint32_t operation = r.ueAtMost(6);
-                if (operation == 0 || guard > 64) {
-                    break;
-                }
-                if (operation == 1 || operation == 3) {
-                    r.ue();
-                }
-                if (operation == 2) {
-                    r.ue();
-                }
-                if (operation == 3 || operation == 6) {
-                    r.ue();
-                }
-                if (operation == 4) {
-                    r.ue();
-                }
-            }
-        }
+        skipDecRefPicMarking(r, idr);
     }
-    if (pps.entropyCodingMode && !i) {
+    if (pps.entropyCodingMode && !kind.i) {
         r.ueAtMost(2);  // cabac_init_idc
     }
     const int qp = pps.picInitQp + r.seWithin(-51, 51);
