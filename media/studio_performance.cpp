@@ -333,29 +333,21 @@ void StudioPerformance::readRoute(const StudioStatisticsReport& report, const En
     setOrRemove("availableOutgoingBitrateBps", "availableOutgoingBitrate", 1.0);
 }
 
-void StudioPerformance::appendSample(double time, const std::string& statisticsID, Values numbers,
-                                     std::optional<std::string> limitation, Values values) {
-    if (!std::isfinite(time)) {
-        return;
-    }
-    if (previous_ && previous_->id == statisticsID && time <= previous_->time) {
-        return;
-    }
-    std::optional<Baseline> old = std::move(previous_);
-    if (old && old->id != statisticsID) {
-        old.reset();
-    }
-    previous_ = Baseline{statisticsID, time, std::move(numbers)};
-    const Values& current = previous_->values;
-    const Values* baseline = old ? &old->values : nullptr;
-    const bool sender = isSender();
-    const std::string frameCounter = frameKey();
+namespace {
 
-    removeNonFinite(values);
-    const auto delta = [&](const std::string& key) { return counterDelta(key, current, baseline); };
-    // Positive whenever there is a baseline.
-    const double seconds = baseline ? time - old->time : 0.0;
-    const auto counter = [&](std::string_view name) -> std::string {
+// One interval between two readings of the same statistics entry.
+struct Interval {
+    const Values& current;
+    const Values* baseline;
+    double seconds;  // positive whenever there is a baseline
+    bool sender;
+    std::string frameCounter;
+
+    std::optional<double> delta(const std::string& key) const {
+        return StudioPerformance::counterDelta(key, current, baseline);
+    }
+
+    std::string counter(std::string_view name) const {
         if (name == "frames") {
             return frameCounter;
         }
@@ -363,8 +355,9 @@ void StudioPerformance::appendSample(double time, const std::string& statisticsI
             return sender ? "bytesSent" : "bytesReceived";
         }
         return std::string(name);
-    };
-    const auto form = [&](const Measure& m) -> std::optional<double> {
+    }
+
+    std::optional<double> form(const Measure& m) const {
         if (m.senderOnly && !sender) {
             return std::nullopt;
         }
@@ -391,23 +384,30 @@ void StudioPerformance::appendSample(double time, const std::string& statisticsI
                 return delta(m.source);
         }
         return std::nullopt;
-    };
+    }
+};
+
+void applyMeasures(const Interval& interval, Values& values) {
     for (const Measure& m : measures) {
         // Without a baseline a caller's rate stays as it came.
-        if (m.form == Form::rate && !baseline) {
+        if (m.form == Form::rate && !interval.baseline) {
             continue;
         }
         // Measures that cannot be formed are removed, even when the caller passed them.
-        if (const std::optional<double> value = form(m)) {
+        if (const std::optional<double> value = interval.form(m)) {
             values[m.key] = *value;
         } else {
             values.erase(m.key);
         }
     }
+}
 
-    const std::optional<double> bytesSent = delta("bytesSent");
-    const std::optional<double> retransmitted = delta("retransmittedBytesSent");
-    if (sender && bytesSent && retransmitted && *retransmitted <= *bytesSent) {
+// Measures formed from several counters at once.
+void addCombinedMeasures(const Interval& interval, Values& values) {
+    const std::optional<double> bytesSent = interval.delta("bytesSent");
+    const std::optional<double> retransmitted = interval.delta("retransmittedBytesSent");
+    if (interval.sender && bytesSent && retransmitted && *retransmitted <= *bytesSent) {
+        const double seconds = interval.seconds;
         values["originalPayloadBitrateBps"] = (*bytesSent - *retransmitted) * 8.0 / seconds;
         values["retransmissionBitrateBps"] = *retransmitted * 8.0 / seconds;
         if (*bytesSent > 0.0) {
@@ -415,9 +415,9 @@ void StudioPerformance::appendSample(double time, const std::string& statisticsI
         }
     }
     {
-        const std::optional<double> frames = delta("framesDecoded");
-        const std::optional<double> total = delta("totalInterFrameDelay");
-        const std::optional<double> squared = delta("totalSquaredInterFrameDelay");
+        const std::optional<double> frames = interval.delta("framesDecoded");
+        const std::optional<double> total = interval.delta("totalInterFrameDelay");
+        const std::optional<double> squared = interval.delta("totalSquaredInterFrameDelay");
         if (frames && total && squared && *frames > 0.0) {
             const double mean = *total / *frames;
             const double variance = std::max(*squared / *frames - mean * mean, 0.0);
@@ -425,12 +425,36 @@ void StudioPerformance::appendSample(double time, const std::string& statisticsI
         }
     }
     {
-        const std::optional<double> lost = delta("packetsLost");
-        const std::optional<double> received = delta("packetsReceived");
+        const std::optional<double> lost = interval.delta("packetsLost");
+        const std::optional<double> received = interval.delta("packetsReceived");
         if (lost && received && *lost + *received > 0.0) {
             values["lossPercent"] = *lost * 100.0 / (*lost + *received);
         }
     }
+}
+
+}  // namespace
+
+void StudioPerformance::appendSample(double time, const std::string& statisticsID, Values numbers,
+                                     std::optional<std::string> limitation, Values values) {
+    if (!std::isfinite(time)) {
+        return;
+    }
+    if (previous_ && previous_->id == statisticsID && time <= previous_->time) {
+        return;
+    }
+    std::optional<Baseline> old = std::move(previous_);
+    if (old && old->id != statisticsID) {
+        old.reset();
+    }
+    previous_ = Baseline{statisticsID, time, std::move(numbers)};
+    const Values* baseline = old ? &old->values : nullptr;
+    const Interval interval{previous_->values, baseline, baseline ? time - old->time : 0.0,
+                            isSender(), frameKey()};
+
+    removeNonFinite(values);
+    applyMeasures(interval, values);
+    addCombinedMeasures(interval, values);
     removeNonFinite(values);
 
     samples_.push_back(Sample{environment_.clock->nowSeconds() - startTime_, std::move(values),
