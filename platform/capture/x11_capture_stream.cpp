@@ -391,38 +391,10 @@ std::optional<CaptureFrame> X11CaptureStream::grabFrame() {
     // Cleared before the grab, so that drawing during it reports again.
     xcb_damage_subtract(c, damage_, XCB_NONE, XCB_NONE);
     const bool shown = inside(cursor);
-    X11Grabber::Conversion conversion;
-    if (display) {
-        const PixelRect area{originX, originY, width, height};
-        // What changed, where the cursor was and where it is now: the rest of the last picture
-        // stands.
-        std::optional<PixelRect> region = damagedArea_;
-        if (cursorArea_) {
-            region = united(region, *cursorArea_);
-        }
-        if (shown) {
-            region = united(region, {cursor->x, cursor->y, cursor->width, cursor->height});
-        }
-        conversion = grabber_->grabInto(grabber_->root(), area,
-                                        region ? intersected(*region, area) : PixelRect{},
-                                        shown ? &*cursor : nullptr, previous_.get(), *buffer);
-        damagedArea_.reset();
-        cursorArea_.reset();
-    } else {
-        if (pixmap_ == XCB_PIXMAP_NONE) {
-            pixmap_ = xcb_generate_id(c);
-            xcb_composite_name_window_pixmap(c, frameWindow_, pixmap_);
-        }
-        // The pixmap's origin is the frame window's outer corner.
-        std::optional<X11Grabber::Cursor> placed;
-        if (shown) {
-            placed = cursor;
-            placed->x -= frameX_;
-            placed->y -= frameY_;
-        }
-        conversion = grabber_->grabInto(pixmap_, crop_, crop_, placed ? &*placed : nullptr, nullptr,
-                                        *buffer);
-    }
+    const X11Grabber::Conversion conversion =
+        display
+            ? grabDisplay({originX, originY, width, height}, shown ? &*cursor : nullptr, *buffer)
+            : grabWindow(shown ? &*cursor : nullptr, *buffer);
     if (conversion != X11Grabber::Conversion::done) {
         previous_.reset();
         if (conversion == X11Grabber::Conversion::conversionFailed) {
@@ -442,6 +414,43 @@ std::optional<CaptureFrame> X11CaptureStream::grabFrame() {
     return CaptureFrame{.status = CaptureFrameStatus::complete,
                         .image = std::move(buffer),
                         .presentationSeconds = grabber_->grabbedAt()};
+}
+
+X11CaptureStream::Conversion X11CaptureStream::grabDisplay(const PixelRect& area,
+                                                           const X11Grabber::Cursor* cursor,
+                                                           PixelBuffer& buffer) {
+    // What changed, where the cursor was and where it is now: the rest of the last picture
+    // stands.
+    std::optional<PixelRect> region = damagedArea_;
+    if (cursorArea_) {
+        region = united(region, *cursorArea_);
+    }
+    if (cursor) {
+        region = united(region, {cursor->x, cursor->y, cursor->width, cursor->height});
+    }
+    const auto conversion = grabber_->grabInto(grabber_->root(), area,
+                                               region ? intersected(*region, area) : PixelRect{},
+                                               cursor, previous_.get(), buffer);
+    damagedArea_.reset();
+    cursorArea_.reset();
+    return conversion;
+}
+
+X11CaptureStream::Conversion X11CaptureStream::grabWindow(const X11Grabber::Cursor* cursor,
+                                                          PixelBuffer& buffer) {
+    xcb_connection_t* c = grabber_->connection();
+    if (pixmap_ == XCB_PIXMAP_NONE) {
+        pixmap_ = xcb_generate_id(c);
+        xcb_composite_name_window_pixmap(c, frameWindow_, pixmap_);
+    }
+    // The pixmap's origin is the frame window's outer corner.
+    std::optional<X11Grabber::Cursor> placed;
+    if (cursor) {
+        placed = *cursor;
+        placed->x -= frameX_;
+        placed->y -= frameY_;
+    }
+    return grabber_->grabInto(pixmap_, crop_, crop_, placed ? &*placed : nullptr, nullptr, buffer);
 }
 
 }  // namespace quillory

@@ -45,6 +45,11 @@ class X11CaptureStream final : public CaptureStream {
     void grabSettled();
     void deliver();
     std::optional<CaptureFrame> grabFrame();
+    using Conversion = X11Grabber::Conversion;
+    // `cursor` is the one to draw, if any, in root coordinates.
+    Conversion grabDisplay(const PixelRect& area, const X11Grabber::Cursor* cursor,
+                           PixelBuffer& buffer);
+    Conversion grabWindow(const X11Grabber::Cursor* cursor, PixelBuffer& buffer);
     bool prepareWindow();
     void releaseWindow();
     void schedule();

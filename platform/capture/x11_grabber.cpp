@@ -161,35 +161,50 @@ X11Grabber::Conversion X11Grabber::grabInto(xcb_drawable_t drawable, const Pixel
                                             const PixelRect& region, const Cursor* cursor,
                                             const PixelBuffer* previous, PixelBuffer& target) {
     const bool unscaled = area.width == target.width() && area.height == target.height();
-    const bool partial = unscaled && previous && previous->width() == target.width() &&
-                         previous->height() == target.height();
-    // NV12 keeps a chroma sample per 2×2 pixels: the part grabbed starts and ends on even
-    // pixels of the area.
+    if (!unscaled) {
+        return grabScaled(drawable, area, cursor, target);
+    }
+    const bool partial =
+        previous && previous->width() == target.width() && previous->height() == target.height();
     PixelRect part{0, 0, area.width, area.height};
     if (partial) {
-        const int left = std::max(region.x - area.x, 0) & ~1;
-        const int top = std::max(region.y - area.y, 0) & ~1;
-        const int right = std::min((region.x + region.width - area.x + 1) & ~1, area.width);
-        const int bottom = std::min((region.y + region.height - area.y + 1) & ~1, area.height);
-        part = right > left && bottom > top ? PixelRect{left, top, right - left, bottom - top}
-                                            : PixelRect{};
+        part = evenPart(area, region);
         copyNv12Outside(*previous, part, target);
         if (part.width == 0) {
             grabbedAt_ = uptimeSeconds();
             return Conversion::done;
         }
     }
-    if (!unscaled) {
-        auto image = grab(drawable, area);
-        if (!image) {
-            return Conversion::grabFailed;
-        }
-        grabbedAt_ = uptimeSeconds();
-        if (cursor) {
-            drawCursor(*cursor, *image, area.x, area.y);
-        }
-        return convertBgrxToNv12(*image, target) ? Conversion::conversionFailed : Conversion::done;
+    return grabInStrips(drawable, area, part, cursor, target);
+}
+
+PixelRect X11Grabber::evenPart(const PixelRect& area, const PixelRect& region) {
+    // NV12 keeps a chroma sample per 2×2 pixels: the part grabbed starts and ends on even
+    // pixels of the area.
+    const int left = std::max(region.x - area.x, 0) & ~1;
+    const int top = std::max(region.y - area.y, 0) & ~1;
+    const int right = std::min((region.x + region.width - area.x + 1) & ~1, area.width);
+    const int bottom = std::min((region.y + region.height - area.y + 1) & ~1, area.height);
+    return right > left && bottom > top ? PixelRect{left, top, right - left, bottom - top}
+                                        : PixelRect{};
+}
+
+X11Grabber::Conversion X11Grabber::grabScaled(xcb_drawable_t drawable, const PixelRect& area,
+                                              const Cursor* cursor, PixelBuffer& target) {
+    auto image = grab(drawable, area);
+    if (!image) {
+        return Conversion::grabFailed;
     }
+    grabbedAt_ = uptimeSeconds();
+    if (cursor) {
+        drawCursor(*cursor, *image, area.x, area.y);
+    }
+    return convertBgrxToNv12(*image, target) ? Conversion::conversionFailed : Conversion::done;
+}
+
+X11Grabber::Conversion X11Grabber::grabInStrips(xcb_drawable_t drawable, const PixelRect& area,
+                                                const PixelRect& part, const Cursor* cursor,
+                                                PixelBuffer& target) {
     const PixelRect grabbed{area.x + part.x, area.y + part.y, part.width, part.height};
     const std::size_t row = static_cast<std::size_t>(part.width) * 4;
     if (!validArea(grabbed) || !reserve(row * static_cast<std::size_t>(part.height))) {

@@ -72,6 +72,13 @@ class X11Grabber {
   private:
     X11Grabber(xcb_connection_t* connection, xcb_screen_t* screen);
     static bool validArea(const PixelRect& area);
+    // The region within the area, widened to even pixels; empty when nothing of it is inside.
+    static PixelRect evenPart(const PixelRect& area, const PixelRect& region);
+    Conversion grabScaled(xcb_drawable_t drawable, const PixelRect& area, const Cursor* cursor,
+                          PixelBuffer& target);
+    // `part` of the area, in the area's coordinates, straight into the same place of `target`.
+    Conversion grabInStrips(xcb_drawable_t drawable, const PixelRect& area, const PixelRect& part,
+                            const Cursor* cursor, PixelBuffer& target);
     bool reserve(std::size_t bytes);
     void release();
 
