@@ -164,6 +164,81 @@ Json pointJson(const StudioOperatingPoint& p) {
             {"framesPerSecond", p.framesPerSecond}};
 }
 
+void configure(Fields& in, std::optional<StudioOperatingPointPolicy>& policy, Json& out) {
+    const double now = in.number("now");
+    const std::string presetText = in.text("preset");
+    const std::optional<StudioPreset> preset = fromRawValue<StudioPreset>(presetText);
+    if (!preset) {
+        throw PolicyReplayError("\"preset\" must be \"quality\", \"balanced\" or \"responsive\"");
+    }
+    const StudioStreamConfiguration configuration{*preset, in.integer<int>("width"),
+                                                  in.integer<int>("height")};
+    in.finish();
+    if (policy) {
+        out["changed"] = policy->reconfigure(configuration, now).has_value();
+    } else {
+        policy.emplace(configuration.preset, configuration.width, configuration.height, now);
+        out["changed"] = true;
+    }
+}
+
+// Every event but "configure" and "reset", which carry a time.
+std::optional<StudioOperatingPoint> replayTimed(const std::string& event, Fields& in,
+                                                StudioOperatingPointPolicy& policy, Json& out) {
+    const double now = in.number("now");
+    if (event == "applied") {
+        const StudioOperatingPoint point =
+            in.has("point") ? readPoint(in.at("point")) : policy.target();
+        in.finish();
+        policy.markApplied(point, now);
+        return std::nullopt;
+    }
+    if (event == "observe") {
+        const StudioEncoderFeedback feedback = readFeedback(in.at("feedback"));
+        std::optional<StudioMediaInterval> interval;
+        if (in.has("interval")) {
+            interval = readInterval(in.at("interval"));
+        }
+        in.finish();
+        const StudioAdaptationObservation observation(feedback, interval);
+        out["validity"] = rawValue(observation.validity());
+        return policy.observe(observation, now);
+    }
+    in.finish();
+    if (event == "deadline") {
+        return policy.deadlineReached(now);
+    }
+    policy.resume(now);
+    return std::nullopt;
+}
+
+void replayEvent(const std::string& event, Fields& in,
+                 std::optional<StudioOperatingPointPolicy>& policy, Json& out) {
+    if (event != "applied" && event != "observe" && event != "deadline" && event != "reset" &&
+        event != "resume") {
+        throw PolicyReplayError("unknown event \"" + event + "\"");
+    }
+    if (!policy) {
+        throw PolicyReplayError("\"" + event + "\" before the first \"configure\"");
+    }
+    const std::uint64_t recorded = policy->assessmentCount();
+    std::optional<StudioOperatingPoint> changed;
+    if (event == "reset") {
+        in.finish();
+        policy->reset();
+    } else {
+        changed = replayTimed(event, in, *policy, out);
+    }
+    out["changed"] = changed.has_value();
+    if (policy->assessmentCount() != recorded) {
+        Json assessment = policy->assessment()->toJSON();
+        if (const JSONText text = prettyJSONText(assessment); !text) {
+            throw PolicyReplayError("the assessment cannot be written: " + text.error);
+        }
+        out["assessment"] = std::move(assessment);
+    }
+}
+
 }  // namespace
 
 std::optional<std::string> PolicyReplay::step(std::string_view line) {
@@ -177,70 +252,10 @@ std::optional<std::string> PolicyReplay::step(std::string_view line) {
     Fields in(record, "");
     const std::string event = in.text("event");
     Json out = {{"event", event}};
-
     if (event == "configure") {
-        const double now = in.number("now");
-        const std::string presetText = in.text("preset");
-        const std::optional<StudioPreset> preset = fromRawValue<StudioPreset>(presetText);
-        if (!preset) {
-            throw PolicyReplayError(
-                "\"preset\" must be \"quality\", \"balanced\" or \"responsive\"");
-        }
-        const StudioStreamConfiguration configuration{*preset, in.integer<int>("width"),
-                                                      in.integer<int>("height")};
-        in.finish();
-        if (policy_) {
-            out["changed"] = policy_->reconfigure(configuration, now).has_value();
-        } else {
-            policy_.emplace(configuration.preset, configuration.width, configuration.height, now);
-            out["changed"] = true;
-        }
+        configure(in, policy_, out);
     } else {
-        if (event != "applied" && event != "observe" && event != "deadline" && event != "reset" &&
-            event != "resume") {
-            throw PolicyReplayError("unknown event \"" + event + "\"");
-        }
-        if (!policy_) {
-            throw PolicyReplayError("\"" + event + "\" before the first \"configure\"");
-        }
-        const std::uint64_t recorded = policy_->assessmentCount();
-        std::optional<StudioOperatingPoint> changed;
-        if (event == "reset") {
-            in.finish();
-            policy_->reset();
-        } else {
-            const double now = in.number("now");
-            if (event == "applied") {
-                const StudioOperatingPoint point =
-                    in.has("point") ? readPoint(in.at("point")) : policy_->target();
-                in.finish();
-                policy_->markApplied(point, now);
-            } else if (event == "observe") {
-                const StudioEncoderFeedback feedback = readFeedback(in.at("feedback"));
-                std::optional<StudioMediaInterval> interval;
-                if (in.has("interval")) {
-                    interval = readInterval(in.at("interval"));
-                }
-                in.finish();
-                const StudioAdaptationObservation observation(feedback, interval);
-                out["validity"] = rawValue(observation.validity());
-                changed = policy_->observe(observation, now);
-            } else if (event == "deadline") {
-                in.finish();
-                changed = policy_->deadlineReached(now);
-            } else {
-                in.finish();
-                policy_->resume(now);
-            }
-        }
-        out["changed"] = changed.has_value();
-        if (policy_->assessmentCount() != recorded) {
-            Json assessment = policy_->assessment()->toJSON();
-            if (const JSONText text = prettyJSONText(assessment); !text) {
-                throw PolicyReplayError("the assessment cannot be written: " + text.error);
-            }
-            out["assessment"] = std::move(assessment);
-        }
+        replayEvent(event, in, policy_, out);
     }
     out["target"] = pointJson(policy_->target());
     if (const std::optional<double>& deadline = policy_->nextDeadline()) {
