@@ -1,6 +1,8 @@
 #include "tools/ui-shots/panel_scenes.h"
 
 #include <QVariantMap>
+#include <algorithm>
+#include <iterator>
 
 namespace quillory {
 
@@ -24,10 +26,8 @@ void pairing(PanelSceneState& state) {
                        {"pairingCode", "482916"}});
 }
 
-}  // namespace
-
-const std::vector<PanelScene>& panelScenes() {
-    static const std::vector<PanelScene> scenes = {
+std::vector<PanelScene> waitingScenes() {
+    return {
         {"waiting-offline", [](PanelSceneState&) {}},
         {"waiting-listening",
          [](PanelSceneState& s) {
@@ -48,6 +48,11 @@ const std::vector<PanelScene>& panelScenes() {
                              QStringLiteral("The apps couldn’t verify this connection. Make sure "
                                             "both devices have the same Quillory version.")}});
          }},
+    };
+}
+
+std::vector<PanelScene> pairingScenes() {
+    return {
         {"pairing-first-second",
          [](PanelSceneState& s) {
              s.codeOpening = true;
@@ -71,6 +76,11 @@ const std::vector<PanelScene>& panelScenes() {
              s.session.set(
                  {{"pairingApproved", true}, {"peerApproved", true}, {"canApprove", false}});
          }},
+    };
+}
+
+std::vector<PanelScene> connectedScenes() {
+    return {
         {"connected", connected},
         {"connected-studio-active",
          [](PanelSceneState& s) {
@@ -95,6 +105,11 @@ const std::vector<PanelScene>& panelScenes() {
              s.session.fakeShell()->setScreenCaptureAllowedAtLaunch(false);
              s.session.fakeStudio()->publishFailure(QStringLiteral("Screen capture ended."));
          }},
+    };
+}
+
+std::vector<PanelScene> permissionAndUpdateScenes() {
+    return {
         {"permissions-access",
          [](PanelSceneState& s) {
              s.session.set({{"listening", true}});
@@ -122,6 +137,19 @@ const std::vector<PanelScene>& panelScenes() {
              s.session.fakeShell()->fakeUpdates()->publishAvailable(true);
          }},
     };
+}
+
+}  // namespace
+
+const std::vector<PanelScene>& panelScenes() {
+    static const std::vector<PanelScene> scenes = [] {
+        std::vector<PanelScene> all;
+        for (auto group :
+             {waitingScenes, pairingScenes, connectedScenes, permissionAndUpdateScenes}) {
+            std::ranges::move(group(), std::back_inserter(all));
+        }
+        return all;
+    }();
     return scenes;
 }
 
