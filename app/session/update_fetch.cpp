@@ -17,6 +17,70 @@ struct FetchState {
     bool sinkFailed = false;
 };
 
+QNetworkRequest httpsRequest(const QUrl& url, const FetchPolicy& policy) {
+    QNetworkRequest request(url);
+    // Refuses https → http; the reply's final address is checked again when it finishes.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(maxRedirects);
+    request.setTransferTimeout(static_cast<int>(policy.transferTimeout.count()));
+    if (policy.trustedCertificates) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setCaCertificates(*policy.trustedCertificates);
+        request.setSslConfiguration(tls);
+    }
+    return request;
+}
+
+// Takes what arrived into the sink or the body; aborts the reply past the size allowed or when
+// the sink refuses a write.
+void readArrived(QNetworkReply* reply, FetchState& state, QIODevice* sink, qint64 maxBytes,
+                 const std::function<void(qint64, qint64)>& progress) {
+    if (state.tooLarge || state.sinkFailed) {
+        return;
+    }
+    const QByteArray chunk = reply->readAll();
+    if (state.result.received + chunk.size() > maxBytes) {
+        state.tooLarge = true;
+        reply->abort();
+        return;
+    }
+    state.result.received += chunk.size();
+    if (sink) {
+        if (sink->write(chunk) != chunk.size()) {
+            state.sinkFailed = true;
+            reply->abort();
+            return;
+        }
+    } else {
+        state.result.body.append(chunk);
+    }
+    if (progress) {
+        progress(state.result.received,
+                 reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
+    }
+}
+
+FetchResult finishedResult(QNetworkReply* reply, FetchState& state, const QUrl& url) {
+    FetchResult result = std::move(state.result);
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (state.tooLarge) {
+        result.error = QStringLiteral("%1 is larger than allowed").arg(url.toString());
+    } else if (state.sinkFailed) {
+        result.error = QStringLiteral("Could not save %1").arg(url.toString());
+    } else if (reply->error() != QNetworkReply::NoError) {
+        result.error = reply->errorString();
+    } else if (reply->url().scheme() != QLatin1String("https")) {
+        result.error = QStringLiteral("%1 left https").arg(url.toString());
+    } else if (status != 200) {
+        result.error = QStringLiteral("%1 answered HTTP %2").arg(url.toString()).arg(status);
+    }
+    if (!result.error.isEmpty()) {
+        result.body.clear();
+    }
+    return result;
+}
+
 }  // namespace
 
 QPointer<QNetworkReply> fetchOverHttps(QNetworkAccessManager& manager, const QUrl& url,
@@ -33,18 +97,7 @@ QPointer<QNetworkReply> fetchOverHttps(QNetworkAccessManager& manager, const QUr
             Qt::QueuedConnection);
         return nullptr;
     }
-    QNetworkRequest request(url);
-    // Refuses https → http; the reply's final address is checked again below.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(maxRedirects);
-    request.setTransferTimeout(static_cast<int>(policy.transferTimeout.count()));
-    if (policy.trustedCertificates) {
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setCaCertificates(*policy.trustedCertificates);
-        request.setSslConfiguration(tls);
-    }
-    QNetworkReply* reply = manager.get(request);
+    QNetworkReply* reply = manager.get(httpsRequest(url, policy));
     auto state = std::make_shared<FetchState>();
     const qint64 maxBytes = policy.maxBytes;
     QObject::connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl& next) {
@@ -52,51 +105,13 @@ QPointer<QNetworkReply> fetchOverHttps(QNetworkAccessManager& manager, const QUr
             reply->abort();
         }
     });
-    QObject::connect(
-        reply, &QNetworkReply::readyRead, reply, [reply, state, sink, maxBytes, progress] {
-            if (state->tooLarge || state->sinkFailed) {
-                return;
-            }
-            const QByteArray chunk = reply->readAll();
-            if (state->result.received + chunk.size() > maxBytes) {
-                state->tooLarge = true;
-                reply->abort();
-                return;
-            }
-            state->result.received += chunk.size();
-            if (sink) {
-                if (sink->write(chunk) != chunk.size()) {
-                    state->sinkFailed = true;
-                    reply->abort();
-                    return;
-                }
-            } else {
-                state->result.body.append(chunk);
-            }
-            if (progress) {
-                progress(state->result.received,
-                         reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
-            }
-        });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply,
+                     [reply, state, sink, maxBytes, progress] {
+                         readArrived(reply, *state, sink, maxBytes, progress);
+                     });
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply, state, url, done] {
         reply->deleteLater();
-        FetchResult result = std::move(state->result);
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (state->tooLarge) {
-            result.error = QStringLiteral("%1 is larger than allowed").arg(url.toString());
-        } else if (state->sinkFailed) {
-            result.error = QStringLiteral("Could not save %1").arg(url.toString());
-        } else if (reply->error() != QNetworkReply::NoError) {
-            result.error = reply->errorString();
-        } else if (reply->url().scheme() != QLatin1String("https")) {
-            result.error = QStringLiteral("%1 left https").arg(url.toString());
-        } else if (status != 200) {
-            result.error = QStringLiteral("%1 answered HTTP %2").arg(url.toString()).arg(status);
-        }
-        if (!result.error.isEmpty()) {
-            result.body.clear();
-        }
-        done(std::move(result));
+        done(finishedResult(reply, *state, url));
     });
     return reply;
 }
