@@ -8,6 +8,43 @@
 
 namespace quillory {
 
+namespace {
+
+// A sample for another display, an invalid one or one over a window above the target spoils the
+// whole batch.
+bool landsOffTarget(const std::vector<PenSample>& samples, const DesktopInputTarget& target,
+                    const std::vector<Rect>& occluders) {
+    return std::any_of(samples.begin(), samples.end(), [&](const PenSample& sample) {
+        const Point point = target.bounds.map(sample.x, sample.y);
+        return sample.studioID != target.studioID || !sample.isValid() ||
+               std::any_of(occluders.begin(), occluders.end(),
+                           [&](const Rect& rect) { return rect.contains(point); });
+    });
+}
+
+// The last sample that moves or hovers: the one a drag event goes with.
+std::optional<std::size_t> dragIndexOf(const std::vector<PenSample>& accepted) {
+    for (std::size_t index = accepted.size(); index-- > 0;) {
+        const auto phase = accepted[index].phase;
+        if (phase == PenSample::Phase::moved || phase == PenSample::Phase::hover) {
+            return index;
+        }
+    }
+    return std::nullopt;
+}
+
+void appendToHistory(const std::vector<PenSample>& accepted, std::vector<PenSample>& history,
+                     std::size_t limit) {
+    std::copy_if(accepted.begin(), accepted.end(), std::back_inserter(history),
+                 [](const PenSample& sample) { return sample.phase != PenSample::Phase::hover; });
+    if (history.size() > limit) {
+        history.erase(history.begin(),
+                      history.begin() + static_cast<std::ptrdiff_t>(history.size() - limit));
+    }
+}
+
+}  // namespace
+
 std::shared_ptr<DesktopInputWorker> DesktopInputWorker::create(
     DesktopInputEnvironment environment) {
     std::shared_ptr<DesktopInputWorker> worker(new DesktopInputWorker(std::move(environment)));
@@ -319,15 +356,8 @@ void DesktopInputWorker::process(const std::vector<PenSample>& samples, std::uin
     if (!occluders || (enabled_ && !accessGranted())) {
         return liftAll();
     }
-    for (const PenSample& sample : samples) {
-        const Point point = target_.bounds.map(sample.x, sample.y);
-        if (sample.studioID != target_.studioID || !sample.isValid() ||
-            std::any_of(occluders->begin(), occluders->end(),
-                        [&](const Rect& rect) { return rect.contains(point); })) {
-            return liftAll();
-        }
-    }
-    if (clock.nowSeconds() - receivedAt >= batchAgeLimit) {
+    if (landsOffTarget(samples, target_, *occluders) ||
+        clock.nowSeconds() - receivedAt >= batchAgeLimit) {
         return liftAll();
     }
     accepted_.clear();
@@ -339,14 +369,7 @@ void DesktopInputWorker::process(const std::vector<PenSample>& samples, std::uin
         }
     }
     const std::vector<double> times = timeline_.map(timestamps_, receivedAt);
-    std::optional<std::size_t> dragIndex;
-    for (std::size_t index = accepted_.size(); index-- > 0;) {
-        const auto phase = accepted_[index].phase;
-        if (phase == PenSample::Phase::moved || phase == PenSample::Phase::hover) {
-            dragIndex = index;
-            break;
-        }
-    }
+    const std::optional<std::size_t> dragIndex = dragIndexOf(accepted_);
     for (std::size_t index = 0; index < accepted_.size() && index < times.size(); ++index) {
         if (!isCurrent(revision, std::nullopt) ||
             clock.nowSeconds() - receivedAt >= batchAgeLimit) {
@@ -377,15 +400,7 @@ void DesktopInputWorker::process(const std::vector<PenSample>& samples, std::uin
             presentation_.indicator = enabled_ && last.phase == PenSample::Phase::hover;
         }
         if (recording_) {
-            auto& history = presentation_.history;
-            std::copy_if(
-                accepted_.begin(), accepted_.end(), std::back_inserter(history),
-                [](const PenSample& sample) { return sample.phase != PenSample::Phase::hover; });
-            if (history.size() > historyLimit) {
-                history.erase(
-                    history.begin(),
-                    history.begin() + static_cast<std::ptrdiff_t>(history.size() - historyLimit));
-            }
+            appendToHistory(accepted_, presentation_.history, historyLimit);
         }
         wake = presentationChanged();
     }
