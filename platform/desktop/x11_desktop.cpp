@@ -4,6 +4,7 @@
 #include <xcb/randr.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -187,6 +188,72 @@ struct X11Desktop::StackedWindow {
     std::vector<std::string> extra;  // raw property values, in the order asked
 };
 
+namespace {
+
+// Replies asked for one window at once, read back after every window's requests went out.
+struct PendingWindow {
+    xcb_window_t window;
+    xcb_get_window_attributes_cookie_t attributes;
+    xcb_get_geometry_cookie_t geometry;
+    xcb_translate_coordinates_cookie_t origin;
+    xcb_get_property_cookie_t extents, pid, type, state;
+    std::vector<xcb_get_property_cookie_t> extra;
+};
+
+// `atoms`: frame extents, pid, window type and state, in that order.
+PendingWindow askAboutWindow(xcb_connection_t* c, xcb_window_t root, xcb_window_t window,
+                             const std::array<xcb_atom_t, 4>& atoms,
+                             std::span<const xcb_atom_t> extra) {
+    const auto property = [&](xcb_atom_t atom, std::uint32_t words) {
+        return xcb_get_property(c, 0, window, atom, XCB_ATOM_ANY, 0, words);
+    };
+    PendingWindow request{window,
+                          xcb_get_window_attributes(c, window),
+                          xcb_get_geometry(c, window),
+                          xcb_translate_coordinates(c, window, root, 0, 0),
+                          property(atoms[0], 64),
+                          property(atoms[1], 64),
+                          property(atoms[2], 64),
+                          property(atoms[3], 64),
+                          {}};
+    for (const auto atom : extra) {
+        request.extra.push_back(property(atom, 1024));
+    }
+    return request;
+}
+
+std::vector<std::string> rawValues(xcb_connection_t* c,
+                                   const std::vector<xcb_get_property_cookie_t>& cookies) {
+    std::vector<std::string> values;
+    for (const auto cookie : cookies) {
+        Reply value(xcb_get_property_reply(c, cookie, nullptr));
+        values.emplace_back(
+            value
+                ? std::string(static_cast<const char*>(xcb_get_property_value(value.value)),
+                              static_cast<std::size_t>(xcb_get_property_value_length(value.value)))
+                : std::string());
+    }
+    return values;
+}
+
+// The window's outer rectangle: its frame extents when a window manager set them, its border
+// otherwise.
+Rect outerFrame(const xcb_translate_coordinates_reply_t& origin,
+                const xcb_get_geometry_reply_t& geometry, xcb_get_property_reply_t* extentsReply,
+                bool managed) {
+    if (const auto extents = cardinals(extentsReply); managed && extents.size() == 4) {
+        return {origin.dst_x - static_cast<double>(extents[0]),
+                origin.dst_y - static_cast<double>(extents[2]),
+                geometry.width + static_cast<double>(extents[0] + extents[1]),
+                geometry.height + static_cast<double>(extents[2] + extents[3])};
+    }
+    const double border = geometry.border_width;
+    return {origin.dst_x - border, origin.dst_y - border, geometry.width + 2 * border,
+            geometry.height + 2 * border};
+}
+
+}  // namespace
+
 std::optional<std::vector<X11Desktop::StackedWindow>> X11Desktop::stackedWindows(
     std::span<const xcb_atom_t> extra, std::span<const xcb_window_t> only) const {
     // A window asked about alone counts as managed: only a window manager sets frame extents.
@@ -204,34 +271,12 @@ std::optional<std::vector<X11Desktop::StackedWindow>> X11Desktop::stackedWindows
         const auto* children = xcb_query_tree_children(tree.value);
         stack.assign(children, children + xcb_query_tree_children_length(tree.value));
     }
-    struct Pending {
-        xcb_window_t window;
-        xcb_get_window_attributes_cookie_t attributes;
-        xcb_get_geometry_cookie_t geometry;
-        xcb_translate_coordinates_cookie_t origin;
-        xcb_get_property_cookie_t extents, pid, type, state;
-        std::vector<xcb_get_property_cookie_t> extra;
-    };
-    std::vector<Pending> pending;
+    const std::array<xcb_atom_t, 4> atoms{atoms_->frameExtents, atoms_->pid, atoms_->windowType,
+                                          atoms_->wmState};
+    std::vector<PendingWindow> pending;
     pending.reserve(stack.size());
-    const auto property = [&](xcb_window_t window, xcb_atom_t atom, std::uint32_t words) {
-        return xcb_get_property(connection_, 0, window, atom, XCB_ATOM_ANY, 0, words);
-    };
     for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
-        const xcb_window_t window = *it;
-        Pending request{window,
-                        xcb_get_window_attributes(connection_, window),
-                        xcb_get_geometry(connection_, window),
-                        xcb_translate_coordinates(connection_, window, screen_->root, 0, 0),
-                        property(window, atoms_->frameExtents, 64),
-                        property(window, atoms_->pid, 64),
-                        property(window, atoms_->windowType, 64),
-                        property(window, atoms_->wmState, 64),
-                        {}};
-        for (const auto atom : extra) {
-            request.extra.push_back(property(window, atom, 1024));
-        }
-        pending.push_back(std::move(request));
+        pending.push_back(askAboutWindow(connection_, screen_->root, *it, atoms, extra));
     }
     std::vector<StackedWindow> result;
     result.reserve(pending.size());
@@ -243,37 +288,21 @@ std::optional<std::vector<X11Desktop::StackedWindow>> X11Desktop::stackedWindows
         Reply pidReply(xcb_get_property_reply(connection_, request.pid, nullptr));
         Reply typeReply(xcb_get_property_reply(connection_, request.type, nullptr));
         Reply stateReply(xcb_get_property_reply(connection_, request.state, nullptr));
-        std::vector<std::string> values;
-        for (const auto cookie : request.extra) {
-            Reply value(xcb_get_property_reply(connection_, cookie, nullptr));
-            values.emplace_back(
-                value ? std::string(
-                            static_cast<const char*>(xcb_get_property_value(value.value)),
-                            static_cast<std::size_t>(xcb_get_property_value_length(value.value)))
-                      : std::string());
-        }
+        std::vector<std::string> values = rawValues(connection_, request.extra);
         if (!attributes || !geometry || !origin ||
             attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) {
             continue;
         }
-        const double border = geometry->border_width;
-        Rect frame{origin->dst_x - border, origin->dst_y - border, geometry->width + 2 * border,
-                   geometry->height + 2 * border};
-        if (const auto extents = cardinals(extentsReply.value); managed && extents.size() == 4) {
-            frame = {origin->dst_x - static_cast<double>(extents[0]),
-                     origin->dst_y - static_cast<double>(extents[2]),
-                     geometry->width + static_cast<double>(extents[0] + extents[1]),
-                     geometry->height + static_cast<double>(extents[2] + extents[3])};
-        }
-        result.push_back({.window = request.window,
-                          .managed = managed,
-                          .viewable = attributes->map_state == XCB_MAP_STATE_VIEWABLE,
-                          .overrideRedirect = attributes->override_redirect != 0,
-                          .frame = frame,
-                          .types = cardinals(typeReply.value),
-                          .states = cardinals(stateReply.value),
-                          .pid = cardinals(pidReply.value),
-                          .extra = std::move(values)});
+        result.push_back(
+            {.window = request.window,
+             .managed = managed,
+             .viewable = attributes->map_state == XCB_MAP_STATE_VIEWABLE,
+             .overrideRedirect = attributes->override_redirect != 0,
+             .frame = outerFrame(*origin.value, *geometry.value, extentsReply.value, managed),
+             .types = cardinals(typeReply.value),
+             .states = cardinals(stateReply.value),
+             .pid = cardinals(pidReply.value),
+             .extra = std::move(values)});
     }
     return result;
 }
