@@ -8,7 +8,6 @@
 #include "media/studio_playback_policy.h"
 #include "media/studio_source_fit.h"
 #include "platform/dispatch/serial_queue.h"
-#include "platform/log/logger.h"
 
 namespace quillory {
 
@@ -96,9 +95,9 @@ const std::string& StudioPeer::senderDrainTarget() {
 
 StudioPeer::StudioPeer(Private, Environment environment, bool managesEncoderResolution)
     : main_(std::move(environment.main)),
-      controlQueue_(std::move(environment.controlQueue)),
-      statisticsQueue_(std::move(environment.statisticsQueue)),
-      clock_(std::move(environment.clock)),
+      statistics_(std::make_shared<StudioPeerStatistics>(
+          main_, std::move(environment.statisticsQueue), std::move(environment.clock),
+          StudioPeerStatistics::Timing{statisticsIntervalSeconds, statisticsWatchdogSeconds})),
       transportFactory_(std::move(environment.transportFactory)),
       admission_(std::make_shared<StudioFrameAdmission>()),
       managesEncoderResolution_(managesEncoderResolution) {}
@@ -106,9 +105,22 @@ StudioPeer::StudioPeer(Private, Environment environment, bool managesEncoderReso
 std::shared_ptr<StudioPeer> StudioPeer::create(Environment environment,
                                                std::shared_ptr<VideoEncoderFactory> encoderFactory,
                                                std::string localAddress) {
+    auto controlQueue = environment.controlQueue;
+    auto clock = environment.clock;
     auto peer =
         std::make_shared<StudioPeer>(Private{}, std::move(environment), encoderFactory != nullptr);
     setUpOnce(*peer->transportFactory_);
+    peer->adaptation_ = std::make_shared<StudioPeerAdaptation>(
+        std::move(controlQueue), std::move(clock),
+        [weak = std::weak_ptr(peer), main = peer->main_](const StudioOperatingPoint& target,
+                                                         std::uint64_t configurationToken,
+                                                         std::uint64_t formatToken) {
+            main->post([weak, target, configurationToken, formatToken] {
+                if (auto strong = weak.lock()) {
+                    strong->operatingPointHandedOff(target, configurationToken, formatToken);
+                }
+            });
+        });
 
     PeerTransportConfiguration configuration;
     configuration.localAddress = std::move(localAddress);
@@ -192,11 +204,7 @@ void StudioPeer::apply(const StudioStreamConfiguration& configuration) {
         }
         return;
     }
-    controlQueue_->post([weak = weak_from_this(), token, configuration] {
-        if (auto peer = weak.lock()) {
-            peer->controlConfigure(token, configuration);
-        }
-    });
+    adaptation_->configure(token, configuration);
 }
 
 void StudioPeer::submit(const StudioEncoderFeedback& feedback,
@@ -204,12 +212,7 @@ void StudioPeer::submit(const StudioEncoderFeedback& feedback,
     if (closed_) {
         return;
     }
-    StudioAdaptationObservation observation(feedback, interval);
-    controlQueue_->post([weak = weak_from_this(), observation = std::move(observation)] {
-        if (auto peer = weak.lock()) {
-            peer->controlObserve(observation);
-        }
-    });
+    adaptation_->observe(StudioAdaptationObservation(feedback, interval));
 }
 
 CreateDescriptionCompletion StudioPeer::descriptionCompletion() {
@@ -324,8 +327,7 @@ void StudioPeer::close() {
         return;
     }
     closed_ = true;
-    statsTimer_.reset();
-    statsWatchdog_.cancel();
+    statistics_->stop();
     onStatistics = nullptr;
     timeout_.cancel();
     admission_->close();
@@ -339,11 +341,7 @@ void StudioPeer::close() {
     hasSender_ = false;
     ++configurationToken_;
     onOperatingPointChanged = nullptr;
-    controlQueue_->post([weak = weak_from_this()] {
-        if (auto peer = weak.lock()) {
-            peer->controlClose();
-        }
-    });
+    adaptation_->close();
     onSourceFormatChanged = nullptr;
     onTrack = nullptr;
     onDescription = nullptr;
@@ -382,15 +380,14 @@ void StudioPeer::connectionStateChanged(PeerConnectionState state) {
 void StudioPeer::connected() {
     admission_->open();
     if (connectedOnce_) {
-        controlQueue_->post([weak = weak_from_this()] {
-            if (auto peer = weak.lock()) {
-                peer->controlResume();
-            }
-        });
+        adaptation_->resume();
     }
-    if (!statsTimer_) {
-        scheduleStatistics();
-    }
+    statistics_->begin(connection_, [weak = weak_from_this()](const StudioStatisticsReport& report,
+                                                              double receivedAt) {
+        if (auto peer = weak.lock()) {
+            peer->statisticsArrived(report, receivedAt);
+        }
+    });
     timeout_.cancel();
     disconnectGeneration_.reset();
     disconnectTimeout_.reset();
@@ -403,11 +400,7 @@ void StudioPeer::connected() {
 
 void StudioPeer::disconnected() {
     admission_->close();
-    controlQueue_->post([weak = weak_from_this()] {
-        if (auto peer = weak.lock()) {
-            peer->controlSuspend();
-        }
-    });
+    adaptation_->suspend();
     if (disconnectTimeout_) {
         return;
     }
@@ -426,95 +419,20 @@ void StudioPeer::disconnected() {
         });
 }
 
-// The main queue has no repeating timer: each tick arms the next.
-void StudioPeer::scheduleStatistics() {
-    statsTimer_ = main_->after(statisticsIntervalSeconds, [weak = weak_from_this()] {
-        if (auto peer = weak.lock()) {
-            peer->statisticsTick();
-        }
-    });
-}
-
-void StudioPeer::statisticsTick() {
+void StudioPeer::statisticsArrived(const StudioStatisticsReport& report, double receivedAt) {
     if (closed_) {
         return;
     }
-    scheduleStatistics();
-    if (statsPending_ || !connection_) {
-        return;
-    }
-    statsPending_ = true;
-    const std::uint64_t request = ++statsRequest_;
-    // A request whose answer never comes would otherwise stop the statistics for good.
-    statsWatchdog_ = main_->after(statisticsWatchdogSeconds, [weak = weak_from_this(), request] {
-        if (auto peer = weak.lock()) {
-            peer->statisticsAbandoned(request);
-        }
-    });
-    statisticsQueue_->post([transport = std::weak_ptr<PeerTransport>(connection_),
-                            weak = weak_from_this(), main = main_, clock = clock_, request] {
-        auto connection = transport.lock();
-        if (!connection) {
-            return;
-        }
-        connection->requestStatistics(
-            [weak, main, clock, request](std::optional<StudioStatisticsReport> report) {
-                const double receivedAt = clock->nowSeconds();
-                main->post([weak, request, report = std::move(report), receivedAt]() mutable {
-                    if (auto peer = weak.lock()) {
-                        peer->statisticsArrived(request, std::move(report), receivedAt);
-                    }
-                });
-            });
-    });
-}
-
-void StudioPeer::statisticsAbandoned(std::uint64_t request) {
-    if (!closed_ && statsPending_ && statsRequest_ == request) {
-        statsPending_ = false;
-    }
-}
-
-void StudioPeer::statisticsArrived(std::uint64_t request,
-                                   std::optional<StudioStatisticsReport> report,
-                                   double receivedAt) {
-    if (closed_ || !statsPending_ || statsRequest_ != request) {
-        return;
-    }
-    statsPending_ = false;
-    statsWatchdog_.cancel();
-    if (!report) {
-        return;
-    }
     const std::optional<StudioMediaInterval> interval =
-        sampler_.interval(*report, hasSender_, receivedAt);
-    call(onStatistics, *report, interval);
+        sampler_.interval(report, hasSender_, receivedAt);
+    call(onStatistics, report, interval);
 }
 
 void StudioPeer::statistics(std::function<void(const StudioStatisticsReport&)> completion) {
     if (closed_ || !connection_) {
         return;
     }
-    statisticsQueue_->post([transport = std::weak_ptr<PeerTransport>(connection_),
-                            weak = weak_from_this(), main = main_,
-                            completion = std::move(completion)] {
-        auto connection = transport.lock();
-        if (!connection) {
-            return;
-        }
-        connection->requestStatistics(
-            [weak, main, completion](std::optional<StudioStatisticsReport> report) {
-                if (!report) {
-                    return;
-                }
-                main->post([weak, completion, report = std::move(*report)] {
-                    auto peer = weak.lock();
-                    if (peer && !peer->closed_ && completion) {
-                        completion(report);
-                    }
-                });
-            });
-    });
+    statistics_->requestOnce(connection_, std::move(completion));
 }
 
 void StudioPeer::operatingPointHandedOff(const StudioOperatingPoint& target,
@@ -568,115 +486,7 @@ void StudioPeer::operatingPointCompleted(const StudioOperatingPoint& target,
         }
     }
     call(onSourceFormatChanged);
-    controlQueue_->post([weak = weak_from_this(), target, configurationToken] {
-        if (auto peer = weak.lock()) {
-            peer->controlApplied(target, configurationToken);
-        }
-    });
-}
-
-void StudioPeer::controlConfigure(std::uint64_t token,
-                                  const StudioStreamConfiguration& configuration) {
-    if (control_.closed) {
-        return;
-    }
-    control_.token = token;
-    if (!control_.policy) {
-        control_.policy.emplace(configuration.preset, configuration.width, configuration.height,
-                                now());
-    } else {
-        control_.policy->reconfigure(configuration, now());
-    }
-    controlHandOff(control_.policy->target(), token);
-}
-
-void StudioPeer::controlObserve(const StudioAdaptationObservation& observation) {
-    if (control_.closed) {
-        return;
-    }
-    if (control_.policy) {
-        if (auto target = control_.policy->observe(observation, now())) {
-            controlHandOff(*target, control_.token);
-            return;
-        }
-    }
-    controlScheduleDeadline();
-}
-
-void StudioPeer::controlScheduleDeadline() {
-    control_.deadline.cancel();
-    if (control_.closed || !control_.policy || !control_.policy->nextDeadline()) {
-        return;
-    }
-    const double delay = std::max(0.0, *control_.policy->nextDeadline() - now());
-    control_.deadline =
-        controlQueue_->after(delay, [weak = weak_from_this(), token = control_.token] {
-            if (auto peer = weak.lock()) {
-                peer->controlDeadlineReached(token);
-            }
-        });
-}
-
-void StudioPeer::controlDeadlineReached(std::uint64_t token) {
-    if (control_.closed || control_.token != token) {
-        return;
-    }
-    control_.deadline = Timer{};
-    if (!control_.policy) {
-        controlScheduleDeadline();
-        return;
-    }
-    if (auto target = control_.policy->deadlineReached(now())) {
-        controlHandOff(*target, token);
-    } else {
-        controlScheduleDeadline();
-    }
-}
-
-void StudioPeer::controlHandOff(const StudioOperatingPoint& target,
-                                std::uint64_t configurationToken) {
-    control_.deadline.cancel();
-    // Debug only (QUILLORY_DEBUG=media): why a stream stepped, for a user's report.
-    static const Logger logger("media", "adaptation");
-    logger.debug("Operating point %dx%d at %d fps: %s", target.size.width, target.size.height,
-                 target.framesPerSecond,
-                 control_.policy ? control_.policy->changeReason().c_str() : "");
-    const std::uint64_t formatToken = ++control_.lastFormatToken;
-    main_->post([weak = weak_from_this(), target, configurationToken, formatToken] {
-        if (auto peer = weak.lock()) {
-            peer->operatingPointHandedOff(target, configurationToken, formatToken);
-        }
-    });
-}
-
-void StudioPeer::controlApplied(const StudioOperatingPoint& target,
-                                std::uint64_t configurationToken) {
-    if (control_.closed || control_.token != configurationToken) {
-        return;
-    }
-    if (control_.policy) {
-        control_.policy->markApplied(target, now());
-    }
-    controlScheduleDeadline();
-}
-
-void StudioPeer::controlResume() {
-    if (control_.policy) {
-        control_.policy->resume(now());
-    }
-}
-
-void StudioPeer::controlSuspend() {
-    if (control_.policy) {
-        control_.policy->reset();
-    }
-    control_.deadline.cancel();
-}
-
-void StudioPeer::controlClose() {
-    control_.closed = true;
-    control_.deadline.cancel();
-    control_.policy.reset();
+    adaptation_->applied(target, configurationToken);
 }
 
 }  // namespace quillory

@@ -12,6 +12,8 @@
 #include "media/studio_media_interval.h"
 #include "media/studio_operating_point.h"
 #include "media/studio_operating_point_policy.h"
+#include "media/studio_peer_adaptation.h"
+#include "media/studio_peer_statistics.h"
 #include "media/studio_stream_configuration.h"
 #include "platform/clock/clock.h"
 #include "platform/dispatch/main_queue.h"
@@ -102,7 +104,7 @@ class StudioPeer final : public std::enable_shared_from_this<StudioPeer> {
     void close();
 
     bool closed() const { return closed_; }
-    bool statisticsPending() const { return statsPending_; }
+    bool statisticsPending() const { return statistics_->pending(); }
     bool managesEncoderResolution() const { return managesEncoderResolution_; }
     const std::optional<StudioStreamConfiguration>& streamConfiguration() const {
         return streamConfiguration_;
@@ -111,7 +113,7 @@ class StudioPeer final : public std::enable_shared_from_this<StudioPeer> {
     std::uint64_t configurationToken() const { return configurationToken_; }
     // The adaptation policy; read on the control queue only.
     const std::optional<StudioOperatingPointPolicy>& operatingPolicy() const {
-        return control_.policy;
+        return adaptation_->policy();
     }
 
   private:
@@ -122,15 +124,6 @@ class StudioPeer final : public std::enable_shared_from_this<StudioPeer> {
     StudioPeer(Private, Environment environment, bool managesEncoderResolution);
 
   private:
-    // Control-queue state; nothing else touches it.
-    struct Control {
-        std::uint64_t token = 0;
-        bool closed = false;
-        std::optional<StudioOperatingPointPolicy> policy;
-        Timer deadline;
-        std::uint64_t lastFormatToken = 0;
-    };
-
     void fail(const std::string& message);
     CreateDescriptionCompletion descriptionCompletion();
     void descriptionCreated(const std::optional<SessionDescription>& description,
@@ -143,11 +136,7 @@ class StudioPeer final : public std::enable_shared_from_this<StudioPeer> {
     void disconnected();
     void trackAdded(const std::shared_ptr<PeerRemoteVideoTrack>& track);
 
-    void scheduleStatistics();
-    void statisticsTick();
-    void statisticsArrived(std::uint64_t request, std::optional<StudioStatisticsReport> report,
-                           double receivedAt);
-    void statisticsAbandoned(std::uint64_t request);
+    void statisticsArrived(const StudioStatisticsReport& report, double receivedAt);
 
     void operatingPointHandedOff(const StudioOperatingPoint& target,
                                  std::uint64_t configurationToken, std::uint64_t formatToken);
@@ -155,29 +144,13 @@ class StudioPeer final : public std::enable_shared_from_this<StudioPeer> {
                                  std::uint64_t configurationToken, std::uint64_t formatToken,
                                  bool success);
 
-    // Control queue.
-    void controlConfigure(std::uint64_t token, const StudioStreamConfiguration& configuration);
-    void controlObserve(const StudioAdaptationObservation& observation);
-    void controlScheduleDeadline();
-    void controlDeadlineReached(std::uint64_t token);
-    void controlHandOff(const StudioOperatingPoint& target, std::uint64_t configurationToken);
-    void controlApplied(const StudioOperatingPoint& target, std::uint64_t configurationToken);
-    void controlResume();
-    void controlSuspend();
-    void controlClose();
-    double now() const { return clock_->nowSeconds(); }
-
     const std::shared_ptr<Executor> main_;
-    const std::shared_ptr<Executor> controlQueue_;
-    const std::shared_ptr<Executor> statisticsQueue_;
-    const std::shared_ptr<Clock> clock_;
+    const std::shared_ptr<StudioPeerStatistics> statistics_;
+    // Made by create(), which alone can hold the peer weakly.
+    std::shared_ptr<StudioPeerAdaptation> adaptation_;
     const std::shared_ptr<PeerTransportFactory> transportFactory_;
 
     // Main-thread state.
-    std::optional<Timer> statsTimer_;
-    bool statsPending_ = false;
-    std::uint64_t statsRequest_ = 0;
-    Timer statsWatchdog_;
     StudioIntervalSampler sampler_;
     std::shared_ptr<TransportEvents> events_;
     std::shared_ptr<PeerTransport> connection_;
@@ -196,8 +169,6 @@ class StudioPeer final : public std::enable_shared_from_this<StudioPeer> {
     std::optional<StudioStreamConfiguration> streamConfiguration_;
     std::uint64_t formatToken_ = 0;
     std::uint64_t configurationToken_ = 1;
-
-    Control control_;
 };
 
 }  // namespace quillory
