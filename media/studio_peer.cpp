@@ -14,9 +14,6 @@ namespace quillory {
 namespace {
 
 constexpr const char* createFailed = "Could not create the display stream.";
-constexpr const char* negotiateFailed = "Could not negotiate the display stream.";
-constexpr const char* prepareFailed = "Could not prepare the display stream.";
-constexpr const char* localDescriptionFailed = "Could not prepare the local video connection.";
 constexpr const char* timedOut = "The local video connection timed out. Try Studio again.";
 constexpr const char* interrupted = "The display stream was interrupted.";
 constexpr const char* formatFailed = "Could not apply the display format.";
@@ -44,7 +41,7 @@ class StudioPeer::TransportEvents final : public PeerTransportDelegate {
         : peer_(std::move(peer)), main_(std::move(main)) {}
 
     void iceGatheringStateChanged(IceGatheringState) override {
-        hop([](StudioPeer& peer) { peer.sendLocalDescription(); });
+        hop([](StudioPeer& peer) { peer.negotiation_->sendLocalDescription(); });
     }
     void connectionStateChanged(PeerConnectionState state) override {
         hop([state](StudioPeer& peer) { peer.connectionStateChanged(state); });
@@ -127,6 +124,22 @@ std::shared_ptr<StudioPeer> StudioPeer::create(Environment environment,
     peer->events_ = std::make_shared<TransportEvents>(peer, peer->main_);
     peer->connection_ = peer->transportFactory_->createTransport(
         configuration, std::move(encoderFactory), peer->events_);
+    peer->negotiation_ = std::make_shared<StudioPeerNegotiation>(
+        peer->main_, peer->connection_,
+        StudioPeerNegotiation::Callbacks{
+            .described =
+                [weak = std::weak_ptr(peer)](const std::string& sdp) {
+                    if (auto strong = weak.lock()) {
+                        call(strong->onDescription, sdp);
+                    }
+                },
+            .failed =
+                [weak = std::weak_ptr(peer)](const std::string& message) {
+                    if (auto strong = weak.lock()) {
+                        strong->fail(message);
+                    }
+                },
+        });
 
     std::weak_ptr<StudioPeer> weak = peer;
     peer->timeout_ = peer->main_->after(connectTimeoutSeconds, [weak] {
@@ -173,7 +186,7 @@ void StudioPeer::start(int width, int height, StudioPreset preset) {
         .currentBps = StudioPlaybackPolicy::initialBitrateBps,
         .maximumBps = StudioPlaybackPolicy::maximumBitrateBps(preset),
     });
-    connection_->createOffer(descriptionCompletion());
+    negotiation_->offer();
 }
 
 void StudioPeer::apply(const StudioStreamConfiguration& configuration) {
@@ -215,98 +228,9 @@ void StudioPeer::submit(const StudioEncoderFeedback& feedback,
     adaptation_->observe(StudioAdaptationObservation(feedback, interval));
 }
 
-CreateDescriptionCompletion StudioPeer::descriptionCompletion() {
-    return [weak = weak_from_this(), main = main_](std::optional<SessionDescription> description,
-                                                   std::string error) {
-        main->post([weak, description = std::move(description), error = std::move(error)] {
-            if (auto peer = weak.lock()) {
-                peer->descriptionCreated(description, error);
-            }
-        });
-    };
-}
-
-void StudioPeer::descriptionCreated(const std::optional<SessionDescription>& description,
-                                    const std::string& error) {
-    if (closed_) {
-        return;
-    }
-    if (!error.empty() || !description) {
-        fail(prepareFailed);
-        return;
-    }
-    if (!connection_) {
-        return;
-    }
-    connection_->setLocalDescription(*description,
-                                     [weak = weak_from_this(), main = main_](std::string setError) {
-                                         main->post([weak, setError = std::move(setError)] {
-                                             if (auto peer = weak.lock()) {
-                                                 peer->localDescriptionSet(setError);
-                                             }
-                                         });
-                                     });
-}
-
-void StudioPeer::localDescriptionSet(const std::string& error) {
-    if (closed_) {
-        return;
-    }
-    if (!error.empty()) {
-        fail(localDescriptionFailed);
-        return;
-    }
-    sendLocalDescription();
-}
-
-void StudioPeer::sendLocalDescription() {
-    if (closed_ || sentDescription_ || !connection_) {
-        return;
-    }
-    if (connection_->iceGatheringState() != IceGatheringState::complete) {
-        return;
-    }
-    const std::optional<SessionDescription> local = connection_->localDescription();
-    if (!local) {
-        return;
-    }
-    sentDescription_ = true;
-    call(onDescription, local->sdp);
-}
-
 void StudioPeer::receive(const StudioSignal& signal) {
-    if (closed_ || remoteSet_ || !signal.isValid() || !signal.sdp || !connection_) {
-        return;
-    }
-    if (signal.kind != StudioSignal::Kind::offer && signal.kind != StudioSignal::Kind::answer) {
-        return;
-    }
-    const bool offer = signal.kind == StudioSignal::Kind::offer;
-    remoteSet_ = true;
-    connection_->setRemoteDescription(
-        SessionDescription{
-            .type = offer ? SessionDescription::Type::offer : SessionDescription::Type::answer,
-            .sdp = *signal.sdp,
-        },
-        [weak = weak_from_this(), main = main_, offer](std::string error) {
-            main->post([weak, offer, error = std::move(error)] {
-                if (auto peer = weak.lock()) {
-                    peer->remoteDescriptionSet(offer, error);
-                }
-            });
-        });
-}
-
-void StudioPeer::remoteDescriptionSet(bool wasOffer, const std::string& error) {
-    if (closed_) {
-        return;
-    }
-    if (!error.empty()) {
-        fail(negotiateFailed);
-        return;
-    }
-    if (wasOffer && connection_) {
-        connection_->createAnswer(descriptionCompletion());
+    if (!closed_) {
+        negotiation_->receive(signal);
     }
 }
 
@@ -327,6 +251,7 @@ void StudioPeer::close() {
         return;
     }
     closed_ = true;
+    negotiation_->close();
     statistics_->stop();
     onStatistics = nullptr;
     timeout_.cancel();

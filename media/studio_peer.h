@@ -13,6 +13,7 @@
 #include "media/studio_operating_point.h"
 #include "media/studio_operating_point_policy.h"
 #include "media/studio_peer_adaptation.h"
+#include "media/studio_peer_negotiation.h"
 #include "media/studio_peer_statistics.h"
 #include "media/studio_stream_configuration.h"
 #include "platform/clock/clock.h"
@@ -125,12 +126,6 @@ class StudioPeer final : public std::enable_shared_from_this<StudioPeer> {
 
   private:
     void fail(const std::string& message);
-    CreateDescriptionCompletion descriptionCompletion();
-    void descriptionCreated(const std::optional<SessionDescription>& description,
-                            const std::string& error);
-    void localDescriptionSet(const std::string& error);
-    void sendLocalDescription();
-    void remoteDescriptionSet(bool wasOffer, const std::string& error);
     void connectionStateChanged(PeerConnectionState state);
     void connected();
     void disconnected();
@@ -154,11 +149,10 @@ class StudioPeer final : public std::enable_shared_from_this<StudioPeer> {
     StudioIntervalSampler sampler_;
     std::shared_ptr<TransportEvents> events_;
     std::shared_ptr<PeerTransport> connection_;
+    std::shared_ptr<StudioPeerNegotiation> negotiation_;
     bool hasSender_ = false;
     std::shared_ptr<PeerVideoSource> source_;
     bool closed_ = false;
-    bool sentDescription_ = false;
-    bool remoteSet_ = false;
     Timer timeout_;
     std::optional<Timer> disconnectTimeout_;
     std::optional<std::uint64_t> disconnectGeneration_;
