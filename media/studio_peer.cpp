@@ -96,6 +96,7 @@ StudioPeer::StudioPeer(Private, Environment environment, bool managesEncoderReso
           main_, std::move(environment.statisticsQueue), std::move(environment.clock),
           StudioPeerStatistics::Timing{statisticsIntervalSeconds, statisticsWatchdogSeconds})),
       transportFactory_(std::move(environment.transportFactory)),
+      watch_(std::make_shared<StudioPeerConnectionWatch>(main_)),
       admission_(std::make_shared<StudioFrameAdmission>()),
       managesEncoderResolution_(managesEncoderResolution) {}
 
@@ -142,7 +143,7 @@ std::shared_ptr<StudioPeer> StudioPeer::create(Environment environment,
         });
 
     std::weak_ptr<StudioPeer> weak = peer;
-    peer->timeout_ = peer->main_->after(connectTimeoutSeconds, [weak] {
+    peer->watch_->startConnectTimeout(connectTimeoutSeconds, [weak] {
         if (auto strong = weak.lock()) {
             strong->fail(timedOut);
         }
@@ -254,10 +255,8 @@ void StudioPeer::close() {
     negotiation_->close();
     statistics_->stop();
     onStatistics = nullptr;
-    timeout_.cancel();
+    watch_->stop();
     admission_->close();
-    disconnectGeneration_.reset();
-    disconnectTimeout_.reset();
     if (connection_) {
         connection_->close();
         connection_.reset();
@@ -313,9 +312,7 @@ void StudioPeer::connected() {
             peer->statisticsArrived(report, receivedAt);
         }
     });
-    timeout_.cancel();
-    disconnectGeneration_.reset();
-    disconnectTimeout_.reset();
+    watch_->connected();
     call(onRecovering, false);
     if (!connectedOnce_ && !closed_) {
         connectedOnce_ = true;
@@ -326,22 +323,19 @@ void StudioPeer::connected() {
 void StudioPeer::disconnected() {
     admission_->close();
     adaptation_->suspend();
-    if (disconnectTimeout_) {
+    if (watch_->inGrace()) {
         return;
     }
     call(onRecovering, true);
     if (closed_) {
         return;
     }
-    const std::uint64_t generation = ++lastGeneration_;
-    disconnectGeneration_ = generation;
-    disconnectTimeout_ =
-        main_->after(disconnectGraceSeconds, [weak = weak_from_this(), generation] {
-            auto peer = weak.lock();
-            if (peer && !peer->closed_ && peer->disconnectGeneration_ == generation) {
-                peer->fail(interrupted);
-            }
-        });
+    watch_->startGrace(disconnectGraceSeconds, [weak = weak_from_this()] {
+        auto peer = weak.lock();
+        if (peer && !peer->closed_) {
+            peer->fail(interrupted);
+        }
+    });
 }
 
 void StudioPeer::statisticsArrived(const StudioStatisticsReport& report, double receivedAt) {

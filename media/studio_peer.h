@@ -13,6 +13,7 @@
 #include "media/studio_operating_point.h"
 #include "media/studio_operating_point_policy.h"
 #include "media/studio_peer_adaptation.h"
+#include "media/studio_peer_connection_watch.h"
 #include "media/studio_peer_negotiation.h"
 #include "media/studio_peer_statistics.h"
 #include "media/studio_stream_configuration.h"
@@ -153,10 +154,7 @@ class StudioPeer final : public std::enable_shared_from_this<StudioPeer> {
     bool hasSender_ = false;
     std::shared_ptr<PeerVideoSource> source_;
     bool closed_ = false;
-    Timer timeout_;
-    std::optional<Timer> disconnectTimeout_;
-    std::optional<std::uint64_t> disconnectGeneration_;
-    std::uint64_t lastGeneration_ = 0;
+    const std::shared_ptr<StudioPeerConnectionWatch> watch_;
     bool connectedOnce_ = false;
     const std::shared_ptr<StudioFrameAdmission> admission_;
     const bool managesEncoderResolution_;

@@ -1,0 +1,32 @@
+#include "media/studio_peer_connection_watch.h"
+
+#include <utility>
+
+namespace quillory {
+
+StudioPeerConnectionWatch::StudioPeerConnectionWatch(std::shared_ptr<Executor> main)
+    : main_(std::move(main)) {}
+
+void StudioPeerConnectionWatch::startConnectTimeout(double seconds, std::function<void()> expired) {
+    connectTimeout_ = main_->after(seconds, std::move(expired));
+}
+
+void StudioPeerConnectionWatch::startGrace(double seconds, std::function<void()> expired) {
+    const std::uint64_t generation = ++lastGeneration_;
+    graceGeneration_ = generation;
+    grace_ =
+        main_->after(seconds, [weak = weak_from_this(), generation, expired = std::move(expired)] {
+            auto self = weak.lock();
+            if (self && self->graceGeneration_ == generation) {
+                expired();
+            }
+        });
+}
+
+void StudioPeerConnectionWatch::connected() {
+    connectTimeout_.cancel();
+    graceGeneration_.reset();
+    grace_.reset();
+}
+
+}  // namespace quillory
