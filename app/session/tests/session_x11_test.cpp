@@ -52,6 +52,17 @@ class SessionOnXvfb : public ::testing::Test {
             return type(event) == XCB_FOCUS_IN &&
                    reinterpret_cast<const xcb_focus_in_event_t&>(event).event == window;
         }));
+        // The window manager names the active window only after it has moved the focus there:
+        // a session started in between would take the desktop for the frontmost application.
+        bool active = false;
+        for (int attempt = 0; attempt < 100 && !active; ++attempt) {
+            const auto front = desktop->frontmostApplication();
+            active = front && front->windowID == window;
+            if (!active) {
+                observer.waitFor([](const xcb_generic_event_t&) { return true; }, 0.05);
+            }
+        }
+        ASSERT_TRUE(active);
 
         MacSession::Environment env;
         env.listener =
