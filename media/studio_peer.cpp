@@ -7,6 +7,7 @@
 #include "media/studio_frame_admission.h"
 #include "media/studio_playback_policy.h"
 #include "media/studio_source_fit.h"
+#include "platform/dispatch/sequence_checker.h"
 #include "platform/dispatch/serial_queue.h"
 
 namespace quillory {
@@ -158,6 +159,7 @@ StudioPeer::~StudioPeer() {
 }
 
 void StudioPeer::fail(const std::string& message) {
+    QUILLORY_CHECK_ON(*main_);
     if (closed_) {
         return;
     }
@@ -169,6 +171,7 @@ void StudioPeer::fail(const std::string& message) {
 }
 
 void StudioPeer::start(int width, int height, StudioPreset preset) {
+    QUILLORY_CHECK_ON(*main_);
     // Without a transport the connect timeout reports the failure.
     if (closed_ || source_ || !connection_) {
         return;
@@ -191,6 +194,7 @@ void StudioPeer::start(int width, int height, StudioPreset preset) {
 }
 
 void StudioPeer::apply(const StudioStreamConfiguration& configuration) {
+    QUILLORY_CHECK_ON(*main_);
     if (closed_ || !hasSender_ || configuration.width < 1 || configuration.height < 1) {
         return;
     }
@@ -223,6 +227,7 @@ void StudioPeer::apply(const StudioStreamConfiguration& configuration) {
 
 void StudioPeer::submit(const StudioEncoderFeedback& feedback,
                         const std::optional<StudioMediaInterval>& interval) {
+    QUILLORY_CHECK_ON(*main_);
     if (closed_) {
         return;
     }
@@ -230,12 +235,14 @@ void StudioPeer::submit(const StudioEncoderFeedback& feedback,
 }
 
 void StudioPeer::receive(const StudioSignal& signal) {
+    QUILLORY_CHECK_ON(*main_);
     if (!closed_) {
         negotiation_->receive(signal);
     }
 }
 
 StudioFrameSink StudioPeer::makeFrameSink() const {
+    QUILLORY_CHECK_ON(*main_);
     if (!source_) {
         return {};
     }
@@ -248,6 +255,7 @@ StudioFrameSink StudioPeer::makeFrameSink() const {
 }
 
 void StudioPeer::close() {
+    QUILLORY_CHECK_ON(*main_);
     if (closed_) {
         return;
     }
@@ -275,12 +283,14 @@ void StudioPeer::close() {
 }
 
 void StudioPeer::trackAdded(const std::shared_ptr<PeerRemoteVideoTrack>& track) {
+    QUILLORY_CHECK_ON(*main_);
     if (!closed_) {
         call(onTrack, track);
     }
 }
 
 void StudioPeer::connectionStateChanged(PeerConnectionState state) {
+    QUILLORY_CHECK_ON(*main_);
     if (closed_) {
         return;
     }
@@ -302,6 +312,7 @@ void StudioPeer::connectionStateChanged(PeerConnectionState state) {
 }
 
 void StudioPeer::connected() {
+    QUILLORY_CHECK_ON(*main_);
     admission_->open();
     if (connectedOnce_) {
         adaptation_->resume();
@@ -321,6 +332,7 @@ void StudioPeer::connected() {
 }
 
 void StudioPeer::disconnected() {
+    QUILLORY_CHECK_ON(*main_);
     admission_->close();
     adaptation_->suspend();
     if (watch_->inGrace()) {
@@ -339,6 +351,7 @@ void StudioPeer::disconnected() {
 }
 
 void StudioPeer::statisticsArrived(const StudioStatisticsReport& report, double receivedAt) {
+    QUILLORY_CHECK_ON(*main_);
     if (closed_) {
         return;
     }
@@ -348,6 +361,7 @@ void StudioPeer::statisticsArrived(const StudioStatisticsReport& report, double 
 }
 
 void StudioPeer::statistics(std::function<void(const StudioStatisticsReport&)> completion) {
+    QUILLORY_CHECK_ON(*main_);
     if (closed_ || !connection_) {
         return;
     }
@@ -357,6 +371,7 @@ void StudioPeer::statistics(std::function<void(const StudioStatisticsReport&)> c
 void StudioPeer::operatingPointHandedOff(const StudioOperatingPoint& target,
                                          std::uint64_t configurationToken,
                                          std::uint64_t formatToken) {
+    QUILLORY_CHECK_ON(*main_);
     if (closed_ || configurationToken_ != configurationToken) {
         return;
     }
@@ -385,6 +400,7 @@ void StudioPeer::operatingPointHandedOff(const StudioOperatingPoint& target,
 void StudioPeer::operatingPointCompleted(const StudioOperatingPoint& target,
                                          std::uint64_t configurationToken,
                                          std::uint64_t formatToken, bool success) {
+    QUILLORY_CHECK_ON(*main_);
     if (closed_ || configurationToken_ != configurationToken || formatToken_ != formatToken) {
         return;
     }

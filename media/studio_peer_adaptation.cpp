@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/dispatch/sequence_checker.h"
 #include "platform/log/logger.h"
 
 namespace quillory {
@@ -17,6 +18,7 @@ template <typename Work>
 void StudioPeerAdaptation::post(Work work) {
     controlQueue_->post([weak = weak_from_this(), work = std::move(work)] {
         if (auto self = weak.lock()) {
+            QUILLORY_CHECK_ON(*self->controlQueue_);
             work(*self);
         }
     });
@@ -93,6 +95,7 @@ void StudioPeerAdaptation::close() {
 }
 
 void StudioPeerAdaptation::scheduleDeadline() {
+    QUILLORY_CHECK_ON(*controlQueue_);
     deadline_.cancel();
     if (closed_ || !policy_ || !policy_->nextDeadline()) {
         return;
@@ -106,6 +109,7 @@ void StudioPeerAdaptation::scheduleDeadline() {
 }
 
 void StudioPeerAdaptation::deadlineReached(std::uint64_t token) {
+    QUILLORY_CHECK_ON(*controlQueue_);
     if (closed_ || token_ != token) {
         return;
     }
@@ -123,6 +127,7 @@ void StudioPeerAdaptation::deadlineReached(std::uint64_t token) {
 
 void StudioPeerAdaptation::handOff(const StudioOperatingPoint& target,
                                    std::uint64_t configurationToken) {
+    QUILLORY_CHECK_ON(*controlQueue_);
     deadline_.cancel();
     // Debug only (QUILLORY_DEBUG=media): why a stream stepped, for a user's report.
     static const Logger logger("media", "adaptation");

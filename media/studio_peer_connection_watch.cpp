@@ -2,16 +2,20 @@
 
 #include <utility>
 
+#include "platform/dispatch/sequence_checker.h"
+
 namespace quillory {
 
 StudioPeerConnectionWatch::StudioPeerConnectionWatch(std::shared_ptr<Executor> main)
     : main_(std::move(main)) {}
 
 void StudioPeerConnectionWatch::startConnectTimeout(double seconds, std::function<void()> expired) {
+    QUILLORY_CHECK_ON(*main_);
     connectTimeout_ = main_->after(seconds, std::move(expired));
 }
 
 void StudioPeerConnectionWatch::startGrace(double seconds, std::function<void()> expired) {
+    QUILLORY_CHECK_ON(*main_);
     const std::uint64_t generation = ++lastGeneration_;
     graceGeneration_ = generation;
     grace_ =
@@ -24,6 +28,7 @@ void StudioPeerConnectionWatch::startGrace(double seconds, std::function<void()>
 }
 
 void StudioPeerConnectionWatch::connected() {
+    QUILLORY_CHECK_ON(*main_);
     connectTimeout_.cancel();
     graceGeneration_.reset();
     grace_.reset();

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/dispatch/sequence_checker.h"
+
 namespace quillory {
 
 namespace {
@@ -18,22 +20,26 @@ StudioPeerNegotiation::StudioPeerNegotiation(std::shared_ptr<Executor> main,
     : main_(std::move(main)), transport_(std::move(transport)), callbacks_(std::move(callbacks)) {}
 
 void StudioPeerNegotiation::close() {
+    QUILLORY_CHECK_ON(*main_);
     closed_ = true;
 }
 
 void StudioPeerNegotiation::fail(const char* message) {
+    QUILLORY_CHECK_ON(*main_);
     if (callbacks_.failed) {
         callbacks_.failed(message);
     }
 }
 
 void StudioPeerNegotiation::offer() {
+    QUILLORY_CHECK_ON(*main_);
     if (auto transport = transport_.lock(); transport && !closed_) {
         transport->createOffer(descriptionCompletion());
     }
 }
 
 CreateDescriptionCompletion StudioPeerNegotiation::descriptionCompletion() {
+    QUILLORY_CHECK_ON(*main_);
     return [weak = weak_from_this(), main = main_](std::optional<SessionDescription> description,
                                                    std::string error) {
         main->post([weak, description = std::move(description), error = std::move(error)] {
@@ -46,6 +52,7 @@ CreateDescriptionCompletion StudioPeerNegotiation::descriptionCompletion() {
 
 void StudioPeerNegotiation::descriptionCreated(const std::optional<SessionDescription>& description,
                                                const std::string& error) {
+    QUILLORY_CHECK_ON(*main_);
     if (closed_) {
         return;
     }
@@ -68,6 +75,7 @@ void StudioPeerNegotiation::descriptionCreated(const std::optional<SessionDescri
 }
 
 void StudioPeerNegotiation::localDescriptionSet(const std::string& error) {
+    QUILLORY_CHECK_ON(*main_);
     if (closed_) {
         return;
     }
@@ -79,6 +87,7 @@ void StudioPeerNegotiation::localDescriptionSet(const std::string& error) {
 }
 
 void StudioPeerNegotiation::sendLocalDescription() {
+    QUILLORY_CHECK_ON(*main_);
     auto transport = transport_.lock();
     if (closed_ || sentDescription_ || !transport) {
         return;
@@ -97,6 +106,7 @@ void StudioPeerNegotiation::sendLocalDescription() {
 }
 
 void StudioPeerNegotiation::receive(const StudioSignal& signal) {
+    QUILLORY_CHECK_ON(*main_);
     auto transport = transport_.lock();
     if (closed_ || remoteSet_ || !signal.isValid() || !signal.sdp || !transport) {
         return;
@@ -121,6 +131,7 @@ void StudioPeerNegotiation::receive(const StudioSignal& signal) {
 }
 
 void StudioPeerNegotiation::remoteDescriptionSet(bool wasOffer, const std::string& error) {
+    QUILLORY_CHECK_ON(*main_);
     if (closed_) {
         return;
     }

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/dispatch/sequence_checker.h"
+
 namespace quillory {
 
 StudioPeerStatistics::StudioPeerStatistics(std::shared_ptr<Executor> main,
@@ -13,6 +15,7 @@ StudioPeerStatistics::StudioPeerStatistics(std::shared_ptr<Executor> main,
       timing_(timing) {}
 
 void StudioPeerStatistics::begin(std::weak_ptr<PeerTransport> transport, Delivery delivery) {
+    QUILLORY_CHECK_ON(*main_);
     if (stopped_ || timer_) {
         return;
     }
@@ -22,6 +25,7 @@ void StudioPeerStatistics::begin(std::weak_ptr<PeerTransport> transport, Deliver
 }
 
 void StudioPeerStatistics::stop() {
+    QUILLORY_CHECK_ON(*main_);
     stopped_ = true;
     timer_.reset();
     watchdog_.cancel();
@@ -30,6 +34,7 @@ void StudioPeerStatistics::stop() {
 
 // The main queue has no repeating timer: each tick arms the next.
 void StudioPeerStatistics::schedule() {
+    QUILLORY_CHECK_ON(*main_);
     timer_ = main_->after(timing_.intervalSeconds, [weak = weak_from_this()] {
         if (auto self = weak.lock()) {
             self->tick();
@@ -38,6 +43,7 @@ void StudioPeerStatistics::schedule() {
 }
 
 void StudioPeerStatistics::tick() {
+    QUILLORY_CHECK_ON(*main_);
     if (stopped_) {
         return;
     }
@@ -54,27 +60,31 @@ void StudioPeerStatistics::tick() {
             self->pending_ = false;
         }
     });
-    statisticsQueue_->post(
-        [transport = transport_, weak = weak_from_this(), main = main_, clock = clock_, request] {
-            auto connection = transport.lock();
-            if (!connection) {
-                return;
-            }
-            connection->requestStatistics(
-                [weak, main, clock, request](std::optional<StudioStatisticsReport> report) {
-                    const double receivedAt = clock->nowSeconds();
-                    main->post([weak, request, report = std::move(report), receivedAt]() mutable {
-                        if (auto self = weak.lock()) {
-                            self->arrived(request, std::move(report), receivedAt);
-                        }
-                    });
+    // The queue is held plainly: it runs the work, so it outlives it, and a strong hold could
+    // end the queue on its own thread.
+    statisticsQueue_->post([transport = transport_, weak = weak_from_this(), main = main_,
+                            clock = clock_, queue = statisticsQueue_.get(), request] {
+        QUILLORY_CHECK_ON(*queue);
+        auto connection = transport.lock();
+        if (!connection) {
+            return;
+        }
+        connection->requestStatistics(
+            [weak, main, clock, request](std::optional<StudioStatisticsReport> report) {
+                const double receivedAt = clock->nowSeconds();
+                main->post([weak, request, report = std::move(report), receivedAt]() mutable {
+                    if (auto self = weak.lock()) {
+                        self->arrived(request, std::move(report), receivedAt);
+                    }
                 });
-        });
+            });
+    });
 }
 
 void StudioPeerStatistics::arrived(std::uint64_t request,
                                    std::optional<StudioStatisticsReport> report,
                                    double receivedAt) {
+    QUILLORY_CHECK_ON(*main_);
     if (stopped_ || !pending_ || request_ != request) {
         return;
     }
@@ -90,11 +100,13 @@ void StudioPeerStatistics::arrived(std::uint64_t request,
 void StudioPeerStatistics::requestOnce(
     std::weak_ptr<PeerTransport> transport,
     std::function<void(const StudioStatisticsReport&)> completion) {
+    QUILLORY_CHECK_ON(*main_);
     if (stopped_) {
         return;
     }
     statisticsQueue_->post([transport = std::move(transport), weak = weak_from_this(), main = main_,
-                            completion = std::move(completion)] {
+                            queue = statisticsQueue_.get(), completion = std::move(completion)] {
+        QUILLORY_CHECK_ON(*queue);
         auto connection = transport.lock();
         if (!connection) {
             return;
