@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/dispatch/sequence_checker.h"
 #include "platform/process/process_info.h"
 
 namespace quillory {
@@ -86,6 +87,7 @@ int StudioHardwareEncoder::frameInterval() const {
 }
 
 int StudioHardwareEncoder::start(const VideoEncoderSettings& settings) {
+    QUILLORY_CHECK_ON(queue_);
     teardown();
     failed_ = false;
     startupFailure_ = noEncoder;
@@ -111,6 +113,7 @@ int StudioHardwareEncoder::start(const VideoEncoderSettings& settings) {
 }
 
 bool StudioHardwareEncoder::configureSession() {
+    QUILLORY_CHECK_ON(queue_);
     // The codec refuses a zero rate at open, so this is checked first.
     if (bitrate_ == 0) {
         startupFailure_ = zeroBitrate;
@@ -172,6 +175,7 @@ bool StudioHardwareEncoder::configureSession() {
 
 bool StudioHardwareEncoder::recordFailure(const std::optional<VideoError>& error,
                                           const std::string& step) {
+    QUILLORY_CHECK_ON(queue_);
     if (!error) {
         return true;
     }
@@ -181,6 +185,7 @@ bool StudioHardwareEncoder::recordFailure(const std::optional<VideoError>& error
 }
 
 bool StudioHardwareEncoder::applyBitrate() {
+    QUILLORY_CHECK_ON(queue_);
     if (!recordFailure(codec_->setBitrate(bitrate_), "AverageBitRate")) {
         return false;
     }
@@ -192,6 +197,7 @@ bool StudioHardwareEncoder::applyBitrate() {
 }
 
 int StudioHardwareEncoder::updateBitrate(std::uint32_t kbps) {
+    QUILLORY_CHECK_ON(queue_);
     bitrate_ = kbps;
     const std::int64_t bitsPerSecond = static_cast<std::int64_t>(kbps) * 1000;
     traceEvent(Stage::encoderAllocation, nullptr, generation_, static_cast<double>(bitsPerSecond));
@@ -264,6 +270,7 @@ void StudioHardwareEncoder::schedulePump() {
 }
 
 void StudioHardwareEncoder::pump() {
+    QUILLORY_CHECK_ON(queue_);
     Job job;
     Uuid generation;
     bool forced = false;
@@ -341,6 +348,7 @@ void StudioHardwareEncoder::pump() {
 }
 
 bool StudioHardwareEncoder::applyCadence() {
+    QUILLORY_CHECK_ON(queue_);
     const int desired = usableCadence(shared_.desiredCadence->framesPerSecond());
     if (desired == cadence_) {
         return true;
@@ -356,6 +364,7 @@ bool StudioHardwareEncoder::applyCadence() {
 }
 
 std::shared_ptr<PixelBuffer> StudioHardwareEncoder::preparePixelBuffer(const VideoFrame& frame) {
+    QUILLORY_CHECK_ON(queue_);
     if (!frame.buffer) {
         return nullptr;
     }
@@ -371,6 +380,7 @@ std::shared_ptr<PixelBuffer> StudioHardwareEncoder::preparePixelBuffer(const Vid
 }
 
 void StudioHardwareEncoder::outputsReady(double readyAt) {
+    QUILLORY_CHECK_ON(queue_);
     if (!codec_) {
         return;
     }
@@ -381,6 +391,7 @@ void StudioHardwareEncoder::outputsReady(double readyAt) {
 
 void StudioHardwareEncoder::handleOutputs(const std::vector<StudioCodecOutput>& outputs,
                                           std::optional<double> readyAt) {
+    QUILLORY_CHECK_ON(queue_);
     for (const StudioCodecOutput& output : outputs) {
         const auto found = inCodec_.find(output.pts);
         if (found == inCodec_.end()) {
@@ -395,6 +406,7 @@ void StudioHardwareEncoder::handleOutputs(const std::vector<StudioCodecOutput>& 
 void StudioHardwareEncoder::handleOutput(const EncodingContext& context,
                                          const StudioCodecOutput& output,
                                          std::optional<double> queuedAt) {
+    QUILLORY_CHECK_ON(queue_);
     if (context.generation != generation_) {
         return;
     }
@@ -465,6 +477,7 @@ void StudioHardwareEncoder::handleOutput(const EncodingContext& context,
 }
 
 void StudioHardwareEncoder::fail(const std::string& message) {
+    QUILLORY_CHECK_ON(queue_);
     if (failed_) {
         return;
     }
@@ -483,6 +496,7 @@ void StudioHardwareEncoder::recordDiscardedRaw(const Uuid& generation, bool keyf
 }
 
 void StudioHardwareEncoder::teardown() {
+    QUILLORY_CHECK_ON(queue_);
     shared_.feedback->closeEpoch(generation_);
     {
         std::lock_guard lock(lock_);
