@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/dispatch/main_queue.h"
+#include "platform/dispatch/sequence_checker.h"
 
 namespace quillory {
 
@@ -105,6 +106,7 @@ CaptureStreamConfiguration DisplayCapture::configuration(CaptureSize size,
 }
 
 void DisplayCapture::start(Completion completion) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (stopped_ || started_) {
         completion(std::nullopt);
         return;
@@ -165,6 +167,7 @@ void DisplayCapture::start(Completion completion) {
 
 void DisplayCapture::update(int longSideLimit, const std::optional<StudioViewport>& viewport,
                             Completion completion) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (stopped_) {
         completion(std::nullopt);
         return;
@@ -205,6 +208,7 @@ void DisplayCapture::update(int longSideLimit, const std::optional<StudioViewpor
 }
 
 void DisplayCapture::updateFramesPerSecond(int framesPerSecond, Completion completion) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (stopped_ || framesPerSecond == framesPerSecond_ || framesPerSecond <= 0) {
         completion(std::nullopt);
         return;
@@ -241,6 +245,7 @@ void DisplayCapture::updateFramesPerSecond(int framesPerSecond, Completion compl
 }
 
 void DisplayCapture::stop() {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (stopped_) {
         return;
     }
@@ -277,6 +282,7 @@ void DisplayCapture::requestRefresh() {
 }
 
 void DisplayCapture::deliverRefresh() {
+    QUILLORY_CHECK_ON(*queue_);
     if (refreshStopped_ || !refreshImage_) {
         return;
     }
@@ -288,11 +294,13 @@ void DisplayCapture::deliverRefresh() {
 }
 
 void DisplayCapture::cancelRefresh() {
+    QUILLORY_CHECK_ON(*queue_);
     refreshWork_.cancel();
     refreshImage_.reset();
 }
 
 void DisplayCapture::handleFrame(const CaptureFrame& frame) {
+    QUILLORY_CHECK_ON(*queue_);
     if (refreshStopped_ || frame.status == CaptureFrameStatus::idle) {
         return;
     }
@@ -315,6 +323,7 @@ void DisplayCapture::handleFrame(const CaptureFrame& frame) {
 }
 
 bool DisplayCapture::isSourceAvailable() const {
+    QUILLORY_CHECK_ON(*queue_);
     const auto& desktop = *environment_.desktop;
     if (const auto* display = source_.displayInfo()) {
         const auto now = desktop.display(display->id);
@@ -337,6 +346,7 @@ void DisplayCapture::reportSource(bool available, const char* failure) {
 }
 
 void DisplayCapture::armSourceWatch() {
+    QUILLORY_CHECK_MAIN_THREAD();
     std::weak_ptr<DisplayCapture> weak = weak_from_this();
     // The check asks the X server and waits for its answer: on the capture queue, never on the
     // main thread. The next check is armed once this one has answered.
