@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/session/input_control.h"
+#include "platform/dispatch/sequence_checker.h"
 #include "platform/log/logger.h"
 #include "platform/text/text_units.h"
 #include "protocol/image_rules.h"
@@ -71,6 +72,7 @@ MacSession::~MacSession() {
 }
 
 void MacSession::wire() {
+    QUILLORY_CHECK_MAIN_THREAD();
     input_->observeInputSourceChanges();
     const std::weak_ptr<MacSession> weak = weak_from_this();
     if (env_.grant) {
@@ -166,6 +168,7 @@ void MacSession::wire() {
 // Starting and listening.
 
 void MacSession::start(const std::optional<QString>& name) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (!sessionActive_ || !awake_) {
         return;
     }
@@ -189,6 +192,7 @@ void MacSession::start(const std::optional<QString>& name) {
 }
 
 void MacSession::listenerReady() {
+    QUILLORY_CHECK_MAIN_THREAD();
     publishListening(true);
     if (!channel_) {
         publishConnectionState(MacConnectionState::idle);
@@ -198,18 +202,21 @@ void MacSession::listenerReady() {
 }
 
 void MacSession::listenerFailed(const std::string& description) {
+    QUILLORY_CHECK_MAIN_THREAD();
     suspend();
     fail(text(description));
     scheduleListenerRetry();
 }
 
 void MacSession::fail(const QString& message) {
+    QUILLORY_CHECK_MAIN_THREAD();
     setStatus(message);
     publishFailureMessage(message);
     publishConnectionState(MacConnectionState::failed);
 }
 
 void MacSession::scheduleListenerRetry() {
+    QUILLORY_CHECK_MAIN_THREAD();
     std::weak_ptr<MacSession> weak = weak_from_this();
     listenerRecovery_.scheduleRetry([weak] {
         if (auto self = weak.lock()) {
@@ -219,6 +226,7 @@ void MacSession::scheduleListenerRetry() {
 }
 
 void MacSession::publishStoreDevices() {
+    QUILLORY_CHECK_MAIN_THREAD();
     QList<SavedDevice> devices;
     for (const RememberedDevice& device : store_->peers()) {
         devices.append(SavedDevice{text(device.id()), text(device.name)});
@@ -227,6 +235,7 @@ void MacSession::publishStoreDevices() {
 }
 
 QString MacSession::advertisedName(const std::optional<QString>& name) const {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (name && !name->isEmpty()) {
         return *name;
     }
@@ -235,6 +244,7 @@ QString MacSession::advertisedName(const std::optional<QString>& name) const {
 }
 
 std::optional<DisplayGeometry> MacSession::mainDisplaySize() const {
+    QUILLORY_CHECK_MAIN_THREAD();
     const auto display = env_.desktop ? env_.desktop->mainDisplay() : std::nullopt;
     if (!display) {
         return std::nullopt;
@@ -249,6 +259,7 @@ std::optional<DisplayGeometry> MacSession::mainDisplaySize() const {
 }
 
 QSize MacSession::mainDisplayPixelSize() const {
+    QUILLORY_CHECK_MAIN_THREAD();
     const auto size = mainDisplaySize();
     return size ? QSize(static_cast<int>(size->width), static_cast<int>(size->height)) : QSize();
 }
@@ -256,6 +267,7 @@ QSize MacSession::mainDisplayPixelSize() const {
 // Accepting a tablet.
 
 void MacSession::accept(StreamConnection connection) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (channel_ || !store_) {
         connection.cancel();
         return;
@@ -307,6 +319,7 @@ auto MacSession::guarded(const std::shared_ptr<SessionChannel>& channel, Handler
 PenChannelEvents MacSession::channelEvents(const std::shared_ptr<SessionChannel>& channel,
                                            const PeerSlot& slot,
                                            const SessionInputReceivers& receivers) {
+    QUILLORY_CHECK_MAIN_THREAD();
     PenChannelEvents events;
     events.onPeer =
         guarded(channel, [slot](MacSession& self, const RememberedDevice& device,
@@ -341,6 +354,7 @@ PenChannelEvents MacSession::channelEvents(const std::shared_ptr<SessionChannel>
 }
 
 void MacSession::onPeer(const PeerSlot& slot, const RememberedDevice& device, const Uuid& intent) {
+    QUILLORY_CHECK_MAIN_THREAD();
     // Another tablet than the interrupted one: a later stop or forget must not be recorded
     // against the earlier tablet's intent.
     if (activePeer_ && *activePeer_ != device.id()) {
@@ -353,6 +367,7 @@ void MacSession::onPeer(const PeerSlot& slot, const RememberedDevice& device, co
 }
 
 void MacSession::onReady(const PeerSlot& slot, const SessionInputReceivers& receivers) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (*slot) {
         setActivePeer((*slot)->first.id());
         activeIntent_ = (*slot)->second;
@@ -380,6 +395,7 @@ void MacSession::onReady(const PeerSlot& slot, const SessionInputReceivers& rece
 }
 
 void MacSession::onEnded(const ConnectionEnd& end) {
+    QUILLORY_CHECK_MAIN_THREAD();
     const bool recovering = end.isInterrupted() && activeIntent_.has_value();
     publishRecovering(recovering);
     if (!end.isInterrupted()) {
@@ -413,6 +429,7 @@ void MacSession::onEnded(const ConnectionEnd& end) {
 // Suspending, stopping, disconnecting.
 
 void MacSession::closeChannel(ConnectionEnd end, SessionChannel::Cause cause) {
+    QUILLORY_CHECK_MAIN_THREAD();
     // Dropped before it reports its end, so that report changes nothing.
     if (auto taken = std::exchange(channel_, nullptr)) {
         taken->close(std::move(end), cause);
@@ -420,6 +437,7 @@ void MacSession::closeChannel(ConnectionEnd end, SessionChannel::Cause cause) {
 }
 
 void MacSession::resetLinkState() {
+    QUILLORY_CHECK_MAIN_THREAD();
     input_->reset();
     publishConnected(false);
     publishPairingCode({});
@@ -430,6 +448,7 @@ void MacSession::resetLinkState() {
 }
 
 void MacSession::suspend() {
+    QUILLORY_CHECK_MAIN_THREAD();
     listenerRecovery_.cancel();
     closeChannel(ConnectionEnd(ConnectionEnd::Case::interrupted),
                  SessionChannel::Cause::systemPaused);
@@ -443,6 +462,7 @@ void MacSession::suspend() {
 }
 
 void MacSession::stop(bool explicitQuit) {
+    QUILLORY_CHECK_MAIN_THREAD();
     listenerRecovery_.cancel();
     if (explicitQuit) {
         // The tablet must see the "stop" line, not an interruption: give it a moment to leave.
@@ -462,10 +482,12 @@ void MacSession::stop(bool explicitQuit) {
 }
 
 void MacSession::disconnect() {
+    QUILLORY_CHECK_MAIN_THREAD();
     disconnectChannel();
 }
 
 std::shared_ptr<SessionChannel> MacSession::disconnectChannel() {
+    QUILLORY_CHECK_MAIN_THREAD();
     studio_->reset(false);
     bool saved = true;
     if (activePeer_ && activeIntent_ && store_) {
@@ -496,11 +518,13 @@ std::shared_ptr<SessionChannel> MacSession::disconnectChannel() {
 }
 
 void MacSession::setActivePeer(std::optional<std::string> key) {
+    QUILLORY_CHECK_MAIN_THREAD();
     activePeer_ = std::move(key);
     publishActivePeer(activePeer_ ? text(*activePeer_) : QString());
 }
 
 bool MacSession::approvePairing() {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (!channel_ || !channel_->approve()) {
         return false;
     }
@@ -509,6 +533,7 @@ bool MacSession::approvePairing() {
 }
 
 void MacSession::closeUnverified() {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (channel_ && !channel_->isClosing()) {
         channel_->close(ConnectionEnd(ConnectionEnd::Case::verification),
                         SessionChannel::Cause::application);
@@ -516,6 +541,7 @@ void MacSession::closeUnverified() {
 }
 
 void MacSession::setSleeping(bool sleeping) {
+    QUILLORY_CHECK_MAIN_THREAD();
     awake_ = !sleeping;
     if (sleeping) {
         suspend();
@@ -525,6 +551,7 @@ void MacSession::setSleeping(bool sleeping) {
 }
 
 void MacSession::setSessionActive(bool active) {
+    QUILLORY_CHECK_MAIN_THREAD();
     sessionActive_ = active;
     if (active) {
         start(std::nullopt);
@@ -536,6 +563,7 @@ void MacSession::setSessionActive(bool active) {
 // Controls.
 
 void MacSession::handleControls(const ControlsSignal& signal) {
+    QUILLORY_CHECK_MAIN_THREAD();
     switch (signal.kind) {
         case ControlsSignal::Kind::listCommands:
             listCommands(signal);
@@ -556,6 +584,7 @@ void MacSession::handleControls(const ControlsSignal& signal) {
 }
 
 void MacSession::listCommands(const ControlsSignal& signal) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (!signal.applicationID) {
         sendControls({}, signal, "desktop");
         return;
@@ -581,6 +610,7 @@ void MacSession::listCommands(const ControlsSignal& signal) {
 
 void MacSession::sendControls(const std::vector<MenuCommand>& commands,
                               const ControlsSignal& request, const std::string& applicationID) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (!channel_) {
         return;
     }
@@ -607,6 +637,7 @@ void MacSession::sendControls(const std::vector<MenuCommand>& commands,
 }
 
 void MacSession::record(const ControlsSignal& signal) {
+    QUILLORY_CHECK_MAIN_THREAD();
     const std::optional<std::string> described =
         desktopContext_ ? std::optional(desktopContext_->applicationID) : std::nullopt;
     if (signal.name && signal.applicationID == described) {
@@ -632,6 +663,7 @@ void MacSession::record(const ControlsSignal& signal) {
 
 void MacSession::finishRecording(const std::optional<std::vector<DesktopKey>>& keys,
                                  const ControlsSignal& request) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (recordingID_ != request.id) {
         return;
     }
@@ -653,6 +685,7 @@ void MacSession::finishRecording(const std::optional<std::vector<DesktopKey>>& k
 // Input policy and desktop context.
 
 void MacSession::updateInputState() {
+    QUILLORY_CHECK_MAIN_THREAD();
     const bool enabled = activePeer_ && env_.controlPreferences.isEnabled(*activePeer_) &&
                          connected() && sessionActive_ && awake_ && !pencilTestActive() &&
                          inputAccessGranted();
@@ -678,10 +711,12 @@ MacSession::Described MacSession::describeApplication(const std::optional<Applic
 }
 
 std::optional<ApplicationInfo> MacSession::frontmost() const {
+    QUILLORY_CHECK_MAIN_THREAD();
     return env_.desktop ? env_.desktop->frontmostApplication() : std::nullopt;
 }
 
 std::optional<ApplicationInfo> MacSession::servedApplication() const {
+    QUILLORY_CHECK_MAIN_THREAD();
     auto front = frontmost();
     if (!front || front->processID != env_.ownProcessID) {
         return front;
@@ -694,6 +729,7 @@ std::optional<ApplicationInfo> MacSession::servedApplication() const {
 }
 
 void MacSession::refreshDesktopContext(bool force) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (!connected()) {
         desktopContext_.reset();
         cancelArtwork();
@@ -743,6 +779,7 @@ void MacSession::refreshDesktopContext(bool force) {
 }
 
 void MacSession::cancelArtwork() {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (contextArtwork_) {
         *contextArtwork_ = true;
         contextArtwork_.reset();
@@ -750,6 +787,7 @@ void MacSession::cancelArtwork() {
 }
 
 void MacSession::renderIcon(const ApplicationInfo& front, const DesktopContext& context) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (!env_.icons) {
         return;
     }
@@ -780,17 +818,20 @@ void MacSession::renderIcon(const ApplicationInfo& front, const DesktopContext& 
 }
 
 void MacSession::handleStudioMapping(const DesktopInputTarget& target) {
+    QUILLORY_CHECK_MAIN_THREAD();
     input_->setTarget(target);
     refreshDesktopContext(true);
 }
 
 void MacSession::handleInputBoundary() {
+    QUILLORY_CHECK_MAIN_THREAD();
     input_->reset();
     updateInputState();
     refreshDesktopContext(true);
 }
 
 void MacSession::handleScreenChange() {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (channel_) {
         channel_->setLocalDisplay(mainDisplaySize());
     }
@@ -803,6 +844,7 @@ void MacSession::handleScreenChange() {
 // The views' operations.
 
 bool MacSession::inputAccessGranted() {
+    QUILLORY_CHECK_MAIN_THREAD();
     const bool granted = env_.hasInputPermission && env_.hasInputPermission();
     if (accessFollower_) {
         accessFollower_->accessObserved(granted);
@@ -811,6 +853,7 @@ bool MacSession::inputAccessGranted() {
 }
 
 void MacSession::requestInputAccess() {
+    QUILLORY_CHECK_MAIN_THREAD();
     const bool granted = inputAccessGranted();
     if (!granted) {
         shell()->showPermissionGuide(SessionShell::PermissionKind::accessibility);
@@ -820,6 +863,7 @@ void MacSession::requestInputAccess() {
 }
 
 void MacSession::setDesktopControl(bool enabled) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (activePeer_) {
         env_.controlPreferences.setEnabled(enabled, *activePeer_);
         updateInputState();
@@ -830,20 +874,24 @@ void MacSession::setDesktopControl(bool enabled) {
 }
 
 bool MacSession::isDesktopControlEnabled(const QString& deviceKey) const {
+    QUILLORY_CHECK_MAIN_THREAD();
     return env_.controlPreferences.isEnabled(deviceKey.toStdString());
 }
 
 void MacSession::setPencilTestActive(bool active) {
+    QUILLORY_CHECK_MAIN_THREAD();
     publishPencilTestActive(active);
     updateInputState();
 }
 
 bool MacSession::isCurrent(const QString& deviceKey) const {
+    QUILLORY_CHECK_MAIN_THREAD();
     const std::string key = deviceKey.toStdString();
     return (activePeer_ && key == *activePeer_) || (pendingPeer_ && key == *pendingPeer_);
 }
 
 bool MacSession::forget(const QString& deviceKey) {
+    QUILLORY_CHECK_MAIN_THREAD();
     if (isCurrent(deviceKey)) {
         disconnect();
     }
