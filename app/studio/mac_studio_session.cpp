@@ -2,10 +2,7 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <set>
-#include <type_traits>
-
+#include "app/studio/hop_to.h"
 #include "app/studio/studio_source_catalog.h"
 
 namespace quillory {
@@ -44,22 +41,9 @@ class MacStudioSession::PointAnswer {
     std::function<void(bool)> completion_;
 };
 
-struct MacStudioSession::ThumbnailPass {
-    Uuid requestID;
-    std::vector<StudioSource> order;  // displays first
-    std::map<Uuid, StudioCaptureSource> catalog;
-};
-
 template <class Arg, class Work>
 std::function<void(Arg)> MacStudioSession::hop(Work work) {
-    return [weak = weak_from_this(), main = environment_.main,
-            work = std::move(work)](Arg argument) mutable {
-        main->post([weak, work, argument = std::decay_t<Arg>(std::move(argument))]() mutable {
-            if (const auto self = weak.lock()) {
-                work(*self, argument);
-            }
-        });
-    };
+    return hopTo<Arg>(environment_.main, weak_from_this(), std::move(work));
 }
 
 std::shared_ptr<MacStudioSession> MacStudioSession::create(Environment environment) {
@@ -78,7 +62,28 @@ std::shared_ptr<MacStudioSession> MacStudioSession::create(Environment environme
                                                                       openCodec);
             };
     }
-    return std::make_shared<MacStudioSession>(Private{}, std::move(environment));
+    auto session = std::make_shared<MacStudioSession>(Private{}, std::move(environment));
+    const auto& e = session->environment_;
+    session->sources_ = StudioSourceLister::create({
+        .desktop = e.desktop,
+        .main = e.main,
+        .clock = e.clock,
+        .readContent = e.readContent,
+        .capturePreview = e.capturePreview,
+        .artwork = e.artwork,
+        .applicationImage = e.applicationImage,
+        .applicationKey = e.applicationKey,
+        .observeSpace = e.observeSpace,
+        .ownProcessID = e.ownProcessID,
+        // The owner may change `send` at any time, so it is read at each signal.
+        .send =
+            [weak = std::weak_ptr<MacStudioSession>(session)](const StudioSignal& signal) {
+                if (const auto self = weak.lock(); self && self->send) {
+                    self->send(signal);
+                }
+            },
+    });
+    return session;
 }
 
 MacStudioSession::MacStudioSession(Private, Environment environment)
@@ -112,12 +117,7 @@ int MacStudioSession::cadenceFramesPerSecond(int framesPerSecond) {
 
 std::vector<std::string> MacStudioSession::previewKeys(
     const std::map<Uuid, StudioCaptureSource>& catalog) {
-    std::vector<std::string> keys;
-    keys.reserve(catalog.size());
-    for (const auto& [id, source] : catalog) {
-        keys.push_back(source.previewKey());
-    }
-    return keys;
+    return StudioSourceLister::previewKeys(catalog);
 }
 
 // MARK: Published values
@@ -177,7 +177,7 @@ void MacStudioSession::handle(const StudioSignal& signal) {
             }
             break;
         case StudioSignal::Kind::listSources:
-            listSources(signal.id);
+            sources_->listSources(signal.id);
             break;
         case StudioSignal::Kind::configure:
             configure(signal);
@@ -219,12 +219,7 @@ void MacStudioSession::tearDown() {
     if (auto pending = std::exchange(pendingCadence_, std::nullopt)) {
         (*pending->second)(false);
     }
-    if (const auto token = std::exchange(catalogTask_, nullptr)) {
-        token->cancel();
-    }
-    catalogRequestID_.reset();
-    catalogPause_.cancel();
-    previewCache_.clear();
+    sources_->cancel();
     activation_.cancel();
     if (onMappingChanged) {
         onMappingChanged(DesktopInputTarget::mainDisplay(*environment_.desktop));
@@ -253,12 +248,8 @@ void MacStudioSession::tearDown() {
 
 void MacStudioSession::reset(bool keepCatalog) {
     tearDown();
-    lastCatalog_.reset();
+    sources_->reset(keepCatalog);
     setFailure(std::nullopt);
-    if (!keepCatalog) {
-        sourceCatalog_.clear();
-    }
-    spaceRefresh_.cancel();
 }
 
 // MARK: Start
@@ -266,8 +257,8 @@ void MacStudioSession::reset(bool keepCatalog) {
 void MacStudioSession::startStream(const StudioSignal& request) {
     std::optional<StudioCaptureSource> catalogSource;
     if (request.sourceID) {
-        if (const auto found = sourceCatalog_.find(*request.sourceID);
-            found != sourceCatalog_.end()) {
+        const auto& catalog = sources_->sourceCatalog();
+        if (const auto found = catalog.find(*request.sourceID); found != catalog.end()) {
             catalogSource = found->second;
         }
     }
@@ -676,186 +667,6 @@ void MacStudioSession::finishConfiguration(const Token& token, const Uuid& strea
     if (isCurrent(streamID) && configurationTask_ == token) {
         configurationTask_.reset();
     }
-}
-
-// MARK: Catalog
-
-void MacStudioSession::listSources(const Uuid& requestID) {
-    if (const auto token = std::exchange(catalogTask_, nullptr)) {
-        token->cancel();
-    }
-    catalogPause_.cancel();
-    catalogRequestID_ = requestID;
-    lastCatalog_ = LastCatalog{.id = requestID, .at = now()};
-    observeActiveSpace();
-    const auto token = std::make_shared<CancelToken>();
-    catalogTask_ = token;
-    environment_.readContent(hop<std::optional<ShareableContent>>(
-        [token, requestID](MacStudioSession& self, const std::optional<ShareableContent>& content) {
-            self.catalogContentRead(token, requestID, content);
-        }));
-}
-
-void MacStudioSession::observeActiveSpace() {
-    if (spaceObserver_ || !environment_.observeSpace) {
-        return;
-    }
-    spaceObserver_ = environment_.observeSpace([weak = weak_from_this(), main = environment_.main] {
-        main->post([weak] {
-            if (const auto self = weak.lock()) {
-                self->activeSpaceChanged();
-            }
-        });
-    });
-}
-
-void MacStudioSession::activeSpaceChanged() {
-    if (!lastCatalog_ || now() - lastCatalog_->at >= spaceRefreshWindow) {
-        return;
-    }
-    spaceRefresh_ = environment_.main->after(
-        spaceRefreshDelay, [weak = weak_from_this(), requestID = lastCatalog_->id] {
-            if (const auto self = weak.lock()) {
-                self->refreshCatalog(requestID);
-            }
-        });
-}
-
-void MacStudioSession::refreshCatalog(const Uuid& requestID) {
-    if (lastCatalog_ && lastCatalog_->id == requestID) {
-        listSources(requestID);
-    }
-}
-
-bool MacStudioSession::isCurrentCatalog(const Token& token, const Uuid& requestID) const {
-    return !token->isCancelled() && catalogRequestID_ == requestID;
-}
-
-void MacStudioSession::sendEmptySources(const Token& token, const Uuid& requestID) {
-    if (isCurrentCatalog(token, requestID) && send) {
-        send(StudioSignal{.id = requestID,
-                          .kind = StudioSignal::Kind::sources,
-                          .sources = std::vector<StudioSource>{}});
-    }
-}
-
-void MacStudioSession::catalogContentRead(const Token& token, const Uuid& requestID,
-                                          const std::optional<ShareableContent>& content) {
-    if (!content) {
-        sendEmptySources(token, requestID);
-        return;
-    }
-    if (!isCurrentCatalog(token, requestID)) {
-        return;
-    }
-    const StudioSourceCatalog::Lookups lookups{
-        .desktop = environment_.desktop.get(),
-        .ownProcessID = environment_.ownProcessID,
-        .applicationKey = environment_.applicationKey,
-        .applicationImage =
-            [this](const ShareableWindow& window) -> std::optional<ApplicationImage> {
-            return environment_.applicationImage ? environment_.applicationImage(window)
-                                                 : std::nullopt;
-        },
-    };
-    auto pass = StudioSourceCatalog::build(*content, sourceCatalog_, applicationImages_, lookups);
-    sourceCatalog_ = pass.catalog;
-    applicationImages_ = std::move(pass.applicationImages);
-    environment_.artwork(
-        std::move(pass.sources), requestID, std::move(pass.applicationKeys), std::move(pass.images),
-        token,
-        hop<std::optional<std::vector<StudioSource>>>(
-            [token, requestID, catalog = std::move(pass.catalog)](
-                MacStudioSession& self, const std::optional<std::vector<StudioSource>>& sources) {
-                self.catalogArtworkMade(token, requestID, sources, catalog);
-            }));
-}
-
-void MacStudioSession::catalogArtworkMade(const Token& token, const Uuid& requestID,
-                                          const std::optional<std::vector<StudioSource>>& sources,
-                                          std::map<Uuid, StudioCaptureSource> catalog) {
-    if (!sources) {
-        sendEmptySources(token, requestID);
-        return;
-    }
-    if (!isCurrentCatalog(token, requestID)) {
-        return;
-    }
-    // The tablet refuses an invalid list whole, so a list is never sent invalid.
-    auto list = sendableSources(requestID, *sources);
-    if (send) {
-        send(StudioSignal{.id = requestID, .kind = StudioSignal::Kind::sources, .sources = list});
-    }
-
-    const auto keys = previewKeys(catalog);
-    const std::set<std::string> kept(keys.begin(), keys.end());
-    std::erase_if(previewCache_, [&](const auto& entry) { return !kept.contains(entry.first); });
-    auto pass = std::make_shared<ThumbnailPass>();
-    pass->requestID = requestID;
-    pass->order = std::move(list);
-    std::stable_partition(pass->order.begin(), pass->order.end(), [](const StudioSource& source) {
-        return source.kind == StudioSource::Kind::display;
-    });
-    pass->catalog = std::move(catalog);
-    thumbnailStep(token, pass, 0);
-}
-
-void MacStudioSession::thumbnailStep(const Token& token,
-                                     const std::shared_ptr<const ThumbnailPass>& pass,
-                                     std::size_t index) {
-    for (; index < pass->order.size(); ++index) {
-        if (!isCurrentCatalog(token, pass->requestID)) {
-            return;  // so is every entry after it
-        }
-        const auto found = pass->catalog.find(pass->order[index].id);
-        if (found == pass->catalog.end()) {
-            continue;
-        }
-        if (const auto cached = previewCache_.find(found->second.previewKey());
-            cached != previewCache_.end() && now() - cached->second.taken < previewReuse) {
-            sendThumbnail(token, pass, index, cached->second.data);
-            return;
-        }
-        environment_.capturePreview(
-            found->second,
-            hop<std::optional<Bytes>>(
-                [token, pass, index](MacStudioSession& self, const std::optional<Bytes>& data) {
-                    self.thumbnailCaptured(token, pass, index, data);
-                }));
-        return;
-    }
-}
-
-void MacStudioSession::thumbnailCaptured(const Token& token,
-                                         const std::shared_ptr<const ThumbnailPass>& pass,
-                                         std::size_t index, const std::optional<Bytes>& data) {
-    if (!data) {
-        thumbnailStep(token, pass, index + 1);
-        return;
-    }
-    const auto& source = pass->catalog.at(pass->order[index].id);
-    previewCache_.insert_or_assign(source.previewKey(), Preview{.data = *data, .taken = now()});
-    if (!isCurrentCatalog(token, pass->requestID)) {
-        return;
-    }
-    sendThumbnail(token, pass, index, *data);
-}
-
-void MacStudioSession::sendThumbnail(const Token& token,
-                                     const std::shared_ptr<const ThumbnailPass>& pass,
-                                     std::size_t index, const Bytes& data) {
-    if (send) {
-        send(StudioSignal{.id = pass->requestID,
-                          .kind = StudioSignal::Kind::thumbnail,
-                          .sourceID = pass->order[index].id,
-                          .thumbnail = data});
-    }
-    catalogPause_ =
-        environment_.main->after(thumbnailPause, [weak = weak_from_this(), token, pass, index] {
-            if (const auto self = weak.lock()) {
-                self->thumbnailStep(token, pass, index + 1);
-            }
-        });
 }
 
 }  // namespace quillory

@@ -17,6 +17,7 @@
 #include "app/studio/studio_capture_source.h"
 #include "app/studio/studio_hardware_encoder_factory.h"
 #include "app/studio/studio_session_capture.h"
+#include "app/studio/studio_source_lister.h"
 #include "media/studio_operating_point.h"
 #include "media/studio_peer.h"
 #include "platform/clock/clock.h"
@@ -27,8 +28,9 @@
 
 namespace quillory {
 
-// The Studio host: answers the tablet's Studio signals, owns at most one stream (peer, encoder
-// factory, capture) and keeps the catalog of shareable sources with their icons and previews.
+// The Studio host: answers the tablet's Studio signals and owns at most one stream (peer, encoder
+// factory, capture); its StudioSourceLister keeps the catalog of shareable sources with their icons
+// and previews.
 //
 // Everything runs on the main executor. Work that waits (content reads, capture start and updates,
 // icons, previews, pauses) is a chain of main-queue continuations; each link holds the session
@@ -36,21 +38,13 @@ namespace quillory {
 // either no longer holds.
 class MacStudioSession : public std::enable_shared_from_this<MacStudioSession>, public StudioHooks {
   public:
-    // The shareable content, read off the main thread; the completion may run on any thread.
-    using ContentReader = std::function<void(std::function<void(std::optional<ShareableContent>)>)>;
-    // A thumbnail JPEG of a source, taken off the main thread; the completion may run anywhere.
-    using PreviewGrabber =
-        std::function<void(const StudioCaptureSource&, std::function<void(std::optional<Bytes>)>)>;
-    // The icons of a list (StudioApplicationArtwork::artwork); the completion may run anywhere.
-    using ArtworkRenderer =
-        std::function<void(std::vector<StudioSource>, Uuid, StudioApplicationArtwork::SourceKeys,
-                           StudioApplicationArtwork::Images, std::shared_ptr<const CancelToken>,
-                           StudioApplicationArtwork::Completion)>;
+    using ContentReader = StudioSourceLister::ContentReader;
+    using PreviewGrabber = StudioSourceLister::PreviewGrabber;
+    using ArtworkRenderer = StudioSourceLister::ArtworkRenderer;
     using EncoderFactoryMaker = std::function<std::shared_ptr<StudioHardwareEncoderFactory>(
         StudioHardwareEncoderFactory::Failure onFailure)>;
-    // Registers a handler for changes of the current desktop (an EWMH "Space"); the result keeps
-    // the registration alive.
-    using SpaceObserver = std::function<std::shared_ptr<void>(std::function<void()>)>;
+    // Registers a handler for changes of the current desktop (an EWMH "Space").
+    using SpaceObserver = StudioSourceLister::SpaceObserver;
 
     // Everything outside the session. Empty function objects: `raise`, `applicationImage` and
     // `observeSpace` do nothing; the others are required unless their default is given.
@@ -86,10 +80,7 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession>, 
     enum class Published { status, active, failure };
 
     static constexpr double activationDelay = 0.35;
-    static constexpr double spaceRefreshWindow = 120.0;
-    static constexpr double spaceRefreshDelay = 0.5;
-    static constexpr double thumbnailPause = 0.08;
-    static constexpr double previewReuse = 5.0;
+    static constexpr double thumbnailPause = StudioSourceLister::thumbnailPause;
     // The pipeline, encoder and capture end on their own threads after the session does.
     static constexpr double releaseDelay = 3.0;
 
@@ -124,8 +115,10 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession>, 
         return encoderFactory_;
     }
     const std::shared_ptr<StudioSessionCapture>& capture() const { return capture_; }
-    const std::map<Uuid, StudioCaptureSource>& sourceCatalog() const { return sourceCatalog_; }
-    std::size_t cachedApplicationImages() const { return applicationImages_.size(); }
+    const std::map<Uuid, StudioCaptureSource>& sourceCatalog() const {
+        return sources_->sourceCatalog();
+    }
+    std::size_t cachedApplicationImages() const { return sources_->cachedApplicationImages(); }
 
     // The long-side limit of the capture for a preset; "balanced" when absent.
     static int longSideLimit(const std::optional<StudioPreset>& preset);
@@ -140,7 +133,6 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession>, 
     MacStudioSession(Private, Environment environment);
 
   private:
-    struct ThumbnailPass;
     class PointAnswer;
     using Token = std::shared_ptr<CancelToken>;
     // Answers an operating point exactly once: as told, else false when dropped unanswered.
@@ -155,7 +147,6 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession>, 
     // session, if it still exists.
     template <class Arg, class Work>
     std::function<void(Arg)> hop(Work work);
-    double now() const { return environment_.clock->nowSeconds(); }
 
     // Signalling and start.
     void startStream(const StudioSignal& request);
@@ -190,25 +181,6 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession>, 
                         PointCompletion completion, const std::optional<std::string>& error);
     void finishConfiguration(const Token& token, const Uuid& streamID);
 
-    // Catalog and thumbnails.
-    void listSources(const Uuid& requestID);
-    void observeActiveSpace();
-    void activeSpaceChanged();
-    void refreshCatalog(const Uuid& requestID);
-    bool isCurrentCatalog(const Token& token, const Uuid& requestID) const;
-    void catalogContentRead(const Token& token, const Uuid& requestID,
-                            const std::optional<ShareableContent>& content);
-    void catalogArtworkMade(const Token& token, const Uuid& requestID,
-                            const std::optional<std::vector<StudioSource>>& sources,
-                            std::map<Uuid, StudioCaptureSource> catalog);
-    void sendEmptySources(const Token& token, const Uuid& requestID);
-    void thumbnailStep(const Token& token, const std::shared_ptr<const ThumbnailPass>& pass,
-                       std::size_t index);
-    void thumbnailCaptured(const Token& token, const std::shared_ptr<const ThumbnailPass>& pass,
-                           std::size_t index, const std::optional<Bytes>& data);
-    void sendThumbnail(const Token& token, const std::shared_ptr<const ThumbnailPass>& pass,
-                       std::size_t index, const Bytes& data);
-
     const Environment environment_;
 
     std::optional<std::string> status_;
@@ -227,25 +199,10 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession>, 
     Token configurationTask_;
     std::optional<StudioSignal> pendingConfiguration_;
     std::optional<std::pair<StudioOperatingPoint, PointCompletion>> pendingCadence_;
-
-    std::map<Uuid, StudioCaptureSource> sourceCatalog_;
-    std::optional<Uuid> catalogRequestID_;
-    Token catalogTask_;
-    Timer catalogPause_;
-    struct LastCatalog {
-        Uuid id;
-        double at = 0;
-    };
-    std::optional<LastCatalog> lastCatalog_;
-    std::optional<std::shared_ptr<void>> spaceObserver_;
-    Timer spaceRefresh_;
     Timer release_;
-    std::map<std::string, ApplicationImage> applicationImages_;
-    struct Preview {
-        Bytes data;
-        double taken = 0;
-    };
-    std::map<std::string, Preview> previewCache_;
+
+    // The source catalog, its icons and thumbnails.
+    std::shared_ptr<StudioSourceLister> sources_;
 };
 
 }  // namespace quillory
