@@ -319,55 +319,77 @@ void MacStudioSession::contentRead(const Token& token, const StudioSignal& reque
 
 void MacStudioSession::buildStream(const Uuid& streamID, const StudioSignal& request,
                                    const StudioCaptureSource& source) {
-    const std::weak_ptr<MacStudioSession> weak = weak_from_this();
-    const auto main = environment_.main;
+    if (!mapInput(streamID, source)) {
+        return;
+    }
+    bringForward(streamID, source);
+    const auto peer = makePeer(streamID, makeEncoderFactory(streamID));
+    const int limit = longSideLimit(request.preset);
+    const CaptureSize size =
+        DisplayCapture::captureSize(source, *environment_.desktop, limit, request.viewport);
+    const std::string title = source.title(*environment_.desktop);
+    followPeer(streamID, *peer, size, title);
+    peer->start(size.width, size.height, request.preset.value_or(StudioPreset::balanced));
+    if (!isCurrent(streamID) || peer_ != peer) {
+        return;
+    }
+    startCapture(streamID, request, source, limit, peer, title);
+}
 
-    if (onMappingChanged) {
-        DesktopInputTarget target{.studioID = streamID, .bounds = source.frame()};
-        if (const auto* display = source.displayInfo()) {
-            target.displayID = display->id;
-        } else if (const auto* window = source.windowInfo()) {
-            target.windowID = window->info.id;
-            if (window->application) {
-                target.processID = window->application->processID;
-            }
-        }
-        onMappingChanged(target);
-        if (!isCurrent(streamID)) {
-            return;
+std::function<void(const std::string&)> MacStudioSession::streamFailure(const Uuid& streamID) {
+    return hop<const std::string&>([streamID](MacStudioSession& self, const std::string& message) {
+        self.streamFailed(streamID, message);
+    });
+}
+
+bool MacStudioSession::mapInput(const Uuid& streamID, const StudioCaptureSource& source) {
+    if (!onMappingChanged) {
+        return true;
+    }
+    DesktopInputTarget target{.studioID = streamID, .bounds = source.frame()};
+    if (const auto* display = source.displayInfo()) {
+        target.displayID = display->id;
+    } else if (const auto* window = source.windowInfo()) {
+        target.windowID = window->info.id;
+        if (window->application) {
+            target.processID = window->application->processID;
         }
     }
+    onMappingChanged(target);
+    return isCurrent(streamID);
+}
 
-    // A window of an application is brought forward, wherever the application runs: the window
-    // manager activates it.
-    if (const auto* window = source.windowInfo(); window && window->application) {
-        if (environment_.raise) {
-            environment_.raise(source);
-        }
-        activation_ = main->after(activationDelay, [weak, streamID] {
-            if (const auto self = weak.lock()) {
-                self->sourceActivated(streamID);
-            }
-        });
+// A window of an application is brought forward, wherever the application runs: the window
+// manager activates it.
+void MacStudioSession::bringForward(const Uuid& streamID, const StudioCaptureSource& source) {
+    const auto* window = source.windowInfo();
+    if (!window || !window->application) {
+        return;
     }
+    if (environment_.raise) {
+        environment_.raise(source);
+    }
+    activation_ = environment_.main->after(activationDelay, [weak = weak_from_this(), streamID] {
+        if (const auto self = weak.lock()) {
+            self->sourceActivated(streamID);
+        }
+    });
+}
 
-    const auto factory =
-        environment_.makeEncoderFactory([weak, main, streamID](const std::string& message) {
-            main->post([weak, streamID, message] {
-                if (const auto self = weak.lock()) {
-                    self->streamFailed(streamID, message);
-                }
-            });
-        });
-    encoderFactory_ = factory;
+std::shared_ptr<StudioHardwareEncoderFactory> MacStudioSession::makeEncoderFactory(
+    const Uuid& streamID) {
+    encoderFactory_ = environment_.makeEncoderFactory(streamFailure(streamID));
+    return encoderFactory_;
+}
 
+std::shared_ptr<StudioPeer> MacStudioSession::makePeer(
+    const Uuid& streamID, const std::shared_ptr<StudioHardwareEncoderFactory>& factory) {
     const std::string address = localAddress ? localAddress().value_or("") : "";
     const auto peer = StudioPeer::create(environment_.peer, factory, address);
     peer_ = peer;
     const std::weak_ptr<StudioPeer> weakPeer = peer;
     const std::weak_ptr<StudioHardwareEncoderFactory> weakFactory = factory;
-
-    peer->onOperatingPointChanged = [weak, streamID, weakPeer](
+    peer->onOperatingPointChanged = [weak = weak_from_this(), streamID, weakPeer](
                                         const StudioOperatingPoint& point,
                                         std::function<void(bool)> completion) {
         auto answer = std::make_shared<PointAnswer>(std::move(completion));
@@ -375,59 +397,51 @@ void MacStudioSession::buildStream(const Uuid& streamID, const StudioSignal& req
             self->operatingPointChanged(streamID, weakPeer, point, std::move(answer));
         }
     };
-    factory->feedback()->setOnUpdate(
-        [weak, main, streamID, weakPeer, weakFactory](const StudioEncoderFeedback& feedback) {
-            main->post([weak, streamID, weakPeer, weakFactory, feedback] {
-                if (const auto self = weak.lock()) {
-                    self->feedbackUpdated(streamID, weakPeer, weakFactory, feedback);
-                }
-            });
-        });
+    factory->feedback()->setOnUpdate(hop<const StudioEncoderFeedback&>(
+        [streamID, weakPeer, weakFactory](MacStudioSession& self,
+                                          const StudioEncoderFeedback& feedback) {
+            self.feedbackUpdated(streamID, weakPeer, weakFactory, feedback);
+        }));
+    return peer;
+}
 
-    const int limit = longSideLimit(request.preset);
-    const CaptureSize size =
-        DisplayCapture::captureSize(source, *environment_.desktop, limit, request.viewport);
-    const std::string title = source.title(*environment_.desktop);
-
-    peer->onStatistics = [weak, streamID](const StudioStatisticsReport&,
-                                          const std::optional<StudioMediaInterval>& interval) {
+void MacStudioSession::followPeer(const Uuid& streamID, StudioPeer& peer, CaptureSize size,
+                                  const std::string& title) {
+    const std::weak_ptr<MacStudioSession> weak = weak_from_this();
+    peer.onStatistics = [weak, streamID](const StudioStatisticsReport&,
+                                         const std::optional<StudioMediaInterval>& interval) {
         if (const auto self = weak.lock()) {
             self->statisticsArrived(streamID, interval);
         }
     };
-    peer->onDescription = [weak, streamID, size, title](const std::string& sdp) {
+    peer.onDescription = [weak, streamID, size, title](const std::string& sdp) {
         if (const auto self = weak.lock()) {
             self->sendOffer(streamID, sdp, size, title);
         }
     };
-    peer->onFailure = [weak, streamID](const std::string& message) {
+    peer.onFailure = [weak, streamID](const std::string& message) {
         if (const auto self = weak.lock()) {
             self->streamFailed(streamID, message);
         }
     };
-    peer->onRecovering = [weak, streamID, title](bool recovering) {
+    peer.onRecovering = [weak, streamID, title](bool recovering) {
         if (const auto self = weak.lock()) {
             self->recoveringChanged(streamID, recovering, title);
         }
     };
+}
 
-    peer->start(size.width, size.height, request.preset.value_or(StudioPreset::balanced));
-    if (!isCurrent(streamID) || peer_ != peer) {
-        return;
-    }
+void MacStudioSession::startCapture(const Uuid& streamID, const StudioSignal& request,
+                                    const StudioCaptureSource& source, int limit,
+                                    const std::shared_ptr<StudioPeer>& peer,
+                                    const std::string& title) {
     auto sink = peer->makeFrameSink();
     if (!sink) {
         fail(encoderUnavailableText);
         return;
     }
     capture_ = environment_.makeCapture(source, limit, request.viewport, std::move(sink),
-                                        [weak, main, streamID](const std::string& message) {
-                                            main->post([weak, streamID, message] {
-                                                if (const auto self = weak.lock()) {
-                                                    self->streamFailed(streamID, message);
-                                                }
-                                            });
-                                        });
+                                        streamFailure(streamID));
     if (!capture_) {
         fail(captureStartText);
         return;
@@ -438,7 +452,7 @@ void MacStudioSession::buildStream(const Uuid& streamID, const StudioSignal& req
             capture->requestRefresh();
         }
     };
-    peer->onConnected = [weak, streamID, weakCapture, title] {
+    peer->onConnected = [weak = weak_from_this(), streamID, weakCapture, title] {
         if (const auto self = weak.lock()) {
             self->peerConnected(streamID, weakCapture, title);
         }

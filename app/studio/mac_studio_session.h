@@ -155,6 +155,19 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession>, 
                      const std::optional<ShareableContent>& content);
     void buildStream(const Uuid& streamID, const StudioSignal& request,
                      const StudioCaptureSource& source);
+    // Posts a failure of the stream to the main executor, from any thread.
+    std::function<void(const std::string&)> streamFailure(const Uuid& streamID);
+    // Points desktop input at the source; false when that ended the stream.
+    bool mapInput(const Uuid& streamID, const StudioCaptureSource& source);
+    void bringForward(const Uuid& streamID, const StudioCaptureSource& source);
+    std::shared_ptr<StudioHardwareEncoderFactory> makeEncoderFactory(const Uuid& streamID);
+    std::shared_ptr<StudioPeer> makePeer(
+        const Uuid& streamID, const std::shared_ptr<StudioHardwareEncoderFactory>& factory);
+    void followPeer(const Uuid& streamID, StudioPeer& peer, CaptureSize size,
+                    const std::string& title);
+    void startCapture(const Uuid& streamID, const StudioSignal& request,
+                      const StudioCaptureSource& source, int limit,
+                      const std::shared_ptr<StudioPeer>& peer, const std::string& title);
     bool isCurrent(const Uuid& streamID) const { return id_ && *id_ == streamID; }
     void sendOffer(const Uuid& streamID, const std::string& sdp, CaptureSize size,
                    const std::string& title);
