@@ -4,6 +4,7 @@
 
 #include "app/studio/hop_to.h"
 #include "app/studio/studio_source_catalog.h"
+#include "platform/dispatch/sequence_checker.h"
 
 namespace quillory {
 
@@ -159,6 +160,7 @@ void MacStudioSession::setHooks(StudioHooks hooks) {
 // MARK: Signalling
 
 void MacStudioSession::handle(const StudioSignal& signal) {
+    QUILLORY_CHECK_ON(*environment_.main);
     switch (signal.kind) {
         case StudioSignal::Kind::request:
             startStream(signal);
@@ -192,6 +194,7 @@ void MacStudioSession::handle(const StudioSignal& signal) {
 }
 
 void MacStudioSession::stop() {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (id_ && send) {
         send(StudioSignal{.id = *id_, .kind = StudioSignal::Kind::stop});
     }
@@ -199,6 +202,7 @@ void MacStudioSession::stop() {
 }
 
 void MacStudioSession::fail(const std::string& message) {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (id_ && send) {
         send(StudioSignal{.id = *id_, .kind = StudioSignal::Kind::failure, .message = message});
     }
@@ -207,6 +211,7 @@ void MacStudioSession::fail(const std::string& message) {
 }
 
 void MacStudioSession::tearDown() {
+    QUILLORY_CHECK_ON(*environment_.main);
     const bool wasActive = active_;
     id_.reset();
     if (const auto token = std::exchange(startup_, nullptr)) {
@@ -247,6 +252,7 @@ void MacStudioSession::tearDown() {
 }
 
 void MacStudioSession::reset(bool keepCatalog) {
+    QUILLORY_CHECK_ON(*environment_.main);
     tearDown();
     sources_->reset(keepCatalog);
     setFailure(std::nullopt);
@@ -285,6 +291,7 @@ void MacStudioSession::startStream(const StudioSignal& request) {
 void MacStudioSession::contentRead(const Token& token, const StudioSignal& request,
                                    const std::optional<StudioCaptureSource>& catalogSource,
                                    const std::optional<ShareableContent>& content) {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (token->isCancelled() || !isCurrent(request.id)) {
         return;
     }
@@ -461,6 +468,7 @@ void MacStudioSession::startCapture(const Uuid& streamID, const StudioSignal& re
 
 void MacStudioSession::sendOffer(const Uuid& streamID, const std::string& sdp, CaptureSize size,
                                  const std::string& title) {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (!isCurrent(streamID)) {
         return;
     }
@@ -482,6 +490,7 @@ void MacStudioSession::sendOffer(const Uuid& streamID, const std::string& sdp, C
 void MacStudioSession::peerConnected(const Uuid& streamID,
                                      const std::weak_ptr<StudioSessionCapture>& weakCapture,
                                      const std::string& title) {
+    QUILLORY_CHECK_ON(*environment_.main);
     const auto capture = weakCapture.lock();
     if (!isCurrent(streamID) || !capture) {
         return;
@@ -503,6 +512,7 @@ void MacStudioSession::peerConnected(const Uuid& streamID,
 
 void MacStudioSession::recoveringChanged(const Uuid& streamID, bool recovering,
                                          const std::string& title) {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (!isCurrent(streamID)) {
         return;
     }
@@ -519,6 +529,7 @@ void MacStudioSession::recoveringChanged(const Uuid& streamID, bool recovering,
 }
 
 void MacStudioSession::streamFailed(const Uuid& streamID, const std::string& message) {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (isCurrent(streamID)) {
         fail(message);
     }
@@ -528,6 +539,7 @@ void MacStudioSession::feedbackUpdated(
     const Uuid& streamID, const std::weak_ptr<StudioPeer>& weakPeer,
     const std::weak_ptr<StudioHardwareEncoderFactory>& weakFactory,
     const StudioEncoderFeedback& feedback) {
+    QUILLORY_CHECK_ON(*environment_.main);
     const auto peer = weakPeer.lock();
     const auto factory = weakFactory.lock();
     if (!isCurrent(streamID) || !peer || !factory || peer != peer_ ||
@@ -539,6 +551,7 @@ void MacStudioSession::feedbackUpdated(
 
 void MacStudioSession::statisticsArrived(const Uuid& streamID,
                                          const std::optional<StudioMediaInterval>& interval) {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (!isCurrent(streamID) || !encoderFactory_) {
         return;
     }
@@ -549,6 +562,7 @@ void MacStudioSession::statisticsArrived(const Uuid& streamID,
 }
 
 void MacStudioSession::sourceActivated(const Uuid& streamID) {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (isCurrent(streamID) && onSourceActivated) {
         onSourceActivated();
     }
@@ -568,6 +582,7 @@ void MacStudioSession::operatingPointChanged(const Uuid& streamID,
                                              const std::weak_ptr<StudioPeer>& from,
                                              const StudioOperatingPoint& point,
                                              PointCompletion completion) {
+    QUILLORY_CHECK_ON(*environment_.main);
     const auto peer = from.lock();
     if (!isCurrent(streamID) || !peer || peer != peer_) {
         (*completion)(false);
@@ -594,6 +609,7 @@ void MacStudioSession::scheduleConfiguration() {
 }
 
 void MacStudioSession::configurationStep(const Token& token, const Uuid& streamID) {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (token->isCancelled() || !isCurrent(streamID) || !capture_ || !peer_) {
         finishConfiguration(token, streamID);
         return;
@@ -624,6 +640,7 @@ void MacStudioSession::configurationStep(const Token& token, const Uuid& streamI
 void MacStudioSession::configurationApplied(const Token& token, const Uuid& streamID,
                                             const StudioSignal& signal,
                                             const std::optional<std::string>& error) {
+    QUILLORY_CHECK_ON(*environment_.main);
     const bool current = !token->isCancelled() && isCurrent(streamID);
     if (error) {
         if (current) {
@@ -655,6 +672,7 @@ void MacStudioSession::configurationApplied(const Token& token, const Uuid& stre
 void MacStudioSession::cadenceApplied(const Token& token, const Uuid& streamID,
                                       const StudioOperatingPoint& point, PointCompletion answer,
                                       const std::optional<std::string>& error) {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (error) {
         // A refused point fails the peer, which ends the stream with its own sentence; only a
         // stream that outlives the answer ends with this one, so the tablet and the person read

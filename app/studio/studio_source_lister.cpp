@@ -5,6 +5,7 @@
 
 #include "app/studio/hop_to.h"
 #include "app/studio/studio_source_catalog.h"
+#include "platform/dispatch/sequence_checker.h"
 
 namespace quillory {
 
@@ -32,6 +33,7 @@ std::vector<std::string> StudioSourceLister::previewKeys(
 }
 
 void StudioSourceLister::cancel() {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (const auto token = std::exchange(catalogTask_, nullptr)) {
         token->cancel();
     }
@@ -41,6 +43,7 @@ void StudioSourceLister::cancel() {
 }
 
 void StudioSourceLister::reset(bool keepCatalog) {
+    QUILLORY_CHECK_ON(*environment_.main);
     lastCatalog_.reset();
     if (!keepCatalog) {
         sourceCatalog_.clear();
@@ -51,6 +54,7 @@ void StudioSourceLister::reset(bool keepCatalog) {
 // MARK: Catalog
 
 void StudioSourceLister::listSources(const Uuid& requestID) {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (const auto token = std::exchange(catalogTask_, nullptr)) {
         token->cancel();
     }
@@ -82,6 +86,7 @@ void StudioSourceLister::observeActiveSpace() {
 }
 
 void StudioSourceLister::activeSpaceChanged() {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (!lastCatalog_ || now() - lastCatalog_->at >= spaceRefreshWindow) {
         return;
     }
@@ -94,6 +99,7 @@ void StudioSourceLister::activeSpaceChanged() {
 }
 
 void StudioSourceLister::refreshCatalog(const Uuid& requestID) {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (lastCatalog_ && lastCatalog_->id == requestID) {
         listSources(requestID);
     }
@@ -113,6 +119,7 @@ void StudioSourceLister::sendEmptySources(const Token& token, const Uuid& reques
 
 void StudioSourceLister::catalogContentRead(const Token& token, const Uuid& requestID,
                                             const std::optional<ShareableContent>& content) {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (!content) {
         sendEmptySources(token, requestID);
         return;
@@ -147,6 +154,7 @@ void StudioSourceLister::catalogContentRead(const Token& token, const Uuid& requ
 void StudioSourceLister::catalogArtworkMade(const Token& token, const Uuid& requestID,
                                             const std::optional<std::vector<StudioSource>>& sources,
                                             std::map<Uuid, StudioCaptureSource> catalog) {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (!sources) {
         sendEmptySources(token, requestID);
         return;
@@ -175,6 +183,7 @@ void StudioSourceLister::catalogArtworkMade(const Token& token, const Uuid& requ
 void StudioSourceLister::thumbnailStep(const Token& token,
                                        const std::shared_ptr<const ThumbnailPass>& pass,
                                        std::size_t index) {
+    QUILLORY_CHECK_ON(*environment_.main);
     for (; index < pass->order.size(); ++index) {
         if (!isCurrentCatalog(token, pass->requestID)) {
             return;  // so is every entry after it
@@ -202,6 +211,7 @@ void StudioSourceLister::thumbnailStep(const Token& token,
 void StudioSourceLister::thumbnailCaptured(const Token& token,
                                            const std::shared_ptr<const ThumbnailPass>& pass,
                                            std::size_t index, const std::optional<Bytes>& data) {
+    QUILLORY_CHECK_ON(*environment_.main);
     if (!data) {
         thumbnailStep(token, pass, index + 1);
         return;
