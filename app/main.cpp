@@ -10,9 +10,8 @@
 
 #include "app/interface/application_icon.h"
 #include "app/interface/card_window_manager.h"
-#include "app/interface/mac_session_commands.h"
-#include "app/interface/mac_status_item_controller.h"
 #include "app/interface/scene_graph_backend.h"
+#include "app/interface/status_item_builder.h"
 #include "app/interface/update_dialog_window.h"
 #include "app/session/computer_name_cache.h"
 #include "app/session/guide_panel.h"
@@ -200,32 +199,21 @@ int main(int argc, char** argv) {
         registerCardViews(engine, *manager);
         return manager;
     };
-    std::unique_ptr<MacSessionCommands> commands;
     MacAppLifecycle* lifecycleHandle = nullptr;
-    environment.makeStatusItem = [&](SessionFacade& session,
-                                     std::function<void(QString)> openUtility) {
-        StatusItemEnvironment status;
-        status.tray = std::make_unique<QtTrayBackend>();
-        status.engine = &engine;
-        status.content = quickControls.isReady() ? &quickControls : nullptr;
-        status.desktop = &desktop;
-        status.maskCorners = !desktop.compositing();
-        auto controller =
-            std::make_unique<MacStatusItemController>(&session, openUtility, std::move(status));
-        MacStatusItemController* item = controller.get();
-        MacSessionCommands::Actions actions;
-        actions.showPanel = [item] { item->showPanelForUser(); };
-        actions.open = openUtility;
-        actions.quit = [&lifecycleHandle] {
-            if (lifecycleHandle) {
-                lifecycleHandle->quit(MacAppLifecycle::QuitRequest::user);
-            }
-        };
-        QObject::connect(item, &MacStatusItemController::quitRequested, item, actions.quit);
-        commands = std::make_unique<MacSessionCommands>(&session, std::move(actions));
-        commands->installShortcuts();
-        item->setContextMenu(commands->menu());
-        return controller;
+    StatusItemBuilder statusItem({
+        .engine = &engine,
+        .content = quickControls.isReady() ? &quickControls : nullptr,
+        .desktop = &desktop,
+        .quit =
+            [&lifecycleHandle] {
+                if (lifecycleHandle) {
+                    lifecycleHandle->quit(MacAppLifecycle::QuitRequest::user);
+                }
+            },
+    });
+    environment.makeStatusItem = [&statusItem](SessionFacade& session,
+                                               std::function<void(QString)> openUtility) {
+        return statusItem.make(session, std::move(openUtility));
     };
 
     MacAppLifecycle lifecycle(std::move(environment));
@@ -255,6 +243,6 @@ int main(int argc, char** argv) {
     lifecycle.launch();
     const int status = QApplication::exec();
     // The session has stopped inside quit(); nothing else runs once the loop has ended.
-    commands.reset();
+    statusItem.release();
     return status;
 }
