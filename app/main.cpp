@@ -112,9 +112,8 @@ void registerCardViews(QQmlEngine& engine, CardWindowManager& manager) {
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// What must hold before the application object and any thread exist.
+void prepareProcess() {
     // A malloc arena per thread costs megabytes across our thirty-odd mostly idle threads; the
     // per-thread caches keep the few busy ones off the arena locks.
     mallopt(M_ARENA_MAX, 2);
@@ -132,6 +131,63 @@ int main(int argc, char** argv) {
         qtLogger().info(
             "No graphics device: the windows are drawn by Qt Quick's software renderer");
     }
+}
+
+// The card windows' manager, made at launch with the views the engine builds.
+auto cardWindowsMaker(QQmlEngine& engine, RootPropertyNotifier& desktop) {
+    return [&engine, &desktop](SessionFacade& session, std::function<void()> finish) {
+        CardWindowManager::Environment cards;
+        cards.engine = &engine;
+        cards.finish = std::move(finish);
+        cards.compositing = [&desktop] { return desktop.compositing(); };
+        auto manager = std::make_unique<CardWindowManager>(&session, std::move(cards));
+        registerCardViews(engine, *manager);
+        return manager;
+    };
+}
+
+// The lifecycle starts the updater, learns of a pending relaunch and ends the loop through these.
+void setUpdateHooks(MacAppLifecycle::Environment& environment, MacUpdates& updates) {
+    environment.startUpdater = [&updates] { updates.startUpdater(); };
+    environment.relaunching = [&updates] {
+        return PermissionRelaunch::shared().requested() || updates.relaunching();
+    };
+    environment.endLoop = [&updates] {
+        // An update downloaded in the background goes in now; it runs at the next start.
+        updates.installOnQuit();
+        QCoreApplication::exit(0);
+    };
+}
+
+// A relaunch for a permission or an update, a quit signal, the end of the desktop session and a
+// second launch reach the lifecycle.
+void connectLifecycle(MacAppLifecycle& lifecycle, MacUpdates& updates, QuitSignals& quitSignals,
+                      SingleInstance& instance) {
+    PermissionRelaunch::shared().setQuitHook([&lifecycle] { lifecycle.quitForRelaunch(); });
+    // The new tree is in place: the watcher starts the program from the path read at start-up
+    // (by then /proc/self/exe names the old tree's new place), then this one quits.
+    updates.setRelaunch([&lifecycle] {
+        if (const auto started = startRelaunchWatcher(); !started) {
+            qtLogger().error("The relaunch after the update could not start: %s",
+                             started.error().c_str());
+        }
+        lifecycle.quitForRelaunch();
+    });
+    QObject::connect(&quitSignals, &QuitSignals::received, &lifecycle,
+                     &MacAppLifecycle::quitOnSignal);
+    // A session manager's save request ends nothing: it comes with checkpoints and with a log-out
+    // the user may still cancel. Its "die" ends the loop; the session then stops as at any system
+    // quit (a loop ended by quit() finds it done already).
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &lifecycle,
+                     [&lifecycle] { lifecycle.quit(MacAppLifecycle::QuitRequest::system); });
+    QObject::connect(&instance, &SingleInstance::reopenRequested, &lifecycle,
+                     &MacAppLifecycle::reopen);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    prepareProcess();
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillory"));
@@ -180,25 +236,8 @@ int main(int argc, char** argv) {
     environment.defaults = defaults;
     MacUpdates& updates = MacUpdates::shared();
     UpdateDialogWindow updateDialog(&engine, updates.dialog());
-    environment.startUpdater = [&updates] { updates.startUpdater(); };
-    environment.relaunching = [&updates] {
-        return PermissionRelaunch::shared().requested() || updates.relaunching();
-    };
-    environment.endLoop = [&updates] {
-        // An update downloaded in the background goes in now; it runs at the next start.
-        updates.installOnQuit();
-        QCoreApplication::exit(0);
-    };
-    environment.makeCardWindows = [&engine, &desktop](SessionFacade& session,
-                                                      std::function<void()> finish) {
-        CardWindowManager::Environment cards;
-        cards.engine = &engine;
-        cards.finish = std::move(finish);
-        cards.compositing = [&desktop] { return desktop.compositing(); };
-        auto manager = std::make_unique<CardWindowManager>(&session, std::move(cards));
-        registerCardViews(engine, *manager);
-        return manager;
-    };
+    setUpdateHooks(environment, updates);
+    environment.makeCardWindows = cardWindowsMaker(engine, desktop);
     MacAppLifecycle* lifecycleHandle = nullptr;
     StatusItemBuilder statusItem({
         .engine = &engine,
@@ -218,27 +257,8 @@ int main(int argc, char** argv) {
 
     MacAppLifecycle lifecycle(std::move(environment));
     lifecycleHandle = &lifecycle;
-    PermissionRelaunch::shared().setQuitHook([&lifecycle] { lifecycle.quitForRelaunch(); });
-    // The new tree is in place: the watcher starts the program from the path read at start-up
-    // (by then /proc/self/exe names the old tree's new place), then this one quits.
-    updates.setRelaunch([&lifecycle] {
-        if (const auto started = startRelaunchWatcher(); !started) {
-            qtLogger().error("The relaunch after the update could not start: %s",
-                             started.error().c_str());
-        }
-        lifecycle.quitForRelaunch();
-    });
-
     QuitSignals quitSignals;
-    QObject::connect(&quitSignals, &QuitSignals::received, &lifecycle,
-                     &MacAppLifecycle::quitOnSignal);
-    // A session manager's save request ends nothing: it comes with checkpoints and with a log-out
-    // the user may still cancel. Its "die" ends the loop; the session then stops as at any system
-    // quit (a loop ended by quit() finds it done already).
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &lifecycle,
-                     [&lifecycle] { lifecycle.quit(MacAppLifecycle::QuitRequest::system); });
-    QObject::connect(&instance, &SingleInstance::reopenRequested, &lifecycle,
-                     &MacAppLifecycle::reopen);
+    connectLifecycle(lifecycle, updates, quitSignals, instance);
 
     lifecycle.launch();
     const int status = QApplication::exec();
