@@ -71,10 +71,23 @@ MacSession::~MacSession() {
     iconQueue_.reset();
 }
 
+namespace {
+
+// A callback that runs `action` on the session while it exists.
+template <class Action>
+auto withSession(std::weak_ptr<MacSession> weak, Action action) {
+    return [weak = std::move(weak), action](auto&&... args) {
+        if (auto self = weak.lock()) {
+            action(*self, args...);
+        }
+    };
+}
+
+}  // namespace
+
 void MacSession::wire() {
     QUILLORY_CHECK_MAIN_THREAD();
     input_->observeInputSourceChanges();
-    const std::weak_ptr<MacSession> weak = weak_from_this();
     if (env_.grant) {
         connect(env_.grant, &DesktopControlGrant::stateChanged, this, [this] {
             if (env_.grant->state() == DesktopControlGrant::State::ended) {
@@ -82,79 +95,11 @@ void MacSession::wire() {
             }
         });
     }
-    auto withSession = [weak](auto action) {
-        return [weak, action](auto&&... args) {
-            if (auto self = weak.lock()) {
-                action(*self, args...);
-            }
-        };
-    };
-
-    studio_->setHooks({
-        .send = withSession([](MacSession& self, const StudioSignal& signal) {
-            if (self.channel_) {
-                self.channel_->send(signal);
-            }
-        }),
-        .onMappingChanged = withSession([](MacSession& self, const DesktopInputTarget& target) {
-            self.handleStudioMapping(target);
-        }),
-        .onSourceActivated =
-            withSession([](MacSession& self) { self.refreshDesktopContext(true); }),
-        .onInputBoundary = withSession([](MacSession& self) { self.handleInputBoundary(); }),
-        .localAddress = [weak]() -> std::optional<std::string> {
-            const auto self = weak.lock();
-            return self && self->channel_ ? self->channel_->localAddress() : std::nullopt;
-        },
-    });
-
-    env_.listener->onReady = withSession([](MacSession& self) { self.listenerReady(); });
-    env_.listener->onFailure = withSession(
-        [](MacSession& self, const std::string& description) { self.listenerFailed(description); });
-    env_.listener->onConnection = [weak](StreamConnection connection) {
-        if (auto self = weak.lock()) {
-            self->accept(std::move(connection));
-        } else {
-            connection.cancel();
-        }
-    };
-
-    if (env_.login) {
-        sessionActive_ = env_.login->sessionActive().value_or(true);
-        env_.login->onSleep =
-            withSession([](MacSession& self, bool sleeping) { self.setSleeping(sleeping); });
-        env_.login->onSessionActive =
-            withSession([](MacSession& self, bool active) { self.setSessionActive(active); });
-        env_.login->onShutdown = withSession([](MacSession& self) { self.shuttingDown_ = true; });
-    }
-    if (env_.foreground) {
-        env_.foreground->onChange =
-            withSession([](MacSession& self) { self.refreshDesktopContext(false); });
-    }
-
+    wireStudio();
+    wireListener();
+    wireSystem();
     if (env_.followApplication) {
-        if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-            connect(application, &QGuiApplication::applicationStateChanged, this,
-                    [this](Qt::ApplicationState state) {
-                        if (state == Qt::ApplicationActive) {
-                            updateInputState();
-                        }
-                    });
-            auto follow = [this](QScreen* screen) {
-                connect(screen, &QScreen::geometryChanged, this, &MacSession::handleScreenChange);
-            };
-            for (QScreen* screen : QGuiApplication::screens()) {
-                follow(screen);
-            }
-            connect(application, &QGuiApplication::screenAdded, this, [this, follow](QScreen* s) {
-                follow(s);
-                handleScreenChange();
-            });
-            connect(application, &QGuiApplication::screenRemoved, this,
-                    &MacSession::handleScreenChange);
-            connect(application, &QGuiApplication::primaryScreenChanged, this,
-                    &MacSession::handleScreenChange);
-        }
+        followApplication();
     }
 
     const auto front = frontmost();
@@ -163,6 +108,90 @@ void MacSession::wire() {
         pid = front->processID;
     }
     input_->setForeground(pid, std::nullopt);
+}
+
+// The Studio host's hooks: its signals go to the current link, its mapping and boundaries to the
+// input.
+void MacSession::wireStudio() {
+    const std::weak_ptr<MacSession> weak = weak_from_this();
+    studio_->setHooks({
+        .send = withSession(weak,
+                            [](MacSession& self, const StudioSignal& signal) {
+                                if (self.channel_) {
+                                    self.channel_->send(signal);
+                                }
+                            }),
+        .onMappingChanged = withSession(weak,
+                                        [](MacSession& self, const DesktopInputTarget& target) {
+                                            self.handleStudioMapping(target);
+                                        }),
+        .onSourceActivated =
+            withSession(weak, [](MacSession& self) { self.refreshDesktopContext(true); }),
+        .onInputBoundary = withSession(weak, [](MacSession& self) { self.handleInputBoundary(); }),
+        .localAddress = [weak]() -> std::optional<std::string> {
+            const auto self = weak.lock();
+            return self && self->channel_ ? self->channel_->localAddress() : std::nullopt;
+        },
+    });
+}
+
+void MacSession::wireListener() {
+    const std::weak_ptr<MacSession> weak = weak_from_this();
+    env_.listener->onReady = withSession(weak, [](MacSession& self) { self.listenerReady(); });
+    env_.listener->onFailure = withSession(
+        weak,
+        [](MacSession& self, const std::string& description) { self.listenerFailed(description); });
+    env_.listener->onConnection = [weak](StreamConnection connection) {
+        if (auto self = weak.lock()) {
+            self->accept(std::move(connection));
+        } else {
+            connection.cancel();
+        }
+    };
+}
+
+// Sleep, the desktop session, shutdown and the foreground application.
+void MacSession::wireSystem() {
+    const std::weak_ptr<MacSession> weak = weak_from_this();
+    if (env_.login) {
+        sessionActive_ = env_.login->sessionActive().value_or(true);
+        env_.login->onSleep =
+            withSession(weak, [](MacSession& self, bool sleeping) { self.setSleeping(sleeping); });
+        env_.login->onSessionActive =
+            withSession(weak, [](MacSession& self, bool active) { self.setSessionActive(active); });
+        env_.login->onShutdown =
+            withSession(weak, [](MacSession& self) { self.shuttingDown_ = true; });
+    }
+    if (env_.foreground) {
+        env_.foreground->onChange =
+            withSession(weak, [](MacSession& self) { self.refreshDesktopContext(false); });
+    }
+}
+
+// The application's activation and its screens.
+void MacSession::followApplication() {
+    if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(application, &QGuiApplication::applicationStateChanged, this,
+                [this](Qt::ApplicationState state) {
+                    if (state == Qt::ApplicationActive) {
+                        updateInputState();
+                    }
+                });
+        auto follow = [this](QScreen* screen) {
+            connect(screen, &QScreen::geometryChanged, this, &MacSession::handleScreenChange);
+        };
+        for (QScreen* screen : QGuiApplication::screens()) {
+            follow(screen);
+        }
+        connect(application, &QGuiApplication::screenAdded, this, [this, follow](QScreen* s) {
+            follow(s);
+            handleScreenChange();
+        });
+        connect(application, &QGuiApplication::screenRemoved, this,
+                &MacSession::handleScreenChange);
+        connect(application, &QGuiApplication::primaryScreenChanged, this,
+                &MacSession::handleScreenChange);
+    }
 }
 
 // Starting and listening.

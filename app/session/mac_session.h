@@ -128,6 +128,10 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
 
     MacSession(Environment environment, std::unique_ptr<DesktopInputController> input);
     void wire();
+    void wireStudio();
+    void wireListener();
+    void wireSystem();
+    void followApplication();
     // Disconnects; returns the channel it stopped, if any.
     std::shared_ptr<SessionChannel> disconnectChannel();
 
