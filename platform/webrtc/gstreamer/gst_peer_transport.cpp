@@ -71,6 +71,68 @@ void forEachPacket(GstPadProbeInfo* info, Each each) {
     }
 }
 
+// The caps our access units enter with, as the answer chose them.
+GstCaps* sourceCaps(const OfferedVideoCodec& offered) {
+    GstCaps* caps = gst_caps_new_simple("video/x-h264", "stream-format", G_TYPE_STRING,
+                                        "byte-stream", "alignment", G_TYPE_STRING, "au", nullptr);
+    const auto profileLevel = offered.codec.parameters.find("profile-level-id");
+    if (profileLevel == offered.codec.parameters.end()) {
+        return caps;
+    }
+    std::optional<H264ProfileLevel> named = h264ProfileLevel(profileLevel->second);
+    if (!named) {
+        return caps;
+    }
+    // Without a level the payloader's negotiation ends not-negotiated; its list of levels ends
+    // at 5.1, so a higher one is stated as 5.1.
+    if (named->level == "5.2" || named->level.starts_with("6")) {
+        named->level = "5.1";
+    }
+    gst_caps_set_simple(caps, "profile", G_TYPE_STRING, named->profile.c_str(), "level",
+                        G_TYPE_STRING, named->level.c_str(), nullptr);
+    return caps;
+}
+
+// Links appsrc through the payloader into a new sink pad of webrtcbin; the pad's transceiver,
+// or none when linking failed.
+GstWebRTCRTPTransceiver* linkTransceiver(GstElement* webrtc, GstElement* appsrc,
+                                         GstElement* payloader, const std::string& trackId) {
+    // Requested before any transceiver exists, so the pad feeds the transceiver configured next
+    // rather than a second one; without caps, so both codec entries reach the offer.
+    GstPad* sink = gst_element_request_pad_simple(webrtc, "sink_%u");
+    GstPad* payloaded = gst_element_get_static_pad(payloader, "src");
+    const bool linked = sink != nullptr && gst_element_link(appsrc, payloader) &&
+                        gst_pad_link(payloaded, sink) == GST_PAD_LINK_OK;
+    gst_object_unref(payloaded);
+    GstWebRTCRTPTransceiver* transceiver = nullptr;
+    if (linked) {
+        g_object_get(sink, "transceiver", &transceiver, nullptr);
+        g_object_set(sink, "msid", trackId.c_str(), nullptr);
+    }
+    if (sink != nullptr) {
+        gst_object_unref(sink);
+    }
+    return transceiver;
+}
+
+// Makes the transceiver send only our codecs; the msid webrtcbin will write, and the one with
+// our track id.
+std::pair<std::string, std::string> sendOnly(GstWebRTCRTPTransceiver* transceiver,
+                                             const std::string& trackId,
+                                             const std::vector<OfferedVideoCodec>& offered,
+                                             std::uint32_t ssrc) {
+    // webrtcbin names the track in the msid after the transceiver, which cannot be renamed.
+    gchar* transceiverName = gst_object_get_name(GST_OBJECT(transceiver));
+    std::pair<std::string, std::string> msid{"msid:" + trackId + " " + transceiverName,
+                                             "msid:" + trackId + " " + trackId};
+    g_free(transceiverName);
+    GstCaps* preferences = codecPreferences(offered, ssrc);
+    g_object_set(transceiver, "direction", GST_WEBRTC_RTP_TRANSCEIVER_DIRECTION_SENDONLY, "do-nack",
+                 TRUE, "codec-preferences", preferences, nullptr);
+    gst_caps_unref(preferences);
+    return msid;
+}
+
 }  // namespace
 
 std::int64_t GstPeerTransport::now() {
@@ -235,6 +297,28 @@ std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::stri
             return nullptr;
         }
     }
+    if (!makeSendElements()) {
+        return nullptr;
+    }
+    GstWebRTCRTPTransceiver* transceiver = linkTransceiver(webrtc_, appsrc_, payloader_, trackId);
+    if (transceiver == nullptr) {
+        return nullptr;
+    }
+    std::pair<std::string, std::string> msid = sendOnly(transceiver, trackId, offered_, ssrc_);
+    gst_object_unref(transceiver);
+    watchKeyframeRequests();
+    gst_element_sync_state_with_parent(payloader_);
+    gst_element_sync_state_with_parent(appsrc_);
+
+    auto videoSource = makeVideoSource(std::move(fitter));
+    std::lock_guard lock(mutex_);
+    msid_ = std::move(msid);
+    source_ = videoSource;
+    parameters_ = RtpSendParameters{.encodings = {RtpEncodingParameters{}}};
+    return videoSource;
+}
+
+bool GstPeerTransport::makeSendElements() {
     appsrc_ = gst_element_factory_make("appsrc", nullptr);
     payloader_ = gst_element_factory_make("rtph264pay", nullptr);
     GstElement* extension = gst_element_factory_make("rtphdrexttwcc", nullptr);
@@ -245,7 +329,7 @@ std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::stri
             }
         }
         appsrc_ = payloader_ = nullptr;
-        return nullptr;
+        return false;
     }
     g_object_set(appsrc_, "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", FALSE,
                  "max-buffers", guint64{16}, "block", FALSE, nullptr);
@@ -257,37 +341,11 @@ std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::stri
     gst_rtp_header_extension_set_id(GST_RTP_HEADER_EXTENSION(extension), 1);
     g_signal_emit_by_name(payloader_, "add-extension", extension);
     gst_object_unref(extension);
-
     gst_bin_add_many(GST_BIN(pipeline_), appsrc_, payloader_, nullptr);
-    // Requested before any transceiver exists, so the pad feeds the transceiver configured below
-    // rather than a second one; without caps, so both codec entries reach the offer.
-    GstPad* sink = gst_element_request_pad_simple(webrtc_, "sink_%u");
-    GstPad* payloaded = gst_element_get_static_pad(payloader_, "src");
-    const bool linked = sink != nullptr && gst_element_link(appsrc_, payloader_) &&
-                        gst_pad_link(payloaded, sink) == GST_PAD_LINK_OK;
-    gst_object_unref(payloaded);
-    GstWebRTCRTPTransceiver* transceiver = nullptr;
-    if (linked) {
-        g_object_get(sink, "transceiver", &transceiver, nullptr);
-        g_object_set(sink, "msid", trackId.c_str(), nullptr);
-    }
-    if (sink != nullptr) {
-        gst_object_unref(sink);
-    }
-    if (transceiver == nullptr) {
-        return nullptr;
-    }
-    // webrtcbin names the track in the msid after the transceiver, which cannot be renamed.
-    gchar* transceiverName = gst_object_get_name(GST_OBJECT(transceiver));
-    std::pair<std::string, std::string> msid{"msid:" + trackId + " " + transceiverName,
-                                             "msid:" + trackId + " " + trackId};
-    g_free(transceiverName);
-    GstCaps* preferences = codecPreferences(offered_, ssrc_);
-    g_object_set(transceiver, "direction", GST_WEBRTC_RTP_TRANSCEIVER_DIRECTION_SENDONLY, "do-nack",
-                 TRUE, "codec-preferences", preferences, nullptr);
-    gst_caps_unref(preferences);
-    gst_object_unref(transceiver);
+    return true;
+}
 
+void GstPeerTransport::watchKeyframeRequests() {
     GstPad* source = gst_element_get_static_pad(appsrc_, "src");
     probe(source, GST_PAD_PROBE_TYPE_EVENT_UPSTREAM,
           [](GstPad*, GstPadProbeInfo* info, gpointer data) {
@@ -304,10 +362,10 @@ std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::stri
               return GST_PAD_PROBE_OK;
           });
     gst_object_unref(source);
-    gst_element_sync_state_with_parent(payloader_);
-    gst_element_sync_state_with_parent(appsrc_);
+}
 
-    auto videoSource = std::make_shared<GstVideoSource>(
+std::shared_ptr<GstVideoSource> GstPeerTransport::makeVideoSource(VideoSourceFitter fitter) {
+    return std::make_shared<GstVideoSource>(
         std::move(fitter), [weak = weak_from_this()](VideoFrame frame, int maximumRate) {
             auto self = weak.lock();
             // A slow encoder loses frames here rather than building a backlog.
@@ -326,11 +384,6 @@ std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::stri
                 }
             });
         });
-    std::lock_guard lock(mutex_);
-    msid_ = std::move(msid);
-    source_ = videoSource;
-    parameters_ = RtpSendParameters{.encodings = {RtpEncodingParameters{}}};
-    return videoSource;
 }
 
 std::optional<RtpSendParameters> GstPeerTransport::senderParameters() const {
@@ -523,71 +576,68 @@ void GstPeerTransport::remoteDescriptionApplied(const std::optional<SdpVideoAnsw
 void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
     if (payloader_ != nullptr && appsrc_ != nullptr) {
         g_object_set(payloader_, "pt", static_cast<guint>(answer.offered.payloadType), nullptr);
-        const auto profileLevel = answer.offered.codec.parameters.find("profile-level-id");
-        std::optional<H264ProfileLevel> caps;
-        if (profileLevel != answer.offered.codec.parameters.end()) {
-            caps = h264ProfileLevel(profileLevel->second);
-        }
-        GstCaps* sourceCaps =
-            gst_caps_new_simple("video/x-h264", "stream-format", G_TYPE_STRING, "byte-stream",
-                                "alignment", G_TYPE_STRING, "au", nullptr);
-        if (caps) {
-            // Without a level the payloader's negotiation ends not-negotiated; its list of
-            // levels ends at 5.1, so a higher one is stated as 5.1.
-            if (caps->level == "5.2" || caps->level.starts_with("6")) {
-                caps->level = "5.1";
-            }
-            gst_caps_set_simple(sourceCaps, "profile", G_TYPE_STRING, caps->profile.c_str(),
-                                "level", G_TYPE_STRING, caps->level.c_str(), nullptr);
-        }
-        gst_app_src_set_caps(GST_APP_SRC(appsrc_), sourceCaps);
-        gst_caps_unref(sourceCaps);
+        GstCaps* caps = sourceCaps(answer.offered);
+        gst_app_src_set_caps(GST_APP_SRC(appsrc_), caps);
+        gst_caps_unref(caps);
     }
-
     // Liveness and the send delay need the elements negotiation made.
     if (GstElement* rtpbin = gst_bin_get_by_name(GST_BIN(webrtc_), "rtpbin")) {
-        GObject* session = nullptr;
-        g_signal_emit_by_name(rtpbin, "get-internal-session", 0u, &session);
-        if (session != nullptr) {
-            g_object_set(session, "rtcp-min-interval", rtcpMinimumIntervalNanoseconds, nullptr);
-            // Every packet is a sign of life, reports and feedback alike: with a still screen the
-            // other side's reports are all there is. Its receiver reports also carry the loss.
-            connect(session, "on-receiving-rtcp",
-                    G_CALLBACK(+[](GObject*, GstBuffer* buffer, gpointer data) {
-                        if (auto self = weakOf(data).lock()) {
-                            self->rtcpArrived();
-                            self->receiverReportArrived(buffer);
-                        }
-                    }));
-            // The statistics' own loss misses packets the receiver never reported; the feedback
-            // itself says which numbers it moved past.
-            connect(session, "on-feedback-rtcp",
-                    G_CALLBACK(+[](GObject*, guint type, guint fbtype, guint, guint, GstBuffer* fci,
-                                   gpointer data) {
-                        if (type != GST_RTCP_TYPE_RTPFB || fbtype != GST_RTCP_RTPFB_TYPE_TWCC ||
-                            fci == nullptr) {
-                            return;
-                        }
-                        if (auto self = weakOf(data).lock()) {
-                            self->transportFeedbackReceived(fci);
-                        }
-                    }));
-            g_object_unref(session);
-        }
-        // The element around the session publishes the transport-wide feedback statistics.
-        GstElement* element = nullptr;
-        g_signal_emit_by_name(rtpbin, "get-session", 0u, &element);
-        if (element != nullptr) {
-            connect(G_OBJECT(element), "notify::twcc-stats",
-                    G_CALLBACK(+[](GObject* object, GParamSpec*, gpointer data) {
-                        if (auto self = weakOf(data).lock()) {
-                            self->transportFeedbackArrived(object);
-                        }
-                    }));
-            gst_object_unref(element);
-        }
+        watchSession(rtpbin);
         gst_object_unref(rtpbin);
     }
+    probeSendPath();
+    queue_->async([weak = weak_from_this(), codec = answer.answered,
+                   transportFeedback = answer.transportFeedback] {
+        if (auto self = weak.lock()) {
+            self->startSending(codec, transportFeedback);
+        }
+    });
+}
+
+void GstPeerTransport::watchSession(GstElement* rtpbin) {
+    GObject* session = nullptr;
+    g_signal_emit_by_name(rtpbin, "get-internal-session", 0u, &session);
+    if (session != nullptr) {
+        g_object_set(session, "rtcp-min-interval", rtcpMinimumIntervalNanoseconds, nullptr);
+        // Every packet is a sign of life, reports and feedback alike: with a still screen the
+        // other side's reports are all there is. Its receiver reports also carry the loss.
+        connect(session, "on-receiving-rtcp",
+                G_CALLBACK(+[](GObject*, GstBuffer* buffer, gpointer data) {
+                    if (auto self = weakOf(data).lock()) {
+                        self->rtcpArrived();
+                        self->receiverReportArrived(buffer);
+                    }
+                }));
+        // The statistics' own loss misses packets the receiver never reported; the feedback
+        // itself says which numbers it moved past.
+        connect(session, "on-feedback-rtcp",
+                G_CALLBACK(+[](GObject*, guint type, guint fbtype, guint, guint, GstBuffer* fci,
+                               gpointer data) {
+                    if (type != GST_RTCP_TYPE_RTPFB || fbtype != GST_RTCP_RTPFB_TYPE_TWCC ||
+                        fci == nullptr) {
+                        return;
+                    }
+                    if (auto self = weakOf(data).lock()) {
+                        self->transportFeedbackReceived(fci);
+                    }
+                }));
+        g_object_unref(session);
+    }
+    // The element around the session publishes the transport-wide feedback statistics.
+    GstElement* element = nullptr;
+    g_signal_emit_by_name(rtpbin, "get-session", 0u, &element);
+    if (element != nullptr) {
+        connect(G_OBJECT(element), "notify::twcc-stats",
+                G_CALLBACK(+[](GObject* object, GParamSpec*, gpointer data) {
+                    if (auto self = weakOf(data).lock()) {
+                        self->transportFeedbackArrived(object);
+                    }
+                }));
+        gst_object_unref(element);
+    }
+}
+
+void GstPeerTransport::probeSendPath() {
     // A frame's send delay counts from when the packetizer emitted it: each packet is looked at,
     // but only a frame's first counts.
     GstPad* packetized = gst_element_get_static_pad(payloader_, "src");
@@ -624,31 +674,29 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
         gst_object_unref(pad);
         gst_object_unref(sink);
     }
+}
 
-    queue_->async([weak = weak_from_this(), codec = answer.answered,
-                   transportFeedback = answer.transportFeedback] {
-        auto self = weak.lock();
-        // A close that came first leaves nothing to start; one that comes later is queued
-        // behind and releases what starts here.
-        if (!self || !self->liveDelegate()) {
-            return;
-        }
-        self->codec_ = codec;
-        self->transportFeedback_ = transportFeedback;
-        self->encoder_ = self->encoderFactory_->createEncoder(codec);
-        if (!self->encoder_) {
-            self->failStream(encoderFailed);
-            return;
-        }
-        self->encoder_->setCallback(
-            [weak](const EncodedImage& image, const H264CodecSpecificInfo&) {
-                if (auto transport = weak.lock()) {
-                    transport->imageEncoded(image);
-                }
-                return true;
-            });
-        self->watchLiveness();
-    });
+void GstPeerTransport::startSending(const VideoCodecInfo& codec, bool transportFeedback) {
+    // A close that came first leaves nothing to start; one that comes later is queued behind
+    // and releases what starts here.
+    if (!liveDelegate()) {
+        return;
+    }
+    codec_ = codec;
+    transportFeedback_ = transportFeedback;
+    encoder_ = encoderFactory_->createEncoder(codec);
+    if (!encoder_) {
+        failStream(encoderFailed);
+        return;
+    }
+    encoder_->setCallback(
+        [weak = weak_from_this()](const EncodedImage& image, const H264CodecSpecificInfo&) {
+            if (auto transport = weak.lock()) {
+                transport->imageEncoded(image);
+            }
+            return true;
+        });
+    watchLiveness();
 }
 
 void GstPeerTransport::watchLiveness() {

@@ -87,6 +87,10 @@ class GstPeerTransport final : public PeerTransport,
     static std::int64_t now();
 
     bool build(const std::string& address);
+    // The steps of addVideoTrack.
+    bool makeSendElements();
+    void watchKeyframeRequests();
+    std::shared_ptr<GstVideoSource> makeVideoSource(VideoSourceFitter fitter);
     // Both do nothing once closed; close() takes back what they added.
     void connect(GObject* object, const char* signal, GCallback handler);
     void probe(GstPad* pad, GstPadProbeType type, GstPadProbeCallback callback);
@@ -102,6 +106,11 @@ class GstPeerTransport final : public PeerTransport,
                           SetDescriptionCompletion completion, DescriptionApplied applied);
 
     // GStreamer threads.
+    // Once an answer chose the codec: the payloader's type and caps, the session's signals and
+    // the send path's probes; the encoder starts on the queue.
+    void configureSending(const SdpVideoAnswer& answer);
+    void watchSession(GstElement* rtpbin);
+    void probeSendPath();
     void gatheringChanged();
     void connectionChanged();
     void dataChannelOpened(GObject* channel);
@@ -122,7 +131,7 @@ class GstPeerTransport final : public PeerTransport,
 
     // The transport's queue.
     void finishGathering();
-    void configureSending(const SdpVideoAnswer& answer);
+    void startSending(const VideoCodecInfo& codec, bool transportFeedback);
     void watchLiveness();
     void connectionDelivered(PeerConnectionState state);
     void encodeFrame(VideoFrame frame, int maximumFramesPerSecond);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <string_view>
-#include <tuple>
 #include <utility>
 
 namespace quillory {
@@ -76,6 +75,55 @@ void foldOutbound(StudioStatisticsReport& report, std::uint32_t mediaSsrc,
     });
 }
 
+void setOrErase(StudioStatistics& entry, const std::string& name, double value, bool known) {
+    if (known) {
+        entry.values[name] = value;
+    } else {
+        entry.values.erase(name);
+    }
+}
+
+// The jitter in seconds; the round trip, which 0 leaves out: no report with a timestamp echo
+// has arrived yet.
+std::optional<double> readRemoteInbound(StudioStatistics& entry) {
+    if (entry.values.contains("rbJitter")) {
+        entry.values["jitter"] = number(entry, "rbJitter") / SenderStatistics::rtpClockRate;
+    }
+    const double rtt = number(entry, "roundTripTime");
+    setOrErase(entry, "roundTripTime", rtt, rtt > 0);
+    return rtt > 0 ? std::optional<double>(rtt) : std::nullopt;
+}
+
+// "96 profile-level-id=..." becomes "profile-level-id=...".
+void dropFormatPayloadType(StudioStatistics& entry) {
+    const std::string* line = text(entry, "sdpFmtpLine");
+    if (line == nullptr) {
+        return;
+    }
+    const auto digits = static_cast<std::size_t>(
+        std::find_if(line->begin(), line->end(),
+                     [](char c) { return !std::isdigit(static_cast<unsigned char>(c)); }) -
+        line->begin());
+    if (digits > 0 && digits < line->size() && (*line)[digits] == ' ') {
+        entry.values["sdpFmtpLine"] = line->substr(digits + 1);
+    }
+}
+
+void completePair(StudioStatistics& entry, std::optional<double> roundTrip,
+                  std::optional<double> availableOutgoingBitrate) {
+    // webrtcbin 1.22 files each candidate under the other side's type and points the pair's ids
+    // the same wrong way; the ids themselves name the right side.
+    const std::string* local = text(entry, "localCandidateId");
+    const std::string* remote = text(entry, "remoteCandidateId");
+    if (local != nullptr && remote != nullptr && local->starts_with(remoteCandidatePrefix) &&
+        remote->starts_with(localCandidatePrefix)) {
+        std::swap(entry.values["localCandidateId"], entry.values["remoteCandidateId"]);
+    }
+    setOrErase(entry, "currentRoundTripTime", roundTrip.value_or(0), roundTrip.has_value());
+    setOrErase(entry, "availableOutgoingBitrate", availableOutgoingBitrate.value_or(0),
+               availableOutgoingBitrate.has_value());
+}
+
 }  // namespace
 
 void SenderCounters::encoderConfigured(double bitsPerSecond, int framesPerSecond) {
@@ -144,101 +192,59 @@ StudioStatisticsReport SenderStatistics::complete(StudioStatisticsReport report,
                                                   const SenderCounters& counters,
                                                   std::uint32_t mediaSsrc) {
     foldOutbound(report, mediaSsrc, retransmissions_);
-
+    // The pairs take the round trip from the receiver report, wherever it stands in the list.
     std::optional<double> roundTrip;
     for (StudioStatistics& entry : report.statistics) {
         if (entry.type == "remote-inbound-rtp") {
-            if (entry.values.contains("rbJitter")) {
-                entry.values["jitter"] = number(entry, "rbJitter") / rtpClockRate;
-            }
-            // 0 means no report with a timestamp echo has arrived yet.
-            if (const double rtt = number(entry, "roundTripTime"); rtt > 0) {
+            if (const auto rtt = readRemoteInbound(entry)) {
                 roundTrip = rtt;
-            } else {
-                entry.values.erase("roundTripTime");
             }
         } else if (entry.type == "codec") {
-            if (const std::string* line = text(entry, "sdpFmtpLine")) {
-                const std::size_t digits = static_cast<std::size_t>(
-                    std::find_if(
-                        line->begin(), line->end(),
-                        [](char c) { return !std::isdigit(static_cast<unsigned char>(c)); }) -
-                    line->begin());
-                if (digits > 0 && digits < line->size() && (*line)[digits] == ' ') {
-                    entry.values["sdpFmtpLine"] = line->substr(digits + 1);
-                }
-            }
+            dropFormatPayloadType(entry);
         }
     }
-
     for (StudioStatistics& entry : report.statistics) {
         if (entry.id.starts_with(localCandidatePrefix)) {
             entry.type = "local-candidate";
         } else if (entry.id.starts_with(remoteCandidatePrefix)) {
             entry.type = "remote-candidate";
         } else if (entry.type == "candidate-pair") {
-            // webrtcbin 1.22 files each candidate under the other side's type and points the
-            // pair's ids the same wrong way; the ids themselves name the right side.
-            const std::string* local = text(entry, "localCandidateId");
-            const std::string* remote = text(entry, "remoteCandidateId");
-            if (local != nullptr && remote != nullptr &&
-                local->starts_with(remoteCandidatePrefix) &&
-                remote->starts_with(localCandidatePrefix)) {
-                std::swap(entry.values["localCandidateId"], entry.values["remoteCandidateId"]);
-            }
-            if (roundTrip) {
-                entry.values["currentRoundTripTime"] = *roundTrip;
-            } else {
-                entry.values.erase("currentRoundTripTime");
-            }
-            if (counters.availableOutgoingBitrate) {
-                entry.values["availableOutgoingBitrate"] = *counters.availableOutgoingBitrate;
-            } else {
-                entry.values.erase("availableOutgoingBitrate");
-            }
+            completePair(entry, roundTrip, counters.availableOutgoingBitrate);
         } else if (entry.type == "outbound-rtp") {
-            if (!outboundId_) {
-                outboundId_ = entry.id;
-            }
-            entry.id = *outboundId_;
-            entry.timestampMicroseconds = std::max(entry.timestampMicroseconds, lastTimestamp_ + 1);
-            lastTimestamp_ = entry.timestampMicroseconds;
-            auto& values = entry.values;
-            values["framesEncoded"] = counters.framesEncoded;
-            values["keyFramesEncoded"] = counters.keyFramesEncoded;
-            values["totalEncodeTime"] = counters.totalEncodeTime;
-            // The mean QP is the sum over the frames encoded: a frame without one would
-            // falsify it.
-            if (counters.framesEncoded > 0 && counters.framesWithQp == counters.framesEncoded) {
-                values["qpSum"] = counters.qpSum;
-            } else {
-                values.erase("qpSum");
-            }
-            values["framesSent"] = counters.framesSent;
-            values["hugeFramesSent"] = counters.hugeFramesSent;
-            values["totalPacketSendDelay"] = counters.totalPacketSendDelay;
-            values["firCount"] = counters.firCount;
-            // No size before the first frame, no target before the encoder has one.
-            for (const auto& [name, value, known] :
-                 {std::tuple{"frameWidth", counters.frameWidth, counters.framesEncoded > 0},
-                  std::tuple{"frameHeight", counters.frameHeight, counters.framesEncoded > 0},
-                  std::tuple{"targetBitrate", counters.targetBitrate,
-                             counters.targetBitrate > 0}}) {
-                if (known) {
-                    values[name] = value;
-                } else {
-                    values.erase(name);
-                }
-            }
-            if (counters.framesEncoded > 0) {
-                const bool busy = counters.framesDroppedBusy > framesDroppedBusy_;
-                values["qualityLimitationReason"] =
-                    std::string(busy ? "cpu" : (counters.bandwidthLimited ? "bandwidth" : "none"));
-            }
-            framesDroppedBusy_ = counters.framesDroppedBusy;
+            completeOutbound(entry, counters);
         }
     }
     return report;
+}
+
+void SenderStatistics::completeOutbound(StudioStatistics& entry, const SenderCounters& counters) {
+    if (!outboundId_) {
+        outboundId_ = entry.id;
+    }
+    entry.id = *outboundId_;
+    entry.timestampMicroseconds = std::max(entry.timestampMicroseconds, lastTimestamp_ + 1);
+    lastTimestamp_ = entry.timestampMicroseconds;
+    auto& values = entry.values;
+    values["framesEncoded"] = counters.framesEncoded;
+    values["keyFramesEncoded"] = counters.keyFramesEncoded;
+    values["totalEncodeTime"] = counters.totalEncodeTime;
+    // The mean QP is the sum over the frames encoded: a frame without one would falsify it.
+    setOrErase(entry, "qpSum", counters.qpSum,
+               counters.framesEncoded > 0 && counters.framesWithQp == counters.framesEncoded);
+    values["framesSent"] = counters.framesSent;
+    values["hugeFramesSent"] = counters.hugeFramesSent;
+    values["totalPacketSendDelay"] = counters.totalPacketSendDelay;
+    values["firCount"] = counters.firCount;
+    // No size before the first frame, no target before the encoder has one.
+    setOrErase(entry, "frameWidth", counters.frameWidth, counters.framesEncoded > 0);
+    setOrErase(entry, "frameHeight", counters.frameHeight, counters.framesEncoded > 0);
+    setOrErase(entry, "targetBitrate", counters.targetBitrate, counters.targetBitrate > 0);
+    if (counters.framesEncoded > 0) {
+        const bool busy = counters.framesDroppedBusy > framesDroppedBusy_;
+        values["qualityLimitationReason"] =
+            std::string(busy ? "cpu" : (counters.bandwidthLimited ? "bandwidth" : "none"));
+    }
+    framesDroppedBusy_ = counters.framesDroppedBusy;
 }
 
 }  // namespace quillory

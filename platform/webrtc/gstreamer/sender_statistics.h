@@ -87,6 +87,8 @@ class SenderStatistics {
                                     std::uint32_t mediaSsrc);
 
   private:
+    void completeOutbound(StudioStatistics& entry, const SenderCounters& counters);
+
     std::optional<std::string> outboundId_;
     double lastTimestamp_ = 0;
     // Per retransmission SSRC: the packets and bytes it has sent.
