@@ -528,6 +528,7 @@ void GstPeerTransport::gatheringChanged() {
 }
 
 void GstPeerTransport::finishGathering() {
+    QUILLORY_CHECK_ON(*queue_);
     std::optional<SetDescriptionCompletion> completion;
     {
         std::lock_guard lock(mutex_);
@@ -677,6 +678,7 @@ void GstPeerTransport::probeSendPath() {
 }
 
 void GstPeerTransport::startSending(const VideoCodecInfo& codec, bool transportFeedback) {
+    QUILLORY_CHECK_ON(*queue_);
     // A close that came first leaves nothing to start; one that comes later is queued behind
     // and releases what starts here.
     if (!liveDelegate()) {
@@ -700,6 +702,7 @@ void GstPeerTransport::startSending(const VideoCodecInfo& codec, bool transportF
 }
 
 void GstPeerTransport::watchLiveness() {
+    QUILLORY_CHECK_ON(*queue_);
     livenessTimer_ = queue_->every(livenessCheckSeconds, [weak = weak_from_this()] {
         if (auto self = weak.lock()) {
             self->states_->check(now());
@@ -718,6 +721,7 @@ void GstPeerTransport::connectionChanged() {
 }
 
 void GstPeerTransport::connectionDelivered(PeerConnectionState state) {
+    QUILLORY_CHECK_ON(*queue_);
     auto delegate = liveDelegate();
     if (!delegate) {
         return;

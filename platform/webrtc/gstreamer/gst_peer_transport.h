@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/dispatch/sequence_checker.h"
 #include "platform/dispatch/serial_queue.h"
 #include "platform/video/h264_bitstream_reader.h"
 #include "platform/video/video_encoder.h"
@@ -36,8 +37,9 @@ namespace quillory {
 // arrive on GStreamer threads and go straight to the delegate, except connection states, which
 // reach it from the transport's own queue "app.quillory.media.sender" in the order they were
 // decided. The encoder is started, fed and released only on that queue, which also runs the
-// gathering timeout and the liveness watch. `mutex_` guards the state the threads share; close()
-// takes back every signal handler and pad probe, and none is added after it.
+// gathering timeout and the liveness watch; the methods that run there check it. `mutex_` guards
+// the state the threads share; close() takes back every signal handler and pad probe, and none is
+// added after it.
 class GstPeerTransport final : public PeerTransport,
                                public std::enable_shared_from_this<GstPeerTransport> {
   public:
@@ -137,10 +139,12 @@ class GstPeerTransport final : public PeerTransport,
     void encodeFrame(VideoFrame frame, int maximumFramesPerSecond);
     bool startEncoder(const VideoFrame& frame, int maximumFramesPerSecond);
     void repeatForKeyframe();
-    void imageEncoded(const EncodedImage& image);
     void failStream(const std::string& message);
     void estimateArrived(const BandwidthFeedbackWindow& window);
     void applyEncoderRate();
+
+    // The encoder's callback: on the queue, or on the encoder's own queue when it has one.
+    void imageEncoded(const EncodedImage& image);
 
     const PeerTransportConfiguration configuration_;
     const std::shared_ptr<VideoEncoderFactory> encoderFactory_;
@@ -194,6 +198,8 @@ class GstPeerTransport final : public PeerTransport,
     // keyframe request sends it again.
     std::optional<std::pair<VideoFrame, int>> lastFrame_;
     Timer keyframeRepeat_;
+    // Encoded images arrive on one sequence, which owns the reader.
+    SequenceChecker encoding_;
     H264StreamReader reader_;
     Timer livenessTimer_;
 };

@@ -25,6 +25,7 @@ void GstPeerTransport::setBitrateBounds(const BitrateBounds& bounds) {
 }
 
 void GstPeerTransport::estimateArrived(const BandwidthFeedbackWindow& window) {
+    QUILLORY_CHECK_ON(*queue_);
     const std::int64_t before = estimator_.estimateBps();
     const auto estimate = static_cast<double>(estimator_.update(window));
     if (estimate < static_cast<double>(before)) {
@@ -103,6 +104,7 @@ void GstPeerTransport::frameDroppedBusy() {
 }
 
 void GstPeerTransport::applyEncoderRate() {
+    QUILLORY_CHECK_ON(*queue_);
     std::int64_t rate = estimator_.estimateBps();
     {
         std::lock_guard lock(mutex_);
@@ -141,6 +143,7 @@ void GstPeerTransport::keyframeRequested(bool fullIntraRequest) {
 // A frame on its way takes the request; otherwise the last picture goes again as an IDR, once
 // the limiter lets one out.
 void GstPeerTransport::repeatForKeyframe() {
+    QUILLORY_CHECK_ON(*queue_);
     if (!lastFrame_ || !keyframes_.pending() || framesQueued_.load() > 0) {
         return;
     }
@@ -214,6 +217,7 @@ void GstPeerTransport::pace(PacingGate& gate, std::uint32_t mediaSsrc, GstBuffer
 }
 
 void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond) {
+    QUILLORY_CHECK_ON(*queue_);
     if (!connected_ || !encoder_ || failed_) {
         return;
     }
@@ -267,6 +271,7 @@ void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond)
 }
 
 bool GstPeerTransport::startEncoder(const VideoFrame& frame, int maximumFramesPerSecond) {
+    QUILLORY_CHECK_ON(*queue_);
     if (encoderWidth_ != 0) {
         encoder_->releaseEncoder();
     }
@@ -296,6 +301,7 @@ bool GstPeerTransport::startEncoder(const VideoFrame& frame, int maximumFramesPe
 }
 
 void GstPeerTransport::imageEncoded(const EncodedImage& image) {
+    QUILLORY_CHECK_SEQUENCE(encoding_);
     if (!image.buffer || image.buffer->empty() || appsrc_ == nullptr) {
         return;
     }
@@ -404,6 +410,7 @@ void GstPeerTransport::transportFeedbackArrived(GObject* session) {
 }
 
 void GstPeerTransport::failStream(const std::string& message) {
+    QUILLORY_CHECK_ON(*queue_);
     if (failed_) {
         return;
     }
