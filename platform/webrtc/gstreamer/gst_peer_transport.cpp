@@ -133,6 +133,24 @@ std::pair<std::string, std::string> sendOnly(GstWebRTCRTPTransceiver* transceive
     return msid;
 }
 
+// Blocks until the packet may leave; holds no reference to the transport meanwhile.
+void pace(PacingGate& gate, std::uint32_t mediaSsrc, GstBuffer* buffer) {
+    GstRTPBuffer rtp = GST_RTP_BUFFER_INIT;
+    if (!gst_rtp_buffer_map(buffer, GST_MAP_READ, &rtp)) {
+        return;
+    }
+    const std::uint32_t ssrc = gst_rtp_buffer_get_ssrc(&rtp);
+    const std::uint32_t timestamp = gst_rtp_buffer_get_timestamp(&rtp);
+    const bool marker = gst_rtp_buffer_get_marker(&rtp) != FALSE;
+    gst_rtp_buffer_unmap(&rtp);
+    const std::size_t size = gst_buffer_get_size(buffer);
+    if (ssrc == mediaSsrc) {
+        gate.passMedia(size, timestamp, marker);
+    } else {
+        gate.passRetransmission(size);
+    }
+}
+
 }  // namespace
 
 std::int64_t GstPeerTransport::now() {
@@ -220,13 +238,15 @@ void GstPeerTransport::probe(GstPad* pad, GstPadProbeType type, GstPadProbeCallb
     }
 }
 
-template <void (GstPeerTransport::*Each)(GstBuffer*)>
-void GstPeerTransport::probePackets(GstPad* pad) {
+template <void (GstSenderMeasurements::*Each)(GstBuffer*, std::int64_t)>
+void GstPeerTransport::measurePackets(GstPad* pad) {
     probe(pad,
           static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
           [](GstPad*, GstPadProbeInfo* info, gpointer data) {
               if (auto self = weakOf(data).lock()) {
-                  forEachPacket(info, [&self](GstBuffer* buffer) { ((*self).*Each)(buffer); });
+                  forEachPacket(info, [&self](GstBuffer* buffer) {
+                      (self->measurements_.*Each)(buffer, now());
+                  });
               }
               return GST_PAD_PROBE_OK;
           });
@@ -335,6 +355,7 @@ bool GstPeerTransport::makeSendElements() {
                  "max-buffers", guint64{16}, "block", FALSE, nullptr);
     gst_util_set_object_arg(G_OBJECT(appsrc_), "leaky-type", "upstream");
     ssrc_ = randomSsrc();
+    measurements_.setMediaSsrc(ssrc_);
     g_object_set(payloader_, "config-interval", -1, "mtu", 1200u, "pt", 96u, "ssrc", ssrc_,
                  "timestamp-offset", 0u, nullptr);
     gst_util_set_object_arg(G_OBJECT(payloader_), "aggregate-mode", "zero-latency");
@@ -373,7 +394,8 @@ std::shared_ptr<GstVideoSource> GstPeerTransport::makeVideoSource(VideoSourceFit
                 return;
             }
             if (self->framesQueued_.load() >= 2) {
-                self->frameDroppedBusy();
+                self->measurements_.count(
+                    [](SenderCounters& counters) { counters.framesDroppedBusy += 1; });
                 return;
             }
             ++self->framesQueued_;
@@ -606,7 +628,8 @@ void GstPeerTransport::watchSession(GstElement* rtpbin) {
                 G_CALLBACK(+[](GObject*, GstBuffer* buffer, gpointer data) {
                     if (auto self = weakOf(data).lock()) {
                         self->rtcpArrived();
-                        self->receiverReportArrived(buffer);
+                        self->feedbackArrived(self->measurements_.receiverReport(buffer, now()),
+                                              true);
                     }
                 }));
         // The statistics' own loss misses packets the receiver never reported; the feedback
@@ -619,7 +642,7 @@ void GstPeerTransport::watchSession(GstElement* rtpbin) {
                         return;
                     }
                     if (auto self = weakOf(data).lock()) {
-                        self->transportFeedbackReceived(fci);
+                        self->measurements_.feedbackReceived(fci);
                     }
                 }));
         g_object_unref(session);
@@ -631,7 +654,8 @@ void GstPeerTransport::watchSession(GstElement* rtpbin) {
         connect(G_OBJECT(element), "notify::twcc-stats",
                 G_CALLBACK(+[](GObject* object, GParamSpec*, gpointer data) {
                     if (auto self = weakOf(data).lock()) {
-                        self->transportFeedbackArrived(object);
+                        self->feedbackArrived(self->measurements_.feedbackStatistics(object, now()),
+                                              false);
                     }
                 }));
         gst_object_unref(element);
@@ -642,7 +666,7 @@ void GstPeerTransport::probeSendPath() {
     // A frame's send delay counts from when the packetizer emitted it: each packet is looked at,
     // but only a frame's first counts.
     GstPad* packetized = gst_element_get_static_pad(payloader_, "src");
-    probePackets<&GstPeerTransport::packetized>(packetized);
+    measurePackets<&GstSenderMeasurements::packetized>(packetized);
     gst_object_unref(packetized);
     // Paced where retransmissions join the media, before the session stamps their send times;
     // without a retransmission element, the media alone.
@@ -671,7 +695,7 @@ void GstPeerTransport::probeSendPath() {
     }
     if (GstElement* sink = findInside(webrtc_, "nicesink")) {
         GstPad* pad = gst_element_get_static_pad(sink, "sink");
-        probePackets<&GstPeerTransport::packetLeft>(pad);
+        measurePackets<&GstSenderMeasurements::packetLeft>(pad);
         gst_object_unref(pad);
         gst_object_unref(sink);
     }
@@ -684,7 +708,6 @@ void GstPeerTransport::startSending(const VideoCodecInfo& codec, bool transportF
     if (!liveDelegate()) {
         return;
     }
-    codec_ = codec;
     transportFeedback_ = transportFeedback;
     encoder_ = encoderFactory_->createEncoder(codec);
     if (!encoder_) {
@@ -784,12 +807,7 @@ void GstPeerTransport::requestStatistics(StatisticsCompletion completion) {
             completion(std::nullopt);
             return;
         }
-        StudioStatisticsReport report = statisticsReportFromGst(reply);
-        {
-            std::lock_guard lock(self->mutex_);
-            report = self->statistics_.complete(std::move(report), self->counters_, self->ssrc_);
-        }
-        completion(std::move(report));
+        completion(self->measurements_.complete(statisticsReportFromGst(reply)));
     });
     g_signal_emit_by_name(webrtc_, "get-stats", nullptr, promise);
     gst_promise_unref(promise);

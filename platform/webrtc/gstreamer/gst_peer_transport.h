@@ -19,14 +19,13 @@
 #include "platform/video/video_encoder.h"
 #include "platform/webrtc/bandwidth_estimator.h"
 #include "platform/webrtc/gstreamer/connection_liveness.h"
+#include "platform/webrtc/gstreamer/gst_sender_measurements.h"
 #include "platform/webrtc/gstreamer/gst_video_source.h"
 #include "platform/webrtc/gstreamer/keyframe_request_limiter.h"
 #include "platform/webrtc/gstreamer/packet_pacer.h"
 #include "platform/webrtc/gstreamer/sdp_video_answer.h"
-#include "platform/webrtc/gstreamer/sender_statistics.h"
 #include "platform/webrtc/peer_transport.h"
 #include "platform/webrtc/peer_transport_factory.h"
-#include "platform/webrtc/transport_feedback_loss.h"
 
 namespace quillory {
 
@@ -96,9 +95,9 @@ class GstPeerTransport final : public PeerTransport,
     // Both do nothing once closed; close() takes back what they added.
     void connect(GObject* object, const char* signal, GCallback handler);
     void probe(GstPad* pad, GstPadProbeType type, GstPadProbeCallback callback);
-    // Hands every RTP packet passing `pad` to `Each` while the transport lives.
-    template <void (GstPeerTransport::*Each)(GstBuffer*)>
-    void probePackets(GstPad* pad);
+    // Hands every RTP packet passing `pad` to the measurements' `Each` while the transport lives.
+    template <void (GstSenderMeasurements::*Each)(GstBuffer*, std::int64_t)>
+    void measurePackets(GstPad* pad);
     std::shared_ptr<PeerTransportDelegate> liveDelegate() const;
     void createDescription(const char* signal, const char* field, SessionDescription::Type type,
                            CreateDescriptionCompletion completion);
@@ -122,14 +121,10 @@ class GstPeerTransport final : public PeerTransport,
                                   SetDescriptionCompletion completion, std::string error);
     void keyframeRequested(bool fullIntraRequest);
     void rtcpArrived();
-    void packetized(GstBuffer* buffer);
-    void packetLeft(GstBuffer* buffer);
-    // Blocks until the packet may leave; holds no reference to the transport meanwhile.
-    static void pace(PacingGate& gate, std::uint32_t mediaSsrc, GstBuffer* buffer);
-    void receiverReportArrived(GstBuffer* buffer);
-    void frameDroppedBusy();
-    void transportFeedbackArrived(GObject* session);
-    void transportFeedbackReceived(GstBuffer* fci);
+    // Takes a window to the estimate on the queue; one from a receiver report only while no
+    // transport-wide feedback is negotiated.
+    void feedbackArrived(std::optional<BandwidthFeedbackWindow> window, bool receiverReport);
+    std::optional<std::int64_t> bitrateCap() const;  // the sender's own, if it set one
 
     // The transport's queue.
     void finishGathering();
@@ -173,15 +168,12 @@ class GstPeerTransport final : public PeerTransport,
     Timer gatheringTimeout_;
     bool gatheringStarted_ = false;
     bool gatheringComplete_ = false;
-    SenderCounters counters_;
-    SenderStatistics statistics_;
     std::atomic<int> framesQueued_ = 0;
-    TransportFeedbackLoss feedbackLoss_;
+    GstSenderMeasurements measurements_;
     // Set by create(); holds packets on the streaming threads that push them.
     std::shared_ptr<PacingGate> pacing_;
 
     // Queue state.
-    std::optional<VideoCodecInfo> codec_;
     std::shared_ptr<VideoEncoder> encoder_;
     int encoderWidth_ = 0;
     int encoderHeight_ = 0;

@@ -1,0 +1,171 @@
+#include "platform/webrtc/gstreamer/gst_sender_measurements.h"
+
+#include <gst/rtp/gstrtcpbuffer.h>
+#include <gst/rtp/gstrtpbuffer.h>
+
+#include <span>
+
+namespace quillory {
+
+namespace {
+
+// The fraction lost of `ssrc` in the last report block that names it, in percent.
+std::optional<double> reportedLossPercent(GstBuffer* buffer, std::uint32_t ssrc) {
+    GstRTCPBuffer rtcp = GST_RTCP_BUFFER_INIT;
+    if (!gst_rtcp_buffer_map(buffer, GST_MAP_READ, &rtcp)) {
+        return std::nullopt;
+    }
+    std::optional<double> lossPercent;
+    GstRTCPPacket packet;
+    for (gboolean more = gst_rtcp_buffer_get_first_packet(&rtcp, &packet); more != FALSE;
+         more = gst_rtcp_packet_move_to_next(&packet)) {
+        const GstRTCPType type = gst_rtcp_packet_get_type(&packet);
+        if (type != GST_RTCP_TYPE_RR && type != GST_RTCP_TYPE_SR) {
+            continue;
+        }
+        const guint blocks = gst_rtcp_packet_get_rb_count(&packet);
+        for (guint index = 0; index < blocks; ++index) {
+            guint32 reported = 0;
+            guint8 fractionLost = 0;
+            gint32 packetsLost = 0;
+            guint32 highest = 0, jitter = 0, lastReport = 0, delay = 0;
+            gst_rtcp_packet_get_rb(&packet, index, &reported, &fractionLost, &packetsLost, &highest,
+                                   &jitter, &lastReport, &delay);
+            if (reported == ssrc) {
+                lossPercent = fractionLost * 100.0 / 256.0;
+            }
+        }
+    }
+    gst_rtcp_buffer_unmap(&rtcp);
+    return lossPercent;
+}
+
+// Fields come as integers or doubles; anything else is left out.
+std::optional<double> numberField(const GstStructure* structure, const char* name) {
+    const GValue* value = gst_structure_get_value(structure, name);
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    GValue converted = G_VALUE_INIT;
+    g_value_init(&converted, G_TYPE_DOUBLE);
+    std::optional<double> result;
+    if (g_value_transform(value, &converted)) {
+        result = g_value_get_double(&converted);
+    }
+    g_value_unset(&converted);
+    return result;
+}
+
+}  // namespace
+
+void GstSenderMeasurements::setMediaSsrc(std::uint32_t ssrc) {
+    std::lock_guard lock(mutex_);
+    mediaSsrc_ = ssrc;
+}
+
+void GstSenderMeasurements::packetized(GstBuffer* buffer, std::int64_t at) {
+    GstRTPBuffer rtp = GST_RTP_BUFFER_INIT;
+    if (!gst_rtp_buffer_map(buffer, GST_MAP_READ, &rtp)) {
+        return;
+    }
+    const std::uint32_t timestamp = gst_rtp_buffer_get_timestamp(&rtp);
+    gst_rtp_buffer_unmap(&rtp);
+    std::lock_guard lock(mutex_);
+    counters_.framePacketized(timestamp, at);
+}
+
+void GstSenderMeasurements::packetLeft(GstBuffer* buffer, std::int64_t at) {
+    GstMapInfo map;
+    if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+        return;
+    }
+    // SRTP leaves the RTP header readable; RTCP (payload types 200-204 with the marker) is not
+    // ours to count.
+    const bool rtp =
+        map.size >= 12 && (map.data[0] >> 6) == 2 && (map.data[1] < 200 || map.data[1] > 204);
+    const auto word = [&map](std::size_t offset) {
+        return static_cast<std::uint32_t>(map.data[offset]) << 24 |
+               static_cast<std::uint32_t>(map.data[offset + 1]) << 16 |
+               static_cast<std::uint32_t>(map.data[offset + 2]) << 8 |
+               static_cast<std::uint32_t>(map.data[offset + 3]);
+    };
+    const bool marker = rtp && (map.data[1] & 0x80) != 0;
+    const std::uint32_t timestamp = rtp ? word(4) : 0;
+    const std::uint32_t ssrc = rtp ? word(8) : 0;
+    const std::size_t size = map.size;
+    gst_buffer_unmap(buffer, &map);
+    if (!rtp) {
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    counters_.packetLeft(ssrc, mediaSsrc_, timestamp, marker, size, at);
+}
+
+std::optional<BandwidthFeedbackWindow> GstSenderMeasurements::receiverReport(GstBuffer* buffer,
+                                                                             std::int64_t at) {
+    std::uint32_t ssrc = 0;
+    {
+        std::lock_guard lock(mutex_);
+        ssrc = mediaSsrc_;
+    }
+    const std::optional<double> lossPercent = reportedLossPercent(buffer, ssrc);
+    if (!lossPercent) {
+        return std::nullopt;
+    }
+    BandwidthFeedbackWindow window{.atSeconds = static_cast<double>(at) / 1e9,
+                                   .lossPercent = lossPercent};
+    std::lock_guard lock(mutex_);
+    window.sentBps = counters_.takeSentBitsPerSecond(at);
+    return window;
+}
+
+void GstSenderMeasurements::feedbackReceived(GstBuffer* fci) {
+    GstMapInfo map;
+    if (!gst_buffer_map(fci, &map, GST_MAP_READ)) {
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    feedbackLoss_.add(std::span<const std::uint8_t>(map.data, map.size));
+    gst_buffer_unmap(fci, &map);
+}
+
+std::optional<BandwidthFeedbackWindow> GstSenderMeasurements::feedbackStatistics(GObject* session,
+                                                                                 std::int64_t at) {
+    GstStructure* stats = nullptr;
+    g_object_get(session, "twcc-stats", &stats, nullptr);
+    if (stats == nullptr) {
+        return std::nullopt;
+    }
+    BandwidthFeedbackWindow window{
+        .atSeconds = static_cast<double>(at) / 1e9,
+        .sentBps = numberField(stats, "bitrate-sent"),
+        .receivedBps = numberField(stats, "bitrate-recv"),
+        .lossPercent = numberField(stats, "packet-loss-pct"),
+        .deltaOfDeltaSeconds = numberField(stats, "avg-delta-of-delta"),
+        .roundTripSeconds = std::nullopt,
+    };
+    gst_structure_free(stats);
+    {
+        // GStreamer's own figure stays at zero while the rate cap drops packets.
+        std::lock_guard lock(mutex_);
+        if (const auto lost = feedbackLoss_.takeLossPercent()) {
+            window.lossPercent = lost;
+        }
+    }
+    // The smallest 64-bit value stands for "no gradient yet".
+    if (window.deltaOfDeltaSeconds &&
+        *window.deltaOfDeltaSeconds <= static_cast<double>(G_MININT64) / 2) {
+        window.deltaOfDeltaSeconds.reset();
+    }
+    if (window.deltaOfDeltaSeconds) {
+        *window.deltaOfDeltaSeconds /= 1e9;
+    }
+    return window;
+}
+
+StudioStatisticsReport GstSenderMeasurements::complete(StudioStatisticsReport report) {
+    std::lock_guard lock(mutex_);
+    return statistics_.complete(std::move(report), counters_, mediaSsrc_);
+}
+
+}  // namespace quillory

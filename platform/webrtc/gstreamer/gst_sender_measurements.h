@@ -1,0 +1,54 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+
+#include "platform/webrtc/bandwidth_estimator.h"
+#include "platform/webrtc/gstreamer/sender_statistics.h"
+#include "platform/webrtc/studio_statistics_report.h"
+#include "platform/webrtc/transport_feedback_loss.h"
+
+namespace quillory {
+
+// What the sender measures of its own stream, on whichever thread sees it: packets as the
+// packetizer emits them and as they leave through the socket, the encoder's frames, the
+// receiver's reports and transport-wide feedback; and the statistics report completed with it.
+// Thread-safe.
+class GstSenderMeasurements {
+  public:
+    // Set before the first packet; packets of any other SSRC are retransmissions.
+    void setMediaSsrc(std::uint32_t ssrc);
+
+    // The packetizer emitted a packet of the buffer's frame.
+    void packetized(GstBuffer* buffer, std::int64_t at);
+    // A packet left through the socket.
+    void packetLeft(GstBuffer* buffer, std::int64_t at);
+    // A receiver report's loss for our stream, with the rate sent since the last one; none when
+    // the report says nothing of our stream.
+    std::optional<BandwidthFeedbackWindow> receiverReport(GstBuffer* buffer, std::int64_t at);
+    // The feedback control information of one transport-wide feedback message.
+    void feedbackReceived(GstBuffer* fci);
+    // The session's transport-wide feedback statistics; the loss is the feedback's own.
+    std::optional<BandwidthFeedbackWindow> feedbackStatistics(GObject* session, std::int64_t at);
+
+    // Runs `change` on the counters under the lock.
+    template <typename Change>
+    void count(Change&& change) {
+        std::lock_guard lock(mutex_);
+        change(counters_);
+    }
+
+    StudioStatisticsReport complete(StudioStatisticsReport report);
+
+  private:
+    std::mutex mutex_;
+    std::uint32_t mediaSsrc_ = 0;
+    SenderCounters counters_;
+    SenderStatistics statistics_;
+    TransportFeedbackLoss feedbackLoss_;
+};
+
+}  // namespace quillory
