@@ -32,6 +32,33 @@ void deleteWeak(gpointer data) {
     deleteFromGlib<WeakReceiver>(data);
 }
 
+struct DecodeChain {
+    GstElement* depayloader;
+    GstElement* parser;
+    GstElement* decoder;
+    GstElement* convert;
+    GstElement* sink;
+};
+
+// Depayloader to NV12 samples, added to the pipeline and linked.
+DecodeChain addDecodeChain(GstElement* pipeline) {
+    const DecodeChain chain{
+        .depayloader = gst_element_factory_make("rtph264depay", nullptr),
+        .parser = gst_element_factory_make("h264parse", nullptr),
+        .decoder = gst_element_factory_make("avdec_h264", nullptr),
+        .convert = gst_element_factory_make("videoconvert", nullptr),
+        .sink = gst_element_factory_make("appsink", nullptr),
+    };
+    GstCaps* nv12 = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "NV12", nullptr);
+    g_object_set(chain.sink, "sync", FALSE, "emit-signals", TRUE, "caps", nv12, nullptr);
+    gst_caps_unref(nv12);
+    gst_bin_add_many(GST_BIN(pipeline), chain.depayloader, chain.parser, chain.decoder,
+                     chain.convert, chain.sink, nullptr);
+    gst_element_link_many(chain.depayloader, chain.parser, chain.decoder, chain.convert, chain.sink,
+                          nullptr);
+    return chain;
+}
+
 // The receivers' queue: process-wide, so that no receiver is ever destroyed on its own thread.
 std::shared_ptr<SerialQueue> receiverQueue() {
     static const auto queue = std::make_shared<SerialQueue>("app.quillory.media.receiver");
@@ -158,18 +185,21 @@ void VideoReceiver::padAdded(GstPad* pad) {
     if (GST_PAD_DIRECTION(pad) != GST_PAD_SRC || isClosed()) {
         return;
     }
-    GstElement* depayloader = gst_element_factory_make("rtph264depay", nullptr);
-    GstElement* parser = gst_element_factory_make("h264parse", nullptr);
-    GstElement* decoder = gst_element_factory_make("avdec_h264", nullptr);
-    GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
-    GstElement* sink = gst_element_factory_make("appsink", nullptr);
-    GstCaps* nv12 = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "NV12", nullptr);
-    g_object_set(sink, "sync", FALSE, "emit-signals", TRUE, "caps", nv12, nullptr);
-    gst_caps_unref(nv12);
-    gst_bin_add_many(GST_BIN(pipeline_), depayloader, parser, decoder, convert, sink, nullptr);
-    gst_element_link_many(depayloader, parser, decoder, convert, sink, nullptr);
+    const DecodeChain chain = addDecodeChain(pipeline_);
+    watchSamples(chain.sink);
+    watchPictures(chain.depayloader, chain.decoder);
+    for (GstElement* element :
+         {chain.sink, chain.convert, chain.decoder, chain.parser, chain.depayloader}) {
+        gst_element_sync_state_with_parent(element);
+    }
+    GstPad* input = gst_element_get_static_pad(chain.depayloader, "sink");
+    gst_pad_link(pad, input);
+    gst_object_unref(input);
+    std::lock_guard lock(mutex_);
+    depayloader_ = chain.depayloader;
+}
 
-    const WeakReceiver weak = weak_from_this();
+void VideoReceiver::watchSamples(GstElement* sink) {
     g_signal_connect_data(
         sink, "new-sample", G_CALLBACK(+[](GstElement* appsink, gpointer data) {
             GstSample* sample = nullptr;
@@ -183,8 +213,12 @@ void VideoReceiver::padAdded(GstPad* pad) {
             gst_sample_unref(sample);
             return GST_FLOW_OK;
         }),
-        newWeak(weak), [](gpointer data, GClosure*) { deleteWeak(data); },
+        newWeak(weak_from_this()), [](gpointer data, GClosure*) { deleteWeak(data); },
         static_cast<GConnectFlags>(0));
+}
+
+void VideoReceiver::watchPictures(GstElement* depayloader, GstElement* decoder) {
+    const WeakReceiver weak = weak_from_this();
     GstPad* depayloaded = gst_element_get_static_pad(depayloader, "src");
     gst_pad_add_probe(
         depayloaded, GST_PAD_PROBE_TYPE_BUFFER,
@@ -236,15 +270,6 @@ void VideoReceiver::padAdded(GstPad* pad) {
         },
         newWeak(weak), deleteWeak);
     gst_object_unref(decoded);
-
-    for (GstElement* element : {sink, convert, decoder, parser, depayloader}) {
-        gst_element_sync_state_with_parent(element);
-    }
-    GstPad* input = gst_element_get_static_pad(depayloader, "sink");
-    gst_pad_link(pad, input);
-    gst_object_unref(input);
-    std::lock_guard lock(mutex_);
-    depayloader_ = depayloader;
 }
 
 void VideoReceiver::askForKeyframesOnLoss() {

@@ -91,6 +91,9 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
   private:
     bool build(const std::string& address, const std::vector<VideoCodecInfo>& codecs);
     void padAdded(GstPad* pad);
+    // The decoded samples, and the packets, losses, keyframes and pictures on their way.
+    void watchSamples(GstElement* sink);
+    void watchPictures(GstElement* depayloader, GstElement* decoder);
     // A promise whose reply goes on to `then` while the receiver is open and the reply is no
     // error; an error goes to the completion.
     using Step = std::function<void(VideoReceiver& self, const GstStructure* reply,
