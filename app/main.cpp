@@ -13,18 +13,19 @@
 #include "app/interface/scene_graph_backend.h"
 #include "app/interface/status_item_builder.h"
 #include "app/interface/update_dialog_window.h"
+#include "app/permissions/permission_relaunch.h"
 #include "app/session/computer_name_cache.h"
-#include "app/session/guide_panel.h"
-#include "app/session/mac_app_lifecycle.h"
 #include "app/session/mac_session.h"
-#include "app/session/mac_updates.h"
-#include "app/session/permission_relaunch.h"
 #include "app/session/qt_main_executor.h"
-#include "app/session/quit_signals.h"
 #include "app/session/root_property_notifier.h"
 #include "app/session/session_event_printer.h"
-#include "app/session/single_instance.h"
+#include "app/shell/guide_panel.h"
+#include "app/shell/mac_app_lifecycle.h"
+#include "app/shell/quit_signals.h"
+#include "app/shell/single_instance.h"
+#include "app/shell/system_session_environment.h"
 #include "app/studio/system_studio.h"
+#include "app/updates/mac_updates.h"
 #include "design/font_registry.h"
 #include "platform/defaults/user_defaults.h"
 #include "platform/dispatch/main_queue.h"
@@ -72,7 +73,7 @@ struct ApplicationSession {
 };
 
 ApplicationSession makeSession(QQmlEngine& recorderEngine) {
-    MacSession::Environment environment = MacSession::systemEnvironment(&recorderEngine);
+    MacSession::Environment environment = systemSessionEnvironment(&recorderEngine);
     environment.studio =
         SystemStudio::create(environment.desktop, environment.icons, environment.ownProcessID);
     std::shared_ptr<MacSession> session = MacSession::create(std::move(environment));

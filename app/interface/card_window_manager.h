@@ -8,8 +8,8 @@
 #include <QStringList>
 #include <functional>
 
-#include "app/session/mac_app_lifecycle.h"
 #include "app/session/session_facade.h"
+#include "app/shell/mac_app_lifecycle.h"
 
 class QQmlComponent;
 class QQmlEngine;

@@ -7,8 +7,8 @@
 #include <memory>
 #include <optional>
 
+#include "app/controls/input_control.h"
 #include "app/interface/ink/ink_raster.h"
-#include "app/session/input_control.h"
 #include "design/colors.h"
 
 namespace quillory {

@@ -11,8 +11,8 @@
 
 #include "app/interface/panel_visibility.h"
 #include "app/interface/tray_backend.h"
-#include "app/session/mac_app_lifecycle.h"
 #include "app/session/session_facade.h"
+#include "app/shell/mac_app_lifecycle.h"
 #include "platform/clock/clock.h"
 
 class QMenu;

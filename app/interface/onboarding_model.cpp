@@ -4,7 +4,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "app/session/computer_name.h"
-#include "app/session/mac_app_lifecycle.h"
+#include "app/shell/mac_app_lifecycle.h"
 #include "platform/defaults/user_defaults.h"
 
 namespace quillory {

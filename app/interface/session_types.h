@@ -2,9 +2,9 @@
 
 #include <QtQml/qqmlregistration.h>
 
-#include "app/session/guide_model.h"
+#include "app/permissions/guide_model.h"
 #include "app/session/session_facade.h"
-#include "app/session/update_dialog_model.h"
+#include "app/updates/update_dialog_model.h"
 
 // The session's types as QML knows them inside QuilloryInterface; none is created from QML.
 namespace quillory::qml {

@@ -5,7 +5,7 @@
 #include <QQmlEngine>
 #include <QQuickWindow>
 
-#include "app/session/update_dialog_model.h"
+#include "app/updates/update_dialog_model.h"
 #include "platform/log/logger.h"
 
 namespace quillory {

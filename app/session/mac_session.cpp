@@ -4,7 +4,7 @@
 #include <QScreen>
 #include <cmath>
 
-#include "app/session/input_control.h"
+#include "app/controls/input_control.h"
 #include "platform/dispatch/sequence_checker.h"
 #include "platform/log/logger.h"
 #include "platform/text/text_units.h"

@@ -10,10 +10,10 @@
 #include "app/desktop-control/desktop_control_preferences.h"
 #include "app/desktop-control/desktop_input_controller.h"
 #include "app/desktop-control/desktop_input_environment.h"
+#include "app/permissions/desktop_control_grant.h"
+#include "app/permissions/input_access_follower.h"
+#include "app/permissions/permission_probe.h"
 #include "app/session/chord_recorder.h"
-#include "app/session/desktop_control_grant.h"
-#include "app/session/input_access_follower.h"
-#include "app/session/permission_probe.h"
 #include "app/session/session_facade.h"
 #include "app/session/session_input_receivers.h"
 #include "app/session/session_link.h"
@@ -21,8 +21,6 @@
 #include "core/link/recovery_scheduler.h"
 #include "platform/dispatch/serial_queue.h"
 #include "protocol/menu_command.h"
-
-class QQmlEngine;
 
 namespace quillory {
 
@@ -76,9 +74,6 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
         bool followApplication = true;
     };
 
-    // The real listener, channels, trust store, desktop, logind and icons of this computer; the
-    // recorder panel when a QML engine is given, else the cancelling stand-in.
-    static Environment systemEnvironment(QQmlEngine* recorderEngine = nullptr);
     static std::shared_ptr<MacSession> create(Environment environment);
     ~MacSession() override;
 

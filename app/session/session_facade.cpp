@@ -1,6 +1,6 @@
 #include "app/session/session_facade.h"
 
-#include "app/session/published.h"
+#include "app/controls/published.h"
 
 namespace quillory {
 

@@ -5,11 +5,11 @@
 #include <QString>
 #include <optional>
 
-#include "app/session/input_control.h"
-#include "app/session/latency_value.h"
-#include "app/session/saved_device_model.h"
-#include "app/session/shell_control.h"
-#include "app/session/studio_control.h"
+#include "app/controls/input_control.h"
+#include "app/controls/latency_value.h"
+#include "app/controls/saved_device_model.h"
+#include "app/controls/session_shell.h"
+#include "app/controls/studio_control.h"
 
 namespace quillory {
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/controls/studio_hooks.h"
 #include "app/desktop-control/desktop_input_target.h"
-#include "app/session/studio_hooks.h"
 #include "app/studio/application_image.h"
 #include "app/studio/shareable_content.h"
 #include "app/studio/studio_application_artwork.h"

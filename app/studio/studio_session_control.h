@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/session/studio_control.h"
+#include "app/controls/studio_control.h"
 #include "app/studio/mac_studio_session.h"
 
 namespace quillory {

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "app/session/quit_signals.h"
+#include "app/shell/quit_signals.h"
 
 // The signals must be blocked before Qt starts any thread, as in the application; the tray menu
 // needs QtWidgets.

@@ -4,8 +4,8 @@
 #include <QStringList>
 #include <memory>
 
-#include "app/session/mac_app_lifecycle.h"
 #include "app/session/testing/fake_session.h"
+#include "app/shell/mac_app_lifecycle.h"
 #include "app/tests/qt_printers.h"
 #include "platform/defaults/testing/memory_user_defaults.h"
 

@@ -1,4 +1,4 @@
-#include "app/session/quit_signals.h"
+#include "app/shell/quit_signals.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -7,8 +7,8 @@
 #include <QSignalSpy>
 #include <QStringList>
 
-#include "app/session/mac_app_lifecycle.h"
 #include "app/session/testing/fake_session.h"
+#include "app/shell/mac_app_lifecycle.h"
 
 namespace quillory {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/session/single_instance.h"
+#include "app/shell/single_instance.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

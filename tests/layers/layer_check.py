@@ -2,9 +2,10 @@
 """Fails when an include runs against the layers of ARCHITECTURE.md.
 
 platform -> protocol -> core and media -> app -> tools; design is the Qt design system over
-platform. Inside app, desktop-control -> session -> studio and interface; app/main.cpp and app/tests
-wire them all. The layers below app and design are Qt-free, and only test code (tests/, bench/,
-fuzz/ and testing/ folders) includes test code.
+platform. Inside app, desktop-control -> controls -> permissions and updates -> session ->
+shell and studio -> interface, as APP_ALLOWED says; app/main.cpp and app/tests wire them all.
+The layers below app and design are Qt-free, and only test code (tests/, bench/, fuzz/ and
+testing/ folders) includes test code.
 
 Usage: layer_check.py <source root>. Prints one line per offending include; exits 1 if any.
 """
@@ -27,9 +28,14 @@ ALLOWED = {
 # Which folders of app/ each folder of app/ may include.
 APP_ALLOWED = {
     "desktop-control": {"desktop-control"},
-    "session": {"desktop-control", "session"},
-    "studio": {"desktop-control", "session", "studio"},
-    "interface": {"desktop-control", "session", "interface"},
+    "controls": {"desktop-control", "controls"},
+    "permissions": {"desktop-control", "controls", "permissions"},
+    "updates": {"controls", "updates"},
+    "session": {"desktop-control", "controls", "permissions", "session"},
+    "shell": {"desktop-control", "controls", "permissions", "updates", "session", "shell"},
+    "studio": {"desktop-control", "controls", "session", "studio"},
+    "interface": {"desktop-control", "controls", "permissions", "updates", "session", "shell",
+                  "interface"},
 }
 QT_FREE = {"platform", "protocol", "core", "media"}
 TEST_FOLDERS = {"tests", "bench", "fuzz", "testing"}

@@ -42,6 +42,12 @@ class LayerCheck(unittest.TestCase):
                                                '#include "app/interface/card_art.h"\n'),
             "a session test into Studio": ("app/session/tests/a_test.cpp",
                                            '#include "app/studio/display_capture.h"\n'),
+            "the session into the shell": ("app/session/a.cpp",
+                                           '#include "app/shell/mac_shell.h"\n'),
+            "updates into the session": ("app/updates/a.cpp",
+                                         '#include "app/session/session_facade.h"\n'),
+            "controls into permissions": ("app/controls/a.h",
+                                          '#include "app/permissions/guide_model.h"\n'),
         }
         for name, (path, text) in cases.items():
             with self.subTest(name):
@@ -58,6 +64,8 @@ class LayerCheck(unittest.TestCase):
             "design/a.cpp": "#include <QColor>\n",
             "app/a.cpp": '#include "core/link/a.h"\n#include "design/a.h"\n#include <QObject>\n',
             "app/interface/a.cpp": '#include "app/session/a.h"\n#include "app/desktop-control/a.h"\n',
+            "app/shell/a.cpp": '#include "app/updates/a.h"\n#include "app/permissions/a.h"\n',
+            "app/session/a.cpp": '#include "app/permissions/a.h"\n#include "app/controls/a.h"\n',
             "app/studio/tests/a_test.cpp": '#include "app/session/testing/fake.h"\n',
             "app/main.cpp": '#include "app/interface/a.h"\n#include "app/studio/a.h"\n',
             "tools/pad/a.cpp": '#include "media/a.h"\n#include "core/link/a.h"\n',

@@ -11,9 +11,9 @@
 #include "app/interface/card_window_manager.h"
 #include "app/interface/mac_status_item_controller.h"
 #include "app/interface/testing/fake_tray_backend.h"
-#include "app/session/guide_model.h"
-#include "app/session/guide_panel.h"
+#include "app/permissions/guide_model.h"
 #include "app/session/testing/fake_session.h"
+#include "app/shell/guide_panel.h"
 #include "tools/shots/shot_writer.h"
 
 namespace quillory {

@@ -12,11 +12,11 @@
 #include <cstdlib>
 
 #include "app/desktop-control/menu/tests/test_application.h"
-#include "app/session/guide_panel.h"
-#include "app/session/permission_guide.h"
+#include "app/permissions/permission_guide.h"
+#include "app/permissions/testing/fake_permission_probe.h"
 #include "app/session/qt_main_executor.h"
-#include "app/session/testing/fake_permission_probe.h"
 #include "app/session/testing/fake_session.h"
+#include "app/shell/guide_panel.h"
 #include "design/card_frame.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/dispatch/testing/manual_executor.h"

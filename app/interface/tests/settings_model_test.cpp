@@ -9,8 +9,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "app/session/mac_login_item.h"
 #include "app/session/testing/fake_session.h"
+#include "app/shell/mac_login_item.h"
 
 namespace quillory {
 namespace {

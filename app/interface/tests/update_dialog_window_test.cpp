@@ -7,7 +7,7 @@
 #include <QQuickWindow>
 
 #include "app/interface/testing/quick_items.h"
-#include "app/session/update_dialog_model.h"
+#include "app/updates/update_dialog_model.h"
 
 namespace quillory {
 namespace {

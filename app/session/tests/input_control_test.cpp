@@ -1,4 +1,4 @@
-#include "app/session/input_control.h"
+#include "app/controls/input_control.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <QSignalSpy>
 
 #include "app/desktop-control/tests/worker_fixture.h"
-#include "app/session/testing/fake_permission_probe.h"
+#include "app/permissions/testing/fake_permission_probe.h"
 #include "app/session/testing/fake_session.h"
 #include "app/session/tests/session_fakes.h"
 #include "core/link/testing/scripted_pad.h"
