@@ -22,8 +22,8 @@ class StudioPeerNegotiation final : public std::enable_shared_from_this<StudioPe
         std::function<void(const std::string& message)> failed;
     };
 
-    StudioPeerNegotiation(std::shared_ptr<Executor> main,
-                          std::weak_ptr<PeerTransport> transport, Callbacks callbacks);
+    StudioPeerNegotiation(std::shared_ptr<Executor> main, std::weak_ptr<PeerTransport> transport,
+                          Callbacks callbacks);
 
     void offer();
     void receive(const StudioSignal& signal);

@@ -25,8 +25,7 @@ class StudioPeerStatistics final : public std::enable_shared_from_this<StudioPee
         double watchdogSeconds;
     };
 
-    StudioPeerStatistics(std::shared_ptr<Executor> main,
-                         std::shared_ptr<Executor> statisticsQueue,
+    StudioPeerStatistics(std::shared_ptr<Executor> main, std::shared_ptr<Executor> statisticsQueue,
                          std::shared_ptr<Clock> clock, Timing timing);
 
     // Starts the ticks, unless they run; nothing after stop().
