@@ -10,9 +10,7 @@
 
 #include "app/interface/window_stacking.h"
 #include "app/session/root_property_notifier.h"
-#include "design/card_frame.h"
 #include "design/menu_bar_mark.h"
-#include "design/panel_rect.h"
 #include "platform/log/logger.h"
 
 namespace quillory {
@@ -24,10 +22,11 @@ const Logger& logger() {
     return instance;
 }
 
-constexpr int panelRadius = 22;
-constexpr int panelMargin = 6;
+constexpr int trayRecheckMs = 3000;
+// A focus-loss hide this close before a tray activation was caused by that click.
+constexpr double clickCloseWindow = 0.3;
 
-void fillDefaults(StatusItemEnvironment& environment) {
+StatusItemEnvironment withDefaults(StatusItemEnvironment environment) {
     if (!environment.clock) {
         environment.clock = std::make_shared<SystemClock>();
     }
@@ -46,6 +45,7 @@ void fillDefaults(StatusItemEnvironment& environment) {
     if (!environment.applicationState) {
         environment.applicationState = [] { return QGuiApplication::applicationState(); };
     }
+    return environment;
 }
 
 }  // namespace
@@ -75,9 +75,9 @@ MacStatusItemController::MacStatusItemController(SessionFacade* session,
     : QObject(parent),
       session_(session),
       openUtility_(std::move(openUtility)),
-      environment_(std::move(environment)),
+      environment_(withDefaults(std::move(environment))),
+      layout_(environment_.availableAt),
       visibility_(new PanelVisibility(this)) {
-    fillDefaults(environment_);
     createPanel(environment_.content);
 
     subscriptions_ << connect(session_, &SessionFacade::connectionStateChanged, this,
@@ -143,12 +143,11 @@ void MacStatusItemController::createPanel(QQmlComponent* content) {
     connect(panel_, SIGNAL(closeRequested()), this, SLOT(hidePanel()));
     connect(panel_, &QWindow::activeChanged, this, &MacStatusItemController::panelActiveChanged);
     // The first layout happened during creation, before anyone listened.
-    surface_ = panel_->findChild<QQuickItem*>(QStringLiteral("statusPanelSurface"));
-    if (surface_) {
-        reportSize(QSizeF(surface_->implicitWidth(), surface_->implicitHeight()));
-        frame_ = new CardFrame(*panel_, *surface_, panelRadius,
-                               [this] { return !environment_.maskCorners; });
+    auto* surface = panel_->findChild<QQuickItem*>(QStringLiteral("statusPanelSurface"));
+    if (surface) {
+        reportSize(QSizeF(surface->implicitWidth(), surface->implicitHeight()));
     }
+    layout_.attach(*panel_, surface, [this] { return !environment_.maskCorners; });
     connect(panel_, &QWindow::visibleChanged, this, [this] {
         // The fallback window's close button hides it behind our back.
         if (panel_ && !panel_->isVisible()) {
@@ -188,9 +187,8 @@ void MacStatusItemController::enterFallback() {
         return;
     }
     panel_->setProperty("fallback", true);
-    // A window of the desktop's with its frame and shadow: the card fills it.
-    delete frame_.data();
-    resizeSurface();
+    layout_.dropFrame();
+    layout_.layOut(true);
     showPanel(Opening::user);
 }
 
@@ -248,17 +246,8 @@ void MacStatusItemController::showPanel(Opening opening) {
     if (!panel_ || tornDown_) {
         return;
     }
-    const QRect tray = trayAnchor();
-    if (tray.isValid()) {
-        anchor_ = tray;
-    } else if (opening == Opening::user || !anchor_.isValid()) {
-        anchor_ = QRect(environment_.pointer(), QSize(1, 1));
-    }
-    if (fallback_) {
-        resizeSurface();
-    } else {
-        place();
-    }
+    layout_.anchorTo(trayAnchor(), opening == Opening::user, environment_.pointer);
+    layout_.layOut(fallback_);
     if (opening == Opening::user) {
         unattended_ = false;
     } else if (!panel_->isVisible()) {
@@ -351,42 +340,7 @@ void MacStatusItemController::onSizeReported(double width, double height) {
 void MacStatusItemController::reportSize(QSizeF size) {
     // Deferred one turn: the surface reports from inside its own layout pass.
     QMetaObject::invokeMethod(
-        this, [this, size] { applySize(size); }, Qt::QueuedConnection);
-}
-
-void MacStatusItemController::applySize(QSizeF size) {
-    if (size.width() <= 0 || size.height() <= 0 || size == contentSize_) {
-        return;
-    }
-    contentSize_ = QSizeF(panelWidth, size.height());
-    if (!panel_ || !panel_->isVisible()) {
-        return;
-    }
-    if (fallback_) {
-        resizeSurface();
-    } else {
-        place();
-    }
-}
-
-void MacStatusItemController::place() {
-    const QRect available = environment_.availableAt(anchor_.center());
-    const QRect card = panelRect(anchor_, available, contentSize_.toSize(), panelMargin);
-    panel_->setPosition(CardFrame::windowPosition(card.topLeft()));
-    resizeSurface();
-}
-
-void MacStatusItemController::resizeSurface() {
-    // The reported size, not the surface's own: its reports arrive a turn late, and the window
-    // changes once per report.
-    if (surface_) {
-        surface_->setSize(contentSize_);
-    }
-    if (frame_) {
-        frame_->fit();
-    } else {
-        panel_->resize(contentSize_.toSize());
-    }
+        this, [this, size] { layout_.apply(size, fallback_); }, Qt::QueuedConnection);
 }
 
 void MacStatusItemController::panelActiveChanged() {

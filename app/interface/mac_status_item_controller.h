@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "app/interface/panel_visibility.h"
+#include "app/interface/status_panel_layout.h"
 #include "app/interface/tray_backend.h"
 #include "app/session/session_facade.h"
 #include "app/shell/mac_app_lifecycle.h"
@@ -21,7 +22,6 @@ class QQmlEngine;
 
 namespace quillory {
 
-class CardFrame;
 class RootPropertyNotifier;
 
 // What the status item needs from the application; tests replace the parts they drive.
@@ -63,11 +63,6 @@ class MacStatusItemController : public QObject, public LifecycleStatusItem {
         code,  // a pairing code arrived: shown without activation
     };
 
-    static constexpr int panelWidth = 340;
-    static constexpr int trayRecheckMs = 3000;
-    // A focus-loss hide this close before a tray activation was caused by that click.
-    static constexpr double clickCloseWindow = 0.3;
-
     MacStatusItemController(SessionFacade* session, std::function<void(QString)> openUtility,
                             StatusItemEnvironment environment, QObject* parent = nullptr);
     ~MacStatusItemController() override;
@@ -86,7 +81,7 @@ class MacStatusItemController : public QObject, public LifecycleStatusItem {
 
     QQuickWindow* panel() const { return panel_; }
     PanelVisibility* visibility() const { return visibility_; }
-    QSizeF contentSize() const { return contentSize_; }
+    QSizeF contentSize() const { return layout_.contentSize(); }
     bool isFallback() const { return fallback_; }
     const QTimer& trayRecheck() const { return trayRecheck_; }
     // The tray re-check's work, public so that tests need not wait for it.
@@ -123,22 +118,15 @@ class MacStatusItemController : public QObject, public LifecycleStatusItem {
     // Drops the stacking with the window in use that a code asked for.
     void stopFloating();
     void panelActiveChanged();
-    void applySize(QSizeF size);
-    void place();
-    // The surface, and the window around it, at the reported size.
-    void resizeSurface();
     QRect trayAnchor() const;
     void setWatching(bool on);
 
     SessionFacade* session_;
     std::function<void(QString)> openUtility_;
     StatusItemEnvironment environment_;
+    StatusPanelLayout layout_;
     QPointer<QQuickWindow> panel_;
-    QPointer<QQuickItem> surface_;
-    QPointer<CardFrame> frame_;  // none once the panel is the fallback window
     PanelVisibility* visibility_;
-    QSizeF contentSize_{panelWidth, 280};
-    QRect anchor_;
     QString lastCode_;
     std::optional<double> focusLossHideAt_;
     QTimer trayRecheck_;
