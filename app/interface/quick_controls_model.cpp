@@ -34,14 +34,14 @@ QString latencyStatusText(const LinkLatency& latency, const QLocale& locale) {
 }
 
 QuickControlsModel::QuickControlsModel(QObject* parent)
-    : QObject(parent), clock_(std::make_shared<SystemClock>()) {
+    : QuickControlsView(parent), clock_(std::make_shared<SystemClock>()) {
     // One access object, so that its short-lived answer spares the file system on redraws.
     auto access = std::make_shared<DesktopControlAccess>();
     probes_.inputAccess = [access] { return access->isGranted(); };
     probes_.screenCapture = [] { return true; };  // X11 has no screen-sharing permission
     codeTimer_.setSingleShot(true);
     connect(&codeTimer_, &QTimer::timeout, this, &QuickControlsModel::refresh);
-    view_ = describe();
+    show(describe());
 }
 
 QuickControlsModel::~QuickControlsModel() {
@@ -143,12 +143,7 @@ void QuickControlsModel::codeChanged() {
 }
 
 void QuickControlsModel::refresh() {
-    View next = describe();
-    if (next == view_) {
-        return;
-    }
-    view_ = std::move(next);
-    emit changed();
+    show(describe());
 }
 
 QString QuickControlsModel::peerLabel() const {
@@ -313,7 +308,7 @@ void QuickControlsModel::disconnect() {
 
 void QuickControlsModel::confirm() {
     refresh();  // the second may have passed since the last redraw
-    if (!session_ || !view_.confirmEnabled) {
+    if (!session_ || !view().confirmEnabled) {
         return;
     }
     if (!session_->approvePairing()) {
@@ -325,10 +320,10 @@ void QuickControlsModel::studioAction() {
     if (!session_) {
         return;
     }
-    if (view_.studioRow == QLatin1String("active")) {
+    if (view().studioRow == QLatin1String("active")) {
         session_->studio()->stop();
-    } else if (view_.studioRow == QLatin1String("stopped")) {
-        if (view_.studioRelaunches) {
+    } else if (view().studioRow == QLatin1String("stopped")) {
+        if (view().studioRelaunches) {
             session_->shell()->relaunchApplication();
         } else {
             session_->studio()->clearFailure();

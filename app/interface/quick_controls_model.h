@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/interface/quick_controls_view.h"
 #include "app/session/session_facade.h"
 #include "platform/clock/clock.h"
 
@@ -24,45 +25,12 @@ namespace quillory {
 //
 // Confirm is enabled only while the session can approve and the code has been on screen for
 // `codeDelay` seconds, so that a stray click or Return cannot confirm a code nobody looked at.
-class QuickControlsModel : public QObject {
+class QuickControlsModel : public QuickControlsView {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(SessionFacade* session READ session WRITE setSession NOTIFY sessionChanged)
     // Used in the listening detail; "Mac" while empty.
     Q_PROPERTY(QString computerName READ computerName WRITE setComputerName NOTIFY changed)
-    // "pairing", "connected" or "waiting".
-    Q_PROPERTY(QString card READ card NOTIFY changed)
-    Q_PROPERTY(QString waitingTitle READ waitingTitle NOTIFY changed)
-    Q_PROPERTY(QString waitingDetail READ waitingDetail NOTIFY changed)
-    Q_PROPERTY(QString waitingIcon READ waitingIcon NOTIFY changed)
-    Q_PROPERTY(QString waitingTint READ waitingTint NOTIFY changed)
-    // "Try again", "Allow connections" or empty.
-    Q_PROPERTY(QString primaryButton READ primaryButton NOTIFY changed)
-    Q_PROPERTY(bool stopWaitingVisible READ stopWaitingVisible NOTIFY changed)
-    Q_PROPERTY(QString pairingTitle READ pairingTitle NOTIFY changed)
-    Q_PROPERTY(QString thisMacStatus READ thisMacStatus NOTIFY changed)
-    Q_PROPERTY(QString peerStatus READ peerStatus NOTIFY changed)
-    Q_PROPERTY(QString confirmTitle READ confirmTitle NOTIFY changed)
-    Q_PROPERTY(bool confirmEnabled READ confirmEnabled NOTIFY changed)
-    // The code has been on screen for the delay (Confirm is dimmed before).
-    Q_PROPERTY(bool codeSettled READ codeSettled NOTIFY changed)
-    Q_PROPERTY(QString tabletDetail READ tabletDetail NOTIFY changed)
-    // "active", "stopped" or empty.
-    Q_PROPERTY(QString studioRow READ studioRow NOTIFY changed)
-    Q_PROPERTY(QString studioTitle READ studioTitle NOTIFY changed)
-    Q_PROPERTY(QString studioDetail READ studioDetail NOTIFY changed)
-    // "Stop", "Reopen" or "OK".
-    Q_PROPERTY(QString studioButton READ studioButton NOTIFY changed)
-    Q_PROPERTY(QString updateBanner READ updateBanner NOTIFY changed)
-    Q_PROPERTY(bool checkForUpdatesVisible READ checkForUpdatesVisible NOTIFY changed)
-    Q_PROPERTY(bool checkForUpdatesEnabled READ checkForUpdatesEnabled NOTIFY changed)
-    Q_PROPERTY(bool desktopControlOn READ desktopControlOn NOTIFY changed)
-    Q_PROPERTY(QString desktopControlDetail READ desktopControlDetail NOTIFY changed)
-    Q_PROPERTY(QString desktopControlTint READ desktopControlTint NOTIFY changed)
-    // "live", "pending" or "idle".
-    Q_PROPERTY(QString signalDot READ signalDot NOTIFY changed)
-    Q_PROPERTY(QString signalWord READ signalWord NOTIFY changed)
-    Q_PROPERTY(bool signalFailed READ signalFailed NOTIFY changed)
 
   public:
     static constexpr double codeDelay = 1.0;
@@ -88,34 +56,6 @@ class QuickControlsModel : public QObject {
     // Looks the computer name up off the main thread (it may wait on D-Bus) and sets it.
     Q_INVOKABLE void lookUpComputerName();
 
-    QString card() const { return view_.card; }
-    QString waitingTitle() const { return view_.waitingTitle; }
-    QString waitingDetail() const { return view_.waitingDetail; }
-    QString waitingIcon() const { return view_.waitingIcon; }
-    QString waitingTint() const { return view_.waitingTint; }
-    QString primaryButton() const { return view_.primaryButton; }
-    bool stopWaitingVisible() const { return view_.stopWaitingVisible; }
-    QString pairingTitle() const { return view_.pairingTitle; }
-    QString thisMacStatus() const { return view_.thisMacStatus; }
-    QString peerStatus() const { return view_.peerStatus; }
-    QString confirmTitle() const { return view_.confirmTitle; }
-    bool confirmEnabled() const { return view_.confirmEnabled; }
-    bool codeSettled() const { return view_.codeSettled; }
-    QString tabletDetail() const { return view_.tabletDetail; }
-    QString studioRow() const { return view_.studioRow; }
-    QString studioTitle() const { return view_.studioTitle; }
-    QString studioDetail() const { return view_.studioDetail; }
-    QString studioButton() const { return view_.studioButton; }
-    QString updateBanner() const { return view_.updateBanner; }
-    bool checkForUpdatesVisible() const { return view_.checkForUpdatesVisible; }
-    bool checkForUpdatesEnabled() const { return view_.checkForUpdatesEnabled; }
-    bool desktopControlOn() const { return view_.desktopControlOn; }
-    QString desktopControlDetail() const { return view_.desktopControlDetail; }
-    QString desktopControlTint() const { return view_.desktopControlTint; }
-    QString signalDot() const { return view_.signalDot; }
-    QString signalWord() const { return view_.signalWord; }
-    bool signalFailed() const { return view_.signalFailed; }
-
     // "Allow connections" and "Try again".
     Q_INVOKABLE void start();
     // Cancel, "Stop waiting" and "Disconnect".
@@ -137,28 +77,11 @@ class QuickControlsModel : public QObject {
 
   signals:
     void sessionChanged();
-    void changed();
     void closePopoverRequested();
     void openUtilityRequested(const QString& identifier);
     void quitRequested();
 
   private:
-    struct View {
-        QString card, waitingTitle, waitingDetail, waitingIcon, waitingTint, primaryButton;
-        bool stopWaitingVisible = false;
-        QString pairingTitle, thisMacStatus, peerStatus, confirmTitle;
-        bool confirmEnabled = false;
-        bool codeSettled = false;
-        QString tabletDetail, studioRow, studioTitle, studioDetail, studioButton, updateBanner;
-        bool studioRelaunches = false;
-        bool checkForUpdatesVisible = false;
-        bool checkForUpdatesEnabled = false;
-        bool desktopControlOn = false;
-        QString desktopControlDetail, desktopControlTint, signalDot, signalWord;
-        bool signalFailed = false;
-        friend bool operator==(const View&, const View&) = default;
-    };
-
     View describe() const;
     void describeWaiting(View& view) const;
     void describePairing(View& view) const;
@@ -180,7 +103,6 @@ class QuickControlsModel : public QObject {
     QString shownCode_;
     double codeShownAt_ = 0;
     QTimer codeTimer_;
-    View view_;
 };
 
 // The latency as the tablet row shows it: "12.3 ms" in `locale`, "Measuring…", "No reply" or
