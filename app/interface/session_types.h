@@ -9,6 +9,13 @@
 // The session's types as QML knows them inside QuilloryInterface; none is created from QML.
 namespace quillory::qml {
 
+// The published state SessionFacade inherits.
+struct SessionStateForeign {
+    Q_GADGET
+    QML_FOREIGN(quillory::SessionState)
+    QML_ANONYMOUS
+};
+
 struct SessionFacadeForeign {
     Q_GADGET
     QML_FOREIGN(quillory::SessionFacade)
