@@ -7,9 +7,6 @@
 #include "app/controls/input_control.h"
 #include "platform/dispatch/sequence_checker.h"
 #include "platform/log/logger.h"
-#include "platform/text/text_units.h"
-#include "protocol/image_rules.h"
-#include "protocol/text_rules.h"
 
 namespace quillory {
 namespace {
@@ -27,13 +24,14 @@ QString text(const std::string& value) {
     return QString::fromStdString(value);
 }
 
-std::size_t encodedLength(const MenuCommand& command) {
-    try {
-        return command.toJSON().dump().size();
-    } catch (const std::exception&) {
-        return 1000;
-    }
-}
+constexpr const char* waitingStatus = "Waiting for your iPad";
+constexpr const char* stoppedStatus = "Session stopped";
+constexpr const char* connectedStatus = "Connected securely";
+constexpr const char* reconnectingStatus = "Waiting for your iPad to reconnect…";
+constexpr const char* inputAccessHint =
+    "Allow Quillory desktop control access: write access to /dev/uinput through a udev rule.";
+constexpr const char* fallbackName = "Mac";
+constexpr double stopWriteWait = 0.5;
 
 }  // namespace
 
@@ -49,26 +47,22 @@ MacSession::MacSession(Environment environment, std::unique_ptr<DesktopInputCont
                     environment.shell ? environment.shell : new InertShell),
       env_(std::move(environment)),
       input_(std::move(input)),
-      recorder_(env_.recorder ? std::move(env_.recorder)
-                              : std::make_unique<CancellingChordRecorder>()),
       accessFollower_(env_.permissions && env_.uinputWritable
                           ? std::make_unique<InputAccessFollower>(*input_, *env_.permissions,
                                                                   env_.uinputWritable)
                           : nullptr),
-      studio_(SessionFacade::studio()),
-      menuQueue_(std::make_unique<SerialQueue>("app.quillory.session.menus")),
-      iconQueue_(std::make_unique<SerialQueue>("app.quillory.session.icons")) {}
+      studio_(SessionFacade::studio()) {}
 
 MacSession::~MacSession() {
-    cancelArtwork();
+    context_->cancelArtwork();
     closeChannel(ConnectionEnd(ConnectionEnd::Case::stopped), SessionChannel::Cause::application);
     env_.listener->stop();
     env_.listener->onReady = nullptr;
     env_.listener->onFailure = nullptr;
     env_.listener->onConnection = nullptr;
-    // Menu reads and icon renders still queued hold the session weakly; they end here.
-    menuQueue_.reset();
-    iconQueue_.reset();
+    // Menu reads and icon renders still queued end here.
+    controls_.reset();
+    context_.reset();
 }
 
 namespace {
@@ -87,6 +81,32 @@ auto withSession(std::weak_ptr<MacSession> weak, Action action) {
 
 void MacSession::wire() {
     QUILLORY_CHECK_MAIN_THREAD();
+    const std::weak_ptr<MacSession> weak = weak_from_this();
+    auto channel = [weak]() -> std::shared_ptr<SessionChannel> {
+        const auto self = weak.lock();
+        return self ? self->channel_ : nullptr;
+    };
+    context_ = std::make_shared<DesktopContextTracker>(
+        DesktopContextTracker::Environment{
+            .desktop = env_.desktop,
+            .icons = env_.icons,
+            .ownProcessID = env_.ownProcessID,
+            .channel = channel,
+            .connected =
+                [weak] {
+                    const auto self = weak.lock();
+                    return self && self->connected();
+                },
+        },
+        *input_);
+    controls_ = std::make_shared<ControlsResponder>(
+        ControlsResponder::Environment{
+            .readMenuCommands = env_.readMenuCommands,
+            .icons = env_.icons,
+            .recorder = std::move(env_.recorder),
+            .channel = channel,
+        },
+        *context_);
     input_->observeInputSourceChanges();
     if (env_.grant) {
         connect(env_.grant, &DesktopControlGrant::stateChanged, this, [this] {
@@ -102,7 +122,7 @@ void MacSession::wire() {
         followApplication();
     }
 
-    const auto front = frontmost();
+    const auto front = context_->frontmost();
     std::optional<std::int32_t> pid;
     if (front) {
         pid = front->processID;
@@ -126,7 +146,7 @@ void MacSession::wireStudio() {
                                             self.handleStudioMapping(target);
                                         }),
         .onSourceActivated =
-            withSession(weak, [](MacSession& self) { self.refreshDesktopContext(true); }),
+            withSession(weak, [](MacSession& self) { self.context_->refresh(true); }),
         .onInputBoundary = withSession(weak, [](MacSession& self) { self.handleInputBoundary(); }),
         .localAddress = [weak]() -> std::optional<std::string> {
             const auto self = weak.lock();
@@ -164,7 +184,7 @@ void MacSession::wireSystem() {
     }
     if (env_.foreground) {
         env_.foreground->onChange =
-            withSession(weak, [](MacSession& self) { self.refreshDesktopContext(false); });
+            withSession(weak, [](MacSession& self) { self.context_->refresh(false); });
     }
 }
 
@@ -309,10 +329,7 @@ void MacSession::accept(StreamConnection connection) {
     }
     auto slot = std::make_shared<std::optional<std::pair<RememberedDevice, Uuid>>>();
     channel_ = channel;
-    desktopContext_.reset();
-    contextPID_.reset();
-    contextApplication_.reset();
-    cancelArtwork();
+    context_->reset();
     channel->setLocalDisplay(mainDisplaySize());
     input_->reset();
     const Uuid connectionID = input_->beginPresentation();
@@ -377,7 +394,7 @@ PenChannelEvents MacSession::channelEvents(const std::shared_ptr<SessionChannel>
         self.studio_->handle(signal);
     });
     events.onControls = guarded(channel, [](MacSession& self, const ControlsSignal& signal) {
-        self.handleControls(signal);
+        self.controls_->handle(signal);
     });
     return events;
 }
@@ -432,8 +449,7 @@ void MacSession::onEnded(const ConnectionEnd& end) {
         activeIntent_.reset();
     }
     studio_->reset(recovering);
-    recordingID_.reset();
-    recorder_->stop(false);
+    controls_->stopRecording();
     input_->reset();
     publishConnected(false);
     publishLatency(LinkLatency::measuring());
@@ -534,8 +550,7 @@ std::shared_ptr<SessionChannel> MacSession::disconnectChannel() {
     setActivePeer(std::nullopt);
     activeIntent_.reset();
     publishRecovering(false);
-    recordingID_.reset();
-    recorder_->stop(false);
+    controls_->stopRecording();
     if (!saved) {
         env_.listener->stop();
         publishListening(false);
@@ -589,129 +604,7 @@ void MacSession::setSessionActive(bool active) {
     }
 }
 
-// Controls.
-
-void MacSession::handleControls(const ControlsSignal& signal) {
-    QUILLORY_CHECK_MAIN_THREAD();
-    switch (signal.kind) {
-        case ControlsSignal::Kind::listCommands:
-            listCommands(signal);
-            break;
-        case ControlsSignal::Kind::record:
-            record(signal);
-            break;
-        case ControlsSignal::Kind::cancelRecording:
-            if (recordingID_ == signal.id) {
-                recordingID_.reset();
-                recorder_->stop(false);
-            }
-            break;
-        case ControlsSignal::Kind::commands:
-        case ControlsSignal::Kind::recorded:
-            break;
-    }
-}
-
-void MacSession::listCommands(const ControlsSignal& signal) {
-    QUILLORY_CHECK_MAIN_THREAD();
-    if (!signal.applicationID) {
-        sendControls({}, signal, "desktop");
-        return;
-    }
-    const auto front = servedApplication();
-    if (front && !front->identifier.empty() &&
-        describeApplication(front).applicationID == *signal.applicationID) {
-        std::weak_ptr<MacSession> weak = weak_from_this();
-        const std::int32_t pid = front->processID;
-        auto read = env_.readMenuCommands;
-        menuQueue_->async([weak, read, pid, signal] {
-            auto commands = read ? read(pid) : std::vector<MenuCommand>{};
-            MainQueue::post([weak, commands = std::move(commands), signal] {
-                if (auto self = weak.lock()) {
-                    self->sendControls(commands, signal, *signal.applicationID);
-                }
-            });
-        });
-        return;
-    }
-    sendControls({}, signal, *signal.applicationID);
-}
-
-void MacSession::sendControls(const std::vector<MenuCommand>& commands,
-                              const ControlsSignal& request, const std::string& applicationID) {
-    QUILLORY_CHECK_MAIN_THREAD();
-    if (!channel_) {
-        return;
-    }
-    std::vector<std::vector<MenuCommand>> chunks(1);
-    std::size_t count = 0;
-    for (const MenuCommand& command : commands) {
-        const std::size_t length = encodedLength(command);
-        if (chunks.back().size() >= maxChunkCommands || count + length > maxChunkBytes) {
-            chunks.emplace_back();
-            count = 0;
-        }
-        chunks.back().push_back(command);
-        count += length;
-    }
-    for (std::size_t i = 0; i < chunks.size(); ++i) {
-        ControlsSignal answer;
-        answer.id = request.id;
-        answer.kind = ControlsSignal::Kind::commands;
-        answer.applicationID = applicationID;
-        answer.commands = std::move(chunks[i]);
-        answer.final = i + 1 == chunks.size();
-        channel_->send(std::move(answer));
-    }
-}
-
-void MacSession::record(const ControlsSignal& signal) {
-    QUILLORY_CHECK_MAIN_THREAD();
-    const std::optional<std::string> described =
-        desktopContext_ ? std::optional(desktopContext_->applicationID) : std::nullopt;
-    if (signal.name && signal.applicationID == described) {
-        recordingID_ = signal.id;
-        const auto front = servedApplication();
-        const QImage icon = front && env_.icons ? env_.icons->image(*front) : QImage();
-        std::weak_ptr<MacSession> weak = weak_from_this();
-        recorder_->start(text(*signal.name), icon,
-                         [weak, signal](std::optional<std::vector<DesktopKey>> keys) {
-                             if (auto self = weak.lock()) {
-                                 self->finishRecording(keys, signal);
-                             }
-                         });
-        return;
-    }
-    if (channel_) {
-        ControlsSignal refusal;
-        refusal.id = signal.id;
-        refusal.kind = ControlsSignal::Kind::cancelRecording;
-        channel_->send(std::move(refusal));
-    }
-}
-
-void MacSession::finishRecording(const std::optional<std::vector<DesktopKey>>& keys,
-                                 const ControlsSignal& request) {
-    QUILLORY_CHECK_MAIN_THREAD();
-    if (recordingID_ != request.id) {
-        return;
-    }
-    recordingID_.reset();
-    if (channel_) {
-        ControlsSignal answer;
-        answer.id = request.id;
-        if (keys) {
-            answer.kind = ControlsSignal::Kind::recorded;
-            answer.keys = *keys;
-        } else {
-            answer.kind = ControlsSignal::Kind::cancelRecording;
-        }
-        channel_->send(std::move(answer));
-    }
-    refreshDesktopContext(false);
-}
-
-// Input policy and desktop context.
+// Input policy.
 
 void MacSession::updateInputState() {
     QUILLORY_CHECK_MAIN_THREAD();
@@ -721,142 +614,20 @@ void MacSession::updateInputState() {
     if (input_->controlDesktop() != enabled) {
         input_->setControlDesktop(enabled);
     }
-    refreshDesktopContext(false);
-}
-
-MacSession::Described MacSession::describeApplication(const std::optional<ApplicationInfo>& front) {
-    Described described;
-    if (front) {
-        described.applicationID = cleanedText(leadingCharacters(front->identifier, 128), 128);
-        described.name = cleanedText(leadingCharacters(front->name, 64), 256);
-    }
-    if (described.applicationID.empty()) {
-        described.applicationID = "desktop";
-    }
-    if (described.name.empty()) {
-        described.name = "Desktop";
-    }
-    return described;
-}
-
-std::optional<ApplicationInfo> MacSession::frontmost() const {
-    QUILLORY_CHECK_MAIN_THREAD();
-    return env_.desktop ? env_.desktop->frontmostApplication() : std::nullopt;
-}
-
-std::optional<ApplicationInfo> MacSession::servedApplication() const {
-    QUILLORY_CHECK_MAIN_THREAD();
-    auto front = frontmost();
-    if (!front || front->processID != env_.ownProcessID) {
-        return front;
-    }
-    if (contextApplication_ && desktopContext_ &&
-        describeApplication(contextApplication_).applicationID == desktopContext_->applicationID) {
-        return contextApplication_;
-    }
-    return std::nullopt;
-}
-
-void MacSession::refreshDesktopContext(bool force) {
-    QUILLORY_CHECK_MAIN_THREAD();
-    if (!connected()) {
-        desktopContext_.reset();
-        cancelArtwork();
-        return;
-    }
-    auto front = frontmost();
-    if (front && front->processID == env_.ownProcessID) {
-        // Our own windows keep the tablet on the application it had; a tablet that has none yet
-        // (it connected while one of ours was in front) gets the desktop, or it could not act.
-        if (desktopContext_) {
-            return;
-        }
-        front.reset();
-    }
-    const Described described = describeApplication(front);
-    const bool inputEnabled = input_->controlDesktop();
-    std::optional<std::int32_t> pid;
-    if (front) {
-        pid = front->processID;
-    }
-    if (!force && desktopContext_ && desktopContext_->applicationID == described.applicationID &&
-        desktopContext_->inputEnabled == inputEnabled && contextPID_ == pid) {
-        return;
-    }
-    std::optional<Bytes> icon;
-    if (desktopContext_ && desktopContext_->applicationID == described.applicationID) {
-        icon = desktopContext_->iconPNG;
-    }
-    DesktopContext context;
-    context.id = Uuid::random();
-    context.platform = DesktopContext::Platform::windows;
-    context.applicationID = described.applicationID;
-    context.name = described.name;
-    context.inputEnabled = inputEnabled;
-    context.iconPNG = icon;
-    desktopContext_ = context;
-    contextPID_ = pid;
-    contextApplication_ = front;
-    input_->setForeground(pid, context.id);
-    if (channel_) {
-        channel_->send(context);
-    }
-    cancelArtwork();
-    if (!icon && front) {
-        renderIcon(*front, context);
-    }
-}
-
-void MacSession::cancelArtwork() {
-    QUILLORY_CHECK_MAIN_THREAD();
-    if (contextArtwork_) {
-        *contextArtwork_ = true;
-        contextArtwork_.reset();
-    }
-}
-
-void MacSession::renderIcon(const ApplicationInfo& front, const DesktopContext& context) {
-    QUILLORY_CHECK_MAIN_THREAD();
-    if (!env_.icons) {
-        return;
-    }
-    auto render = env_.icons->renderer(front);
-    if (!render) {
-        return;
-    }
-    auto cancelled = std::make_shared<bool>(false);
-    contextArtwork_ = cancelled;
-    std::weak_ptr<MacSession> weak = weak_from_this();
-    iconQueue_->async([weak, render, cancelled, context] {
-        auto png = render();
-        MainQueue::post([weak, cancelled, context, png = std::move(png)] {
-            auto self = weak.lock();
-            if (*cancelled || !self || !self->connected() || !self->desktopContext_ ||
-                self->desktopContext_->id != context.id || !png || !isValidIconPNG(*png)) {
-                return;
-            }
-            if (self->contextArtwork_ == cancelled) {
-                self->contextArtwork_.reset();
-            }
-            self->desktopContext_->iconPNG = png;
-            if (self->channel_) {
-                self->channel_->send(*self->desktopContext_);
-            }
-        });
-    });
+    context_->refresh(false);
 }
 
 void MacSession::handleStudioMapping(const DesktopInputTarget& target) {
     QUILLORY_CHECK_MAIN_THREAD();
     input_->setTarget(target);
-    refreshDesktopContext(true);
+    context_->refresh(true);
 }
 
 void MacSession::handleInputBoundary() {
     QUILLORY_CHECK_MAIN_THREAD();
     input_->reset();
     updateInputState();
-    refreshDesktopContext(true);
+    context_->refresh(true);
 }
 
 void MacSession::handleScreenChange() {

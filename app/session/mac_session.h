@@ -14,12 +14,13 @@
 #include "app/permissions/input_access_follower.h"
 #include "app/permissions/permission_probe.h"
 #include "app/session/chord_recorder.h"
+#include "app/session/controls_responder.h"
+#include "app/session/desktop_context_tracker.h"
 #include "app/session/session_facade.h"
 #include "app/session/session_input_receivers.h"
 #include "app/session/session_link.h"
 #include "app/session/session_sources.h"
 #include "core/link/recovery_scheduler.h"
-#include "platform/dispatch/serial_queue.h"
 #include "protocol/menu_command.h"
 
 namespace quillory {
@@ -33,17 +34,6 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     Q_OBJECT
 
   public:
-    static constexpr const char* waitingStatus = "Waiting for your iPad";
-    static constexpr const char* stoppedStatus = "Session stopped";
-    static constexpr const char* connectedStatus = "Connected securely";
-    static constexpr const char* reconnectingStatus = "Waiting for your iPad to reconnect…";
-    static constexpr const char* inputAccessHint =
-        "Allow Quillory desktop control access: write access to /dev/uinput through a udev rule.";
-    static constexpr const char* fallbackName = "Mac";
-    static constexpr std::size_t maxChunkCommands = 120;
-    static constexpr std::size_t maxChunkBytes = 16000;
-    static constexpr double stopWriteWait = 0.5;
-
     // Everything the session reaches the system through; the tests substitute each part.
     struct Environment {
         std::shared_ptr<SessionListener> listener;
@@ -98,23 +88,20 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     void suspend();
     void accept(StreamConnection connection);
 
-    void refreshDesktopContext(bool force);
     void handleStudioMapping(const DesktopInputTarget& target);
     void handleInputBoundary();
     void handleScreenChange();
-    void handleControls(const ControlsSignal& signal);
 
     DesktopInputController& inputController() { return *input_; }
     const std::shared_ptr<SessionChannel>& channel() const { return channel_; }
-    const std::optional<DesktopContext>& desktopContext() const { return desktopContext_; }
+    const std::optional<DesktopContext>& desktopContext() const { return context_->context(); }
     const std::optional<std::string>& pendingPeer() const { return pendingPeer_; }
     const std::optional<Uuid>& activeIntent() const { return activeIntent_; }
     bool awake() const { return awake_; }
     // The system announced a power-off or restart: a quit now closes the link as interrupted.
     bool systemShuttingDown() const { return shuttingDown_; }
     bool sessionActive() const { return sessionActive_; }
-    bool hasStore() const { return store_ != nullptr; }
-    const std::optional<Uuid>& recordingID() const { return recordingID_; }
+    const std::optional<Uuid>& recordingID() const { return controls_->recordingID(); }
     RecoveryScheduler& listenerRecovery() { return listenerRecovery_; }
     std::uint16_t listenerPort() const { return env_.listener->port(); }
 
@@ -139,7 +126,6 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     std::optional<DisplayGeometry> mainDisplaySize() const;
     void closeChannel(ConnectionEnd end, SessionChannel::Cause cause);
     void setActivePeer(std::optional<std::string> key);
-    void endApproval();
     void resetLinkState();
 
     // The channel's events: each acts only while `channel` is the current one.
@@ -151,24 +137,6 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     void onReady(const PeerSlot& slot, const SessionInputReceivers& receivers);
     void onEnded(const ConnectionEnd& end);
 
-    void listCommands(const ControlsSignal& signal);
-    void sendControls(const std::vector<MenuCommand>& commands, const ControlsSignal& request,
-                      const std::string& applicationID);
-    void record(const ControlsSignal& signal);
-    void finishRecording(const std::optional<std::vector<DesktopKey>>& keys,
-                         const ControlsSignal& request);
-
-    struct Described {
-        std::string applicationID;
-        std::string name;
-    };
-    static Described describeApplication(const std::optional<ApplicationInfo>& front);
-    std::optional<ApplicationInfo> frontmost() const;
-    // The application the tablet's controls serve: the frontmost one, or while this application
-    // is in front (a click into the panel activates it), the one the current context describes.
-    std::optional<ApplicationInfo> servedApplication() const;
-    void cancelArtwork();
-    void renderIcon(const ApplicationInfo& front, const DesktopContext& context);
     void setSleeping(bool sleeping);
     // Asks for desktop control access and lets input follow a change of it.
     bool inputAccessGranted();
@@ -176,12 +144,9 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
 
     Environment env_;
     std::unique_ptr<DesktopInputController> input_;
-    std::unique_ptr<ChordRecorder> recorder_;
     std::unique_ptr<InputAccessFollower> accessFollower_;
     StudioControl* studio_;
     RecoveryScheduler listenerRecovery_;
-    std::unique_ptr<SerialQueue> menuQueue_;
-    std::unique_ptr<SerialQueue> iconQueue_;
 
     std::shared_ptr<DeviceTrustStore> store_;
     std::shared_ptr<SessionChannel> channel_;
@@ -191,12 +156,8 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     bool sessionActive_ = true;
     bool awake_ = true;
     bool shuttingDown_ = false;
-    std::optional<DesktopContext> desktopContext_;
-    std::optional<std::int32_t> contextPID_;
-    std::optional<ApplicationInfo> contextApplication_;
-    // The running icon task's cancel flag.
-    std::shared_ptr<bool> contextArtwork_;
-    std::optional<Uuid> recordingID_;
+    std::shared_ptr<DesktopContextTracker> context_;
+    std::shared_ptr<ControlsResponder> controls_;
 };
 
 }  // namespace quillory
