@@ -33,6 +33,32 @@ constexpr const char* inputAccessHint =
 constexpr const char* fallbackName = "Mac";
 constexpr double stopWriteWait = 0.5;
 
+// The name the listener advertises: the one given, else the computer's, else a fallback.
+QString advertisedName(const std::optional<QString>& name,
+                       const std::function<QString()>& computerName) {
+    QUILLORY_CHECK_MAIN_THREAD();
+    if (name && !name->isEmpty()) {
+        return *name;
+    }
+    QString computer = computerName ? computerName() : QString();
+    return computer.isEmpty() ? QString::fromLatin1(fallbackName) : computer;
+}
+
+std::optional<DisplayGeometry> mainDisplaySize(const std::shared_ptr<Desktop>& desktop) {
+    QUILLORY_CHECK_MAIN_THREAD();
+    const auto display = desktop ? desktop->mainDisplay() : std::nullopt;
+    if (!display) {
+        return std::nullopt;
+    }
+    const double width = std::round(display->bounds.width);
+    const double height = std::round(display->bounds.height);
+    auto fits = [](double side) { return side >= 1 && side <= 16384; };
+    if (!fits(width) || !fits(height)) {
+        return std::nullopt;
+    }
+    return DisplayGeometry{static_cast<std::int64_t>(width), static_cast<std::int64_t>(height)};
+}
+
 }  // namespace
 
 std::shared_ptr<MacSession> MacSession::create(Environment environment) {
@@ -51,7 +77,7 @@ MacSession::MacSession(Environment environment, std::unique_ptr<DesktopInputCont
                           ? std::make_unique<InputAccessFollower>(*input_, *env_.permissions,
                                                                   env_.uinputWritable)
                           : nullptr),
-      studio_(SessionFacade::studio()) {}
+      presence_(std::make_shared<SystemPresence>()) {}
 
 MacSession::~MacSession() {
     context_->cancelArtwork();
@@ -117,7 +143,19 @@ void MacSession::wire() {
     }
     wireStudio();
     wireListener();
-    wireSystem();
+    if (env_.login) {
+        presence_->follow(*env_.login, withSession(weak, [](MacSession& self, bool up) {
+            if (up) {
+                self.start(std::nullopt);
+            } else {
+                self.suspend();
+            }
+        }));
+    }
+    if (env_.foreground) {
+        env_.foreground->onChange =
+            withSession(weak, [](MacSession& self) { self.context_->refresh(false); });
+    }
     if (env_.followApplication) {
         followApplication();
     }
@@ -134,7 +172,7 @@ void MacSession::wire() {
 // input.
 void MacSession::wireStudio() {
     const std::weak_ptr<MacSession> weak = weak_from_this();
-    studio_->setHooks({
+    studio()->setHooks({
         .send = withSession(weak,
                             [](MacSession& self, const StudioSignal& signal) {
                                 if (self.channel_) {
@@ -143,11 +181,19 @@ void MacSession::wireStudio() {
                             }),
         .onMappingChanged = withSession(weak,
                                         [](MacSession& self, const DesktopInputTarget& target) {
-                                            self.handleStudioMapping(target);
+                                            QUILLORY_CHECK_MAIN_THREAD();
+                                            self.input_->setTarget(target);
+                                            self.context_->refresh(true);
                                         }),
         .onSourceActivated =
             withSession(weak, [](MacSession& self) { self.context_->refresh(true); }),
-        .onInputBoundary = withSession(weak, [](MacSession& self) { self.handleInputBoundary(); }),
+        .onInputBoundary = withSession(weak,
+                                       [](MacSession& self) {
+                                           QUILLORY_CHECK_MAIN_THREAD();
+                                           self.input_->reset();
+                                           self.updateInputState();
+                                           self.context_->refresh(true);
+                                       }),
         .localAddress = [weak]() -> std::optional<std::string> {
             const auto self = weak.lock();
             return self && self->channel_ ? self->channel_->localAddress() : std::nullopt;
@@ -168,24 +214,6 @@ void MacSession::wireListener() {
             connection.cancel();
         }
     };
-}
-
-// Sleep, the desktop session, shutdown and the foreground application.
-void MacSession::wireSystem() {
-    const std::weak_ptr<MacSession> weak = weak_from_this();
-    if (env_.login) {
-        sessionActive_ = env_.login->sessionActive().value_or(true);
-        env_.login->onSleep =
-            withSession(weak, [](MacSession& self, bool sleeping) { self.setSleeping(sleeping); });
-        env_.login->onSessionActive =
-            withSession(weak, [](MacSession& self, bool active) { self.setSessionActive(active); });
-        env_.login->onShutdown =
-            withSession(weak, [](MacSession& self) { self.shuttingDown_ = true; });
-    }
-    if (env_.foreground) {
-        env_.foreground->onChange =
-            withSession(weak, [](MacSession& self) { self.context_->refresh(false); });
-    }
 }
 
 // The application's activation and its screens.
@@ -218,7 +246,7 @@ void MacSession::followApplication() {
 
 void MacSession::start(const std::optional<QString>& name) {
     QUILLORY_CHECK_MAIN_THREAD();
-    if (!sessionActive_ || !awake_) {
+    if (!presence_->sessionActive() || !presence_->awake()) {
         return;
     }
     if (!store_) {
@@ -233,8 +261,8 @@ void MacSession::start(const std::optional<QString>& name) {
         store_ = std::move(opened.store);
     }
     publishStoreDevices();
-    if (auto error =
-            env_.listener->start(advertisedName(name).toStdString(), store_->fingerprint())) {
+    if (auto error = env_.listener->start(advertisedName(name, env_.computerName).toStdString(),
+                                          store_->fingerprint())) {
         fail(text(*error));
         scheduleListenerRetry();
     }
@@ -283,33 +311,9 @@ void MacSession::publishStoreDevices() {
     publishSavedDevices(devices);
 }
 
-QString MacSession::advertisedName(const std::optional<QString>& name) const {
-    QUILLORY_CHECK_MAIN_THREAD();
-    if (name && !name->isEmpty()) {
-        return *name;
-    }
-    QString computer = env_.computerName ? env_.computerName() : QString();
-    return computer.isEmpty() ? QString::fromLatin1(fallbackName) : computer;
-}
-
-std::optional<DisplayGeometry> MacSession::mainDisplaySize() const {
-    QUILLORY_CHECK_MAIN_THREAD();
-    const auto display = env_.desktop ? env_.desktop->mainDisplay() : std::nullopt;
-    if (!display) {
-        return std::nullopt;
-    }
-    const double width = std::round(display->bounds.width);
-    const double height = std::round(display->bounds.height);
-    auto fits = [](double side) { return side >= 1 && side <= 16384; };
-    if (!fits(width) || !fits(height)) {
-        return std::nullopt;
-    }
-    return DisplayGeometry{static_cast<std::int64_t>(width), static_cast<std::int64_t>(height)};
-}
-
 QSize MacSession::mainDisplayPixelSize() const {
     QUILLORY_CHECK_MAIN_THREAD();
-    const auto size = mainDisplaySize();
+    const auto size = mainDisplaySize(env_.desktop);
     return size ? QSize(static_cast<int>(size->width), static_cast<int>(size->height)) : QSize();
 }
 
@@ -321,7 +325,7 @@ void MacSession::accept(StreamConnection connection) {
         connection.cancel();
         return;
     }
-    const std::string name = advertisedName(std::nullopt).toStdString();
+    const std::string name = advertisedName(std::nullopt, env_.computerName).toStdString();
     auto channel = env_.makeChannel(std::move(connection), name, store_, Uuid::random());
     if (!channel) {
         fail(storageText());
@@ -330,7 +334,7 @@ void MacSession::accept(StreamConnection connection) {
     auto slot = std::make_shared<std::optional<std::pair<RememberedDevice, Uuid>>>();
     channel_ = channel;
     context_->reset();
-    channel->setLocalDisplay(mainDisplaySize());
+    channel->setLocalDisplay(mainDisplaySize(env_.desktop));
     input_->reset();
     const Uuid connectionID = input_->beginPresentation();
     std::weak_ptr<MacSession> weak = weak_from_this();
@@ -349,53 +353,47 @@ void MacSession::accept(StreamConnection connection) {
     channel->start(channelEvents(channel, slot, receivers));
 }
 
-template <class Handler>
-auto MacSession::guarded(const std::shared_ptr<SessionChannel>& channel, Handler handler) {
-    return [weakSelf = weak_from_this(), weakChannel = std::weak_ptr<SessionChannel>(channel),
-            handler](auto&&... args) {
-        auto self = weakSelf.lock();
-        auto current = weakChannel.lock();
-        if (!self || !current || self->channel_ != current) {
-            return;
-        }
-        handler(*self, args...);
-    };
-}
-
 PenChannelEvents MacSession::channelEvents(const std::shared_ptr<SessionChannel>& channel,
                                            const PeerSlot& slot,
                                            const SessionInputReceivers& receivers) {
     QUILLORY_CHECK_MAIN_THREAD();
+    // Each handler acts only while `channel` is the current one.
+    auto guarded = [weakSelf = weak_from_this(),
+                    weakChannel = std::weak_ptr<SessionChannel>(channel)](auto handler) {
+        return [weakSelf, weakChannel, handler](auto&&... args) {
+            auto self = weakSelf.lock();
+            auto current = weakChannel.lock();
+            if (!self || !current || self->channel_ != current) {
+                return;
+            }
+            handler(*self, args...);
+        };
+    };
     PenChannelEvents events;
-    events.onPeer =
-        guarded(channel, [slot](MacSession& self, const RememberedDevice& device,
-                                const Uuid& intent) { self.onPeer(slot, device, intent); });
-    events.onPairing = guarded(
-        channel, [](MacSession& self, const std::string& code, const std::string& peerName) {
+    events.onPeer = guarded([slot](MacSession& self, const RememberedDevice& device,
+                                   const Uuid& intent) { self.onPeer(slot, device, intent); });
+    events.onPairing =
+        guarded([](MacSession& self, const std::string& code, const std::string& peerName) {
             self.publishPairingCode(text(code));
             self.publishPeerName(text(peerName));
             self.publishCanApprove(true);
         });
-    events.onApprovalChange = guarded(channel, [](MacSession& self, bool local, bool remote) {
+    events.onApprovalChange = guarded([](MacSession& self, bool local, bool remote) {
         self.publishPairingApproved(local);
         self.publishPeerApproved(remote);
         if (local) {
             self.publishCanApprove(false);
         }
     });
-    events.onLatency = guarded(channel, [](MacSession& self, const LinkLatency& latency) {
-        self.publishLatency(latency);
-    });
+    events.onLatency =
+        guarded([](MacSession& self, const LinkLatency& latency) { self.publishLatency(latency); });
     events.onReady =
-        guarded(channel, [slot, receivers](MacSession& self) { self.onReady(slot, receivers); });
-    events.onEnded =
-        guarded(channel, [](MacSession& self, const ConnectionEnd& end) { self.onEnded(end); });
-    events.onStudio = guarded(channel, [](MacSession& self, const StudioSignal& signal) {
-        self.studio_->handle(signal);
-    });
-    events.onControls = guarded(channel, [](MacSession& self, const ControlsSignal& signal) {
-        self.controls_->handle(signal);
-    });
+        guarded([slot, receivers](MacSession& self) { self.onReady(slot, receivers); });
+    events.onEnded = guarded([](MacSession& self, const ConnectionEnd& end) { self.onEnded(end); });
+    events.onStudio = guarded(
+        [](MacSession& self, const StudioSignal& signal) { self.studio()->handle(signal); });
+    events.onControls = guarded(
+        [](MacSession& self, const ControlsSignal& signal) { self.controls_->handle(signal); });
     return events;
 }
 
@@ -448,7 +446,7 @@ void MacSession::onEnded(const ConnectionEnd& end) {
         setActivePeer(std::nullopt);
         activeIntent_.reset();
     }
-    studio_->reset(recovering);
+    studio()->reset(recovering);
     controls_->stopRecording();
     input_->reset();
     publishConnected(false);
@@ -497,7 +495,7 @@ void MacSession::suspend() {
     listenerRecovery_.cancel();
     closeChannel(ConnectionEnd(ConnectionEnd::Case::interrupted),
                  SessionChannel::Cause::systemPaused);
-    studio_->reset(activeIntent_.has_value());
+    studio()->reset(activeIntent_.has_value());
     env_.listener->stop();
     publishListening(false);
     publishRecovering(activeIntent_.has_value());
@@ -517,7 +515,7 @@ void MacSession::stop(bool explicitQuit) {
     } else {
         closeChannel(ConnectionEnd(ConnectionEnd::Case::interrupted),
                      SessionChannel::Cause::systemPaused);
-        studio_->reset(false);
+        studio()->reset(false);
     }
     env_.listener->stop();
     publishListening(false);
@@ -533,7 +531,7 @@ void MacSession::disconnect() {
 
 std::shared_ptr<SessionChannel> MacSession::disconnectChannel() {
     QUILLORY_CHECK_MAIN_THREAD();
-    studio_->reset(false);
+    studio()->reset(false);
     bool saved = true;
     if (activePeer_ && activeIntent_ && store_) {
         if (auto error = store_->recordStopped(*activePeer_, *activeIntent_)) {
@@ -584,58 +582,25 @@ void MacSession::closeUnverified() {
     }
 }
 
-void MacSession::setSleeping(bool sleeping) {
-    QUILLORY_CHECK_MAIN_THREAD();
-    awake_ = !sleeping;
-    if (sleeping) {
-        suspend();
-    } else {
-        start(std::nullopt);
-    }
-}
-
-void MacSession::setSessionActive(bool active) {
-    QUILLORY_CHECK_MAIN_THREAD();
-    sessionActive_ = active;
-    if (active) {
-        start(std::nullopt);
-    } else {
-        suspend();
-    }
-}
-
 // Input policy.
 
 void MacSession::updateInputState() {
     QUILLORY_CHECK_MAIN_THREAD();
     const bool enabled = activePeer_ && env_.controlPreferences.isEnabled(*activePeer_) &&
-                         connected() && sessionActive_ && awake_ && !pencilTestActive() &&
-                         inputAccessGranted();
+                         connected() && presence_->sessionActive() && presence_->awake() &&
+                         !pencilTestActive() && inputAccessGranted();
     if (input_->controlDesktop() != enabled) {
         input_->setControlDesktop(enabled);
     }
     context_->refresh(false);
 }
 
-void MacSession::handleStudioMapping(const DesktopInputTarget& target) {
-    QUILLORY_CHECK_MAIN_THREAD();
-    input_->setTarget(target);
-    context_->refresh(true);
-}
-
-void MacSession::handleInputBoundary() {
-    QUILLORY_CHECK_MAIN_THREAD();
-    input_->reset();
-    updateInputState();
-    context_->refresh(true);
-}
-
 void MacSession::handleScreenChange() {
     QUILLORY_CHECK_MAIN_THREAD();
     if (channel_) {
-        channel_->setLocalDisplay(mainDisplaySize());
+        channel_->setLocalDisplay(mainDisplaySize(env_.desktop));
     }
-    if (!studio_->active() && env_.desktop) {
+    if (!studio()->active() && env_.desktop) {
         // The uinput pen keeps the root size it was made with; only where input lands follows.
         input_->setTarget(DesktopInputTarget::mainDisplay(*env_.desktop));
     }

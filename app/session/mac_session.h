@@ -20,6 +20,7 @@
 #include "app/session/session_input_receivers.h"
 #include "app/session/session_link.h"
 #include "app/session/session_sources.h"
+#include "app/session/system_presence.h"
 #include "core/link/recovery_scheduler.h"
 #include "protocol/menu_command.h"
 
@@ -88,8 +89,6 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     void suspend();
     void accept(StreamConnection connection);
 
-    void handleStudioMapping(const DesktopInputTarget& target);
-    void handleInputBoundary();
     void handleScreenChange();
 
     DesktopInputController& inputController() { return *input_; }
@@ -97,10 +96,10 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     const std::optional<DesktopContext>& desktopContext() const { return context_->context(); }
     const std::optional<std::string>& pendingPeer() const { return pendingPeer_; }
     const std::optional<Uuid>& activeIntent() const { return activeIntent_; }
-    bool awake() const { return awake_; }
+    bool awake() const { return presence_->awake(); }
     // The system announced a power-off or restart: a quit now closes the link as interrupted.
-    bool systemShuttingDown() const { return shuttingDown_; }
-    bool sessionActive() const { return sessionActive_; }
+    bool systemShuttingDown() const { return presence_->shuttingDown(); }
+    bool sessionActive() const { return presence_->sessionActive(); }
     const std::optional<Uuid>& recordingID() const { return controls_->recordingID(); }
     RecoveryScheduler& listenerRecovery() { return listenerRecovery_; }
     std::uint16_t listenerPort() const { return env_.listener->port(); }
@@ -112,7 +111,6 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     void wire();
     void wireStudio();
     void wireListener();
-    void wireSystem();
     void followApplication();
     // Disconnects; returns the channel it stopped, if any.
     std::shared_ptr<SessionChannel> disconnectChannel();
@@ -122,8 +120,6 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     void fail(const QString& message);
     void scheduleListenerRetry();
     void publishStoreDevices();
-    QString advertisedName(const std::optional<QString>& name) const;
-    std::optional<DisplayGeometry> mainDisplaySize() const;
     void closeChannel(ConnectionEnd end, SessionChannel::Cause cause);
     void setActivePeer(std::optional<std::string> key);
     void resetLinkState();
@@ -131,21 +127,16 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     // The channel's events: each acts only while `channel` is the current one.
     PenChannelEvents channelEvents(const std::shared_ptr<SessionChannel>& channel,
                                    const PeerSlot& slot, const SessionInputReceivers& receivers);
-    template <class Handler>
-    auto guarded(const std::shared_ptr<SessionChannel>& channel, Handler handler);
     void onPeer(const PeerSlot& slot, const RememberedDevice& device, const Uuid& intent);
     void onReady(const PeerSlot& slot, const SessionInputReceivers& receivers);
     void onEnded(const ConnectionEnd& end);
 
-    void setSleeping(bool sleeping);
     // Asks for desktop control access and lets input follow a change of it.
     bool inputAccessGranted();
-    void setSessionActive(bool active);
 
     Environment env_;
     std::unique_ptr<DesktopInputController> input_;
     std::unique_ptr<InputAccessFollower> accessFollower_;
-    StudioControl* studio_;
     RecoveryScheduler listenerRecovery_;
 
     std::shared_ptr<DeviceTrustStore> store_;
@@ -153,9 +144,7 @@ class MacSession final : public SessionFacade, public std::enable_shared_from_th
     std::optional<std::string> pendingPeer_;
     std::optional<std::string> activePeer_;
     std::optional<Uuid> activeIntent_;
-    bool sessionActive_ = true;
-    bool awake_ = true;
-    bool shuttingDown_ = false;
+    std::shared_ptr<SystemPresence> presence_;
     std::shared_ptr<DesktopContextTracker> context_;
     std::shared_ptr<ControlsResponder> controls_;
 };
