@@ -194,6 +194,7 @@ GstPeerTransport::GstPeerTransport(Private, PeerTransportConfiguration configura
       maximumBitrateBps_(maximumBitrateBps),
       queue_(std::make_shared<SerialQueue>("app.quillory.media.sender")),
       offered_(offeredVideoCodecs(encoderFactory_->supportedCodecs())),
+      gathering_(*queue_),
       delegate_(std::move(delegate)) {}
 
 GstPeerTransport::~GstPeerTransport() {
@@ -283,12 +284,7 @@ bool GstPeerTransport::build(const std::string& address) {
         return false;
     }
 
-    connect(G_OBJECT(webrtc_), "notify::ice-gathering-state",
-            G_CALLBACK(+[](GstElement*, GParamSpec*, gpointer data) {
-                if (auto self = weakOf(data).lock()) {
-                    self->gatheringChanged();
-                }
-            }));
+    gathering_.watch(webrtc_, std::shared_ptr<IceGatheringWait>(shared_from_this(), &gathering_));
     connect(G_OBJECT(webrtc_), "notify::connection-state",
             G_CALLBACK(+[](GstElement*, GParamSpec*, gpointer data) {
                 if (auto self = weakOf(data).lock()) {
@@ -519,60 +515,26 @@ void GstPeerTransport::localDescriptionApplied(const std::optional<SdpVideoAnswe
     if (answer) {
         configureSending(*answer);
     }
-    // The description is handed over complete: the completion waits for gathering to end, or
-    // for the timeout, after which what was gathered has to do.
-    {
-        std::lock_guard lock(mutex_);
-        if (closed_) {
-            return;
-        }
-        gatheringStarted_ = true;
-        gatheringCompletion_ = std::move(completion);
-        gatheringTimeout_ = queue_->after(gatheringTimeoutSeconds, [weak = weak_from_this()] {
-            if (auto self = weak.lock()) {
-                self->finishGathering();
-            }
-        });
-    }
-    gatheringChanged();
+    // The description is handed over complete, or with what was gathered by the deadline.
+    gathering_.start(gatheringTimeoutSeconds,
+                     [weak = weak_from_this(), completion = std::move(completion)] {
+                         if (auto self = weak.lock()) {
+                             self->gatheringFinished(completion);
+                         }
+                     });
 }
 
-void GstPeerTransport::gatheringChanged() {
-    GstWebRTCICEGatheringState state = GST_WEBRTC_ICE_GATHERING_STATE_NEW;
-    g_object_get(webrtc_, "ice-gathering-state", &state, nullptr);
-    if (state == GST_WEBRTC_ICE_GATHERING_STATE_COMPLETE) {
-        queue_->async([weak = weak_from_this()] {
-            if (auto self = weak.lock()) {
-                self->finishGathering();
-            }
-        });
-    }
-}
-
-void GstPeerTransport::finishGathering() {
+void GstPeerTransport::gatheringFinished(const SetDescriptionCompletion& completion) {
     QUILLORY_CHECK_ON(*queue_);
-    std::optional<SetDescriptionCompletion> completion;
-    {
-        std::lock_guard lock(mutex_);
-        if (closed_ || !gatheringCompletion_) {
-            return;
-        }
-        completion = std::move(gatheringCompletion_);
-        gatheringCompletion_.reset();
-        gatheringTimeout_.cancel();
-    }
     // Without a candidate the description was still applied, but gathering never completes: a
     // description no tablet can reach is not handed over, and the connect timeout tells.
     const std::optional<std::string> local = descriptionText(webrtc_, "local-description");
     if (!local || local->find("a=candidate:") == std::string::npos) {
-        (*completion)({});
+        completion({});
         return;
     }
-    {
-        std::lock_guard lock(mutex_);
-        gatheringComplete_ = true;
-    }
-    (*completion)({});
+    gathering_.gathered();
+    completion({});
     if (auto delegate = liveDelegate()) {
         delegate->iceGatheringStateChanged(IceGatheringState::complete);
     }
@@ -786,11 +748,7 @@ std::optional<SessionDescription> GstPeerTransport::localDescription() const {
 }
 
 IceGatheringState GstPeerTransport::iceGatheringState() const {
-    std::lock_guard lock(mutex_);
-    if (gatheringComplete_) {
-        return IceGatheringState::complete;
-    }
-    return gatheringStarted_ ? IceGatheringState::gathering : IceGatheringState::fresh;
+    return gathering_.state();
 }
 
 void GstPeerTransport::requestStatistics(StatisticsCompletion completion) {
@@ -823,11 +781,10 @@ void GstPeerTransport::close() {
         }
         closed_ = true;
         delegate_.reset();
-        gatheringCompletion_.reset();
-        gatheringTimeout_.cancel();
         handlers.swap(handlers_);
         probes.swap(probes_);
     }
+    gathering_.close();
     if (pacing_) {
         pacing_->close();
     }

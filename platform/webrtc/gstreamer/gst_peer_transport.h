@@ -21,6 +21,7 @@
 #include "platform/webrtc/gstreamer/connection_liveness.h"
 #include "platform/webrtc/gstreamer/gst_sender_measurements.h"
 #include "platform/webrtc/gstreamer/gst_video_source.h"
+#include "platform/webrtc/gstreamer/ice_gathering_wait.h"
 #include "platform/webrtc/gstreamer/keyframe_request_limiter.h"
 #include "platform/webrtc/gstreamer/packet_pacer.h"
 #include "platform/webrtc/gstreamer/sdp_video_answer.h"
@@ -35,8 +36,8 @@ namespace quillory {
 // Threads: the owner calls the PeerTransport methods; webrtcbin's signals and promise replies
 // arrive on GStreamer threads and go straight to the delegate, except connection states, which
 // reach it from the transport's own queue "app.quillory.media.sender" in the order they were
-// decided. The encoder is started, fed and released only on that queue, which also runs the
-// gathering timeout and the liveness watch; the methods that run there check it. `mutex_` guards
+// decided. The encoder is started, fed and released only on that queue, which also ends the
+// gathering wait and runs the liveness watch; the methods that run there check it. `mutex_` guards
 // the state the threads share; close() takes back every signal handler and pad probe, and none is
 // added after it.
 class GstPeerTransport final : public PeerTransport,
@@ -112,7 +113,6 @@ class GstPeerTransport final : public PeerTransport,
     void configureSending(const SdpVideoAnswer& answer);
     void watchSession(GstElement* rtpbin);
     void probeSendPath();
-    void gatheringChanged();
     void connectionChanged();
     void dataChannelOpened(GObject* channel);
     void localDescriptionApplied(const std::optional<SdpVideoAnswer>& answer,
@@ -127,7 +127,7 @@ class GstPeerTransport final : public PeerTransport,
     std::optional<std::int64_t> bitrateCap() const;  // the sender's own, if it set one
 
     // The transport's queue.
-    void finishGathering();
+    void gatheringFinished(const SetDescriptionCompletion& completion);
     void startSending(const VideoCodecInfo& codec, bool transportFeedback);
     void watchLiveness();
     void connectionDelivered(PeerConnectionState state);
@@ -147,6 +147,7 @@ class GstPeerTransport final : public PeerTransport,
     const std::int64_t maximumBitrateBps_;
     std::shared_ptr<SerialQueue> queue_;
     std::vector<OfferedVideoCodec> offered_;
+    IceGatheringWait gathering_;
 
     GstElement* pipeline_ = nullptr;
     GstElement* webrtc_ = nullptr;
@@ -164,10 +165,6 @@ class GstPeerTransport final : public PeerTransport,
     // The msid webrtcbin writes, and the one with our track id.
     std::pair<std::string, std::string> msid_;
     std::optional<RtpSendParameters> parameters_;
-    std::optional<SetDescriptionCompletion> gatheringCompletion_;
-    Timer gatheringTimeout_;
-    bool gatheringStarted_ = false;
-    bool gatheringComplete_ = false;
     std::atomic<int> framesQueued_ = 0;
     GstSenderMeasurements measurements_;
     // Set by create(); holds packets on the streaming threads that push them.

@@ -118,7 +118,7 @@ std::shared_ptr<VideoReceiver> VideoReceiver::create(const std::string& localAdd
 }
 
 VideoReceiver::VideoReceiver(Private, FrameCallback onFrame)
-    : onFrame_(std::move(onFrame)), queue_(receiverQueue()) {}
+    : onFrame_(std::move(onFrame)), queue_(receiverQueue()), gathering_(*queue_) {}
 
 VideoReceiver::~VideoReceiver() {
     close();
@@ -162,22 +162,7 @@ bool VideoReceiver::build(const std::string& address, const std::vector<VideoCod
         }),
         newWeak(weak), [](gpointer data, GClosure*) { deleteWeak(data); },
         static_cast<GConnectFlags>(0));
-    g_signal_connect_data(
-        webrtc_, "notify::ice-gathering-state",
-        G_CALLBACK(+[](GstElement* webrtc, GParamSpec*, gpointer data) {
-            GstWebRTCICEGatheringState state{};
-            g_object_get(webrtc, "ice-gathering-state", &state, nullptr);
-            auto self = weakOf(data).lock();
-            if (self && state == GST_WEBRTC_ICE_GATHERING_STATE_COMPLETE) {
-                self->queue_->async([weak = self->weak_from_this()] {
-                    if (auto receiver = weak.lock()) {
-                        receiver->finishGathering();
-                    }
-                });
-            }
-        }),
-        newWeak(weak), [](gpointer data, GClosure*) { deleteWeak(data); },
-        static_cast<GConnectFlags>(0));
+    gathering_.watch(webrtc_, std::shared_ptr<IceGatheringWait>(shared_from_this(), &gathering_));
     return gst_element_set_state(pipeline_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
 }
 
@@ -420,32 +405,21 @@ void VideoReceiver::descriptionCreated(const GstStructure* reply, const char* fi
         completion(std::nullopt, std::string("no ") + field);
         return;
     }
-    GstPromise* promise =
-        step(std::move(completion),
-             [negotiated](VideoReceiver& self, const GstStructure*, AnswerCompletion done) {
-                 if (negotiated) {
-                     self.afterNegotiation();
-                 }
-                 const WeakReceiver weak = self.weak_from_this();
-                 {
-                     std::lock_guard lock(self.mutex_);
-                     self.gatheringCompletion_ = std::move(done);
-                     self.gatheringTimeout_ = self.queue_->after(gatheringTimeoutSeconds, [weak] {
-                         if (auto receiver = weak.lock()) {
-                             receiver->finishGathering();
-                         }
-                     });
-                 }
-                 GstWebRTCICEGatheringState state{};
-                 g_object_get(self.webrtc_, "ice-gathering-state", &state, nullptr);
-                 if (state == GST_WEBRTC_ICE_GATHERING_STATE_COMPLETE) {
-                     self.queue_->async([weak] {
-                         if (auto receiver = weak.lock()) {
-                             receiver->finishGathering();
-                         }
-                     });
-                 }
-             });
+    GstPromise* promise = step(
+        std::move(completion),
+        [negotiated](VideoReceiver& self, const GstStructure*, AnswerCompletion done) {
+            if (negotiated) {
+                self.afterNegotiation();
+            }
+            self.gathering_.start(
+                gatheringTimeoutSeconds, [weak = self.weak_from_this(), done = std::move(done)] {
+                    if (auto receiver = weak.lock()) {
+                        std::optional<std::string> sdp =
+                            descriptionText(receiver->webrtc_, "local-description");
+                        done(sdp, sdp ? std::string() : "no local description");
+                    }
+                });
+        });
     g_signal_emit_by_name(webrtc_, "set-local-description", description, promise);
     gst_promise_unref(promise);
     gst_webrtc_session_description_free(description);
@@ -480,21 +454,6 @@ void VideoReceiver::afterNegotiation() {
     }
     addBlackoutProbe(webrtc_, "nicesrc", "src", blackout_);
     addBlackoutProbe(webrtc_, "nicesink", "sink", blackout_);
-}
-
-void VideoReceiver::finishGathering() {
-    std::optional<AnswerCompletion> completion;
-    {
-        std::lock_guard lock(mutex_);
-        if (closed_ || !gatheringCompletion_) {
-            return;
-        }
-        completion = std::move(gatheringCompletion_);
-        gatheringCompletion_.reset();
-        gatheringTimeout_.cancel();
-    }
-    std::optional<std::string> sdp = descriptionText(webrtc_, "local-description");
-    (*completion)(sdp, sdp ? std::string() : "no local description");
 }
 
 void VideoReceiver::requestKeyframe() {
@@ -600,10 +559,9 @@ void VideoReceiver::close() {
             return;
         }
         closed_ = true;
-        gatheringCompletion_.reset();
-        gatheringTimeout_.cancel();
         pictureLossRetry_.cancel();
     }
+    gathering_.close();
     // A frame being handed over finishes first; later ones see the receiver closed.
     { std::lock_guard handing(handingOver_); }
     if (pipeline_ != nullptr) {

@@ -15,6 +15,7 @@
 
 #include "platform/dispatch/serial_queue.h"
 #include "platform/video/video_codec_info.h"
+#include "platform/webrtc/gstreamer/ice_gathering_wait.h"
 #include "platform/webrtc/gstreamer/picture_loss_limiter.h"
 #include "platform/webrtc/peer_transport.h"
 #include "platform/webrtc/studio_statistics_report.h"
@@ -100,10 +101,10 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
                                     AnswerCompletion completion)>;
     GstPromise* step(AnswerCompletion completion, Step then);
     // Sets the created description ("offer" or "answer" of the reply) as the local one and
-    // completes once gathering is over; `negotiated`: the remote description is already set.
+    // completes once gathering is over, or at the deadline; `negotiated`: the remote description
+    // is already set.
     void descriptionCreated(const GstStructure* reply, const char* field, bool negotiated,
                             AnswerCompletion completion);
-    void finishGathering();
     void afterNegotiation();
     void sampleArrived(GstSample* sample);
     // From the streaming threads: a packet the jitter buffer gave up on, retransmissions
@@ -119,6 +120,7 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
 
     const FrameCallback onFrame_;
     std::shared_ptr<SerialQueue> queue_;
+    IceGatheringWait gathering_;
     GstElement* pipeline_ = nullptr;
     GstElement* webrtc_ = nullptr;
     GstElement* depayloader_ = nullptr;
@@ -130,8 +132,6 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     std::mutex handingOver_;
     mutable std::mutex mutex_;
     bool closed_ = false;
-    std::optional<AnswerCompletion> gatheringCompletion_;
-    Timer gatheringTimeout_;
     // Presentation times of IDR access units, to mark the pictures decoded from them.
     std::map<GstClockTime, bool> keyframes_;
     bool askOnLoss_ = false;
