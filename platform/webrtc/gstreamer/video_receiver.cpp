@@ -214,10 +214,7 @@ void VideoReceiver::watchPictures(GstElement* depayloader, GstElement* decoder) 
             }
             if (auto self = weakOf(data).lock()) {
                 std::lock_guard lock(self->mutex_);
-                self->keyframes_[GST_BUFFER_PTS(buffer)] = true;
-                while (self->keyframes_.size() > 64) {
-                    self->keyframes_.erase(self->keyframes_.begin());
-                }
+                self->losses_.keyframeDepayloaded(GST_BUFFER_PTS(buffer));
             }
             return GST_PAD_PROBE_OK;
         },
@@ -259,35 +256,27 @@ void VideoReceiver::watchPictures(GstElement* depayloader, GstElement* decoder) 
 
 void VideoReceiver::askForKeyframesOnLoss() {
     std::lock_guard lock(mutex_);
-    askOnLoss_ = true;
+    losses_.askOnLoss();
 }
 
 void VideoReceiver::packetLost() {
     {
         std::lock_guard lock(mutex_);
-        if (!askOnLoss_) {
+        if (!losses_.packetLost()) {
             return;
         }
-        damageFromNextPacket_ = true;
     }
     pictureLost(false);
 }
 
 void VideoReceiver::packetArrived(GstClockTime time) {
     std::lock_guard lock(mutex_);
-    if (std::exchange(damageFromNextPacket_, false)) {
-        damagedUpTo_ = time;
-    }
+    losses_.packetArrived(time);
 }
 
 void VideoReceiver::pictureDecoded(GstClockTime time) {
     std::lock_guard lock(mutex_);
-    // The picture right after a gap may lack its start, so only a keyframe of a later picture
-    // repairs it.
-    const bool repaired = !damageFromNextPacket_ && (!damagedUpTo_ || time > *damagedUpTo_);
-    if (repaired && keyframes_.contains(time)) {
-        pictureLoss_.keyframeArrived(static_cast<std::int64_t>(uptimeNanoseconds()));
-    }
+    losses_.pictureDecoded(time, static_cast<std::int64_t>(uptimeNanoseconds()));
 }
 
 void VideoReceiver::sampleArrived(GstSample* sample) {
@@ -318,7 +307,7 @@ void VideoReceiver::sampleArrived(GstSample* sample) {
         if (closed_) {
             return;
         }
-        frame.keyframe = keyframes_.erase(GST_BUFFER_PTS(buffer)) > 0;
+        frame.keyframe = losses_.takeKeyframe(GST_BUFFER_PTS(buffer));
     }
     if (onFrame_) {
         onFrame_(frame);
@@ -464,31 +453,28 @@ void VideoReceiver::pictureLost(bool retry) {
     const auto now = static_cast<std::int64_t>(uptimeNanoseconds());
     {
         std::lock_guard lock(mutex_);
-        pictureLossRetryScheduled_ = pictureLossRetryScheduled_ && !retry;
         if (closed_) {
             return;
         }
-        if (!(retry ? pictureLoss_.retry(now) : pictureLoss_.lossDetected(now))) {
-            const std::optional<std::int64_t> at = pictureLoss_.retryAt();
-            if (at && !pictureLossRetryScheduled_) {
-                pictureLossRetryScheduled_ = true;
-                pictureLossRetry_ =
-                    queue_->after(static_cast<double>(*at - now) / 1e9, [weak = weak_from_this()] {
-                        if (auto self = weak.lock()) {
-                            self->pictureLost(true);
-                        }
-                    });
-            }
+        const PictureLossWatch::Request request = losses_.pictureLost(retry, now);
+        if (request.retryAt) {
+            pictureLossRetry_ = queue_->after(static_cast<double>(*request.retryAt - now) / 1e9,
+                                              [weak = weak_from_this()] {
+                                                  if (auto self = weak.lock()) {
+                                                      self->pictureLost(true);
+                                                  }
+                                              });
+        }
+        if (!request.now) {
             return;
         }
-        ++pictureLossRequests_;
     }
     sendKeyframeRequest();
 }
 
 std::uint64_t VideoReceiver::pictureLossRequests() const {
     std::lock_guard lock(mutex_);
-    return pictureLossRequests_;
+    return losses_.requests();
 }
 
 void VideoReceiver::sendKeyframeRequest() {

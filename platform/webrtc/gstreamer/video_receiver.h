@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -16,7 +15,7 @@
 #include "platform/dispatch/serial_queue.h"
 #include "platform/video/video_codec_info.h"
 #include "platform/webrtc/gstreamer/ice_gathering_wait.h"
-#include "platform/webrtc/gstreamer/picture_loss_limiter.h"
+#include "platform/webrtc/gstreamer/picture_loss_watch.h"
 #include "platform/webrtc/peer_transport.h"
 #include "platform/webrtc/studio_statistics_report.h"
 
@@ -107,9 +106,8 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
                             AnswerCompletion completion);
     void afterNegotiation();
     void sampleArrived(GstSample* sample);
-    // From the streaming threads: a packet the jitter buffer gave up on, retransmissions
-    // included, leaves every picture from it on broken until a keyframe after it decodes; the
-    // decoder does not tell, it conceals. Times are presentation times.
+    // From the streaming threads, for the loss watch: a packet the jitter buffer gave up on,
+    // retransmissions included, and the packets and pictures after it.
     void packetLost();
     void packetArrived(GstClockTime time);
     void pictureDecoded(GstClockTime time);
@@ -132,16 +130,8 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     std::mutex handingOver_;
     mutable std::mutex mutex_;
     bool closed_ = false;
-    // Presentation times of IDR access units, to mark the pictures decoded from them.
-    std::map<GstClockTime, bool> keyframes_;
-    bool askOnLoss_ = false;
-    // The first packet after a gap may belong to a picture whose start was lost.
-    bool damageFromNextPacket_ = false;
-    std::optional<GstClockTime> damagedUpTo_;
-    PictureLossLimiter pictureLoss_;
+    PictureLossWatch losses_;
     Timer pictureLossRetry_;
-    bool pictureLossRetryScheduled_ = false;
-    std::uint64_t pictureLossRequests_ = 0;
 };
 
 }  // namespace quillory
