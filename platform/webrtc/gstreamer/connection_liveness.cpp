@@ -1,5 +1,8 @@
 #include "platform/webrtc/gstreamer/connection_liveness.h"
 
+#include "platform/clock/clock.h"
+#include "platform/dispatch/sequence_checker.h"
+
 namespace quillory {
 
 std::optional<PeerConnectionState> ConnectionLiveness::webrtcChanged(PeerConnectionState state,
@@ -65,6 +68,19 @@ void ConnectionStateReporter::rtcpArrived(std::int64_t now) {
 
 void ConnectionStateReporter::check(std::int64_t now) {
     decide([&](ConnectionLiveness& liveness) { return liveness.check(now); });
+}
+
+void ConnectionStateReporter::watch(SerialQueue& queue, double intervalSeconds) {
+    QUILLORY_CHECK_ON(queue);
+    watch_ = queue.every(intervalSeconds, [weak = weak_from_this()] {
+        if (auto self = weak.lock()) {
+            self->check(static_cast<std::int64_t>(uptimeNanoseconds()));
+        }
+    });
+}
+
+void ConnectionStateReporter::stopWatching() {
+    watch_.cancel();
 }
 
 template <typename Step>

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/dispatch/serial_queue.h"
 #include "platform/webrtc/peer_transport.h"
 
 namespace quillory {
@@ -51,6 +52,9 @@ class ConnectionStateReporter final : public std::enable_shared_from_this<Connec
     void webrtcChanged(PeerConnectionState state, std::int64_t nowNanoseconds);
     void rtcpArrived(std::int64_t nowNanoseconds);
     void check(std::int64_t nowNanoseconds);
+    // On `queue`: checks every `intervalSeconds` by the uptime clock, until stopped there.
+    void watch(SerialQueue& queue, double intervalSeconds);
+    void stopWatching();
 
     struct Private {};
     ConnectionStateReporter(Private, Post post, Deliver deliver);
@@ -67,6 +71,7 @@ class ConnectionStateReporter final : public std::enable_shared_from_this<Connec
     std::uint64_t decided_ = 0;
     // Queue state.
     std::uint64_t delivered_ = 0;
+    Timer watch_;
 };
 
 }  // namespace quillory

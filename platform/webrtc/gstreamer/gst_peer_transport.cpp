@@ -151,11 +151,11 @@ void pace(PacingGate& gate, std::uint32_t mediaSsrc, GstBuffer* buffer) {
     }
 }
 
-}  // namespace
-
-std::int64_t GstPeerTransport::now() {
+std::int64_t now() {
     return static_cast<std::int64_t>(uptimeNanoseconds());
 }
+
+}  // namespace
 
 std::shared_ptr<GstPeerTransport> GstPeerTransport::create(
     const PeerTransportConfiguration& configuration,
@@ -171,11 +171,10 @@ std::shared_ptr<GstPeerTransport> GstPeerTransport::create(
     if (!address) {
         return nullptr;
     }
-    auto transport = std::make_shared<GstPeerTransport>(
-        Private{}, configuration, std::move(encoderFactory), std::move(delegate),
-        std::move(teardown), maximumBitrateBps);
-    transport->pacing_ = std::make_shared<PacingGate>(
-        pacingDelayNanoseconds, static_cast<double>(defaultBitrateBps), &GstPeerTransport::now);
+    auto transport = std::make_shared<GstPeerTransport>(Private{}, std::move(encoderFactory),
+                                                        std::move(delegate), std::move(teardown),
+                                                        maximumBitrateBps, pacingDelayNanoseconds);
+    transport->sendPath_.bind(std::shared_ptr<GstSendPath>(transport, &transport->sendPath_));
     if (!transport->build(*address)) {
         transport->close();
         return nullptr;
@@ -183,26 +182,32 @@ std::shared_ptr<GstPeerTransport> GstPeerTransport::create(
     return transport;
 }
 
-GstPeerTransport::GstPeerTransport(Private, PeerTransportConfiguration configuration,
-                                   std::shared_ptr<VideoEncoderFactory> encoderFactory,
+GstPeerTransport::GstPeerTransport(Private, std::shared_ptr<VideoEncoderFactory> encoderFactory,
                                    std::shared_ptr<PeerTransportDelegate> delegate,
                                    std::shared_ptr<SerialQueue> teardown,
-                                   std::int64_t maximumBitrateBps)
-    : configuration_(std::move(configuration)),
-      encoderFactory_(std::move(encoderFactory)),
-      teardown_(std::move(teardown)),
-      maximumBitrateBps_(maximumBitrateBps),
+                                   std::int64_t maximumBitrateBps,
+                                   std::int64_t pacingDelayNanoseconds)
+    : teardown_(std::move(teardown)),
       queue_(std::make_shared<SerialQueue>("app.quillory.media.sender")),
-      offered_(offeredVideoCodecs(encoderFactory_->supportedCodecs())),
+      offered_(offeredVideoCodecs(encoderFactory->supportedCodecs())),
       gathering_(*queue_),
-      delegate_(std::move(delegate)) {}
+      delegate_(std::move(delegate)),
+      pacing_(std::make_shared<PacingGate>(
+          pacingDelayNanoseconds, static_cast<double>(GstSendPath::defaultBitrateBps), &now)),
+      // The send path lives inside the transport and reports only while the transport runs it.
+      sendPath_(*queue_, std::move(encoderFactory), measurements_, *pacing_, maximumBitrateBps,
+                [this](const std::string& message) {
+                    if (auto live = liveDelegate()) {
+                        live->transportFailed(message);
+                    }
+                }) {}
 
 GstPeerTransport::~GstPeerTransport() {
     close();
     // The queue may be running the task that dropped the last reference: join it elsewhere. An
     // encoder still here had no chance to be released on the queue, and nothing else uses it now.
     teardown_->async(
-        [queue = std::move(queue_), encoder = std::move(encoder_), pipeline = pipeline_] {
+        [queue = std::move(queue_), encoder = sendPath_.takeEncoder(), pipeline = pipeline_] {
             if (encoder) {
                 encoder->releaseEncoder();
             }
@@ -212,45 +217,20 @@ GstPeerTransport::~GstPeerTransport() {
         });
 }
 
-// Connecting under the lock that close() takes keeps a handler from slipping in after it, as the
-// answer's reply connects from a GStreamer thread.
-void GstPeerTransport::connect(GObject* object, const char* signal, GCallback handler) {
-    std::lock_guard lock(mutex_);
-    if (closed_) {
-        return;
-    }
-    const gulong id = g_signal_connect_data(
-        object, signal, handler, handedToGlib(new WeakTransport(weak_from_this())),
-        [](gpointer data, GClosure*) { deleteFromGlib<WeakTransport>(data); },
-        static_cast<GConnectFlags>(0));
-    handlers_.emplace_back(object, id);
-}
-
-void GstPeerTransport::probe(GstPad* pad, GstPadProbeType type, GstPadProbeCallback callback) {
-    std::lock_guard lock(mutex_);
-    if (closed_) {
-        return;
-    }
-    const gulong id =
-        gst_pad_add_probe(pad, type, callback, handedToGlib(new WeakTransport(weak_from_this())),
-                          deleteFromGlib<WeakTransport>);
-    if (id != 0) {
-        probes_.emplace_back(GST_PAD(gst_object_ref(pad)), id);
-    }
-}
-
 template <void (GstSenderMeasurements::*Each)(GstBuffer*, std::int64_t)>
 void GstPeerTransport::measurePackets(GstPad* pad) {
-    probe(pad,
-          static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
-          [](GstPad*, GstPadProbeInfo* info, gpointer data) {
-              if (auto self = weakOf(data).lock()) {
-                  forEachPacket(info, [&self](GstBuffer* buffer) {
-                      (self->measurements_.*Each)(buffer, now());
-                  });
-              }
-              return GST_PAD_PROBE_OK;
-          });
+    hooks_.probe(
+        pad,
+        static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+            if (auto self = weakOf(data).lock()) {
+                forEachPacket(info, [&self](GstBuffer* buffer) {
+                    (self->measurements_.*Each)(buffer, now());
+                });
+            }
+            return GST_PAD_PROBE_OK;
+        },
+        weak_from_this());
 }
 
 bool GstPeerTransport::build(const std::string& address) {
@@ -285,18 +265,25 @@ bool GstPeerTransport::build(const std::string& address) {
     }
 
     gathering_.watch(webrtc_, std::shared_ptr<IceGatheringWait>(shared_from_this(), &gathering_));
-    connect(G_OBJECT(webrtc_), "notify::connection-state",
-            G_CALLBACK(+[](GstElement*, GParamSpec*, gpointer data) {
-                if (auto self = weakOf(data).lock()) {
-                    self->connectionChanged();
-                }
-            }));
-    connect(G_OBJECT(webrtc_), "on-data-channel",
-            G_CALLBACK(+[](GstElement*, GObject* channel, gpointer data) {
-                if (auto self = weakOf(data).lock()) {
-                    self->dataChannelOpened(channel);
-                }
-            }));
+    hooks_.connect(G_OBJECT(webrtc_), "notify::connection-state",
+                   G_CALLBACK(+[](GstElement* webrtc, GParamSpec*, gpointer data) {
+                       if (auto self = weakOf(data).lock()) {
+                           GstWebRTCPeerConnectionState state =
+                               GST_WEBRTC_PEER_CONNECTION_STATE_NEW;
+                           g_object_get(webrtc, "connection-state", &state, nullptr);
+                           self->states_->webrtcChanged(peerConnectionState(state), now());
+                       }
+                   }),
+                   weak_from_this());
+    hooks_.connect(G_OBJECT(webrtc_), "on-data-channel",
+                   G_CALLBACK(+[](GstElement*, GObject* channel, gpointer data) {
+                       auto self = weakOf(data).lock();
+                       if (auto delegate = self ? self->liveDelegate() : nullptr) {
+                           delegate->dataChannelOpened(
+                               std::make_shared<GstDataChannel>(GST_WEBRTC_DATA_CHANNEL(channel)));
+                       }
+                   }),
+                   weak_from_this());
     return gst_element_set_state(pipeline_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
 }
 
@@ -316,6 +303,7 @@ std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::stri
     if (!makeSendElements()) {
         return nullptr;
     }
+    sendPath_.setElements(pipeline_, appsrc_);
     GstWebRTCRTPTransceiver* transceiver = linkTransceiver(webrtc_, appsrc_, payloader_, trackId);
     if (transceiver == nullptr) {
         return nullptr;
@@ -326,7 +314,12 @@ std::shared_ptr<PeerVideoSource> GstPeerTransport::addVideoTrack(const std::stri
     gst_element_sync_state_with_parent(payloader_);
     gst_element_sync_state_with_parent(appsrc_);
 
-    auto videoSource = makeVideoSource(std::move(fitter));
+    auto videoSource = std::make_shared<GstVideoSource>(
+        std::move(fitter), [weak = weak_from_this()](VideoFrame frame, int maximumRate) {
+            if (auto self = weak.lock()) {
+                self->sendPath_.frameArrived(std::move(frame), maximumRate);
+            }
+        });
     std::lock_guard lock(mutex_);
     msid_ = std::move(msid);
     source_ = videoSource;
@@ -364,44 +357,26 @@ bool GstPeerTransport::makeSendElements() {
 
 void GstPeerTransport::watchKeyframeRequests() {
     GstPad* source = gst_element_get_static_pad(appsrc_, "src");
-    probe(source, GST_PAD_PROBE_TYPE_EVENT_UPSTREAM,
-          [](GstPad*, GstPadProbeInfo* info, gpointer data) {
-              GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-              if (gst_video_event_is_force_key_unit(event)) {
-                  gboolean allHeaders = FALSE;
-                  gst_video_event_parse_upstream_force_key_unit(event, nullptr, &allHeaders,
-                                                                nullptr);
-                  if (auto self = weakOf(data).lock()) {
-                      self->keyframeRequested(allHeaders != FALSE);
-                  }
-                  return GST_PAD_PROBE_DROP;
-              }
-              return GST_PAD_PROBE_OK;
-          });
+    hooks_.probe(
+        source, GST_PAD_PROBE_TYPE_EVENT_UPSTREAM,
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+            GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+            if (gst_video_event_is_force_key_unit(event)) {
+                gboolean allHeaders = FALSE;
+                gst_video_event_parse_upstream_force_key_unit(event, nullptr, &allHeaders, nullptr);
+                if (auto self = weakOf(data).lock()) {
+                    self->sendPath_.keyframeRequested(allHeaders != FALSE);
+                }
+                return GST_PAD_PROBE_DROP;
+            }
+            return GST_PAD_PROBE_OK;
+        },
+        weak_from_this());
     gst_object_unref(source);
 }
 
-std::shared_ptr<GstVideoSource> GstPeerTransport::makeVideoSource(VideoSourceFitter fitter) {
-    return std::make_shared<GstVideoSource>(
-        std::move(fitter), [weak = weak_from_this()](VideoFrame frame, int maximumRate) {
-            auto self = weak.lock();
-            // A slow encoder loses frames here rather than building a backlog.
-            if (!self) {
-                return;
-            }
-            if (self->framesQueued_.load() >= 2) {
-                self->measurements_.count(
-                    [](SenderCounters& counters) { counters.framesDroppedBusy += 1; });
-                return;
-            }
-            ++self->framesQueued_;
-            self->queue_->async([weak, frame = std::move(frame), maximumRate]() mutable {
-                if (auto transport = weak.lock()) {
-                    --transport->framesQueued_;
-                    transport->encodeFrame(std::move(frame), maximumRate);
-                }
-            });
-        });
+void GstPeerTransport::setBitrateBounds(const BitrateBounds& bounds) {
+    sendPath_.setBitrateBounds(bounds);
 }
 
 std::optional<RtpSendParameters> GstPeerTransport::senderParameters() const {
@@ -417,8 +392,11 @@ bool GstPeerTransport::setSenderParameters(const RtpSendParameters& parameters) 
             return false;
         }
         parameters_ = parameters;
+        sendPath_.setBitrateCap(parameters.encodings.empty()
+                                    ? std::nullopt
+                                    : parameters.encodings.front().maxBitrateBps);
     }
-    setBitrateBounds({});
+    sendPath_.setBitrateBounds({});
     return true;
 }
 
@@ -518,26 +496,26 @@ void GstPeerTransport::localDescriptionApplied(const std::optional<SdpVideoAnswe
     // The description is handed over complete, or with what was gathered by the deadline.
     gathering_.start(gatheringTimeoutSeconds,
                      [weak = weak_from_this(), completion = std::move(completion)] {
-                         if (auto self = weak.lock()) {
-                             self->gatheringFinished(completion);
+                         auto self = weak.lock();
+                         if (!self) {
+                             return;
+                         }
+                         QUILLORY_CHECK_ON(*self->queue_);
+                         // Without a candidate the description was still applied, but gathering
+                         // never completes: a description no tablet can reach is not handed over,
+                         // and the connect timeout tells.
+                         const std::optional<std::string> local =
+                             descriptionText(self->webrtc_, "local-description");
+                         if (!local || local->find("a=candidate:") == std::string::npos) {
+                             completion({});
+                             return;
+                         }
+                         self->gathering_.gathered();
+                         completion({});
+                         if (auto delegate = self->liveDelegate()) {
+                             delegate->iceGatheringStateChanged(IceGatheringState::complete);
                          }
                      });
-}
-
-void GstPeerTransport::gatheringFinished(const SetDescriptionCompletion& completion) {
-    QUILLORY_CHECK_ON(*queue_);
-    // Without a candidate the description was still applied, but gathering never completes: a
-    // description no tablet can reach is not handed over, and the connect timeout tells.
-    const std::optional<std::string> local = descriptionText(webrtc_, "local-description");
-    if (!local || local->find("a=candidate:") == std::string::npos) {
-        completion({});
-        return;
-    }
-    gathering_.gathered();
-    completion({});
-    if (auto delegate = liveDelegate()) {
-        delegate->iceGatheringStateChanged(IceGatheringState::complete);
-    }
 }
 
 void GstPeerTransport::setRemoteDescription(const SessionDescription& description,
@@ -571,10 +549,13 @@ void GstPeerTransport::configureSending(const SdpVideoAnswer& answer) {
         gst_object_unref(rtpbin);
     }
     probeSendPath();
+    // A close that came first leaves nothing to start; one that comes later is queued behind
+    // and releases what starts here.
     queue_->async([weak = weak_from_this(), codec = answer.answered,
                    transportFeedback = answer.transportFeedback] {
-        if (auto self = weak.lock()) {
-            self->startSending(codec, transportFeedback);
+        auto self = weak.lock();
+        if (self && self->liveDelegate() && self->sendPath_.start(codec, transportFeedback)) {
+            self->states_->watch(*self->queue_, livenessCheckSeconds);
         }
     });
 }
@@ -586,40 +567,43 @@ void GstPeerTransport::watchSession(GstElement* rtpbin) {
         g_object_set(session, "rtcp-min-interval", rtcpMinimumIntervalNanoseconds, nullptr);
         // Every packet is a sign of life, reports and feedback alike: with a still screen the
         // other side's reports are all there is. Its receiver reports also carry the loss.
-        connect(session, "on-receiving-rtcp",
-                G_CALLBACK(+[](GObject*, GstBuffer* buffer, gpointer data) {
-                    if (auto self = weakOf(data).lock()) {
-                        self->rtcpArrived();
-                        self->feedbackArrived(self->measurements_.receiverReport(buffer, now()),
-                                              true);
-                    }
-                }));
+        hooks_.connect(session, "on-receiving-rtcp",
+                       G_CALLBACK(+[](GObject*, GstBuffer* buffer, gpointer data) {
+                           if (auto self = weakOf(data).lock()) {
+                               self->states_->rtcpArrived(now());
+                               self->sendPath_.feedbackArrived(
+                                   self->measurements_.receiverReport(buffer, now()), true);
+                           }
+                       }),
+                       weak_from_this());
         // The statistics' own loss misses packets the receiver never reported; the feedback
         // itself says which numbers it moved past.
-        connect(session, "on-feedback-rtcp",
-                G_CALLBACK(+[](GObject*, guint type, guint fbtype, guint, guint, GstBuffer* fci,
-                               gpointer data) {
-                    if (type != GST_RTCP_TYPE_RTPFB || fbtype != GST_RTCP_RTPFB_TYPE_TWCC ||
-                        fci == nullptr) {
-                        return;
-                    }
-                    if (auto self = weakOf(data).lock()) {
-                        self->measurements_.feedbackReceived(fci);
-                    }
-                }));
+        hooks_.connect(session, "on-feedback-rtcp",
+                       G_CALLBACK(+[](GObject*, guint type, guint fbtype, guint, guint,
+                                      GstBuffer* fci, gpointer data) {
+                           if (type != GST_RTCP_TYPE_RTPFB || fbtype != GST_RTCP_RTPFB_TYPE_TWCC ||
+                               fci == nullptr) {
+                               return;
+                           }
+                           if (auto self = weakOf(data).lock()) {
+                               self->measurements_.feedbackReceived(fci);
+                           }
+                       }),
+                       weak_from_this());
         g_object_unref(session);
     }
     // The element around the session publishes the transport-wide feedback statistics.
     GstElement* element = nullptr;
     g_signal_emit_by_name(rtpbin, "get-session", 0u, &element);
     if (element != nullptr) {
-        connect(G_OBJECT(element), "notify::twcc-stats",
-                G_CALLBACK(+[](GObject* object, GParamSpec*, gpointer data) {
-                    if (auto self = weakOf(data).lock()) {
-                        self->feedbackArrived(self->measurements_.feedbackStatistics(object, now()),
-                                              false);
-                    }
-                }));
+        hooks_.connect(G_OBJECT(element), "notify::twcc-stats",
+                       G_CALLBACK(+[](GObject* object, GParamSpec*, gpointer data) {
+                           if (auto self = weakOf(data).lock()) {
+                               self->sendPath_.feedbackArrived(
+                                   self->measurements_.feedbackStatistics(object, now()), false);
+                           }
+                       }),
+                       weak_from_this());
         gst_object_unref(element);
     }
 }
@@ -635,21 +619,23 @@ void GstPeerTransport::probeSendPath() {
     GstElement* joined = findInside(webrtc_, "rtprtxsend");
     GstPad* paced = gst_element_get_static_pad(joined != nullptr ? joined : payloader_, "src");
     if (paced != nullptr) {
-        probe(paced,
-              static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
-                                           GST_PAD_PROBE_TYPE_BUFFER_LIST),
-              [](GstPad*, GstPadProbeInfo* info, gpointer data) {
-                  std::shared_ptr<PacingGate> gate;
-                  std::uint32_t ssrc = 0;
-                  if (auto self = weakOf(data).lock()) {
-                      gate = self->pacing_;
-                      ssrc = self->ssrc_;
-                  } else {
-                      return GST_PAD_PROBE_OK;
-                  }
-                  forEachPacket(info, [&](GstBuffer* buffer) { pace(*gate, ssrc, buffer); });
-                  return GST_PAD_PROBE_OK;
-              });
+        hooks_.probe(
+            paced,
+            static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                         GST_PAD_PROBE_TYPE_BUFFER_LIST),
+            [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+                std::shared_ptr<PacingGate> gate;
+                std::uint32_t ssrc = 0;
+                if (auto self = weakOf(data).lock()) {
+                    gate = self->pacing_;
+                    ssrc = self->ssrc_;
+                } else {
+                    return GST_PAD_PROBE_OK;
+                }
+                forEachPacket(info, [&](GstBuffer* buffer) { pace(*gate, ssrc, buffer); });
+                return GST_PAD_PROBE_OK;
+            },
+            weak_from_this());
         gst_object_unref(paced);
     }
     if (joined != nullptr) {
@@ -663,68 +649,14 @@ void GstPeerTransport::probeSendPath() {
     }
 }
 
-void GstPeerTransport::startSending(const VideoCodecInfo& codec, bool transportFeedback) {
-    QUILLORY_CHECK_ON(*queue_);
-    // A close that came first leaves nothing to start; one that comes later is queued behind
-    // and releases what starts here.
-    if (!liveDelegate()) {
-        return;
-    }
-    transportFeedback_ = transportFeedback;
-    encoder_ = encoderFactory_->createEncoder(codec);
-    if (!encoder_) {
-        failStream(encoderFailed);
-        return;
-    }
-    encoder_->setCallback(
-        [weak = weak_from_this()](const EncodedImage& image, const H264CodecSpecificInfo&) {
-            if (auto transport = weak.lock()) {
-                transport->imageEncoded(image);
-            }
-            return true;
-        });
-    watchLiveness();
-}
-
-void GstPeerTransport::watchLiveness() {
-    QUILLORY_CHECK_ON(*queue_);
-    livenessTimer_ = queue_->every(livenessCheckSeconds, [weak = weak_from_this()] {
-        if (auto self = weak.lock()) {
-            self->states_->check(now());
-        }
-    });
-}
-
-void GstPeerTransport::rtcpArrived() {
-    states_->rtcpArrived(now());
-}
-
-void GstPeerTransport::connectionChanged() {
-    GstWebRTCPeerConnectionState state = GST_WEBRTC_PEER_CONNECTION_STATE_NEW;
-    g_object_get(webrtc_, "connection-state", &state, nullptr);
-    states_->webrtcChanged(peerConnectionState(state), now());
-}
-
 void GstPeerTransport::connectionDelivered(PeerConnectionState state) {
     QUILLORY_CHECK_ON(*queue_);
     auto delegate = liveDelegate();
     if (!delegate) {
         return;
     }
-    const bool connected = state == PeerConnectionState::connected;
-    // Whatever was lost while away, the stream resumes with an IDR.
-    if (connected && !connected_) {
-        keyframeNext_ = true;
-    }
-    connected_ = connected;
+    sendPath_.connectionChanged(state == PeerConnectionState::connected);
     delegate->connectionStateChanged(state);
-}
-
-void GstPeerTransport::dataChannelOpened(GObject* channel) {
-    if (auto delegate = liveDelegate()) {
-        delegate->dataChannelOpened(
-            std::make_shared<GstDataChannel>(GST_WEBRTC_DATA_CHANNEL(channel)));
-    }
 }
 
 std::optional<SessionDescription> GstPeerTransport::localDescription() const {
@@ -772,8 +704,6 @@ void GstPeerTransport::requestStatistics(StatisticsCompletion completion) {
 }
 
 void GstPeerTransport::close() {
-    std::vector<std::pair<GObject*, gulong>> handlers;
-    std::vector<std::pair<GstPad*, gulong>> probes;
     {
         std::lock_guard lock(mutex_);
         if (closed_) {
@@ -781,28 +711,16 @@ void GstPeerTransport::close() {
         }
         closed_ = true;
         delegate_.reset();
-        handlers.swap(handlers_);
-        probes.swap(probes_);
     }
     gathering_.close();
-    if (pacing_) {
-        pacing_->close();
-    }
-    for (const auto& [object, id] : handlers) {
-        g_signal_handler_disconnect(object, id);
-    }
-    for (const auto& [pad, id] : probes) {
-        gst_pad_remove_probe(pad, id);
-        gst_object_unref(pad);
-    }
+    pacing_->close();
+    hooks_.close();
     queue_->async([weak = weak_from_this()] {
         if (auto self = weak.lock()) {
-            self->livenessTimer_.cancel();
-            self->connected_ = false;
-            if (self->encoder_) {
-                self->encoder_->releaseEncoder();
-                self->encoder_.reset();
+            if (self->states_) {
+                self->states_->stopWatching();
             }
+            self->sendPath_.close();
         }
     });
     if (pipeline_ != nullptr) {

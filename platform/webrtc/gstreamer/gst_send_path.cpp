@@ -1,20 +1,113 @@
-// The send path of GstPeerTransport: bitrate, keyframe requests, encoding, pushing access units
-// into appsrc and timing their packets out of webrtcbin.
+#include "platform/webrtc/gstreamer/gst_send_path.h"
+
 #include <gst/app/gstappsrc.h>
 
 #include <algorithm>
 #include <limits>
 #include <span>
 
+#include "platform/clock/clock.h"
 #include "platform/log/logger.h"
 #include "platform/process/process_info.h"
 #include "platform/webrtc/gstreamer/glib_handoff.h"
-#include "platform/webrtc/gstreamer/gst_peer_transport.h"
 
 namespace quillory {
 
-void GstPeerTransport::setBitrateBounds(const BitrateBounds& bounds) {
-    queue_->async([weak = weak_from_this(), bounds] {
+namespace {
+
+constexpr const char* encoderFailed = "Could not start the video encoder.";
+constexpr int defaultFramesPerSecond = 60;
+
+std::int64_t now() {
+    return static_cast<std::int64_t>(uptimeNanoseconds());
+}
+
+}  // namespace
+
+GstSendPath::GstSendPath(SerialQueue& queue, std::shared_ptr<VideoEncoderFactory> encoderFactory,
+                         GstSenderMeasurements& measurements, PacingGate& pacing,
+                         std::int64_t maximumBitrateBps, Failed failed)
+    : queue_(queue),
+      encoderFactory_(std::move(encoderFactory)),
+      measurements_(measurements),
+      pacing_(pacing),
+      maximumBitrateBps_(maximumBitrateBps),
+      failed_(std::move(failed)) {}
+
+void GstSendPath::bind(std::weak_ptr<GstSendPath> self) {
+    self_ = std::move(self);
+}
+
+void GstSendPath::setElements(GstElement* pipeline, GstElement* appsrc) {
+    pipeline_ = pipeline;
+    appsrc_ = appsrc;
+}
+
+void GstSendPath::setBitrateCap(std::optional<std::int64_t> capBps) {
+    std::lock_guard lock(mutex_);
+    capBps_ = capBps;
+}
+
+std::optional<std::int64_t> GstSendPath::bitrateCap() const {
+    std::lock_guard lock(mutex_);
+    return capBps_;
+}
+
+void GstSendPath::frameArrived(VideoFrame frame, int maximumFramesPerSecond) {
+    if (framesQueued_.load() >= 2) {
+        measurements_.count([](SenderCounters& counters) { counters.framesDroppedBusy += 1; });
+        return;
+    }
+    ++framesQueued_;
+    queue_.async([weak = self_, frame = std::move(frame), maximumFramesPerSecond]() mutable {
+        if (auto self = weak.lock()) {
+            --self->framesQueued_;
+            self->encodeFrame(std::move(frame), maximumFramesPerSecond);
+        }
+    });
+}
+
+bool GstSendPath::start(const VideoCodecInfo& codec, bool transportFeedback) {
+    QUILLORY_CHECK_ON(queue_);
+    transportFeedback_ = transportFeedback;
+    encoder_ = encoderFactory_->createEncoder(codec);
+    if (!encoder_) {
+        failStream();
+        return false;
+    }
+    encoder_->setCallback([weak = self_](const EncodedImage& image, const H264CodecSpecificInfo&) {
+        if (auto self = weak.lock()) {
+            self->imageEncoded(image);
+        }
+        return true;
+    });
+    return true;
+}
+
+void GstSendPath::connectionChanged(bool connected) {
+    QUILLORY_CHECK_ON(queue_);
+    // Whatever was lost while away, the stream resumes with an IDR.
+    if (connected && !connected_) {
+        keyframeNext_ = true;
+    }
+    connected_ = connected;
+}
+
+void GstSendPath::close() {
+    QUILLORY_CHECK_ON(queue_);
+    connected_ = false;
+    if (encoder_) {
+        encoder_->releaseEncoder();
+        encoder_.reset();
+    }
+}
+
+std::shared_ptr<VideoEncoder> GstSendPath::takeEncoder() {
+    return std::move(encoder_);
+}
+
+void GstSendPath::setBitrateBounds(const BitrateBounds& bounds) {
+    queue_.async([weak = self_, bounds] {
         if (auto self = weak.lock()) {
             self->estimator_.setBounds(bounds);
             self->applyEncoderRate();
@@ -22,8 +115,8 @@ void GstPeerTransport::setBitrateBounds(const BitrateBounds& bounds) {
     });
 }
 
-void GstPeerTransport::estimateArrived(const BandwidthFeedbackWindow& window) {
-    QUILLORY_CHECK_ON(*queue_);
+void GstSendPath::estimateArrived(const BandwidthFeedbackWindow& window) {
+    QUILLORY_CHECK_ON(queue_);
     const std::int64_t before = estimator_.estimateBps();
     const auto estimate = static_cast<double>(estimator_.update(window));
     if (estimate < static_cast<double>(before)) {
@@ -46,29 +139,21 @@ void GstPeerTransport::estimateArrived(const BandwidthFeedbackWindow& window) {
     applyEncoderRate();
 }
 
-std::optional<std::int64_t> GstPeerTransport::bitrateCap() const {
-    std::lock_guard lock(mutex_);
-    if (parameters_ && !parameters_->encodings.empty()) {
-        return parameters_->encodings.front().maxBitrateBps;
-    }
-    return std::nullopt;
-}
-
 // Without transport-wide feedback the receiver's reports are all the estimate has to go on.
-void GstPeerTransport::feedbackArrived(std::optional<BandwidthFeedbackWindow> window,
-                                       bool receiverReport) {
+void GstSendPath::feedbackArrived(std::optional<BandwidthFeedbackWindow> window,
+                                  bool receiverReport) {
     if (!window) {
         return;
     }
-    queue_->async([weak = weak_from_this(), window = *window, receiverReport] {
+    queue_.async([weak = self_, window = *window, receiverReport] {
         if (auto self = weak.lock(); self && !(receiverReport && self->transportFeedback_)) {
             self->estimateArrived(window);
         }
     });
 }
 
-void GstPeerTransport::applyEncoderRate() {
-    QUILLORY_CHECK_ON(*queue_);
+void GstSendPath::applyEncoderRate() {
+    QUILLORY_CHECK_ON(queue_);
     const std::int64_t estimate = estimator_.estimateBps();
     const std::int64_t rate = std::min(estimate, bitrateCap().value_or(estimate));
     measurements_.count([&](SenderCounters& counters) {
@@ -79,7 +164,7 @@ void GstPeerTransport::applyEncoderRate() {
             counters.targetBitrate = static_cast<double>(rate);
         }
     });
-    pacing_->setTargetBitrate(static_cast<double>(rate));
+    pacing_.setTargetBitrate(static_cast<double>(rate));
     const auto kbps = static_cast<std::uint32_t>(rate / 1000);
     if (encoder_ && encoderWidth_ != 0 && kbps != encoderBitrateKbps_) {
         encoderBitrateKbps_ = kbps;
@@ -87,11 +172,11 @@ void GstPeerTransport::applyEncoderRate() {
     }
 }
 
-void GstPeerTransport::keyframeRequested(bool fullIntraRequest) {
+void GstSendPath::keyframeRequested(bool fullIntraRequest) {
     if (fullIntraRequest) {
         measurements_.count([](SenderCounters& counters) { counters.firCount += 1; });
     }
-    queue_->async([weak = weak_from_this()] {
+    queue_.async([weak = self_] {
         if (auto self = weak.lock()) {
             self->keyframes_.request();
             self->repeatForKeyframe();
@@ -101,13 +186,13 @@ void GstPeerTransport::keyframeRequested(bool fullIntraRequest) {
 
 // A frame on its way takes the request; otherwise the last picture goes again as an IDR, once
 // the limiter lets one out.
-void GstPeerTransport::repeatForKeyframe() {
-    QUILLORY_CHECK_ON(*queue_);
+void GstSendPath::repeatForKeyframe() {
+    QUILLORY_CHECK_ON(queue_);
     if (!lastFrame_ || !keyframes_.pending() || framesQueued_.load() > 0) {
         return;
     }
     if (const std::int64_t wait = keyframes_.wait(now()); wait > 0) {
-        keyframeRepeat_ = queue_->after(static_cast<double>(wait) / 1e9, [weak = weak_from_this()] {
+        keyframeRepeat_ = queue_.after(static_cast<double>(wait) / 1e9, [weak = self_] {
             if (auto self = weak.lock()) {
                 self->repeatForKeyframe();
             }
@@ -120,9 +205,9 @@ void GstPeerTransport::repeatForKeyframe() {
     encodeFrame(std::move(frame), rate);
 }
 
-void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond) {
-    QUILLORY_CHECK_ON(*queue_);
-    if (!connected_ || !encoder_ || failed_) {
+void GstSendPath::encodeFrame(VideoFrame frame, int maximumFramesPerSecond) {
+    QUILLORY_CHECK_ON(queue_);
+    if (!connected_ || !encoder_ || stopped_) {
         return;
     }
     if (maximumFramesPerSecond <= 0) {
@@ -131,7 +216,7 @@ void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond)
     bool started = false;
     if (frame.adaptedWidth != encoderWidth_ || frame.adaptedHeight != encoderHeight_) {
         if (!startEncoder(frame, maximumFramesPerSecond)) {
-            failStream(encoderFailed);
+            failStream();
             return;
         }
         started = true;
@@ -162,7 +247,7 @@ void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond)
         // An encoder that refuses a frame starts afresh with the next one, as a keyframe, so the
         // picture is whole again; one that refuses the first frame after a start cannot encode.
         if (started) {
-            failStream(encoderFailed);
+            failStream();
             return;
         }
         encoder_->releaseEncoder();
@@ -173,8 +258,8 @@ void GstPeerTransport::encodeFrame(VideoFrame frame, int maximumFramesPerSecond)
     lastFrame_.emplace(std::move(frame), maximumFramesPerSecond);
 }
 
-bool GstPeerTransport::startEncoder(const VideoFrame& frame, int maximumFramesPerSecond) {
-    QUILLORY_CHECK_ON(*queue_);
+bool GstSendPath::startEncoder(const VideoFrame& frame, int maximumFramesPerSecond) {
+    QUILLORY_CHECK_ON(queue_);
     if (encoderWidth_ != 0) {
         encoder_->releaseEncoder();
     }
@@ -183,7 +268,7 @@ bool GstPeerTransport::startEncoder(const VideoFrame& frame, int maximumFramesPe
     measurements_.count([&](SenderCounters& counters) {
         counters.encoderConfigured(static_cast<double>(rate), maximumFramesPerSecond);
     });
-    pacing_->setTargetBitrate(static_cast<double>(rate));
+    pacing_.setTargetBitrate(static_cast<double>(rate));
     encoderBitrateKbps_ = static_cast<std::uint32_t>(rate / 1000);
     const VideoEncoderSettings settings{
         .width = frame.adaptedWidth,
@@ -199,7 +284,7 @@ bool GstPeerTransport::startEncoder(const VideoFrame& frame, int maximumFramesPe
     return encoder_->startEncode(settings) == videoCodecOk;
 }
 
-void GstPeerTransport::imageEncoded(const EncodedImage& image) {
+void GstSendPath::imageEncoded(const EncodedImage& image) {
     QUILLORY_CHECK_SEQUENCE(encoding_);
     if (!image.buffer || image.buffer->empty() || appsrc_ == nullptr) {
         return;
@@ -241,19 +326,16 @@ void GstPeerTransport::imageEncoded(const EncodedImage& image) {
             .height = image.encodedHeight,
         });
     });
-    pacing_->frameQueued(rtpTimestamp, image.buffer->size());
+    pacing_.frameQueued(rtpTimestamp, image.buffer->size());
     gst_app_src_push_buffer(GST_APP_SRC(appsrc_), buffer);
 }
 
-void GstPeerTransport::failStream(const std::string& message) {
-    QUILLORY_CHECK_ON(*queue_);
-    if (failed_) {
+void GstSendPath::failStream() {
+    QUILLORY_CHECK_ON(queue_);
+    if (std::exchange(stopped_, true)) {
         return;
     }
-    failed_ = true;
-    if (auto delegate = liveDelegate()) {
-        delegate->transportFailed(message);
-    }
+    failed_(encoderFailed);
 }
 
 }  // namespace quillory
