@@ -1,20 +1,20 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/link/channel_handshake.h"
 #include "core/link/channel_termination.h"
+#include "core/link/input_receivers.h"
 #include "core/link/liveness_timers.h"
+#include "core/link/payload_outbox.h"
 #include "core/link/sealed_transport.h"
+#include "core/link/stop_settlement.h"
 #include "core/link/stream_connection.h"
 #include "platform/dispatch/main_queue.h"
 #include "protocol/controls_signal.h"
@@ -45,8 +45,9 @@ struct PenChannelEvents {
 // The secured link to one peer over one connected stream socket, in either role: the host
 // ("mac", which accepts) or the tablet ("pad", which connects). All network work runs on the
 // channel's own transport queue; state callbacks are posted to the main queue, input receivers
-// run on the transport queue. It joins three parts: the handshake and trust phase
-// (ChannelHandshake), the byte stream (SealedTransport) and the timers (LivenessTimers).
+// run on the transport queue. It joins the handshake and trust phase (ChannelHandshake), the
+// byte stream (SealedTransport), the timers (LivenessTimers), what it sends (PayloadOutbox) and
+// where the peer's input goes (InputReceivers).
 class PenChannel : public std::enable_shared_from_this<PenChannel>,
                    public PenChannelEvents,
                    private SealedTransport::Owner,
@@ -105,10 +106,7 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
 
     void setLocalDisplay(std::optional<DisplayGeometry> display);
     // Called on the transport queue. Until a samples receiver is installed, the peer's input is
-    // held in order, up to maxHeldSamples samples and maxHeldInputs entries, and handed to the
-    // receivers when they are installed: the host may make them live only once it has set up
-    // input for the connection, without losing a stroke the peer began the moment the link was
-    // ready.
+    // held (InputReceivers).
     void setInputReceivers(std::function<void(const std::vector<PenSample>&)> samples,
                            std::function<void(const DesktopAction&)> action,
                            std::function<void()> cancelled, std::function<void()> ended);
@@ -118,14 +116,6 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     static constexpr double pingInterval = LivenessTimers::pingInterval;
     static constexpr double heartbeatExpiry = LivenessTimers::heartbeatExpiry;
     static constexpr double stopDelay = LivenessTimers::stopDelay;
-    static constexpr std::size_t maxQueuedBytes = SealedTransport::maxQueuedBytes;
-    static constexpr std::size_t maxQueuedLines = SealedTransport::maxQueuedLines;
-    static constexpr std::size_t maxBufferedSamples = 512;
-    static constexpr std::size_t maxSamplesPerLine = 128;
-    static constexpr std::size_t maxPendingLinesForSamples = 2;
-    static constexpr std::size_t maxPayloadBytes = SealedTransport::maxPayloadBytes;
-    static constexpr std::size_t maxHeldSamples = 512;
-    static constexpr std::size_t maxHeldInputs = 64;
 
   private:
     using Phase = ChannelHandshake::Phase;
@@ -150,25 +140,15 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
             callback(std::move(args)...);
         });
     }
-    static void releaseOnMain(std::shared_ptr<PenChannel> self);
 
     // Runs a user's request (approve, stop) on the transport queue; its answer.
     bool askHandshake(ChannelHandshake::Step (ChannelHandshake::*request)());
     void begin();
     // Carries out what the handshake asked for, in order, until the channel closes.
     void apply(ChannelHandshake::Step step);
-    void handleSealed(const SessionPacket& packet);
     void handlePayload(SessionPayload payload);
-    void handlePong(const SessionPayload& payload);
-    void deliverSamples(std::vector<PenSample> samples);
-    void deliverAction(const DesktopAction& action);
-    void deliverCancelled();
-    // Keeps input for receivers not yet installed; false when the bounds are reached.
-    bool hold(std::vector<PenSample> samples, std::optional<DesktopAction> action);
     void fail(Cause cause);
     void finish(ConnectionEnd end, Cause cause);
-    bool sendSealed(SessionPayload payload);
-    void flushSamples();
 
     // SealedTransport::Owner
     void transportReceived(const std::vector<SessionPacket>& packets) override;
@@ -180,13 +160,8 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     void pingDue() override;
     void stopDelayPassed() override;
 
-    void stopSettled();
-
-    const Role role_;
-    // Set once the "stop" line is out or the channel closed; waited for on the main thread.
-    std::mutex stopMutex_;
-    std::condition_variable stopSettledCondition_;
-    bool stopSettled_ = false;
+    // Settled once the "stop" line is out or the channel closed; waited for on the main thread.
+    StopSettlement stopWritten_;
     // Declared before the parts that live on it, so they go first.
     std::unique_ptr<SerialQueue> queue_;
     std::atomic<int> closedCause_{-1};
@@ -195,24 +170,9 @@ class PenChannel : public std::enable_shared_from_this<PenChannel>,
     ChannelHandshake handshake_;
     SealedTransport transport_;
     LivenessTimers liveness_;
-    std::optional<DisplayGeometry> localDisplay_;
+    PayloadOutbox outbox_;
+    InputReceivers inbound_;
     std::optional<DisplayGeometry> lastPostedDisplay_;
-    std::deque<PenSample> outboundSamples_;
-    std::uint64_t discardedSamples_ = 0;
-    // Lines still to be written up to and including the queued "stop".
-    std::optional<std::size_t> linesUntilStop_;
-
-    std::function<void(const std::vector<PenSample>&)> samplesReceiver_;
-    std::function<void(const DesktopAction&)> actionReceiver_;
-    std::function<void()> cancelledReceiver_;
-    std::function<void()> endedReceiver_;
-    // Input waiting for the receivers; no samples and no action is a cancellation.
-    struct HeldInput {
-        std::vector<PenSample> samples;
-        std::optional<DesktopAction> action;
-    };
-    std::deque<HeldInput> heldInput_;
-    std::size_t heldSamples_ = 0;
 };
 
 }  // namespace quillory
