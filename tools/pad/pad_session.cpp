@@ -1,23 +1,15 @@
 #include "tools/pad/pad_session.h"
 
-#include <filesystem>
-#include <fstream>
-
 #include "core/link/companion_listener.h"
 #include "platform/clock/clock.h"
 #include "platform/dispatch/main_queue.h"
 #include "platform/dispatch/sequence_checker.h"
 #include "platform/net/tcp_connect.h"
 #include "protocol/reconnect_delay.h"
-#include "tools/pad/stroke_shape.h"
 
 namespace quillory::pad {
 
 namespace {
-
-Json samplesJSON(const std::vector<PenSample>& samples) {
-    return json_codec::encodeValue(samples);
-}
 
 std::string caseName(ConnectionEnd::Case kind) {
     switch (kind) {
@@ -48,16 +40,36 @@ PadSession::PadSession(PadOptions options, std::shared_ptr<EventOutput> output,
     : options_(std::move(options)),
       output_(std::move(output)),
       finish_(std::move(finish)),
-      makeShare_(std::move(makeShare)),
       connectQueue_(std::make_unique<SerialQueue>("quillory-pad.connect")),
-      intent_(options_.intent.value_or(Uuid::random())) {}
+      intent_(options_.intent.value_or(Uuid::random())),
+      studio_(std::make_shared<StudioCommand>(options_, output_, std::move(makeShare))) {}
 
 PadSession::~PadSession() = default;
 
 void PadSession::begin() {
     QUILLORY_CHECK_MAIN_THREAD();
+    std::weak_ptr<PadSession> weak = weak_from_this();
+    StrokeScript::Link strokesLink;
+    strokesLink.send = [weak](std::vector<PenSample> samples) {
+        auto self = weak.lock();
+        if (!self || !self->channel_) {
+            return false;
+        }
+        self->channel_->send(std::move(samples));
+        return true;
+    };
+    strokesLink.drawn = [weak] {
+        if (auto self = weak.lock()) {
+            self->stopLink();
+        }
+    };
+    strokes_ = std::make_shared<StrokeScript>(options_, output_, std::move(strokesLink));
     if (options_.command == PadOptions::Command::list) {
-        browse([this] { listHosts(); });
+        browse([weak](const std::vector<CompanionHost>& hosts) {
+            if (auto self = weak.lock()) {
+                self->listHosts(hosts);
+            }
+        });
         return;
     }
     if (!loadHosts()) {
@@ -68,7 +80,11 @@ void PadSession::begin() {
             return;
         }
         if (!options_.host) {
-            browse([this] { pairWithFoundHost(); });
+            browse([weak](const std::vector<CompanionHost>& hosts) {
+                if (auto self = weak.lock()) {
+                    self->pairWithFoundHost(hosts);
+                }
+            });
             return;
         }
         target_ = Target{*options_.host, *options_.host, *options_.port, std::nullopt};
@@ -119,44 +135,16 @@ bool PadSession::openTrustStore() {
     return true;
 }
 
-void PadSession::browse(std::function<void()> settled) {
+void PadSession::browse(std::function<void(const std::vector<CompanionHost>&)> settled) {
     QUILLORY_CHECK_MAIN_THREAD();
-    browser_ = CompanionBrowser::create();
-    std::weak_ptr<PadSession> weak = weak_from_this();
-    // Whichever comes first ends the browsing, once.
-    auto finish = [weak, settled] {
-        auto self = weak.lock();
-        if (!self || !self->browser_) {
-            return;
-        }
-        self->browseTimer_.cancel();
-        self->settleTimer_.cancel();
-        settled();
-        self->browser_.reset();
-    };
-    // Done when the network has answered and no new host appeared for a moment, or at the limit.
-    auto settleSoon = [weak, finish] {
-        if (auto self = weak.lock()) {
-            self->settleTimer_ = MainQueue::after(0.5, finish);
-        }
-    };
-    browser_->onAllForNow = settleSoon;
-    browser_->onHostsChanged = [weak, settleSoon](const std::vector<CompanionHost>&) {
-        if (auto self = weak.lock(); self && self->settleTimer_.isScheduled()) {
-            settleSoon();
-        }
-    };
-    browseTimer_ = MainQueue::after(options_.wait, finish);
-    if (auto started = browser_->start(); !started) {
-        browseTimer_.cancel();
-        browser_.reset();
+    search_ = std::make_shared<HostSearch>();
+    if (auto started = search_->start(options_.wait, std::move(settled)); !started) {
         fail("Cannot look for Quillory computers on the network: " + started.error() + ".");
     }
 }
 
-void PadSession::listHosts() {
+void PadSession::listHosts(const std::vector<CompanionHost>& hosts) {
     QUILLORY_CHECK_MAIN_THREAD();
-    const auto hosts = browser_->hosts();
     for (const auto& host : hosts) {
         output_->event(
             "host",
@@ -175,10 +163,10 @@ void PadSession::listHosts() {
     succeed();
 }
 
-void PadSession::pairWithFoundHost() {
+void PadSession::pairWithFoundHost(const std::vector<CompanionHost>& hosts) {
     QUILLORY_CHECK_MAIN_THREAD();
     std::optional<CompanionHost> chosen;
-    for (const auto& host : browser_->hosts()) {
+    for (const auto& host : hosts) {
         if (host.version == CompanionListener::protocolVersion) {
             chosen = host;
             break;
@@ -326,22 +314,12 @@ void PadSession::ready() {
         output_->event("paired", {{"name", host.name}, {"id", host.id}},
                        "Paired with " + host.name + ".");
         stopLink();
-    } else if (options_.command == PadOptions::Command::studio &&
-               options_.studio == PadOptions::Studio::share) {
-        if (!share_) {
-            startStudioShare();
-        }
-    } else if (options_.command == PadOptions::Command::studio && !listing_) {
-        listStudioSources();
+    } else if (options_.command == PadOptions::Command::studio) {
+        studio_->start(studioLink());
     }
 }
 
-void PadSession::startStudioShare() {
-    QUILLORY_CHECK_MAIN_THREAD();
-    if (!makeShare_) {
-        stopLink(1, "This program was built without video: studio share is not available.");
-        return;
-    }
+StudioShareLink PadSession::studioLink() {
     std::weak_ptr<PadSession> weak = weak_from_this();
     StudioShareLink link;
     link.send = [weak](const StudioSignal& signal) {
@@ -351,10 +329,7 @@ void PadSession::startStudioShare() {
     };
     link.draw = [weak](std::vector<PenSample> samples) {
         if (auto self = weak.lock()) {
-            self->shareStroke_.insert(self->shareStroke_.end(), samples.begin(), samples.end());
-            if (!self->shareStrokeTimer_.isScheduled()) {
-                self->sendShareSample();
-            }
+            self->strokes_->type(std::move(samples));
         }
     };
     link.localAddress = [weak]() -> std::optional<std::string> {
@@ -366,153 +341,15 @@ void PadSession::startStudioShare() {
             self->stopLink(status, std::move(message));
         }
     };
-    share_ = makeShare_(options_, output_, std::move(link));
-    share_->start();
-}
-
-void PadSession::listStudioSources() {
-    QUILLORY_CHECK_MAIN_THREAD();
-    if (options_.thumbnails) {
-        std::error_code error;
-        std::filesystem::create_directories(*options_.thumbnails, error);
-        if (error) {
-            stopLink(1, "Cannot create " + *options_.thumbnails + ": " + error.message() + ".");
-            return;
-        }
-    }
-    listing_.emplace(Uuid::random());
-    listSentAt_ = uptimeNanoseconds();
-    channel_->send(
-        StudioSignal{.id = listing_->request(), .kind = StudioSignal::Kind::listSources});
-    std::weak_ptr<PadSession> weak = weak_from_this();
-    studioTimer_ = MainQueue::after(studioListTimeout, [weak] {
-        if (auto self = weak.lock()) {
-            self->studioListingTimedOut();
-        }
-    });
-}
-
-void PadSession::sendShareSample() {
-    QUILLORY_CHECK_MAIN_THREAD();
-    if (!channel_ || shareStroke_.empty()) {
-        shareStroke_.clear();
-        return;
-    }
-    // One sample a message at a stylus's rate, as the pen draws: the computer moves the pointer
-    // to the last sample of each message.
-    // A fired timer still counts as scheduled until cancelled; the next stroke tests it.
-    shareStrokeTimer_.cancel();
-    auto sample = shareStroke_.front();
-    shareStroke_.pop_front();
-    sample.sequence = ++sequence_;
-    sample.timestamp = uptimeSeconds();
-    channel_->send(std::vector<PenSample>{sample});
-    if (shareStroke_.empty()) {
-        return;
-    }
-    std::weak_ptr<PadSession> weak = weak_from_this();
-    shareStrokeTimer_ = MainQueue::after(1.0 / samplesPerSecond, [weak] {
-        if (auto self = weak.lock()) {
-            self->sendShareSample();
-        }
-    });
+    return link;
 }
 
 void PadSession::studioArrived(const StudioSignal& signal) {
     QUILLORY_CHECK_MAIN_THREAD();
     output_->event("studio", {{"studio", signal.toJSON()}}, {});
-    if (share_ && !stopRequested_) {
-        share_->studioArrived(signal);
-        return;
+    if (!stop_) {
+        studio_->studioArrived(signal);
     }
-    if (!listing_ || stopRequested_) {
-        return;
-    }
-    const double arrival = static_cast<double>(uptimeNanoseconds() - listSentAt_) / 1e9;
-    switch (listing_->take(signal)) {
-        case StudioListing::Step::ignored:
-            return;
-        case StudioListing::Step::failure:
-            stopLink(1, "The computer refused the list: " + signal.message.value_or(""));
-            return;
-        case StudioListing::Step::sources:
-            for (const auto& source : listing_->sources()) {
-                const auto icon = source.iconPNG ? pngSize(*source.iconPNG) : std::nullopt;
-                Json fields = {
-                    {"id", source.id.text()},
-                    {"kind", source.kind == StudioSource::Kind::display ? "display" : "window"},
-                    {"name", source.name},
-                    {"application", source.application.value_or("")}};
-                if (icon) {
-                    fields["iconWidth"] = icon->width;
-                    fields["iconHeight"] = icon->height;
-                }
-                output_->event("source", std::move(fields), sourceText(source));
-            }
-            if (listing_->sources().empty()) {
-                output_->event("empty", {}, "The computer has nothing to share.");
-            }
-            break;
-        case StudioListing::Step::thumbnail: {
-            const auto size = jpegSize(*signal.thumbnail);
-            Json fields = {{"sourceID", signal.sourceID->text()},
-                           {"bytes", signal.thumbnail->size()},
-                           {"arrival", arrival}};
-            std::string text = "thumbnail " + signal.sourceID->text();
-            if (size) {
-                fields["width"] = size->width;
-                fields["height"] = size->height;
-                text += "  " + std::to_string(size->width) + "×" + std::to_string(size->height);
-            }
-            if (options_.thumbnails) {
-                const auto path = std::filesystem::path(*options_.thumbnails) /
-                                  (signal.sourceID->text() + ".jpg");
-                std::ofstream file(path, std::ios::binary);
-                file.write(reinterpret_cast<const char*>(signal.thumbnail->data()),
-                           static_cast<std::streamsize>(signal.thumbnail->size()));
-                if (!file.flush()) {
-                    stopLink(1, "Cannot write " + path.string() + ".");
-                    return;
-                }
-                fields["file"] = path.string();
-            }
-            output_->event("thumbnail", std::move(fields), text);
-            break;
-        }
-    }
-    if (listing_->complete()) {
-        finishStudioListing();
-        return;
-    }
-    // Sources whose picture cannot be taken get none: the list ends when the thumbnails pause.
-    std::weak_ptr<PadSession> weak = weak_from_this();
-    studioTimer_ = MainQueue::after(studioThumbnailTimeout, [weak] {
-        if (auto self = weak.lock()) {
-            self->studioListingTimedOut();
-        }
-    });
-}
-
-void PadSession::studioListingTimedOut() {
-    QUILLORY_CHECK_MAIN_THREAD();
-    if (!listing_ || stopRequested_) {
-        return;
-    }
-    if (!listing_->hasSources()) {
-        stopLink(1, "The computer did not answer the source list. Is Studio available there?");
-        return;
-    }
-    finishStudioListing();
-}
-
-void PadSession::finishStudioListing() {
-    QUILLORY_CHECK_MAIN_THREAD();
-    studioTimer_.cancel();
-    output_->event(
-        "listed", {{"sources", listing_->sources().size()}, {"thumbnails", listing_->thumbnails()}},
-        std::to_string(listing_->sources().size()) + " sources, " +
-            std::to_string(listing_->thumbnails()) + " thumbnails.");
-    stopLink();
 }
 
 void PadSession::contextArrived(const DesktopContext& context) {
@@ -523,9 +360,8 @@ void PadSession::contextArrived(const DesktopContext& context) {
                    options_.command == PadOptions::Command::pair
                        ? std::string()
                        : "The computer shows " + context.name + ".");
-    if (options_.command == PadOptions::Command::draw && !tick_.isScheduled() &&
-        !durationTimer_.isScheduled() && !stopRequested_ && stroke_.empty()) {
-        drawNextStroke();
+    if (options_.command == PadOptions::Command::draw && strokes_->isIdle() && !stop_) {
+        strokes_->drawNextStroke();
     } else if (options_.command == PadOptions::Command::key && !actionSent_) {
         DesktopAction action;
         action.contextID = context.id;
@@ -562,7 +398,7 @@ void PadSession::sendControlsRequest(const DesktopContext& context) {
 }
 
 void PadSession::controlsArrived(const ControlsSignal& controls) {
-    const bool answer = actionSent_ && controls.id == requestID_ && !stopRequested_;
+    const bool answer = actionSent_ && controls.id == requestID_ && !stop_;
     if (answer && controls.kind == ControlsSignal::Kind::commands &&
         options_.command == PadOptions::Command::commands) {
         const auto& commands = controls.commands.value_or(std::vector<MenuCommand>{});
@@ -607,115 +443,31 @@ void PadSession::controlsArrived(const ControlsSignal& controls) {
     output_->event("controls", {{"controls", controls.toJSON()}}, {});
 }
 
-bool PadSession::drawingTimeIsUp() {
-    if (!options_.duration) {
-        return strokesDone_ == options_.strokes;
-    }
-    if (!drawingStartedAt_) {
-        drawingStartedAt_ = uptimeNanoseconds();
-    }
-    const double elapsed = static_cast<double>(uptimeNanoseconds() - *drawingStartedAt_) / 1e9;
-    const double left = *options_.duration - elapsed;
-    if (left > 0 && options_.strokes == 0) {
-        // Connected and idle until the time is up; after a reconnect the rest is scheduled again.
-        std::weak_ptr<PadSession> weak = weak_from_this();
-        durationTimer_ = MainQueue::after(left, [weak] {
-            if (auto self = weak.lock(); self && self->channel_) {
-                self->drawNextStroke();
-            }
-        });
-    }
-    return left <= 0;
-}
-
-void PadSession::drawNextStroke() {
-    QUILLORY_CHECK_MAIN_THREAD();
-    if (drawingTimeIsUp()) {
-        output_->event("drawn", {{"strokes", strokesDone_}},
-                       "Drew " + std::to_string(strokesDone_) + " strokes.");
-        stopLink();
-        return;
-    }
-    if (options_.strokes == 0) {
-        return;
-    }
-    stroke_ = strokeShape(strokesDone_);
-    sent_.clear();
-    strokeStartedAt_ = uptimeNanoseconds();
-    drawTick();
-}
-
-void PadSession::drawTick() {
-    QUILLORY_CHECK_MAIN_THREAD();
-    if (!channel_ || stroke_.empty()) {
-        return;
-    }
-    auto sample = stroke_[sent_.size()];
-    sample.sequence = ++sequence_;
-    sample.timestamp = uptimeSeconds();
-    channel_->send(std::vector<PenSample>{sample});
-    sent_.push_back(sample);
-    if (sent_.size() == stroke_.size()) {
-        reportStroke(true);
-        ++strokesDone_;
-        drawNextStroke();
-        return;
-    }
-    // Paced from the stroke's start, so that late ticks do not add up.
-    const double due = static_cast<double>(sent_.size()) / samplesPerSecond;
-    const double elapsed = static_cast<double>(uptimeNanoseconds() - strokeStartedAt_) / 1e9;
-    std::weak_ptr<PadSession> weak = weak_from_this();
-    tick_ = MainQueue::after(std::max(0.0, due - elapsed), [weak] {
-        if (auto self = weak.lock()) {
-            self->drawTick();
-        }
-    });
-}
-
-void PadSession::reportStroke(bool complete) {
-    QUILLORY_CHECK_MAIN_THREAD();
-    if (sent_.empty()) {
-        return;
-    }
-    output_->event(
-        "stroke",
-        {{"index", strokesDone_}, {"complete", complete}, {"samples", samplesJSON(sent_)}}, {});
-    stroke_.clear();
-    sent_.clear();
-}
-
 void PadSession::stopLink(int status, std::string message) {
     QUILLORY_CHECK_MAIN_THREAD();
-    if (!channel_ || stopRequested_) {
+    if (!channel_ || stop_) {
         return;
     }
-    stopRequested_ = true;
-    stopStatus_ = status;
-    stopMessage_ = std::move(message);
+    stop_ = Outcome{status, std::move(message)};
+    studio_->stop();
     // A refused stop ends the link as a storage failure, reported by ended().
     if (!channel_->stop()) {
-        stopStatus_ = 1;
-        stopMessage_.clear();
+        *stop_ = Outcome{1, {}};
     }
 }
 
 void PadSession::ended(const ConnectionEnd& end) {
     QUILLORY_CHECK_MAIN_THREAD();
     channel_.reset();
-    tick_.cancel();
-    durationTimer_.cancel();
-    studioTimer_.cancel();
-    if (const auto share = std::exchange(share_, nullptr)) {
-        share->linkEnded();
-    }
-    reportStroke(false);
+    strokes_->linkEnded();
+    studio_->linkEnded();
     awaitingCode_ = false;
     output_->event("ended", {{"end", caseName(end.kind())}, {"message", end.message()}}, {});
-    if (stopRequested_ && end.kind() == ConnectionEnd::Case::stopped) {
-        if (stopStatus_ == 0) {
+    if (stop_ && end.kind() == ConnectionEnd::Case::stopped) {
+        if (stop_->status == 0) {
             succeed();
         } else {
-            fail(stopMessage_.empty() ? end.message() : stopMessage_, stopStatus_);
+            fail(stop_->message.empty() ? end.message() : stop_->message, stop_->status);
         }
         return;
     }
@@ -757,8 +509,8 @@ void PadSession::input(const std::string& line) {
         stopLink(1, "Pairing cancelled.");
         return;
     }
-    if (share_ && channel_ && !stopRequested_) {
-        share_->input(line);
+    if (studio_->share() && channel_ && !stop_) {
+        studio_->share()->input(line);
         return;
     }
     if (line == "quit") {
@@ -775,18 +527,18 @@ void PadSession::endOfInput() {
     // Nobody is left to confirm a code.
     if (awaitingCode_) {
         input("");
-    } else if (share_ && channel_ && !stopRequested_) {
-        share_->endOfInput();
+    } else if (studio_->share() && channel_ && !stop_) {
+        studio_->share()->endOfInput();
     }
 }
 
 void PadSession::interrupt() {
     QUILLORY_CHECK_MAIN_THREAD();
-    if (share_ && channel_ && !stopRequested_) {
-        share_->interrupt();
+    if (studio_->share() && channel_ && !stop_) {
+        studio_->share()->interrupt();
         return;
     }
-    if (channel_ && !stopRequested_) {
+    if (channel_ && !stop_) {
         stopLink(130, "Interrupted.");
         return;
     }
@@ -800,10 +552,9 @@ void PadSession::fail(const std::string& message, int status) {
     }
     if (channel_) {
         // Finished once the channel has ended, so that nothing of it outlives the run.
-        if (!stopRequested_) {
-            stopRequested_ = true;
-            stopStatus_ = status;
-            stopMessage_ = message;
+        if (!stop_) {
+            stop_ = Outcome{status, message};
+            studio_->stop();
         }
         channel_->close(ConnectionEnd(ConnectionEnd::Case::stopped),
                         PenChannel::Cause::application);
