@@ -33,14 +33,8 @@ std::optional<std::size_t> dragIndexOf(const std::vector<PenSample>& accepted) {
     return std::nullopt;
 }
 
-void appendToHistory(const std::vector<PenSample>& accepted, std::vector<PenSample>& history,
-                     std::size_t limit) {
-    std::copy_if(accepted.begin(), accepted.end(), std::back_inserter(history),
-                 [](const PenSample& sample) { return sample.phase != PenSample::Phase::hover; });
-    if (history.size() > limit) {
-        history.erase(history.begin(),
-                      history.begin() + static_cast<std::ptrdiff_t>(history.size() - limit));
-    }
+bool accessGranted(const DesktopInputEnvironment& environment) {
+    return !environment.accessGranted || environment.accessGranted();
 }
 
 }  // namespace
@@ -48,7 +42,14 @@ void appendToHistory(const std::vector<PenSample>& accepted, std::vector<PenSamp
 std::shared_ptr<DesktopInputWorker> DesktopInputWorker::create(
     DesktopInputEnvironment environment) {
     std::shared_ptr<DesktopInputWorker> worker(new DesktopInputWorker(std::move(environment)));
-    worker->startWatchdog();
+    if (worker->environment_.automaticWatchdog) {
+        std::weak_ptr<DesktopInputWorker> weak = worker;
+        worker->watchdog_.start(worker->queue_, [weak] {
+            if (auto self = weak.lock()) {
+                self->watchdogTick();
+            }
+        });
+    }
     return worker;
 }
 
@@ -63,77 +64,39 @@ DesktopInputWorker::~DesktopInputWorker() {
     watchdog_.cancel();
 }
 
-void DesktopInputWorker::startWatchdog() {
-    if (!environment_.automaticWatchdog) {
-        return;
-    }
-    std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
-    watchdog_ = queue_.every(watchdogInterval, [weak] {
-        if (auto worker = weak.lock()) {
-            worker->watchdogTick();
-        }
-    });
-}
-
-bool DesktopInputWorker::accessGranted() const {
-    return !environment_.accessGranted || environment_.accessGranted();
-}
-
 std::uint64_t DesktopInputWorker::revision() const {
-    std::lock_guard lock(lock_);
-    return revision_;
+    return ledger_.revision();
 }
 
-bool DesktopInputWorker::isCurrent(std::uint64_t revision,
-                                   const std::optional<Uuid>& connection) const {
-    std::lock_guard lock(lock_);
-    return !configuring_ && revision_ == revision && (!connection || connection_ == connection);
-}
-
-// Called with the lock held; moves the revision so every queued job drops itself, and lifts once.
-void DesktopInputWorker::scheduleOverflowRecovery(std::unique_lock<std::mutex>& lock) {
-    if (overflowPending_) {
-        return;
-    }
-    overflowPending_ = true;
-    const std::uint64_t revision = ++revision_;
-    lock.unlock();
+void DesktopInputWorker::recoverFromOverflow(std::uint64_t revision) {
     std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
     queue_.async([weak, revision] {
         auto worker = weak.lock();
         if (!worker) {
             return;
         }
-        if (worker->isCurrent(revision, std::nullopt)) {
+        if (worker->ledger_.isCurrent(revision, std::nullopt)) {
             worker->liftAll();
         }
-        std::lock_guard relock(worker->lock_);
-        worker->overflowPending_ = false;
+        worker->ledger_.overflowRecovered();
     });
 }
 
 template <typename Input>
 void DesktopInputWorker::enqueue(Input input, const Uuid& connection,
-                                 std::int64_t DesktopInputWorker::*pending, std::int64_t limit) {
+                                 DesktopInputLedger::Lane lane) {
+    using Outcome = DesktopInputLedger::Admission::Outcome;
     const double receivedAt = environment_.clock->nowSeconds();
-    std::unique_lock lock(lock_);
-    // Input that arrives while a configure barrier is waiting is kept: it carries the new
-    // revision and runs behind the barrier, so a stroke begun then is not lost.
-    if (connection_ != connection) {
+    const auto admission = ledger_.admit(connection, lane);
+    if (admission.outcome == Outcome::overflowed) {
+        recoverFromOverflow(admission.revision);
+    }
+    if (admission.outcome != Outcome::accepted) {
         return;
     }
-    // Checked once the connection is known to be current: a late call from the channel of an
-    // earlier connection comes from another transport queue, and is refused above.
-    QUILLORY_CHECK_SEQUENCE(transportSequence_);
-    if (this->*pending >= limit) {
-        scheduleOverflowRecovery(lock);
-        return;
-    }
-    ++(this->*pending);
-    const std::uint64_t revision = revision_;
-    lock.unlock();
     std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
-    queue_.async([weak, revision, connection, receivedAt, pending, input = std::move(input)] {
+    queue_.async([weak, revision = admission.revision, connection, receivedAt, lane,
+                  input = std::move(input)] {
         if constexpr (std::is_same_v<Input, std::vector<PenSample>>) {
             markPenPath(PenPathMark::workerRan);
         }
@@ -141,51 +104,44 @@ void DesktopInputWorker::enqueue(Input input, const Uuid& connection,
         if (!worker) {
             return;
         }
-        if (worker->isCurrent(revision, connection)) {
+        if (worker->ledger_.isCurrent(revision, connection)) {
             worker->process(input, revision, connection, receivedAt);
         }
-        std::lock_guard relock(worker->lock_);
-        --((*worker).*pending);
+        worker->ledger_.ran(lane);
     });
 }
 
 void DesktopInputWorker::submit(std::vector<PenSample> samples, const Uuid& connection) {
-    enqueue(std::move(samples), connection, &DesktopInputWorker::pending_, maxPendingBatches);
+    enqueue(std::move(samples), connection, DesktopInputLedger::Lane::batches);
 }
 
 void DesktopInputWorker::submit(DesktopAction action, const Uuid& connection) {
     // A flood of actions must not grow the queue without bound any more than pen batches may.
-    enqueue(std::move(action), connection, &DesktopInputWorker::pendingActions_, maxPendingActions);
+    enqueue(std::move(action), connection, DesktopInputLedger::Lane::actions);
 }
 
 void DesktopInputWorker::end(const Uuid& connection) {
-    std::unique_lock lock(lock_);
-    if (connection_ != connection) {
+    const auto revision = ledger_.end(connection);
+    if (!revision) {
         return;
     }
-    QUILLORY_CHECK_SEQUENCE(transportSequence_);
-    const std::uint64_t revision = ++revision_;
-    lock.unlock();
     std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
-    queue_.async([weak, revision, connection] {
-        if (auto worker = weak.lock(); worker && worker->isCurrent(revision, connection)) {
+    queue_.async([weak, revision = *revision, connection] {
+        if (auto worker = weak.lock(); worker && worker->ledger_.isCurrent(revision, connection)) {
             worker->liftAll();
         }
     });
 }
 
 void DesktopInputWorker::detach(const Uuid& connection) {
-    std::unique_lock lock(lock_);
-    if (connection_ != connection) {
+    const auto revision = ledger_.detach(connection);
+    if (!revision) {
         return;
     }
-    QUILLORY_CHECK_SEQUENCE(transportSequence_);
-    connection_.reset();
-    const std::uint64_t revision = ++revision_;
-    lock.unlock();
     std::weak_ptr<DesktopInputWorker> weak = weak_from_this();
-    queue_.async([weak, revision] {
-        if (auto worker = weak.lock(); worker && worker->isCurrent(revision, std::nullopt)) {
+    queue_.async([weak, revision = *revision] {
+        if (auto worker = weak.lock();
+            worker && worker->ledger_.isCurrent(revision, std::nullopt)) {
             worker->enabled_ = false;
             worker->liftAll();
         }
@@ -194,35 +150,24 @@ void DesktopInputWorker::detach(const Uuid& connection) {
 
 void DesktopInputWorker::attach(const Uuid& connection) {
     QUILLORY_CHECK_SEQUENCE(mainSequence_);
-    {
-        std::lock_guard lock(lock_);
-        connection_.reset();
-    }
+    ledger_.attach(std::nullopt);
     configure([this] {
         enabled_ = false;
         gate_ = StrokeGate{};
         timeline_ = PenEventTimeline{};
-        lastInput_ = 0;
+        watchdog_.forgetInput();
     });
-    std::lock_guard lock(lock_);
-    connection_ = connection;
-    // The new connection's channel brings its own transport queue.
-    transportSequence_.detach();
+    ledger_.attach(connection);
 }
 
 void DesktopInputWorker::configure(const std::function<void()>& body) {
     QUILLORY_CHECK_SEQUENCE(mainSequence_);
-    {
-        std::lock_guard lock(lock_);
-        configuring_ = true;
-        ++revision_;
-    }
+    ledger_.beginConfigure();
     const auto barrier = [&] {
         liftAll();
         body();
         // Cleared on the queue itself: input queued behind the barrier must find it done.
-        std::lock_guard lock(lock_);
-        configuring_ = false;
+        ledger_.endConfigure();
     };
     if (!queue_.sync(barrier)) {
         // Only reachable from the queue itself, where running inline is what waiting would do.
@@ -263,8 +208,7 @@ void DesktopInputWorker::setRecording(bool recording) {
     QUILLORY_CHECK_SEQUENCE(mainSequence_);
     const auto apply = [&] {
         recording_ = recording;
-        std::lock_guard lock(lock_);
-        presentation_.history.clear();
+        ledger_.clearHistory();
     };
     if (!queue_.sync(apply)) {
         apply();
@@ -273,44 +217,22 @@ void DesktopInputWorker::setRecording(bool recording) {
 
 std::optional<DesktopInputWorker::Presentation> DesktopInputWorker::takePresentation() {
     QUILLORY_CHECK_SEQUENCE(mainSequence_);
-    std::lock_guard lock(lock_);
-    if (!dirty_) {
-        return std::nullopt;
-    }
-    Presentation snapshot = presentation_;
-    presentation_.history.clear();
-    dirty_ = false;
-    return snapshot;
+    return ledger_.take();
 }
 
 bool DesktopInputWorker::parkPresentation(std::function<void()> wake) {
     QUILLORY_CHECK_SEQUENCE(mainSequence_);
-    std::lock_guard lock(lock_);
-    if (dirty_) {
-        return false;
-    }
-    presentationWake_ = std::move(wake);
-    return true;
-}
-
-std::function<void()> DesktopInputWorker::presentationChanged() {
-    dirty_ = true;
-    return std::exchange(presentationWake_, nullptr);
+    return ledger_.park(std::move(wake));
 }
 
 void DesktopInputWorker::clearHistory() {
     QUILLORY_CHECK_SEQUENCE(mainSequence_);
-    std::lock_guard lock(lock_);
-    presentation_.history.clear();
+    ledger_.clearHistory();
 }
 
 void DesktopInputWorker::shutdown() {
     QUILLORY_CHECK_SEQUENCE(mainSequence_);
-    {
-        std::lock_guard lock(lock_);
-        connection_.reset();
-        ++revision_;
-    }
+    ledger_.shutdown();
     watchdog_.cancel();
     if (queue_.isCurrent() || !queue_.sync([this] { liftAll(); })) {
         liftAll();
@@ -336,24 +258,14 @@ void DesktopInputWorker::liftAll() {
     keyboard_.releaseAll();
     gate_.isDown = false;
     environment_.sink->flush();
-    std::function<void()> wake;
-    {
-        std::lock_guard lock(lock_);
-        presentation_.sample.reset();
-        presentation_.pressure = 0;
-        presentation_.indicator = false;
-        wake = presentationChanged();
-    }
-    if (wake) {
-        wake();
-    }
+    ledger_.showLifted();
 }
 
 void DesktopInputWorker::process(const std::vector<PenSample>& samples, std::uint64_t revision,
                                  const Uuid&, double receivedAt) {
     const Clock& clock = *environment_.clock;
     const auto occluders = target_.occluders(foreground_, *environment_.desktop);
-    if (!occluders || (enabled_ && !accessGranted())) {
+    if (!occluders || (enabled_ && !accessGranted(environment_))) {
         return liftAll();
     }
     if (landsOffTarget(samples, target_, *occluders) ||
@@ -371,7 +283,7 @@ void DesktopInputWorker::process(const std::vector<PenSample>& samples, std::uin
     const std::vector<double> times = timeline_.map(timestamps_, receivedAt);
     const std::optional<std::size_t> dragIndex = dragIndexOf(accepted_);
     for (std::size_t index = 0; index < accepted_.size() && index < times.size(); ++index) {
-        if (!isCurrent(revision, std::nullopt) ||
+        if (!ledger_.isCurrent(revision, std::nullopt) ||
             clock.nowSeconds() - receivedAt >= batchAgeLimit) {
             return liftAll();
         }
@@ -386,32 +298,14 @@ void DesktopInputWorker::process(const std::vector<PenSample>& samples, std::uin
         return;
     }
     const PenSample& last = accepted_.back();
-    lastInput_ = clock.nowSeconds();
-    std::function<void()> wake;
-    {
-        std::lock_guard lock(lock_);
-        presentation_.sample = last;
-        presentation_.position = target_.bounds.map(last.x, last.y);
-        if (gate_.isDown) {
-            presentation_.pressure = last.pressure;
-            presentation_.indicator = false;
-        } else {
-            presentation_.pressure = 0;
-            presentation_.indicator = enabled_ && last.phase == PenSample::Phase::hover;
-        }
-        if (recording_) {
-            appendToHistory(accepted_, presentation_.history, historyLimit);
-        }
-        wake = presentationChanged();
-    }
-    if (wake) {
-        wake();
-    }
+    watchdog_.inputProcessed(clock.nowSeconds());
+    ledger_.show(accepted_, target_.bounds.map(last.x, last.y), gate_.isDown, enabled_, recording_);
 }
 
 void DesktopInputWorker::process(const DesktopAction& action, std::uint64_t revision,
                                  const Uuid& connection, double receivedAt) {
-    if (!isCurrent(revision, connection) || !contextID_ || *contextID_ != action.contextID) {
+    if (!ledger_.isCurrent(revision, connection) || !contextID_ ||
+        *contextID_ != action.contextID) {
         return;
     }
     // A release is never refused: whatever else changed, keys must come up.
@@ -419,8 +313,8 @@ void DesktopInputWorker::process(const DesktopAction& action, std::uint64_t revi
         keyboard_.perform(action);
         return;
     }
-    if (action.kind == DesktopAction::Kind::releaseAll || !enabled_ || !accessGranted() ||
-        action.studioID != target_.studioID ||
+    if (action.kind == DesktopAction::Kind::releaseAll || !enabled_ ||
+        !accessGranted(environment_) || action.studioID != target_.studioID ||
         !target_.occluders(foreground_, *environment_.desktop) ||
         environment_.clock->nowSeconds() - receivedAt >= actionAgeLimit) {
         return liftAll();
@@ -428,16 +322,13 @@ void DesktopInputWorker::process(const DesktopAction& action, std::uint64_t revi
     if (action.kind == DesktopAction::Kind::tap && gate_.isDown) {
         return;
     }
-    lastAction_ = environment_.clock->nowSeconds();
+    watchdog_.actionPerformed(environment_.clock->nowSeconds());
     keyboard_.perform(action);
 }
 
 void DesktopInputWorker::watchdogTick() {
-    const double now = environment_.clock->nowSeconds();
-    if (keyboard_.holdsChords() && now - lastAction_ > holdTimeout) {
-        liftAll();
-    }
-    if (gate_.isDown && now - lastInput_ > penTimeout) {
+    if (watchdog_.expired(environment_.clock->nowSeconds(), keyboard_.holdsChords(),
+                          gate_.isDown)) {
         liftAll();
     }
 }

@@ -3,12 +3,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "app/desktop-control/desktop_input_environment.h"
+#include "app/desktop-control/desktop_input_ledger.h"
 #include "app/desktop-control/desktop_input_target.h"
+#include "app/desktop-control/input_watchdog.h"
 #include "app/desktop-control/keyboard_injector.h"
 #include "app/desktop-control/pen_injector.h"
 #include "platform/dispatch/sequence_checker.h"
@@ -24,26 +25,15 @@ namespace quillory {
 // link's transport queue, are checked against the current connection and revision, and replayed
 // in order on the input queue. Work is invalidated, not cancelled: every queued job carries the
 // revision it was accepted under and drops itself once it moved, and whatever moves it lifts the
-// pen and releases every key once.
+// pen and releases every key once. What other threads see sits in the DesktopInputLedger.
 class DesktopInputWorker : public std::enable_shared_from_this<DesktopInputWorker> {
   public:
-    static constexpr std::int64_t maxPendingBatches = 16;
-    static constexpr std::int64_t maxPendingActions = 64;
-    static constexpr std::size_t historyLimit = 4096;
+    static constexpr std::size_t historyLimit = DesktopInputLedger::historyLimit;
     static constexpr double batchAgeLimit = 2.0;
     static constexpr double actionAgeLimit = 1.0;
-    static constexpr double holdTimeout = 3.0;
-    static constexpr double penTimeout = 2.0;
-    static constexpr double watchdogInterval = 0.25;
 
     // The snapshot the main thread shows.
-    struct Presentation {
-        std::optional<PenSample> sample;
-        Point position;
-        double pressure = 0;
-        bool indicator = false;
-        std::vector<PenSample> history;  // accepted since the last take, hover excluded
-    };
+    using Presentation = DesktopInputLedger::Presentation;
 
     static std::shared_ptr<DesktopInputWorker> create(DesktopInputEnvironment environment);
     ~DesktopInputWorker();
@@ -86,41 +76,22 @@ class DesktopInputWorker : public std::enable_shared_from_this<DesktopInputWorke
 
   private:
     explicit DesktopInputWorker(DesktopInputEnvironment environment);
-    void startWatchdog();
-    bool isCurrent(std::uint64_t revision, const std::optional<Uuid>& connection) const;
-    void scheduleOverflowRecovery(std::unique_lock<std::mutex>& lock);
+    // Lifts once under the revision the overflow moved to, unless it moved again.
+    void recoverFromOverflow(std::uint64_t revision);
     // The one body of both submit operations.
     template <typename Input>
-    void enqueue(Input input, const Uuid& connection, std::int64_t DesktopInputWorker::*pending,
-                 std::int64_t limit);
+    void enqueue(Input input, const Uuid& connection, DesktopInputLedger::Lane lane);
     void liftAll();
-    // With the lock held: the snapshot changed. Returns the parked taker's wake, to be run
-    // after unlocking.
-    std::function<void()> presentationChanged();
     void process(const std::vector<PenSample>& samples, std::uint64_t revision,
                  const Uuid& connection, double receivedAt);
     void process(const DesktopAction& action, std::uint64_t revision, const Uuid& connection,
                  double receivedAt);
     void watchdogTick();
-    bool accessGranted() const;
 
     DesktopInputEnvironment environment_;
     SerialQueue queue_;
     SequenceChecker mainSequence_;
-    SequenceChecker transportSequence_;
-
-    mutable std::mutex lock_;
-    std::optional<Uuid> connection_;
-    std::uint64_t revision_ = 0;
-    std::int64_t pending_ = 0;
-    std::int64_t pendingActions_ = 0;
-    // From a configure call until its barrier has run on the queue; input queued ahead of the
-    // barrier in that time is dropped when it runs.
-    bool configuring_ = false;
-    bool overflowPending_ = false;
-    Presentation presentation_;
-    bool dirty_ = false;
-    std::function<void()> presentationWake_;
+    DesktopInputLedger ledger_;
 
     // Input queue only.
     PenInjector injector_;
@@ -132,9 +103,7 @@ class DesktopInputWorker : public std::enable_shared_from_this<DesktopInputWorke
     DesktopInputTarget target_;
     std::optional<std::int32_t> foreground_;
     std::optional<Uuid> contextID_;
-    double lastAction_ = 0;
-    double lastInput_ = 0;
-    Timer watchdog_;
+    InputWatchdog watchdog_;
     std::vector<PenSample> accepted_;
     std::vector<double> timestamps_;
 };
