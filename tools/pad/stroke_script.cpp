@@ -125,6 +125,9 @@ void StrokeScript::type(std::vector<PenSample> samples) {
 
 void StrokeScript::sendTypedSample() {
     QUILLORY_CHECK_MAIN_THREAD();
+    // A fired timer still counts as scheduled until cancelled, and the next stroke tests it: a
+    // stroke cut short by a lost link must not leave it set.
+    typedTimer_.cancel();
     if (typed_.empty()) {
         return;
     }
@@ -134,8 +137,6 @@ void StrokeScript::sendTypedSample() {
         typed_.clear();
         return;
     }
-    // A fired timer still counts as scheduled until cancelled; the next stroke tests it.
-    typedTimer_.cancel();
     typed_.pop_front();
     if (typed_.empty()) {
         return;
