@@ -297,7 +297,7 @@ void StudioHardwareEncoder::pump() {
     std::shared_ptr<PixelBuffer> buffer;
     const bool late = age >= 2.0 / usableCadence(cadence_);
     if (!late && bitrate_ != 0 && codec_) {
-        buffer = preparePixelBuffer(job.frame);
+        buffer = fitFrame(job.frame, width_, height_, pool_.get()).buffer;
     }
     if (!buffer) {
         shared_.metrics->increment("encoderDiscardedRawFrames");
@@ -363,22 +363,6 @@ bool StudioHardwareEncoder::applyCadence() {
     return false;
 }
 
-std::shared_ptr<PixelBuffer> StudioHardwareEncoder::preparePixelBuffer(const VideoFrame& frame) {
-    QUILLORY_CHECK_ON(queue_);
-    if (!frame.buffer) {
-        return nullptr;
-    }
-    if (!frame.requiresCropping() && frame.buffer->width() == width_ &&
-        frame.buffer->height() == height_) {
-        return frame.buffer;
-    }
-    std::shared_ptr<PixelBuffer> target = pool_ ? pool_->take() : nullptr;
-    if (!target || cropAndScaleNv12(*frame.buffer, frame.crop, *target)) {
-        return nullptr;
-    }
-    return target;
-}
-
 void StudioHardwareEncoder::outputsReady(double readyAt) {
     QUILLORY_CHECK_ON(queue_);
     if (!codec_) {
@@ -435,18 +419,11 @@ void StudioHardwareEncoder::handleOutput(const EncodingContext& context,
         } else {
             shared_.feedback->recordCompletion(context.generation, context.fps, false,
                                                context.keyframe);
-            EncodedImage image;
-            image.buffer = std::make_shared<const Bytes>(std::move(unit->bytes));
-            image.encodedWidth = context.width;
-            image.encodedHeight = context.height;
-            image.rtpTimestamp = context.frame.rtpTimestamp;
-            image.captureTimeMs = context.frame.captureTimeNs / 1'000'000;
+            EncodedImage image =
+                encodedImageOf(context.frame, std::make_shared<const Bytes>(std::move(unit->bytes)),
+                               unit->keyframe, context.width, context.height);
             image.encodeStartMs = static_cast<std::int64_t>(context.started * 1000);
             image.encodeFinishMs = static_cast<std::int64_t>(handled * 1000);
-            image.rotation = context.frame.rotation;
-            image.frameType = unit->keyframe ? VideoFrameType::key : VideoFrameType::delta;
-            image.contentType = VideoContentType::screen;
-            image.qp = -1;
             metrics.increment("encoderOutputFrames");
             metrics.recordMaximum("encoderHardwareCompletionMaximumMS",
                                   (readyAt - context.submitted) * 1000);

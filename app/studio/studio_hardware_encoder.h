@@ -95,7 +95,6 @@ class StudioHardwareEncoder final : public VideoEncoder,
     void schedulePump();
     void pump();
     bool applyCadence();
-    std::shared_ptr<PixelBuffer> preparePixelBuffer(const VideoFrame& frame);
     void outputsReady(double readyAt);
     // `readyAt` is when the codec said the outputs were ready; none when they came out of
     // the call that handles them.

@@ -26,6 +26,11 @@ struct EncodedImage {
     int qp = -1;  // -1: unknown
 };
 
+// The screen image of one access unit encoded from `frame` at width×height; the encode times and
+// QP are the encoder's to fill in.
+EncodedImage encodedImageOf(const VideoFrame& frame, std::shared_ptr<const Bytes> accessUnit,
+                            bool keyframe, int width, int height);
+
 struct H264CodecSpecificInfo {
     int packetizationMode = 0;  // 0: non-interleaved
 };

@@ -68,20 +68,17 @@ int PlainH264Encoder::encode(const VideoFrame& frame, const H264CodecSpecificInf
         height = codec_->height();
         keyframePending_ = keyframePending_ || std::find(frameTypes.begin(), frameTypes.end(),
                                                          VideoFrameType::key) != frameTypes.end();
-        std::shared_ptr<PixelBuffer> input = frame.buffer;
-        if (frame.requiresCropping() || frame.requiresScaling(width, height)) {
-            input = pool_->take();
-            if (!input) {
-                // Every scaled buffer is still inside the encoder: skip this frame, keep the
-                // keyframe request for the next one.
-                return videoCodecOk;
-            }
-            if (auto error = cropAndScaleNv12(*frame.buffer, frame.crop, *input)) {
-                lastError_ = VideoError{0, error->message};
-                return videoCodecError;
-            }
+        FittedFrame input = fitFrame(frame, width, height, pool_.get());
+        if (input.error) {
+            lastError_ = VideoError{0, input.error->message};
+            return videoCodecError;
         }
-        if (auto error = codec_->encode(std::move(input), keyframePending_, packets)) {
+        if (!input.buffer) {
+            // Every scaled buffer is still inside the encoder: skip this frame, keep the keyframe
+            // request for the next one.
+            return videoCodecOk;
+        }
+        if (auto error = codec_->encode(std::move(input.buffer), keyframePending_, packets)) {
             lastError_ = error;
             return videoCodecError;
         }
@@ -92,17 +89,10 @@ int PlainH264Encoder::encode(const VideoFrame& frame, const H264CodecSpecificInf
         return videoCodecOk;
     }
     for (H264Codec::Packet& packet : packets) {
-        EncodedImage image;
-        image.buffer = std::move(packet.data);
-        image.encodedWidth = width;
-        image.encodedHeight = height;
-        image.rtpTimestamp = frame.rtpTimestamp;
-        image.captureTimeMs = frame.captureTimeNs / 1'000'000;
+        EncodedImage image =
+            encodedImageOf(frame, std::move(packet.data), packet.keyframe, width, height);
         image.encodeStartMs = startMs;
         image.encodeFinishMs = uptimeMilliseconds();
-        image.frameType = packet.keyframe ? VideoFrameType::key : VideoFrameType::delta;
-        image.rotation = frame.rotation;
-        image.contentType = VideoContentType::screen;
         image.qp = packet.qp;
         callback(image, H264CodecSpecificInfo{});
     }

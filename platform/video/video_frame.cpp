@@ -20,4 +20,21 @@ bool VideoFrame::requiresCropping() const {
     return buffer && crop != PixelRect{0, 0, buffer->width(), buffer->height()};
 }
 
+FittedFrame fitFrame(const VideoFrame& frame, int width, int height, PixelBufferPool* pool) {
+    if (!frame.buffer) {
+        return {};
+    }
+    if (!frame.requiresCropping() && !frame.requiresScaling(width, height)) {
+        return {frame.buffer, std::nullopt};
+    }
+    std::shared_ptr<PixelBuffer> target = pool != nullptr ? pool->take() : nullptr;
+    if (!target) {
+        return {};
+    }
+    if (auto error = cropAndScaleNv12(*frame.buffer, frame.crop, *target)) {
+        return {nullptr, error};
+    }
+    return {std::move(target), std::nullopt};
+}
+
 }  // namespace quillory

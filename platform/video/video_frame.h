@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "platform/video/pixel_buffer.h"
 #include "platform/video/pixel_conversion.h"
@@ -30,5 +31,14 @@ struct VideoFrame {
         return crop.width != width || crop.height != height;
     }
 };
+
+// A frame's picture at an encoder's size: the frame's own buffer when it already is that, else a
+// buffer of the pool it was cropped and scaled into. Neither buffer nor error when the frame has no
+// buffer or every buffer of the pool is still in use: the caller skips the frame.
+struct FittedFrame {
+    std::shared_ptr<PixelBuffer> buffer;
+    std::optional<ConversionError> error;
+};
+FittedFrame fitFrame(const VideoFrame& frame, int width, int height, PixelBufferPool* pool);
 
 }  // namespace quillory
