@@ -1,13 +1,11 @@
 #include <cerrno>
-#include <deque>
 
 #include "app/studio/studio_video_codec.h"
 
 namespace quillory {
 namespace {
 
-// H264Codec gives at most one packet per frame, in order and with the frame's time; a frame
-// older than a packet that came out never will (VAAPI's re-open drops what it held).
+// H264Codec tells every frame's outcome out of encode, so nothing is ever left to drain.
 class LibavStudioCodec final : public StudioVideoCodec {
   public:
     explicit LibavStudioCodec(std::unique_ptr<H264Codec> codec) : codec_(std::move(codec)) {}
@@ -15,14 +13,14 @@ class LibavStudioCodec final : public StudioVideoCodec {
     std::optional<VideoError> encode(std::shared_ptr<PixelBuffer> buffer, bool keyframe,
                                      std::int64_t pts,
                                      std::vector<StudioCodecOutput>& outputs) override {
-        pending_.push_back(pts);
         packets_.clear();
         // A failure fails the stream, and the next start opens a new codec.
         if (auto error = codec_->encode(std::move(buffer), keyframe, pts, packets_)) {
-            pending_.pop_back();
             return error;
         }
-        take(outputs);
+        for (H264Codec::Packet& packet : packets_) {
+            outputs.push_back({packet.pts, 0, false, std::move(packet.data)});
+        }
         return std::nullopt;
     }
 
@@ -43,21 +41,7 @@ class LibavStudioCodec final : public StudioVideoCodec {
     int hardwareProbeStatus() const override { return hardware() ? 0 : -ENODEV; }
 
   private:
-    void take(std::vector<StudioCodecOutput>& outputs) {
-        for (H264Codec::Packet& packet : packets_) {
-            while (!pending_.empty() && pending_.front() < packet.pts) {
-                outputs.push_back({pending_.front(), 0, false, nullptr});
-                pending_.pop_front();
-            }
-            if (!pending_.empty() && pending_.front() == packet.pts) {
-                outputs.push_back({packet.pts, 0, false, std::move(packet.data)});
-                pending_.pop_front();
-            }
-        }
-    }
-
     std::unique_ptr<H264Codec> codec_;
-    std::deque<std::int64_t> pending_;
     std::vector<H264Codec::Packet> packets_;
 };
 

@@ -311,7 +311,7 @@ std::optional<VideoError> H264Codec::setFramesPerSecond(int framesPerSecond) {
 
 // libavcodec hands VAAPI its rate control only with the first picture, so a change needs a new
 // encoder and its IDR: only a large one, at most this often.
-std::optional<VideoError> H264Codec::reopenVaapiIfDue() {
+std::optional<VideoError> H264Codec::reopenVaapiIfDue(std::vector<Packet>& packets) {
     if (backend_ != H264Backend::vaapi || vaapiOpenedBitsPerSecond_ == 0) {
         return std::nullopt;
     }
@@ -321,6 +321,10 @@ std::optional<VideoError> H264Codec::reopenVaapiIfDue() {
     const std::uint64_t now = uptimeNanoseconds();
     if (!large || now - lastVaapiReopenNs_ < vaapiReopenIntervalNs) {
         return std::nullopt;
+    }
+    // What the old encoder held never comes out.
+    for (const auto& [pts, buffer] : inFlight_) {
+        packets.push_back(Packet{nullptr, false, -1, pts});
     }
     closeContext();
     // A fresh encoder starts with an IDR, so the stream stays decodable.
@@ -339,7 +343,7 @@ std::optional<VideoError> H264Codec::encode(std::shared_ptr<PixelBuffer> buffer,
     if (!buffer || buffer->width() != config_.width || buffer->height() != config_.height) {
         return VideoError{AVERROR(EINVAL), "The frame does not have the encoder's size."};
     }
-    if (auto error = reopenVaapiIfDue()) {
+    if (auto error = reopenVaapiIfDue(packets)) {
         closeContext();
         return error;
     }
@@ -428,7 +432,12 @@ std::optional<VideoError> H264Codec::drain(std::vector<Packet>& packets) {
         out.pts = packet_->pts;
         const std::int64_t pts = packet_->pts;
         av_packet_unref(packet_);
-        while (!inFlight_.empty() && inFlight_.front().first <= pts) {
+        // Frames are never reordered: one older than this packet will not come out.
+        while (!inFlight_.empty() && inFlight_.front().first < pts) {
+            packets.push_back(Packet{nullptr, false, -1, inFlight_.front().first});
+            inFlight_.pop_front();
+        }
+        if (!inFlight_.empty() && inFlight_.front().first == pts) {
             inFlight_.pop_front();
         }
         if (streamProfile_.empty() && out.keyframe) {

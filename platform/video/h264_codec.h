@@ -48,7 +48,9 @@ class H264Codec {
     static Opened open(const H264CodecConfig& config);
 
     struct Packet {
-        std::shared_ptr<const Bytes> data;  // Annex-B access unit
+        // The Annex-B access unit; none for a frame the encoder dropped, told when a later
+        // frame's packet comes out or a re-open discards what the encoder held.
+        std::shared_ptr<const Bytes> data;
         bool keyframe = false;
         int qp = -1;  // -1 when the encoder does not report it
         std::int64_t pts = 0;
@@ -59,7 +61,8 @@ class H264Codec {
     H264Codec& operator=(const H264Codec&) = delete;
 
     // Encodes a buffer of the codec's size straight from its planes; the buffer stays referenced
-    // until its access unit is out. Packets that came out are appended to `packets`.
+    // until its access unit is out. Packets that came out are appended to `packets`, one per
+    // frame, in the order the frames went in.
     std::optional<VideoError> encode(std::shared_ptr<PixelBuffer> buffer, bool keyframe,
                                      std::vector<Packet>& packets);
     // The same with the caller's presentation time in 1/600 s, strictly increasing.
@@ -90,7 +93,7 @@ class H264Codec {
     void applyRate(bool keyframe = false);
     std::int64_t budgetedBitsPerSecond() const;
     std::optional<VideoError> drain(std::vector<Packet>& packets);
-    std::optional<VideoError> reopenVaapiIfDue();
+    std::optional<VideoError> reopenVaapiIfDue(std::vector<Packet>& packets);
 
     H264CodecConfig config_;
     H264Backend backend_ = H264Backend::x264;

@@ -89,6 +89,9 @@ int PlainH264Encoder::encode(const VideoFrame& frame, const H264CodecSpecificInf
         return videoCodecOk;
     }
     for (H264Codec::Packet& packet : packets) {
+        if (!packet.data) {
+            continue;
+        }
         EncodedImage image =
             encodedImageOf(frame, std::move(packet.data), packet.keyframe, width, height);
         image.encodeStartMs = startMs;
