@@ -10,7 +10,7 @@ namespace {
 
 using Stage = StudioPerformanceTrace::Stage;
 
-constexpr int maximumInCodec = 2;
+constexpr int maximumInCodec = StudioEncoderAdmission::maximumInCodec;
 constexpr int ticksPerSecond = 600;
 constexpr int defaultCadence = 60;
 constexpr std::size_t scaledBuffers = maximumInCodec + 2;
@@ -31,6 +31,13 @@ int usableCadence(int fps) {
     return fps < 1 ? defaultCadence : fps;
 }
 
+// A raw frame that never reached the codec counts as a dropped frame of the epoch.
+void recordDiscardedRaw(StudioEncoderFeedbackMailbox& feedback, const Uuid& generation, int fps,
+                        bool keyframe) {
+    feedback.recordSubmission(generation);
+    feedback.recordCompletion(generation, fps, true, keyframe);
+}
+
 }  // namespace
 
 std::shared_ptr<StudioHardwareEncoder> StudioHardwareEncoder::create(std::string profile,
@@ -43,7 +50,6 @@ StudioHardwareEncoder::StudioHardwareEncoder(std::string profile, Shared shared)
     : profile_(std::move(profile)),
       shared_(std::move(shared)),
       queue_("com.quillory.video.encoder"),
-      generation_(Uuid::random()),
       startupFailure_(noEncoder) {}
 
 StudioHardwareEncoder::~StudioHardwareEncoder() = default;
@@ -74,16 +80,11 @@ std::string StudioHardwareEncoder::implementationName() const {
 }
 
 int StudioHardwareEncoder::framesInCodec() const {
-    std::lock_guard lock(lock_);
-    return submitted_;
+    return admission_.framesInCodec();
 }
 
 bool StudioHardwareEncoder::waitForQueue() {
     return queue_.sync([] {});
-}
-
-int StudioHardwareEncoder::frameInterval() const {
-    return ticksPerSecond / usableCadence(cadence_);
 }
 
 int StudioHardwareEncoder::start(const VideoEncoderSettings& settings) {
@@ -95,9 +96,9 @@ int StudioHardwareEncoder::start(const VideoEncoderSettings& settings) {
     height_ = settings.height;
     cadence_ = usableCadence(shared_.desiredCadence->framesPerSecond());
     bitrate_ = settings.startBitrateKbps;
-    shared_.feedback->openEpoch(generation_, width_, height_,
+    shared_.feedback->openEpoch(admission_.generation(), width_, height_,
                                 static_cast<std::int64_t>(bitrate_) * 1000, cadence_);
-    traceEvent(Stage::encoderCreating, nullptr, generation_);
+    traceEvent(Stage::encoderCreating, nullptr, admission_.generation());
     if (width_ < 1 || height_ < 1) {
         shared_.onFailure(invalidDimensions);
         return videoCodecError;
@@ -106,9 +107,7 @@ int StudioHardwareEncoder::start(const VideoEncoderSettings& settings) {
         shared_.onFailure(couldNotStart + startupFailure_);
         return videoCodecError;
     }
-    std::lock_guard lock(lock_);
-    active_ = true;
-    forceKeyframe_ = true;
+    admission_.open();
     return videoCodecOk;
 }
 
@@ -143,7 +142,7 @@ bool StudioHardwareEncoder::configureSession() {
         if (!self) {
             return;
         }
-        const double readyAt = self->now();
+        const double readyAt = self->shared_.clock->nowSeconds();
         self->queue_.async([weak, readyAt] {
             if (auto encoder = weak.lock()) {
                 encoder->outputsReady(readyAt);
@@ -169,7 +168,7 @@ bool StudioHardwareEncoder::configureSession() {
     metrics.set("encoderWidth", width_);
     metrics.set("encoderHeight", height_);
     metrics.increment("encoderSessionStarts");
-    traceEvent(Stage::encoderPrepared, nullptr, generation_);
+    traceEvent(Stage::encoderPrepared, nullptr, admission_.generation());
     return true;
 }
 
@@ -200,7 +199,8 @@ int StudioHardwareEncoder::updateBitrate(std::uint32_t kbps) {
     QUILLORY_CHECK_ON(queue_);
     bitrate_ = kbps;
     const std::int64_t bitsPerSecond = static_cast<std::int64_t>(kbps) * 1000;
-    traceEvent(Stage::encoderAllocation, nullptr, generation_, static_cast<double>(bitsPerSecond));
+    traceEvent(Stage::encoderAllocation, nullptr, admission_.generation(),
+               static_cast<double>(bitsPerSecond));
     if (!codec_) {
         return videoCodecError;
     }
@@ -212,7 +212,7 @@ int StudioHardwareEncoder::updateBitrate(std::uint32_t kbps) {
         // The codec keeps its last rate; the pump discards every frame meanwhile.
         shared_.metrics->set("encoderAllocatedBitrateBps", 0);
     }
-    shared_.feedback->updateBitrate(bitsPerSecond, generation_);
+    shared_.feedback->updateBitrate(bitsPerSecond, admission_.generation());
     return videoCodecOk;
 }
 
@@ -220,47 +220,26 @@ int StudioHardwareEncoder::encode(const VideoFrame& frame, const H264CodecSpecif
                                   std::span<const VideoFrameType> frameTypes) {
     const bool wanted =
         std::find(frameTypes.begin(), frameTypes.end(), VideoFrameType::key) != frameTypes.end();
-    std::optional<Job> replaced;
-    Uuid generation;
-    bool schedule = false;
-    {
-        std::lock_guard lock(lock_);
-        if (!active_) {
-            return videoCodecError;
-        }
-        forceKeyframe_ = wanted || forceKeyframe_ || (pending_ && pending_->keyframe);
-        generation = generation_;
-        if (pending_) {
-            replaced = std::move(pending_);
-            shared_.metrics->increment("encoderReplacedRawFrames");
-            traceEvent(Stage::rawDiscard, &replaced->frame, generation);
-        }
-        pending_ = Job{frame, forceKeyframe_, now()};
-        if (!pumping_ && submitted_ < maximumInCodec) {
-            pumping_ = true;
-            schedule = true;
-        }
+    StudioEncoderAdmission::Admitted admitted =
+        admission_.admit(frame, wanted, shared_.clock->nowSeconds());
+    if (!admitted.accepted) {
+        return videoCodecError;
     }
-    if (replaced) {
-        recordDiscardedRaw(generation, replaced->keyframe);
+    if (admitted.replaced) {
+        shared_.metrics->increment("encoderReplacedRawFrames");
+        traceEvent(Stage::rawDiscard, &admitted.replaced->frame, admitted.generation);
+        recordDiscardedRaw(*shared_.feedback, admitted.generation, cadence_,
+                           admitted.replaced->keyframe);
     }
-    if (schedule) {
-        queue_.async([weak = weak_from_this()] {
-            if (auto self = weak.lock()) {
-                self->pump();
-            }
-        });
+    if (admitted.schedule) {
+        schedulePump(true);
     }
     return videoCodecOk;
 }
 
-void StudioHardwareEncoder::schedulePump() {
-    {
-        std::lock_guard lock(lock_);
-        if (!active_ || !pending_ || pumping_ || submitted_ >= maximumInCodec) {
-            return;
-        }
-        pumping_ = true;
+void StudioHardwareEncoder::schedulePump(bool claimed) {
+    if (!claimed && !admission_.claimPump()) {
+        return;
     }
     queue_.async([weak = weak_from_this()] {
         if (auto self = weak.lock()) {
@@ -271,80 +250,74 @@ void StudioHardwareEncoder::schedulePump() {
 
 void StudioHardwareEncoder::pump() {
     QUILLORY_CHECK_ON(queue_);
-    Job job;
-    Uuid generation;
-    bool forced = false;
-    {
-        std::lock_guard lock(lock_);
-        pumping_ = false;
-        if (!active_ || submitted_ >= maximumInCodec || !pending_) {
-            return;
-        }
-        job = std::move(*pending_);
-        pending_.reset();
-        generation = generation_;
-        forced = forceKeyframe_;
-        forceKeyframe_ = false;
+    std::optional<StudioEncoderAdmission::Taken> taken = admission_.take();
+    if (!taken) {
+        return;
     }
     if (!applyCadence()) {
         return;
     }
-    const bool keyframe = forced || job.keyframe;
-    const double started = now();
-    const double age = started - job.admitted;
+    const double started = shared_.clock->nowSeconds();
+    const double age = started - taken->job.admitted;
     shared_.metrics->recordMaximum("encoderRawQueueMaximumMS", age * 1000);
 
     std::shared_ptr<PixelBuffer> buffer;
     const bool late = age >= 2.0 / usableCadence(cadence_);
     if (!late && bitrate_ != 0 && codec_) {
-        buffer = fitFrame(job.frame, width_, height_, pool_.get()).buffer;
+        buffer = fitFrame(taken->job.frame, width_, height_, pool_.get()).buffer;
     }
     if (!buffer) {
-        shared_.metrics->increment("encoderDiscardedRawFrames");
-        traceEvent(Stage::rawDiscard, &job.frame, generation);
-        if (keyframe) {
-            std::lock_guard lock(lock_);
-            forceKeyframe_ = true;
-        }
-        // A paused rate is the transport's choice, not an encoder that cannot keep up.
-        if (bitrate_ != 0) {
-            recordDiscardedRaw(generation, keyframe);
-        }
-        schedulePump();
-        return;
+        discardRaw(*taken);
+    } else {
+        submit(std::move(*taken), std::move(buffer), started);
     }
-    const double prepared = now();
-    shared_.metrics->recordMaximum("encoderPreparationMaximumMS", (prepared - started) * 1000);
+    schedulePump();
+}
 
-    int inCodec = 0;
-    {
-        std::lock_guard lock(lock_);
-        inCodec = ++submitted_;
+void StudioHardwareEncoder::discardRaw(const StudioEncoderAdmission::Taken& taken) {
+    QUILLORY_CHECK_ON(queue_);
+    shared_.metrics->increment("encoderDiscardedRawFrames");
+    traceEvent(Stage::rawDiscard, &taken.job.frame, taken.generation);
+    if (taken.keyframe) {
+        admission_.requestKeyframe();
     }
+    // A paused rate is the transport's choice, not an encoder that cannot keep up.
+    if (bitrate_ != 0) {
+        recordDiscardedRaw(*shared_.feedback, taken.generation, cadence_, taken.keyframe);
+    }
+}
+
+void StudioHardwareEncoder::submit(StudioEncoderAdmission::Taken taken,
+                                   std::shared_ptr<PixelBuffer> buffer, double started) {
+    QUILLORY_CHECK_ON(queue_);
+    const double prepared = shared_.clock->nowSeconds();
+    shared_.metrics->recordMaximum("encoderPreparationMaximumMS", (prepared - started) * 1000);
+    const int inCodec = admission_.submitted();
     shared_.metrics->recordMaximum("encoderMaximumInFlight", inCodec);
     shared_.metrics->increment("encoderSubmittedFrames");
-    shared_.feedback->recordSubmission(generation);
-    traceEvent(Stage::encodeSubmitted, &job.frame, generation, std::nullopt, keyframe);
+    shared_.feedback->recordSubmission(taken.generation);
+    traceEvent(Stage::encodeSubmitted, &taken.job.frame, taken.generation, std::nullopt,
+               taken.keyframe);
 
     const std::int64_t pts = encoderTimestampTicks_;
-    encoderTimestampTicks_ += frameInterval();
-    inCodec_[pts] = EncodingContext{job.frame, generation, started,  prepared,
-                                    width_,    height_,    keyframe, cadence_};
+    encoderTimestampTicks_ += ticksPerSecond / usableCadence(cadence_);
+    inCodec_[pts] = EncodingContext{std::move(taken.job.frame),
+                                    taken.generation,
+                                    started,
+                                    prepared,
+                                    width_,
+                                    height_,
+                                    taken.keyframe,
+                                    cadence_};
     std::vector<StudioCodecOutput> outputs;
-    const auto error = codec_->encode(std::move(buffer), keyframe, pts, outputs);
-    if (error) {
+    if (codec_->encode(std::move(buffer), taken.keyframe, pts, outputs)) {
         inCodec_.erase(pts);
-        {
-            std::lock_guard lock(lock_);
-            --submitted_;
-            forceKeyframe_ = true;
-        }
+        admission_.refused();
         shared_.metrics->increment("encoderFailedFrames");
         fail(interruptedMessage);
     }
     // Outputs that come out of the same call were never queued.
     handleOutputs(outputs, std::nullopt);
-    schedulePump();
 }
 
 bool StudioHardwareEncoder::applyCadence() {
@@ -355,7 +328,7 @@ bool StudioHardwareEncoder::applyCadence() {
     }
     if (codec_ && recordFailure(codec_->setFramesPerSecond(desired), "ExpectedFrameRate")) {
         cadence_ = desired;
-        shared_.feedback->updateFramesPerSecond(desired, generation_);
+        shared_.feedback->updateFramesPerSecond(desired, admission_.generation());
         shared_.metrics->set("encoderExpectedFPS", desired);
         return true;
     }
@@ -391,66 +364,65 @@ void StudioHardwareEncoder::handleOutput(const EncodingContext& context,
                                          const StudioCodecOutput& output,
                                          std::optional<double> queuedAt) {
     QUILLORY_CHECK_ON(queue_);
-    if (context.generation != generation_) {
-        return;
-    }
-    bool active = false;
-    {
-        std::lock_guard lock(lock_);
-        --submitted_;
-        active = active_;
-    }
-    if (!active) {
+    if (context.generation != admission_.generation() || !admission_.completed()) {
         return;
     }
     traceEvent(Stage::encodeCompleted, &context.frame, context.generation);
-    const double handled = now();
+    const double handled = shared_.clock->nowSeconds();
     const double readyAt = queuedAt.value_or(handled);
-    StudioEncoderMetrics& metrics = *shared_.metrics;
-    metrics.recordMaximum("encoderCallbackQueueMaximumMS", (handled - readyAt) * 1000);
+    shared_.metrics->recordMaximum("encoderCallbackQueueMaximumMS", (handled - readyAt) * 1000);
 
     if (output.status != 0) {
-        metrics.increment("encoderFailedFrames");
+        shared_.metrics->increment("encoderFailedFrames");
         fail(interruptedMessage);
     } else if (!output.dropped && output.data) {
-        auto unit = annexBAccessUnit(*output.data, parameterSets_);
-        if (!unit) {
-            fail(incompleteMessage);
+        if (auto unit = annexBAccessUnit(*output.data, parameterSets_)) {
+            deliver(context, std::move(*unit), readyAt, handled);
         } else {
-            shared_.feedback->recordCompletion(context.generation, context.fps, false,
-                                               context.keyframe);
-            EncodedImage image =
-                encodedImageOf(context.frame, std::make_shared<const Bytes>(std::move(unit->bytes)),
-                               unit->keyframe, context.width, context.height);
-            image.encodeStartMs = static_cast<std::int64_t>(context.started * 1000);
-            image.encodeFinishMs = static_cast<std::int64_t>(handled * 1000);
-            metrics.increment("encoderOutputFrames");
-            metrics.recordMaximum("encoderHardwareCompletionMaximumMS",
-                                  (readyAt - context.submitted) * 1000);
-            metrics.recordMaximum("encoderMaximumFrameBytes",
-                                  static_cast<double>(image.buffer->size()));
-            metrics.recordMaximum("encoderCompletionMaximumMS", (handled - context.started) * 1000);
-            traceEvent(Stage::encodedOutput, &context.frame, context.generation,
-                       static_cast<double>(image.buffer->size()), unit->keyframe);
-            if (callback_) {
-                (void)callback_(image, H264CodecSpecificInfo{0});
-            }
+            fail(incompleteMessage);
         }
     } else {
-        shared_.feedback->recordCompletion(context.generation, context.fps, true, context.keyframe);
-        metrics.increment("encoderDroppedOutputFrames");
-        metrics.increment(output.dropped ? "encoderNativeDroppedFrames"
-                                         : "encoderMissingOutputFrames");
-        traceEvent(Stage::encoderDrop, &context.frame, context.generation, std::nullopt,
-                   context.keyframe);
-        metrics.recordMaximum("encoderDroppedCompletionMaximumMS",
-                              (readyAt - context.submitted) * 1000);
-        if (context.keyframe) {
-            std::lock_guard lock(lock_);
-            forceKeyframe_ = true;
-        }
+        recordDrop(context, output, readyAt);
     }
     schedulePump();
+}
+
+void StudioHardwareEncoder::deliver(const EncodingContext& context, AnnexBAccessUnit unit,
+                                    double readyAt, double handled) {
+    QUILLORY_CHECK_ON(queue_);
+    shared_.feedback->recordCompletion(context.generation, context.fps, false, context.keyframe);
+    EncodedImage image =
+        encodedImageOf(context.frame, std::make_shared<const Bytes>(std::move(unit.bytes)),
+                       unit.keyframe, context.width, context.height);
+    image.encodeStartMs = static_cast<std::int64_t>(context.started * 1000);
+    image.encodeFinishMs = static_cast<std::int64_t>(handled * 1000);
+    StudioEncoderMetrics& metrics = *shared_.metrics;
+    metrics.increment("encoderOutputFrames");
+    metrics.recordMaximum("encoderHardwareCompletionMaximumMS",
+                          (readyAt - context.submitted) * 1000);
+    metrics.recordMaximum("encoderMaximumFrameBytes", static_cast<double>(image.buffer->size()));
+    metrics.recordMaximum("encoderCompletionMaximumMS", (handled - context.started) * 1000);
+    traceEvent(Stage::encodedOutput, &context.frame, context.generation,
+               static_cast<double>(image.buffer->size()), unit.keyframe);
+    if (callback_) {
+        (void)callback_(image, H264CodecSpecificInfo{0});
+    }
+}
+
+void StudioHardwareEncoder::recordDrop(const EncodingContext& context,
+                                       const StudioCodecOutput& output, double readyAt) {
+    QUILLORY_CHECK_ON(queue_);
+    shared_.feedback->recordCompletion(context.generation, context.fps, true, context.keyframe);
+    StudioEncoderMetrics& metrics = *shared_.metrics;
+    metrics.increment("encoderDroppedOutputFrames");
+    metrics.increment(output.dropped ? "encoderNativeDroppedFrames" : "encoderMissingOutputFrames");
+    traceEvent(Stage::encoderDrop, &context.frame, context.generation, std::nullopt,
+               context.keyframe);
+    metrics.recordMaximum("encoderDroppedCompletionMaximumMS",
+                          (readyAt - context.submitted) * 1000);
+    if (context.keyframe) {
+        admission_.requestKeyframe();
+    }
 }
 
 void StudioHardwareEncoder::fail(const std::string& message) {
@@ -459,31 +431,14 @@ void StudioHardwareEncoder::fail(const std::string& message) {
         return;
     }
     failed_ = true;
-    {
-        std::lock_guard lock(lock_);
-        active_ = false;
-        pending_.reset();
-    }
+    admission_.close();
     shared_.onFailure(message);
-}
-
-void StudioHardwareEncoder::recordDiscardedRaw(const Uuid& generation, bool keyframe) {
-    shared_.feedback->recordSubmission(generation);
-    shared_.feedback->recordCompletion(generation, cadence_, true, keyframe);
 }
 
 void StudioHardwareEncoder::teardown() {
     QUILLORY_CHECK_ON(queue_);
-    shared_.feedback->closeEpoch(generation_);
-    {
-        std::lock_guard lock(lock_);
-        active_ = false;
-        generation_ = Uuid::random();
-        pending_.reset();
-        pumping_ = false;
-        submitted_ = 0;
-        forceKeyframe_ = false;
-    }
+    shared_.feedback->closeEpoch(admission_.generation());
+    admission_.renew();
     if (codec_) {
         // What the codec still gives belongs to the old generation and is ignored.
         std::vector<StudioCodecOutput> outputs;
@@ -511,7 +466,7 @@ void StudioHardwareEncoder::traceEvent(Stage stage, const VideoFrame* frame, con
         details.fields.rtpTimestamp = frame->rtpTimestamp;
         details.fields.captureTimestampNs = frame->captureTimeNs;
     }
-    shared_.trace->record(stage, std::move(details), now());
+    shared_.trace->record(stage, std::move(details), shared_.clock->nowSeconds());
 }
 
 }  // namespace quillory

@@ -5,12 +5,12 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/studio/studio_annex_b.h"
+#include "app/studio/studio_encoder_admission.h"
 #include "app/studio/studio_encoder_cadence.h"
 #include "app/studio/studio_encoder_feedback_mailbox.h"
 #include "app/studio/studio_encoder_metrics.h"
@@ -68,11 +68,6 @@ class StudioHardwareEncoder final : public VideoEncoder,
     bool waitForQueue();
 
   private:
-    struct Job {
-        VideoFrame frame;
-        bool keyframe = false;
-        double admitted = 0.0;
-    };
     struct EncodingContext {
         VideoFrame frame;
         Uuid generation;
@@ -92,8 +87,13 @@ class StudioHardwareEncoder final : public VideoEncoder,
     bool recordFailure(const std::optional<VideoError>& error, const std::string& step);
     bool applyBitrate();
     int updateBitrate(std::uint32_t kbps);
-    void schedulePump();
+    // `claimed`: encode already claimed the pass.
+    void schedulePump(bool claimed = false);
     void pump();
+    // A frame the pump could not send: too late, no rate, or no buffer for it.
+    void discardRaw(const StudioEncoderAdmission::Taken& taken);
+    void submit(StudioEncoderAdmission::Taken taken, std::shared_ptr<PixelBuffer> buffer,
+                double started);
     bool applyCadence();
     void outputsReady(double readyAt);
     // `readyAt` is when the codec said the outputs were ready; none when they came out of
@@ -102,26 +102,21 @@ class StudioHardwareEncoder final : public VideoEncoder,
                        std::optional<double> readyAt);
     void handleOutput(const EncodingContext& context, const StudioCodecOutput& output,
                       std::optional<double> readyAt);
+    void deliver(const EncodingContext& context, AnnexBAccessUnit unit, double readyAt,
+                 double handled);
+    void recordDrop(const EncodingContext& context, const StudioCodecOutput& output,
+                    double readyAt);
     void fail(const std::string& message);
-    void recordDiscardedRaw(const Uuid& generation, bool keyframe);
     void traceEvent(StudioPerformanceTrace::Stage stage, const VideoFrame* frame,
                     const Uuid& generation, std::optional<double> value = std::nullopt,
                     std::optional<bool> keyframe = std::nullopt) const;
-    double now() const { return shared_.clock->nowSeconds(); }
-    int frameInterval() const;
 
     const std::string profile_;
     const Shared shared_;
     SerialQueue queue_;
 
-    // Guards the fields down to forceKeyframe_ and the renewal of generation_.
-    mutable std::mutex lock_;
-    Uuid generation_;
-    bool active_ = false;
-    std::optional<Job> pending_;
-    bool pumping_ = false;
-    int submitted_ = 0;
-    bool forceKeyframe_ = false;
+    // The raw frame that waits and the frames inside the codec, shared with encode's thread.
+    StudioEncoderAdmission admission_;
 
     // Confined to the queue. cadence_ is also read by encode, hence atomic.
     EncodedImageCallback callback_;
