@@ -20,32 +20,14 @@ constexpr const char* sourceUnavailableText =
     "That window or display is unavailable. Choose another source.";
 constexpr const char* encoderUnavailableText = "Could not start the video encoder.";
 constexpr const char* offerInvalidText = "Could not create a local display connection.";
-constexpr const char* updateFailedText = "Could not update video quality. Reconnecting the view…";
+
+constexpr const char* sharingPrefix = "Sharing ";
+// The window's application is given this long to come forward before it counts as raised.
+constexpr double activationDelay = 0.35;
+// The pipeline, encoder and capture end on their own threads after the session does.
+constexpr double releaseDelay = 3.0;
 
 }  // namespace
-
-class MacStudioSession::PointAnswer {
-  public:
-    explicit PointAnswer(std::function<void(bool)> completion)
-        : completion_(std::move(completion)) {}
-    ~PointAnswer() { operator()(false); }
-    PointAnswer(const PointAnswer&) = delete;
-    PointAnswer& operator=(const PointAnswer&) = delete;
-
-    void operator()(bool applied) {
-        if (auto completion = std::exchange(completion_, nullptr)) {
-            completion(applied);
-        }
-    }
-
-  private:
-    std::function<void(bool)> completion_;
-};
-
-template <class Arg, class Work>
-std::function<void(Arg)> MacStudioSession::hop(Work work) {
-    return hopTo<Arg>(environment_.main, weak_from_this(), std::move(work));
-}
 
 std::shared_ptr<MacStudioSession> MacStudioSession::create(Environment environment) {
     if (!environment.applicationKey) {
@@ -91,11 +73,11 @@ MacStudioSession::MacStudioSession(Private, Environment environment)
     : environment_(std::move(environment)) {}
 
 MacStudioSession::~MacStudioSession() {
-    if (capture_) {
-        capture_->stop();
+    if (stream_ && stream_->capture) {
+        stream_->capture->stop();
     }
-    if (peer_) {
-        peer_->close();
+    if (stream_ && stream_->peer) {
+        stream_->peer->close();
     }
 }
 
@@ -121,36 +103,20 @@ std::vector<std::string> MacStudioSession::previewKeys(
     return StudioSourceLister::previewKeys(catalog);
 }
 
-// MARK: Published values
-
-void MacStudioSession::setStatus(std::optional<std::string> status) {
-    if (status_ == status) {
-        return;
-    }
-    status_ = std::move(status);
-    if (onChange) {
-        onChange(Published::status);
-    }
+std::optional<Uuid> MacStudioSession::streamID() const {
+    return stream_ ? std::optional(stream_->id) : std::nullopt;
 }
 
-void MacStudioSession::setActive(bool active) {
-    if (active_ == active) {
-        return;
-    }
-    active_ = active;
-    if (onChange) {
-        onChange(Published::active);
-    }
+std::shared_ptr<StudioPeer> MacStudioSession::peer() const {
+    return stream_ ? stream_->peer : nullptr;
 }
 
-void MacStudioSession::setFailure(std::optional<std::string> failure) {
-    if (failure_ == failure) {
-        return;
-    }
-    failure_ = std::move(failure);
-    if (onChange) {
-        onChange(Published::failure);
-    }
+std::shared_ptr<StudioHardwareEncoderFactory> MacStudioSession::encoderFactory() const {
+    return stream_ ? stream_->encoderFactory : nullptr;
+}
+
+std::shared_ptr<StudioSessionCapture> MacStudioSession::capture() const {
+    return stream_ ? stream_->capture : nullptr;
 }
 
 void MacStudioSession::setHooks(StudioHooks hooks) {
@@ -167,9 +133,9 @@ void MacStudioSession::handle(const StudioSignal& signal) {
             break;
         case StudioSignal::Kind::answer:
             // An answer that finds no peer takes nothing, so the real one that follows is free.
-            if (isCurrent(signal.id) && !answered_ && peer_) {
-                answered_ = true;
-                peer_->receive(signal);
+            if (isCurrent(signal.id) && !stream_->answered && stream_->peer) {
+                stream_->answered = true;
+                stream_->peer->receive(signal);
             }
             break;
         case StudioSignal::Kind::stop:
@@ -182,7 +148,9 @@ void MacStudioSession::handle(const StudioSignal& signal) {
             sources_->listSources(signal.id);
             break;
         case StudioSignal::Kind::configure:
-            configure(signal);
+            if (isCurrent(signal.id) && stream_->control) {
+                stream_->control->configure(signal);
+            }
             break;
         case StudioSignal::Kind::offer:
         case StudioSignal::Kind::sources:
@@ -195,50 +163,49 @@ void MacStudioSession::handle(const StudioSignal& signal) {
 
 void MacStudioSession::stop() {
     QUILLORY_CHECK_ON(*environment_.main);
-    if (id_ && send) {
-        send(StudioSignal{.id = *id_, .kind = StudioSignal::Kind::stop});
+    if (stream_ && send) {
+        send(StudioSignal{.id = stream_->id, .kind = StudioSignal::Kind::stop});
     }
     tearDown();
 }
 
 void MacStudioSession::fail(const std::string& message) {
     QUILLORY_CHECK_ON(*environment_.main);
-    if (id_ && send) {
-        send(StudioSignal{.id = *id_, .kind = StudioSignal::Kind::failure, .message = message});
+    if (stream_ && send) {
+        send(StudioSignal{
+            .id = stream_->id, .kind = StudioSignal::Kind::failure, .message = message});
     }
     tearDown();
-    setFailure(message);
+    published_.setFailure(message);
 }
 
 void MacStudioSession::tearDown() {
     QUILLORY_CHECK_ON(*environment_.main);
-    const bool wasActive = active_;
-    id_.reset();
-    if (const auto token = std::exchange(startup_, nullptr)) {
-        token->cancel();
+    const bool wasActive = published_.active();
+    // The stream ends first, so that nothing it calls while ending finds it current.
+    auto stream = std::exchange(stream_, std::nullopt);
+    if (stream && stream->startup) {
+        stream->startup->cancel();
     }
-    if (const auto token = std::exchange(configurationTask_, nullptr)) {
-        token->cancel();
-    }
-    pendingConfiguration_.reset();
-    if (auto pending = std::exchange(pendingCadence_, std::nullopt)) {
-        (*pending->second)(false);
+    if (stream && stream->control) {
+        stream->control->end();
     }
     sources_->cancel();
-    activation_.cancel();
+    if (stream) {
+        stream->activation.cancel();
+    }
     if (onMappingChanged) {
         onMappingChanged(DesktopInputTarget::mainDisplay(*environment_.desktop));
     }
-    if (const auto capture = std::exchange(capture_, nullptr)) {
+    if (const auto capture = stream ? std::exchange(stream->capture, nullptr) : nullptr) {
         capture->stop();
     }
-    if (const auto peer = std::exchange(peer_, nullptr)) {
+    if (const auto peer = stream ? std::exchange(stream->peer, nullptr) : nullptr) {
         peer->close();
     }
-    encoderFactory_.reset();
-    streamingActivity_ = false;
-    setActive(false);
-    setStatus(std::nullopt);
+    stream.reset();
+    published_.setActive(false);
+    published_.setStatus(std::nullopt);
     if (wasActive && onInputBoundary) {
         onInputBoundary();
     }
@@ -255,7 +222,7 @@ void MacStudioSession::reset(bool keepCatalog) {
     QUILLORY_CHECK_ON(*environment_.main);
     tearDown();
     sources_->reset(keepCatalog);
-    setFailure(std::nullopt);
+    published_.setFailure(std::nullopt);
 }
 
 // MARK: Start
@@ -270,18 +237,19 @@ void MacStudioSession::startStream(const StudioSignal& request) {
     }
     tearDown();
     release_.cancel();
-    id_ = request.id;
-    setActive(true);
-    answered_ = false;
-    setFailure(std::nullopt);
-    streamingActivity_ = true;
-    setStatus(startingText);
+    stream_.emplace(StudioStream{.id = request.id});
+    published_.setActive(true);
+    published_.setFailure(std::nullopt);
+    published_.setStatus(startingText);
     if (onInputBoundary) {
         onInputBoundary();
     }
     const auto token = std::make_shared<CancelToken>();
-    startup_ = token;
-    environment_.readContent(hop<std::optional<ShareableContent>>(
+    if (stream_) {
+        stream_->startup = token;
+    }
+    environment_.readContent(hopTo<std::optional<ShareableContent>>(
+        environment_.main, weak_from_this(),
         [token, request, catalogSource](MacStudioSession& self,
                                         const std::optional<ShareableContent>& content) {
             self.contentRead(token, request, catalogSource, content);
@@ -337,16 +305,18 @@ void MacStudioSession::buildStream(const Uuid& streamID, const StudioSignal& req
     const std::string title = source.title(*environment_.desktop);
     followPeer(streamID, *peer, size, title);
     peer->start(size.width, size.height, request.preset.value_or(StudioPreset::balanced));
-    if (!isCurrent(streamID) || peer_ != peer) {
+    if (!isCurrent(streamID) || stream_->peer != peer) {
         return;
     }
     startCapture(streamID, request, source, limit, peer, title);
 }
 
 std::function<void(const std::string&)> MacStudioSession::streamFailure(const Uuid& streamID) {
-    return hop<const std::string&>([streamID](MacStudioSession& self, const std::string& message) {
-        self.streamFailed(streamID, message);
-    });
+    return hopTo<const std::string&>(
+        environment_.main, weak_from_this(),
+        [streamID](MacStudioSession& self, const std::string& message) {
+            self.streamFailed(streamID, message);
+        });
 }
 
 bool MacStudioSession::mapInput(const Uuid& streamID, const StudioCaptureSource& source) {
@@ -376,38 +346,59 @@ void MacStudioSession::bringForward(const Uuid& streamID, const StudioCaptureSou
     if (environment_.raise) {
         environment_.raise(source);
     }
-    activation_ = environment_.main->after(activationDelay, [weak = weak_from_this(), streamID] {
-        if (const auto self = weak.lock()) {
-            self->sourceActivated(streamID);
-        }
-    });
+    if (!isCurrent(streamID)) {
+        return;
+    }
+    stream_->activation =
+        environment_.main->after(activationDelay, [weak = weak_from_this(), streamID] {
+            if (const auto self = weak.lock()) {
+                self->sourceActivated(streamID);
+            }
+        });
 }
 
 std::shared_ptr<StudioHardwareEncoderFactory> MacStudioSession::makeEncoderFactory(
     const Uuid& streamID) {
-    encoderFactory_ = environment_.makeEncoderFactory(streamFailure(streamID));
-    return encoderFactory_;
+    stream_->encoderFactory = environment_.makeEncoderFactory(streamFailure(streamID));
+    return stream_->encoderFactory;
 }
 
 std::shared_ptr<StudioPeer> MacStudioSession::makePeer(
     const Uuid& streamID, const std::shared_ptr<StudioHardwareEncoderFactory>& factory) {
     const std::string address = localAddress ? localAddress().value_or("") : "";
     const auto peer = StudioPeer::create(environment_.peer, factory, address);
-    peer_ = peer;
-    const std::weak_ptr<StudioPeer> weakPeer = peer;
-    const std::weak_ptr<StudioHardwareEncoderFactory> weakFactory = factory;
-    peer->onOperatingPointChanged = [weak = weak_from_this(), streamID, weakPeer](
-                                        const StudioOperatingPoint& point,
-                                        std::function<void(bool)> completion) {
-        auto answer = std::make_shared<PointAnswer>(std::move(completion));
-        if (const auto self = weak.lock()) {
-            self->operatingPointChanged(streamID, weakPeer, point, std::move(answer));
+    stream_->peer = peer;
+    const std::weak_ptr<MacStudioSession> weak = weak_from_this();
+    const auto control = std::make_shared<StudioStreamControl>(
+        streamID, environment_.main, peer, factory,
+        StudioStreamControl::Owner{
+            // The owner may change `send` at any time, so it is read at each signal.
+            .send =
+                [weak](const StudioSignal& signal) {
+                    if (const auto self = weak.lock(); self && self->send) {
+                        self->send(signal);
+                    }
+                },
+            .fail =
+                [weak](const std::string& message) {
+                    if (const auto self = weak.lock()) {
+                        self->fail(message);
+                    }
+                },
+        });
+    stream_->control = control;
+    const std::weak_ptr<StudioStreamControl> weakControl = control;
+    peer->onOperatingPointChanged = [weakControl](const StudioOperatingPoint& point,
+                                                  std::function<void(bool)> completion) {
+        auto answer = std::make_shared<StudioStreamControl::PointAnswer>(std::move(completion));
+        if (const auto strong = weakControl.lock()) {
+            strong->operatingPointChanged(point, std::move(answer));
         }
     };
-    factory->feedback()->setOnUpdate(hop<const StudioEncoderFeedback&>(
-        [streamID, weakPeer, weakFactory](MacStudioSession& self,
-                                          const StudioEncoderFeedback& feedback) {
-            self.feedbackUpdated(streamID, weakPeer, weakFactory, feedback);
+    factory->feedback()->setOnUpdate(hopTo<const StudioEncoderFeedback&>(
+        environment_.main, weakControl,
+        [](StudioStreamControl& self, const StudioEncoderFeedback& feedback) {
+            self.feedbackUpdated(feedback);
         }));
     return peer;
 }
@@ -415,10 +406,11 @@ std::shared_ptr<StudioPeer> MacStudioSession::makePeer(
 void MacStudioSession::followPeer(const Uuid& streamID, StudioPeer& peer, CaptureSize size,
                                   const std::string& title) {
     const std::weak_ptr<MacStudioSession> weak = weak_from_this();
-    peer.onStatistics = [weak, streamID](const StudioStatisticsReport&,
-                                         const std::optional<StudioMediaInterval>& interval) {
-        if (const auto self = weak.lock()) {
-            self->statisticsArrived(streamID, interval);
+    peer.onStatistics = [control = std::weak_ptr(stream_->control)](
+                            const StudioStatisticsReport&,
+                            const std::optional<StudioMediaInterval>& interval) {
+        if (const auto strong = control.lock()) {
+            strong->statisticsArrived(interval);
         }
     };
     peer.onDescription = [weak, streamID, size, title](const std::string& sdp) {
@@ -447,13 +439,14 @@ void MacStudioSession::startCapture(const Uuid& streamID, const StudioSignal& re
         fail(encoderUnavailableText);
         return;
     }
-    capture_ = environment_.makeCapture(source, limit, request.viewport, std::move(sink),
-                                        streamFailure(streamID));
-    if (!capture_) {
+    stream_->capture = environment_.makeCapture(source, limit, request.viewport, std::move(sink),
+                                                streamFailure(streamID));
+    if (!stream_->capture) {
         fail(captureStartText);
         return;
     }
-    const std::weak_ptr<StudioSessionCapture> weakCapture = capture_;
+    const std::weak_ptr<StudioSessionCapture> weakCapture = stream_->capture;
+    stream_->control->attach(weakCapture);
     peer->onSourceFormatChanged = [weakCapture] {
         if (const auto capture = weakCapture.lock()) {
             capture->requestRefresh();
@@ -496,8 +489,9 @@ void MacStudioSession::peerConnected(const Uuid& streamID,
         return;
     }
     const auto token = std::make_shared<CancelToken>();
-    startup_ = token;
-    capture->start(hop<std::optional<std::string>>(
+    stream_->startup = token;
+    capture->start(hopTo<std::optional<std::string>>(
+        environment_.main, weak_from_this(),
         [token, streamID, title](MacStudioSession& self, const std::optional<std::string>& error) {
             if (token->isCancelled() || !self.isCurrent(streamID)) {
                 return;
@@ -505,7 +499,7 @@ void MacStudioSession::peerConnected(const Uuid& streamID,
             if (error) {
                 self.fail(captureStartText);
             } else {
-                self.setStatus(sharingPrefix + title);
+                self.published_.setStatus(sharingPrefix + title);
             }
         }));
 }
@@ -521,10 +515,10 @@ void MacStudioSession::recoveringChanged(const Uuid& streamID, bool recovering,
             onInputBoundary();
         }
         if (isCurrent(streamID)) {
-            setStatus(reconnectingText);
+            published_.setStatus(reconnectingText);
         }
-    } else if (status_ == reconnectingText) {
-        setStatus(sharingPrefix + title);
+    } else if (published_.status() == reconnectingText) {
+        published_.setStatus(sharingPrefix + title);
     }
 }
 
@@ -535,169 +529,10 @@ void MacStudioSession::streamFailed(const Uuid& streamID, const std::string& mes
     }
 }
 
-void MacStudioSession::feedbackUpdated(
-    const Uuid& streamID, const std::weak_ptr<StudioPeer>& weakPeer,
-    const std::weak_ptr<StudioHardwareEncoderFactory>& weakFactory,
-    const StudioEncoderFeedback& feedback) {
-    QUILLORY_CHECK_ON(*environment_.main);
-    const auto peer = weakPeer.lock();
-    const auto factory = weakFactory.lock();
-    if (!isCurrent(streamID) || !peer || !factory || peer != peer_ ||
-        !factory->feedback()->isCurrent(feedback.epoch)) {
-        return;
-    }
-    peer->submit(feedback, std::nullopt);
-}
-
-void MacStudioSession::statisticsArrived(const Uuid& streamID,
-                                         const std::optional<StudioMediaInterval>& interval) {
-    QUILLORY_CHECK_ON(*environment_.main);
-    if (!isCurrent(streamID) || !encoderFactory_) {
-        return;
-    }
-    const auto feedback = encoderFactory_->feedback()->beginWindow();
-    if (feedback && peer_) {
-        peer_->submit(*feedback, interval);
-    }
-}
-
 void MacStudioSession::sourceActivated(const Uuid& streamID) {
     QUILLORY_CHECK_ON(*environment_.main);
     if (isCurrent(streamID) && onSourceActivated) {
         onSourceActivated();
-    }
-}
-
-// MARK: Configuration
-
-void MacStudioSession::configure(const StudioSignal& signal) {
-    if (!isCurrent(signal.id) || !signal.preset || !signal.settingsID || !capture_) {
-        return;
-    }
-    pendingConfiguration_ = signal;
-    scheduleConfiguration();
-}
-
-void MacStudioSession::operatingPointChanged(const Uuid& streamID,
-                                             const std::weak_ptr<StudioPeer>& from,
-                                             const StudioOperatingPoint& point,
-                                             PointCompletion completion) {
-    QUILLORY_CHECK_ON(*environment_.main);
-    const auto peer = from.lock();
-    if (!isCurrent(streamID) || !peer || peer != peer_) {
-        (*completion)(false);
-        return;
-    }
-    if (auto earlier = std::exchange(pendingCadence_, std::nullopt)) {
-        (*earlier->second)(false);
-    }
-    pendingCadence_.emplace(point, std::move(completion));
-    scheduleConfiguration();
-}
-
-void MacStudioSession::scheduleConfiguration() {
-    if (configurationTask_ || !id_) {
-        return;
-    }
-    const auto token = std::make_shared<CancelToken>();
-    configurationTask_ = token;
-    environment_.main->post([weak = weak_from_this(), token, streamID = *id_] {
-        if (const auto self = weak.lock()) {
-            self->configurationStep(token, streamID);
-        }
-    });
-}
-
-void MacStudioSession::configurationStep(const Token& token, const Uuid& streamID) {
-    QUILLORY_CHECK_ON(*environment_.main);
-    if (token->isCancelled() || !isCurrent(streamID) || !capture_ || !peer_) {
-        finishConfiguration(token, streamID);
-        return;
-    }
-    if (auto signal = std::exchange(pendingConfiguration_, std::nullopt)) {
-        capture_->update(longSideLimit(signal->preset), signal->viewport,
-                         hop<std::optional<std::string>>(
-                             [token, streamID, signal = *signal](
-                                 MacStudioSession& self, const std::optional<std::string>& error) {
-                                 self.configurationApplied(token, streamID, signal, error);
-                             }));
-        return;
-    }
-    if (auto cadence = std::exchange(pendingCadence_, std::nullopt)) {
-        // Without the session the answer is dropped, and dropping it answers false.
-        capture_->updateFramesPerSecond(
-            cadence->first.framesPerSecond,
-            hop<std::optional<std::string>>(
-                [token, streamID, point = cadence->first, answer = cadence->second](
-                    MacStudioSession& self, const std::optional<std::string>& error) {
-                    self.cadenceApplied(token, streamID, point, answer, error);
-                }));
-        return;
-    }
-    finishConfiguration(token, streamID);
-}
-
-void MacStudioSession::configurationApplied(const Token& token, const Uuid& streamID,
-                                            const StudioSignal& signal,
-                                            const std::optional<std::string>& error) {
-    QUILLORY_CHECK_ON(*environment_.main);
-    const bool current = !token->isCancelled() && isCurrent(streamID);
-    if (error) {
-        if (current) {
-            fail(updateFailedText);
-        }
-        return;
-    }
-    if (!current || !capture_ || !peer_) {
-        return;
-    }
-    const int width = capture_->width();
-    const int height = capture_->height();
-    peer_->apply(
-        StudioStreamConfiguration{.preset = *signal.preset, .width = width, .height = height});
-    if (!isCurrent(streamID)) {
-        return;
-    }
-    if (send) {
-        send(StudioSignal{.id = streamID,
-                          .kind = StudioSignal::Kind::configured,
-                          .width = width,
-                          .height = height,
-                          .preset = signal.preset,
-                          .settingsID = signal.settingsID});
-    }
-    configurationStep(token, streamID);
-}
-
-void MacStudioSession::cadenceApplied(const Token& token, const Uuid& streamID,
-                                      const StudioOperatingPoint& point, PointCompletion answer,
-                                      const std::optional<std::string>& error) {
-    QUILLORY_CHECK_ON(*environment_.main);
-    if (error) {
-        // A refused point fails the peer, which ends the stream with its own sentence; only a
-        // stream that outlives the answer ends with this one, so the tablet and the person read
-        // the same.
-        (*answer)(false);
-        if (!token->isCancelled() && isCurrent(streamID)) {
-            fail(updateFailedText);
-        }
-        return;
-    }
-    if (token->isCancelled() || !isCurrent(streamID)) {
-        (*answer)(false);
-        return;
-    }
-    if (encoderFactory_) {
-        encoderFactory_->cadence()->setFramesPerSecond(
-            cadenceFramesPerSecond(point.framesPerSecond));
-    }
-    (*answer)(true);
-    configurationStep(token, streamID);
-}
-
-void MacStudioSession::finishConfiguration(const Token& token, const Uuid& streamID) {
-    if (isCurrent(streamID) && configurationTask_ == token) {
-        configurationTask_.reset();
     }
 }
 

@@ -16,8 +16,10 @@
 #include "app/studio/studio_application_artwork.h"
 #include "app/studio/studio_capture_source.h"
 #include "app/studio/studio_hardware_encoder_factory.h"
+#include "app/studio/studio_published_values.h"
 #include "app/studio/studio_session_capture.h"
 #include "app/studio/studio_source_lister.h"
+#include "app/studio/studio_stream.h"
 #include "media/studio_operating_point.h"
 #include "media/studio_peer.h"
 #include "platform/clock/clock.h"
@@ -76,16 +78,11 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession>, 
         std::function<void()> releaseMemory;
     };
 
-    // Which published value changed.
-    enum class Published { status, active, failure };
+    using Published = StudioPublishedValues::Published;
 
-    static constexpr double activationDelay = 0.35;
     static constexpr double thumbnailPause = StudioSourceLister::thumbnailPause;
-    // The pipeline, encoder and capture end on their own threads after the session does.
-    static constexpr double releaseDelay = 3.0;
 
     static constexpr const char* startingText = "Starting Studio…";
-    static constexpr const char* sharingPrefix = "Sharing ";
     static constexpr const char* reconnectingText = "Reconnecting video…";
 
     static std::shared_ptr<MacStudioSession> create(Environment environment);
@@ -104,17 +101,15 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession>, 
     void tearDown();
     void fail(const std::string& message);
 
-    const std::optional<std::string>& status() const { return status_; }
-    bool active() const { return active_; }
-    const std::optional<std::string>& failure() const { return failure_; }
+    const std::optional<std::string>& status() const { return published_.status(); }
+    bool active() const { return published_.active(); }
+    const std::optional<std::string>& failure() const { return published_.failure(); }
 
     // The current stream, for the owner's diagnostics and tests.
-    const std::optional<Uuid>& streamID() const { return id_; }
-    const std::shared_ptr<StudioPeer>& peer() const { return peer_; }
-    const std::shared_ptr<StudioHardwareEncoderFactory>& encoderFactory() const {
-        return encoderFactory_;
-    }
-    const std::shared_ptr<StudioSessionCapture>& capture() const { return capture_; }
+    std::optional<Uuid> streamID() const;
+    std::shared_ptr<StudioPeer> peer() const;
+    std::shared_ptr<StudioHardwareEncoderFactory> encoderFactory() const;
+    std::shared_ptr<StudioSessionCapture> capture() const;
     const std::map<Uuid, StudioCaptureSource>& sourceCatalog() const {
         return sources_->sourceCatalog();
     }
@@ -133,20 +128,7 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession>, 
     MacStudioSession(Private, Environment environment);
 
   private:
-    class PointAnswer;
     using Token = std::shared_ptr<CancelToken>;
-    // Answers an operating point exactly once: as told, else false when dropped unanswered.
-    using PointCompletion = std::shared_ptr<PointAnswer>;
-
-    // Published values.
-    void setStatus(std::optional<std::string> status);
-    void setActive(bool active);
-    void setFailure(std::optional<std::string> failure);
-
-    // A completion that may run on any thread and continues on the main executor with the
-    // session, if it still exists.
-    template <class Arg, class Work>
-    std::function<void(Arg)> hop(Work work);
 
     // Signalling and start.
     void startStream(const StudioSignal& request);
@@ -168,50 +150,19 @@ class MacStudioSession : public std::enable_shared_from_this<MacStudioSession>, 
     void startCapture(const Uuid& streamID, const StudioSignal& request,
                       const StudioCaptureSource& source, int limit,
                       const std::shared_ptr<StudioPeer>& peer, const std::string& title);
-    bool isCurrent(const Uuid& streamID) const { return id_ && *id_ == streamID; }
+    bool isCurrent(const Uuid& streamID) const { return stream_ && stream_->id == streamID; }
     void sendOffer(const Uuid& streamID, const std::string& sdp, CaptureSize size,
                    const std::string& title);
     void peerConnected(const Uuid& streamID, const std::weak_ptr<StudioSessionCapture>& capture,
                        const std::string& title);
     void recoveringChanged(const Uuid& streamID, bool recovering, const std::string& title);
     void streamFailed(const Uuid& streamID, const std::string& message);
-    void feedbackUpdated(const Uuid& streamID, const std::weak_ptr<StudioPeer>& peer,
-                         const std::weak_ptr<StudioHardwareEncoderFactory>& factory,
-                         const StudioEncoderFeedback& feedback);
-    void statisticsArrived(const Uuid& streamID,
-                           const std::optional<StudioMediaInterval>& interval);
     void sourceActivated(const Uuid& streamID);
 
-    // Configuration.
-    void configure(const StudioSignal& signal);
-    void operatingPointChanged(const Uuid& streamID, const std::weak_ptr<StudioPeer>& from,
-                               const StudioOperatingPoint& point, PointCompletion completion);
-    void scheduleConfiguration();
-    void configurationStep(const Token& token, const Uuid& streamID);
-    void configurationApplied(const Token& token, const Uuid& streamID, const StudioSignal& signal,
-                              const std::optional<std::string>& error);
-    void cadenceApplied(const Token& token, const Uuid& streamID, const StudioOperatingPoint& point,
-                        PointCompletion completion, const std::optional<std::string>& error);
-    void finishConfiguration(const Token& token, const Uuid& streamID);
-
     const Environment environment_;
-
-    std::optional<std::string> status_;
-    bool active_ = false;
-    std::optional<std::string> failure_;
-
-    std::optional<Uuid> id_;
-    std::shared_ptr<StudioPeer> peer_;
-    std::shared_ptr<StudioHardwareEncoderFactory> encoderFactory_;
-    std::shared_ptr<StudioSessionCapture> capture_;
-    Token startup_;
-    // Linux has no process activity to hold; the token only marks that a stream holds one.
-    bool streamingActivity_ = false;
-    bool answered_ = false;
-    Timer activation_;
-    Token configurationTask_;
-    std::optional<StudioSignal> pendingConfiguration_;
-    std::optional<std::pair<StudioOperatingPoint, PointCompletion>> pendingCadence_;
+    StudioPublishedValues published_{onChange};
+    // At most one stream; absent while idle.
+    std::optional<StudioStream> stream_;
     Timer release_;
 
     // The source catalog, its icons and thumbnails.
