@@ -16,9 +16,7 @@ using Validity = StudioAdaptationObservation::Validity;
 
 // A promotion carries at most the healthy run it needed.
 constexpr double maximumCreditSeconds = StudioOperatingPointPolicy::recoverySeconds;
-constexpr double fundingHistorySeconds = 3.0;
 constexpr double confirmationSeconds = 5.0;
-constexpr double feedbackAgeSeconds = 2.0;
 constexpr double allocationGapSeconds = 2.0;
 constexpr double healthGapSeconds = 2.0;
 constexpr double formatTolerance = 0.1;
@@ -113,12 +111,9 @@ StudioOperatingPoint StudioOperatingPointPolicy::selectInitial(
 StudioOperatingPointPolicy::StudioOperatingPointPolicy(StudioPreset preset, int width, int height,
                                                        double now)
     : configuration_{preset, width, height},
-      candidates_(makeCandidates(width, height, preset)),
-      bitrate_(StudioPlaybackPolicy::initialBitrateBps),
-      allocationAt_(now),
-      lastChange_(now),
-      fundedSince_(candidates_.size()) {
-    target_ = selectInitial(candidates_, StudioPlaybackPolicy::initialBitrateBps);
+      funding_(makeCandidates(width, height, preset), StudioPlaybackPolicy::initialBitrateBps, now),
+      lastChange_(now) {
+    target_ = selectInitial(funding_.candidates(), StudioPlaybackPolicy::initialBitrateBps);
 }
 
 std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::reconfigure(
@@ -127,14 +122,14 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::reconfigure(
         return std::nullopt;
     }
     configuration_ = configuration;
-    candidates_ = makeCandidates(configuration.width, configuration.height, configuration.preset);
-    fundedSince_.assign(candidates_.size(), std::nullopt);
+    funding_.rebuild(
+        makeCandidates(configuration.width, configuration.height, configuration.preset));
     starting_ = false;
-    forgetEvidence();
-    idlePromotionAvailable_ = true;
-    const StudioOperatingPoint point = selectInitial(candidates_, bitrate_);
-    clearHealth();
-    transitionCredit_ = 0.0;
+    run_.forgetEvidence();
+    run_.idlePromotionAvailable = true;
+    const StudioOperatingPoint point = selectInitial(funding_.candidates(), funding_.bitrate());
+    run_.clearHealth();
+    run_.transitionCredit = 0.0;
     nextDeadline_.reset();
     return applyTarget(point, false, now);
 }
@@ -144,18 +139,19 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::applyTarget(
     if (point == target_) {
         return std::nullopt;
     }
-    transitionCredit_ = 0.0;
-    if (preserveCredit && healthySince_) {
-        transitionCredit_ = std::min(maximumCreditSeconds, std::max(0.0, now - *healthySince_));
+    run_.transitionCredit = 0.0;
+    if (preserveCredit && run_.healthySince) {
+        run_.transitionCredit =
+            std::min(maximumCreditSeconds, std::max(0.0, now - *run_.healthySince));
     }
-    forgetEvidence();
+    run_.forgetEvidence();
     target_ = point;
     lastChange_ = now;
     appliedAt_.reset();
     confirmed_ = false;
     nextDeadline_.reset();
     pressureSince_.reset();
-    clearHealth();
+    run_.clearHealth();
     return point;
 }
 
@@ -171,21 +167,21 @@ void StudioOperatingPointPolicy::markApplied(const StudioOperatingPoint& point, 
 void StudioOperatingPointPolicy::reset() {
     suspended_ = true;
     starting_ = false;
-    fundedSince_.assign(candidates_.size(), std::nullopt);
-    forgetEvidence();
-    idlePromotionAvailable_ = true;
+    funding_.forget();
+    run_.forgetEvidence();
+    run_.idlePromotionAvailable = true;
     appliedAt_.reset();
     confirmed_ = false;
-    transitionCredit_ = 0.0;
-    clearHealth();
+    run_.transitionCredit = 0.0;
+    run_.clearHealth();
     nextDeadline_.reset();
     pressureSince_.reset();
-    latest_.reset();
-    lastIntervalEnd_.reset();
+    run_.latest.reset();
+    run_.lastIntervalEnd.reset();
 }
 
 void StudioOperatingPointPolicy::resume(double now) {
-    allocationAt_ = now;
+    funding_.resume(now);
     lastChange_ = now;
     appliedAt_ = now;
     suspended_ = false;
@@ -194,25 +190,25 @@ void StudioOperatingPointPolicy::resume(double now) {
 std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::observe(
     const StudioAdaptationObservation& observation, double now) {
     const StudioEncoderFeedback& f = observation.encoder();
-    if (suspended_ || !std::isfinite(now) || !fund(f, now)) {
+    if (suspended_ || !std::isfinite(now) || !funding_.accept(f, now)) {
         return std::nullopt;
     }
     Step step{.observation = observation, .previous = target_, .now = now};
     if (f.bitrate < 1) {
-        clearHealth();
-        transitionCredit_ = 0.0;
+        run_.clearHealth();
+        run_.transitionCredit = 0.0;
         nextDeadline_.reset();
         pressureSince_.reset();
-        forgetEvidence();
+        run_.forgetEvidence();
         return decide(step, "native-paused");
     }
     step.awaiting = !confirmFormat(f, now);
     classify(step);
     if (step.underfunded) {
         starting_ = false;
-        recoveryAllowed_ = false;
-        clearHealth();
-        transitionCredit_ = 0.0;
+        run_.recoveryAllowed = false;
+        run_.clearHealth();
+        run_.transitionCredit = 0.0;
         nextDeadline_.reset();
     }
     // Underfunding alone never steps down.
@@ -225,34 +221,13 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::observe(
     return evaluate(step);
 }
 
-bool StudioOperatingPointPolicy::fund(const StudioEncoderFeedback& f, double now) {
-    // Late or out-of-order feedback is dropped without a record.
-    if (!(f.observedAt <= now && now - f.observedAt <= feedbackAgeSeconds &&
-          f.observedAt >= allocationAt_)) {
-        return false;
-    }
-    if (f.observedAt - allocationAt_ > allocationGapSeconds) {
-        fundedSince_.assign(candidates_.size(), std::nullopt);
-    }
-    allocationAt_ = f.observedAt;
-    bitrate_ = std::max<std::int64_t>(0, f.bitrate);
-    for (std::size_t k = 0; k < candidates_.size(); ++k) {
-        if (!funded(candidates_[k])) {
-            fundedSince_[k].reset();
-        } else if (!fundedSince_[k]) {
-            fundedSince_[k] = now;
-        }
-    }
-    return true;
-}
-
 bool StudioOperatingPointPolicy::confirmFormat(const StudioEncoderFeedback& f, double now) {
     const bool outputSinceApplied = appliedAt_ && f.observedAt >= *appliedAt_ && f.output >= 1;
     if (confirmed_ && outputSinceApplied && !matchesTarget(f, target_)) {
         confirmed_ = false;
-        clearHealth();
+        run_.clearHealth();
         nextDeadline_.reset();
-        forgetEvidence();
+        run_.forgetEvidence();
     }
     if (confirmed_) {
         return true;
@@ -261,10 +236,10 @@ bool StudioOperatingPointPolicy::confirmFormat(const StudioEncoderFeedback& f, d
         return false;
     }
     confirmed_ = true;
-    if (transitionCredit_ > 0.0 && now - *appliedAt_ <= confirmationSeconds) {
-        healthySince_ = now - transitionCredit_;
+    if (run_.transitionCredit > 0.0 && now - *appliedAt_ <= confirmationSeconds) {
+        run_.healthySince = now - run_.transitionCredit;
     }
-    transitionCredit_ = 0.0;
+    run_.transitionCredit = 0.0;
     return true;
 }
 
@@ -272,15 +247,10 @@ void StudioOperatingPointPolicy::classify(Step& step) {
     const StudioAdaptationObservation& observation = step.observation;
     const StudioEncoderFeedback& f = observation.encoder();
     const std::optional<StudioMediaInterval>& interval = observation.interval();
-    if (interval && interval->windowEnd &&
-        *interval->windowEnd > lastIntervalEnd_.value_or(negativeInfinity)) {
-        lastIntervalEnd_ = interval->windowEnd;
-        latest_ = observation;
-        step.fresh = true;
-    }
-    if (lastHealthyAt_ && step.now - *lastHealthyAt_ > healthGapSeconds) {
-        clearHealth();
-        forgetEvidence();
+    step.fresh = run_.takeInterval(observation);
+    if (run_.lastHealthyAt && step.now - *run_.lastHealthyAt > healthGapSeconds) {
+        run_.clearHealth();
+        run_.forgetEvidence();
     }
     const double intervalStart =
         interval && interval->windowStart ? *interval->windowStart : negativeInfinity;
@@ -288,11 +258,11 @@ void StudioOperatingPointPolicy::classify(Step& step) {
                      intervalStart >= *appliedAt_;
     // Evidence is gathered only from fresh intervals measured wholly at a confirmed target.
     const bool gathering = step.postApply && step.fresh && !step.awaiting;
-    step.condition = gathering ? evidence_.add(observation) : evidence_.condition();
+    step.condition = gathering ? run_.evidence.add(observation) : run_.evidence.condition();
     const bool measured =
         step.postApply && step.fresh && observation.validity() == Validity::measured;
 
-    step.underfunded = retentionBitrate(target_) > static_cast<double>(bitrate_);
+    step.underfunded = retentionBitrate(target_) > static_cast<double>(funding_.bitrate());
     step.keyframes = f.consecutiveKeyframeDrops >= keyframeDropLimit;
     const bool drops =
         measured && f.submitted >= minimumSubmitted &&
@@ -304,9 +274,9 @@ void StudioOperatingPointPolicy::classify(Step& step) {
 std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::relievePressure(const Step& step) {
     const StudioEncoderFeedback& f = step.observation.encoder();
     starting_ = false;
-    recoveryAllowed_ = false;
-    clearHealth();
-    transitionCredit_ = 0.0;
+    run_.recoveryAllowed = false;
+    run_.clearHealth();
+    run_.transitionCredit = 0.0;
     const bool inForce = appliedAt_ && f.observedAt >= *appliedAt_ && matchesTarget(f, target_);
     if (!inForce) {
         nextDeadline_.reset();
@@ -317,27 +287,28 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::relievePressure(
     }
     const double targetNeed = bitrateNeed(target_);
     const bool severe = step.keyframes ||
-                        targetNeed * severityShare > static_cast<double>(bitrate_) ||
+                        targetNeed * severityShare > static_cast<double>(funding_.bitrate()) ||
                         step.now - *pressureSince_ >= severeAfterSeconds;
     if (!severe) {
         nextDeadline_.reset();
         return decide(step, "pressure-observed");
     }
     // The richest lower point that saves at least a tenth without raising the frame rate.
-    const std::size_t end = targetIndex().value_or(candidates_.size());
+    const std::vector<StudioOperatingPoint>& candidates = funding_.candidates();
+    const std::size_t end = funding_.indexOf(target_).value_or(candidates.size());
     std::optional<StudioOperatingPoint> lower;
     for (std::size_t k = end; k-- > 0;) {
-        const StudioOperatingPoint& c = candidates_[k];
+        const StudioOperatingPoint& c = candidates[k];
         if (bitrateNeed(c) < stepDownShare * targetNeed &&
             c.framesPerSecond <= target_.framesPerSecond) {
             lower = c;
             break;
         }
     }
-    const std::string_view reason = step.encoderPressure ? "hardware-pressure"
-                                    : evidence_.meanQP() && *evidence_.meanQP() > compressionQP
-                                        ? "compression-pressure"
-                                        : "delivery-pressure";
+    const std::string_view reason =
+        step.encoderPressure                                                ? "hardware-pressure"
+        : run_.evidence.meanQP() && *run_.evidence.meanQP() > compressionQP ? "compression-pressure"
+                                                                            : "delivery-pressure";
     if (!lower) {
         nextDeadline_.reset();
         return decide(step, "minimum-detail-under-pressure");
@@ -358,12 +329,12 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::evaluate(const S
         return decide(step, "awaiting-effective-format");
     }
     if (validity == Validity::transition || !step.postApply) {
-        recoveryAllowed_ = false;
+        run_.recoveryAllowed = false;
         nextDeadline_.reset();
         return decide(step, "encoder-transition");
     }
     if (validity == Validity::stale || validity == Validity::unavailable) {
-        recoveryAllowed_ = false;
+        run_.recoveryAllowed = false;
         nextDeadline_.reset();
         return decide(step, "evidence-" + std::string(rawValue(validity)));
     }
@@ -373,22 +344,22 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::evaluate(const S
 
     switch (step.condition) {
         case Condition::improving:
-            recoveryAllowed_ = true;
-            idlePromotionAvailable_ = true;
+            run_.recoveryAllowed = true;
+            run_.idlePromotionAvailable = true;
             return recover(step);
         case Condition::idle:
-            if (idlePromotionAvailable_) {
-                recoveryAllowed_ = true;
+            if (run_.idlePromotionAvailable) {
+                run_.recoveryAllowed = true;
                 return recover(step);
             }
             break;
         case Condition::neutral:
             // Neutral time does not count as healthy: the run is shifted past it.
-            if (lastHealthyAt_ && healthySince_) {
-                *healthySince_ += std::max(0.0, step.now - *lastHealthyAt_);
+            if (run_.lastHealthyAt && run_.healthySince) {
+                *run_.healthySince += std::max(0.0, step.now - *run_.lastHealthyAt);
             }
-            lastHealthyAt_ = step.now;
-            recoveryAllowed_ = false;
+            run_.lastHealthyAt = step.now;
+            run_.recoveryAllowed = false;
             nextDeadline_.reset();
             starting_ = false;
             return decide(step, "recovery-neutral");
@@ -396,7 +367,7 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::evaluate(const S
         case Condition::insufficient:
             break;
     }
-    recoveryAllowed_ = false;
+    run_.recoveryAllowed = false;
     nextDeadline_.reset();
     return decide(step, step.condition == Condition::idle ? "idle-awaiting-motion"
                                                           : "insufficient-quality-evidence");
@@ -404,14 +375,14 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::evaluate(const S
 
 std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::recover(const Step& step) {
     if (!higherFundedCandidate()) {
-        clearHealth();
+        run_.clearHealth();
         nextDeadline_.reset();
         return decide(step, "no-funded-improvement");
     }
-    if (!healthySince_) {
-        healthySince_ = step.now;
+    if (!run_.healthySince) {
+        run_.healthySince = step.now;
     }
-    lastHealthyAt_ = step.now;
+    run_.lastHealthyAt = step.now;
     nextDeadline_ = recoveryDeadline();
     if (!nextDeadline_ || step.now < *nextDeadline_) {
         return decide(step, "qualifying-recovery");
@@ -421,19 +392,20 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::recover(const St
 
 std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::deadlineReached(double now) {
     nextDeadline_.reset();
-    if (suspended_ || !latest_) {
+    if (suspended_ || !run_.latest) {
         return std::nullopt;
     }
-    const StudioAdaptationObservation observation = *latest_;
+    const StudioAdaptationObservation observation = *run_.latest;
     const Step step{.observation = observation, .previous = target_, .now = now};
     if (!confirmed_) {
         return decide(step, "effective-format-constrained");
     }
-    if (!recoveryAllowed_ || !healthySince_ || !lastHealthyAt_ ||
-        now - *lastHealthyAt_ > healthGapSeconds || now - allocationAt_ > allocationGapSeconds) {
+    if (!run_.recoveryAllowed || !run_.healthySince || !run_.lastHealthyAt ||
+        now - *run_.lastHealthyAt > healthGapSeconds ||
+        now - funding_.allocationAt() > allocationGapSeconds) {
         return decide(step, "recovery-evidence-expired");
     }
-    if (now < *healthySince_ + recoverySeconds || now < lastChange_ + recoveryStepSeconds) {
+    if (now < *run_.healthySince + recoverySeconds || now < lastChange_ + recoveryStepSeconds) {
         const std::optional<double> deadline = recoveryDeadline();
         if (deadline && now < *deadline) {
             nextDeadline_ = deadline;
@@ -453,70 +425,47 @@ std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::decide(
     const Step& step, std::string_view reason, std::optional<StudioOperatingPoint> result) {
     record(step.observation, step.previous, reason, step.now);
     if (result) {
-        changeReason_ = std::string(reason);
+        log_.targetChanged(reason);
     }
     return result;
 }
 
-std::optional<std::size_t> StudioOperatingPointPolicy::targetIndex() const {
-    const auto found = std::find(candidates_.begin(), candidates_.end(), target_);
-    if (found == candidates_.end()) {
-        return std::nullopt;
-    }
-    return static_cast<std::size_t>(found - candidates_.begin());
-}
-
-bool StudioOperatingPointPolicy::funded(const StudioOperatingPoint& point) const {
-    return fundingBitrate(point) <= static_cast<double>(bitrate_);
-}
-
 std::optional<std::size_t> StudioOperatingPointPolicy::higherFundedCandidate() const {
-    const std::optional<std::size_t> t = targetIndex();
+    const std::optional<std::size_t> t = funding_.indexOf(target_);
     if (!t) {
         return std::nullopt;
     }
-    for (std::size_t k = candidates_.size(); k-- > *t + 1;) {
-        if (funded(candidates_[k])) {
-            return k;
-        }
-    }
-    return std::nullopt;
+    return funding_.highestFundedAbove(*t);
 }
 
 std::optional<double> StudioOperatingPointPolicy::recoveryDeadline() const {
-    const std::optional<std::size_t> t = targetIndex();
-    if (!recoveryAllowed_ || !healthySince_ || !t) {
+    const std::optional<std::size_t> t = funding_.indexOf(target_);
+    if (!run_.recoveryAllowed || !run_.healthySince || !t) {
         return std::nullopt;
     }
     const double base =
-        std::max(lastChange_ + recoveryStepSeconds, *healthySince_ + recoverySeconds);
+        std::max(lastChange_ + recoveryStepSeconds, *run_.healthySince + recoverySeconds);
     if (starting_) {
         return higherFundedCandidate() ? std::optional(base) : std::nullopt;
     }
-    std::optional<double> earliest;
-    for (std::size_t k = *t + 1; k < fundedSince_.size(); ++k) {
-        if (fundedSince_[k] && (!earliest || *fundedSince_[k] < *earliest)) {
-            earliest = fundedSince_[k];
-        }
-    }
+    const std::optional<double> earliest = funding_.earliestFundedAbove(*t);
     if (!earliest) {
         return std::nullopt;
     }
-    return std::max(base, *earliest + fundingHistorySeconds);
+    return std::max(base, *earliest + StudioFundingHistory::historySeconds);
 }
 
 std::optional<StudioOperatingPoint> StudioOperatingPointPolicy::promote(double now) {
-    const std::optional<std::size_t> t = targetIndex();
+    const std::optional<std::size_t> t = funding_.indexOf(target_);
     if (!t) {
         return std::nullopt;
     }
-    for (std::size_t k = candidates_.size(); k-- > *t + 1;) {
-        const bool lastingFunding =
-            fundedSince_[k] && *fundedSince_[k] + fundingHistorySeconds <= now;
-        if (funded(candidates_[k]) && (starting_ || lastingFunding)) {
+    const std::vector<StudioOperatingPoint>& candidates = funding_.candidates();
+    for (std::size_t k = candidates.size(); k-- > *t + 1;) {
+        if (funding_.funded(candidates[k]) && (starting_ || funding_.fundedLongEnough(k, now))) {
             starting_ = false;
-            idlePromotionAvailable_ = false;
-            return applyTarget(candidates_[k], true, now);
+            run_.idlePromotionAvailable = false;
+            return applyTarget(candidates[k], true, now);
         }
     }
     nextDeadline_ = recoveryDeadline();
@@ -532,8 +481,8 @@ void StudioOperatingPointPolicy::record(const StudioAdaptationObservation& obser
     a.targetFPS = target_.framesPerSecond;
     a.observedFPS = f.framesPerSecond;
     a.evidenceValidity = std::string(rawValue(observation.validity()));
-    a.filteredQP = evidence_.meanQP();
-    a.recoveryCondition = std::string(rawValue(evidence_.condition()));
+    a.filteredQP = run_.evidence.meanQP();
+    a.recoveryCondition = std::string(rawValue(run_.evidence.condition()));
     a.reason = std::string(reason);
     if (reason != "funded-recovery" && reason != "startup-selection") {
         a.recoveryBlockers.push_back(a.reason);
@@ -546,10 +495,10 @@ void StudioOperatingPointPolicy::record(const StudioAdaptationObservation& obser
     a.requestHeight = target_.size.requestHeight;
     a.observedWidth = f.width;
     a.observedHeight = f.height;
-    a.allocatedBitrateBps = bitrate_;
+    a.allocatedBitrateBps = funding_.bitrate();
     a.retentionBitrateBps = retentionBitrate(previous);
     if (const std::optional<std::size_t> next = higherFundedCandidate()) {
-        a.nextLevelBitrateBps = fundingBitrate(candidates_[*next]);
+        a.nextLevelBitrateBps = fundingBitrate(funding_.candidates()[*next]);
     }
     if (interval) {
         a.intervalSeconds = interval->seconds;
@@ -565,19 +514,8 @@ void StudioOperatingPointPolicy::record(const StudioAdaptationObservation& obser
     a.outputFrames = f.output;
     a.consecutiveKeyframeDrops = f.consecutiveKeyframeDrops;
     a.successfulOutputAtTarget = confirmed_;
-    a.healthySeconds = healthySince_ ? std::max(0.0, now - *healthySince_) : 0.0;
-    assessment_ = std::move(a);
-    ++assessmentCount_;
-}
-
-void StudioOperatingPointPolicy::clearHealth() {
-    healthySince_.reset();
-    lastHealthyAt_.reset();
-}
-
-void StudioOperatingPointPolicy::forgetEvidence() {
-    evidence_ = StudioRecoveryEvidence();
-    recoveryAllowed_ = false;
+    a.healthySeconds = run_.healthySince ? std::max(0.0, now - *run_.healthySince) : 0.0;
+    log_.add(std::move(a));
 }
 
 }  // namespace quillory

@@ -7,8 +7,11 @@
 
 #include "media/studio_adaptation_assessment.h"
 #include "media/studio_adaptation_observation.h"
+#include "media/studio_assessment_log.h"
+#include "media/studio_funding_history.h"
 #include "media/studio_operating_point.h"
 #include "media/studio_recovery_evidence.h"
+#include "media/studio_recovery_run.h"
 #include "media/studio_stream_configuration.h"
 #include "protocol/studio_preset.h"
 
@@ -45,19 +48,19 @@ class StudioOperatingPointPolicy {
 
     const StudioOperatingPoint& target() const { return target_; }
     const std::optional<double>& nextDeadline() const { return nextDeadline_; }
-    const std::optional<StudioAdaptationAssessment>& assessment() const { return assessment_; }
+    const std::optional<StudioAdaptationAssessment>& assessment() const { return log_.latest(); }
     // How many assessments have been recorded, so that a repeated record can be told from none.
-    std::uint64_t assessmentCount() const { return assessmentCount_; }
+    std::uint64_t assessmentCount() const { return log_.count(); }
     // The reason given for the latest change of target; later assessments that keep the target
     // do not replace it.
-    const std::string& changeReason() const { return changeReason_; }
+    const std::string& changeReason() const { return log_.changeReason(); }
     const StudioStreamConfiguration& configuration() const { return configuration_; }
-    const std::vector<StudioOperatingPoint>& candidates() const { return candidates_; }
-    std::int64_t bitrate() const { return bitrate_; }
+    const std::vector<StudioOperatingPoint>& candidates() const { return funding_.candidates(); }
+    std::int64_t bitrate() const { return funding_.bitrate(); }
     bool confirmed() const { return confirmed_; }
     bool suspended() const { return suspended_; }
     bool starting() const { return starting_; }
-    const StudioRecoveryEvidence& evidence() const { return evidence_; }
+    const StudioRecoveryEvidence& evidence() const { return run_.evidence; }
 
     // The ordered candidate list for a viewport and preset; never empty.
     static std::vector<StudioOperatingPoint> makeCandidates(int width, int height,
@@ -83,11 +86,9 @@ class StudioOperatingPointPolicy {
             StudioRecoveryEvidence::Condition::insufficient;
     };
 
-    // The steps of one observation. Funding accepts the allocation and renews the funding
-    // history (false for late or out-of-order feedback); confirmation settles whether the
-    // encoder produces the target (false while awaiting it); classification grades the
-    // interval and the pressure on the step.
-    bool fund(const StudioEncoderFeedback& feedback, double now);
+    // The steps of one observation after its allocation was accepted. Confirmation settles
+    // whether the encoder produces the target (false while awaiting it); classification grades
+    // the interval and the pressure on the step.
     bool confirmFormat(const StudioEncoderFeedback& feedback, double now);
     void classify(Step& step);
     std::optional<StudioOperatingPoint> relievePressure(const Step& step);
@@ -100,41 +101,24 @@ class StudioOperatingPointPolicy {
         std::optional<StudioOperatingPoint> result = std::nullopt);
     std::optional<StudioOperatingPoint> applyTarget(const StudioOperatingPoint& point,
                                                     bool preserveCredit, double now);
-    std::optional<std::size_t> targetIndex() const;
     std::optional<std::size_t> higherFundedCandidate() const;
     std::optional<double> recoveryDeadline() const;
     std::optional<StudioOperatingPoint> promote(double now);
     void record(const StudioAdaptationObservation& observation,
                 const StudioOperatingPoint& previous, std::string_view reason, double now);
-    bool funded(const StudioOperatingPoint& point) const;
-    void clearHealth();
-    void forgetEvidence();
 
     StudioOperatingPoint target_;
     std::optional<double> nextDeadline_;
-    std::optional<StudioAdaptationAssessment> assessment_;
-    std::uint64_t assessmentCount_ = 0;
-    std::string changeReason_;
+    StudioAssessmentLog log_;
     StudioStreamConfiguration configuration_;
-    std::vector<StudioOperatingPoint> candidates_;
-    std::int64_t bitrate_;
-    double allocationAt_;
+    StudioFundingHistory funding_;
     double lastChange_;
     std::optional<double> appliedAt_;
     bool confirmed_ = false;
-    double transitionCredit_ = 0.0;
-    std::optional<double> healthySince_;
-    std::optional<double> lastHealthyAt_;
     std::optional<double> pressureSince_;
-    std::optional<StudioAdaptationObservation> latest_;
-    std::optional<double> lastIntervalEnd_;
     bool suspended_ = false;
     bool starting_ = true;
-    StudioRecoveryEvidence evidence_;
-    bool recoveryAllowed_ = false;
-    bool idlePromotionAvailable_ = true;
-    // Per candidate index: the uptime since which it has been funded without a break.
-    std::vector<std::optional<double>> fundedSince_;
+    StudioRecoveryRun run_;
 };
 
 // The candidate order: true when `a` sorts before `b` for the preset.
