@@ -4,9 +4,7 @@
 #include <mutex>
 #include <utility>
 
-#include "media/studio_frame_admission.h"
 #include "media/studio_playback_policy.h"
-#include "media/studio_source_fit.h"
 #include "platform/dispatch/sequence_checker.h"
 #include "platform/dispatch/serial_queue.h"
 
@@ -53,7 +51,12 @@ class StudioPeer::TransportEvents final : public PeerTransportDelegate {
         }
     }
     void remoteTrackAdded(std::shared_ptr<PeerRemoteVideoTrack> track) override {
-        hop([track = std::move(track)](StudioPeer& peer) { peer.trackAdded(track); });
+        hop([track = std::move(track)](StudioPeer& peer) {
+            QUILLORY_CHECK_ON(*peer.main_);
+            if (!peer.closed_) {
+                call(peer.onTrack, track);
+            }
+        });
     }
     void transportFailed(const std::string& message) override {
         hop([message](StudioPeer& peer) { peer.fail(message); });
@@ -95,10 +98,9 @@ StudioPeer::StudioPeer(Private, Environment environment, bool managesEncoderReso
     : main_(std::move(environment.main)),
       statistics_(std::make_shared<StudioPeerStatistics>(
           main_, std::move(environment.statisticsQueue), std::move(environment.clock),
-          StudioPeerStatistics::Timing{statisticsIntervalSeconds, statisticsWatchdogSeconds})),
+          StudioPeerStatistics::standardTiming)),
       transportFactory_(std::move(environment.transportFactory)),
       watch_(std::make_shared<StudioPeerConnectionWatch>(main_)),
-      admission_(std::make_shared<StudioFrameAdmission>()),
       managesEncoderResolution_(managesEncoderResolution) {}
 
 std::shared_ptr<StudioPeer> StudioPeer::create(Environment environment,
@@ -144,7 +146,7 @@ std::shared_ptr<StudioPeer> StudioPeer::create(Environment environment,
         });
 
     std::weak_ptr<StudioPeer> weak = peer;
-    peer->watch_->startConnectTimeout(connectTimeoutSeconds, [weak] {
+    peer->watch_->startConnectTimeout([weak] {
         if (auto strong = weak.lock()) {
             strong->fail(timedOut);
         }
@@ -173,15 +175,13 @@ void StudioPeer::fail(const std::string& message) {
 void StudioPeer::start(int width, int height, StudioPreset preset) {
     QUILLORY_CHECK_ON(*main_);
     // Without a transport the connect timeout reports the failure.
-    if (closed_ || source_ || !connection_) {
+    if (closed_ || sender_.sending() || !connection_) {
         return;
     }
-    source_ = connection_->addVideoTrack(trackId, studioSourceFit);
-    if (!source_) {
+    if (!sender_.add(*connection_, trackId)) {
         fail(createFailed);
         return;
     }
-    hasSender_ = true;
     apply(StudioStreamConfiguration{.preset = preset, .width = width, .height = height});
     if (!connection_) {
         return;
@@ -195,7 +195,7 @@ void StudioPeer::start(int width, int height, StudioPreset preset) {
 
 void StudioPeer::apply(const StudioStreamConfiguration& configuration) {
     QUILLORY_CHECK_ON(*main_);
-    if (closed_ || !hasSender_ || configuration.width < 1 || configuration.height < 1) {
+    if (closed_ || !sender_.sending() || configuration.width < 1 || configuration.height < 1) {
         return;
     }
     if (streamConfiguration_ == configuration) {
@@ -205,21 +205,12 @@ void StudioPeer::apply(const StudioStreamConfiguration& configuration) {
     const std::uint64_t token = ++configurationToken_;
 
     const std::int64_t maximum = StudioPlaybackPolicy::maximumBitrateBps(configuration.preset);
-    if (auto parameters = connection_->senderParameters()) {
-        for (RtpEncodingParameters& encoding : parameters->encodings) {
-            encoding.maxBitrateBps = maximum;
-            encoding.networkPriority = NetworkPriority::low;
-        }
-        parameters->degradationPreference = DegradationPreference::maintainFramerate;
-        connection_->setSenderParameters(*parameters);
-    }
+    sender_.limitBitrate(*connection_, maximum);
     connection_->setBitrateBounds(BitrateBounds{.maximumBps = maximum});
 
     if (!managesEncoderResolution_) {
-        if (source_) {
-            source_->adaptOutputFormat(configuration.width, configuration.height,
-                                       unmanagedFramesPerSecond);
-        }
+        sender_.adaptOutputFormat(configuration.width, configuration.height,
+                                  StudioPeerSender::unmanagedFramesPerSecond);
         return;
     }
     adaptation_->configure(token, configuration);
@@ -243,15 +234,7 @@ void StudioPeer::receive(const StudioSignal& signal) {
 
 StudioFrameSink StudioPeer::makeFrameSink() const {
     QUILLORY_CHECK_ON(*main_);
-    if (!source_) {
-        return {};
-    }
-    return [admission = admission_, source = source_](const std::shared_ptr<PixelBuffer>& buffer,
-                                                      std::int64_t timestamp) {
-        if (admission->admit(timestamp)) {
-            source->deliverFrame(buffer, timestamp);
-        }
-    };
+    return sender_.frameSink();
 }
 
 void StudioPeer::close() {
@@ -264,13 +247,12 @@ void StudioPeer::close() {
     statistics_->stop();
     onStatistics = nullptr;
     watch_->stop();
-    admission_->close();
+    sender_.closeGate();
     if (connection_) {
         connection_->close();
         connection_.reset();
     }
-    source_.reset();
-    hasSender_ = false;
+    sender_.detach();
     ++configurationToken_;
     onOperatingPointChanged = nullptr;
     adaptation_->close();
@@ -280,13 +262,6 @@ void StudioPeer::close() {
     onConnected = nullptr;
     onRecovering = nullptr;
     onFailure = nullptr;
-}
-
-void StudioPeer::trackAdded(const std::shared_ptr<PeerRemoteVideoTrack>& track) {
-    QUILLORY_CHECK_ON(*main_);
-    if (!closed_) {
-        call(onTrack, track);
-    }
 }
 
 void StudioPeer::connectionStateChanged(PeerConnectionState state) {
@@ -313,8 +288,9 @@ void StudioPeer::connectionStateChanged(PeerConnectionState state) {
 
 void StudioPeer::connected() {
     QUILLORY_CHECK_ON(*main_);
-    admission_->open();
-    if (connectedOnce_) {
+    sender_.openGate();
+    const bool first = !watch_->connectedOnce();
+    if (!first) {
         adaptation_->resume();
     }
     statistics_->begin(connection_, [weak = weak_from_this()](const StudioStatisticsReport& report,
@@ -325,15 +301,14 @@ void StudioPeer::connected() {
     });
     watch_->connected();
     call(onRecovering, false);
-    if (!connectedOnce_ && !closed_) {
-        connectedOnce_ = true;
+    if (first && !closed_) {
         call(onConnected);
     }
 }
 
 void StudioPeer::disconnected() {
     QUILLORY_CHECK_ON(*main_);
-    admission_->close();
+    sender_.closeGate();
     adaptation_->suspend();
     if (watch_->inGrace()) {
         return;
@@ -342,7 +317,7 @@ void StudioPeer::disconnected() {
     if (closed_) {
         return;
     }
-    watch_->startGrace(disconnectGraceSeconds, [weak = weak_from_this()] {
+    watch_->startGrace([weak = weak_from_this()] {
         auto peer = weak.lock();
         if (peer && !peer->closed_) {
             peer->fail(interrupted);
@@ -356,7 +331,7 @@ void StudioPeer::statisticsArrived(const StudioStatisticsReport& report, double 
         return;
     }
     const std::optional<StudioMediaInterval> interval =
-        sampler_.interval(report, hasSender_, receivedAt);
+        sampler_.interval(report, sender_.sending(), receivedAt);
     call(onStatistics, report, interval);
 }
 
@@ -408,17 +383,10 @@ void StudioPeer::operatingPointCompleted(const StudioOperatingPoint& target,
         fail(formatFailed);
         return;
     }
-    if (source_) {
-        source_->adaptOutputFormat(target.size.requestWidth, target.size.requestHeight,
-                                   target.framesPerSecond);
-    }
-    if (hasSender_) {
-        if (auto parameters = connection_->senderParameters()) {
-            for (RtpEncodingParameters& encoding : parameters->encodings) {
-                encoding.maxFramerate = target.framesPerSecond;
-            }
-            connection_->setSenderParameters(*parameters);
-        }
+    sender_.adaptOutputFormat(target.size.requestWidth, target.size.requestHeight,
+                              target.framesPerSecond);
+    if (sender_.sending()) {
+        sender_.limitFrameRate(*connection_, target.framesPerSecond);
     }
     call(onSourceFormatChanged);
     adaptation_->applied(target, configurationToken);

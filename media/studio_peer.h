@@ -15,6 +15,7 @@
 #include "media/studio_peer_adaptation.h"
 #include "media/studio_peer_connection_watch.h"
 #include "media/studio_peer_negotiation.h"
+#include "media/studio_peer_sender.h"
 #include "media/studio_peer_statistics.h"
 #include "media/studio_stream_configuration.h"
 #include "platform/clock/clock.h"
@@ -28,12 +29,6 @@
 #include "protocol/studio_signal.h"
 
 namespace quillory {
-
-class StudioFrameAdmission;
-
-// Takes one captured frame (host time in nanoseconds) on the capture thread.
-using StudioFrameSink =
-    std::function<void(const std::shared_ptr<PixelBuffer>& buffer, std::int64_t timestamp)>;
 
 // The Studio sender: offers one send-only screen track, hands over its complete description once
 // gathering has finished, applies the tablet's description once, admits captured frames while
@@ -58,13 +53,6 @@ class StudioPeer final : public std::enable_shared_from_this<StudioPeer> {
     };
 
     static constexpr const char* trackId = "quillory-display";
-    static constexpr double connectTimeoutSeconds = 20.0;
-    static constexpr double disconnectGraceSeconds = 3.0;
-    static constexpr double statisticsIntervalSeconds = 1.0;
-    // A statistics request without an answer by then is given up, so the ticks go on.
-    static constexpr double statisticsWatchdogSeconds = 5.0;
-    // The frame rate a peer without an encoder factory asks of its source.
-    static constexpr int unmanagedFramesPerSecond = 60;
 
     // "sender-drain-target-100ms", built once.
     static const std::string& senderDrainTarget();
@@ -130,7 +118,6 @@ class StudioPeer final : public std::enable_shared_from_this<StudioPeer> {
     void connectionStateChanged(PeerConnectionState state);
     void connected();
     void disconnected();
-    void trackAdded(const std::shared_ptr<PeerRemoteVideoTrack>& track);
 
     void statisticsArrived(const StudioStatisticsReport& report, double receivedAt);
 
@@ -151,12 +138,9 @@ class StudioPeer final : public std::enable_shared_from_this<StudioPeer> {
     std::shared_ptr<TransportEvents> events_;
     std::shared_ptr<PeerTransport> connection_;
     std::shared_ptr<StudioPeerNegotiation> negotiation_;
-    bool hasSender_ = false;
-    std::shared_ptr<PeerVideoSource> source_;
+    StudioPeerSender sender_;
     bool closed_ = false;
     const std::shared_ptr<StudioPeerConnectionWatch> watch_;
-    bool connectedOnce_ = false;
-    const std::shared_ptr<StudioFrameAdmission> admission_;
     const bool managesEncoderResolution_;
     std::optional<StudioStreamConfiguration> streamConfiguration_;
     std::uint64_t formatToken_ = 0;

@@ -24,6 +24,8 @@ class StudioPeerStatistics final : public std::enable_shared_from_this<StudioPee
         double intervalSeconds;
         double watchdogSeconds;
     };
+    // A tick every second; a request without an answer after five is given up.
+    static constexpr Timing standardTiming{.intervalSeconds = 1.0, .watchdogSeconds = 5.0};
 
     StudioPeerStatistics(std::shared_ptr<Executor> main, std::shared_ptr<Executor> statisticsQueue,
                          std::shared_ptr<Clock> clock, Timing timing);
