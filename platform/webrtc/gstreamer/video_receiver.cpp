@@ -425,6 +425,12 @@ void VideoReceiver::afterNegotiation() {
             // ones, so the sender would never learn its round trip time.
             g_object_set(session, "twcc-feedback-interval", twccFeedbackIntervalNanoseconds,
                          nullptr);
+            // That feedback leaves as early RTCP, after which a keyframe request must wait a
+            // whole report interval. Left to itself the session sizes that interval by 5 % of the
+            // stream's rate and by the number of sources, a retransmission stream counting as
+            // one: a still screen with retransmissions waits up to a second. A fixed bandwidth
+            // keeps the wait short at every rate.
+            g_object_set(session, "rtcp-fraction", rtcpBandwidthBitsPerSecond, nullptr);
             g_object_unref(session);
         }
         // The wait for a gap must not hold back the first picture: it starts once two packets

@@ -47,6 +47,9 @@ class VideoReceiver final : public std::enable_shared_from_this<VideoReceiver> {
     static constexpr guint faststartPackets = 2;
     static constexpr std::uint64_t rtcpMinimumIntervalNanoseconds = 200'000'000;
     static constexpr std::uint64_t twccFeedbackIntervalNanoseconds = 100'000'000;
+    // The RTCP bandwidth in bits per second, whatever the stream's rate: enough for a report of
+    // transport-wide feedback from each source every few tens of milliseconds.
+    static constexpr double rtcpBandwidthBitsPerSecond = 100'000;
 
     // None when GStreamer lacks an element or the address is not numeric. `codecs` are the H.264
     // entries it accepts, numbered from 96 like the sender's.
