@@ -84,12 +84,14 @@ class StudioRelayTest : public StudioLoopbackFixture {
         ASSERT_TRUE(waitForReportAfter(started + 8, 15));
         std::size_t before = 0;
         double retransmittedBefore = 0;
-        std::uint64_t dropsBefore = 0;
+        double keyframesBefore = 0;
+        testing::UdpRelay::Counters countersBefore;
         {
             std::lock_guard lock(mutex);
             before = frames.size();
             retransmittedBefore = outbound("retransmittedPacketsSent");
-            dropsBefore = relay->counters().queueDrops;
+            keyframesBefore = outbound("keyFramesEncoded");
+            countersBefore = relay->counters();
         }
         const double requested = uptimeSeconds();
         receiver->requestKeyframe();
@@ -112,20 +114,30 @@ class StudioRelayTest : public StudioLoopbackFixture {
             std::find_if(frames.begin() + static_cast<std::ptrdiff_t>(before), frames.end(),
                          [](const Received& frame) { return frame.keyframe; });
         const double packets = outbound("packetsSent");
+        const auto counters = relay->counters();
         const double keyframeAfter =
             keyframe == frames.end()
                 ? -1
                 : static_cast<double>(keyframe->decodedAt) / 1e6 - requested * 1e3;
         std::printf(
             "cap %.1f Mbit/s: estimate %.2f-%.2f Mbit/s from 5 to 8 s; keyframe decoded %.0f ms "
-            "after the request (-1: none), %llu packets dropped at the cap's queue and %.0f sent "
-            "again "
-            "meanwhile; %.0f packets dropped, %.0f sent again in all; mean send delay %.1f ms\n",
+            "after the request (-1: none), %.0f encoded since the report before it; meanwhile "
+            "%llu media and %llu resent or probe packets dropped at the cap's queue, %.0f sent "
+            "again; in all %llu media and %llu resent or probe packets dropped, %.0f sent again; "
+            "mean send delay %.1f ms\n",
             capBps / 1e6, lowest / 1e6, highest / 1e6, keyframeAfter,
-            static_cast<unsigned long long>(relay->counters().queueDrops - dropsBefore),
-            outbound("retransmittedPacketsSent") - retransmittedBefore,
-            static_cast<double>(relay->counters().queueDrops), outbound("retransmittedPacketsSent"),
+            outbound("keyFramesEncoded") - keyframesBefore,
+            mediaDrops(counters) - mediaDrops(countersBefore),
+            static_cast<unsigned long long>(counters.retransmissionQueueDrops -
+                                            countersBefore.retransmissionQueueDrops),
+            outbound("retransmittedPacketsSent") - retransmittedBefore, mediaDrops(counters),
+            static_cast<unsigned long long>(counters.retransmissionQueueDrops),
+            outbound("retransmittedPacketsSent"),
             packets > 0 ? outbound("totalPacketSendDelay") / packets * 1e3 : 0.0);
+    }
+
+    static unsigned long long mediaDrops(const testing::UdpRelay::Counters& counters) {
+        return counters.queueDrops - counters.retransmissionQueueDrops;
     }
 
     // Of the last report; the caller holds the mutex.
@@ -322,9 +334,10 @@ TEST_F(StudioRelayTest, KeyframeRequestAt1_5MbpsGivesNoStorm) {
     EXPECT_LT(longestGap, 1'000'000'000);
     const auto counters = relay->counters();
     std::printf(
-        "longest gap after the keyframe request: %.0f ms; %llu packets dropped at the "
-        "cap's queue, %.0f sent again\n",
-        static_cast<double>(longestGap) / 1e6, static_cast<unsigned long long>(counters.queueDrops),
+        "longest gap after the keyframe request: %.0f ms; %llu media and %llu resent or probe "
+        "packets dropped at the cap's queue, %.0f sent again\n",
+        static_cast<double>(longestGap) / 1e6, mediaDrops(counters),
+        static_cast<unsigned long long>(counters.retransmissionQueueDrops),
         statisticValue(reports.back(), "outbound-rtp", "retransmittedPacketsSent").value_or(0));
 }
 

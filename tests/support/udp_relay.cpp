@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <sstream>
+#include <string_view>
 
 namespace quillory::testing {
 namespace {
@@ -44,6 +46,21 @@ void sendTo(int fd, std::uint16_t port, const std::vector<std::uint8_t>& bytes) 
     // A full socket buffer is one more loss, as on a real path.
     static_cast<void>(::sendto(fd, bytes.data(), bytes.size(), 0,
                                reinterpret_cast<const sockaddr*>(&address), sizeof(address)));
+}
+
+// The payload types the description maps to "rtx".
+std::set<std::uint8_t> retransmissionPayloadTypes(const std::string& sdp) {
+    std::set<std::uint8_t> out;
+    std::istringstream lines(sdp);
+    for (std::string line; std::getline(lines, line);) {
+        unsigned type = 0;
+        char name[4] = {};
+        if (std::sscanf(line.c_str(), "a=rtpmap:%u %3[^/]/", &type, name) == 2 &&
+            std::string_view(name) == "rtx" && type < 128) {
+            out.insert(static_cast<std::uint8_t>(type));
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -122,6 +139,10 @@ std::optional<std::string> UdpRelay::rewrite(const std::string& sdp, std::uint16
 }
 
 std::string UdpRelay::rewriteOffer(const std::string& sdp) {
+    {
+        std::lock_guard lock(mutex_);
+        retransmissionPayloadTypes_ = retransmissionPayloadTypes(sdp);
+    }
     return rewriteAndLearn(sdp, answererSidePort_, senderPort_);
 }
 
@@ -165,6 +186,9 @@ void UdpRelay::arrived(std::vector<std::uint8_t> bytes, bool toAnswerer, double 
             const double start = std::max(now, capFreeAt_);
             if (start - now > queueSeconds) {
                 counters_.queueDrops += 1;
+                if (inRetransmissionStream(bytes)) {
+                    counters_.retransmissionQueueDrops += 1;
+                }
                 return;
             }
             capFreeAt_ = start + static_cast<double>(bytes.size()) * 8.0 / *shaping_.rateBps;
@@ -174,6 +198,16 @@ void UdpRelay::arrived(std::vector<std::uint8_t> bytes, bool toAnswerer, double 
     departure += shaping_.delaySeconds;
     auto& queue = toAnswerer ? toAnswerer_ : toSender_;
     queue.push_back({std::move(bytes), departure, toAnswerer});
+}
+
+// SRTP leaves the RTP header readable; RTCP shares the port but its packet types read as
+// payload types 64-95.
+bool UdpRelay::inRetransmissionStream(const std::vector<std::uint8_t>& bytes) const {
+    if (bytes.size() < 12 || (bytes[0] >> 6) != 2) {
+        return false;
+    }
+    const std::uint8_t type = bytes[1] & 0x7f;
+    return (type < 64 || type > 95) && retransmissionPayloadTypes_.contains(type);
 }
 
 void UdpRelay::departDue(double now) {

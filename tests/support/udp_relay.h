@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,6 +32,8 @@ class UdpRelay {
         std::uint64_t bytesToAnswerer = 0;
         std::uint64_t lost = 0;
         std::uint64_t queueDrops = 0;
+        // Of queueDrops, those of the retransmission stream: packets sent again, or probes.
+        std::uint64_t retransmissionQueueDrops = 0;
         std::uint64_t blackoutDrops = 0;
     };
     // The longest the rate cap lets packets wait before it drops new ones.
@@ -65,6 +68,7 @@ class UdpRelay {
                                               std::uint16_t& learnedPort);
     std::string rewriteAndLearn(const std::string& sdp, std::uint16_t relayPort,
                                 std::uint16_t& peerPort);
+    bool inRetransmissionStream(const std::vector<std::uint8_t>& bytes) const;
     void run(const std::stop_token& stop);
     void arrived(std::vector<std::uint8_t> bytes, bool toAnswerer, double now);
     void departDue(double now);
@@ -79,6 +83,7 @@ class UdpRelay {
     Counters counters_;
     std::uint16_t senderPort_ = 0;
     std::uint16_t answererPort_ = 0;
+    std::set<std::uint8_t> retransmissionPayloadTypes_;
 
     // Relay thread only.
     std::mt19937 random_;

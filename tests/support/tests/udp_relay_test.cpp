@@ -31,19 +31,25 @@ struct Endpoint {
     ~Endpoint() { ::close(fd); }
 
     std::string description() const {
-        return "v=0\r\nm=video 9 UDP/TLS/RTP/SAVPF 96\r\na=candidate:1 1 UDP 2015363327 "
+        return "v=0\r\nm=video 9 UDP/TLS/RTP/SAVPF 96 97\r\na=rtpmap:96 H264/90000\r\n"
+               "a=rtpmap:97 rtx/90000\r\na=candidate:1 1 UDP 2015363327 "
                "127.0.0.1 " +
                std::to_string(port) +
                " typ host\r\na=candidate:2 1 UDP 2015363326 127.0.0.1 1 typ host\r\n"
                "a=candidate:3 1 TCP 1015363327 127.0.0.1 9 typ host tcptype active\r\n";
     }
 
-    void sendTo(std::uint16_t to, std::size_t size) const {
+    // An RTP header of the payload type when one is given, else filler.
+    void sendTo(std::uint16_t to, std::size_t size, int payloadType = -1) const {
+        std::vector<std::uint8_t> bytes(size, 7);
+        if (payloadType >= 0) {
+            bytes[0] = 0x80;
+            bytes[1] = static_cast<std::uint8_t>(payloadType);
+        }
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         address.sin_port = htons(to);
-        const std::vector<std::uint8_t> bytes(size, 7);
         ::sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&address),
                  sizeof(address));
     }
@@ -89,9 +95,9 @@ class UdpRelayTest : public ::testing::Test {
         EXPECT_NE(toSender, sender.port);
     }
 
-    void sendBurst(int count, std::size_t size = 1000) {
+    void sendBurst(int count, std::size_t size = 1000, int payloadType = -1) {
         for (int index = 0; index < count; ++index) {
-            sender.sendTo(toSender, size);
+            sender.sendTo(toSender, size, payloadType);
         }
     }
 
@@ -130,6 +136,20 @@ TEST_F(UdpRelayTest, ShapingDropsAsConfiguredAndCanBeLifted) {
     const int capped = answerer.drain();
     EXPECT_NEAR(capped, 63, 3);
     EXPECT_EQ(relay->counters().queueDrops, static_cast<std::uint64_t>(100 - capped));
+
+    EXPECT_EQ(relay->counters().retransmissionQueueDrops, 0u);
+
+    // What the cap drops is told apart by stream: the offer maps 97 to retransmissions, and an
+    // RTCP packet type (200) is not one.
+    answerer.drain();
+    const auto before = relay->counters();
+    sendBurst(70, 250, 96);
+    sendBurst(20, 250, 97);
+    sendBurst(10, 250, 200);
+    answerer.drain();
+    const auto after = relay->counters();
+    EXPECT_EQ(after.retransmissionQueueDrops - before.retransmissionQueueDrops, 20u);
+    EXPECT_GT(after.queueDrops - before.queueDrops, 30u);
 
     relay->setShaping({.blackout = true});
     sendBurst(10);
