@@ -83,15 +83,11 @@ class StudioRelayTest : public StudioLoopbackFixture {
         const double started = uptimeSeconds();
         ASSERT_TRUE(waitForReportAfter(started + 8, 15));
         std::size_t before = 0;
-        double retransmittedBefore = 0;
         double keyframesBefore = 0;
-        testing::UdpRelay::Counters countersBefore;
         {
             std::lock_guard lock(mutex);
             before = frames.size();
-            retransmittedBefore = outbound("retransmittedPacketsSent");
             keyframesBefore = outbound("keyFramesEncoded");
-            countersBefore = relay->counters();
         }
         const double requested = uptimeSeconds();
         receiver->requestKeyframe();
@@ -115,22 +111,27 @@ class StudioRelayTest : public StudioLoopbackFixture {
                          [](const Received& frame) { return frame.keyframe; });
         const double packets = outbound("packetsSent");
         const auto counters = relay->counters();
-        const double keyframeAfter =
-            keyframe == frames.end()
-                ? -1
-                : static_cast<double>(keyframe->decodedAt) / 1e6 - requested * 1e3;
+        const double keyframeAt = keyframe == frames.end()
+                                      ? uptimeSeconds()
+                                      : static_cast<double>(keyframe->decodedAt) / 1e9;
+        // What the cap dropped while the keyframe was on its way, or since the request when none
+        // came.
+        int keyframeMediaDrops = 0;
+        int keyframeOtherDrops = 0;
+        for (const auto& drop : relay->queueDrops()) {
+            if (drop.atSeconds >= requested && drop.atSeconds <= keyframeAt) {
+                ++(drop.retransmission ? keyframeOtherDrops : keyframeMediaDrops);
+            }
+        }
         std::printf(
             "cap %.1f Mbit/s: estimate %.2f-%.2f Mbit/s from 5 to 8 s; keyframe decoded %.0f ms "
-            "after the request (-1: none), %.0f encoded since the report before it; meanwhile "
-            "%llu media and %llu resent or probe packets dropped at the cap's queue, %.0f sent "
-            "again; in all %llu media and %llu resent or probe packets dropped, %.0f sent again; "
-            "mean send delay %.1f ms\n",
-            capBps / 1e6, lowest / 1e6, highest / 1e6, keyframeAfter,
-            outbound("keyFramesEncoded") - keyframesBefore,
-            mediaDrops(counters) - mediaDrops(countersBefore),
-            static_cast<unsigned long long>(counters.retransmissionQueueDrops -
-                                            countersBefore.retransmissionQueueDrops),
-            outbound("retransmittedPacketsSent") - retransmittedBefore, mediaDrops(counters),
+            "after the request (-1: none), %.0f encoded since the report before it; on its way "
+            "%d media and %d resent or probe packets dropped at the cap's queue; in all %llu media "
+            "and %llu resent or probe packets dropped, %.0f sent again; mean send delay %.1f ms\n",
+            capBps / 1e6, lowest / 1e6, highest / 1e6,
+            keyframe == frames.end() ? -1 : (keyframeAt - requested) * 1e3,
+            outbound("keyFramesEncoded") - keyframesBefore, keyframeMediaDrops, keyframeOtherDrops,
+            mediaDrops(counters),
             static_cast<unsigned long long>(counters.retransmissionQueueDrops),
             outbound("retransmittedPacketsSent"),
             packets > 0 ? outbound("totalPacketSendDelay") / packets * 1e3 : 0.0);

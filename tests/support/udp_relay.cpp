@@ -169,6 +169,11 @@ UdpRelay::Counters UdpRelay::counters() const {
     return counters_;
 }
 
+std::vector<UdpRelay::Drop> UdpRelay::queueDrops() const {
+    std::lock_guard lock(mutex_);
+    return {queueDrops_.begin(), queueDrops_.end()};
+}
+
 void UdpRelay::arrived(std::vector<std::uint8_t> bytes, bool toAnswerer, double now) {
     std::lock_guard lock(mutex_);
     if (shaping_.blackout) {
@@ -185,9 +190,12 @@ void UdpRelay::arrived(std::vector<std::uint8_t> bytes, bool toAnswerer, double 
         if (shaping_.rateBps && *shaping_.rateBps > 0) {
             const double start = std::max(now, capFreeAt_);
             if (start - now > queueSeconds) {
+                const bool retransmission = inRetransmissionStream(bytes);
                 counters_.queueDrops += 1;
-                if (inRetransmissionStream(bytes)) {
-                    counters_.retransmissionQueueDrops += 1;
+                counters_.retransmissionQueueDrops += retransmission ? 1U : 0U;
+                queueDrops_.push_back({now, retransmission});
+                if (queueDrops_.size() > dropsKept) {
+                    queueDrops_.pop_front();
                 }
                 return;
             }

@@ -53,6 +53,14 @@ class UdpRelay {
 
     void setShaping(const Shaping& shaping);
     Counters counters() const;
+    // A packet the rate cap dropped: when, on the steady clock, and whether it was of the
+    // retransmission stream. The latest `dropsKept`.
+    struct Drop {
+        double atSeconds = 0;
+        bool retransmission = false;
+    };
+    static constexpr std::size_t dropsKept = 100'000;
+    std::vector<Drop> queueDrops() const;
 
     struct Private {};
     UdpRelay(Private, int senderSide, int answererSide, std::uint16_t senderSidePort,
@@ -84,6 +92,7 @@ class UdpRelay {
     std::uint16_t senderPort_ = 0;
     std::uint16_t answererPort_ = 0;
     std::set<std::uint8_t> retransmissionPayloadTypes_;
+    std::deque<Drop> queueDrops_;
 
     // Relay thread only.
     std::mt19937 random_;

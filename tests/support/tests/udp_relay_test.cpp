@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,12 @@ TEST_F(UdpRelayTest, ShapingDropsAsConfiguredAndCanBeLifted) {
     const auto after = relay->counters();
     EXPECT_EQ(after.retransmissionQueueDrops - before.retransmissionQueueDrops, 20u);
     EXPECT_GT(after.queueDrops - before.queueDrops, 30u);
+    // Each drop is kept with its time, for a test to count those of one span.
+    const auto drops = relay->queueDrops();
+    EXPECT_EQ(drops.size(), after.queueDrops);
+    EXPECT_EQ(std::count_if(drops.begin(), drops.end(),
+                            [](const UdpRelay::Drop& drop) { return drop.retransmission; }),
+              20);
 
     relay->setShaping({.blackout = true});
     sendBurst(10);
