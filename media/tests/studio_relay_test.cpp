@@ -126,8 +126,8 @@ class StudioRelayTest : public StudioLoopbackFixture {
         std::printf(
             "cap %.1f Mbit/s: estimate %.2f-%.2f Mbit/s from 5 to 8 s; keyframe decoded %.0f ms "
             "after the request (-1: none), %.0f encoded since the report before it; on its way "
-            "%d media and %d resent or probe packets dropped at the cap's queue; in all %llu media "
-            "and %llu resent or probe packets dropped, %.0f sent again; mean send delay %.1f ms\n",
+            "%d media and %d retransmitted packets dropped at the cap's queue; in all %llu media "
+            "and %llu retransmitted packets dropped, %.0f sent again; mean send delay %.1f ms\n",
             capBps / 1e6, lowest / 1e6, highest / 1e6,
             keyframe == frames.end() ? -1 : (keyframeAt - requested) * 1e3,
             outbound("keyFramesEncoded") - keyframesBefore, keyframeMediaDrops, keyframeOtherDrops,
@@ -335,7 +335,7 @@ TEST_F(StudioRelayTest, KeyframeRequestAt1_5MbpsGivesNoStorm) {
     EXPECT_LT(longestGap, 1'000'000'000);
     const auto counters = relay->counters();
     std::printf(
-        "longest gap after the keyframe request: %.0f ms; %llu media and %llu resent or probe "
+        "longest gap after the keyframe request: %.0f ms; %llu media and %llu retransmitted "
         "packets dropped at the cap's queue, %.0f sent again\n",
         static_cast<double>(longestGap) / 1e6, mediaDrops(counters),
         static_cast<unsigned long long>(counters.retransmissionQueueDrops),

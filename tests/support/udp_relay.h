@@ -32,7 +32,7 @@ class UdpRelay {
         std::uint64_t bytesToAnswerer = 0;
         std::uint64_t lost = 0;
         std::uint64_t queueDrops = 0;
-        // Of queueDrops, those of the retransmission stream: packets sent again, or probes.
+        // Of queueDrops, those of the retransmission stream.
         std::uint64_t retransmissionQueueDrops = 0;
         std::uint64_t blackoutDrops = 0;
     };
