@@ -33,13 +33,22 @@ void PictureLossWatch::pictureDecoded(std::uint64_t picture, std::int64_t now) {
     // The picture right after a gap may lack its start, so only a keyframe of a later picture
     // repairs it.
     const bool repaired = !damageFromNextPacket_ && (!damagedUpTo_ || picture > *damagedUpTo_);
-    if (repaired && keyframes_.contains(picture)) {
+    if (repaired && keyframeUpTo(picture)) {
         limiter_.keyframeArrived(now);
     }
 }
 
 bool PictureLossWatch::takeKeyframe(std::uint64_t picture) {
-    return keyframes_.erase(picture) > 0;
+    const bool keyframe = keyframeUpTo(picture);
+    keyframes_.erase(keyframes_.begin(), keyframes_.upper_bound(picture));
+    return keyframe;
+}
+
+// A keyframe that arrives late through a full queue may be given the time of the picture before
+// it, and the decoder then moves it a frame on: it counts for the first picture at or after its
+// time, not only for one of that very time.
+bool PictureLossWatch::keyframeUpTo(std::uint64_t picture) const {
+    return !keyframes_.empty() && keyframes_.begin()->first <= picture;
 }
 
 PictureLossWatch::Request PictureLossWatch::pictureLost(bool retry, std::int64_t now) {

@@ -28,7 +28,7 @@ class PictureLossWatch {
     // Marks an IDR access unit, to know the pictures decoded from it.
     void keyframeDepayloaded(std::uint64_t picture);
     void pictureDecoded(std::uint64_t picture, std::int64_t now);
-    // Whether the picture came from an IDR access unit; forgets it.
+    // Whether the picture came from an IDR access unit; forgets it and any earlier one.
     bool takeKeyframe(std::uint64_t picture);
     // A loss, or the retry of the one kept.
     Request pictureLost(bool retry, std::int64_t now);
@@ -36,9 +36,10 @@ class PictureLossWatch {
 
   private:
     static constexpr std::size_t keyframesKept = 64;
+    bool keyframeUpTo(std::uint64_t picture) const;
 
     bool askOnLoss_ = false;
-    std::map<std::uint64_t, bool> keyframes_;
+    std::map<std::uint64_t, bool> keyframes_;  // by time, not yet decoded
     // The first packet after a gap may belong to a picture whose start was lost.
     bool damageFromNextPacket_ = false;
     std::optional<std::uint64_t> damagedUpTo_;

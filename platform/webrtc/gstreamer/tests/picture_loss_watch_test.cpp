@@ -43,6 +43,30 @@ TEST(PictureLossWatchTest, OnlyAKeyframeOfALaterPictureRepairsALoss) {
     EXPECT_EQ(watch.requests(), 1u);
 }
 
+// A keyframe that repeats the time of the picture before it leaves the decoder a frame later:
+// it still marks that picture and still repairs the loss.
+TEST(PictureLossWatchTest, AKeyframeTheDecoderMovesOnStillCounts) {
+    PictureLossWatch watch;
+    watch.askOnLoss();
+    ASSERT_TRUE(watch.packetLost());
+    watch.packetArrived(10);
+    EXPECT_TRUE(watch.pictureLost(false, 0).now);
+    ASSERT_TRUE(watch.packetLost());
+    watch.packetArrived(20);
+    const PictureLossWatch::Request kept = watch.pictureLost(false, 100 * millisecond);
+    ASSERT_EQ(inMilliseconds(kept.retryAt), 300);
+
+    watch.pictureDecoded(30, 240 * millisecond);
+    EXPECT_FALSE(watch.takeKeyframe(30));
+    watch.keyframeDepayloaded(30);
+    watch.pictureDecoded(46, 250 * millisecond);
+    EXPECT_TRUE(watch.takeKeyframe(46));
+    EXPECT_FALSE(watch.takeKeyframe(63));
+    const PictureLossWatch::Request retried = watch.pictureLost(true, 300 * millisecond);
+    EXPECT_FALSE(retried.now);
+    EXPECT_EQ(watch.requests(), 1u);
+}
+
 TEST(PictureLossWatchTest, AsksOnlyWhenToldAndSchedulesOneRetryAtATime) {
     PictureLossWatch watch;
     EXPECT_FALSE(watch.packetLost());
