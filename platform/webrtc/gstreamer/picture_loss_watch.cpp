@@ -23,7 +23,7 @@ void PictureLossWatch::packetArrived(std::uint64_t picture) {
 }
 
 void PictureLossWatch::keyframeDepayloaded(std::uint64_t picture) {
-    keyframes_[picture] = true;
+    keyframes_.insert(picture);
     while (keyframes_.size() > keyframesKept) {
         keyframes_.erase(keyframes_.begin());
     }
@@ -48,7 +48,7 @@ bool PictureLossWatch::takeKeyframe(std::uint64_t picture) {
 // it, and the decoder then moves it a frame on: it counts for the first picture at or after its
 // time, not only for one of that very time.
 bool PictureLossWatch::keyframeUpTo(std::uint64_t picture) const {
-    return !keyframes_.empty() && keyframes_.begin()->first <= picture;
+    return !keyframes_.empty() && *keyframes_.begin() <= picture;
 }
 
 PictureLossWatch::Request PictureLossWatch::pictureLost(bool retry, std::int64_t now) {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
+#include <set>
 
 #include "platform/webrtc/gstreamer/picture_loss_limiter.h"
 
@@ -39,7 +39,7 @@ class PictureLossWatch {
     bool keyframeUpTo(std::uint64_t picture) const;
 
     bool askOnLoss_ = false;
-    std::map<std::uint64_t, bool> keyframes_;  // by time, not yet decoded
+    std::set<std::uint64_t> keyframes_;  // times of keyframes not yet decoded
     // The first packet after a gap may belong to a picture whose start was lost.
     bool damageFromNextPacket_ = false;
     std::optional<std::uint64_t> damagedUpTo_;
