@@ -117,10 +117,10 @@ class StudioRelayTest : public StudioLoopbackFixture {
         // What the cap dropped while the keyframe was on its way, or since the request when none
         // came.
         int keyframeMediaDrops = 0;
-        int keyframeOtherDrops = 0;
+        int keyframeRetransmissionDrops = 0;
         for (const auto& drop : relay->queueDrops()) {
             if (drop.atSeconds >= requested && drop.atSeconds <= keyframeAt) {
-                ++(drop.retransmission ? keyframeOtherDrops : keyframeMediaDrops);
+                ++(drop.retransmission ? keyframeRetransmissionDrops : keyframeMediaDrops);
             }
         }
         std::printf(
@@ -130,8 +130,8 @@ class StudioRelayTest : public StudioLoopbackFixture {
             "and %llu retransmitted packets dropped, %.0f sent again; mean send delay %.1f ms\n",
             capBps / 1e6, lowest / 1e6, highest / 1e6,
             keyframe == frames.end() ? -1 : (keyframeAt - requested) * 1e3,
-            outbound("keyFramesEncoded") - keyframesBefore, keyframeMediaDrops, keyframeOtherDrops,
-            mediaDrops(counters),
+            outbound("keyFramesEncoded") - keyframesBefore, keyframeMediaDrops,
+            keyframeRetransmissionDrops, mediaDrops(counters),
             static_cast<unsigned long long>(counters.retransmissionQueueDrops),
             outbound("retransmittedPacketsSent"),
             packets > 0 ? outbound("totalPacketSendDelay") / packets * 1e3 : 0.0);
