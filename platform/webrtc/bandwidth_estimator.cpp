@@ -39,23 +39,22 @@ double BandwidthEstimator::clamp(double value) const {
 }
 
 BandwidthEstimator::Signal BandwidthEstimator::classify(const BandwidthFeedbackWindow& window) {
-    const bool gradientKnown =
-        window.deltaOfDeltaSeconds.has_value() && std::isfinite(*window.deltaOfDeltaSeconds);
-    // A negative gradient is a draining queue, not bad input.
-    const bool rising = gradientKnown && *window.deltaOfDeltaSeconds > risingDelaySeconds;
-    // The gradient is a mean over the window's packets, so a queue that grows slowly barely moves
-    // it; such a queue shows as less received than sent.
+    const bool rising = window.delayTrend == DelayTrend::overusing;
+    // The delay trend reads a queue from the packets' timing; one that grows steadily but slowly
+    // shows as less received than sent too.
     const auto sent = usable(window.sentBps);
     const auto received = usable(window.receivedBps);
     const bool queueGrowing = sent && received && *received < *sent * (1.0 - queueGrowthShare);
-    if (gradientKnown || queueGrowing) {
+    if (window.delayTrend || queueGrowing) {
         risingWindows_ = rising || queueGrowing ? risingWindows_ + 1 : 0;
     }
     const auto loss = usable(window.lossPercent);
     if (risingWindows_ >= risingDelayWindows || (loss && *loss > heavyLossPercent)) {
         return Signal::overuse;
     }
-    if (!loss || *loss >= lightLossPercent || risingWindows_ > 0) {
+    // A draining queue is no room to grow into yet.
+    if (!loss || *loss >= lightLossPercent || risingWindows_ > 0 ||
+        window.delayTrend == DelayTrend::underusing) {
         return Signal::hold;
     }
     return Signal::clean;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/webrtc/delay_trend_detector.h"
 #include "platform/webrtc/peer_transport.h"
 
 namespace quillory {
@@ -16,22 +17,21 @@ struct BandwidthFeedbackWindow {
     std::optional<double> sentBps;
     std::optional<double> receivedBps;
     std::optional<double> lossPercent;
-    // Mean change of the inter-arrival delay against the inter-departure delay, in seconds.
-    std::optional<double> deltaOfDeltaSeconds;
+    // What the delays of the packets the window's feedback covers say of the path's queue.
+    std::optional<DelayTrend> delayTrend;
     std::optional<double> roundTripSeconds;
 };
 
 // A loss- and delay-based sending-rate estimate. It starts at the initial rate, ramps by 1.5 ×
 // and then 2 × one second apart while the path stays clean, then grows slowly, by steps once a
-// cut lies a while back; a delay gradient that rises over consecutive windows or heavy loss cuts it
-// towards the received rate. Not thread-safe: the transport calls it from its own queue.
+// cut lies a while back; a queue that grows over consecutive windows or heavy loss cuts it towards
+// the received rate. Not thread-safe: the transport calls it from its own queue.
 class BandwidthEstimator {
   public:
     // Without a floor a blackout would sink the estimate to nothing and recovery would take long.
     static constexpr std::int64_t floorBps = 300'000;
     static constexpr double heavyLossPercent = 10.0;
     static constexpr double lightLossPercent = 2.0;
-    static constexpr double risingDelaySeconds = 0.001;
     static constexpr int risingDelayWindows = 2;
     // Less received than sent by this share is a queue building up.
     static constexpr double queueGrowthShare = 0.05;

@@ -2,7 +2,8 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
+
+#include "platform/webrtc/transport_feedback.h"
 
 namespace quillory {
 
@@ -14,9 +15,7 @@ class TransportFeedbackLoss {
     // A jump larger than this is a restart of the numbering, not loss.
     static constexpr std::int64_t largestAdvance = 0x4000;
 
-    // Takes the feedback control information of one transport-wide feedback message; returns
-    // false and counts nothing when it is malformed.
-    bool add(std::span<const std::uint8_t> fci);
+    void add(const TransportFeedback& feedback);
     // The share of packets lost, in percent, among those the feedback moved past since the last
     // call; none when it moved past none.
     std::optional<double> takeLossPercent();

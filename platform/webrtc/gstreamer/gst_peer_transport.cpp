@@ -348,7 +348,7 @@ bool GstPeerTransport::makeSendElements() {
     g_object_set(payloader_, "config-interval", -1, "mtu", 1200u, "pt", 96u, "ssrc", ssrc_,
                  "timestamp-offset", 0u, nullptr);
     gst_util_set_object_arg(G_OBJECT(payloader_), "aggregate-mode", "zero-latency");
-    gst_rtp_header_extension_set_id(GST_RTP_HEADER_EXTENSION(extension), 1);
+    gst_rtp_header_extension_set_id(GST_RTP_HEADER_EXTENSION(extension), twccExtensionId);
     g_signal_emit_by_name(payloader_, "add-extension", extension);
     gst_object_unref(extension);
     gst_bin_add_many(GST_BIN(pipeline_), appsrc_, payloader_, nullptr);

@@ -124,10 +124,10 @@ void GstSendPath::estimateArrived(const BandwidthFeedbackWindow& window) {
         static const Logger logger("webrtc", "estimate");
         logger.debug(
             "Estimate %.0f kbit/s after sent %.0f, received %.0f kbit/s, loss %.1f %%, "
-            "delay gradient %.2f ms",
+            "queue %s",
             estimate / 1e3, window.sentBps.value_or(-1e3) / 1e3,
             window.receivedBps.value_or(-1e3) / 1e3, window.lossPercent.value_or(-1),
-            window.deltaOfDeltaSeconds.value_or(0) * 1e3);
+            window.delayTrend == DelayTrend::overusing ? "growing" : "not growing");
     }
     estimated_ = true;
     const auto cap = static_cast<double>(bitrateCap().value_or(maximumBitrateBps_));

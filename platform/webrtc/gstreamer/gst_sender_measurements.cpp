@@ -5,6 +5,8 @@
 
 #include <span>
 
+#include "platform/webrtc/gstreamer/gst_webrtc_setup.h"
+
 namespace quillory {
 
 namespace {
@@ -56,6 +58,37 @@ std::optional<double> numberField(const GstStructure* structure, const char* nam
     return result;
 }
 
+// The transport-wide sequence number in a packet's one-byte header extensions; SRTP leaves the
+// header readable.
+std::optional<std::uint16_t> transportSequence(std::span<const std::uint8_t> packet) {
+    std::size_t at = 12 + 4 * static_cast<std::size_t>(packet[0] & 0x0f);
+    if ((packet[0] & 0x10) == 0 || at + 4 > packet.size() || packet[at] != 0xbe ||
+        packet[at + 1] != 0xde) {
+        return std::nullopt;
+    }
+    const std::size_t end =
+        at + 4 + 4 * static_cast<std::size_t>(packet[at + 2] << 8 | packet[at + 3]);
+    if (end > packet.size()) {
+        return std::nullopt;
+    }
+    for (at += 4; at < end;) {
+        const int id = packet[at] >> 4;
+        const std::size_t length = (packet[at] & 0x0f) + 1u;
+        if (id == 0) {
+            ++at;  // padding
+            continue;
+        }
+        if (id == 15 || at + 1 + length > end) {
+            return std::nullopt;
+        }
+        if (id == twccExtensionId && length == 2) {
+            return static_cast<std::uint16_t>(packet[at + 1] << 8 | packet[at + 2]);
+        }
+        at += 1 + length;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 void GstSenderMeasurements::setMediaSsrc(std::uint32_t ssrc) {
@@ -93,12 +126,17 @@ void GstSenderMeasurements::packetLeft(GstBuffer* buffer, std::int64_t at) {
     const std::uint32_t timestamp = rtp ? word(4) : 0;
     const std::uint32_t ssrc = rtp ? word(8) : 0;
     const std::size_t size = map.size;
+    const auto sequence =
+        rtp ? transportSequence(std::span<const std::uint8_t>(map.data, map.size)) : std::nullopt;
     gst_buffer_unmap(buffer, &map);
     if (!rtp) {
         return;
     }
     std::lock_guard lock(mutex_);
     counters_.packetLeft(ssrc, mediaSsrc_, timestamp, marker, size, at);
+    if (sequence) {
+        delayTrend_.packetSent(*sequence, at);
+    }
 }
 
 std::optional<BandwidthFeedbackWindow> GstSenderMeasurements::receiverReport(GstBuffer* buffer,
@@ -124,9 +162,14 @@ void GstSenderMeasurements::feedbackReceived(GstBuffer* fci) {
     if (!gst_buffer_map(fci, &map, GST_MAP_READ)) {
         return;
     }
-    std::lock_guard lock(mutex_);
-    feedbackLoss_.add(std::span<const std::uint8_t>(map.data, map.size));
+    const auto feedback = parseTransportFeedback(std::span<const std::uint8_t>(map.data, map.size));
     gst_buffer_unmap(fci, &map);
+    if (!feedback) {
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    feedbackLoss_.add(*feedback);
+    delayTrend_.feedback(*feedback);
 }
 
 std::optional<BandwidthFeedbackWindow> GstSenderMeasurements::feedbackStatistics(GObject* session,
@@ -141,25 +184,15 @@ std::optional<BandwidthFeedbackWindow> GstSenderMeasurements::feedbackStatistics
         .sentBps = numberField(stats, "bitrate-sent"),
         .receivedBps = numberField(stats, "bitrate-recv"),
         .lossPercent = numberField(stats, "packet-loss-pct"),
-        .deltaOfDeltaSeconds = numberField(stats, "avg-delta-of-delta"),
         .roundTripSeconds = std::nullopt,
     };
     gst_structure_free(stats);
-    {
-        // GStreamer's own figure stays at zero while the rate cap drops packets.
-        std::lock_guard lock(mutex_);
-        if (const auto lost = feedbackLoss_.takeLossPercent()) {
-            window.lossPercent = lost;
-        }
+    std::lock_guard lock(mutex_);
+    // GStreamer's own figure stays at zero while the rate cap drops packets.
+    if (const auto lost = feedbackLoss_.takeLossPercent()) {
+        window.lossPercent = lost;
     }
-    // The smallest 64-bit value stands for "no gradient yet".
-    if (window.deltaOfDeltaSeconds &&
-        *window.deltaOfDeltaSeconds <= static_cast<double>(G_MININT64) / 2) {
-        window.deltaOfDeltaSeconds.reset();
-    }
-    if (window.deltaOfDeltaSeconds) {
-        *window.deltaOfDeltaSeconds /= 1e9;
-    }
+    window.delayTrend = delayTrend_.trend();
     return window;
 }
 

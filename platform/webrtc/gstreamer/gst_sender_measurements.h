@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/webrtc/bandwidth_estimator.h"
+#include "platform/webrtc/delay_trend_detector.h"
 #include "platform/webrtc/gstreamer/sender_statistics.h"
 #include "platform/webrtc/studio_statistics_report.h"
 #include "platform/webrtc/transport_feedback_loss.h"
@@ -49,6 +50,7 @@ class GstSenderMeasurements {
     SenderCounters counters_;
     SenderStatistics statistics_;
     TransportFeedbackLoss feedbackLoss_;
+    DelayTrendDetector delayTrend_;
 };
 
 }  // namespace quillory

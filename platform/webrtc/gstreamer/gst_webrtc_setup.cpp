@@ -35,6 +35,7 @@ bool gstreamerWebRtcAvailable() {
 }
 
 GstCaps* codecPreferences(const std::vector<OfferedVideoCodec>& offered, std::uint32_t ssrc) {
+    static const std::string twccExtmap = "extmap-" + std::to_string(twccExtensionId);
     GstCaps* caps = gst_caps_new_empty();
     for (const OfferedVideoCodec& entry : offered) {
         GstStructure* structure =
@@ -44,11 +45,11 @@ GstCaps* codecPreferences(const std::vector<OfferedVideoCodec>& offered, std::ui
         for (const auto& [name, value] : entry.codec.parameters) {
             gst_structure_set(structure, name.c_str(), G_TYPE_STRING, value.c_str(), nullptr);
         }
-        gst_structure_set(structure, "packetization-mode", G_TYPE_STRING, "1",
-                          "level-asymmetry-allowed", G_TYPE_STRING, "1", "rtcp-fb-nack",
-                          G_TYPE_BOOLEAN, TRUE, "rtcp-fb-nack-pli", G_TYPE_BOOLEAN, TRUE,
-                          "rtcp-fb-ccm-fir", G_TYPE_BOOLEAN, TRUE, "rtcp-fb-transport-cc",
-                          G_TYPE_BOOLEAN, TRUE, "extmap-1", G_TYPE_STRING, twccExtension, nullptr);
+        gst_structure_set(
+            structure, "packetization-mode", G_TYPE_STRING, "1", "level-asymmetry-allowed",
+            G_TYPE_STRING, "1", "rtcp-fb-nack", G_TYPE_BOOLEAN, TRUE, "rtcp-fb-nack-pli",
+            G_TYPE_BOOLEAN, TRUE, "rtcp-fb-ccm-fir", G_TYPE_BOOLEAN, TRUE, "rtcp-fb-transport-cc",
+            G_TYPE_BOOLEAN, TRUE, twccExtmap.c_str(), G_TYPE_STRING, twccExtension, nullptr);
         if (ssrc != 0) {
             gst_structure_set(structure, "ssrc", G_TYPE_UINT, ssrc, nullptr);
         }

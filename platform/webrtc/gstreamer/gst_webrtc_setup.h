@@ -13,6 +13,9 @@
 
 namespace quillory {
 
+// The header extension the transport-wide sequence number travels in.
+constexpr int twccExtensionId = 1;
+
 // The once-per-process GStreamer start (gst_init) and the check that every element the sending
 // and receiving pipelines use is installed. Safe from any thread.
 bool gstreamerWebRtcAvailable();

@@ -20,9 +20,11 @@ namespace quillory {
 class PacketPacer {
   public:
     static constexpr double pacingFactor = 2.5;
-    // Debt a packet may leave on: up to a millisecond of packets go together, which spares a
-    // timer per packet at high rates.
-    static constexpr std::int64_t burstNanoseconds = 1'000'000;
+    // Debt a packet may leave on: up to 10 ms of the pacing rate go together. A frame of a steady
+    // stream at 60 fps, 6.7 ms of it, then leaves at once instead of being spread over that time,
+    // which the receiver waits for; a keyframe or a run of retransmissions is larger and still
+    // paced.
+    static constexpr std::int64_t burstNanoseconds = 10'000'000;
     static constexpr std::int64_t defaultMaximumDelayNanoseconds = 100'000'000;
     // While a frame waits, a sender that got its turn late may send what fell due meanwhile, up to
     // this much of the rate: otherwise every late wake-up of a busy machine slows the pace.

@@ -15,10 +15,10 @@ constexpr double step = 0.1;  // transport-wide feedback every 100 ms
 // Feeds windows from `from` up to `until` seconds, each with the given loss and a sending rate
 // that fills the estimate.
 std::int64_t feed(BandwidthEstimator& estimator, double from, double until, double loss,
-                  double deltaOfDelta = 0) {
+                  DelayTrend trend = DelayTrend::normal) {
     for (double t = from; t < until + 1e-9; t += step) {
         const auto estimate = static_cast<double>(estimator.estimateBps());
-        estimator.update({t, estimate, estimate, loss, deltaOfDelta, 0.02});
+        estimator.update({t, estimate, estimate, loss, trend, 0.02});
     }
     return estimator.estimateBps();
 }
@@ -64,20 +64,20 @@ TEST(BandwidthEstimatorTest, RampsByOneAndAHalfThenTwiceOneSecondApartWhileClean
 TEST(BandwidthEstimatorTest, CutFollowsTheReceivedRateOfTheLastHalfSecond) {
     BandwidthEstimator estimator(4'000'000, 16'000'000);
     for (double t = 0; t < 0.35; t += step) {
-        estimator.update({t, 4e6, 3.8e6, 5, 0, 0.02});  // in between: hold
+        estimator.update({t, 4e6, 3.8e6, 5, DelayTrend::normal, 0.02});  // in between: hold
     }
     ASSERT_EQ(estimator.estimateBps(), 4'000'000);
-    estimator.update({0.4, 4e6, 0.5e6, 40, 0, 0.02});
+    estimator.update({0.4, 4e6, 0.5e6, 40, DelayTrend::normal, 0.02});
     EXPECT_EQ(estimator.estimateBps(), 2'669'000);
 }
 
-// A queue that grows by a few percent a second moves the mean gradient by microseconds; what is
-// received falling behind what is sent shows it.
-TEST(BandwidthEstimatorTest, ReceivedFallingBehindSentIsOveruseEvenWithAFlatGradient) {
+// A queue that grows by a few percent a second may stay under the delay trend's threshold; what
+// is received falling behind what is sent shows it.
+TEST(BandwidthEstimatorTest, ReceivedFallingBehindSentIsOveruseEvenWithAFlatDelayTrend) {
     for (const double received : {3.7e6, 3.9e6}) {
         BandwidthEstimator estimator(4'000'000, 16'000'000);
         for (double t = 0; t < 0.25; t += step) {
-            estimator.update({t, 4e6, received, 0, 0.00001, 0.02});
+            estimator.update({t, 4e6, received, 0, DelayTrend::normal, 0.02});
         }
         if (received < 3.8e6) {
             EXPECT_LT(estimator.estimateBps(), 4'000'000) << received;
@@ -91,7 +91,7 @@ TEST(BandwidthEstimatorTest, ReceivedFallingBehindSentIsOveruseEvenWithAFlatGrad
 // steps up by half once a second.
 TEST(BandwidthEstimatorTest, StepsUpOnceACutLiesAWhileBack) {
     BandwidthEstimator estimator(4'000'000, 16'000'000);
-    estimator.update({0.0, 4e6, 2e6, 30, 0.003, 0.02});
+    estimator.update({0.0, 4e6, 2e6, 30, DelayTrend::overusing, 0.02});
     ASSERT_EQ(estimator.estimateBps(), 2'000'000);
     const auto near = feed(estimator, 0.1, 1.0, 0);
     const auto before = feed(estimator, 1.1, 4.9, 0);
@@ -129,26 +129,26 @@ TEST(BandwidthEstimatorTest, RisingDelayOverConsecutiveWindowsCutsTowardsTheRece
     BandwidthEstimator estimator(start, 16'000'000);
     feed(estimator, 0, 2.0, 0);
     // One rising window holds; the second in a row is overuse.
-    estimator.update({2.1, 6e6, 3e6, 0, 0.004, 0.02});
+    estimator.update({2.1, 6e6, 3e6, 0, DelayTrend::overusing, 0.02});
     EXPECT_EQ(estimator.estimateBps(), 6'000'000);
-    estimator.update({2.2, 6e6, 3e6, 0, 0.004, 0.02});
+    estimator.update({2.2, 6e6, 3e6, 0, DelayTrend::overusing, 0.02});
     EXPECT_EQ(estimator.estimateBps(), 3'000'000);
     // A window that shows almost nothing received counts with the half second before it.
-    estimator.update({2.5, 3e6, 1e5, 0, 0.004, 0.02});
+    estimator.update({2.5, 3e6, 1e5, 0, DelayTrend::overusing, 0.02});
     EXPECT_NEAR(static_cast<double>(estimator.estimateBps()), 0.85 * (3 * 3e6 + 1e5) / 4, 1);
-    // A draining queue (negative gradient) is no overuse.
+    // A draining queue is no overuse.
     const auto settled = estimator.estimateBps();
-    estimator.update({2.8, 3e6, 3e6, 0, -0.004, 0.02});
+    estimator.update({2.8, 3e6, 3e6, 0, DelayTrend::underusing, 0.02});
     EXPECT_GE(estimator.estimateBps(), settled);
 }
 
 TEST(BandwidthEstimatorTest, OneCutPerRoundTrip) {
     BandwidthEstimator estimator(10'000'000, 16'000'000);
-    estimator.update({0.0, 1e7, 5e6, 50, 0, 0.5});
+    estimator.update({0.0, 1e7, 5e6, 50, DelayTrend::normal, 0.5});
     const auto once = estimator.estimateBps();
-    estimator.update({0.1, 1e7, 5e6, 50, 0, 0.5});
+    estimator.update({0.1, 1e7, 5e6, 50, DelayTrend::normal, 0.5});
     EXPECT_EQ(estimator.estimateBps(), once);
-    estimator.update({0.6, 1e7, 5e6, 50, 0, 0.5});
+    estimator.update({0.6, 1e7, 5e6, 50, DelayTrend::normal, 0.5});
     EXPECT_LT(estimator.estimateBps(), once);
 }
 
@@ -157,7 +157,7 @@ TEST(BandwidthEstimatorTest, OneCutPerRoundTrip) {
 TEST(BandwidthEstimatorTest, CongestionThatOutlastsACutCutsNoFurtherThanTheReceivedRate) {
     BandwidthEstimator estimator(6'000'000, 16'000'000);
     for (double t = 0; t < 1.5; t += step) {
-        estimator.update({t, 6e6, 3e6, 40, 0.003, 0.02});
+        estimator.update({t, 6e6, 3e6, 40, DelayTrend::overusing, 0.02});
     }
     EXPECT_EQ(estimator.estimateBps(), 2'550'000);
 }
@@ -166,16 +166,16 @@ TEST(BandwidthEstimatorTest, NoIncreaseWhileTheEncoderUsesWellUnderItsAllocation
     BandwidthEstimator estimator(start, 16'000'000);
     // During the ramp a still screen does not stop it.
     for (double t = 0; t < 2.05; t += step) {
-        estimator.update({t, 200'000.0, 200'000.0, 0, 0, 0.02});
+        estimator.update({t, 200'000.0, 200'000.0, 0, DelayTrend::normal, 0.02});
     }
     EXPECT_EQ(estimator.estimateBps(), 6'000'000);
     for (double t = 2.1; t < 10; t += step) {
-        estimator.update({t, 1e6, 1e6, 0, 0, 0.02});
+        estimator.update({t, 1e6, 1e6, 0, DelayTrend::normal, 0.02});
     }
     EXPECT_EQ(estimator.estimateBps(), 6'000'000);
     // Missing sending rate is no evidence of a still screen.
-    estimator.update({10.0, std::nullopt, std::nullopt, 0, 0, std::nullopt});
-    estimator.update({10.5, std::nullopt, std::nullopt, 0, 0, std::nullopt});
+    estimator.update({10.0, std::nullopt, std::nullopt, 0, DelayTrend::normal, std::nullopt});
+    estimator.update({10.5, std::nullopt, std::nullopt, 0, DelayTrend::normal, std::nullopt});
     EXPECT_GT(estimator.estimateBps(), 6'000'000);
 }
 
@@ -184,13 +184,13 @@ TEST(BandwidthEstimatorTest, IgnoresNanNegativeAndMissingInputs) {
     const double inf = std::numeric_limits<double>::infinity();
     BandwidthEstimator estimator(start, 16'000'000);
     for (double t = 0; t < 5; t += step) {
-        estimator.update({t, nan, -1.0, nan, nan, -1.0});
-        estimator.update({t, std::nullopt, std::nullopt, -3.0, inf, nan});
-        estimator.update({nan, 1e6, 1e6, 90, 1.0, 0.02});
+        estimator.update({t, nan, -1.0, nan, std::nullopt, -1.0});
+        estimator.update({t, inf, std::nullopt, -3.0, std::nullopt, nan});
+        estimator.update({nan, 1e6, 1e6, 90, DelayTrend::overusing, 0.02});
     }
     EXPECT_EQ(estimator.estimateBps(), start);
     // A window from the past is dropped rather than trusted.
-    estimator.update({1.0, 1e6, 1e6, 90, 1.0, 0.02});
+    estimator.update({1.0, 1e6, 1e6, 90, DelayTrend::overusing, 0.02});
     EXPECT_EQ(estimator.estimateBps(), start);
     // A loss of 50 % with a negative received rate still cuts, by half the loss.
     estimator.update({6.0, 1e6, -5.0, 50, std::nullopt, std::nullopt});

@@ -48,6 +48,15 @@ std::vector<std::uint8_t> feedback(std::uint16_t base, const std::vector<bool>& 
     return fci;
 }
 
+// Whether the message was read; a read one is counted.
+bool add(TransportFeedbackLoss& loss, const std::vector<std::uint8_t>& fci) {
+    const auto parsed = parseTransportFeedback(fci);
+    if (parsed) {
+        loss.add(*parsed);
+    }
+    return parsed.has_value();
+}
+
 std::vector<bool> pattern(std::initializer_list<std::pair<bool, int>> runs) {
     std::vector<bool> out;
     for (const auto& [received, count] : runs) {
@@ -60,7 +69,7 @@ TEST(TransportFeedbackLoss, EveryChunkKindReadsTheSameLoss) {
     const auto arrived = pattern({{true, 10}, {false, 5}, {true, 5}});
     for (const Chunks kind : {Chunks::runLength, Chunks::oneBit, Chunks::twoBit}) {
         TransportFeedbackLoss loss;
-        ASSERT_TRUE(loss.add(feedback(100, arrived, kind)));
+        ASSERT_TRUE(add(loss, feedback(100, arrived, kind)));
         EXPECT_DOUBLE_EQ(loss.takeLossPercent().value_or(-1), 25.0);
         EXPECT_FALSE(loss.takeLossPercent()) << "taking resets the count";
     }
@@ -84,7 +93,7 @@ TEST(TransportFeedbackLoss, CountsWhatTheFeedbackMovedPastOnce) {
         SCOPED_TRACE(test.name);
         TransportFeedbackLoss loss;
         for (const auto& [base, count] : test.messages) {
-            ASSERT_TRUE(loss.add(feedback(base, pattern({{true, count}}))));
+            ASSERT_TRUE(add(loss, feedback(base, pattern({{true, count}}))));
         }
         EXPECT_DOUBLE_EQ(loss.takeLossPercent().value_or(-1), test.lossPercent);
     }
@@ -97,9 +106,29 @@ TEST(TransportFeedbackLoss, MalformedMessagesCountNothing) {
     const std::vector<std::vector<std::uint8_t>> malformed = {{}, {0, 1, 0, 4}, truncated, empty};
     TransportFeedbackLoss loss;
     for (const auto& fci : malformed) {
-        EXPECT_FALSE(loss.add(fci));
+        EXPECT_FALSE(add(loss, fci));
     }
     EXPECT_FALSE(loss.takeLossPercent());
+}
+
+TEST(TransportFeedback, ReadsArrivalTimesFromTheReferenceAndSmallAndLargeDeltas) {
+    // Packets 10 and 12 of 10-12 arrived: 1 ms after the 64 ms reference, then 2 ms before that.
+    std::vector<std::uint8_t> fci = {0,    10,   0,    3,    0,    0, 1, 7,
+                                     0xd2, 0x00, 0x04, 0xff, 0xf8, 0, 0, 0};
+    const auto timed = parseTransportFeedback(fci);
+    ASSERT_TRUE(timed);
+    EXPECT_EQ(timed->arrived, (std::vector<bool>{true, false, true}));
+    ASSERT_EQ(timed->received.size(), 2u);
+    EXPECT_EQ(timed->received[0].sequence, 10);
+    EXPECT_EQ(timed->received[0].arrivalMicroseconds, 65'000);
+    EXPECT_EQ(timed->received[1].sequence, 12);
+    EXPECT_EQ(timed->received[1].arrivalMicroseconds, 63'000);
+    // Without all its deltas the message still says what arrived, but not when.
+    fci.resize(12);
+    const auto untimed = parseTransportFeedback(fci);
+    ASSERT_TRUE(untimed);
+    EXPECT_EQ(untimed->received.size(), 2u);
+    EXPECT_FALSE(untimed->received[1].arrivalMicroseconds);
 }
 
 }  // namespace
