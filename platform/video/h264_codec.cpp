@@ -39,6 +39,9 @@ constexpr std::int64_t keyframeBudgetMilliseconds = 250;
 // frames, all of it in a shorter one; the rows of a frame may overrun the plan by half of what
 // the plan leaves in the buffer.
 constexpr std::int64_t x264HalfBufferFrames = 5;
+// Finer than this a picture looks no different; left free, the rate control refines a still
+// screen towards lossless, and every frame then codes noise at the full rate and its CPU time.
+constexpr int x264LowestQp = 18;
 
 // Debug only (QUILLORY_DEBUG=video): the Studio host writes no log at the default level.
 const Logger& logger() {
@@ -231,8 +234,9 @@ std::optional<VideoError> H264Codec::openX264() {
     av_dict_set(&options, "profile", high ? "high" : "baseline", 0);
     av_dict_set(&options, "forced-idr", "1", 0);
     // ultrafast turns CABAC and the 8×8 transform off; High is worth sending only with them.
-    av_dict_set(&options, "x264-params",
-                high ? "scenecut=0:log=-1:cabac=1:8x8dct=1" : "scenecut=0:log=-1", 0);
+    const std::string parameters = "scenecut=0:log=-1:qpmin=" + std::to_string(x264LowestQp) +
+                                   (high ? ":cabac=1:8x8dct=1" : "");
+    av_dict_set(&options, "x264-params", parameters.c_str(), 0);
     const int result = avcodec_open2(context_, encoder, &options);
     av_dict_free(&options);
     if (result < 0) {
