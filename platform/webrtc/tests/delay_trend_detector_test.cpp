@@ -55,8 +55,9 @@ class CappedPath {
 };
 
 TEST(DelayTrendDetector, FramesSentInBurstsUnderTheCapAreNoQueue) {
-    // A frame at 30 fps is ten packets that take 30 ms through the cap.
-    for (const int fps : {60, 30}) {
+    // A frame at 10 fps is thirty packets that take 90 ms through the cap: read packet by packet,
+    // their rising delays would fill the trend's window.
+    for (const int fps : {60, 30, 10}) {
         CappedPath path(3e6, fps);
         for (const DelayTrend trend : path.send(2.8e6, 5)) {
             EXPECT_EQ(trend, DelayTrend::normal) << fps << " fps";
