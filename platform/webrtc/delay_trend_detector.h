@@ -25,7 +25,8 @@ class DelayTrendDetector {
     static constexpr std::int64_t groupNanoseconds = 5'000'000;
     static constexpr std::size_t windowGroups = 20;
     static constexpr double smoothing = 0.9;
-    // The trend counts more once this many groups back it.
+    // The fitted slope is scaled by the number of groups measured, up to this many: a trend
+    // only a few groups back counts for little.
     static constexpr int trustedGroups = 60;
     static constexpr double thresholdGain = 4.0;
     static constexpr double initialThresholdMilliseconds = 12.5;
