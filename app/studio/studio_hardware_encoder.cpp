@@ -14,9 +14,8 @@ namespace {
 int encoderThreads(int width, int height) {
     constexpr std::int64_t pixelsPerThread = 518'400;
     const std::int64_t pixels = std::int64_t{width} * height;
-    const auto wanted = static_cast<int>(
-        std::min<std::int64_t>((pixels + pixelsPerThread - 1) / pixelsPerThread, 64));
-    return std::clamp(wanted, 1, usableCores());
+    return static_cast<int>(std::clamp<std::int64_t>(
+        (pixels + pixelsPerThread - 1) / pixelsPerThread, 1, usableCores()));
 }
 
 using Stage = StudioPerformanceTrace::Stage;
