@@ -53,14 +53,11 @@ void DelayTrendDetector::packetSent(std::uint16_t sequence, std::int64_t at) {
 
 void DelayTrendDetector::feedback(const TransportFeedback& feedback) {
     for (const TransportFeedback::Packet& packet : feedback.received) {
-        std::int64_t sequence = packet.sequence;
-        if (highest_) {
-            sequence = *highest_ + static_cast<std::int16_t>(static_cast<std::uint16_t>(
-                                       packet.sequence - static_cast<std::uint16_t>(*highest_)));
-            // Feedback overlaps; each packet counts once.
-            if (sequence <= *highest_) {
-                continue;
-            }
+        const std::int64_t sequence =
+            highest_ ? unwrapSequence(packet.sequence, *highest_) : packet.sequence;
+        // Feedback overlaps; each packet counts once.
+        if (highest_ && sequence <= *highest_) {
+            continue;
         }
         highest_ = sequence;
         const std::int64_t sent = std::exchange(sentAt_[packet.sequence], unknown);

@@ -59,12 +59,10 @@ std::optional<TransportFeedback> parseTransportFeedback(std::span<const std::uin
     if (count == 0 || symbols.empty()) {
         return std::nullopt;
     }
-    TransportFeedback feedback{.baseSequence = read16(fci, 0)};
-    feedback.arrived.reserve(count);
+    TransportFeedback feedback{.baseSequence = read16(fci, 0), .packetCount = count};
     std::size_t deltaBytes = 0;
     bool reserved = false;
     for (const std::uint8_t symbol : symbols) {
-        feedback.arrived.push_back(symbol != 0);
         deltaBytes += symbol;
         reserved = reserved || symbol == 3;
     }
@@ -96,6 +94,11 @@ std::optional<TransportFeedback> parseTransportFeedback(std::span<const std::uin
         feedback.received.push_back(packet);
     }
     return feedback;
+}
+
+std::int64_t unwrapSequence(std::uint16_t sequence, std::int64_t near) {
+    return near + static_cast<std::int16_t>(
+                      static_cast<std::uint16_t>(sequence - static_cast<std::uint16_t>(near)));
 }
 
 }  // namespace quillory

@@ -7,8 +7,8 @@
 
 namespace quillory {
 
-// One transport-wide feedback message: which packets from `baseSequence` on arrived and, when
-// the message carries them, when.
+// One transport-wide feedback message: which of the `packetCount` packets from `baseSequence` on
+// arrived and, when the message carries them, when.
 struct TransportFeedback {
     struct Packet {
         std::uint16_t sequence = 0;
@@ -17,10 +17,13 @@ struct TransportFeedback {
         std::optional<std::int64_t> arrivalMicroseconds;
     };
     std::uint16_t baseSequence = 0;
-    std::vector<bool> arrived;  // from baseSequence on
+    std::size_t packetCount = 0;
     // In sequence order, the packets that arrived, with their times.
     std::vector<Packet> received;
 };
+
+// The 16-bit sequence number as a count that does not wrap, taken as the nearest to `near`.
+std::int64_t unwrapSequence(std::uint16_t sequence, std::int64_t near);
 
 // Reads the feedback control information of one message; none when its status chunks do not
 // cover its packet count. Arrival times are read only when every one the chunks announce is

@@ -5,16 +5,9 @@
 namespace quillory {
 
 void TransportFeedbackLoss::add(const TransportFeedback& feedback) {
-    const std::uint16_t base = feedback.baseSequence;
-    const std::size_t count = feedback.arrived.size();
-    const std::vector<bool>& arrived = feedback.arrived;
-    std::int64_t first = base;
-    if (highest_) {
-        const auto offset = static_cast<std::int16_t>(
-            static_cast<std::uint16_t>(base - static_cast<std::uint16_t>(*highest_)));
-        first = *highest_ + offset;
-    }
-    const std::int64_t last = first + static_cast<std::int64_t>(count) - 1;
+    const std::int64_t first =
+        highest_ ? unwrapSequence(feedback.baseSequence, *highest_) : feedback.baseSequence;
+    const std::int64_t last = first + static_cast<std::int64_t>(feedback.packetCount) - 1;
     if (highest_ && last - *highest_ > largestAdvance) {
         highest_.reset();
     }
@@ -23,8 +16,9 @@ void TransportFeedbackLoss::add(const TransportFeedback& feedback) {
         return;
     }
     covered_ += last - from + 1;
-    for (std::size_t index = 0; index < arrived.size(); ++index) {
-        if (first + static_cast<std::int64_t>(index) >= from && arrived[index]) {
+    for (const TransportFeedback::Packet& packet : feedback.received) {
+        const auto index = static_cast<std::uint16_t>(packet.sequence - feedback.baseSequence);
+        if (first + index >= from) {
             received_ += 1;
         }
     }

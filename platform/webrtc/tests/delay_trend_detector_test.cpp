@@ -30,7 +30,7 @@ class CappedPath {
                 freeAt_ = std::max(freeAt_, static_cast<double>(clock_)) + serialised;
                 const auto arrival = static_cast<std::int64_t>(freeAt_ / 1e3) + 20'000;
                 pending_.received.push_back({sequence_++, arrival});
-                pending_.arrived.push_back(true);
+                ++pending_.packetCount;
             }
             if (clock_ - lastFeedback_ >= 100 * ms) {
                 pending_.baseSequence = pending_.received.front().sequence;
