@@ -12,10 +12,10 @@ DesktopInputController::DesktopInputController(DesktopInputEnvironment environme
       desktop_(environment.desktop),
       openBackend_(environment.openBackend),
       backend_(environment.backend),
+      presentation_(environment.clock),
       worker_(DesktopInputWorker::create(std::move(environment))) {
-    presentation_.setTimerType(Qt::PreciseTimer);
-    presentation_.setInterval(presentationIntervalMs);
-    connect(&presentation_, &QTimer::timeout, this, &DesktopInputController::presentationTick);
+    connect(&presentation_, &PresentationTimer::timeout, this,
+            &DesktopInputController::presentationTick);
     if (rootArea_) {
         rootNotifier_ =
             std::make_unique<QSocketNotifier>(rootArea_->fileDescriptor(), QSocketNotifier::Read);

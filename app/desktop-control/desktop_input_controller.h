@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QSocketNotifier>
-#include <QTimer>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -10,6 +9,7 @@
 
 #include "app/desktop-control/desktop_input_worker.h"
 #include "app/desktop-control/desktop_pen_indicator.h"
+#include "app/desktop-control/presentation_timer.h"
 
 namespace quillory {
 
@@ -24,9 +24,8 @@ class DesktopInputController : public QObject {
 
   public:
     static constexpr std::size_t sampleLimit = 12000;
-    static constexpr int presentationIntervalMs = 16;  // the display rate, 1/60 s
-    // Empty takes in a row after which the timer stops until the worker leaves a snapshot: an
-    // idle tablet must not wake the main thread 60 times a second.
+    // Empty takes in a row after which the presentation timer (60 ticks a second) stops until the
+    // worker leaves a snapshot: an idle tablet must not wake the main thread that often.
     static constexpr int idleTakesBeforeParking = 60;
 
     explicit DesktopInputController(DesktopInputEnvironment environment, QObject* parent = nullptr);
@@ -88,9 +87,10 @@ class DesktopInputController : public QObject {
     std::shared_ptr<Desktop> desktop_;
     std::function<InputBackend(Rect)> openBackend_;
     InputBackendStatus backend_;
+    // Before the worker, which takes the environment the timer reads its clock from.
+    PresentationTimer presentation_;
     std::shared_ptr<DesktopInputWorker> worker_;
     DesktopPenIndicator indicator_;
-    QTimer presentation_;
     std::unique_ptr<QSocketNotifier> layoutNotifier_;
     std::unique_ptr<QSocketNotifier> rootNotifier_;
     std::vector<PenSample> samples_;
