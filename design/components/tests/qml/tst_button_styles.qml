@@ -98,6 +98,24 @@ Item {
             tryVerify(() => near(data.drawn(moving), data.target()), 5000, "and ends at the new one")
         }
 
+        // The plain style springs only between hovered and not; a press dims it at once.
+        function test_plain_style_animates_hover_but_not_press() {
+            desktop.set({})
+            const button = make("DesignPlainButtonStyle")
+            waitForRendering(button)
+            mouseMove(button, 10, 10)
+            verify(button.pointerHovered)
+            verify(button.opacity > 0.9, "the spring starts from 1")
+            tryVerify(() => Math.abs(button.opacity - 0.82) < 0.002, 2000, "and ends at 0.82")
+            mousePress(button, 10, 10)
+            compare(button.opacity, 0.7)
+            mouseRelease(button, 10, 10)
+            fuzzyCompare(button.opacity, 0.82, 0.002)
+            mouseMove(root, 2, 2)
+            verify(button.opacity < 0.9, "leaving springs back too")
+            tryVerify(() => Math.abs(button.opacity - 1) < 0.002, 2000, "to 1")
+        }
+
         function test_pill_sheen_shows_on_hover_but_not_while_pressed() {
             const pill = make("PillButtonStyle", { role: "soft" })
             const sheen = findChild(pill, "pillSheen")
