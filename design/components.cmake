@@ -29,6 +29,7 @@ qt_target_qml_sources(quillory_design
     components/ConnectionStatusLabel.qml
     components/ControlFace.qml
     components/ControlSurface.qml
+    components/CrossFadeText.qml
     components/DesignControlGroup.qml
     components/DesignNotice.qml
     components/DesignPlainButtonStyle.qml

@@ -10,15 +10,18 @@ Rectangle {
 
     // The badge's animation is keyed on `connected`: the word cross-fades and the width springs
     // when a tablet connects or goes; other changes of the word apply at once. The session and
-    // the model announce a change in either order, so the width settles once both have.
+    // the model announce a change in either order, so both settle once both have.
     readonly property bool connected: badge.model.session ? badge.model.session.connected : false
     readonly property real fittedWidth: row.implicitWidth + 20
     property real shownWidth: fittedWidth
     property bool springWidth: false
+    // The word as it stood when the last changes settled: the one a cross-fade starts from.
+    property string settledWord
 
-    function settleWidth() {
+    function settle() {
         shownWidth = fittedWidth
         springWidth = false
+        settledWord = word.text
     }
 
     objectName: "connectionSignal"
@@ -28,6 +31,7 @@ Rectangle {
     color: Design.colors.neutralFill
     Accessible.role: Accessible.StaticText
     Accessible.name: badge.model.signalWord
+    Component.onCompleted: settledWord = word.text
 
     Row {
         id: row
@@ -41,7 +45,7 @@ Rectangle {
             scale: 0.75
         }
 
-        DText {
+        CrossFadeText {
             id: word
 
             objectName: "signalWord"
@@ -50,29 +54,18 @@ Rectangle {
             font: PadType.footnoteSemibold
             color: badge.model.signalFailed ? Design.colors.destructive
                                             : Design.colors.secondaryText
-            Accessible.ignored: true
-
-            NumberAnimation {
-                id: fade
-
-                objectName: "signalFade"
-                target: word
-                property: "opacity"
-                from: 0.2
-                to: 1
-                duration: 180
-                easing.type: Easing.OutCubic
-            }
+            motion: Motion.snappy
+            onTextChanged: Qt.callLater(badge.settle)
         }
     }
 
-    onFittedWidthChanged: Qt.callLater(badge.settleWidth)
+    onFittedWidthChanged: Qt.callLater(badge.settle)
     onConnectedChanged: {
         if (Motion.enabled) {
-            fade.restart()
+            word.fadeFrom(settledWord)
             springWidth = true
         }
-        Qt.callLater(badge.settleWidth)
+        Qt.callLater(badge.settle)
     }
 
     Behavior on shownWidth {

@@ -116,16 +116,39 @@ Item {
             }
         }
 
-        // The badge's animation is keyed on `connected`, not on every new word.
-        function test_signalWordFadesOnlyWhenTheConnectionChanges() {
+        // The badge's animation is keyed on `connected`, not on every new word: the old word
+        // fades out as the new one fades in, together.
+        function test_signalWordCrossFadesOnlyWhenTheConnectionChanges() {
             desktop.set({reduceMotion: false})
-            const word = findChild(quick, "signalWord")
+            const signal = findChild(quick, "signalWord")
+            const word = findChild(signal, "crossFadeIncoming")
+            const outgoing = findChild(signal, "crossFadeOutgoing")
             session.set({listening: false})
             compare(word.text, "Offline")
             compare(word.opacity, 1)
+            verify(!outgoing.visible)
+            tryCompare(findChild(quick, "connectionSignal"), "settledWord", "Offline")
             session.set({connectionState: "connected", connected: true})
             compare(word.text, "Connected")
             verify(word.opacity < 1)
+            verify(outgoing.visible)
+            compare(outgoing.text, "Offline")
+            fuzzyCompare(word.opacity + outgoing.opacity, 1, 0.001)
+            tryCompare(word, "opacity", 1)
+            verify(!outgoing.visible)
+
+            // Pairing while connected: a new word, `connected` unchanged, no fade.
+            session.set({connectionState: "pairing"})
+            compare(word.text, "Pairing")
+            compare(word.opacity, 1)
+            verify(!outgoing.visible)
+            tryCompare(findChild(quick, "connectionSignal"), "settledWord", "Pairing")
+
+            // Connected again lost: the fade starts from the word shown before.
+            session.set({connectionState: "failed", connected: false})
+            compare(word.text, "Failed")
+            verify(outgoing.visible)
+            compare(outgoing.text, "Pairing")
             tryCompare(word, "opacity", 1)
         }
 
