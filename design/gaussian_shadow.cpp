@@ -51,6 +51,67 @@ std::vector<float> blurPass(const std::vector<float>& plane, int width, int heig
     return out;
 }
 
+// The picture, its aspect kept, centred in `rect`.
+void drawFitted(QPainter& painter, const QRectF& rect, const QImage& image) {
+    const QSizeF fitted = QSizeF(image.size()).scaled(rect.size(), Qt::KeepAspectRatio);
+    QRectF target(QPointF(), fitted);
+    target.moveCenter(rect.center());
+    painter.drawImage(target, image);
+}
+
+// An empty coverage plane `pixels` large, with a painter scaled to points and the rectangle, in
+// points, that the shape fills: the item less the blur's reach on every side.
+struct ShapePlane {
+    ShapePlane(QSize pixels, qreal scale, qreal blur)
+        : image(pixels, QImage::Format_Alpha8),
+          rect(QRectF(QPointF(0, 0), QSizeF(pixels) / scale)
+                   .adjusted(1.5 * blur, 1.5 * blur, -1.5 * blur, -1.5 * blur)) {
+        image.fill(0);
+        painter.begin(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.scale(scale, scale);
+    }
+
+    QImage image;
+    QRectF rect;
+    QPainter painter;
+};
+
+// The shape's coverage blurred and tinted with `color`.
+QImage castShadow(const QImage& shape, qreal scale, qreal blur, QColor color) {
+    const int width = shape.width();
+    const int height = shape.height();
+    std::vector<float> plane(static_cast<size_t>(width * height));
+    for (int y = 0; y < height; ++y) {
+        const uchar* line = shape.constScanLine(y);
+        for (int x = 0; x < width; ++x) {
+            plane[static_cast<size_t>(y * width + x)] = line[x] / 255.0f;
+        }
+    }
+    const double sigma = blur / 2 * scale;
+    if (sigma > 0.1) {
+        const std::vector<float> kernel = gaussianKernel(sigma);
+        plane =
+            blurPass(blurPass(plane, width, height, kernel, true), width, height, kernel, false);
+    }
+    QImage image(shape.size(), QImage::Format_ARGB32_Premultiplied);
+    const float red = static_cast<float>(color.redF());
+    const float green = static_cast<float>(color.greenF());
+    const float blue = static_cast<float>(color.blueF());
+    const float alpha = static_cast<float>(color.alphaF());
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const float a =
+                std::clamp(plane[static_cast<size_t>(y * width + x)], 0.0f, 1.0f) * alpha;
+            line[x] = qRgba(qRound(red * a * 255), qRound(green * a * 255), qRound(blue * a * 255),
+                            qRound(a * 255));
+        }
+    }
+    return image;
+}
+
 }  // namespace
 
 GaussianShadow::GaussianShadow(QQuickItem* parent) : QQuickPaintedItem(parent) {
@@ -85,10 +146,21 @@ void GaussianShadow::setSource(const QUrl& source) {
     }
 }
 
+void GaussianShadow::setImage(const QImage& image) {
+    if (image != image_) {
+        image_ = image;
+        emit changed();
+    }
+}
+
 void GaussianShadow::paint(QPainter* painter) {
     const qreal scale = window() ? window()->effectiveDevicePixelRatio() : 1.0;
     const QSize pixels = (size() * scale).toSize();
     if (pixels.isEmpty()) {
+        return;
+    }
+    if (!image_.isNull()) {
+        painter->drawImage(boundingRect(), render(pixels, scale, blur_, color_, image_));
         return;
     }
     const QString picture = source_.scheme() == QLatin1String("qrc")
@@ -99,67 +171,33 @@ void GaussianShadow::paint(QPainter* painter) {
 
 QImage GaussianShadow::render(QSize pixels, qreal scale, qreal blur, qreal shapeRadius,
                               QColor color, const QString& picture) {
-    QImage shape(pixels, QImage::Format_Alpha8);
-    shape.fill(0);
-    {
-        QPainter painter(&shape);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(scale, scale);
-        const qreal inset = 1.5 * blur;
-        const QRectF rect =
-            QRectF(QPointF(0, 0), QSizeF(pixels) / scale).adjusted(inset, inset, -inset, -inset);
-        if (picture.isEmpty()) {
-            const qreal radius = std::min({shapeRadius, rect.width() / 2, rect.height() / 2});
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(Qt::black);
-            painter.drawRoundedRect(rect, radius, radius);
-        } else if (picture.endsWith(QLatin1String(".svg"))) {
-            // A picture that cannot be read casts no shadow, as it draws nothing either.
-            QSvgRenderer svg(picture);
-            svg.setAspectRatioMode(Qt::KeepAspectRatio);
-            if (svg.isValid()) {
-                svg.render(&painter, rect);
-            }
-        } else {
-            const QImage image = QImageReader(picture).read();
-            if (!image.isNull()) {
-                const QSizeF fitted = QSizeF(image.size()).scaled(rect.size(), Qt::KeepAspectRatio);
-                QRectF target(QPointF(), fitted);
-                target.moveCenter(rect.center());
-                painter.drawImage(target, image);
-            }
+    ShapePlane shape(pixels, scale, blur);
+    if (picture.isEmpty()) {
+        const qreal radius =
+            std::min({shapeRadius, shape.rect.width() / 2, shape.rect.height() / 2});
+        shape.painter.setPen(Qt::NoPen);
+        shape.painter.setBrush(Qt::black);
+        shape.painter.drawRoundedRect(shape.rect, radius, radius);
+    } else if (picture.endsWith(QLatin1String(".svg"))) {
+        // A picture that cannot be read casts no shadow, as it draws nothing either.
+        QSvgRenderer svg(picture);
+        svg.setAspectRatioMode(Qt::KeepAspectRatio);
+        if (svg.isValid()) {
+            svg.render(&shape.painter, shape.rect);
         }
+    } else if (const QImage image = QImageReader(picture).read(); !image.isNull()) {
+        drawFitted(shape.painter, shape.rect, image);
     }
-    const int width = pixels.width();
-    const int height = pixels.height();
-    std::vector<float> plane(static_cast<size_t>(width * height));
-    for (int y = 0; y < height; ++y) {
-        const uchar* line = shape.constScanLine(y);
-        for (int x = 0; x < width; ++x) {
-            plane[static_cast<size_t>(y * width + x)] = line[x] / 255.0f;
-        }
-    }
-    const double sigma = blur / 2 * scale;
-    if (sigma > 0.1) {
-        const std::vector<float> kernel = gaussianKernel(sigma);
-        plane =
-            blurPass(blurPass(plane, width, height, kernel, true), width, height, kernel, false);
-    }
-    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-    const float red = static_cast<float>(color.redF());
-    const float green = static_cast<float>(color.greenF());
-    const float blue = static_cast<float>(color.blueF());
-    const float alpha = static_cast<float>(color.alphaF());
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const float a =
-                std::clamp(plane[static_cast<size_t>(y * width + x)], 0.0f, 1.0f) * alpha;
-            line[x] = qRgba(qRound(red * a * 255), qRound(green * a * 255), qRound(blue * a * 255),
-                            qRound(a * 255));
-        }
-    }
-    return image;
+    shape.painter.end();
+    return castShadow(shape.image, scale, blur, color);
+}
+
+QImage GaussianShadow::render(QSize pixels, qreal scale, qreal blur, QColor color,
+                              const QImage& picture) {
+    ShapePlane shape(pixels, scale, blur);
+    drawFitted(shape.painter, shape.rect, picture);
+    shape.painter.end();
+    return castShadow(shape.image, scale, blur, color);
 }
 
 }  // namespace quillory

@@ -37,6 +37,46 @@ TEST(GaussianShadow, BlurRadiusIsTwoDeviations) {
     }
 }
 
+// A picture casts the shadow of its own outline: a round icon the shadow of a disc, a padded one
+// nothing in its transparent margin, not the shadow of the square it is drawn in.
+TEST(GaussianShadow, APictureCastsTheShadowOfItsOwnOutline) {
+    constexpr qreal blur = 8;
+    constexpr int side = 52;
+    const QSize pixels(side + 24, side + 24);
+    QImage round(104, 104, QImage::Format_ARGB32_Premultiplied);
+    round.fill(Qt::transparent);
+    {
+        QPainter painter(&round);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(255, 140, 0));
+        painter.drawEllipse(QRectF(0, 0, 104, 104));
+    }
+    const QColor black(0, 0, 0);
+    const QImage cast = GaussianShadow::render(pixels, 1, blur, black, round);
+    const QImage disc = GaussianShadow::render(pixels, 1, blur, side / 2.0, black);
+    int worst = 0;
+    for (int y = 0; y < pixels.height(); ++y) {
+        for (int x = 0; x < pixels.width(); ++x) {
+            worst = std::max(worst, std::abs(qAlpha(cast.pixel(x, y)) - qAlpha(disc.pixel(x, y))));
+        }
+    }
+    EXPECT_LE(worst, 3);
+    // Where a square's corner would stand, the disc's shadow is faint.
+    const QImage square = GaussianShadow::render(pixels, 1, blur, 12, black);
+    EXPECT_GT(qAlpha(square.pixel(15, 15)), 90);
+    EXPECT_LT(qAlpha(cast.pixel(15, 15)), 30) << qAlpha(cast.pixel(15, 15));
+
+    // A quarter of the picture on each side is transparent: the shadow is a quarter in too.
+    QImage padded(104, 104, QImage::Format_ARGB32_Premultiplied);
+    padded.fill(Qt::transparent);
+    QPainter(&padded).fillRect(QRect(26, 26, 52, 52), Qt::white);
+    const QImage inset = GaussianShadow::render(pixels, 1, blur, black, padded);
+    const int middle = pixels.height() / 2;
+    EXPECT_LT(qAlpha(inset.pixel(12 + 3, middle)), 5);
+    EXPECT_NEAR(qAlpha(inset.pixel(12 + 13, middle)), 128, 25);
+}
+
 // The window shadow is cut from one small blurred square: stretched to a card of any size it must
 // match the shadow blurred for that card, at the corners and along the edges.
 TEST(WindowShadow, TheStretchedNinePatchMatchesAShadowBlurredForTheCard) {

@@ -63,26 +63,11 @@ Rectangle {
                     Layout.preferredWidth: 52
                     Layout.preferredHeight: 52
 
-                    DesignShadow {
-                        anchors.fill: parent
-                        visible: view.hasIcon
-                        blur: 8
-                        offsetY: 4
-                        shapeRadius: 12
-                        shadowColor: Qt.rgba(0, 0, 0, 0.25)
-                    }
-
-                    RecorderIcon {
-                        objectName: "appIcon"
-                        anchors.fill: parent
-                        image: view.icon
-                        visible: view.hasIcon
-                    }
-
-                    // The placeholder casts the icon's shadow from its own outline.
+                    // Cast from the outline of what is drawn: the icon's own, or the
+                    // placeholder symbol's.
                     GaussianShadow {
-                        objectName: "appSymbolShadow"
-                        visible: !view.hasIcon
+                        objectName: "appIconShadow"
+                        image: view.icon
                         source: appSymbol.symbolSource
                         blur: 8
                         color: Qt.rgba(0, 0, 0, 0.25)
@@ -90,6 +75,13 @@ Rectangle {
                         y: -padding + 4
                         width: parent.width + 2 * padding
                         height: parent.height + 2 * padding
+                    }
+
+                    RecorderIcon {
+                        objectName: "appIcon"
+                        anchors.fill: parent
+                        image: view.icon
+                        visible: view.hasIcon
                     }
 
                     IconImage {
@@ -149,7 +141,7 @@ Rectangle {
             bottomPadding: root.padding
             spacing: 14
 
-            DText {
+            CrossFadeText {
                 id: prompt
 
                 objectName: "prompt"
@@ -157,15 +149,8 @@ Rectangle {
                 horizontalAlignment: Text.AlignHCenter
                 text: view.prompt
                 font: DesignTypography.title
-
-                Behavior on text {
-                    enabled: Motion.enabled
-                    SequentialAnimation {
-                        NumberAnimation { target: prompt; property: "opacity"; to: 0; duration: 120 }
-                        PropertyAction {}
-                        NumberAnimation { target: prompt; property: "opacity"; to: 1; duration: 120 }
-                    }
-                }
+                motion: view.keySpring
+                fadesEveryChange: true
             }
 
             Item {
@@ -191,15 +176,11 @@ Rectangle {
                             text: modelData.text
                             placeholder: modelData.placeholder
                             pixelSize: modelData.pixelSize
+                            // A new cap fades in; it does not grow.
                             opacity: 0
-                            scale: 0.8
-                            Component.onCompleted: {
-                                opacity = 1
-                                scale = 1
-                            }
+                            Component.onCompleted: opacity = 1
 
                             SpringBehavior on opacity { motion: view.keySpring }
-                            SpringBehavior on scale { motion: view.keySpring }
                         }
                     }
                 }
