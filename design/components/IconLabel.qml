@@ -1,12 +1,14 @@
 import QtQuick
 import QuilloryDesign
 
-// A title with an icon of one role before it, 20 points, in the title's colour.
+// A title with an icon of one role (or a symbol, when `symbol` is set) before it, 20 points, in
+// the title's colour.
 Row {
     id: label
 
     property string text
     property string icon
+    property string symbol
     property font font: DesignTypography.body
     property color color: Design.colors.primaryText
     property real iconSize: 20
@@ -18,6 +20,7 @@ Row {
     IconView {
         anchors.verticalCenter: parent.verticalCenter
         icon: label.icon
+        symbol: label.symbol
         size: label.iconSize
         color: label.color
     }

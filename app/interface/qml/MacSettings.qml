@@ -56,11 +56,13 @@ CardWindowBody {
     }
 
     ColumnLayout {
+        objectName: "settingsSections"
         x: 16
         width: parent.width - 32
         spacing: 14
 
-        Item { Layout.preferredHeight: 2 }
+        // The sections are padded 16 points from the header.
+        Item { Layout.preferredHeight: 16 - parent.spacing }
 
         SectionCard {
             title: qsTr("General")
@@ -218,7 +220,8 @@ CardWindowBody {
             Item { Layout.fillWidth: true }
         }
 
-        Item { Layout.preferredHeight: 4 }
+        // 16 points below the footer, and 4 more.
+        Item { Layout.preferredHeight: 16 + 4 - parent.spacing }
     }
 
     // A separate modal window: the 520-wide acknowledgements do not fit inside this card.
@@ -512,7 +515,7 @@ CardWindowBody {
 
                 anchors.centerIn: parent
                 text: qsTr("Allowed")
-                icon: "confirmed"
+                symbol: "checkmark.circle.fill"
                 iconSize: 14
                 color: Design.colors.success
                 font.pixelSize: 12

@@ -48,6 +48,20 @@ Item {
             compare(pill.text, "Install 0.2.0")
         }
 
+        // The sections sit 16 points below the header and in from the sides; the footer's links
+        // end 20 points above the card's bottom.
+        function test_sectionsArePaddedSixteenAndTwentyBelow() {
+            const sections = findChild(view, "settingsSections")
+            const top = sections.mapToItem(view, 0, 0).y
+            compare(top, findChild(view, "cardHeader").height)
+            verify(sections.children[1].visible)
+            compare(sections.children[1].y, 16)
+            compare(sections.x, 16)
+            compare(view.width - sections.width - sections.x, 16)
+            const link = findChild(view, "acknowledgements")
+            compare(view.height - link.mapToItem(view, 0, link.height).y, 20)
+        }
+
         function test_updatesOffRowOrTheTwoSwitches() {
             verify(findChild(view, "updatesOff").visible)
             verify(!findChild(view, "automaticChecks").visible)
