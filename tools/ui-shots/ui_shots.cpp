@@ -52,29 +52,34 @@ constexpr char recorderWindow[] = R"(
         RecorderView { id: card; model: recorderModel }
     })";
 
+// The application icon a recorder scene shows: none, an orange rounded square with a thin clear
+// margin, or an orange disc.
+enum class SampleIcon { none, square, round };
+
 struct RecorderScene {
     const char* name;
     const char* appName;
-    bool icon;
+    SampleIcon icon;
     RecorderState state;
 };
 
 const RecorderScene recorderScenes[] = {
-    {"recorder-start", "Krita", true, {}},
+    {"recorder-start", "Krita", SampleIcon::square, {}},
     {"recorder-held",
      "Krita",
-     true,
+     SampleIcon::square,
      {{DesktopKey::control, DesktopKey::shift},
       {DesktopKey::control, DesktopKey::shift},
       std::nullopt}},
     {"recorder-got-it",
      "Krita",
-     true,
+     SampleIcon::square,
      {{}, {DesktopKey::command}, std::vector{DesktopKey::command, DesktopKey::s}}},
-    {"recorder-no-icon", "Inkscape", false, {}},
+    {"recorder-no-icon", "Inkscape", SampleIcon::none, {}},
+    {"recorder-round-icon", "Krita", SampleIcon::round, {}},
     {"recorder-long-name",
      "A Very Long Application Name That Cannot Possibly Fit On One Line",
-     true,
+     SampleIcon::square,
      {{DesktopKey::option}, {DesktopKey::option}, std::nullopt}},
 };
 
@@ -175,14 +180,21 @@ QByteArray sampleNotice(int index) {
 }
 
 // An application icon as a desktop would hand it over: an orange rounded square.
-QImage sampleAppIcon() {
+QImage sampleAppIcon(SampleIcon kind) {
+    if (kind == SampleIcon::none) {
+        return {};
+    }
     QImage icon(104, 104, QImage::Format_ARGB32_Premultiplied);
     icon.fill(Qt::transparent);
     QPainter painter(&icon);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(255, 140, 0));
-    painter.drawRoundedRect(QRectF(4, 4, 96, 96), 22, 22);
+    if (kind == SampleIcon::round) {
+        painter.drawEllipse(QRectF(0, 0, 104, 104));
+    } else {
+        painter.drawRoundedRect(QRectF(4, 4, 96, 96), 22, 22);
+    }
     return icon;
 }
 
@@ -736,7 +748,7 @@ class UiShots {
             }
             RecorderModel model;
             model.setAppName(QString::fromUtf8(entry.appName));
-            model.setIcon(entry.icon ? sampleAppIcon() : QImage());
+            model.setIcon(sampleAppIcon(entry.icon));
             model.setState(entry.state);
             writer_.engine().rootContext()->setContextProperty(QStringLiteral("recorderModel"),
                                                                &model);

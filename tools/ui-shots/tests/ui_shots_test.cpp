@@ -400,7 +400,7 @@ struct RecorderShot {
 const RecorderShot recorderShots[] = {
     {"recorder-start", true, false, true},    {"recorder-held", true, true, true},
     {"recorder-got-it", true, true, false},   {"recorder-no-icon", false, false, true},
-    {"recorder-long-name", true, true, true},
+    {"recorder-long-name", true, true, true}, {"recorder-round-icon", true, false, true},
 };
 
 // Whether a row holds three short runs of stroke within 50 pixels: the dashes of one cap's
@@ -450,6 +450,18 @@ TEST_F(UiShotsTest, RecorderCardsShowHeaderIconPromptAndCaps) {
             }
             EXPECT_EQ(orange > 1500, expected.icon) << orange;
             EXPECT_EQ(white > 80, !expected.icon) << white;
+            // The icon's shadow darkens the header under it; the gradient runs top to bottom,
+            // so the header's right end is the same colour undarkened. A round icon casts none
+            // at its frame's lower corner, where a square's shadow would stand.
+            const auto darkened = [&](int x, int y) {
+                return shot.pixelColor(400, y).blue() - shot.pixelColor(x, y).blue();
+            };
+            if (expected.icon) {
+                EXPECT_GT(darkened(50, 77), 8);
+            }
+            if (QLatin1String(expected.scene) == QLatin1String("recorder-round-icon")) {
+                EXPECT_LT(darkened(27, 76), 4);
+            }
 
             // "Press the shortcut" or "Got it" in the primary text colour.
             int inked = 0;
@@ -634,6 +646,10 @@ TEST_F(CardShotsTest, SettingsShowTheirCardsBadgeNoticeAndHeader) {
         EXPECT_TRUE(near(off.at("allowedBadge", 0.5, 0.1),
                          blend(color(DesignColorToken::success, look), surface, 0.12), 8));
         EXPECT_GT(toned(off, "allowedBadge", color(DesignColorToken::success, look)), 20);
+        // The filled check circle: solid above its check mark, where an outlined one is hollow.
+        const double badgeWidth = off.rect("allowedBadge").width() / off.scale;
+        EXPECT_TRUE(near(off.at("allowedBadge", 17 / badgeWidth, 10.0 / 26),
+                         color(DesignColorToken::success, look), 40));
         EXPECT_FALSE(off.has("updatePill"));
         EXPECT_FALSE(off.has("loginError"));
 
