@@ -29,9 +29,9 @@ std::optional<PreviewSize> previewSize(double width, double height) {
 }
 
 PreviewCapture PreviewCapture::system() {
-    return {[](const CaptureTarget& target) {
+    return {[](const CaptureTarget& target, PreviewSize size) {
                 CaptureError error;
-                return capturePicture(target, nullptr, error);
+                return captureScaledPicture(target, size.width, size.height, nullptr, error);
             },
             [](const BgrxPicture& picture, int quality) { return encodeJPEG(picture, quality); }};
 }
@@ -54,15 +54,12 @@ std::optional<std::vector<std::uint8_t>> capturePreviewJPEG(const StudioCaptureS
     if (!size) {
         return std::nullopt;
     }
-    const auto picture = capture.grab(source.captureTarget());
-    if (!picture || !picture->isValid()) {
+    const auto picture = capture.grab(source.captureTarget(), *size);
+    if (!picture || !picture->isValid() || picture->width != size->width ||
+        picture->height != size->height) {
         return std::nullopt;
     }
-    const auto scaled = scaledBgrx(*picture, size->width, size->height);
-    if (!scaled) {
-        return std::nullopt;
-    }
-    return encodePreviewJPEG(*scaled, capture);
+    return encodePreviewJPEG(*picture, capture);
 }
 
 }  // namespace quillory

@@ -20,11 +20,12 @@ struct PreviewSize {
 // source without area.
 std::optional<PreviewSize> previewSize(double width, double height);
 
-// A small JPEG of a source for the thumbnails: one grab at the source's size, one box-filter
-// scale to the preview size, then JPEG at qualities 62, 45 and 30 until the bytes fit 20,000 and
-// pass the thumbnail rule. Blocking: call it off the main thread. Nothing on any failure.
+// A small JPEG of a source for the thumbnails: one picture at the preview size, scaled by the X
+// server, then JPEG at qualities 62, 45 and 30 until the bytes fit 20,000 and pass the thumbnail
+// rule. Blocking: call it off the main thread. Nothing on any failure.
 struct PreviewCapture {
-    std::function<std::optional<BgrxPicture>(const CaptureTarget&)> grab;
+    // The target's picture at exactly `size`; nothing when it cannot be taken.
+    std::function<std::optional<BgrxPicture>(const CaptureTarget&, PreviewSize size)> grab;
     std::function<std::optional<std::vector<std::uint8_t>>(const BgrxPicture&, int quality)> encode;
 
     // The X server at $DISPLAY and libturbojpeg.

@@ -13,7 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
+#include "platform/capture/x11_reply.h"
 #include "platform/clock/clock.h"
 #include "platform/desktop/x11_connection.h"
 
@@ -25,13 +27,25 @@ namespace {
 constexpr int minimumStripRows = 128;
 constexpr int maximumStrips = 4;
 
-struct FreeReply {
-    void operator()(void* reply) const { std::free(reply); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeReply>;
-
 }  // namespace
+
+BgrxPicture copiedPicture(const BgrxImage& image) {
+    BgrxPicture picture{image.width, image.height,
+                        std::vector<std::uint8_t>(static_cast<std::size_t>(image.width) *
+                                                  static_cast<std::size_t>(image.height) * 4)};
+    const std::size_t row = static_cast<std::size_t>(image.width) * 4;
+    for (int y = 0; y < image.height; ++y) {
+        std::memcpy(picture.pixels.data() + static_cast<std::size_t>(y) * row,
+                    image.data + static_cast<std::ptrdiff_t>(y) * image.stride, row);
+    }
+    if (image.byteOrder == BgrxByteOrder::mostSignificantFirst) {
+        for (std::size_t i = 0; i + 3 < picture.pixels.size(); i += 4) {
+            std::swap(picture.pixels[i], picture.pixels[i + 3]);
+            std::swap(picture.pixels[i + 1], picture.pixels[i + 2]);
+        }
+    }
+    return picture;
+}
 
 std::unique_ptr<X11Grabber> X11Grabber::open(const char* display, CaptureError& error) {
     const auto opened = X11Connection::open(display);
@@ -61,11 +75,11 @@ std::unique_ptr<X11Grabber> X11Grabber::open(const char* display, CaptureError& 
     auto composite = xcb_composite_query_version(c, 0, 4);
     auto damage = xcb_damage_query_version(c, 1, 1);
     auto fixes = xcb_xfixes_query_version(c, 4, 0);
-    Reply<xcb_composite_query_version_reply_t> compositeReply(
+    X11Reply<xcb_composite_query_version_reply_t> compositeReply(
         xcb_composite_query_version_reply(c, composite, nullptr));
-    Reply<xcb_damage_query_version_reply_t> damageReply(
+    X11Reply<xcb_damage_query_version_reply_t> damageReply(
         xcb_damage_query_version_reply(c, damage, nullptr));
-    Reply<xcb_xfixes_query_version_reply_t> fixesReply(
+    X11Reply<xcb_xfixes_query_version_reply_t> fixesReply(
         xcb_xfixes_query_version_reply(c, fixes, nullptr));
     if (!compositeReply || !damageReply || !fixesReply) {
         error = {"Screen capture could not set up the X server's extensions."};
@@ -143,7 +157,7 @@ std::optional<BgrxImage> X11Grabber::grab(xcb_drawable_t drawable, const PixelRe
     if (!reserve(bytes)) {
         return std::nullopt;
     }
-    Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+    X11Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
         connection_,
         xcb_shm_get_image(connection_, drawable, static_cast<std::int16_t>(area.x),
                           static_cast<std::int16_t>(area.y), static_cast<std::uint16_t>(area.width),
@@ -234,7 +248,7 @@ X11Grabber::Conversion X11Grabber::grabInStrips(xcb_drawable_t drawable, const P
     for (int k = 0; k < count; ++k) {
         const int top = k * stripRows;
         const int rows = std::min(stripRows, part.height - top);
-        Reply<xcb_shm_get_image_reply_t> reply(
+        X11Reply<xcb_shm_get_image_reply_t> reply(
             xcb_shm_get_image_reply(connection_, cookies[static_cast<std::size_t>(k)], nullptr));
         if (!reply || reply->size < row * static_cast<std::size_t>(rows) ||
             (reply->depth != 24 && reply->depth != 32)) {
@@ -263,7 +277,7 @@ bool X11Grabber::validArea(const PixelRect& area) {
 }
 
 std::optional<X11Grabber::Cursor> X11Grabber::cursor() {
-    Reply<xcb_xfixes_get_cursor_image_reply_t> reply(xcb_xfixes_get_cursor_image_reply(
+    X11Reply<xcb_xfixes_get_cursor_image_reply_t> reply(xcb_xfixes_get_cursor_image_reply(
         connection_, xcb_xfixes_get_cursor_image(connection_), nullptr));
     if (!reply) {
         return std::nullopt;
@@ -309,10 +323,10 @@ void X11Grabber::drawCursor(const Cursor& cursor, BgrxImage& image, int originX,
 
 std::vector<X11Grabber::Monitor> X11Grabber::monitors() {
     std::vector<Monitor> result;
-    Reply<xcb_randr_get_monitors_reply_t> reply(xcb_randr_get_monitors_reply(
+    X11Reply<xcb_randr_get_monitors_reply_t> reply(xcb_randr_get_monitors_reply(
         connection_, xcb_randr_get_monitors(connection_, root_, 1), nullptr));
     if (!reply) {
-        Reply<xcb_get_geometry_reply_t> geometry(
+        X11Reply<xcb_get_geometry_reply_t> geometry(
             xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, root_), nullptr));
         if (geometry) {
             result.push_back({0,
@@ -342,7 +356,7 @@ std::optional<Rect> X11Grabber::monitorBounds(std::uint32_t monitorName) {
 
 std::optional<xcb_window_t> X11Grabber::topLevel(xcb_window_t window) {
     for (int depth = 0; depth < 64; ++depth) {
-        Reply<xcb_query_tree_reply_t> tree(
+        X11Reply<xcb_query_tree_reply_t> tree(
             xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
         if (!tree) {
             return std::nullopt;

@@ -8,9 +8,13 @@
 #include <vector>
 
 #include "platform/capture/capture_stream.h"
+#include "platform/image/bgrx_picture.h"
 #include "platform/video/pixel_conversion.h"
 
 namespace quillory {
+
+// The pixels of an image as a picture of their own, in BGRX byte order.
+BgrxPicture copiedPicture(const BgrxImage& image);
 
 // One X connection with the extensions capture needs (MIT-SHM, Composite, DAMAGE, XFIXES) and a
 // shared-memory segment that grabs land in. Used from one thread at a time.

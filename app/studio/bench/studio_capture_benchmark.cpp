@@ -16,6 +16,7 @@
 #include "platform/capture/x11_grabber.h"
 #include "platform/desktop/x11_desktop.h"
 #include "platform/video/pixel_conversion.h"
+#include "tests/support/content_window.h"
 #include "tests/support/synthetic_desktop.h"
 
 namespace quillory {
@@ -39,40 +40,6 @@ X11Grabber* sharedGrabber(benchmark::State& state) {
     return grabber.get();
 }
 
-// A window filled with desktop-like content, then covered by nothing in particular.
-struct ContentWindow {
-    xcb_connection_t* c;
-    xcb_window_t window;
-
-    ContentWindow(int width, int height) {
-        c = xcb_connect(nullptr, nullptr);
-        auto* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-        window = xcb_generate_id(c);
-        const std::uint32_t values[] = {1};
-        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0,
-                          static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
-                          XCB_CW_OVERRIDE_REDIRECT, values);
-        xcb_map_window(c, window);
-        const xcb_gcontext_t gc = xcb_generate_id(c);
-        xcb_create_gc(c, gc, window, 0, nullptr);
-        std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * 4 *
-                                         static_cast<std::size_t>(height));
-        testing::paintSyntheticDesktop(pixels.data(), width, height, width * 4, 0);
-        const int rows = std::max(1, 200'000 / (width * 4));
-        for (int y = 0; y < height; y += rows) {
-            const int count = std::min(rows, height - y);
-            xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, gc,
-                          static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(count), 0,
-                          static_cast<std::int16_t>(y), 0, screen->root_depth,
-                          static_cast<std::uint32_t>(width * 4 * count),
-                          pixels.data() + static_cast<std::ptrdiff_t>(y) * width * 4);
-        }
-        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-    }
-    ~ContentWindow() { xcb_disconnect(c); }
-};
-
 void DisplayGrabAndConvert(benchmark::State& state) {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
@@ -85,7 +52,7 @@ void DisplayGrabAndConvert(benchmark::State& state) {
         state.SkipWithError("the screen is smaller than the grab");
         return;
     }
-    ContentWindow content(width, height);
+    testing::ContentWindow content(width, height);
     auto target = PixelBuffer::allocate(width, height);
     for (auto _ : state) {
         if (grabber->grabInto(grabber->root(), {0, 0, width, height}, {0, 0, width, height},
@@ -103,7 +70,7 @@ void DisplayDamagedRegionAndConvert(benchmark::State& state) {
     if (!grabber) {
         return;
     }
-    ContentWindow content(1920, 1080);
+    testing::ContentWindow content(1920, 1080);
     const PixelRect area{0, 0, 1920, 1080};
     auto previous = PixelBuffer::allocate(1920, 1080);
     auto target = PixelBuffer::allocate(1920, 1080);
@@ -142,11 +109,11 @@ void WindowGrab(benchmark::State& state) {
     if (!grabber) {
         return;
     }
-    ContentWindow content(1280, 800);
+    testing::ContentWindow content(1280, 800);
     xcb_connection_t* c = grabber->connection();
-    xcb_composite_redirect_window(c, content.window, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    xcb_composite_redirect_window(c, content.window(), XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     const xcb_pixmap_t pixmap = xcb_generate_id(c);
-    xcb_composite_name_window_pixmap(c, content.window, pixmap);
+    xcb_composite_name_window_pixmap(c, content.window(), pixmap);
     auto target = PixelBuffer::allocate(1280, 800);
     for (auto _ : state) {
         auto image = grabber->grab(pixmap, {0, 0, 1280, 800});
@@ -165,7 +132,7 @@ void Preview(benchmark::State& state) {
         return;
     }
     auto desktop = std::move(connected).value();
-    ContentWindow content(1920, 1080);
+    testing::ContentWindow content(1920, 1080);
     // A 1920×1080 display: the part of the screen the content covers.
     const auto source = StudioCaptureSource::display(
         {.id = desktop->mainDisplay()->id, .bounds = {0, 0, 1920, 1080}, .primary = true});

@@ -32,16 +32,20 @@ class MacStudioSessionThreadsTest : public MacStudioSessionFixture {
         e.readContent = StudioSessionWorkers::contentReader(contentQueue, desktop);
         e.capturePreview = StudioSessionWorkers::previewGrabber(
             previewQueue,
-            PreviewCapture{.grab = [](const CaptureTarget&) -> std::optional<BgrxPicture> {
-                               return BgrxPicture{8, 8, std::vector<std::uint8_t>(8 * 8 * 4, 0x80)};
-                           },
-                           .encode = [](const BgrxPicture&, int) -> std::optional<Bytes> {
-                               Bytes jpeg(200, 0x11);
-                               jpeg[0] = 0xFF;
-                               jpeg[1] = 0xD8;
-                               jpeg[2] = 0xFF;
-                               return jpeg;
-                           }});
+            PreviewCapture{
+                .grab = [](const CaptureTarget&, PreviewSize size) -> std::optional<BgrxPicture> {
+                    return BgrxPicture{
+                        size.width, size.height,
+                        std::vector<std::uint8_t>(
+                            static_cast<std::size_t>(size.width * size.height) * 4, 0x80)};
+                },
+                .encode = [](const BgrxPicture&, int) -> std::optional<Bytes> {
+                    Bytes jpeg(200, 0x11);
+                    jpeg[0] = 0xFF;
+                    jpeg[1] = 0xD8;
+                    jpeg[2] = 0xFF;
+                    return jpeg;
+                }});
         e.artwork = StudioSessionWorkers::artwork(StudioApplicationArtwork::create(
             [](const ApplicationImage&, int side) -> std::optional<Bytes> {
                 return iconPNG(side);

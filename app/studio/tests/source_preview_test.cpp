@@ -62,12 +62,16 @@ TEST(SourcePreviewTest, TheLongSideBecomes360) {
     }
 }
 
-TEST(SourcePreviewTest, GrabsOnceAtTheSourceSizeAndScalesToThePreview) {
+TEST(SourcePreviewTest, GrabsOnceAtThePreviewSizeAndEncodesThatPicture) {
     std::vector<CaptureTarget> grabs;
+    std::vector<PreviewSize> sizes;
     std::vector<std::pair<int, int>> encoded;
-    const PreviewCapture capture{[&](const CaptureTarget& target) {
+    std::optional<PreviewSize> delivered;  // the grab's answer, when it differs from the request
+    const PreviewCapture capture{[&](const CaptureTarget& target, PreviewSize size) {
                                      grabs.push_back(target);
-                                     return std::optional(picture(1920, 1080));
+                                     sizes.push_back(size);
+                                     const auto given = delivered.value_or(size);
+                                     return std::optional(picture(given.width, given.height));
                                  },
                                  [&](const BgrxPicture& p, int quality) {
                                      encoded.emplace_back(p.width * 1000 + p.height, quality);
@@ -76,11 +80,18 @@ TEST(SourcePreviewTest, GrabsOnceAtTheSourceSizeAndScalesToThePreview) {
     EXPECT_TRUE(capturePreviewJPEG(windowOf(1920, 1080), capture));
     ASSERT_EQ(grabs.size(), 1u);
     EXPECT_EQ(grabs[0].id, 4u);
+    EXPECT_EQ(sizes, (std::vector<PreviewSize>{{360, 203}}));
     EXPECT_EQ(encoded, (std::vector<std::pair<int, int>>{{360203, 62}}));
 
     grabs.clear();
     EXPECT_FALSE(capturePreviewJPEG(windowOf(0, 1080), capture));
     EXPECT_TRUE(grabs.empty());
+
+    // A picture of another size than asked for is not sent as a preview.
+    encoded.clear();
+    delivered = PreviewSize{1920, 1080};
+    EXPECT_FALSE(capturePreviewJPEG(windowOf(1920, 1080), capture));
+    EXPECT_TRUE(encoded.empty());
 }
 
 TEST(SourcePreviewTest, TheQualityLadderTakesTheFirstThatFits) {
@@ -106,13 +117,17 @@ TEST(SourcePreviewTest, TheQualityLadderTakesTheFirstThatFits) {
 }
 
 TEST(SourcePreviewTest, RealJPEGPassesTheThumbnailRule) {
-    PreviewCapture capture{[](const CaptureTarget&) { return std::optional(gradient(1280, 800)); },
+    PreviewCapture capture{[](const CaptureTarget&, PreviewSize s) {
+                               return std::optional(gradient(s.width, s.height));
+                           },
                            PreviewCapture::system().encode};
     const auto jpeg = capturePreviewJPEG(windowOf(1280, 800), capture);
     ASSERT_TRUE(jpeg);
     EXPECT_LE(jpeg->size(), 20000u);
     EXPECT_TRUE(isValidThumbnailJPEG(*jpeg));
-    capture.grab = [](const CaptureTarget&) { return std::optional(picture(1280, 800)); };
+    capture.grab = [](const CaptureTarget&, PreviewSize s) {
+        return std::optional(picture(s.width, s.height));
+    };
     EXPECT_FALSE(capturePreviewJPEG(windowOf(1280, 800), capture));
     EXPECT_FALSE(encodeJPEG(picture(4, 4), 0));
     EXPECT_FALSE(encodeJPEG(BgrxPicture{4, 4, {}}, 50));

@@ -1,0 +1,178 @@
+#include "platform/capture/x11_render_scaler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "platform/capture/x11_grabber.h"
+#include "platform/capture/x11_reply.h"
+
+namespace quillory {
+
+namespace {
+
+// Up to half a pixel more of the source per output pixel, bilinear still samples every pixel.
+constexpr double boxFromScale = 1.5;
+// The box's cost grows with its area: past 32 (a source over 11,000 pixels wide for a
+// 360-pixel preview) it thins out rather than slows down without end.
+constexpr int widestBox = 32;
+
+xcb_render_fixed_t fixed(double value) {
+    return static_cast<xcb_render_fixed_t>(std::lround(value * 65536));
+}
+
+int boxSide(double scale) {
+    return scale > boxFromScale ? std::min(static_cast<int>(std::ceil(scale)), widestBox) : 1;
+}
+
+bool isRgb(const xcb_render_pictforminfo_t& format, std::uint8_t depth) {
+    const auto& d = format.direct;
+    return format.type == XCB_RENDER_PICT_TYPE_DIRECT && format.depth == depth &&
+           d.red_shift == 16 && d.red_mask == 0xff && d.green_shift == 8 && d.green_mask == 0xff &&
+           d.blue_shift == 0 && d.blue_mask == 0xff;
+}
+
+}  // namespace
+
+RenderFilter renderFilterFor(double scaleX, double scaleY) {
+    const int width = boxSide(scaleX);
+    const int height = boxSide(scaleY);
+    if (width == 1 && height == 1) {
+        return {"bilinear", {}};
+    }
+    const int count = width * height;
+    RenderFilter filter{"convolution", {fixed(width), fixed(height)}};
+    // Weights that add up to exactly one, so that white stays white.
+    const xcb_render_fixed_t weight = 65536 / count;
+    const int remainder = 65536 - weight * count;
+    for (int i = 0; i < count; ++i) {
+        filter.values.push_back(weight + (i < remainder ? 1 : 0));
+    }
+    return filter;
+}
+
+std::optional<X11RenderScaler> X11RenderScaler::open(xcb_connection_t* connection,
+                                                     xcb_window_t root, CaptureError& error) {
+    const auto* extension = xcb_get_extension_data(connection, &xcb_render_id);
+    if (!extension || !extension->present) {
+        error = {"Previews need the X server's RENDER extension, which it does not offer."};
+        return std::nullopt;
+    }
+    auto versionCookie = xcb_render_query_version(connection, 0, 11);
+    auto formatsCookie = xcb_render_query_pict_formats(connection);
+    X11Reply<xcb_render_query_version_reply_t> version(
+        xcb_render_query_version_reply(connection, versionCookie, nullptr));
+    X11Reply<xcb_render_query_pict_formats_reply_t> formats(
+        xcb_render_query_pict_formats_reply(connection, formatsCookie, nullptr));
+    // Padding the source's edges came with 0.10.
+    if (!version || !formats || (version->major_version == 0 && version->minor_version < 10)) {
+        error = {"Previews need RENDER 0.10 or later from the X server."};
+        return std::nullopt;
+    }
+    X11RenderScaler scaler(connection, root);
+    for (const std::uint8_t depth : {std::uint8_t{24}, std::uint8_t{32}}) {
+        for (auto it = xcb_render_query_pict_formats_formats_iterator(formats.get());
+             it.rem > 0 && scaler.target_ == 0; xcb_render_pictforminfo_next(&it)) {
+            if (isRgb(*it.data, depth)) {
+                scaler.target_ = it.data->id;
+                scaler.targetDepth_ = depth;
+            }
+        }
+    }
+    for (auto screen = xcb_render_query_pict_formats_screens_iterator(formats.get());
+         screen.rem > 0; xcb_render_pictscreen_next(&screen)) {
+        for (auto depth = xcb_render_pictscreen_depths_iterator(screen.data); depth.rem > 0;
+             xcb_render_pictdepth_next(&depth)) {
+            for (auto visual = xcb_render_pictdepth_visuals_iterator(depth.data); visual.rem > 0;
+                 xcb_render_pictvisual_next(&visual)) {
+                scaler.visualFormats_.emplace_back(visual.data->visual, visual.data->format);
+            }
+        }
+    }
+    if (scaler.target_ == 0) {
+        error = {"Previews need a 24- or 32-bit RGB picture format from the X server."};
+        return std::nullopt;
+    }
+    return scaler;
+}
+
+std::optional<xcb_render_pictformat_t> X11RenderScaler::formatOf(xcb_visualid_t visual) const {
+    for (const auto& [id, format] : visualFormats_) {
+        if (id == visual) {
+            return format;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<BgrxPicture> X11RenderScaler::scaled(xcb_drawable_t source, xcb_visualid_t visual,
+                                                   const PixelRect& area, int width, int height) {
+    const auto format = formatOf(visual);
+    if (!format || area.width <= 0 || area.height <= 0 || width <= 0 || height <= 0 ||
+        width > 32767 || height > 32767) {
+        return std::nullopt;
+    }
+    // Edges padded rather than transparent, so that the border pixels are not darkened; the
+    // root's windows drawn in, as the screen shows them.
+    const xcb_render_picture_t from = xcb_generate_id(c_);
+    const std::uint32_t fromValues[] = {XCB_RENDER_REPEAT_PAD,
+                                        XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS};
+    if (auto* failure = xcb_request_check(
+            c_, xcb_render_create_picture_checked(
+                    c_, from, source, *format, XCB_RENDER_CP_REPEAT | XCB_RENDER_CP_SUBWINDOW_MODE,
+                    fromValues))) {
+        std::free(failure);
+        return std::nullopt;
+    }
+    // The transform takes an output pixel to the source: the area's origin plus its scale.
+    const double scaleX = static_cast<double>(area.width) / width;
+    const double scaleY = static_cast<double>(area.height) / height;
+    const xcb_render_transform_t transform{
+        fixed(scaleX), 0, fixed(area.x), 0, fixed(scaleY), fixed(area.y), 0, 0, fixed(1)};
+    xcb_render_set_picture_transform(c_, from, transform);
+    const RenderFilter filter = renderFilterFor(scaleX, scaleY);
+    xcb_render_set_picture_filter(
+        c_, from, static_cast<std::uint16_t>(filter.name.size()), filter.name.c_str(),
+        static_cast<std::uint32_t>(filter.values.size()), filter.values.data());
+
+    const xcb_pixmap_t pixmap = xcb_generate_id(c_);
+    xcb_create_pixmap(c_, targetDepth_, pixmap, root_, static_cast<std::uint16_t>(width),
+                      static_cast<std::uint16_t>(height));
+    const xcb_render_picture_t to = xcb_generate_id(c_);
+    xcb_render_create_picture(c_, to, pixmap, target_, 0, nullptr);
+    const auto drawn = xcb_render_composite_checked(
+        c_, XCB_RENDER_PICT_OP_SRC, from, XCB_RENDER_PICTURE_NONE, to, 0, 0, 0, 0, 0, 0,
+        static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height));
+    auto picture = readBack(pixmap, width, height);
+    // The read's reply came after the drawing: its check costs no further round trip.
+    if (auto* failure = xcb_request_check(c_, drawn)) {
+        std::free(failure);
+        picture.reset();
+    }
+    xcb_render_free_picture(c_, to);
+    xcb_render_free_picture(c_, from);
+    xcb_free_pixmap(c_, pixmap);
+    xcb_flush(c_);
+    return picture;
+}
+
+std::optional<BgrxPicture> X11RenderScaler::readBack(xcb_pixmap_t pixmap, int width, int height) {
+    X11Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+        c_,
+        xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, 0,
+                      static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), ~0u),
+        nullptr));
+    const std::size_t bytes =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+    if (!reply || static_cast<std::size_t>(xcb_get_image_data_length(reply.get())) < bytes) {
+        return std::nullopt;
+    }
+    const auto order = xcb_get_setup(c_)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST
+                           ? BgrxByteOrder::leastSignificantFirst
+                           : BgrxByteOrder::mostSignificantFirst;
+    return copiedPicture({xcb_get_image_data(reply.get()), width, height, width * 4, order});
+}
+
+}  // namespace quillory
