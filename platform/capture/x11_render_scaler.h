@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/capture/capture_stream.h"
@@ -36,8 +37,20 @@ class X11RenderScaler {
                                       const PixelRect& area, int width, int height);
 
   private:
+    // What a scale made on the server, freed when it is read.
+    struct Drawing {
+        std::vector<xcb_render_picture_t> pictures;
+        std::vector<xcb_pixmap_t> pixmaps;
+        std::vector<xcb_void_cookie_t> draws;
+    };
+
     X11RenderScaler(xcb_connection_t* connection, xcb_window_t root)
         : c_(connection), root_(root) {}
+    // `from` drawn at `scale` from the origin of `area`, the part of `from` to scale, into a new
+    // width × height picture; that picture.
+    xcb_render_picture_t draw(xcb_render_picture_t from, const Rect& area,
+                              std::pair<double, double> scale, const RenderFilter& filter,
+                              int width, int height, Drawing& drawing);
     std::optional<xcb_render_pictformat_t> formatOf(xcb_visualid_t visual) const;
     std::optional<BgrxPicture> readBack(xcb_pixmap_t pixmap, int width, int height);
 

@@ -118,7 +118,8 @@ TEST_F(SourcePreviewX11Test, TheServerScalesTheDisplayAveragingWhatEachPixelCove
     expectSquare(*picture, 90, 50, red, 3);
     expectSquare(*picture, 90, 152, green, 3);
     expectSquare(*picture, 270, 152, blue, 3);
-    // A box of whole pixels over the checks is off their mean by one pixel in its area at most.
+    // Checks average to grey: a scale that read only some of the pixels under each output pixel
+    // would leave black and white.
     expectSquare(*picture, 270, 50, grey, 12);
 }
 
@@ -172,7 +173,7 @@ TEST_F(SourcePreviewX11Test, LightAndDarkDesktopsGiveThumbnailsOfTheirOwnLightne
         ASSERT_TRUE(picture);
         // Text averages into the page's tone rather than into noise of ink and paper: a bilinear
         // scale, which reads 4 of the 28 pixels each output pixel covers, spreads it by about 80
-        // levels and then fits no JPEG quality into the budget; the box by about 45.
+        // levels, and then no JPEG quality fits the budget.
         const auto [mean, spread] = textTone(*picture);
         EXPECT_TRUE(dark ? mean < 80 : mean > 175) << mean;
         EXPECT_LT(spread, 60);
