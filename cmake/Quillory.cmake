@@ -37,14 +37,15 @@ if(QUILLORY_SANITIZER)
   # malloc they see each block's life.
   list(APPEND QUILLORY_GSTREAMER_TEST_ENVIRONMENT "G_SLICE=always-malloc")
 endif()
+# The suppressions' paths are quoted: a checkout's path may hold spaces.
 if(QUILLORY_SANITIZER STREQUAL "address")
   # GLib is built without frame pointers: only the slow unwinder sees who allocated inside it.
   list(APPEND QUILLORY_GSTREAMER_TEST_ENVIRONMENT
     "ASAN_OPTIONS=fast_unwind_on_malloc=0"
-    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizers/gstreamer-lsan.supp")
+    "LSAN_OPTIONS=suppressions='${PROJECT_SOURCE_DIR}/tests/sanitizers/gstreamer-lsan.supp'")
 elseif(QUILLORY_SANITIZER STREQUAL "thread")
   list(APPEND QUILLORY_GSTREAMER_TEST_ENVIRONMENT
-    "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizers/gstreamer-tsan.supp")
+    "TSAN_OPTIONS=suppressions='${PROJECT_SOURCE_DIR}/tests/sanitizers/gstreamer-tsan.supp'")
 endif()
 
 # quillory_library(<name> [QT] SOURCES ... [DEPS ...] [PRIVATE_DEPS ...])

@@ -336,7 +336,7 @@ TEST_F(PanelOnX11, ACodeBringsThePanelAboveAFullScreenWindowInUse) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->isActive(); }, waitMs));
         }
 
-        const TestApplication gtk(MENU_TEST_GTK " --report-events");
+        const TestApplication gtk(MENU_TEST_GTK, {"--report-events"});
         ASSERT_TRUE(gtk.isReady());
         const std::uint32_t covering = windowInUse(gtk);
         ASSERT_NE(covering, 0u);
@@ -346,7 +346,7 @@ TEST_F(PanelOnX11, ACodeBringsThePanelAboveAFullScreenWindowInUse) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return stackedAbove(covering); }, waitMs));
         EXPECT_EQ(frontmost(), gtk.processID);
         {
-            const TestApplication other(MENU_TEST_GTK " --report-events");
+            const TestApplication other(MENU_TEST_GTK, {"--report-events"});
             ASSERT_TRUE(other.isReady());
             const std::uint32_t turnedTo = windowInUse(other);
             ASSERT_NE(turnedTo, 0u);

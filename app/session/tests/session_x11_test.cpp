@@ -194,7 +194,7 @@ TEST_F(SessionOnXvfb, APadPairsDrawsTapsAndListsMenus) {
                     }));
 
     // A menu-heavy application in front: its commands come in chunks, `final` on the last.
-    const TestApplication application(std::string(MENU_TEST_GTK) + " --items 300");
+    const TestApplication application(MENU_TEST_GTK, {"--items", "300"});
     ASSERT_TRUE(application.isReady());
     std::optional<std::uint32_t> menuWindow;
     ASSERT_TRUE(pump([&] {

@@ -19,7 +19,7 @@ void readSixHundredItems(benchmark::State& state) {
     const DesktopControlAccess granted({.uinputWritable = [] { return true; },
                                         .uinputAvailable = [] { return true; },
                                         .xtestPresent = [] { return true; }});
-    TestApplication application(std::string(MENU_TEST_GTK) + " --items 600");
+    TestApplication application(MENU_TEST_GTK, {"--items", "600"});
     if (!application.isReady()) {
         state.SkipWithError("the GTK test program did not start");
         return;

@@ -57,7 +57,7 @@ TEST(MenuReaderLiveTest, ReadsGtkAndQtApplications) {
 // The program is stopped after 40 title reads, midway: the read ends at the 5 s deadline (plus
 // one call begun just before it) with what was read, in menu order.
 TEST(MenuReaderLiveTest, AFrozenApplicationEndsTheReadAtTheDeadline) {
-    const TestApplication application(std::string(MENU_TEST_GTK) + " --items 300");
+    const TestApplication application(MENU_TEST_GTK, {"--items", "300"});
     const auto complete = readWhenListed(application);
     ASSERT_EQ(complete.size(), expected.size() + 300);
     std::vector<MenuCommand> partial;
