@@ -171,9 +171,16 @@ std::optional<BgrxImage> X11Grabber::grab(xcb_drawable_t drawable, const PixelRe
     return BgrxImage{memory_, area.width, area.height, area.width * 4, byteOrder_};
 }
 
-X11Grabber::Conversion X11Grabber::grabInto(xcb_drawable_t drawable, const PixelRect& area,
+X11Grabber::Conversion X11Grabber::grabInto(xcb_drawable_t drawable, const PixelRect& requested,
                                             const PixelRect& region, const Cursor* cursor,
                                             const PixelBuffer* previous, PixelBuffer& target) {
+    // A target only rounded down to even edges leaves out the odd last column or row: fitting
+    // the whole area into it would shift and blend every pixel, by up to one at the far edge.
+    PixelRect area = requested;
+    if (target.width() == (requested.width & ~1) && target.height() == (requested.height & ~1)) {
+        area.width = target.width();
+        area.height = target.height();
+    }
     const bool unscaled = area.width == target.width() && area.height == target.height();
     if (!unscaled) {
         return grabScaled(drawable, area, cursor, target);

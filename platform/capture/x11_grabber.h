@@ -50,7 +50,9 @@ class X11Grabber {
     // (inside the area, both in the drawable's coordinates) is grabbed and converted in place and
     // the rest comes from `previous`, the last picture of the same area. Without a previous
     // picture of the target's size, or when the target scales the area, the whole area is
-    // grabbed. The cursor, when given, is drawn in first; its rectangle must lie in the region.
+    // grabbed. A target that is the area rounded down to even edges is not a scale: the area's
+    // odd last column or row is left out. The cursor, when given, is drawn in first; its
+    // rectangle must lie in the region.
     Conversion grabInto(xcb_drawable_t drawable, const PixelRect& area, const PixelRect& region,
                         const Cursor* cursor, const PixelBuffer* previous, PixelBuffer& target);
     // Uptime when the last grabInto() that succeeded had all its pixels from the server.

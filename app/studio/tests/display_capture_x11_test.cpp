@@ -112,8 +112,9 @@ class CaptureX11Test : public ::testing::Test {
     }
 
     // Starts a stream straight on a queue of our own.
-    std::unique_ptr<CaptureStream> startStream(const CaptureTarget& target, int width, int height) {
-        auto stream = X11CaptureStream::factory()(queue, target, {width, height, 60, true});
+    std::unique_ptr<CaptureStream> startStream(const CaptureTarget& target, int width, int height,
+                                               bool showsCursor = true) {
+        auto stream = X11CaptureStream::factory()(queue, target, {width, height, 60, showsCursor});
         std::optional<CaptureError> error;
         EXPECT_TRUE(queue.sync([&] {
             error = stream->start({.onFrame = [this](const CaptureFrame& f) { log.add(f); },
@@ -355,41 +356,59 @@ TEST_F(CaptureX11Test, TheCursorIsDrawnIn) {
 TEST_F(CaptureX11Test, ACoveredWindowIsCapturedWithItsOwnContent) {
     TestWindowProcess covered({"--title", "Covered", "--geometry", "640x480+300+200"});
     ASSERT_TRUE(covered.window());
-    const auto [cx, cy] = moveTo(covered, 300, 200);
+    ASSERT_GE(moveTo(covered, 300, 200).first, 0);
     const auto paused = covered.command("pause");
     ASSERT_FALSE(paused.empty());
     const long long counter = TestWindowProcess::number(paused.back(), "counter").value_or(-1);
     ASSERT_GE(counter, 0);
-    ASSERT_GE(cx, 0);
     TestWindowProcess cover({"--title", "Cover", "--paused", "--geometry", "800x600+250+150"});
     ASSERT_TRUE(cover.window());
     moveTo(cover, 250, 150);
+    // The window manager may report the client where it stood before its frame was decorated.
+    // It handles the windows in turn: once it has placed the cover, the server knows where the
+    // covered client has come to rest.
+    const auto [cx, cy] = serverOrigin(covered.window());
+    ASSERT_GE(cx, 0);
     const auto shared = shareable(covered.window());
     ASSERT_TRUE(shared);
     const Rect frame = shared->info.frame;
     const int width = static_cast<int>(frame.width) & ~1;
     const int height = static_cast<int>(frame.height) & ~1;
-    auto stream =
-        startStream({CaptureTarget::Kind::window, covered.window(), frame}, width, height);
-    const auto frames = log.waitFor(0, 1, isComplete);
-    ASSERT_FALSE(frames.empty());
-    const auto& image = *log.picture();
     const int ox = cx - static_cast<int>(frame.x);
     const int oy = cy - static_cast<int>(frame.y);
-    EXPECT_EQ(testing::readFrameBarcode(image.dataY() + oy * image.strideY() + ox, 640, 480,
-                                        image.strideY()),
-              static_cast<std::uint32_t>(counter));
-    // The same frame, regenerated, matches pixel for pixel at the client's offset.
+    log.reader = [ox, oy](const PixelBuffer& image) {
+        return testing::readFrameBarcode(image.dataY() + oy * image.strideY() + ox, 640, 480,
+                                         image.strideY());
+    };
+    // Without the pointer, which another test may have left over the window.
+    auto stream =
+        startStream({CaptureTarget::Kind::window, covered.window(), frame}, width, height, false);
+    // Redirecting a covered window exposes it: until it has painted again, its pixmap holds only
+    // its background.
+    const auto frames = log.waitFor(0, 1, [&](const FrameLog::Entry& e) {
+        return e.counter == static_cast<std::uint32_t>(counter);
+    });
+    ASSERT_FALSE(frames.empty());
+    const auto& image = *log.picture();
+    // The same frame, regenerated, matches pixel for pixel at the client's offset: a frame of an
+    // odd size loses its last row or column, never the sharpness of the rest.
     std::vector<std::uint8_t> expected(640 * 480 * 4);
     testing::paintSyntheticDesktop(expected.data(), 640, 480, 640 * 4,
                                    static_cast<int>(counter % 1000));
     testing::paintFrameBarcode(static_cast<std::uint32_t>(counter), expected.data(), 640, 480,
                                640 * 4);
-    for (const auto& [x, y] : {std::pair{3, 3}, {100, 50}, {630, 20}, {20, 470}, {500, 400}}) {
-        const auto* p = &expected[static_cast<std::size_t>((y * 640 + x) * 4)];
-        EXPECT_NEAR(image.dataY()[(oy + y) * image.strideY() + ox + x], luma(p[0], p[1], p[2]), 2)
-            << x << "," << y;
+    int differing = 0;
+    std::pair<int, int> first{-1, -1};
+    for (int y = 0; y < 480; ++y) {
+        for (int x = 0; x < 640; ++x) {
+            const auto* p = &expected[static_cast<std::size_t>((y * 640 + x) * 4)];
+            const int captured = image.dataY()[(oy + y) * image.strideY() + ox + x];
+            if (std::abs(captured - luma(p[0], p[1], p[2])) > 2 && differing++ == 0) {
+                first = {x, y};
+            }
+        }
     }
+    EXPECT_EQ(differing, 0) << "first at " << first.first << "," << first.second;
     stopStream(stream);
 }
 
