@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/capture/x11_reply.h"
 #include "platform/clock/clock.h"
 #include "platform/dispatch/serial_queue.h"
 
@@ -224,14 +225,10 @@ bool X11CaptureStream::prepareWindow() {
     xcb_composite_redirect_window(c, frameWindow_, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     damage_ = xcb_generate_id(c);
     xcb_damage_create(c, damage_, frameWindow_, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
-    using GeometryReply = std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)>;
-    GeometryReply geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, frameWindow_), nullptr),
-                           &std::free);
-    using AttributesReply =
-        std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)>;
-    AttributesReply attributes(
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, frameWindow_), nullptr),
-        &std::free);
+    X11Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, frameWindow_), nullptr));
+    X11Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, frameWindow_), nullptr));
     if (!geometry || !attributes) {
         return false;
     }
