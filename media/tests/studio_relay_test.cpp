@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -118,23 +119,53 @@ class StudioRelayTest : public StudioLoopbackFixture {
         // came.
         int keyframeMediaDrops = 0;
         int keyframeRetransmissionDrops = 0;
+        int keyframeProbeDrops = 0;
+        // A probe that overshoots the cap may lose itself, never the media behind it.
+        int mediaLostToProbes = 0;
         for (const auto& drop : relay->queueDrops()) {
+            if (!drop.retransmission && drop.lostToProbes) {
+                ++mediaLostToProbes;
+            }
             if (drop.atSeconds >= requested && drop.atSeconds <= keyframeAt) {
-                ++(drop.retransmission ? keyframeRetransmissionDrops : keyframeMediaDrops);
+                ++(drop.probe            ? keyframeProbeDrops
+                   : drop.retransmission ? keyframeRetransmissionDrops
+                                         : keyframeMediaDrops);
             }
         }
+        EXPECT_EQ(mediaLostToProbes, 0) << "media packets lost to probes queued ahead of them";
         std::printf(
-            "cap %.1f Mbit/s: estimate %.2f-%.2f Mbit/s from 5 to 8 s; keyframe decoded %.0f ms "
-            "after the request (-1: none), %.0f encoded since the report before it; on its way "
-            "%d media and %d retransmitted packets dropped at the cap's queue; in all %llu media "
-            "and %llu retransmitted packets dropped, %.0f sent again; mean send delay %.1f ms\n",
-            capBps / 1e6, lowest / 1e6, highest / 1e6,
+            "cap %.1f Mbit/s: estimate %.2f-%.2f Mbit/s from 5 to 8 s, within a tenth of the cap "
+            "from %.1f s on (-1: not by 8 s); keyframe decoded %.0f ms after the request (-1: "
+            "none), %.0f encoded since the report before it; on its way %d media, %d retransmitted "
+            "and %d probe packets dropped at the cap's queue; in all %llu media, %llu "
+            "retransmitted "
+            "and %llu of %llu probe packets dropped, %d media lost to probes, %.0f sent "
+            "again; mean send delay %.1f ms\n",
+            capBps / 1e6, lowest / 1e6, highest / 1e6, settledWithin(started, capBps, 0.1),
             keyframe == frames.end() ? -1 : (keyframeAt - requested) * 1e3,
             outbound("keyFramesEncoded") - keyframesBefore, keyframeMediaDrops,
-            keyframeRetransmissionDrops, mediaDrops(counters),
-            static_cast<unsigned long long>(counters.retransmissionQueueDrops),
+            keyframeRetransmissionDrops, keyframeProbeDrops, mediaDrops(counters),
+            static_cast<unsigned long long>(counters.retransmissionQueueDrops -
+                                            counters.probeQueueDrops),
+            static_cast<unsigned long long>(counters.probeQueueDrops),
+            static_cast<unsigned long long>(counters.probes), mediaLostToProbes,
             outbound("retransmittedPacketsSent"),
             packets > 0 ? outbound("totalPacketSendDelay") / packets * 1e3 : 0.0);
+    }
+
+    // Seconds from `started` to the first report from which on, up to 8 s, every estimate lies
+    // within `share` of the cap; -1 when none does. The caller holds the mutex.
+    double settledWithin(double started, double capBps, double share) {
+        double settled = -1;
+        for (const auto& [at, estimate] :
+             valuesBetween(started, started + 8, "candidate-pair", "availableOutgoingBitrate")) {
+            if (std::abs(estimate - capBps) > capBps * share) {
+                settled = -1;
+            } else if (settled < 0) {
+                settled = at - started;
+            }
+        }
+        return settled;
     }
 
     static unsigned long long mediaDrops(const testing::UdpRelay::Counters& counters) {

@@ -74,11 +74,20 @@ void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window) {
     for (const auto& [at, rate] : received_) {
         received += rate / static_cast<double>(received_.size());
     }
+    if (carried_ && window.atSeconds - carried_->first <= evidenceSeconds) {
+        received = std::max(received, carried_->second);
+    } else if (probed_ && received > 0) {
+        // The first cut of a congestion event: the path was full, so what got through is what
+        // it carries. The later cuts of the event, while the encoder follows this one, go no
+        // lower, even where a window between bursts shows less received.
+        carried_ = {window.atSeconds, received};
+    }
     if (received > 0) {
         // What got through is what the path carries. The encoder follows a cut only over a
         // second or so, so later windows of the same congestion cut no further than that; cut at
         // most by half.
         target = std::min(estimate_, std::max(received * decreaseFactor, estimate_ * 0.5));
+        limit_ = received;
     } else if (loss && *loss > heavyLossPercent) {
         // Without a received rate, loss says how much got through.
         target = std::min(target, estimate_ * (1.0 - 0.5 * std::min(*loss, 100.0) / 100.0));
@@ -104,8 +113,9 @@ void BandwidthEstimator::increase(const BandwidthFeedbackWindow& window) {
         return;
     }
     // A cut long past, with the path clean since, says the congestion has gone: growing by a
-    // few percent a second would take half a minute back to a fast link.
-    if (lastDecreaseAt_ && window.atSeconds - *lastDecreaseAt_ >= probeAfterSeconds) {
+    // few percent a second would take half a minute back to a fast link. Where probes measure
+    // the path, they take the place of these blind steps.
+    if (!probed_ && lastDecreaseAt_ && window.atSeconds - *lastDecreaseAt_ >= probeAfterSeconds) {
         if (!lastProbeStepAt_ || window.atSeconds - *lastProbeStepAt_ >= rampStepSeconds) {
             estimate_ = clamp(estimate_ * probeStepFactor);
             lastProbeStepAt_ = window.atSeconds;
@@ -113,7 +123,41 @@ void BandwidthEstimator::increase(const BandwidthFeedbackWindow& window) {
         return;
     }
     const double elapsed = lastAt_ ? std::clamp(window.atSeconds - *lastAt_, 0.0, 1.0) : 0.0;
-    estimate_ = clamp(estimate_ * std::pow(1.0 + growthPerSecond, elapsed));
+    if (atLimit()) {
+        estimate_ = clamp(estimate_ + *limit_ * pastLimitGrowthPerSecond * elapsed);
+        return;
+    }
+    const double grown = estimate_ * std::pow(1.0 + growthPerSecond, elapsed);
+    estimate_ = clamp(probed_ && limit_ ? std::min(grown, *limit_) : grown);
+}
+
+std::int64_t BandwidthEstimator::probed(const ProbeResult& result, double targetBps,
+                                        double atSeconds) {
+    const double measuredBps = result.bitsPerSecond;
+    if (!std::isfinite(measuredBps) || !std::isfinite(targetBps) || !std::isfinite(atSeconds) ||
+        measuredBps <= 0) {
+        return estimateBps();
+    }
+    const double carried = std::min(measuredBps, targetBps);
+    // A probe that could not leave at its aim, on a busy sender, says the path takes what it
+    // carried and nothing of what more it would.
+    if (!result.pathLimited && measuredBps < targetBps * fullProbeShare) {
+        estimate_ = std::max(estimate_, clamp(carried));
+        return estimateBps();
+    }
+    rampEnded_ = true;
+    probed_ = true;
+    // Probes sent together measure the same path: the one that carried most tells its room.
+    if (!carried_ || atSeconds - carried_->first > evidenceSeconds || carried > carried_->second) {
+        carried_ = {atSeconds, carried};
+    }
+    if (result.pathLimited) {
+        limit_ = carried;
+    } else if (limit_ && carried > *limit_) {
+        limit_.reset();
+    }
+    estimate_ = std::max(estimate_, clamp(carried));
+    return estimateBps();
 }
 
 std::int64_t BandwidthEstimator::update(const BandwidthFeedbackWindow& window) {
@@ -127,7 +171,18 @@ std::int64_t BandwidthEstimator::update(const BandwidthFeedbackWindow& window) {
            received_.front().first < window.atSeconds - receivedAverageSeconds) {
         received_.pop_front();
     }
-    switch (classify(window)) {
+    // The encoder filling a rate a probe opened overflows no queue; heavy loss says the path
+    // narrowed since.
+    if (const auto loss = usable(window.lossPercent); loss && *loss > heavyLossPercent) {
+        carried_.reset();
+    }
+    const Signal signal = classify(window);
+    if (signal != Signal::clean) {
+        cleanSince_.reset();
+    } else if (!cleanSince_) {
+        cleanSince_ = window.atSeconds;
+    }
+    switch (signal) {
         case Signal::overuse:
             rampEnded_ = true;
             decrease(window);

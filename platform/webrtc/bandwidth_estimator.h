@@ -7,6 +7,7 @@
 
 #include "platform/webrtc/delay_trend_detector.h"
 #include "platform/webrtc/peer_transport.h"
+#include "platform/webrtc/probe_results.h"
 
 namespace quillory {
 
@@ -51,6 +52,18 @@ class BandwidthEstimator {
     // A cut aims below the received rate averaged over this long: one 100 ms window around a
     // burst can show little received.
     static constexpr double receivedAverageSeconds = 0.5;
+    // For this long what a probe or the first cut of a congestion event found says what the path
+    // carries, and later cuts aim below that rather than below what the encoder happened to send
+    // (a 100 ms window shows a queue by chance, and a cut takes a second to follow): a path that
+    // narrowed by more than a cut loses heavily, which ends it sooner. As long as a periodic
+    // probe's interval.
+    static constexpr double evidenceSeconds = 5.0;
+    // Past a limit a probe or a cut found, the estimate grows only by this share of it a second:
+    // the encoder sends somewhat under its rate, so growing on at the usual pace would only lift
+    // the estimate above the path before the queue shows.
+    static constexpr double pastLimitGrowthPerSecond = 0.01;
+    // A probe that reached this share of its aim, or found the path's limit, measured the path.
+    static constexpr double fullProbeShare = 0.9;
 
     BandwidthEstimator(std::int64_t initialBps, std::int64_t maximumBps);
 
@@ -59,8 +72,21 @@ class BandwidthEstimator {
     void setBounds(const BitrateBounds& bounds);
     // Takes one window and returns the estimate after it.
     std::int64_t update(const BandwidthFeedbackWindow& window);
+    // A probe aimed at `targetBps` gave `result` by `atSeconds` on the windows' clock: the path
+    // takes at least the lower, so the estimate rises to it, and a cut soon after aims below that
+    // rather than below what the encoder happened to send. A measured probe also ends the
+    // start-up ramp and the steps after a cut, which only stand in for probes.
+    std::int64_t probed(const ProbeResult& result, double targetBps, double atSeconds);
     std::int64_t estimateBps() const { return static_cast<std::int64_t>(estimate_); }
     bool ramping() const { return rampSteps_ < 2 && !rampEnded_; }
+    // Since when the windows have shown neither a queue nor loss, on their clock: room to probe
+    // into once it has lasted.
+    std::optional<double> cleanSince() const { return cleanSince_; }
+    // Whether probes measure the path and the estimate has reached the limit they or the last cut
+    // found: only a probe finds out whether the path has since widened.
+    bool atLimit() const { return probed_ && limit_ && estimate_ >= *limit_; }
+    // When the estimate was last cut, on the windows' clock; none before the first cut.
+    std::optional<double> lastDecreaseAt() const { return lastDecreaseAt_; }
 
   private:
     enum class Signal { overuse, hold, clean };
@@ -75,10 +101,15 @@ class BandwidthEstimator {
     std::optional<double> rampStart_;
     int rampSteps_ = 0;
     bool rampEnded_ = false;
+    bool probed_ = false;
     std::optional<double> lastAt_;
     std::optional<double> lastDecreaseAt_;
     std::optional<double> lastProbeStepAt_;
     int risingWindows_ = 0;
+    std::optional<double> cleanSince_;
+    // (when, rate) the path was last seen to carry, by probes or a cut
+    std::optional<std::pair<double, double>> carried_;
+    std::optional<double> limit_;                     // what the path carried when it was last full
     std::deque<std::pair<double, double>> received_;  // (end of window, received rate)
 };
 

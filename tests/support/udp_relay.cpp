@@ -187,13 +187,28 @@ void UdpRelay::arrived(std::vector<std::uint8_t> bytes, bool toAnswerer, double 
             counters_.lost += 1;
             return;
         }
+        const bool retransmission = inRetransmissionStream(bytes);
+        const bool probe = retransmission && padded(bytes);
+        counters_.probes += probe ? 1U : 0U;
         if (shaping_.rateBps && *shaping_.rateBps > 0) {
             const double start = std::max(now, capFreeAt_);
+            while (!queuedProbes_.empty() && queuedProbes_.front().first <= now) {
+                queuedProbes_.pop_front();
+            }
             if (start - now > queueSeconds) {
-                const bool retransmission = inRetransmissionStream(bytes);
+                std::size_t probeBytes = 0;
+                for (const auto& [leaves, size] : queuedProbes_) {
+                    probeBytes += size;
+                }
+                const double probeSeconds =
+                    static_cast<double>(probeBytes) * 8.0 / *shaping_.rateBps;
                 counters_.queueDrops += 1;
                 counters_.retransmissionQueueDrops += retransmission ? 1U : 0U;
-                queueDrops_.push_back({now, retransmission});
+                counters_.probeQueueDrops += probe ? 1U : 0U;
+                queueDrops_.push_back({.atSeconds = now,
+                                       .retransmission = retransmission,
+                                       .probe = probe,
+                                       .lostToProbes = start - probeSeconds - now <= queueSeconds});
                 if (queueDrops_.size() > dropsKept) {
                     queueDrops_.pop_front();
                 }
@@ -201,6 +216,9 @@ void UdpRelay::arrived(std::vector<std::uint8_t> bytes, bool toAnswerer, double 
             }
             capFreeAt_ = start + static_cast<double>(bytes.size()) * 8.0 / *shaping_.rateBps;
             departure = capFreeAt_;
+            if (probe) {
+                queuedProbes_.emplace_back(departure, bytes.size());
+            }
         }
     }
     departure += shaping_.delaySeconds;
@@ -216,6 +234,12 @@ bool UdpRelay::inRetransmissionStream(const std::vector<std::uint8_t>& bytes) co
     }
     const std::uint8_t type = bytes[1] & 0x7f;
     return (type < 64 || type > 95) && retransmissionPayloadTypes_.contains(type);
+}
+
+// An RTP packet with the padding bit: a probe, when on the retransmission stream, since
+// retransmissions carry no padding.
+bool UdpRelay::padded(const std::vector<std::uint8_t>& bytes) {
+    return bytes.size() >= 12 && (bytes[0] & 0x20) != 0;
 }
 
 void UdpRelay::departDue(double now) {

@@ -32,8 +32,12 @@ class UdpRelay {
         std::uint64_t bytesToAnswerer = 0;
         std::uint64_t lost = 0;
         std::uint64_t queueDrops = 0;
-        // Of queueDrops, those of the retransmission stream.
+        // Of queueDrops, those of the retransmission stream, probes included.
         std::uint64_t retransmissionQueueDrops = 0;
+        // Probe packets (padding alone on the retransmission stream) that reached the relay, and
+        // of queueDrops those that were probes.
+        std::uint64_t probes = 0;
+        std::uint64_t probeQueueDrops = 0;
         std::uint64_t blackoutDrops = 0;
     };
     // The longest the rate cap lets packets wait before it drops new ones.
@@ -53,11 +57,14 @@ class UdpRelay {
 
     void setShaping(const Shaping& shaping);
     Counters counters() const;
-    // A packet the rate cap dropped: when, on the steady clock, and whether it was of the
-    // retransmission stream. The latest `dropsKept`.
+    // A packet the rate cap dropped: when, on the steady clock, whether it was of the
+    // retransmission stream or a probe, and whether it was lost to probes: without the probe
+    // packets queued ahead of it, it would have fit. The latest `dropsKept`.
     struct Drop {
         double atSeconds = 0;
         bool retransmission = false;
+        bool probe = false;
+        bool lostToProbes = false;
     };
     static constexpr std::size_t dropsKept = 100'000;
     std::vector<Drop> queueDrops() const;
@@ -77,6 +84,7 @@ class UdpRelay {
     std::string rewriteAndLearn(const std::string& sdp, std::uint16_t relayPort,
                                 std::uint16_t& peerPort);
     bool inRetransmissionStream(const std::vector<std::uint8_t>& bytes) const;
+    static bool padded(const std::vector<std::uint8_t>& bytes);
     void run(const std::stop_token& stop);
     void arrived(std::vector<std::uint8_t> bytes, bool toAnswerer, double now);
     void departDue(double now);
@@ -99,6 +107,8 @@ class UdpRelay {
     std::deque<Packet> toAnswerer_;
     std::deque<Packet> toSender_;
     double capFreeAt_ = 0;
+    // The probe packets in the cap's queue: when each leaves it, and its size.
+    std::deque<std::pair<double, std::size_t>> queuedProbes_;
     std::jthread thread_;
 };
 

@@ -8,6 +8,7 @@
 #include <gst/video/video-event.h>
 
 #include <algorithm>
+#include <charconv>
 #include <random>
 
 #include "platform/clock/clock.h"
@@ -133,7 +134,8 @@ std::pair<std::string, std::string> sendOnly(GstWebRTCRTPTransceiver* transceive
     return msid;
 }
 
-// Blocks until the packet may leave; holds no reference to the transport meanwhile.
+// Blocks until the packet may leave; holds no reference to the transport meanwhile. Probes keep
+// their own time and never wait for media.
 void pace(PacingGate& gate, std::uint32_t mediaSsrc, GstBuffer* buffer) {
     GstRTPBuffer rtp = GST_RTP_BUFFER_INIT;
     if (!gst_rtp_buffer_map(buffer, GST_MAP_READ, &rtp)) {
@@ -142,11 +144,12 @@ void pace(PacingGate& gate, std::uint32_t mediaSsrc, GstBuffer* buffer) {
     const std::uint32_t ssrc = gst_rtp_buffer_get_ssrc(&rtp);
     const std::uint32_t timestamp = gst_rtp_buffer_get_timestamp(&rtp);
     const bool marker = gst_rtp_buffer_get_marker(&rtp) != FALSE;
+    const bool padding = gst_rtp_buffer_get_padding(&rtp) != FALSE;
     gst_rtp_buffer_unmap(&rtp);
     const std::size_t size = gst_buffer_get_size(buffer);
     if (ssrc == mediaSsrc) {
         gate.passMedia(size, timestamp, marker);
-    } else {
+    } else if (!padding) {
         gate.passRetransmission(size);
     }
 }
@@ -155,13 +158,31 @@ std::int64_t now() {
     return static_cast<std::int64_t>(uptimeNanoseconds());
 }
 
+// The SSRC the description pairs with `ssrc` as its retransmission stream
+// ("a=ssrc-group:FID <ssrc> <retransmission ssrc>").
+std::optional<std::uint32_t> retransmissionSsrc(const std::string& sdp, std::uint32_t ssrc) {
+    const std::string group = "a=ssrc-group:FID " + std::to_string(ssrc) + " ";
+    const std::size_t at = sdp.find(group);
+    if (at == std::string::npos) {
+        return std::nullopt;
+    }
+    const char* first = sdp.data() + at + group.size();
+    std::uint32_t value = 0;
+    const auto [end, error] = std::from_chars(first, sdp.data() + sdp.size(), value);
+    if (error != std::errc() || end == first) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 }  // namespace
 
 std::shared_ptr<GstPeerTransport> GstPeerTransport::create(
     const PeerTransportConfiguration& configuration,
     std::shared_ptr<VideoEncoderFactory> encoderFactory,
     std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown,
-    std::int64_t maximumBitrateBps, std::int64_t pacingDelayNanoseconds) {
+    std::int64_t maximumBitrateBps, std::int64_t pacingDelayNanoseconds,
+    std::optional<ProbingConfiguration> probing) {
     if (!configuration.iceServers.empty() || !configuration.udpHostCandidatesOnly ||
         !configuration.maxBundle || !configuration.requireRtcpMux || configuration.dscpMarking ||
         !configuration.gatherOnce || !encoderFactory) {
@@ -171,10 +192,11 @@ std::shared_ptr<GstPeerTransport> GstPeerTransport::create(
     if (!address) {
         return nullptr;
     }
-    auto transport = std::make_shared<GstPeerTransport>(Private{}, std::move(encoderFactory),
-                                                        std::move(delegate), std::move(teardown),
-                                                        maximumBitrateBps, pacingDelayNanoseconds);
+    auto transport = std::make_shared<GstPeerTransport>(
+        Private{}, std::move(encoderFactory), std::move(delegate), std::move(teardown),
+        maximumBitrateBps, pacingDelayNanoseconds, std::move(probing));
     transport->sendPath_.bind(std::shared_ptr<GstSendPath>(transport, &transport->sendPath_));
+    transport->probes_.bind(std::shared_ptr<GstProbeSender>(transport, &transport->probes_));
     if (!transport->build(*address)) {
         transport->close();
         return nullptr;
@@ -186,7 +208,8 @@ GstPeerTransport::GstPeerTransport(Private, std::shared_ptr<VideoEncoderFactory>
                                    std::shared_ptr<PeerTransportDelegate> delegate,
                                    std::shared_ptr<SerialQueue> teardown,
                                    std::int64_t maximumBitrateBps,
-                                   std::int64_t pacingDelayNanoseconds)
+                                   std::int64_t pacingDelayNanoseconds,
+                                   std::optional<ProbingConfiguration> probing)
     : teardown_(std::move(teardown)),
       queue_(std::make_shared<SerialQueue>("app.quillory.media.sender")),
       offered_(offeredVideoCodecs(encoderFactory->supportedCodecs())),
@@ -194,9 +217,11 @@ GstPeerTransport::GstPeerTransport(Private, std::shared_ptr<VideoEncoderFactory>
       delegate_(std::move(delegate)),
       pacing_(std::make_shared<PacingGate>(
           pacingDelayNanoseconds, static_cast<double>(GstSendPath::defaultBitrateBps), &now)),
+      probing_(probing.has_value()),
       // The send path lives inside the transport and reports only while the transport runs it.
-      sendPath_(*queue_, std::move(encoderFactory), measurements_, *pacing_, maximumBitrateBps,
-                [this](const std::string& message) {
+      probes_(*queue_, *pacing_),
+      sendPath_(*queue_, std::move(encoderFactory), measurements_, *pacing_, probes_,
+                maximumBitrateBps, std::move(probing), [this](const std::string& message) {
                     if (auto live = liveDelegate()) {
                         live->transportFailed(message);
                     }
@@ -578,18 +603,19 @@ void GstPeerTransport::watchSession(GstElement* rtpbin) {
                        weak_from_this());
         // The statistics' own loss misses packets the receiver never reported; the feedback
         // itself says which numbers it moved past.
-        hooks_.connect(session, "on-feedback-rtcp",
-                       G_CALLBACK(+[](GObject*, guint type, guint fbtype, guint, guint,
-                                      GstBuffer* fci, gpointer data) {
-                           if (type != GST_RTCP_TYPE_RTPFB || fbtype != GST_RTCP_RTPFB_TYPE_TWCC ||
-                               fci == nullptr) {
-                               return;
-                           }
-                           if (auto self = weakOf(data).lock()) {
-                               self->measurements_.feedbackReceived(fci);
-                           }
-                       }),
-                       weak_from_this());
+        hooks_.connect(
+            session, "on-feedback-rtcp",
+            G_CALLBACK(+[](GObject*, guint type, guint fbtype, guint, guint, GstBuffer* fci,
+                           gpointer data) {
+                if (type != GST_RTCP_TYPE_RTPFB || fbtype != GST_RTCP_RTPFB_TYPE_TWCC ||
+                    fci == nullptr) {
+                    return;
+                }
+                if (auto self = weakOf(data).lock()) {
+                    self->sendPath_.probesMeasured(self->measurements_.feedbackReceived(fci));
+                }
+            }),
+            weak_from_this());
         g_object_unref(session);
     }
     // The element around the session publishes the transport-wide feedback statistics.
@@ -629,6 +655,12 @@ void GstPeerTransport::probeSendPath() {
                 if (auto self = weakOf(data).lock()) {
                     gate = self->pacing_;
                     ssrc = self->ssrc_;
+                    // Retransmissions and probes share the stream's numbers; both come as
+                    // single buffers.
+                    if (self->probing_ && (info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
+                        GST_PAD_PROBE_INFO_DATA(info) =
+                            self->probes_.renumber(GST_PAD_PROBE_INFO_BUFFER(info), ssrc);
+                    }
                 } else {
                     return GST_PAD_PROBE_OK;
                 }
@@ -636,6 +668,14 @@ void GstPeerTransport::probeSendPath() {
                 return GST_PAD_PROBE_OK;
             },
             weak_from_this());
+        // Probes join where retransmissions do, on their stream.
+        const auto local = descriptionText(webrtc_, "local-description");
+        const auto retransmissions = local ? retransmissionSsrc(*local, ssrc_) : std::nullopt;
+        if (probing_ && joined != nullptr && retransmissions) {
+            guint payloadType = 0;
+            g_object_get(payloader_, "pt", &payloadType, nullptr);
+            probes_.setStream(joined, paced, *retransmissions, static_cast<int>(payloadType));
+        }
         gst_object_unref(paced);
     }
     if (joined != nullptr) {
@@ -687,18 +727,20 @@ void GstPeerTransport::requestStatistics(StatisticsCompletion completion) {
     if (!liveDelegate()) {
         return;
     }
-    GstPromise* promise = makePromise([weak = weak_from_this(), completion = std::move(completion)](
-                                          bool replied, const GstStructure* reply) {
-        auto self = weak.lock();
-        if (!self || !self->liveDelegate()) {
-            return;
-        }
-        if (!replied || reply == nullptr) {
-            completion(std::nullopt);
-            return;
-        }
-        completion(self->measurements_.complete(statisticsReportFromGst(reply)));
-    });
+    // The session has counted every probe that left before it is asked, and perhaps a few more.
+    GstPromise* promise =
+        makePromise([weak = weak_from_this(), completion = std::move(completion),
+                     probes = measurements_.probesSent()](bool replied, const GstStructure* reply) {
+            auto self = weak.lock();
+            if (!self || !self->liveDelegate()) {
+                return;
+            }
+            if (!replied || reply == nullptr) {
+                completion(std::nullopt);
+                return;
+            }
+            completion(self->measurements_.complete(statisticsReportFromGst(reply), probes));
+        });
     g_signal_emit_by_name(webrtc_, "get-stats", nullptr, promise);
     gst_promise_unref(promise);
 }

@@ -18,6 +18,7 @@
 #include "platform/video/video_encoder.h"
 #include "platform/webrtc/gstreamer/connection_liveness.h"
 #include "platform/webrtc/gstreamer/gst_hooks.h"
+#include "platform/webrtc/gstreamer/gst_probe_sender.h"
 #include "platform/webrtc/gstreamer/gst_send_path.h"
 #include "platform/webrtc/gstreamer/gst_sender_measurements.h"
 #include "platform/webrtc/gstreamer/gst_video_source.h"
@@ -26,6 +27,7 @@
 #include "platform/webrtc/gstreamer/sdp_video_answer.h"
 #include "platform/webrtc/peer_transport.h"
 #include "platform/webrtc/peer_transport_factory.h"
+#include "platform/webrtc/probing_configuration.h"
 
 namespace quillory {
 
@@ -49,13 +51,15 @@ class GstPeerTransport final : public PeerTransport,
     // None when an element is missing or the configuration asks for what this transport cannot
     // do (servers, TCP, DSCP marking, another bundle or mux policy).
     // `maximumBitrateBps` bounds the rate until the sender sets bounds of its own. Packets are
-    // paced to leave within `pacingDelayNanoseconds` of their frame.
+    // paced to leave within `pacingDelayNanoseconds` of their frame. With `probing` the sender
+    // probes its estimate.
     static std::shared_ptr<GstPeerTransport> create(
         const PeerTransportConfiguration& configuration,
         std::shared_ptr<VideoEncoderFactory> encoderFactory,
         std::shared_ptr<PeerTransportDelegate> delegate, std::shared_ptr<SerialQueue> teardown,
         std::int64_t maximumBitrateBps,
-        std::int64_t pacingDelayNanoseconds = PacketPacer::defaultMaximumDelayNanoseconds);
+        std::int64_t pacingDelayNanoseconds = PacketPacer::defaultMaximumDelayNanoseconds,
+        std::optional<ProbingConfiguration> probing = std::nullopt);
 
     ~GstPeerTransport() override;
 
@@ -79,7 +83,8 @@ class GstPeerTransport final : public PeerTransport,
     GstPeerTransport(Private, std::shared_ptr<VideoEncoderFactory> encoderFactory,
                      std::shared_ptr<PeerTransportDelegate> delegate,
                      std::shared_ptr<SerialQueue> teardown, std::int64_t maximumBitrateBps,
-                     std::int64_t pacingDelayNanoseconds);
+                     std::int64_t pacingDelayNanoseconds,
+                     std::optional<ProbingConfiguration> probing);
 
   private:
     bool build(const std::string& address);
@@ -133,6 +138,9 @@ class GstPeerTransport final : public PeerTransport,
     GstSenderMeasurements measurements_;
     // Holds packets on the streaming threads that push them.
     const std::shared_ptr<PacingGate> pacing_;
+    // Without probing the retransmission stream keeps the numbers its element gives it.
+    const bool probing_;
+    GstProbeSender probes_;
     GstSendPath sendPath_;
     GstHooks<GstPeerTransport> hooks_;
 };

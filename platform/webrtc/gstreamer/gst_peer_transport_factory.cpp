@@ -58,6 +58,10 @@ void GstPeerTransportFactory::setUp(const std::map<std::string, std::string>& fi
         pacingDelay_ = *delay;
     }
     maximumBitrateBps_.store(factoryMaximumBitrateBps(fieldTrials).value_or(unboundedBitrateBps));
+    {
+        std::lock_guard lock(mutex_);
+        probing_ = probingConfiguration(fieldTrials);
+    }
     gstreamerWebRtcAvailable();
 }
 
@@ -68,9 +72,14 @@ std::shared_ptr<PeerTransport> GstPeerTransportFactory::createTransport(
     if (!gstreamerWebRtcAvailable()) {
         return nullptr;
     }
+    std::optional<ProbingConfiguration> probing;
+    {
+        std::lock_guard lock(mutex_);
+        probing = probing_;
+    }
     return GstPeerTransport::create(
         configuration, encoderFactory ? std::move(encoderFactory) : defaultEncoders_,
-        std::move(delegate), teardown_, maximumBitrateBps_.load(), pacingDelay_.load());
+        std::move(delegate), teardown_, maximumBitrateBps_.load(), pacingDelay_.load(), probing);
 }
 
 }  // namespace quillory

@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
 #include "platform/dispatch/serial_queue.h"
 #include "platform/webrtc/gstreamer/packet_pacer.h"
 #include "platform/webrtc/peer_transport_factory.h"
+#include "platform/webrtc/probing_configuration.h"
 
 namespace quillory {
 
@@ -25,9 +27,9 @@ class GstPeerTransportFactory final : public PeerTransportFactory {
   public:
     explicit GstPeerTransportFactory(std::shared_ptr<VideoEncoderFactory> defaultEncoders);
 
-    // Starts GStreamer. Of the field trials only the pacing delay and the factory's maximum rate
-    // have a counterpart here; the maximum bounds every later transport until its sender sets
-    // bounds; without it there is no bound.
+    // Starts GStreamer. Of the field trials the pacing delay, the factory's maximum rate and the
+    // probing configuration have a counterpart here; the maximum bounds every later transport
+    // until its sender sets bounds; without it there is no bound.
     void setUp(const std::map<std::string, std::string>& fieldTrials) override;
     // None when GStreamer lacks an element the pipeline needs.
     std::shared_ptr<PeerTransport> createTransport(
@@ -40,6 +42,8 @@ class GstPeerTransportFactory final : public PeerTransportFactory {
     const std::shared_ptr<SerialQueue> teardown_;
     std::atomic<std::int64_t> pacingDelay_ = PacketPacer::defaultMaximumDelayNanoseconds;
     std::atomic<std::int64_t> maximumBitrateBps_;
+    mutable std::mutex mutex_;
+    std::optional<ProbingConfiguration> probing_;
 };
 
 }  // namespace quillory

@@ -26,13 +26,20 @@ std::int64_t now() {
 
 GstSendPath::GstSendPath(SerialQueue& queue, std::shared_ptr<VideoEncoderFactory> encoderFactory,
                          GstSenderMeasurements& measurements, PacingGate& pacing,
-                         std::int64_t maximumBitrateBps, Failed failed)
+                         GstProbeSender& probes, std::int64_t maximumBitrateBps,
+                         std::optional<ProbingConfiguration> probing, Failed failed)
     : queue_(queue),
       encoderFactory_(std::move(encoderFactory)),
       measurements_(measurements),
       pacing_(pacing),
+      probes_(probes),
       maximumBitrateBps_(maximumBitrateBps),
-      failed_(std::move(failed)) {}
+      failed_(std::move(failed)) {
+    if (probing) {
+        measurements_.setApplicationLimitSettings(probing->applicationLimit);
+        probing_.emplace(*probing, static_cast<double>(maximumBitrateBps_));
+    }
+}
 
 void GstSendPath::bind(std::weak_ptr<GstSendPath> self) {
     self_ = std::move(self);
@@ -87,15 +94,106 @@ bool GstSendPath::start(const VideoCodecInfo& codec, bool transportFeedback) {
 void GstSendPath::connectionChanged(bool connected) {
     QUILLORY_CHECK_ON(queue_);
     // Whatever was lost while away, the stream resumes with an IDR.
-    if (connected && !connected_) {
-        keyframeNext_ = true;
-    }
+    const bool came = connected && !connected_;
     connected_ = connected;
+    if (came) {
+        keyframeNext_ = true;
+        checkProbesLater();
+    }
+}
+
+void GstSendPath::checkProbesLater() {
+    QUILLORY_CHECK_ON(queue_);
+    if (!probing_) {
+        return;
+    }
+    probeCheck_ = queue_.after(probeCheckSeconds, [weak = self_] {
+        if (auto self = weak.lock(); self && self->connected_) {
+            self->probeIfDue();
+            self->checkProbesLater();
+        }
+    });
+}
+
+void GstSendPath::probeIfDue() {
+    QUILLORY_CHECK_ON(queue_);
+    if (!probing_ || !connected_ || !encoder_ || stopped_ || !probes_.ready()) {
+        return;
+    }
+    for (const ProbeCluster& cluster : probes_.takeCutShort()) {
+        probing_->cutShort(cluster);
+    }
+    const auto estimate = static_cast<double>(estimator_.estimateBps());
+    const double at = static_cast<double>(now()) / 1e9;
+    const auto cut = estimator_.lastDecreaseAt();
+    const auto clean = estimator_.cleanSince();
+    if (!clean || at - *clean < probeAfterCleanSeconds ||
+        (cut && at - *cut < probeAfterCutSeconds)) {
+        return;
+    }
+    std::vector<ProbeCluster> clusters = probing_->start(estimate, at);
+    if (clusters.empty()) {
+        // Held at the path's last limit, the stream cannot show that the path has widened any
+        // more than a stream that does not use its rate.
+        const auto limited = measurements_.applicationLimitedSince(now());
+        const auto since = limited ? std::optional<double>(static_cast<double>(*limited) / 1e9)
+                           : estimator_.atLimit() ? clean
+                                                  : std::nullopt;
+        clusters = probing_->process(estimate, since, at);
+    }
+    sendProbes(clusters);
+}
+
+void GstSendPath::sendProbes(const std::vector<ProbeCluster>& clusters) {
+    QUILLORY_CHECK_ON(queue_);
+    constexpr std::size_t kept = 8;
+    for (const ProbeCluster& cluster : clusters) {
+        probesSent_.push_back(cluster);
+        if (probesSent_.size() > kept) {
+            probesSent_.pop_front();
+        }
+        probes_.send(cluster);
+    }
+}
+
+void GstSendPath::probesMeasured(std::vector<ProbeResult> results) {
+    if (results.empty()) {
+        return;
+    }
+    queue_.async([weak = self_, results = std::move(results)] {
+        auto self = weak.lock();
+        if (!self || !self->probing_) {
+            return;
+        }
+        for (const ProbeResult& result : results) {
+            const auto cluster = std::find_if(
+                self->probesSent_.begin(), self->probesSent_.end(),
+                [&result](const ProbeCluster& sent) { return sent.id == result.cluster; });
+            if (cluster == self->probesSent_.end() || !self->probes_.completed(result.cluster)) {
+                continue;
+            }
+            const ProbeCluster probe = *cluster;
+            const double at = static_cast<double>(now()) / 1e9;
+            const auto estimate =
+                static_cast<double>(self->estimator_.probed(result, probe.targetBps, at));
+            // Debug only (QUILLORY_DEBUG=webrtc).
+            static const Logger logger("webrtc", "probe");
+            logger.debug("Probe %d at %.0f kbit/s carried %.0f kbit/s%s; estimate %.0f kbit/s",
+                         probe.id, probe.targetBps / 1e3, result.bitsPerSecond / 1e3,
+                         result.pathLimited ? ", the path's limit" : "", estimate / 1e3);
+            self->estimated_ = true;
+            self->applyEncoderRate();
+            self->sendProbes(
+                self->probing_->resultArrived(probe, result.bitsPerSecond, estimate, at));
+        }
+    });
 }
 
 void GstSendPath::close() {
     QUILLORY_CHECK_ON(queue_);
     connected_ = false;
+    probeCheck_.cancel();
+    probes_.close();
     if (encoder_) {
         encoder_->releaseEncoder();
         encoder_.reset();
@@ -110,6 +208,9 @@ void GstSendPath::setBitrateBounds(const BitrateBounds& bounds) {
     queue_.async([weak = self_, bounds] {
         if (auto self = weak.lock()) {
             self->estimator_.setBounds(bounds);
+            if (self->probing_ && bounds.maximumBps) {
+                self->probing_->setMaximum(static_cast<double>(*bounds.maximumBps));
+            }
             self->applyEncoderRate();
         }
     });
@@ -137,6 +238,7 @@ void GstSendPath::estimateArrived(const BandwidthFeedbackWindow& window) {
             estimate < cap;
     });
     applyEncoderRate();
+    probeIfDue();
 }
 
 // Without transport-wide feedback the receiver's reports are all the estimate has to go on.
@@ -165,6 +267,7 @@ void GstSendPath::applyEncoderRate() {
         }
     });
     pacing_.setTargetBitrate(static_cast<double>(rate));
+    measurements_.setEstimate(static_cast<double>(estimate));
     const auto kbps = static_cast<std::uint32_t>(rate / 1000);
     if (encoder_ && encoderWidth_ != 0 && kbps != encoderBitrateKbps_) {
         encoderBitrateKbps_ = kbps;

@@ -4,22 +4,26 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/dispatch/sequence_checker.h"
 #include "platform/dispatch/serial_queue.h"
 #include "platform/video/h264_bitstream_reader.h"
 #include "platform/video/video_encoder.h"
 #include "platform/webrtc/bandwidth_estimator.h"
+#include "platform/webrtc/gstreamer/gst_probe_sender.h"
 #include "platform/webrtc/gstreamer/gst_sender_measurements.h"
 #include "platform/webrtc/gstreamer/keyframe_request_limiter.h"
 #include "platform/webrtc/gstreamer/packet_pacer.h"
 #include "platform/webrtc/peer_transport.h"
+#include "platform/webrtc/probe_controller.h"
 
 namespace quillory {
 
@@ -27,7 +31,9 @@ namespace quillory {
 // queue, which starts it at the answered codec and again when the frame size changes; its rate
 // follows the bandwidth estimate under the sender's cap; a keyframe goes out when asked for, on
 // reconnecting, and from the last picture when the screen stands still; the access units enter
-// appsrc stamped with their capture times.
+// appsrc stamped with their capture times. With a probing configuration the estimate is also
+// probed: at the start, further after a probe that got through, and while the stream uses well
+// under it; only into a path the last feedback showed clean.
 //
 // Threads: the methods hop to the queue where they say so; the encoder is started, fed and
 // released only there. It lives inside the transport, which hands it a weak pointer that keeps
@@ -37,11 +43,19 @@ class GstSendPath {
     static constexpr std::int64_t defaultBitrateBps = 2'000'000;
     using Failed = std::function<void(const std::string& message)>;
 
-    // `queue`, `measurements` and `pacing` outlive the send path; `failed` tells the stream
-    // cannot go on, once.
+    static constexpr double probeCheckSeconds = 1.0;
+    // A cut says the path is full; a probe so soon after would only add to its queue. Nor does
+    // a probe go before the path has been clean this long: the first keyframe may still be
+    // queued on it.
+    static constexpr double probeAfterCutSeconds = 2.0;
+    static constexpr double probeAfterCleanSeconds = 1.0;
+
+    // `queue`, `measurements`, `pacing` and `probes` outlive the send path; `failed` tells the
+    // stream cannot go on, once.
     GstSendPath(SerialQueue& queue, std::shared_ptr<VideoEncoderFactory> encoderFactory,
-                GstSenderMeasurements& measurements, PacingGate& pacing,
-                std::int64_t maximumBitrateBps, Failed failed);
+                GstSenderMeasurements& measurements, PacingGate& pacing, GstProbeSender& probes,
+                std::int64_t maximumBitrateBps, std::optional<ProbingConfiguration> probing,
+                Failed failed);
 
     void bind(std::weak_ptr<GstSendPath> self);
     // Where the access units go; before the first frame.
@@ -58,6 +72,8 @@ class GstSendPath {
     // Takes a window to the estimate on the queue; one from a receiver report only while no
     // transport-wide feedback is negotiated.
     void feedbackArrived(std::optional<BandwidthFeedbackWindow> window, bool receiverReport);
+    // What probes carried, as feedback completed them.
+    void probesMeasured(std::vector<ProbeResult> results);
 
     // The queue.
     // False when no encoder starts: the stream failed.
@@ -69,6 +85,9 @@ class GstSendPath {
 
   private:
     void estimateArrived(const BandwidthFeedbackWindow& window);
+    void probeIfDue();
+    void sendProbes(const std::vector<ProbeCluster>& clusters);
+    void checkProbesLater();
     void applyEncoderRate();
     void repeatForKeyframe();
     void encodeFrame(VideoFrame frame, int maximumFramesPerSecond);
@@ -82,6 +101,7 @@ class GstSendPath {
     const std::shared_ptr<VideoEncoderFactory> encoderFactory_;
     GstSenderMeasurements& measurements_;
     PacingGate& pacing_;
+    GstProbeSender& probes_;
     const std::int64_t maximumBitrateBps_;
     const Failed failed_;
     std::weak_ptr<GstSendPath> self_;
@@ -104,6 +124,9 @@ class GstSendPath {
     bool stopped_ = false;  // the stream failed
     bool transportFeedback_ = false;
     KeyframeRequestLimiter keyframes_;
+    std::optional<ProbeController> probing_;
+    std::deque<ProbeCluster> probesSent_;  // the latest, whose results may still come
+    Timer probeCheck_;
     // The last frame sent to the encoder and its rate: a still screen sends no new one, so a
     // keyframe request sends it again.
     std::optional<std::pair<VideoFrame, int>> lastFrame_;

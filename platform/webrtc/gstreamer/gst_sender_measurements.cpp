@@ -123,6 +123,7 @@ void GstSenderMeasurements::packetLeft(GstBuffer* buffer, std::int64_t at) {
                static_cast<std::uint32_t>(map.data[offset + 3]);
     };
     const bool marker = rtp && (map.data[1] & 0x80) != 0;
+    const bool padding = rtp && (map.data[0] & 0x20) != 0;
     const std::uint32_t timestamp = rtp ? word(4) : 0;
     const std::uint32_t ssrc = rtp ? word(8) : 0;
     const std::size_t size = map.size;
@@ -133,10 +134,40 @@ void GstSenderMeasurements::packetLeft(GstBuffer* buffer, std::int64_t at) {
         return;
     }
     std::lock_guard lock(mutex_);
-    counters_.packetLeft(ssrc, mediaSsrc_, timestamp, marker, size, at);
+    // A probe's burst is measured on its own; the delay trend follows the stream.
+    if (padding && ssrc != mediaSsrc_) {
+        counters_.probesSent.packets += 1;
+        counters_.probesSent.bytes += static_cast<double>(size);
+        if (sequence) {
+            probes_.sent(static_cast<int>(timestamp), *sequence, size, at);
+        }
+        return;
+    }
     if (sequence) {
         delayTrend_.packetSent(*sequence, at);
+        probes_.otherSent(*sequence, size, at);
     }
+    counters_.packetLeft(ssrc, mediaSsrc_, timestamp, marker, size, at);
+    if (applicationLimit_) {
+        applicationLimit_->sent(size, at);
+    }
+}
+
+void GstSenderMeasurements::setApplicationLimitSettings(const ApplicationLimitSettings& settings) {
+    std::lock_guard lock(mutex_);
+    applicationLimit_.emplace(settings);
+}
+
+void GstSenderMeasurements::setEstimate(double bitsPerSecond) {
+    std::lock_guard lock(mutex_);
+    if (applicationLimit_) {
+        applicationLimit_->setEstimate(bitsPerSecond);
+    }
+}
+
+std::optional<std::int64_t> GstSenderMeasurements::applicationLimitedSince(std::int64_t now) {
+    std::lock_guard lock(mutex_);
+    return applicationLimit_ ? applicationLimit_->limitedSince(now) : std::nullopt;
 }
 
 std::optional<BandwidthFeedbackWindow> GstSenderMeasurements::receiverReport(GstBuffer* buffer,
@@ -157,19 +188,22 @@ std::optional<BandwidthFeedbackWindow> GstSenderMeasurements::receiverReport(Gst
     return window;
 }
 
-void GstSenderMeasurements::feedbackReceived(GstBuffer* fci) {
+std::vector<ProbeResult> GstSenderMeasurements::feedbackReceived(GstBuffer* fci) {
     GstMapInfo map;
     if (!gst_buffer_map(fci, &map, GST_MAP_READ)) {
-        return;
+        return {};
     }
     const auto feedback = parseTransportFeedback(std::span<const std::uint8_t>(map.data, map.size));
     gst_buffer_unmap(fci, &map);
     if (!feedback) {
-        return;
+        return {};
     }
     std::lock_guard lock(mutex_);
-    feedbackLoss_.add(*feedback);
+    TransportFeedback stream = *feedback;
+    probes_.countProbesReceived(stream);
+    feedbackLoss_.add(stream);
     delayTrend_.feedback(*feedback);
+    return probes_.feedback(*feedback);
 }
 
 std::optional<BandwidthFeedbackWindow> GstSenderMeasurements::feedbackStatistics(GObject* session,
@@ -196,9 +230,15 @@ std::optional<BandwidthFeedbackWindow> GstSenderMeasurements::feedbackStatistics
     return window;
 }
 
-StudioStatisticsReport GstSenderMeasurements::complete(StudioStatisticsReport report) {
+SentTotals GstSenderMeasurements::probesSent() {
     std::lock_guard lock(mutex_);
-    return statistics_.complete(std::move(report), counters_, mediaSsrc_);
+    return counters_.probesSent;
+}
+
+StudioStatisticsReport GstSenderMeasurements::complete(StudioStatisticsReport report,
+                                                       const SentTotals& probesSent) {
+    std::lock_guard lock(mutex_);
+    return statistics_.complete(std::move(report), counters_, mediaSsrc_, probesSent);
 }
 
 }  // namespace quillory

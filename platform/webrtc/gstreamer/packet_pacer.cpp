@@ -167,6 +167,11 @@ void PacingGate::passRetransmission(std::size_t bytes) {
     changed_.notify_all();
 }
 
+bool PacingGate::mediaWaiting() {
+    std::lock_guard lock(mutex_);
+    return pacer_.queuedBytes() > 0;
+}
+
 void PacingGate::close() {
     {
         std::lock_guard lock(mutex_);

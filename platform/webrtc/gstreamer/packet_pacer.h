@@ -82,6 +82,8 @@ class PacingGate {
     // Blocks until the packet may leave and counts it as sent.
     void passMedia(std::size_t bytes, std::uint32_t rtpTimestamp, bool marker);
     void passRetransmission(std::size_t bytes);
+    // A frame has entered and not yet wholly left.
+    bool mediaWaiting();
     void close();
 
   private:

@@ -29,7 +29,8 @@ const std::string* text(const StudioStatistics& entry, const std::string& name) 
 }
 
 void foldOutbound(StudioStatisticsReport& report, std::uint32_t mediaSsrc,
-                  std::map<std::uint32_t, std::pair<double, double>>& retransmissions) {
+                  std::map<std::uint32_t, SenderStatistics::StreamTotals>& retransmissions,
+                  const SentTotals& probesSent) {
     auto& entries = report.statistics;
     auto media = std::find_if(entries.begin(), entries.end(), [&](const StudioStatistics& entry) {
         return entry.type == "outbound-rtp" && number(entry, "ssrc") == mediaSsrc;
@@ -42,23 +43,32 @@ void foldOutbound(StudioStatisticsReport& report, std::uint32_t mediaSsrc,
         return;
     }
     // The session forgets a retransmission stream that has been quiet for a while, and its
-    // entry leaves the report: its totals are kept, so that the counters never fall back.
+    // entry leaves the report; when the stream comes back it counts from nothing. Its totals are
+    // kept and added to, so that the counters never fall back.
     const auto ssrcOf = [](const StudioStatistics& entry) {
         return static_cast<std::uint32_t>(number(entry, "ssrc"));
     };
     for (const StudioStatistics& entry : entries) {
         if (&entry != &*media && entry.type == "outbound-rtp") {
-            auto& [packets, bytes] = retransmissions[ssrcOf(entry)];
-            packets = std::max(packets, number(entry, "packetsSent"));
-            bytes = std::max(bytes, number(entry, "bytesSent"));
+            auto& totals = retransmissions[ssrcOf(entry)];
+            const SentTotals now{number(entry, "packetsSent"), number(entry, "bytesSent")};
+            if (now.packets < totals.last.packets) {
+                totals.before.packets += totals.last.packets;
+                totals.before.bytes += totals.last.bytes;
+            }
+            totals.last = now;
         }
     }
     double retransmittedPackets = number(*media, "retransmittedPacketsSent");
     double retransmittedBytes = number(*media, "retransmittedBytesSent");
+    if (!retransmissions.empty()) {
+        retransmittedPackets -= probesSent.packets;
+        retransmittedBytes -= probesSent.bytes;
+    }
     for (const auto& [ssrc, totals] : retransmissions) {
         if (ssrc != ssrcOf(*media)) {
-            retransmittedPackets += totals.first;
-            retransmittedBytes += totals.second;
+            retransmittedPackets += totals.before.packets + totals.last.packets;
+            retransmittedBytes += totals.before.bytes + totals.last.bytes;
         }
     }
     const double ownPackets = number(*media, "packetsSent");
@@ -190,8 +200,9 @@ std::optional<double> SenderCounters::takeSentBitsPerSecond(std::int64_t atNanos
 
 StudioStatisticsReport SenderStatistics::complete(StudioStatisticsReport report,
                                                   const SenderCounters& counters,
-                                                  std::uint32_t mediaSsrc) {
-    foldOutbound(report, mediaSsrc, retransmissions_);
+                                                  std::uint32_t mediaSsrc,
+                                                  const SentTotals& probesSent) {
+    foldOutbound(report, mediaSsrc, retransmissions_, probesSent);
     // The pairs take the round trip from the receiver report, wherever it stands in the list.
     std::optional<double> roundTrip;
     for (StudioStatistics& entry : report.statistics) {

@@ -12,6 +12,11 @@ namespace quillory {
 
 // What the sender counts itself, cumulative over the transport's life (encoder restarts
 // included): webrtcbin knows nothing of our encoder. Not thread-safe.
+struct SentTotals {
+    double packets = 0;
+    double bytes = 0;
+};
+
 struct SenderCounters {
     // One access unit as it entered the transport.
     struct EncodedFrame {
@@ -56,6 +61,8 @@ struct SenderCounters {
     double framesDroppedBusy = 0;
     // The estimate rather than the sender's own cap sets the rate of a stream that uses it.
     bool bandwidthLimited = false;
+    // Probes share the retransmission stream, whose totals the session counts them in.
+    SentTotals probesSent;
 
   private:
     struct Pushed {
@@ -82,17 +89,25 @@ struct SenderCounters {
 class SenderStatistics {
   public:
     static constexpr double rtpClockRate = 90000.0;
+    // What a stream had sent before the session last started counting it anew, and what the
+    // session last said.
+    struct StreamTotals {
+        SentTotals before;
+        SentTotals last;
+    };
 
+    // `probesSent`: the probes that had left when the session was asked for the report, which
+    // it has counted; any that left since it may not have.
     StudioStatisticsReport complete(StudioStatisticsReport report, const SenderCounters& counters,
-                                    std::uint32_t mediaSsrc);
+                                    std::uint32_t mediaSsrc, const SentTotals& probesSent);
 
   private:
     void completeOutbound(StudioStatistics& entry, const SenderCounters& counters);
 
     std::optional<std::string> outboundId_;
     double lastTimestamp_ = 0;
-    // Per retransmission SSRC: the packets and bytes it has sent.
-    std::map<std::uint32_t, std::pair<double, double>> retransmissions_;
+    // Per retransmission SSRC.
+    std::map<std::uint32_t, StreamTotals> retransmissions_;
     double framesDroppedBusy_ = 0;
 };
 

@@ -209,3 +209,82 @@ TEST(BandwidthEstimatorTest, BoundsClampAndRestart) {
 
 }  // namespace
 }  // namespace quillory
+
+namespace quillory {
+namespace {
+
+// A probe raises the estimate to what it carried, never past its aim or the maximum, and never
+// lowers it; once one has been measured, the blind ramp steps stop.
+TEST(BandwidthEstimatorProbeTest, RaisesToWhatTheProbeCarriedAndEndsTheRamp) {
+    BandwidthEstimator estimator(start, 16'000'000);
+    EXPECT_EQ(estimator.probed({.bitsPerSecond = 3.5e6}, 3e6, 0), 3'000'000);
+    EXPECT_FALSE(estimator.ramping());
+    EXPECT_EQ(estimator.probed({.bitsPerSecond = 1e6}, 4e6, 0), 3'000'000);
+    EXPECT_EQ(estimator.probed({.bitsPerSecond = 40e6}, 40e6, 0), 16'000'000);
+    EXPECT_EQ(estimator.probed({.bitsPerSecond = std::nan("")}, 4e6, 0), 16'000'000);
+
+    BandwidthEstimator ramping(start, 16'000'000);
+    ramping.probed({.bitsPerSecond = 2.8e6}, 3e6, 0);
+    // Clean windows a second apart would have stepped the ramp by 1.5 and 2.
+    EXPECT_LT(feed(ramping, 0, 2, 0), 4'000'000);
+}
+
+// A probe lifts the estimate to 3.3 Mbit/s while the encoder still sends 2 and a burst makes a
+// queue: the cut aims below what the probe carried, not below what the encoder happened to send.
+// Heavy loss says the path narrowed since, and then what got through counts.
+TEST(BandwidthEstimatorProbeTest, ACutSoonAfterAProbeAimsBelowWhatItCarried) {
+    const auto queueAfterProbe = [](double loss) {
+        BandwidthEstimator estimator(start, 16'000'000);
+        feed(estimator, 0, 1, 0);
+        estimator.probed({.bitsPerSecond = 3.3e6, .pathLimited = true}, 4.4e6, 1.05);
+        for (double t = 1.1; t < 1.55; t += step) {
+            estimator.update({t, 2e6, 2e6, 0.0, DelayTrend::normal, 0.02});
+        }
+        for (double t = 1.6; t < 2.05; t += step) {
+            estimator.update({t, 3.2e6, 2.1e6, loss, DelayTrend::overusing, 0.02});
+        }
+        return estimator.estimateBps();
+    };
+    EXPECT_NEAR(static_cast<double>(queueAfterProbe(0)), 3.3e6 * 0.85, 1e3);
+    EXPECT_LT(queueAfterProbe(30), 2'000'000);
+
+    // Long after the probe, the cut goes by the received rate again; the later cuts of that
+    // congestion event go no lower, though windows between bursts show less received.
+    BandwidthEstimator late(start, 16'000'000);
+    late.probed({.bitsPerSecond = 3.3e6, .pathLimited = true}, 4.4e6, 0);
+    for (double t = 6; t < 6.45; t += step) {
+        late.update({t, 3.2e6, 2.1e6, 0.0, DelayTrend::overusing, 0.02});
+    }
+    const auto cut = late.estimateBps();
+    EXPECT_NEAR(static_cast<double>(cut), 2.1e6 * 0.85, 1e3);
+    for (double t = 6.5; t < 7.45; t += step) {
+        late.update({t, 2e6, 1.2e6, 0.0, DelayTrend::overusing, 0.02});
+    }
+    EXPECT_EQ(late.estimateBps(), cut);
+}
+
+// Past the limit a probe found, the estimate creeps; a probe that carries its whole aim shows
+// room above and lifts the limit.
+TEST(BandwidthEstimatorProbeTest, GrowsSlowlyPastAProbedLimitUntilAProbeCarriesItsAim) {
+    // A busy sender's probe that left below its aim found no limit and leaves the ramp going.
+    BandwidthEstimator slowSender(start, 16'000'000);
+    slowSender.probed({.bitsPerSecond = 3e6}, 4e6, 0);
+    EXPECT_FALSE(slowSender.atLimit());
+    EXPECT_TRUE(slowSender.ramping());
+    EXPECT_GT(feed(slowSender, 0.1, 5, 0), 4'000'000);
+
+    BandwidthEstimator estimator(start, 16'000'000);
+    estimator.probed({.bitsPerSecond = 3e6, .pathLimited = true}, 4e6, 0);
+    EXPECT_TRUE(estimator.atLimit());
+    const auto crept = feed(estimator, 0.1, 5, 0);
+    EXPECT_GT(crept, 3'000'000);
+    EXPECT_LT(crept, 3'200'000);
+
+    estimator.probed({.bitsPerSecond = 4.4e6}, 4.5e6, 5.05);
+    EXPECT_FALSE(estimator.atLimit());
+    EXPECT_EQ(estimator.estimateBps(), 4'400'000);
+    EXPECT_GT(feed(estimator, 5.1, 10, 0), 6'000'000);
+}
+
+}  // namespace
+}  // namespace quillory

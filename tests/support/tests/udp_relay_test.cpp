@@ -41,10 +41,11 @@ struct Endpoint {
     }
 
     // An RTP header of the payload type when one is given, else filler.
-    void sendTo(std::uint16_t to, std::size_t size, int payloadType = -1) const {
+    void sendTo(std::uint16_t to, std::size_t size, int payloadType = -1,
+                bool padding = false) const {
         std::vector<std::uint8_t> bytes(size, 7);
         if (payloadType >= 0) {
-            bytes[0] = 0x80;
+            bytes[0] = padding ? 0xa0 : 0x80;
             bytes[1] = static_cast<std::uint8_t>(payloadType);
         }
         sockaddr_in address{};
@@ -96,9 +97,9 @@ class UdpRelayTest : public ::testing::Test {
         EXPECT_NE(toSender, sender.port);
     }
 
-    void sendBurst(int count, std::size_t size = 1000, int payloadType = -1) {
+    void sendBurst(int count, std::size_t size = 1000, int payloadType = -1, bool padding = false) {
         for (int index = 0; index < count; ++index) {
-            sender.sendTo(toSender, size, payloadType);
+            sender.sendTo(toSender, size, payloadType, padding);
         }
     }
 
@@ -168,6 +169,31 @@ TEST_F(UdpRelayTest, ShapingDropsAsConfiguredAndCanBeLifted) {
     relay->setShaping({});
     sendBurst(10);
     EXPECT_EQ(answerer.drain(), 10);
+}
+
+// Padding alone on the retransmission stream is a probe. Media the cap drops behind queued probes,
+// where it would have fit without them, is lost to probes; media dropped behind media is not.
+TEST_F(UdpRelayTest, TellsProbesAndWhatTheyPushedOutOfTheQueue) {
+    relay->setShaping({.rateBps = 0.5e6});
+    sendBurst(40, 250, 97, true);
+    sendBurst(40, 250, 96);
+    answerer.drain();
+    const auto counters = relay->counters();
+    EXPECT_EQ(counters.probes, 40u);
+    EXPECT_EQ(counters.probeQueueDrops, 0u);
+    auto drops = relay->queueDrops();
+    ASSERT_FALSE(drops.empty());
+    for (const auto& drop : drops) {
+        EXPECT_FALSE(drop.probe);
+        EXPECT_TRUE(drop.lostToProbes);
+    }
+
+    sendBurst(100, 250, 96);
+    answerer.drain();
+    drops = relay->queueDrops();
+    EXPECT_GT(drops.size(), counters.queueDrops);
+    EXPECT_TRUE(std::none_of(drops.begin() + static_cast<std::ptrdiff_t>(counters.queueDrops),
+                             drops.end(), [](const auto& drop) { return drop.lostToProbes; }));
 }
 
 TEST(UdpRelayRewriteTest, DescriptionWithoutUdpCandidateGivesNothing) {

@@ -70,7 +70,7 @@ StudioStatisticsReport webrtcbinReport(double timestamp, double packets, double 
 TEST(SenderStatisticsTest, OneOutboundEntryWithRetransmissionsFoldedIn) {
     SenderStatistics statistics;
     const StudioStatisticsReport report =
-        statistics.complete(webrtcbinReport(1000, 100, 4, 0.002), SenderCounters{}, 7);
+        statistics.complete(webrtcbinReport(1000, 100, 4, 0.002), SenderCounters{}, 7, {});
     int outbound = 0;
     for (const StudioStatistics& entry : report.statistics) {
         outbound += entry.type == "outbound-rtp" ? 1 : 0;
@@ -84,11 +84,24 @@ TEST(SenderStatisticsTest, OneOutboundEntryWithRetransmissionsFoldedIn) {
     EXPECT_EQ(number(entry, "retransmittedBytesSent"), 4000);
 }
 
+// Probes share the retransmission stream: of its 30 packets, the 24 probes the session had
+// counted are neither retransmissions nor packets of the stream.
+TEST(SenderStatisticsTest, ProbesOnTheRetransmissionStreamAreNoRetransmissions) {
+    SenderStatistics statistics;
+    const StudioStatisticsReport report = statistics.complete(webrtcbinReport(1000, 100, 30, 0.002),
+                                                              SenderCounters{}, 7, {24, 24'000});
+    const StudioStatistics& entry = *find(report, "outbound-rtp");
+    EXPECT_EQ(number(entry, "retransmittedPacketsSent"), 6);
+    EXPECT_EQ(number(entry, "retransmittedBytesSent"), 6000);
+    EXPECT_EQ(number(entry, "packetsSent"), 106);
+}
+
 TEST(SenderStatisticsTest, RetransmissionsStayCountedWhenTheirStreamLeavesTheReport) {
     SenderStatistics statistics;
     std::vector<double> retransmitted;
     std::vector<double> sent;
-    for (const double rtxPackets : {4.0, -1.0, 6.0}) {
+    // Back after leaving, the stream counts from nothing.
+    for (const double rtxPackets : {4.0, -1.0, 6.0, -1.0, 2.0}) {
         StudioStatisticsReport input = webrtcbinReport(1000, 100, std::max(rtxPackets, 0.0), 0.002);
         if (rtxPackets < 0) {
             std::erase_if(input.statistics, [](const StudioStatistics& entry) {
@@ -96,12 +109,12 @@ TEST(SenderStatisticsTest, RetransmissionsStayCountedWhenTheirStreamLeavesTheRep
             });
         }
         const StudioStatisticsReport report =
-            statistics.complete(std::move(input), SenderCounters{}, 7);
+            statistics.complete(std::move(input), SenderCounters{}, 7, {});
         retransmitted.push_back(number(*find(report, "outbound-rtp"), "retransmittedPacketsSent"));
         sent.push_back(number(*find(report, "outbound-rtp"), "packetsSent"));
     }
-    EXPECT_EQ(retransmitted, (std::vector<double>{4, 4, 6}));
-    EXPECT_EQ(sent, (std::vector<double>{104, 104, 106}));
+    EXPECT_EQ(retransmitted, (std::vector<double>{4, 4, 6, 6, 8}));
+    EXPECT_EQ(sent, (std::vector<double>{104, 104, 106, 106, 108}));
 }
 
 TEST(SenderStatisticsTest, IdStaysAndTimestampsRiseAcrossReports) {
@@ -115,7 +128,7 @@ TEST(SenderStatisticsTest, IdStaysAndTimestampsRiseAcrossReports) {
     for (const auto& [timestamp, ssrc] : reports) {
         counters.framesEncoded += 30;
         StudioStatisticsReport report =
-            statistics.complete(webrtcbinReport(timestamp, 10, 0, 0), counters, ssrc);
+            statistics.complete(webrtcbinReport(timestamp, 10, 0, 0), counters, ssrc, {});
         const StudioStatistics& entry = *find(report, "outbound-rtp");
         stamps.push_back(entry.timestampMicroseconds);
         ids.push_back(entry.id);
@@ -139,7 +152,7 @@ TEST(SenderStatisticsTest, TheSendersOwnMembersFollowAKnownStream) {
     const auto report = [&] {
         StudioStatisticsReport completed = statistics.complete(
             webrtcbinReport(1000.0 * static_cast<double>(reports.size() + 1), 10, 0, 0), counters,
-            media);
+            media, {});
         reports.push_back(*find(completed, "outbound-rtp"));
         reports.push_back(*find(completed, "candidate-pair"));
     };
@@ -226,7 +239,7 @@ TEST(SenderStatisticsTest, RoundTripTimeReachesThePairOnlyOnceReported) {
     for (const double roundTrip : {0.0, 0.004}) {
         SCOPED_TRACE(roundTrip);
         const StudioStatisticsReport report =
-            statistics.complete(webrtcbinReport(1000 + roundTrip, 1, 0, roundTrip), {}, 7);
+            statistics.complete(webrtcbinReport(1000 + roundTrip, 1, 0, roundTrip), {}, 7, {});
         const StudioStatistics& pair = *find(report, "candidate-pair");
         const StudioStatistics& remote = *find(report, "remote-inbound-rtp");
         EXPECT_EQ(pair.values.contains("currentRoundTripTime"), roundTrip > 0);
@@ -241,7 +254,7 @@ TEST(SenderStatisticsTest, RoundTripTimeReachesThePairOnlyOnceReported) {
 TEST(SenderStatisticsTest, CandidatesAreFiledUnderTheSideTheirIdsName) {
     SenderStatistics statistics;
     const StudioStatisticsReport report =
-        statistics.complete(webrtcbinReport(1000, 1, 0, 0), {}, 7);
+        statistics.complete(webrtcbinReport(1000, 1, 0, 0), {}, 7, {});
     const StudioStatistics& pair = *find(report, "candidate-pair");
     const StudioStatistics& local = *find(report, "local-candidate");
     EXPECT_EQ(local.id, "ice-candidate-local_1_127.0.0.1_48881");
