@@ -272,6 +272,32 @@ TEST_F(StudioRelayTest, EstimateSettlesNearACapOf8Mbps) {
     expectSettlesAt(8'000'000);
 }
 
+// A quiet screen uses a sliver of its estimate, so the stream cannot show that a cap was lifted;
+// probes sent while it is application-limited do, and the estimate regains its rate.
+TEST_F(StudioRelayTest, AQuietScreenRegainsItsRateOnceACapIsLifted) {
+    connectThroughRelay({.rateBps = 1'000'000});
+    if (HasFatalFailure()) {
+        return;
+    }
+    ASSERT_TRUE(waitForReportAfter(uptimeSeconds() + 5, 10));
+    stopSource();
+    startSource();  // flat grey but for the frame's barcode
+    relay->setShaping({});
+    const double lifted = uptimeSeconds();
+    const auto estimate = [this] {
+        return reports.empty()
+                   ? 0.0
+                   : statisticValue(reports.back(), "candidate-pair", "availableOutgoingBitrate")
+                         .value_or(0);
+    };
+    const bool regained = waitFor([&] { return estimate() >= 3'000'000; }, 15);
+    stopSource();
+    std::lock_guard lock(mutex);
+    ASSERT_TRUE(regained) << "estimate " << estimate() << " bit/s";
+    std::printf("a quiet screen's estimate passed 3 Mbit/s %.1f s after the cap was lifted\n",
+                uptimeSeconds() - lifted);
+}
+
 TEST_F(StudioRelayTest, CapDroppingFrom8To1_5MbpsLowersTheTargetWithin2Seconds) {
     connectThroughRelay({.rateBps = 8'000'000});
     if (HasFatalFailure()) {
