@@ -67,7 +67,6 @@ void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window) {
     if (lastDecreaseAt_ && window.atSeconds - *lastDecreaseAt_ < spacing) {
         return;
     }
-    lastDecreaseAt_ = window.atSeconds;
     const auto loss = usable(window.lossPercent);
     double target = estimate_ * decreaseFactor;
     double received = 0;
@@ -91,6 +90,10 @@ void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window) {
     } else if (loss && *loss > heavyLossPercent) {
         // Without a received rate, loss says how much got through.
         target = std::min(target, estimate_ * (1.0 - 0.5 * std::min(*loss, 100.0) / 100.0));
+    }
+    // A queue the path carries more than the estimate through was a burst's: no cut.
+    if (clamp(target) < estimate_) {
+        lastDecreaseAt_ = window.atSeconds;
     }
     estimate_ = clamp(target);
 }
@@ -141,7 +144,7 @@ std::int64_t BandwidthEstimator::probed(const ProbeResult& result, double target
     const double carried = std::min(measuredBps, targetBps);
     // A probe that could not leave at its aim, on a busy sender, says the path takes what it
     // carried and nothing of what more it would.
-    if (!result.pathLimited && measuredBps < targetBps * fullProbeShare) {
+    if (leftShort(result, targetBps)) {
         estimate_ = std::max(estimate_, clamp(carried));
         return estimateBps();
     }

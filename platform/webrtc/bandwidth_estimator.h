@@ -62,8 +62,6 @@ class BandwidthEstimator {
     // the encoder sends somewhat under its rate, so growing on at the usual pace would only lift
     // the estimate above the path before the queue shows.
     static constexpr double pastLimitGrowthPerSecond = 0.01;
-    // A probe that reached this share of its aim, or found the path's limit, measured the path.
-    static constexpr double fullProbeShare = 0.9;
 
     BandwidthEstimator(std::int64_t initialBps, std::int64_t maximumBps);
 

@@ -48,6 +48,7 @@ std::vector<ProbeCluster> ProbeController::resultArrived(const ProbeCluster& pro
                                                          double measuredBps, double estimateBps,
                                                          double now) {
     firstMeasured_ = firstMeasured_ || probe.id == firstIds_[0] || probe.id == firstIds_[1];
+    retries_ = 0;
     // Only the highest probe in flight leads further; the results of lower ones say less.
     if (!furtherAim_ || probe.targetBps < *furtherAim_ || now > furtherUntil_ ||
         measuredBps < *furtherAim_ * furtherShare) {
@@ -58,6 +59,18 @@ std::vector<ProbeCluster> ProbeController::resultArrived(const ProbeCluster& pro
                                  estimateBps * configuration_.currentEstimateLimit);
     if (auto next = make(step, estimateBps, now)) {
         return {*next};
+    }
+    return {};
+}
+
+std::vector<ProbeCluster> ProbeController::leftShort(const ProbeCluster& probe, double estimateBps,
+                                                     double now) {
+    if (!furtherAim_ || probe.targetBps < *furtherAim_ || retries_ >= leftShortRetries) {
+        return {};
+    }
+    retries_ += 1;
+    if (auto again = make(probe.targetBps, estimateBps, now)) {
+        return {*again};
     }
     return {};
 }

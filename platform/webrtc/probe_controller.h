@@ -28,6 +28,7 @@ class ProbeController {
     static constexpr double applicationLimitedIntervalSeconds = 5.0;
     // Probing a rate the estimate nearly has already proves little.
     static constexpr double minimumGainShare = 1.1;
+    static constexpr int leftShortRetries = 2;
 
     ProbeController(const ProbingConfiguration& configuration, double maximumBps);
 
@@ -39,6 +40,9 @@ class ProbeController {
     // A probe's measured rate, with the estimate it has led to; a further probe when due.
     std::vector<ProbeCluster> resultArrived(const ProbeCluster& probe, double measuredBps,
                                             double estimateBps, double now);
+    // A probe that left short of its aim on a busy sender measured nothing: the highest in
+    // flight goes again, a few times in a row at most.
+    std::vector<ProbeCluster> leftShort(const ProbeCluster& probe, double estimateBps, double now);
     // A probe while the sender has been application-limited since `limitedSince`, when due.
     std::vector<ProbeCluster> process(double estimateBps, std::optional<double> limitedSince,
                                       double now);
@@ -56,6 +60,7 @@ class ProbeController {
     std::optional<double> furtherAim_;
     double furtherUntil_ = 0;
     std::optional<double> lastProbeAt_;
+    int retries_ = 0;  // since the last measured result
 };
 
 }  // namespace quillory

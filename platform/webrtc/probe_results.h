@@ -19,6 +19,13 @@ struct ProbeResult {
     bool pathLimited = false;
 };
 
+// A probe that left below this share of its aim without the path slowing it, on a busy sender,
+// measured nothing of the path.
+constexpr double probeLeftShortShare = 0.9;
+inline bool leftShort(const ProbeResult& result, double targetBps) {
+    return !result.pathLimited && result.bitsPerSecond < targetBps * probeLeftShortShare;
+}
+
 // Measures probes from transport-wide feedback: each probe packet is noted as it leaves with its
 // transport-wide sequence number, and so is any other packet that leaves while a cluster does;
 // once feedback has covered a cluster's packets, the bytes from its first packet to its last over

@@ -172,8 +172,9 @@ void GstProbeSender::sendDue() {
             clusters_.pop_front();
             continue;
         }
-        // A frame waiting goes first.
-        if (pacing_.mediaWaiting()) {
+        // A burst waiting goes first: a probe ahead of it on the path would make it wait, or
+        // push it out of a full queue.
+        if (pacing_.burstWaiting()) {
             sending.paused = true;
             schedule(at + pauseCheckNanoseconds);
             return;

@@ -20,12 +20,12 @@ namespace quillory {
 // Sends probe clusters: RTP packets of padding alone on the retransmission stream, with the
 // cluster's id as their RTP time, pushed where retransmissions join the media so that the session
 // gives them transport-wide sequence numbers. A receiver discards them unread. Packets leave over
-// about 10 ms at the cluster's rate; a cluster pauses while a frame waits in the pacer, so a
-// keyframe never waits behind a probe, and the frame's packets are measured with the cluster's.
+// about 10 ms at the cluster's rate; a cluster pauses while the pacer spreads a burst, so a
+// keyframe never waits behind a probe. Media that leaves meanwhile is measured with the cluster.
 // A cluster held longer than the pacer's longest delay is cut short. The retransmission stream's
 // numbers are ours, so that probes and retransmissions count up together.
 //
-// Threads: send() and close() on the transport's queue, whose timers pace the packets; setPad()
+// Threads: send() and close() on the transport's queue, whose timers pace the packets; setStream()
 // and renumber() on GStreamer threads.
 class GstProbeSender {
   public:

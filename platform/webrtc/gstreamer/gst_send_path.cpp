@@ -184,7 +184,9 @@ void GstSendPath::probesMeasured(std::vector<ProbeResult> results) {
             self->estimated_ = true;
             self->applyEncoderRate();
             self->sendProbes(
-                self->probing_->resultArrived(probe, result.bitsPerSecond, estimate, at));
+                leftShort(result, probe.targetBps)
+                    ? self->probing_->leftShort(probe, estimate, at)
+                    : self->probing_->resultArrived(probe, result.bitsPerSecond, estimate, at));
         }
     });
 }

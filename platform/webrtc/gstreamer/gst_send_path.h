@@ -48,7 +48,7 @@ class GstSendPath {
     // a probe go before the path has been clean this long: the first keyframe may still be
     // queued on it.
     static constexpr double probeAfterCutSeconds = 2.0;
-    static constexpr double probeAfterCleanSeconds = 1.0;
+    static constexpr double probeAfterCleanSeconds = 0.5;
 
     // `queue`, `measurements`, `pacing` and `probes` outlive the send path; `failed` tells the
     // stream cannot go on, once.

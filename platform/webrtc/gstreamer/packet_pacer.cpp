@@ -167,9 +167,11 @@ void PacingGate::passRetransmission(std::size_t bytes) {
     changed_.notify_all();
 }
 
-bool PacingGate::mediaWaiting() {
+bool PacingGate::burstWaiting() {
     std::lock_guard lock(mutex_);
-    return pacer_.queuedBytes() > 0;
+    const double atOnce =
+        pacer_.rateBps(clock_()) / 8.0 * static_cast<double>(PacketPacer::burstNanoseconds) / 1e9;
+    return static_cast<double>(pacer_.queuedBytes()) > atOnce;
 }
 
 void PacingGate::close() {

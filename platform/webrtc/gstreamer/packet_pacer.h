@@ -82,8 +82,9 @@ class PacingGate {
     // Blocks until the packet may leave and counts it as sent.
     void passMedia(std::size_t bytes, std::uint32_t rtpTimestamp, bool marker);
     void passRetransmission(std::size_t bytes);
-    // A frame has entered and not yet wholly left.
-    bool mediaWaiting();
+    // More media waits than leaves at once: the pacer is spreading a burst, a keyframe or a run
+    // of large frames, which fills the path's queue.
+    bool burstWaiting();
     void close();
 
   private:

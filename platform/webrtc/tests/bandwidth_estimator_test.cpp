@@ -246,6 +246,15 @@ TEST(BandwidthEstimatorProbeTest, ACutSoonAfterAProbeAimsBelowWhatItCarried) {
         return estimator.estimateBps();
     };
     EXPECT_NEAR(static_cast<double>(queueAfterProbe(0)), 3.3e6 * 0.85, 1e3);
+
+    // A burst's queue that the path drains faster than the estimate lowers nothing and is no
+    // cut, which would hold probes back.
+    BandwidthEstimator burst(start, 16'000'000);
+    for (double t = 0; t < 0.35; t += step) {
+        burst.update({t, 3e6, 2.9e6, 0.0, DelayTrend::overusing, 0.02});
+    }
+    EXPECT_EQ(burst.estimateBps(), start);
+    EXPECT_FALSE(burst.lastDecreaseAt());
     EXPECT_LT(queueAfterProbe(30), 2'000'000);
 
     // Long after the probe, the cut goes by the received rate again; the later cuts of that

@@ -127,6 +127,19 @@ TEST(PacingDelay, ReadsTheTrialsMaximumDelay) {
     EXPECT_EQ(pacingDelayNanoseconds({}), std::nullopt);
 }
 
+// At 1 Mbit/s, 10 ms of the 2.5 Mbit/s pacing rate leave at once: a steady frame is no burst,
+// a keyframe is until it has left.
+TEST(PacingGate, TellsABurstWaitingFromAFrameThatLeavesAtOnce) {
+    std::int64_t clock = 0;
+    PacingGate gate(100 * ms, 1e6, [&clock] { return clock; });
+    gate.frameQueued(1, 2'400);
+    EXPECT_FALSE(gate.burstWaiting());
+    gate.passMedia(packetBytes, 1, false);
+    gate.passMedia(packetBytes, 1, true);
+    gate.frameQueued(2, 24'000);
+    EXPECT_TRUE(gate.burstWaiting());
+}
+
 TEST(PacingGate, ClosingReleasesAHeldPacketAndEveryLaterOne) {
     std::int64_t clock = 0;  // never moves: only close() can end a wait
     auto gate = std::make_shared<PacingGate>(100 * ms, 1e3, [&clock] { return clock; });
