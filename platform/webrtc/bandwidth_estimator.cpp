@@ -142,9 +142,9 @@ std::int64_t BandwidthEstimator::probed(const ProbeResult& result, double target
         return estimateBps();
     }
     const double carried = std::min(measuredBps, targetBps);
-    // A probe that could not leave at its aim, on a busy sender, says the path takes what it
-    // carried and nothing of what more it would.
-    if (leftShort(result, targetBps)) {
+    // A probe that measured nothing of the path says at most that it takes what the probe
+    // carried.
+    if (!measuredPath(result, targetBps, estimate_)) {
         estimate_ = std::max(estimate_, clamp(carried));
         return estimateBps();
     }
@@ -154,7 +154,9 @@ std::int64_t BandwidthEstimator::probed(const ProbeResult& result, double target
     if (!carried_ || atSeconds - carried_->first > evidenceSeconds || carried > carried_->second) {
         carried_ = {atSeconds, carried};
     }
-    if (result.pathLimited) {
+    // A probe the path slowed short of its aim found the path's limit; one that carried more
+    // than the last limit shows room above it.
+    if (result.pathLimited && measuredBps < targetBps * probeLeftShortShare) {
         limit_ = carried;
     } else if (limit_ && carried > *limit_) {
         limit_.reset();

@@ -63,9 +63,9 @@ std::vector<ProbeCluster> ProbeController::resultArrived(const ProbeCluster& pro
     return {};
 }
 
-std::vector<ProbeCluster> ProbeController::leftShort(const ProbeCluster& probe, double estimateBps,
-                                                     double now) {
-    if (!furtherAim_ || probe.targetBps < *furtherAim_ || retries_ >= leftShortRetries) {
+std::vector<ProbeCluster> ProbeController::measuredNothing(const ProbeCluster& probe,
+                                                           double estimateBps, double now) {
+    if (!furtherAim_ || probe.targetBps < *furtherAim_ || retries_ >= retriesInARow) {
         return {};
     }
     retries_ += 1;

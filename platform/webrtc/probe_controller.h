@@ -28,7 +28,7 @@ class ProbeController {
     static constexpr double applicationLimitedIntervalSeconds = 5.0;
     // Probing a rate the estimate nearly has already proves little.
     static constexpr double minimumGainShare = 1.1;
-    static constexpr int leftShortRetries = 2;
+    static constexpr int retriesInARow = 2;
 
     ProbeController(const ProbingConfiguration& configuration, double maximumBps);
 
@@ -40,9 +40,10 @@ class ProbeController {
     // A probe's measured rate, with the estimate it has led to; a further probe when due.
     std::vector<ProbeCluster> resultArrived(const ProbeCluster& probe, double measuredBps,
                                             double estimateBps, double now);
-    // A probe that left short of its aim on a busy sender measured nothing: the highest in
-    // flight goes again, a few times in a row at most.
-    std::vector<ProbeCluster> leftShort(const ProbeCluster& probe, double estimateBps, double now);
+    // A probe that measured nothing of the path (measuredPath): the highest in flight goes
+    // again, a few times in a row at most.
+    std::vector<ProbeCluster> measuredNothing(const ProbeCluster& probe, double estimateBps,
+                                              double now);
     // A probe while the sender has been application-limited since `limitedSince`, when due.
     std::vector<ProbeCluster> process(double estimateBps, std::optional<double> limitedSince,
                                       double now);

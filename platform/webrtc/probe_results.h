@@ -19,11 +19,14 @@ struct ProbeResult {
     bool pathLimited = false;
 };
 
-// A probe that left below this share of its aim without the path slowing it, on a busy sender,
-// measured nothing of the path.
+// Whether a probe aimed at `targetBps` measured the path that carries `estimateBps` without a
+// queue. One that left below this share of its aim without the path slowing it, on a busy
+// sender, did not; nor did one the path seemed to slow below the estimate the stream's own clean
+// feedback stands by: a busy receiver's timing of one short burst.
 constexpr double probeLeftShortShare = 0.9;
-inline bool leftShort(const ProbeResult& result, double targetBps) {
-    return !result.pathLimited && result.bitsPerSecond < targetBps * probeLeftShortShare;
+inline bool measuredPath(const ProbeResult& result, double targetBps, double estimateBps) {
+    return result.pathLimited ? result.bitsPerSecond >= estimateBps
+                              : result.bitsPerSecond >= targetBps * probeLeftShortShare;
 }
 
 // Measures probes from transport-wide feedback: each probe packet is noted as it leaves with its

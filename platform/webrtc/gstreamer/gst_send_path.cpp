@@ -174,6 +174,8 @@ void GstSendPath::probesMeasured(std::vector<ProbeResult> results) {
             }
             const ProbeCluster probe = *cluster;
             const double at = static_cast<double>(now()) / 1e9;
+            const bool measured = measuredPath(result, probe.targetBps,
+                                               static_cast<double>(self->estimator_.estimateBps()));
             const auto estimate =
                 static_cast<double>(self->estimator_.probed(result, probe.targetBps, at));
             // Debug only (QUILLORY_DEBUG=webrtc).
@@ -184,9 +186,8 @@ void GstSendPath::probesMeasured(std::vector<ProbeResult> results) {
             self->estimated_ = true;
             self->applyEncoderRate();
             self->sendProbes(
-                leftShort(result, probe.targetBps)
-                    ? self->probing_->leftShort(probe, estimate, at)
-                    : self->probing_->resultArrived(probe, result.bitsPerSecond, estimate, at));
+                measured ? self->probing_->resultArrived(probe, result.bitsPerSecond, estimate, at)
+                         : self->probing_->measuredNothing(probe, estimate, at));
         }
     });
 }

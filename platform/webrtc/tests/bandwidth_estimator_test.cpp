@@ -272,27 +272,41 @@ TEST(BandwidthEstimatorProbeTest, ACutSoonAfterAProbeAimsBelowWhatItCarried) {
     EXPECT_EQ(late.estimateBps(), cut);
 }
 
-// Past the limit a probe found, the estimate creeps; a probe that carries its whole aim shows
-// room above and lifts the limit.
-TEST(BandwidthEstimatorProbeTest, GrowsSlowlyPastAProbedLimitUntilAProbeCarriesItsAim) {
+// Past the limit a probe or the last cut found, the estimate creeps; a probe that carries more
+// shows room above and lifts the limit.
+TEST(BandwidthEstimatorProbeTest, GrowsSlowlyPastTheLimitFoundUntilAProbeCarriesMore) {
     // A busy sender's probe that left below its aim found no limit and leaves the ramp going.
     BandwidthEstimator slowSender(start, 16'000'000);
     slowSender.probed({.bitsPerSecond = 3e6}, 4e6, 0);
     EXPECT_FALSE(slowSender.atLimit());
     EXPECT_TRUE(slowSender.ramping());
     EXPECT_GT(feed(slowSender, 0.1, 5, 0), 4'000'000);
+    // Nor did one the path seemed to slow below the estimate: a busy receiver's timing.
+    BandwidthEstimator busyReceiver(start, 16'000'000);
+    busyReceiver.probed({.bitsPerSecond = 1.5e6, .pathLimited = true}, 3e6, 0);
+    EXPECT_TRUE(busyReceiver.ramping());
+
+    BandwidthEstimator probedLimit(start, 16'000'000);
+    probedLimit.probed({.bitsPerSecond = 3e6, .pathLimited = true}, 4e6, 0);
+    EXPECT_TRUE(probedLimit.atLimit());
+    EXPECT_LT(feed(probedLimit, 0.1, 5, 0), 3'200'000);
 
     BandwidthEstimator estimator(start, 16'000'000);
-    estimator.probed({.bitsPerSecond = 3e6, .pathLimited = true}, 4e6, 0);
+    estimator.probed({.bitsPerSecond = 3e6}, 3e6, 0);
+    EXPECT_FALSE(estimator.atLimit());
+    for (double t = 6; t < 6.25; t += step) {
+        estimator.update({t, 3.2e6, 2.8e6, 0.0, DelayTrend::overusing, 0.02});
+    }
+    EXPECT_NEAR(static_cast<double>(estimator.estimateBps()), 2.8e6 * 0.85, 1e3);
+    const auto crept = feed(estimator, 6.3, 11, 0);
     EXPECT_TRUE(estimator.atLimit());
-    const auto crept = feed(estimator, 0.1, 5, 0);
-    EXPECT_GT(crept, 3'000'000);
-    EXPECT_LT(crept, 3'200'000);
+    EXPECT_GT(crept, 2'800'000);
+    EXPECT_LT(crept, 2'950'000);
 
-    estimator.probed({.bitsPerSecond = 4.4e6}, 4.5e6, 5.05);
+    estimator.probed({.bitsPerSecond = 4.4e6}, 4.5e6, 11.05);
     EXPECT_FALSE(estimator.atLimit());
     EXPECT_EQ(estimator.estimateBps(), 4'400'000);
-    EXPECT_GT(feed(estimator, 5.1, 10, 0), 6'000'000);
+    EXPECT_GT(feed(estimator, 11.1, 16, 0), 6'000'000);
 }
 
 }  // namespace

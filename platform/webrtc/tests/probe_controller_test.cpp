@@ -74,17 +74,17 @@ TEST_F(ProbeControllerTest, StartsTwiceAndStepsOnlyFromTheHighestResultThatGotTh
     EXPECT_TRUE(capped.resultArrived(near[1], 4.6e6, 4.6e6, 0.2).empty());
 }
 
-// A busy sender's probe that left short of its aim goes again at that aim, twice in a row at
-// most; a lower one's does not, being no further lead.
-TEST_F(ProbeControllerTest, TheHighestProbeLeftShortGoesAgainAFewTimes) {
+// A probe that measured nothing goes again at its aim, twice in a row at most; a lower one does
+// not, being no further lead.
+TEST_F(ProbeControllerTest, TheHighestProbeThatMeasuredNothingGoesAgainAFewTimes) {
     const auto first = controller.start(2e6, 0);
-    EXPECT_TRUE(controller.leftShort(first[0], 3e6, 0.1).empty());
-    auto again = controller.leftShort(first[1], 3e6, 0.1);
+    EXPECT_TRUE(controller.measuredNothing(first[0], 3e6, 0.1).empty());
+    auto again = controller.measuredNothing(first[1], 3e6, 0.1);
     ASSERT_EQ(again.size(), 1u);
     EXPECT_EQ(again[0].targetBps, 4e6);
-    again = controller.leftShort(again[0], 3e6, 0.2);
+    again = controller.measuredNothing(again[0], 3e6, 0.2);
     ASSERT_EQ(again.size(), 1u);
-    EXPECT_TRUE(controller.leftShort(again[0], 3e6, 0.3).empty());
+    EXPECT_TRUE(controller.measuredNothing(again[0], 3e6, 0.3).empty());
 }
 
 TEST_F(ProbeControllerTest, FirstProbesCutShortGoAgain) {
