@@ -72,8 +72,9 @@ class BandwidthEstimator {
     std::int64_t update(const BandwidthFeedbackWindow& window);
     // A probe aimed at `targetBps` gave `result` by `atSeconds` on the windows' clock: the path
     // takes at least the lower, so the estimate rises to it, and a cut soon after aims below that
-    // rather than below what the encoder happened to send. A measured probe also ends the
-    // start-up ramp and the steps after a cut, which only stand in for probes.
+    // rather than below what the encoder happened to send. A probe that measured the path
+    // (measuredPath) also ends the start-up ramp and the steps after a cut, which only stand in
+    // for probes.
     std::int64_t probed(const ProbeResult& result, double targetBps, double atSeconds);
     std::int64_t estimateBps() const { return static_cast<std::int64_t>(estimate_); }
     bool ramping() const { return rampSteps_ < 2 && !rampEnded_; }

@@ -33,7 +33,7 @@ namespace quillory {
 // reconnecting, and from the last picture when the screen stands still; the access units enter
 // appsrc stamped with their capture times. With a probing configuration the estimate is also
 // probed: at the start, further after a probe that got through, and while the stream uses well
-// under it; only into a path the last feedback showed clean.
+// under it or is held at the path's last limit; only into a path the last feedback showed clean.
 //
 // Threads: the methods hop to the queue where they say so; the encoder is started, fed and
 // released only there. It lives inside the transport, which hands it a weak pointer that keeps
