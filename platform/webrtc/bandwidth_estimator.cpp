@@ -102,11 +102,14 @@ void BandwidthEstimator::increase(const BandwidthFeedbackWindow& window) {
     if (!rampEnded_ && rampSteps_ < 2) {
         if (!rampStart_) {
             rampStart_ = window.atSeconds;
+            rampBase_ = estimate_;
             return;
         }
         const double due = *rampStart_ + rampStepSeconds * (rampSteps_ + 1);
         if (window.atSeconds >= due) {
-            estimate_ = clamp(estimate_ * (rampSteps_ == 0 ? firstRampFactor : secondRampFactor));
+            // Of where the ramp started: a probe may have lifted the estimate past a step already.
+            rampBase_ *= rampSteps_ == 0 ? firstRampFactor : secondRampFactor;
+            estimate_ = clamp(std::max(estimate_, rampBase_));
             rampSteps_ += 1;
         }
         return;
@@ -148,7 +151,9 @@ std::int64_t BandwidthEstimator::probed(const ProbeResult& result, double target
         estimate_ = std::max(estimate_, clamp(carried));
         return estimateBps();
     }
-    rampEnded_ = true;
+    // Only the path's limit ends the start-up ramp; up to it, the ramp's steps still stand for
+    // what probes a busy sender cannot send would show.
+    rampEnded_ = rampEnded_ || result.pathLimited;
     probed_ = true;
     // Probes sent together measure the same path: the one that carried most tells its room.
     if (!carried_ || atSeconds - carried_->first > evidenceSeconds || carried > carried_->second) {

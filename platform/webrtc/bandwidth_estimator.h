@@ -73,8 +73,8 @@ class BandwidthEstimator {
     // A probe aimed at `targetBps` gave `result` by `atSeconds` on the windows' clock: the path
     // takes at least the lower, so the estimate rises to it, and a cut soon after aims below that
     // rather than below what the encoder happened to send. A probe that measured the path
-    // (measuredPath) also ends the start-up ramp and the steps after a cut, which only stand in
-    // for probes.
+    // (measuredPath) ends the steps after a cut, which only stand in for probes; one that found
+    // the path's limit also ends the start-up ramp.
     std::int64_t probed(const ProbeResult& result, double targetBps, double atSeconds);
     std::int64_t estimateBps() const { return static_cast<std::int64_t>(estimate_); }
     bool ramping() const { return rampSteps_ < 2 && !rampEnded_; }
@@ -98,6 +98,7 @@ class BandwidthEstimator {
     double minimum_ = static_cast<double>(floorBps);
     double maximum_;
     std::optional<double> rampStart_;
+    double rampBase_ = 0;
     int rampSteps_ = 0;
     bool rampEnded_ = false;
     bool probed_ = false;

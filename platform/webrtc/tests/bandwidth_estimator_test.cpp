@@ -214,19 +214,26 @@ namespace quillory {
 namespace {
 
 // A probe raises the estimate to what it carried, never past its aim or the maximum, and never
-// lowers it; once one has been measured, the blind ramp steps stop.
-TEST(BandwidthEstimatorProbeTest, RaisesToWhatTheProbeCarriedAndEndsTheRamp) {
+// lowers it. The start-up ramp's steps go on above a probe that got through, and end at one that
+// found the path's limit.
+TEST(BandwidthEstimatorProbeTest, RaisesToWhatTheProbeCarriedAndEndsTheRampAtALimit) {
     BandwidthEstimator estimator(start, 16'000'000);
     EXPECT_EQ(estimator.probed({.bitsPerSecond = 3.5e6}, 3e6, 0), 3'000'000);
-    EXPECT_FALSE(estimator.ramping());
+    EXPECT_TRUE(estimator.ramping());
     EXPECT_EQ(estimator.probed({.bitsPerSecond = 1e6}, 4e6, 0), 3'000'000);
     EXPECT_EQ(estimator.probed({.bitsPerSecond = 40e6}, 40e6, 0), 16'000'000);
     EXPECT_EQ(estimator.probed({.bitsPerSecond = std::nan("")}, 4e6, 0), 16'000'000);
 
     BandwidthEstimator ramping(start, 16'000'000);
-    ramping.probed({.bitsPerSecond = 2.8e6}, 3e6, 0);
-    // Clean windows a second apart would have stepped the ramp by 1.5 and 2.
-    EXPECT_LT(feed(ramping, 0, 2, 0), 4'000'000);
+    feed(ramping, 0, 0.5, 0);
+    ramping.probed({.bitsPerSecond = 2.8e6}, 3e6, 0.55);
+    // The steps are of where the ramp started: 3 and then 6 Mbit/s.
+    EXPECT_EQ(feed(ramping, 0.6, 2, 0), 6'000'000);
+
+    BandwidthEstimator limited(start, 16'000'000);
+    limited.probed({.bitsPerSecond = 2.8e6, .pathLimited = true}, 4e6, 0);
+    EXPECT_FALSE(limited.ramping());
+    EXPECT_LT(feed(limited, 0, 2, 0), 3'000'000);
 }
 
 // A probe lifts the estimate to 3.3 Mbit/s while the encoder still sends 2 and a burst makes a
