@@ -86,7 +86,16 @@ void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window) {
         // second or so, so later windows of the same congestion cut no further than that; cut at
         // most by half.
         target = std::min(estimate_, std::max(received * decreaseFactor, estimate_ * 0.5));
-        limit_ = received;
+        // A delay that rises while everything sent gets through may be a busy receiver's
+        // reading; only a path that fell behind or lost shows where it is full.
+        const auto sent = usable(window.sentBps);
+        const auto windowReceived = usable(window.receivedBps);
+        const bool full =
+            (sent && windowReceived && *windowReceived < *sent * (1.0 - queueGrowthShare)) ||
+            (loss && *loss >= lightLossPercent);
+        if (full) {
+            limit_ = std::max(received, windowReceived.value_or(0.0));
+        }
     } else if (loss && *loss > heavyLossPercent) {
         // Without a received rate, loss says how much got through.
         target = std::min(target, estimate_ * (1.0 - 0.5 * std::min(*loss, 100.0) / 100.0));
@@ -151,20 +160,30 @@ std::int64_t BandwidthEstimator::probed(const ProbeResult& result, double target
         estimate_ = std::max(estimate_, clamp(carried));
         return estimateBps();
     }
-    // Only the path's limit ends the start-up ramp; up to it, the ramp's steps still stand for
-    // what probes a busy sender cannot send would show.
-    rampEnded_ = rampEnded_ || result.pathLimited;
     probed_ = true;
     // Probes sent together measure the same path: the one that carried most tells its room.
     if (!carried_ || atSeconds - carried_->first > evidenceSeconds || carried > carried_->second) {
         carried_ = {atSeconds, carried};
     }
-    // A probe the path slowed short of its aim found the path's limit; one that carried more
-    // than the last limit shows room above it.
+    // A probe the path slowed short of its aim found the path's limit once a second one
+    // confirms it: a busy receiver's timing of one short burst can read the same. The limit ends
+    // the start-up ramp, whose steps until then stand for what probes a busy sender cannot send
+    // would show. A probe that carried more than a limit shows room above it.
     if (result.pathLimited && measuredBps < targetBps * probeLeftShortShare) {
-        limit_ = carried;
-    } else if (limit_ && carried > *limit_) {
-        limit_.reset();
+        if (unconfirmedLimit_ && atSeconds - unconfirmedLimit_->first <= evidenceSeconds) {
+            limit_ = std::max(carried, unconfirmedLimit_->second);
+            rampEnded_ = true;
+            unconfirmedLimit_.reset();
+        } else {
+            unconfirmedLimit_ = {atSeconds, carried};
+        }
+    } else {
+        if (limit_ && carried > *limit_) {
+            limit_.reset();
+        }
+        if (unconfirmedLimit_ && carried > unconfirmedLimit_->second) {
+            unconfirmedLimit_.reset();
+        }
     }
     estimate_ = std::max(estimate_, clamp(carried));
     return estimateBps();

@@ -73,8 +73,8 @@ class BandwidthEstimator {
     // A probe aimed at `targetBps` gave `result` by `atSeconds` on the windows' clock: the path
     // takes at least the lower, so the estimate rises to it, and a cut soon after aims below that
     // rather than below what the encoder happened to send. A probe that measured the path
-    // (measuredPath) ends the steps after a cut, which only stand in for probes; one that found
-    // the path's limit also ends the start-up ramp.
+    // (measuredPath) ends the steps after a cut, which only stand in for probes; two that found
+    // the path's limit also end the start-up ramp.
     std::int64_t probed(const ProbeResult& result, double targetBps, double atSeconds);
     std::int64_t estimateBps() const { return static_cast<std::int64_t>(estimate_); }
     bool ramping() const { return rampSteps_ < 2 && !rampEnded_; }
@@ -109,7 +109,9 @@ class BandwidthEstimator {
     std::optional<double> cleanSince_;
     // (when, rate) the path was last seen to carry, by probes or a cut
     std::optional<std::pair<double, double>> carried_;
-    std::optional<double> limit_;                     // what the path carried when it was last full
+    std::optional<double> limit_;  // what the path carried when it was last full
+    // (when, rate) of a probe that found a limit no second one has confirmed yet
+    std::optional<std::pair<double, double>> unconfirmedLimit_;
     std::deque<std::pair<double, double>> received_;  // (end of window, received rate)
 };
 

@@ -21,11 +21,12 @@ struct ProbeResult {
 
 // Whether a probe aimed at `targetBps` measured the path that carries `estimateBps` without a
 // queue. One that left below this share of its aim without the path slowing it, on a busy
-// sender, did not; nor did one the path seemed to slow below the estimate the stream's own clean
-// feedback stands by: a busy receiver's timing of one short burst.
+// sender, did not; nor did one the path seemed to slow well below the estimate the stream's own
+// clean feedback stands by: a busy receiver's timing of one short burst. Two probes at the path's
+// limit read it a little apart.
 constexpr double probeLeftShortShare = 0.9;
 inline bool measuredPath(const ProbeResult& result, double targetBps, double estimateBps) {
-    return result.pathLimited ? result.bitsPerSecond >= estimateBps
+    return result.pathLimited ? result.bitsPerSecond >= estimateBps * probeLeftShortShare
                               : result.bitsPerSecond >= targetBps * probeLeftShortShare;
 }
 

@@ -727,20 +727,18 @@ void GstPeerTransport::requestStatistics(StatisticsCompletion completion) {
     if (!liveDelegate()) {
         return;
     }
-    // The session has counted every probe that left before it is asked, and perhaps a few more.
-    GstPromise* promise =
-        makePromise([weak = weak_from_this(), completion = std::move(completion),
-                     probes = measurements_.probesSent()](bool replied, const GstStructure* reply) {
-            auto self = weak.lock();
-            if (!self || !self->liveDelegate()) {
-                return;
-            }
-            if (!replied || reply == nullptr) {
-                completion(std::nullopt);
-                return;
-            }
-            completion(self->measurements_.complete(statisticsReportFromGst(reply), probes));
-        });
+    GstPromise* promise = makePromise([weak = weak_from_this(), completion = std::move(completion)](
+                                          bool replied, const GstStructure* reply) {
+        auto self = weak.lock();
+        if (!self || !self->liveDelegate()) {
+            return;
+        }
+        if (!replied || reply == nullptr) {
+            completion(std::nullopt);
+            return;
+        }
+        completion(self->measurements_.complete(statisticsReportFromGst(reply)));
+    });
     g_signal_emit_by_name(webrtc_, "get-stats", nullptr, promise);
     gst_promise_unref(promise);
 }

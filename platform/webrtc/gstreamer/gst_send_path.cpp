@@ -185,9 +185,15 @@ void GstSendPath::probesMeasured(std::vector<ProbeResult> results) {
                          result.pathLimited ? ", the path's limit" : "", estimate / 1e3);
             self->estimated_ = true;
             self->applyEncoderRate();
-            self->sendProbes(
-                measured ? self->probing_->resultArrived(probe, result.bitsPerSecond, estimate, at)
-                         : self->probing_->measuredNothing(probe, estimate, at));
+            // Only a busy sender's probe goes again: one the path seemed to slow below the
+            // estimate may have met a full queue, which a probe sent again would fill further at
+            // the cost of the stream's packets.
+            if (measured) {
+                self->sendProbes(
+                    self->probing_->resultArrived(probe, result.bitsPerSecond, estimate, at));
+            } else if (!result.pathLimited) {
+                self->sendProbes(self->probing_->measuredNothing(probe, estimate, at));
+            }
         }
     });
 }

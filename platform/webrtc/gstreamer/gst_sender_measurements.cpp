@@ -136,8 +136,6 @@ void GstSenderMeasurements::packetLeft(GstBuffer* buffer, std::int64_t at) {
     std::lock_guard lock(mutex_);
     // A probe's burst is measured on its own; the delay trend follows the stream.
     if (padding && ssrc != mediaSsrc_) {
-        counters_.probesSent.packets += 1;
-        counters_.probesSent.bytes += static_cast<double>(size);
         if (sequence) {
             probes_.sent(static_cast<int>(timestamp), *sequence, size, at);
         }
@@ -230,15 +228,9 @@ std::optional<BandwidthFeedbackWindow> GstSenderMeasurements::feedbackStatistics
     return window;
 }
 
-SentTotals GstSenderMeasurements::probesSent() {
+StudioStatisticsReport GstSenderMeasurements::complete(StudioStatisticsReport report) {
     std::lock_guard lock(mutex_);
-    return counters_.probesSent;
-}
-
-StudioStatisticsReport GstSenderMeasurements::complete(StudioStatisticsReport report,
-                                                       const SentTotals& probesSent) {
-    std::lock_guard lock(mutex_);
-    return statistics_.complete(std::move(report), counters_, mediaSsrc_, probesSent);
+    return statistics_.complete(std::move(report), counters_, mediaSsrc_);
 }
 
 }  // namespace quillory

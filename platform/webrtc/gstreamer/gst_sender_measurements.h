@@ -50,9 +50,7 @@ class GstSenderMeasurements {
         change(counters_);
     }
 
-    // Taken before the session is asked for a report, for complete().
-    SentTotals probesSent();
-    StudioStatisticsReport complete(StudioStatisticsReport report, const SentTotals& probesSent);
+    StudioStatisticsReport complete(StudioStatisticsReport report);
 
     // The estimate the application's use is measured against, and since when it has used well
     // under it; none while it has not or the sender does not probe.

@@ -29,8 +29,7 @@ const std::string* text(const StudioStatistics& entry, const std::string& name) 
 }
 
 void foldOutbound(StudioStatisticsReport& report, std::uint32_t mediaSsrc,
-                  std::map<std::uint32_t, SenderStatistics::StreamTotals>& retransmissions,
-                  const SentTotals& probesSent) {
+                  const SentTotals& retransmitted) {
     auto& entries = report.statistics;
     auto media = std::find_if(entries.begin(), entries.end(), [&](const StudioStatistics& entry) {
         return entry.type == "outbound-rtp" && number(entry, "ssrc") == mediaSsrc;
@@ -42,43 +41,14 @@ void foldOutbound(StudioStatisticsReport& report, std::uint32_t mediaSsrc,
     if (media == entries.end()) {
         return;
     }
-    // The session forgets a retransmission stream that has been quiet for a while, and its
-    // entry leaves the report; when the stream comes back it counts from nothing. Its totals are
-    // kept and added to, so that the counters never fall back.
-    const auto ssrcOf = [](const StudioStatistics& entry) {
-        return static_cast<std::uint32_t>(number(entry, "ssrc"));
-    };
-    for (const StudioStatistics& entry : entries) {
-        if (&entry != &*media && entry.type == "outbound-rtp") {
-            auto& totals = retransmissions[ssrcOf(entry)];
-            const SentTotals now{number(entry, "packetsSent"), number(entry, "bytesSent")};
-            if (now.packets < totals.last.packets) {
-                totals.before.packets += totals.last.packets;
-                totals.before.bytes += totals.last.bytes;
-            }
-            totals.last = now;
-        }
-    }
-    double retransmittedPackets = number(*media, "retransmittedPacketsSent");
-    double retransmittedBytes = number(*media, "retransmittedBytesSent");
-    if (!retransmissions.empty()) {
-        retransmittedPackets -= probesSent.packets;
-        retransmittedBytes -= probesSent.bytes;
-    }
-    for (const auto& [ssrc, totals] : retransmissions) {
-        if (ssrc != ssrcOf(*media)) {
-            retransmittedPackets += totals.before.packets + totals.last.packets;
-            retransmittedBytes += totals.before.bytes + totals.last.bytes;
-        }
-    }
-    const double ownPackets = number(*media, "packetsSent");
-    const double ownBytes = number(*media, "bytesSent");
-    const double foldedPackets = retransmittedPackets - number(*media, "retransmittedPacketsSent");
-    const double foldedBytes = retransmittedBytes - number(*media, "retransmittedBytesSent");
-    media->values["retransmittedPacketsSent"] = retransmittedPackets;
-    media->values["retransmittedBytesSent"] = retransmittedBytes;
-    media->values["packetsSent"] = ownPackets + foldedPackets;
-    media->values["bytesSent"] = ownBytes + foldedBytes;
+    // Not the session's count of the retransmission stream: it counts the probes sent on it
+    // too, and starts from nothing again when the stream comes back after the session forgot it.
+    const double foldedPackets = retransmitted.packets - number(*media, "retransmittedPacketsSent");
+    const double foldedBytes = retransmitted.bytes - number(*media, "retransmittedBytesSent");
+    media->values["retransmittedPacketsSent"] = retransmitted.packets;
+    media->values["retransmittedBytesSent"] = retransmitted.bytes;
+    media->values["packetsSent"] = number(*media, "packetsSent") + foldedPackets;
+    media->values["bytesSent"] = number(*media, "bytesSent") + foldedBytes;
     const StudioStatistics* kept = &*media;
     std::erase_if(entries, [&](const StudioStatistics& entry) {
         return entry.type == "outbound-rtp" && &entry != kept;
@@ -173,6 +143,9 @@ void SenderCounters::packetLeft(std::uint32_t ssrc, std::uint32_t mediaSsrc,
     const bool media = ssrc == mediaSsrc;
     if (media) {
         bytesOut_ += static_cast<double>(bytes);
+    } else {
+        retransmitted.packets += 1;
+        retransmitted.bytes += static_cast<double>(bytes);
     }
     const auto frame = pushed_.find(rtpTimestamp);
     if (frame == pushed_.end()) {
@@ -200,9 +173,8 @@ std::optional<double> SenderCounters::takeSentBitsPerSecond(std::int64_t atNanos
 
 StudioStatisticsReport SenderStatistics::complete(StudioStatisticsReport report,
                                                   const SenderCounters& counters,
-                                                  std::uint32_t mediaSsrc,
-                                                  const SentTotals& probesSent) {
-    foldOutbound(report, mediaSsrc, retransmissions_, probesSent);
+                                                  std::uint32_t mediaSsrc) {
+    foldOutbound(report, mediaSsrc, counters.retransmitted);
     // The pairs take the round trip from the receiver report, wherever it stands in the list.
     std::optional<double> roundTrip;
     for (StudioStatistics& entry : report.statistics) {

@@ -36,7 +36,7 @@ struct SenderCounters {
     // The packetizer emitted a packet of the frame: the frame's send delay counts from its first.
     void framePacketized(std::uint32_t rtpTimestamp, std::int64_t atNanoseconds);
     // One RTP packet as it leaves the transport: a frame is sent with its marked last packet.
-    // Retransmissions (another SSRC) add only their send delay.
+    // Retransmissions (another SSRC; never probes) are counted and add their send delay.
     void packetLeft(std::uint32_t ssrc, std::uint32_t mediaSsrc, std::uint32_t rtpTimestamp,
                     bool marker, std::size_t bytes, std::int64_t atNanoseconds);
     // Media bytes that left since the last call, as a rate over the time between the calls.
@@ -61,8 +61,7 @@ struct SenderCounters {
     double framesDroppedBusy = 0;
     // The estimate rather than the sender's own cap sets the rate of a stream that uses it.
     bool bandwidthLimited = false;
-    // Probes share the retransmission stream, whose totals the session counts them in.
-    SentTotals probesSent;
+    SentTotals retransmitted;  // as they left
 
   private:
     struct Pushed {
@@ -89,25 +88,14 @@ struct SenderCounters {
 class SenderStatistics {
   public:
     static constexpr double rtpClockRate = 90000.0;
-    // What a stream had sent before the session last started counting it anew, and what the
-    // session last said.
-    struct StreamTotals {
-        SentTotals before;
-        SentTotals last;
-    };
-
-    // `probesSent`: the probes that had left when the session was asked for the report, which
-    // it has counted; any that left since it may not have.
     StudioStatisticsReport complete(StudioStatisticsReport report, const SenderCounters& counters,
-                                    std::uint32_t mediaSsrc, const SentTotals& probesSent);
+                                    std::uint32_t mediaSsrc);
 
   private:
     void completeOutbound(StudioStatistics& entry, const SenderCounters& counters);
 
     std::optional<std::string> outboundId_;
     double lastTimestamp_ = 0;
-    // Per retransmission SSRC.
-    std::map<std::uint32_t, StreamTotals> retransmissions_;
     double framesDroppedBusy_ = 0;
 };
 

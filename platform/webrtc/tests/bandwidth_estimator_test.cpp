@@ -214,8 +214,8 @@ namespace quillory {
 namespace {
 
 // A probe raises the estimate to what it carried, never past its aim or the maximum, and never
-// lowers it. The start-up ramp's steps go on above a probe that got through, and end at one that
-// found the path's limit.
+// lowers it. The start-up ramp's steps go on above a probe that got through, and end at a limit
+// a second probe confirms, not at one a later probe carried more than.
 TEST(BandwidthEstimatorProbeTest, RaisesToWhatTheProbeCarriedAndEndsTheRampAtALimit) {
     BandwidthEstimator estimator(start, 16'000'000);
     EXPECT_EQ(estimator.probed({.bitsPerSecond = 3.5e6}, 3e6, 0), 3'000'000);
@@ -232,8 +232,16 @@ TEST(BandwidthEstimatorProbeTest, RaisesToWhatTheProbeCarriedAndEndsTheRampAtALi
 
     BandwidthEstimator limited(start, 16'000'000);
     limited.probed({.bitsPerSecond = 2.8e6, .pathLimited = true}, 4e6, 0);
+    EXPECT_TRUE(limited.ramping());
+    limited.probed({.bitsPerSecond = 2.7e6, .pathLimited = true}, 4.2e6, 0.2);
     EXPECT_FALSE(limited.ramping());
-    EXPECT_LT(feed(limited, 0, 2, 0), 3'000'000);
+    EXPECT_LT(feed(limited, 0.3, 2, 0), 3'000'000);
+
+    BandwidthEstimator contradicted(start, 16'000'000);
+    contradicted.probed({.bitsPerSecond = 2.3e6, .pathLimited = true}, 3e6, 0);
+    contradicted.probed({.bitsPerSecond = 4e6}, 4e6, 0.1);
+    contradicted.probed({.bitsPerSecond = 3.5e6, .pathLimited = true}, 6e6, 0.5);
+    EXPECT_TRUE(contradicted.ramping());
 }
 
 // A probe lifts the estimate to 3.3 Mbit/s while the encoder still sends 2 and a burst makes a
@@ -295,6 +303,8 @@ TEST(BandwidthEstimatorProbeTest, GrowsSlowlyPastTheLimitFoundUntilAProbeCarries
 
     BandwidthEstimator probedLimit(start, 16'000'000);
     probedLimit.probed({.bitsPerSecond = 3e6, .pathLimited = true}, 4e6, 0);
+    EXPECT_FALSE(probedLimit.atLimit());
+    probedLimit.probed({.bitsPerSecond = 2.9e6, .pathLimited = true}, 4.5e6, 0.05);
     EXPECT_TRUE(probedLimit.atLimit());
     EXPECT_LT(feed(probedLimit, 0.1, 5, 0), 3'200'000);
 
@@ -314,6 +324,19 @@ TEST(BandwidthEstimatorProbeTest, GrowsSlowlyPastTheLimitFoundUntilAProbeCarries
     EXPECT_FALSE(estimator.atLimit());
     EXPECT_EQ(estimator.estimateBps(), 4'400'000);
     EXPECT_GT(feed(estimator, 11.1, 16, 0), 6'000'000);
+}
+
+// A delay that rises while all that was sent gets through, as on a busy receiver, still cuts but
+// marks no limit to creep past: the estimate grows back at the usual pace.
+TEST(BandwidthEstimatorProbeTest, ADelayAloneMarksNoLimit) {
+    BandwidthEstimator estimator(start, 16'000'000);
+    estimator.probed({.bitsPerSecond = 3e6}, 3e6, 0);
+    for (double t = 6; t < 6.25; t += step) {
+        estimator.update({t, 3e6, 3e6, 0.0, DelayTrend::overusing, 0.02});
+    }
+    EXPECT_NEAR(static_cast<double>(estimator.estimateBps()), 3e6 * 0.85, 1e3);
+    EXPECT_GT(feed(estimator, 6.3, 11, 0), 3'500'000);
+    EXPECT_FALSE(estimator.atLimit());
 }
 
 }  // namespace
