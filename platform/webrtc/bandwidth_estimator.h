@@ -58,9 +58,9 @@ class BandwidthEstimator {
     // narrowed by more than a cut loses heavily, which ends it sooner. As long as a periodic
     // probe's interval.
     static constexpr double evidenceSeconds = 5.0;
-    // Past the limit a probe or a cut found, the estimate grows only by this share of it a second:
-    // the encoder sends somewhat under its rate, so growing on at the usual pace would only lift
-    // the estimate above the path before the queue shows.
+    // Past the limit that two probes or a cut of a full path found, the estimate grows only by
+    // this share of it a second: the encoder sends somewhat under its rate, so growing on at the
+    // usual pace would only lift the estimate above the path before the queue shows.
     static constexpr double pastLimitGrowthPerSecond = 0.01;
 
     BandwidthEstimator(std::int64_t initialBps, std::int64_t maximumBps);
