@@ -13,6 +13,14 @@ std::optional<double> usable(std::optional<double> value) {
     return value;
 }
 
+// The path got less through than was sent: a queue at its limit, which a rising delay alone, as
+// a busy receiver reads it too, does not show.
+bool fellBehind(const BandwidthFeedbackWindow& window) {
+    const auto sent = usable(window.sentBps);
+    const auto received = usable(window.receivedBps);
+    return sent && received && *received < *sent * (1.0 - BandwidthEstimator::queueGrowthShare);
+}
+
 }  // namespace
 
 BandwidthEstimator::BandwidthEstimator(std::int64_t initialBps, std::int64_t maximumBps)
@@ -86,15 +94,9 @@ void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window) {
         // second or so, so later windows of the same congestion cut no further than that; cut at
         // most by half.
         target = std::min(estimate_, std::max(received * decreaseFactor, estimate_ * 0.5));
-        // A delay that rises while everything sent gets through may be a busy receiver's
-        // reading; only a path that fell behind or lost shows where it is full.
-        const auto sent = usable(window.sentBps);
-        const auto windowReceived = usable(window.receivedBps);
-        const bool full =
-            (sent && windowReceived && *windowReceived < *sent * (1.0 - queueGrowthShare)) ||
-            (loss && *loss >= lightLossPercent);
-        if (full) {
-            limit_ = std::max(received, windowReceived.value_or(0.0));
+        // Only a path that fell behind or lost shows where it is full.
+        if (fellBehind(window) || (loss && *loss >= lightLossPercent)) {
+            limit_ = std::max(received, usable(window.receivedBps).value_or(0.0));
         }
     } else if (loss && *loss > heavyLossPercent) {
         // Without a received rate, loss says how much got through.
@@ -103,8 +105,36 @@ void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window) {
     // A queue the path carries more than the estimate through was a burst's: no cut.
     if (clamp(target) < estimate_) {
         lastDecreaseAt_ = window.atSeconds;
+        cutFrom_ = estimate_;
     }
     estimate_ = clamp(target);
+}
+
+void BandwidthEstimator::drain(const BandwidthFeedbackWindow& window) {
+    if (!lastDecreaseAt_ || window.atSeconds - *lastDecreaseAt_ > drainSeconds) {
+        return;
+    }
+    const auto sent = usable(window.sentBps);
+    const auto received = usable(window.receivedBps);
+    const auto loss = usable(window.lossPercent);
+    if (!sent || !received || (loss && *loss >= lightLossPercent)) {
+        return;
+    }
+    const bool queued = window.delayTrend == DelayTrend::overusing ||
+                        window.delayTrend == DelayTrend::underusing ||
+                        std::abs(*received - *sent) > *sent * queueGrowthShare;
+    if (!queued) {
+        return;
+    }
+    if (fellBehind(window)) {
+        limit_ = std::max(limit_.value_or(0.0), *received);
+    }
+    // Later cuts of this congestion go no lower.
+    if (!carried_ || window.atSeconds - carried_->first > evidenceSeconds ||
+        *received > carried_->second) {
+        carried_ = {window.atSeconds, *received};
+    }
+    estimate_ = std::max(estimate_, clamp(std::min(*received * decreaseFactor, cutFrom_)));
 }
 
 void BandwidthEstimator::increase(const BandwidthFeedbackWindow& window) {
@@ -161,22 +191,25 @@ std::int64_t BandwidthEstimator::probed(const ProbeResult& result, double target
         return estimateBps();
     }
     probed_ = true;
-    // Probes sent together measure the same path: the one that carried most tells its room.
-    if (!carried_ || atSeconds - carried_->first > evidenceSeconds || carried > carried_->second) {
-        carried_ = {atSeconds, carried};
-    }
-    // A probe the path slowed short of its aim found the path's limit once a second one
-    // confirms it: a busy receiver's timing of one short burst can read the same. The limit ends
-    // the start-up ramp, whose steps until then stand for what probes a busy sender cannot send
-    // would show. A probe that carried more than a limit shows room above it.
+    double found = carried;
+    // A probe the path slowed short of its aim read the path's limit, which counts once a second
+    // one reads it alike: a busy receiver's timing of one short burst reads it high or low. The
+    // lower of the two is the limit, which ends the start-up ramp, whose steps until then stand
+    // for what probes a busy sender cannot send would show. A probe that carried more than a
+    // limit shows room above it.
     if (result.pathLimited && measuredBps < targetBps * probeLeftShortShare) {
-        if (unconfirmedLimit_ && atSeconds - unconfirmedLimit_->first <= evidenceSeconds) {
-            limit_ = std::max(carried, unconfirmedLimit_->second);
-            rampEnded_ = true;
-            unconfirmedLimit_.reset();
-        } else {
+        const bool alike = unconfirmedLimit_ &&
+                           atSeconds - unconfirmedLimit_->first <= evidenceSeconds &&
+                           std::min(carried, unconfirmedLimit_->second) >=
+                               std::max(carried, unconfirmedLimit_->second) * limitReadingsAlike;
+        if (!alike) {
             unconfirmedLimit_ = {atSeconds, carried};
+            return estimateBps();
         }
+        found = std::min(carried, unconfirmedLimit_->second);
+        limit_ = found;
+        rampEnded_ = true;
+        unconfirmedLimit_.reset();
     } else {
         if (limit_ && carried > *limit_) {
             limit_.reset();
@@ -185,7 +218,11 @@ std::int64_t BandwidthEstimator::probed(const ProbeResult& result, double target
             unconfirmedLimit_.reset();
         }
     }
-    estimate_ = std::max(estimate_, clamp(carried));
+    // Probes sent together measure the same path: the one that carried most tells its room.
+    if (!carried_ || atSeconds - carried_->first > evidenceSeconds || found > carried_->second) {
+        carried_ = {atSeconds, found};
+    }
+    estimate_ = std::max(estimate_, clamp(found));
     return estimateBps();
 }
 
@@ -211,6 +248,7 @@ std::int64_t BandwidthEstimator::update(const BandwidthFeedbackWindow& window) {
     } else if (!cleanSince_) {
         cleanSince_ = window.atSeconds;
     }
+    drain(window);
     switch (signal) {
         case Signal::overuse:
             rampEnded_ = true;

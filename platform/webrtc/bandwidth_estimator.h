@@ -62,6 +62,14 @@ class BandwidthEstimator {
     // this share of it a second: the encoder sends somewhat under its rate, so growing on at the
     // usual pace would only lift the estimate above the path before the queue shows.
     static constexpr double pastLimitGrowthPerSecond = 0.01;
+    // A cut answers a queue as it forms, when a window has carried only part of the path's rate;
+    // for this long after it, the queue drains at that rate, and the windows that show it measure
+    // the path: one that got more through than the cut assumed raises the estimate to below it.
+    // A sender's catch-up after a stall makes such a queue on a path it otherwise fits.
+    static constexpr double drainSeconds = 1.0;
+    // Two probes' readings of the path's limit agree when the lower is at least this share of the
+    // higher.
+    static constexpr double limitReadingsAlike = 0.8;
 
     BandwidthEstimator(std::int64_t initialBps, std::int64_t maximumBps);
 
@@ -73,8 +81,8 @@ class BandwidthEstimator {
     // A probe aimed at `targetBps` gave `result` by `atSeconds` on the windows' clock: the path
     // takes at least the lower, so the estimate rises to it, and a cut soon after aims below that
     // rather than below what the encoder happened to send. A probe that measured the path
-    // (measuredPath) ends the steps after a cut, which only stand in for probes; two that found
-    // the path's limit also end the start-up ramp.
+    // (measuredPath) ends the steps after a cut, which only stand in for probes; the path's limit
+    // counts, lifts the estimate and ends the start-up ramp only once two probes read it alike.
     std::int64_t probed(const ProbeResult& result, double targetBps, double atSeconds);
     std::int64_t estimateBps() const { return static_cast<std::int64_t>(estimate_); }
     bool ramping() const { return rampSteps_ < 2 && !rampEnded_; }
@@ -92,6 +100,7 @@ class BandwidthEstimator {
     Signal classify(const BandwidthFeedbackWindow& window);
     void decrease(const BandwidthFeedbackWindow& window);
     void increase(const BandwidthFeedbackWindow& window);
+    void drain(const BandwidthFeedbackWindow& window);
     double clamp(double value) const;
 
     double estimate_;
@@ -104,6 +113,7 @@ class BandwidthEstimator {
     bool probed_ = false;
     std::optional<double> lastAt_;
     std::optional<double> lastDecreaseAt_;
+    double cutFrom_ = 0;  // the estimate the last cut lowered
     std::optional<double> lastProbeStepAt_;
     int risingWindows_ = 0;
     std::optional<double> cleanSince_;

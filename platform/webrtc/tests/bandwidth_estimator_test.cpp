@@ -231,11 +231,17 @@ TEST(BandwidthEstimatorProbeTest, RaisesToWhatTheProbeCarriedAndEndsTheRampAtALi
     EXPECT_EQ(feed(ramping, 0.6, 2, 0), 6'000'000);
 
     BandwidthEstimator limited(start, 16'000'000);
-    limited.probed({.bitsPerSecond = 2.8e6, .pathLimited = true}, 4e6, 0);
+    EXPECT_EQ(limited.probed({.bitsPerSecond = 2.8e6, .pathLimited = true}, 4e6, 0), start);
     EXPECT_TRUE(limited.ramping());
-    limited.probed({.bitsPerSecond = 2.7e6, .pathLimited = true}, 4.2e6, 0.2);
+    EXPECT_EQ(limited.probed({.bitsPerSecond = 2.7e6, .pathLimited = true}, 4.2e6, 0.2), 2'700'000);
     EXPECT_FALSE(limited.ramping());
     EXPECT_LT(feed(limited, 0.3, 2, 0), 3'000'000);
+
+    // Readings a busy receiver's timing set far apart confirm nothing, nor lift the estimate.
+    BandwidthEstimator apart(start, 16'000'000);
+    apart.probed({.bitsPerSecond = 2.8e6, .pathLimited = true}, 4e6, 0);
+    EXPECT_EQ(apart.probed({.bitsPerSecond = 3.6e6, .pathLimited = true}, 4.2e6, 0.2), start);
+    EXPECT_TRUE(apart.ramping());
 
     BandwidthEstimator contradicted(start, 16'000'000);
     contradicted.probed({.bitsPerSecond = 2.3e6, .pathLimited = true}, 3e6, 0);
@@ -251,7 +257,7 @@ TEST(BandwidthEstimatorProbeTest, ACutSoonAfterAProbeAimsBelowWhatItCarried) {
     const auto queueAfterProbe = [](double loss) {
         BandwidthEstimator estimator(start, 16'000'000);
         feed(estimator, 0, 1, 0);
-        estimator.probed({.bitsPerSecond = 3.3e6, .pathLimited = true}, 4.4e6, 1.05);
+        estimator.probed({.bitsPerSecond = 3.3e6}, 3.3e6, 1.05);
         for (double t = 1.1; t < 1.55; t += step) {
             estimator.update({t, 2e6, 2e6, 0.0, DelayTrend::normal, 0.02});
         }
@@ -275,7 +281,7 @@ TEST(BandwidthEstimatorProbeTest, ACutSoonAfterAProbeAimsBelowWhatItCarried) {
     // Long after the probe, the cut goes by the received rate again; the later cuts of that
     // congestion event go no lower, though windows between bursts show less received.
     BandwidthEstimator late(start, 16'000'000);
-    late.probed({.bitsPerSecond = 3.3e6, .pathLimited = true}, 4.4e6, 0);
+    late.probed({.bitsPerSecond = 3.3e6}, 3.3e6, 0);
     for (double t = 6; t < 6.45; t += step) {
         late.update({t, 3.2e6, 2.1e6, 0.0, DelayTrend::overusing, 0.02});
     }
@@ -337,6 +343,29 @@ TEST(BandwidthEstimatorProbeTest, ADelayAloneMarksNoLimit) {
     EXPECT_NEAR(static_cast<double>(estimator.estimateBps()), 3e6 * 0.85, 1e3);
     EXPECT_GT(feed(estimator, 6.3, 11, 0), 3'500'000);
     EXPECT_FALSE(estimator.atLimit());
+}
+
+// A sender catching up after a stall makes a queue on a path it otherwise fits; the cut comes as
+// the queue forms, when the window got only part of the path's rate through. The windows after it,
+// while the queue drains at the path's rate, raise the estimate to below that rate, never above
+// where the cut began. A path that narrowed shows no more than the cut assumed.
+TEST(BandwidthEstimatorTest, ACutRisesToBelowWhatThePathCarriesWhileItsQueueDrains) {
+    const auto afterBurst = [](double drainedBps) {
+        BandwidthEstimator estimator(start, 16'000'000);
+        estimator.setBounds({std::nullopt, std::int64_t{7'900'000}, std::nullopt});
+        estimator.update({10.0, 5.9e6, 5.4e6, 0.0, DelayTrend::normal, 0.02});
+        estimator.update({10.1, 7.4e6, 6.7e6, 0.0, DelayTrend::overusing, 0.02});
+        const auto cut = estimator.estimateBps();
+        for (double t = 10.2; t < 10.45; t += step) {
+            estimator.update({t, 8.9e6, drainedBps, 0.0, DelayTrend::overusing, 0.02});
+        }
+        return std::pair{cut, estimator.estimateBps()};
+    };
+    const auto [cut, drained] = afterBurst(7.7e6);
+    EXPECT_LT(cut, 6'000'000);
+    EXPECT_NEAR(static_cast<double>(drained), 7.7e6 * 0.85, 1e3);
+    const auto [narrowedCut, narrowed] = afterBurst(1.5e6);
+    EXPECT_LE(narrowed, narrowedCut);
 }
 
 }  // namespace
