@@ -110,6 +110,13 @@ void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window) {
     estimate_ = clamp(target);
 }
 
+void BandwidthEstimator::noteCarried(double atSeconds, double bitsPerSecond) {
+    if (!carried_ || atSeconds - carried_->first > evidenceSeconds ||
+        bitsPerSecond > carried_->second) {
+        carried_ = {atSeconds, bitsPerSecond};
+    }
+}
+
 void BandwidthEstimator::drain(const BandwidthFeedbackWindow& window) {
     if (!lastDecreaseAt_ || window.atSeconds - *lastDecreaseAt_ > drainSeconds) {
         return;
@@ -130,10 +137,7 @@ void BandwidthEstimator::drain(const BandwidthFeedbackWindow& window) {
         limit_ = std::max(limit_.value_or(0.0), *received);
     }
     // Later cuts of this congestion go no lower.
-    if (!carried_ || window.atSeconds - carried_->first > evidenceSeconds ||
-        *received > carried_->second) {
-        carried_ = {window.atSeconds, *received};
-    }
+    noteCarried(window.atSeconds, *received);
     estimate_ = std::max(estimate_, clamp(std::min(*received * decreaseFactor, cutFrom_)));
 }
 
@@ -219,9 +223,7 @@ std::int64_t BandwidthEstimator::probed(const ProbeResult& result, double target
         }
     }
     // Probes sent together measure the same path: the one that carried most tells its room.
-    if (!carried_ || atSeconds - carried_->first > evidenceSeconds || found > carried_->second) {
-        carried_ = {atSeconds, found};
-    }
+    noteCarried(atSeconds, found);
     estimate_ = std::max(estimate_, clamp(found));
     return estimateBps();
 }

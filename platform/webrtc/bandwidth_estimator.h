@@ -101,6 +101,8 @@ class BandwidthEstimator {
     void decrease(const BandwidthFeedbackWindow& window);
     void increase(const BandwidthFeedbackWindow& window);
     void drain(const BandwidthFeedbackWindow& window);
+    // The path carried this much: the highest such rate stands as evidence for a while.
+    void noteCarried(double atSeconds, double bitsPerSecond);
     double clamp(double value) const;
 
     double estimate_;

@@ -10,13 +10,13 @@
 
 namespace quillory {
 
-// What the sender counts itself, cumulative over the transport's life (encoder restarts
-// included): webrtcbin knows nothing of our encoder. Not thread-safe.
 struct SentTotals {
     double packets = 0;
     double bytes = 0;
 };
 
+// What the sender counts itself, cumulative over the transport's life (encoder restarts
+// included): webrtcbin knows nothing of our encoder. Not thread-safe.
 struct SenderCounters {
     // One access unit as it entered the transport.
     struct EncodedFrame {
