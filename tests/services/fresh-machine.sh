@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripts/fresh-machine keeps a checkout where it is, here under /tmp in a path with a space,
 # while everything else of /tmp starts empty; and an ordinary user gets the same machine, with
-# what the command writes in the checkout still that user's.
+# what the command writes in the checkout still that user's. Root that may not have it is told
+# so before scripts/test builds anything.
 set -euo pipefail
 scripts=$1
 parent=$(mktemp -d /tmp/quillory-fresh.XXXXXX)
@@ -38,6 +39,20 @@ inside() {  # inside <label> [runner...]: the machine as seen from within
 
 inside "as $(id -un)"
 echo "fresh-machine: a checkout under /tmp stays where it is as $(id -un)"
+
+# Root that may not mount, as in a container without CAP_SYS_ADMIN, hears so from scripts/test
+# before anything is built.
+printf '#!/bin/sh\n' >"$checkout/scripts/setup"
+printf '#!/bin/sh\ntouch "%s/built"\n' "$parent" >"$checkout/build/cmake"
+chmod +x "$checkout/scripts/setup" "$checkout/build/cmake"
+confined=(setpriv --inh-caps=-all --bounding-set=-sys_admin)
+[ "$(id -u)" -eq 0 ] || confined=(unshare --map-root-user "${confined[@]}")
+said=$(cd "$checkout" && PATH="$checkout/build:$PATH" "${confined[@]}" scripts/test 2>&1) \
+  && fail "root that may not mount" "scripts/test went on: $said"
+grep -q "^fresh-machine: root may not mount" <<<"$said" || fail "root that may not mount" "$said"
+[ ! -e "$parent/built" ] || fail "root that may not mount" "the build started first: $said"
+rm "$checkout/build/cmake"
+echo "fresh-machine: root that may not mount is told so before the build"
 
 # An ordinary user: nobody, when this is root that may become it.
 if [ "$(id -u)" -ne 0 ]; then
