@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QAnimationDriver>
-#include <QCoreApplication>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <cmath>
 #include <memory>
 #include <numbers>
+
+#include "tests/support/manual_animation_driver.h"
 
 namespace quillory {
 namespace {
@@ -87,21 +87,6 @@ TEST(DesignMotion, StiffOverdampedSpringsStayWithinQtsLimits) {
     EXPECT_LE(stiff.damping, 1);
     EXPECT_NEAR(DesignMotion::simulateQtSpring(stiff, 0, 1, 60).back(), 1, 0.001);
 }
-
-// Hands Qt's animations time in exact 16 ms frames, so the real SpringAnimation can be sampled
-// frame by frame without a clock.
-class ManualAnimationDriver final : public QAnimationDriver {
-  public:
-    qint64 elapsed() const override { return milliseconds_; }
-    void frame() {
-        QCoreApplication::processEvents();  // Qt starts newly registered animations from here.
-        milliseconds_ += 16;
-        advance();
-    }
-
-  private:
-    qint64 milliseconds_ = 0;
-};
 
 // Qt Quick's own SpringAnimation, fed the converted parameters, moves exactly as the model the
 // conversion was derived from: what the conversion promises holds for the real animation.

@@ -157,29 +157,72 @@ Rectangle {
                 width: parent.width
                 height: 64
 
-                Row {
+                // The caps shown, centred. Each cap keeps its delegate while it is seen: the one
+                // that comes fades in at its place, the one that goes fades out where it stood,
+                // and the others slide to their places on the key spring.
+                Item {
                     id: keys
 
                     objectName: "keys"
                     x: (parent.width - width) / 2
                     anchors.verticalCenter: parent.verticalCenter
-                    spacing: 8
+                    height: 56
+
+                    // A going cap keeps its place while it fades but takes none from the others.
+                    function layout() {
+                        let x = 0
+                        for (let i = 0; i < repeater.count; ++i) {
+                            const cap = repeater.itemAt(i)
+                            if (!cap || cap.going)
+                                continue
+                            cap.place = x
+                            cap.placed = true
+                            x += cap.width + 8
+                        }
+                        width = Math.max(0, x - 8)
+                    }
 
                     SpringBehavior on x { motion: view.keySpring; epsilon: 0.25 }
 
                     Repeater {
+                        id: repeater
+
                         model: view.caps
+                        onItemAdded: keys.layout()
+                        onItemRemoved: keys.layout()
 
                         KeyCap {
-                            required property var modelData
+                            required property int index
+                            required property bool going
+                            required text
+                            required placeholder
+                            required pixelSize
 
-                            text: modelData.text
-                            placeholder: modelData.placeholder
-                            pixelSize: modelData.pixelSize
+                            property real place: 0
+                            property bool placed: false
+                            property bool shown: false
+
+                            x: place
                             // A new cap fades in; it does not grow.
-                            opacity: 0
-                            Component.onCompleted: opacity = 1
+                            opacity: shown && !going ? 1 : 0
+                            Component.onCompleted: shown = true
+                            onGoingChanged: {
+                                keys.layout()
+                                dropIfFaded()
+                            }
+                            onWidthChanged: keys.layout()
+                            onOpacityChanged: dropIfFaded()
 
+                            function dropIfFaded() {
+                                if (going && opacity === 0)
+                                    view.caps.drop(index)
+                            }
+
+                            SpringBehavior on x {
+                                enabled: placed && Motion.enabled
+                                motion: view.keySpring
+                                epsilon: 0.25
+                            }
                             SpringBehavior on opacity { motion: view.keySpring }
                         }
                     }

@@ -1,7 +1,5 @@
 #include "app/desktop-control/recorder-view/recorder_view_model.h"
 
-#include <QVariantMap>
-
 #include "app/desktop-control/recorder/recorder_model.h"
 #include "design/graphemes.h"
 #include "design/motion.h"
@@ -10,20 +8,101 @@ namespace quillory {
 
 namespace {
 
-QVariantMap cap(const QString& text, bool placeholder) {
-    return {{QStringLiteral("text"), text},
-            {QStringLiteral("placeholder"), placeholder},
-            {QStringLiteral("pixelSize"), RecorderViewModel::capPixelSize(text)}};
-}
-
 QString capText(DesktopKey key) {
     return QString::fromStdString(symbol(key));
 }
 
 }  // namespace
 
+int KeyCapList::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+QVariant KeyCapList::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
+        return {};
+    }
+    const Row& row = rows_[index.row()];
+    switch (role) {
+        case textRole:
+            return row.cap.text;
+        case placeholderRole:
+            return row.cap.placeholder;
+        case pixelSizeRole:
+            return RecorderViewModel::capPixelSize(row.cap.text);
+        case goingRole:
+            return row.going;
+        default:
+            return {};
+    }
+}
+
+QHash<int, QByteArray> KeyCapList::roleNames() const {
+    return {{textRole, "text"},
+            {placeholderRole, "placeholder"},
+            {pixelSizeRole, "pixelSize"},
+            {goingRole, "going"}};
+}
+
+QList<KeyCap> KeyCapList::caps() const {
+    QList<KeyCap> caps;
+    for (const Row& row : rows_) {
+        if (!row.going) {
+            caps.append(row.cap);
+        }
+    }
+    return caps;
+}
+
+void KeyCapList::setCaps(const QList<KeyCap>& caps) {
+    qsizetype row = 0;
+    for (const KeyCap& cap : caps) {
+        qsizetype found = row;
+        while (found < rows_.size() && !(rows_[found].cap == cap)) {
+            ++found;
+        }
+        if (found == rows_.size()) {
+            beginInsertRows({}, static_cast<int>(row), static_cast<int>(row));
+            rows_.insert(row, {cap});
+            endInsertRows();
+        } else {
+            // A cap that went and is wanted again comes back as itself.
+            for (; row < found; ++row) {
+                setGoing(row, true);
+            }
+            setGoing(found, false);
+        }
+        ++row;
+    }
+    for (; row < rows_.size(); ++row) {
+        setGoing(row, true);
+    }
+}
+
+void KeyCapList::drop(int row) {
+    if (row < 0 || row >= rows_.size() || !rows_[row].going) {
+        return;
+    }
+    beginRemoveRows({}, row, row);
+    rows_.removeAt(row);
+    endRemoveRows();
+}
+
+void KeyCapList::setGoing(qsizetype row, bool going) {
+    if (rows_[row].going == going) {
+        return;
+    }
+    rows_[row].going = going;
+    const QModelIndex changed = index(static_cast<int>(row));
+    emit dataChanged(changed, changed, {goingRole});
+}
+
 RecorderViewModel::RecorderViewModel(QObject* parent)
-    : QObject(parent), keySpring_(new MotionSpring(DesignSpring{0.5, 0.85}, this)) {}
+    : QObject(parent),
+      keySpring_(new MotionSpring(DesignSpring{0.5, 0.85}, this)),
+      caps_(new KeyCapList(this)) {
+    connect(this, &RecorderViewModel::changed, this, [this] { caps_->setCaps(wantedCaps()); });
+}
 
 QObject* RecorderViewModel::model() const {
     return model_;
@@ -60,16 +139,16 @@ QString RecorderViewModel::prompt() const {
     return model_ && model_->hasResult() ? tr("Got it") : tr("Press the shortcut");
 }
 
-QVariantList RecorderViewModel::caps() const {
-    QVariantList caps;
+QList<KeyCap> RecorderViewModel::wantedCaps() const {
+    QList<KeyCap> caps;
     if (!model_) {
         return caps;
     }
     for (const DesktopKey key : model_->result().value_or(model_->live())) {
-        caps.append(cap(capText(key), false));
+        caps.append({capText(key), false});
     }
     if (!model_->hasResult()) {
-        caps.append(cap(QStringLiteral("?"), true));
+        caps.append({QStringLiteral("?"), true});
     }
     return caps;
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
-#include <QVariantMap>
 
 #include "app/desktop-control/recorder/recorder_core.h"
 #include "app/desktop-control/recorder/recorder_model.h"
@@ -13,25 +12,11 @@ namespace {
 
 using K = DesktopKey;
 
-struct Cap {
-    QString text;
-    bool placeholder;
-};
-
-std::vector<Cap> capsOf(const RecorderViewModel& view) {
-    std::vector<Cap> caps;
-    for (const QVariant& entry : view.caps()) {
-        const QVariantMap map = entry.toMap();
-        caps.push_back({map.value("text").toString(), map.value("placeholder").toBool()});
-    }
-    return caps;
-}
-
 struct StateCase {
     const char* name;
     RecorderState state;
     QString prompt;
-    std::vector<QString> caps;  // a trailing "?" is the dashed placeholder
+    QStringList caps;  // a trailing "?" is the dashed placeholder
     bool clearEnabled;
     bool sending;
 };
@@ -64,9 +49,9 @@ TEST(RecorderViewModel, PromptCapsAndClearFollowTheState) {
         view.setModel(&model);
         model.setState(c.state);
         EXPECT_EQ(view.prompt(), c.prompt) << c.name;
-        const auto caps = capsOf(view);
+        const QList<KeyCap> caps = view.caps()->caps();
         ASSERT_EQ(caps.size(), c.caps.size()) << c.name;
-        for (std::size_t i = 0; i < caps.size(); ++i) {
+        for (qsizetype i = 0; i < caps.size(); ++i) {
             EXPECT_EQ(caps[i].text, c.caps[i]) << c.name << " cap " << i;
             EXPECT_EQ(caps[i].placeholder, !c.state.result && i + 1 == caps.size())
                 << c.name << " cap " << i;
