@@ -518,8 +518,7 @@ CardWindowBody {
                 symbol: "checkmark.circle.fill"
                 iconSize: 14
                 color: Design.colors.success
-                font.pixelSize: 12
-                font.weight: Font.DemiBold
+                font: PadType.calloutSemibold
             }
         }
     }

@@ -62,6 +62,19 @@ Item {
             compare(view.height - link.mapToItem(view, 0, link.height).y, 20)
         }
 
+        // Like the rows' texts: the system family, which has a real semibold face, growing with
+        // the desktop's text scale.
+        function test_allowedBadgeWordIsSystemTextThatScales() {
+            tryVerify(() => findChild(view, "allowedBadge") !== null)
+            const row = findChild(view, "allowedBadge").children[0]
+            const word = Array.from(row.children).find(child => child.text === "Allowed")
+            compare(word.font.family, PadType.body.family)
+            compare(word.font.weight, Font.DemiBold)
+            compare(word.font.pixelSize, 12)
+            desktop.set({reduceMotion: true, textScale: 1.5})
+            compare(word.font.pixelSize, 18)
+        }
+
         function test_updatesOffRowOrTheTwoSwitches() {
             verify(findChild(view, "updatesOff").visible)
             verify(!findChild(view, "automaticChecks").visible)
