@@ -153,6 +153,60 @@ class StudioRelayTest : public StudioLoopbackFixture {
             packets > 0 ? outbound("totalPacketSendDelay") / packets * 1e3 : 0.0);
     }
 
+    // After 10 s at the first cap with probes sent, the cap narrows, as a Wi-Fi link that slows
+    // does: the sender must follow before its packets queue at the cap for long. What must never
+    // happen even on a loaded machine is asserted; the figures are printed.
+    void expectFollowsANarrowingPath(double fromBps, double toBps) {
+        connectThroughRelay({.rateBps = fromBps});
+        if (HasFatalFailure()) {
+            return;
+        }
+        ASSERT_TRUE(waitForReportAfter(uptimeSeconds() + 10, 15));
+        ASSERT_GT(relay->counters().probes, 0u) << "no probe was sent at the first cap";
+        sampleBackToBack();
+        const std::size_t dropsBefore = relay->queueDrops().size();
+        relay->setShaping({.rateBps = toBps});
+        const double narrowed = uptimeSeconds();
+        ASSERT_TRUE(waitForReportAfter(narrowed + 10, 15));
+        stopSource();
+        std::lock_guard lock(mutex);
+        // How long in all the queue held over 100 ms: each packet's wait stands until the next
+        // packet's.
+        double over = 0;
+        double peak = 0;
+        const auto waits = relay->queueWaits();
+        for (std::size_t index = 0; index + 1 < waits.size(); ++index) {
+            if (waits[index].atSeconds < narrowed) {
+                continue;
+            }
+            peak = std::max(peak, waits[index].seconds);
+            if (waits[index].seconds > 0.1) {
+                over += waits[index + 1].atSeconds - waits[index].atSeconds;
+            }
+        }
+        const auto drops = relay->queueDrops();
+        const auto mediaDropped = std::count_if(
+            drops.begin() + static_cast<std::ptrdiff_t>(std::min(dropsBefore, drops.size())),
+            drops.end(), [](const auto& drop) { return !drop.retransmission; });
+        double lowered = -1;
+        for (std::size_t index = 0; index < samples.size() && lowered < 0; ++index) {
+            if (sampleSeconds[index] >= narrowed &&
+                statisticValue(samples[index], "outbound-rtp", "targetBitrate")
+                        .value_or(toBps * 2) <= toBps) {
+                lowered = sampleSeconds[index] - narrowed;
+            }
+        }
+        std::printf(
+            "cap %.1f -> %.1f Mbit/s: queue over 100 ms for %.2f s in all, peak %.0f ms; %lld "
+            "media "
+            "packets dropped at the cap; target at or under the new cap after %.2f s (-1: never)\n",
+            fromBps / 1e6, toBps / 1e6, over, peak * 1e3, static_cast<long long>(mediaDropped),
+            lowered);
+        EXPECT_EQ(mediaDropped, 0) << "media dropped at the cap's queue";
+        EXPECT_LT(peak, testing::UdpRelay::queueSeconds * 0.96) << "the queue reached its limit";
+        EXPECT_LE(over, 2.0) << "the queue held over 100 ms";
+    }
+
     // Seconds from `started` to the first report from which on, up to 8 s, every estimate lies
     // within `share` of the cap; -1 when none does. The caller holds the mutex.
     double settledWithin(double started, double capBps, double share) {
@@ -331,6 +385,18 @@ TEST_F(StudioRelayTest, CapDroppingFrom8To1_5MbpsLowersTheTargetWithin2Seconds) 
     }
     ASSERT_LT(first, samples.size()) << samples.size() << " samples, none lowered";
     EXPECT_LE(sampleSeconds[first] - dropped, 2.0);
+}
+
+TEST_F(StudioRelayTest, APathNarrowingFrom8To6_5MbpsHoldsNoQueue) {
+    expectFollowsANarrowingPath(8'000'000, 6'500'000);
+}
+
+TEST_F(StudioRelayTest, APathNarrowingFrom8To5_5MbpsHoldsNoQueue) {
+    expectFollowsANarrowingPath(8'000'000, 5'500'000);
+}
+
+TEST_F(StudioRelayTest, APathNarrowingFrom6To4_5MbpsHoldsNoQueue) {
+    expectFollowsANarrowingPath(6'000'000, 4'500'000);
 }
 
 TEST_F(StudioRelayTest, UnderTwoPercentLossFramesKeepDecodingAndRetransmissionsShow) {

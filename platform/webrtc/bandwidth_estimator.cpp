@@ -13,8 +13,7 @@ std::optional<double> usable(std::optional<double> value) {
     return value;
 }
 
-// The path got less through than was sent: a queue at its limit, which a rising delay alone, as
-// a busy receiver reads it too, does not show.
+// The path got less through than was sent: a queue at its limit.
 bool fellBehind(const BandwidthFeedbackWindow& window) {
     const auto sent = usable(window.sentBps);
     const auto received = usable(window.receivedBps);
@@ -46,13 +45,16 @@ double BandwidthEstimator::clamp(double value) const {
     return std::clamp(value, minimum_, std::max(minimum_, maximum_));
 }
 
+bool BandwidthEstimator::atLimit() const {
+    const auto limit = limit_.bitsPerSecond();
+    return probed_ && limit && estimate_ >= *limit;
+}
+
 BandwidthEstimator::Signal BandwidthEstimator::classify(const BandwidthFeedbackWindow& window) {
     const bool rising = window.delayTrend == DelayTrend::overusing;
     // The delay trend reads a queue from the packets' timing; one that grows steadily but slowly
     // shows as less received than sent too.
-    const auto sent = usable(window.sentBps);
-    const auto received = usable(window.receivedBps);
-    const bool queueGrowing = sent && received && *received < *sent * (1.0 - queueGrowthShare);
+    const bool queueGrowing = fellBehind(window);
     if (window.delayTrend || queueGrowing) {
         risingWindows_ = rising || queueGrowing ? risingWindows_ + 1 : 0;
     }
@@ -68,37 +70,67 @@ BandwidthEstimator::Signal BandwidthEstimator::classify(const BandwidthFeedbackW
     return Signal::clean;
 }
 
-void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window) {
-    // One congestion event shows in several windows; cut once per round trip.
+BandwidthEstimator::Growth BandwidthEstimator::growth(double atSeconds) const {
+    if (ramp_.running()) {
+        return Growth::ramp;
+    }
+    // Where probes measure the path, they take the place of blind steps.
+    if (!probed_ && lastDecreaseAt_ && atSeconds - *lastDecreaseAt_ >= stepUpAfterSeconds) {
+        return Growth::stepUp;
+    }
+    return atLimit() ? Growth::pastLimit : Growth::steady;
+}
+
+double BandwidthEstimator::meanReceived(bool full) const {
+    double sum = 0;
+    int count = 0;
+    for (const Received& window : received_) {
+        // A full window measured the path for the cut it led to; the next cut goes by the
+        // windows since, or it would lag behind a path that narrows on.
+        const bool answered = lastDecreaseAt_ && window.atSeconds <= *lastDecreaseAt_;
+        if (!full || (window.full && !answered)) {
+            sum += window.bitsPerSecond;
+            count += 1;
+        }
+    }
+    return count > 0 ? sum / count : 0.0;
+}
+
+void BandwidthEstimator::noteCarried(double atSeconds, double bitsPerSecond, bool full) {
+    if (full) {
+        carried_ = {atSeconds, bitsPerSecond};
+        limit_.full(bitsPerSecond);
+    } else if (!carried_ || atSeconds - carried_->first > evidenceSeconds ||
+               bitsPerSecond > carried_->second) {
+        // Probes sent together measure the same path: the one that carried most tells its room.
+        carried_ = {atSeconds, bitsPerSecond};
+    }
+}
+
+void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window, bool full) {
     const double spacing =
         std::max(minimumDecreaseSpacingSeconds, usable(window.roundTripSeconds).value_or(0.0));
     if (lastDecreaseAt_ && window.atSeconds - *lastDecreaseAt_ < spacing) {
         return;
     }
-    const auto loss = usable(window.lossPercent);
-    double target = estimate_ * decreaseFactor;
-    double received = 0;
-    for (const auto& [at, rate] : received_) {
-        received += rate / static_cast<double>(received_.size());
-    }
-    if (carried_ && window.atSeconds - carried_->first <= evidenceSeconds) {
+    // A full path got through what it carries now, whatever it carried before. Rising delay
+    // alone, as a busy receiver reads it too, says only that what was sent got through, which
+    // the encoder, still following an earlier change, may have kept below what the path lately
+    // carried.
+    double received = meanReceived(full);
+    if (full) {
+        // A queue that drains at a higher rate than the windows before it is the path's present.
+        received = std::max(received, usable(window.receivedBps).value_or(0.0));
+    } else if (received > 0 && carried_ && window.atSeconds - carried_->first <= evidenceSeconds) {
         received = std::max(received, carried_->second);
-    } else if (probed_ && received > 0) {
-        // The first cut of a congestion event: the path was full, so what got through is what
-        // it carries. The later cuts of the event, while the encoder follows this one, go no
-        // lower, even where a window between bursts shows less received.
-        carried_ = {window.atSeconds, received};
     }
+    double target = estimate_ * decreaseFactor;
     if (received > 0) {
-        // What got through is what the path carries. The encoder follows a cut only over a
-        // second or so, so later windows of the same congestion cut no further than that; cut at
-        // most by half.
+        // Cut at most by half: the encoder follows a cut only over a second or so, so the
+        // windows meanwhile may show little of the path.
         target = std::min(estimate_, std::max(received * decreaseFactor, estimate_ * 0.5));
-        // Only a path that fell behind or lost shows where it is full.
-        if (fellBehind(window) || (loss && *loss >= lightLossPercent)) {
-            limit_ = std::max(received, usable(window.receivedBps).value_or(0.0));
-        }
-    } else if (loss && *loss > heavyLossPercent) {
+        noteCarried(window.atSeconds, received, full);
+    } else if (const auto loss = usable(window.lossPercent); loss && *loss > heavyLossPercent) {
         // Without a received rate, loss says how much got through.
         target = std::min(target, estimate_ * (1.0 - 0.5 * std::min(*loss, 100.0) / 100.0));
     }
@@ -110,14 +142,7 @@ void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window) {
     estimate_ = clamp(target);
 }
 
-void BandwidthEstimator::noteCarried(double atSeconds, double bitsPerSecond) {
-    if (!carried_ || atSeconds - carried_->first > evidenceSeconds ||
-        bitsPerSecond > carried_->second) {
-        carried_ = {atSeconds, bitsPerSecond};
-    }
-}
-
-void BandwidthEstimator::drain(const BandwidthFeedbackWindow& window) {
+void BandwidthEstimator::drain(const BandwidthFeedbackWindow& window, bool full) {
     if (!lastDecreaseAt_ || window.atSeconds - *lastDecreaseAt_ > drainSeconds) {
         return;
     }
@@ -133,51 +158,41 @@ void BandwidthEstimator::drain(const BandwidthFeedbackWindow& window) {
     if (!queued) {
         return;
     }
-    if (fellBehind(window)) {
-        limit_ = std::max(limit_.value_or(0.0), *received);
-    }
-    // Later cuts of this congestion go no lower.
-    noteCarried(window.atSeconds, *received);
+    noteCarried(window.atSeconds, *received, full);
+    // Never above where the cut began: that estimate made the queue.
     estimate_ = std::max(estimate_, clamp(std::min(*received * decreaseFactor, cutFrom_)));
 }
 
 void BandwidthEstimator::increase(const BandwidthFeedbackWindow& window) {
-    if (!rampEnded_ && rampSteps_ < 2) {
-        if (!rampStart_) {
-            rampStart_ = window.atSeconds;
-            rampBase_ = estimate_;
-            return;
-        }
-        const double due = *rampStart_ + rampStepSeconds * (rampSteps_ + 1);
-        if (window.atSeconds >= due) {
-            // Of where the ramp started: a probe may have lifted the estimate past a step already.
-            rampBase_ *= rampSteps_ == 0 ? firstRampFactor : secondRampFactor;
-            estimate_ = clamp(std::max(estimate_, rampBase_));
-            rampSteps_ += 1;
-        }
+    const Growth way = growth(window.atSeconds);
+    if (way == Growth::ramp) {
+        // A still screen does not stop the ramp: its steps do not wait for the encoder.
+        estimate_ = clamp(ramp_.clean(window.atSeconds, estimate_));
         return;
     }
-    const auto sent = usable(window.sentBps);
-    if (sent && *sent < estimate_ * underuseShare) {
-        return;
-    }
-    // A cut long past, with the path clean since, says the congestion has gone: growing by a
-    // few percent a second would take half a minute back to a fast link. Where probes measure
-    // the path, they take the place of these blind steps.
-    if (!probed_ && lastDecreaseAt_ && window.atSeconds - *lastDecreaseAt_ >= probeAfterSeconds) {
-        if (!lastProbeStepAt_ || window.atSeconds - *lastProbeStepAt_ >= rampStepSeconds) {
-            estimate_ = clamp(estimate_ * probeStepFactor);
-            lastProbeStepAt_ = window.atSeconds;
-        }
+    if (const auto sent = usable(window.sentBps); sent && *sent < estimate_ * underuseShare) {
         return;
     }
     const double elapsed = lastAt_ ? std::clamp(window.atSeconds - *lastAt_, 0.0, 1.0) : 0.0;
-    if (atLimit()) {
-        estimate_ = clamp(estimate_ + *limit_ * pastLimitGrowthPerSecond * elapsed);
-        return;
+    const auto limit = limit_.bitsPerSecond();
+    switch (way) {
+        case Growth::stepUp:
+            if (!lastStepUpAt_ || window.atSeconds - *lastStepUpAt_ >= stepUpSeconds) {
+                estimate_ = clamp(estimate_ * stepUpFactor);
+                lastStepUpAt_ = window.atSeconds;
+            }
+            break;
+        case Growth::pastLimit:
+            estimate_ = clamp(estimate_ + *limit * pastLimitGrowthPerSecond * elapsed);
+            break;
+        case Growth::steady: {
+            const double grown = estimate_ * std::pow(1.0 + growthPerSecond, elapsed);
+            estimate_ = clamp(probed_ && limit ? std::min(grown, *limit) : grown);
+            break;
+        }
+        case Growth::ramp:
+            break;
     }
-    const double grown = estimate_ * std::pow(1.0 + growthPerSecond, elapsed);
-    estimate_ = clamp(probed_ && limit_ ? std::min(grown, *limit_) : grown);
 }
 
 std::int64_t BandwidthEstimator::probed(const ProbeResult& result, double targetBps,
@@ -188,43 +203,29 @@ std::int64_t BandwidthEstimator::probed(const ProbeResult& result, double target
         return estimateBps();
     }
     const double carried = std::min(measuredBps, targetBps);
-    // A probe that measured nothing of the path says at most that it takes what the probe
-    // carried.
-    if (!measuredPath(result, targetBps, estimate_)) {
-        estimate_ = std::max(estimate_, clamp(carried));
-        return estimateBps();
-    }
-    probed_ = true;
-    double found = carried;
-    // A probe the path slowed short of its aim read the path's limit, which counts once a second
-    // one reads it alike: a busy receiver's timing of one short burst reads it high or low. The
-    // lower of the two is the limit, which ends the start-up ramp, whose steps until then stand
-    // for what probes a busy sender cannot send would show. A probe that carried more than a
-    // limit shows room above it.
-    if (result.pathLimited && measuredBps < targetBps * probeLeftShortShare) {
-        const bool alike = unconfirmedLimit_ &&
-                           atSeconds - unconfirmedLimit_->first <= evidenceSeconds &&
-                           std::min(carried, unconfirmedLimit_->second) >=
-                               std::max(carried, unconfirmedLimit_->second) * limitReadingsAlike;
-        if (!alike) {
-            unconfirmedLimit_ = {atSeconds, carried};
+    switch (readProbe(result, targetBps, estimate_)) {
+        case ProbeReading::sentShort:
+        case ProbeReading::misread:
+            // It measured nothing of the path but that it takes what the probe carried.
+            break;
+        case ProbeReading::limitReading: {
+            probed_ = true;
+            const auto confirmed = limit_.read(atSeconds, carried);
+            if (!confirmed) {
+                return estimateBps();
+            }
+            ramp_.end();
+            noteCarried(atSeconds, *confirmed, true);
+            estimate_ = std::max(estimate_, clamp(*confirmed));
             return estimateBps();
         }
-        found = std::min(carried, unconfirmedLimit_->second);
-        limit_ = found;
-        rampEnded_ = true;
-        unconfirmedLimit_.reset();
-    } else {
-        if (limit_ && carried > *limit_) {
-            limit_.reset();
-        }
-        if (unconfirmedLimit_ && carried > unconfirmedLimit_->second) {
-            unconfirmedLimit_.reset();
-        }
+        case ProbeReading::gotThrough:
+            probed_ = true;
+            limit_.carried(carried);
+            noteCarried(atSeconds, carried, false);
+            break;
     }
-    // Probes sent together measure the same path: the one that carried most tells its room.
-    noteCarried(atSeconds, found);
-    estimate_ = std::max(estimate_, clamp(found));
+    estimate_ = std::max(estimate_, clamp(carried));
     return estimateBps();
 }
 
@@ -232,17 +233,14 @@ std::int64_t BandwidthEstimator::update(const BandwidthFeedbackWindow& window) {
     if (!std::isfinite(window.atSeconds) || (lastAt_ && window.atSeconds < *lastAt_)) {
         return estimateBps();
     }
+    const auto loss = usable(window.lossPercent);
+    const bool full = fellBehind(window) || (loss && *loss >= lightLossPercent);
     if (const auto received = usable(window.receivedBps); received && *received > 0) {
-        received_.emplace_back(window.atSeconds, *received);
+        received_.push_back({window.atSeconds, *received, full});
     }
     while (!received_.empty() &&
-           received_.front().first < window.atSeconds - receivedAverageSeconds) {
+           received_.front().atSeconds < window.atSeconds - receivedAverageSeconds) {
         received_.pop_front();
-    }
-    // The encoder filling a rate a probe opened overflows no queue; heavy loss says the path
-    // narrowed since.
-    if (const auto loss = usable(window.lossPercent); loss && *loss > heavyLossPercent) {
-        carried_.reset();
     }
     const Signal signal = classify(window);
     if (signal != Signal::clean) {
@@ -250,18 +248,14 @@ std::int64_t BandwidthEstimator::update(const BandwidthFeedbackWindow& window) {
     } else if (!cleanSince_) {
         cleanSince_ = window.atSeconds;
     }
-    drain(window);
+    drain(window, full);
     switch (signal) {
         case Signal::overuse:
-            rampEnded_ = true;
-            decrease(window);
+            ramp_.end();
+            decrease(window, full);
             break;
         case Signal::hold:
-            // The ramp's steps are a second apart while clean; a doubtful window restarts the
-            // clock.
-            if (rampStart_ && !rampEnded_) {
-                rampStart_ = window.atSeconds - rampStepSeconds * rampSteps_;
-            }
+            ramp_.hold(window.atSeconds);
             break;
         case Signal::clean:
             increase(window);

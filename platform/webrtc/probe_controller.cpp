@@ -45,13 +45,29 @@ void ProbeController::cutShort(const ProbeCluster& probe) {
 }
 
 std::vector<ProbeCluster> ProbeController::resultArrived(const ProbeCluster& probe,
-                                                         double measuredBps, double estimateBps,
-                                                         double now) {
+                                                         ProbeReading reading, double measuredBps,
+                                                         double estimateBps, double now) {
+    const bool highest = furtherAim_ && probe.targetBps >= *furtherAim_;
+    switch (reading) {
+        case ProbeReading::misread:
+            return {};
+        case ProbeReading::sentShort:
+            if (!highest || retries_ >= retriesInARow) {
+                return {};
+            }
+            retries_ += 1;
+            if (auto again = make(probe.targetBps, estimateBps, now)) {
+                return {*again};
+            }
+            return {};
+        case ProbeReading::limitReading:
+        case ProbeReading::gotThrough:
+            break;
+    }
     firstMeasured_ = firstMeasured_ || probe.id == firstIds_[0] || probe.id == firstIds_[1];
     retries_ = 0;
     // Only the highest probe in flight leads further; the results of lower ones say less.
-    if (!furtherAim_ || probe.targetBps < *furtherAim_ || now > furtherUntil_ ||
-        measuredBps < *furtherAim_ * furtherShare) {
+    if (reading != ProbeReading::gotThrough || !highest || now > furtherUntil_) {
         return {};
     }
     furtherAim_.reset();
@@ -59,18 +75,6 @@ std::vector<ProbeCluster> ProbeController::resultArrived(const ProbeCluster& pro
                                  estimateBps * configuration_.currentEstimateLimit);
     if (auto next = make(step, estimateBps, now)) {
         return {*next};
-    }
-    return {};
-}
-
-std::vector<ProbeCluster> ProbeController::measuredNothing(const ProbeCluster& probe,
-                                                           double estimateBps, double now) {
-    if (!furtherAim_ || probe.targetBps < *furtherAim_ || retries_ >= retriesInARow) {
-        return {};
-    }
-    retries_ += 1;
-    if (auto again = make(probe.targetBps, estimateBps, now)) {
-        return {*again};
     }
     return {};
 }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/webrtc/probe_results.h"
 #include "platform/webrtc/probing_configuration.h"
 
 namespace quillory {
@@ -15,19 +16,19 @@ struct ProbeCluster {
 };
 
 // Decides when the sender probes and at what rate: twice at the start, from the initial estimate;
-// again by the step from a result that reached most of its aim, while that lies above the
-// estimate; and every few seconds while the sender is application-limited, from the estimate.
-// No probe aims over the maximum or, after the start, over the current estimate's limit. Times
-// in seconds of a monotonic clock; not thread-safe.
+// again by the step from a result that got through, while that lies above the estimate; and
+// every few seconds while the sender is application-limited, from the estimate. No probe aims
+// over the maximum or, after the start, over the current estimate's limit. Times in seconds of a
+// monotonic clock; not thread-safe.
 class ProbeController {
   public:
-    // A result under this share of its aim says the path carries no more.
-    static constexpr double furtherShare = 0.7;
     // A result arriving later than this no longer leads to a further probe.
     static constexpr double resultWaitSeconds = 1.0;
     static constexpr double applicationLimitedIntervalSeconds = 5.0;
     // Probing a rate the estimate nearly has already proves little.
     static constexpr double minimumGainShare = 1.1;
+    // A busy sender may send a probe short of its aim again and again: so many in a row, then
+    // the next periodic probe.
     static constexpr int retriesInARow = 2;
 
     ProbeController(const ProbingConfiguration& configuration, double maximumBps);
@@ -37,13 +38,11 @@ class ProbeController {
     std::vector<ProbeCluster> start(double estimateBps, double now);
     // A probe that could not leave whole: a first one is tried again by the next start().
     void cutShort(const ProbeCluster& probe);
-    // A probe's measured rate, with the estimate it has led to; a further probe when due.
-    std::vector<ProbeCluster> resultArrived(const ProbeCluster& probe, double measuredBps,
-                                            double estimateBps, double now);
-    // A probe that measured nothing of the path (measuredPath): the highest in flight goes
-    // again, a few times in a row at most.
-    std::vector<ProbeCluster> measuredNothing(const ProbeCluster& probe, double estimateBps,
-                                              double now);
+    // A probe's result as readProbe() read it, with the estimate it has led to: the highest probe
+    // in flight that got through leads a step further, and one sent short goes again; a reading
+    // of the path's limit, or a misread one, leads nowhere.
+    std::vector<ProbeCluster> resultArrived(const ProbeCluster& probe, ProbeReading reading,
+                                            double measuredBps, double estimateBps, double now);
     // A probe while the sender has been application-limited since `limitedSince`, when due.
     std::vector<ProbeCluster> process(double estimateBps, std::optional<double> limitedSince,
                                       double now);
@@ -57,11 +56,11 @@ class ProbeController {
     int firstIds_[2] = {0, 0};
     bool firstMeasured_ = false;
     int nextId_ = 1;
-    // The aim a result must reach most of to probe further, until when it may arrive.
+    // The highest aim in flight, which alone leads further, and until when its result may arrive.
     std::optional<double> furtherAim_;
     double furtherUntil_ = 0;
     std::optional<double> lastProbeAt_;
-    int retries_ = 0;  // since the last measured result
+    int retries_ = 0;  // since the last result that measured the path
 };
 
 }  // namespace quillory

@@ -5,6 +5,15 @@
 
 namespace quillory {
 
+ProbeReading readProbe(const ProbeResult& result, double targetBps, double estimateBps) {
+    if (result.pathLimited) {
+        return result.bitsPerSecond >= estimateBps * probeAimShare ? ProbeReading::limitReading
+                                                                   : ProbeReading::misread;
+    }
+    return result.bitsPerSecond >= targetBps * probeAimShare ? ProbeReading::gotThrough
+                                                             : ProbeReading::sentShort;
+}
+
 void ProbeResults::note(int cluster, std::uint16_t sequence, std::size_t bytes, std::int64_t at) {
     const std::int64_t unwrapped = unwrapSequence(sequence, lastSequence_.value_or(sequence));
     lastSequence_ = unwrapped;
@@ -21,7 +30,7 @@ void ProbeResults::sent(int cluster, std::uint16_t sequence, std::size_t bytes, 
 }
 
 void ProbeResults::otherSent(std::uint16_t sequence, std::size_t bytes, std::int64_t at) {
-    if (lastProbeAt_ && at - *lastProbeAt_ <= clusterNanoseconds) {
+    if (lastProbeAt_ && at - *lastProbeAt_ <= clusterReachNanoseconds) {
         note(streamPacket, sequence, bytes, at);
     }
 }
@@ -108,7 +117,7 @@ std::optional<ProbeResult> ProbeResults::measure(int cluster) const {
             ++probePackets;
         }
     }
-    if (!first || probePackets < minimumPackets) {
+    if (!first || probePackets < fewestMeasuredPackets) {
         return std::nullopt;
     }
     // From the cluster's first packet to its last, the stream's packets between took the path
@@ -136,7 +145,7 @@ std::optional<ProbeResult> ProbeResults::measure(int cluster) const {
             arrivals.emplace_back(*sent.arrivedMicroseconds, sent.bytes);
         }
     }
-    if (arrivals.size() < minimumPackets) {
+    if (arrivals.size() < fewestMeasuredPackets) {
         return std::nullopt;
     }
     std::sort(arrivals.begin(), arrivals.end());

@@ -19,16 +19,23 @@ struct ProbeResult {
     bool pathLimited = false;
 };
 
-// Whether a probe aimed at `targetBps` measured the path that carries `estimateBps` without a
-// queue. One that left below this share of its aim without the path slowing it, on a busy
-// sender, did not; nor did one the path seemed to slow well below the estimate the stream's own
-// clean feedback stands by: a busy receiver's timing of one short burst. Two probes at the path's
-// limit read it a little apart.
-constexpr double probeLeftShortShare = 0.9;
-inline bool measuredPath(const ProbeResult& result, double targetBps, double estimateBps) {
-    return result.pathLimited ? result.bitsPerSecond >= estimateBps * probeLeftShortShare
-                              : result.bitsPerSecond >= targetBps * probeLeftShortShare;
-}
+// What one probe's result says of the path, decided here for every reader of it.
+enum class ProbeReading {
+    // A busy sender could not send it at its aim: it measured nothing, and may go again.
+    sentShort,
+    // The path seemed to slow it well below the rate the stream's own clean feedback stands by:
+    // a busy receiver's timing of one short burst. It says nothing, and is not sent again into
+    // what may be a full queue.
+    misread,
+    // The path slowed it: what it carried is a reading of the path's limit.
+    limitReading,
+    // It got through at its aim: the path has room at least that high, and a probe may go higher.
+    gotThrough,
+};
+// A probe that left within this share of its aim left as meant; a limit reading under this share
+// of the estimate contradicts the stream's own feedback.
+constexpr double probeAimShare = 0.9;
+ProbeReading readProbe(const ProbeResult& result, double targetBps, double estimateBps);
 
 // Measures probes from transport-wide feedback: each probe packet is noted as it leaves with its
 // transport-wide sequence number, and so is any other packet that leaves while a cluster does;
@@ -41,13 +48,13 @@ class ProbeResults {
     static constexpr double limitedShare = 0.9;
     static constexpr double limitedUse = 0.95;
     // Fewer packets than this, sent or received, say nothing of a rate.
-    static constexpr std::size_t minimumPackets = 4;
+    static constexpr std::size_t fewestMeasuredPackets = 4;
     // A cluster without feedback this long after its last packet is forgotten.
     static constexpr std::int64_t forgetNanoseconds = 2'000'000'000;
 
-    // A cluster leaves within this; a packet this close after a probe packet may lie inside its
-    // cluster.
-    static constexpr std::int64_t clusterNanoseconds = 20'000'000;
+    // A packet of the stream this close after a probe packet may lie inside its cluster, which
+    // the sender spreads over a shorter time but may pause for a burst.
+    static constexpr std::int64_t clusterReachNanoseconds = 20'000'000;
 
     void sent(int cluster, std::uint16_t sequence, std::size_t bytes, std::int64_t at);
     // A packet of the stream left.

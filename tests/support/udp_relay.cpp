@@ -174,6 +174,11 @@ std::vector<UdpRelay::Drop> UdpRelay::queueDrops() const {
     return {queueDrops_.begin(), queueDrops_.end()};
 }
 
+std::vector<UdpRelay::QueueWait> UdpRelay::queueWaits() const {
+    std::lock_guard lock(mutex_);
+    return {queueWaits_.begin(), queueWaits_.end()};
+}
+
 void UdpRelay::arrived(std::vector<std::uint8_t> bytes, bool toAnswerer, double now) {
     std::lock_guard lock(mutex_);
     if (shaping_.blackout) {
@@ -213,6 +218,10 @@ void UdpRelay::arrived(std::vector<std::uint8_t> bytes, bool toAnswerer, double 
                     queueDrops_.pop_front();
                 }
                 return;
+            }
+            queueWaits_.push_back({.atSeconds = now, .seconds = start - now});
+            if (queueWaits_.size() > dropsKept) {
+                queueWaits_.pop_front();
             }
             capFreeAt_ = start + static_cast<double>(bytes.size()) * 8.0 / *shaping_.rateBps;
             departure = capFreeAt_;

@@ -68,6 +68,13 @@ class UdpRelay {
     };
     static constexpr std::size_t dropsKept = 100'000;
     std::vector<Drop> queueDrops() const;
+    // How long each packet the rate cap let in waits in its queue, by when it arrived on the
+    // steady clock: the queueing delay the path adds. The latest `dropsKept`.
+    struct QueueWait {
+        double atSeconds = 0;
+        double seconds = 0;
+    };
+    std::vector<QueueWait> queueWaits() const;
 
     struct Private {};
     UdpRelay(Private, int senderSide, int answererSide, std::uint16_t senderSidePort,
@@ -101,6 +108,7 @@ class UdpRelay {
     std::uint16_t answererPort_ = 0;
     std::set<std::uint8_t> retransmissionPayloadTypes_;
     std::deque<Drop> queueDrops_;
+    std::deque<QueueWait> queueWaits_;
 
     // Relay thread only.
     std::mt19937 random_;

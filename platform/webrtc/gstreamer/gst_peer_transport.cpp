@@ -12,6 +12,7 @@
 #include <random>
 
 #include "platform/clock/clock.h"
+#include "platform/log/logger.h"
 #include "platform/webrtc/gstreamer/gathering_address.h"
 #include "platform/webrtc/gstreamer/glib_handoff.h"
 #include "platform/webrtc/gstreamer/gst_promise_callback.h"
@@ -675,6 +676,11 @@ void GstPeerTransport::probeSendPath() {
             guint payloadType = 0;
             g_object_get(payloader_, "pt", &payloadType, nullptr);
             probes_.setStream(joined, paced, *retransmissions, static_cast<int>(payloadType));
+        } else if (probing_) {
+            static const Logger logger("webrtc", "probe");
+            logger.info(
+                "The sender does not probe: the answer negotiated no retransmission "
+                "stream to carry probes.");
         }
         gst_object_unref(paced);
     }

@@ -144,7 +144,7 @@ void GstProbeSender::send(const ProbeCluster& cluster) {
     const double packetBits = static_cast<double>(headerBytes + extensionBytes + paddingBytes) * 8;
     const double bits = cluster.targetBps * static_cast<double>(clusterNanoseconds) / 1e9;
     const auto packets =
-        std::max(minimumPackets, static_cast<std::size_t>(std::ceil(bits / packetBits)));
+        std::max(fewestPackets, static_cast<std::size_t>(std::ceil(bits / packetBits)));
     clusters_.push_back(Sending{.cluster = cluster, .packets = packets});
     if (clusters_.size() == 1) {
         sendDue();

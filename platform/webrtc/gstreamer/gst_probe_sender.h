@@ -14,6 +14,7 @@
 #include "platform/dispatch/serial_queue.h"
 #include "platform/webrtc/gstreamer/packet_pacer.h"
 #include "platform/webrtc/probe_controller.h"
+#include "platform/webrtc/probe_results.h"
 
 namespace quillory {
 
@@ -30,7 +31,8 @@ namespace quillory {
 class GstProbeSender {
   public:
     static constexpr std::int64_t clusterNanoseconds = 10'000'000;
-    static constexpr std::size_t minimumPackets = 5;
+    // Enough that one lost packet still leaves a measurable cluster.
+    static constexpr std::size_t fewestPackets = ProbeResults::fewestMeasuredPackets + 1;
     // The most an RTP padding count can say.
     static constexpr std::size_t paddingBytes = 255;
     static constexpr std::int64_t longestPauseNanoseconds = 100'000'000;

@@ -1,15 +1,11 @@
 #include "platform/webrtc/gstreamer/gst_send_path.h"
 
-#include <gst/app/gstappsrc.h>
-
 #include <algorithm>
-#include <limits>
 #include <span>
 
 #include "platform/clock/clock.h"
 #include "platform/log/logger.h"
 #include "platform/process/process_info.h"
-#include "platform/webrtc/gstreamer/glib_handoff.h"
 
 namespace quillory {
 
@@ -36,8 +32,7 @@ GstSendPath::GstSendPath(SerialQueue& queue, std::shared_ptr<VideoEncoderFactory
       maximumBitrateBps_(maximumBitrateBps),
       failed_(std::move(failed)) {
     if (probing) {
-        measurements_.setApplicationLimitSettings(probing->applicationLimit);
-        probing_.emplace(*probing, static_cast<double>(maximumBitrateBps_));
+        prober_.emplace(*probing, static_cast<double>(maximumBitrateBps_), measurements_, probes_);
     }
 }
 
@@ -46,8 +41,7 @@ void GstSendPath::bind(std::weak_ptr<GstSendPath> self) {
 }
 
 void GstSendPath::setElements(GstElement* pipeline, GstElement* appsrc) {
-    pipeline_ = pipeline;
-    appsrc_ = appsrc;
+    feed_.setElements(pipeline, appsrc);
 }
 
 void GstSendPath::setBitrateCap(std::optional<std::int64_t> capBps) {
@@ -77,6 +71,13 @@ void GstSendPath::frameArrived(VideoFrame frame, int maximumFramesPerSecond) {
 bool GstSendPath::start(const VideoCodecInfo& codec, bool transportFeedback) {
     QUILLORY_CHECK_ON(queue_);
     transportFeedback_ = transportFeedback;
+    if (prober_ && !transportFeedback) {
+        prober_.reset();
+        static const Logger logger("webrtc", "probe");
+        logger.info(
+            "The sender does not probe: the answer negotiated no transport-wide feedback "
+            "to measure probes by.");
+    }
     encoder_ = encoderFactory_->createEncoder(codec);
     if (!encoder_) {
         failStream();
@@ -84,7 +85,7 @@ bool GstSendPath::start(const VideoCodecInfo& codec, bool transportFeedback) {
     }
     encoder_->setCallback([weak = self_](const EncodedImage& image, const H264CodecSpecificInfo&) {
         if (auto self = weak.lock()) {
-            self->imageEncoded(image);
+            self->feed_.push(image);
         }
         return true;
     });
@@ -104,7 +105,7 @@ void GstSendPath::connectionChanged(bool connected) {
 
 void GstSendPath::checkProbesLater() {
     QUILLORY_CHECK_ON(queue_);
-    if (!probing_) {
+    if (!prober_) {
         return;
     }
     probeCheck_ = queue_.after(probeCheckSeconds, [weak = self_] {
@@ -117,42 +118,8 @@ void GstSendPath::checkProbesLater() {
 
 void GstSendPath::probeIfDue() {
     QUILLORY_CHECK_ON(queue_);
-    if (!probing_ || !connected_ || !encoder_ || stopped_ || !probes_.ready()) {
-        return;
-    }
-    for (const ProbeCluster& cluster : probes_.takeCutShort()) {
-        probing_->cutShort(cluster);
-    }
-    const auto estimate = static_cast<double>(estimator_.estimateBps());
-    const double at = static_cast<double>(now()) / 1e9;
-    const auto cut = estimator_.lastDecreaseAt();
-    const auto clean = estimator_.cleanSince();
-    if (!clean || at - *clean < probeAfterCleanSeconds ||
-        (cut && at - *cut < probeAfterCutSeconds)) {
-        return;
-    }
-    std::vector<ProbeCluster> clusters = probing_->start(estimate, at);
-    if (clusters.empty()) {
-        // Held at the path's last limit, the stream cannot show that the path has widened any
-        // more than a stream that does not use its rate.
-        const auto limited = measurements_.applicationLimitedSince(now());
-        const auto since = limited ? std::optional<double>(static_cast<double>(*limited) / 1e9)
-                           : estimator_.atLimit() ? clean
-                                                  : std::nullopt;
-        clusters = probing_->process(estimate, since, at);
-    }
-    sendProbes(clusters);
-}
-
-void GstSendPath::sendProbes(const std::vector<ProbeCluster>& clusters) {
-    QUILLORY_CHECK_ON(queue_);
-    constexpr std::size_t kept = 8;
-    for (const ProbeCluster& cluster : clusters) {
-        probesSent_.push_back(cluster);
-        if (probesSent_.size() > kept) {
-            probesSent_.pop_front();
-        }
-        probes_.send(cluster);
+    if (prober_ && connected_ && encoder_ && !stopped_) {
+        prober_->probeIfDue(estimator_, static_cast<double>(now()) / 1e9);
     }
 }
 
@@ -162,39 +129,12 @@ void GstSendPath::probesMeasured(std::vector<ProbeResult> results) {
     }
     queue_.async([weak = self_, results = std::move(results)] {
         auto self = weak.lock();
-        if (!self || !self->probing_) {
+        if (!self || !self->prober_) {
             return;
         }
-        for (const ProbeResult& result : results) {
-            const auto cluster = std::find_if(
-                self->probesSent_.begin(), self->probesSent_.end(),
-                [&result](const ProbeCluster& sent) { return sent.id == result.cluster; });
-            if (cluster == self->probesSent_.end() || !self->probes_.completed(result.cluster)) {
-                continue;
-            }
-            const ProbeCluster probe = *cluster;
-            const double at = static_cast<double>(now()) / 1e9;
-            const bool measured = measuredPath(result, probe.targetBps,
-                                               static_cast<double>(self->estimator_.estimateBps()));
-            const auto estimate =
-                static_cast<double>(self->estimator_.probed(result, probe.targetBps, at));
-            // Debug only (QUILLORY_DEBUG=webrtc).
-            static const Logger logger("webrtc", "probe");
-            logger.debug("Probe %d at %.0f kbit/s carried %.0f kbit/s%s; estimate %.0f kbit/s",
-                         probe.id, probe.targetBps / 1e3, result.bitsPerSecond / 1e3,
-                         result.pathLimited ? ", the path's limit" : "", estimate / 1e3);
-            self->estimated_ = true;
-            self->applyEncoderRate();
-            // Only a busy sender's probe goes again: one the path seemed to slow below the
-            // estimate may have met a full queue, which a probe sent again would fill further at
-            // the cost of the stream's packets.
-            if (measured) {
-                self->sendProbes(
-                    self->probing_->resultArrived(probe, result.bitsPerSecond, estimate, at));
-            } else if (!result.pathLimited) {
-                self->sendProbes(self->probing_->measuredNothing(probe, estimate, at));
-            }
-        }
+        self->prober_->measured(results, self->estimator_, static_cast<double>(now()) / 1e9);
+        self->estimated_ = true;
+        self->applyEncoderRate();
     });
 }
 
@@ -217,8 +157,8 @@ void GstSendPath::setBitrateBounds(const BitrateBounds& bounds) {
     queue_.async([weak = self_, bounds] {
         if (auto self = weak.lock()) {
             self->estimator_.setBounds(bounds);
-            if (self->probing_ && bounds.maximumBps) {
-                self->probing_->setMaximum(static_cast<double>(*bounds.maximumBps));
+            if (self->prober_ && bounds.maximumBps) {
+                self->prober_->setMaximum(static_cast<double>(*bounds.maximumBps));
             }
             self->applyEncoderRate();
         }
@@ -278,9 +218,9 @@ void GstSendPath::applyEncoderRate() {
     pacing_.setTargetBitrate(static_cast<double>(rate));
     measurements_.setEstimate(static_cast<double>(estimate));
     const auto kbps = static_cast<std::uint32_t>(rate / 1000);
-    if (encoder_ && encoderWidth_ != 0 && kbps != encoderBitrateKbps_) {
-        encoderBitrateKbps_ = kbps;
-        encoder_->setBitrate(kbps, static_cast<std::uint32_t>(encoderRate_));
+    if (encoder_ && running_.width != 0 && kbps != running_.bitrateKbps) {
+        running_.bitrateKbps = kbps;
+        encoder_->setBitrate(kbps, static_cast<std::uint32_t>(running_.framesPerSecond));
     }
 }
 
@@ -326,20 +266,21 @@ void GstSendPath::encodeFrame(VideoFrame frame, int maximumFramesPerSecond) {
         maximumFramesPerSecond = defaultFramesPerSecond;
     }
     bool started = false;
-    if (frame.adaptedWidth != encoderWidth_ || frame.adaptedHeight != encoderHeight_) {
+    if (frame.adaptedWidth != running_.width || frame.adaptedHeight != running_.height) {
         if (!startEncoder(frame, maximumFramesPerSecond)) {
             failStream();
             return;
         }
         started = true;
-    } else if (maximumFramesPerSecond != encoderRate_) {
+    } else if (maximumFramesPerSecond != running_.framesPerSecond) {
         // A frame-rate step keeps the running encoder: a new one would cost a keyframe and the
         // frames the old one held.
-        encoderRate_ = maximumFramesPerSecond;
+        running_.framesPerSecond = maximumFramesPerSecond;
         measurements_.count([this](SenderCounters& counters) {
-            counters.encoderConfigured(counters.targetBitrate, encoderRate_);
+            counters.encoderConfigured(counters.targetBitrate, running_.framesPerSecond);
         });
-        encoder_->setBitrate(encoderBitrateKbps_, static_cast<std::uint32_t>(encoderRate_));
+        encoder_->setBitrate(running_.bitrateKbps,
+                             static_cast<std::uint32_t>(running_.framesPerSecond));
     }
     // A picture sent again takes the time of its request, which a frame captured before it may
     // reach the queue after; RTP times must still rise.
@@ -363,8 +304,7 @@ void GstSendPath::encodeFrame(VideoFrame frame, int maximumFramesPerSecond) {
             return;
         }
         encoder_->releaseEncoder();
-        encoderWidth_ = 0;
-        encoderHeight_ = 0;
+        running_ = {};
         keyframeNext_ = true;
     }
     lastFrame_.emplace(std::move(frame), maximumFramesPerSecond);
@@ -372,7 +312,7 @@ void GstSendPath::encodeFrame(VideoFrame frame, int maximumFramesPerSecond) {
 
 bool GstSendPath::startEncoder(const VideoFrame& frame, int maximumFramesPerSecond) {
     QUILLORY_CHECK_ON(queue_);
-    if (encoderWidth_ != 0) {
+    if (running_.width != 0) {
         encoder_->releaseEncoder();
     }
     const std::int64_t estimate = estimator_.estimateBps();
@@ -381,65 +321,19 @@ bool GstSendPath::startEncoder(const VideoFrame& frame, int maximumFramesPerSeco
         counters.encoderConfigured(static_cast<double>(rate), maximumFramesPerSecond);
     });
     pacing_.setTargetBitrate(static_cast<double>(rate));
-    encoderBitrateKbps_ = static_cast<std::uint32_t>(rate / 1000);
+    running_.bitrateKbps = static_cast<std::uint32_t>(rate / 1000);
     const VideoEncoderSettings settings{
         .width = frame.adaptedWidth,
         .height = frame.adaptedHeight,
-        .startBitrateKbps = encoderBitrateKbps_,
+        .startBitrateKbps = running_.bitrateKbps,
         .maxFramerate = static_cast<std::uint32_t>(maximumFramesPerSecond),
         .cores = usableCores(),
     };
-    encoderWidth_ = frame.adaptedWidth;
-    encoderHeight_ = frame.adaptedHeight;
-    encoderRate_ = maximumFramesPerSecond;
+    running_.width = frame.adaptedWidth;
+    running_.height = frame.adaptedHeight;
+    running_.framesPerSecond = maximumFramesPerSecond;
     keyframeNext_ = true;
     return encoder_->startEncode(settings) == videoCodecOk;
-}
-
-void GstSendPath::imageEncoded(const EncodedImage& image) {
-    QUILLORY_CHECK_SEQUENCE(encoding_);
-    if (!image.buffer || image.buffer->empty() || appsrc_ == nullptr) {
-        return;
-    }
-    const bool key = image.frameType == VideoFrameType::key;
-    const H264StreamReader::AccessUnit unit = reader_.read(*image.buffer);
-
-    const GstClockTime base = gst_element_get_base_time(pipeline_);
-    const std::int64_t capture = image.captureTimeMs * 1'000'000;
-    const GstClockTime pts = capture > 0 && static_cast<GstClockTime>(capture) > base
-                                 ? static_cast<GstClockTime>(capture) - base
-                                 : 0;
-    const std::uint32_t rtpTimestamp =
-        static_cast<std::uint32_t>(gst_util_uint64_scale_int(pts, 90000, GST_SECOND));
-
-    auto* bytes = handedToGlib(new std::shared_ptr<const Bytes>(image.buffer));
-    GstBuffer* buffer = gst_buffer_new_wrapped_full(
-        GST_MEMORY_FLAG_READONLY, const_cast<std::uint8_t*>((*bytes)->data()), (*bytes)->size(), 0,
-        (*bytes)->size(), bytes, deleteFromGlib<std::shared_ptr<const Bytes>>);
-    GST_BUFFER_PTS(buffer) = pts;
-    if (!key) {
-        GST_BUFFER_FLAG_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT);
-    }
-    std::optional<int> qp = unit.qp;
-    if (!qp && image.qp >= 0) {
-        qp = image.qp;
-    }
-    measurements_.count([&](SenderCounters& counters) {
-        counters.frameEncoded({
-            .rtpTimestamp = rtpTimestamp,
-            .pushedAtNanoseconds = now(),
-            .bytes = image.buffer->size(),
-            .key = key,
-            .qp = qp,
-            .encodeSeconds = static_cast<double>(std::max<std::int64_t>(
-                                 0, image.encodeFinishMs - image.encodeStartMs)) /
-                             1000.0,
-            .width = image.encodedWidth,
-            .height = image.encodedHeight,
-        });
-    });
-    pacing_.frameQueued(rtpTimestamp, image.buffer->size());
-    gst_app_src_push_buffer(GST_APP_SRC(appsrc_), buffer);
 }
 
 void GstSendPath::failStream() {

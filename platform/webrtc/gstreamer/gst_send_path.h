@@ -18,12 +18,13 @@
 #include "platform/video/h264_bitstream_reader.h"
 #include "platform/video/video_encoder.h"
 #include "platform/webrtc/bandwidth_estimator.h"
+#include "platform/webrtc/gstreamer/gst_access_unit_feed.h"
 #include "platform/webrtc/gstreamer/gst_probe_sender.h"
+#include "platform/webrtc/gstreamer/gst_prober.h"
 #include "platform/webrtc/gstreamer/gst_sender_measurements.h"
 #include "platform/webrtc/gstreamer/keyframe_request_limiter.h"
 #include "platform/webrtc/gstreamer/packet_pacer.h"
 #include "platform/webrtc/peer_transport.h"
-#include "platform/webrtc/probe_controller.h"
 
 namespace quillory {
 
@@ -31,9 +32,8 @@ namespace quillory {
 // queue, which starts it at the answered codec and again when the frame size changes; its rate
 // follows the bandwidth estimate under the sender's cap; a keyframe goes out when asked for, on
 // reconnecting, and from the last picture when the screen stands still; the access units enter
-// appsrc stamped with their capture times. With a probing configuration the estimate is also
-// probed: at the start, further after a probe that got through, and while the stream uses well
-// under it or is held at the path's last limit; only into a path the last feedback showed clean.
+// appsrc stamped with their capture times. With a probing configuration a prober probes the
+// estimate, checked once a second and at every feedback window.
 //
 // Threads: the methods hop to the queue where they say so; the encoder is started, fed and
 // released only there. It lives inside the transport, which hands it a weak pointer that keeps
@@ -44,11 +44,6 @@ class GstSendPath {
     using Failed = std::function<void(const std::string& message)>;
 
     static constexpr double probeCheckSeconds = 1.0;
-    // A cut says the path is full; a probe so soon after would only add to its queue. Nor does
-    // a probe go before the path has been clean this long: the first keyframe may still be
-    // queued on it.
-    static constexpr double probeAfterCutSeconds = 2.0;
-    static constexpr double probeAfterCleanSeconds = 0.5;
 
     // `queue`, `measurements`, `pacing` and `probes` outlive the send path; `failed` tells the
     // stream cannot go on, once.
@@ -86,7 +81,6 @@ class GstSendPath {
   private:
     void estimateArrived(const BandwidthFeedbackWindow& window);
     void probeIfDue();
-    void sendProbes(const std::vector<ProbeCluster>& clusters);
     void checkProbesLater();
     void applyEncoderRate();
     void repeatForKeyframe();
@@ -94,8 +88,6 @@ class GstSendPath {
     bool startEncoder(const VideoFrame& frame, int maximumFramesPerSecond);
     void failStream();
     std::optional<std::int64_t> bitrateCap() const;
-    // The encoder's callback: on the queue, or on the encoder's own queue when it has one.
-    void imageEncoded(const EncodedImage& image);
 
     SerialQueue& queue_;
     const std::shared_ptr<VideoEncoderFactory> encoderFactory_;
@@ -105,18 +97,19 @@ class GstSendPath {
     const std::int64_t maximumBitrateBps_;
     const Failed failed_;
     std::weak_ptr<GstSendPath> self_;
-    GstElement* pipeline_ = nullptr;
-    GstElement* appsrc_ = nullptr;
     std::atomic<int> framesQueued_ = 0;
     mutable std::mutex mutex_;
     std::optional<std::int64_t> capBps_;
 
     // Queue state.
     std::shared_ptr<VideoEncoder> encoder_;
-    int encoderWidth_ = 0;
-    int encoderHeight_ = 0;
-    int encoderRate_ = 0;
-    std::uint32_t encoderBitrateKbps_ = 0;
+    // What the running encoder was started or last set to; no width while none runs.
+    struct {
+        int width = 0;
+        int height = 0;
+        int framesPerSecond = 0;
+        std::uint32_t bitrateKbps = 0;
+    } running_;
     BandwidthEstimator estimator_{defaultBitrateBps, maximumBitrateBps_};
     bool estimated_ = false;  // the estimate has taken feedback or a receiver report
     bool connected_ = false;
@@ -124,16 +117,15 @@ class GstSendPath {
     bool stopped_ = false;  // the stream failed
     bool transportFeedback_ = false;
     KeyframeRequestLimiter keyframes_;
-    std::optional<ProbeController> probing_;
-    std::deque<ProbeCluster> probesSent_;  // the latest, whose results may still come
+    std::optional<GstProber> prober_;
     Timer probeCheck_;
     // The last frame sent to the encoder and its rate: a still screen sends no new one, so a
     // keyframe request sends it again.
     std::optional<std::pair<VideoFrame, int>> lastFrame_;
     Timer keyframeRepeat_;
-    // Encoded images arrive on one sequence, which owns the reader.
-    SequenceChecker encoding_;
-    H264StreamReader reader_;
+    // The encoder's callback feeds it: on the queue, or on the encoder's own queue when it has
+    // one.
+    GstAccessUnitFeed feed_{measurements_, pacing_};
 };
 
 }  // namespace quillory

@@ -102,6 +102,16 @@ TEST(BandwidthEstimatorTest, StepsUpOnceACutLiesAWhileBack) {
     EXPECT_NEAR(static_cast<double>(again), static_cast<double>(stepped) * 1.5, 1);
 }
 
+// Where probes measure the path, a cut long past leads to no blind steps: past the limit the cut
+// found, the estimate only creeps, and probes find whether the path has widened.
+TEST(BandwidthEstimatorTest, StepsUpAfterACutOnlyWhereNoProbeMeasuresThePath) {
+    BandwidthEstimator estimator(4'000'000, 16'000'000);
+    estimator.probed({.bitsPerSecond = 4e6}, 4e6, 0);
+    estimator.update({0.0, 4e6, 2e6, 30, DelayTrend::overusing, 0.02});
+    ASSERT_EQ(estimator.estimateBps(), 2'000'000);
+    EXPECT_LT(feed(estimator, 0.1, 8, 0), 2'200'000);
+}
+
 TEST(BandwidthEstimatorTest, DoubtfulWindowDelaysTheNextRampStep) {
     BandwidthEstimator estimator(start, 16'000'000);
     feed(estimator, 0, 0.5, 0);
@@ -133,9 +143,12 @@ TEST(BandwidthEstimatorTest, RisingDelayOverConsecutiveWindowsCutsTowardsTheRece
     EXPECT_EQ(estimator.estimateBps(), 6'000'000);
     estimator.update({2.2, 6e6, 3e6, 0, DelayTrend::overusing, 0.02});
     EXPECT_EQ(estimator.estimateBps(), 3'000'000);
-    // A window that shows almost nothing received counts with the half second before it.
+    // The next cut goes by the windows since this one, which it answered: of those, one that
+    // shows almost nothing received counts with the others that showed the path full.
+    estimator.update({2.3, 3e6, 3e6 * 0.9, 0, DelayTrend::overusing, 0.02});
+    estimator.update({2.4, 3e6, 3e6 * 0.9, 0, DelayTrend::overusing, 0.02});
     estimator.update({2.5, 3e6, 1e5, 0, DelayTrend::overusing, 0.02});
-    EXPECT_NEAR(static_cast<double>(estimator.estimateBps()), 0.85 * (3 * 3e6 + 1e5) / 4, 1);
+    EXPECT_NEAR(static_cast<double>(estimator.estimateBps()), 0.85 * (2 * 2.7e6 + 1e5) / 3, 1);
     // A draining queue is no overuse.
     const auto settled = estimator.estimateBps();
     estimator.update({2.8, 3e6, 3e6, 0, DelayTrend::underusing, 0.02});
@@ -207,6 +220,25 @@ TEST(BandwidthEstimatorTest, BoundsClampAndRestart) {
     EXPECT_EQ(estimator.estimateBps(), 1'000'000);
 }
 
+// For a second after a cut, a window that shows its queue draining measures the path and lifts
+// the estimate to below what got through, never above where the cut began: the estimate that made
+// the queue, while a receiver taking a backlog at once reads the path high. Later, a draining
+// queue is another event's.
+TEST(BandwidthEstimatorTest, ADrainingQueueMeasuresThePathForASecondAfterACut) {
+    const auto drained = [](double at, double receivedBps) {
+        BandwidthEstimator estimator(start, 16'000'000);
+        estimator.setBounds({std::nullopt, std::int64_t{4'000'000}, std::nullopt});
+        estimator.update({10.0, 4e6, 3e6, 0.0, DelayTrend::overusing, 0.02});
+        estimator.update({10.1, 4e6, 3e6, 0.0, DelayTrend::overusing, 0.02});
+        EXPECT_EQ(estimator.estimateBps(), 2'550'000);
+        estimator.update({at, 3e6, receivedBps, 0.0, DelayTrend::underusing, 0.02});
+        return estimator.estimateBps();
+    };
+    EXPECT_NEAR(static_cast<double>(drained(10.3, 4.4e6)), 4.4e6 * 0.85, 1e3);
+    EXPECT_EQ(drained(10.3, 6e6), 4'000'000);
+    EXPECT_EQ(drained(11.5, 4.4e6), 2'550'000);
+}
+
 }  // namespace
 }  // namespace quillory
 
@@ -250,11 +282,28 @@ TEST(BandwidthEstimatorProbeTest, RaisesToWhatTheProbeCarriedAndEndsTheRampAtALi
     EXPECT_TRUE(contradicted.ramping());
 }
 
-// A probe lifts the estimate to 3.3 Mbit/s while the encoder still sends 2 and a burst makes a
-// queue: the cut aims below what the probe carried, not below what the encoder happened to send.
-// Heavy loss says the path narrowed since, and then what got through counts.
-TEST(BandwidthEstimatorProbeTest, ACutSoonAfterAProbeAimsBelowWhatItCarried) {
-    const auto queueAfterProbe = [](double loss) {
+// Two readings of the path's limit confirm each other only close in time, the path may have
+// changed since, and only where they do not contradict the estimate the stream's own clean
+// feedback stands by.
+TEST(BandwidthEstimatorProbeTest, LimitReadingsConfirmOnlyCloseInTimeAndNearTheEstimate) {
+    BandwidthEstimator apart(start, 16'000'000);
+    apart.probed({.bitsPerSecond = 2.8e6, .pathLimited = true}, 4e6, 0);
+    EXPECT_EQ(apart.probed({.bitsPerSecond = 2.7e6, .pathLimited = true}, 4.2e6, 6), start);
+    EXPECT_TRUE(apart.ramping());
+
+    BandwidthEstimator misread(start, 16'000'000);
+    misread.probed({.bitsPerSecond = 1.5e6, .pathLimited = true}, 3e6, 0);
+    misread.probed({.bitsPerSecond = 1.45e6, .pathLimited = true}, 3e6, 0.2);
+    EXPECT_TRUE(misread.ramping());
+    EXPECT_FALSE(misread.atLimit());
+}
+
+// A probe lifts the estimate to 3.3 Mbit/s while the encoder still sends 2, and the delay rises
+// while all that was sent gets through: the cut aims below what the probe carried, not below what
+// the encoder happened to send. A path that got less through than was sent, or lost, is full at
+// what got through, whatever a probe found before: a path that narrowed.
+TEST(BandwidthEstimatorProbeTest, ACutSoonAfterAProbeAimsBelowWhatItCarriedUnlessThePathIsFull) {
+    const auto queueAfterProbe = [](double received, double loss) {
         BandwidthEstimator estimator(start, 16'000'000);
         feed(estimator, 0, 1, 0);
         estimator.probed({.bitsPerSecond = 3.3e6}, 3.3e6, 1.05);
@@ -262,11 +311,13 @@ TEST(BandwidthEstimatorProbeTest, ACutSoonAfterAProbeAimsBelowWhatItCarried) {
             estimator.update({t, 2e6, 2e6, 0.0, DelayTrend::normal, 0.02});
         }
         for (double t = 1.6; t < 2.05; t += step) {
-            estimator.update({t, 3.2e6, 2.1e6, loss, DelayTrend::overusing, 0.02});
+            estimator.update({t, 2.2e6, received, loss, DelayTrend::overusing, 0.02});
         }
         return estimator.estimateBps();
     };
-    EXPECT_NEAR(static_cast<double>(queueAfterProbe(0)), 3.3e6 * 0.85, 1e3);
+    EXPECT_NEAR(static_cast<double>(queueAfterProbe(2.2e6, 0)), 3.3e6 * 0.85, 1e3);
+    EXPECT_NEAR(static_cast<double>(queueAfterProbe(1.6e6, 0)), 1.6e6 * 0.85, 1e3);
+    EXPECT_LT(queueAfterProbe(2.2e6, 30), 2'000'000);
 
     // A burst's queue that the path drains faster than the estimate lowers nothing and is no
     // cut, which would hold probes back.
@@ -276,10 +327,10 @@ TEST(BandwidthEstimatorProbeTest, ACutSoonAfterAProbeAimsBelowWhatItCarried) {
     }
     EXPECT_EQ(burst.estimateBps(), start);
     EXPECT_FALSE(burst.lastDecreaseAt());
-    EXPECT_LT(queueAfterProbe(30), 2'000'000);
 
     // Long after the probe, the cut goes by the received rate again; the later cuts of that
-    // congestion event go no lower, though windows between bursts show less received.
+    // congestion event that the delay alone makes go no lower, though the encoder, following the
+    // cut, sends less.
     BandwidthEstimator late(start, 16'000'000);
     late.probed({.bitsPerSecond = 3.3e6}, 3.3e6, 0);
     for (double t = 6; t < 6.45; t += step) {
@@ -288,7 +339,7 @@ TEST(BandwidthEstimatorProbeTest, ACutSoonAfterAProbeAimsBelowWhatItCarried) {
     const auto cut = late.estimateBps();
     EXPECT_NEAR(static_cast<double>(cut), 2.1e6 * 0.85, 1e3);
     for (double t = 6.5; t < 7.45; t += step) {
-        late.update({t, 2e6, 1.2e6, 0.0, DelayTrend::overusing, 0.02});
+        late.update({t, 1.2e6, 1.2e6, 0.0, DelayTrend::overusing, 0.02});
     }
     EXPECT_EQ(late.estimateBps(), cut);
 }

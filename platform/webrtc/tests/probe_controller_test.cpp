@@ -47,44 +47,48 @@ class ProbeControllerTest : public testing::Test {
     ProbeController controller{*probingConfiguration(trials), 16e6};
 };
 
-// At the start 1.5 × and 2 ×; a result near its aim leads by the step, never past 1.5 × the
-// estimate or the maximum, and a result well under its aim, or a late one, leads nowhere.
+// At the start 1.5 × and 2 ×; a result that got through leads by the step, never past 1.5 × the
+// estimate or the maximum; a reading of the path's limit, or a late result, leads nowhere.
 TEST_F(ProbeControllerTest, StartsTwiceAndStepsOnlyFromTheHighestResultThatGotThrough) {
+    constexpr auto through = ProbeReading::gotThrough;
     const auto first = controller.start(2e6, 0);
     ASSERT_EQ(first.size(), 2u);
     EXPECT_EQ(first[0].targetBps, 3e6);
     EXPECT_EQ(first[1].targetBps, 4e6);
     EXPECT_TRUE(controller.start(2e6, 0.1).empty());
     // The lower probe's result says less than the higher one's.
-    EXPECT_TRUE(controller.resultArrived(first[0], 3e6, 3e6, 0.2).empty());
-    const auto step = controller.resultArrived(first[1], 4e6, 4e6, 0.2);
+    EXPECT_TRUE(controller.resultArrived(first[0], through, 3e6, 3e6, 0.2).empty());
+    const auto step = controller.resultArrived(first[1], through, 4e6, 4e6, 0.2);
     ASSERT_EQ(step.size(), 1u);
     EXPECT_EQ(step[0].targetBps, 6e6);
-    // Under 70 % of its aim: the path carries no more.
-    EXPECT_TRUE(controller.resultArrived(step[0], 4.1e6, 4.1e6, 0.3).empty());
+    // The path slowed it: it carries no more, and a higher probe would only fill its queue.
+    EXPECT_TRUE(
+        controller.resultArrived(step[0], ProbeReading::limitReading, 5.2e6, 4.1e6, 0.3).empty());
 
     ProbeController late{*probingConfiguration(trials), 16e6};
     const auto probes = late.start(2e6, 0);
-    EXPECT_TRUE(late.resultArrived(probes[1], 4e6, 4e6, 1.5).empty());
+    EXPECT_TRUE(late.resultArrived(probes[1], through, 4e6, 4e6, 1.5).empty());
 
     ProbeController capped{*probingConfiguration(trials), 5e6};
     const auto near = capped.start(2e6, 0);
     ASSERT_EQ(near.size(), 2u);
     // 1.5 × 4.5 would pass the maximum; the maximum lies too close above the estimate to prove.
-    EXPECT_TRUE(capped.resultArrived(near[1], 4.6e6, 4.6e6, 0.2).empty());
+    EXPECT_TRUE(capped.resultArrived(near[1], through, 4.6e6, 4.6e6, 0.2).empty());
 }
 
-// A probe that measured nothing goes again at its aim, twice in a row at most; a lower one does
-// not, being no further lead.
-TEST_F(ProbeControllerTest, TheHighestProbeThatMeasuredNothingGoesAgainAFewTimes) {
+// A probe a busy sender sent short goes again at its aim, twice in a row at most; a lower one
+// does not, being no further lead, and a misread one never does: it may have met a full queue.
+TEST_F(ProbeControllerTest, TheHighestProbeSentShortGoesAgainAFewTimes) {
+    constexpr auto sentShort = ProbeReading::sentShort;
     const auto first = controller.start(2e6, 0);
-    EXPECT_TRUE(controller.measuredNothing(first[0], 3e6, 0.1).empty());
-    auto again = controller.measuredNothing(first[1], 3e6, 0.1);
+    EXPECT_TRUE(controller.resultArrived(first[1], ProbeReading::misread, 1e6, 3e6, 0.1).empty());
+    EXPECT_TRUE(controller.resultArrived(first[0], sentShort, 2e6, 3e6, 0.1).empty());
+    auto again = controller.resultArrived(first[1], sentShort, 2e6, 3e6, 0.1);
     ASSERT_EQ(again.size(), 1u);
     EXPECT_EQ(again[0].targetBps, 4e6);
-    again = controller.measuredNothing(again[0], 3e6, 0.2);
+    again = controller.resultArrived(again[0], sentShort, 2e6, 3e6, 0.2);
     ASSERT_EQ(again.size(), 1u);
-    EXPECT_TRUE(controller.measuredNothing(again[0], 3e6, 0.3).empty());
+    EXPECT_TRUE(controller.resultArrived(again[0], sentShort, 2e6, 3e6, 0.3).empty());
 }
 
 TEST_F(ProbeControllerTest, FirstProbesCutShortGoAgain) {

@@ -91,5 +91,16 @@ TEST(ProbeResultsTest, IncompleteOrTooSmallClustersGiveNothing) {
     EXPECT_TRUE(results.feedback(feedback).empty());
 }
 
+// One reading for every caller: near its aim a probe got through, short of it a busy sender sent
+// it; the path's slowing reads its limit, unless it reads it well below the estimate.
+TEST(ProbeReadingTest, OneShareDecidesWhatAResultSays) {
+    EXPECT_EQ(readProbe({.bitsPerSecond = 3.7e6}, 4e6, 2e6), ProbeReading::gotThrough);
+    EXPECT_EQ(readProbe({.bitsPerSecond = 3.0e6}, 4e6, 2e6), ProbeReading::sentShort);
+    EXPECT_EQ(readProbe({.bitsPerSecond = 2.5e6, .pathLimited = true}, 4e6, 2e6),
+              ProbeReading::limitReading);
+    EXPECT_EQ(readProbe({.bitsPerSecond = 1.7e6, .pathLimited = true}, 4e6, 2e6),
+              ProbeReading::misread);
+}
+
 }  // namespace
 }  // namespace quillory

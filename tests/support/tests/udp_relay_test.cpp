@@ -138,6 +138,13 @@ TEST_F(UdpRelayTest, ShapingDropsAsConfiguredAndCanBeLifted) {
     const int capped = answerer.drain();
     EXPECT_NEAR(capped, 63, 3);
     EXPECT_EQ(relay->counters().queueDrops, static_cast<std::uint64_t>(100 - capped));
+    // Each packet let in waits behind those before it, up to the queue's bound: a burst's last
+    // packets wait the longest.
+    const auto waits = relay->queueWaits();
+    ASSERT_EQ(waits.size(), static_cast<std::size_t>(capped));
+    EXPECT_LT(waits.front().seconds, 0.01);
+    EXPECT_GT(waits.back().seconds, UdpRelay::queueSeconds * 0.9);
+    EXPECT_LE(waits.back().seconds, UdpRelay::queueSeconds);
 
     EXPECT_EQ(relay->counters().retransmissionQueueDrops, 0u);
 
