@@ -20,6 +20,17 @@ bool fellBehind(const BandwidthFeedbackWindow& window) {
     return sent && received && *received < *sent * (1.0 - BandwidthEstimator::queueGrowthShare);
 }
 
+// What got through: what was received, and no more than was sent and not lost.
+std::optional<double> gotThrough(const BandwidthFeedbackWindow& window) {
+    auto received = usable(window.receivedBps);
+    const auto sent = usable(window.sentBps);
+    const auto loss = usable(window.lossPercent);
+    if (received && sent && loss) {
+        received = std::min(*received, *sent * (1.0 - std::min(*loss, 100.0) / 100.0));
+    }
+    return received;
+}
+
 }  // namespace
 
 BandwidthEstimator::BandwidthEstimator(std::int64_t initialBps, std::int64_t maximumBps)
@@ -113,19 +124,23 @@ void BandwidthEstimator::decrease(const BandwidthFeedbackWindow& window, bool fu
     if (lastDecreaseAt_ && window.atSeconds - *lastDecreaseAt_ < spacing) {
         return;
     }
-    // A full path got through what it carries now, whatever it carried before. Rising delay
-    // alone, as a busy receiver reads it too, says only that what was sent got through, which
-    // the encoder, still following an earlier change, may have kept below what the path lately
-    // carried.
     double received = meanReceived(full);
     if (full) {
         // A queue that drains at a higher rate than the windows before it is the path's present.
-        received = std::max(received, usable(window.receivedBps).value_or(0.0));
-    } else if (received > 0 && carried_ && window.atSeconds - carried_->first <= evidenceSeconds) {
-        received = std::max(received, carried_->second);
+        received = std::max(received, gotThrough(window).value_or(0.0));
     }
     double target = estimate_ * decreaseFactor;
     if (received > 0) {
+        // Rising delay alone, as a busy receiver reads it too, says only that what was sent got
+        // through, which the encoder, still following an earlier change, may have kept below
+        // what the path lately carried: that bounds the cut. So it does where the path was full,
+        // give or take a window's timing of a few packets, unless it got through less than a cut
+        // from what the path carried would aim at: a path that narrowed by more than a cut
+        // assumes.
+        if (carried_ && window.atSeconds - carried_->first <= evidenceSeconds &&
+            !(full && received < carried_->second * decreaseFactor)) {
+            received = std::max(received, carried_->second);
+        }
         // Cut at most by half: the encoder follows a cut only over a second or so, so the
         // windows meanwhile may show little of the path.
         target = std::min(estimate_, std::max(received * decreaseFactor, estimate_ * 0.5));
@@ -235,7 +250,7 @@ std::int64_t BandwidthEstimator::update(const BandwidthFeedbackWindow& window) {
     }
     const auto loss = usable(window.lossPercent);
     const bool full = fellBehind(window) || (loss && *loss >= lightLossPercent);
-    if (const auto received = usable(window.receivedBps); received && *received > 0) {
+    if (const auto received = gotThrough(window); received && *received > 0) {
         received_.push_back({window.atSeconds, *received, full});
     }
     while (!received_.empty() &&

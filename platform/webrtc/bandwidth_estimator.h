@@ -62,10 +62,10 @@ class BandwidthEstimator {
     // A cut aims below the received rate averaged over this long: one 100 ms window around a
     // burst can show little received.
     static constexpr double receivedAverageSeconds = 0.5;
-    // For this long, what a probe or a cut found the path to carry bounds the cuts that rising
-    // delay alone makes: the encoder follows a raised estimate, and a cut, only over a second or
-    // so, and meanwhile what it sends says nothing of the path. As long as a periodic probe's
-    // interval.
+    // For this long, what a probe or a cut found the path to carry bounds later cuts: the
+    // encoder follows a raised estimate, and a cut, only over a second or so, and meanwhile what
+    // it sends says nothing of the path; nor does one window's count of a few packets. As long
+    // as a periodic probe's interval.
     static constexpr double evidenceSeconds = 5.0;
     // Past the path's limit the estimate grows only by this share of it a second: the encoder
     // sends somewhat under its rate, so growing on at the steady pace would only lift the

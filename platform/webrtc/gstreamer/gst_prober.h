@@ -17,6 +17,9 @@ namespace quillory {
 // lifts.
 class GstProber {
   public:
+    // Besides at every feedback window, how often the send path asks whether a probe is due:
+    // a still screen sends little feedback.
+    static constexpr double checkSeconds = 1.0;
     // A cut says the path is full; a probe so soon after would only add to its queue. Nor does
     // a probe go before the path has been clean this long: the first keyframe may still be
     // queued on it.

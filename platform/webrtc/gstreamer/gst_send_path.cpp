@@ -108,7 +108,7 @@ void GstSendPath::checkProbesLater() {
     if (!prober_) {
         return;
     }
-    probeCheck_ = queue_.after(probeCheckSeconds, [weak = self_] {
+    probeCheck_ = queue_.after(GstProber::checkSeconds, [weak = self_] {
         if (auto self = weak.lock(); self && self->connected_) {
             self->probeIfDue();
             self->checkProbesLater();

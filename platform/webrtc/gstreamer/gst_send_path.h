@@ -43,8 +43,6 @@ class GstSendPath {
     static constexpr std::int64_t defaultBitrateBps = 2'000'000;
     using Failed = std::function<void(const std::string& message)>;
 
-    static constexpr double probeCheckSeconds = 1.0;
-
     // `queue`, `measurements`, `pacing` and `probes` outlive the send path; `failed` tells the
     // stream cannot go on, once.
     GstSendPath(SerialQueue& queue, std::shared_ptr<VideoEncoderFactory> encoderFactory,

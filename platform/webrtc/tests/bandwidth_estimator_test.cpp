@@ -282,6 +282,22 @@ TEST(BandwidthEstimatorProbeTest, RaisesToWhatTheProbeCarriedAndEndsTheRampAtALi
     EXPECT_TRUE(contradicted.ramping());
 }
 
+// A full path that got through nearly what a probe found, within what a cut assumes, is the path
+// it found, read through one window's timing of a few packets: the cut aims below what the probe
+// found. One that got through less than the cut would aim at is a path that narrowed since.
+TEST(BandwidthEstimatorProbeTest, AFullPathNarrowedOnlyWhereItCarriedLessThanACutAssumes) {
+    const auto cutAfterProbe = [](double receivedBps) {
+        BandwidthEstimator estimator(start, 16'000'000);
+        estimator.probed({.bitsPerSecond = 8e6}, 8e6, 0);
+        for (double t = 0.1; t < 0.25; t += step) {
+            estimator.update({t, 8e6, receivedBps, 0.0, DelayTrend::overusing, 0.02});
+        }
+        return estimator.estimateBps();
+    };
+    EXPECT_NEAR(static_cast<double>(cutAfterProbe(7.2e6)), 8e6 * 0.85, 1e3);
+    EXPECT_NEAR(static_cast<double>(cutAfterProbe(6.5e6)), 6.5e6 * 0.85, 1e3);
+}
+
 // Two readings of the path's limit confirm each other only close in time, the path may have
 // changed since, and only where they do not contradict the estimate the stream's own clean
 // feedback stands by.
