@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <sstream>
 #include <string_view>
+#include <utility>
 
 namespace quillory::testing {
 namespace {
@@ -179,6 +180,11 @@ std::vector<UdpRelay::QueueWait> UdpRelay::queueWaits() const {
     return {queueWaits_.begin(), queueWaits_.end()};
 }
 
+double UdpRelay::takeLongestWait() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(longestWait_, 0.0);
+}
+
 void UdpRelay::arrived(std::vector<std::uint8_t> bytes, bool toAnswerer, double now) {
     std::lock_guard lock(mutex_);
     if (shaping_.blackout) {
@@ -220,6 +226,7 @@ void UdpRelay::arrived(std::vector<std::uint8_t> bytes, bool toAnswerer, double 
                 return;
             }
             queueWaits_.push_back({.atSeconds = now, .seconds = start - now});
+            longestWait_ = std::max(longestWait_, start - now);
             if (queueWaits_.size() > dropsKept) {
                 queueWaits_.pop_front();
             }

@@ -75,6 +75,8 @@ class UdpRelay {
         double seconds = 0;
     };
     std::vector<QueueWait> queueWaits() const;
+    // The longest wait since the last call, for a running report of the queue.
+    double takeLongestWait();
 
     struct Private {};
     UdpRelay(Private, int senderSide, int answererSide, std::uint16_t senderSidePort,
@@ -109,6 +111,7 @@ class UdpRelay {
     std::set<std::uint8_t> retransmissionPayloadTypes_;
     std::deque<Drop> queueDrops_;
     std::deque<QueueWait> queueWaits_;
+    double longestWait_ = 0;
 
     // Relay thread only.
     std::mt19937 random_;

@@ -349,8 +349,14 @@ void StudioShare::report() {
         if (lastCounter_) {
             fields["counter"] = *lastCounter_;
         }
-        output_->event("frames", std::move(fields),
-                       std::to_string(fps) + " pictures/s, " + sizeText(width_, height_));
+        std::string text = std::to_string(fps) + " pictures/s, " + sizeText(width_, height_);
+        if (relay_) {
+            // What the shaped path adds to the picture's delay.
+            const auto waited = std::lround(relay_->takeLongestWait() * 1e3);
+            fields["relayQueueMs"] = waited;
+            text += ", relay queue up to " + std::to_string(waited) + " ms";
+        }
+        output_->event("frames", std::move(fields), text);
     }
     scheduleReport();
 }

@@ -145,6 +145,8 @@ TEST_F(UdpRelayTest, ShapingDropsAsConfiguredAndCanBeLifted) {
     EXPECT_LT(waits.front().seconds, 0.01);
     EXPECT_GT(waits.back().seconds, UdpRelay::queueSeconds * 0.9);
     EXPECT_LE(waits.back().seconds, UdpRelay::queueSeconds);
+    EXPECT_EQ(relay->takeLongestWait(), waits.back().seconds);
+    EXPECT_EQ(relay->takeLongestWait(), 0);
 
     EXPECT_EQ(relay->counters().retransmissionQueueDrops, 0u);
 
