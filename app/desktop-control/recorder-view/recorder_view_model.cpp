@@ -1,5 +1,7 @@
 #include "app/desktop-control/recorder-view/recorder_view_model.h"
 
+#include <algorithm>
+
 #include "app/desktop-control/recorder/recorder_model.h"
 #include "design/graphemes.h"
 #include "design/motion.h"
@@ -83,9 +85,22 @@ void KeyCapList::drop(int row) {
     if (row < 0 || row >= rows_.size() || !rows_[row].going) {
         return;
     }
-    beginRemoveRows({}, row, row);
-    rows_.removeAt(row);
-    endRemoveRows();
+    // The delegate that asks is the one removed: not from within its own handler, which would
+    // run on in a deleted item.
+    QMetaObject::invokeMethod(
+        this,
+        [this, cap = rows_[row].cap] {
+            const auto at = std::find_if(rows_.begin(), rows_.end(), [&cap](const Row& shown) {
+                return shown.going && shown.cap == cap;
+            });
+            if (at != rows_.end()) {
+                const auto index = static_cast<int>(at - rows_.begin());
+                beginRemoveRows({}, index, index);
+                rows_.removeAt(index);
+                endRemoveRows();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void KeyCapList::setGoing(qsizetype row, bool going) {

@@ -43,9 +43,11 @@ class RecorderViewTest : public ::testing::Test {
         }
     }
 
-    // The key spring settles in about half a second; a faded cap's delegate is deleted later.
+    // The key spring settles in about half a second; a faded cap is dropped, and its delegate
+    // deleted, later.
     void settle() {
         frames(90);
+        QCoreApplication::sendPostedEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
