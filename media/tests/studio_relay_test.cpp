@@ -188,14 +188,7 @@ class StudioRelayTest : public StudioLoopbackFixture {
         const auto mediaDropped = std::count_if(
             drops.begin() + static_cast<std::ptrdiff_t>(std::min(dropsBefore, drops.size())),
             drops.end(), [](const auto& drop) { return !drop.retransmission; });
-        double lowered = -1;
-        for (std::size_t index = 0; index < samples.size() && lowered < 0; ++index) {
-            if (sampleSeconds[index] >= narrowed &&
-                statisticValue(samples[index], "outbound-rtp", "targetBitrate")
-                        .value_or(toBps * 2) <= toBps) {
-                lowered = sampleSeconds[index] - narrowed;
-            }
-        }
+        const double lowered = targetAtOrUnder(toBps, narrowed).value_or(-1);
         std::printf(
             "cap %.1f -> %.1f Mbit/s: queue over 100 ms for %.2f s in all, peak %.0f ms; %lld "
             "media "
@@ -205,6 +198,18 @@ class StudioRelayTest : public StudioLoopbackFixture {
         EXPECT_EQ(mediaDropped, 0) << "media dropped at the cap's queue";
         EXPECT_LT(peak, testing::UdpRelay::queueSeconds * 0.96) << "the queue reached its limit";
         EXPECT_LE(over, 2.0) << "the queue held over 100 ms";
+    }
+
+    // Seconds from `since` to the first back-to-back sample whose target is at or under `bps`;
+    // none while no sample's is. The caller holds the mutex.
+    std::optional<double> targetAtOrUnder(double bps, double since) {
+        for (std::size_t index = 0; index < samples.size(); ++index) {
+            const auto target = statisticValue(samples[index], "outbound-rtp", "targetBitrate");
+            if (sampleSeconds[index] >= since && target && *target <= bps) {
+                return sampleSeconds[index] - since;
+            }
+        }
+        return std::nullopt;
     }
 
     // Seconds from `started` to the first report from which on, up to 8 s, every estimate lies
@@ -367,24 +372,18 @@ TEST_F(StudioRelayTest, CapDroppingFrom8To1_5MbpsLowersTheTargetWithin2Seconds) 
     sampleBackToBack();
     relay->setShaping({.rateBps = 1'500'000});
     const double dropped = uptimeSeconds();
-    const auto lowered = [this](std::size_t index) {
-        return statisticValue(samples[index], "outbound-rtp", "targetBitrate").value_or(0) <=
-               1'875'000;
-    };
+    constexpr double lowBps = 1'875'000;
     ASSERT_TRUE(waitFor(
         [&] {
-            return (!samples.empty() && lowered(samples.size() - 1)) ||
+            return targetAtOrUnder(lowBps, dropped) ||
                    (!sampleSeconds.empty() && sampleSeconds.back() > dropped + 2.5);
         },
         10));
     stopSource();
     std::lock_guard lock(mutex);
-    std::size_t first = 0;
-    while (first < samples.size() && (sampleSeconds[first] < dropped || !lowered(first))) {
-        ++first;
-    }
-    ASSERT_LT(first, samples.size()) << samples.size() << " samples, none lowered";
-    EXPECT_LE(sampleSeconds[first] - dropped, 2.0);
+    const auto lowered = targetAtOrUnder(lowBps, dropped);
+    ASSERT_TRUE(lowered) << samples.size() << " samples, none lowered";
+    EXPECT_LE(*lowered, 2.0);
 }
 
 TEST_F(StudioRelayTest, APathNarrowingFrom8To6_5MbpsHoldsNoQueue) {
